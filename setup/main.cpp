@@ -1,0 +1,2 @@
+// Placeholder until the setup tool lands.
+int main() { return 0; }
