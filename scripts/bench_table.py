@@ -1,0 +1,44 @@
+#!/usr/bin/env python3
+"""Pairs "<row>/ours" with "<row>/peer" from Google Benchmark JSON and prints one table."""
+import json
+import sys
+
+
+def figure(b):
+    if "bytes_per_second" in b:
+        return b["bytes_per_second"] / 1e6, "MB/s", True
+    if "items_per_second" in b:
+        return b["items_per_second"], "op/s", True
+    return b["real_time"], b.get("time_unit", "ns"), False
+
+
+def main(path):
+    with open(path) as f:
+        data = json.load(f)
+    rows = {}
+    for b in data["benchmarks"]:
+        if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
+            continue
+        name = b.get("run_name", b["name"])
+        row, _, side = name.rpartition("/")
+        if side not in ("ours", "peer"):
+            continue
+        rows.setdefault(row, {})[side] = figure(b)
+    print(f"{'measured':44} {'ours':>14} {'peer':>14} {'ratio':>8}")
+    for row, sides in rows.items():
+        ours, peer = sides.get("ours"), sides.get("peer")
+        if ours is None:
+            continue
+        unit = ours[1]
+        o = f"{ours[0]:.1f} {unit}"
+        p = f"{peer[0]:.1f} {unit}" if peer else "-"
+        ratio = "-"
+        if peer and ours[0] and peer[0]:
+            # ratio > 1 means ours is slower than the peer
+            ratio = f"{(peer[0] / ours[0]) if ours[2] else (ours[0] / peer[0]):.2f}x"
+        print(f"{row:44} {o:>14} {p:>14} {ratio:>8}")
+    print("ratio: ours' cost over the peer's (1.00x = as fast, below 1 = faster)")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
