@@ -1,2 +1,3 @@
-// Placeholder until the setup tool lands.
-int main() { return 0; }
+#include "ODBCUtils.h"
+
+int main(int argc, char** argv) { return ODBCUtils::Accept(argc, const_cast<const char**>(argv)); }
