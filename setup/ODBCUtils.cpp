@@ -41,17 +41,21 @@ constexpr char kParameterValueMessage[] = "\nError:\nInvalid parameter value for
 constexpr char kMissingParameterMessage[] = "\nError:\nParameter '%s' need to be specified.\n";
 constexpr char kLongParameterMessage[] =
     "\nError:\nParameter '%s' is too long, it allows at most %d characters.\n";
-constexpr char kInstallDriverFailed[] = "\nError[%d]:\nInstall driver failed for %s.\n%s\n";
-constexpr char kInstallDsnFailed[] = "\nError[%d]:\nInstall DSN failed for %s.\n%s\n";
-constexpr char kUninstallDriverFailed[] = "\nError[%d]:\nUninstall driver failed for %s.\n%s\n";
-constexpr char kUninstallDsnFailed[] = "\nError[%d]:\nUninstall DSN failed for %s.\n%s\n";
-constexpr char kModifyDriverFailed[] = "\nError[%d]:\nModify driver failed for %s.\n%s\n";
-constexpr char kModifyDsnFailed[] = "\nError[%d]:\nModify DSN failed for %s.\n%s\n";
-constexpr char kUpgradeDsnFailed[] = "\nError[%d]:\nUpgrade DSN failed for %s.\n%s\n";
+// Filled with the installer's code, the failed operation, the manager's name
+// and the installer's message.
+constexpr char kOperationFailedMessage[] = "\nError[%d]:\n%s failed for %s.\n%s\n";
+constexpr char kInstallDriverOperation[] = "Install driver";
+constexpr char kInstallDsnOperation[] = "Install DSN";
+constexpr char kUninstallDriverOperation[] = "Uninstall driver";
+constexpr char kUninstallDsnOperation[] = "Uninstall DSN";
+constexpr char kModifyDriverOperation[] = "Modify driver";
+constexpr char kModifyDsnOperation[] = "Modify DSN";
+constexpr char kUpgradeDsnOperation[] = "Upgrade DSN";
 
 struct Manager {
   ODBCINST* inst;
   const char* displayName;
+  bool unixOdbc;
 };
 
 struct DataSource {
@@ -82,10 +86,11 @@ constexpr int kAttributeOverhead = static_cast<int>(sizeof kDriverName + sizeof 
                                                     sizeof "Driver=" - 1 + sizeof "/lib/" - 1 +
                                                     sizeof kLibraryFileName + 1);
 
-// Both managers or neither missing is decided once per operation.
+// Asks for each manager's installer; when neither is installed, says so and
+// returns false.
 bool FindManagers(Manager (&managers)[2]) {
-  managers[0] = {ODBCINST::CreateInstance(ODBCINST::IODBC_MANAGER), "iODBC"};
-  managers[1] = {ODBCINST::CreateInstance(ODBCINST::UODBC_MANAGER), "unixODBC"};
+  managers[0] = {ODBCINST::CreateInstance(ODBCINST::IODBC_MANAGER), "iODBC", false};
+  managers[1] = {ODBCINST::CreateInstance(ODBCINST::UODBC_MANAGER), "unixODBC", true};
   if (managers[0].inst != nullptr || managers[1].inst != nullptr) return true;
   std::printf(kNoManagerMessage, "iODBC or unixODBC");
   return false;
@@ -110,12 +115,12 @@ void ForEachManager(Body body) {
   }
 }
 
-void Check(int result, const Manager& manager, const char* format) {
+void Check(int result, const Manager& manager, const char* operation) {
   if (result != 0) return;
   uint32_t* code = nullptr;
   char* message = nullptr;
   manager.inst->GetError(&code, &message);
-  std::printf(format, static_cast<int>(*code), manager.displayName, message);
+  std::printf(kOperationFailedMessage, static_cast<int>(*code), operation, manager.displayName, message);
 }
 
 bool IsSet(int readResult, const char* value) { return readResult != 0 && value[0] != '\0'; }
@@ -133,19 +138,19 @@ bool DataSourceExists(ODBCINST* inst, const char* dsn) {
 void InstallDataSource(const Manager& manager, const char* dsn) {
   ODBCINST* inst = manager.inst;
   if (DataSourceExists(inst, dsn)) return;
-  Check(inst->SQLWriteDSNToIni(dsn, kDriverName), manager, kInstallDsnFailed);
+  Check(inst->SQLWriteDSNToIni(dsn, kDriverName), manager, kInstallDsnOperation);
   for (int i = 0; REQUIRED_PRPS[i] != nullptr; i += 2) {
     Check(inst->SQLWritePrivateProfileString(dsn, REQUIRED_PRPS[i], REQUIRED_PRPS[i + 1], kDataSourcesFile), manager,
-          kInstallDsnFailed);
+          kInstallDsnOperation);
   }
 }
 
 // Writes the data source's key for the system source, then the user source.
-void WriteBothDataSources(const Manager& manager, const char* key, const char* value, const char* failure) {
+void WriteBothDataSources(const Manager& manager, const char* key, const char* value, const char* operation) {
   InMode(manager.inst, kSystemMode, [&] {
-    Check(manager.inst->SQLWritePrivateProfileString(kSystemDsn, key, value, kDataSourcesFile), manager, failure);
+    Check(manager.inst->SQLWritePrivateProfileString(kSystemDsn, key, value, kDataSourcesFile), manager, operation);
     manager.inst->SetMode(kUserMode);
-    Check(manager.inst->SQLWritePrivateProfileString(kUserDsn, key, value, kDataSourcesFile), manager, failure);
+    Check(manager.inst->SQLWritePrivateProfileString(kUserDsn, key, value, kDataSourcesFile), manager, operation);
   });
 }
 
@@ -162,7 +167,7 @@ void PointListEntryAtDriver(const Manager& manager, const char* dsn, char* value
   if (manager.inst->SQLGetPrivateProfileString(kDataSourceList, dsn, "", value, kBufferSize, kDataSourcesFile) > 0 &&
       std::strcmp(value, kDriverName) != 0) {
     Check(manager.inst->SQLWritePrivateProfileString(kDataSourceList, dsn, kDriverName, kDataSourcesFile), manager,
-          kUpgradeDsnFailed);
+          kUpgradeDsnOperation);
   }
 }
 
@@ -173,12 +178,12 @@ void UpgradeDataSource(const Manager& manager, const char* dsn, const char* oldD
   if (inst->SQLGetPrivateProfileString(dsn, "Driver", "", value, kBufferSize, kDataSourcesFile) <= 0) return;
   value[kBufferSize - 1] = '\0';
   if (std::strncmp(value, oldPath, kBufferSize) == 0) {
-    Check(inst->SQLWritePrivateProfileString(dsn, "Driver", newPath, kDataSourcesFile), manager, kUpgradeDsnFailed);
+    Check(inst->SQLWritePrivateProfileString(dsn, "Driver", newPath, kDataSourcesFile), manager, kUpgradeDsnOperation);
     PointListEntryAtDriver(manager, dsn, value);
   }
   if (std::strcmp(value, oldDriverName) == 0) {
     Check(inst->SQLWritePrivateProfileString(dsn, "Driver", kDriverName, kDataSourcesFile), manager,
-          kUpgradeDsnFailed);
+          kUpgradeDsnOperation);
     PointListEntryAtDriver(manager, dsn, value);
   }
 }
@@ -266,12 +271,13 @@ void ODBCUtils::InstallDriver(const char* installPath) {
       char pathOut[kBufferSize] = "";
       Check(manager.inst->SQLInstallDriverEx(attributes, nullptr, pathOut, kBufferSize, nullptr, kInstallComplete,
                                              nullptr),
-            manager, kInstallDriverFailed);
-      if (manager.inst != managers[1].inst) return;
+            manager, kInstallDriverOperation);
+      // unixODBC picks the 64-bit library from a key of its own.
+      if (!manager.unixOdbc) return;
       char library[kBufferSize];
       std::snprintf(library, kBufferSize, kLibraryPathFormat, installPath);
       Check(manager.inst->SQLWritePrivateProfileString(kDriverName, "Driver64", library, kDriversFile), manager,
-            kInstallDriverFailed);
+            kInstallDriverOperation);
     });
   }
 }
@@ -288,7 +294,7 @@ void ODBCUtils::UninstallDriver() {
   ForEachManager([](const Manager& manager) {
     InMode(manager.inst, kSystemMode, [&] {
       uint32_t usageCount = 0;
-      Check(manager.inst->SQLRemoveDriver(kDriverName, 0, &usageCount), manager, kUninstallDriverFailed);
+      Check(manager.inst->SQLRemoveDriver(kDriverName, 0, &usageCount), manager, kUninstallDriverOperation);
     });
   });
 }
@@ -296,9 +302,9 @@ void ODBCUtils::UninstallDriver() {
 void ODBCUtils::UninstallDSN() {
   ForEachManager([](const Manager& manager) {
     InMode(manager.inst, kSystemMode, [&] {
-      Check(manager.inst->SQLRemoveDSNFromIni(kSystemDsn), manager, kUninstallDsnFailed);
+      Check(manager.inst->SQLRemoveDSNFromIni(kSystemDsn), manager, kUninstallDsnOperation);
       manager.inst->SetMode(kUserMode);
-      Check(manager.inst->SQLRemoveDSNFromIni(kUserDsn), manager, kUninstallDsnFailed);
+      Check(manager.inst->SQLRemoveDSNFromIni(kUserDsn), manager, kUninstallDsnOperation);
     });
   });
 }
@@ -307,13 +313,13 @@ void ODBCUtils::ModifyDriver(const char* key, const char* value) {
   ForEachManager([&](const Manager& manager) {
     InMode(manager.inst, kSystemMode, [&] {
       Check(manager.inst->SQLWritePrivateProfileString(kDriverName, key, value, kDriversFile), manager,
-            kModifyDriverFailed);
+            kModifyDriverOperation);
     });
   });
 }
 
 void ODBCUtils::ModifyDSN(const char* key, const char* value) {
-  ForEachManager([&](const Manager& manager) { WriteBothDataSources(manager, key, value, kModifyDsnFailed); });
+  ForEachManager([&](const Manager& manager) { WriteBothDataSources(manager, key, value, kModifyDsnOperation); });
 }
 
 void ODBCUtils::Upgrade() {
@@ -327,7 +333,7 @@ void ODBCUtils::Upgrade() {
 }
 
 void ODBCUtils::UpgradeFrom(ODBCINST* inst, const char* displayName, const char* oldDriverName) {
-  Manager manager{inst, displayName};
+  Manager manager{inst, displayName, inst == ODBCINST::UODBC};
   InMode(inst, kSystemMode, [&] {
     char newPath[kBufferSize];
     char oldPath[kBufferSize];
