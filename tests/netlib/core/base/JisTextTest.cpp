@@ -198,6 +198,17 @@ TEST(JisTextTest, ParametersAndFoldedValues) {
       EXPECT_NE(std::string::npos, Str(back).find(kanji)) << Str(*h);
     }
   }
+  // The line limit is width - 50 from width 51 on, else 10: a longer word is
+  // cut after the limit.
+  JisText kanjiWord;
+  kanjiWord.AppendIsoJpEncodedWord("\x93\xFA", 1);
+  for (const auto& [width, limit] : {std::pair{76, 26}, std::pair{40, 10}, std::pair{50, 10}, std::pair{53, 3}}) {
+    SCOPED_TRACE(width);
+    HeaderText cut;
+    const std::string letters(limit + 4, 'a');
+    ASSERT_EQ(0, JisHeaderEncoder::EncodeFolded(cut, ("\x93\xFA " + letters).c_str(), width, 1, nullptr));
+    EXPECT_EQ(Str(kanjiWord) + " " + std::string(limit, 'a') + "\r\n\t" + "aaaa", Str(cut));
+  }
   HeaderText plain;
   ASSERT_EQ(0, JisHeaderEncoder::EncodeFolded(plain, "aaa bbb ccc", 5, 1, "UTF-8"));
   EXPECT_EQ("aaa bbb\r\n ccc", Str(plain));
