@@ -39,11 +39,19 @@ TEST(Logging, SwitchIsReadOnceAtLoad) {
 
     if (!c.logs) {
       EXPECT_EQ(DriverLines(result), 0) << result.output;
+      EXPECT_EQ(CountLinesStarting(result, "@syslog"), 0);
       continue;
     }
+    // Each line goes to the system log at priority 14 (user, info), then to standard output.
     const auto lines = result.Lines();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.front(), "Driver.g_init()");
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (lines[i].empty() || lines[i][0] == '@') continue;
+      ASSERT_GT(i, 0u);
+      EXPECT_EQ(lines[i - 1], "@syslog 14 " + lines[i]);
+    }
+    EXPECT_EQ(CountLinesStarting(result, "@syslog"), DriverLines(result));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "Driver.g_init()");
     EXPECT_EQ(lines.back(), "Driver.g_fini()");
     EXPECT_TRUE(InOrder(lines, {"SQLAllocHandle", "Driver.LoadRuntime()",
                                 "Current driver path: " + driver.string(), "@env 0", "SQLConnect", "@connect 0",

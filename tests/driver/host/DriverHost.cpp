@@ -7,7 +7,11 @@
 // SQLFreeEnv), connect (SQLConnect on a null handle), maps (list the runtime
 // files mapped into the process), set:NAME=VALUE, unset:NAME.
 // Every host line starts with '@' to tell it from the driver's log lines.
+// The host also stands in for the system log: what the driver sends there is
+// printed as "@syslog <priority> <text>" instead.
 #include <dlfcn.h>
+
+#include <cstdarg>
 
 #include <sql.h>
 #include <sqlext.h>
@@ -19,6 +23,18 @@
 #include <vector>
 
 #include "../DriverTestKit.h"
+
+// Exported from the program, these come before the C library's in the
+// driver's symbol lookup.
+extern "C" void vsyslog(int priority, const char* format, va_list args) {
+  char text[2048];
+  vsnprintf(text, sizeof text, format, args);
+  printf("@syslog %d %s\n", priority, text);
+}
+
+extern "C" void __vsyslog_chk(int priority, int /*flag*/, const char* format, va_list args) {
+  vsyslog(priority, format, args);
+}
 
 namespace {
 
