@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "../../../driver/RuntimeEntries.h"
 #include "ArgWord.h"
@@ -111,9 +112,17 @@ void ZeroInfo(SQLPOINTER buffer, SQLSMALLINT capacity, SQLSMALLINT* length) {
 SARNVALE_RUNTIME_ENTRIES(STANDIN_TAG, STANDIN_TAG)
 #undef STANDIN_TAG
 
+// No diagnostics and no rows, whatever is asked.
+template <class Tag>
+constexpr bool kAnswersNoData =
+    std::is_same_v<Tag, Tag_SQLGetDiagRec> || std::is_same_v<Tag, Tag_SQLGetDiagRecW> ||
+    std::is_same_v<Tag, Tag_SQLGetDiagField> || std::is_same_v<Tag, Tag_SQLGetDiagFieldW> ||
+    std::is_same_v<Tag, Tag_SQLError> || std::is_same_v<Tag, Tag_SQLErrorW> || std::is_same_v<Tag, Tag_SQLFetch> ||
+    std::is_same_v<Tag, Tag_SQLFetchScroll> || std::is_same_v<Tag, Tag_SQLMoreResults>;
+
 template <class Tag, class... A>
 SQLRETURN Serve(Tag, A...) {
-  return SQL_SUCCESS;
+  return kAnswersNoData<Tag> ? SQL_NO_DATA : SQL_SUCCESS;
 }
 
 SQLRETURN Serve(Tag_SQLAllocHandle, SQLSMALLINT, SQLHANDLE, SQLHANDLE* output) {
@@ -121,22 +130,16 @@ SQLRETURN Serve(Tag_SQLAllocHandle, SQLSMALLINT, SQLHANDLE, SQLHANDLE* output) {
   return SQL_SUCCESS;
 }
 
-SQLRETURN Serve(Tag_SQLGetInfo, SQLHDBC, SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT capacity,
-                SQLSMALLINT* length) {
-  if (type == SQL_DRIVER_ODBC_VER) {
+// The driver managers ask for the driver's ODBC version; everything else is zero.
+template <class Tag>
+  requires std::is_same_v<Tag, Tag_SQLGetInfo> || std::is_same_v<Tag, Tag_SQLGetInfoW>
+SQLRETURN Serve(Tag, SQLHDBC, SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT capacity, SQLSMALLINT* length) {
+  if (type != SQL_DRIVER_ODBC_VER) {
+    ZeroInfo(value, capacity, length);
+  } else if constexpr (std::is_same_v<Tag, Tag_SQLGetInfo>) {
     WriteText(value, capacity, length, "03.52");
   } else {
-    ZeroInfo(value, capacity, length);
-  }
-  return SQL_SUCCESS;
-}
-
-SQLRETURN Serve(Tag_SQLGetInfoW, SQLHDBC, SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT capacity,
-                SQLSMALLINT* length) {
-  if (type == SQL_DRIVER_ODBC_VER) {
     WriteWideText(value, capacity, length, "03.52");
-  } else {
-    ZeroInfo(value, capacity, length);
   }
   return SQL_SUCCESS;
 }
@@ -150,26 +153,6 @@ SQLRETURN Serve(Tag_SQLRowCount, SQLHSTMT, SQLLEN* count) {
   if (count != nullptr) *count = 0;
   return SQL_SUCCESS;
 }
-
-// No diagnostics and no rows, whatever is asked.
-template <class... A>
-SQLRETURN Serve(Tag_SQLGetDiagRec, A...) { return SQL_NO_DATA; }
-template <class... A>
-SQLRETURN Serve(Tag_SQLGetDiagRecW, A...) { return SQL_NO_DATA; }
-template <class... A>
-SQLRETURN Serve(Tag_SQLGetDiagField, A...) { return SQL_NO_DATA; }
-template <class... A>
-SQLRETURN Serve(Tag_SQLGetDiagFieldW, A...) { return SQL_NO_DATA; }
-template <class... A>
-SQLRETURN Serve(Tag_SQLError, A...) { return SQL_NO_DATA; }
-template <class... A>
-SQLRETURN Serve(Tag_SQLErrorW, A...) { return SQL_NO_DATA; }
-template <class... A>
-SQLRETURN Serve(Tag_SQLFetch, A...) { return SQL_NO_DATA; }
-template <class... A>
-SQLRETURN Serve(Tag_SQLFetchScroll, A...) { return SQL_NO_DATA; }
-template <class... A>
-SQLRETURN Serve(Tag_SQLMoreResults, A...) { return SQL_NO_DATA; }
 
 }  // namespace
 
