@@ -30,7 +30,8 @@ fs::path HostProgram() { return DRIVER_HOST_PROGRAM; }
 ScratchDir::ScratchDir() {
   std::string pattern = (fs::temp_directory_path() / "sarnvale-test-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  // Canonical, so it reads as the loader and /proc report it.
+  path_ = fs::canonical(pattern);
 }
 
 ScratchDir::~ScratchDir() {

@@ -40,7 +40,7 @@ TEST_F(Lifecycle, SecondEnvironmentKeepsTheRuntimeUntilItIsFreed) {
 
 // Only the exact value "1" unloads; anything else keeps the runtime, and the
 // next first environment reuses it without searching again.
-TEST_F(Lifecycle, LastEnvironmentUnloadsOnlyWhenAskedExactly) {
+TEST(LifecycleUnload, LastEnvironmentUnloadsOnlyWhenAskedExactly) {
   struct Case {
     const char* setting;  // null: variable absent
     bool unloads;
