@@ -13,7 +13,8 @@ constexpr SQLUSMALLINT kSupportedFunctionIds[] = {
     1008, 1009, 1010, 1011, 1012, 1014, 1016, 1017, 1018, 1019, 1020, 1021};
 static_assert(sizeof kSupportedFunctionIds / sizeof kSupportedFunctionIds[0] == 72);
 
-// Every id the ODBC headers assign to a function; an id outside this set names none.
+// Every id the ODBC headers assign to a function a driver implements; an id outside
+// this set names none. SQLAllocHandleStd (73) is the driver manager's own.
 constexpr SQLUSMALLINT kOdbcFunctionIds[] = {
     SQL_API_SQLALLOCCONNECT,     SQL_API_SQLALLOCENV,       SQL_API_SQLALLOCSTMT,
     SQL_API_SQLBINDCOL,          SQL_API_SQLCANCEL,         SQL_API_SQLCOLATTRIBUTE,
@@ -34,7 +35,7 @@ constexpr SQLUSMALLINT kOdbcFunctionIds[] = {
     SQL_API_SQLPARAMOPTIONS,     SQL_API_SQLPRIMARYKEYS,    SQL_API_SQLPROCEDURECOLUMNS,
     SQL_API_SQLPROCEDURES,       SQL_API_SQLSETPOS,         SQL_API_SQLSETSCROLLOPTIONS,
     SQL_API_SQLTABLEPRIVILEGES,  SQL_API_SQLDRIVERS,        SQL_API_SQLBINDPARAMETER,
-    SQL_API_SQLALLOCHANDLESTD,   SQL_API_SQLALLOCHANDLE,    SQL_API_SQLBINDPARAM,
+    SQL_API_SQLALLOCHANDLE,    SQL_API_SQLBINDPARAM,
     SQL_API_SQLCLOSECURSOR,      SQL_API_SQLCOPYDESC,       SQL_API_SQLENDTRAN,
     SQL_API_SQLFREEHANDLE,       SQL_API_SQLGETCONNECTATTR, SQL_API_SQLGETDESCFIELD,
     SQL_API_SQLGETDESCREC,       SQL_API_SQLGETDIAGFIELD,   SQL_API_SQLGETDIAGREC,

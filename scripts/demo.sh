@@ -4,10 +4,10 @@ set -euo pipefail
 BUILD=$(cd "$1" && pwd)
 echo "Built: $(ls "$BUILD"/driver/libsarnvale.x64.so "$BUILD"/setup/driver-setup "$BUILD"/netlib/libtornell.a | xargs)"
 
-# The driver under unixODBC's isql, registered by hand in a throwaway
-# configuration, with the test stand-in in place of the maker's runtime.
+# The driver registered by driver-setup in a throwaway configuration, then
+# loaded by unixODBC's isql, with the test stand-in in place of the maker's runtime.
 demo_driver() {
-  local work standin
+  local work standin dsn="Orvex SharePoint Source"
   work=$(mktemp -d)
   trap 'rm -rf "$work"' RETURN
   standin="$BUILD/tests/driver/standin"
@@ -15,18 +15,18 @@ demo_driver() {
     echo "stand-in runtime missing under $standin (configure with SARNVALE_TESTS=ON)" >&2
     return 1
   fi
-  mkdir -p "$work/lib"
-  cp "$BUILD/driver/libsarnvale.x64.so" "$standin"/liborvexrt*.so.6 "$work/lib/"
-  printf '[Sarnvale]\nDescription = Sarnvale ODBC driver\nDriver = %s\n' "$work/lib/libsarnvale.x64.so" \
-    > "$work/odbcinst.ini"
-  printf '[sarnvale]\nDriver = Sarnvale\n' > "$work/odbc.ini"
+  export ODBCSYSINI="$work" ODBCINI="$work/odbc.ini"
+  echo
+  echo "== driver-setup -i -d, then -i -s"
+  "$(dirname "${BASH_SOURCE[0]}")/demo-setup.sh" "$BUILD" "$BUILD/driver/libsarnvale.x64.so" "$work" | sed 's/^/  /'
+  # The runtime and its companion sit beside the driver, the last place it looks.
+  cp "$standin"/liborvexrt*.so.6 "$work/install/lib/"
 
   echo
-  echo "== isql -b sarnvale, one statement; lines from the driver's log are marked '|'"
-  # The runtime and its companion sit beside the driver, the last place it looks.
+  echo "== isql -b \"$dsn\", one statement; lines from the driver's log are marked '|'"
   printf 'SELECT Title FROM Tasks\n' |
-    ODBCSYSINI="$work" ODBCINI="$work/odbc.ini" ENABLE_ORVEX_LOG=1 ORVEX_STANDIN_LOG="$work/calls.log" \
-      isql -b sarnvale reader secret > "$work/isql.out" 2>&1 || {
+    ENABLE_ORVEX_LOG=1 ORVEX_STANDIN_LOG="$work/calls.log" \
+      isql -b "$dsn" reader secret > "$work/isql.out" 2>&1 || {
       cat "$work/isql.out"
       echo "isql failed" >&2
       return 1

@@ -52,7 +52,7 @@ TEST_F(GetFunctions, SingleIds) {
   // ODBC functions the driver does not report are a plain "no"; ids that name
   // no ODBC function are an error.
   const Case unlisted[] = {{46, SQL_SUCCESS},  {51, SQL_SUCCESS},   {64, SQL_SUCCESS},   {1002, SQL_SUCCESS},
-                           {73, SQL_SUCCESS},  {1022, SQL_SUCCESS}, {25, SQL_ERROR},     {39, SQL_ERROR},
+                           {73, SQL_ERROR},  {1022, SQL_SUCCESS}, {25, SQL_ERROR},     {39, SQL_ERROR},
                            {74, SQL_ERROR},    {998, SQL_ERROR},    {1013, SQL_ERROR},   {1015, SQL_ERROR},
                            {1023, SQL_ERROR},  {65535, SQL_ERROR}};
   for (const Case& c : unlisted) {
