@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "core/ByteString.h"
+#include "crypto/rsa/BigIntStatus.h"
 #include "crypto/rsa/Montgomery.h"
 #include "crypto/rsa/MutableBigInt.h"
 
@@ -12,11 +13,9 @@ namespace tornell {
 using limb::DLimb;
 using limb::Limb;
 
-namespace {
+using namespace bigint_status;
 
-constexpr int kNotInvertible = 2002;
-constexpr int kModulusNotPositive = 2003;
-constexpr int kNegativeExponent = 2004;
+namespace {
 
 // Largest d with radix^d < 2^31, and with radix^d < 2^63, for radix 2..32.
 constexpr int kDigitsPerWord[33] = {0,  0,  30, 19, 15, 13, 11, 11, 10, 9, 9, 8, 8, 8, 8, 7, 7,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "crypto/rsa/BigIntStatus.h"
 #include "crypto/rsa/SignedMutableBigInt.h"
 
 namespace tornell {
@@ -9,10 +10,7 @@ namespace tornell {
 using limb::DLimb;
 using limb::Limb;
 
-namespace {
-constexpr int kDivideByZero = 2001;
-constexpr int kNotInvertible = 2002;
-}  // namespace
+using namespace bigint_status;
 
 MutableBigInt::MutableBigInt(uint64_t word) {
   if (word != 0) mag.push_back(word);
@@ -290,24 +288,26 @@ int MutableBigInt::EuclidModInverse(int k, MutableBigInt& result) const {
   int rc = mod.Divide(a, q, b);
   if (rc != 0) return rc;
   t1 = q;
+  // One half-step: x = x mod y and acc += (x / y) * other.
+  auto step = [&](MutableBigInt& x, const MutableBigInt& y, MutableBigInt& acc, const MutableBigInt& other) {
+    int status = x.Divide(y, q, r);
+    if (status != 0) return status;
+    if (r.IsZero()) return kNotInvertible;
+    x = r;
+    q.Multiply(other, prod);
+    acc.Add(prod);
+    return 0;
+  };
   while (!b.IsOne()) {
     if (b.IsZero()) return kNotInvertible;
-    rc = a.Divide(b, q, r);
+    rc = step(a, b, t0, t1);
     if (rc != 0) return rc;
-    if (r.IsZero()) return kNotInvertible;
-    a = r;
-    q.Multiply(t1, prod);
-    t0.Add(prod);
     if (a.IsOne()) {
       result = t0;
       return 0;
     }
-    rc = b.Divide(a, q, r);
+    rc = step(b, a, t1, t0);
     if (rc != 0) return rc;
-    if (r.IsZero()) return kNotInvertible;
-    b = r;
-    q.Multiply(t0, prod);
-    t1.Add(prod);
   }
   mod.Subtract(t1);
   result = mod;

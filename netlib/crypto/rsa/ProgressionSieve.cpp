@@ -2,13 +2,14 @@
 
 #include <algorithm>
 
+#include "crypto/rsa/BigIntStatus.h"
+
 namespace tornell {
 
 namespace {
 
 constexpr int kWindow = 32768;
 constexpr uint32_t kTableLimit = 32720;
-constexpr int kNotInvertible = 2002;
 
 // Inverse of a modulo the prime p (0 < a < p).
 uint32_t InverseModSmall(uint32_t a, uint32_t p) {
@@ -51,7 +52,7 @@ int ProgressionSieve::Sieve() {
   for (uint16_t p : table) {
     uint32_t r = step.DivideByWord(p, quotient);
     if (step.Signum() < 0 && r != 0) r = p - r;
-    if (r == 0) return kNotInvertible;
+    if (r == 0) return bigint_status::kNotInvertible;
     StrikePrime(p, InverseModSmall(r, p));
   }
   return 0;
