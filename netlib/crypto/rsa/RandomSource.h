@@ -14,6 +14,10 @@ class RandomSource {
   void Fill(uint8_t* buf, int offset, int len);
   // As Fill, with no byte of the range left zero.
   void FillNonZero(uint8_t* buf, int offset, int len);
+
+  // The same over a string's characters.
+  void Fill(char* buf, int offset, int len) { Fill(reinterpret_cast<uint8_t*>(buf), offset, len); }
+  void FillNonZero(char* buf, int offset, int len) { FillNonZero(reinterpret_cast<uint8_t*>(buf), offset, len); }
 };
 
 }  // namespace tornell

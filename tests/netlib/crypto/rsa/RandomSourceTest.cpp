@@ -20,7 +20,7 @@ TEST(RandomSource, FillsOnlyItsRangeAndDiffersPerCall) {
   EXPECT_NE(std::memcmp(a.data() + 4, b.data() + 4, 32), 0);
   std::vector<uint8_t> c(8, 0x55);
   rng.Fill(c.data(), 0, 0);
-  rng.Fill(nullptr, 0, 8);
+  rng.Fill(static_cast<uint8_t*>(nullptr), 0, 8);
   EXPECT_EQ(c, std::vector<uint8_t>(8, 0x55));
   // Every bit position takes both values (the top bit of words included).
   std::vector<uint8_t> big(4096);
