@@ -65,7 +65,10 @@ BigInteger BigInteger::FromLimbs(std::vector<Limb> mag, int sign) {
 
 void BigInteger::Trim() {
   mag_.resize(limb::Trim(mag_.data(), mag_.size()));
+  // A sign of 0 from a caller means zero whatever the magnitude.
+  if (sign_ == 0) mag_.clear();
   if (mag_.empty()) sign_ = 0;
+  sign_ = sign_ < 0 ? -1 : sign_ > 0 ? 1 : 0;
   bitLength_ = -1;
   lowestSetBit_ = -2;
 }
@@ -261,6 +264,10 @@ BigInteger BigInteger::Remainder(const BigInteger& b) const {
 }
 
 uint32_t BigInteger::DivideByWord(uint32_t d, BigInteger& quotient) const {
+  if (d == 0) {  // outside the contract: answer zero rather than trap
+    quotient = BigInteger();
+    return 0;
+  }
   MutableBigInt a(mag_.data(), mag_.size()), q;
   uint64_t r = a.DivideOneWord(d, q);
   quotient = BigInteger(q, sign_);

@@ -52,6 +52,8 @@ TEST(BigInteger, MagnitudeBytesAndWordsIn) {
   const uint32_t padded[] = {0, 0, 5};
   EXPECT_TRUE(BigInteger(-1, padded, 3).Equals(V(-5)));
   EXPECT_EQ(BigInteger(padded, 0, 1).Signum(), 0);
+  EXPECT_EQ(BigInteger(0, padded, 3).Signum(), 0);  // sign 0 means zero
+  EXPECT_TRUE(BigInteger(padded, 3, 7).Equals(V(5)));
 }
 
 TEST(BigInteger, ByteStringOut) {
