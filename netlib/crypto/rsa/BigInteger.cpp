@@ -303,14 +303,22 @@ int BigInteger::ModInverse(const BigInteger& m, BigInteger& result) const {
   return 0;
 }
 
-BigInteger BigInteger::OddModPow(const BigInteger& base, const BigInteger& e, const BigInteger& m) {
-  if (e.IsOneValue()) return base;
-  if (base.sign_ == 0) return BigInteger();
+BigInteger BigInteger::OddModPow(const BigInteger& x, const BigInteger& e, const BigInteger& m) {
   const size_t k = m.mag_.size();
   Montgomery ctx;
   MontgomeryInit(ctx, m.mag_.data(), k);
   std::vector<Limb> b(k, 0), r(k);
-  std::copy(base.mag_.begin(), base.mag_.end(), b.begin());
+  if (x.sign_ >= 0 && x.mag_.size() <= 2 * k) {
+    // RSA's CRT halves reduce a full-size input by a secret prime: do it
+    // without a division.
+    MontgomeryReduceInput(ctx, b.data(), x.mag_.data(), x.mag_.size(), ctx.scratch.data());
+  } else {
+    BigInteger reduced;
+    x.Mod(m, reduced);
+    std::copy(reduced.mag_.begin(), reduced.mag_.end(), b.begin());
+  }
+  if (e.IsOneValue()) return FromLimbs(std::move(b), 1);
+  if (limb::Trim(b.data(), k) == 0) return BigInteger();
   // Exponents of a word or less are public ones (RSA's 65537 and the like):
   // they take plain square and multiply; everything longer is treated as a
   // secret and runs the fixed-window ladder.
@@ -359,15 +367,21 @@ int BigInteger::ModPow(const BigInteger& exponent, const BigInteger& m, BigInteg
   const bool invert = exponent.sign_ < 0;
   const BigInteger e = exponent.Abs();
   int rc = 0;
-  BigInteger base(*this);
-  if (sign_ < 0 || CompareTo(m) >= 0) {
-    rc = Mod(m, base);
-    if (rc != 0) return rc;
-  }
   BigInteger r;
   if (m.TestBit(0)) {
-    r = OddModPow(base, e, m);
+    // The Montgomery set-up reduces a non-negative base itself.
+    BigInteger base(*this);
+    if (sign_ < 0) {
+      rc = Mod(m, base);
+      if (rc != 0) return rc;
+    }
+    r = m.IsOneValue() ? BigInteger() : OddModPow(base, e, m);
   } else {
+    BigInteger base(*this);
+    if (sign_ < 0 || CompareTo(m) >= 0) {
+      rc = Mod(m, base);
+      if (rc != 0) return rc;
+    }
     // Split m into an odd part and a power of two and join the two powers.
     int p = m.LowestSetBit();
     BigInteger m1 = m.ShiftRight(p), m2 = ONE.ShiftLeft(p);

@@ -7,8 +7,9 @@ using limb::Limb;
 
 namespace {
 
-// Reduces the 2k-limb t (clobbered) to t / R mod m in r, for t < m * R.
-void Reduce(const Montgomery& ctx, Limb* r, Limb* t) {
+// Adds multiples of m that clear the low k limbs of the 2k-limb t; the value
+// t / R is left in top:t[k..2k).
+Limb ReduceLoop(const Montgomery& ctx, Limb* t) {
   const size_t k = ctx.k;
   const Limb* m = ctx.mod.data();
   Limb top = 0;
@@ -19,12 +20,23 @@ void Reduce(const Montgomery& ctx, Limb* r, Limb* t) {
     t[i + k] = limb::Lo(s);
     top = limb::Hi(s);
   }
-  // The value top:t[k..2k) is below 2m; subtract m exactly when it is >= m,
-  // choosing by mask so the timing does not tell which.
-  Limb borrow = limb::SubN(r, t + k, m, k);
+  return top;
+}
+
+// r = top:v - m when that is >= 0, else v (for top:v < 2m), chosen by mask so
+// the timing does not tell which.
+void SubtractIfAbove(const Montgomery& ctx, Limb* r, const Limb* v, Limb top) {
+  const size_t k = ctx.k;
+  Limb borrow = limb::SubN(r, v, ctx.mod.data(), k);
   Limb keep = Limb(0) - (1 + top - borrow);  // all ones: keep the difference
   __asm__("" : "+r"(keep));
-  for (size_t i = 0; i < k; ++i) r[i] = (r[i] & keep) | (t[k + i] & ~keep);
+  for (size_t i = 0; i < k; ++i) r[i] = (r[i] & keep) | (v[i] & ~keep);
+}
+
+// Reduces the 2k-limb t (clobbered) to t / R mod m in r, for t < m * R.
+void Reduce(const Montgomery& ctx, Limb* r, Limb* t) {
+  Limb top = ReduceLoop(ctx, t);
+  SubtractIfAbove(ctx, r, t + ctx.k, top);
 }
 
 // Copies entry idx of the table of n entries of k limbs into out, touching
@@ -68,10 +80,39 @@ void MontgomeryInit(Montgomery& ctx, const Limb* m, size_t k) {
   ctx.mod.assign(m, m + k);
   ctx.n0 = Limb(0) - limb::InverseLimb(m[0]);
   ctx.scratch.assign(2 * k + 1, 0);
-  std::vector<Limb> r2(2 * k + 1, 0), q(k + 2);
-  r2[2 * k] = 1;
-  ctx.rr.assign(k, 0);
-  limb::DivRem(q.data(), ctx.rr.data(), r2.data(), 2 * k + 1, m, k);
+  // 2R mod m by doubling from the top power of two below m (a fixed count of
+  // steps for the size of m, each with a masked subtraction): that is 2 in
+  // Montgomery form. Raising it to the public power 64k gives R^2 mod m.
+  const size_t bits = (k - 1) * 64 + size_t(limb::BitLen(m[k - 1]));
+  std::vector<Limb> two(k, 0), d(k);
+  two[(bits - 1) / 64] = Limb(1) << ((bits - 1) % 64);
+  for (size_t i = bits - 1; i <= 64 * k; ++i) {
+    Limb top = limb::ShiftLeftBits(two.data(), k, 1);
+    SubtractIfAbove(ctx, d.data(), two.data(), top);
+    two.swap(d);
+  }
+  const size_t power = 64 * k;
+  std::vector<Limb> x(two);
+  for (int bit = limb::BitLen(power) - 2; bit >= 0; --bit) {
+    MontgomerySquare(ctx, x.data(), x.data(), ctx.scratch.data());
+    if ((power >> bit) & 1) MontgomeryMul(ctx, x.data(), x.data(), two.data(), ctx.scratch.data());
+  }
+  ctx.rr = x;
+  ctx.rrr.assign(k, 0);
+  MontgomeryMul(ctx, ctx.rrr.data(), ctx.rr.data(), ctx.rr.data(), ctx.scratch.data());
+}
+
+void MontgomeryReduceInput(const Montgomery& ctx, Limb* r, const Limb* c, size_t cn, Limb* scratch) {
+  const size_t k = ctx.k;
+  // First pass: c / R, below R + m. Second pass: below m, c / R^2 mod m.
+  // Multiplying by R^3 mod m undoes both and the multiply's own division.
+  for (size_t i = 0; i < 2 * k; ++i) scratch[i] = i < cn ? c[i] : 0;
+  Limb top = ReduceLoop(ctx, scratch);
+  for (size_t i = 0; i < k; ++i) scratch[i] = scratch[k + i];
+  scratch[k] = top;
+  for (size_t i = k + 1; i < 2 * k; ++i) scratch[i] = 0;
+  Reduce(ctx, r, scratch);
+  MontgomeryMul(ctx, r, r, ctx.rrr.data(), scratch);
 }
 
 void MontgomeryMul(const Montgomery& ctx, Limb* r, const Limb* a, const Limb* b, Limb* scratch) {

@@ -108,7 +108,8 @@ for i in range(90):
         m = (rng.getrandbits(bits) | (1 << (bits - 1))) & ~((1 << rng.randint(1, min(80, bits - 1))) - 1)
     else:
         m = 1 << rng.randint(1, bits)
-    base = operand(bits + 8)
+    # Bases beyond twice the modulus' size take the division path.
+    base = operand(bits + 8) if rng.random() < 0.8 else operand(3 * bits + 64)
     e = rng.getrandbits(rng.choice([1, 16, 17, 33, bits]))
     if rng.random() < 0.2:
         e = -e
