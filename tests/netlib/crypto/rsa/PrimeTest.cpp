@@ -38,6 +38,11 @@ TEST(ProbablePrime, SmallValuesAndCertainty) {
   EXPECT_EQ(V(3).IsProbablePrime(100, &rng), 1);
   EXPECT_EQ(V(9).IsProbablePrime(0, &rng), 1);  // no rounds: every odd value passes
   EXPECT_EQ(V(-7).IsProbablePrime(100, &rng), 0);
+  for (int64_t n = 3; n < 3000; n += 2) {
+    bool prime = true;
+    for (int64_t d = 3; d * d <= n; d += 2) prime = prime && n % d != 0;
+    ASSERT_EQ(V(n).IsProbablePrime(100, &rng), prime ? 1 : 0) << n;
+  }
   EXPECT_EQ(Dec("170141183460469231731687303715884105727").IsProbablePrime(100, nullptr), 1);  // 2^127 - 1
 }
 
