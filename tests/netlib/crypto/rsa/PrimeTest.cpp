@@ -49,11 +49,16 @@ TEST(ProbablePrime, SmallValuesAndCertainty) {
 TEST(ProbablePrime, CarmichaelAndStrongPseudoprimesAreComposite) {
   RandomSource rng;
   const char* composites[] = {
+      // Carmichael numbers: every coprime base passes the Fermat test.
       "561", "1105", "1729", "2465", "2821", "6601", "8911", "41041", "825265", "321197185",
+      // Strong pseudoprimes to base 2; to bases 2, 3, 5 and 7; to the first
+      // eleven prime bases.
       "2047", "3277", "4033", "4681", "8321", "3215031751", "3825123056546413051",
-      // A Carmichael number of 397 digits' worth of bits is too slow here;
-      // these have three large prime factors of the form 6k+1, 12k+1, 18k+1.
-      "2718512706017012321",  // (6k+1)(12k+1)(18k+1), k = 94416
+      // Chernick's (6k+1)(12k+1)(18k+1) with all three factors prime:
+      // Carmichael numbers of 130 and 310 bits (k = 1000000001121 and
+      // k = 10^30 + 43391).
+      "1296000004358844004886708077826165821249",
+      "1296000000000000000000000168704604000000000000000007320278655036000000000000105878318901409369",
       "318665857834031151167461",  // strong pseudoprime to the first twelve prime bases
   };
   for (const char* c : composites) EXPECT_EQ(Dec(c).IsProbablePrime(100, &rng), 0) << c;
