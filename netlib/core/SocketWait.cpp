@@ -32,6 +32,13 @@ uint32_t DeadlineAt(uint32_t now, uint32_t span) {
   return at != 0 ? at : kTickModulo;
 }
 
+// The deadline now + milliseconds (0: none), remembering when it was armed.
+uint32_t ArmDeadline(int milliseconds, uint32_t* armedAt) {
+  if (milliseconds == 0) return 0;
+  *armedAt = TickCountMs();
+  return DeadlineAt(*armedAt, SpanOf(milliseconds));
+}
+
 // Same unit rule for the Timeout and the idle time-out.
 int ToMilliseconds(unsigned value, uint8_t millisecondsFlag) {
   return static_cast<int>(millisecondsFlag != 0 ? value : value * 1000u);
@@ -59,13 +66,7 @@ int SocketCore::GetTimeout() const { return FromMilliseconds(timeout_, milliseco
 
 uint32_t SocketCore::StartTimeout() {
   RestartIdleTimer();
-  if (timeout_ == 0) {
-    deadline_ = 0;
-    return 0;
-  }
-  deadlineArmedAt_ = TickCountMs();
-  deadline_ = DeadlineAt(deadlineArmedAt_, SpanOf(timeout_));
-  return deadline_;
+  return deadline_ = ArmDeadline(timeout_, &deadlineArmedAt_);
 }
 
 // A deadline handed back (saved around a wait with another Timeout) lies at
@@ -89,15 +90,7 @@ int SocketCore::SetIdleTimeout(unsigned value, int resetDeadline) {
 
 int SocketCore::GetIdleTimeout() const { return FromMilliseconds(idleTimeout_, millisecondsFlag_); }
 
-uint32_t SocketCore::RestartIdleTimer() {
-  if (idleTimeout_ == 0) {
-    idleDeadline_ = 0;
-    return 0;
-  }
-  idleArmedAt_ = TickCountMs();
-  idleDeadline_ = DeadlineAt(idleArmedAt_, SpanOf(idleTimeout_));
-  return idleDeadline_;
-}
+uint32_t SocketCore::RestartIdleTimer() { return idleDeadline_ = ArmDeadline(idleTimeout_, &idleArmedAt_); }
 
 bool SocketCore::IdleDeadlinePassed() const {
   return idleDeadline_ != 0 && TickDeadlinePassed(idleArmedAt_, idleDeadline_, TickCountMs());
