@@ -39,9 +39,15 @@ uint32_t ArmDeadline(int milliseconds, uint32_t* armedAt) {
   return DeadlineAt(*armedAt, SpanOf(milliseconds));
 }
 
-// Same unit rule for the Timeout and the idle time-out.
+// Same unit rule for the Timeout and the idle time-out. The value is the
+// caller's int (negative ones carry a meaning of their own); a number of
+// seconds too large for the int is held as the longest time-out rather than
+// wrapping into a short or negative one.
 int ToMilliseconds(unsigned value, uint8_t millisecondsFlag) {
-  return static_cast<int>(millisecondsFlag != 0 ? value : value * 1000u);
+  const int64_t given = static_cast<int32_t>(value);
+  const int64_t ms = millisecondsFlag != 0 ? given : given * 1000;
+  if (ms > INT32_MAX) return INT32_MAX;
+  return ms < INT32_MIN ? INT32_MIN : static_cast<int>(ms);
 }
 
 int FromMilliseconds(int value, uint8_t millisecondsFlag) {

@@ -102,6 +102,10 @@ TEST(SocketSettings, TimeoutKeepsItsNumberWhenTheUnitChanges) {
   EXPECT_EQ(s.GetDeadline(), 0u);
   Set(s, "TimeoutInMilliseconds=False");
   EXPECT_EQ(s.GetTimeout(), 60);
+  s.SetTimeout(3000000, 1);  // 3e9 ms does not fit: the longest time-out
+  EXPECT_EQ(s.GetTimeout(), 2147483);
+  s.SetTimeout(static_cast<unsigned>(-1), 1);  // callers give negatives their own meaning
+  EXPECT_EQ(s.GetTimeout(), -1);
   s.SetIdleTimeout(7, 1);
   EXPECT_EQ(s.GetIdleTimeout(), 7);
   EXPECT_NE(s.GetIdleDeadline(), 0u);
