@@ -23,9 +23,9 @@ bool NeedsBackslash(unsigned char c) {
 
 int HexDump(const unsigned char* data, int length, ByteString& out) {
   for (int i = 0; i < length; ++i) {
-    const char piece[4] = {kHexDigits[data[i] >> 4], kHexDigits[data[i] & 15],
+    const char chunk[4] = {kHexDigits[data[i] >> 4], kHexDigits[data[i] & 15],
                            (i + 1) % 32 == 0 ? '\r' : ' ', '\n'};
-    const int status = out.Append(piece, (i + 1) % 32 == 0 ? 4 : 3);
+    const int status = out.Append(chunk, (i + 1) % 32 == 0 ? 4 : 3);
     if (status != 0) return status;
   }
   return 0;
@@ -38,14 +38,14 @@ int AppendTranscriptEscaped(const char* data, int length, ByteString& out) {
     const unsigned char c = static_cast<unsigned char>(data[i]);
     int status;
     if (NeedsBackslash(c)) {
-      const char piece[2] = {'\\', static_cast<char>(c)};
-      status = out.Append(piece, 2);
+      const char chunk[2] = {'\\', static_cast<char>(c)};
+      status = out.Append(chunk, 2);
     } else if (c == '\n' || (c >= 0x20 && c <= 0x7E)) {
       status = out.AppendByte(c);
     } else {
-      const char piece[4] = {'\\', static_cast<char>('0' + (c >> 6)),
+      const char chunk[4] = {'\\', static_cast<char>('0' + (c >> 6)),
                              static_cast<char>('0' + ((c >> 3) & 7)), static_cast<char>('0' + (c & 7))};
-      status = out.Append(piece, 4);
+      status = out.Append(chunk, 4);
     }
     if (status != 0) return status;
   }
@@ -139,13 +139,13 @@ int SocketCore::WriteTranscript(const void* bytes, int length) {
 }
 
 int SocketCore::WriteTranscriptEscaped(const char* data, int length) {
-  // Escaped in pieces so a large block needs no large buffer.
-  constexpr int kPiece = 256;
-  for (int at = 0; at < length; at += kPiece) {
-    ByteString piece;
-    const int n = length - at < kPiece ? length - at : kPiece;
-    int status = AppendTranscriptEscaped(data + at, n, piece);
-    if (status == 0) status = WriteTranscript(piece.Data(), piece.Length());
+  // Escaped in chunks so a large block needs no large buffer.
+  constexpr int kChunk = 256;
+  for (int at = 0; at < length; at += kChunk) {
+    ByteString chunk;
+    const int n = length - at < kChunk ? length - at : kChunk;
+    int status = AppendTranscriptEscaped(data + at, n, chunk);
+    if (status == 0) status = WriteTranscript(chunk.Data(), chunk.Length());
     if (status != 0) return status;
   }
   return 0;

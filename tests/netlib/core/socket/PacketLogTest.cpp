@@ -110,10 +110,10 @@ TEST(PacketLog, HexDumpLines) {
   tornell::ByteString out;
   ASSERT_EQ(tornell::HexDump(bytes, 33, out), 0);
   std::string expected;
-  char piece[4];
+  char digits[4];
   for (int i = 0; i < 33; ++i) {
-    std::snprintf(piece, sizeof piece, "%02X", bytes[i]);
-    expected += piece;
+    std::snprintf(digits, sizeof digits, "%02X", bytes[i]);
+    expected += digits;
     expected += i == 31 ? "\r\n" : " ";
   }
   EXPECT_EQ(std::string(out.CStr(), out.Length()), expected);
