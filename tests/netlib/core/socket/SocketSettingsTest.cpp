@@ -59,7 +59,7 @@ TEST(SocketSettings, EveryKeyDefaultAndRoundTrip) {
   }
 }
 
-TEST(SocketSettings, SpecialKeys) {
+TEST(SocketSettings, KeysWithRulesOfTheirOwn) {
   TestSocket s;
   // One setting under two names.
   Set(s, "SSLAlgorithmList=x");
