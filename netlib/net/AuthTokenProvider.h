@@ -1,0 +1,45 @@
+#pragma once
+// NTLM token provider owned by every socket object. Credentials, flags and the
+// diagnostic text work now; token generation answers an error until the NTLM
+// message engine is part of the library.
+
+#include <cstdint>
+
+#include "core/ByteString.h"
+
+namespace tornell {
+
+class AuthTokenProvider {
+ public:
+  AuthTokenProvider();
+  ~AuthTokenProvider();
+  AuthTokenProvider(const AuthTokenProvider&) = delete;
+  AuthTokenProvider& operator=(const AuthTokenProvider&) = delete;
+
+  // A user written "DOMAIN\user" is split at its first backslash.
+  int SetCredentials(const char* protocol, const char* user, const char* password);
+  int SetServerSide(int flag);
+  // Next token of the exchange as raw bytes; an empty input starts a new one.
+  int GetToken(ByteString& out, const char* protocol, const char* server, ByteString& input,
+               void* extra);
+  const char* GetErrorText() const { return errorText_.CStr(); }
+  const char* GetDiagnosticText() const { return diagnostics_.CStr(); }
+  // This platform has no system security provider: the flag stays 0.
+  int SetUseSystemSspi(int value);
+  int GetUseSystemSspi() const { return useSystemSspi_; }
+
+ private:
+  int AppendParameters(const char* protocol, const char* server);
+
+  ByteString protocol_;
+  ByteString user_;
+  ByteString domain_;
+  ByteString password_;
+  ByteString server_;
+  ByteString errorText_;
+  ByteString diagnostics_;
+  uint8_t serverSide_ = 0;
+  uint8_t useSystemSspi_ = 0;
+};
+
+}  // namespace tornell
