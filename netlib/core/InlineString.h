@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/AllocationFault.h"
 #include "core/StatusCodes.h"
 #include "core/StringEncoding.h"
 #include "core/TextUtils.h"
@@ -395,6 +396,7 @@ class InlineString {
                                           length);
   }
   int Utf16LeToUtf8() {
+    if (AllocationFaultInjected()) return kStatusNoMemory;
     unsigned char* work = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(length_) * 2 + 1));
     if (work == nullptr) return kStatusNoMemory;
     int produced = 0;
@@ -527,6 +529,7 @@ class InlineString {
     if (wanted > INT_MAX - 1) wanted = INT_MAX - 1;
     const int newCapacity = static_cast<int>(wanted);
     const size_t blockSize = static_cast<size_t>(newCapacity) + 1;
+    if (AllocationFaultInjected()) return kStatusNoMemory;
     if (src != nullptr) {
       char* block = static_cast<char*>(std::malloc(blockSize));
       if (block == nullptr) return kStatusNoMemory;
