@@ -558,7 +558,8 @@ class InlineString {
     const int old = length_;
     int status = Resize(static_cast<int>(total));
     if (status != kStatusOk) return status;
-    *at = Data() + old;
+    // Past N the content is always on the heap; saying so keeps range analysis exact.
+    *at = (total > N ? heap_ : inline_) + old;
     return kStatusOk;
   }
 

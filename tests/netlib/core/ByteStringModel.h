@@ -144,6 +144,7 @@ inline std::string RunByteStringModel(const uint8_t* data, size_t size) {
       case 12: {
         std::string needle = in.Bytes(1 + in.Small(3));
         int start = in.Small(300);
+        if (needle.empty()) break;  // the stream ran out
         size_t hit = model.find(needle, static_cast<size_t>(start));
         int want = hit == std::string::npos ? -1 : static_cast<int>(hit);
         int got = ours.FindBytes(needle.data(), static_cast<int>(needle.size()), start);
