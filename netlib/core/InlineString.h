@@ -536,9 +536,16 @@ class InlineString {
       std::memcpy(block, src, static_cast<size_t>(want));
       if (heap_ != nullptr) ReleaseHeap();
       heap_ = block;
-    } else if (heap_ != nullptr) {
+    } else if (heap_ != nullptr && !g_zeroMemory) {
       char* block = static_cast<char*>(std::realloc(heap_, blockSize));
       if (block == nullptr) return kStatusNoMemory;
+      heap_ = block;
+    } else if (heap_ != nullptr) {
+      // realloc would free the old block unwiped; move the bytes ourselves.
+      char* block = static_cast<char*>(std::malloc(blockSize));
+      if (block == nullptr) return kStatusNoMemory;
+      std::memcpy(block, heap_, static_cast<size_t>(length_));
+      ReleaseHeap();
       heap_ = block;
     } else {
       char* block = static_cast<char*>(std::malloc(blockSize));
@@ -580,5 +587,13 @@ class InlineString {
   int length_ = 0;
   int capacity_ = N;
 };
+
+// Compiled once in InlineString.cpp.
+extern template class InlineString<20>;
+extern template class InlineString<30>;
+extern template class InlineString<50>;
+extern template class InlineString<99>;
+extern template class InlineString<1024>;
+extern template class InlineString<16384>;
 
 }  // namespace tornell

@@ -11,6 +11,7 @@ class SharedBytes {
 
   int Clear() { return bytes_.Clear(); }
   int Set(const void* buffer, int offset, int length) {
+    if (buffer == nullptr) return bytes_.Clear();
     return bytes_.Set(static_cast<const char*>(buffer) + offset, length);
   }
   int CopyFrom(const SharedBytes& other) { return bytes_.Assign(other.bytes_); }

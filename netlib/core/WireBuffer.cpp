@@ -150,22 +150,15 @@ int WireBuffer::GetU16(int& out) { return GetBig(2, out); }
 int WireBuffer::GetU24(int& out) { return GetBig(3, out); }
 int WireBuffer::GetU32(int& out) { return GetBig(4, out); }
 
-int WireBuffer::GetU16() {
+int WireBuffer::GetValue(int count) {
   int value = 0;
-  return GetBig(2, value) == kStatusOk ? value : -1;
+  return GetBig(count, value) == kStatusOk ? value : -1;
 }
-int WireBuffer::GetU24() {
-  int value = 0;
-  return GetBig(3, value) == kStatusOk ? value : -1;
-}
-int WireBuffer::GetU32() {
-  int value = 0;
-  return GetBig(4, value) == kStatusOk ? value : -1;
-}
-int WireBuffer::GetU8() {
-  int value = 0;
-  return GetBig(1, value) == kStatusOk ? value : -1;
-}
+
+int WireBuffer::GetU16() { return GetValue(2); }
+int WireBuffer::GetU24() { return GetValue(3); }
+int WireBuffer::GetU32() { return GetValue(4); }
+int WireBuffer::GetU8() { return GetValue(1); }
 
 int WireBuffer::PeekBig(int offset, int count) {
   if (EnsureStorage() != kStatusOk) return -1;

@@ -73,6 +73,7 @@ class WireBuffer {
  private:
   int PutBig(uint64_t value, int count);
   int GetBig(int count, int& out);
+  int GetValue(int count);  // -1 when too few bytes remain
   int PeekBig(int offset, int count);
   const unsigned char* At(int offset) const { return Bytes() + offset; }
 
