@@ -66,42 +66,20 @@ class InlineString {
     return kStatusOk;
   }
 
-  // Sets the length (negative counts as 0), copying from source when given;
-  // the single place that allocates.
+  // Sets the length (negative counts as 0), copying from source when given.
+  // Without a source the bytes kept stay and bytes added are zero, so no stale
+  // heap bytes ever show through.
   int Resize(int length, const void* source = nullptr) {
-    const int want = length < 0 ? 0 : length;
-    const char* src = static_cast<const char*>(source);
-    if (want > N) {
-      if (capacity_ < want) {
-        int status = Grow(want, src);
-        if (status != kStatusOk) return status;
-      } else if (src != nullptr) {
-        std::memmove(heap_, src, static_cast<size_t>(want));
-      }
-      heap_[want] = 0;
-    } else {
-      if (heap_ != nullptr) {
-        std::memmove(inline_, src != nullptr ? src : heap_, static_cast<size_t>(want));
-        ReleaseHeap();
-        capacity_ = N;
-      } else if (src != nullptr) {
-        std::memmove(inline_, src, static_cast<size_t>(want));
-      }
-      inline_[want] = 0;
+    const int old = length_;
+    int status = ResizeRaw(length, source);
+    if (status == kStatusOk && source == nullptr && length_ > old) {
+      std::memset(Data() + old, 0, static_cast<size_t>(length_ - old));
     }
-    length_ = want;
-    return kStatusOk;
+    return status;
   }
 
-  // Like Resize without a source, but bytes added by growing are zero.
-  int SetLength(int n) {
-    if (n == length_) return kStatusOk;
-    const int old = length_;
-    int status = Resize(n);
-    if (status != kStatusOk) return status;
-    if (length_ > old) std::memset(Data() + old, 0, static_cast<size_t>(length_ - old));
-    return kStatusOk;
-  }
+  // Like Resize without a source; kept for the callers that name it so.
+  int SetLength(int n) { return n == length_ ? kStatusOk : Resize(n); }
 
   int Length() const { return length_; }
   int Capacity() const { return capacity_; }
@@ -509,6 +487,7 @@ class InlineString {
     other.length_ = 0;
     other.capacity_ = N;
     other.inline_[0] = 0;
+    if (g_zeroMemory) detail::WipeBytes(other.inline_, N + 1);
   }
 
   void ReleaseHeap() {
@@ -520,6 +499,32 @@ class InlineString {
   int SetCounted(const char* text, int64_t n) {
     if (n > INT_MAX) return kStatusNoMemory;
     return Resize(static_cast<int>(n), text);
+  }
+
+  // The single place that allocates: sets the length, bytes added undefined.
+  int ResizeRaw(int length, const void* source) {
+    const int want = length < 0 ? 0 : length;
+    const char* src = static_cast<const char*>(source);
+    if (want > N) {
+      if (capacity_ < want) {
+        int status = Grow(want, src);
+        if (status != kStatusOk) return status;
+      } else if (src != nullptr) {
+        std::memmove(heap_, src, static_cast<size_t>(want));
+      }
+      heap_[want] = 0;
+    } else {
+      if (heap_ != nullptr) {
+        std::memmove(inline_, src != nullptr ? src : heap_, static_cast<size_t>(want));
+        ReleaseHeap();
+        capacity_ = N;
+      } else if (src != nullptr) {
+        std::memmove(inline_, src, static_cast<size_t>(want));
+      }
+      inline_[want] = 0;
+    }
+    length_ = want;
+    return kStatusOk;
   }
 
   // Moves the content to a heap block of capacity want + want/2 (in 64 bits,
@@ -563,7 +568,7 @@ class InlineString {
     const int64_t total = static_cast<int64_t>(length_) + extra;
     if (extra < 0 || total > INT_MAX) return kStatusNoMemory;
     const int old = length_;
-    int status = Resize(static_cast<int>(total));
+    int status = ResizeRaw(static_cast<int>(total), nullptr);
     if (status != kStatusOk) return status;
     // Past N the content is always on the heap; saying so keeps range analysis exact.
     *at = (total > N ? heap_ : inline_) + old;
@@ -572,9 +577,10 @@ class InlineString {
 
   int AppendSlow(const char* bytes, int count) {
     // Bytes from our own heap block must be located again after it moves.
-    const char* data = Data();
-    const bool own = heap_ != nullptr && bytes >= data && bytes < data + capacity_ + 1;
-    const std::ptrdiff_t offset = own ? bytes - data : 0;
+    const auto data = reinterpret_cast<uintptr_t>(Data());
+    const auto from = reinterpret_cast<uintptr_t>(bytes);
+    const bool own = heap_ != nullptr && from >= data && from <= data + static_cast<uintptr_t>(capacity_);
+    const std::ptrdiff_t offset = own ? static_cast<std::ptrdiff_t>(from - data) : 0;
     char* at = nullptr;
     int status = Extend(count, &at);
     if (status != kStatusOk) return status;

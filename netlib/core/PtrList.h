@@ -1,8 +1,9 @@
 #pragma once
 // Owning list of heap objects: the list makes every element (default
-// construction or T::Clone of a caller's object) and deletes every element.
+// construction or a Clone of a caller's object) and deletes every element.
 // Up to 20 pointers live inside the object; more move to a heap array.
 #include <climits>
+#include <concepts>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -38,7 +39,7 @@ class PtrList {
   // Inserts a deep copy of the element at i (any index past the end appends).
   int InsertCopy(int i, const T* element) {
     if (i < 0) return -1;
-    T* copy = T::Clone(element);
+    T* copy = CloneOf(element);
     if (copy == nullptr) return kStatusNoMemory;
     int status = Resize(count_ + 1);
     if (status != kStatusOk) {
@@ -108,6 +109,18 @@ class PtrList {
   int Remove(int i) { return RemoveAt(i); }
 
  private:
+  // Element types copy themselves either through a static T::Clone(const T*)
+  // or through a member Clone() returning a new heap copy.
+  static T* CloneOf(const T* element) {
+    if constexpr (requires { { T::Clone(element) } -> std::convertible_to<T*>; }) {
+      return T::Clone(element);
+    } else if constexpr (requires { { element->Clone() } -> std::convertible_to<T*>; }) {
+      return element->Clone();
+    } else {
+      return const_cast<T*>(element)->Clone();
+    }
+  }
+
   T** Slots() { return heap_ != nullptr ? heap_ : inline_; }
 
   void DestroyFrom(int n) {

@@ -105,9 +105,9 @@ inline std::string RunByteStringModel(const uint8_t* data, size_t size) {
         break;
       }
       case 6: {
-        int n = model.empty() ? 0 : in.Small(static_cast<int>(model.size()) + 1);
+        int n = in.Small(static_cast<int>(model.size()) + 300);
         status = ours.Resize(n);
-        model.resize(static_cast<size_t>(n));
+        model.resize(static_cast<size_t>(n), '\0');
         break;
       }
       case 7: {

@@ -129,3 +129,24 @@ TEST_F(PtrListTest, FailedGrowthKeepsTheList) {
   EXPECT_EQ(list.Append(extra), 0);
   EXPECT_EQ(list.Count(), 21);
 }
+
+namespace {
+// The other copy shape some records use: a member Clone().
+struct MemberCloned {
+  int value = 0;
+  MemberCloned* Clone() const {
+    MemberCloned* copy = new MemberCloned();
+    copy->value = value;
+    return copy;
+  }
+};
+}  // namespace
+
+TEST(PtrList, MemberCloneIsUsedToo) {
+  PtrList<MemberCloned> list;
+  MemberCloned local;
+  local.value = 7;
+  EXPECT_EQ(list.Append(local), 0);
+  local.value = 8;
+  EXPECT_EQ(list.Get(0)->value, 7);
+}
