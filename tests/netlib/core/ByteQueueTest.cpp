@@ -104,11 +104,28 @@ TEST(ByteQueue, SpaceAndCompaction) {
   EXPECT_EQ(q.Length(), 6u);
   EXPECT_EQ(q.CommitWrite(11), 0);
 
-  char* before = nullptr;
-  unsigned size = 1;
-  q.GetWriteSpan(&before, &size);
   EXPECT_EQ(q.Allocate(16), 1);  // same capacity: same buffer, emptied
   EXPECT_EQ(q.Length(), 0u);
+
+  // The write span: compacted when the wanted size passes the tail.
+  ByteQueue s;
+  s.Allocate(8);
+  s.Append("abcdef", 6);
+  n = 4;
+  s.ReadAvailable(&out, &n);  // "ef" left at start 4
+  char* at = nullptr;
+  unsigned size = 5;
+  EXPECT_EQ(s.GetWriteSpan(&at, &size), 1);
+  EXPECT_EQ(size, 6u);
+  std::memcpy(at, "ghijkl", 6);
+  EXPECT_EQ(s.CommitWrite(6), 1);
+  n = 0;
+  s.ReadAvailable(&out, &n);
+  EXPECT_EQ(std::string(out, n), "efghijkl");
+  s.Append("xy", 2);
+  size = 7;  // more than is free: the whole free span and 0
+  EXPECT_EQ(s.GetWriteSpan(&at, &size), 0);
+  EXPECT_EQ(size, 6u);
   EXPECT_EQ(ByteQueue::Find("abcabd", 6, "abd", 3), 3);
   EXPECT_EQ(ByteQueue::Find("ab", 2, "abc", 3), -1);
   EXPECT_EQ(ByteQueue::Find("ab", 2, "", 0), -1);

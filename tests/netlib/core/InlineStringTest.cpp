@@ -258,10 +258,11 @@ TEST(InlineString, ReplaceAll) {
 
 TEST(InlineString, WipeFlagClearsStorage) {
   WipeOn wipe;
-  ByteString s("secret");
+  ByteString s;
+  s.AppendRepeated(99, 's');
   s.Clear();
-  // All inline bytes are zero, not only the first.
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(s.Data()[i], 0);
+  // All N + 1 inline bytes are zero, not only the first.
+  for (int i = 0; i <= 99; ++i) ASSERT_EQ(s.Data()[i], 0) << i;
   ByteString big;
   big.AppendRepeated(200, 'k');
   EXPECT_EQ(big.Clear(), 0);
