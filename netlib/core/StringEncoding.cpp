@@ -169,12 +169,12 @@ int Base64DecodeInPlace(unsigned char* s, int length, int urlSafe) {
   for (;;) {
     if (pending == 0) {
       // Whole groups of four alphabet characters, the common case.
+      // The 4-byte store's spare byte lands on input already read (w <= r).
       while (r + 4 <= length) {
         const uint32_t v = d0[s[r]] | d1[s[r + 1]] | d2[s[r + 2]] | d3[s[r + 3]];
         if (v & kBad) break;
-        s[w] = static_cast<unsigned char>(v >> 16);
-        s[w + 1] = static_cast<unsigned char>(v >> 8);
-        s[w + 2] = static_cast<unsigned char>(v);
+        const uint32_t bytes = __builtin_bswap32(v << 8);
+        std::memcpy(s + w, &bytes, 4);
         w += 3;
         r += 4;
       }
