@@ -45,10 +45,9 @@ AESHW_TARGET uint32_t SubWord(uint32_t word) {
   return static_cast<uint32_t>(_mm_cvtsi128_si32(v));
 }
 
-AESHW_TARGET void EncryptBlocks(const uint32_t* rk, int rounds, const unsigned char* in,
-                                unsigned char* out, int blocks) {
-  __m128i k[15];
-  LoadKeys(rk, rounds, k);
+// The pipelined loops, over round keys already in registers.
+AESHW_TARGET inline void EncryptWithKeys(const __m128i* k, int rounds, const unsigned char* in,
+                                         unsigned char* out, int blocks) {
   int i = 0;
   for (; i + 8 <= blocks; i += 8) {
     __m128i b[8];
@@ -64,10 +63,8 @@ AESHW_TARGET void EncryptBlocks(const uint32_t* rk, int rounds, const unsigned c
   }
 }
 
-AESHW_TARGET void DecryptBlocks(const uint32_t* rk, int rounds, const unsigned char* in,
-                                unsigned char* out, int blocks) {
-  __m128i k[15];
-  LoadKeys(rk, rounds, k);
+AESHW_TARGET inline void DecryptWithKeys(const __m128i* k, int rounds, const unsigned char* in,
+                                         unsigned char* out, int blocks) {
   int i = 0;
   for (; i + 8 <= blocks; i += 8) {
     __m128i b[8];
@@ -81,6 +78,51 @@ AESHW_TARGET void DecryptBlocks(const uint32_t* rk, int rounds, const unsigned c
     for (int r = 1; r < rounds; ++r) b = _mm_aesdec_si128(b, k[r]);
     Store(out + 16 * i, _mm_aesdeclast_si128(b, k[rounds]));
   }
+}
+
+AESHW_TARGET void EncryptBlocks(const uint32_t* rk, int rounds, const unsigned char* in,
+                                unsigned char* out, int blocks) {
+  __m128i k[15];
+  LoadKeys(rk, rounds, k);
+  EncryptWithKeys(k, rounds, in, out, blocks);
+}
+
+AESHW_TARGET void DecryptBlocks(const uint32_t* rk, int rounds, const unsigned char* in,
+                                unsigned char* out, int blocks) {
+  __m128i k[15];
+  LoadKeys(rk, rounds, k);
+  DecryptWithKeys(k, rounds, in, out, blocks);
+}
+
+void SwapSchedule(const uint32_t* rk, int rounds, unsigned char* out) {
+  for (int w = 0; w < 4 * (rounds + 1); ++w)
+    for (int b = 0; b < 4; ++b) out[4 * w + b] = static_cast<unsigned char>(rk[w] >> (24 - 8 * b));
+}
+
+AESHW_TARGET void EncryptBlocksSwapped(const unsigned char* rk, int rounds, const unsigned char* in,
+                                       unsigned char* out, int blocks) {
+  if (blocks == 1) {
+    __m128i b = _mm_xor_si128(Load(in), Load(rk));
+    for (int r = 1; r < rounds; ++r) b = _mm_aesenc_si128(b, Load(rk + 16 * r));
+    Store(out, _mm_aesenclast_si128(b, Load(rk + 16 * rounds)));
+    return;
+  }
+  __m128i k[15];
+  for (int r = 0; r <= rounds; ++r) k[r] = Load(rk + 16 * r);
+  EncryptWithKeys(k, rounds, in, out, blocks);
+}
+
+AESHW_TARGET void DecryptBlocksSwapped(const unsigned char* rk, int rounds, const unsigned char* in,
+                                       unsigned char* out, int blocks) {
+  if (blocks == 1) {
+    __m128i b = _mm_xor_si128(Load(in), Load(rk));
+    for (int r = 1; r < rounds; ++r) b = _mm_aesdec_si128(b, Load(rk + 16 * r));
+    Store(out, _mm_aesdeclast_si128(b, Load(rk + 16 * rounds)));
+    return;
+  }
+  __m128i k[15];
+  for (int r = 0; r <= rounds; ++r) k[r] = Load(rk + 16 * r);
+  DecryptWithKeys(k, rounds, in, out, blocks);
 }
 
 }  // namespace tornell::aeshw
