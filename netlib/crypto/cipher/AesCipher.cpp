@@ -2,6 +2,7 @@
 
 #include "crypto/cipher/Aes.h"
 #include "crypto/cipher/AesHardware.h"
+#include "crypto/cipher/BlockBytes.h"
 #include "crypto/cipher/CipherDirection.h"
 
 #include <cstring>
@@ -13,8 +14,7 @@ AesCipher::AesCipher() : roundKeys_(new (std::nothrow) uint32_t[kArrayWords]()),
 
 AesCipher::~AesCipher() {
   if (roundKeys_ != nullptr) {
-    volatile uint32_t* p = roundKeys_;
-    for (int i = 0; i < kArrayWords; ++i) p[i] = 0;
+    blockbytes::Wipe(roundKeys_, sizeof(uint32_t) * kArrayWords);
     delete[] roundKeys_;
     roundKeys_ = nullptr;
   }

@@ -1,6 +1,7 @@
 #include "crypto/cipher/BlowfishCipher.h"
 
 #include "core/ByteString.h"
+#include "crypto/cipher/BlockBytes.h"
 #include "crypto/cipher/BlowfishTables.h"
 
 #include <cstring>
@@ -9,16 +10,9 @@
 namespace tornell {
 namespace {
 
-inline uint32_t LoadBe(const unsigned char* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
+using blockbytes::LoadBe32;
+using blockbytes::StoreBe32;
 
-inline void StoreBe(unsigned char* p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v >> 24);
-  p[1] = static_cast<unsigned char>(v >> 16);
-  p[2] = static_cast<unsigned char>(v >> 8);
-  p[3] = static_cast<unsigned char>(v);
-}
 
 // Bytes consumed as a cyclic stream of big-endian words.
 struct WordStream {
@@ -46,8 +40,7 @@ BlowfishCipher::BlowfishCipher() : p_{} {
 BlowfishCipher::~BlowfishCipher() {
   for (auto& box : s_) {
     if (box == nullptr) continue;
-    volatile uint32_t* w = box;
-    for (int i = 0; i < 256; ++i) w[i] = 0;
+    blockbytes::Wipe(box, 256 * sizeof(uint32_t));
     delete[] box;
     box = nullptr;
   }
@@ -106,25 +99,25 @@ int BlowfishCipher::SetKey(const unsigned char* key, int keyLength) {
 
 int BlowfishCipher::EncryptBlock(const unsigned char* input, unsigned char* output) const {
   if (!HasTables()) return 200;
-  uint32_t l = LoadBe(input), r = LoadBe(input + 4);
+  uint32_t l = LoadBe32(input), r = LoadBe32(input + 4);
   Encipher(l, r);
-  StoreBe(output, l);
-  StoreBe(output + 4, r);
+  StoreBe32(output, l);
+  StoreBe32(output + 4, r);
   return 0;
 }
 
 int BlowfishCipher::DecryptBlock(const unsigned char* input, unsigned char* output) const {
   if (!HasTables()) return 200;
   const uint32_t *s0 = s_[0], *s1 = s_[1], *s2 = s_[2], *s3 = s_[3];
-  uint32_t l = LoadBe(input), r = LoadBe(input + 4);
+  uint32_t l = LoadBe32(input), r = LoadBe32(input + 4);
   for (int i = 17; i > 1; i -= 2) {
     l ^= p_[i];
     r ^= ((s0[l >> 24] + s1[(l >> 16) & 0xFF]) ^ s2[(l >> 8) & 0xFF]) + s3[l & 0xFF];
     r ^= p_[i - 1];
     l ^= ((s0[r >> 24] + s1[(r >> 16) & 0xFF]) ^ s2[(r >> 8) & 0xFF]) + s3[r & 0xFF];
   }
-  StoreBe(output, r ^ p_[0]);
-  StoreBe(output + 4, l ^ p_[1]);
+  StoreBe32(output, r ^ p_[0]);
+  StoreBe32(output + 4, l ^ p_[1]);
   return 0;
 }
 
@@ -149,7 +142,7 @@ int BlowfishCipher::BcryptHash(const unsigned char* password, int passwordLength
   }
   uint32_t words[8];
   for (int i = 0; i < 8; ++i)
-    words[i] = LoadBe(reinterpret_cast<const unsigned char*>(kBcryptText) + 4 * i);
+    words[i] = LoadBe32(reinterpret_cast<const unsigned char*>(kBcryptText) + 4 * i);
   for (int round = 0; round < 64; ++round)
     for (int i = 0; i < 8; i += 2) Encipher(words[i], words[i + 1]);
   unsigned char result[32];

@@ -1,5 +1,6 @@
 #include "crypto/cipher/Cast128Cipher.h"
 
+#include "crypto/cipher/BlockBytes.h"
 #include "crypto/cipher/Cast128Tables.h"
 
 #include <cstring>
@@ -7,20 +8,13 @@
 namespace tornell {
 namespace {
 
+using blockbytes::LoadBe32;
+using blockbytes::StoreBe32;
+
 const uint32_t (&S)[8][256] = kCast128SBoxes;
 
 inline uint32_t Rotl(uint32_t x, unsigned r) { return (x << r) | (x >> ((32 - r) & 31)); }
 
-inline uint32_t LoadBe(const unsigned char* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
-inline void StoreBe(unsigned char* p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v >> 24);
-  p[1] = static_cast<unsigned char>(v >> 16);
-  p[2] = static_cast<unsigned char>(v >> 8);
-  p[3] = static_cast<unsigned char>(v);
-}
 
 // The key schedule's running state: sixteen bytes x and sixteen bytes z.
 struct KeyState {
@@ -28,8 +22,8 @@ struct KeyState {
   unsigned char z[16];
 };
 
-void SetWord(unsigned char* bytes, int word, uint32_t v) { StoreBe(bytes + 4 * word, v); }
-uint32_t Word(const unsigned char* bytes, int word) { return LoadBe(bytes + 4 * word); }
+void SetWord(unsigned char* bytes, int word, uint32_t v) { StoreBe32(bytes + 4 * word, v); }
+uint32_t Word(const unsigned char* bytes, int word) { return LoadBe32(bytes + 4 * word); }
 
 // x to z and z to x halves of the schedule, as the definition gives them.
 void XToZ(KeyState& k) {
@@ -107,33 +101,31 @@ int Cast128Cipher::SetKey(const unsigned char* key, int keyLength) {
   for (int i = 0; i < 16; ++i) masking_[i] = words[i];
   SixteenWords(k, words);
   for (int i = 0; i < 16; ++i) rotation_[i] = static_cast<unsigned char>(words[i] & 31);
-  volatile unsigned char* wipe = reinterpret_cast<unsigned char*>(&k);
-  for (size_t i = 0; i < sizeof k; ++i) wipe[i] = 0;
+  blockbytes::Wipe(&k, sizeof k);
   return 0;
 }
 
 int Cast128Cipher::EncryptBlock(const unsigned char* input, unsigned char* output) const {
-  uint32_t l = LoadBe(input), r = LoadBe(input + 4);
-  for (int i = 0; i < rounds_; ++i) {
-    const uint32_t t = l ^ RoundF(i % 3, r, static_cast<uint32_t>(masking_[i]), rotation_[i]);
-    l = r;
-    r = t;
-  }
-  StoreBe(output, r);
-  StoreBe(output + 4, l);
+  Crypt(input, output, true);
   return 0;
 }
 
 int Cast128Cipher::DecryptBlock(const unsigned char* input, unsigned char* output) const {
-  uint32_t l = LoadBe(input), r = LoadBe(input + 4);
-  for (int i = rounds_ - 1; i >= 0; --i) {
+  Crypt(input, output, false);
+  return 0;
+}
+
+// Decryption runs the same rounds from the last to the first.
+void Cast128Cipher::Crypt(const unsigned char* input, unsigned char* output, bool forward) const {
+  uint32_t l = LoadBe32(input), r = LoadBe32(input + 4);
+  for (int n = 0; n < rounds_; ++n) {
+    const int i = forward ? n : rounds_ - 1 - n;
     const uint32_t t = l ^ RoundF(i % 3, r, static_cast<uint32_t>(masking_[i]), rotation_[i]);
     l = r;
     r = t;
   }
-  StoreBe(output, r);
-  StoreBe(output + 4, l);
-  return 0;
+  StoreBe32(output, r);
+  StoreBe32(output + 4, l);
 }
 
 int Cast128Cipher::CopyFrom(const Cast128Cipher& other) {

@@ -16,6 +16,8 @@ class Cast128Cipher {
   int GetRounds() const { return rounds_; }
 
  private:
+  void Crypt(const unsigned char* input, unsigned char* output, bool forward) const;
+
   uint64_t masking_[16];
   unsigned char rotation_[16];
   int rounds_;

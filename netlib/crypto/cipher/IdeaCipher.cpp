@@ -1,5 +1,6 @@
 #include "crypto/cipher/IdeaCipher.h"
 
+#include "crypto/cipher/BlockBytes.h"
 #include "crypto/cipher/CipherDirection.h"
 
 #include <cstring>
@@ -96,8 +97,7 @@ int IdeaCipher::SetKey(const unsigned char* key, int, int encrypt, int mode) {
     DecryptSchedule(ek, z_);
   else
     std::memcpy(z_, ek, sizeof z_);
-  volatile uint16_t* wipe = ek;
-  for (int i = 0; i < 52; ++i) wipe[i] = 0;
+  blockbytes::Wipe(ek, sizeof ek);
   return 0;
 }
 

@@ -1,5 +1,7 @@
 #include "crypto/cipher/Rc2Cipher.h"
 
+#include "crypto/cipher/BlockBytes.h"
+
 #include <cstring>
 
 namespace tornell {
@@ -79,8 +81,7 @@ int Rc2Cipher::SetKey(const unsigned char* key, int keyLength) {
   l[128 - t8] = kPiTable[l[128 - t8]];
   for (int i = 127 - t8; i >= 0; --i) l[i] = kPiTable[l[i + 1] ^ l[i + t8]];
   for (int i = 0; i < 64; ++i) k_[i] = uint32_t(l[2 * i]) | uint32_t(l[2 * i + 1]) << 8;
-  volatile unsigned char* wipe = l;
-  for (int i = 0; i < 128; ++i) wipe[i] = 0;
+  blockbytes::Wipe(l, sizeof l);
   return 0;
 }
 

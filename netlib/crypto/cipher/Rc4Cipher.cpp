@@ -1,5 +1,7 @@
 #include "crypto/cipher/Rc4Cipher.h"
 
+#include "crypto/cipher/BlockBytes.h"
+
 #include <cstring>
 #include <new>
 
@@ -9,8 +11,7 @@ Rc4Cipher::Rc4Cipher() : state_(new (std::nothrow) uint32_t[256]()), i_(0), j_(0
 
 Rc4Cipher::~Rc4Cipher() {
   if (state_ != nullptr) {
-    volatile uint32_t* w = state_;
-    for (int k = 0; k < 256; ++k) w[k] = 0;
+    blockbytes::Wipe(state_, 256 * sizeof(uint32_t));
     delete[] state_;
     state_ = nullptr;
   }

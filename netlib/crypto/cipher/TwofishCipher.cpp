@@ -1,5 +1,7 @@
 #include "crypto/cipher/TwofishCipher.h"
 
+#include "crypto/cipher/BlockBytes.h"
+
 #include <array>
 #include <cstring>
 #include <new>
@@ -55,13 +57,8 @@ unsigned GfMul(unsigned a, unsigned b, unsigned poly) {
 inline uint32_t Rotl(uint32_t x, int r) { return (x << r) | (x >> (32 - r)); }
 inline uint32_t Rotr(uint32_t x, int r) { return (x >> r) | (x << (32 - r)); }
 
-inline uint32_t LoadLe(const unsigned char* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-inline void StoreLe(unsigned char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
+using blockbytes::LoadLe32;
+using blockbytes::StoreLe32;
 
 inline unsigned Byte(uint32_t x, int i) { return (x >> (8 * i)) & 0xFF; }
 
@@ -113,8 +110,7 @@ TwofishCipher::TwofishCipher() : subkeys_{}, tables_(new (std::nothrow) uint32_t
 
 TwofishCipher::~TwofishCipher() {
   if (tables_ != nullptr) {
-    volatile uint32_t* w = tables_;
-    for (int i = 0; i < 4 * 256; ++i) w[i] = 0;
+    blockbytes::Wipe(tables_, 4 * 256 * sizeof(uint32_t));
     delete[] tables_;
     tables_ = nullptr;
   }
@@ -126,8 +122,8 @@ int TwofishCipher::SetKey(const unsigned char* key, int keyLength) {
   const int k = keyLength / 8;
   uint32_t even[4], odd[4], sbox[4];
   for (int i = 0; i < k; ++i) {
-    even[i] = LoadLe(key + 8 * i);
-    odd[i] = LoadLe(key + 8 * i + 4);
+    even[i] = LoadLe32(key + 8 * i);
+    odd[i] = LoadLe32(key + 8 * i + 4);
     sbox[k - 1 - i] = RsEncode(even[i], odd[i]);
   }
   for (int i = 0; i < 20; ++i) {
@@ -138,9 +134,9 @@ int TwofishCipher::SetKey(const unsigned char* key, int keyLength) {
   }
   for (int i = 0; i < 4; ++i)
     for (unsigned b = 0; b < 256; ++b) tables_[256 * i + b] = MdsColumn(i, SboxByte(b, i, sbox, k));
-  volatile uint32_t* wipe[3] = {even, odd, sbox};
-  for (auto* w : wipe)
-    for (int i = 0; i < 4; ++i) w[i] = 0;
+  blockbytes::Wipe(even, sizeof even);
+  blockbytes::Wipe(odd, sizeof odd);
+  blockbytes::Wipe(sbox, sizeof sbox);
   return 0;
 }
 
@@ -152,8 +148,8 @@ uint32_t TwofishCipher::G(uint32_t x) const {
 int TwofishCipher::EncryptBlock(const unsigned char* input, unsigned char* output) const {
   if (tables_ == nullptr) return 200;
   const uint32_t* k = subkeys_;
-  uint32_t a = LoadLe(input) ^ k[0], b = LoadLe(input + 4) ^ k[1];
-  uint32_t c = LoadLe(input + 8) ^ k[2], d = LoadLe(input + 12) ^ k[3];
+  uint32_t a = LoadLe32(input) ^ k[0], b = LoadLe32(input + 4) ^ k[1];
+  uint32_t c = LoadLe32(input + 8) ^ k[2], d = LoadLe32(input + 12) ^ k[3];
   for (int r = 0; r < 16; r += 2) {
     uint32_t t0 = G(a), t1 = G(Rotl(b, 8));
     c = Rotr(c ^ (t0 + t1 + k[2 * r + 8]), 1);
@@ -163,18 +159,18 @@ int TwofishCipher::EncryptBlock(const unsigned char* input, unsigned char* outpu
     a = Rotr(a ^ (t0 + t1 + k[2 * r + 10]), 1);
     b = Rotl(b, 1) ^ (t0 + 2 * t1 + k[2 * r + 11]);
   }
-  StoreLe(output, c ^ k[4]);
-  StoreLe(output + 4, d ^ k[5]);
-  StoreLe(output + 8, a ^ k[6]);
-  StoreLe(output + 12, b ^ k[7]);
+  StoreLe32(output, c ^ k[4]);
+  StoreLe32(output + 4, d ^ k[5]);
+  StoreLe32(output + 8, a ^ k[6]);
+  StoreLe32(output + 12, b ^ k[7]);
   return 0;
 }
 
 int TwofishCipher::DecryptBlock(const unsigned char* input, unsigned char* output) const {
   if (tables_ == nullptr) return 200;
   const uint32_t* k = subkeys_;
-  uint32_t c = LoadLe(input) ^ k[4], d = LoadLe(input + 4) ^ k[5];
-  uint32_t a = LoadLe(input + 8) ^ k[6], b = LoadLe(input + 12) ^ k[7];
+  uint32_t c = LoadLe32(input) ^ k[4], d = LoadLe32(input + 4) ^ k[5];
+  uint32_t a = LoadLe32(input + 8) ^ k[6], b = LoadLe32(input + 12) ^ k[7];
   for (int r = 14; r >= 0; r -= 2) {
     uint32_t t0 = G(c), t1 = G(Rotl(d, 8));
     a = Rotl(a, 1) ^ (t0 + t1 + k[2 * r + 10]);
@@ -184,10 +180,10 @@ int TwofishCipher::DecryptBlock(const unsigned char* input, unsigned char* outpu
     c = Rotl(c, 1) ^ (t0 + t1 + k[2 * r + 8]);
     d = Rotr(d ^ (t0 + 2 * t1 + k[2 * r + 9]), 1);
   }
-  StoreLe(output, a ^ k[0]);
-  StoreLe(output + 4, b ^ k[1]);
-  StoreLe(output + 8, c ^ k[2]);
-  StoreLe(output + 12, d ^ k[3]);
+  StoreLe32(output, a ^ k[0]);
+  StoreLe32(output + 4, b ^ k[1]);
+  StoreLe32(output + 8, c ^ k[2]);
+  StoreLe32(output + 12, d ^ k[3]);
   return 0;
 }
 
