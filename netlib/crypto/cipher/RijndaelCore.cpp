@@ -147,60 +147,81 @@ inline void TowerInvert(const uint32_t t[8], uint32_t out[8]) {
   Gf16Mul(hl, e, out);
 }
 
-void SubBytes(unsigned char* s, int n) {
-  uint32_t p[8], t[8], inv[8];
-  ToPlanes(s, n, p);
+void SubPlanes(uint32_t p[8]) {
+  uint32_t t[8], inv[8];
   ToTower(p, t);
   TowerInvert(t, inv);
   FromTowerAffine(inv, p);
-  FromPlanes(p, n, s);
 }
 
-void InvSubBytes(unsigned char* s, int n) {
-  uint32_t p[8], t[8], inv[8];
-  ToPlanes(s, n, p);
+void InvSubPlanes(uint32_t p[8]) {
+  uint32_t t[8], inv[8];
   InvAffineToTower(p, t);
   TowerInvert(t, inv);
   FromTower(inv, p);
-  FromPlanes(p, n, s);
 }
 
 inline uint32_t Xtime(uint32_t b) { return ((b << 1) ^ (0x1Bu & (0u - (b >> 7)))) & 0xFFu; }
 
-void MixColumn(unsigned char* c) {
-  uint32_t a0 = c[0], a1 = c[1], a2 = c[2], a3 = c[3];
-  uint32_t all = a0 ^ a1 ^ a2 ^ a3;
-  c[0] = static_cast<unsigned char>(a0 ^ all ^ Xtime(a0 ^ a1));
-  c[1] = static_cast<unsigned char>(a1 ^ all ^ Xtime(a1 ^ a2));
-  c[2] = static_cast<unsigned char>(a2 ^ all ^ Xtime(a2 ^ a3));
-  c[3] = static_cast<unsigned char>(a3 ^ all ^ Xtime(a3 ^ a0));
+// Lane i of a plane is state byte i = 4 * column + row. Rk moves, within
+// every column, the byte of row r + k to row r.
+inline uint32_t R1(uint32_t x) { return ((x >> 1) & 0x77777777u) | ((x << 3) & 0x88888888u); }
+inline uint32_t R2(uint32_t x) { return ((x >> 2) & 0x33333333u) | ((x << 2) & 0xCCCCCCCCu); }
+inline uint32_t R3(uint32_t x) { return ((x >> 3) & 0x11111111u) | ((x << 1) & 0xEEEEEEEEu); }
+
+// Multiplication by x of every lane, across the planes.
+inline void XtimePlanes(const uint32_t t[8], uint32_t out[8]) {
+  out[0] = t[7];
+  out[1] = t[0] ^ t[7];
+  out[2] = t[1];
+  out[3] = t[2] ^ t[7];
+  out[4] = t[3] ^ t[7];
+  out[5] = t[4];
+  out[6] = t[5];
+  out[7] = t[6];
 }
 
-void InvMixColumn(unsigned char* c) {
-  // InvMixColumns = MixColumns after a pre-step with 4·(a0^a2), 4·(a1^a3).
-  uint32_t u = Xtime(Xtime(uint32_t(c[0]) ^ c[2]));
-  uint32_t v = Xtime(Xtime(uint32_t(c[1]) ^ c[3]));
-  c[0] = static_cast<unsigned char>(c[0] ^ u);
-  c[1] = static_cast<unsigned char>(c[1] ^ v);
-  c[2] = static_cast<unsigned char>(c[2] ^ u);
-  c[3] = static_cast<unsigned char>(c[3] ^ v);
-  MixColumn(c);
+// out_r = 2·(a_r + a_r+1) + a_r+1 + a_r+2 + a_r+3 in every column.
+void MixPlanes(uint32_t a[8]) {
+  uint32_t t[8], xt[8];
+  for (int b = 0; b < 8; ++b) t[b] = a[b] ^ R1(a[b]);
+  XtimePlanes(t, xt);
+  for (int b = 0; b < 8; ++b) a[b] = xt[b] ^ R1(a[b]) ^ R2(a[b]) ^ R3(a[b]);
 }
 
-void ShiftRows(unsigned char* s, int nb, const int* offsets) {
-  unsigned char t[kMaxBytes];
-  for (int c = 0; c < nb; ++c)
-    for (int r = 0; r < 4; ++r) t[4 * c + r] = s[4 * ((c + offsets[r]) % nb) + r];
-  std::memcpy(s, t, static_cast<size_t>(4 * nb));
+// InvMixColumns = MixColumns after adding 4·(a_r + a_r+2) to every byte.
+void InvMixPlanes(uint32_t a[8]) {
+  uint32_t t[8], x2[8], x4[8];
+  for (int b = 0; b < 8; ++b) t[b] = a[b] ^ R2(a[b]);
+  XtimePlanes(t, x2);
+  XtimePlanes(x2, x4);
+  for (int b = 0; b < 8; ++b) a[b] ^= x4[b];
+  MixPlanes(a);
 }
 
-void AddRoundKey(unsigned char* s, const uint32_t* k, int nb) {
-  for (int c = 0; c < nb; ++c) {
-    s[4 * c] ^= static_cast<unsigned char>(k[c] >> 24);
-    s[4 * c + 1] ^= static_cast<unsigned char>(k[c] >> 16);
-    s[4 * c + 2] ^= static_cast<unsigned char>(k[c] >> 8);
-    s[4 * c + 3] ^= static_cast<unsigned char>(k[c]);
+// Row r moves left by offsets[r] columns: a rotation by 4 * offset lanes
+// of the n lanes, on that row's lanes only.
+void ShiftRowsPlanes(uint32_t p[8], int n, const int* offsets) {
+  const uint32_t lanes = n == 32 ? 0xFFFFFFFFu : (1u << n) - 1;
+  for (int b = 0; b < 8; ++b) {
+    // Lanes past n may hold ones from the S-box constant; drop them here,
+    // the only step that moves bits across columns.
+    const uint32_t x = p[b] & lanes;
+    uint32_t y = x & 0x11111111u;
+    for (int r = 1; r < 4; ++r) {
+      const int shift = 4 * offsets[r];
+      const uint32_t rotated = shift == 0 ? x : ((x >> shift) | (x << (n - shift))) & lanes;
+      y |= rotated & (0x11111111u << r) & lanes;
+    }
+    p[b] = y;
   }
+}
+
+// Round key words as planes (big-endian words give the bytes in order).
+void KeyPlanes(const uint32_t* k, int nb, uint32_t p[8]) {
+  unsigned char bytes[kMaxBytes];
+  for (int c = 0; c < nb && c < kMaxBytes / 4; ++c) blockbytes::StoreBe32(bytes + 4 * c, k[c]);
+  ToPlanes(bytes, 4 * nb, p);
 }
 
 uint32_t SubWord(uint32_t w) {
@@ -211,15 +232,20 @@ uint32_t SubWord(uint32_t w) {
 
 uint32_t SubWordPortable(uint32_t word) {
   unsigned char b[4];
+  uint32_t p[8];
   blockbytes::StoreBe32(b, word);
-  SubBytes(b, 4);
+  ToPlanes(b, 4, p);
+  SubPlanes(p);
+  FromPlanes(p, 4, b);
   return blockbytes::LoadBe32(b);
 }
 
 uint32_t InvMixColumnWord(uint32_t word) {
+  uint32_t p[8];
+  KeyPlanes(&word, 1, p);
+  InvMixPlanes(p);
   unsigned char b[4];
-  blockbytes::StoreBe32(b, word);
-  InvMixColumn(b);
+  FromPlanes(p, 4, b);
   return blockbytes::LoadBe32(b);
 }
 
@@ -249,24 +275,33 @@ void ExpandKey(uint32_t* w, const unsigned char* key, int nk, int nb, int rounds
 
 namespace {
 
-// The cipher and the equivalent inverse cipher share one shape.
+// The cipher and the equivalent inverse cipher share one shape; the state
+// stays in bit planes from the first round key to the last.
 void Run(const uint32_t* w, int nb, int rounds, const int* offsets, const unsigned char* in,
          unsigned char* out, bool inverse) {
-  unsigned char s[kMaxBytes];
   const int n = 4 * nb;
-  std::memcpy(s, in, static_cast<size_t>(n));
-  AddRoundKey(s, w, nb);
+  uint32_t s[8], k[8];
+  ToPlanes(in, n, s);
+  KeyPlanes(w, nb, k);
+  for (int b = 0; b < 8; ++b) s[b] ^= k[b];
   for (int r = 1; r <= rounds; ++r) {
     if (inverse)
-      InvSubBytes(s, n);
+      InvSubPlanes(s);
     else
-      SubBytes(s, n);
-    ShiftRows(s, nb, offsets);
-    if (r != rounds)
-      for (int c = 0; c < nb; ++c) inverse ? InvMixColumn(s + 4 * c) : MixColumn(s + 4 * c);
-    AddRoundKey(s, w + r * nb, nb);
+      SubPlanes(s);
+    ShiftRowsPlanes(s, n, offsets);
+    if (r != rounds) {
+      if (inverse)
+        InvMixPlanes(s);
+      else
+        MixPlanes(s);
+    }
+    KeyPlanes(w + r * nb, nb, k);
+    for (int b = 0; b < 8; ++b) s[b] ^= k[b];
   }
-  std::memcpy(out, s, static_cast<size_t>(n));
+  FromPlanes(s, n, out);
+  blockbytes::Wipe(s, sizeof s);
+  blockbytes::Wipe(k, sizeof k);
 }
 
 }  // namespace
