@@ -200,20 +200,25 @@ void InvMixPlanes(uint32_t a[8]) {
 }
 
 // Row r moves left by offsets[r] columns: a rotation by 4 * offset lanes
-// of the n lanes, on that row's lanes only.
-void ShiftRowsPlanes(uint32_t p[8], int n, const int* offsets) {
+// within each block's n lanes, on that row's lanes only. Several blocks of
+// n lanes may share the planes.
+void ShiftRowsPlanes(uint32_t p[8], int n, int blocks, const int* offsets) {
   const uint32_t lanes = n == 32 ? 0xFFFFFFFFu : (1u << n) - 1;
   for (int b = 0; b < 8; ++b) {
-    // Lanes past n may hold ones from the S-box constant; drop them here,
-    // the only step that moves bits across columns.
-    const uint32_t x = p[b] & lanes;
-    uint32_t y = x & 0x11111111u;
-    for (int r = 1; r < 4; ++r) {
-      const int shift = 4 * offsets[r];
-      const uint32_t rotated = shift == 0 ? x : ((x >> shift) | (x << (n - shift))) & lanes;
-      y |= rotated & (0x11111111u << r) & lanes;
+    uint32_t all = 0;
+    for (int g = 0; g < blocks; ++g) {
+      // Lanes past the blocks may hold ones from the S-box constant; drop
+      // them here, the only step that moves bits across columns.
+      const uint32_t x = (p[b] >> (n * g)) & lanes;
+      uint32_t y = x & 0x11111111u;
+      for (int r = 1; r < 4; ++r) {
+        const int shift = 4 * offsets[r];
+        const uint32_t rotated = shift == 0 ? x : ((x >> shift) | (x << (n - shift))) & lanes;
+        y |= rotated & (0x11111111u << r) & lanes;
+      }
+      all |= y << (n * g);
     }
-    p[b] = y;
+    p[b] = all;
   }
 }
 
@@ -276,30 +281,31 @@ void ExpandKey(uint32_t* w, const unsigned char* key, int nk, int nb, int rounds
 namespace {
 
 // The cipher and the equivalent inverse cipher share one shape; the state
-// stays in bit planes from the first round key to the last.
+// stays in bit planes from the first round key to the last. Two AES blocks
+// (blocks == 2, nb == 4) share the 32 lanes.
 void Run(const uint32_t* w, int nb, int rounds, const int* offsets, const unsigned char* in,
-         unsigned char* out, bool inverse) {
+         unsigned char* out, bool inverse, int blocks) {
   const int n = 4 * nb;
   uint32_t s[8], k[8];
-  ToPlanes(in, n, s);
-  KeyPlanes(w, nb, k);
-  for (int b = 0; b < 8; ++b) s[b] ^= k[b];
-  for (int r = 1; r <= rounds; ++r) {
-    if (inverse)
-      InvSubPlanes(s);
-    else
-      SubPlanes(s);
-    ShiftRowsPlanes(s, n, offsets);
-    if (r != rounds) {
+  ToPlanes(in, n * blocks, s);
+  for (int r = 0; r <= rounds; ++r) {
+    if (r != 0) {
       if (inverse)
-        InvMixPlanes(s);
+        InvSubPlanes(s);
       else
-        MixPlanes(s);
+        SubPlanes(s);
+      ShiftRowsPlanes(s, n, blocks, offsets);
+      if (r != rounds) {
+        if (inverse)
+          InvMixPlanes(s);
+        else
+          MixPlanes(s);
+      }
     }
     KeyPlanes(w + r * nb, nb, k);
-    for (int b = 0; b < 8; ++b) s[b] ^= k[b];
+    for (int b = 0; b < 8; ++b) s[b] ^= blocks == 2 ? k[b] | k[b] << 16 : k[b];
   }
-  FromPlanes(s, n, out);
+  FromPlanes(s, n * blocks, out);
   blockbytes::Wipe(s, sizeof s);
   blockbytes::Wipe(k, sizeof k);
 }
@@ -308,12 +314,22 @@ void Run(const uint32_t* w, int nb, int rounds, const int* offsets, const unsign
 
 void EncryptBlock(const uint32_t* w, int nb, int rounds, const int* offsets,
                   const unsigned char* in, unsigned char* out) {
-  Run(w, nb, rounds, offsets, in, out, false);
+  Run(w, nb, rounds, offsets, in, out, false, 1);
 }
 
 void DecryptBlock(const uint32_t* w, int nb, int rounds, const int* offsets,
                   const unsigned char* in, unsigned char* out) {
-  Run(w, nb, rounds, offsets, in, out, true);
+  Run(w, nb, rounds, offsets, in, out, true, 1);
+}
+
+void EncryptAesPair(const uint32_t* w, int rounds, const int* offsets, const unsigned char* in,
+                    unsigned char* out) {
+  Run(w, 4, rounds, offsets, in, out, false, 2);
+}
+
+void DecryptAesPair(const uint32_t* w, int rounds, const int* offsets, const unsigned char* in,
+                    unsigned char* out) {
+  Run(w, 4, rounds, offsets, in, out, true, 2);
 }
 
 }  // namespace tornell::rijndaelcore
