@@ -1,0 +1,142 @@
+#include "crypto/digest/Sha256Digest.h"
+
+#include <bit>
+#include <cstring>
+
+#include "crypto/digest/BlockFeeder.h"
+#include "crypto/digest/DigestBytes.h"
+#include "crypto/digest/ShaExtensions.h"
+
+namespace tornell {
+
+using namespace digestbytes;
+
+namespace {
+
+constexpr uint32_t kK[64] = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+inline uint32_t BigSigma0(uint32_t x) { return std::rotr(x, 2) ^ std::rotr(x, 13) ^ std::rotr(x, 22); }
+inline uint32_t BigSigma1(uint32_t x) { return std::rotr(x, 6) ^ std::rotr(x, 11) ^ std::rotr(x, 25); }
+inline uint32_t SmallSigma0(uint32_t x) { return std::rotr(x, 7) ^ std::rotr(x, 18) ^ (x >> 3); }
+inline uint32_t SmallSigma1(uint32_t x) { return std::rotr(x, 17) ^ std::rotr(x, 19) ^ (x >> 10); }
+
+inline uint32_t Expand(uint32_t w[16], int t) {
+  uint32_t v = w[t & 15] + SmallSigma0(w[(t + 1) & 15]) + w[(t + 9) & 15] + SmallSigma1(w[(t + 14) & 15]);
+  w[t & 15] = v;
+  return v;
+}
+
+// One round with the roles of a..h passed in rotated order.
+inline void Round(uint32_t a, uint32_t b, uint32_t c, uint32_t& d, uint32_t e, uint32_t f,
+                  uint32_t g, uint32_t& h, uint32_t kw) {
+  uint32_t t1 = h + BigSigma1(e) + (g ^ (e & (f ^ g))) + kw;
+  uint32_t t2 = BigSigma0(a) + ((a & b) | (c & (a | b)));
+  d += t1;
+  h = t1 + t2;
+}
+
+void CompressOne(uint32_t st[8], const unsigned char* p) {
+  uint32_t w[16];
+  for (int i = 0; i < 16; ++i) w[i] = LoadBe32(p + 4 * i);
+  uint32_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];
+
+#pragma GCC unroll 8
+  for (int t = 0; t < 64; t += 8) {
+    auto word = [&](int i) { return i < 16 ? w[i] : Expand(w, i); };
+    Round(a, b, c, d, e, f, g, h, kK[t] + word(t));
+    Round(h, a, b, c, d, e, f, g, kK[t + 1] + word(t + 1));
+    Round(g, h, a, b, c, d, e, f, kK[t + 2] + word(t + 2));
+    Round(f, g, h, a, b, c, d, e, kK[t + 3] + word(t + 3));
+    Round(e, f, g, h, a, b, c, d, kK[t + 4] + word(t + 4));
+    Round(d, e, f, g, h, a, b, c, kK[t + 5] + word(t + 5));
+    Round(c, d, e, f, g, h, a, b, kK[t + 6] + word(t + 6));
+    Round(b, c, d, e, f, g, h, a, kK[t + 7] + word(t + 7));
+  }
+
+  st[0] += a;
+  st[1] += b;
+  st[2] += c;
+  st[3] += d;
+  st[4] += e;
+  st[5] += f;
+  st[6] += g;
+  st[7] += h;
+}
+
+}  // namespace
+
+void Sha256Digest::CompressPortable(uint32_t st[8], const unsigned char* data, size_t blocks) {
+  for (; blocks > 0; --blocks, data += kBlockBytes) CompressOne(st, data);
+}
+
+void Sha256Digest::Compress(uint32_t st[8], const unsigned char* data, size_t blocks) {
+  if (ShaExtensionsActive()) {
+    Sha256CompressShaNi(st, data, blocks);
+  } else {
+    CompressPortable(st, data, blocks);
+  }
+}
+
+void Sha256Digest::Reset() {
+  static constexpr uint32_t kInit[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                        0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+  countHigh = countLow = 0;
+  std::memset(buffer, 0, sizeof buffer);
+  std::memcpy(state, kInit, sizeof state);
+}
+
+void Sha224Digest::Reset() {
+  static constexpr uint32_t kInit[8] = {0xc1059ed8, 0x367cd507, 0x3070dd17, 0xf70e5939,
+                                        0xffc00b31, 0x68581511, 0x64f98fa7, 0xbefa4fa4};
+  Sha256Digest::Reset();
+  std::memcpy(state, kInit, sizeof state);
+}
+
+void Sha256Digest::Update(const char* data, int length) {
+  if (length <= 0 || data == nullptr) return;
+  uint32_t n = static_cast<uint32_t>(length);
+  size_t index = (countLow >> 3) & 63;
+  uint32_t bits = n << 3;
+  countLow += bits;
+  if (countLow < bits) ++countHigh;
+  countHigh += n >> 29;
+  FeedBlocks(buffer, index, kBlockBytes, Bytes(data), n,
+             [this](const unsigned char* p, size_t k) { Compress(state, p, k); });
+}
+
+unsigned char* Sha256Digest::Final() {
+  unsigned char lengthField[8];
+  StoreBe32(lengthField, countHigh);
+  StoreBe32(lengthField + 4, countLow);
+  static const char kPadding[64] = {static_cast<char>(0x80)};
+  uint32_t index = (countLow >> 3) & 63;
+  uint32_t padLength = index < 56 ? 56 - index : 120 - index;
+  Update(kPadding, static_cast<int>(padLength));
+  Update(reinterpret_cast<const char*>(lengthField), 8);
+  for (int i = 0; i < 8; ++i) StoreBe32(digest + 4 * i, state[i]);
+  digest[kDigestBytes] = 0;
+  // The finished state is wiped; the object hashes again only after Reset.
+  std::memset(state, 0, sizeof state);
+  countHigh = countLow = 0;
+  std::memset(buffer, 0, sizeof buffer);
+  return digest;
+}
+
+int Sha256Digest::CopyFrom(const Sha256Digest& other) {
+  countHigh = other.countHigh;
+  countLow = other.countLow;
+  std::memcpy(buffer, other.buffer, sizeof buffer);
+  std::memcpy(digest, other.digest, sizeof digest);
+  std::memcpy(state, other.state, sizeof state);
+  return 0;
+}
+
+}  // namespace tornell

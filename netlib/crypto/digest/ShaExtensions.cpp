@@ -1,0 +1,154 @@
+#include "crypto/digest/ShaExtensions.h"
+
+#include <immintrin.h>
+
+namespace tornell {
+
+namespace {
+
+bool ProcessorHasShaExtensions() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1") &&
+         __builtin_cpu_supports("ssse3");
+#else
+  return false;
+#endif
+}
+
+bool g_shaAllowed = true;
+
+#define SHA_TARGET __attribute__((target("sha,sse4.1,ssse3")))
+#define SHA_INLINE inline __attribute__((always_inline, target("sha,sse4.1,ssse3")))
+
+// Four SHA-1 rounds: `prevAbcd` is the state before the previous four, from
+// which the fifth working variable of these rounds is derived.
+template <int Func>
+SHA_INLINE void Sha1Quad(__m128i& abcd, __m128i& prevAbcd, __m128i msg) {
+  __m128i e = _mm_sha1nexte_epu32(prevAbcd, msg);
+  prevAbcd = abcd;
+  abcd = _mm_sha1rnds4_epu32(abcd, e, Func);
+}
+
+// Next four schedule words from the previous sixteen (w0 oldest).
+SHA_INLINE __m128i Sha1Schedule(__m128i w0, __m128i w1, __m128i w2, __m128i w3) {
+  return _mm_sha1msg2_epu32(_mm_xor_si128(_mm_sha1msg1_epu32(w0, w1), w2), w3);
+}
+
+SHA_INLINE __m128i Sha256Schedule(__m128i w0, __m128i w1, __m128i w2, __m128i w3) {
+  __m128i t = _mm_add_epi32(_mm_sha256msg1_epu32(w0, w1), _mm_alignr_epi8(w3, w2, 4));
+  return _mm_sha256msg2_epu32(t, w3);
+}
+
+const uint32_t kSha256K[64] = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+// Two SHA-256 rounds per instruction; `wk` holds four words plus constants.
+SHA_INLINE void Sha256Quad(__m128i& abef, __m128i& cdgh, __m128i wk) {
+  cdgh = _mm_sha256rnds2_epu32(cdgh, abef, wk);
+  abef = _mm_sha256rnds2_epu32(abef, cdgh, _mm_shuffle_epi32(wk, 0x0E));
+}
+
+SHA_INLINE __m128i Sha256Wk(__m128i w, int quad) {
+  return _mm_add_epi32(w, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha256K + 4 * quad)));
+}
+
+}  // namespace
+
+bool ShaExtensionsActive() {
+  static const bool present = ProcessorHasShaExtensions();
+  return present && g_shaAllowed;
+}
+
+void SetShaExtensionsAllowed(bool allowed) { g_shaAllowed = allowed; }
+
+SHA_TARGET void Sha1CompressShaNi(uint32_t state[5], const unsigned char* data, size_t blocks) {
+  const __m128i reverse = _mm_set_epi64x(0x0001020304050607LL, 0x08090a0b0c0d0e0fLL);
+  __m128i abcd = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
+  __m128i e0 = _mm_set_epi32(static_cast<int>(state[4]), 0, 0, 0);
+
+  for (; blocks > 0; --blocks, data += 64) {
+    const __m128i* in = reinterpret_cast<const __m128i*>(data);
+    __m128i w0 = _mm_shuffle_epi8(_mm_loadu_si128(in + 0), reverse);
+    __m128i w1 = _mm_shuffle_epi8(_mm_loadu_si128(in + 1), reverse);
+    __m128i w2 = _mm_shuffle_epi8(_mm_loadu_si128(in + 2), reverse);
+    __m128i w3 = _mm_shuffle_epi8(_mm_loadu_si128(in + 3), reverse);
+    const __m128i savedAbcd = abcd;
+    const __m128i savedE = e0;
+
+    __m128i prev = abcd;
+    abcd = _mm_sha1rnds4_epu32(abcd, _mm_add_epi32(e0, w0), 0);
+    Sha1Quad<0>(abcd, prev, w1);
+    Sha1Quad<0>(abcd, prev, w2);
+    Sha1Quad<0>(abcd, prev, w3);
+    w0 = Sha1Schedule(w0, w1, w2, w3); Sha1Quad<0>(abcd, prev, w0);
+    w1 = Sha1Schedule(w1, w2, w3, w0); Sha1Quad<1>(abcd, prev, w1);
+    w2 = Sha1Schedule(w2, w3, w0, w1); Sha1Quad<1>(abcd, prev, w2);
+    w3 = Sha1Schedule(w3, w0, w1, w2); Sha1Quad<1>(abcd, prev, w3);
+    w0 = Sha1Schedule(w0, w1, w2, w3); Sha1Quad<1>(abcd, prev, w0);
+    w1 = Sha1Schedule(w1, w2, w3, w0); Sha1Quad<1>(abcd, prev, w1);
+    w2 = Sha1Schedule(w2, w3, w0, w1); Sha1Quad<2>(abcd, prev, w2);
+    w3 = Sha1Schedule(w3, w0, w1, w2); Sha1Quad<2>(abcd, prev, w3);
+    w0 = Sha1Schedule(w0, w1, w2, w3); Sha1Quad<2>(abcd, prev, w0);
+    w1 = Sha1Schedule(w1, w2, w3, w0); Sha1Quad<2>(abcd, prev, w1);
+    w2 = Sha1Schedule(w2, w3, w0, w1); Sha1Quad<2>(abcd, prev, w2);
+    w3 = Sha1Schedule(w3, w0, w1, w2); Sha1Quad<3>(abcd, prev, w3);
+    w0 = Sha1Schedule(w0, w1, w2, w3); Sha1Quad<3>(abcd, prev, w0);
+    w1 = Sha1Schedule(w1, w2, w3, w0); Sha1Quad<3>(abcd, prev, w1);
+    w2 = Sha1Schedule(w2, w3, w0, w1); Sha1Quad<3>(abcd, prev, w2);
+    w3 = Sha1Schedule(w3, w0, w1, w2); Sha1Quad<3>(abcd, prev, w3);
+
+    e0 = _mm_sha1nexte_epu32(prev, savedE);
+    abcd = _mm_add_epi32(abcd, savedAbcd);
+  }
+
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_shuffle_epi32(abcd, 0x1B));
+  state[4] = static_cast<uint32_t>(_mm_extract_epi32(e0, 3));
+}
+
+SHA_TARGET void Sha256CompressShaNi(uint32_t state[8], const unsigned char* data, size_t blocks) {
+  const __m128i swapWords = _mm_set_epi64x(0x0c0d0e0f08090a0bLL, 0x0405060700010203LL);
+  __m128i dcba = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0xB1);
+  __m128i hgfe = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4)), 0x1B);
+  // The instructions keep the state as the pairs ABEF and CDGH.
+  __m128i abef = _mm_alignr_epi8(dcba, hgfe, 8);
+  __m128i cdgh = _mm_blend_epi16(hgfe, dcba, 0xF0);
+
+  for (; blocks > 0; --blocks, data += 64) {
+    const __m128i* in = reinterpret_cast<const __m128i*>(data);
+    __m128i w0 = _mm_shuffle_epi8(_mm_loadu_si128(in + 0), swapWords);
+    __m128i w1 = _mm_shuffle_epi8(_mm_loadu_si128(in + 1), swapWords);
+    __m128i w2 = _mm_shuffle_epi8(_mm_loadu_si128(in + 2), swapWords);
+    __m128i w3 = _mm_shuffle_epi8(_mm_loadu_si128(in + 3), swapWords);
+    const __m128i savedAbef = abef;
+    const __m128i savedCdgh = cdgh;
+
+    Sha256Quad(abef, cdgh, Sha256Wk(w0, 0));
+    Sha256Quad(abef, cdgh, Sha256Wk(w1, 1));
+    Sha256Quad(abef, cdgh, Sha256Wk(w2, 2));
+    Sha256Quad(abef, cdgh, Sha256Wk(w3, 3));
+    for (int quad = 4; quad < 16; quad += 4) {
+      w0 = Sha256Schedule(w0, w1, w2, w3); Sha256Quad(abef, cdgh, Sha256Wk(w0, quad));
+      w1 = Sha256Schedule(w1, w2, w3, w0); Sha256Quad(abef, cdgh, Sha256Wk(w1, quad + 1));
+      w2 = Sha256Schedule(w2, w3, w0, w1); Sha256Quad(abef, cdgh, Sha256Wk(w2, quad + 2));
+      w3 = Sha256Schedule(w3, w0, w1, w2); Sha256Quad(abef, cdgh, Sha256Wk(w3, quad + 3));
+    }
+
+    abef = _mm_add_epi32(abef, savedAbef);
+    cdgh = _mm_add_epi32(cdgh, savedCdgh);
+  }
+
+  __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+  __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_blend_epi16(feba, dchg, 0xF0));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), _mm_alignr_epi8(dchg, feba, 8));
+}
+
+}  // namespace tornell
