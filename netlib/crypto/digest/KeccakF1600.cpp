@@ -2,6 +2,8 @@
 
 #include <bit>
 
+#include "crypto/digest/ProcessorFeatures.h"
+
 namespace tornell {
 
 namespace {
@@ -18,38 +20,47 @@ constexpr uint64_t kRoundConstants[24] = {
 constexpr int kRho[25] = {0,  1,  62, 28, 27, 36, 44, 6,  55, 20, 3,  10, 43,
                           25, 39, 41, 45, 15, 21, 8,  18, 2,  61, 56, 14};
 
-// Where pi moves lane x + 5y: to y + 5((2x + 3y) mod 5).
-constexpr int PiTarget(int i) {
-  int x = i % 5, y = i / 5;
-  return y + 5 * ((2 * x + 3 * y) % 5);
-}
+// The lane that rho-pi moves to output lane (x, y): pi takes lane (x', y')
+// to (y', 2x' + 3y' mod 5).
+constexpr int PiSource(int x, int y) { return ((y - 3 * x + 15) * 3) % 5 + 5 * x; }
 
-inline __attribute__((always_inline)) void Round(uint64_t a[25], uint64_t rc) {
-  uint64_t c[5], d[5], b[25];
-#pragma GCC unroll 5
-  for (int x = 0; x < 5; ++x) c[x] = a[x] ^ a[x + 5] ^ a[x + 10] ^ a[x + 15] ^ a[x + 20];
+// One round from `a` into `e`, a plane at a time so that few values are live
+// at once; c holds the column parities of `a` on entry and of `e` on return.
+inline __attribute__((always_inline)) void Round(const uint64_t* a, uint64_t* e, uint64_t c[5],
+                                                 uint64_t rc) {
+  uint64_t d[5];
 #pragma GCC unroll 5
   for (int x = 0; x < 5; ++x) d[x] = c[(x + 4) % 5] ^ std::rotl(c[(x + 1) % 5], 1);
-#pragma GCC unroll 25
-  for (int i = 0; i < 25; ++i) b[PiTarget(i)] = std::rotl(a[i] ^ d[i % 5], kRho[i]);
-#pragma GCC unroll 25
-  for (int i = 0; i < 25; ++i) {
-    int row = i - i % 5;
-    a[i] = b[i] ^ (~b[row + (i + 1) % 5] & b[row + (i + 2) % 5]);
+#pragma GCC unroll 5
+  for (int x = 0; x < 5; ++x) c[x] = 0;
+#pragma GCC unroll 5
+  for (int y = 0; y < 5; ++y) {
+    uint64_t b[5];
+#pragma GCC unroll 5
+    for (int x = 0; x < 5; ++x) {
+      int src = PiSource(x, y);
+      b[x] = std::rotl(a[src] ^ d[src % 5], kRho[src]);
+    }
+#pragma GCC unroll 5
+    for (int x = 0; x < 5; ++x) {
+      uint64_t v = b[x] ^ (~b[(x + 1) % 5] & b[(x + 2) % 5]);
+      if (x == 0 && y == 0) v ^= rc;
+      e[x + 5 * y] = v;
+      c[x] ^= v;
+    }
   }
-  a[0] ^= rc;
 }
 
+// Two rounds per pass, the state moving to a scratch copy and back.
 inline __attribute__((always_inline)) void Permute(uint64_t lanes[25]) {
-  uint64_t a[25];
-#pragma GCC unroll 25
-  for (int i = 0; i < 25; ++i) a[i] = lanes[i];
+  uint64_t scratch[25];
+  uint64_t c[5];
+#pragma GCC unroll 5
+  for (int x = 0; x < 5; ++x) c[x] = lanes[x] ^ lanes[x + 5] ^ lanes[x + 10] ^ lanes[x + 15] ^ lanes[x + 20];
   for (int r = 0; r < 24; r += 2) {
-    Round(a, kRoundConstants[r]);
-    Round(a, kRoundConstants[r + 1]);
+    Round(lanes, scratch, c, kRoundConstants[r]);
+    Round(scratch, lanes, c, kRoundConstants[r + 1]);
   }
-#pragma GCC unroll 25
-  for (int i = 0; i < 25; ++i) lanes[i] = a[i];
 }
 
 void PermuteDefault(uint64_t lanes[25]) { Permute(lanes); }
@@ -57,20 +68,10 @@ void PermuteDefault(uint64_t lanes[25]) { Permute(lanes); }
 // The same code built for processors with and-not and three-operand rotates.
 __attribute__((target("bmi,bmi2"))) void PermuteBmi(uint64_t lanes[25]) { Permute(lanes); }
 
-bool HasBmi() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-#else
-  return false;
-#endif
-}
-
 }  // namespace
 
 void KeccakF1600(uint64_t lanes[25]) {
-  static const bool bmi = HasBmi();
-  if (bmi) {
+  if (digestcpu::Avx2Bmi2Active()) {
     PermuteBmi(lanes);
   } else {
     PermuteDefault(lanes);

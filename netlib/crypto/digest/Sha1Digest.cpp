@@ -5,7 +5,7 @@
 
 #include "crypto/digest/BlockFeeder.h"
 #include "crypto/digest/DigestBytes.h"
-#include "crypto/digest/ShaExtensions.h"
+#include "crypto/digest/ProcessorFeatures.h"
 
 namespace tornell {
 
@@ -79,8 +79,8 @@ void Sha1Digest::CompressPortable(uint32_t st[5], const unsigned char* data, siz
 }
 
 void Sha1Digest::Compress(uint32_t st[5], const unsigned char* data, size_t blocks) {
-  if (ShaExtensionsActive()) {
-    Sha1CompressShaNi(st, data, blocks);
+  if (digestcpu::ShaNiActive()) {
+    digestcpu::Sha1CompressShaNi(st, data, blocks);
   } else {
     CompressPortable(st, data, blocks);
   }

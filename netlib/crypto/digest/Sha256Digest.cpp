@@ -5,7 +5,7 @@
 
 #include "crypto/digest/BlockFeeder.h"
 #include "crypto/digest/DigestBytes.h"
-#include "crypto/digest/ShaExtensions.h"
+#include "crypto/digest/ProcessorFeatures.h"
 
 namespace tornell {
 
@@ -78,8 +78,8 @@ void Sha256Digest::CompressPortable(uint32_t st[8], const unsigned char* data, s
 }
 
 void Sha256Digest::Compress(uint32_t st[8], const unsigned char* data, size_t blocks) {
-  if (ShaExtensionsActive()) {
-    Sha256CompressShaNi(st, data, blocks);
+  if (digestcpu::ShaNiActive()) {
+    digestcpu::Sha256CompressShaNi(st, data, blocks);
   } else {
     CompressPortable(st, data, blocks);
   }

@@ -3,8 +3,11 @@
 #include <bit>
 #include <cstring>
 
+#include <immintrin.h>
+
 #include "crypto/digest/BlockFeeder.h"
 #include "crypto/digest/DigestBytes.h"
+#include "crypto/digest/ProcessorFeatures.h"
 
 namespace tornell {
 
@@ -35,68 +38,108 @@ inline uint64_t BigSigma1(uint64_t x) { return std::rotr(x, 14) ^ std::rotr(x, 1
 inline uint64_t SmallSigma0(uint64_t x) { return std::rotr(x, 1) ^ std::rotr(x, 8) ^ (x >> 7); }
 inline uint64_t SmallSigma1(uint64_t x) { return std::rotr(x, 19) ^ std::rotr(x, 61) ^ (x >> 6); }
 
-inline uint64_t Expand(uint64_t w[16], int t) {
-  uint64_t v = w[t & 15] + SmallSigma0(w[(t + 1) & 15]) + w[(t + 9) & 15] + SmallSigma1(w[(t + 14) & 15]);
-  w[t & 15] = v;
-  return v;
-}
-
-inline void Round(uint64_t a, uint64_t b, uint64_t c, uint64_t& d, uint64_t e, uint64_t f,
-                  uint64_t g, uint64_t& h, uint64_t kw) {
-  uint64_t t1 = h + BigSigma1(e) + (g ^ (e & (f ^ g))) + kw;
-  uint64_t t2 = BigSigma0(a) + ((a & b) | (c & (a | b)));
+// One round, the roles of a..h passed in rotated order. Maj(a, b, c) is
+// ((a ^ b) & (b ^ c)) ^ b, and this round's a ^ b is the next round's b ^ c.
+inline void Round(uint64_t a, uint64_t b, uint64_t& d, uint64_t e, uint64_t f, uint64_t g,
+                  uint64_t& h, uint64_t wk, uint64_t bc, uint64_t& ab) {
+  uint64_t t1 = h + wk + BigSigma1(e) + (e & f) + (~e & g);
+  ab = a ^ b;
+  uint64_t t2 = BigSigma0(a) + ((ab & bc) ^ b);
   d += t1;
   h = t1 + t2;
 }
 
-inline __attribute__((always_inline)) void CompressBlocks(uint64_t st[8], const unsigned char* p,
-                                                          size_t blocks) {
-  for (; blocks > 0; --blocks, p += Sha512Digest::kBlockBytes) {
-    uint64_t w[16];
-    for (int i = 0; i < 16; ++i) w[i] = LoadBe64(p + 8 * i);
-    uint64_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];
-
+// The eighty rounds over precomputed schedule-plus-constant words, read
+// `stride` words apart.
+template <int kStride>
+inline __attribute__((always_inline)) void Rounds(uint64_t st[8], const uint64_t* wk) {
+  uint64_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];
+  uint64_t x = b ^ c, y = 0;
 #pragma GCC unroll 10
-    for (int t = 0; t < 80; t += 8) {
-      auto word = [&](int i) { return i < 16 ? w[i] : Expand(w, i); };
-      Round(a, b, c, d, e, f, g, h, kK[t] + word(t));
-      Round(h, a, b, c, d, e, f, g, kK[t + 1] + word(t + 1));
-      Round(g, h, a, b, c, d, e, f, kK[t + 2] + word(t + 2));
-      Round(f, g, h, a, b, c, d, e, kK[t + 3] + word(t + 3));
-      Round(e, f, g, h, a, b, c, d, kK[t + 4] + word(t + 4));
-      Round(d, e, f, g, h, a, b, c, kK[t + 5] + word(t + 5));
-      Round(c, d, e, f, g, h, a, b, kK[t + 6] + word(t + 6));
-      Round(b, c, d, e, f, g, h, a, kK[t + 7] + word(t + 7));
-    }
+  for (int t = 0; t < 80; t += 8) {
+    Round(a, b, d, e, f, g, h, wk[kStride * t], x, y);
+    Round(h, a, c, d, e, f, g, wk[kStride * (t + 1)], y, x);
+    Round(g, h, b, c, d, e, f, wk[kStride * (t + 2)], x, y);
+    Round(f, g, a, b, c, d, e, wk[kStride * (t + 3)], y, x);
+    Round(e, f, h, a, b, c, d, wk[kStride * (t + 4)], x, y);
+    Round(d, e, g, h, a, b, c, wk[kStride * (t + 5)], y, x);
+    Round(c, d, f, g, h, a, b, wk[kStride * (t + 6)], x, y);
+    Round(b, c, e, f, g, h, a, wk[kStride * (t + 7)], y, x);
+  }
+  st[0] += a;
+  st[1] += b;
+  st[2] += c;
+  st[3] += d;
+  st[4] += e;
+  st[5] += f;
+  st[6] += g;
+  st[7] += h;
+}
 
-    st[0] += a;
-    st[1] += b;
-    st[2] += c;
-    st[3] += d;
-    st[4] += e;
-    st[5] += f;
-    st[6] += g;
-    st[7] += h;
+inline __attribute__((always_inline)) void Schedule(const unsigned char* p, uint64_t wk[80]) {
+  uint64_t w[80];
+  for (int t = 0; t < 16; ++t) w[t] = LoadBe64(p + 8 * t);
+  for (int t = 16; t < 80; ++t) w[t] = w[t - 16] + SmallSigma0(w[t - 15]) + w[t - 7] + SmallSigma1(w[t - 2]);
+  for (int t = 0; t < 80; ++t) wk[t] = w[t] + kK[t];
+}
+
+void CompressPortable(uint64_t st[8], const unsigned char* p, size_t blocks) {
+  for (; blocks > 0; --blocks, p += Sha512Digest::kBlockBytes) {
+    uint64_t wk[80];
+    Schedule(p, wk);
+    Rounds<1>(st, wk);
   }
 }
 
-void CompressDefault(uint64_t st[8], const unsigned char* p, size_t blocks) {
-  CompressBlocks(st, p, blocks);
+#define AVX2_INLINE inline __attribute__((always_inline, target("avx2,bmi,bmi2")))
+
+AVX2_INLINE __m256i Rotr64x4(__m256i x, int n) {
+  return _mm256_or_si256(_mm256_srli_epi64(x, n), _mm256_slli_epi64(x, 64 - n));
 }
 
-// The same code built for processors with three-operand rotates.
-__attribute__((target("bmi2"))) void CompressBmi2(uint64_t st[8], const unsigned char* p,
-                                                 size_t blocks) {
-  CompressBlocks(st, p, blocks);
+// The schedules of four consecutive blocks at once, lane j holding block j:
+// wk[t][j] is word t of block j plus the round constant.
+AVX2_INLINE void Schedule4(const unsigned char* p, uint64_t wk[80][4]) {
+  const __m256i swap = _mm256_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10,
+                                       11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7);
+  const __m256i index = _mm256_set_epi64x(384, 256, 128, 0);
+  __m256i w[16];
+#pragma GCC unroll 16
+  for (int t = 0; t < 16; ++t) {
+    __m256i v = _mm256_i64gather_epi64(reinterpret_cast<const long long*>(p + 8 * t), index, 1);
+    w[t] = _mm256_shuffle_epi8(v, swap);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(wk[t]),
+                       _mm256_add_epi64(w[t], _mm256_set1_epi64x(static_cast<long long>(kK[t]))));
+  }
+#pragma GCC unroll 64
+  for (int t = 16; t < 80; ++t) {
+    __m256i x1 = w[(t + 1) & 15], x14 = w[(t + 14) & 15];
+    __m256i sigma0 = _mm256_xor_si256(_mm256_xor_si256(Rotr64x4(x1, 1), Rotr64x4(x1, 8)),
+                                      _mm256_srli_epi64(x1, 7));
+    __m256i sigma1 = _mm256_xor_si256(_mm256_xor_si256(Rotr64x4(x14, 19), Rotr64x4(x14, 61)),
+                                      _mm256_srli_epi64(x14, 6));
+    __m256i v = _mm256_add_epi64(_mm256_add_epi64(w[t & 15], sigma0),
+                                 _mm256_add_epi64(w[(t + 9) & 15], sigma1));
+    w[t & 15] = v;
+    _mm256_store_si256(reinterpret_cast<__m256i*>(wk[t]),
+                       _mm256_add_epi64(v, _mm256_set1_epi64x(static_cast<long long>(kK[t]))));
+  }
 }
 
-bool HasBmi2() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("bmi2");
-#else
-  return false;
-#endif
+// Groups of four blocks take their schedules from the vector unit; the
+// rounds stay scalar, on three-operand rotates.
+__attribute__((target("avx2,bmi,bmi2"))) void CompressAvx2(uint64_t st[8], const unsigned char* p,
+                                                          size_t blocks) {
+  alignas(32) uint64_t wk4[80][4];
+  for (; blocks >= 4; blocks -= 4, p += 4 * Sha512Digest::kBlockBytes) {
+    Schedule4(p, wk4);
+    for (int j = 0; j < 4; ++j) Rounds<4>(st, &wk4[0][j]);
+  }
+  for (; blocks > 0; --blocks, p += Sha512Digest::kBlockBytes) {
+    uint64_t wk[80];
+    Schedule(p, wk);
+    Rounds<1>(st, wk);
+  }
 }
 
 const uint64_t kInit512[8] = {0x6a09e667f3bcc908, 0xbb67ae8584caa73b, 0x3c6ef372fe94f82b,
@@ -115,11 +158,10 @@ const uint64_t kInit512_256[8] = {0x22312194fc2bf72c, 0x9f555fa3c84c64c2, 0x2393
 }  // namespace
 
 void Sha512Digest::Compress(uint64_t st[8], const unsigned char* data, size_t blocks) {
-  static const bool bmi2 = HasBmi2();
-  if (bmi2) {
-    CompressBmi2(st, data, blocks);
+  if (digestcpu::Avx2Bmi2Active()) {
+    CompressAvx2(st, data, blocks);
   } else {
-    CompressDefault(st, data, blocks);
+    CompressPortable(st, data, blocks);
   }
 }
 

@@ -1,22 +1,11 @@
-#include "crypto/digest/ShaExtensions.h"
+// The SHA-1 and SHA-256 compression functions on the SHA instructions.
+#include "crypto/digest/ProcessorFeatures.h"
 
 #include <immintrin.h>
 
-namespace tornell {
+namespace tornell::digestcpu {
 
 namespace {
-
-bool ProcessorHasShaExtensions() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1") &&
-         __builtin_cpu_supports("ssse3");
-#else
-  return false;
-#endif
-}
-
-bool g_shaAllowed = true;
 
 #define SHA_TARGET __attribute__((target("sha,sse4.1,ssse3")))
 #define SHA_INLINE inline __attribute__((always_inline, target("sha,sse4.1,ssse3")))
@@ -61,13 +50,6 @@ SHA_INLINE __m128i Sha256Wk(__m128i w, int quad) {
 }
 
 }  // namespace
-
-bool ShaExtensionsActive() {
-  static const bool present = ProcessorHasShaExtensions();
-  return present && g_shaAllowed;
-}
-
-void SetShaExtensionsAllowed(bool allowed) { g_shaAllowed = allowed; }
 
 SHA_TARGET void Sha1CompressShaNi(uint32_t state[5], const unsigned char* data, size_t blocks) {
   const __m128i reverse = _mm_set_epi64x(0x0001020304050607LL, 0x08090a0b0c0d0e0fLL);
@@ -151,4 +133,4 @@ SHA_TARGET void Sha256CompressShaNi(uint32_t state[8], const unsigned char* data
   _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), _mm_alignr_epi8(dchg, feba, 8));
 }
 
-}  // namespace tornell
+}  // namespace tornell::digestcpu

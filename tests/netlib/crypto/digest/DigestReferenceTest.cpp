@@ -1,7 +1,7 @@
 // Every digest number through HashContext against an independent reference
 // (hashlib, pycryptodome, the openssl tool): whole messages, the same messages
 // in pieces that straddle the block boundaries, and a copy taken mid-stream.
-// Runs once with the SHA instructions (where present) and once without.
+// Runs once with the processor's fast paths (where present) and once without.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,7 +9,7 @@
 
 #include "DigestTestUtil.h"
 #include "crypto/digest/HashContext.h"
-#include "crypto/digest/ShaExtensions.h"
+#include "crypto/digest/ProcessorFeatures.h"
 #include "crypto/digest/ShakeDigest.h"
 
 namespace {
@@ -137,15 +137,16 @@ void CopyMidStream(const Algorithm& a, const std::string& m, Prng& prng, const s
   }
 }
 
-bool UsesShaInstructions(int id) {
-  return id == HashAlgorithm::kSha1 || id == HashAlgorithm::kSha256 || id == HashAlgorithm::kSha224 ||
-         id == HashAlgorithm::kMd5Sha1;
+// MD5, RIPEMD-160, MD4 and MD2 have one path only.
+bool HasFastPath(int id) {
+  return id != HashAlgorithm::kMd5 && id != HashAlgorithm::kRipemd160 && id != HashAlgorithm::kMd4 &&
+         id != HashAlgorithm::kMd2;
 }
 
 class DigestReference : public ::testing::TestWithParam<bool> {
  protected:
-  void SetUp() override { SetShaExtensionsAllowed(GetParam()); }
-  void TearDown() override { SetShaExtensionsAllowed(true); }
+  void SetUp() override { SetDigestFastPathsAllowed(GetParam()); }
+  void TearDown() override { SetDigestFastPathsAllowed(true); }
 };
 
 TEST_P(DigestReference, EveryDigestNumberMatchesTheReference) {
@@ -164,8 +165,8 @@ TEST_P(DigestReference, EveryDigestNumberMatchesTheReference) {
   for (const Algorithm& a : kAlgorithms) {
     for (const Message& m : messages) {
       const std::string& want = expected[k++];
-      // The portable run covers the digests that have an instruction path.
-      if (!GetParam() && !UsesShaInstructions(a.id)) continue;
+      // The portable run covers the digests that have a processor fast path.
+      if (!GetParam() && !HasFastPath(a.id)) continue;
       const std::string where = std::string(a.reference) + " over " + std::to_string(m.bytes.size()) + " bytes";
       EXPECT_EQ(Whole(a, m.bytes), want) << where;
       if (m.bytes.size() > 5000) continue;  // the long message is checked whole
@@ -177,7 +178,7 @@ TEST_P(DigestReference, EveryDigestNumberMatchesTheReference) {
 
 INSTANTIATE_TEST_SUITE_P(ShaPaths, DigestReference, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? std::string("Extensions") : std::string("Portable");
+                           return info.param ? std::string("FastPaths") : std::string("Portable");
                          });
 
 }  // namespace
