@@ -9,7 +9,6 @@
 
 #include "DigestTestUtil.h"
 #include "crypto/digest/HashContext.h"
-#include "crypto/digest/ProcessorFeatures.h"
 #include "crypto/digest/ShakeDigest.h"
 
 namespace {
@@ -143,11 +142,7 @@ bool HasFastPath(int id) {
          id != HashAlgorithm::kMd2;
 }
 
-class DigestReference : public ::testing::TestWithParam<bool> {
- protected:
-  void SetUp() override { SetDigestFastPathsAllowed(GetParam()); }
-  void TearDown() override { SetDigestFastPathsAllowed(true); }
-};
+class DigestReference : public digesttest::BothPaths {};
 
 TEST_P(DigestReference, EveryDigestNumberMatchesTheReference) {
   static const std::vector<Message> messages = Messages();
@@ -176,9 +171,6 @@ TEST_P(DigestReference, EveryDigestNumberMatchesTheReference) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(ShaPaths, DigestReference, ::testing::Values(true, false),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? std::string("FastPaths") : std::string("Portable");
-                         });
+INSTANTIATE_TEST_SUITE_P(Paths, DigestReference, ::testing::Values(true, false), digesttest::PathName);
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "crypto/digest/ProcessorFeatures.h"
 
 namespace digesttest {
 
@@ -74,6 +75,18 @@ inline std::vector<std::string> RunReference(const std::vector<std::string>& req
   std::remove(path);
   if (out.size() != requests.size()) out.clear();
   return out;
+}
+
+// Parameter true: the processor's fast paths where present; false: the
+// portable code.
+class BothPaths : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override { tornell::SetDigestFastPathsAllowed(GetParam()); }
+  void TearDown() override { tornell::SetDigestFastPathsAllowed(true); }
+};
+
+inline std::string PathName(const ::testing::TestParamInfo<bool>& info) {
+  return info.param ? "FastPaths" : "Portable";
 }
 
 }  // namespace digesttest
