@@ -52,6 +52,16 @@ inline const unsigned char* Bytes(const char* p) {
   return reinterpret_cast<const unsigned char*>(p);
 }
 
+// 0x80 and zeros: the padding that MD5 and the SHA-2 family feed before the
+// length field.
+inline constexpr char kMdPadding[128] = {static_cast<char>(0x80)};
+
+// Padding bytes that bring `index` bytes of a block to the start of the
+// length field at `lengthAt` (in the next block when the field no longer fits).
+inline int MdPadLength(unsigned index, unsigned lengthAt, unsigned blockBytes) {
+  return static_cast<int>(index < lengthAt ? lengthAt - index : blockBytes + lengthAt - index);
+}
+
 // Wipes scratch that held message or key words; the compiler may not drop it.
 inline void Wipe(void* p, size_t n) {
   volatile unsigned char* v = static_cast<volatile unsigned char*>(p);

@@ -141,10 +141,7 @@ unsigned char* Md5Digest::Final() {
   unsigned char lengthField[8];
   StoreLe32(lengthField, count[0]);
   StoreLe32(lengthField + 4, count[1]);
-  static const char kPadding[64] = {static_cast<char>(0x80)};
-  uint32_t index = (count[0] >> 3) & 63;
-  uint32_t padLength = index < 56 ? 56 - index : 120 - index;
-  Update(kPadding, static_cast<int>(padLength));
+  Update(kMdPadding, MdPadLength((count[0] >> 3) & 63, 56, kBlockBytes));
   Update(reinterpret_cast<const char*>(lengthField), 8);
   for (int i = 0; i < 4; ++i) StoreLe32(digest + 4 * i, state[i]);
   digest[kDigestBytes] = 0;
@@ -152,10 +149,7 @@ unsigned char* Md5Digest::Final() {
 }
 
 int Md5Digest::CopyFrom(const Md5Digest& other) {
-  std::memcpy(state, other.state, sizeof state);
-  std::memcpy(count, other.count, sizeof count);
-  std::memcpy(buffer, other.buffer, sizeof buffer);
-  std::memcpy(digest, other.digest, sizeof digest);
+  *this = other;
   return 0;
 }
 

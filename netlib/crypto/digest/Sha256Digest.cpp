@@ -13,16 +13,6 @@ using namespace digestbytes;
 
 namespace {
 
-constexpr uint32_t kK[64] = {
-    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
-    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
-    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
-    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
-    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
-    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
-    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
-    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
-
 inline uint32_t BigSigma0(uint32_t x) { return std::rotr(x, 2) ^ std::rotr(x, 13) ^ std::rotr(x, 22); }
 inline uint32_t BigSigma1(uint32_t x) { return std::rotr(x, 6) ^ std::rotr(x, 11) ^ std::rotr(x, 25); }
 inline uint32_t SmallSigma0(uint32_t x) { return std::rotr(x, 7) ^ std::rotr(x, 18) ^ (x >> 3); }
@@ -51,14 +41,14 @@ void CompressOne(uint32_t st[8], const unsigned char* p) {
 #pragma GCC unroll 8
   for (int t = 0; t < 64; t += 8) {
     auto word = [&](int i) { return i < 16 ? w[i] : Expand(w, i); };
-    Round(a, b, c, d, e, f, g, h, kK[t] + word(t));
-    Round(h, a, b, c, d, e, f, g, kK[t + 1] + word(t + 1));
-    Round(g, h, a, b, c, d, e, f, kK[t + 2] + word(t + 2));
-    Round(f, g, h, a, b, c, d, e, kK[t + 3] + word(t + 3));
-    Round(e, f, g, h, a, b, c, d, kK[t + 4] + word(t + 4));
-    Round(d, e, f, g, h, a, b, c, kK[t + 5] + word(t + 5));
-    Round(c, d, e, f, g, h, a, b, kK[t + 6] + word(t + 6));
-    Round(b, c, d, e, f, g, h, a, kK[t + 7] + word(t + 7));
+    Round(a, b, c, d, e, f, g, h, Sha256Digest::kRoundConstants[t] + word(t));
+    Round(h, a, b, c, d, e, f, g, Sha256Digest::kRoundConstants[t + 1] + word(t + 1));
+    Round(g, h, a, b, c, d, e, f, Sha256Digest::kRoundConstants[t + 2] + word(t + 2));
+    Round(f, g, h, a, b, c, d, e, Sha256Digest::kRoundConstants[t + 3] + word(t + 3));
+    Round(e, f, g, h, a, b, c, d, Sha256Digest::kRoundConstants[t + 4] + word(t + 4));
+    Round(d, e, f, g, h, a, b, c, Sha256Digest::kRoundConstants[t + 5] + word(t + 5));
+    Round(c, d, e, f, g, h, a, b, Sha256Digest::kRoundConstants[t + 6] + word(t + 6));
+    Round(b, c, d, e, f, g, h, a, Sha256Digest::kRoundConstants[t + 7] + word(t + 7));
   }
 
   st[0] += a;
@@ -116,10 +106,7 @@ unsigned char* Sha256Digest::Final() {
   unsigned char lengthField[8];
   StoreBe32(lengthField, countHigh);
   StoreBe32(lengthField + 4, countLow);
-  static const char kPadding[64] = {static_cast<char>(0x80)};
-  uint32_t index = (countLow >> 3) & 63;
-  uint32_t padLength = index < 56 ? 56 - index : 120 - index;
-  Update(kPadding, static_cast<int>(padLength));
+  Update(kMdPadding, MdPadLength((countLow >> 3) & 63, 56, kBlockBytes));
   Update(reinterpret_cast<const char*>(lengthField), 8);
   for (int i = 0; i < 8; ++i) StoreBe32(digest + 4 * i, state[i]);
   digest[kDigestBytes] = 0;
@@ -131,11 +118,7 @@ unsigned char* Sha256Digest::Final() {
 }
 
 int Sha256Digest::CopyFrom(const Sha256Digest& other) {
-  countHigh = other.countHigh;
-  countLow = other.countLow;
-  std::memcpy(buffer, other.buffer, sizeof buffer);
-  std::memcpy(digest, other.digest, sizeof digest);
-  std::memcpy(state, other.state, sizeof state);
+  Sha256Digest::operator=(other);
   return 0;
 }
 

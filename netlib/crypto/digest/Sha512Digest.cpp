@@ -204,10 +204,7 @@ unsigned char* Sha512Digest::Final() {
   unsigned char lengthField[16];
   StoreBe64(lengthField, countHigh);
   StoreBe64(lengthField + 8, countLow);
-  static const char kPadding[128] = {static_cast<char>(0x80)};
-  uint64_t index = (countLow >> 3) & 127;
-  uint64_t padLength = index <= 111 ? 112 - index : 240 - index;
-  Update(kPadding, static_cast<int>(padLength));
+  Update(kMdPadding, MdPadLength(static_cast<unsigned>(countLow >> 3) & 127, 112, kBlockBytes));
   Update(reinterpret_cast<const char*>(lengthField), 16);
   for (int i = 0; i < 8; ++i) StoreBe64(digest + 8 * i, state[i]);
   digest[kDigestBytes] = 0;
@@ -231,11 +228,7 @@ unsigned char* Sha512_256Digest::Final() {
 }
 
 int Sha512Digest::CopyFrom(const Sha512Digest& other) {
-  countHigh = other.countHigh;
-  countLow = other.countLow;
-  std::memcpy(buffer, other.buffer, sizeof buffer);
-  std::memcpy(digest, other.digest, sizeof digest);
-  std::memcpy(state, other.state, sizeof state);
+  Sha512Digest::operator=(other);
   return 0;
 }
 
