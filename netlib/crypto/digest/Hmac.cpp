@@ -82,8 +82,6 @@ int Hmac::BuildKeyedStates() {
     outer_.SetAlgorithm(id_);
     status = inner_.Update(reinterpret_cast<const char*>(innerPad), block);
     if (status == 0) status = outer_.Update(reinterpret_cast<const char*>(outerPad), block);
-    // Objects of an earlier id in the running context are dropped with it.
-    if (status == 0) hash_.SetAlgorithm(id_);
   }
   digestbytes::Wipe(innerPad, sizeof innerPad);
   digestbytes::Wipe(outerPad, sizeof outerPad);
