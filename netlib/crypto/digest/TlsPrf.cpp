@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "crypto/digest/DigestBytes.h"
-
 namespace tornell {
 
 namespace {
@@ -32,24 +30,17 @@ int TlsPrf::PHash(Hmac& mac, const ByteString& seed, int length, ByteString& out
     int status = mac.Final();
     return status != 0 ? status : kStatusUnknownDigest;
   }
-  // A(0) = seed; A(i) = HMAC(A(i-1)); each block is HMAC(A(i) + seed).
-  char a[Hmac::kMaxMacBytes];
-  const char* previous = seed.Data();
-  int previousLength = seed.Length();
-  int status = 0;
+  // A(0) = seed; A(i) = HMAC(A(i-1)); each block is HMAC(A(i) + seed). Mac
+  // starts afresh, so a message the caller left open takes no part.
+  ByteString a;
+  int status = a.Assign(seed);
   while (status == 0 && out.Length() < length) {
-    status = mac.Update(previous, previousLength);
-    if (status == 0) status = mac.Final();
-    if (status != 0) break;
-    std::memcpy(a, mac.GetMac(), static_cast<size_t>(hLen));
-    previous = a;
-    previousLength = hLen;
-    status = mac.Update(a, hLen);
+    status = mac.Mac(a.Data(), a.Length(), a);
+    if (status == 0) status = mac.Update(a.Data(), a.Length());
     if (status == 0) status = mac.Update(seed.Data(), seed.Length());
     if (status == 0) status = mac.Final();
     if (status == 0) status = out.Append(mac.GetMac(), hLen);
   }
-  digestbytes::Wipe(a, sizeof a);
   if (status == 0) status = CutTo(out, length);
   return status;
 }

@@ -84,6 +84,8 @@ TEST(TlsPrf, PHashOverOtherDigests) {
     const std::string seed = mactest::Pattern(41, d.id + 50);
     Hmac mac;
     ASSERT_EQ(mac.Init(d.id, secret.data(), static_cast<int>(secret.size())), 0);
+    // A message left open on the object takes no part.
+    ASSERT_EQ(mac.Update("stray", 5), 0);
     ByteString out;
     ASSERT_EQ(TlsPrf::PHash(mac, Bytes(seed), 150, out), 0);
     EXPECT_EQ(Hex(Text(out)), OpensslPrf(d.opensslDigest, secret, seed, 150)) << d.opensslDigest;
