@@ -1,0 +1,76 @@
+#include "crypto/cipher/ChaCha20Poly1305.h"
+
+#include <cstring>
+
+#include "crypto/cipher/TagCompare.h"
+
+namespace tornell {
+
+namespace {
+
+const uint8_t kZeros[64] = {};
+
+void PadTo16(Poly1305& mac, uint64_t length) {
+  if (length % 16 != 0) mac.Update(kZeros, size_t(16 - length % 16));
+}
+
+void AppendLength(Poly1305& mac, uint64_t length) {
+  uint8_t le[8];
+  for (int i = 0; i < 8; ++i) le[i] = uint8_t(length >> (8 * i));
+  mac.Update(le, 8);
+}
+
+}  // namespace
+
+int ChaCha20Poly1305::Init(const uint8_t* key, int keyLength, const uint8_t* nonce, int nonceLength,
+                           int64_t counter, int /*direction*/) {
+  cipherLength = 0;
+  aad.Clear();
+  int st = stream.SetKey(key, keyLength, nonce, nonceLength, counter);
+  if (st != 0) return st;
+  uint8_t block[64];
+  stream.Encrypt(kZeros, sizeof block, block);
+  authenticator.Reset();
+  authenticator.SetKey(block);
+  std::memset(block, 0, sizeof block);
+  return 0;
+}
+
+int ChaCha20Poly1305::SetAad(const uint8_t* data, int length) {
+  int st = aad.Append(reinterpret_cast<const char*>(data), length);
+  if (st != 0) return st;
+  authenticator.Update(data, size_t(length > 0 ? length : 0));
+  PadTo16(authenticator, uint64_t(length > 0 ? length : 0));
+  return 0;
+}
+
+int ChaCha20Poly1305::Process(uint8_t* plainSide, size_t length, uint8_t* cipherSide, bool encrypt) {
+  cipherLength += length;
+  if (encrypt) {
+    stream.Encrypt(plainSide, length, cipherSide);
+    authenticator.Update(cipherSide, length);
+  } else {
+    // Authenticate the ciphertext before it can be overwritten by an in-place decrypt.
+    authenticator.Update(cipherSide, length);
+    stream.Decrypt(cipherSide, length, plainSide);
+  }
+  return 0;
+}
+
+int ChaCha20Poly1305::Final(uint8_t* tag, int* tagLength, bool encrypt) {
+  PadTo16(authenticator, cipherLength);
+  AppendLength(authenticator, uint64_t(aad.Length()));
+  AppendLength(authenticator, cipherLength);
+  const uint8_t* computed = authenticator.Finish();
+  if (encrypt) {
+    int n = *tagLength < 0 ? 0 : (*tagLength > 16 ? 16 : *tagLength);
+    std::memcpy(tag, computed, size_t(n));
+    *tagLength = n;
+    return 0;
+  }
+  if (tag == nullptr) return -1;
+  if (*tagLength != 16) return kTagMismatch;
+  return TagsEqual(tag, computed, 16) ? 0 : kTagMismatch;
+}
+
+}  // namespace tornell

@@ -1,0 +1,82 @@
+#pragma once
+// Test helpers: hex text, and Wycheproof JSON files flattened by python3 into
+// one line per case (read in place from the shared vectors folder).
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+
+namespace aeadtest {
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes Hex(const std::string& text) {
+  Bytes out;
+  for (size_t i = 0; i + 1 < text.size(); i += 2) out.push_back(uint8_t(std::stoi(text.substr(i, 2), nullptr, 16)));
+  return out;
+}
+
+inline std::string ToHex(const uint8_t* p, size_t n) {
+  static const char* digits = "0123456789abcdef";
+  std::string s;
+  for (size_t i = 0; i < n; ++i) {
+    s += digits[p[i] >> 4];
+    s += digits[p[i] & 15];
+  }
+  return s;
+}
+inline std::string ToHex(const Bytes& b) { return ToHex(b.data(), b.size()); }
+
+using Case = std::map<std::string, std::string>;
+
+inline bool HavePython() { return std::system("/usr/bin/python3 -c 'import json' >/dev/null 2>&1") == 0; }
+
+// Every test of the file as a map of its string and number fields; the
+// group's fields are included under their own names unless the test has them.
+inline std::vector<Case> LoadWycheproof(const std::string& file) {
+  std::vector<Case> cases;
+  std::filesystem::path path = testsupport::VectorsDir() / "wycheproof" / file;
+  if (!std::filesystem::exists(path) || !HavePython()) return cases;
+  std::string cmd =
+      "/usr/bin/python3 -c \"import json,sys\n"
+      "d=json.load(open(sys.argv[1]))\n"
+      "for g in d['testGroups']:\n"
+      " for t in g['tests']:\n"
+      "  f={k:v for k,v in g.items() if isinstance(v,(str,int))}\n"
+      "  f.update({k:v for k,v in t.items() if isinstance(v,(str,int))})\n"
+      "  f['flags']=','.join(t.get('flags',[]))\n"
+      "  print(' '.join('%s=%s'%(k,str(v).replace(' ','_') or '-') for k,v in f.items()))\n"
+      "\" '" + path.string() + "'";
+  FILE* pipe = popen(cmd.c_str(), "r");
+  if (pipe == nullptr) return cases;
+  std::string line;
+  char buf[65536];
+  while (fgets(buf, sizeof buf, pipe) != nullptr) {
+    line += buf;
+    if (line.empty() || line.back() != '\n') continue;
+    line.pop_back();
+    Case c;
+    size_t pos = 0;
+    while (pos < line.size()) {
+      size_t end = line.find(' ', pos);
+      if (end == std::string::npos) end = line.size();
+      std::string item = line.substr(pos, end - pos);
+      size_t eq = item.find('=');
+      if (eq != std::string::npos) {
+        std::string value = item.substr(eq + 1);
+        c[item.substr(0, eq)] = value == "-" ? "" : value;
+      }
+      pos = end + 1;
+    }
+    cases.push_back(c);
+    line.clear();
+  }
+  pclose(pipe);
+  return cases;
+}
+
+}  // namespace aeadtest
