@@ -1,0 +1,38 @@
+#pragma once
+// AES algorithm object: owns a heap round-key array and the round count.
+#include <cstdint>
+
+namespace tornell {
+
+class AesCipher {
+ public:
+  AesCipher();
+  ~AesCipher();
+  AesCipher(const AesCipher&) = delete;
+  AesCipher& operator=(const AesCipher&) = delete;
+
+  // keyLength in bytes (16, 24 or 32); encrypt is 1 or 0, mode a CipherMode
+  // value. Builds the decryption schedule only when decrypting in a mode
+  // other than OFB (3) or CFB (4). 200 when the array is missing.
+  int SetKey(const unsigned char* key, int keyLength, int encrypt, int mode);
+
+  // One 16-byte block; input and output may coincide. 200 without array.
+  int EncryptBlock(const unsigned char* input, unsigned char* output) const;
+  int DecryptBlock(const unsigned char* input, unsigned char* output) const;
+
+  // ECB over blockCount consecutive blocks, pipelined on AES-NI.
+  int EncryptBlocks(const unsigned char* input, unsigned char* output, int blockCount) const;
+  int DecryptBlocks(const unsigned char* input, unsigned char* output, int blockCount) const;
+
+  int CopyFrom(const AesCipher& other);
+
+  int GetRounds() const { return rounds_; }
+  const uint32_t* GetRoundKeys() const { return roundKeys_; }
+
+ private:
+  static constexpr int kArrayWords = 512;  // 2048 bytes
+  uint32_t* roundKeys_;
+  int rounds_;
+};
+
+}  // namespace tornell

@@ -1,0 +1,73 @@
+#pragma once
+// Small helpers of the cipher tests: hex text and reference tools run
+// through the shell (Python's cryptography, openssl, libc crypt).
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace ciphertest {
+
+using Bytes = std::vector<unsigned char>;
+
+inline Bytes Unhex(const std::string& hex) {
+  Bytes out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    out.push_back(static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  return out;
+}
+
+inline std::string Hex(const unsigned char* p, size_t n) {
+  static const char* digits = "0123456789abcdef";
+  std::string s;
+  for (size_t i = 0; i < n; ++i) {
+    s += digits[p[i] >> 4];
+    s += digits[p[i] & 15];
+  }
+  return s;
+}
+
+inline std::string Hex(const Bytes& b) { return Hex(b.data(), b.size()); }
+
+// Runs a shell command and returns its standard output; ok is false when
+// it could not run or exited non-zero.
+inline std::string RunCommand(const std::string& command, bool& ok) {
+  std::string out;
+  FILE* f = popen(command.c_str(), "r");
+  if (f == nullptr) {
+    ok = false;
+    return out;
+  }
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  ok = pclose(f) == 0;
+  return out;
+}
+
+// Runs a Python script (passed on standard input via a here-document).
+inline std::string RunPython(const std::string& script, bool& ok) {
+  return RunCommand("/usr/bin/python3 - <<'PYEOF'\n" + script + "\nPYEOF\n", ok);
+}
+
+inline std::vector<std::vector<std::string>> SplitLines(const std::string& text) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream ls(line);
+    std::vector<std::string> fields;
+    std::string f;
+    while (ls >> f) fields.push_back(f == "-" ? "" : f);
+    if (!fields.empty()) rows.push_back(fields);
+  }
+  return rows;
+}
+
+inline bool HavePythonModule(const std::string& module) {
+  bool ok = false;
+  RunCommand("/usr/bin/python3 -c 'import " + module + "' 2>/dev/null", ok);
+  return ok;
+}
+
+}  // namespace ciphertest
