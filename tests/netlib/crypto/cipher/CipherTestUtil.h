@@ -50,6 +50,19 @@ inline std::string RunPython(const std::string& script, bool& ok) {
   return RunCommand("/usr/bin/python3 - <<'PYEOF'\n" + script + "\nPYEOF\n", ok);
 }
 
+// Bytes as printf(1) octal escapes (POSIX sh has no hex
+// escapes), and a shell tail that prints stdin as hex.
+inline std::string PrintfEscapes(const Bytes& b) {
+  std::string s;
+  for (unsigned char c : b) {
+    char oct[8];
+    std::snprintf(oct, sizeof oct, "\\%03o", c);
+    s += oct;
+  }
+  return s;
+}
+constexpr const char* kHexDump = "od -An -v -tx1 | tr -d ' \\n'";
+
 inline std::vector<std::vector<std::string>> SplitLines(const std::string& text) {
   std::vector<std::vector<std::string>> rows;
   std::istringstream in(text);

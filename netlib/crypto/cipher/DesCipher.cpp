@@ -1,0 +1,30 @@
+#include "crypto/cipher/DesCipher.h"
+
+#include "crypto/cipher/CipherDirection.h"
+
+namespace tornell {
+
+DesCipher::DesCipher() : schedule_{} {}
+
+int DesCipher::SetKey(const unsigned char* key, int, int encrypt, int mode) {
+  schedule_ = DesSchedule{};
+  DesKeySchedule(schedule_, key, cipherdirection::WantsDecryptSchedule(encrypt, mode) ? 1 : 0);
+  return 0;
+}
+
+int DesCipher::EncryptBlock(const unsigned char* input, unsigned char* output) const {
+  DesCryptBlock(schedule_, input, output);
+  return 0;
+}
+
+int DesCipher::DecryptBlock(const unsigned char* input, unsigned char* output) const {
+  DesCryptBlock(schedule_, input, output);
+  return 0;
+}
+
+int DesCipher::CopyFrom(const DesCipher& other) {
+  schedule_ = other.schedule_;
+  return 0;
+}
+
+}  // namespace tornell

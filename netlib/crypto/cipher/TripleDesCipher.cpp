@@ -1,0 +1,42 @@
+#include "crypto/cipher/TripleDesCipher.h"
+
+#include "crypto/cipher/CipherDirection.h"
+
+#include <cstring>
+
+namespace tornell {
+
+TripleDesCipher::TripleDesCipher() : schedule_{} {}
+
+int TripleDesCipher::SetKey(const unsigned char* key, int keyLength, int encrypt, int mode) {
+  schedule_ = TripleDesSchedule{};
+  unsigned char full[24];
+  if (keyLength == 24) {
+    std::memcpy(full, key, 24);
+  } else {
+    std::memcpy(full, key, 16);
+    std::memcpy(full + 16, key, 8);
+  }
+  TripleDesKeySchedule(schedule_, full,
+                       cipherdirection::WantsDecryptSchedule(encrypt, mode) ? 1 : 0);
+  volatile unsigned char* wipe = full;
+  for (int i = 0; i < 24; ++i) wipe[i] = 0;
+  return 0;
+}
+
+int TripleDesCipher::EncryptBlock(const unsigned char* input, unsigned char* output) const {
+  TripleDesCryptBlock(schedule_, input, output);
+  return 0;
+}
+
+int TripleDesCipher::DecryptBlock(const unsigned char* input, unsigned char* output) const {
+  TripleDesCryptBlock(schedule_, input, output);
+  return 0;
+}
+
+int TripleDesCipher::CopyFrom(const TripleDesCipher& other) {
+  schedule_ = other.schedule_;
+  return 0;
+}
+
+}  // namespace tornell
