@@ -73,4 +73,11 @@ int ChaCha20Poly1305::Final(uint8_t* tag, int* tagLength, bool encrypt) {
   return TagsEqual(tag, computed, 16) ? 0 : kTagMismatch;
 }
 
+int ChaCha20Poly1305::CopyFrom(const ChaCha20Poly1305& other) {
+  stream.CopyFrom(other.stream);
+  authenticator = other.authenticator;
+  cipherLength = other.cipherLength;
+  return aad.Assign(other.aad);
+}
+
 }  // namespace tornell

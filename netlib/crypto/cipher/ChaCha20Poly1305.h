@@ -23,6 +23,7 @@ struct ChaCha20Poly1305 {
   int Process(uint8_t* plainSide, size_t length, uint8_t* cipherSide, bool encrypt);
   // Encrypting writes min(*tagLength, 16) tag bytes; verifying needs exactly 16.
   int Final(uint8_t* tag, int* tagLength, bool encrypt);
+  int CopyFrom(const ChaCha20Poly1305& other);
 };
 
 }  // namespace tornell
