@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "crypto/cipher/AeadFastPath.h"
+#include "crypto/cipher/ChaCha20Avx2.h"
 #include "crypto/cipher/TagCompare.h"
 
 namespace tornell {
@@ -44,15 +46,42 @@ int ChaCha20Poly1305::SetAad(const uint8_t* data, int length) {
   return 0;
 }
 
+// Whole 512-byte chunks with the Poly1305 steps stitched into the vector
+// rounds; returns the bytes done. Encrypting authenticates each chunk's
+// ciphertext while the next chunk's keystream is computed.
+size_t ChaCha20Poly1305::Stitched(const uint8_t* src, uint8_t* dst, size_t length, bool encrypt) {
+  const size_t chunks = length / 512;
+  Poly1305Limbs p = authenticator.Limbs();
+  for (size_t i = 0; i < chunks; ++i) {
+    const uint8_t* mac = encrypt ? (i > 0 ? dst + (i - 1) * 512 : nullptr) : src + i * 512;
+    chacha20avx2::EightBlocks(stream.input, src + i * 512, dst + i * 512, 8, [&](int round) {
+      if (mac == nullptr || round >= 8) return;
+      for (int k = 0; k < 4; ++k) Poly1305Step(p, mac + round * 64 + k * 16, 1);
+    });
+  }
+  if (encrypt)
+    for (int k = 0; k < 32; ++k) Poly1305Step(p, dst + (chunks - 1) * 512 + k * 16, 1);
+  authenticator.SetLimbs(p);
+  return chunks * 512;
+}
+
 int ChaCha20Poly1305::Process(uint8_t* plainSide, size_t length, uint8_t* cipherSide, bool encrypt) {
   cipherLength += length;
+  const uint8_t* src = encrypt ? plainSide : cipherSide;
+  uint8_t* dst = encrypt ? cipherSide : plainSide;
+  size_t done = 0;
+  if (length >= 512 && stream.position == 0 && authenticator.buffered == 0 && aeadfast::UseAvx2())
+    done = Stitched(src, dst, length, encrypt);
+  src += done;
+  dst += done;
+  length -= done;
   if (encrypt) {
-    stream.Encrypt(plainSide, length, cipherSide);
-    authenticator.Update(cipherSide, length);
+    stream.Encrypt(src, length, dst);
+    authenticator.Update(dst, length);
   } else {
-    // Authenticate the ciphertext before it can be overwritten by an in-place decrypt.
-    authenticator.Update(cipherSide, length);
-    stream.Decrypt(cipherSide, length, plainSide);
+    // Authenticate the ciphertext before an in-place decrypt overwrites it.
+    authenticator.Update(src, length);
+    stream.Decrypt(src, length, dst);
   }
   return 0;
 }

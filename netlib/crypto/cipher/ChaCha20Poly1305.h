@@ -24,6 +24,9 @@ struct ChaCha20Poly1305 {
   // Encrypting writes min(*tagLength, 16) tag bytes; verifying needs exactly 16.
   int Final(uint8_t* tag, int* tagLength, bool encrypt);
   int CopyFrom(const ChaCha20Poly1305& other);
+
+ private:
+  size_t Stitched(const uint8_t* src, uint8_t* dst, size_t length, bool encrypt);
 };
 
 }  // namespace tornell

@@ -37,37 +37,9 @@ int Poly1305::SetKey(const uint8_t* key) {
 }
 
 void Poly1305::Blocks(const uint8_t* data, size_t blocks, uint64_t padBit) {
-  const uint64_t r0 = r[0], r1 = r[1];
-  // r1 is a multiple of 4, so r1 * 2^128 = (r1 / 4) * 2^130 = 5 * r1 / 4 modulo the prime.
-  const uint64_t s1 = r1 + (r1 >> 2);
-  uint64_t h0 = h[0], h1 = h[1], h2 = h[2];
-  for (; blocks > 0; --blocks, data += 16) {
-    u128 t = u128(h0) + Load64(data);
-    h0 = uint64_t(t);
-    t = u128(h1) + Load64(data + 8) + (t >> 64);
-    h1 = uint64_t(t);
-    h2 += uint64_t(t >> 64) + padBit;
-
-    u128 d0 = u128(h0) * r0 + u128(h1) * s1;
-    u128 d1 = u128(h0) * r1 + u128(h1) * r0 + u128(h2) * s1;
-    h2 = h2 * r0;
-    h0 = uint64_t(d0);
-    d1 += d0 >> 64;
-    h1 = uint64_t(d1);
-    h2 += uint64_t(d1 >> 64);
-
-    // Fold the bits above 2^130 back in (times 5) for a partial reduction.
-    uint64_t c = (h2 >> 2) + (h2 & ~uint64_t(3));
-    h2 &= 3;
-    h0 += c;
-    c = uint64_t(h0 < c);
-    h1 += c;
-    c = uint64_t(h1 < c);
-    h2 += c;
-  }
-  h[0] = h0;
-  h[1] = h1;
-  h[2] = h2;
+  Poly1305Limbs p = Limbs();
+  for (; blocks > 0; --blocks, data += 16) Poly1305Step(p, data, padBit);
+  SetLimbs(p);
 }
 
 int Poly1305::Update(const uint8_t* data, size_t length) {

@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "crypto/cipher/AeadFastPath.h"
+#include "crypto/cipher/AesNiCbc.h"
+
 namespace tornell {
 
 namespace {
@@ -348,30 +351,46 @@ int SymmetricCipher::Ecb(const uint8_t* data, int length, ByteString& out) {
 
 int SymmetricCipher::CbcEncrypt(const uint8_t* data, int length, ByteString& out) {
   const int b = BlockLength();
-  for (int i = 0; i + b <= length; i += b) {
-    uint8_t* r = Bytes(chain_);
+  const int blocks = length / b;
+  if (blocks == 0) return 0;
+  uint8_t* dst = Grow(out, blocks * b);
+  if (dst == nullptr) return 200;
+  uint8_t* r = Bytes(chain_);
+  if (algorithm_ == 0 && aeadfast::UseAesNi()) {
+    aesnicbc::Encrypt(aes_.GetRoundKeys(), aes_.GetRounds(), r, data, dst, size_t(blocks));
+    return 0;
+  }
+  for (int i = 0; i < blocks * b; i += b) {
     for (int k = 0; k < b; ++k) inBlock_[k] = uint8_t(data[i + k] ^ r[k]);
-    int st = EncryptBlock(inBlock_, outBlock_);
+    int st = EncryptBlock(inBlock_, dst + i);
     if (st != 0) return st;
-    st = out.Append(reinterpret_cast<const char*>(outBlock_), b);
-    if (st != 0) return st;
-    std::memcpy(r, outBlock_, size_t(b));
+    std::memcpy(r, dst + i, size_t(b));
   }
   return 0;
 }
 
 int SymmetricCipher::CbcDecrypt(const uint8_t* data, int length, ByteString& out) {
   const int b = BlockLength();
-  for (int i = 0; i + b <= length; i += b) {
-    uint8_t* r = Bytes(chain_);
-    std::memcpy(inBlock_, data + i, size_t(b));
-    int st = DecryptBlock(inBlock_, outBlock_);
+  const int blocks = length / b;
+  if (blocks == 0) return 0;
+  uint8_t* dst = Grow(out, blocks * b);
+  if (dst == nullptr) return 200;
+  uint8_t* r = Bytes(chain_);
+  if (algorithm_ == 0) {
+    // Blocks decrypt independently; AES runs them several at a time.
+    int st = aes_.DecryptBlocks(data, dst, blocks);
     if (st != 0) return st;
-    for (int k = 0; k < b; ++k) outBlock_[k] ^= r[k];
-    st = out.Append(reinterpret_cast<const char*>(outBlock_), b);
-    if (st != 0) return st;
-    std::memcpy(r, inBlock_, size_t(b));
+    for (int k = 0; k < b; ++k) dst[k] ^= r[k];
+    for (int i = b; i < blocks * b; ++i) dst[i] ^= data[i - b];
+  } else {
+    for (int i = 0; i < blocks * b; i += b) {
+      std::memcpy(inBlock_, data + i, size_t(b));
+      int st = DecryptBlock(inBlock_, outBlock_);
+      if (st != 0) return st;
+      for (int k = 0; k < b; ++k) dst[i + k] = uint8_t(outBlock_[k] ^ (i == 0 ? r[k] : data[i - b + k]));
+    }
   }
+  std::memcpy(r, data + (blocks - 1) * b, size_t(b));
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "EngineHelpers.h"
+#include "crypto/cipher/AeadFastPath.h"
 
 using namespace tornell;
 using namespace aeadtest;
@@ -148,7 +149,14 @@ Bytes Recovered(const RefCase& rc) {
   return d;
 }
 
-TEST(SymmetricCipherReference, EveryModeAndPaddingMatchesPythonCryptography) {
+// Run with the processor-instruction paths and again with the portable code.
+class SymmetricCipherReference : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override { aeadfast::SetAllowed(GetParam()); }
+  void TearDown() override { aeadfast::SetAllowed(true); }
+};
+
+TEST_P(SymmetricCipherReference, EveryModeAndPaddingMatchesPythonCryptography) {
   REQUIRE_OR_SKIP(HaveCryptography(), "python3 with the cryptography package is not installed");
   std::vector<RefCase> cases = MakeCases();
   ASSERT_TRUE(FillExpected(cases));
@@ -192,7 +200,10 @@ TEST(SymmetricCipherReference, EveryModeAndPaddingMatchesPythonCryptography) {
   std::printf("compared %zu of %zu cases\n", compared, cases.size());
 }
 
-TEST(SymmetricCipherReference, RandomAndCountPadsWithACountAfterRandomBytes) {
+INSTANTIATE_TEST_SUITE_P(Paths, SymmetricCipherReference, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Fast" : "Portable"; });
+
+TEST(SymmetricCipherPadding, RandomAndCountPadsWithACountAfterRandomBytes) {
   Bytes key(16, 9), iv(16, 1), data(21, 0x33);
   SymmetricCipher enc, dec;
   for (SymmetricCipher* c : {&enc, &dec}) {
