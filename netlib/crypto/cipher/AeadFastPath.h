@@ -5,6 +5,7 @@
 namespace tornell::aeadfast {
 
 bool UseAvx2();
+bool UseAvx512();
 bool UseClmul();
 bool UseAesNi();
 

@@ -74,7 +74,7 @@ GCM_TARGET inline __m128i CounterBlock(__m128i base, uint32_t ctr) {
 }  // namespace
 
 GCM_TARGET void EncryptBlock(const uint8_t* roundKeys, int rounds, const uint8_t* in, uint8_t* out) {
-  __m128i k[15];
+  __m128i k[15] = {};
   LoadKeys(roundKeys, rounds, k);
   Store(out, EncryptOne(k, rounds, Load(in)));
 }
@@ -96,7 +96,7 @@ GCM_TARGET void MultiplyH(uint8_t* x, const uint8_t* hPowers) {
 GCM_TARGET void CtrBlocks(const uint8_t* roundKeys, int rounds, uint8_t* counter, uint8_t* x,
                           const uint8_t* hPowers, const uint8_t* in, uint8_t* out, size_t blocks,
                           bool encrypt) {
-  __m128i k[15];
+  __m128i k[15] = {};
   LoadKeys(roundKeys, rounds, k);
   __m128i hp[8];
   for (int i = 0; i < 8; ++i) hp[i] = Load(hPowers + 16 * i);

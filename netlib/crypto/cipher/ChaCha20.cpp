@@ -4,6 +4,7 @@
 
 #include "crypto/cipher/AeadFastPath.h"
 #include "crypto/cipher/ChaCha20Avx2.h"
+#include "crypto/cipher/ChaCha20Avx512.h"
 
 namespace tornell {
 
@@ -89,6 +90,14 @@ int ChaCha20::Encrypt(const uint8_t* in, size_t length, uint8_t* out) {
     --length;
   }
   size_t blocks = length / 64;
+  if (blocks >= 16 && aeadfast::UseAvx512()) {
+    size_t wide = blocks & ~size_t(15);
+    chacha20avx512::SixteenBlocks(input, in, out, wide, [](int) {});
+    in += wide * 64;
+    out += wide * 64;
+    length -= wide * 64;
+    blocks -= wide;
+  }
   if (blocks >= 8 && aeadfast::UseAvx2()) {
     size_t wide = blocks & ~size_t(7);
     chacha20avx2::EightBlocks(input, in, out, wide, [](int) {});

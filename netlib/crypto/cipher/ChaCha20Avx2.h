@@ -32,9 +32,9 @@ __attribute__((target("avx2"))) inline __m256i Rot8(__m256i v) {
   c = _mm256_add_epi32(c, d); b = RotlV(_mm256_xor_si256(b, c), 7)
 
 // Processes blocks * 64 bytes (blocks a multiple of 8) and advances word 12.
-// between(round) runs after each of the ten double rounds of every eight
+// between(step) runs after each of the 80 quarter-round steps of every eight
 // blocks, before their output is stored: the AEAD hangs its Poly1305 steps
-// there so that the scalar multiplies overlap the vector rounds.
+// there, spread thinly so that the scalar multiplies overlap the vector work.
 template <class Between>
 __attribute__((target("avx2"))) inline void EightBlocks(uint32_t* in, const uint8_t* src, uint8_t* dst,
                                                       size_t blocks, Between&& between) {
@@ -46,14 +46,21 @@ __attribute__((target("avx2"))) inline void EightBlocks(uint32_t* in, const uint
     for (int i = 0; i < 16; ++i) x[i] = s[i];
     for (int r = 0; r < 10; ++r) {
       CHACHA_QR_V(x[0], x[4], x[8], x[12]);
+      between(8 * r + 0);
       CHACHA_QR_V(x[1], x[5], x[9], x[13]);
+      between(8 * r + 1);
       CHACHA_QR_V(x[2], x[6], x[10], x[14]);
+      between(8 * r + 2);
       CHACHA_QR_V(x[3], x[7], x[11], x[15]);
+      between(8 * r + 3);
       CHACHA_QR_V(x[0], x[5], x[10], x[15]);
+      between(8 * r + 4);
       CHACHA_QR_V(x[1], x[6], x[11], x[12]);
+      between(8 * r + 5);
       CHACHA_QR_V(x[2], x[7], x[8], x[13]);
+      between(8 * r + 6);
       CHACHA_QR_V(x[3], x[4], x[9], x[14]);
-      between(r);
+      between(8 * r + 7);
     }
     for (int i = 0; i < 16; ++i) x[i] = _mm256_add_epi32(x[i], s[i]);
     // Transpose 16 words x 8 blocks into 8 blocks of 64 bytes.

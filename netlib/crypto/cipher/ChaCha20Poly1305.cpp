@@ -4,6 +4,7 @@
 
 #include "crypto/cipher/AeadFastPath.h"
 #include "crypto/cipher/ChaCha20Avx2.h"
+#include "crypto/cipher/ChaCha20Avx512.h"
 #include "crypto/cipher/TagCompare.h"
 
 namespace tornell {
@@ -46,23 +47,44 @@ int ChaCha20Poly1305::SetAad(const uint8_t* data, int length) {
   return 0;
 }
 
-// Whole 512-byte chunks with the Poly1305 steps stitched into the vector
-// rounds; returns the bytes done. Encrypting authenticates each chunk's
-// ciphertext while the next chunk's keystream is computed.
-size_t ChaCha20Poly1305::Stitched(const uint8_t* src, uint8_t* dst, size_t length, bool encrypt) {
-  const size_t chunks = length / 512;
-  Poly1305Limbs p = authenticator.Limbs();
+// Runs the vector kernel over whole chunks of Chunk bytes with the Poly1305
+// steps stitched into its rounds (one block every Every quarter-round steps,
+// Chunk / 16 blocks in all), so the scalar multiplies overlap the vector work.
+// Encrypting authenticates each chunk's ciphertext while the next chunk's
+// keystream is computed. Returns the bytes done.
+template <size_t Chunk, class Kernel>
+size_t StitchedChunks(ChaCha20& stream, Poly1305& mac, const uint8_t* src, uint8_t* dst, size_t length,
+                      bool encrypt, Kernel kernel) {
+  constexpr int kBlocks = int(Chunk / 16);
+  constexpr int kEvery = 64 / kBlocks;  // 1 for 1024-byte chunks, 2 for 512
+  const size_t chunks = length / Chunk;
+  if (chunks == 0) return 0;
+  Poly1305Limbs p = mac.Limbs();
   for (size_t i = 0; i < chunks; ++i) {
-    const uint8_t* mac = encrypt ? (i > 0 ? dst + (i - 1) * 512 : nullptr) : src + i * 512;
-    chacha20avx2::EightBlocks(stream.input, src + i * 512, dst + i * 512, 8, [&](int round) {
-      if (mac == nullptr || round >= 8) return;
-      for (int k = 0; k < 4; ++k) Poly1305Step(p, mac + round * 64 + k * 16, 1);
+    const uint8_t* data = encrypt ? (i > 0 ? dst + (i - 1) * Chunk : nullptr) : src + i * Chunk;
+    kernel(stream.input, src + i * Chunk, dst + i * Chunk, Chunk / 64, [&](int step) {
+      if (data == nullptr || step >= 64 || step % kEvery != 0) return;
+      Poly1305Step(p, data + (step / kEvery) * 16, 1);
     });
   }
   if (encrypt)
-    for (int k = 0; k < 32; ++k) Poly1305Step(p, dst + (chunks - 1) * 512 + k * 16, 1);
-  authenticator.SetLimbs(p);
-  return chunks * 512;
+    for (size_t k = 0; k < Chunk / 16; ++k) Poly1305Step(p, dst + (chunks - 1) * Chunk + k * 16, 1);
+  mac.SetLimbs(p);
+  return chunks * Chunk;
+}
+
+size_t ChaCha20Poly1305::Stitched(const uint8_t* src, uint8_t* dst, size_t length, bool encrypt) {
+  if (aeadfast::UseAvx512())
+    return StitchedChunks<1024>(stream, authenticator, src, dst, length, encrypt,
+                                [](uint32_t* in, const uint8_t* s, uint8_t* d, size_t blocks, auto&& between) {
+                                  chacha20avx512::SixteenBlocks(in, s, d, blocks, between);
+                                });
+  if (aeadfast::UseAvx2())
+    return StitchedChunks<512>(stream, authenticator, src, dst, length, encrypt,
+                               [](uint32_t* in, const uint8_t* s, uint8_t* d, size_t blocks, auto&& between) {
+                                 chacha20avx2::EightBlocks(in, s, d, blocks, between);
+                               });
+  return 0;
 }
 
 int ChaCha20Poly1305::Process(uint8_t* plainSide, size_t length, uint8_t* cipherSide, bool encrypt) {
@@ -70,8 +92,7 @@ int ChaCha20Poly1305::Process(uint8_t* plainSide, size_t length, uint8_t* cipher
   const uint8_t* src = encrypt ? plainSide : cipherSide;
   uint8_t* dst = encrypt ? cipherSide : plainSide;
   size_t done = 0;
-  if (length >= 512 && stream.position == 0 && authenticator.buffered == 0 && aeadfast::UseAvx2())
-    done = Stitched(src, dst, length, encrypt);
+  if (length >= 512 && stream.position == 0 && authenticator.buffered == 0) done = Stitched(src, dst, length, encrypt);
   src += done;
   dst += done;
   length -= done;
