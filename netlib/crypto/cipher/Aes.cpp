@@ -1,6 +1,7 @@
 #include "crypto/cipher/Aes.h"
 
 #include "crypto/cipher/AesHardware.h"
+#include "crypto/cipher/BlockBytes.h"
 #include "crypto/cipher/RijndaelCore.h"
 
 #include <cstring>
@@ -29,10 +30,7 @@ struct LocalSchedule {
       : rounds(keyBits / 32 + 6) {
     rijndaelcore::ExpandKey(words, key, keyBits / 32, 4, rounds, decrypt);
   }
-  ~LocalSchedule() {
-    volatile uint32_t* p = words;
-    for (int i = 0; i < 60; ++i) p[i] = 0;
-  }
+  ~LocalSchedule() { blockbytes::Wipe(words, sizeof words); }
 };
 
 }  // namespace
@@ -76,8 +74,12 @@ void AesDecryptBlock(const uint32_t* roundKeys, int rounds, const unsigned char*
   AesDecryptBlocks(roundKeys, rounds, input, output, 1);
 }
 
-void AesCfb128Encrypt(unsigned char* data, int length, const unsigned char* key, int keyBits,
-                      const unsigned char* iv) {
+namespace {
+
+// CFB-128 in place: the ciphertext byte (the output when encrypting, the
+// input when decrypting) feeds the register.
+void Cfb128(unsigned char* data, int length, const unsigned char* key, int keyBits,
+            const unsigned char* iv, bool decrypt) {
   if (RoundsFor(keyBits) == 0) return;
   LocalSchedule ks(key, keyBits, 0);
   unsigned char reg[16], stream[16];
@@ -86,26 +88,23 @@ void AesCfb128Encrypt(unsigned char* data, int length, const unsigned char* key,
     AesEncryptBlock(ks.words, ks.rounds, reg, stream);
     const int m = length - pos < 16 ? length - pos : 16;
     for (int i = 0; i < m; ++i) {
-      data[pos + i] ^= stream[i];
-      reg[i] = data[pos + i];
+      const unsigned char in = data[pos + i];
+      data[pos + i] = static_cast<unsigned char>(in ^ stream[i]);
+      reg[i] = decrypt ? in : data[pos + i];
     }
   }
 }
 
+}  // namespace
+
+void AesCfb128Encrypt(unsigned char* data, int length, const unsigned char* key, int keyBits,
+                      const unsigned char* iv) {
+  Cfb128(data, length, key, keyBits, iv, false);
+}
+
 void AesCfb128Decrypt(unsigned char* data, int length, const unsigned char* key, int keyBits,
                       const unsigned char* iv) {
-  if (RoundsFor(keyBits) == 0) return;
-  LocalSchedule ks(key, keyBits, 0);
-  unsigned char reg[16], stream[16];
-  std::memcpy(reg, iv, 16);
-  for (int pos = 0; pos < length; pos += 16) {
-    AesEncryptBlock(ks.words, ks.rounds, reg, stream);
-    const int m = length - pos < 16 ? length - pos : 16;
-    for (int i = 0; i < m; ++i) {
-      reg[i] = data[pos + i];
-      data[pos + i] ^= stream[i];
-    }
-  }
+  Cfb128(data, length, key, keyBits, iv, true);
 }
 
 void AesEcbPkcs7Encrypt(unsigned char* data, int& length, const unsigned char* key, int keyBits,

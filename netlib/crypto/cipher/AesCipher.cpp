@@ -1,6 +1,8 @@
 #include "crypto/cipher/AesCipher.h"
 
 #include "crypto/cipher/Aes.h"
+#include "crypto/cipher/AesHardware.h"
+#include "crypto/cipher/BlockBytes.h"
 #include "crypto/cipher/CipherDirection.h"
 
 #include <cstring>
@@ -12,8 +14,7 @@ AesCipher::AesCipher() : roundKeys_(new (std::nothrow) uint32_t[kArrayWords]()),
 
 AesCipher::~AesCipher() {
   if (roundKeys_ != nullptr) {
-    volatile uint32_t* p = roundKeys_;
-    for (int i = 0; i < kArrayWords; ++i) p[i] = 0;
+    blockbytes::Wipe(roundKeys_, sizeof(uint32_t) * kArrayWords);
     delete[] roundKeys_;
     roundKeys_ = nullptr;
   }
@@ -24,6 +25,7 @@ int AesCipher::SetKey(const unsigned char* key, int keyLength, int encrypt, int 
   rounds_ = cipherdirection::WantsDecryptSchedule(encrypt, mode)
                 ? AesKeySetupDecrypt(roundKeys_, key, keyLength * 8)
                 : AesKeySetupEncrypt(roundKeys_, key, keyLength * 8);
+  aeshw::SwapSchedule(roundKeys_, rounds_, reinterpret_cast<unsigned char*>(roundKeys_ + kSwappedOffset));
   return 0;
 }
 
@@ -38,15 +40,25 @@ int AesCipher::DecryptBlock(const unsigned char* input, unsigned char* output) c
 int AesCipher::EncryptBlocks(const unsigned char* input, unsigned char* output,
                              int blockCount) const {
   if (roundKeys_ == nullptr) return 200;
-  AesEncryptBlocks(roundKeys_, rounds_, input, output, blockCount);
+  if (aeshw::Active())
+    aeshw::EncryptBlocksSwapped(Swapped(), rounds_, input, output, blockCount);
+  else
+    AesEncryptBlocks(roundKeys_, rounds_, input, output, blockCount);
   return 0;
 }
 
 int AesCipher::DecryptBlocks(const unsigned char* input, unsigned char* output,
                              int blockCount) const {
   if (roundKeys_ == nullptr) return 200;
-  AesDecryptBlocks(roundKeys_, rounds_, input, output, blockCount);
+  if (aeshw::Active())
+    aeshw::DecryptBlocksSwapped(Swapped(), rounds_, input, output, blockCount);
+  else
+    AesDecryptBlocks(roundKeys_, rounds_, input, output, blockCount);
   return 0;
+}
+
+const unsigned char* AesCipher::Swapped() const {
+  return reinterpret_cast<const unsigned char*>(roundKeys_ + kSwappedOffset);
 }
 
 int AesCipher::CopyFrom(const AesCipher& other) {

@@ -30,7 +30,11 @@ class AesCipher {
   const uint32_t* GetRoundKeys() const { return roundKeys_; }
 
  private:
-  static constexpr int kArrayWords = 512;  // 2048 bytes
+  // 2048 bytes: the big-endian word schedule in the first half, the same
+  // round keys in block byte order for the AES instructions in the second.
+  static constexpr int kArrayWords = 512;
+  static constexpr int kSwappedOffset = 256;
+  const unsigned char* Swapped() const;
   uint32_t* roundKeys_;
   int rounds_;
 };

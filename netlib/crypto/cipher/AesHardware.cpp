@@ -1,5 +1,7 @@
 #include "crypto/cipher/AesHardware.h"
 
+#include "crypto/cipher/BlockBytes.h"
+
 #include <immintrin.h>
 
 namespace tornell::aeshw {
@@ -31,6 +33,49 @@ AESHW_TARGET inline void Store(unsigned char* p, __m128i v) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 
+// The pipelined loop, over round keys already in registers.
+template <bool Decrypt>
+AESHW_TARGET inline __m128i Round(__m128i b, __m128i k) {
+  return Decrypt ? _mm_aesdec_si128(b, k) : _mm_aesenc_si128(b, k);
+}
+
+template <bool Decrypt>
+AESHW_TARGET inline __m128i LastRound(__m128i b, __m128i k) {
+  return Decrypt ? _mm_aesdeclast_si128(b, k) : _mm_aesenclast_si128(b, k);
+}
+
+template <bool Decrypt>
+AESHW_TARGET inline void RunWithKeys(const __m128i* k, int rounds, const unsigned char* in,
+                                     unsigned char* out, int blocks) {
+  int i = 0;
+  for (; i + 8 <= blocks; i += 8) {
+    __m128i b[8];
+    for (int j = 0; j < 8; ++j) b[j] = _mm_xor_si128(Load(in + 16 * (i + j)), k[0]);
+    for (int r = 1; r < rounds; ++r)
+      for (int j = 0; j < 8; ++j) b[j] = Round<Decrypt>(b[j], k[r]);
+    for (int j = 0; j < 8; ++j) Store(out + 16 * (i + j), LastRound<Decrypt>(b[j], k[rounds]));
+  }
+  for (; i < blocks; ++i) {
+    __m128i b = _mm_xor_si128(Load(in + 16 * i), k[0]);
+    for (int r = 1; r < rounds; ++r) b = Round<Decrypt>(b, k[r]);
+    Store(out + 16 * i, LastRound<Decrypt>(b, k[rounds]));
+  }
+}
+
+template <bool Decrypt>
+AESHW_TARGET inline void RunSwapped(const unsigned char* rk, int rounds, const unsigned char* in,
+                                    unsigned char* out, int blocks) {
+  if (blocks == 1) {
+    __m128i b = _mm_xor_si128(Load(in), Load(rk));
+    for (int r = 1; r < rounds; ++r) b = Round<Decrypt>(b, Load(rk + 16 * r));
+    Store(out, LastRound<Decrypt>(b, Load(rk + 16 * rounds)));
+    return;
+  }
+  __m128i k[15];
+  for (int r = 0; r <= rounds; ++r) k[r] = Load(rk + 16 * r);
+  RunWithKeys<Decrypt>(k, rounds, in, out, blocks);
+}
+
 }  // namespace
 
 bool Active() { return !g_forcePortable && Detected(); }
@@ -49,38 +94,28 @@ AESHW_TARGET void EncryptBlocks(const uint32_t* rk, int rounds, const unsigned c
                                 unsigned char* out, int blocks) {
   __m128i k[15];
   LoadKeys(rk, rounds, k);
-  int i = 0;
-  for (; i + 8 <= blocks; i += 8) {
-    __m128i b[8];
-    for (int j = 0; j < 8; ++j) b[j] = _mm_xor_si128(Load(in + 16 * (i + j)), k[0]);
-    for (int r = 1; r < rounds; ++r)
-      for (int j = 0; j < 8; ++j) b[j] = _mm_aesenc_si128(b[j], k[r]);
-    for (int j = 0; j < 8; ++j) Store(out + 16 * (i + j), _mm_aesenclast_si128(b[j], k[rounds]));
-  }
-  for (; i < blocks; ++i) {
-    __m128i b = _mm_xor_si128(Load(in + 16 * i), k[0]);
-    for (int r = 1; r < rounds; ++r) b = _mm_aesenc_si128(b, k[r]);
-    Store(out + 16 * i, _mm_aesenclast_si128(b, k[rounds]));
-  }
+  RunWithKeys<false>(k, rounds, in, out, blocks);
 }
 
 AESHW_TARGET void DecryptBlocks(const uint32_t* rk, int rounds, const unsigned char* in,
                                 unsigned char* out, int blocks) {
   __m128i k[15];
   LoadKeys(rk, rounds, k);
-  int i = 0;
-  for (; i + 8 <= blocks; i += 8) {
-    __m128i b[8];
-    for (int j = 0; j < 8; ++j) b[j] = _mm_xor_si128(Load(in + 16 * (i + j)), k[0]);
-    for (int r = 1; r < rounds; ++r)
-      for (int j = 0; j < 8; ++j) b[j] = _mm_aesdec_si128(b[j], k[r]);
-    for (int j = 0; j < 8; ++j) Store(out + 16 * (i + j), _mm_aesdeclast_si128(b[j], k[rounds]));
-  }
-  for (; i < blocks; ++i) {
-    __m128i b = _mm_xor_si128(Load(in + 16 * i), k[0]);
-    for (int r = 1; r < rounds; ++r) b = _mm_aesdec_si128(b, k[r]);
-    Store(out + 16 * i, _mm_aesdeclast_si128(b, k[rounds]));
-  }
+  RunWithKeys<true>(k, rounds, in, out, blocks);
+}
+
+void SwapSchedule(const uint32_t* rk, int rounds, unsigned char* out) {
+  for (int w = 0; w < 4 * (rounds + 1); ++w) blockbytes::StoreBe32(out + 4 * w, rk[w]);
+}
+
+AESHW_TARGET void EncryptBlocksSwapped(const unsigned char* rk, int rounds, const unsigned char* in,
+                                       unsigned char* out, int blocks) {
+  RunSwapped<false>(rk, rounds, in, out, blocks);
+}
+
+AESHW_TARGET void DecryptBlocksSwapped(const unsigned char* rk, int rounds, const unsigned char* in,
+                                       unsigned char* out, int blocks) {
+  RunSwapped<true>(rk, rounds, in, out, blocks);
 }
 
 }  // namespace tornell::aeshw

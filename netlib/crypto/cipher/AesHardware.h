@@ -18,4 +18,12 @@ void EncryptBlocks(const uint32_t* rk, int rounds, const unsigned char* in, unsi
 void DecryptBlocks(const uint32_t* rk, int rounds, const unsigned char* in, unsigned char* out,
                    int blocks);
 
+// Same operations on a schedule already in block byte order (16 bytes per
+// round key, as SwapSchedule writes it), which saves the swap per call.
+void SwapSchedule(const uint32_t* rk, int rounds, unsigned char* out);
+void EncryptBlocksSwapped(const unsigned char* rk, int rounds, const unsigned char* in,
+                          unsigned char* out, int blocks);
+void DecryptBlocksSwapped(const unsigned char* rk, int rounds, const unsigned char* in,
+                          unsigned char* out, int blocks);
+
 }  // namespace tornell::aeshw

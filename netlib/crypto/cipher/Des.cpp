@@ -1,14 +1,17 @@
 #include "crypto/cipher/Des.h"
 
+#include "crypto/cipher/BlockBytes.h"
+#include "crypto/cipher/DesTables.h"
+
 #include <array>
 
 namespace tornell {
 namespace {
 
-constexpr unsigned char kPc1[56] = {
-    57, 49, 41, 33, 25, 17, 9,  1,  58, 50, 42, 34, 26, 18, 10, 2,  59, 51, 43,
-    35, 27, 19, 11, 3,  60, 52, 44, 36, 63, 55, 47, 39, 31, 23, 15, 7,  62, 54,
-    46, 38, 30, 22, 14, 6,  61, 53, 45, 37, 29, 21, 13, 5,  28, 20, 12, 4};
+using destables::kPc1;
+
+using blockbytes::LoadBe32;
+using blockbytes::StoreBe32;
 
 constexpr unsigned char kTotalRotations[16] = {1,  2,  4,  6,  8,  10, 12, 14,
                                                15, 17, 19, 21, 23, 25, 27, 28};
@@ -20,35 +23,6 @@ constexpr unsigned char kPc2[48] = {14, 17, 11, 24, 1,  5,  3,  28, 15, 6,  21, 
 
 constexpr unsigned char kByteBit[8] = {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01};
 
-constexpr unsigned char kSBoxes[8][64] = {
-    {14, 4,  13, 1, 2,  15, 11, 8,  3,  10, 6,  12, 5,  9,  0, 7,  0, 15, 7,  4,  14, 2,
-     13, 1,  10, 6, 12, 11, 9,  5,  3,  8,  4,  1,  14, 8,  13, 6, 2, 11, 15, 12, 9,  7,
-     3,  10, 5,  0, 15, 12, 8,  2,  4,  9,  1,  7,  5,  11, 3,  14, 10, 0,  6,  13},
-    {15, 1,  8,  14, 6,  11, 3,  4,  9,  7, 2,  13, 12, 0, 5,  10, 3,  13, 4,  7, 15, 2,
-     8,  14, 12, 0,  1,  10, 6,  9,  11, 5, 0,  14, 7,  11, 10, 4, 13, 1,  5,  8, 12, 6,
-     9,  3,  2,  15, 13, 8,  10, 1,  3,  15, 4, 2,  11, 6,  7,  12, 0,  5,  14, 9},
-    {10, 0,  9,  14, 6,  3,  15, 5,  1,  13, 12, 7,  11, 4,  2,  8,  13, 7,  0,  9,  3,  4,
-     6,  10, 2,  8,  5,  14, 12, 11, 15, 1,  13, 6,  4,  9,  8,  15, 3,  0,  11, 1,  2,  12,
-     5,  10, 14, 7,  1,  10, 13, 0,  6,  9,  8,  7,  4,  15, 14, 3,  11, 5,  2,  12},
-    {7,  13, 14, 3,  0,  6,  9,  10, 1,  2, 8,  5,  11, 12, 4,  15, 13, 8,  11, 5,  6, 15,
-     0,  3,  4,  7,  2,  12, 1,  10, 14, 9, 10, 6,  9,  0,  12, 11, 7,  13, 15, 1,  3, 14,
-     5,  2,  8,  4,  3,  15, 0,  6,  10, 1, 13, 8,  9,  4,  5,  11, 12, 7,  2,  14},
-    {2,  12, 4,  1,  7,  10, 11, 6,  8,  5,  3, 15, 13, 0,  14, 9,  14, 11, 2,  12, 4, 7,
-     13, 1,  5,  0,  15, 10, 3,  9,  8,  6,  4, 2,  1,  11, 10, 13, 7,  8,  15, 9,  12, 5,
-     6,  3,  0,  14, 11, 8,  12, 7,  1,  14, 2, 13, 6,  15, 0,  9,  10, 4,  5,  3},
-    {12, 1,  10, 15, 9,  2,  6,  8,  0,  13, 3,  4,  14, 7,  5,  11, 10, 15, 4,  2, 7,  12,
-     9,  5,  6,  1,  13, 14, 0,  11, 3,  8,  9,  14, 15, 5,  2,  8,  12, 3,  7,  0, 4,  10,
-     1,  13, 11, 6,  4,  3,  2,  12, 9,  5,  15, 10, 11, 14, 1,  7,  6,  0,  8,  13},
-    {4,  11, 2,  14, 15, 0,  8, 13, 3,  12, 9,  7,  5,  10, 6,  1,  13, 0,  11, 7, 4,  9,
-     1,  10, 14, 3,  5,  12, 2, 15, 8,  6,  1,  4,  11, 13, 12, 3,  7,  14, 10, 15, 6, 8,
-     0,  5,  9,  2,  6,  11, 13, 8, 1,  4,  10, 7,  9,  5,  0,  15, 14, 2,  3,  12},
-    {13, 2,  8,  4,  6,  15, 11, 1,  10, 9,  3,  14, 5,  0,  12, 7,  1,  15, 13, 8, 10, 3,
-     7,  4,  12, 5,  6,  11, 0,  14, 9,  2,  7,  11, 4,  1,  9,  12, 14, 2,  0,  6, 10, 13,
-     15, 3,  5,  8,  2,  1,  14, 7,  4,  10, 8,  13, 15, 12, 9,  0,  3,  5,  6,  11}};
-
-constexpr unsigned char kP[32] = {16, 7, 20, 21, 29, 12, 28, 17, 1,  15, 23, 26, 5,  18, 31, 10,
-                                  2,  8, 24, 14, 32, 27, 3,  9,  19, 13, 30, 6,  22, 11, 4,  25};
-
 // S-box k merged with P; the halves are kept rotated left by one bit
 // between the permutations, so the table values are rotated too.
 using SpTables = std::array<std::array<uint32_t, 64>, 8>;
@@ -57,13 +31,7 @@ constexpr SpTables BuildSp() {
   SpTables sp{};
   for (int box = 0; box < 8; ++box) {
     for (int v = 0; v < 64; ++v) {
-      const int row = ((v >> 4) & 2) | (v & 1);
-      const int col = (v >> 1) & 15;
-      const uint32_t s = kSBoxes[box][row * 16 + col];
-      const uint32_t placed = s << (28 - 4 * box);
-      uint32_t p = 0;
-      for (int i = 0; i < 32; ++i)
-        if ((placed >> (32 - kP[i])) & 1u) p |= 1u << (31 - i);
+      const uint32_t p = destables::SboxThroughP(box, v);
       sp[box][v] = (p << 1) | (p >> 31);
     }
   }
@@ -72,16 +40,6 @@ constexpr SpTables BuildSp() {
 
 constexpr SpTables kSp = BuildSp();
 
-inline uint32_t LoadBe(const unsigned char* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
-inline void StoreBe(unsigned char* p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v >> 24);
-  p[1] = static_cast<unsigned char>(v >> 16);
-  p[2] = static_cast<unsigned char>(v >> 8);
-  p[3] = static_cast<unsigned char>(v);
-}
 
 void InitialPermutation(uint32_t& left, uint32_t& right) {
   uint32_t work = ((left >> 4) ^ right) & 0x0f0f0f0fu;
@@ -185,22 +143,22 @@ void TripleDesKeySchedule(TripleDesSchedule& schedule, const unsigned char* key,
 
 void DesCryptBlock(const DesSchedule& schedule, const unsigned char* input,
                    unsigned char* output) {
-  uint32_t left = LoadBe(input), right = LoadBe(input + 4);
+  uint32_t left = LoadBe32(input), right = LoadBe32(input + 4);
   InitialPermutation(left, right);
   SixteenRounds(schedule, left, right);
   FinalPermutation(left, right);
-  StoreBe(output, left);
-  StoreBe(output + 4, right);
+  StoreBe32(output, left);
+  StoreBe32(output + 4, right);
 }
 
 void TripleDesCryptBlock(const TripleDesSchedule& schedule, const unsigned char* input,
                          unsigned char* output) {
-  uint32_t left = LoadBe(input), right = LoadBe(input + 4);
+  uint32_t left = LoadBe32(input), right = LoadBe32(input + 4);
   InitialPermutation(left, right);
   for (const DesSchedule& pass : schedule.passes) SixteenRounds(pass, left, right);
   FinalPermutation(left, right);
-  StoreBe(output, left);
-  StoreBe(output + 4, right);
+  StoreBe32(output, left);
+  StoreBe32(output + 4, right);
 }
 
 }  // namespace tornell

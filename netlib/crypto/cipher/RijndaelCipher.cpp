@@ -1,5 +1,6 @@
 #include "crypto/cipher/RijndaelCipher.h"
 
+#include "crypto/cipher/BlockBytes.h"
 #include "crypto/cipher/CipherDirection.h"
 #include "crypto/cipher/Rijndael.h"
 
@@ -13,8 +14,7 @@ RijndaelCipher::RijndaelCipher()
 
 RijndaelCipher::~RijndaelCipher() {
   if (roundKeys_ != nullptr) {
-    volatile uint32_t* p = roundKeys_;
-    for (int i = 0; i < kArrayWords; ++i) p[i] = 0;
+    blockbytes::Wipe(roundKeys_, sizeof(uint32_t) * kArrayWords);
     delete[] roundKeys_;
     roundKeys_ = nullptr;
   }

@@ -1,6 +1,7 @@
 #include "crypto/cipher/RijndaelCore.h"
 
 #include "crypto/cipher/AesHardware.h"
+#include "crypto/cipher/BlockBytes.h"
 
 #include <cstring>
 
@@ -127,17 +128,6 @@ void AddRoundKey(unsigned char* s, const uint32_t* k, int nb) {
   }
 }
 
-uint32_t LoadBe(const unsigned char* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
-void StoreBe(unsigned char* p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v >> 24);
-  p[1] = static_cast<unsigned char>(v >> 16);
-  p[2] = static_cast<unsigned char>(v >> 8);
-  p[3] = static_cast<unsigned char>(v);
-}
-
 uint32_t SubWord(uint32_t w) {
   return aeshw::Active() ? aeshw::SubWord(w) : SubWordPortable(w);
 }
@@ -146,22 +136,22 @@ uint32_t SubWord(uint32_t w) {
 
 uint32_t SubWordPortable(uint32_t word) {
   unsigned char b[4];
-  StoreBe(b, word);
+  blockbytes::StoreBe32(b, word);
   SubBytes(b, 4);
-  return LoadBe(b);
+  return blockbytes::LoadBe32(b);
 }
 
 uint32_t InvMixColumnWord(uint32_t word) {
   unsigned char b[4];
-  StoreBe(b, word);
+  blockbytes::StoreBe32(b, word);
   InvMixColumn(b);
-  return LoadBe(b);
+  return blockbytes::LoadBe32(b);
 }
 
 void ExpandKey(uint32_t* w, const unsigned char* key, int nk, int nb, int rounds, int decrypt) {
   const int total = (rounds + 1) * nb;
   uint32_t t[(14 + 1) * 8];
-  for (int i = 0; i < nk; ++i) t[i] = LoadBe(key + 4 * i);
+  for (int i = 0; i < nk; ++i) t[i] = blockbytes::LoadBe32(key + 4 * i);
   uint32_t rcon = 1;
   for (int i = nk; i < total; ++i) {
     uint32_t x = t[i - 1];
@@ -179,39 +169,41 @@ void ExpandKey(uint32_t* w, const unsigned char* key, int nk, int nb, int rounds
     for (int i = 0; i < total; ++i) w[(rounds - i / nb) * nb + i % nb] = t[i];
     for (int i = nb; i < rounds * nb; ++i) w[i] = InvMixColumnWord(w[i]);
   }
-  std::memset(t, 0, sizeof(t));
+  blockbytes::Wipe(t, sizeof t);
 }
 
-void EncryptBlock(const uint32_t* w, int nb, int rounds, const int* offsets,
-                  const unsigned char* in, unsigned char* out) {
+namespace {
+
+// The cipher and the equivalent inverse cipher share one shape.
+void Run(const uint32_t* w, int nb, int rounds, const int* offsets, const unsigned char* in,
+         unsigned char* out, bool inverse) {
   unsigned char s[kMaxBytes];
   const int n = 4 * nb;
   std::memcpy(s, in, static_cast<size_t>(n));
   AddRoundKey(s, w, nb);
   for (int r = 1; r <= rounds; ++r) {
-    SubBytes(s, n);
+    if (inverse)
+      InvSubBytes(s, n);
+    else
+      SubBytes(s, n);
     ShiftRows(s, nb, offsets);
     if (r != rounds)
-      for (int c = 0; c < nb; ++c) MixColumn(s + 4 * c);
+      for (int c = 0; c < nb; ++c) inverse ? InvMixColumn(s + 4 * c) : MixColumn(s + 4 * c);
     AddRoundKey(s, w + r * nb, nb);
   }
   std::memcpy(out, s, static_cast<size_t>(n));
+}
+
+}  // namespace
+
+void EncryptBlock(const uint32_t* w, int nb, int rounds, const int* offsets,
+                  const unsigned char* in, unsigned char* out) {
+  Run(w, nb, rounds, offsets, in, out, false);
 }
 
 void DecryptBlock(const uint32_t* w, int nb, int rounds, const int* offsets,
                   const unsigned char* in, unsigned char* out) {
-  unsigned char s[kMaxBytes];
-  const int n = 4 * nb;
-  std::memcpy(s, in, static_cast<size_t>(n));
-  AddRoundKey(s, w, nb);
-  for (int r = 1; r <= rounds; ++r) {
-    InvSubBytes(s, n);
-    ShiftRows(s, nb, offsets);
-    if (r != rounds)
-      for (int c = 0; c < nb; ++c) InvMixColumn(s + 4 * c);
-    AddRoundKey(s, w + r * nb, nb);
-  }
-  std::memcpy(out, s, static_cast<size_t>(n));
+  Run(w, nb, rounds, offsets, in, out, true);
 }
 
 }  // namespace tornell::rijndaelcore

@@ -1,5 +1,6 @@
 #include "crypto/cipher/TripleDesCipher.h"
 
+#include "crypto/cipher/BlockBytes.h"
 #include "crypto/cipher/CipherDirection.h"
 
 #include <cstring>
@@ -19,8 +20,7 @@ int TripleDesCipher::SetKey(const unsigned char* key, int keyLength, int encrypt
   }
   TripleDesKeySchedule(schedule_, full,
                        cipherdirection::WantsDecryptSchedule(encrypt, mode) ? 1 : 0);
-  volatile unsigned char* wipe = full;
-  for (int i = 0; i < 24; ++i) wipe[i] = 0;
+  blockbytes::Wipe(full, sizeof full);
   return 0;
 }
 

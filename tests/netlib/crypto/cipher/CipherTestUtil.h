@@ -83,4 +83,31 @@ inline bool HavePythonModule(const std::string& module) {
   return ok;
 }
 
+// Rows of "key plain cipher" hex from Python's cryptography: ECB for a
+// block algorithm (or the keystream XOR for ARC4) over random keys of the
+// given lengths and dataLength random bytes.
+inline std::vector<std::vector<std::string>> PythonRandomRows(const std::string& algorithm,
+                                                              const std::vector<int>& keyLengths,
+                                                              int dataLength, bool& ok) {
+  std::string lengths;
+  for (int n : keyLengths) lengths += std::to_string(n) + ",";
+  const std::string script =
+      "import os, warnings\n"
+      "warnings.filterwarnings('ignore')\n"
+      "from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes\n"
+      "try:\n"
+      "    from cryptography.hazmat.decrepit.ciphers import algorithms as old\n"
+      "except ImportError:\n"
+      "    old = algorithms\n"
+      "name = '" + algorithm + "'\n"
+      "algo = getattr(old, name, None) or getattr(algorithms, name)\n"
+      "for n in (" + lengths + "):\n"
+      "    k, p = os.urandom(n), os.urandom(" + std::to_string(dataLength) + ")\n"
+      "    e = Cipher(algo(k), None if name == 'ARC4' else modes.ECB()).encryptor()\n"
+      "    print(k.hex(), p.hex(), (e.update(p) + e.finalize()).hex())\n";
+  auto rows = SplitLines(RunPython(script, ok));
+  if (rows.size() != keyLengths.size()) ok = false;
+  return rows;
+}
+
 }  // namespace ciphertest

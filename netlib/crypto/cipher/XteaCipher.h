@@ -1,0 +1,21 @@
+#pragma once
+// Xtea algorithm object: 64-bit block, 128-bit key, 64 cycles.
+#include <cstdint>
+
+namespace tornell {
+
+class XteaCipher {
+ public:
+  XteaCipher();
+  // Reads 16 key bytes as four big-endian words; the rest is unused.
+  int SetKey(const unsigned char* key, int keyLength, int encrypt, int mode);
+  int EncryptBlock(const unsigned char* input, unsigned char* output) const;
+  int DecryptBlock(const unsigned char* input, unsigned char* output) const;
+  int CopyFrom(const XteaCipher& other);
+
+ private:
+  uint32_t key_[4];
+  int cycles_;
+};
+
+}  // namespace tornell
