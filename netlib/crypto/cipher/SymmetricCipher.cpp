@@ -226,33 +226,15 @@ int SymmetricCipher::KeyObject() {
     case 0: return aes_.SetKey(k, kl, enc, mode_);
     case 1: return des_.SetKey(k, kl, enc, mode_);
     case 2: return tripleDes_.SetKey(k, kl, enc, mode_);
-#ifdef TORNELL_ENGINE_CAST128
     case 3: return cast128_.SetKey(k, kl);
-#endif
-#ifdef TORNELL_ENGINE_BLOWFISH
     case 4: return blowfish_.SetKey(k, kl);
-#endif
-#ifdef TORNELL_ENGINE_TWOFISH
     case 5: return twofish_.SetKey(k, kl);
-#endif
-#ifdef TORNELL_ENGINE_IDEA
     case 6: return idea_.SetKey(k, kl, enc, mode_);
-#endif
-#ifdef TORNELL_ENGINE_RC4
     case 7: return rc4_.SetKey(k, kl);
-#endif
-#ifdef TORNELL_ENGINE_RC2
     case 8: return rc2_.SetKey(k, kl);
-#endif
-#ifdef TORNELL_ENGINE_TEA
     case 9: return tea_.SetKey(k, kl, enc, mode_);
-#endif
-#ifdef TORNELL_ENGINE_XTEA
     case 10: return xtea_.SetKey(k, kl, enc, mode_);
-#endif
-#ifdef TORNELL_ENGINE_XXTEA
     case 11: return xxtea_.SetKey(k, kl, enc, mode_);
-#endif
     case kAesGcm:
       st = gcm_.SetKey(k, kl);
       if (st == 0) st = gcm_.SetIV(iv, uint64_t(ivl));
@@ -274,30 +256,14 @@ int SymmetricCipher::EncryptBlock(const uint8_t* in, uint8_t* out) {
     case 0: return aes_.EncryptBlock(in, out);
     case 1: return des_.EncryptBlock(in, out);
     case 2: return tripleDes_.EncryptBlock(in, out);
-#ifdef TORNELL_ENGINE_CAST128
     case 3: return cast128_.EncryptBlock(in, out);
-#endif
-#ifdef TORNELL_ENGINE_BLOWFISH
     case 4: return blowfish_.EncryptBlock(in, out);
-#endif
-#ifdef TORNELL_ENGINE_TWOFISH
     case 5: return twofish_.EncryptBlock(in, out);
-#endif
-#ifdef TORNELL_ENGINE_IDEA
     case 6: return idea_.EncryptBlock(in, out);
-#endif
-#ifdef TORNELL_ENGINE_RC2
     case 8: return rc2_.EncryptBlock(in, out);
-#endif
-#ifdef TORNELL_ENGINE_TEA
     case 9: return tea_.EncryptBlock(in, out);
-#endif
-#ifdef TORNELL_ENGINE_XTEA
     case 10: return xtea_.EncryptBlock(in, out);
-#endif
-#ifdef TORNELL_ENGINE_XXTEA
     case 11: return xxtea_.EncryptBlock(in, BlockLength(), out);
-#endif
     case kRijndael: return rijndael_.EncryptBlock(in, out);
     default: return kUnknownAlgorithm;
   }
@@ -308,30 +274,14 @@ int SymmetricCipher::DecryptBlock(const uint8_t* in, uint8_t* out) {
     case 0: return aes_.DecryptBlock(in, out);
     case 1: return des_.DecryptBlock(in, out);
     case 2: return tripleDes_.DecryptBlock(in, out);
-#ifdef TORNELL_ENGINE_CAST128
     case 3: return cast128_.DecryptBlock(in, out);
-#endif
-#ifdef TORNELL_ENGINE_BLOWFISH
     case 4: return blowfish_.DecryptBlock(in, out);
-#endif
-#ifdef TORNELL_ENGINE_TWOFISH
     case 5: return twofish_.DecryptBlock(in, out);
-#endif
-#ifdef TORNELL_ENGINE_IDEA
     case 6: return idea_.DecryptBlock(in, out);
-#endif
-#ifdef TORNELL_ENGINE_RC2
     case 8: return rc2_.DecryptBlock(in, out);
-#endif
-#ifdef TORNELL_ENGINE_TEA
     case 9: return tea_.DecryptBlock(in, out);
-#endif
-#ifdef TORNELL_ENGINE_XTEA
     case 10: return xtea_.DecryptBlock(in, out);
-#endif
-#ifdef TORNELL_ENGINE_XXTEA
     case 11: return xxtea_.DecryptBlock(in, BlockLength(), out);
-#endif
     case kRijndael: return rijndael_.DecryptBlock(in, out);
     default: return kUnknownAlgorithm;
   }
@@ -492,13 +442,11 @@ int SymmetricCipher::RunMode(const uint8_t* data, int length, ByteString& out) {
 
 int SymmetricCipher::StreamCipher(const uint8_t* data, int length, ByteString& out) {
   switch (algorithm_) {
-#ifdef TORNELL_ENGINE_RC4
     case 7: {
       uint8_t* dst = Grow(out, length);
       if (dst == nullptr) return 200;
       return direction_ ? rc4_.Encrypt(data, length, dst) : rc4_.Decrypt(data, length, dst);
     }
-#endif
     case kChaCha20: {
       uint8_t* dst = Grow(out, length);
       if (dst == nullptr) return 200;
@@ -662,33 +610,15 @@ int SymmetricCipher::CopyFrom(const SymmetricCipher& other) {
   if (st == 0) st = aes_.CopyFrom(other.aes_);
   if (st == 0) st = des_.CopyFrom(other.des_);
   if (st == 0) st = tripleDes_.CopyFrom(other.tripleDes_);
-#ifdef TORNELL_ENGINE_CAST128
   if (st == 0) st = cast128_.CopyFrom(other.cast128_);
-#endif
-#ifdef TORNELL_ENGINE_BLOWFISH
   if (st == 0) st = blowfish_.CopyFrom(other.blowfish_);
-#endif
-#ifdef TORNELL_ENGINE_TWOFISH
   if (st == 0) st = twofish_.CopyFrom(other.twofish_);
-#endif
-#ifdef TORNELL_ENGINE_IDEA
   if (st == 0) st = idea_.CopyFrom(other.idea_);
-#endif
-#ifdef TORNELL_ENGINE_RC4
   if (st == 0) st = rc4_.CopyFrom(other.rc4_);
-#endif
-#ifdef TORNELL_ENGINE_RC2
   if (st == 0) st = rc2_.CopyFrom(other.rc2_);
-#endif
-#ifdef TORNELL_ENGINE_TEA
   if (st == 0) st = tea_.CopyFrom(other.tea_);
-#endif
-#ifdef TORNELL_ENGINE_XTEA
   if (st == 0) st = xtea_.CopyFrom(other.xtea_);
-#endif
-#ifdef TORNELL_ENGINE_XXTEA
   if (st == 0) st = xxtea_.CopyFrom(other.xxtea_);
-#endif
   if (st == 0) st = rijndael_.CopyFrom(other.rijndael_);
   if (st == 0) st = chacha_.CopyFrom(other.chacha_);
   if (st == 0) st = gcm_.CopyFrom(other.gcm_);

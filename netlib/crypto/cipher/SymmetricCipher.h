@@ -6,51 +6,22 @@
 #include "core/ByteString.h"
 #include "crypto/cipher/AesCipher.h"
 #include "crypto/cipher/AesGcm.h"
+#include "crypto/cipher/BlowfishCipher.h"
+#include "crypto/cipher/Cast128Cipher.h"
 #include "crypto/cipher/ChaCha20.h"
 #include "crypto/cipher/ChaCha20Poly1305.h"
 #include "crypto/cipher/CipherMode.h"
 #include "crypto/cipher/CipherPadding.h"
 #include "crypto/cipher/DesCipher.h"
-#include "crypto/cipher/RijndaelCipher.h"
-#include "crypto/cipher/TripleDesCipher.h"
-
-// Algorithm objects that have not been built yet leave their ids failing with 2001.
-#if __has_include("crypto/cipher/Cast128Cipher.h")
-#include "crypto/cipher/Cast128Cipher.h"
-#define TORNELL_ENGINE_CAST128 1
-#endif
-#if __has_include("crypto/cipher/BlowfishCipher.h")
-#include "crypto/cipher/BlowfishCipher.h"
-#define TORNELL_ENGINE_BLOWFISH 1
-#endif
-#if __has_include("crypto/cipher/TwofishCipher.h")
-#include "crypto/cipher/TwofishCipher.h"
-#define TORNELL_ENGINE_TWOFISH 1
-#endif
-#if __has_include("crypto/cipher/IdeaCipher.h")
 #include "crypto/cipher/IdeaCipher.h"
-#define TORNELL_ENGINE_IDEA 1
-#endif
-#if __has_include("crypto/cipher/Rc4Cipher.h")
-#include "crypto/cipher/Rc4Cipher.h"
-#define TORNELL_ENGINE_RC4 1
-#endif
-#if __has_include("crypto/cipher/Rc2Cipher.h")
 #include "crypto/cipher/Rc2Cipher.h"
-#define TORNELL_ENGINE_RC2 1
-#endif
-#if __has_include("crypto/cipher/TeaCipher.h")
+#include "crypto/cipher/Rc4Cipher.h"
+#include "crypto/cipher/RijndaelCipher.h"
 #include "crypto/cipher/TeaCipher.h"
-#define TORNELL_ENGINE_TEA 1
-#endif
-#if __has_include("crypto/cipher/XteaCipher.h")
+#include "crypto/cipher/TripleDesCipher.h"
+#include "crypto/cipher/TwofishCipher.h"
 #include "crypto/cipher/XteaCipher.h"
-#define TORNELL_ENGINE_XTEA 1
-#endif
-#if __has_include("crypto/cipher/XxteaCipher.h")
 #include "crypto/cipher/XxteaCipher.h"
-#define TORNELL_ENGINE_XXTEA 1
-#endif
 
 namespace tornell {
 
@@ -141,33 +112,15 @@ class SymmetricCipher {
   AesCipher aes_;
   DesCipher des_;
   TripleDesCipher tripleDes_;
-#ifdef TORNELL_ENGINE_CAST128
   Cast128Cipher cast128_;
-#endif
-#ifdef TORNELL_ENGINE_BLOWFISH
   BlowfishCipher blowfish_;
-#endif
-#ifdef TORNELL_ENGINE_TWOFISH
   TwofishCipher twofish_;
-#endif
-#ifdef TORNELL_ENGINE_IDEA
   IdeaCipher idea_;
-#endif
-#ifdef TORNELL_ENGINE_RC4
   Rc4Cipher rc4_;
-#endif
-#ifdef TORNELL_ENGINE_RC2
   Rc2Cipher rc2_;
-#endif
-#ifdef TORNELL_ENGINE_TEA
   TeaCipher tea_;
-#endif
-#ifdef TORNELL_ENGINE_XTEA
   XteaCipher xtea_;
-#endif
-#ifdef TORNELL_ENGINE_XXTEA
   XxteaCipher xxtea_;
-#endif
   AesGcm gcm_;
   RijndaelCipher rijndael_;
   ChaCha20 chacha_;
