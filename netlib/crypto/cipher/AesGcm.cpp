@@ -134,23 +134,25 @@ int AesGcm::SetKey(const uint8_t* key, int keyLength) {
   return 0;
 }
 
+// Absorbs whole IV or AAD blocks (both phases count their bits in the AAD
+// length field); returns the bytes taken.
+uint64_t AesGcm::HashBlocks(const uint8_t* data, uint64_t blocks) {
+  for (uint64_t b = 0; b < blocks; ++b, data += 16) {
+    for (int k = 0; k < 16; ++k) x[k] ^= data[k];
+    MultiplyH(x);
+    aadLength += 128;
+  }
+  return blocks * 16;
+}
+
 int AesGcm::SetIV(const uint8_t* iv, uint64_t length) {
   if (phase != 0 || count < 0 || count > 16) return -1;
   if (uint64_t(count) + length > 12) twelveByteIv = 0;
-  uint64_t i = 0;
-  if (count == 0) {
-    for (; length - i >= 16; i += 16) {
-      for (int k = 0; k < 16; ++k) x[k] ^= iv[i + k];
-      MultiplyH(x);
-      aadLength += 128;
-    }
-  }
+  uint64_t i = count == 0 ? HashBlocks(iv, length / 16) : 0;
   for (; i < length; ++i) {
     work[count++] = iv[i];
     if (count == 16) {
-      for (int k = 0; k < 16; ++k) x[k] ^= work[k];
-      MultiplyH(x);
-      aadLength += 128;
+      HashBlocks(work, 1);
       count = 0;
     }
   }
@@ -187,14 +189,7 @@ int AesGcm::AddAad(const uint8_t* aad, uint64_t length) {
   if (count < 0 || count > 16) return -1;
   if (phase == 0) EndIvPhase();
   if (phase != 1) return -1;
-  uint64_t i = 0;
-  if (count == 0) {
-    for (; length - i >= 16; i += 16) {
-      for (int k = 0; k < 16; ++k) x[k] ^= aad[i + k];
-      MultiplyH(x);
-      aadLength += 128;
-    }
-  }
+  uint64_t i = count == 0 ? HashBlocks(aad, length / 16) : 0;
   for (; i < length; ++i) {
     x[count++] ^= aad[i];
     if (count == 16) {
@@ -211,13 +206,23 @@ int AesGcm::EndAadPhase() {
     aadLength += uint64_t(count) * 8;
     MultiplyH(x);
   }
-  int st = IncrementCounter();
-  if (st != 0) return st;
-  st = EncryptBlock(counter, work);
+  int st = NextKeystream();
   if (st != 0) return st;
   count = 0;
   phase = 2;
   return 0;
+}
+
+int AesGcm::NextKeystream() {
+  int st = IncrementCounter();
+  return st != 0 ? st : EncryptBlock(counter, work);
+}
+
+// A data block is complete: hash it and move to the next keystream block.
+int AesGcm::CloseDataBlock() {
+  cipherLength += 128;
+  MultiplyH(x);
+  return NextKeystream();
 }
 
 // Whole blocks from a block boundary; the work buffer holds the keystream of
@@ -235,11 +240,7 @@ int AesGcm::BulkBlocks(const uint8_t* in, uint8_t* out, uint64_t blocks, bool en
       out[k] = uint8_t(in[k] ^ work[k]);
       x[k] ^= c;
     }
-    cipherLength += 128;
-    MultiplyH(x);
-    int st = IncrementCounter();
-    if (st != 0) return st;
-    st = EncryptBlock(counter, work);
+    int st = CloseDataBlock();
     if (st != 0) return st;
   }
   return 0;
@@ -263,11 +264,7 @@ int AesGcm::Update(uint8_t* plaintext, uint64_t length, uint8_t* ciphertext, boo
   }
   for (; i < length; ++i) {
     if (count == 16) {
-      cipherLength += 128;
-      MultiplyH(x);
-      int st = IncrementCounter();
-      if (st != 0) return st;
-      st = EncryptBlock(counter, work);
+      int st = CloseDataBlock();
       if (st != 0) return st;
       count = 0;
     }

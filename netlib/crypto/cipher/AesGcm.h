@@ -57,8 +57,11 @@ struct AesGcm {
  private:
   int EncryptBlock(const uint8_t* in, uint8_t* out) const;
   void BuildTables(const uint8_t* h);
+  uint64_t HashBlocks(const uint8_t* data, uint64_t blocks);
   int EndIvPhase();
   int EndAadPhase();
+  int NextKeystream();
+  int CloseDataBlock();
   int BulkBlocks(const uint8_t* in, uint8_t* out, uint64_t blocks, bool encrypt);
 };
 

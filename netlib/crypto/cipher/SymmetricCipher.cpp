@@ -289,11 +289,12 @@ int SymmetricCipher::DecryptBlock(const uint8_t* in, uint8_t* out) {
 
 int SymmetricCipher::Ecb(const uint8_t* data, int length, ByteString& out) {
   const int b = BlockLength();
-  for (int i = 0; i + b <= length; i += b) {
+  const int blocks = length / b;
+  uint8_t* dst = nullptr;
+  if (blocks == 0 || (dst = Grow(out, blocks * b)) == nullptr) return blocks == 0 ? 0 : 200;
+  for (int i = 0; i < blocks * b; i += b) {
     std::memcpy(inBlock_, data + i, size_t(b));
-    int st = direction_ ? EncryptBlock(inBlock_, outBlock_) : DecryptBlock(inBlock_, outBlock_);
-    if (st != 0) return st;
-    st = out.Append(reinterpret_cast<const char*>(outBlock_), b);
+    int st = direction_ ? EncryptBlock(inBlock_, dst + i) : DecryptBlock(inBlock_, dst + i);
     if (st != 0) return st;
   }
   return 0;
@@ -302,9 +303,8 @@ int SymmetricCipher::Ecb(const uint8_t* data, int length, ByteString& out) {
 int SymmetricCipher::CbcEncrypt(const uint8_t* data, int length, ByteString& out) {
   const int b = BlockLength();
   const int blocks = length / b;
-  if (blocks == 0) return 0;
-  uint8_t* dst = Grow(out, blocks * b);
-  if (dst == nullptr) return 200;
+  uint8_t* dst = nullptr;
+  if (blocks == 0 || (dst = Grow(out, blocks * b)) == nullptr) return blocks == 0 ? 0 : 200;
   uint8_t* r = Bytes(chain_);
   if (algorithm_ == 0 && aeadfast::UseAesNi()) {
     aesnicbc::Encrypt(aes_.GetRoundKeys(), aes_.GetRounds(), r, data, dst, size_t(blocks));
@@ -322,9 +322,8 @@ int SymmetricCipher::CbcEncrypt(const uint8_t* data, int length, ByteString& out
 int SymmetricCipher::CbcDecrypt(const uint8_t* data, int length, ByteString& out) {
   const int b = BlockLength();
   const int blocks = length / b;
-  if (blocks == 0) return 0;
-  uint8_t* dst = Grow(out, blocks * b);
-  if (dst == nullptr) return 200;
+  uint8_t* dst = nullptr;
+  if (blocks == 0 || (dst = Grow(out, blocks * b)) == nullptr) return blocks == 0 ? 0 : 200;
   uint8_t* r = Bytes(chain_);
   if (algorithm_ == 0) {
     // Blocks decrypt independently; AES runs them several at a time.

@@ -98,19 +98,14 @@ bool FillExpected(std::vector<RefCase>& cases) {
   }
   std::string script = std::string(ENGINE_TEST_DIR) + "/cipher_reference.py";
   std::string cmd = "/usr/bin/python3 '" + script + "' < '" + path + "'";
-  FILE* pipe = popen(cmd.c_str(), "r");
-  if (pipe == nullptr) return false;
-  std::string all;
-  char buf[8192];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) all.append(buf, n);
-  int rc = pclose(pipe);
+  bool ok = false;
+  std::string all = ciphertest::RunCommand(cmd, ok);
   std::remove(path);
   std::istringstream lines(all);
   std::string line;
   size_t i = 0;
   while (std::getline(lines, line) && i < cases.size()) cases[i++].expected = line == "-" ? "" : line;
-  return rc == 0 && i == cases.size();
+  return ok && i == cases.size();
 }
 
 bool HaveCryptography() {

@@ -3,33 +3,22 @@
 // one line per case (read in place from the shared vectors folder).
 #include <cstdint>
 #include <cstdio>
+#include <sstream>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "../CipherTestUtil.h"
 #include "TestSupport.h"
 
 namespace aeadtest {
 
-using Bytes = std::vector<uint8_t>;
+using Bytes = ciphertest::Bytes;
 
-inline Bytes Hex(const std::string& text) {
-  Bytes out;
-  for (size_t i = 0; i + 1 < text.size(); i += 2) out.push_back(uint8_t(std::stoi(text.substr(i, 2), nullptr, 16)));
-  return out;
-}
-
-inline std::string ToHex(const uint8_t* p, size_t n) {
-  static const char* digits = "0123456789abcdef";
-  std::string s;
-  for (size_t i = 0; i < n; ++i) {
-    s += digits[p[i] >> 4];
-    s += digits[p[i] & 15];
-  }
-  return s;
-}
-inline std::string ToHex(const Bytes& b) { return ToHex(b.data(), b.size()); }
+inline Bytes Hex(const std::string& text) { return ciphertest::Unhex(text); }
+inline std::string ToHex(const uint8_t* p, size_t n) { return ciphertest::Hex(p, n); }
+inline std::string ToHex(const Bytes& b) { return ciphertest::Hex(b); }
 
 using Case = std::map<std::string, std::string>;
 
@@ -51,14 +40,10 @@ inline std::vector<Case> LoadWycheproof(const std::string& file) {
       "  f['flags']=','.join(t.get('flags',[]))\n"
       "  print(' '.join('%s=%s'%(k,str(v).replace(' ','_') or '-') for k,v in f.items()))\n"
       "\" '" + path.string() + "'";
-  FILE* pipe = popen(cmd.c_str(), "r");
-  if (pipe == nullptr) return cases;
+  bool ok = false;
+  std::istringstream lines(ciphertest::RunCommand(cmd, ok));
   std::string line;
-  char buf[65536];
-  while (fgets(buf, sizeof buf, pipe) != nullptr) {
-    line += buf;
-    if (line.empty() || line.back() != '\n') continue;
-    line.pop_back();
+  while (std::getline(lines, line)) {
     Case c;
     size_t pos = 0;
     while (pos < line.size()) {
@@ -73,9 +58,8 @@ inline std::vector<Case> LoadWycheproof(const std::string& file) {
       pos = end + 1;
     }
     cases.push_back(c);
-    line.clear();
   }
-  pclose(pipe);
+  if (!ok) cases.clear();
   return cases;
 }
 
