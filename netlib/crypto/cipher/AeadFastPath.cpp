@@ -3,13 +3,18 @@
 namespace tornell::aeadfast {
 
 namespace {
-bool g_allowed = true;
+int g_level = kWide;
 }
 
-bool UseAvx2() { return g_allowed && __builtin_cpu_supports("avx2"); }
-bool UseAvx512() { return g_allowed && __builtin_cpu_supports("avx512f"); }
-bool UseClmul() { return g_allowed && __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1"); }
-bool UseAesNi() { return g_allowed && __builtin_cpu_supports("aes") && __builtin_cpu_supports("sse4.1"); }
-void SetAllowed(bool allowed) { g_allowed = allowed; }
+bool UseAvx2() { return g_level >= kVector && __builtin_cpu_supports("avx2"); }
+bool UseAvx512() { return g_level >= kWide && __builtin_cpu_supports("avx512f"); }
+bool UseClmul() { return g_level >= kVector && __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1"); }
+bool UseAesNi() { return g_level >= kVector && __builtin_cpu_supports("aes") && __builtin_cpu_supports("sse4.1"); }
+bool UseVaesClmul() {
+  return g_level >= kWide && UseAesNi() && UseClmul() && __builtin_cpu_supports("avx512f") &&
+         __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("vaes") &&
+         __builtin_cpu_supports("vpclmulqdq");
+}
+void SetLevel(int level) { g_level = level; }
 
 }  // namespace tornell::aeadfast

@@ -74,17 +74,18 @@ size_t StitchedChunks(ChaCha20& stream, Poly1305& mac, const uint8_t* src, uint8
 }
 
 size_t ChaCha20Poly1305::Stitched(const uint8_t* src, uint8_t* dst, size_t length, bool encrypt) {
+  size_t done = 0;
   if (aeadfast::UseAvx512())
-    return StitchedChunks<1024>(stream, authenticator, src, dst, length, encrypt,
+    done = StitchedChunks<1024>(stream, authenticator, src, dst, length, encrypt,
                                 [](uint32_t* in, const uint8_t* s, uint8_t* d, size_t blocks, auto&& between) {
                                   chacha20avx512::SixteenBlocks(in, s, d, blocks, between);
                                 });
   if (aeadfast::UseAvx2())
-    return StitchedChunks<512>(stream, authenticator, src, dst, length, encrypt,
-                               [](uint32_t* in, const uint8_t* s, uint8_t* d, size_t blocks, auto&& between) {
-                                 chacha20avx2::EightBlocks(in, s, d, blocks, between);
-                               });
-  return 0;
+    done += StitchedChunks<512>(stream, authenticator, src + done, dst + done, length - done, encrypt,
+                                [](uint32_t* in, const uint8_t* s, uint8_t* d, size_t blocks, auto&& between) {
+                                  chacha20avx2::EightBlocks(in, s, d, blocks, between);
+                                });
+  return done;
 }
 
 int ChaCha20Poly1305::Process(uint8_t* plainSide, size_t length, uint8_t* cipherSide, bool encrypt) {

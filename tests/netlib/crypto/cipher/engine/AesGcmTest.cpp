@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "PathLevels.h"
 #include "VectorFiles.h"
 #include "crypto/cipher/AeadFastPath.h"
 #include "crypto/cipher/AesGcm.h"
@@ -50,11 +51,8 @@ const GcmCase kSpecCases[] = {
     {"18", K + K, IV60, A, P60, "", "a44a8266ee1c8eb0c8b5d4cf5ae9f19a"},
 };
 
-class GcmPaths : public ::testing::TestWithParam<bool> {
+class GcmPaths : public PathLevels {
  protected:
-  void SetUp() override { aeadfast::SetAllowed(GetParam()); }
-  void TearDown() override { aeadfast::SetAllowed(true); }
-
   // Encrypts with the data given in pieces of the listed sizes (the rest in a last piece).
   static std::string Seal(const Bytes& key, const Bytes& iv, const Bytes& aad, const Bytes& pt,
                           std::vector<size_t> cuts, Bytes* tagOut = nullptr) {
@@ -124,9 +122,11 @@ TEST_P(GcmPaths, PiecesGiveTheSameResultAsOneCall) {
   g.Finish(tag.data(), &len, 1);
   EXPECT_EQ(whole, ToHex(ct) + "/" + ToHex(tag));
 
-  // The other path gives the same bytes.
-  aeadfast::SetAllowed(!GetParam());
-  EXPECT_EQ(whole, Seal(key, iv, aad, pt, {129}));
+  // Every other path gives the same bytes.
+  for (int level : {aeadfast::kWide, aeadfast::kVector, aeadfast::kPortable}) {
+    aeadfast::SetLevel(level);
+    EXPECT_EQ(whole, Seal(key, iv, aad, pt, {129})) << level;
+  }
 }
 
 TEST_P(GcmPaths, EmptyIvGivesZeroPreCounterBlock) {
@@ -232,7 +232,6 @@ TEST_P(GcmPaths, CopyFromContinuesTheMessage) {
   EXPECT_EQ(whole, ToHex(ct) + "/" + ToHex(tag));
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, GcmPaths, ::testing::Values(true, false),
-                         [](const auto& info) { return info.param ? "Fast" : "Portable"; });
+AEAD_ALL_PATHS(GcmPaths);
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "PathLevels.h"
 #include "VectorFiles.h"
 #include "crypto/cipher/AeadFastPath.h"
 #include "crypto/cipher/ChaCha20.h"
@@ -24,12 +25,8 @@ Bytes Range(int from, int count) {
   return b;
 }
 
-// Every case runs on the AVX2 path (where the processor has it) and on the portable path.
-class ChaChaPaths : public ::testing::TestWithParam<bool> {
- protected:
-  void SetUp() override { aeadfast::SetAllowed(GetParam()); }
-  void TearDown() override { aeadfast::SetAllowed(true); }
-};
+// Every case runs on the AVX-512, the AVX2 and the portable path.
+using ChaChaPaths = PathLevels;
 
 TEST_P(ChaChaPaths, Rfc8439BlockAndCipherVectors) {
   Bytes key = Range(0, 32);
@@ -68,17 +65,57 @@ TEST_P(ChaChaPaths, PiecesGiveTheSameKeystreamAsOneCall) {
   pieces.Encrypt(msg.data() + at, msg.size() - at, b.data() + at);
   EXPECT_EQ(ToHex(a), ToHex(b));
 
-  // The other path must produce the same bytes.
-  aeadfast::SetAllowed(!GetParam());
-  ChaCha20 other;
-  other.SetKey(key.data(), 32, nonce.data(), 12, 0xFFFFFFFC);
-  Bytes c(msg.size());
-  other.Encrypt(msg.data(), msg.size(), c.data());
-  EXPECT_EQ(ToHex(a), ToHex(c));
+  // Every other path must produce the same bytes.
+  for (int level : {aeadfast::kWide, aeadfast::kVector, aeadfast::kPortable}) {
+    aeadfast::SetLevel(level);
+    ChaCha20 other;
+    other.SetKey(key.data(), 32, nonce.data(), 12, 0xFFFFFFFC);
+    Bytes c(msg.size());
+    other.Encrypt(msg.data(), msg.size(), c.data());
+    EXPECT_EQ(ToHex(a), ToHex(c)) << level;
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, ChaChaPaths, ::testing::Values(true, false),
-                         [](const auto& info) { return info.param ? "Fast" : "Portable"; });
+// Long messages take the vector kernels with Poly1305 stitched in; pieces
+// of any size and every path agree with the portable code in one call.
+TEST_P(ChaChaPaths, LongMessagesAgreeWithThePortableCode) {
+  Bytes key = Range(5, 32), nonce = Range(9, 12), aad = Range(1, 13), msg = Range(0, 3000);
+  auto seal = [&](std::vector<size_t> cuts, bool encrypt, const Bytes& input) {
+    ChaCha20Poly1305 a;
+    a.Init(key.data(), 32, nonce.data(), 12, 0, 1);
+    a.SetAad(aad.data(), int(aad.size()));
+    Bytes out(input.size());
+    size_t at = 0;
+    cuts.push_back(input.size());
+    for (size_t n : cuts) {
+      n = std::min(n, input.size() - at);
+      if (encrypt) {
+        a.Process(const_cast<uint8_t*>(input.data()) + at, n, out.data() + at, true);
+      } else {
+        a.Process(out.data() + at, n, const_cast<uint8_t*>(input.data()) + at, false);
+      }
+      at += n;
+    }
+    uint8_t tag[16];
+    int tagLength = 16;
+    a.Final(tag, &tagLength, true);
+    return std::pair{out, ToHex(tag, 16)};
+  };
+  int level = GetParam();
+  aeadfast::SetLevel(aeadfast::kPortable);
+  auto reference = seal({}, true, msg);
+  aeadfast::SetLevel(level);
+  for (const std::vector<size_t>& cuts : {std::vector<size_t>{}, std::vector<size_t>{1, 600, 1030}, {1024, 512}}) {
+    auto sealed = seal(cuts, true, msg);
+    EXPECT_EQ(ToHex(sealed.first), ToHex(reference.first));
+    EXPECT_EQ(sealed.second, reference.second);
+    auto opened = seal(cuts, false, reference.first);
+    EXPECT_EQ(ToHex(opened.first), ToHex(msg));
+    EXPECT_EQ(opened.second, reference.second);  // the tag over the same ciphertext
+  }
+}
+
+AEAD_ALL_PATHS(ChaChaPaths);
 
 TEST(ChaCha20, KeyIsCheckedBeforeNonce) {
   Bytes key = Range(0, 33), nonce = Range(0, 16);

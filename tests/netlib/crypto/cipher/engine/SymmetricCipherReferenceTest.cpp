@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "EngineHelpers.h"
-#include "crypto/cipher/AeadFastPath.h"
+#include "PathLevels.h"
 
 using namespace tornell;
 using namespace aeadtest;
@@ -57,7 +57,7 @@ std::vector<RefCase> MakeCases() {
         cases.push_back(c);
       };
       if (a.block == 0) {
-        for (size_t length : {0, 1, 100, 700}) add(CipherMode::CBC, CipherPadding::None, length);
+        for (size_t length : {0, 1, 100, 700, 2100}) add(CipherMode::CBC, CipherPadding::None, length);
         continue;
       }
       const size_t b = size_t(a.block);
@@ -128,12 +128,8 @@ Bytes Recovered(const RefCase& rc) {
   return d;
 }
 
-// Run with the processor-instruction paths and again with the portable code.
-class SymmetricCipherReference : public ::testing::TestWithParam<bool> {
- protected:
-  void SetUp() override { aeadfast::SetAllowed(GetParam()); }
-  void TearDown() override { aeadfast::SetAllowed(true); }
-};
+// Run on every processor-instruction path and on the portable code.
+using SymmetricCipherReference = PathLevels;
 
 TEST_P(SymmetricCipherReference, EveryModeAndPaddingMatchesPythonCryptography) {
   REQUIRE_OR_SKIP(HaveCryptography(), "python3 with the cryptography package is not installed");
@@ -179,8 +175,7 @@ TEST_P(SymmetricCipherReference, EveryModeAndPaddingMatchesPythonCryptography) {
   std::printf("compared %zu of %zu cases\n", compared, cases.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, SymmetricCipherReference, ::testing::Values(true, false),
-                         [](const auto& info) { return info.param ? "Fast" : "Portable"; });
+AEAD_ALL_PATHS(SymmetricCipherReference);
 
 TEST(SymmetricCipherPadding, RandomAndCountPadsWithACountAfterRandomBytes) {
   Bytes key(16, 9), iv(16, 1), data(21, 0x33);
