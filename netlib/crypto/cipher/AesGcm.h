@@ -25,11 +25,13 @@ struct AesGcm {
   uint8_t twelveByteIv = 1;
   uint32_t budget = 0;
   // Processor-instruction path: chosen at SetKey; round keys in AES-NI byte
-  // order and H^1..H^8 byte-reversed for aggregated GHASH.
+  // order and H^1..H^16 byte-reversed for aggregated GHASH.
   bool fast = false;
+  bool wide = false;  // sixteen blocks at a time on VAES and VPCLMULQDQ
   int rounds = 0;
   alignas(16) uint8_t roundKeys[15 * 16] = {};
-  alignas(16) uint8_t hPowers[8 * 16] = {};
+  alignas(16) uint8_t hPowers[16 * 16] = {};
+  alignas(64) uint8_t hWide[16 * 16] = {};
 
   static constexpr int kTagMismatch = 1000;
   static constexpr int kBudgetSpent = 1001;
