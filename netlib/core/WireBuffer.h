@@ -69,6 +69,8 @@ class WireBuffer {
 
  protected:
   int EnsureStorage();
+  // The shared bytes, for derived buffers (null until first needed).
+  SharedBytes* Storage() const { return storage_; }
 
  private:
   int PutBig(uint64_t value, int count);
