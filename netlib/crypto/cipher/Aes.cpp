@@ -49,7 +49,10 @@ void AesEncryptBlocks(const uint32_t* roundKeys, int rounds, const unsigned char
     aeshw::EncryptBlocks(roundKeys, rounds, input, output, blockCount);
     return;
   }
-  for (int i = 0; i < blockCount; ++i)
+  int i = 0;
+  for (; i + 2 <= blockCount; i += 2)
+    rijndaelcore::EncryptAesPair(roundKeys, rounds, kOffsets, input + 16 * i, output + 16 * i);
+  if (i < blockCount)
     rijndaelcore::EncryptBlock(roundKeys, 4, rounds, kOffsets, input + 16 * i, output + 16 * i);
 }
 
@@ -59,7 +62,10 @@ void AesDecryptBlocks(const uint32_t* roundKeys, int rounds, const unsigned char
     aeshw::DecryptBlocks(roundKeys, rounds, input, output, blockCount);
     return;
   }
-  for (int i = 0; i < blockCount; ++i)
+  int i = 0;
+  for (; i + 2 <= blockCount; i += 2)
+    rijndaelcore::DecryptAesPair(roundKeys, rounds, kInvOffsets, input + 16 * i, output + 16 * i);
+  if (i < blockCount)
     rijndaelcore::DecryptBlock(roundKeys, 4, rounds, kInvOffsets, input + 16 * i,
                                output + 16 * i);
 }

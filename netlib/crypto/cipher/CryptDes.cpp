@@ -182,6 +182,9 @@ int CryptDesSetKey(const unsigned char* key) {
 }
 
 int CryptDesCipher(const unsigned char* input, unsigned char* output, long salt, int iterations) {
+  // Before any key setup the tables would be empty: build them so the
+  // result is at worst a block under the all-zero schedule.
+  if (!g_tablesReady) CryptDesBuildTables();
   const uint32_t saltMask = ExpandedSalt(salt);
   // Separate odd- and even-numbered input bits (1-based from the top).
   const uint64_t in = LoadBe64(input);

@@ -6,7 +6,8 @@ namespace tornell {
 
 DesCipher::DesCipher() : schedule_{} {}
 
-int DesCipher::SetKey(const unsigned char* key, int, int encrypt, int mode) {
+int DesCipher::SetKey(const unsigned char* key, int keyLength, int encrypt, int mode) {
+  if (keyLength < 8) return 1;  // would read past the key
   schedule_ = DesSchedule{};
   DesKeySchedule(schedule_, key, cipherdirection::WantsDecryptSchedule(encrypt, mode) ? 1 : 0);
   return 0;

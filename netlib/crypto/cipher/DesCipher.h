@@ -7,7 +7,7 @@ namespace tornell {
 class DesCipher {
  public:
   DesCipher();
-  // Reads the first 8 key bytes; keyLength is not used.
+  // Reads the first 8 key bytes; 1 (nothing changed) for a shorter key.
   int SetKey(const unsigned char* key, int keyLength, int encrypt, int mode);
   int EncryptBlock(const unsigned char* input, unsigned char* output) const;
   int DecryptBlock(const unsigned char* input, unsigned char* output) const;

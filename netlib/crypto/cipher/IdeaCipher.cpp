@@ -90,7 +90,8 @@ void Crypt(const uint16_t* z, const unsigned char* in, unsigned char* out) {
 
 IdeaCipher::IdeaCipher() : z_{} {}
 
-int IdeaCipher::SetKey(const unsigned char* key, int, int encrypt, int mode) {
+int IdeaCipher::SetKey(const unsigned char* key, int keyLength, int encrypt, int mode) {
+  if (keyLength < 16) return 1;  // would read past the key
   uint16_t ek[52];
   EncryptSchedule(key, ek);
   if (cipherdirection::WantsDecryptSchedule(encrypt, mode))

@@ -8,7 +8,7 @@ namespace tornell {
 class IdeaCipher {
  public:
   IdeaCipher();
-  // Reads 16 key bytes.
+  // Reads the first 16 key bytes; 1 (nothing changed) for a shorter key.
   int SetKey(const unsigned char* key, int keyLength, int encrypt, int mode);
   int EncryptBlock(const unsigned char* input, unsigned char* output) const;
   int DecryptBlock(const unsigned char* input, unsigned char* output) const;

@@ -17,6 +17,12 @@ void EncryptBlock(const uint32_t* w, int nb, int rounds, const int* offsets,
 void DecryptBlock(const uint32_t* w, int nb, int rounds, const int* offsets,
                   const unsigned char* in, unsigned char* out);
 
+// Two consecutive 16-byte AES blocks (32 bytes) in one pass.
+void EncryptAesPair(const uint32_t* w, int rounds, const int* offsets, const unsigned char* in,
+                    unsigned char* out);
+void DecryptAesPair(const uint32_t* w, int rounds, const int* offsets, const unsigned char* in,
+                    unsigned char* out);
+
 uint32_t SubWordPortable(uint32_t word);
 uint32_t InvMixColumnWord(uint32_t word);
 

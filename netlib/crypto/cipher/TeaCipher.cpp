@@ -8,7 +8,8 @@ using namespace teawords;
 
 TeaCipher::TeaCipher() : key_{}, cycles_(64) {}
 
-int TeaCipher::SetKey(const unsigned char* key, int, int, int) {
+int TeaCipher::SetKey(const unsigned char* key, int keyLength, int, int) {
+  if (keyLength < 16) return 1;  // would read past the key
   LoadKey(key, key_);
   return 0;
 }

@@ -7,7 +7,8 @@ namespace tornell {
 class TeaCipher {
  public:
   TeaCipher();
-  // Reads 16 key bytes as four big-endian words; the rest is unused.
+  // Reads the first 16 key bytes as four big-endian words; 1 (nothing
+  // changed) for a shorter key.
   int SetKey(const unsigned char* key, int keyLength, int encrypt, int mode);
   int EncryptBlock(const unsigned char* input, unsigned char* output) const;
   int DecryptBlock(const unsigned char* input, unsigned char* output) const;

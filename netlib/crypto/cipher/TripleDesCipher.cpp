@@ -10,6 +10,7 @@ namespace tornell {
 TripleDesCipher::TripleDesCipher() : schedule_{} {}
 
 int TripleDesCipher::SetKey(const unsigned char* key, int keyLength, int encrypt, int mode) {
+  if (keyLength < 16) return 1;  // would read past the key
   schedule_ = TripleDesSchedule{};
   unsigned char full[24];
   if (keyLength == 24) {

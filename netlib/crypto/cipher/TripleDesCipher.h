@@ -1,6 +1,7 @@
 #pragma once
 // Triple-DES (EDE) algorithm object. A 24-byte key is K1 K2 K3; any other
-// length is read as K1 K2 with K3 = K1.
+// length of 16 or more is read as K1 K2 with K3 = K1; shorter keys are
+// refused with 1.
 #include "crypto/cipher/Des.h"
 
 namespace tornell {

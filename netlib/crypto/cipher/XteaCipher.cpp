@@ -14,7 +14,8 @@ inline uint32_t Mix(uint32_t v) { return (v << 4) ^ ((v >> 5) + v); }
 
 XteaCipher::XteaCipher() : key_{}, cycles_(64) {}
 
-int XteaCipher::SetKey(const unsigned char* key, int, int, int) {
+int XteaCipher::SetKey(const unsigned char* key, int keyLength, int, int) {
+  if (keyLength < 16) return 1;  // would read past the key
   LoadKey(key, key_);
   return 0;
 }

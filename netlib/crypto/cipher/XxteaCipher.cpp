@@ -46,7 +46,8 @@ void Decrypt(uint32_t* v, uint32_t n, const uint32_t* k) {
 
 XxteaCipher::XxteaCipher() : key_{} {}
 
-int XxteaCipher::SetKey(const unsigned char* key, int, int, int) {
+int XxteaCipher::SetKey(const unsigned char* key, int keyLength, int, int) {
+  if (keyLength < 16) return 1;  // would read past the key
   LoadKey(key, key_);
   return 0;
 }

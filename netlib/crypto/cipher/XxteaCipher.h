@@ -7,6 +7,7 @@ namespace tornell {
 class XxteaCipher {
  public:
   XxteaCipher();
+  // As TeaCipher::SetKey: 16 key bytes, 1 for a shorter key.
   int SetKey(const unsigned char* key, int keyLength, int encrypt, int mode);
   // Bytes beyond 4 * (length / 4) are neither read nor written. -1 for
   // blocks under 8 bytes (not invertible) or when the word buffer cannot

@@ -38,6 +38,22 @@ TEST(Blowfish, PublishedVectorsAndCopy) {
   EXPECT_EQ(empty.SetKey(nullptr, 0), 1);
 }
 
+// The key feeds 18 words: bytes past 72 take no part, bytes up to 72 do.
+TEST(Blowfish, KeyBytesPast72AreUnused) {
+  unsigned char key[80], pt[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  for (int i = 0; i < 80; ++i) key[i] = static_cast<unsigned char>(i * 13 + 5);
+  auto encrypt = [&](int length) {
+    BlowfishCipher bf;
+    bf.SetKey(key, length);
+    unsigned char out[8];
+    bf.EncryptBlock(pt, out);
+    return Hex(out, 8);
+  };
+  EXPECT_EQ(encrypt(80), encrypt(72));
+  EXPECT_NE(encrypt(72), encrypt(71));
+  EXPECT_NE(encrypt(56), encrypt(55));
+}
+
 TEST(Blowfish, RandomKeysAgainstPythonCryptography) {
   bool ok = false;
   auto rows = PythonRandomRows("Blowfish", {4, 5, 16, 20, 33, 56}, 40, ok);
