@@ -59,8 +59,6 @@ bool Fits(const SizeRange& range, long long bits) {
   return bits >= range.min && bits <= range.max && (bits - range.min) % range.step == 0;
 }
 
-uint8_t* Bytes(ByteString& s) { return reinterpret_cast<uint8_t*>(const_cast<char*>(s.Data())); }
-
 bool IsFeedbackMode(int mode) { return mode == CipherMode::OFB || mode == CipherMode::CFB; }
 
 // Grows out by n bytes and returns where they start, or null when it cannot grow.
@@ -68,7 +66,7 @@ uint8_t* Grow(ByteString& out, int n) {
   int old = out.Length();
   if (n > INT_MAX - old) return nullptr;
   if (out.SetLength(old + n) != 0) return nullptr;
-  return Bytes(out) + old;
+  return out.Bytes() + old;
 }
 
 // All-ones when a < b, else zero, without a branch.
@@ -172,7 +170,7 @@ int SymmetricCipher::SetTagBits(int bits) {
 int SymmetricCipher::SetTag(const char* tag, int length) { return tag_.Set(tag, length); }
 
 int SymmetricCipher::GetTag(char** tag, int* length) {
-  *tag = reinterpret_cast<char*>(Bytes(tag_));
+  *tag = tag_.Data();
   *length = tag_.Length();
   return 0;
 }
@@ -216,9 +214,9 @@ int SymmetricCipher::EnsureRegister() {
 }
 
 int SymmetricCipher::KeyObject() {
-  const uint8_t* k = Bytes(key_);
+  const uint8_t* k = key_.Bytes();
   const int kl = key_.Length();
-  const uint8_t* iv = Bytes(iv_);
+  const uint8_t* iv = iv_.Bytes();
   const int ivl = iv_.Length();
   const int enc = direction_;
   int st = 0;
@@ -238,13 +236,13 @@ int SymmetricCipher::KeyObject() {
     case kAesGcm:
       st = gcm_.SetKey(k, kl);
       if (st == 0) st = gcm_.SetIV(iv, uint64_t(ivl));
-      if (st == 0) st = gcm_.AddAad(Bytes(aad_), uint64_t(aad_.Length()));
+      if (st == 0) st = gcm_.AddAad(aad_.Bytes(), uint64_t(aad_.Length()));
       return st;
     case kRijndael: return rijndael_.SetKey(k, kl, BlockLength(), enc, mode_);
     case kChaCha20: return chacha_.SetKey(k, kl, iv, ivl, chacha_.GetCounter());
     case kChaCha20Poly1305:
       st = chachaPoly_.Init(k, kl, iv, ivl, 0, 1);
-      if (st == 0) st = chachaPoly_.SetAad(Bytes(aad_), aad_.Length());
+      if (st == 0) st = chachaPoly_.SetAad(aad_.Bytes(), aad_.Length());
       return st;
     default: return kUnknownAlgorithm;
   }
@@ -305,7 +303,7 @@ int SymmetricCipher::CbcEncrypt(const uint8_t* data, int length, ByteString& out
   const int blocks = length / b;
   uint8_t* dst = nullptr;
   if (blocks == 0 || (dst = Grow(out, blocks * b)) == nullptr) return blocks == 0 ? 0 : 200;
-  uint8_t* r = Bytes(chain_);
+  uint8_t* r = chain_.Bytes();
   if (algorithm_ == 0 && aeadfast::UseAesNi()) {
     aesnicbc::Encrypt(aes_.GetRoundKeys(), aes_.GetRounds(), r, data, dst, size_t(blocks));
     return 0;
@@ -324,7 +322,7 @@ int SymmetricCipher::CbcDecrypt(const uint8_t* data, int length, ByteString& out
   const int blocks = length / b;
   uint8_t* dst = nullptr;
   if (blocks == 0 || (dst = Grow(out, blocks * b)) == nullptr) return blocks == 0 ? 0 : 200;
-  uint8_t* r = Bytes(chain_);
+  uint8_t* r = chain_.Bytes();
   if (algorithm_ == 0) {
     // Blocks decrypt independently; AES runs them several at a time.
     int st = aes_.DecryptBlocks(data, dst, blocks);
@@ -356,7 +354,7 @@ int SymmetricCipher::Feedback(const uint8_t* data, int length, ByteString& out) 
   uint8_t* dst = Grow(out, length);
   if (dst == nullptr) return 200;
   const int b = BlockLength();
-  uint8_t* r = Bytes(chain_);
+  uint8_t* r = chain_.Bytes();
   for (int i = 0; i < length; ++i) {
     if (feedbackPos_ == 0) {
       std::memcpy(inBlock_, r, size_t(b));
@@ -379,7 +377,7 @@ int SymmetricCipher::CtsUpdate(const uint8_t* data, int length, ByteString& out)
   int total = pending_.Length();
   if (total <= 2 * b) return 0;
   int k = (total - 2 * b + b - 1) / b * b;
-  st = Cbc(Bytes(pending_), k, out);
+  st = Cbc(pending_.Bytes(), k, out);
   if (st != 0) return st;
   ByteString rest;
   st = rest.Set(pending_.Data() + k, total - k);
@@ -396,16 +394,16 @@ int SymmetricCipher::CtsFinal(const uint8_t* data, int length, ByteString& out) 
   if (p < b) return kCtsTooShort;
   if (p == b) {
     // A message of exactly one block is that block in plain CBC (Kerberos key derivation).
-    st = Cbc(Bytes(pending_), b, head);
+    st = Cbc(pending_.Bytes(), b, head);
     if (st == 0) st = out.Append(head);
     return st;
   }
   const int r = p - b;
   uint8_t last[1024] = {};
-  std::memcpy(last, Bytes(pending_) + b, size_t(r));
+  std::memcpy(last, pending_.Bytes() + b, size_t(r));
   ByteString x, y;
   if (direction_) {
-    st = CbcEncrypt(Bytes(pending_), b, x);
+    st = CbcEncrypt(pending_.Bytes(), b, x);
     if (st == 0) st = CbcEncrypt(last, b, y);
     if (st == 0) st = out.Append(head);
     if (st == 0) st = out.Append(y);
@@ -415,12 +413,12 @@ int SymmetricCipher::CtsFinal(const uint8_t* data, int length, ByteString& out) 
   ByteString saved;
   st = saved.Assign(chain_);
   if (st != 0) return st;
-  std::memcpy(Bytes(chain_), last, size_t(b));
+  std::memcpy(chain_.Bytes(), last, size_t(b));
   ByteString dt, w;
-  st = CbcDecrypt(Bytes(pending_), b, dt);
+  st = CbcDecrypt(pending_.Bytes(), b, dt);
   if (st != 0) return st;
-  std::memcpy(Bytes(chain_), Bytes(saved), size_t(b));
-  std::memcpy(last + r, Bytes(dt) + r, size_t(b - r));
+  std::memcpy(chain_.Bytes(), saved.Bytes(), size_t(b));
+  std::memcpy(last + r, dt.Bytes() + r, size_t(b - r));
   st = CbcDecrypt(last, b, w);
   if (st == 0) st = out.Append(head);
   if (st == 0) st = out.Append(w);
@@ -477,12 +475,12 @@ int SymmetricCipher::GcmPath(const uint8_t* data, int length, ByteString& out, b
   if (direction_) {
     int n = l <= 0 ? 12 : l;
     st = tag_.SetLength(n);
-    if (st == 0) st = gcm_.Finish(Bytes(tag_), &n, 1);
+    if (st == 0) st = gcm_.Finish(tag_.Bytes(), &n, 1);
     if (st == 0) st = tag_.SetLength(n);
     return st;
   }
   int n = l;
-  if (gcm_.Finish(Bytes(tag_), &n, 0) != 0) {
+  if (gcm_.Finish(tag_.Bytes(), &n, 0) != 0) {
     out.Clear();
     return kAuthFailed;
   }
@@ -504,10 +502,10 @@ int SymmetricCipher::ChaChaPolyPath(const uint8_t* data, int length, ByteString&
       if (st != 0) return st;
     }
     int n = tag_.Length();
-    return chachaPoly_.Final(Bytes(tag_), &n, true);
+    return chachaPoly_.Final(tag_.Bytes(), &n, true);
   }
   int n = tag_.Length();
-  if (chachaPoly_.Final(Bytes(tag_), &n, false) != 0) {
+  if (chachaPoly_.Final(tag_.Bytes(), &n, false) != 0) {
     out.Clear();
     return kAuthFailed;
   }
@@ -543,7 +541,7 @@ int SymmetricCipher::AddPadding(ByteString& local, int length) {
 int SymmetricCipher::RemovePadding(ByteString& out) {
   const int len = out.Length();
   if (len == 0) return padding_ == CipherPadding::PKCS7 ? kBadPadding : 0;
-  const uint8_t* p = Bytes(out);
+  const uint8_t* p = out.Bytes();
   int count = 0;
   switch (padding_) {
     case CipherPadding::PKCS7: {
@@ -591,7 +589,7 @@ int SymmetricCipher::Final(const char* data, int offset, int length, ByteString&
     st = AddPadding(local, length);
     if (st != 0) return st;
   }
-  return RunMode(Bytes(local), local.Length(), out);
+  return RunMode(local.Bytes(), local.Length(), out);
 }
 
 int SymmetricCipher::CopyFrom(const SymmetricCipher& other) {
