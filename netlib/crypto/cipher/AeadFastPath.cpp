@@ -15,6 +15,9 @@ bool UseVaesClmul() {
          __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("vaes") &&
          __builtin_cpu_supports("vpclmulqdq");
 }
+bool UseIfma() {
+  return g_level >= kWide && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512ifma");
+}
 void SetLevel(int level) { g_level = level; }
 
 }  // namespace tornell::aeadfast

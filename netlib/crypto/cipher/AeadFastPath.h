@@ -1,7 +1,7 @@
 #pragma once
 // Run-time choice between the processor-instruction paths of the AEAD code
 // and the portable code. Level 2 allows the 512-bit paths (AVX-512 ChaCha20,
-// VAES/VPCLMULQDQ GCM), level 1 the AVX2, AES-NI and PCLMULQDQ paths, level 0
+// IFMA Poly1305, VAES/VPCLMULQDQ GCM), level 1 the AVX2, AES-NI and PCLMULQDQ paths, level 0
 // only portable code; each path still needs the processor to have it.
 namespace tornell::aeadfast {
 
@@ -14,6 +14,7 @@ bool UseAvx512();
 bool UseClmul();
 bool UseAesNi();
 bool UseVaesClmul();
+bool UseIfma();
 
 // Lets tests run every path on a machine that has the widest one. Objects
 // pick their path when keyed, so set this before keying.

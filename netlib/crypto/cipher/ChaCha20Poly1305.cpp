@@ -74,6 +74,8 @@ size_t StitchedChunks(ChaCha20& stream, Poly1305& mac, const uint8_t* src, uint8
 }
 
 size_t ChaCha20Poly1305::Stitched(const uint8_t* src, uint8_t* dst, size_t length, bool encrypt) {
+  // With IFMA, Poly1305 runs in vectors of its own and gains nothing from stitching.
+  if (aeadfast::UseIfma()) return 0;
   size_t done = 0;
   if (aeadfast::UseAvx512())
     done = StitchedChunks<1024>(stream, authenticator, src, dst, length, encrypt,

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "crypto/cipher/AeadFastPath.h"
+#include "crypto/cipher/Poly1305Ifma.h"
+
 namespace tornell {
 
 namespace {
@@ -37,6 +40,12 @@ int Poly1305::SetKey(const uint8_t* key) {
 }
 
 void Poly1305::Blocks(const uint8_t* data, size_t blocks, uint64_t padBit) {
+  if (blocks >= 16 && padBit == 1 && aeadfast::UseIfma()) {
+    size_t wide = blocks & ~size_t(7);
+    poly1305ifma::Blocks(h, r, data, wide);
+    data += wide * 16;
+    blocks -= wide;
+  }
   Poly1305Limbs p = Limbs();
   for (; blocks > 0; --blocks, data += 16) Poly1305Step(p, data, padBit);
   SetLimbs(p);

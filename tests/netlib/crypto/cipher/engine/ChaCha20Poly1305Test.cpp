@@ -76,6 +76,36 @@ TEST_P(ChaChaPaths, PiecesGiveTheSameKeystreamAsOneCall) {
   }
 }
 
+// Long runs of blocks take the IFMA path where there is one; values near the
+// prime (all-ones blocks, the largest clamped r) stress its carries.
+TEST_P(ChaChaPaths, Poly1305LongInputsAgreeWithThePortableCode) {
+  Bytes ones(2100, 0xFF), mixed = Range(7, 2100);
+  Bytes keys[] = {Hex("ffffff0ffcffff0ffcffff0ffcffff0fffffffffffffffffffffffffffffffff"), Range(40, 32)};
+  for (const Bytes& key : keys) {
+    for (const Bytes* msg : {&ones, &mixed}) {
+      for (size_t length : {size_t(256), size_t(16 * 17 + 5), size_t(1000), size_t(2100)}) {
+        SCOPED_TRACE(length);
+        auto tag = [&](int level, std::vector<size_t> cuts) {
+          aeadfast::SetLevel(level);
+          Poly1305 p;
+          p.SetKey(key.data());
+          size_t at = 0;
+          cuts.push_back(length);
+          for (size_t n : cuts) {
+            n = std::min(n, length - at);
+            p.Update(msg->data() + at, n);
+            at += n;
+          }
+          return ToHex(p.Finish(), 16);
+        };
+        std::string reference = tag(aeadfast::kPortable, {});
+        EXPECT_EQ(tag(GetParam(), {}), reference);
+        EXPECT_EQ(tag(GetParam(), {3, 300}), reference);
+      }
+    }
+  }
+}
+
 // Long messages take the vector kernels with Poly1305 stitched in; pieces
 // of any size and every path agree with the portable code in one call.
 TEST_P(ChaChaPaths, LongMessagesAgreeWithThePortableCode) {
