@@ -1,0 +1,26 @@
+#pragma once
+// AES-GCM on AES-NI and PCLMULQDQ. Values handed to GHASH are kept in GCM's
+// byte order; the H powers are byte-reversed (the layout the carry-less
+// multiply works on). Callers check aeadfast::UseAesNi/UseClmul first.
+#include <cstddef>
+#include <cstdint>
+
+namespace tornell::gcmclmul {
+
+void EncryptBlock(const uint8_t* roundKeys, int rounds, const uint8_t* in, uint8_t* out);
+// hPowers receives H^1 .. H^16, 16 bytes each; hWide the same powers in the
+// lane order of the sixteen-block loop (H^16, H^15, ... H^1).
+void Powers(const uint8_t* h, uint8_t* hPowers, uint8_t* hWide);
+// x = x * H.
+void MultiplyH(uint8_t* x, const uint8_t* hPowers);
+// Counter mode over blocks whole blocks starting with the counter block given
+// (advanced by blocks, inc32), absorbing the ciphertext side into x.
+void CtrBlocks(const uint8_t* roundKeys, int rounds, uint8_t* counter, uint8_t* x,
+               const uint8_t* hPowers, const uint8_t* in, uint8_t* out, size_t blocks, bool encrypt);
+
+// The same over a multiple of sixteen blocks with VAES and VPCLMULQDQ, four
+// blocks to a 512-bit vector (aeadfast::UseVaesClmul() first).
+void CtrBlocksWide(const uint8_t* roundKeys, int rounds, uint8_t* counter, uint8_t* x, const uint8_t* hWide,
+                   const uint8_t* in, uint8_t* out, size_t blocks, bool encrypt);
+
+}  // namespace tornell::gcmclmul

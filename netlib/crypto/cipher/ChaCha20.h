@@ -1,0 +1,31 @@
+#pragma once
+// ChaCha20 stream cipher (20 rounds, 64-byte blocks, 32-bit block counter).
+#include <cstddef>
+#include <cstdint>
+
+namespace tornell {
+
+struct ChaCha20 {
+  uint32_t input[16] = {};
+  uint32_t working[16] = {};
+  uint8_t keystream[64] = {};
+  int32_t position = 0;
+  int64_t initialCounter = 0;
+
+  static constexpr int kBadNonce = 3000;
+  static constexpr int kBadKey = 3001;
+
+  void Reset();
+  int SetKey(const uint8_t* key, int keyLength, const uint8_t* nonce, int nonceLength, int64_t counter);
+  // XORs keystream into output; input and output may be the same buffer.
+  int Encrypt(const uint8_t* input, size_t length, uint8_t* output);
+  int Decrypt(const uint8_t* input, size_t length, uint8_t* output) { return Encrypt(input, length, output); }
+  int64_t GetCounter() const { return initialCounter; }
+  void SetCounter(int64_t counter) { initialCounter = counter; }
+  int CopyFrom(const ChaCha20& other);
+
+ private:
+  void NextBlock();
+};
+
+}  // namespace tornell
