@@ -64,11 +64,6 @@ struct Ed448OrderModulus {
   const uint32_t* lowWords;
 };
 
-struct WnafTerm {
-  int power;
-  int addend;
-};
-
 class EdwardsMath {
  public:
   // ---- GF(2^255 - 19) ----
@@ -232,13 +227,17 @@ class EdwardsMath {
   static int Ed448MultiplyPointBits(Ed448ExtensiblePoint& p, const uint32_t* k, int words);
   static void Ed448MultiplyPoint(Ed448TwistedExtensiblePoint& p, const uint32_t* k);
   static int Ed448MultiplyBaseComb(Ed448TwistedExtensiblePoint& out, const uint32_t* k, int nbits);
-  static int Ed448RecodeWnaf(WnafTerm* terms, const uint32_t* k, int nbits, int tableBits);
   // p = a*p + b*(twisted image of the alternate base point); variable time.
   static int Ed448DoubleScalarMultiply(Ed448TwistedExtensiblePoint& p, const uint32_t* a, int aBits,
                                        const uint32_t* b, int bBits);
-  // p = a*p + b*(twisted image of B); variable time, for verification.
-  static int Ed448DoubleScalarMultiplyBase(Ed448TwistedExtensiblePoint& p, const uint32_t* a, int aBits,
-                                           const uint32_t* b, int bBits);
+  // out = k*B for a reduced 14-word k: signed 4-bit windows over a table of
+  // 56 rows, constant time.
+  static void Ed448MultiplyBaseFixed(Ed448ExtensiblePoint& out, const uint32_t* k);
+  // out = a*B - b*A for 14-word scalars; variable time, for verification.
+  static void Ed448DoubleScalarMultiplyVerify(Ed448ExtensiblePoint& out, const uint32_t* a,
+                                              const Ed448ExtensiblePoint& A, const uint32_t* b);
+  // Signed digits of a 448-bit scalar: odd, below 2^(w-1) in magnitude.
+  static void Ed448SlidingDigits(signed char digits[456], const uint32_t* k, int w);
 };
 
 }  // namespace tornell

@@ -1,0 +1,358 @@
+// Ed448 scalar multiplications. The fixed-base and variable-base forms that
+// see secret scalars select table entries by scanning every entry with masks
+// and never branch on scalar bits; the double-scalar forms serve verification
+// and are variable time.
+#include <cstring>
+
+#include "crypto/ecc/Ed448Tables.h"
+#include "crypto/ecc/EdwardsMath.h"
+
+namespace tornell {
+
+namespace {
+
+using M = EdwardsMath;
+
+// Extended coordinates on edwards448 (a = 1): x = X/Z, y = Y/Z, T = XY/Z.
+struct Ext {
+  Fe448 X, Y, Z, T;
+};
+// A point prepared for addition: X, Y, Z and d*T.
+struct Cached {
+  Fe448 X, Y, Z, dT;
+};
+
+void ExtIdentity(Ext& p) {
+  M::Fe448Zero(p.X);
+  M::Fe448One(p.Y);
+  M::Fe448One(p.Z);
+  M::Fe448Zero(p.T);
+}
+
+void MulD(Fe448& out, const Fe448& a) {
+  M::Fe448MulWord(out, a, 39081);
+  M::Fe448Neg(out, out);
+}
+
+void FromExtensible(Ext& out, const Ed448ExtensiblePoint& p) {
+  out.X = p.x;
+  out.Y = p.y;
+  out.Z = p.z;
+  M::Fe448Mul(out.T, p.t, p.u);
+}
+
+void ToExtensible(Ed448ExtensiblePoint& out, const Ext& p) {
+  out.x = p.X;
+  out.y = p.Y;
+  out.z = p.Z;
+  out.t = p.T;
+  M::Fe448One(out.u);
+}
+
+// Hisil-Wong-Carter-Dawson doubling for a = 1.
+void ExtDouble(Ext& p) {
+  Fe448 a, b, c, e, f, g, h;
+  M::Fe448Square(a, p.X);
+  M::Fe448Square(b, p.Y);
+  M::Fe448Square(c, p.Z);
+  M::Fe448Add(c, c, c);
+  M::Fe448Add(e, p.X, p.Y);
+  M::Fe448Square(e, e);
+  M::Fe448Add(g, a, b);
+  M::Fe448Sub(e, e, g);
+  M::Fe448Sub(f, g, c);
+  M::Fe448Sub(h, a, b);
+  M::Fe448Mul(p.X, e, f);
+  M::Fe448Mul(p.Y, g, h);
+  M::Fe448Mul(p.T, e, h);
+  M::Fe448Mul(p.Z, f, g);
+}
+
+// p += q given q's x2, y2 and d*T1*T2 and Z1*Z2 (the a = 1 unified formulas).
+void ExtAddParts(Ext& p, const Fe448& x2, const Fe448& y2, const Fe448& c, const Fe448& d) {
+  Fe448 a, b, e, s, f, g, h;
+  M::Fe448Mul(a, p.X, x2);
+  M::Fe448Mul(b, p.Y, y2);
+  M::Fe448Add(e, p.X, p.Y);
+  M::Fe448Add(s, x2, y2);
+  M::Fe448Mul(e, e, s);
+  M::Fe448Sub(e, e, a);
+  M::Fe448Sub(e, e, b);
+  M::Fe448Sub(f, d, c);
+  M::Fe448Add(g, d, c);
+  M::Fe448Sub(h, b, a);
+  M::Fe448Mul(p.X, e, f);
+  M::Fe448Mul(p.Y, g, h);
+  M::Fe448Mul(p.T, e, h);
+  M::Fe448Mul(p.Z, f, g);
+}
+
+void ExtAddEntry(Ext& p, const Ed448BaseEntry& q) {
+  Fe448 c;
+  M::Fe448Mul(c, p.T, q.dxy);
+  ExtAddParts(p, q.x, q.y, c, p.Z);
+}
+
+void ExtSubEntry(Ext& p, const Ed448BaseEntry& q) {
+  Fe448 c, nx;
+  M::Fe448Mul(c, p.T, q.dxy);
+  M::Fe448Neg(c, c);
+  M::Fe448Neg(nx, q.x);
+  ExtAddParts(p, nx, q.y, c, p.Z);
+}
+
+void ToCached(Cached& out, const Ext& p) {
+  out.X = p.X;
+  out.Y = p.Y;
+  out.Z = p.Z;
+  MulD(out.dT, p.T);
+}
+
+void ExtAddCached(Ext& p, const Cached& q, bool subtract) {
+  Fe448 c, d, x2;
+  M::Fe448Mul(c, p.T, q.dT);
+  M::Fe448Mul(d, p.Z, q.Z);
+  x2 = q.X;
+  if (subtract) {
+    M::Fe448Neg(c, c);
+    M::Fe448Neg(x2, x2);
+  }
+  ExtAddParts(p, x2, q.Y, c, d);
+}
+
+uint32_t EqualMask(int a, int b) { return ((static_cast<uint32_t>(a ^ b)) - 1) >> 31; }
+
+void SelectFixed(Ed448BaseEntry& out, const Ed448BaseEntry* row, int digit) {
+  const uint32_t negative = static_cast<uint32_t>(digit >> 8) & 1;
+  const int magnitude = digit - ((-static_cast<int>(negative) & digit) * 2);
+  M::Fe448Zero(out.x);
+  M::Fe448One(out.y);
+  M::Fe448Zero(out.dxy);
+  for (int j = 1; j <= 8; ++j) {
+    const uint32_t hit = EqualMask(magnitude, j);
+    M::Fe448CMov(out.x, row[j - 1].x, hit);
+    M::Fe448CMov(out.y, row[j - 1].y, hit);
+    M::Fe448CMov(out.dxy, row[j - 1].dxy, hit);
+  }
+  M::Fe448CNeg(out.x, 0 - negative);
+  M::Fe448CNeg(out.dxy, 0 - negative);
+}
+
+// Signed radix-16 digits of a scalar below 2^446: 112 digits in -8..8.
+void SignedNibbles(signed char* e, const uint32_t* k) {
+  for (int i = 0; i < 112; ++i) e[i] = static_cast<signed char>((k[i / 8] >> (4 * (i % 8))) & 15);
+  int carry = 0;
+  for (int i = 0; i < 111; ++i) {
+    const int digit = e[i] + carry;
+    carry = (digit + 8) >> 4;
+    e[i] = static_cast<signed char>(digit - carry * 16);
+  }
+  e[111] = static_cast<signed char>(e[111] + carry);
+}
+
+void SelectNiels(Ed448ProjectiveNielsPoint& out, const Ed448ProjectiveNielsPoint* table, int digit) {
+  const uint32_t negative = static_cast<uint32_t>(digit >> 8) & 1;
+  const int magnitude = digit - ((-static_cast<int>(negative) & digit) * 2);
+  out = table[0];
+  for (int j = 1; j <= 8; ++j) {
+    const uint32_t hit = EqualMask(magnitude, j);
+    M::Fe448CMov(out.n.a, table[j].n.a, hit);
+    M::Fe448CMov(out.n.b, table[j].n.b, hit);
+    M::Fe448CMov(out.n.c, table[j].n.c, hit);
+    M::Fe448CMov(out.z, table[j].z, hit);
+  }
+  M::Ed448ProjectiveNielsCNeg(out, 0 - negative);
+}
+
+}  // namespace
+
+int EdwardsMath::Ed448MultiplyBase(Ed448ExtensiblePoint& out, const uint32_t* k, int words) {
+  if (words != 14) return kEdwardsShortBuffer;
+  const Ed448ExtensiblePoint* table = Ed448Tables::BitTable();
+  Ed448ExtensiblePoint identity, addend;
+  Ed448ExtensibleIdentity(identity);
+  Ed448ExtensibleIdentity(out);
+  for (int i = 0; i < 14; ++i) {
+    for (int j = 0; j < 32; ++j) {
+      const uint32_t bit = (k[i] >> j) & 1;
+      const Ed448ExtensiblePoint& entry = table[32 * i + j];
+      addend = identity;
+      Fe448CMov(addend.x, entry.x, bit);
+      Fe448CMov(addend.y, entry.y, bit);
+      Fe448CMov(addend.z, entry.z, bit);
+      Ed448Add(out, addend);
+    }
+  }
+  return 0;
+}
+
+int EdwardsMath::Ed448MultiplyPointBits(Ed448ExtensiblePoint& p, const uint32_t* k, int words) {
+  if (words != 14) return kEdwardsShortBuffer;
+  Ed448ExtensiblePoint r = p, identity, addend;
+  Ed448ExtensibleIdentity(identity);
+  Ed448ExtensibleIdentity(p);
+  for (int i = 0; i < 448; ++i) {
+    const uint32_t bit = (k[i / 32] >> (i % 32)) & 1;
+    addend = identity;
+    Fe448CMov(addend.x, r.x, bit);
+    Fe448CMov(addend.y, r.y, bit);
+    Fe448CMov(addend.z, r.z, bit);
+    Ed448Add(p, addend);
+    Ed448Double(r);
+  }
+  return 0;
+}
+
+void EdwardsMath::Ed448MultiplyPoint(Ed448TwistedExtensiblePoint& p, const uint32_t* k) {
+  // Entries 0..8 hold 0*P .. 8*P; the scalar is reduced first so its signed
+  // nibbles stay in range.
+  uint32_t s[14];
+  std::memcpy(s, k, sizeof(s));
+  Scalar448Reduce(s, 14, 0);
+  Ed448ProjectiveNielsPoint table[9];
+  Ed448TwistedExtensiblePoint acc;
+  Ed448TwistedIdentity(acc);
+  Ed448ProjectiveNielsFromTwisted(table[0], acc);
+  acc = p;
+  Ed448ProjectiveNielsFromTwisted(table[1], p);
+  for (int j = 2; j <= 8; ++j) {
+    Ed448AddProjectiveNiels(acc, table[1]);
+    Ed448ProjectiveNielsFromTwisted(table[j], acc);
+  }
+  signed char e[112];
+  SignedNibbles(e, s);
+  Ed448ProjectiveNielsPoint t;
+  SelectNiels(t, table, e[111]);
+  Ed448TwistedFromProjectiveNiels(p, t);
+  for (int i = 110; i >= 0; --i) {
+    for (int d = 0; d < 4; ++d) Ed448TwistedDouble(p);
+    SelectNiels(t, table, e[i]);
+    Ed448AddProjectiveNiels(p, t);
+  }
+  std::memset(s, 0, sizeof(s));
+  std::memset(e, 0, sizeof(e));
+}
+
+int EdwardsMath::Ed448MultiplyBaseComb(Ed448TwistedExtensiblePoint& out, const uint32_t* k, int nbits) {
+  if (nbits < 0 || nbits > 448) return 0;
+  uint32_t s[14] = {};
+  const int words = (nbits + 31) / 32;
+  std::memcpy(s, k, sizeof(uint32_t) * words);
+  if (nbits % 32 != 0) s[words - 1] &= (uint32_t{1} << (nbits % 32)) - 1;
+  out = Ed448Tables::BaseTwisted();
+  Ed448MultiplyPoint(out, s);
+  return 1;
+}
+
+void EdwardsMath::Ed448SlidingDigits(signed char digits[456], const uint32_t* k, int w) {
+  uint32_t x[16] = {};
+  std::memcpy(x, k, 14 * sizeof(uint32_t));
+  std::memset(digits, 0, 456);
+  const int width = 1 << w;
+  int carry = 0;
+  int pos = 0;
+  while (pos < 448) {
+    const int word = pos / 32, bit = pos % 32;
+    uint64_t buf = x[word] | (static_cast<uint64_t>(x[word + 1]) << 32);
+    const int window = carry + static_cast<int>((buf >> bit) & static_cast<uint64_t>(width - 1));
+    if ((window & 1) == 0) {
+      ++pos;
+      continue;
+    }
+    if (window < width / 2) {
+      carry = 0;
+      digits[pos] = static_cast<signed char>(window);
+    } else {
+      carry = 1;
+      digits[pos] = static_cast<signed char>(window - width);
+    }
+    pos += w;
+  }
+  if (carry != 0) digits[pos] = 1;
+}
+
+void EdwardsMath::Ed448MultiplyBaseFixed(Ed448ExtensiblePoint& out, const uint32_t* k) {
+  Ed448Tables::EnsureFixedTable();
+  signed char e[112];
+  SignedNibbles(e, k);
+  Ext h;
+  ExtIdentity(h);
+  Ed448BaseEntry t;
+  for (int i = 1; i < 112; i += 2) {
+    SelectFixed(t, Ed448Tables::FixedRow(i / 2), e[i]);
+    ExtAddEntry(h, t);
+  }
+  for (int d = 0; d < 4; ++d) ExtDouble(h);
+  for (int i = 0; i < 112; i += 2) {
+    SelectFixed(t, Ed448Tables::FixedRow(i / 2), e[i]);
+    ExtAddEntry(h, t);
+  }
+  std::memset(e, 0, sizeof(e));
+  ToExtensible(out, h);
+}
+
+void EdwardsMath::Ed448DoubleScalarMultiplyVerify(Ed448ExtensiblePoint& out, const uint32_t* a,
+                                                  const Ed448ExtensiblePoint& A, const uint32_t* b) {
+  signed char da[456], db[456];
+  Ed448SlidingDigits(da, a, 7);
+  Ed448SlidingDigits(db, b, 5);
+  const Ed448BaseEntry* odd = Ed448Tables::OddMultiples();
+  Cached multiples[8], twoA;
+  Ext p, twice;
+  FromExtensible(p, A);
+  ToCached(multiples[0], p);
+  twice = p;
+  ExtDouble(twice);
+  ToCached(twoA, twice);
+  for (int i = 1; i < 8; ++i) {
+    ExtAddCached(p, twoA, false);
+    ToCached(multiples[i], p);
+  }
+  Ext r;
+  ExtIdentity(r);
+  int i = 455;
+  while (i >= 0 && da[i] == 0 && db[i] == 0) --i;
+  for (; i >= 0; --i) {
+    ExtDouble(r);
+    if (da[i] > 0) ExtAddEntry(r, odd[da[i] / 2]);
+    if (da[i] < 0) ExtSubEntry(r, odd[-da[i] / 2]);
+    if (db[i] > 0) ExtAddCached(r, multiples[db[i] / 2], true);
+    if (db[i] < 0) ExtAddCached(r, multiples[-db[i] / 2], false);
+  }
+  ToExtensible(out, r);
+}
+
+int EdwardsMath::Ed448DoubleScalarMultiply(Ed448TwistedExtensiblePoint& p, const uint32_t* a, int aBits,
+                                           const uint32_t* b, int bBits) {
+  if (aBits < 0 || aBits > 448 || bBits < 0 || bBits > 448) return kEdwardsRange;
+  uint32_t sa[14] = {}, sb[14] = {};
+  std::memcpy(sa, a, sizeof(uint32_t) * ((aBits + 31) / 32));
+  std::memcpy(sb, b, sizeof(uint32_t) * ((bBits + 31) / 32));
+  signed char da[456], db[456];
+  Ed448SlidingDigits(da, sa, 5);
+  Ed448SlidingDigits(db, sb, 7);
+  const Ed448NielsPoint* window = Ed448WindowTables::Table();
+  Ed448ProjectiveNielsPoint multiples[8], twoP;
+  Ed448ProjectiveNielsFromTwisted(multiples[0], p);
+  Ed448TwistedExtensiblePoint w = p;
+  Ed448TwistedDouble(w);
+  Ed448ProjectiveNielsFromTwisted(twoP, w);
+  w = p;
+  for (int i = 1; i < 8; ++i) {
+    Ed448AddProjectiveNiels(w, twoP);
+    Ed448ProjectiveNielsFromTwisted(multiples[i], w);
+  }
+  Ed448TwistedIdentity(p);
+  int i = 455;
+  while (i >= 0 && da[i] == 0 && db[i] == 0) --i;
+  for (; i >= 0; --i) {
+    Ed448TwistedDouble(p);
+    if (da[i] > 0) Ed448AddProjectiveNiels(p, multiples[da[i] / 2]);
+    if (da[i] < 0) Ed448SubProjectiveNiels(p, multiples[-da[i] / 2]);
+    if (db[i] > 0) Ed448AddNiels(p, window[db[i] / 2]);
+    if (db[i] < 0) Ed448SubNiels(p, window[-db[i] / 2]);
+  }
+  return 0;
+}
+
+}  // namespace tornell
