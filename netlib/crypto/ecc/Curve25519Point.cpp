@@ -2,6 +2,7 @@
 // Carter, Dawson 2008), fixed-base and double-scalar multiplication.
 #include <cstring>
 
+#include "crypto/ecc/Curve25519FieldOps.h"
 #include "crypto/ecc/EdwardsMath.h"
 
 namespace tornell {
@@ -23,47 +24,47 @@ unsigned EqualMask(int b, int c) {
 
 void ToCompletedSum(Ed25519CompletedPoint& r, const Fe25519& a, const Fe25519& b, const Fe25519& c,
                     const Fe25519& d2, bool subtract) {
-  M::Fe25519Sub(r.X, a, b);
-  M::Fe25519Add(r.Y, a, b);
+  fe25519::Sub(r.X, a, b);
+  fe25519::Add(r.Y, a, b);
   if (subtract) {
-    M::Fe25519Sub(r.Z, d2, c);
-    M::Fe25519Add(r.T, d2, c);
+    fe25519::Sub(r.Z, d2, c);
+    fe25519::Add(r.T, d2, c);
   } else {
-    M::Fe25519Add(r.Z, d2, c);
-    M::Fe25519Sub(r.T, d2, c);
+    fe25519::Add(r.Z, d2, c);
+    fe25519::Sub(r.T, d2, c);
   }
 }
 
 void AddCached(Ed25519CompletedPoint& r, const Ed25519ExtendedPoint& p, const Ed25519CachedPoint& q,
                bool subtract) {
   Fe25519 sum, diff, a, b, c, zz, d2;
-  M::Fe25519Add(sum, p.Y, p.X);
-  M::Fe25519Sub(diff, p.Y, p.X);
-  M::Fe25519Mul(a, sum, subtract ? q.YminusX : q.YplusX);
-  M::Fe25519Mul(b, diff, subtract ? q.YplusX : q.YminusX);
-  M::Fe25519Mul(c, q.T2d, p.T);
-  M::Fe25519Mul(zz, p.Z, q.Z);
-  M::Fe25519Add(d2, zz, zz);
+  fe25519::Add(sum, p.Y, p.X);
+  fe25519::Sub(diff, p.Y, p.X);
+  fe25519::Mul(a, sum, subtract ? q.YminusX : q.YplusX);
+  fe25519::Mul(b, diff, subtract ? q.YplusX : q.YminusX);
+  fe25519::Mul(c, q.T2d, p.T);
+  fe25519::Mul(zz, p.Z, q.Z);
+  fe25519::Add(d2, zz, zz);
   ToCompletedSum(r, a, b, c, d2, subtract);
 }
 
 void AddPrecomp(Ed25519CompletedPoint& r, const Ed25519ExtendedPoint& p, const Ed25519PrecompPoint& q,
                 bool subtract) {
   Fe25519 sum, diff, a, b, c, d2;
-  M::Fe25519Add(sum, p.Y, p.X);
-  M::Fe25519Sub(diff, p.Y, p.X);
-  M::Fe25519Mul(a, sum, subtract ? q.yminusx : q.yplusx);
-  M::Fe25519Mul(b, diff, subtract ? q.yplusx : q.yminusx);
-  M::Fe25519Mul(c, q.xy2d, p.T);
-  M::Fe25519Add(d2, p.Z, p.Z);
+  fe25519::Add(sum, p.Y, p.X);
+  fe25519::Sub(diff, p.Y, p.X);
+  fe25519::Mul(a, sum, subtract ? q.yminusx : q.yplusx);
+  fe25519::Mul(b, diff, subtract ? q.yplusx : q.yminusx);
+  fe25519::Mul(c, q.xy2d, p.T);
+  fe25519::Add(d2, p.Z, p.Z);
   ToCompletedSum(r, a, b, c, d2, subtract);
 }
 
 int EncodeXYZ(unsigned char* out, const Fe25519& X, const Fe25519& Y, const Fe25519& Z) {
   Fe25519 recip, x, y;
   M::Fe25519Invert(recip, Z);
-  M::Fe25519Mul(x, X, recip);
-  M::Fe25519Mul(y, Y, recip);
+  fe25519::Mul(x, X, recip);
+  fe25519::Mul(y, Y, recip);
   M::Fe25519ToBytes(out, 32, y);
   out[31] ^= static_cast<unsigned char>(M::Fe25519IsNegative(x) << 7);
   return 0;
@@ -97,36 +98,36 @@ void EdwardsMath::Ed25519ExtendedToProjective(Ed25519ProjectivePoint& out, const
 }
 
 void EdwardsMath::Ed25519ExtendedToCached(Ed25519CachedPoint& out, const Ed25519ExtendedPoint& p) {
-  Fe25519Add(out.YplusX, p.Y, p.X);
-  Fe25519Sub(out.YminusX, p.Y, p.X);
+  fe25519::Add(out.YplusX, p.Y, p.X);
+  fe25519::Sub(out.YminusX, p.Y, p.X);
   out.Z = p.Z;
-  Fe25519Mul(out.T2d, p.T, kD2);
+  fe25519::Mul(out.T2d, p.T, kD2);
 }
 
 void EdwardsMath::Ed25519CompletedToProjective(Ed25519ProjectivePoint& out, const Ed25519CompletedPoint& c) {
-  Fe25519Mul(out.X, c.X, c.T);
-  Fe25519Mul(out.Y, c.Y, c.Z);
-  Fe25519Mul(out.Z, c.Z, c.T);
+  fe25519::Mul(out.X, c.X, c.T);
+  fe25519::Mul(out.Y, c.Y, c.Z);
+  fe25519::Mul(out.Z, c.Z, c.T);
 }
 
 void EdwardsMath::Ed25519CompletedToExtended(Ed25519ExtendedPoint& out, const Ed25519CompletedPoint& c) {
-  Fe25519Mul(out.X, c.X, c.T);
-  Fe25519Mul(out.Y, c.Y, c.Z);
-  Fe25519Mul(out.Z, c.Z, c.T);
-  Fe25519Mul(out.T, c.X, c.Y);
+  fe25519::Mul(out.X, c.X, c.T);
+  fe25519::Mul(out.Y, c.Y, c.Z);
+  fe25519::Mul(out.Z, c.Z, c.T);
+  fe25519::Mul(out.T, c.X, c.Y);
 }
 
 void EdwardsMath::Ed25519ProjectiveDouble(Ed25519CompletedPoint& out, const Ed25519ProjectivePoint& p) {
   Fe25519 xx, yy, b, sum, a;
-  Fe25519Square(xx, p.X);
-  Fe25519Square(yy, p.Y);
+  fe25519::Square(xx, p.X);
+  fe25519::Square(yy, p.Y);
   Fe25519SquareDouble(b, p.Z);
-  Fe25519Add(sum, p.X, p.Y);
-  Fe25519Square(a, sum);
-  Fe25519Add(out.Y, yy, xx);
-  Fe25519Sub(out.Z, yy, xx);
-  Fe25519Sub(out.X, a, out.Y);
-  Fe25519Sub(out.T, b, out.Z);
+  fe25519::Add(sum, p.X, p.Y);
+  fe25519::Square(a, sum);
+  fe25519::Add(out.Y, yy, xx);
+  fe25519::Sub(out.Z, yy, xx);
+  fe25519::Sub(out.X, a, out.Y);
+  fe25519::Sub(out.T, b, out.Z);
 }
 
 void EdwardsMath::Ed25519ExtendedDouble(Ed25519CompletedPoint& out, const Ed25519ExtendedPoint& p) {
@@ -193,31 +194,31 @@ int EdwardsMath::DecodeEd25519PointNegated(Ed25519ExtendedPoint& out, const unsi
   if (std::memcmp(canonical, bytes, 32) != 0) return 0;
   Fe25519 u, v, v3, vxx, check;
   Fe25519One(out.Z);
-  Fe25519Square(u, out.Y);
-  Fe25519Mul(v, u, kD);
-  Fe25519Sub(u, u, out.Z);
-  Fe25519Add(v, v, out.Z);
-  Fe25519Square(v3, v);
-  Fe25519Mul(v3, v3, v);
-  Fe25519Square(out.X, v3);
-  Fe25519Mul(out.X, out.X, v);
-  Fe25519Mul(out.X, out.X, u);
+  fe25519::Square(u, out.Y);
+  fe25519::Mul(v, u, kD);
+  fe25519::Sub(u, u, out.Z);
+  fe25519::Add(v, v, out.Z);
+  fe25519::Square(v3, v);
+  fe25519::Mul(v3, v3, v);
+  fe25519::Square(out.X, v3);
+  fe25519::Mul(out.X, out.X, v);
+  fe25519::Mul(out.X, out.X, u);
   Fe25519Pow22523(out.X, out.X);
-  Fe25519Mul(out.X, out.X, v3);
-  Fe25519Mul(out.X, out.X, u);
-  Fe25519Square(vxx, out.X);
-  Fe25519Mul(vxx, vxx, v);
-  Fe25519Sub(check, vxx, u);
+  fe25519::Mul(out.X, out.X, v3);
+  fe25519::Mul(out.X, out.X, u);
+  fe25519::Square(vxx, out.X);
+  fe25519::Mul(vxx, vxx, v);
+  fe25519::Sub(check, vxx, u);
   if (Fe25519IsNonZero(check)) {
-    Fe25519Add(check, vxx, u);
+    fe25519::Add(check, vxx, u);
     if (Fe25519IsNonZero(check)) return 0;
-    Fe25519Mul(out.X, out.X, kSqrtM1);
+    fe25519::Mul(out.X, out.X, kSqrtM1);
   }
   const int sign = bytes[31] >> 7;
   // x = 0 has only one encoding, the one with the sign bit clear.
   if (sign != 0 && !Fe25519IsNonZero(out.X)) return 0;
   if (Fe25519IsNegative(out.X) == sign) Fe25519Neg(out.X, out.X);
-  Fe25519Mul(out.T, out.X, out.Y);
+  fe25519::Mul(out.T, out.X, out.Y);
   return 1;
 }
 

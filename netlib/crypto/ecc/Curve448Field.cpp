@@ -2,37 +2,14 @@
 // the high half of a product back onto limbs 0 and 4.
 #include <cstring>
 
+#include "crypto/ecc/Curve448FieldOps.h"
 #include "crypto/ecc/EdwardsMath.h"
 
 namespace tornell {
 
 namespace {
 
-using u128 = unsigned __int128;
-constexpr uint64_t kMask56 = (uint64_t{1} << 56) - 1;
-constexpr uint64_t kP[8] = {kMask56, kMask56, kMask56, kMask56, kMask56 - 1, kMask56, kMask56, kMask56};
-
-// Carries a 15-column product down to eight weakly reduced limbs.
-void ReduceColumns(Fe448& out, u128* c) {
-  for (int k = 14; k >= 8; --k) {
-    c[k - 8] += c[k];
-    c[k - 4] += c[k];
-  }
-  uint64_t r[8];
-  for (int i = 0; i < 7; ++i) {
-    c[i + 1] += c[i] >> 56;
-    r[i] = static_cast<uint64_t>(c[i]) & kMask56;
-  }
-  const u128 top = c[7] >> 56;
-  r[7] = static_cast<uint64_t>(c[7]) & kMask56;
-  const u128 t0 = top + r[0];
-  const u128 t4 = top + r[4];
-  r[0] = static_cast<uint64_t>(t0) & kMask56;
-  r[1] += static_cast<uint64_t>(t0 >> 56);
-  r[4] = static_cast<uint64_t>(t4) & kMask56;
-  r[5] += static_cast<uint64_t>(t4 >> 56);
-  std::memcpy(out.v, r, sizeof(r));
-}
+using namespace fe448;
 
 void SquareTimes(Fe448& out, const Fe448& in, int n) {
   EdwardsMath::Fe448Square(out, in);
@@ -63,10 +40,7 @@ void EdwardsMath::Fe448SetWord(Fe448& out, uint32_t w) {
 void EdwardsMath::Fe448Copy(Fe448& out, const Fe448& a) { out = a; }
 
 void EdwardsMath::Fe448WeakReduce(Fe448& a) {
-  const uint64_t c = a.v[7] >> 56;
-  a.v[4] += c;
-  for (int i = 7; i >= 1; --i) a.v[i] = (a.v[i] & kMask56) + (a.v[i - 1] >> 56);
-  a.v[0] = (a.v[0] & kMask56) + c;
+  fe448::WeakReduce(a);
 }
 
 int EdwardsMath::Fe448StrongReduce(Fe448& a) {
@@ -94,13 +68,11 @@ int EdwardsMath::Fe448StrongReduce(Fe448& a) {
 }
 
 void EdwardsMath::Fe448Add(Fe448& out, const Fe448& a, const Fe448& b) {
-  for (int i = 0; i < 8; ++i) out.v[i] = a.v[i] + b.v[i];
-  Fe448WeakReduce(out);
+  fe448::Add(out, a, b);
 }
 
 void EdwardsMath::Fe448Sub(Fe448& out, const Fe448& a, const Fe448& b) {
-  for (int i = 0; i < 8; ++i) out.v[i] = a.v[i] + 2 * kP[i] - b.v[i];
-  Fe448WeakReduce(out);
+  fe448::Sub(out, a, b);
 }
 
 void EdwardsMath::Fe448Neg(Fe448& out, const Fe448& a) {
@@ -122,28 +94,15 @@ void EdwardsMath::Fe448SubWord(Fe448& a, uint32_t w) {
 }
 
 void EdwardsMath::Fe448Mul(Fe448& out, const Fe448& a, const Fe448& b) {
-  u128 c[15] = {};
-  for (int i = 0; i < 8; ++i) {
-    const uint64_t ai = a.v[i];
-    for (int j = 0; j < 8; ++j) c[i + j] += static_cast<u128>(ai) * b.v[j];
-  }
-  ReduceColumns(out, c);
+  fe448::Mul(out, a, b);
 }
 
 void EdwardsMath::Fe448Square(Fe448& out, const Fe448& a) {
-  u128 c[15] = {};
-  for (int i = 0; i < 8; ++i) {
-    c[2 * i] += static_cast<u128>(a.v[i]) * a.v[i];
-    const uint64_t twice = 2 * a.v[i];
-    for (int j = i + 1; j < 8; ++j) c[i + j] += static_cast<u128>(twice) * a.v[j];
-  }
-  ReduceColumns(out, c);
+  fe448::Square(out, a);
 }
 
 void EdwardsMath::Fe448MulWord(Fe448& out, const Fe448& a, uint64_t w) {
-  u128 c[15] = {};
-  for (int i = 0; i < 8; ++i) c[i] = static_cast<u128>(a.v[i]) * w;
-  ReduceColumns(out, c);
+  fe448::MulWord(out, a, w);
 }
 
 void EdwardsMath::Fe448CSwap(Fe448& a, Fe448& b, unsigned flag) {

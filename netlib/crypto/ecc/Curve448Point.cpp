@@ -1,5 +1,6 @@
 // edwards448 (x^2 + y^2 = 1 - 39081 x^2 y^2) and its twisted companion
 // (-x^2 + y^2 = 1 - 39082 x^2 y^2): point formulas, maps and encodings.
+#include "crypto/ecc/Curve448FieldOps.h"
 #include "crypto/ecc/EdwardsMath.h"
 
 namespace tornell {
@@ -18,33 +19,33 @@ const Fe448 kAltBaseX = {{0xf0de840aed939f, 0xc170033f4ba0c7, 0xf3932d94c63d96, 
 const Fe448 kSqrtDMinusOne = {{0xd2e21836749f46, 0x888db42b4f0179, 0x5a189aabdeea38, 0x51e65ca6f14c06,
                                0xa49f7b424d9770, 0xdcac4628c5f656, 0x49443b8748734a, 0x12fec0c0b25b7a}};
 
-void Twice(Fe448& out, const Fe448& a) { M::Fe448Add(out, a, a); }
+void Twice(Fe448& out, const Fe448& a) { fe448::Add(out, a, a); }
 
 // The isogeny-free map between the two curves: (x, y) -> (x, y) * w with
 // w = sqrt(a / b); sign selects Z - X, Z - Y (twisting) or Z + X, Z + Y.
 void MapCurves(Fe448& x, Fe448& y, const Fe448& X, const Fe448& Y, const Fe448& Z, bool toTwisted) {
   Fe448 zx, zy, a, b, z2, x2, s, w;
   if (toTwisted) {
-    M::Fe448Sub(zx, Z, X);
-    M::Fe448Sub(zy, Z, Y);
+    fe448::Sub(zx, Z, X);
+    fe448::Sub(zy, Z, Y);
   } else {
-    M::Fe448Add(zx, Z, X);
-    M::Fe448Add(zy, Z, Y);
+    fe448::Add(zx, Z, X);
+    fe448::Add(zy, Z, Y);
   }
-  M::Fe448Mul(a, Y, zx);
-  M::Fe448Mul(a, a, zy);
-  M::Fe448Square(z2, Z);
-  M::Fe448Square(x2, X);
+  fe448::Mul(a, Y, zx);
+  fe448::Mul(a, a, zy);
+  fe448::Square(z2, Z);
+  fe448::Square(x2, X);
   if (toTwisted)
-    M::Fe448Sub(z2, z2, x2);
+    fe448::Sub(z2, z2, x2);
   else
-    M::Fe448Add(z2, z2, x2);
-  M::Fe448Mul(b, a, z2);
-  M::Fe448Mul(s, a, b);
+    fe448::Add(z2, z2, x2);
+  fe448::Mul(b, a, z2);
+  fe448::Mul(s, a, b);
   M::Fe448InverseSqrt(s, s);
-  M::Fe448Mul(w, a, s);
-  M::Fe448Mul(x, X, w);
-  M::Fe448Mul(y, Y, w);
+  fe448::Mul(w, a, s);
+  fe448::Mul(x, X, w);
+  fe448::Mul(y, Y, w);
   // The identity has a = 0; its image is (0, 1).
   Fe448 yPlusOne = y;
   M::Fe448AddWord(yPlusOne, 1);
@@ -55,57 +56,57 @@ void MapCurves(Fe448& x, Fe448& y, const Fe448& X, const Fe448& Y, const Fe448& 
 void DoubleInto(Fe448& X, Fe448& Y, Fe448& Z, Fe448& T, Fe448& U, const Fe448& inX, const Fe448& inY,
                 const Fe448& inZ, bool twistedIn) {
   Fe448 a, b, c, t, u;
-  M::Fe448Square(a, inX);
-  M::Fe448Square(b, inY);
-  M::Fe448Add(t, inY, inX);
-  M::Fe448Square(t, t);
+  fe448::Square(a, inX);
+  fe448::Square(b, inY);
+  fe448::Add(t, inY, inX);
+  fe448::Square(t, t);
   if (twistedIn) {
-    M::Fe448Add(u, a, b);
-    M::Fe448Sub(t, t, u);
-    M::Fe448Sub(c, b, a);
+    fe448::Add(u, a, b);
+    fe448::Sub(t, t, u);
+    fe448::Sub(c, b, a);
   } else {
-    M::Fe448Add(c, a, b);
-    M::Fe448Sub(t, t, c);
-    M::Fe448Sub(u, b, a);
+    fe448::Add(c, a, b);
+    fe448::Sub(t, t, c);
+    fe448::Sub(u, b, a);
   }
   Fe448 zz;
-  M::Fe448Square(zz, inZ);
+  fe448::Square(zz, inZ);
   Twice(zz, zz);
-  M::Fe448Sub(b, zz, c);
-  M::Fe448Mul(Z, c, b);
-  M::Fe448Mul(X, b, t);
-  M::Fe448Mul(Y, c, u);
+  fe448::Sub(b, zz, c);
+  fe448::Mul(Z, c, b);
+  fe448::Mul(X, b, t);
+  fe448::Mul(Y, c, u);
   T = t;
   U = u;
 }
 
 void AddNielsSigned(Ed448TwistedExtensiblePoint& p, const Ed448NielsPoint& q, bool subtract) {
   Fe448 l0, l1;
-  M::Fe448Sub(l1, p.y, p.x);
-  M::Fe448Mul(l0, subtract ? q.b : q.a, l1);
-  M::Fe448Add(l1, p.x, p.y);
-  M::Fe448Mul(p.y, subtract ? q.a : q.b, l1);
-  M::Fe448Mul(l1, p.u, p.t);
-  M::Fe448Mul(p.x, q.c, l1);
-  M::Fe448Add(p.u, l0, p.y);
-  M::Fe448Sub(p.t, p.y, l0);
+  fe448::Sub(l1, p.y, p.x);
+  fe448::Mul(l0, subtract ? q.b : q.a, l1);
+  fe448::Add(l1, p.x, p.y);
+  fe448::Mul(p.y, subtract ? q.a : q.b, l1);
+  fe448::Mul(l1, p.u, p.t);
+  fe448::Mul(p.x, q.c, l1);
+  fe448::Add(p.u, l0, p.y);
+  fe448::Sub(p.t, p.y, l0);
   if (subtract) {
-    M::Fe448Add(p.y, p.z, p.x);
-    M::Fe448Sub(l0, p.z, p.x);
+    fe448::Add(p.y, p.z, p.x);
+    fe448::Sub(l0, p.z, p.x);
   } else {
-    M::Fe448Sub(p.y, p.z, p.x);
-    M::Fe448Add(l0, p.x, p.z);
+    fe448::Sub(p.y, p.z, p.x);
+    fe448::Add(l0, p.x, p.z);
   }
-  M::Fe448Mul(p.z, l0, p.y);
-  M::Fe448Mul(p.x, p.y, p.t);
-  M::Fe448Mul(p.y, l0, p.u);
+  fe448::Mul(p.z, l0, p.y);
+  fe448::Mul(p.x, p.y, p.t);
+  fe448::Mul(p.y, l0, p.u);
 }
 
 void Affine(Fe448& x, Fe448& y, const Fe448& X, const Fe448& Y, const Fe448& Z) {
   Fe448 zi;
   M::Fe448Invert(zi, Z);
-  M::Fe448Mul(x, X, zi);
-  M::Fe448Mul(y, Y, zi);
+  fe448::Mul(x, X, zi);
+  fe448::Mul(y, Y, zi);
 }
 
 }  // namespace
@@ -150,10 +151,10 @@ void EdwardsMath::Ed448TwistedFromAffine(Ed448TwistedExtensiblePoint& out, const
 
 void EdwardsMath::Ed448NielsFromTwistedAffine(Ed448ProjectiveNielsPoint& out, const Ed448TwistedAffinePoint& in) {
   Fe448 xy;
-  Fe448Sub(out.n.a, in.y, in.x);
-  Fe448Add(out.n.b, in.x, in.y);
-  Fe448Mul(xy, in.x, in.y);
-  Fe448MulWord(out.n.c, xy, 78164);
+  fe448::Sub(out.n.a, in.y, in.x);
+  fe448::Add(out.n.b, in.x, in.y);
+  fe448::Mul(xy, in.x, in.y);
+  fe448::MulWord(out.n.c, xy, 78164);
   Fe448Neg(out.n.c, out.n.c);
   Fe448SetWord(out.z, 2);
 }
@@ -161,26 +162,26 @@ void EdwardsMath::Ed448NielsFromTwistedAffine(Ed448ProjectiveNielsPoint& out, co
 void EdwardsMath::Ed448ProjectiveNielsFromTwisted(Ed448ProjectiveNielsPoint& out,
                                                   const Ed448TwistedExtensiblePoint& in) {
   Fe448 tu;
-  Fe448Sub(out.n.a, in.y, in.x);
-  Fe448Add(out.n.b, in.x, in.y);
-  Fe448Mul(tu, in.t, in.u);
-  Fe448MulWord(out.n.c, tu, 78164);
+  fe448::Sub(out.n.a, in.y, in.x);
+  fe448::Add(out.n.b, in.x, in.y);
+  fe448::Mul(tu, in.t, in.u);
+  fe448::MulWord(out.n.c, tu, 78164);
   Fe448Neg(out.n.c, out.n.c);
   Twice(out.z, in.z);
 }
 
 void EdwardsMath::Ed448TwistedFromProjectiveNiels(Ed448TwistedExtensiblePoint& out,
                                                   const Ed448ProjectiveNielsPoint& in) {
-  Fe448Sub(out.t, in.n.b, in.n.a);
-  Fe448Add(out.u, in.n.b, in.n.a);
-  Fe448Mul(out.x, in.z, out.t);
-  Fe448Mul(out.y, in.z, out.u);
-  Fe448Square(out.z, in.z);
+  fe448::Sub(out.t, in.n.b, in.n.a);
+  fe448::Add(out.u, in.n.b, in.n.a);
+  fe448::Mul(out.x, in.z, out.t);
+  fe448::Mul(out.y, in.z, out.u);
+  fe448::Square(out.z, in.z);
 }
 
 void EdwardsMath::Ed448TwistedFromNiels(Ed448TwistedExtensiblePoint& out, const Ed448NielsPoint& in) {
-  Fe448Sub(out.x, in.b, in.a);
-  Fe448Add(out.y, in.b, in.a);
+  fe448::Sub(out.x, in.b, in.a);
+  fe448::Add(out.y, in.b, in.a);
   Fe448One(out.z);
   out.t = out.x;
   out.u = out.y;
@@ -205,37 +206,37 @@ void EdwardsMath::Ed448SubNiels(Ed448TwistedExtensiblePoint& p, const Ed448Niels
 }
 
 void EdwardsMath::Ed448AddProjectiveNiels(Ed448TwistedExtensiblePoint& p, const Ed448ProjectiveNielsPoint& q) {
-  Fe448Mul(p.z, p.z, q.z);
+  fe448::Mul(p.z, p.z, q.z);
   AddNielsSigned(p, q.n, false);
 }
 
 void EdwardsMath::Ed448SubProjectiveNiels(Ed448TwistedExtensiblePoint& p, const Ed448ProjectiveNielsPoint& q) {
-  Fe448Mul(p.z, p.z, q.z);
+  fe448::Mul(p.z, p.z, q.z);
   AddNielsSigned(p, q.n, true);
 }
 
 void EdwardsMath::Ed448Add(Ed448ExtensiblePoint& p, const Ed448ExtensiblePoint& q) {
   Fe448 a, b, c, e, f, g, h, i, t1, u1, s1, s2;
-  Fe448Mul(a, p.x, q.x);
-  Fe448Mul(b, p.y, q.y);
-  Fe448Mul(c, p.z, q.z);
-  Fe448Mul(e, a, b);
-  Fe448MulWord(f, e, 39081);
-  Fe448Square(g, c);
-  Fe448Add(h, g, f);
-  Fe448Sub(i, g, f);
-  Fe448Add(s1, p.x, p.y);
-  Fe448Add(s2, q.x, q.y);
-  Fe448Mul(s1, s1, s2);
-  Fe448Sub(s1, s1, a);
-  Fe448Sub(s1, s1, b);
+  fe448::Mul(a, p.x, q.x);
+  fe448::Mul(b, p.y, q.y);
+  fe448::Mul(c, p.z, q.z);
+  fe448::Mul(e, a, b);
+  fe448::MulWord(f, e, 39081);
+  fe448::Square(g, c);
+  fe448::Add(h, g, f);
+  fe448::Sub(i, g, f);
+  fe448::Add(s1, p.x, p.y);
+  fe448::Add(s2, q.x, q.y);
+  fe448::Mul(s1, s1, s2);
+  fe448::Sub(s1, s1, a);
+  fe448::Sub(s1, s1, b);
   // t = C*E and u = C*(B - A) keep t*u = x*y/z.
-  Fe448Mul(t1, c, s1);
-  Fe448Sub(s2, b, a);
-  Fe448Mul(u1, c, s2);
-  Fe448Mul(p.x, h, t1);
-  Fe448Mul(p.y, i, u1);
-  Fe448Mul(p.z, h, i);
+  fe448::Mul(t1, c, s1);
+  fe448::Sub(s2, b, a);
+  fe448::Mul(u1, c, s2);
+  fe448::Mul(p.x, h, t1);
+  fe448::Mul(p.y, i, u1);
+  fe448::Mul(p.z, h, i);
   p.t = t1;
   p.u = u1;
 }
@@ -305,23 +306,23 @@ int EdwardsMath::DecodeEd448Point(Ed448ExtensiblePoint& out, const unsigned char
   if (!Fe448Decode(y, bytes, 56)) return 0;
   // x = sqrt(u / v) = u^3 v (u^5 v^3)^((p - 3) / 4), u = y^2 - 1, v = d y^2 - 1.
   Fe448 yy, u, v, u2, u3, u5, v2, v3, t, x, check;
-  Fe448Square(yy, y);
+  fe448::Square(yy, y);
   u = yy;
   Fe448SubWord(u, 1);
-  Fe448MulWord(v, yy, 39081);
+  fe448::MulWord(v, yy, 39081);
   Fe448AddWord(v, 1);
   Fe448Neg(v, v);
-  Fe448Square(u2, u);
-  Fe448Mul(u3, u2, u);
-  Fe448Mul(u5, u3, u2);
-  Fe448Square(v2, v);
-  Fe448Mul(v3, v2, v);
-  Fe448Mul(t, u5, v3);
+  fe448::Square(u2, u);
+  fe448::Mul(u3, u2, u);
+  fe448::Mul(u5, u3, u2);
+  fe448::Square(v2, v);
+  fe448::Mul(v3, v2, v);
+  fe448::Mul(t, u5, v3);
   Fe448InverseSqrt(t, t);
-  Fe448Mul(x, u3, v);
-  Fe448Mul(x, x, t);
-  Fe448Square(check, x);
-  Fe448Mul(check, check, v);
+  fe448::Mul(x, u3, v);
+  fe448::Mul(x, x, t);
+  fe448::Square(check, x);
+  fe448::Mul(check, check, v);
   if (!Fe448Equal(check, u)) return 0;
   const int sign = bytes[56] >> 7;
   if (sign != 0 && Fe448IsZero(x)) return 0;
@@ -336,25 +337,25 @@ int EdwardsMath::DecodeEd448Point(Ed448ExtensiblePoint& out, const unsigned char
 
 void EdwardsMath::EncodeEd448Coordinate(Fe448& out, const Ed448TwistedExtensiblePoint& in) {
   Fe448 l0, l1, l2, l3, b;
-  Fe448Mul(l3, in.y, in.x);
-  Fe448Add(b, in.y, in.x);
-  Fe448Square(b, b);
-  Fe448Sub(b, b, l3);
-  Fe448Sub(b, b, l3);
-  Fe448Square(l2, in.z);
-  Fe448Square(l1, l2);
+  fe448::Mul(l3, in.y, in.x);
+  fe448::Add(b, in.y, in.x);
+  fe448::Square(b, b);
+  fe448::Sub(b, b, l3);
+  fe448::Sub(b, b, l3);
+  fe448::Square(l2, in.z);
+  fe448::Square(l1, l2);
   Twice(b, b);
-  Fe448MulWord(l2, b, 39082);
+  fe448::MulWord(l2, b, 39082);
   Fe448Neg(l2, l2);
-  Fe448MulWord(b, l2, 39082);
+  fe448::MulWord(b, l2, 39082);
   Fe448Neg(b, b);
-  Fe448Mul(l0, l2, l1);
-  Fe448Mul(l2, b, l0);
+  fe448::Mul(l0, l2, l1);
+  fe448::Mul(l2, b, l0);
   Fe448InverseSqrt(l0, l2);
-  Fe448Mul(l1, b, l0);
-  Fe448Square(b, l0);
-  Fe448Mul(l0, l2, b);
-  Fe448Mul(out, l1, l3);
+  fe448::Mul(l1, b, l0);
+  fe448::Square(b, l0);
+  fe448::Mul(l0, l2, b);
+  fe448::Mul(out, l1, l3);
 }
 
 // The encoding is s = e * sqrt(d - 1) * x * y for the affine twisted point,
@@ -373,36 +374,36 @@ uint32_t EdwardsMath::DecodeEd448Coordinate(Ed448TwistedExtensiblePoint& out, co
   for (int signM = 0; signM < 2; ++signM) {
     Fe448Copy(m, s);
     Fe448CNeg(m, signM != 0 ? 0xFFFFFFFFu : 0);
-    Fe448Square(m2, m);
+    fe448::Square(m2, m);
     Fe448Copy(diff, m2);
     Fe448AddWord(diff, 1);  // y^2 - x^2
     // (x^2 + y^2)^2 = (y^2 - x^2)^2 + 4 x^2 y^2, x^2 y^2 = m^2 / (d - 1).
-    Fe448Square(n2, diff);
-    Fe448Mul(t, m2, sqrtInv);
-    Fe448Mul(t, t, sqrtInv);
-    Fe448MulWord(t, t, 4);
-    Fe448Add(n2, n2, t);
+    fe448::Square(n2, diff);
+    fe448::Mul(t, m2, sqrtInv);
+    fe448::Mul(t, t, sqrtInv);
+    fe448::MulWord(t, t, 4);
+    fe448::Add(n2, n2, t);
     Fe448InverseSqrt(t, n2);
-    Fe448Mul(n, n2, t);
+    fe448::Mul(n, n2, t);
     for (int signN = 0; signN < 2; ++signN) {
       Fe448 nn = n;
       Fe448CNeg(nn, signN != 0 ? 0xFFFFFFFFu : 0);
-      Fe448Sub(xx, nn, diff);
-      Fe448Mul(xx, xx, inv2);
-      Fe448Add(yy, nn, diff);
-      Fe448Mul(yy, yy, inv2);
+      fe448::Sub(xx, nn, diff);
+      fe448::Mul(xx, xx, inv2);
+      fe448::Add(yy, nn, diff);
+      fe448::Mul(yy, yy, inv2);
       Fe448InverseSqrt(t, xx);
-      Fe448Mul(x, xx, t);
-      Fe448Square(t, x);
+      fe448::Mul(x, xx, t);
+      fe448::Square(t, x);
       if (!Fe448Equal(t, xx)) continue;
       // y follows from x*y = m / sqrt(d - 1).
       if (Fe448IsZero(x)) {
         Fe448InverseSqrt(t, yy);
-        Fe448Mul(y, yy, t);
+        fe448::Mul(y, yy, t);
       } else {
         Fe448Invert(t, x);
-        Fe448Mul(y, m, sqrtInv);
-        Fe448Mul(y, y, t);
+        fe448::Mul(y, m, sqrtInv);
+        fe448::Mul(y, y, t);
       }
       Ed448TwistedExtensiblePoint cand;
       cand.x = x;
@@ -424,35 +425,35 @@ uint32_t EdwardsMath::DecodeEd448Coordinate(Ed448TwistedExtensiblePoint& out, co
 
 int EdwardsMath::Ed448PointsEqual(const Ed448TwistedExtensiblePoint& a, const Ed448TwistedExtensiblePoint& b) {
   Fe448 l, r;
-  Fe448Mul(l, a.x, b.z);
-  Fe448Mul(r, b.x, a.z);
+  fe448::Mul(l, a.x, b.z);
+  fe448::Mul(r, b.x, a.z);
   uint32_t eq = Fe448Equal(l, r);
-  Fe448Mul(l, a.y, b.z);
-  Fe448Mul(r, b.y, a.z);
+  fe448::Mul(l, a.y, b.z);
+  fe448::Mul(r, b.y, a.z);
   eq &= Fe448Equal(l, r);
   return eq != 0 ? 1 : 0;
 }
 
 int EdwardsMath::Ed448ExtensibleEqual(const Ed448ExtensiblePoint& a, const Ed448ExtensiblePoint& b) {
   Fe448 l, r;
-  Fe448Mul(l, a.x, b.z);
-  Fe448Mul(r, b.x, a.z);
+  fe448::Mul(l, a.x, b.z);
+  fe448::Mul(r, b.x, a.z);
   uint32_t eq = Fe448Equal(l, r);
-  Fe448Mul(l, a.y, b.z);
-  Fe448Mul(r, b.y, a.z);
+  fe448::Mul(l, a.y, b.z);
+  fe448::Mul(r, b.y, a.z);
   eq &= Fe448Equal(l, r);
   return eq != 0 ? 1 : 0;
 }
 
 uint32_t EdwardsMath::Ed448AffineOnCurve(const Ed448AffinePoint& p) {
   Fe448 xx, yy, l, r;
-  Fe448Square(xx, p.x);
-  Fe448Square(yy, p.y);
-  Fe448Add(l, xx, yy);
+  fe448::Square(xx, p.x);
+  fe448::Square(yy, p.y);
+  fe448::Add(l, xx, yy);
   Fe448SubWord(l, 1);
-  Fe448Mul(r, xx, yy);
-  Fe448MulWord(r, r, 39081);
-  Fe448Add(l, l, r);
+  fe448::Mul(r, xx, yy);
+  fe448::MulWord(r, r, 39081);
+  fe448::Add(l, l, r);
   return Fe448IsZero(l);
 }
 
@@ -462,22 +463,22 @@ namespace {
 uint32_t OnCurveProjective(const Fe448& X, const Fe448& Y, const Fe448& Z, const Fe448& T, const Fe448& U,
                            bool twisted) {
   Fe448 xx, yy, zz, l, r, w;
-  M::Fe448Square(xx, X);
-  M::Fe448Square(yy, Y);
-  M::Fe448Square(zz, Z);
+  fe448::Square(xx, X);
+  fe448::Square(yy, Y);
+  fe448::Square(zz, Z);
   if (twisted)
-    M::Fe448Sub(l, yy, xx);
+    fe448::Sub(l, yy, xx);
   else
-    M::Fe448Add(l, yy, xx);
-  M::Fe448Mul(l, l, zz);
-  M::Fe448Square(r, zz);
-  M::Fe448Mul(w, xx, yy);
-  M::Fe448MulWord(w, w, twisted ? 39082 : 39081);
-  M::Fe448Sub(r, r, w);
+    fe448::Add(l, yy, xx);
+  fe448::Mul(l, l, zz);
+  fe448::Square(r, zz);
+  fe448::Mul(w, xx, yy);
+  fe448::MulWord(w, w, twisted ? 39082 : 39081);
+  fe448::Sub(r, r, w);
   uint32_t ok = M::Fe448Equal(l, r);
-  M::Fe448Mul(l, T, U);
-  M::Fe448Mul(l, l, Z);
-  M::Fe448Mul(r, X, Y);
+  fe448::Mul(l, T, U);
+  fe448::Mul(l, l, Z);
+  fe448::Mul(r, X, Y);
   return ok & M::Fe448Equal(l, r);
 }
 

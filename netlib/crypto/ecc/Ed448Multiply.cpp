@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "crypto/ecc/Ed448Tables.h"
+#include "crypto/ecc/Curve448FieldOps.h"
 #include "crypto/ecc/EdwardsMath.h"
 
 namespace tornell {
@@ -30,7 +31,7 @@ void ExtIdentity(Ext& p) {
 }
 
 void MulD(Fe448& out, const Fe448& a) {
-  M::Fe448MulWord(out, a, 39081);
+  fe448::MulWord(out, a, 39081);
   M::Fe448Neg(out, out);
 }
 
@@ -38,7 +39,7 @@ void FromExtensible(Ext& out, const Ed448ExtensiblePoint& p) {
   out.X = p.x;
   out.Y = p.y;
   out.Z = p.z;
-  M::Fe448Mul(out.T, p.t, p.u);
+  fe448::Mul(out.T, p.t, p.u);
 }
 
 void ToExtensible(Ed448ExtensiblePoint& out, const Ext& p) {
@@ -49,53 +50,54 @@ void ToExtensible(Ed448ExtensiblePoint& out, const Ext& p) {
   M::Fe448One(out.u);
 }
 
-// Hisil-Wong-Carter-Dawson doubling for a = 1.
-void ExtDouble(Ext& p) {
+// Hisil-Wong-Carter-Dawson doubling for a = 1; T is skipped when the next
+// step is another doubling, which does not read it.
+void ExtDouble(Ext& p, bool needT = true) {
   Fe448 a, b, c, e, f, g, h;
-  M::Fe448Square(a, p.X);
-  M::Fe448Square(b, p.Y);
-  M::Fe448Square(c, p.Z);
-  M::Fe448Add(c, c, c);
-  M::Fe448Add(e, p.X, p.Y);
-  M::Fe448Square(e, e);
-  M::Fe448Add(g, a, b);
-  M::Fe448Sub(e, e, g);
-  M::Fe448Sub(f, g, c);
-  M::Fe448Sub(h, a, b);
-  M::Fe448Mul(p.X, e, f);
-  M::Fe448Mul(p.Y, g, h);
-  M::Fe448Mul(p.T, e, h);
-  M::Fe448Mul(p.Z, f, g);
+  fe448::Square(a, p.X);
+  fe448::Square(b, p.Y);
+  fe448::Square(c, p.Z);
+  fe448::Add(c, c, c);
+  fe448::Add(e, p.X, p.Y);
+  fe448::Square(e, e);
+  fe448::Add(g, a, b);
+  fe448::Sub(e, e, g);
+  fe448::Sub(f, g, c);
+  fe448::Sub(h, a, b);
+  fe448::Mul(p.X, e, f);
+  fe448::Mul(p.Y, g, h);
+  if (needT) fe448::Mul(p.T, e, h);
+  fe448::Mul(p.Z, f, g);
 }
 
 // p += q given q's x2, y2 and d*T1*T2 and Z1*Z2 (the a = 1 unified formulas).
 void ExtAddParts(Ext& p, const Fe448& x2, const Fe448& y2, const Fe448& c, const Fe448& d) {
   Fe448 a, b, e, s, f, g, h;
-  M::Fe448Mul(a, p.X, x2);
-  M::Fe448Mul(b, p.Y, y2);
-  M::Fe448Add(e, p.X, p.Y);
-  M::Fe448Add(s, x2, y2);
-  M::Fe448Mul(e, e, s);
-  M::Fe448Sub(e, e, a);
-  M::Fe448Sub(e, e, b);
-  M::Fe448Sub(f, d, c);
-  M::Fe448Add(g, d, c);
-  M::Fe448Sub(h, b, a);
-  M::Fe448Mul(p.X, e, f);
-  M::Fe448Mul(p.Y, g, h);
-  M::Fe448Mul(p.T, e, h);
-  M::Fe448Mul(p.Z, f, g);
+  fe448::Mul(a, p.X, x2);
+  fe448::Mul(b, p.Y, y2);
+  fe448::Add(e, p.X, p.Y);
+  fe448::Add(s, x2, y2);
+  fe448::Mul(e, e, s);
+  fe448::Sub(e, e, a);
+  fe448::Sub(e, e, b);
+  fe448::Sub(f, d, c);
+  fe448::Add(g, d, c);
+  fe448::Sub(h, b, a);
+  fe448::Mul(p.X, e, f);
+  fe448::Mul(p.Y, g, h);
+  fe448::Mul(p.T, e, h);
+  fe448::Mul(p.Z, f, g);
 }
 
 void ExtAddEntry(Ext& p, const Ed448BaseEntry& q) {
   Fe448 c;
-  M::Fe448Mul(c, p.T, q.dxy);
+  fe448::Mul(c, p.T, q.dxy);
   ExtAddParts(p, q.x, q.y, c, p.Z);
 }
 
 void ExtSubEntry(Ext& p, const Ed448BaseEntry& q) {
   Fe448 c, nx;
-  M::Fe448Mul(c, p.T, q.dxy);
+  fe448::Mul(c, p.T, q.dxy);
   M::Fe448Neg(c, c);
   M::Fe448Neg(nx, q.x);
   ExtAddParts(p, nx, q.y, c, p.Z);
@@ -110,8 +112,8 @@ void ToCached(Cached& out, const Ext& p) {
 
 void ExtAddCached(Ext& p, const Cached& q, bool subtract) {
   Fe448 c, d, x2;
-  M::Fe448Mul(c, p.T, q.dT);
-  M::Fe448Mul(d, p.Z, q.Z);
+  fe448::Mul(c, p.T, q.dT);
+  fe448::Mul(d, p.Z, q.Z);
   x2 = q.X;
   if (subtract) {
     M::Fe448Neg(c, c);
@@ -313,7 +315,7 @@ void EdwardsMath::Ed448DoubleScalarMultiplyVerify(Ed448ExtensiblePoint& out, con
   int i = 455;
   while (i >= 0 && da[i] == 0 && db[i] == 0) --i;
   for (; i >= 0; --i) {
-    ExtDouble(r);
+    ExtDouble(r, da[i] != 0 || db[i] != 0 || i == 0);
     if (da[i] > 0) ExtAddEntry(r, odd[da[i] / 2]);
     if (da[i] < 0) ExtSubEntry(r, odd[-da[i] / 2]);
     if (db[i] > 0) ExtAddCached(r, multiples[db[i] / 2], true);

@@ -2,6 +2,7 @@
 // through edwards25519 for the base point u = 9.
 #include <cstring>
 
+#include "crypto/ecc/Curve25519FieldOps.h"
 #include "crypto/ecc/EdwardsMath.h"
 
 namespace tornell {
@@ -43,36 +44,37 @@ int EdwardsMath::X25519Ladder(const unsigned char* scalar, int scalarLength, con
   Fe25519Zero(z2);
   x3 = x1;
   Fe25519One(z3);
-  unsigned swap = 0;
+  uint64_t swap = 0;
   for (int pos = 254; pos >= 0; --pos) {
-    const unsigned bit = (k[pos >> 3] >> (pos & 7)) & 1;
+    const uint64_t bit = (k[pos >> 3] >> (pos & 7)) & 1;
     swap ^= bit;
-    Fe25519CSwap(x2, x3, swap);
-    Fe25519CSwap(z2, z3, swap);
+    fe25519::CSwap(x2, x3, 0 - swap);
+    fe25519::CSwap(z2, z3, 0 - swap);
     swap = bit;
-    Fe25519Add(a, x2, z2);
-    Fe25519Square(aa, a);
-    Fe25519Sub(b, x2, z2);
-    Fe25519Square(bb, b);
-    Fe25519Sub(e, aa, bb);
-    Fe25519Add(c, x3, z3);
-    Fe25519Sub(d, x3, z3);
-    Fe25519Mul(da, d, a);
-    Fe25519Mul(cb, c, b);
-    Fe25519Add(t, da, cb);
-    Fe25519Square(x3, t);
-    Fe25519Sub(t, da, cb);
-    Fe25519Square(t, t);
-    Fe25519Mul(z3, x1, t);
-    Fe25519Mul(x2, aa, bb);
-    Fe25519Mul121666(t, e);
-    Fe25519Add(t, t, bb);
-    Fe25519Mul(z2, e, t);
+    // Differences feed multiplications only, so they skip the carry.
+    fe25519::Add(a, x2, z2);
+    fe25519::Square(aa, a);
+    fe25519::SubLazy(b, x2, z2);
+    fe25519::Square(bb, b);
+    fe25519::SubLazy(e, aa, bb);
+    fe25519::Add(c, x3, z3);
+    fe25519::SubLazy(d, x3, z3);
+    fe25519::Mul(da, d, a);
+    fe25519::Mul(cb, c, b);
+    fe25519::Add(t, da, cb);
+    fe25519::Square(x3, t);
+    fe25519::SubLazy(t, da, cb);
+    fe25519::Square(t, t);
+    fe25519::Mul(z3, x1, t);
+    fe25519::Mul(x2, aa, bb);
+    fe25519::MulSmall(t, e, 121666);
+    fe25519::Add(t, t, bb);
+    fe25519::Mul(z2, e, t);
   }
-  Fe25519CSwap(x2, x3, swap);
-  Fe25519CSwap(z2, z3, swap);
+  fe25519::CSwap(x2, x3, 0 - swap);
+  fe25519::CSwap(z2, z3, 0 - swap);
   Fe25519Invert(z2, z2);
-  Fe25519Mul(x2, x2, z2);
+  fe25519::Mul(x2, x2, z2);
   Fe25519ToBytes(out, 32, x2);
   std::memset(k, 0, sizeof(k));
   return AllZero(out, 32) ? kEdwardsZeroResult : 0;
@@ -91,10 +93,10 @@ int EdwardsMath::X25519(const unsigned char* scalar, int scalarLength, const uns
   std::memset(k, 0, sizeof(k));
   if (status != 0) return status;
   Fe25519 num, den;
-  Fe25519Add(num, p.Z, p.Y);
-  Fe25519Sub(den, p.Z, p.Y);
+  fe25519::Add(num, p.Z, p.Y);
+  fe25519::Sub(den, p.Z, p.Y);
   Fe25519Invert(den, den);
-  Fe25519Mul(num, num, den);
+  fe25519::Mul(num, num, den);
   return Fe25519ToBytes(out, 32, num);
 }
 

@@ -2,6 +2,7 @@
 // through edwards448 for the base point u = 5.
 #include <cstring>
 
+#include "crypto/ecc/Curve448FieldOps.h"
 #include "crypto/ecc/EdwardsMath.h"
 
 namespace tornell {
@@ -47,29 +48,29 @@ int EdwardsMath::X448Ladder(const unsigned char* scalar, int scalarLength, const
     Fe448CSwap(x2, x3, swap);
     Fe448CSwap(z2, z3, swap);
     swap = kt;
-    Fe448Add(t1, x2, z2);
-    Fe448Sub(t2, x2, z2);
-    Fe448Sub(z2, x3, z3);
-    Fe448Mul(x2, t1, z2);
-    Fe448Add(z2, z3, x3);
-    Fe448Mul(x3, t2, z2);
-    Fe448Sub(z3, x2, x3);
-    Fe448Square(z2, z3);
-    Fe448Mul(z3, x1, z2);
-    Fe448Add(z2, x2, x3);
-    Fe448Square(x3, z2);
-    Fe448Square(z2, t1);
-    Fe448Square(t1, t2);
-    Fe448Mul(x2, z2, t1);
-    Fe448Sub(t2, z2, t1);
-    Fe448MulWord(t1, t2, 39081);
-    Fe448Add(t1, t1, z2);
-    Fe448Mul(z2, t2, t1);
+    fe448::Add(t1, x2, z2);
+    fe448::Sub(t2, x2, z2);
+    fe448::Sub(z2, x3, z3);
+    fe448::Mul(x2, t1, z2);
+    fe448::Add(z2, z3, x3);
+    fe448::Mul(x3, t2, z2);
+    fe448::Sub(z3, x2, x3);
+    fe448::Square(z2, z3);
+    fe448::Mul(z3, x1, z2);
+    fe448::Add(z2, x2, x3);
+    fe448::Square(x3, z2);
+    fe448::Square(z2, t1);
+    fe448::Square(t1, t2);
+    fe448::Mul(x2, z2, t1);
+    fe448::Sub(t2, z2, t1);
+    fe448::MulWord(t1, t2, 39081);
+    fe448::Add(t1, t1, z2);
+    fe448::Mul(z2, t2, t1);
   }
   Fe448CSwap(x2, x3, swap);
   Fe448CSwap(z2, z3, swap);
   Fe448Invert(z2, z2);
-  Fe448Mul(x1, x2, z2);
+  fe448::Mul(x1, x2, z2);
   std::memset(k, 0, sizeof(k));
   const int status = Fe448Encode(out, 56, x1);
   if (status != 0) return status;
@@ -93,10 +94,10 @@ int EdwardsMath::X448(const unsigned char* scalar, int scalarLength, const unsig
   std::memset(words, 0, sizeof(words));
   // u = y^2 / x^2 maps edwards448 onto curve448.
   Fe448 num, den;
-  Fe448Square(num, p.y);
-  Fe448Square(den, p.x);
+  fe448::Square(num, p.y);
+  fe448::Square(den, p.x);
   Fe448Invert(den, den);
-  Fe448Mul(num, num, den);
+  fe448::Mul(num, num, den);
   return Fe448Encode(out, 56, num);
 }
 
