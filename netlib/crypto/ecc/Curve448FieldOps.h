@@ -47,6 +47,17 @@ inline void Add(Fe448& out, const Fe448& a, const Fe448& b) {
   WeakReduce(out);
 }
 
+// Sum without the carry pass, for a result that feeds a multiplication.
+inline void AddLazy(Fe448& out, const Fe448& a, const Fe448& b) {
+  for (int i = 0; i < 8; ++i) out.v[i] = a.v[i] + b.v[i];
+}
+
+// a - b + 4p without the carry pass: b may be a lazy sum (below 2^58), and
+// the result feeds a multiplication, which accepts limbs up to 2^59.
+inline void SubLazy(Fe448& out, const Fe448& a, const Fe448& b) {
+  for (int i = 0; i < 8; ++i) out.v[i] = a.v[i] + 4 * kP[i] - b.v[i];
+}
+
 inline void Sub(Fe448& out, const Fe448& a, const Fe448& b) {
   for (int i = 0; i < 8; ++i) out.v[i] = a.v[i] + 2 * kP[i] - b.v[i];
   WeakReduce(out);

@@ -57,13 +57,13 @@ void ExtDouble(Ext& p, bool needT = true) {
   fe448::Square(a, p.X);
   fe448::Square(b, p.Y);
   fe448::Square(c, p.Z);
-  fe448::Add(c, c, c);
-  fe448::Add(e, p.X, p.Y);
+  fe448::AddLazy(c, c, c);
+  fe448::AddLazy(e, p.X, p.Y);
   fe448::Square(e, e);
-  fe448::Add(g, a, b);
-  fe448::Sub(e, e, g);
-  fe448::Sub(f, g, c);
-  fe448::Sub(h, a, b);
+  fe448::AddLazy(g, a, b);
+  fe448::SubLazy(e, e, g);
+  fe448::SubLazy(f, g, c);
+  fe448::SubLazy(h, a, b);
   fe448::Mul(p.X, e, f);
   fe448::Mul(p.Y, g, h);
   if (needT) fe448::Mul(p.T, e, h);
@@ -71,18 +71,19 @@ void ExtDouble(Ext& p, bool needT = true) {
 }
 
 // p += q given q's x2, y2 and d*T1*T2 and Z1*Z2 (the a = 1 unified formulas).
+// Every intermediate sum feeds a multiplication, so none is carried.
 void ExtAddParts(Ext& p, const Fe448& x2, const Fe448& y2, const Fe448& c, const Fe448& d) {
   Fe448 a, b, e, s, f, g, h;
   fe448::Mul(a, p.X, x2);
   fe448::Mul(b, p.Y, y2);
-  fe448::Add(e, p.X, p.Y);
-  fe448::Add(s, x2, y2);
+  fe448::AddLazy(e, p.X, p.Y);
+  fe448::AddLazy(s, x2, y2);
   fe448::Mul(e, e, s);
-  fe448::Sub(e, e, a);
-  fe448::Sub(e, e, b);
-  fe448::Sub(f, d, c);
-  fe448::Add(g, d, c);
-  fe448::Sub(h, b, a);
+  fe448::AddLazy(s, a, b);
+  fe448::SubLazy(e, e, s);
+  fe448::SubLazy(f, d, c);
+  fe448::AddLazy(g, d, c);
+  fe448::SubLazy(h, b, a);
   fe448::Mul(p.X, e, f);
   fe448::Mul(p.Y, g, h);
   fe448::Mul(p.T, e, h);
