@@ -48,7 +48,7 @@ std::string WordsHex(const uint32_t* w) {
 
 TEST(Curve25519Arithmetic, BaseTableMatchesItsGenerator) {
   REQUIRE_OR_SKIP(HavePython(), "python3 missing");
-  const auto root = testsupport::SourceDir();
+  const auto root = ProjectRoot();
   std::ifstream in(root / "netlib/crypto/ecc/Ed25519Tables.inc");
   std::stringstream committed;
   committed << in.rdbuf();
@@ -222,7 +222,7 @@ TEST(Curve448Arithmetic, MultiplesAndTablesAgainstPythonIntegers) {
   auto rows = RunPython(
       "import runpy, os\n"
       "r=runpy.run_path('" +
-      (testsupport::SourceDir() / "tests/netlib/crypto/ecc/edwards/eddsa_reference.py").string() +
+      (TestDir() / "eddsa_reference.py").string() +
       "')\nC=r['ED448']\n"
       "for i in [1, 2, 100, 447]:\n"
       " print('bit', i, C.encode(C.mul(2**i, C.B)).hex())\n"

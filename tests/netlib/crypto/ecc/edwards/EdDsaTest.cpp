@@ -114,7 +114,7 @@ TEST(EdDsa, RfcVectorsAllVariants) {
 TEST(EdDsa, ContextAndPrehashVariantsAgainstReference) {
   REQUIRE_OR_SKIP(HavePython(), "python3 missing");
   auto rows = RunPython("import runpy, sys\nsys.argv=['x','2']\nrunpy.run_path('" +
-                        (testsupport::SourceDir() / "tests/netlib/crypto/ecc/edwards/eddsa_reference.py").string() +
+                        (TestDir() / "eddsa_reference.py").string() +
                         "', run_name='__main__')\n");
   ASSERT_EQ(rows.size(), 10u);
   for (const auto& r : rows) {

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ inline std::string ToHex(const unsigned char* data, size_t n) {
   }
   return s;
 }
+
+// This folder and the project root, found from this file's own path.
+inline std::filesystem::path TestDir() { return std::filesystem::path(__FILE__).parent_path(); }
+inline std::filesystem::path ProjectRoot() { return TestDir() / ".." / ".." / ".." / ".." / ".."; }
 
 inline std::string ToHex(const Bytes& b) { return ToHex(b.data(), b.size()); }
 
