@@ -13,12 +13,9 @@ using u128 = unsigned __int128;
 constexpr uint64_t kMask56 = (uint64_t{1} << 56) - 1;
 constexpr uint64_t kP[8] = {kMask56, kMask56, kMask56, kMask56, kMask56 - 1, kMask56, kMask56, kMask56};
 
-// Carries a 15-column product down to eight weakly reduced limbs.
-inline void ReduceColumns(Fe448& out, u128* c) {
-  for (int k = 14; k >= 8; --k) {
-    c[k - 8] += c[k];
-    c[k - 4] += c[k];
-  }
+// Carries eight 128-bit columns into weakly reduced limbs; the carry out of
+// the top folds onto limbs 0 and 4.
+inline void CarryEight(Fe448& out, u128* c) {
   uint64_t r[8];
   for (int i = 0; i < 7; ++i) {
     c[i + 1] += c[i] >> 56;
@@ -33,6 +30,15 @@ inline void ReduceColumns(Fe448& out, u128* c) {
   r[4] = static_cast<uint64_t>(t4) & kMask56;
   r[5] += static_cast<uint64_t>(t4 >> 56);
   std::memcpy(out.v, r, sizeof(r));
+}
+
+// Carries a 15-column product down to eight weakly reduced limbs.
+inline void ReduceColumns(Fe448& out, u128* c) {
+  for (int k = 14; k >= 8; --k) {
+    c[k - 8] += c[k];
+    c[k - 4] += c[k];
+  }
+  CarryEight(out, c);
 }
 
 inline void WeakReduce(Fe448& a) {
@@ -76,20 +82,7 @@ inline void FoldHalves(Fe448& out, const u128* lo, const u128* hi) {
     c[i] += hi[i + 4];
     c[i + 4] += lo[i + 4] + hi[i + 4];
   }
-  uint64_t r[8];
-  for (int i = 0; i < 7; ++i) {
-    c[i + 1] += c[i] >> 56;
-    r[i] = static_cast<uint64_t>(c[i]) & kMask56;
-  }
-  const u128 top = c[7] >> 56;
-  r[7] = static_cast<uint64_t>(c[7]) & kMask56;
-  const u128 t0 = top + r[0];
-  const u128 t4 = top + r[4];
-  r[0] = static_cast<uint64_t>(t0) & kMask56;
-  r[1] += static_cast<uint64_t>(t0 >> 56);
-  r[4] = static_cast<uint64_t>(t4) & kMask56;
-  r[5] += static_cast<uint64_t>(t4 >> 56);
-  std::memcpy(out.v, r, sizeof(r));
+  CarryEight(out, c);
 }
 
 inline void Mul4(u128* c, const uint64_t* a, const uint64_t* b) {

@@ -423,26 +423,29 @@ uint32_t EdwardsMath::DecodeEd448Coordinate(Ed448TwistedExtensiblePoint& out, co
   return found;
 }
 
-int EdwardsMath::Ed448PointsEqual(const Ed448TwistedExtensiblePoint& a, const Ed448TwistedExtensiblePoint& b) {
+namespace {
+
+// X1 Z2 = X2 Z1 and Y1 Z2 = Y2 Z1.
+int CrossEqual(const Fe448& x1, const Fe448& y1, const Fe448& z1, const Fe448& x2, const Fe448& y2,
+               const Fe448& z2) {
   Fe448 l, r;
-  fe448::Mul(l, a.x, b.z);
-  fe448::Mul(r, b.x, a.z);
-  uint32_t eq = Fe448Equal(l, r);
-  fe448::Mul(l, a.y, b.z);
-  fe448::Mul(r, b.y, a.z);
-  eq &= Fe448Equal(l, r);
+  fe448::Mul(l, x1, z2);
+  fe448::Mul(r, x2, z1);
+  uint32_t eq = M::Fe448Equal(l, r);
+  fe448::Mul(l, y1, z2);
+  fe448::Mul(r, y2, z1);
+  eq &= M::Fe448Equal(l, r);
   return eq != 0 ? 1 : 0;
 }
 
+}  // namespace
+
+int EdwardsMath::Ed448PointsEqual(const Ed448TwistedExtensiblePoint& a, const Ed448TwistedExtensiblePoint& b) {
+  return CrossEqual(a.x, a.y, a.z, b.x, b.y, b.z);
+}
+
 int EdwardsMath::Ed448ExtensibleEqual(const Ed448ExtensiblePoint& a, const Ed448ExtensiblePoint& b) {
-  Fe448 l, r;
-  fe448::Mul(l, a.x, b.z);
-  fe448::Mul(r, b.x, a.z);
-  uint32_t eq = Fe448Equal(l, r);
-  fe448::Mul(l, a.y, b.z);
-  fe448::Mul(r, b.y, a.z);
-  eq &= Fe448Equal(l, r);
-  return eq != 0 ? 1 : 0;
+  return CrossEqual(a.x, a.y, a.z, b.x, b.y, b.z);
 }
 
 uint32_t EdwardsMath::Ed448AffineOnCurve(const Ed448AffinePoint& p) {

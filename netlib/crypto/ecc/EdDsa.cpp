@@ -210,136 +210,129 @@ int VerifyEd448Core(const Dom& dom, const unsigned char* msg, int len, const uns
   return M::Ed448ExtensibleEqual(Q, R);
 }
 
-int CheckSignLengths(int pubLen, int seedLen, int keyLength) {
-  return (pubLen != keyLength || seedLen != keyLength) ? kEdDsaKeyLength : 0;
+// How a variant frames the message: no prefix (plain Ed25519), a context
+// that must not be empty (Ed25519ctx), or one that may be (the rest).
+enum class Framing { kNone, kContextRequired, kContextOptional };
+
+struct Variant {
+  int keyLength;  // 32 for Ed25519, 57 for Ed448
+  Framing framing;
+  int phflag;
+};
+
+bool ContextFits(const Variant& v, const unsigned char* ctx, int ctxLen) {
+  if (v.framing == Framing::kContextRequired) return ctxLen > 0 && ctxLen < 256 && ctx != nullptr;
+  return ctxLen >= 0 && ctxLen <= 255 && ValidPointer(ctx, ctxLen);
 }
+
+void FrameFor(const Variant& v, Dom& dom, const unsigned char* ctx, int ctxLen) {
+  if (v.framing == Framing::kNone)
+    dom.length = 0;
+  else if (v.keyLength == 32)
+    MakeDom(dom, kDom2, 32, v.phflag, ctx, ctxLen);
+  else
+    MakeDom(dom, kDom4, 8, v.phflag, ctx, ctxLen);
+}
+
+// The message the core signs: the input, or for the prehash variants its
+// SHA-512 (Ed25519) or 64-byte SHAKE256 (Ed448) unless it is already one.
+int MessageFor(const Variant& v, const unsigned char*& msg, int& len, int prehashed, unsigned char* ph) {
+  if (v.phflag == 0) return 0;
+  int status = 0;
+  if (prehashed)
+    std::memcpy(ph, msg, 64);
+  else
+    status = v.keyLength == 32 ? Sha512Of({{msg, len}}, ph) : Shake256Of({{msg, len}}, 64, ph);
+  msg = ph;
+  len = 64;
+  return status;
+}
+
+int SignVariant(const Variant& v, const unsigned char* msg, int len, int prehashed, const unsigned char* ctx,
+                int ctxLen, const unsigned char* pub, int pubLen, const unsigned char* seed, int seedLen,
+                ByteString& out) {
+  if (pubLen != v.keyLength || seedLen != v.keyLength || pub == nullptr || seed == nullptr) return kEdDsaKeyLength;
+  if (!ContextFits(v, ctx, ctxLen)) return kEdDsaContextLength;
+  if (v.phflag != 0 && prehashed && len != 64) return kEdDsaPrehashLength;
+  if (len < 0 || !ValidPointer(msg, len)) return kEdDsaSignatureLength;
+  unsigned char ph[64];
+  const int status = MessageFor(v, msg, len, prehashed, ph);
+  if (status != 0) return status;
+  Dom dom;
+  FrameFor(v, dom, ctx, ctxLen);
+  return v.keyLength == 32 ? SignEd25519Core(dom, msg, len, pub, seed, out)
+                           : SignEd448Core(dom, msg, len, pub, seed, out);
+}
+
+int VerifyVariant(const Variant& v, const unsigned char* msg, int len, int prehashed, const unsigned char* ctx,
+                  int ctxLen, const unsigned char* pub, int pubLen, const unsigned char* sig, int sigLen) {
+  const int sigLength = v.keyLength == 32 ? 64 : 114;
+  if (pubLen != v.keyLength || sigLen != sigLength || pub == nullptr || sig == nullptr) return 0;
+  if (!ContextFits(v, ctx, ctxLen)) return 0;
+  if ((v.phflag != 0 && prehashed && len != 64) || len < 0 || !ValidPointer(msg, len)) return 0;
+  unsigned char ph[64];
+  if (MessageFor(v, msg, len, prehashed, ph) != 0) return 0;
+  Dom dom;
+  FrameFor(v, dom, ctx, ctxLen);
+  return v.keyLength == 32 ? VerifyEd25519Core(dom, msg, len, pub, sig) : VerifyEd448Core(dom, msg, len, pub, sig);
+}
+
+constexpr Variant kEd25519 = {32, Framing::kNone, 0};
+constexpr Variant kEd25519ctx = {32, Framing::kContextRequired, 0};
+constexpr Variant kEd25519ph = {32, Framing::kContextOptional, 1};
+constexpr Variant kEd448 = {57, Framing::kContextOptional, 0};
+constexpr Variant kEd448ph = {57, Framing::kContextOptional, 1};
 
 }  // namespace
 
-// ---- Ed25519 entry points ----
-
 int EdDsa::SignEd25519(Bytes msg, int len, Bytes pub, int pubLen, Bytes seed, int seedLen, ByteString& out) {
-  if (CheckSignLengths(pubLen, seedLen, 32) != 0 || pub == nullptr || seed == nullptr) return kEdDsaKeyLength;
-  if (len < 0 || !ValidPointer(msg, len)) return kEdDsaSignatureLength;
-  Dom dom;
-  dom.length = 0;
-  return SignEd25519Core(dom, msg, len, pub, seed, out);
+  return SignVariant(kEd25519, msg, len, 0, nullptr, 0, pub, pubLen, seed, seedLen, out);
 }
 
 int EdDsa::SignEd25519ctx(Bytes msg, int len, Bytes ctx, int ctxLen, Bytes pub, int pubLen, Bytes seed,
                           int seedLen, ByteString& out) {
-  if (CheckSignLengths(pubLen, seedLen, 32) != 0 || pub == nullptr || seed == nullptr) return kEdDsaKeyLength;
-  if (ctxLen <= 0 || ctxLen >= 256 || ctx == nullptr) return kEdDsaContextLength;
-  if (len < 0 || !ValidPointer(msg, len)) return kEdDsaSignatureLength;
-  Dom dom;
-  MakeDom(dom, kDom2, 32, 0, ctx, ctxLen);
-  return SignEd25519Core(dom, msg, len, pub, seed, out);
+  return SignVariant(kEd25519ctx, msg, len, 0, ctx, ctxLen, pub, pubLen, seed, seedLen, out);
 }
 
 int EdDsa::SignEd25519ph(Bytes msg, int len, int prehashed, Bytes ctx, int ctxLen, Bytes pub, int pubLen,
                          Bytes seed, int seedLen, ByteString& out) {
-  if (CheckSignLengths(pubLen, seedLen, 32) != 0 || pub == nullptr || seed == nullptr) return kEdDsaKeyLength;
-  if (ctxLen < 0 || ctxLen > 255 || !ValidPointer(ctx, ctxLen)) return kEdDsaContextLength;
-  if (prehashed && len != 64) return kEdDsaPrehashLength;
-  if (len < 0 || !ValidPointer(msg, len)) return kEdDsaSignatureLength;
-  unsigned char ph[64];
-  if (prehashed) {
-    std::memcpy(ph, msg, 64);
-  } else {
-    const int status = Sha512Of({{msg, len}}, ph);
-    if (status != 0) return status;
-  }
-  Dom dom;
-  MakeDom(dom, kDom2, 32, 1, ctx, ctxLen);
-  return SignEd25519Core(dom, ph, 64, pub, seed, out);
+  return SignVariant(kEd25519ph, msg, len, prehashed, ctx, ctxLen, pub, pubLen, seed, seedLen, out);
 }
 
 int EdDsa::VerifyEd25519(Bytes msg, int len, Bytes pub, int pubLen, Bytes sig, int sigLen) {
-  if (pubLen != 32 || sigLen != 64 || pub == nullptr || sig == nullptr) return 0;
-  if (len < 0 || !ValidPointer(msg, len)) return 0;
-  Dom dom;
-  dom.length = 0;
-  return VerifyEd25519Core(dom, msg, len, pub, sig);
+  return VerifyVariant(kEd25519, msg, len, 0, nullptr, 0, pub, pubLen, sig, sigLen);
 }
 
 int EdDsa::VerifyEd25519ctx(Bytes msg, int len, Bytes ctx, int ctxLen, Bytes pub, int pubLen, Bytes sig,
                             int sigLen) {
   if (pubLen != 32 || pub == nullptr) return kEdDsaPublicKeyLength;
   if (sigLen != 64 || sig == nullptr) return kEdDsaSignatureLength;
-  if (ctxLen <= 0 || ctxLen >= 256 || ctx == nullptr) return kEdDsaContextLength;
-  if (len < 0 || !ValidPointer(msg, len)) return 0;
-  Dom dom;
-  MakeDom(dom, kDom2, 32, 0, ctx, ctxLen);
-  return VerifyEd25519Core(dom, msg, len, pub, sig);
+  if (!ContextFits(kEd25519ctx, ctx, ctxLen)) return kEdDsaContextLength;
+  return VerifyVariant(kEd25519ctx, msg, len, 0, ctx, ctxLen, pub, pubLen, sig, sigLen);
 }
 
 int EdDsa::VerifyEd25519ph(Bytes msg, int len, int prehashed, Bytes ctx, int ctxLen, Bytes pub, int pubLen,
                            Bytes sig, int sigLen) {
-  if (pubLen != 32 || sigLen != 64 || pub == nullptr || sig == nullptr) return 0;
-  if (ctxLen < 0 || ctxLen > 255 || !ValidPointer(ctx, ctxLen)) return 0;
-  if ((prehashed && len != 64) || len < 0 || !ValidPointer(msg, len)) return 0;
-  unsigned char ph[64];
-  if (prehashed)
-    std::memcpy(ph, msg, 64);
-  else if (Sha512Of({{msg, len}}, ph) != 0)
-    return 0;
-  Dom dom;
-  MakeDom(dom, kDom2, 32, 1, ctx, ctxLen);
-  return VerifyEd25519Core(dom, ph, 64, pub, sig);
+  return VerifyVariant(kEd25519ph, msg, len, prehashed, ctx, ctxLen, pub, pubLen, sig, sigLen);
 }
-
-// ---- Ed448 entry points ----
 
 int EdDsa::SignEd448(Bytes msg, int len, Bytes ctx, int ctxLen, Bytes pub, int pubLen, Bytes seed, int seedLen,
                      ByteString& out) {
-  if (CheckSignLengths(pubLen, seedLen, 57) != 0 || pub == nullptr || seed == nullptr) return kEdDsaKeyLength;
-  if (ctxLen < 0 || ctxLen > 255 || !ValidPointer(ctx, ctxLen)) return kEdDsaContextLength;
-  if (len < 0 || !ValidPointer(msg, len)) return kEdDsaSignatureLength;
-  Dom dom;
-  MakeDom(dom, kDom4, 8, 0, ctx, ctxLen);
-  return SignEd448Core(dom, msg, len, pub, seed, out);
+  return SignVariant(kEd448, msg, len, 0, ctx, ctxLen, pub, pubLen, seed, seedLen, out);
 }
 
 int EdDsa::SignEd448ph(Bytes msg, int len, int prehashed, Bytes ctx, int ctxLen, Bytes pub, int pubLen,
                        Bytes seed, int seedLen, ByteString& out) {
-  if (CheckSignLengths(pubLen, seedLen, 57) != 0 || pub == nullptr || seed == nullptr) return kEdDsaKeyLength;
-  if (ctxLen < 0 || ctxLen > 255 || !ValidPointer(ctx, ctxLen)) return kEdDsaContextLength;
-  if (prehashed && len != 64) return kEdDsaPrehashLength;
-  if (len < 0 || !ValidPointer(msg, len)) return kEdDsaSignatureLength;
-  unsigned char ph[64];
-  if (prehashed) {
-    std::memcpy(ph, msg, 64);
-  } else {
-    const int status = Shake256Of({{msg, len}}, 64, ph);
-    if (status != 0) return status;
-  }
-  Dom dom;
-  MakeDom(dom, kDom4, 8, 1, ctx, ctxLen);
-  return SignEd448Core(dom, ph, 64, pub, seed, out);
+  return SignVariant(kEd448ph, msg, len, prehashed, ctx, ctxLen, pub, pubLen, seed, seedLen, out);
 }
 
 int EdDsa::VerifyEd448(Bytes msg, int len, Bytes ctx, int ctxLen, Bytes pub, int pubLen, Bytes sig, int sigLen) {
-  if (pubLen != 57 || sigLen != 114 || pub == nullptr || sig == nullptr) return 0;
-  if (ctxLen < 0 || ctxLen > 255 || !ValidPointer(ctx, ctxLen)) return 0;
-  if (len < 0 || !ValidPointer(msg, len)) return 0;
-  Dom dom;
-  MakeDom(dom, kDom4, 8, 0, ctx, ctxLen);
-  return VerifyEd448Core(dom, msg, len, pub, sig);
+  return VerifyVariant(kEd448, msg, len, 0, ctx, ctxLen, pub, pubLen, sig, sigLen);
 }
 
 int EdDsa::VerifyEd448ph(Bytes msg, int len, int prehashed, Bytes ctx, int ctxLen, Bytes pub, int pubLen,
                          Bytes sig, int sigLen) {
-  if (pubLen != 57 || sigLen != 114 || pub == nullptr || sig == nullptr) return 0;
-  if (ctxLen < 0 || ctxLen > 255 || !ValidPointer(ctx, ctxLen)) return 0;
-  if ((prehashed && len != 64) || len < 0 || !ValidPointer(msg, len)) return 0;
-  unsigned char ph[64];
-  if (prehashed)
-    std::memcpy(ph, msg, 64);
-  else if (Shake256Of({{msg, len}}, 64, ph) != 0)
-    return 0;
-  Dom dom;
-  MakeDom(dom, kDom4, 8, 1, ctx, ctxLen);
-  return VerifyEd448Core(dom, ph, 64, pub, sig);
+  return VerifyVariant(kEd448ph, msg, len, prehashed, ctx, ctxLen, pub, pubLen, sig, sigLen);
 }
 
 // ---- keys ----

@@ -35,6 +35,22 @@ inline std::filesystem::path ProjectRoot() { return TestDir() / ".." / ".." / ".
 
 inline std::string ToHex(const Bytes& b) { return ToHex(b.data(), b.size()); }
 
+struct XdhCase {
+  const char* scalar;
+  const char* u;
+  const char* out;
+};
+
+// Runs X25519 or X448 (or a ladder) on a scalar and u of the same length.
+using XdhFn = int (*)(const unsigned char*, int, const unsigned char*, int, unsigned char*, int);
+inline std::string Xdh(XdhFn fn, const Bytes& k, const Bytes& u, int* status = nullptr) {
+  unsigned char out[56];
+  const int n = static_cast<int>(k.size());
+  const int st = fn(k.data(), n, u.data(), n, out, n);
+  if (status != nullptr) *status = st;
+  return ToHex(out, static_cast<size_t>(n));
+}
+
 inline bool HavePython() { return std::system("/usr/bin/python3 -c 'import cryptography' >/dev/null 2>&1") == 0; }
 
 // Runs a python program and returns its output split into lines of

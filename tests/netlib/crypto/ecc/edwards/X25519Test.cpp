@@ -12,14 +12,9 @@ using namespace edtest;
 
 namespace {
 
-struct Case {
-  const char* scalar;
-  const char* u;
-  const char* out;
-};
 
 // RFC 7748 section 5.2 and the two public keys and shared secret of 6.2.
-const Case kRfcCases[] = {
+const XdhCase kRfcCases[] = {
     {"a546e36bf0527c9d3b16154b82465edd62144c0ac1fc5a18506a2244ba449ac4",
      "e6db6867583030db3594c1a424b15f7c726624ec26b3353b10a903a6d0ab1c4c",
      "c3da55379de9c6908e94ea4df28d084f32eccf03491c71f754b4075577a28552"},
@@ -40,19 +35,10 @@ const Case kRfcCases[] = {
      "4a5d9d5ba4ce2de1728e3bf480350f25e07e21c947d19e3376f09b3c1e161742"},
 };
 
-using Fn = int (*)(const unsigned char*, int, const unsigned char*, int, unsigned char*, int);
-
-std::string Xdh(Fn fn, const Bytes& k, const Bytes& u, int* status = nullptr) {
-  unsigned char out[32];
-  int st = fn(k.data(), 32, u.data(), 32, out, 32);
-  if (status != nullptr) *status = st;
-  return ToHex(out, 32);
-}
-
 }  // namespace
 
 TEST(X25519, RfcVectorsThroughLadderAndFixedBase) {
-  for (const Case& c : kRfcCases) {
+  for (const XdhCase& c : kRfcCases) {
     EXPECT_EQ(Xdh(EdwardsMath::X25519Ladder, FromHex(c.scalar), FromHex(c.u)), c.out);
     EXPECT_EQ(Xdh(EdwardsMath::X25519, FromHex(c.scalar), FromHex(c.u)), c.out);
   }

@@ -10,16 +10,11 @@ using namespace edtest;
 
 namespace {
 
-struct Case {
-  const char* scalar;
-  const char* u;
-  const char* out;
-};
 
 const char* kFive = "0500000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000";
 
 // RFC 7748 section 5.2 and 6.2.
-const Case kRfcCases[] = {
+const XdhCase kRfcCases[] = {
     {"3d262fddf9ec8e88495266fea19a34d28882acef045104d0d1aae121700a779c984c24f8cdd78fbff44943eba368f54b29259a4f1c600ad3",
      "06fce640fa3487bfda5f6cf2d5263f8aad88334cbd07437f020f08f9814dc031ddbdc38c19c6da2583fa5429db94ada18aa7a7fb4ef8a086",
      "ce3e4ff95a60dc6697da1db1d85e6afbdf79b50a2412d7546d5f239fe14fbaadeb445fc66a01b0779d98223961111e21766282f73dd96b6f"},
@@ -37,19 +32,10 @@ const Case kRfcCases[] = {
      "07fff4181ac6cc95ec1c16a94a0f74d12da232ce40a77552281d282bb60c0b56fd2464c335543936521c24403085d59a449a5037514a879d"},
 };
 
-using Fn = int (*)(const unsigned char*, int, const unsigned char*, int, unsigned char*, int);
-
-std::string Xdh(Fn fn, const Bytes& k, const Bytes& u, int* status = nullptr) {
-  unsigned char out[56];
-  const int st = fn(k.data(), 56, u.data(), 56, out, 56);
-  if (status != nullptr) *status = st;
-  return ToHex(out, 56);
-}
-
 }  // namespace
 
 TEST(X448, RfcVectorsThroughLadderAndFixedBase) {
-  for (const Case& c : kRfcCases) {
+  for (const XdhCase& c : kRfcCases) {
     EXPECT_EQ(Xdh(EdwardsMath::X448Ladder, FromHex(c.scalar), FromHex(c.u)), c.out);
     EXPECT_EQ(Xdh(EdwardsMath::X448, FromHex(c.scalar), FromHex(c.u)), c.out);
   }
