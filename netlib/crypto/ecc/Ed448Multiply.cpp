@@ -238,12 +238,46 @@ void EdwardsMath::Ed448MultiplyPoint(Ed448TwistedExtensiblePoint& p, const uint3
 
 int EdwardsMath::Ed448MultiplyBaseComb(Ed448TwistedExtensiblePoint& out, const uint32_t* k, int nbits) {
   if (nbits < 0 || nbits > 448) return 0;
+  const Ed448NielsPoint* table = Ed448Tables::CombTable();
+  const uint32_t* adjust = Ed448Tables::CombAdjustments();
   uint32_t s[14] = {};
   const int words = (nbits + 31) / 32;
-  std::memcpy(s, k, sizeof(uint32_t) * words);
+  if (words > 0) std::memcpy(s, k, sizeof(uint32_t) * words);
   if (nbits % 32 != 0) s[words - 1] &= (uint32_t{1} << (nbits % 32)) - 1;
-  out = Ed448Tables::BaseTwisted();
-  Ed448MultiplyPoint(out, s);
+  // k2 = (k + adjustment) / 2 with the adjustment of k's parity, so that bit
+  // b of k2 stands for the digit 2b - 1 and the digits sum to k mod q.
+  const uint32_t odd = 0 - (s[0] & 1);
+  uint32_t adj[14], k2[15];
+  for (int i = 0; i < 14; ++i) adj[i] = (adjust[i] & ~odd) | (adjust[14 + i] & odd);
+  k2[14] = AddMasked(k2, s, 14, adj, 0, 14, 0xFFFFFFFFu);
+  for (int i = 0; i < 14; ++i) k2[i] = (k2[i] >> 1) | (k2[i + 1] << 31);
+  constexpr int kS = Ed448Tables::kSpacing, kT = Ed448Tables::kTeeth;
+  for (int i = 0; i < kS; ++i) {
+    if (i > 0) Ed448TwistedDouble(out);
+    for (int j = 0; j < Ed448Tables::kCombs; ++j) {
+      uint32_t v = 0;
+      for (int m = 0; m < kT; ++m) {
+        const int pos = (kS - 1 - i) + m * kS + j * kS * kT;
+        v |= ((k2[pos / 32] >> (pos % 32)) & 1) << m;
+      }
+      const uint32_t negate = (v >> (kT - 1)) - 1;
+      v = (v ^ negate) & ((1u << (kT - 1)) - 1);
+      Ed448NielsPoint entry = table[8 * j];
+      for (uint32_t e = 1; e < 8; ++e) {
+        const uint32_t hit = ((v ^ e) - 1) >> 31;
+        Fe448CMov(entry.a, table[8 * j + e].a, hit);
+        Fe448CMov(entry.b, table[8 * j + e].b, hit);
+        Fe448CMov(entry.c, table[8 * j + e].c, hit);
+      }
+      Ed448NielsCNeg(entry, negate);
+      if (i == 0 && j == 0)
+        Ed448TwistedFromNiels(out, entry);
+      else
+        Ed448AddNiels(out, entry);
+    }
+  }
+  std::memset(s, 0, sizeof(s));
+  std::memset(k2, 0, sizeof(k2));
   return 1;
 }
 

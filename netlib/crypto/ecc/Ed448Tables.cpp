@@ -2,6 +2,7 @@
 // z = 1 with one batched inversion and stored canonical.
 #include "crypto/ecc/Ed448Tables.h"
 
+#include <cstring>
 #include <mutex>
 
 namespace tornell {
@@ -26,6 +27,10 @@ Ed448ExtensiblePoint g_bitTable[Ed448Tables::kBitEntries];
 std::once_flag g_fixedOnce;
 Ed448BaseEntry g_fixed[Ed448Tables::kFixedRows * 8];
 Ed448BaseEntry g_odd[Ed448Tables::kOddMultiples];
+
+std::once_flag g_combOnce;
+Ed448NielsPoint g_comb[Ed448Tables::kCombs * 8];
+uint32_t g_combAdjust[28];
 
 std::once_flag g_windowOnce;
 Ed448NielsPoint g_window[Ed448WindowTables::kEntries];
@@ -83,6 +88,58 @@ void BuildFixed() {
   ToEntries(g_odd, odd, Ed448Tables::kOddMultiples);
 }
 
+// Normalises projective niels points to z = 1 with one batched inversion.
+void NormaliseNiels(Ed448NielsPoint* out, const Ed448ProjectiveNielsPoint* in, int n) {
+  Fe448 zs[Ed448Tables::kCombs * 8], inv[Ed448Tables::kCombs * 8];
+  for (int k = 0; k < n; ++k) zs[k] = in[k].z;
+  M::Fe448BatchInvert(inv, zs, n);
+  for (int k = 0; k < n; ++k) {
+    M::Fe448Mul(out[k].a, in[k].n.a, inv[k]);
+    M::Fe448Mul(out[k].b, in[k].n.b, inv[k]);
+    M::Fe448Mul(out[k].c, in[k].n.c, inv[k]);
+    Canonical(out[k].a);
+    Canonical(out[k].b);
+    Canonical(out[k].c);
+  }
+}
+
+void BuildComb() {
+  constexpr int kEntries = Ed448Tables::kCombs * 8;
+  Ed448ProjectiveNielsPoint entries[kEntries];
+  Ed448TwistedExtensiblePoint w = Ed448Tables::BaseTwisted();
+  for (int i = 0; i < Ed448Tables::kCombs; ++i) {
+    Ed448ProjectiveNielsPoint teeth[Ed448Tables::kTeeth];
+    for (int m = 0; m < Ed448Tables::kTeeth; ++m) {
+      M::Ed448ProjectiveNielsFromTwisted(teeth[m], w);
+      for (int d = 0; d < Ed448Tables::kSpacing; ++d) M::Ed448TwistedDouble(w);
+    }
+    for (int v = 0; v < 8; ++v) {
+      Ed448TwistedExtensiblePoint s;
+      M::Ed448TwistedFromProjectiveNiels(s, teeth[3]);
+      for (int m = 0; m < 3; ++m) {
+        if ((v >> m) & 1)
+          M::Ed448AddProjectiveNiels(s, teeth[m]);
+        else
+          M::Ed448SubProjectiveNiels(s, teeth[m]);
+      }
+      M::Ed448ProjectiveNielsFromTwisted(entries[8 * i + v], s);
+    }
+  }
+  NormaliseNiels(g_comb, entries, kEntries);
+  // A = (2^448 - 1) mod q, and A + q; the even one first.
+  uint32_t all[15];
+  for (int i = 0; i < 14; ++i) all[i] = 0xFFFFFFFFu;
+  all[14] = 0;
+  M::Scalar448Reduce(all, 15, 0);
+  uint32_t plusQ[14], zero[14] = {};
+  std::memcpy(plusQ, zero, sizeof(plusQ));
+  M::Scalar448Negate(plusQ, 14);  // q
+  M::AddInPlace(plusQ, all, 14);  // A + q, below 2^447
+  const bool aEven = (all[0] & 1) == 0;
+  std::memcpy(g_combAdjust, aEven ? all : plusQ, 14 * sizeof(uint32_t));
+  std::memcpy(g_combAdjust + 14, aEven ? plusQ : all, 14 * sizeof(uint32_t));
+}
+
 void BuildWindow() {
   constexpr int n = Ed448WindowTables::kEntries;
   Ed448ProjectiveNielsPoint entries[n], twoP;
@@ -95,17 +152,7 @@ void BuildWindow() {
     M::Ed448AddProjectiveNiels(w, twoP);
     M::Ed448ProjectiveNielsFromTwisted(entries[k], w);
   }
-  Fe448 zs[n], inv[n];
-  for (int k = 0; k < n; ++k) zs[k] = entries[k].z;
-  M::Fe448BatchInvert(inv, zs, n);
-  for (int k = 0; k < n; ++k) {
-    M::Fe448Mul(g_window[k].a, entries[k].n.a, inv[k]);
-    M::Fe448Mul(g_window[k].b, entries[k].n.b, inv[k]);
-    M::Fe448Mul(g_window[k].c, entries[k].n.c, inv[k]);
-    Canonical(g_window[k].a);
-    Canonical(g_window[k].b);
-    Canonical(g_window[k].c);
-  }
+  NormaliseNiels(g_window, entries, n);
 }
 
 }  // namespace
@@ -126,6 +173,21 @@ void Ed448Tables::EnsureBitTable() {
 void Ed448Tables::EnsureFixedTable() {
   EnsureBasePoints();
   std::call_once(g_fixedOnce, BuildFixed);
+}
+
+void Ed448Tables::EnsureCombTable() {
+  EnsureBasePoints();
+  std::call_once(g_combOnce, BuildComb);
+}
+
+const Ed448NielsPoint* Ed448Tables::CombTable() {
+  EnsureCombTable();
+  return g_comb;
+}
+
+const uint32_t* Ed448Tables::CombAdjustments() {
+  EnsureCombTable();
+  return g_combAdjust;
 }
 
 const Ed448AffinePoint& Ed448Tables::Base() {

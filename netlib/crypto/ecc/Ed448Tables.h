@@ -19,6 +19,17 @@ class Ed448Tables {
   static void EnsureBasePoints();
   static void EnsureBitTable();
   static void EnsureFixedTable();
+  // Comb of 8 combs with 4 teeth spaced 14 bits over the twisted image of B:
+  // entry 8i + v = tooth 3 + sum over m < 3 of (bit m of v ? +1 : -1) tooth m,
+  // tooth m of comb i = 2^(14 (4i + m)) times the twisted B; niels form, z = 1.
+  static constexpr int kCombs = 8;
+  static constexpr int kTeeth = 4;
+  static constexpr int kSpacing = 14;
+  static void EnsureCombTable();
+  static const Ed448NielsPoint* CombTable();
+  // The two recoding adjustments, each congruent to 2^448 - 1 modulo q:
+  // words 0-13 the even one, words 14-27 the odd one.
+  static const uint32_t* CombAdjustments();
   static const Ed448AffinePoint& Base();
   static const Ed448ExtensiblePoint& BaseExtensible();
   static const Ed448TwistedExtensiblePoint& BaseTwisted();
