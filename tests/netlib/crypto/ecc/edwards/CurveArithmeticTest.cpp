@@ -201,6 +201,11 @@ TEST(Curve448Arithmetic, BasePointAndMultiplications) {
     M::Ed448TwistedDouble(twisted);
     EXPECT_EQ(M::Ed448PointsEqual(comb, twisted), 1);
     EXPECT_NE(M::Ed448TwistedOnCurve(comb), 0u);
+    // The variable-base window multiplication agrees with the comb.
+    Ed448TwistedExtensiblePoint windowed = Ed448Tables::BaseTwisted();
+    M::Ed448MultiplyPoint(windowed, k);
+    M::Ed448TwistedDouble(windowed);
+    EXPECT_EQ(M::Ed448PointsEqual(comb, windowed), 1);
     // Halving, multiplying on the twist, then untwisting and doubling gives
     // exactly k*B, with no (0, -1) left over.
     Ed448ExtensiblePoint back;
@@ -295,6 +300,10 @@ TEST(Curve448Arithmetic, ScalarsAgainstPythonIntegers) {
   EXPECT_EQ(WordsHex(w), std::string(112, '0'));
   ASSERT_EQ(M::Scalar448Negate(w, 14), 0);
   EXPECT_EQ(WordsHex(w), kQ);
+  // A short input is read as far as it goes, never beyond.
+  const Bytes three = {3, 0, 0};
+  EXPECT_EQ(M::Scalar448Decode(w, three.data(), 3), 0xFFFFFFFFu);
+  EXPECT_EQ(w[0], 3u);
   Bytes qm1 = FromHex(kQ);
   qm1[0] -= 1;
   EXPECT_EQ(M::Scalar448Decode(w, qm1.data(), 56), 0xFFFFFFFFu);
