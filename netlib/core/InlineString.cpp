@@ -5,6 +5,7 @@
 namespace tornell {
 
 int g_zeroMemory = 0;
+int g_allocationFaultCountdown = 0;
 
 namespace detail {
 

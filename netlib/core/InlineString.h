@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/AllocationFault.h"
 #include "core/StatusCodes.h"
 #include "core/StringEncoding.h"
 #include "core/TextUtils.h"
@@ -65,42 +66,20 @@ class InlineString {
     return kStatusOk;
   }
 
-  // Sets the length (negative counts as 0), copying from source when given;
-  // the single place that allocates.
+  // Sets the length (negative counts as 0), copying from source when given.
+  // Without a source the bytes kept stay and bytes added are zero, so no stale
+  // heap bytes ever show through.
   int Resize(int length, const void* source = nullptr) {
-    const int want = length < 0 ? 0 : length;
-    const char* src = static_cast<const char*>(source);
-    if (want > N) {
-      if (capacity_ < want) {
-        int status = Grow(want, src);
-        if (status != kStatusOk) return status;
-      } else if (src != nullptr) {
-        std::memmove(heap_, src, static_cast<size_t>(want));
-      }
-      heap_[want] = 0;
-    } else {
-      if (heap_ != nullptr) {
-        std::memmove(inline_, src != nullptr ? src : heap_, static_cast<size_t>(want));
-        ReleaseHeap();
-        capacity_ = N;
-      } else if (src != nullptr) {
-        std::memmove(inline_, src, static_cast<size_t>(want));
-      }
-      inline_[want] = 0;
+    const int old = length_;
+    int status = ResizeRaw(length, source);
+    if (status == kStatusOk && source == nullptr && length_ > old) {
+      std::memset(Data() + old, 0, static_cast<size_t>(length_ - old));
     }
-    length_ = want;
-    return kStatusOk;
+    return status;
   }
 
-  // Like Resize without a source, but bytes added by growing are zero.
-  int SetLength(int n) {
-    if (n == length_) return kStatusOk;
-    const int old = length_;
-    int status = Resize(n);
-    if (status != kStatusOk) return status;
-    if (length_ > old) std::memset(Data() + old, 0, static_cast<size_t>(length_ - old));
-    return kStatusOk;
-  }
+  // Like Resize without a source; kept for the callers that name it so.
+  int SetLength(int n) { return n == length_ ? kStatusOk : Resize(n); }
 
   int Length() const { return length_; }
   int Capacity() const { return capacity_; }
@@ -395,6 +374,7 @@ class InlineString {
                                           length);
   }
   int Utf16LeToUtf8() {
+    if (AllocationFaultInjected()) return kStatusNoMemory;
     unsigned char* work = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(length_) * 2 + 1));
     if (work == nullptr) return kStatusNoMemory;
     int produced = 0;
@@ -507,6 +487,7 @@ class InlineString {
     other.length_ = 0;
     other.capacity_ = N;
     other.inline_[0] = 0;
+    if (g_zeroMemory) detail::WipeBytes(other.inline_, N + 1);
   }
 
   void ReleaseHeap() {
@@ -520,6 +501,32 @@ class InlineString {
     return Resize(static_cast<int>(n), text);
   }
 
+  // The single place that allocates: sets the length, bytes added undefined.
+  int ResizeRaw(int length, const void* source) {
+    const int want = length < 0 ? 0 : length;
+    const char* src = static_cast<const char*>(source);
+    if (want > N) {
+      if (capacity_ < want) {
+        int status = Grow(want, src);
+        if (status != kStatusOk) return status;
+      } else if (src != nullptr) {
+        std::memmove(heap_, src, static_cast<size_t>(want));
+      }
+      heap_[want] = 0;
+    } else {
+      if (heap_ != nullptr) {
+        std::memmove(inline_, src != nullptr ? src : heap_, static_cast<size_t>(want));
+        ReleaseHeap();
+        capacity_ = N;
+      } else if (src != nullptr) {
+        std::memmove(inline_, src, static_cast<size_t>(want));
+      }
+      inline_[want] = 0;
+    }
+    length_ = want;
+    return kStatusOk;
+  }
+
   // Moves the content to a heap block of capacity want + want/2 (in 64 bits,
   // kept within INT_MAX); copies from src when given.
   int Grow(int want, const char* src) {
@@ -527,15 +534,23 @@ class InlineString {
     if (wanted > INT_MAX - 1) wanted = INT_MAX - 1;
     const int newCapacity = static_cast<int>(wanted);
     const size_t blockSize = static_cast<size_t>(newCapacity) + 1;
+    if (AllocationFaultInjected()) return kStatusNoMemory;
     if (src != nullptr) {
       char* block = static_cast<char*>(std::malloc(blockSize));
       if (block == nullptr) return kStatusNoMemory;
       std::memcpy(block, src, static_cast<size_t>(want));
       if (heap_ != nullptr) ReleaseHeap();
       heap_ = block;
-    } else if (heap_ != nullptr) {
+    } else if (heap_ != nullptr && !g_zeroMemory) {
       char* block = static_cast<char*>(std::realloc(heap_, blockSize));
       if (block == nullptr) return kStatusNoMemory;
+      heap_ = block;
+    } else if (heap_ != nullptr) {
+      // realloc would free the old block unwiped; move the bytes ourselves.
+      char* block = static_cast<char*>(std::malloc(blockSize));
+      if (block == nullptr) return kStatusNoMemory;
+      std::memcpy(block, heap_, static_cast<size_t>(length_));
+      ReleaseHeap();
       heap_ = block;
     } else {
       char* block = static_cast<char*>(std::malloc(blockSize));
@@ -553,17 +568,19 @@ class InlineString {
     const int64_t total = static_cast<int64_t>(length_) + extra;
     if (extra < 0 || total > INT_MAX) return kStatusNoMemory;
     const int old = length_;
-    int status = Resize(static_cast<int>(total));
+    int status = ResizeRaw(static_cast<int>(total), nullptr);
     if (status != kStatusOk) return status;
-    *at = Data() + old;
+    // Past N the content is always on the heap; saying so keeps range analysis exact.
+    *at = (total > N ? heap_ : inline_) + old;
     return kStatusOk;
   }
 
   int AppendSlow(const char* bytes, int count) {
     // Bytes from our own heap block must be located again after it moves.
-    const char* data = Data();
-    const bool own = heap_ != nullptr && bytes >= data && bytes < data + capacity_ + 1;
-    const std::ptrdiff_t offset = own ? bytes - data : 0;
+    const auto data = reinterpret_cast<uintptr_t>(Data());
+    const auto from = reinterpret_cast<uintptr_t>(bytes);
+    const bool own = heap_ != nullptr && from >= data && from <= data + static_cast<uintptr_t>(capacity_);
+    const std::ptrdiff_t offset = own ? static_cast<std::ptrdiff_t>(from - data) : 0;
     char* at = nullptr;
     int status = Extend(count, &at);
     if (status != kStatusOk) return status;
@@ -576,5 +593,13 @@ class InlineString {
   int length_ = 0;
   int capacity_ = N;
 };
+
+// Compiled once in InlineString.cpp.
+extern template class InlineString<20>;
+extern template class InlineString<30>;
+extern template class InlineString<50>;
+extern template class InlineString<99>;
+extern template class InlineString<1024>;
+extern template class InlineString<16384>;
 
 }  // namespace tornell

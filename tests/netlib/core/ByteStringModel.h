@@ -105,9 +105,9 @@ inline std::string RunByteStringModel(const uint8_t* data, size_t size) {
         break;
       }
       case 6: {
-        int n = model.empty() ? 0 : in.Small(static_cast<int>(model.size()) + 1);
+        int n = in.Small(static_cast<int>(model.size()) + 300);
         status = ours.Resize(n);
-        model.resize(static_cast<size_t>(n));
+        model.resize(static_cast<size_t>(n), '\0');
         break;
       }
       case 7: {
@@ -144,6 +144,7 @@ inline std::string RunByteStringModel(const uint8_t* data, size_t size) {
       case 12: {
         std::string needle = in.Bytes(1 + in.Small(3));
         int start = in.Small(300);
+        if (needle.empty()) break;  // the stream ran out
         size_t hit = model.find(needle, static_cast<size_t>(start));
         int want = hit == std::string::npos ? -1 : static_cast<int>(hit);
         int got = ours.FindBytes(needle.data(), static_cast<int>(needle.size()), start);

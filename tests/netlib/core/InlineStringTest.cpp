@@ -98,6 +98,36 @@ TEST(InlineString, GrowthPastIntMaxFails) {
   EXPECT_EQ(s.ByteAt(0), 'a');
 }
 
+TEST(InlineString, FailedAllocationKeepsTheContent) {
+  struct Grow {
+    const char* name;
+    int (*run)(ByteString&);
+  } grows[] = {
+      {"inline to heap", [](ByteString& s) { return s.AppendRepeated(100, 'x'); }},
+      {"realloc", [](ByteString& s) { return s.AppendRepeated(1000, 'x'); }},
+      {"new block for a source", [](ByteString& s) {
+         std::string big(2000, 's');
+         return s.Set(big.c_str());
+       }},
+      {"SetLength", [](ByteString& s) { return s.SetLength(5000); }},
+      {"Format", [](ByteString& s) { return s.AppendFormat("%0400d", 1); }},
+      {"utf-16 work area", [](ByteString& s) { return s.Utf16LeToUtf8(); }},
+  };
+  for (const Grow& g : grows) {
+    for (int start : {50, 120}) {
+      ByteString s;
+      s.AppendRepeated(start, 'k');
+      const std::string before = Str(s);
+      g_allocationFaultCountdown = 1;
+      EXPECT_EQ(g.run(s), 200) << g.name << " from " << start;
+      g_allocationFaultCountdown = 0;
+      EXPECT_EQ(Str(s), before) << g.name << " from " << start;
+      EXPECT_EQ(s.Data()[s.Length()], '\0');
+      EXPECT_EQ(s.AppendRepeated(400, 'z'), 0) << "usable again after " << g.name;
+    }
+  }
+}
+
 TEST(InlineString, SetLengthZeroesNewBytes) {
   ByteString s("abc");
   ASSERT_EQ(s.SetLength(10), 0);
@@ -228,10 +258,11 @@ TEST(InlineString, ReplaceAll) {
 
 TEST(InlineString, WipeFlagClearsStorage) {
   WipeOn wipe;
-  ByteString s("secret");
+  ByteString s;
+  s.AppendRepeated(99, 's');
   s.Clear();
-  // All inline bytes are zero, not only the first.
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(s.Data()[i], 0);
+  // All N + 1 inline bytes are zero, not only the first.
+  for (int i = 0; i <= 99; ++i) ASSERT_EQ(s.Data()[i], 0) << i;
   ByteString big;
   big.AppendRepeated(200, 'k');
   EXPECT_EQ(big.Clear(), 0);

@@ -7,6 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "TestSupport.h"
 
 using namespace tornell;
 
@@ -134,4 +139,67 @@ TEST(TextUtils, SystemErrorAndLookupHooks) {
   EXPECT_EQ(errno, 107);
   EXPECT_EQ(IsLookupPending(), 0);
   EXPECT_EQ(CancelLookup(), 0);
+}
+
+namespace {
+
+// Runs inside faketime, one second before the tick's wrap: samples the tick
+// between two wall-clock readings until it has passed the wrap.
+int CheckTickAcrossWrap() {
+  bool wrapped = false;
+  uint32_t previous = TickCountMs();
+  for (int i = 0; i < 300 && !wrapped; ++i) {
+    usleep(10000);
+    struct timeval before, after;
+    gettimeofday(&before, nullptr);
+    const uint32_t tick = TickCountMs();
+    gettimeofday(&after, nullptr);
+    if (before.tv_sec < 1999990 || before.tv_sec > 2000010) {
+      std::fprintf(stderr, "clock not faked: %ld\n", static_cast<long>(before.tv_sec));
+      return 2;
+    }
+    auto expected = [](const struct timeval& tv) {
+      return static_cast<uint32_t>((tv.tv_sec % 1000000) * 1000 + tv.tv_usec / 1000);
+    };
+    const bool inside = expected(before) <= expected(after)
+                            ? (tick >= expected(before) && tick <= expected(after))
+                            : (tick >= expected(before) || tick <= expected(after));
+    if (!inside) {
+      std::fprintf(stderr, "tick %u outside [%u, %u]\n", tick, expected(before), expected(after));
+      return 3;
+    }
+    if (tick < previous) {
+      wrapped = previous >= 999000000u && tick < 1000u;
+      if (!wrapped) return 4;
+    }
+    previous = tick;
+  }
+  return wrapped ? 0 : 5;
+}
+
+}  // namespace
+
+TEST(TickCount, WrapsEveryMillionSeconds) {
+  if (std::getenv("CORE_TICK_CHILD") != nullptr) {
+    std::exit(CheckTickAcrossWrap());
+  }
+  REQUIRE_OR_SKIP(access("/usr/bin/faketime", X_OK) == 0, "needs faketime");
+  char self[4096] = {};
+  ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+  // The sanitizer runtime must tolerate libfaketime being preloaded first.
+  const std::string command =
+      std::string("TZ=UTC CORE_TICK_CHILD=1 ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0 "
+                  "/usr/bin/faketime -f '@1970-01-24 03:33:19' '") +
+      self + "' --gtest_filter=TickCount.WrapsEveryMillionSeconds >/dev/null";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "2: clock not faked, 3: tick off the wall clock, 4: wrong wrap, 5: no wrap seen";
+}
+
+TEST(TickCount, FollowsTheWallClock) {
+  struct timeval tv;
+  gettimeofday(&tv, nullptr);
+  const uint32_t tick = TickCountMs();
+  const uint32_t expected = static_cast<uint32_t>((tv.tv_sec % 1000000) * 1000 + tv.tv_usec / 1000);
+  EXPECT_LT((tick - expected + 1000000000u) % 1000000000u, 1000u);
 }

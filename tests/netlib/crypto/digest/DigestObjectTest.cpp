@@ -148,10 +148,10 @@ TEST(DigestObjects, Sha1FailsOnceTheBitCountOverflowsUntilReset) {
   EXPECT_EQ(Hex(sha1.Final(), 20), "a9993e364706816aba3e25717850c26c9cd0d89d");
 }
 
-// Feeds "ab", then a refused piece (negative length, or null with a length),
-// then "c": the refused piece must leave no trace.
+// Feeds "ab", then a refused chunk (negative length, or null with a length),
+// then "c": the refused chunk must leave no trace.
 template <class T>
-std::string AbcAroundRefusedPieces(int n) {
+std::string AbcAroundRefusedChunks(int n) {
   T d;
   d.Update("ab", 2);
   d.Update("zzzz", -1);
@@ -163,23 +163,23 @@ std::string AbcAroundRefusedPieces(int n) {
 }
 
 TEST(DigestObjects, NegativeLengthsAndNullDataAreRefused) {
-  EXPECT_EQ(AbcAroundRefusedPieces<Md5Digest>(16), "900150983cd24fb0d6963f7d28e17f72");
-  EXPECT_EQ(AbcAroundRefusedPieces<Sha1Digest>(20), "a9993e364706816aba3e25717850c26c9cd0d89d");
-  EXPECT_EQ(AbcAroundRefusedPieces<Sha256Digest>(32),
+  EXPECT_EQ(AbcAroundRefusedChunks<Md5Digest>(16), "900150983cd24fb0d6963f7d28e17f72");
+  EXPECT_EQ(AbcAroundRefusedChunks<Sha1Digest>(20), "a9993e364706816aba3e25717850c26c9cd0d89d");
+  EXPECT_EQ(AbcAroundRefusedChunks<Sha256Digest>(32),
             "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-  EXPECT_EQ(AbcAroundRefusedPieces<Sha512Digest>(8), "ddaf35a193617aba");
-  EXPECT_EQ(AbcAroundRefusedPieces<Ripemd160Digest>(20), "8eb208f7e05d987a9b044a8e98c6b087f15a0bfc");
-  EXPECT_EQ(AbcAroundRefusedPieces<Md4Digest>(16), "a448017aaf21d8525fc10ae87aa6729d");
-  EXPECT_EQ(AbcAroundRefusedPieces<Md2Digest>(16), "da853b0d3f88d99b30283a69e6ded6bb");
-  EXPECT_EQ(AbcAroundRefusedPieces<Sha3_256Digest>(32),
+  EXPECT_EQ(AbcAroundRefusedChunks<Sha512Digest>(8), "ddaf35a193617aba");
+  EXPECT_EQ(AbcAroundRefusedChunks<Ripemd160Digest>(20), "8eb208f7e05d987a9b044a8e98c6b087f15a0bfc");
+  EXPECT_EQ(AbcAroundRefusedChunks<Md4Digest>(16), "a448017aaf21d8525fc10ae87aa6729d");
+  EXPECT_EQ(AbcAroundRefusedChunks<Md2Digest>(16), "da853b0d3f88d99b30283a69e6ded6bb");
+  EXPECT_EQ(AbcAroundRefusedChunks<Sha3_256Digest>(32),
             "4e03657aea45a94fc7d47ba826c8d667c0d1e6e33a64a036ec44f58fa12d6c45");
-  EXPECT_EQ(AbcAroundRefusedPieces<Md5Sha1Digest>(36),
+  EXPECT_EQ(AbcAroundRefusedChunks<Md5Sha1Digest>(36),
             "900150983cd24fb0d6963f7d28e17f72a9993e364706816aba3e25717850c26c9cd0d89d");
 
   Sha1Digest sha1;
   EXPECT_EQ(sha1.Update("x", -1), 1);
   EXPECT_EQ(sha1.Update(nullptr, 1), 1);
-  EXPECT_EQ(sha1.failed, 0) << "a refused piece does not fail the object";
+  EXPECT_EQ(sha1.failed, 0) << "a refused chunk does not fail the object";
 }
 
 TEST(DigestObjects, ShakeOutputLengthIsASettingInWholeBytes) {

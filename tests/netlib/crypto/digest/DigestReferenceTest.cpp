@@ -1,6 +1,6 @@
 // Every digest number through HashContext against an independent reference
 // (hashlib, pycryptodome, the openssl tool): whole messages, the same messages
-// in pieces that straddle the block boundaries, and a copy taken mid-stream.
+// in chunks that straddle the block boundaries, and a copy taken mid-stream.
 // Runs once with the processor's fast paths (where present) and once without.
 #include <gtest/gtest.h>
 
@@ -101,9 +101,9 @@ std::string Whole(const Algorithm& a, const std::string& m) {
   return Hex(out.Data(), out.Length());
 }
 
-// Pieces of 1, 63, 64, 65 bytes and random sizes, so that every kind of
+// Chunks of 1, 63, 64, 65 bytes and random sizes, so that every kind of
 // partial and whole block is met along the way.
-std::string InPieces(const Algorithm& a, const std::string& m, Prng& prng) {
+std::string InChunks(const Algorithm& a, const std::string& m, Prng& prng) {
   static const int kSizes[] = {1, 63, 64, 65, 0};
   HashContext ctx;
   Select(ctx, a);
@@ -165,7 +165,7 @@ TEST_P(DigestReference, EveryDigestNumberMatchesTheReference) {
       const std::string where = std::string(a.reference) + " over " + std::to_string(m.bytes.size()) + " bytes";
       EXPECT_EQ(Whole(a, m.bytes), want) << where;
       if (m.bytes.size() > 5000) continue;  // the long message is checked whole
-      EXPECT_EQ(InPieces(a, m.bytes, prng), want) << where << " in pieces";
+      EXPECT_EQ(InChunks(a, m.bytes, prng), want) << where << " in chunks";
       CopyMidStream(a, m.bytes, prng, want, where);
     }
   }
