@@ -448,6 +448,41 @@ int EdwardsMath::Ed448ExtensibleEqual(const Ed448ExtensiblePoint& a, const Ed448
   return CrossEqual(a.x, a.y, a.z, b.x, b.y, b.z);
 }
 
+int EdwardsMath::Ed448AffineEqual(const Ed448AffinePoint& a, const Ed448AffinePoint& b) {
+  return (Fe448Equal(a.x, b.x) & Fe448Equal(a.y, b.y)) != 0 ? 1 : 0;
+}
+
+uint32_t EdwardsMath::Ed448ZSquareTest(const Ed448ExtensiblePoint& p) {
+  Fe448 zz, xx;
+  fe448::Square(zz, p.z);
+  fe448::Square(xx, p.x);
+  fe448::Sub(zz, zz, xx);
+  return Fe448IsSquare(zz);
+}
+
+uint32_t EdwardsMath::Ed448TwistedZSquareTest(const Ed448TwistedExtensiblePoint& p) {
+  Fe448 zz, xx;
+  fe448::Square(zz, p.z);
+  fe448::Square(xx, p.x);
+  fe448::Add(zz, zz, xx);
+  return Fe448IsSquare(zz);
+}
+
+void EdwardsMath::Ed448ExtensibleCoordinate(Fe448& out, const Ed448ExtensiblePoint& in) {
+  Ed448TwistedExtensiblePoint t;
+  Ed448TwistPoint(t, in);
+  EncodeEd448Coordinate(out, t);
+}
+
+uint32_t EdwardsMath::Ed448AffineFromCoordinate(Ed448AffinePoint& out, const Fe448& s) {
+  Ed448TwistedExtensiblePoint t;
+  const uint32_t ok = DecodeEd448Coordinate(t, s);
+  Ed448ExtensiblePoint p;
+  Ed448Untwist(p, t);
+  Affine(out.x, out.y, p.x, p.y, p.z);
+  return ok;
+}
+
 uint32_t EdwardsMath::Ed448AffineOnCurve(const Ed448AffinePoint& p) {
   Fe448 xx, yy, l, r;
   fe448::Square(xx, p.x);

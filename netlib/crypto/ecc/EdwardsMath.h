@@ -186,7 +186,15 @@ class EdwardsMath {
   static uint32_t DecodeEd448Coordinate(Ed448TwistedExtensiblePoint& out, const Fe448& s);
   static int Ed448PointsEqual(const Ed448TwistedExtensiblePoint& a, const Ed448TwistedExtensiblePoint& b);
   static int Ed448ExtensibleEqual(const Ed448ExtensiblePoint& a, const Ed448ExtensiblePoint& b);
+  static int Ed448AffineEqual(const Ed448AffinePoint& a, const Ed448AffinePoint& b);
   static uint32_t Ed448AffineOnCurve(const Ed448AffinePoint& p);
+  // Masks: z^2 - x^2 (edwards448) or z^2 + x^2 (twisted) is a square.
+  static uint32_t Ed448ZSquareTest(const Ed448ExtensiblePoint& p);
+  static uint32_t Ed448TwistedZSquareTest(const Ed448TwistedExtensiblePoint& p);
+  // The single-coordinate form of an edwards448 point (that of its twisted
+  // image) and its inverse, with a mask that says s decoded.
+  static void Ed448ExtensibleCoordinate(Fe448& out, const Ed448ExtensiblePoint& in);
+  static uint32_t Ed448AffineFromCoordinate(Ed448AffinePoint& out, const Fe448& s);
   static uint32_t Ed448ExtensibleOnCurve(const Ed448ExtensiblePoint& p);
   static uint32_t Ed448TwistedOnCurve(const Ed448TwistedExtensiblePoint& p);
   static int Ed448BasePoint(Ed448AffinePoint& out);

@@ -215,6 +215,22 @@ TEST(Curve448Arithmetic, BasePointAndMultiplications) {
     M::Ed448UntwistAndDouble(back, comb);
     EXPECT_EQ(M::Ed448ExtensibleEqual(back, p), 1);
   }
+  // The single coordinate round-trips for B (up to the point (0, -1),
+  // which its twisted image cannot tell apart) and the square tests hold
+  // for a point that is twice another.
+  Fe448 coordinate;
+  M::Ed448ExtensibleCoordinate(coordinate, B);
+  Ed448AffinePoint fromCoordinate, negated;
+  ASSERT_NE(M::Ed448AffineFromCoordinate(fromCoordinate, coordinate), 0u);
+  EXPECT_NE(M::Ed448AffineOnCurve(fromCoordinate), 0u);
+  M::Fe448Neg(negated.x, Ed448Tables::Base().x);
+  M::Fe448Neg(negated.y, Ed448Tables::Base().y);
+  EXPECT_EQ(M::Ed448AffineEqual(fromCoordinate, Ed448Tables::Base()) | M::Ed448AffineEqual(fromCoordinate, negated),
+            1);
+  Ed448ExtensiblePoint twiceB = B;
+  M::Ed448Double(twiceB);
+  EXPECT_NE(M::Ed448ZSquareTest(twiceB), 0u);
+  EXPECT_NE(M::Ed448TwistedZSquareTest(Ed448Tables::BaseTwisted()), 0u);
   Ed448TwistedExtensiblePoint t = Ed448Tables::BaseTwisted(), identity;
   uint32_t zero[14] = {};
   EXPECT_EQ(M::Ed448DoubleScalarMultiply(t, zero, 446, zero, 446), 0);
