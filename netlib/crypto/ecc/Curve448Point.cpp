@@ -21,8 +21,9 @@ const Fe448 kSqrtDMinusOne = {{0xd2e21836749f46, 0x888db42b4f0179, 0x5a189aabdee
 
 void Twice(Fe448& out, const Fe448& a) { fe448::Add(out, a, a); }
 
-// The isogeny-free map between the two curves: (x, y) -> (x, y) * w with
-// w = sqrt(a / b); sign selects Z - X, Z - Y (twisting) or Z + X, Z + Y.
+// Maps a point between the two curves as (x, y) -> (x, y) / sqrt(1 -+ x^2);
+// the root's sign is free, so the image is fixed only up to adding (0, -1),
+// which one doubling removes. toTwisted picks the minus sign.
 void MapCurves(Fe448& x, Fe448& y, const Fe448& X, const Fe448& Y, const Fe448& Z, bool toTwisted) {
   Fe448 zx, zy, a, b, z2, x2, s, w;
   if (toTwisted) {

@@ -20,15 +20,15 @@ namespace {
 
 using M = EdwardsMath;
 
-struct Piece {
+struct Chunk {
   const unsigned char* data;
   int length;
 };
 
-int Sha512Of(std::initializer_list<Piece> pieces, unsigned char* out) {
+int Sha512Of(std::initializer_list<Chunk> chunks, unsigned char* out) {
   HashContext hash;
   int status = hash.SetAlgorithm(HashAlgorithm::kSha512);
-  for (const Piece& p : pieces) {
+  for (const Chunk& p : chunks) {
     if (status != 0) return status;
     if (p.length > 0) status = hash.Update(reinterpret_cast<const char*>(p.data), p.length);
   }
@@ -38,10 +38,10 @@ int Sha512Of(std::initializer_list<Piece> pieces, unsigned char* out) {
   return 0;
 }
 
-int Shake256Of(std::initializer_list<Piece> pieces, int outBytes, unsigned char* out) {
+int Shake256Of(std::initializer_list<Chunk> chunks, int outBytes, unsigned char* out) {
   Shake256Digest shake;
   shake.SetOutputBits(outBytes * 8);
-  for (const Piece& p : pieces)
+  for (const Chunk& p : chunks)
     if (p.length > 0) shake.Update(reinterpret_cast<const char*>(p.data), p.length);
   const unsigned char* result = shake.Final();
   if (result == nullptr) return 200;
