@@ -281,6 +281,38 @@ int EdwardsMath::Ed448MultiplyBaseComb(Ed448TwistedExtensiblePoint& out, const u
   return 1;
 }
 
+int EdwardsMath::Ed448RecodeWnaf(WnafTerm* terms, const uint32_t* k, int nbits, int tableBits) {
+  const int limit = nbits / (tableBits + 1) + 2;
+  const int high = 1 << (tableBits + 1);
+  int count = 0;
+  int current = 0;
+  for (int i = nbits - 1; i >= 0; --i) {
+    current = 2 * current + static_cast<int>((k[i / 32] >> (i % 32)) & 1);
+    if (current >= high || current <= -1 - high) {
+      int delta = (current + 1) >> 1;
+      current = -(current & 1);
+      int power = i;
+      while ((delta & 1) == 0) {
+        delta >>= 1;
+        ++power;
+      }
+      if (count >= limit) return kEdwardsRange;
+      terms[count++] = {power + 1, delta};
+    }
+  }
+  if (current != 0) {
+    int power = 0;
+    while ((current & 1) == 0) {
+      current >>= 1;
+      ++power;
+    }
+    if (count >= limit) return kEdwardsRange;
+    terms[count++] = {power, current};
+  }
+  terms[count] = {-1, 0};
+  return count;
+}
+
 void EdwardsMath::Ed448SlidingDigits(signed char digits[456], const uint32_t* k, int w) {
   uint32_t x[16] = {};
   std::memcpy(x, k, 14 * sizeof(uint32_t));
@@ -362,34 +394,62 @@ void EdwardsMath::Ed448DoubleScalarMultiplyVerify(Ed448ExtensiblePoint& out, con
 int EdwardsMath::Ed448DoubleScalarMultiply(Ed448TwistedExtensiblePoint& p, const uint32_t* a, int aBits,
                                            const uint32_t* b, int bBits) {
   if (aBits < 0 || aBits > 448 || bBits < 0 || bBits > 448) return kEdwardsRange;
-  uint32_t sa[14] = {}, sb[14] = {};
-  std::memcpy(sa, a, sizeof(uint32_t) * ((aBits + 31) / 32));
-  std::memcpy(sb, b, sizeof(uint32_t) * ((bBits + 31) / 32));
-  signed char da[456], db[456];
-  Ed448SlidingDigits(da, sa, 5);
-  Ed448SlidingDigits(db, sb, 7);
+  WnafTerm ta[448 / 5 + 3], tb[448 / 6 + 3];
+  const int na = Ed448RecodeWnaf(ta, a, aBits, 4);
+  const int nb = Ed448RecodeWnaf(tb, b, bBits, 5);
+  if (na < 0 || nb < 0 || na == kEdwardsRange || nb == kEdwardsRange) return kEdwardsRange;
   const Ed448NielsPoint* window = Ed448WindowTables::Table();
-  Ed448ProjectiveNielsPoint multiples[8], twoP;
+  // Odd multiples P, 3P, ..., 31P.
+  Ed448ProjectiveNielsPoint multiples[16], twoP;
   Ed448ProjectiveNielsFromTwisted(multiples[0], p);
   Ed448TwistedExtensiblePoint w = p;
   Ed448TwistedDouble(w);
   Ed448ProjectiveNielsFromTwisted(twoP, w);
   w = p;
-  for (int i = 1; i < 8; ++i) {
+  for (int i = 1; i < 16; ++i) {
     Ed448AddProjectiveNiels(w, twoP);
     Ed448ProjectiveNielsFromTwisted(multiples[i], w);
   }
-  Ed448TwistedIdentity(p);
-  int i = 455;
-  while (i >= 0 && da[i] == 0 && db[i] == 0) --i;
-  for (; i >= 0; --i) {
-    Ed448TwistedDouble(p);
-    if (da[i] > 0) Ed448AddProjectiveNiels(p, multiples[da[i] / 2]);
-    if (da[i] < 0) Ed448SubProjectiveNiels(p, multiples[-da[i] / 2]);
-    if (db[i] > 0) Ed448AddNiels(p, window[db[i] / 2]);
-    if (db[i] < 0) Ed448SubNiels(p, window[-db[i] / 2]);
+  int ia = 0, ib = 0;
+  const int start = ta[0].power > tb[0].power ? ta[0].power : tb[0].power;
+  if (start < 0) {
+    Ed448TwistedIdentity(p);
+    return 0;
   }
-  return 0;
+  // A recoding always opens with a positive addend.
+  if ((ta[0].power == start && ta[0].addend <= 0) || (tb[0].power == start && tb[0].addend <= 0))
+    return kEdwardsRange;
+  if (ta[0].power == start) {
+    Ed448TwistedFromProjectiveNiels(p, multiples[ta[0].addend >> 1]);
+    ++ia;
+    if (tb[0].power == start) {
+      Ed448AddNiels(p, window[tb[0].addend >> 1]);
+      ++ib;
+    }
+  } else {
+    Ed448TwistedFromNiels(p, window[tb[0].addend >> 1]);
+    ++ib;
+  }
+  for (int i = start - 1; i >= 0; --i) {
+    Ed448TwistedDouble(p);
+    if (ta[ia].power == i) {
+      const int addend = ta[ia++].addend;
+      if (addend == 0) return kEdwardsRange;
+      if (addend > 0)
+        Ed448AddProjectiveNiels(p, multiples[addend >> 1]);
+      else
+        Ed448SubProjectiveNiels(p, multiples[(-addend) >> 1]);
+    }
+    if (tb[ib].power == i) {
+      const int addend = tb[ib++].addend;
+      if (addend == 0) return kEdwardsRange;
+      if (addend > 0)
+        Ed448AddNiels(p, window[addend >> 1]);
+      else
+        Ed448SubNiels(p, window[(-addend) >> 1]);
+    }
+  }
+  return (ia == na && ib == nb) ? 0 : kEdwardsRange;
 }
 
 }  // namespace tornell

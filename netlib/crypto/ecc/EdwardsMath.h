@@ -64,6 +64,13 @@ struct Ed448OrderModulus {
   const uint32_t* lowWords;
 };
 
+// One term of a signed sliding-window recoding: addend * 2^power. A recoding
+// lists terms by decreasing power and ends with (-1, 0).
+struct WnafTerm {
+  int power;
+  int addend;
+};
+
 class EdwardsMath {
  public:
   // ---- GF(2^255 - 19) ----
@@ -244,6 +251,11 @@ class EdwardsMath {
   // out = a*B - b*A for 14-word scalars; variable time, for verification.
   static void Ed448DoubleScalarMultiplyVerify(Ed448ExtensiblePoint& out, const uint32_t* a,
                                               const Ed448ExtensiblePoint& A, const uint32_t* b);
+  // Signed sliding windows of the nbits-bit scalar k: every addend odd and
+  // below 2^(tableBits + 1) in magnitude. terms needs room for
+  // nbits / (tableBits + 1) + 3 entries. Returns the term count (without the
+  // terminator) or kEdwardsRange.
+  static int Ed448RecodeWnaf(WnafTerm* terms, const uint32_t* k, int nbits, int tableBits);
   // Signed digits of a 448-bit scalar: odd, below 2^(w-1) in magnitude.
   static void Ed448SlidingDigits(signed char digits[456], const uint32_t* k, int w);
 };

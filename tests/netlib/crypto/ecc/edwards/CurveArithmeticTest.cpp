@@ -326,3 +326,36 @@ TEST(Curve448Arithmetic, ScalarsAgainstPythonIntegers) {
   ASSERT_EQ(M::Scalar448Reduce(w, 14, 0), 0);
   EXPECT_EQ(WordsHex(w), ToHex(qm1));
 }
+
+TEST(Curve448Arithmetic, SlidingWindowRecodingSumsToTheScalar) {
+  // 120-bit scalars, so the sum fits an unsigned 128-bit integer.
+  uint32_t k[14] = {};
+  WnafTerm terms[64];
+  EXPECT_EQ(M::Ed448RecodeWnaf(terms, k, 120, 4), 0);
+  EXPECT_EQ(terms[0].power, -1);
+  for (int round = 0; round < 50; ++round) {
+    unsigned __int128 want = 0;
+    for (int w = 0; w < 4; ++w) {
+      k[w] = (round * 2654435761u) ^ (w * 40503u + 0x9E3779B9u * round);
+      if (w == 3) k[w] &= 0xFFFFFF;
+      want |= static_cast<unsigned __int128>(k[w]) << (32 * w);
+    }
+    for (int bits : {4, 5}) {
+      const int n = M::Ed448RecodeWnaf(terms, k, 120, bits);
+      ASSERT_GE(n, 0);
+      unsigned __int128 sum = 0;
+      for (int i = 0; i < n; ++i) {
+        EXPECT_NE(terms[i].addend & 1, 0);
+        EXPECT_LT(terms[i].addend < 0 ? -terms[i].addend : terms[i].addend, 1 << (bits + 1));
+        if (i > 0) {
+          EXPECT_LE(terms[i].power, terms[i - 1].power);
+        }
+        const int absolute = terms[i].addend < 0 ? -terms[i].addend : terms[i].addend;
+        const unsigned __int128 magnitude = static_cast<unsigned __int128>(absolute) << terms[i].power;
+        sum = terms[i].addend < 0 ? sum - magnitude : sum + magnitude;
+      }
+      EXPECT_EQ(terms[n].power, -1);
+      EXPECT_TRUE(sum == want) << round << " " << bits;
+    }
+  }
+}
