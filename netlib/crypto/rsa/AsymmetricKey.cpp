@@ -17,4 +17,11 @@ int AsymmetricKey::FitLength(int width, ByteString& value) {
   return 0;
 }
 
+int AsymmetricKey::FitLengthKeepingValue(int width, ByteString& value) {
+  const int excess = value.Length() - width;
+  for (int i = 0; i < excess; ++i)
+    if (value.Bytes()[i] != 0) return 0;
+  return FitLength(width, value);
+}
+
 }  // namespace tornell

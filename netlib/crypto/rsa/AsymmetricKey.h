@@ -20,6 +20,9 @@ class AsymmetricKey {
   // leading bytes dropped when it is longer; an empty value stays empty.
   // 0, or 200 when the string cannot grow.
   static int FitLength(int width, ByteString& value);
+  // FitLength that never drops a non-zero byte: a value that would change
+  // is left as it is (result 0).
+  static int FitLengthKeepingValue(int width, ByteString& value);
 
   const int keyType;
 };
