@@ -31,19 +31,20 @@ int Store(const BigInteger& v, ByteString& field) { return v.ToByteString(field)
 RsaEngine::RsaEngine() = default;
 RsaEngine::~RsaEngine() = default;
 
-int RsaEngine::ModulusBits() const { return FromField(key.n).BitLength(); }
-int RsaEngine::ModulusBytes() const { return (ModulusBits() + 7) / 8; }
+int RsaEngine::ModulusBits() { return PrepareState().n.BitLength(); }
+int RsaEngine::ModulusBytes() { return (ModulusBits() + 7) / 8; }
 
-bool RsaEngine::BelowModulus(const char* signature, int length) const {
-  return FromData(signature, length).CompareTo(FromField(key.n)) < 0;
+bool RsaEngine::BelowModulus(const char* signature, int length) {
+  return FromData(signature, length).CompareTo(PrepareState().n) < 0;
 }
 
-int RsaEngine::PrepareState() {
-  if (!state_) {
+RsaKeyState& RsaEngine::PrepareState() {
+  // The key is a public member: a state built from other fields is rebuilt.
+  if (!state_ || !RsaKeyStateMatches(*state_, key)) {
     state_ = std::make_unique<RsaKeyState>();
     RsaKeyStateInit(*state_, key);
   }
-  return 0;
+  return *state_;
 }
 
 int RsaEngine::SetKey(RsaKey& in) {
@@ -89,11 +90,11 @@ int RsaEngine::SetKey(RsaKey& in) {
 
 int RsaEngine::PublicOperation(const char* data, int length, ByteString& out) {
   if (key.n.Length() == 0 || key.e.Length() == 0) return rsa_status::kNoPublicKey;
-  PrepareState();
+  RsaKeyState& st = PrepareState();
   BigInteger c;
-  int rc = RsaPublicRaw(*state_, FromData(data, length), c);
+  int rc = RsaPublicRaw(st, FromData(data, length), c);
   if (rc != 0) return rc;
-  const int k = (state_->n.BitLength() + 7) / 8;
+  const int k = (st.n.BitLength() + 7) / 8;
   const int start = out.Length();
   if ((rc = out.SetLength(start + k)) != 0) return rc;
   c.ToBytes(reinterpret_cast<uint8_t*>(out.Data() + start), k);
@@ -101,9 +102,8 @@ int RsaEngine::PublicOperation(const char* data, int length, ByteString& out) {
 }
 
 int RsaEngine::PrivateOperation(const char* data, int length, ByteString& out) {
-  PrepareState();
   BigInteger m;
-  int rc = RsaPrivateRaw(*state_, random, FromData(data, length), m);
+  int rc = RsaPrivateRaw(PrepareState(), random, FromData(data, length), m);
   if (rc != 0) return rc;
   if ((rc = m.ToByteString(out)) != 0) return rc;
   if (out.Length() > 0 && out.Bytes()[0] == 0) return out.EraseFront(1);

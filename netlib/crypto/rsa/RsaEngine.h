@@ -79,12 +79,13 @@ class RsaEngine : public RsaEngineBase {
 
  private:
   // Bytes of the modulus, 0 when the engine has none.
-  int ModulusBytes() const;
-  int ModulusBits() const;
+  int ModulusBytes();
+  int ModulusBits();
   // Whether the signature, as a number, is below n.
-  bool BelowModulus(const char* signature, int length) const;
+  bool BelowModulus(const char* signature, int length);
   int GenerateWith(int method);
-  int PrepareState();
+  // The working form of `key`, built on first use and whenever it changed.
+  RsaKeyState& PrepareState();
 
   std::unique_ptr<RsaKeyState> state_;
 };

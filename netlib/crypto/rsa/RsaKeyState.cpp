@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "crypto/rsa/MontgomeryIfma.h"
 #include "crypto/rsa/RandomSource.h"
 #include "crypto/rsa/RsaKey.h"
 #include "crypto/rsa/RsaStatus.h"
@@ -51,8 +52,14 @@ std::vector<Limb> PowSecret(Montgomery& ctx, const std::vector<Limb>& base, cons
 // the sizes of p and q.
 std::vector<Limb> CrtPow(RsaKeyState& st, const std::vector<Limb>& c) {
   const size_t kp = st.ctxP.k, kq = st.ctxQ.k, kn = st.ctxN.k;
-  std::vector<Limb> m1 = PowSecret(st.ctxP, ReduceLimbs(st.ctxP, c.data(), c.size()), st.dP);
-  std::vector<Limb> m2 = PowSecret(st.ctxQ, ReduceLimbs(st.ctxQ, c.data(), c.size()), st.dQ);
+  const std::vector<Limb> cp = ReduceLimbs(st.ctxP, c.data(), c.size()), cq = ReduceLimbs(st.ctxQ, c.data(), c.size());
+  std::vector<Limb> m1(kp), m2(kq);
+  const auto &ep = st.dP.Magnitude(), &eq = st.dQ.Magnitude();
+  if (!MontgomeryPowSecretPair(st.ctxP, m1.data(), cp.data(), ep.data(), ep.size(), st.ctxQ, m2.data(), cq.data(),
+                               eq.data(), eq.size())) {
+    m1 = PowSecret(st.ctxP, cp, st.dP);
+    m2 = PowSecret(st.ctxQ, cq, st.dQ);
+  }
   std::vector<Limb> m2p = ReduceLimbs(st.ctxP, m2.data(), kq);
   std::vector<Limb> t(kp), masked(kp);
   Limb borrow = limb::SubN(t.data(), m1.data(), m2p.data(), kp);
@@ -116,8 +123,14 @@ bool InitBlinding(RsaKeyState& st, RandomSource& random) {
 
 }  // namespace
 
+bool RsaKeyStateMatches(const RsaKeyState& st, const RsaKey& key) {
+  const RsaKey& s = st.source;
+  return s.n.Equals(key.n) && s.e.Equals(key.e) && s.d.Equals(key.d) && s.p.Equals(key.p) && s.q.Equals(key.q) &&
+         s.dP.Equals(key.dP) && s.dQ.Equals(key.dQ) && s.qInv.Equals(key.qInv);
+}
+
 void RsaKeyStateInit(RsaKeyState& st, const RsaKey& key) {
-  st = RsaKeyState();
+  st.source.CopyFrom(key);
   st.hasE = key.e.Length() > 0;
   st.hasD = key.d.Length() > 0;
   st.e = FromField(key.e);

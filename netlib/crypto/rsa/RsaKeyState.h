@@ -6,13 +6,14 @@
 
 #include "crypto/rsa/BigInteger.h"
 #include "crypto/rsa/Montgomery.h"
+#include "crypto/rsa/RsaKey.h"
 
 namespace tornell {
 
 class RandomSource;
-class RsaKey;
 
 struct RsaKeyState {
+  RsaKey source;  // the fields the state was built from
   BigInteger n, e, d, p, q, dP, dQ, qInv;
   bool hasN = false, hasE = false, hasD = false, hasCrt = false;
   bool fastN = false;    // n odd and above 2: ctxN is set up
@@ -27,6 +28,8 @@ struct RsaKeyState {
 
 // Fills the state from the key's fields (absent fields stay unset).
 void RsaKeyStateInit(RsaKeyState& st, const RsaKey& key);
+// Whether the state was built from exactly these fields.
+bool RsaKeyStateMatches(const RsaKeyState& st, const RsaKey& key);
 // c = m^e mod n.
 int RsaPublicRaw(RsaKeyState& st, const BigInteger& m, BigInteger& c);
 // result = m^d mod n, blinded whenever n is odd. 1111 when the key holds

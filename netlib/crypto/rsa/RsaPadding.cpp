@@ -288,10 +288,9 @@ int RsaEngine::DecryptType2(const char* data, int length, ByteString& out) {
   if (key.n.Length() == 0) return kNoPublicKey;
   const int k = ModulusBytes();
   if (k <= 10) return kModulusTooShort;
-  PrepareState();
   ByteString em;
   int rc = 0;
-  if (!DecryptBlock(*state_, random, data, length, k, em, rc)) return rc != 0 ? rc : kDecryptionFailed;
+  if (!DecryptBlock(PrepareState(), random, data, length, k, em, rc)) return rc != 0 ? rc : kDecryptionFailed;
   // 00 02, at least eight non-zero bytes, a zero separator: every byte of the
   // block is looked at the same way whatever it holds, and every failure is
   // the one status, so no cause can be told apart.
@@ -364,9 +363,8 @@ int RsaEngine::DecryptOaep(const char* data, int length, ByteString& out, const 
   if (key.n.Length() == 0) return kNoPublicKey;
   const int k = ModulusBytes(), hLen = hs.hLen;
   if (k < 2 * hLen + 2) return kModulusTooShort;
-  PrepareState();
   ByteString em, seedMask, dbMask;
-  if (!DecryptBlock(*state_, random, data, length, k, em, rc)) return rc != 0 ? rc : kDecryptionFailed;
+  if (!DecryptBlock(PrepareState(), random, data, length, k, em, rc)) return rc != 0 ? rc : kDecryptionFailed;
   char* seed = em.Data() + 1;
   char* db = em.Data() + 1 + hLen;
   const int dbLen = k - hLen - 1;
