@@ -5,6 +5,7 @@
 
 #include "crypto/digest/HashContext.h"
 #include "crypto/rsa/BigInteger.h"
+#include "crypto/rsa/KeyNumbers.h"
 #include "crypto/rsa/Montgomery.h"
 
 namespace tornell {
@@ -14,31 +15,17 @@ using namespace dsa_status;
 
 namespace {
 
-BigInteger FromField(const ByteString& f) { return BigInteger(f.Bytes(), f.Length(), 1); }
-BigInteger FromData(const char* data, int length) {
-  return BigInteger(reinterpret_cast<const uint8_t*>(data), length, 1);
-}
-
-std::vector<Limb> Limbs(const BigInteger& v, size_t k) {
-  std::vector<Limb> out(k, 0);
-  const auto& mag = v.Magnitude();
-  std::copy(mag.begin(), mag.begin() + std::ptrdiff_t(std::min(mag.size(), k)), out.begin());
-  return out;
-}
-
-bool CanMontgomery(const BigInteger& m) { return m.Signum() > 0 && m.TestBit(0) && m.BitLength() > 1; }
+using keynum::CanMontgomery;
+using keynum::FromData;
+using keynum::FromField;
+using keynum::Limbs;
+using keynum::StripZeros;
 
 // The leftmost bits(q) bits of the hash as a number (FIPS 186-4 4.6).
 BigInteger HashValue(const char* hash, int hashLength, int qBits) {
   BigInteger h = FromData(hash, hashLength);
   const int excess = hashLength * 8 - qBits;
   return excess > 0 ? h.ShiftRight(excess) : h;
-}
-
-int StripZeros(ByteString& v) {
-  int i = 0;
-  while (i < v.Length() && v.Bytes()[i] == 0) ++i;
-  return v.EraseFront(i);
 }
 
 // Fixed-width big-endian bytes of v.

@@ -155,19 +155,6 @@ bool SetUpSide(Montgomery& ctx, size_t nd, Side& s) {
   return true;
 }
 
-Limb WindowBits(const Limb* exp, size_t en, size_t pos, int w) {
-  size_t li = pos / 64;
-  int bi = int(pos % 64);
-  Limb v = li < en ? exp[li] >> bi : 0;
-  if (bi + w > 64 && li + 1 < en) v |= exp[li + 1] << (64 - bi);
-  return v & ((Limb(1) << w) - 1);
-}
-
-size_t Bits(const Limb* exp, size_t en) {
-  size_t n = limb::Trim(exp, en);
-  return n == 0 ? 0 : (n - 1) * 64 + size_t(limb::BitLen(exp[n - 1]));
-}
-
 // Leaves the almost-reduced value (below m + 1 after the final product by
 // one) fully reduced, by a masked subtraction.
 void FinalReduce(const Montgomery& ctx, Limb* r) {
@@ -185,7 +172,7 @@ bool PowPair(Montgomery& c1, Limb* r1, const Limb* b1, const Limb* e1, size_t en
   constexpr size_t nd = 8 * V;
   Side s1, s2;
   if (!SetUpSide(c1, nd, s1) || !SetUpSide(c2, nd, s2)) return false;
-  const size_t bits = std::max(Bits(e1, en1), Bits(e2, en2));
+  const size_t bits = std::max(MontgomeryExponentBits(e1, en1), MontgomeryExponentBits(e2, en2));
   const int w = bits > 512 ? 5 : bits > 128 ? 4 : bits > 32 ? 3 : 1;
   const size_t entries = size_t(1) << w;
   std::vector<Limb> t1(entries * nd), t2(entries * nd);
@@ -201,13 +188,13 @@ bool PowPair(Montgomery& c1, Limb* r1, const Limb* b1, const Limb* e1, size_t en
   size_t windows = (bits + size_t(w) - 1) / size_t(w);
   if (windows == 0) windows = 1;
   size_t pos = (windows - 1) * size_t(w);
-  ScanDigits<V>(acc1, t1.data(), entries, WindowBits(e1, en1, pos, w));
-  ScanDigits<V>(acc2, t2.data(), entries, WindowBits(e2, en2, pos, w));
+  ScanDigits<V>(acc1, t1.data(), entries, MontgomeryWindow(e1, en1, pos, w));
+  ScanDigits<V>(acc2, t2.data(), entries, MontgomeryWindow(e2, en2, pos, w));
   while (pos > 0) {
     pos -= size_t(w);
     for (int s = 0; s < w; ++s) AmmPair<V>(acc1, acc1, acc1, s1, acc2, acc2, acc2, s2);
-    ScanDigits<V>(pick1, t1.data(), entries, WindowBits(e1, en1, pos, w));
-    ScanDigits<V>(pick2, t2.data(), entries, WindowBits(e2, en2, pos, w));
+    ScanDigits<V>(pick1, t1.data(), entries, MontgomeryWindow(e1, en1, pos, w));
+    ScanDigits<V>(pick2, t2.data(), entries, MontgomeryWindow(e2, en2, pos, w));
     AmmPair<V>(acc1, acc1, pick1, s1, acc2, acc2, pick2, s2);
   }
   AmmPair<V>(acc1, acc1, one, s1, acc2, acc2, one, s2);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "crypto/rsa/BigInteger.h"
+#include "crypto/rsa/KeyNumbers.h"
 #include "crypto/rsa/RsaKeyState.h"
 #include "crypto/rsa/RsaStatus.h"
 
@@ -12,17 +13,9 @@ namespace tornell {
 
 namespace {
 
-BigInteger FromField(const ByteString& f) { return BigInteger(f.Bytes(), f.Length(), 1); }
-BigInteger FromData(const char* data, int length) {
-  return BigInteger(reinterpret_cast<const uint8_t*>(data), length, 1);
-}
-
-// Removes every leading zero byte.
-int StripZeros(ByteString& v) {
-  int i = 0;
-  while (i < v.Length() && v.Bytes()[i] == 0) ++i;
-  return v.EraseFront(i);
-}
+using keynum::FromData;
+using keynum::FromField;
+using keynum::StripZeros;
 
 int Store(const BigInteger& v, ByteString& field) { return v.ToByteString(field); }
 

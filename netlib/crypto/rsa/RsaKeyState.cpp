@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "crypto/rsa/KeyNumbers.h"
 #include "crypto/rsa/MontgomeryIfma.h"
 #include "crypto/rsa/RandomSource.h"
 #include "crypto/rsa/RsaKey.h"
@@ -13,17 +14,9 @@ using limb::Limb;
 
 namespace {
 
-BigInteger FromField(const ByteString& f) { return BigInteger(f.Bytes(), f.Length(), 1); }
-
-// The value's magnitude in exactly k limbs (it must fit).
-std::vector<Limb> Limbs(const BigInteger& v, size_t k) {
-  std::vector<Limb> out(k, 0);
-  const auto& mag = v.Magnitude();
-  std::copy(mag.begin(), mag.begin() + std::ptrdiff_t(std::min(mag.size(), k)), out.begin());
-  return out;
-}
-
-bool CanMontgomery(const BigInteger& m) { return m.Signum() > 0 && m.TestBit(0) && m.BitLength() > 1; }
+using keynum::CanMontgomery;
+using keynum::FromField;
+using keynum::Limbs;
 
 void SetUp(Montgomery& ctx, const BigInteger& m) { MontgomeryInit(ctx, m.Magnitude().data(), m.Magnitude().size()); }
 

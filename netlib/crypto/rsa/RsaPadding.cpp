@@ -330,15 +330,22 @@ int OaepSetUp(const char* label, int labelLength, const char* hashName, const ch
   return 0;
 }
 
+// The checks both OAEP directions start with, in their order.
+int OaepBegin(const char* data, int length, bool hasModulus, const char* label, int labelLength, const char* hashName,
+              const char* mgfHashName, OaepHashes& out) {
+  int rc = OaepSetUp(label, labelLength, hashName, mgfHashName, out);
+  if (rc != 0) return rc;
+  if (data == nullptr || length < 1) return kNoData;
+  return hasModulus ? 0 : kNoPublicKey;
+}
+
 }  // namespace
 
 int RsaEngine::EncryptOaep(const char* data, int length, ByteString& out, const char* label, int labelLength,
                            const char* hashName, const char* mgfHashName) {
   OaepHashes hs;
-  int rc = OaepSetUp(label, labelLength, hashName, mgfHashName, hs);
+  int rc = OaepBegin(data, length, key.n.Length() > 0, label, labelLength, hashName, mgfHashName, hs);
   if (rc != 0) return rc;
-  if (data == nullptr || length < 1) return kNoData;
-  if (key.n.Length() == 0) return kNoPublicKey;
   const int k = ModulusBytes(), hLen = hs.hLen;
   if (length > k - 2 * hLen - 2) return kMessageTooLong;
   ByteString db, seed, dbMask, seedMask, em;
@@ -357,10 +364,8 @@ int RsaEngine::EncryptOaep(const char* data, int length, ByteString& out, const 
 int RsaEngine::DecryptOaep(const char* data, int length, ByteString& out, const char* label, int labelLength,
                            const char* hashName, const char* mgfHashName) {
   OaepHashes hs;
-  int rc = OaepSetUp(label, labelLength, hashName, mgfHashName, hs);
+  int rc = OaepBegin(data, length, key.n.Length() > 0, label, labelLength, hashName, mgfHashName, hs);
   if (rc != 0) return rc;
-  if (data == nullptr || length < 1) return kNoData;
-  if (key.n.Length() == 0) return kNoPublicKey;
   const int k = ModulusBytes(), hLen = hs.hLen;
   if (k < 2 * hLen + 2) return kModulusTooShort;
   ByteString em, seedMask, dbMask;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "KeyTestUtil.h"
 #include "WycheproofCases.h"
@@ -48,21 +49,16 @@ void LoadRsa(const Case& c, RsaEngine& engine) {
   ASSERT_EQ(0, engine.SetKey(key));
 }
 
-std::vector<Case> Cases(const std::string& file) {
-  auto cases = ReadWycheproof(file);
-  return cases;
-}
-
-#define LOAD_OR_SKIP(cases, file)           \
-  const auto cases = Cases(file);           \
-  REQUIRE_OR_SKIP(!cases.empty(), "Wycheproof vectors " file " not found")
+// Declares `file` and `cases` for the named vector file, or skips.
+#define LOAD_OR_SKIP(name)                           \
+  const std::string file = name;                     \
+  const std::vector<Case> cases = ReadWycheproof(file); \
+  REQUIRE_OR_SKIP(!cases.empty(), "Wycheproof vectors " + file + " not found")
 
 class RsaPkcs1Verify : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(RsaPkcs1Verify, EveryCase) {
-  const std::string file = GetParam();
-  const auto cases = Cases(file);
-  REQUIRE_OR_SKIP(!cases.empty(), "Wycheproof vectors " + file + " not found");
+  LOAD_OR_SKIP(GetParam());
   for (const auto& c : cases) {
     RsaEngine engine;
     LoadRsa(c, engine);
@@ -91,7 +87,7 @@ class RsaPkcs1Sign : public ::testing::TestWithParam<bool> {
 };
 
 TEST_P(RsaPkcs1Sign, SignatureGenerationMatchesEveryVector) {
-  LOAD_OR_SKIP(cases, "rsa_pkcs1_2048_sig_gen_test.json");
+  LOAD_OR_SKIP("rsa_pkcs1_2048_sig_gen_test.json");
   for (const auto& c : cases) {
     RsaEngine engine;
     LoadRsa(c, engine);
@@ -108,9 +104,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, RsaPkcs1Sign, ::testing::Values(true, false),
 class RsaPssVerify : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(RsaPssVerify, EveryCase) {
-  const std::string file = GetParam();
-  const auto cases = Cases(file);
-  REQUIRE_OR_SKIP(!cases.empty(), "Wycheproof vectors " + file + " not found");
+  LOAD_OR_SKIP(GetParam());
   for (const auto& c : cases) {
     RsaEngine engine;
     LoadRsa(c, engine);
@@ -137,9 +131,7 @@ INSTANTIATE_TEST_SUITE_P(Files, RsaPssVerify,
 class RsaOaepDecrypt : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(RsaOaepDecrypt, EveryCase) {
-  const std::string file = GetParam();
-  const auto cases = Cases(file);
-  REQUIRE_OR_SKIP(!cases.empty(), "Wycheproof vectors " + file + " not found");
+  LOAD_OR_SKIP(GetParam());
   for (const auto& c : cases) {
     RsaEngine engine;
     LoadRsa(c, engine);
@@ -161,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(Files, RsaOaepDecrypt,
                                            "rsa_oaep_2048_sha1_mgf1sha1_test.json"));
 
 TEST(RsaPkcs1Decrypt, EveryCaseWithOneErrorStatus) {
-  LOAD_OR_SKIP(cases, "rsa_pkcs1_2048_test.json");
+  LOAD_OR_SKIP("rsa_pkcs1_2048_test.json");
   for (const auto& c : cases) {
     RsaEngine engine;
     LoadRsa(c, engine);
@@ -180,9 +172,7 @@ TEST(RsaPkcs1Decrypt, EveryCaseWithOneErrorStatus) {
 class DsaVerify : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(DsaVerify, EveryCase) {
-  const std::string file = GetParam();
-  const auto cases = Cases(file);
-  REQUIRE_OR_SKIP(!cases.empty(), "Wycheproof vectors " + file + " not found");
+  LOAD_OR_SKIP(GetParam());
   for (const auto& c : cases) {
     DsaKey key;
     key.p.Assign(FromHex(c.at("dsa_p")));
