@@ -16,7 +16,9 @@
 #include "KeyTestUtil.h"
 #include "TestSupport.h"
 #include "crypto/digest/HashContext.h"
+#include "crypto/rsa/BigInteger.h"
 #include "crypto/rsa/DsaEngine.h"
+#include "crypto/rsa/RandomSource.h"
 #include "crypto/rsa/RsaEngine.h"
 
 namespace tornell {
@@ -172,6 +174,51 @@ INSTANTIATE_TEST_SUITE_P(Methods, RsaOpenssl, ::testing::Values(Generated{2048, 
                            return "Bits" + std::to_string(info.param.bits) + "Method" +
                                   std::to_string(info.param.method);
                          });
+
+// A modulus of 8j + 1 bits: k is one byte more than the encoded message in
+// PSS, and every output must still be k bytes for the other side to accept.
+TEST(RsaOpensslOddSize, PssAndV15WithA1025BitModulus) {
+  REQUIRE_OR_SKIP(HaveOpenssl(), "openssl command not found");
+  RandomSource random;
+  BigInteger p, q, n;
+  do {
+    p = BigInteger(513, 64, random);
+    q = BigInteger(512, 64, random);
+    n = p.Multiply(q);
+  } while (n.BitLength() != 1025);
+  const BigInteger e(int64_t(65537));
+  BigInteger d;
+  ASSERT_EQ(0, e.ModInverse(p.Subtract(BigInteger::ONE).Multiply(q.Subtract(BigInteger::ONE)), d));
+  RsaKey in;
+  n.ToByteString(in.n);
+  e.ToByteString(in.e);
+  d.ToByteString(in.d);
+  p.ToByteString(in.p);
+  q.ToByteString(in.q);
+  RsaEngine engine;
+  ASSERT_EQ(0, engine.SetKey(in));
+  Scratch dir;
+  dir.Write("key.der", RsaKeyDer(engine.key));
+  ASSERT_TRUE(dir.Openssl("rsa -check -noout -inform DER -in key.der"));
+  const std::string inkey = " -inkey key.der -keyform DER -pkeyopt digest:sha256 ";
+  ByteString hash = Digest("SHA256", "odd size"), sig;
+  dir.Write("hash.bin", hash);
+  for (int pss : {1, 0}) {
+    SCOPED_TRACE(pss ? "PSS" : "v1.5");
+    const std::string opts = pss ? " -pkeyopt rsa_padding_mode:pss -pkeyopt rsa_pss_saltlen:32" : "";
+    sig.Clear();
+    ASSERT_EQ(0, engine.SignHash(hash.Data(), hash.Length(), "SHA256", sig, pss, 32));
+    EXPECT_EQ(129, sig.Length());
+    dir.Write("ours.sig", sig);
+    EXPECT_TRUE(dir.Openssl("pkeyutl -verify" + inkey + opts + " -in hash.bin -sigfile ours.sig"));
+    ASSERT_TRUE(dir.Openssl("pkeyutl -sign" + inkey + opts + " -in hash.bin -out theirs.sig"));
+    ByteString theirs = dir.Read("theirs.sig");
+    int valid = 0;
+    EXPECT_EQ(0, engine.VerifyHash(hash.Data(), hash.Length(), "SHA256", theirs.Data(), theirs.Length(), valid, pss,
+                                   32, 1));
+    EXPECT_EQ(1, valid);
+  }
+}
 
 TEST(DsaOpenssl, OurSignaturesVerifyInOpensslAndTheirsInOurs) {
   REQUIRE_OR_SKIP(HaveOpenssl(), "openssl command not found");
