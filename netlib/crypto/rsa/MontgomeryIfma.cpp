@@ -20,7 +20,12 @@ namespace {
 constexpr Limb kMask52 = (Limb(1) << 52) - 1;
 
 #if defined(__x86_64__)
-const bool kIfmaPresent = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512ifma");
+bool DetectIfma() {
+  // This runs in static initialisation, possibly before libgcc's own.
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512ifma");
+}
+const bool kIfmaPresent = DetectIfma();
 #else
 const bool kIfmaPresent = false;
 #endif
