@@ -180,15 +180,14 @@ INSTANTIATE_TEST_SUITE_P(Methods, RsaOpenssl, ::testing::Values(Generated{2048, 
 TEST(RsaOpensslOddSize, PssAndV15WithA1025BitModulus) {
   REQUIRE_OR_SKIP(HaveOpenssl(), "openssl command not found");
   RandomSource random;
-  BigInteger p, q, n;
+  const BigInteger e(int64_t(65537));
+  BigInteger p, q, n, d;
   do {
     p = BigInteger(513, 64, random);
     q = BigInteger(512, 64, random);
     n = p.Multiply(q);
-  } while (n.BitLength() != 1025);
-  const BigInteger e(int64_t(65537));
-  BigInteger d;
-  ASSERT_EQ(0, e.ModInverse(p.Subtract(BigInteger::ONE).Multiply(q.Subtract(BigInteger::ONE)), d));
+  } while (n.BitLength() != 1025 ||
+           e.ModInverse(p.Subtract(BigInteger::ONE).Multiply(q.Subtract(BigInteger::ONE)), d) != 0);
   RsaKey in;
   n.ToByteString(in.n);
   e.ToByteString(in.e);
