@@ -60,6 +60,36 @@ struct Side {
   Limb k0 = 0;
 };
 
+inline Limb Lo52(Limb x, Limb y) { return (x * y) & kMask52; }
+inline Limb Hi52(Limb x, Limb y) { return Limb((static_cast<unsigned __int128>(x) * y) >> 52); }
+
+// A scalar copy of the accumulator's two lowest lanes. The multiplier y of
+// each step comes from lane 0, so computing it here keeps the vector
+// pipeline's latency off the chain from one step's y to the next.
+struct LowLanes {
+  Limb a0, a1, a2, m0, m1, m2, k0;
+  Limb lane1 = 0;  // lane 1 at the start of the step
+  Limb t0 = 0;     // lane 0 at the start of the step plus lo(a0 b_i)
+
+  LowLanes(const Limb* a, const Side& s, Limb b0)
+      : a0(a[0]), a1(a[1]), a2(a[2]), m0(s.mod[0]), m1(s.mod[1]), m2(s.mod[2]), k0(s.k0), t0(Lo52(a[0], b0)) {}
+
+  // y and the carry out of lane 0 for multiplier digit bi; lane2 is lane 2
+  // at the start of the step, bNext the next multiplier digit.
+  void Step(Limb bi, Limb lane2, Limb bNext, Limb& y, Limb& carry) {
+    y = (t0 * k0) & kMask52;
+    carry = (t0 + Lo52(m0, y)) >> 52;
+    const Limb lane0 = lane1 + Lo52(a1, bi) + Lo52(m1, y) + carry + Hi52(a0, bi) + Hi52(m0, y);
+    lane1 = lane2 + Lo52(a2, bi) + Lo52(m2, y) + Hi52(a1, bi) + Hi52(m1, y);
+    t0 = lane0 + Lo52(a0, bNext);
+  }
+};
+
+template <int V>
+__attribute__((target("avx512f"))) Limb Lane2(__m512i v) {
+  return static_cast<Limb>(_mm_cvtsi128_si64(_mm512_castsi512_si128(_mm512_alignr_epi64(v, v, 2))));
+}
+
 // Almost-Montgomery products of both sides: r = a b / R mod m, below 2m for
 // a, b below 2m (R exceeds 4m). Digits of a, b normalised; r normalised. The
 // work depends only on V.
@@ -76,32 +106,30 @@ __attribute__((target("avx512f,avx512ifma"))) void AmmPair(Limb* r1, const Limb*
     acc1[v] = _mm512_setzero_si512();
     acc2[v] = _mm512_setzero_si512();
   }
-  const Limb mod10 = s1.mod[0], mod20 = s2.mod[0];
+  LowLanes low1(a1, s1, b1[0]), low2(a2, s2, b2[0]);
   const __m512i zero = _mm512_setzero_si512();
   for (int i = 0; i < nd; ++i) {
+    Limb y1, y2, c1, c2;
+    const Limb next1 = i + 1 < nd ? b1[i + 1] : 0, next2 = i + 1 < nd ? b2[i + 1] : 0;
+    low1.Step(b1[i], Lane2<V>(acc1[0]), next1, y1, c1);
+    low2.Step(b2[i], Lane2<V>(acc2[0]), next2, y2, c2);
     const __m512i bi1 = _mm512_set1_epi64(static_cast<long long>(b1[i]));
     const __m512i bi2 = _mm512_set1_epi64(static_cast<long long>(b2[i]));
-    for (int v = 0; v < V; ++v) {
-      acc1[v] = _mm512_madd52lo_epu64(acc1[v], x1[v], bi1);
-      acc2[v] = _mm512_madd52lo_epu64(acc2[v], x2[v], bi2);
-    }
-    const Limb t1 = static_cast<Limb>(_mm_cvtsi128_si64(_mm512_castsi512_si128(acc1[0])));
-    const Limb t2 = static_cast<Limb>(_mm_cvtsi128_si64(_mm512_castsi512_si128(acc2[0])));
-    const Limb y1 = (t1 * s1.k0) & kMask52, y2 = (t2 * s2.k0) & kMask52;
-    const Limb c1 = (t1 + ((mod10 * y1) & kMask52)) >> 52, c2 = (t2 + ((mod20 * y2) & kMask52)) >> 52;
     const __m512i yv1 = _mm512_set1_epi64(static_cast<long long>(y1));
     const __m512i yv2 = _mm512_set1_epi64(static_cast<long long>(y2));
     for (int v = 0; v < V; ++v) {
+      acc1[v] = _mm512_madd52lo_epu64(acc1[v], x1[v], bi1);
+      acc2[v] = _mm512_madd52lo_epu64(acc2[v], x2[v], bi2);
       acc1[v] = _mm512_madd52lo_epu64(acc1[v], m1[v], yv1);
       acc2[v] = _mm512_madd52lo_epu64(acc2[v], m2[v], yv2);
     }
     // Digit 0 is now a multiple of 2^52: drop it (one digit down) and carry
     // its top into the new digit 0.
     for (int v = 0; v < V; ++v) {
-      const __m512i next1 = v + 1 < V ? acc1[v + 1] : zero;
-      const __m512i next2 = v + 1 < V ? acc2[v + 1] : zero;
-      acc1[v] = _mm512_alignr_epi64(next1, acc1[v], 1);
-      acc2[v] = _mm512_alignr_epi64(next2, acc2[v], 1);
+      const __m512i up1 = v + 1 < V ? acc1[v + 1] : zero;
+      const __m512i up2 = v + 1 < V ? acc2[v + 1] : zero;
+      acc1[v] = _mm512_alignr_epi64(up1, acc1[v], 1);
+      acc2[v] = _mm512_alignr_epi64(up2, acc2[v], 1);
     }
     acc1[0] = _mm512_add_epi64(acc1[0], _mm512_maskz_set1_epi64(1, static_cast<long long>(c1)));
     acc2[0] = _mm512_add_epi64(acc2[0], _mm512_maskz_set1_epi64(1, static_cast<long long>(c2)));

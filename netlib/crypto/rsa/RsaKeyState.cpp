@@ -147,9 +147,9 @@ void RsaKeyStateInit(RsaKeyState& st, const RsaKey& key) {
     SetUp(st.ctxP, st.p);
     SetUp(st.ctxQ, st.q);
     const size_t kn = st.ctxN.k, kp = st.ctxP.k, kq = st.ctxQ.k;
-    BigInteger qInvModP;
-    if (kn <= 2 * kp && kn <= 2 * kq && kq <= 2 * kp && st.qInv.Mod(st.p, qInvModP) == 0) {
-      st.qInvMont = ToMont(st.ctxP, Limbs(qInvModP, kp));
+    const auto& qInv = st.qInv.Magnitude();
+    if (kn <= 2 * kp && kn <= 2 * kq && kq <= 2 * kp && qInv.size() <= 2 * kp) {
+      st.qInvMont = ToMont(st.ctxP, ReduceLimbs(st.ctxP, qInv.data(), qInv.size()));
       st.fastCrt = true;
     }
   }
