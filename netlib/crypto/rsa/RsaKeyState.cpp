@@ -70,7 +70,7 @@ std::vector<Limb> CrtPow(RsaKeyState& st, const std::vector<Limb>& c) {
   return r;
 }
 
-// The spec-plain form on big integers, for moduli the Montgomery code cannot
+// The plain form on big integers, for moduli the Montgomery code cannot
 // take (even or unbalanced); no blinding is possible there.
 int GenericPow(RsaKeyState& st, const BigInteger& m, BigInteger& result) {
   int rc = 0;
