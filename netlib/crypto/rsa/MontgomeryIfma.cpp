@@ -67,12 +67,17 @@ inline Limb Hi52(Limb x, Limb y) { return Limb((static_cast<unsigned __int128>(x
 // each step comes from lane 0, so computing it here keeps the vector
 // pipeline's latency off the chain from one step's y to the next.
 struct LowLanes {
-  Limb a0, a1, a2, m0, m1, m2, k0;
+  Limb a0 = 0, a1 = 0, a2 = 0, m0 = 0, m1 = 0, m2 = 0, k0 = 0;
   Limb lane1 = 0;  // lane 1 at the start of the step
   Limb t0 = 0;     // lane 0 at the start of the step plus lo(a0 b_i)
 
-  LowLanes(const Limb* a, const Side& s, Limb b0)
-      : a0(a[0]), a1(a[1]), a2(a[2]), m0(s.mod[0]), m1(s.mod[1]), m2(s.mod[2]), k0(s.k0), t0(Lo52(a[0], b0)) {}
+  void Start(const Limb* a, const Side& s, Limb b0) {
+    a0 = a[0], a1 = a[1], a2 = a[2];
+    m0 = s.mod[0], m1 = s.mod[1], m2 = s.mod[2];
+    k0 = s.k0;
+    lane1 = 0;
+    t0 = Lo52(a0, b0);
+  }
 
   // y and the carry out of lane 0 for multiplier digit bi; lane2 is lane 2
   // at the start of the step, bNext the next multiplier digit.
@@ -85,74 +90,81 @@ struct LowLanes {
   }
 };
 
-template <int V>
-__attribute__((target("avx512f"))) Limb Lane2(__m512i v) {
+__attribute__((target("avx512f"))) inline Limb Lane2(__m512i v) {
   return static_cast<Limb>(_mm_cvtsi128_si64(_mm512_castsi512_si128(_mm512_alignr_epi64(v, v, 2))));
 }
 
-// Almost-Montgomery products of both sides: r = a b / R mod m, below 2m for
-// a, b below 2m (R exceeds 4m). Digits of a, b normalised; r normalised. The
-// work depends only on V.
-template <int V>
-__attribute__((target("avx512f,avx512ifma"))) void AmmPair(Limb* r1, const Limb* a1, const Limb* b1, const Side& s1,
-                                                             Limb* r2, const Limb* a2, const Limb* b2, const Side& s2) {
+// Almost-Montgomery products of S independent sides at once: r = a b / R
+// mod m, below 2m for a, b below 2m (R exceeds 4m). Digits of a, b
+// normalised; r normalised; r may alias a or b. The work depends only on V
+// and S; interleaving the sides lets each hide the others' latency.
+template <int V, int S>
+__attribute__((target("avx512f,avx512ifma"))) void Amm(Limb* const* r, const Limb* const* a, const Limb* const* b,
+                                                        const Side* const* side) {
   constexpr int nd = 8 * V;
-  __m512i x1[V], m1[V], acc1[V], x2[V], m2[V], acc2[V];
-  for (int v = 0; v < V; ++v) {
-    x1[v] = _mm512_loadu_si512(a1 + 8 * v);
-    m1[v] = _mm512_loadu_si512(s1.mod.data() + 8 * v);
-    x2[v] = _mm512_loadu_si512(a2 + 8 * v);
-    m2[v] = _mm512_loadu_si512(s2.mod.data() + 8 * v);
-    acc1[v] = _mm512_setzero_si512();
-    acc2[v] = _mm512_setzero_si512();
+  __m512i x[S][V], m[S][V], acc[S][V];
+  LowLanes low[S];
+  for (int k = 0; k < S; ++k) {
+    for (int v = 0; v < V; ++v) {
+      x[k][v] = _mm512_loadu_si512(a[k] + 8 * v);
+      m[k][v] = _mm512_loadu_si512(side[k]->mod.data() + 8 * v);
+      acc[k][v] = _mm512_setzero_si512();
+    }
+    low[k].Start(a[k], *side[k], b[k][0]);
   }
-  LowLanes low1(a1, s1, b1[0]), low2(a2, s2, b2[0]);
   const __m512i zero = _mm512_setzero_si512();
   for (int i = 0; i < nd; ++i) {
-    Limb y1, y2, c1, c2;
-    const Limb next1 = i + 1 < nd ? b1[i + 1] : 0, next2 = i + 1 < nd ? b2[i + 1] : 0;
-    low1.Step(b1[i], Lane2<V>(acc1[0]), next1, y1, c1);
-    low2.Step(b2[i], Lane2<V>(acc2[0]), next2, y2, c2);
-    const __m512i bi1 = _mm512_set1_epi64(static_cast<long long>(b1[i]));
-    const __m512i bi2 = _mm512_set1_epi64(static_cast<long long>(b2[i]));
-    const __m512i yv1 = _mm512_set1_epi64(static_cast<long long>(y1));
-    const __m512i yv2 = _mm512_set1_epi64(static_cast<long long>(y2));
-    for (int v = 0; v < V; ++v) {
-      acc1[v] = _mm512_madd52lo_epu64(acc1[v], x1[v], bi1);
-      acc2[v] = _mm512_madd52lo_epu64(acc2[v], x2[v], bi2);
-      acc1[v] = _mm512_madd52lo_epu64(acc1[v], m1[v], yv1);
-      acc2[v] = _mm512_madd52lo_epu64(acc2[v], m2[v], yv2);
+    __m512i bv[S], yv[S];
+    Limb carry[S];
+    for (int k = 0; k < S; ++k) {
+      Limb y;
+      low[k].Step(b[k][i], Lane2(acc[k][0]), i + 1 < nd ? b[k][i + 1] : 0, y, carry[k]);
+      bv[k] = _mm512_set1_epi64(static_cast<long long>(b[k][i]));
+      yv[k] = _mm512_set1_epi64(static_cast<long long>(y));
     }
+    for (int v = 0; v < V; ++v)
+      for (int k = 0; k < S; ++k) {
+        acc[k][v] = _mm512_madd52lo_epu64(acc[k][v], x[k][v], bv[k]);
+        acc[k][v] = _mm512_madd52lo_epu64(acc[k][v], m[k][v], yv[k]);
+      }
     // Digit 0 is now a multiple of 2^52: drop it (one digit down) and carry
     // its top into the new digit 0.
-    for (int v = 0; v < V; ++v) {
-      const __m512i up1 = v + 1 < V ? acc1[v + 1] : zero;
-      const __m512i up2 = v + 1 < V ? acc2[v + 1] : zero;
-      acc1[v] = _mm512_alignr_epi64(up1, acc1[v], 1);
-      acc2[v] = _mm512_alignr_epi64(up2, acc2[v], 1);
+    for (int k = 0; k < S; ++k) {
+      for (int v = 0; v < V; ++v) acc[k][v] = _mm512_alignr_epi64(v + 1 < V ? acc[k][v + 1] : zero, acc[k][v], 1);
+      acc[k][0] = _mm512_add_epi64(acc[k][0], _mm512_maskz_set1_epi64(1, static_cast<long long>(carry[k])));
     }
-    acc1[0] = _mm512_add_epi64(acc1[0], _mm512_maskz_set1_epi64(1, static_cast<long long>(c1)));
-    acc2[0] = _mm512_add_epi64(acc2[0], _mm512_maskz_set1_epi64(1, static_cast<long long>(c2)));
-    for (int v = 0; v < V; ++v) {
-      acc1[v] = _mm512_madd52hi_epu64(acc1[v], x1[v], bi1);
-      acc2[v] = _mm512_madd52hi_epu64(acc2[v], x2[v], bi2);
-      acc1[v] = _mm512_madd52hi_epu64(acc1[v], m1[v], yv1);
-      acc2[v] = _mm512_madd52hi_epu64(acc2[v], m2[v], yv2);
+    for (int v = 0; v < V; ++v)
+      for (int k = 0; k < S; ++k) {
+        acc[k][v] = _mm512_madd52hi_epu64(acc[k][v], x[k][v], bv[k]);
+        acc[k][v] = _mm512_madd52hi_epu64(acc[k][v], m[k][v], yv[k]);
+      }
+  }
+  for (int k = 0; k < S; ++k) {
+    alignas(64) Limb t[nd];
+    for (int v = 0; v < V; ++v) _mm512_store_si512(t + 8 * v, acc[k][v]);
+    Limb c = 0;
+    for (int j = 0; j < nd; ++j) {
+      const Limb u = t[j] + c;
+      r[k][j] = u & kMask52;
+      c = u >> 52;
     }
   }
-  alignas(64) Limb t1[nd], t2[nd];
-  for (int v = 0; v < V; ++v) {
-    _mm512_store_si512(t1 + 8 * v, acc1[v]);
-    _mm512_store_si512(t2 + 8 * v, acc2[v]);
-  }
-  Limb carry1 = 0, carry2 = 0;
-  for (int j = 0; j < nd; ++j) {
-    const Limb u1 = t1[j] + carry1, u2 = t2[j] + carry2;
-    r1[j] = u1 & kMask52;
-    r2[j] = u2 & kMask52;
-    carry1 = u1 >> 52;
-    carry2 = u2 >> 52;
-  }
+}
+
+template <int V>
+void AmmPair(Limb* r1, const Limb* a1, const Limb* b1, const Side& s1, Limb* r2, const Limb* a2, const Limb* b2,
+             const Side& s2) {
+  Limb* const r[2] = {r1, r2};
+  const Limb* const a[2] = {a1, a2};
+  const Limb* const b[2] = {b1, b2};
+  const Side* const side[2] = {&s1, &s2};
+  Amm<V, 2>(r, a, b, side);
+}
+
+template <int V>
+void AmmOne(Limb* r, const Limb* a, const Limb* b, const Side& s) {
+  const Side* side = &s;
+  Amm<V, 1>(&r, &a, &b, &side);
 }
 
 // Copies entry idx of a table of n entries of nd digits, reading every entry.
@@ -238,6 +250,29 @@ bool PowPair(Montgomery& c1, Limb* r1, const Limb* b1, const Limb* e1, size_t en
   return true;
 }
 
+template <int V>
+bool PowOne(Montgomery& c, Limb* r, const Limb* b, const Limb* e, size_t en) {
+  constexpr size_t nd = 8 * V;
+  Side s;
+  if (!SetUpSide(c, nd, s)) return false;
+  alignas(64) Limb one[nd] = {1}, base[nd], acc[nd];
+  ToDigits(base, nd, b, c.k);
+  AmmOne<V>(base, base, s.rr.data(), s);
+  std::copy(base, base + nd, acc);
+  const size_t bits = MontgomeryExponentBits(e, en);
+  for (size_t i = bits - 1; i-- > 0;) {
+    AmmOne<V>(acc, acc, acc, s);
+    if ((e[i / 64] >> (i % 64)) & 1) AmmOne<V>(acc, acc, base, s);
+  }
+  AmmOne<V>(acc, acc, one, s);
+  FromDigits(r, c.k, acc, nd);
+  FinalReduce(c, r);
+  return true;
+}
+
+// Digit vectors for a k-limb modulus with two bits to spare (R > 4m).
+size_t VectorsFor(size_t k) { return ((64 * k + 2 + 51) / 52 + 7) / 8; }
+
 #endif
 
 }  // namespace
@@ -254,9 +289,7 @@ bool MontgomeryPowSecretPair(Montgomery& c1, Limb* r1, const Limb* b1, const Lim
                              Limb* r2, const Limb* b2, const Limb* e2, size_t en2) {
 #if defined(__x86_64__)
   if (!g_useIfma || c1.k != c2.k) return false;
-  // Digits for the modulus with two bits to spare (R > 4m).
-  const size_t nd = (64 * c1.k + 2 + 51) / 52;
-  switch ((nd + 7) / 8) {
+  switch (VectorsFor(c1.k)) {
     case 3:
       return PowPair<3>(c1, r1, b1, e1, en1, c2, r2, b2, e2, en2);
     case 4:
@@ -268,6 +301,29 @@ bool MontgomeryPowSecretPair(Montgomery& c1, Limb* r1, const Limb* b1, const Lim
   }
 #else
   (void)c1, (void)r1, (void)b1, (void)e1, (void)en1, (void)c2, (void)r2, (void)b2, (void)e2, (void)en2;
+  return false;
+#endif
+}
+
+bool MontgomeryPowPublicIfma(Montgomery& c, Limb* r, const Limb* b, const Limb* e, size_t en) {
+#if defined(__x86_64__)
+  if (!g_useIfma || MontgomeryExponentBits(e, en) == 0) return false;
+  switch (VectorsFor(c.k)) {
+    case 3:
+      return PowOne<3>(c, r, b, e, en);
+    case 4:
+      return PowOne<4>(c, r, b, e, en);
+    case 5:
+      return PowOne<5>(c, r, b, e, en);
+    case 8:
+      return PowOne<8>(c, r, b, e, en);
+    case 10:
+      return PowOne<10>(c, r, b, e, en);
+    default:
+      return false;
+  }
+#else
+  (void)c, (void)r, (void)b, (void)e, (void)en;
   return false;
 #endif
 }

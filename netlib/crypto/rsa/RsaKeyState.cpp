@@ -168,7 +168,9 @@ int RsaPublicRaw(RsaKeyState& st, const BigInteger& m, BigInteger& c) {
     c = BigInteger::ONE;
     return 0;
   }
-  MontgomeryPowPublic(st.ctxN, r.data(), b.data(), st.e.Magnitude().data(), st.e.Magnitude().size());
+  const auto& e = st.e.Magnitude();
+  if (!MontgomeryPowPublicIfma(st.ctxN, r.data(), b.data(), e.data(), e.size()))
+    MontgomeryPowPublic(st.ctxN, r.data(), b.data(), e.data(), e.size());
   c = BigInteger::FromLimbs(std::move(r), 1);
   return 0;
 }
