@@ -53,11 +53,13 @@ void FromDigits(Limb* a, size_t k, const Limb* d, size_t nd) {
 
 #if defined(__x86_64__)
 
-// One side of the pair: modulus digits, -m^-1 mod 2^52, and R^2 mod m for
-// R = 2^(52 nd), all in digits.
+// One modulus: its digits, -m^-1 mod 2^52, and R^2 mod m for R = 2^(52 d),
+// d the count of digits a value needs with two bits to spare (R > 4m);
+// digit arrays are padded with zeros to whole vectors.
 struct Side {
   std::vector<Limb> mod, rr;
   Limb k0 = 0;
+  int digits = 0;
 };
 
 inline Limb Lo52(Limb x, Limb y) { return (x * y) & kMask52; }
@@ -101,7 +103,8 @@ __attribute__((target("avx512f"))) inline Limb Lane2(__m512i v) {
 template <int V, int S>
 __attribute__((target("avx512f,avx512ifma"))) void Amm(Limb* const* r, const Limb* const* a, const Limb* const* b,
                                                         const Side* const* side) {
-  constexpr int nd = 8 * V;
+  constexpr int lanes = 8 * V;
+  const int nd = side[0]->digits;  // the same for every side
   __m512i x[S][V], m[S][V], acc[S][V];
   LowLanes low[S];
   for (int k = 0; k < S; ++k) {
@@ -140,10 +143,10 @@ __attribute__((target("avx512f,avx512ifma"))) void Amm(Limb* const* r, const Lim
       }
   }
   for (int k = 0; k < S; ++k) {
-    alignas(64) Limb t[nd];
+    alignas(64) Limb t[lanes];
     for (int v = 0; v < V; ++v) _mm512_store_si512(t + 8 * v, acc[k][v]);
     Limb c = 0;
-    for (int j = 0; j < nd; ++j) {
+    for (int j = 0; j < lanes; ++j) {
       const Limb u = t[j] + c;
       r[k][j] = u & kMask52;
       c = u >> 52;
@@ -182,21 +185,26 @@ __attribute__((target("avx512f"))) void ScanDigits(Limb* out, const Limb* table,
   for (int v = 0; v < V; ++v) _mm512_storeu_si512(out + 8 * v, acc[v]);
 }
 
-// R^2 mod m for R = 2^(52 nd) from the 64-bit context's R64^3:
-// MontgomeryMul(R64^3, 2^t) = 2^(128k + t) with t = 104 nd - 128k, which
+// Digits of a value below 4m for a k-limb modulus m.
+size_t DigitsFor(size_t k) { return (64 * k + 2 + 51) / 52; }
+
+// R^2 mod m for R = 2^(52 d) from the 64-bit context's R64^3:
+// MontgomeryMul(R64^3, 2^t) = 2^(128k + t) with t = 104 d - 128k, which
 // needs 2^t below m. False when the sizes do not allow that.
-bool SetUpSide(Montgomery& ctx, size_t nd, Side& s) {
-  const size_t k = ctx.k;
+bool SetUpSide(Montgomery& ctx, size_t lanes, Side& s) {
+  const size_t k = ctx.k, nd = DigitsFor(k);
   const long t = long(104 * nd) - long(128 * k);
+  if (nd > lanes) return false;
   if (t < 0 || size_t(t) >= 64 * (k - 1)) return false;
   std::vector<Limb> two(k, 0), rr(k);
   two[size_t(t) / 64] = Limb(1) << (size_t(t) % 64);
   MontgomeryMul(ctx, rr.data(), ctx.rrr.data(), two.data(), ctx.scratch.data());
-  s.mod.assign(nd, 0);
-  s.rr.assign(nd, 0);
-  ToDigits(s.mod.data(), nd, ctx.mod.data(), k);
-  ToDigits(s.rr.data(), nd, rr.data(), k);
+  s.mod.assign(lanes, 0);
+  s.rr.assign(lanes, 0);
+  ToDigits(s.mod.data(), lanes, ctx.mod.data(), k);
+  ToDigits(s.rr.data(), lanes, rr.data(), k);
   s.k0 = ctx.n0 & kMask52;
+  s.digits = int(nd);
   return true;
 }
 
@@ -214,22 +222,22 @@ void FinalReduce(const Montgomery& ctx, Limb* r) {
 template <int V>
 bool PowPair(Montgomery& c1, Limb* r1, const Limb* b1, const Limb* e1, size_t en1, Montgomery& c2, Limb* r2,
              const Limb* b2, const Limb* e2, size_t en2) {
-  constexpr size_t nd = 8 * V;
+  constexpr size_t lanes = 8 * V;
   Side s1, s2;
-  if (!SetUpSide(c1, nd, s1) || !SetUpSide(c2, nd, s2)) return false;
+  if (!SetUpSide(c1, lanes, s1) || !SetUpSide(c2, lanes, s2)) return false;
   const size_t bits = std::max(MontgomeryExponentBits(e1, en1), MontgomeryExponentBits(e2, en2));
   const int w = bits > 512 ? 5 : bits > 128 ? 4 : bits > 32 ? 3 : 1;
   const size_t entries = size_t(1) << w;
-  std::vector<Limb> t1(entries * nd), t2(entries * nd);
-  alignas(64) Limb one[nd] = {1}, base1[nd], base2[nd], acc1[nd], acc2[nd], pick1[nd], pick2[nd];
-  ToDigits(base1, nd, b1, c1.k);
-  ToDigits(base2, nd, b2, c2.k);
+  std::vector<Limb> t1(entries * lanes), t2(entries * lanes);
+  alignas(64) Limb one[lanes] = {1}, base1[lanes], base2[lanes], acc1[lanes], acc2[lanes], pick1[lanes], pick2[lanes];
+  ToDigits(base1, lanes, b1, c1.k);
+  ToDigits(base2, lanes, b2, c2.k);
   // Entry 0: R mod m (one in Montgomery form); entry 1: b R; then b^i R.
   AmmPair<V>(t1.data(), s1.rr.data(), one, s1, t2.data(), s2.rr.data(), one, s2);
-  AmmPair<V>(t1.data() + nd, base1, s1.rr.data(), s1, t2.data() + nd, base2, s2.rr.data(), s2);
+  AmmPair<V>(t1.data() + lanes, base1, s1.rr.data(), s1, t2.data() + lanes, base2, s2.rr.data(), s2);
   for (size_t i = 2; i < entries; ++i)
-    AmmPair<V>(t1.data() + i * nd, t1.data() + (i - 1) * nd, t1.data() + nd, s1, t2.data() + i * nd,
-               t2.data() + (i - 1) * nd, t2.data() + nd, s2);
+    AmmPair<V>(t1.data() + i * lanes, t1.data() + (i - 1) * lanes, t1.data() + lanes, s1, t2.data() + i * lanes,
+               t2.data() + (i - 1) * lanes, t2.data() + lanes, s2);
   size_t windows = (bits + size_t(w) - 1) / size_t(w);
   if (windows == 0) windows = 1;
   size_t pos = (windows - 1) * size_t(w);
@@ -243,8 +251,8 @@ bool PowPair(Montgomery& c1, Limb* r1, const Limb* b1, const Limb* e1, size_t en
     AmmPair<V>(acc1, acc1, pick1, s1, acc2, acc2, pick2, s2);
   }
   AmmPair<V>(acc1, acc1, one, s1, acc2, acc2, one, s2);
-  FromDigits(r1, c1.k, acc1, nd);
-  FromDigits(r2, c2.k, acc2, nd);
+  FromDigits(r1, c1.k, acc1, lanes);
+  FromDigits(r2, c2.k, acc2, lanes);
   FinalReduce(c1, r1);
   FinalReduce(c2, r2);
   return true;
@@ -252,26 +260,25 @@ bool PowPair(Montgomery& c1, Limb* r1, const Limb* b1, const Limb* e1, size_t en
 
 template <int V>
 bool PowOne(Montgomery& c, Limb* r, const Limb* b, const Limb* e, size_t en) {
-  constexpr size_t nd = 8 * V;
+  constexpr size_t lanes = 8 * V;
   Side s;
-  if (!SetUpSide(c, nd, s)) return false;
-  alignas(64) Limb one[nd] = {1}, base[nd], acc[nd];
-  ToDigits(base, nd, b, c.k);
+  if (!SetUpSide(c, lanes, s)) return false;
+  alignas(64) Limb one[lanes] = {1}, base[lanes], acc[lanes];
+  ToDigits(base, lanes, b, c.k);
   AmmOne<V>(base, base, s.rr.data(), s);
-  std::copy(base, base + nd, acc);
+  std::copy(base, base + lanes, acc);
   const size_t bits = MontgomeryExponentBits(e, en);
   for (size_t i = bits - 1; i-- > 0;) {
     AmmOne<V>(acc, acc, acc, s);
     if ((e[i / 64] >> (i % 64)) & 1) AmmOne<V>(acc, acc, base, s);
   }
   AmmOne<V>(acc, acc, one, s);
-  FromDigits(r, c.k, acc, nd);
+  FromDigits(r, c.k, acc, lanes);
   FinalReduce(c, r);
   return true;
 }
 
-// Digit vectors for a k-limb modulus with two bits to spare (R > 4m).
-size_t VectorsFor(size_t k) { return ((64 * k + 2 + 51) / 52 + 7) / 8; }
+size_t VectorsFor(size_t k) { return (DigitsFor(k) + 7) / 8; }
 
 #endif
 
