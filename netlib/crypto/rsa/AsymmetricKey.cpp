@@ -1,0 +1,7 @@
+#include "crypto/rsa/AsymmetricKey.h"
+
+namespace tornell {
+
+AsymmetricKey::~AsymmetricKey() = default;
+
+}  // namespace tornell
