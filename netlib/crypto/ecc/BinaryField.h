@@ -30,6 +30,10 @@ struct BinaryField {
   void HalfTrace(const FieldElem& c, FieldElem& out) const;
   int SolveQuadratic(const FieldElem& c, FieldElem& z) const;  // 1 with z^2 + z = c
 
+  // Lets tests check the portable multiplication on machines that have the
+  // carry-less multiply instruction.
+  static void UseCarrylessInstruction(bool allowed);
+
   void SetWord(FieldElem& x, uint32_t v) const;
   bool IsZero(const FieldElem& x) const;
   uint32_t ZeroMask(const FieldElem& x) const;

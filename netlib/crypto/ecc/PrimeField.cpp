@@ -53,31 +53,48 @@ constexpr Term kP384Terms[] = {
     {-1, {-1, -1, -1, -1, -1, -1, -1, 23, 23, -1, -1, -1}},
 };
 
-// out = value mod p where value = out[0..k) + top * 2^(32k), top small and signed.
-void Settle(const PrimeField& f, uint32_t* out, int64_t top) {
+// out = value mod p where value = out[0..k) + top * 2^(32k), top small and
+// signed. A fixed number of masked rounds: first p is added while the value
+// is negative, then subtracted while it is at least p, so the work does not
+// depend on the value.
+void Settle(const PrimeField& f, uint32_t* out, int64_t top, int addRounds, int subRounds) {
   const int k = f.k;
-  while (top < 0) {
+  for (int r = 0; r < addRounds; ++r) {
+    const uint32_t mask = 0u - static_cast<uint32_t>(static_cast<uint64_t>(top) >> 63);
     uint64_t c = 0;
     for (int i = 0; i < k; ++i) {
-      c += static_cast<uint64_t>(out[i]) + f.p.w[i];
+      c += static_cast<uint64_t>(out[i]) + (f.p.w[i] & mask);
       out[i] = static_cast<uint32_t>(c);
       c >>= 32;
     }
     top += static_cast<int64_t>(c);
   }
-  while (top > 0 || ecwords::Compare(out, f.p.w, k) >= 0) {
+  uint32_t diff[kFieldWords];
+  for (int r = 0; r < subRounds; ++r) {
     int64_t borrow = 0;
     for (int i = 0; i < k; ++i) {
       const int64_t d = static_cast<int64_t>(out[i]) - f.p.w[i] - borrow;
-      out[i] = static_cast<uint32_t>(d);
+      diff[i] = static_cast<uint32_t>(d);
       borrow = d < 0 ? 1 : 0;
     }
-    top -= borrow;
+    const uint64_t positive = static_cast<uint64_t>(-top) >> 63;
+    const uint32_t take = 0u - static_cast<uint32_t>(positive | static_cast<uint64_t>(borrow ^ 1));
+    for (int i = 0; i < k; ++i) out[i] = (diff[i] & take) | (out[i] & ~take);
+    top -= borrow & static_cast<int64_t>(take & 1u);
   }
 }
 
 void ReduceByTerms(const PrimeField& f, const Term* terms, int count, const uint32_t* c, uint32_t* out) {
   const int k = f.k;
+  int positive = 0;
+  int negative = 0;
+  for (int t = 0; t < count; ++t) {
+    if (terms[t].coef > 0) {
+      positive += terms[t].coef;
+    } else {
+      negative -= terms[t].coef;
+    }
+  }
   int64_t carry = 0;
   for (int j = 0; j < k; ++j) {
     int64_t acc = carry;
@@ -88,7 +105,7 @@ void ReduceByTerms(const PrimeField& f, const Term* terms, int count, const uint
     out[j] = static_cast<uint32_t>(acc);
     carry = acc >> 32;  // arithmetic shift: floor division keeps the sum exact
   }
-  Settle(f, out, carry);
+  Settle(f, out, carry, negative + 1, positive + 3);
 }
 
 void ReduceP521(const PrimeField& f, const uint32_t* c, uint32_t* out) {
@@ -100,7 +117,7 @@ void ReduceP521(const PrimeField& f, const uint32_t* c, uint32_t* out) {
     out[i] = static_cast<uint32_t>(carry);
     carry >>= 32;
   }
-  Settle(f, out, static_cast<int64_t>(carry));
+  Settle(f, out, static_cast<int64_t>(carry), 0, 3);
 }
 
 }  // namespace

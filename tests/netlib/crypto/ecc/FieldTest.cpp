@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "EcTestUtil.h"
+#include "crypto/ecc/BinaryField.h"
 #include "crypto/ecc/EcCurve.h"
 #include "crypto/ecc/EcPointMath.h"
 #include "crypto/rsa/RandomSource.h"
@@ -103,7 +104,20 @@ TEST(PrimeField, FastReductionEqualsGeneric) {
   }
 }
 
-TEST(BinaryField, AgreesWithPython) {
+// Both multiplication kernels: the carry-less instruction where the machine
+// has it, and the portable masked comb.
+class BinaryKernel : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override { BinaryField::UseCarrylessInstruction(GetParam()); }
+  void TearDown() override { BinaryField::UseCarrylessInstruction(true); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Kernels, BinaryKernel, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Carryless" : "Portable");
+                         });
+
+TEST_P(BinaryKernel, AgreesWithPython) {
   REQUIRE_OR_SKIP(ectest::HasPython(), "python3 with cryptography not installed");
   // fast polynomials, generic ones, and the even degree of none in the table
   EcBigInt even;
@@ -192,9 +206,12 @@ TEST(BinaryField, PolynomialsAndQuadratics) {
 
 // The constant-time multiplications against the plain affine double-and-add,
 // and the point operations' special cases.
-TEST(PointMath, ScalarMultiplicationForms) {
+TEST_P(BinaryKernel, ScalarMultiplicationForms) {
   RandomSource random;
-  for (int index : {0, 13, 3, 14, 78, 19, 15, 20}) {
+  // the prime curves once, the binary ones under both kernels
+  const std::vector<int> all = {0, 13, 3, 14, 78, 19, 15, 20, 32};
+  const std::vector<int> binary = {19, 15, 20};
+  for (int index : GetParam() ? all : binary) {
     SCOPED_TRACE(index);
     EcCurve curve(index);
     const bool binary = curve.fieldType == ecfield::kBinary;
