@@ -127,7 +127,7 @@ int PrimeField::Init(const EcBigInt& modulus, int id) {
   EcBigInt::Copy(m, modulus);
   EcBigInt::Normalize(m);
   if (EcBigInt::IsZero(m) != 0) return kEcZeroModulus;
-  if (m.wordCount > kFieldWords / 2 * 2 || m.wordCount > kFieldWords) return kEcOverflow;
+  if (m.wordCount > kFieldWords) return kEcOverflow;
   k = m.wordCount;
   bits = EcBigInt::BitLength(m);
   std::memset(p.w, 0, sizeof p.w);
@@ -422,23 +422,6 @@ int PrimeField::Sqrt(const FieldElem& a, FieldElem& root) const {
     if (!Equal(U, one) && !Equal(U, pMinusOne)) return 0;
   }
   return 0;
-}
-
-void PrimeField::SetWord(FieldElem& x, uint32_t v) const {
-  std::memset(x.w, 0, sizeof(uint32_t) * k);
-  x.w[0] = v;
-}
-
-uint32_t PrimeField::ZeroMask(const FieldElem& x) const {
-  uint32_t acc = 0;
-  for (int i = 0; i < k; ++i) acc |= x.w[i];
-  return ((acc | (0u - acc)) >> 31) - 1u;
-}
-
-bool PrimeField::IsZero(const FieldElem& x) const { return ZeroMask(x) != 0; }
-
-bool PrimeField::Equal(const FieldElem& a, const FieldElem& b) const {
-  return std::memcmp(a.w, b.w, sizeof(uint32_t) * k) == 0;
 }
 
 int PrimeField::Cmp(const FieldElem& a, const FieldElem& b) const { return ecwords::Compare(a.w, b.w, k); }

@@ -4,18 +4,12 @@
 #include <cstdint>
 
 #include "crypto/ecc/EcBigInt.h"
+#include "crypto/ecc/FieldElem.h"
 
 namespace tornell {
 
-constexpr int kFieldWords = 40;  // widest field the point code works in (1280 bits)
-
-struct FieldElem {
-  uint32_t w[kFieldWords];
-};
-
-struct PrimeField {
-  int k = 0;          // words of p
-  int bits = 0;       // bit length of p
+struct PrimeField : FieldWords {
+  int bits = 0;       // bit length of p       // bit length of p
   int reductionId = 0;
   FieldElem p{};
 
@@ -37,10 +31,6 @@ struct PrimeField {
   void Divide(const FieldElem& num, const FieldElem& den, FieldElem& out) const;
   int Sqrt(const FieldElem& a, FieldElem& root) const;  // 1 found, 0 none
 
-  void SetWord(FieldElem& x, uint32_t v) const;
-  bool IsZero(const FieldElem& x) const;
-  uint32_t ZeroMask(const FieldElem& x) const;  // all ones when x is 0, no branch on x
-  bool Equal(const FieldElem& a, const FieldElem& b) const;
   int Cmp(const FieldElem& a, const FieldElem& b) const;
   void Select(FieldElem& out, const FieldElem& a, const FieldElem& b, uint32_t maskB) const;  // maskB ? b : a
 };

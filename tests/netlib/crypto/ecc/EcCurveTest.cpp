@@ -7,14 +7,10 @@
 
 using namespace tornell;
 using ectest::Hex;
+using ectest::Param;
+using ectest::Widened;
 
 namespace {
-
-EcBigInt Param(const ByteString& bytes) {
-  EcBigInt v;
-  EcBigInt::FromBytes(bytes.Data(), bytes.Length(), v);
-  return v;
-}
 
 // Hasse: |q + 1 - h·n| <= 2·sqrt(q), checked as (q + 1 - h·n)^2 <= 4q.
 bool WithinHasseBound(const EcBigInt& q, const EcBigInt& n, int h) {

@@ -9,20 +9,10 @@
 using namespace tornell;
 using ectest::Big;
 using ectest::Hex;
+using ectest::Param;
+using ectest::Widened;
 
 namespace {
-
-EcBigInt Param(const ByteString& bytes) {
-  EcBigInt v;
-  EcBigInt::FromBytes(bytes.Data(), bytes.Length(), v);
-  return v;
-}
-
-EcBigInt Widened(const ByteString& bytes, const EcBigInt& p) {
-  EcBigInt v;
-  EcCurve::ToEcBigInt(bytes, &p, v);
-  return v;
-}
 
 struct PrimeCase {
   int curve;  // named-curve index whose prime is used
@@ -310,10 +300,9 @@ TEST_P(BinaryKernel, ScalarMultiplicationForms) {
   }
 }
 
-// Secret-scalar timing: the work of the multiplications is set by the widths
-// of the scalar and the field, so scalars of one width do the same operations.
-// What can be observed without a timer is that they all run the same number
-// of steps; the test checks the results for extreme scalars of one width.
+// The windowed multiplication runs over the scalar's whole width: scalars
+// with leading zero windows, a lone top bit or a lone low bit give the plain
+// double-and-add's results.
 TEST(PointMath, ExtremeScalarsOfOneWidth) {
   EcCurve curve(0);
   const EcBigInt p = Param(curve.p);
