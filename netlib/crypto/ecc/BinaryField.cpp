@@ -221,6 +221,7 @@ void BinaryField::Divide(const FieldElem& num, const FieldElem& den, FieldElem& 
     }
   };
   while (!isOne(u) && !isOne(v)) {
+    if (IsZero(u) || IsZero(v)) break;  // no inverse: f is reducible and shares a factor with den
     while ((u.w[0] & 1u) == 0) {
       divX(u);
       divX(g1);

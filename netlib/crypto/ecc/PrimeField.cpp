@@ -303,6 +303,7 @@ void PrimeField::Divide(const FieldElem& num, const FieldElem& den, FieldElem& o
     }
   };
   while (!Equal(u, one) && !Equal(v, one)) {
+    if (IsZero(u) || IsZero(v)) break;  // no inverse: p is not prime or den shares a factor with it
     while ((u.w[0] & 1u) == 0) {
       shiftRight(u);
       Halve(g1, g1);

@@ -323,3 +323,13 @@ TEST(PointMath, ExtremeScalarsOfOneWidth) {
     EXPECT_EQ(Hex(y1), Hex(y2)) << s;
   }
 }
+
+// Parameters from outside may be composite or reducible: an element without
+// an inverse ends the inversion instead of looping, and zero is refused.
+TEST(PointMath, InversionWithoutInverseEnds) {
+  EcBigInt out;
+  EXPECT_EQ(EcPointMath::FieldInvert(Big("3"), Big("f"), out), 0);
+  EXPECT_EQ(EcPointMath::FieldInvert(Big("0"), Big("f"), out), 20481);
+  EXPECT_EQ(EcPointMath::BinaryInvert(Big("3"), Big("11"), out), 0);  // x + 1 divides x^4 + 1
+  EXPECT_EQ(EcPointMath::BinaryInvert(Big("0"), Big("11"), out), 20481);
+}
