@@ -86,15 +86,6 @@ void Settle(const PrimeField& f, uint32_t* out, int64_t top, int addRounds, int 
 
 void ReduceByTerms(const PrimeField& f, const Term* terms, int count, const uint32_t* c, uint32_t* out) {
   const int k = f.k;
-  int positive = 0;
-  int negative = 0;
-  for (int t = 0; t < count; ++t) {
-    if (terms[t].coef > 0) {
-      positive += terms[t].coef;
-    } else {
-      negative -= terms[t].coef;
-    }
-  }
   int64_t carry = 0;
   for (int j = 0; j < k; ++j) {
     int64_t acc = carry;
@@ -105,7 +96,25 @@ void ReduceByTerms(const PrimeField& f, const Term* terms, int count, const uint
     out[j] = static_cast<uint32_t>(acc);
     carry = acc >> 32;  // arithmetic shift: floor division keeps the sum exact
   }
-  Settle(f, out, carry, negative + 1, positive + 3);
+  // 2^(32k) = r (mod p) with r = 2^(32k) - p, far below 2^(32k) for these
+  // primes: two folds of the top into the low words leave it at -1, 0 or 1.
+  uint32_t r[kFieldWords];
+  uint64_t borrow = 1;
+  for (int i = 0; i < k; ++i) {
+    borrow += static_cast<uint64_t>(~f.p.w[i]);
+    r[i] = static_cast<uint32_t>(borrow);
+    borrow >>= 32;
+  }
+  for (int fold = 0; fold < 2; ++fold) {
+    const int64_t top = carry;
+    carry = 0;
+    for (int j = 0; j < k; ++j) {
+      const int64_t acc = static_cast<int64_t>(out[j]) + top * static_cast<int64_t>(r[j]) + carry;
+      out[j] = static_cast<uint32_t>(acc);
+      carry = acc >> 32;
+    }
+  }
+  Settle(f, out, carry, 1, 2);
 }
 
 void ReduceP521(const PrimeField& f, const uint32_t* c, uint32_t* out) {
