@@ -249,7 +249,7 @@ int EcCurve::SetK3(int k) {
 }
 
 int EcCurve::BuildPolynomial() {
-  if (degree < 1 || degree >= EcBigInt::kMaxWords * 32 - 32) return kEcOverflow;
+  if (degree < 0 || degree >= EcBigInt::kMaxWords * 32 - 32) return kEcOverflow;
   EcBigInt poly;
   EcPointMath::MakePolynomial(poly, static_cast<unsigned>(degree), k1, k2, k3);
   return EcPointMath::ToBytesFixed(poly, (EcBigInt::BitLength(poly) + 7) / 8, p);
