@@ -98,7 +98,7 @@ void AddAffine(const Curve& c, const JPoint& P, const FieldElem& x2, const Field
     JPoint Q;
     Q.X = x2;
     Q.Y = y2;
-    f.SetWord(Q.Z, 1);
+    f.SetOne(Q.Z);
     Double(c, Q, R);
     return;
   }
@@ -339,6 +339,8 @@ int EcPointMath::ScalarMultiply(const EcBigInt& x, const EcBigInt& y, const EcBi
   Curve c;
   const int status = c.Init(p, a, reductionId);
   if (status != 0) return status;
+  c.f.UseMontgomery();
+  c.f.ToWorking(c.a);
   const PrimeField& f = c.f;
   AffinePoint result;
   if (IsInfinity(x)) {
@@ -353,9 +355,11 @@ int EcPointMath::ScalarMultiply(const EcBigInt& x, const EcBigInt& y, const EcBi
   FieldElem px, py;
   f.Load(x, px);
   f.Load(y, py);
+  f.ToWorking(px);
+  f.ToWorking(py);
   table[1].X = px;
   table[1].Y = py;
-  f.SetWord(table[1].Z, 1);
+  f.SetOne(table[1].Z);
   for (int i = 2; i < 16; ++i) {
     if (f.IsZero(table[i - 1].Z)) {
       table[i] = table[1];
@@ -392,6 +396,8 @@ int EcPointMath::ScalarMultiply(const EcBigInt& x, const EcBigInt& y, const EcBi
   }
   if (!f.IsZero(q.Z)) {
     ToAffine(f, q, true, result.x, result.y);
+    f.FromWorking(result.x);
+    f.FromWorking(result.y);
     result.inf = false;
   }
   StoreAffine(f, result, outX, outY);

@@ -142,12 +142,38 @@ int PrimeField::Init(const EcBigInt& modulus, int id) {
   std::memset(p.w, 0, sizeof p.w);
   std::memcpy(p.w, m.words, sizeof(uint32_t) * k);
   reductionId = id;
+  montgomery = false;
+  SetWord(one, 1);
   // A fast reduction only fits the prime it was written for.
   static const int kWordsOf[] = {6, 7, 8, 12, 17};
   if (id >= ecreduction::kP192 && id <= ecreduction::kP521 && kWordsOf[id - ecreduction::kP192] != k) {
     reductionId = ecreduction::kGeneric;
   }
   return 0;
+}
+
+void PrimeField::UseMontgomery() {
+  if (reductionId >= ecreduction::kP192 && reductionId <= ecreduction::kP521) return;
+  if ((p.w[0] & 1u) == 0 || k < 1) return;
+  uint32_t wide[2 * kFieldWords + 1] = {};
+  wide[k] = 1;
+  ecwords::Remainder(wide, k + 1, p.w, k, one.w);
+  wide[k] = 0;
+  wide[2 * k] = 1;
+  ecwords::Remainder(wide, 2 * k + 1, p.w, k, rSquared.w);
+  mPrime = ecwords::NegInverse32(p.w[0]);
+  montgomery = true;
+}
+
+void PrimeField::ToWorking(FieldElem& x) const {
+  if (montgomery) Mul(x, rSquared, x);
+}
+
+void PrimeField::FromWorking(FieldElem& x) const {
+  if (!montgomery) return;
+  FieldElem plainOne;
+  SetWord(plainOne, 1);
+  Mul(x, plainOne, x);
 }
 
 void PrimeField::Load(const EcBigInt& v, FieldElem& out) const {
@@ -195,6 +221,13 @@ void PrimeField::Reduce(const uint32_t* wide, int n, FieldElem& out) const {
 }
 
 void PrimeField::Mul(const FieldElem& a, const FieldElem& b, FieldElem& out) const {
+  if (montgomery) {
+    uint32_t scratch[kFieldWords + 2];
+    uint32_t r[kFieldWords];
+    ecwords::MontMulWords(a.w, b.w, p.w, mPrime, k, scratch, r);
+    std::memcpy(out.w, r, sizeof(uint32_t) * k);
+    return;
+  }
   uint32_t t[2 * kFieldWords];
   std::memset(t, 0, sizeof(uint32_t) * 2 * k);
   for (int i = 0; i < k; ++i) {
@@ -261,8 +294,7 @@ void PrimeField::Halve(const FieldElem& a, FieldElem& out) const {
 }
 
 void PrimeField::Pow(const FieldElem& a, const uint32_t* e, int eBits, FieldElem& out) const {
-  FieldElem acc;
-  SetWord(acc, 1);
+  FieldElem acc = one;
   FieldElem base = a;
   bool started = false;
   for (int i = eBits - 1; i >= 0; --i) {

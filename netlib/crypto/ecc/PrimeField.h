@@ -16,6 +16,19 @@ struct PrimeField : FieldWords {
   // 0, or 20480 when p is wider than the working form, 20481 when p is zero.
   int Init(const EcBigInt& modulus, int id);
 
+  // Montgomery form (x·2^(32k) mod p) for the generic reduction: multiplication
+  // without division, in time that does not depend on the values. Only the
+  // multiplication and the constant one change; addition, halving and the
+  // zero test are the same in both forms.
+  bool montgomery = false;
+  uint32_t mPrime = 0;
+  FieldElem one{};    // 1 in the working form
+  FieldElem rSquared{};
+  void UseMontgomery();  // for the generic reduction of an odd p
+  void ToWorking(FieldElem& x) const;
+  void FromWorking(FieldElem& x) const;
+  void SetOne(FieldElem& x) const { x = one; }
+
   void Load(const EcBigInt& v, FieldElem& out) const;   // k words, v reduced when not below p
   void Store(const FieldElem& v, EcBigInt& out) const;  // word count k, words above cleared
 
