@@ -320,7 +320,7 @@ int EcCurve::EncodePoint(const ByteString& X, const ByteString& Y, const EcCurve
                          ByteString& out) {
   if (compressed != 0 && curve.fieldType == ecfield::kUnset) return kEcBadCurve;
   const int w = curve.FieldBytes();
-  if (X.Length() == 0 || Y.Length() == 0 || SignificantLength(X) > w || SignificantLength(Y) > w) {
+  if (X.Length() == 0 || Y.Length() == 0 || X.Length() > w || Y.Length() > w) {
     return kEcBadCurve;
   }
   int first = 0x04;
