@@ -167,6 +167,15 @@ TEST(BinaryField, PolynomialsAndQuadratics) {
     ASSERT_EQ(EcPointMath::SquareSpreadTable[b], spread);
   }
 
+  // x = 0: y is the square root of b
+  EcCurve b163(21);
+  const EcBigInt f163 = Param(b163.p);
+  EcBigInt zeroX, y0, y0sq;
+  EcPointMath::BinarySetZero(zeroX, f163);
+  ASSERT_EQ(EcPointMath::BinaryDecompressY(0, zeroX, Widened(b163.a, f163), Widened(b163.b, f163), f163, 0x6106, y0), 1);
+  EcPointMath::BinarySquare(y0, f163, 0x6106, y0sq);
+  EXPECT_EQ(Hex(y0sq), Hex(Param(b163.b)));
+
   // z^2 + z = c has a solution exactly when c = w^2 + w for some w; odd and even degree
   RandomSource random;
   EcBigInt even;
