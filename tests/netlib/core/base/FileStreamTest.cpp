@@ -38,8 +38,8 @@ std::string Pattern(size_t n) {
 
 class FileStreamTest : public ::testing::Test {
  protected:
-  std::string path = basetest::TempPath();
-  void TearDown() override { std::remove(path.c_str()); }
+  testsupport::TempFile file;
+  std::string path = file.Path();
 };
 
 TEST_F(FileStreamTest, OpenModesAndStatusCodes) {

@@ -114,7 +114,7 @@ for n in (16, 24, 32):
 )",
                                      ok);
   ASSERT_TRUE(ok);
-  auto rows = SplitLines(text);
+  auto rows = Rows(text);
   ASSERT_EQ(rows.size(), 12u);
   for (const auto& r : rows) {
     Bytes key = Unhex(r[0]), iv = Unhex(r[1]), pt = Unhex(r[2]), q = Unhex(r[4]);
@@ -149,7 +149,7 @@ TEST_P(AesPaths, WycheproofCbcPkcs5) {
       "        print(t['tcId'], t['result'], t['key'], t['iv'], t['msg'] or '-', t['ct'] or '-')\n",
       ok);
   ASSERT_TRUE(ok);
-  auto rows = SplitLines(text);
+  auto rows = Rows(text);
   ASSERT_GT(rows.size(), 100u);
   for (const auto& r : rows) {
     Bytes key = Unhex(r[2]), iv = Unhex(r[3]), msg = Unhex(r[4]), ct = Unhex(r[5]);

@@ -2,40 +2,22 @@
 // Helpers shared by the MAC and key-derivation tests: hex text, running the
 // reference tools (the openssl command, mac_reference.py) and reading the
 // published vector files through Python's json.
-#include <unistd.h>
-
-#include <array>
-#include <cstdio>
+#include <cstdint>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
+#include "TestText.h"
 
 namespace mactest {
 
-inline std::string Hex(const void* data, int length) {
-  static const char kDigits[] = "0123456789abcdef";
-  const unsigned char* p = static_cast<const unsigned char*>(data);
-  std::string out;
-  for (int i = 0; i < length; ++i) {
-    out += kDigits[p[i] >> 4];
-    out += kDigits[p[i] & 15];
-  }
-  return out;
-}
-inline std::string Hex(const std::string& s) { return Hex(s.data(), static_cast<int>(s.size())); }
+using testsupport::Hex;
+using testsupport::Lines;
+using testsupport::Words;
 // Hex for the reference script's argument lists: "-" stands for no bytes.
-inline std::string Arg(const std::string& s) { return s.empty() ? "-" : Hex(s); }
-
-inline std::string FromHex(const std::string& hex) {
-  std::string out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-  }
-  return out;
-}
+inline std::string Arg(const std::string& s) { return testsupport::HexOrDash(s); }
+inline std::string FromHex(const std::string& hex) { return testsupport::Unhex(hex); }
 
 // Bytes of a reproducible pattern, different for every seed.
 inline std::string Pattern(int length, int seed) {
@@ -53,35 +35,10 @@ inline std::string Pattern(int length, int seed) {
 // Runs a shell command with `input` on its standard input; the standard
 // output, or an empty string when the command fails.
 inline std::string Run(const std::string& command, const std::string& input = "") {
-  char path[] = "/tmp/mac_test_input_XXXXXX";
-  int fd = mkstemp(path);
-  if (fd < 0) return "";
-  close(fd);
-  std::ofstream(path, std::ios::binary) << input;
-  std::string output;
-  FILE* pipe = popen((command + " < " + path + " 2>/dev/null").c_str(), "r");
-  if (pipe != nullptr) {
-    std::array<char, 4096> chunk;
-    size_t n;
-    while ((n = fread(chunk.data(), 1, chunk.size(), pipe)) > 0) output.append(chunk.data(), n);
-    if (pclose(pipe) != 0) output.clear();
-  }
-  unlink(path);
+  bool ok = false;
+  std::string output = testsupport::RunCommand(command + " 2>/dev/null", input, ok);
+  if (!ok) output.clear();
   return output;
-}
-
-inline std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
-}
-
-inline std::vector<std::string> Words(const std::string& line) {
-  std::vector<std::string> out;
-  std::istringstream in(line);
-  for (std::string word; in >> word;) out.push_back(word == "-" ? "" : word);
-  return out;
 }
 
 // One result line per request line of mac_reference.py; empty when the
@@ -108,18 +65,12 @@ inline std::vector<std::vector<std::string>> VectorCases(const std::string& file
       "  for t in g['tests']:\n"
       "    print(' '.join(str(x) if str(x) else '-' for x in (" + fields + ")))\n";
   std::vector<std::vector<std::string>> out;
-  std::ifstream probe(path);
-  if (!probe) return out;
-  char scriptPath[] = "/tmp/mac_vectors_XXXXXX";
-  int fd = mkstemp(scriptPath);
-  if (fd < 0) return out;
-  close(fd);
-  std::ofstream(scriptPath) << script;
-  for (const std::string& line : Lines(Run("/usr/bin/python3 " + std::string(scriptPath) + " '" +
-                                           path + "'"))) {
+  if (!std::ifstream(path)) return out;
+  const testsupport::TempFile program(script);
+  if (!program.Made()) return out;
+  for (const std::string& line : Lines(Run("/usr/bin/python3 " + program.Path() + " '" + path + "'"))) {
     out.push_back(Words(line));
   }
-  unlink(scriptPath);
   return out;
 }
 
