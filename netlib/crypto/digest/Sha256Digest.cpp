@@ -3,10 +3,9 @@
 #include <bit>
 #include <cstring>
 
-#include "crypto/digest/BlockFeeder.h"
 #include "crypto/digest/DigestBytes.h"
 #include "crypto/digest/ProcessorFeatures.h"
-#include "crypto/digest/Sha2Finish.h"
+#include "crypto/digest/Sha2Steps.h"
 
 namespace tornell {
 
@@ -91,14 +90,7 @@ void Sha224Digest::Reset() {
   std::memcpy(state, kInit, sizeof state);
 }
 
-void Sha256Digest::Update(const char* data, int length) {
-  if (length <= 0 || data == nullptr) return;
-  const uint32_t n = static_cast<uint32_t>(length);
-  const size_t index = (countLow >> 3) & 63;
-  AddBitCount(countHigh, countLow, n);
-  FeedBlocks(buffer, index, kBlockBytes, Bytes(data), n,
-             [this](const unsigned char* p, size_t k) { Compress(state, p, k); });
-}
+void Sha256Digest::Update(const char* data, int length) { UpdateSha2(*this, data, length); }
 
 unsigned char* Sha256Digest::Final() { return FinishSha2(*this); }
 

@@ -5,10 +5,9 @@
 
 #include <immintrin.h>
 
-#include "crypto/digest/BlockFeeder.h"
 #include "crypto/digest/DigestBytes.h"
 #include "crypto/digest/ProcessorFeatures.h"
-#include "crypto/digest/Sha2Finish.h"
+#include "crypto/digest/Sha2Steps.h"
 
 namespace tornell {
 
@@ -191,14 +190,7 @@ void Sha512_256Digest::Reset() {
   SetInitialValues(kInit512_256);
 }
 
-void Sha512Digest::Update(const char* data, int length) {
-  if (length <= 0 || data == nullptr) return;
-  const uint32_t n = static_cast<uint32_t>(length);
-  const size_t index = (countLow >> 3) & 127;
-  AddBitCount(countHigh, countLow, n);
-  FeedBlocks(buffer, index, kBlockBytes, Bytes(data), n,
-             [this](const unsigned char* p, size_t k) { Compress(state, p, k); });
-}
+void Sha512Digest::Update(const char* data, int length) { UpdateSha2(*this, data, length); }
 
 unsigned char* Sha512Digest::Final() { return FinishSha2(*this); }
 
