@@ -9,6 +9,8 @@
 
 #include "TestSupport.h"
 #include "TestText.h"
+#include "crypto/digest/HashAlgorithm.h"
+#include "crypto/digest/ProcessorFeatures.h"
 
 namespace mactest {
 
@@ -18,6 +20,23 @@ using testsupport::Words;
 // Hex for the reference script's argument lists: "-" stands for no bytes.
 inline std::string Arg(const std::string& s) { return testsupport::HexOrDash(s); }
 inline std::string FromHex(const std::string& hex) { return testsupport::Unhex(hex); }
+
+// The reference script's name of every digest number.
+inline const char* const kReferenceNames[tornell::HashAlgorithm::kCount] = {
+    "sha1",      "md5",       "sha256",    "sha224",    "sha512",    "sha512_224",
+    "sha512_256", "sha384",   "ripemd160", "md4",       "md2",       "md5-sha1",
+    "keccak224", "keccak256", "keccak384", "keccak512", "shake128",  "shake256"};
+
+// Runs `body` with the fast paths allowed and again with the portable code.
+template <class Body>
+void OnBothPaths(Body body) {
+  for (bool fast : {true, false}) {
+    SCOPED_TRACE(fast ? "fast paths" : "portable code");
+    tornell::SetDigestFastPathsAllowed(fast);
+    body();
+  }
+  tornell::SetDigestFastPathsAllowed(true);
+}
 
 // Bytes of a reproducible pattern, different for every seed.
 inline std::string Pattern(int length, int seed) {
