@@ -1,6 +1,6 @@
 #pragma once
-// Scratch folders, whole-file text, and child programs run with a chosen
-// environment whose standard output is read back, bounded in time.
+// Scratch folders, and child programs run with a chosen environment whose
+// standard output is read back, bounded in time.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -10,12 +10,12 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include "TestText.h"
 
 namespace testsupport {
 
@@ -40,13 +40,6 @@ class ScratchDir {
  private:
   std::filesystem::path path_;
 };
-
-inline std::string ReadFileText(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 struct ChildRun {
   bool started = false;  // false when no pipe or no process could be made

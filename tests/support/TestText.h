@@ -1,10 +1,12 @@
 #pragma once
-// Text helpers shared by the tests: hex both ways, and running reference
-// tools through the shell with their output read back as lines and words.
+// Text helpers shared by the tests: hex both ways, whole files, and running
+// reference tools through the shell with their output read back as lines and
+// words.
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -45,6 +47,13 @@ ByteContainer UnhexAs(const std::string& hex) {
 inline std::string Unhex(const std::string& hex) { return UnhexAs<std::string>(hex); }
 inline std::vector<unsigned char> UnhexBytes(const std::string& hex) {
   return UnhexAs<std::vector<unsigned char>>(hex);
+}
+
+inline std::string ReadFileText(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
 // A fresh file under /tmp holding `content`, removed again with this object.
