@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "TestSupport.h"
+
 namespace testsupport {
 
 inline std::string Hex(const void* data, size_t length) {
@@ -151,6 +153,24 @@ inline std::vector<std::vector<std::string>> Rows(const std::string& text) {
     if (!fields.empty()) rows.push_back(std::move(fields));
   }
   return rows;
+}
+
+// The cases of a published vector file, one row per test of the fields named
+// by `fields` (Python expressions over the group `g` and the test `t`; an
+// empty field comes back empty). Nothing when the file or python3 is missing.
+inline std::vector<std::vector<std::string>> WycheproofRows(const std::string& file, const std::string& fields) {
+  const std::string path = (VectorsDir() / "wycheproof" / file).string();
+  if (!std::ifstream(path)) return {};
+  const std::string program =
+      "import json,sys\n"
+      "d=json.load(open(sys.argv[1]))\n"
+      "for g in d['testGroups']:\n"
+      "  for t in g['tests']:\n"
+      "    print(' '.join(str(x) if str(x) else '-' for x in (" + fields + ")))\n";
+  bool ok = false;
+  const std::string out = RunPython(program, ok, {path});
+  if (!ok) return {};
+  return Rows(out);
 }
 
 }  // namespace testsupport

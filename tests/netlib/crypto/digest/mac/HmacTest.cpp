@@ -145,7 +145,7 @@ TEST(HmacVectors, Wycheproof) {
                               {"hmac_sha256_test.json", HashAlgorithm::kSha256},
                               {"hmac_sha512_test.json", HashAlgorithm::kSha512}};
   for (const VectorFile& f : files) {
-    auto cases = mactest::VectorCases(f.file, "t['tcId'], t['result'], g['tagSize'], t['key'], "
+    auto cases = testsupport::WycheproofRows(f.file, "t['tcId'], t['result'], g['tagSize'], t['key'], "
                                               "t['msg'], t['tag']");
     REQUIRE_OR_SKIP(!cases.empty(), std::string("Wycheproof vectors and python3 for ") + f.file);
     OnBothPaths([&] {

@@ -1,9 +1,8 @@
 #pragma once
 // Helpers shared by the MAC and key-derivation tests: hex text, running the
-// reference tools (the openssl command, mac_reference.py) and reading the
-// published vector files through Python's json.
+// reference tools (the openssl command, mac_reference.py), and the runs over
+// every digest and both processor paths.
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -68,28 +67,6 @@ inline std::vector<std::string> Reference(const std::vector<std::string>& reques
   std::vector<std::string> out =
       Lines(Run("/usr/bin/python3 " + std::string(MAC_TEST_DIR) + "/mac_reference.py", input));
   if (out.size() != requests.size()) out.clear();
-  return out;
-}
-
-// The test cases of a published vector file, one line per case of
-// space-separated fields (hex, "-" when empty) named by `fields`, each a
-// Python expression over the group `g` and the test `t`.
-inline std::vector<std::vector<std::string>> VectorCases(const std::string& file,
-                                                         const std::string& fields) {
-  std::string path = (testsupport::VectorsDir() / "wycheproof" / file).string();
-  std::string script =
-      "import json,sys\n"
-      "d=json.load(open(sys.argv[1]))\n"
-      "for g in d['testGroups']:\n"
-      "  for t in g['tests']:\n"
-      "    print(' '.join(str(x) if str(x) else '-' for x in (" + fields + ")))\n";
-  std::vector<std::vector<std::string>> out;
-  if (!std::ifstream(path)) return out;
-  const testsupport::TempFile program(script);
-  if (!program.Made()) return out;
-  for (const std::string& line : Lines(Run("/usr/bin/python3 " + program.Path() + " '" + path + "'"))) {
-    out.push_back(Words(line));
-  }
   return out;
 }
 

@@ -64,7 +64,7 @@ TEST(Pbkdf2Vectors, Wycheproof) {
   // file: 16,777,216 and 80,000 iterations); the others cover 1 to 4096.
   constexpr int kMaxIterations = 10000;
   for (const auto& f : files) {
-    auto cases = mactest::VectorCases(
+    auto cases = testsupport::WycheproofRows(
         f.file, "t['tcId'], t['result'], t['iterationCount'], t['dkLen'], t['password'], "
                 "t['salt'], t['dk']");
     REQUIRE_OR_SKIP(!cases.empty(), std::string("Wycheproof vectors and python3 for ") + f.file);
