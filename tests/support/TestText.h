@@ -155,6 +155,19 @@ inline std::vector<std::vector<std::string>> Rows(const std::string& text) {
   return rows;
 }
 
+// Runs a python3 reference script with one request a line on its standard
+// input: one answer line per request, or nothing when the script fails or
+// answers a different number of lines.
+inline std::vector<std::string> RunReferenceScript(const std::string& script,
+                                                   const std::vector<std::string>& requests) {
+  std::string input;
+  for (const std::string& r : requests) input += r + '\n';
+  bool ok = false;
+  std::vector<std::string> out = Lines(RunCommand("/usr/bin/python3 '" + script + "'", input, ok));
+  if (!ok || out.size() != requests.size()) out.clear();
+  return out;
+}
+
 // The cases of a published vector file, one row per test of the fields named
 // by `fields` (Python expressions over the group `g` and the test `t`; an
 // empty field comes back empty). Nothing when the file or python3 is missing.

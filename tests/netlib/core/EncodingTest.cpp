@@ -26,15 +26,12 @@ struct Request {
 
 // Runs the Python reference over all requests at once; one answer per request.
 std::vector<std::string> AskPython(const std::vector<Request>& requests) {
-  std::ostringstream in;
+  std::vector<std::string> lines;
   for (const Request& r : requests) {
-    in << r.mode << ' ' << ToHex(r.data);
-    if (!r.extra.empty()) in << ' ' << ToHex(r.extra);
-    in << '\n';
+    lines.push_back(r.mode + ' ' + ToHex(r.data));
+    if (!r.extra.empty()) lines.back() += ' ' + ToHex(r.extra);
   }
-  const std::string script = std::string(CORE_TEST_DIR) + "/encoding_oracle.py";
-  bool ran = false;
-  return testsupport::Lines(testsupport::RunCommand("/usr/bin/python3 " + script, in.str(), ran));
+  return testsupport::RunReferenceScript(std::string(CORE_TEST_DIR) + "/encoding_oracle.py", lines);
 }
 
 bool HavePython() { return testsupport::HaveTool("/usr/bin/python3"); }

@@ -38,14 +38,7 @@ class Prng {
 // Runs the reference script over "<algorithm> <hex or a*N>" lines; returns one
 // hex digest per request, or nothing when the reference cannot run.
 inline std::vector<std::string> RunReference(const std::vector<std::string>& requests) {
-  std::string input;
-  for (const std::string& r : requests) input += r + '\n';
-  const std::string script = std::string(DIGEST_TEST_DIR) + "/digest_reference.py";
-  bool ok = false;
-  std::vector<std::string> out =
-      testsupport::Lines(testsupport::RunCommand("/usr/bin/python3 '" + script + "' 2>/dev/null", input, ok));
-  if (!ok || out.size() != requests.size()) out.clear();
-  return out;
+  return testsupport::RunReferenceScript(std::string(DIGEST_TEST_DIR) + "/digest_reference.py", requests);
 }
 
 // Parameter true: the processor's fast paths where present; false: the

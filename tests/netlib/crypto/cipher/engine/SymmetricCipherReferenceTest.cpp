@@ -84,17 +84,17 @@ using testsupport::HexOrDash;
 
 // One python run for all cases.
 bool FillExpected(std::vector<RefCase>& cases) {
-  std::ostringstream in;
-  for (const RefCase& c : cases)
-    in << c.alg << ' ' << c.mode << ' ' << c.padding << ' ' << HexOrDash(c.key) << ' ' << HexOrDash(c.iv) << ' '
-       << HexOrDash(c.aad) << ' ' << HexOrDash(c.data) << '\n';
-  std::string script = std::string(ENGINE_TEST_DIR) + "/cipher_reference.py";
-  bool ok = false;
+  std::vector<std::string> requests;
+  for (const RefCase& c : cases) {
+    std::ostringstream line;
+    line << c.alg << ' ' << c.mode << ' ' << c.padding << ' ' << HexOrDash(c.key) << ' ' << HexOrDash(c.iv) << ' '
+         << HexOrDash(c.aad) << ' ' << HexOrDash(c.data);
+    requests.push_back(line.str());
+  }
   const std::vector<std::string> lines =
-      testsupport::Lines(testsupport::RunCommand("/usr/bin/python3 '" + script + "'", in.str(), ok));
-  size_t i = 0;
-  for (; i < lines.size() && i < cases.size(); ++i) cases[i].expected = lines[i] == "-" ? "" : lines[i];
-  return ok && i == cases.size();
+      testsupport::RunReferenceScript(std::string(ENGINE_TEST_DIR) + "/cipher_reference.py", requests);
+  for (size_t i = 0; i < lines.size(); ++i) cases[i].expected = lines[i] == "-" ? "" : lines[i];
+  return lines.size() == cases.size();
 }
 
 bool HaveCryptography() { return testsupport::HavePythonModule("cryptography.hazmat.primitives.ciphers.aead"); }

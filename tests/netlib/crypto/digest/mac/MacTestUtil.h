@@ -15,7 +15,6 @@ namespace mactest {
 
 using testsupport::Hex;
 using testsupport::Lines;
-using testsupport::Words;
 // Hex for the reference script's argument lists: "-" stands for no bytes.
 inline std::string Arg(const std::string& s) { return testsupport::HexOrDash(s); }
 inline std::string FromHex(const std::string& hex) { return testsupport::Unhex(hex); }
@@ -62,12 +61,7 @@ inline std::string Run(const std::string& command, const std::string& input = ""
 // One result line per request line of mac_reference.py; empty when the
 // reference (Python with pycryptodome) cannot run.
 inline std::vector<std::string> Reference(const std::vector<std::string>& requests) {
-  std::string input;
-  for (const std::string& r : requests) input += r + "\n";
-  std::vector<std::string> out =
-      Lines(Run("/usr/bin/python3 " + std::string(MAC_TEST_DIR) + "/mac_reference.py", input));
-  if (out.size() != requests.size()) out.clear();
-  return out;
+  return testsupport::RunReferenceScript(std::string(MAC_TEST_DIR) + "/mac_reference.py", requests);
 }
 
 }  // namespace mactest
