@@ -145,12 +145,13 @@ void InstallDataSource(const Manager& manager, const char* dsn) {
   }
 }
 
-// Writes the data source's key for the system source, then the user source.
-void WriteBothDataSources(const Manager& manager, const char* key, const char* value, const char* operation) {
+// Runs body for the system source, then the user source, each in its mode.
+template <typename Body>
+void OnBothDataSources(const Manager& manager, Body body) {
   InMode(manager.inst, kSystemMode, [&] {
-    Check(manager.inst->SQLWritePrivateProfileString(kSystemDsn, key, value, kDataSourcesFile), manager, operation);
+    body(kSystemDsn);
     manager.inst->SetMode(kUserMode);
-    Check(manager.inst->SQLWritePrivateProfileString(kUserDsn, key, value, kDataSourcesFile), manager, operation);
+    body(kUserDsn);
   });
 }
 
@@ -177,15 +178,12 @@ void UpgradeDataSource(const Manager& manager, const char* dsn, const char* oldD
   char value[kBufferSize] = "";
   if (inst->SQLGetPrivateProfileString(dsn, "Driver", "", value, kBufferSize, kDataSourcesFile) <= 0) return;
   value[kBufferSize - 1] = '\0';
-  if (std::strncmp(value, oldPath, kBufferSize) == 0) {
-    Check(inst->SQLWritePrivateProfileString(dsn, "Driver", newPath, kDataSourcesFile), manager, kUpgradeDsnOperation);
+  auto pointAt = [&](const char* driver) {
+    Check(inst->SQLWritePrivateProfileString(dsn, "Driver", driver, kDataSourcesFile), manager, kUpgradeDsnOperation);
     PointListEntryAtDriver(manager, dsn, value);
-  }
-  if (std::strcmp(value, oldDriverName) == 0) {
-    Check(inst->SQLWritePrivateProfileString(dsn, "Driver", kDriverName, kDataSourcesFile), manager,
-          kUpgradeDsnOperation);
-    PointListEntryAtDriver(manager, dsn, value);
-  }
+  };
+  if (std::strncmp(value, oldPath, kBufferSize) == 0) pointAt(newPath);
+  if (std::strcmp(value, oldDriverName) == 0) pointAt(kDriverName);
 }
 
 void UpgradeDataSources(const Manager& manager, const char* oldDriverName, const char* oldPath, const char* newPath) {
@@ -258,15 +256,12 @@ void ODBCUtils::InstallDriver(const char* installPath) {
     return;
   }
   if (RefuseLongInstallPath(installPath)) return;
-  Manager managers[2];
-  if (!FindManagers(managers)) return;
   char attributes[kBufferSize];
   int length = std::snprintf(attributes, kBufferSize, "%s%c%s%c", kDriverName, '\0', kDescriptionAttribute, '\0');
   length += std::snprintf(attributes + length, kBufferSize - length, kLibraryAttributeFormat, installPath,
                           kLibraryFileName);
   attributes[length + 1] = '\0';
-  for (const Manager& manager : managers) {
-    if (manager.inst == nullptr) continue;
+  ForEachManager([&](const Manager& manager) {
     InMode(manager.inst, kSystemMode, [&] {
       char pathOut[kBufferSize] = "";
       Check(manager.inst->SQLInstallDriverEx(attributes, nullptr, pathOut, kBufferSize, nullptr, kInstallComplete,
@@ -279,7 +274,7 @@ void ODBCUtils::InstallDriver(const char* installPath) {
       Check(manager.inst->SQLWritePrivateProfileString(kDriverName, "Driver64", library, kDriversFile), manager,
             kInstallDriverOperation);
     });
-  }
+  });
 }
 
 void ODBCUtils::InstallDSN() {
@@ -301,10 +296,8 @@ void ODBCUtils::UninstallDriver() {
 
 void ODBCUtils::UninstallDSN() {
   ForEachManager([](const Manager& manager) {
-    InMode(manager.inst, kSystemMode, [&] {
-      Check(manager.inst->SQLRemoveDSNFromIni(kSystemDsn), manager, kUninstallDsnOperation);
-      manager.inst->SetMode(kUserMode);
-      Check(manager.inst->SQLRemoveDSNFromIni(kUserDsn), manager, kUninstallDsnOperation);
+    OnBothDataSources(manager, [&](const char* dsn) {
+      Check(manager.inst->SQLRemoveDSNFromIni(dsn), manager, kUninstallDsnOperation);
     });
   });
 }
@@ -319,7 +312,12 @@ void ODBCUtils::ModifyDriver(const char* key, const char* value) {
 }
 
 void ODBCUtils::ModifyDSN(const char* key, const char* value) {
-  ForEachManager([&](const Manager& manager) { WriteBothDataSources(manager, key, value, kModifyDsnOperation); });
+  ForEachManager([&](const Manager& manager) {
+    OnBothDataSources(manager, [&](const char* dsn) {
+      Check(manager.inst->SQLWritePrivateProfileString(dsn, key, value, kDataSourcesFile), manager,
+            kModifyDsnOperation);
+    });
+  });
 }
 
 void ODBCUtils::Upgrade() {

@@ -106,16 +106,23 @@ int SocketCore::SetSslEnableRenegotiation(int value) {
 
 int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
   const bool query = setting->IsQuery();
+  // A True/False setting kept as 0 or 1.
+  auto flag = [&](auto& field) {
+    if (query) return SetConfigAnswer(answer, BoolText(field));
+    field = setting->AsBool() ? 1 : 0;
+    return 0;
+  };
+  // A text setting held as it was given.
+  auto text = [&](auto& field) {
+    if (query) return SetConfigAnswer(answer, field.CStr());
+    return field.Set(setting->Value());
+  };
   if (setting->NameIs("SelectWaitMillis")) {
     if (query) return SetConfigAnswer(answer, selectWait_);
     selectWait_ = setting->AsInt();
     return 0;
   }
-  if (setting->NameIs("AbsoluteTimeout")) {
-    if (query) return SetConfigAnswer(answer, BoolText(absoluteTimeout_));
-    absoluteTimeout_ = setting->AsBool() ? 1 : 0;
-    return 0;
-  }
+  if (setting->NameIs("AbsoluteTimeout")) return flag(absoluteTimeout_);
   if (setting->NameIs("TimeoutInMilliseconds")) {
     if (query) return SetConfigAnswer(answer, static_cast<int>(millisecondsFlag_));
     // The Timeout keeps its number and changes its unit.
@@ -127,39 +134,24 @@ int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
     if (query) return SetConfigAnswer(answer, GetWinsockStatus());
     return 0;
   }
-  if (setting->NameIs("IgnoreExternalEvents")) {
-    if (query) return SetConfigAnswer(answer, BoolText(ignoreExternalEvents_));
-    ignoreExternalEvents_ = setting->AsBool() ? 1 : 0;
-    return 0;
-  }
+  if (setting->NameIs("IgnoreExternalEvents")) return flag(ignoreExternalEvents_);
   if (setting->NameIs("UseFIPSCompliantAPI")) {
     SetConfigAnswer(answer, "");
     return ReturnError(-1, kFipsText);
   }
-  if (setting->NameIs("SSLEnabledCipherSuites") || setting->NameIs("SSLAlgorithmList")) {
-    if (query) return SetConfigAnswer(answer, cipherSuites_.CStr());
-    return cipherSuites_.Set(setting->Value());
-  }
+  if (setting->NameIs("SSLEnabledCipherSuites") || setting->NameIs("SSLAlgorithmList")) return text(cipherSuites_);
   if (setting->NameIs("SSLSecurityFlags")) {
     if (query) return SetConfigAnswer(answer, static_cast<int>(sslSecurityFlags_));
     sslSecurityFlags_ = static_cast<uint32_t>(setting->AsInt64());
     return 0;
   }
-  if (setting->NameIs("SSLIncludeCertChain")) {
-    if (query) return SetConfigAnswer(answer, BoolText(includeChain_));
-    includeChain_ = setting->AsBool() ? 1 : 0;
-    return 0;
-  }
+  if (setting->NameIs("SSLIncludeCertChain")) return flag(includeChain_);
   if (setting->NameIs("SSLEnabledProtocols")) {
     if (query) return SetConfigAnswer(answer, enabledProtocols_);
     enabledProtocols_ = static_cast<int>(static_cast<uint32_t>(setting->AsInt64()));
     return 0;
   }
-  if (setting->NameIs("SSLEnableRenegotiation")) {
-    if (query) return SetConfigAnswer(answer, BoolText(renegotiation_));
-    renegotiation_ = setting->AsBool() ? 1 : 0;
-    return 0;
-  }
+  if (setting->NameIs("SSLEnableRenegotiation")) return flag(renegotiation_);
   if (setting->NameIs("UseIPv6")) {
     if (query) return SetConfigAnswer(answer, BoolText(ipv6Flag_));
     if (std::strcmp(setting->Value(), "2") == 0) {
@@ -171,34 +163,20 @@ int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
     }
     return 0;
   }
-  if (setting->NameIs("UseGetAddrInfo")) {
-    if (query) return SetConfigAnswer(answer, BoolText(useGetAddrInfo_));
-    useGetAddrInfo_ = setting->AsBool() ? 1 : 0;
-    return 0;
-  }
-  if (setting->NameIs("KerberosSPN")) {
-    if (query) return SetConfigAnswer(answer, kerberosSpn_.CStr());
-    return kerberosSpn_.Set(setting->Value());
-  }
+  if (setting->NameIs("UseGetAddrInfo")) return flag(useGetAddrInfo_);
+  if (setting->NameIs("KerberosSPN")) return text(kerberosSpn_);
   if (setting->NameIs("UseSystemSSPI")) {
     if (query) return SetConfigAnswer(answer, BoolText(tokenProvider_.GetUseSystemSspi()));
     return tokenProvider_.SetUseSystemSspi(setting->AsBool() ? 1 : 0);
   }
-  if (setting->NameIs("RecordToFile")) {
-    if (query) return SetConfigAnswer(answer, recordFileName_.CStr());
-    return recordFileName_.Set(setting->Value());
-  }
+  if (setting->NameIs("RecordToFile")) return text(recordFileName_);
   if (setting->NameIs("RecordToString")) {
     // The query reads the transcript itself; only "on" switches recording on.
     if (query) return SetConfigAnswer(answer, transcript_.CStr());
     recordToString_ = CompareNoCase(setting->Value(), "on") == 0 ? 1 : 0;
     return 0;
   }
-  if (setting->NameIs("UseInternalSecurityAPI")) {
-    if (query) return SetConfigAnswer(answer, BoolText(useInternalSecurity_));
-    useInternalSecurity_ = setting->AsBool() ? 1 : 0;
-    return 0;
-  }
+  if (setting->NameIs("UseInternalSecurityAPI")) return flag(useInternalSecurity_);
   return ComponentBase::Config(setting, answer);
 }
 

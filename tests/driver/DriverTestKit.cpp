@@ -1,20 +1,18 @@
 #include "DriverTestKit.h"
 
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
-#include <stdexcept>
+
+#include "TestText.h"
 
 extern char** environ;
 
@@ -27,20 +25,8 @@ fs::path StandinDir() { return STANDIN_DIR; }
 fs::path PartialStandinDir() { return STANDIN_PARTIAL_DIR; }
 fs::path HostProgram() { return DRIVER_HOST_PROGRAM; }
 
-ScratchDir::ScratchDir() {
-  std::string pattern = (fs::temp_directory_path() / "sarnvale-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  // Canonical, so it reads as the loader and /proc report it.
-  path_ = fs::canonical(pattern);
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
-
 fs::path ScratchDir::Sub(const std::string& name) const {
-  fs::path sub = path_ / name;
+  fs::path sub = path() / name;
   fs::create_directories(sub);
   return sub;
 }
@@ -62,19 +48,9 @@ void WriteFile(const fs::path& file, const std::string& text) {
   out << text;
 }
 
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string ReadFile(const fs::path& file) { return testsupport::ReadFileText(file); }
 
-std::vector<std::string> ProcessResult::Lines() const {
-  std::vector<std::string> lines;
-  std::istringstream in(output);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+std::vector<std::string> ProcessResult::Lines() const { return testsupport::Lines(output); }
 
 namespace {
 
@@ -88,13 +64,6 @@ bool IsControlledVariable(const std::string& entry) {
   return false;
 }
 
-std::vector<char*> CStrings(std::vector<std::string>& items) {
-  std::vector<char*> pointers;
-  for (std::string& item : items) pointers.push_back(item.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
-
 }  // namespace
 
 ProcessResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv) {
@@ -103,34 +72,11 @@ ProcessResult RunProgram(const std::vector<std::string>& argv, const std::vector
     if (!IsControlledVariable(*entry)) env.emplace_back(*entry);
   }
   env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-  std::vector<std::string> args = argv;
-  std::vector<char*> envp = CStrings(env);
-  std::vector<char*> argp = CStrings(args);
-
-  int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) return {};
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(pipeFds[1], STDOUT_FILENO);
-    execve(argp[0], argp.data(), envp.data());
-    _exit(127);
-  }
-  close(pipeFds[1]);
+  const testsupport::ChildRun run = testsupport::RunChild(argv, env);
+  if (!run.started) return {};
   ProcessResult result;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  char buffer[4096];
-  while (std::chrono::steady_clock::now() < deadline) {
-    pollfd waitFor{pipeFds[0], POLLIN, 0};
-    if (poll(&waitFor, 1, 1000) <= 0) continue;
-    ssize_t got = read(pipeFds[0], buffer, sizeof buffer);
-    if (got <= 0) break;
-    result.output.append(buffer, static_cast<size_t>(got));
-  }
-  close(pipeFds[0]);
-  if (std::chrono::steady_clock::now() >= deadline) kill(pid, SIGKILL);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.output = run.output;
+  result.exitCode = WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1;
   return result;
 }
 

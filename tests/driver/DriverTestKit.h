@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "TestProcess.h"
+
 namespace drivertest {
 
 namespace fs = std::filesystem;
@@ -24,17 +26,10 @@ inline constexpr const char kRuntimeName[] = "liborvexrt.x64.so.6";
 inline constexpr const char kCompatName[] = "liborvexrt-compat.x64.so.6";
 
 // A folder under the temporary directory, removed with everything in it.
-class ScratchDir {
+class ScratchDir : public testsupport::ScratchDir {
  public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const fs::path& path() const { return path_; }
+  ScratchDir() : testsupport::ScratchDir("sarnvale-test") {}
   fs::path Sub(const std::string& name) const;  // created on demand
-
- private:
-  fs::path path_;
 };
 
 // Copies `file` into `folder` (created if needed) and returns the copy's path.

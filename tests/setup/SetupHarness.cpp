@@ -2,13 +2,13 @@
 
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "TestProcess.h"
 
 extern char** environ;
 
@@ -81,17 +81,9 @@ IniFile ParseIni(const std::string& text) {
   return ini;
 }
 
-std::string ReadText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string ReadText(const fs::path& file) { return testsupport::ReadFileText(file); }
 
-Sandbox::Sandbox(Managers managers) {
-  std::string pattern = (fs::temp_directory_path() / "driver-setup-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  dir_ = pattern;
+Sandbox::Sandbox(Managers managers) : scratch_("driver-setup"), dir_(scratch_.path()) {
   for (const char* sub : {"u", "i", "home", "lib"}) fs::create_directories(dir_ / sub);
   bool hideUnix = managers == Managers::Iodbc || managers == Managers::Neither;
   bool hideIodbc = managers == Managers::UnixOdbc || managers == Managers::Neither;
@@ -105,11 +97,6 @@ Sandbox::Sandbox(Managers managers) {
   }
 }
 
-Sandbox::~Sandbox() {
-  std::error_code ignored;
-  fs::remove_all(dir_, ignored);
-}
-
 void Sandbox::PlaceStandIn(const std::string& fileName, bool complete) const {
   fs::copy_file(complete ? STANDIN_FULL_PATH : STANDIN_INCOMPLETE_PATH, dir_ / "lib" / fileName,
                 fs::copy_options::overwrite_existing);
@@ -121,38 +108,13 @@ RunResult Sandbox::Setup(const std::vector<std::string>& args, const std::vector
 
 RunResult Sandbox::Run(const std::string& program, const std::vector<std::string>& args,
                        const std::vector<std::string>& env) const {
-  std::vector<std::string> envStrings = ChildEnvironment(dir_, env);
-  std::vector<char*> envp;
-  for (std::string& entry : envStrings) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-  std::vector<std::string> argStrings{program};
-  argStrings.insert(argStrings.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& arg : argStrings) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-
-  int pipeEnds[2];
-  if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
-  pid_t child = fork();
-  if (child < 0) throw std::runtime_error("fork failed");
-  if (child == 0) {
-    dup2(pipeEnds[1], STDOUT_FILENO);
-    close(pipeEnds[0]);
-    close(pipeEnds[1]);
-    if (chdir(dir_.c_str()) != 0) _exit(126);
-    alarm(60);  // survives exec: a hung child ends instead of the test
-    execve(argv[0], argv.data(), envp.data());
-    _exit(127);
-  }
-  close(pipeEnds[1]);
+  std::vector<std::string> argv{program};
+  argv.insert(argv.end(), args.begin(), args.end());
+  const testsupport::ChildRun run = testsupport::RunChild(argv, ChildEnvironment(dir_, env), dir_.string());
+  if (!run.started) throw std::runtime_error("pipe or fork failed");
   RunResult result;
-  char buffer[4096];
-  ssize_t got;
-  while ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0) result.out.append(buffer, static_cast<size_t>(got));
-  close(pipeEnds[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.out = run.output;
+  result.exitCode = WIFEXITED(run.status) ? WEXITSTATUS(run.status) : 128 + WTERMSIG(run.status);
   return result;
 }
 

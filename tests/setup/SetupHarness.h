@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "TestProcess.h"
+
 namespace setuptest {
 
 // Which real installer libraries the tool may find; the others are hidden
@@ -27,7 +29,6 @@ std::string ReadText(const std::filesystem::path& file);
 class Sandbox {
  public:
   explicit Sandbox(Managers managers);
-  ~Sandbox();
   Sandbox(const Sandbox&) = delete;
   Sandbox& operator=(const Sandbox&) = delete;
 
@@ -53,6 +54,7 @@ class Sandbox {
   std::map<std::string, std::string> Snapshot() const;
 
  private:
+  testsupport::ScratchDir scratch_;
   std::filesystem::path dir_;
 };
 

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/SecureWipe.h"
+
 namespace tornell::blockbytes {
 
 inline uint32_t LoadBe32(const unsigned char* p) {
@@ -28,9 +30,6 @@ inline void StoreLe32(unsigned char* p, uint32_t v) {
   p[3] = static_cast<unsigned char>(v >> 24);
 }
 
-inline void Wipe(void* data, size_t size) {
-  volatile unsigned char* p = static_cast<unsigned char*>(data);
-  for (size_t i = 0; i < size; ++i) p[i] = 0;
-}
+inline void Wipe(void* data, size_t size) { SecureWipe(data, size); }
 
 }  // namespace tornell::blockbytes

@@ -3,6 +3,7 @@
 // partial block, and whole blocks are compressed straight from the caller's
 // memory so that long messages are never copied.
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 namespace tornell::digestbytes {
@@ -29,6 +30,16 @@ inline size_t FeedBlocks(unsigned char* buffer, size_t held, size_t blockSize,
   size_t rest = length - blocks * blockSize;
   std::memcpy(buffer, data + blocks * blockSize, rest);
   return rest;
+}
+
+// Counts a message of n more bytes into a bit count kept as two words, the
+// low word carrying into the high one.
+template <class Word>
+inline void AddBitCount(Word& high, Word& low, uint32_t n) {
+  const Word bits = static_cast<Word>(Word{n} << 3);
+  low += bits;
+  if (low < bits) ++high;
+  high += static_cast<Word>(Word{n} >> (8 * sizeof(Word) - 3));
 }
 
 }  // namespace tornell::digestbytes

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/SecureWipe.h"
+
 namespace tornell::digestbytes {
 
 inline uint32_t Swap32(uint32_t v) { return __builtin_bswap32(v); }
@@ -63,9 +65,6 @@ inline int MdPadLength(unsigned index, unsigned lengthAt, unsigned blockBytes) {
 }
 
 // Wipes scratch that held message or key words; the compiler may not drop it.
-inline void Wipe(void* p, size_t n) {
-  volatile unsigned char* v = static_cast<volatile unsigned char*>(p);
-  while (n-- > 0) *v++ = 0;
-}
+inline void Wipe(void* p, size_t n) { SecureWipe(p, n); }
 
 }  // namespace tornell::digestbytes

@@ -127,12 +127,9 @@ void Md5Digest::Reset() {
 
 void Md5Digest::Update(const char* data, int length) {
   if (length <= 0 || data == nullptr) return;
-  uint32_t n = static_cast<uint32_t>(length);
-  size_t index = (count[0] >> 3) & 63;
-  uint32_t bits = n << 3;
-  count[0] += bits;
-  if (count[0] < bits) ++count[1];
-  count[1] += n >> 29;
+  const uint32_t n = static_cast<uint32_t>(length);
+  const size_t index = (count[0] >> 3) & 63;
+  AddBitCount(count[1], count[0], n);
   FeedBlocks(buffer, index, kBlockBytes, Bytes(data), n,
              [this](const unsigned char* p, size_t k) { Compress(state, p, k); });
 }

@@ -3,9 +3,9 @@
 #include <bit>
 #include <cstring>
 
-#include "crypto/digest/BlockFeeder.h"
 #include "crypto/digest/DigestBytes.h"
 #include "crypto/digest/ProcessorFeatures.h"
+#include "crypto/digest/Sha2Steps.h"
 
 namespace tornell {
 
@@ -90,32 +90,9 @@ void Sha224Digest::Reset() {
   std::memcpy(state, kInit, sizeof state);
 }
 
-void Sha256Digest::Update(const char* data, int length) {
-  if (length <= 0 || data == nullptr) return;
-  uint32_t n = static_cast<uint32_t>(length);
-  size_t index = (countLow >> 3) & 63;
-  uint32_t bits = n << 3;
-  countLow += bits;
-  if (countLow < bits) ++countHigh;
-  countHigh += n >> 29;
-  FeedBlocks(buffer, index, kBlockBytes, Bytes(data), n,
-             [this](const unsigned char* p, size_t k) { Compress(state, p, k); });
-}
+void Sha256Digest::Update(const char* data, int length) { UpdateSha2(*this, data, length); }
 
-unsigned char* Sha256Digest::Final() {
-  unsigned char lengthField[8];
-  StoreBe32(lengthField, countHigh);
-  StoreBe32(lengthField + 4, countLow);
-  Update(kMdPadding, MdPadLength((countLow >> 3) & 63, 56, kBlockBytes));
-  Update(reinterpret_cast<const char*>(lengthField), 8);
-  for (int i = 0; i < 8; ++i) StoreBe32(digest + 4 * i, state[i]);
-  digest[kDigestBytes] = 0;
-  // The finished state is wiped; the object hashes again only after Reset.
-  std::memset(state, 0, sizeof state);
-  countHigh = countLow = 0;
-  std::memset(buffer, 0, sizeof buffer);
-  return digest;
-}
+unsigned char* Sha256Digest::Final() { return FinishSha2(*this); }
 
 int Sha256Digest::CopyFrom(const Sha256Digest& other) {
   Sha256Digest::operator=(other);

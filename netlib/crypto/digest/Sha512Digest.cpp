@@ -5,9 +5,9 @@
 
 #include <immintrin.h>
 
-#include "crypto/digest/BlockFeeder.h"
 #include "crypto/digest/DigestBytes.h"
 #include "crypto/digest/ProcessorFeatures.h"
+#include "crypto/digest/Sha2Steps.h"
 
 namespace tornell {
 
@@ -190,30 +190,9 @@ void Sha512_256Digest::Reset() {
   SetInitialValues(kInit512_256);
 }
 
-void Sha512Digest::Update(const char* data, int length) {
-  if (length <= 0 || data == nullptr) return;
-  uint64_t n = static_cast<uint64_t>(length);
-  size_t index = (countLow >> 3) & 127;
-  countLow += n << 3;
-  if (countLow < (n << 3)) ++countHigh;
-  FeedBlocks(buffer, index, kBlockBytes, Bytes(data), n,
-             [this](const unsigned char* p, size_t k) { Compress(state, p, k); });
-}
+void Sha512Digest::Update(const char* data, int length) { UpdateSha2(*this, data, length); }
 
-unsigned char* Sha512Digest::Final() {
-  unsigned char lengthField[16];
-  StoreBe64(lengthField, countHigh);
-  StoreBe64(lengthField + 8, countLow);
-  Update(kMdPadding, MdPadLength(static_cast<unsigned>(countLow >> 3) & 127, 112, kBlockBytes));
-  Update(reinterpret_cast<const char*>(lengthField), 16);
-  for (int i = 0; i < 8; ++i) StoreBe64(digest + 8 * i, state[i]);
-  digest[kDigestBytes] = 0;
-  // The finished state is wiped; the object hashes again only after Reset.
-  std::memset(state, 0, sizeof state);
-  countHigh = countLow = 0;
-  std::memset(buffer, 0, sizeof buffer);
-  return digest;
-}
+unsigned char* Sha512Digest::Final() { return FinishSha2(*this); }
 
 unsigned char* Sha512_224Digest::Final() {
   unsigned char* out = Sha512Digest::Final();

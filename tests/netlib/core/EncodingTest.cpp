@@ -2,14 +2,13 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "TestSupport.h"
+#include "TestText.h"
 #include "core/ByteString.h"
 #include "core/WideString.h"
 
@@ -19,15 +18,7 @@ namespace {
 
 std::string Str(const ByteString& s) { return std::string(s.Data(), s.Length()); }
 
-std::string ToHex(const std::string& bytes) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out.push_back(digits[c >> 4]);
-    out.push_back(digits[c & 15]);
-  }
-  return out.empty() ? "-" : out;
-}
+std::string ToHex(const std::string& bytes) { return testsupport::HexOrDash(bytes); }
 
 struct Request {
   std::string mode, data, extra;
@@ -35,35 +26,15 @@ struct Request {
 
 // Runs the Python reference over all requests at once; one answer per request.
 std::vector<std::string> AskPython(const std::vector<Request>& requests) {
-  char inPath[] = "/tmp/core_oracle_inXXXXXX";
-  int fd = mkstemp(inPath);
-  if (fd < 0) return {};
-  close(fd);
-  {
-    std::ofstream in(inPath);
-    for (const Request& r : requests) {
-      in << r.mode << ' ' << ToHex(r.data);
-      if (!r.extra.empty()) in << ' ' << ToHex(r.extra);
-      in << '\n';
-    }
+  std::vector<std::string> lines;
+  for (const Request& r : requests) {
+    lines.push_back(r.mode + ' ' + ToHex(r.data));
+    if (!r.extra.empty()) lines.back() += ' ' + ToHex(r.extra);
   }
-  const std::string script = std::string(CORE_TEST_DIR) + "/encoding_oracle.py";
-  const std::string command = "/usr/bin/python3 " + script + " < " + inPath;
-  std::vector<std::string> answers;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char line[65536];
-    while (std::fgets(line, sizeof line, pipe) != nullptr) {
-      std::string answer(line);
-      while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r')) answer.pop_back();
-      answers.push_back(answer);
-    }
-    pclose(pipe);
-  }
-  std::remove(inPath);
-  return answers;
+  return testsupport::RunReferenceScript(std::string(CORE_TEST_DIR) + "/encoding_oracle.py", lines);
 }
 
-bool HavePython() { return access("/usr/bin/python3", X_OK) == 0; }
+bool HavePython() { return testsupport::HaveTool("/usr/bin/python3"); }
 
 std::string RandomBytes(std::mt19937& rng, int maxLength) {
   std::string out(static_cast<size_t>(rng() % static_cast<unsigned>(maxLength + 1)), '\0');

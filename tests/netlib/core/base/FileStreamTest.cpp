@@ -23,12 +23,7 @@ using tornell::FileStream;
 
 namespace {
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string Slurp(const std::string& path) { return testsupport::ReadFileText(path); }
 
 std::string Pattern(size_t n) {
   std::string s(n, '\0');
@@ -38,8 +33,8 @@ std::string Pattern(size_t n) {
 
 class FileStreamTest : public ::testing::Test {
  protected:
-  std::string path = basetest::TempPath();
-  void TearDown() override { std::remove(path.c_str()); }
+  testsupport::TempFile file;
+  std::string path = file.Path();
 };
 
 TEST_F(FileStreamTest, OpenModesAndStatusCodes) {

@@ -90,14 +90,9 @@ for t in texts:
   }
   for (const std::string& sjis : {halfWidth[0], halfWidth[1], all}) {
     SCOPED_TRACE(basetest::Hex(sjis));
-    const std::string path = basetest::TempPath();
-    {
-      std::FILE* f = std::fopen(path.c_str(), "wb");
-      std::fwrite(sjis.data(), 1, sjis.size(), f);
-      std::fclose(f);
-    }
-    const std::string reference = basetest::Capture("nkf -S -j " + path + " | xxd -p | tr -d '\\n'");
-    std::remove(path.c_str());
+    const testsupport::TempFile in(sjis);
+    bool ran = false;
+    const std::string reference = testsupport::RunCommand("nkf -S -j " + in.Path() + " | xxd -p | tr -d '\\n'", ran);
     EXPECT_EQ(reference, basetest::Hex(ToJis(sjis)));
   }
 }

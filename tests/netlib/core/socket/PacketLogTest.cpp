@@ -10,6 +10,7 @@
 
 #include "SocketTestSupport.h"
 #include "TestSupport.h"
+#include "TestText.h"
 #include "core/PacketLog.h"
 
 using sockettest::TestSocket;
@@ -17,12 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
+std::string ReadFile(const fs::path& path) { return testsupport::ReadFileText(path); }
 
 fs::path TempPath(const char* name) {
   return fs::temp_directory_path() /

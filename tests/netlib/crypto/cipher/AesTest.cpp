@@ -114,7 +114,7 @@ for n in (16, 24, 32):
 )",
                                      ok);
   ASSERT_TRUE(ok);
-  auto rows = SplitLines(text);
+  auto rows = Rows(text);
   ASSERT_EQ(rows.size(), 12u);
   for (const auto& r : rows) {
     Bytes key = Unhex(r[0]), iv = Unhex(r[1]), pt = Unhex(r[2]), q = Unhex(r[4]);
@@ -140,16 +140,8 @@ for n in (16, 24, 32):
 TEST_P(AesPaths, WycheproofCbcPkcs5) {
   const auto path = testsupport::VectorsDir() / "wycheproof" / "aes_cbc_pkcs5_test.json";
   REQUIRE_OR_SKIP(std::filesystem::exists(path), "Wycheproof aes_cbc_pkcs5_test.json missing");
-  bool ok = false;
-  const std::string text = RunPython(
-      "import json\n"
-      "d = json.load(open('" + path.string() + "'))\n"
-      "for g in d['testGroups']:\n"
-      "    for t in g['tests']:\n"
-      "        print(t['tcId'], t['result'], t['key'], t['iv'], t['msg'] or '-', t['ct'] or '-')\n",
-      ok);
-  ASSERT_TRUE(ok);
-  auto rows = SplitLines(text);
+  auto rows = testsupport::WycheproofRows("aes_cbc_pkcs5_test.json",
+                                          "t['tcId'], t['result'], t['key'], t['iv'], t['msg'], t['ct']");
   ASSERT_GT(rows.size(), 100u);
   for (const auto& r : rows) {
     Bytes key = Unhex(r[2]), iv = Unhex(r[3]), msg = Unhex(r[4]), ct = Unhex(r[5]);

@@ -87,7 +87,7 @@ for pw, salt in ((b'password', b'salt'), (b'p', b'x'), (os.urandom(40), os.urand
 )",
                                      ok);
   REQUIRE_OR_SKIP(ok, "bcrypt.kdf refused the input");
-  auto rows = SplitLines(text);
+  auto rows = Rows(text);
   ASSERT_EQ(rows.size(), 4u);
   for (const auto& r : rows) {
     Bytes p = Unhex(r[0]), s = Unhex(r[1]);

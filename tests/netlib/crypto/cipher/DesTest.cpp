@@ -103,7 +103,7 @@ for n in (8, 16, 24, 24, 16, 24):
 )",
                                      ok);
   ASSERT_TRUE(ok);
-  auto rows = SplitLines(text);
+  auto rows = Rows(text);
   ASSERT_EQ(rows.size(), 6u);
   for (const auto& r : rows) {
     Bytes key = Unhex(r[0]), pt = Unhex(r[1]), out(pt.size());

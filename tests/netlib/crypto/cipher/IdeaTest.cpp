@@ -45,7 +45,7 @@ TEST(Idea, PublishedVectorAndScheduleChoice) {
 // 65536) and the all-ones key against a plain model of the definition.
 TEST(Idea, RandomKeysAgainstPlainModel) {
   bool ok = false;
-  auto rows = SplitLines(RunCommand("/usr/bin/python3 " CIPHER_TEST_DIR "/idea_model.py 6", ok));
+  auto rows = Rows(RunCommand("/usr/bin/python3 " CIPHER_TEST_DIR "/idea_model.py 6", ok));
   ASSERT_TRUE(ok);
   ASSERT_EQ(rows.size(), 8u);
   for (const auto& r : rows) {

@@ -97,7 +97,7 @@ for bits in (192, 256):
 )",
                                      ok);
   REQUIRE_OR_SKIP(ok, "libmcrypt4 not available");
-  auto rows = SplitLines(text);
+  auto rows = Rows(text);
   ASSERT_EQ(rows.size(), 18u);
   for (const auto& r : rows) {
     const int block = std::stoi(r[0]);

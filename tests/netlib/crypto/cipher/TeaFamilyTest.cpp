@@ -28,7 +28,7 @@ void CheckBlock(const Bytes& key, const Bytes& pt, const std::string& expect) {
 // XXTEA vectors and then applies this library's variants.
 TEST(TeaFamily, AgainstIndependentModel) {
   bool ok = false;
-  auto rows = SplitLines(RunCommand("/usr/bin/python3 " CIPHER_TEST_DIR "/tea_model.py 5", ok));
+  auto rows = Rows(RunCommand("/usr/bin/python3 " CIPHER_TEST_DIR "/tea_model.py 5", ok));
   ASSERT_TRUE(ok) << "model failed its standard vectors";
   ASSERT_EQ(rows.size(), 26u);
   for (const auto& r : rows) {

@@ -3,8 +3,6 @@
 // offers, in one call and split across calls.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
 #include <random>
 #include <sstream>
 
@@ -82,35 +80,24 @@ std::vector<RefCase> MakeCases() {
   return cases;
 }
 
-std::string HexOrDash(const Bytes& b) { return b.empty() ? "-" : ToHex(b); }
+using testsupport::HexOrDash;
 
 // One python run for all cases.
 bool FillExpected(std::vector<RefCase>& cases) {
-  char path[] = "/tmp/cipher_ref_XXXXXX";
-  int fd = mkstemp(path);
-  if (fd < 0) return false;
-  close(fd);
-  {
-    std::ofstream in(path);
-    for (const RefCase& c : cases)
-      in << c.alg << ' ' << c.mode << ' ' << c.padding << ' ' << HexOrDash(c.key) << ' ' << HexOrDash(c.iv) << ' '
-         << HexOrDash(c.aad) << ' ' << HexOrDash(c.data) << '\n';
+  std::vector<std::string> requests;
+  for (const RefCase& c : cases) {
+    std::ostringstream line;
+    line << c.alg << ' ' << c.mode << ' ' << c.padding << ' ' << HexOrDash(c.key) << ' ' << HexOrDash(c.iv) << ' '
+         << HexOrDash(c.aad) << ' ' << HexOrDash(c.data);
+    requests.push_back(line.str());
   }
-  std::string script = std::string(ENGINE_TEST_DIR) + "/cipher_reference.py";
-  std::string cmd = "/usr/bin/python3 '" + script + "' < '" + path + "'";
-  bool ok = false;
-  std::string all = ciphertest::RunCommand(cmd, ok);
-  std::remove(path);
-  std::istringstream lines(all);
-  std::string line;
-  size_t i = 0;
-  while (std::getline(lines, line) && i < cases.size()) cases[i++].expected = line == "-" ? "" : line;
-  return ok && i == cases.size();
+  const std::vector<std::string> lines =
+      testsupport::RunReferenceScript(std::string(ENGINE_TEST_DIR) + "/cipher_reference.py", requests);
+  for (size_t i = 0; i < lines.size(); ++i) cases[i].expected = lines[i] == "-" ? "" : lines[i];
+  return lines.size() == cases.size();
 }
 
-bool HaveCryptography() {
-  return std::system("/usr/bin/python3 -c 'import cryptography.hazmat.primitives.ciphers.aead' >/dev/null 2>&1") == 0;
-}
+bool HaveCryptography() { return testsupport::HavePythonModule("cryptography.hazmat.primitives.ciphers.aead"); }
 
 void Configure(SymmetricCipher& c, const RefCase& rc) {
   ASSERT_EQ(0, c.SetAlgorithm(rc.alg));

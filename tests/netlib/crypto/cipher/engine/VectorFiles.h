@@ -2,8 +2,6 @@
 // Test helpers: hex text, and Wycheproof JSON files flattened by python3 into
 // one line per case (read in place from the shared vectors folder).
 #include <cstdint>
-#include <cstdio>
-#include <sstream>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -16,13 +14,13 @@ namespace aeadtest {
 
 using Bytes = ciphertest::Bytes;
 
-inline Bytes Hex(const std::string& text) { return ciphertest::Unhex(text); }
-inline std::string ToHex(const uint8_t* p, size_t n) { return ciphertest::Hex(p, n); }
-inline std::string ToHex(const Bytes& b) { return ciphertest::Hex(b); }
+inline Bytes Hex(const std::string& text) { return testsupport::UnhexBytes(text); }
+inline std::string ToHex(const uint8_t* p, size_t n) { return testsupport::Hex(p, n); }
+inline std::string ToHex(const Bytes& b) { return testsupport::Hex(b); }
 
 using Case = std::map<std::string, std::string>;
 
-inline bool HavePython() { return std::system("/usr/bin/python3 -c 'import json' >/dev/null 2>&1") == 0; }
+inline bool HavePython() { return testsupport::HavePythonModule("json"); }
 
 // Every test of the file as a map of its string and number fields; the
 // group's fields are included under their own names unless the test has them.
@@ -41,9 +39,7 @@ inline std::vector<Case> LoadWycheproof(const std::string& file) {
       "  print(' '.join('%s=%s'%(k,str(v).replace(' ','_') or '-') for k,v in f.items()))\n"
       "\" '" + path.string() + "'";
   bool ok = false;
-  std::istringstream lines(ciphertest::RunCommand(cmd, ok));
-  std::string line;
-  while (std::getline(lines, line)) {
+  for (const std::string& line : testsupport::Lines(testsupport::RunCommand(cmd, ok))) {
     Case c;
     size_t pos = 0;
     while (pos < line.size()) {

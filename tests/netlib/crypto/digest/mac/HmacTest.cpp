@@ -9,12 +9,13 @@
 
 #include "MacTestUtil.h"
 #include "crypto/digest/Hmac.h"
-#include "crypto/digest/ProcessorFeatures.h"
 
 namespace {
 
 using namespace tornell;
 using mactest::Hex;
+using mactest::kReferenceNames;
+using mactest::OnBothPaths;
 
 std::string MacOf(int id, const std::string& key, const std::string& msg) {
   Hmac mac;
@@ -22,17 +23,6 @@ std::string MacOf(int id, const std::string& key, const std::string& msg) {
   EXPECT_EQ(mac.Init(id, key.data(), static_cast<int>(key.size())), 0);
   EXPECT_EQ(mac.Mac(msg.data(), static_cast<int>(msg.size()), out), 0);
   return std::string(out.Data(), static_cast<size_t>(out.Length()));
-}
-
-// Runs `body` with the fast paths allowed and again with the portable code.
-template <class Body>
-void OnBothPaths(Body body) {
-  for (bool fast : {true, false}) {
-    SCOPED_TRACE(fast ? "fast paths" : "portable code");
-    SetDigestFastPathsAllowed(fast);
-    body();
-  }
-  SetDigestFastPathsAllowed(true);
 }
 
 struct RfcCase {
@@ -155,7 +145,7 @@ TEST(HmacVectors, Wycheproof) {
                               {"hmac_sha256_test.json", HashAlgorithm::kSha256},
                               {"hmac_sha512_test.json", HashAlgorithm::kSha512}};
   for (const VectorFile& f : files) {
-    auto cases = mactest::VectorCases(f.file, "t['tcId'], t['result'], g['tagSize'], t['key'], "
+    auto cases = testsupport::WycheproofRows(f.file, "t['tcId'], t['result'], g['tagSize'], t['key'], "
                                               "t['msg'], t['tag']");
     REQUIRE_OR_SKIP(!cases.empty(), std::string("Wycheproof vectors and python3 for ") + f.file);
     OnBothPaths([&] {
@@ -169,11 +159,6 @@ TEST(HmacVectors, Wycheproof) {
     });
   }
 }
-
-const char* const kReferenceNames[HashAlgorithm::kCount] = {
-    "sha1",      "md5",       "sha256",    "sha224",     "sha512",     "sha512_224",
-    "sha512_256", "sha384",   "ripemd160", "md4",        "md2",        "md5-sha1",
-    "keccak224", "keccak256", "keccak384", "keccak512",  "shake128",   "shake256"};
 
 // Every digest number: keys and messages on each side of the digest's block,
 // fed whole and in uneven pieces through one object that MACs them in turn.

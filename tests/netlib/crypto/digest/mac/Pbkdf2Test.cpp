@@ -7,7 +7,6 @@
 
 #include "MacTestUtil.h"
 #include "crypto/digest/Pbkdf2.h"
-#include "crypto/digest/ProcessorFeatures.h"
 
 namespace {
 
@@ -65,7 +64,7 @@ TEST(Pbkdf2Vectors, Wycheproof) {
   // file: 16,777,216 and 80,000 iterations); the others cover 1 to 4096.
   constexpr int kMaxIterations = 10000;
   for (const auto& f : files) {
-    auto cases = mactest::VectorCases(
+    auto cases = testsupport::WycheproofRows(
         f.file, "t['tcId'], t['result'], t['iterationCount'], t['dkLen'], t['password'], "
                 "t['salt'], t['dk']");
     REQUIRE_OR_SKIP(!cases.empty(), std::string("Wycheproof vectors and python3 for ") + f.file);
@@ -92,11 +91,6 @@ TEST(Pbkdf2Vectors, Wycheproof) {
   }
 }
 
-const char* const kReferenceNames[HashAlgorithm::kCount] = {
-    "sha1",      "md5",       "sha256",    "sha224",    "sha512",    "sha512_224",
-    "sha512_256", "sha384",   "ripemd160", "md4",       "md2",       "md5-sha1",
-    "keccak224", "keccak256", "keccak384", "keccak512", "shake128",  "shake256"};
-
 TEST(Pbkdf2Vectors, EveryDigestAgainstReference) {
   std::vector<std::string> requests;
   std::vector<int> lengths;
@@ -104,23 +98,21 @@ TEST(Pbkdf2Vectors, EveryDigestAgainstReference) {
     // Two and a half blocks; a password longer than the digest's block.
     const int length = HashContext::DigestLengthOf(id) * 5 / 2;
     lengths.push_back(length);
-    requests.push_back(std::string("pbkdf2 ") + kReferenceNames[id] + " 3 " +
+    requests.push_back(std::string("pbkdf2 ") + mactest::kReferenceNames[id] + " 3 " +
                        std::to_string(length) + " " +
                        Hex(mactest::Pattern(Hmac::BlockSizeOf(id) + 1, id)) + " " +
                        Hex(mactest::Pattern(id + 1, id + 20)));
   }
   const std::vector<std::string> expected = mactest::Reference(requests);
   REQUIRE_OR_SKIP(!expected.empty(), "python3 with pycryptodome and the openssl command");
-  for (bool fast : {true, false}) {
-    SetDigestFastPathsAllowed(fast);
+  mactest::OnBothPaths([&] {
     for (int id = 0; id < HashAlgorithm::kCount; ++id) {
       EXPECT_EQ(DeriveHex(id, mactest::Pattern(Hmac::BlockSizeOf(id) + 1, id),
                           mactest::Pattern(id + 1, id + 20), 3, lengths[id]),
                 expected[id])
           << requests[id];
     }
-  }
-  SetDigestFastPathsAllowed(true);
+  });
 }
 
 TEST(Pbkdf2, LimitsOfOneDerivation) {

@@ -49,18 +49,13 @@ std::string WordsHex(const uint32_t* w) {
 TEST(Curve25519Arithmetic, BaseTableMatchesItsGenerator) {
   REQUIRE_OR_SKIP(HavePython(), "python3 missing");
   const auto root = ProjectRoot();
-  std::ifstream in(root / "netlib/crypto/ecc/Ed25519Tables.inc");
-  std::stringstream committed;
-  committed << in.rdbuf();
-  std::string generated;
-  FILE* p = popen(("/usr/bin/python3 " + (root / "scripts/gen_ed25519_tables.py").string()).c_str(), "r");
-  ASSERT_NE(p, nullptr);
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof(buf), p)) > 0) generated.append(buf, n);
-  pclose(p);
+  const std::string committed = testsupport::ReadFileText(root / "netlib/crypto/ecc/Ed25519Tables.inc");
+  bool ran = false;
+  const std::string generated =
+      testsupport::RunCommand("/usr/bin/python3 " + (root / "scripts/gen_ed25519_tables.py").string(), ran);
+  ASSERT_TRUE(ran);
   EXPECT_GT(generated.size(), 60000u);
-  EXPECT_TRUE(generated == committed.str());
+  EXPECT_TRUE(generated == committed);
 }
 
 TEST(Curve25519Arithmetic, PointsAndEncodings) {
