@@ -18,6 +18,11 @@ constexpr int kSignAttempts = 16;
 
 const unsigned char* U(const char* p) { return reinterpret_cast<const unsigned char*>(p); }
 
+// Copies one of the fixed-size buffers above into a string.
+int SetFrom(ByteString& out, const unsigned char* buffer, int length) {
+  return out.Set(buffer, length < kW ? length : kW);
+}
+
 bool InitOrder(const EcCurve& curve, EccScalarField& f) { return f.Init(curve.n.Bytes(), curve.n.Length()); }
 
 // The leftmost bits of the hash, as many as n has, reduced mod n.
@@ -69,9 +74,9 @@ int EccEngine::GenerateKey(int /*includePrivate*/, EcKey& key) {
   int infinity = 0;
   int status = EccPointOpsFor(*c).multiplyBase(*c, db, f.bytes, x, y, infinity);
   if (status == 0 && infinity != 0) status = kEcBadCurve;
-  if (status == 0) status = key.D.Set(db, f.bytes);
-  if (status == 0) status = key.X.Set(x, w);
-  if (status == 0) status = key.Y.Set(y, w);
+  if (status == 0) status = SetFrom(key.D, db, f.bytes);
+  if (status == 0) status = SetFrom(key.X, x, w);
+  if (status == 0) status = SetFrom(key.Y, y, w);
   EccWipe(d, sizeof d);
   EccWipe(db, sizeof db);
   if (status != 0) return status;
@@ -210,7 +215,7 @@ int EccEngine::ComputeSharedSecret(ByteString& privateD, EcKey& peer, int useCof
   EccWipe(scalar, sizeof scalar);
   EccWipe(y, sizeof y);
   if (status == 0 && infinity != 0) status = kEcBadPoint;
-  if (status == 0) status = secret.Set(x, w);
+  if (status == 0) status = SetFrom(secret, x, w);
   EccWipe(x, sizeof x);
   return status;
 }
