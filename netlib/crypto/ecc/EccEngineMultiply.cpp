@@ -67,7 +67,17 @@ struct GenericCurve {
   }
 };
 
-int Scalar(const unsigned char* k, int kLength, EcBigInt& out) { return EcBigInt::FromBytes(k, kLength, out); }
+// The generic multiplication does work in proportion to the scalar's word
+// count: give every scalar the count of its fixed byte width, so that leading
+// zero words of a secret do not show in the running time.
+int Scalar(const unsigned char* k, int kLength, EcBigInt& out) {
+  const int status = EcBigInt::FromBytes(k, kLength, out);
+  if (status != 0) return status;
+  const int words = (kLength + 3) / 4;
+  for (int i = out.wordCount; i < words; ++i) out.words[i] = 0;
+  if (out.wordCount < words) out.wordCount = words;
+  return 0;
+}
 
 int GenericMultiplyBase(const EcCurve& curve, const unsigned char* k, int kLength, unsigned char* x,
                         unsigned char* y, int& infinity) {
