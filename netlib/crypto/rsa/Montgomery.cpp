@@ -51,8 +51,9 @@ void ScanTable(Limb* out, const Limb* table, size_t n, size_t k, Limb idx) {
   }
 }
 
-// Bits [pos, pos + w) of exp, reading limbs at public positions only.
-Limb WindowAt(const Limb* exp, size_t en, size_t pos, int w) {
+}  // namespace
+
+Limb MontgomeryWindow(const Limb* exp, size_t en, size_t pos, int w) {
   size_t li = pos / 64;
   int bi = int(pos % 64);
   Limb v = li < en ? exp[li] >> bi : 0;
@@ -60,10 +61,12 @@ Limb WindowAt(const Limb* exp, size_t en, size_t pos, int w) {
   return v & ((Limb(1) << w) - 1);
 }
 
-size_t ExpBits(const Limb* exp, size_t en) {
+size_t MontgomeryExponentBits(const Limb* exp, size_t en) {
   size_t n = limb::Trim(exp, en);
   return n == 0 ? 0 : (n - 1) * 64 + size_t(limb::BitLen(exp[n - 1]));
 }
+
+namespace {
 
 // R mod m into r: computed as REDC(R^2 mod m).
 void MontgomeryOne(const Montgomery& ctx, Limb* r, Limb* scratch) {
@@ -127,7 +130,7 @@ void MontgomerySquare(const Montgomery& ctx, Limb* r, const Limb* a, Limb* scrat
 
 void MontgomeryPowSecret(Montgomery& ctx, Limb* r, const Limb* base, const Limb* exp, size_t en) {
   const size_t k = ctx.k;
-  const size_t ebits = ExpBits(exp, en);
+  const size_t ebits = MontgomeryExponentBits(exp, en);
   const int w = ebits > 512 ? 5 : ebits > 128 ? 4 : ebits > 32 ? 3 : 1;
   const size_t entries = size_t(1) << w;
   std::vector<Limb> work(entries * k + 3 * k);
@@ -143,11 +146,11 @@ void MontgomeryPowSecret(Montgomery& ctx, Limb* r, const Limb* base, const Limb*
   size_t windows = (ebits + size_t(w) - 1) / size_t(w);
   if (windows == 0) windows = 1;
   size_t pos = (windows - 1) * size_t(w);
-  ScanTable(acc, table, entries, k, WindowAt(exp, en, pos, w));
+  ScanTable(acc, table, entries, k, MontgomeryWindow(exp, en, pos, w));
   while (pos > 0) {
     pos -= size_t(w);
     for (int s = 0; s < w; ++s) MontgomerySquare(ctx, acc, acc, scratch);
-    ScanTable(pick, table, entries, k, WindowAt(exp, en, pos, w));
+    ScanTable(pick, table, entries, k, MontgomeryWindow(exp, en, pos, w));
     MontgomeryMul(ctx, acc, acc, pick, scratch);
   }
   // Leave Montgomery form: multiply by plain 1.
@@ -164,7 +167,7 @@ void MontgomeryPowPublic(Montgomery& ctx, Limb* r, const Limb* base, const Limb*
   Limb* one = acc + k;
   Limb* scratch = ctx.scratch.data();
   MontgomeryMul(ctx, b, base, ctx.rr.data(), scratch);
-  size_t ebits = ExpBits(exp, en);
+  size_t ebits = MontgomeryExponentBits(exp, en);
   MontgomeryOne(ctx, acc, scratch);
   for (size_t i = ebits; i-- > 0;) {
     MontgomerySquare(ctx, acc, acc, scratch);

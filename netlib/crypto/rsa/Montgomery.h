@@ -37,6 +37,11 @@ void MontgomeryReduceInput(const Montgomery& ctx, limb::Limb* r, const limb::Lim
 void MontgomeryPowSecret(Montgomery& ctx, limb::Limb* r, const limb::Limb* base, const limb::Limb* exp,
                          size_t en);
 
+// Bits [pos, pos + w) of exp, reading limbs at public positions only.
+limb::Limb MontgomeryWindow(const limb::Limb* exp, size_t en, size_t pos, int w);
+// The exponent's bit length (fixes the count of windows).
+size_t MontgomeryExponentBits(const limb::Limb* exp, size_t en);
+
 // r = base^exp mod m for a public exponent (square and multiply).
 void MontgomeryPowPublic(Montgomery& ctx, limb::Limb* r, const limb::Limb* base, const limb::Limb* exp,
                          size_t en);

@@ -1,0 +1,93 @@
+#pragma once
+// RSA: key loading and completion, the raw public and private operations,
+// key generation, and the PKCS#1 v1.5, PSS and OAEP schemes built on them.
+#include <memory>
+
+#include "core/ByteString.h"
+#include "crypto/rsa/PublicKeyAlgorithm.h"
+#include "crypto/rsa/RsaKey.h"
+
+namespace tornell {
+
+struct RsaKeyState;
+
+class RsaEngineBase : public PublicKeyAlgorithm {
+ public:
+  RsaEngineBase() : PublicKeyAlgorithm(kRsa) {}
+  virtual ~RsaEngineBase() = default;
+
+  virtual int DecryptPkcs1(const char* data, int length, ByteString& out) = 0;
+  virtual int EncryptPkcs1(const char* data, int length, ByteString& out) = 0;
+  virtual int GenerateKey(int withD, RsaKey& out, int method) = 0;
+  virtual int SetKey(RsaKey& key) = 0;
+};
+
+class RsaEngine : public RsaEngineBase {
+ public:
+  RsaEngine();
+  ~RsaEngine() override;
+
+  int DecryptPkcs1(const char* data, int length, ByteString& out) override;
+  int EncryptPkcs1(const char* data, int length, ByteString& out) override;
+  // Generates a key with e = 65537 unless the engine holds one, then copies
+  // it out (d only when withD is non-zero). method 0: first prime drawn from
+  // [0xB6 * 2^(half-8), 2^half); otherwise both primes of half bits.
+  int GenerateKey(int withD, RsaKey& out, int method) override;
+  // Validates and copies `key`, deriving missing CRT values.
+  int SetKey(RsaKey& key) override;
+
+  // Sets valid to 1 for a matching signature. PSS reports every mismatch as
+  // 1119; v1.5 reports a mismatch through valid alone.
+  virtual int VerifyHash(const char* hash, int hashLength, const char* digestName, const char* signature,
+                         int signatureLength, int& valid, int usePss, int saltLength, int checkPrefix);
+  // Appends a k-byte signature. saltLength < 0 means the hash length.
+  virtual int SignHash(const char* hash, int hashLength, const char* digestName, ByteString& out, int usePss,
+                       int saltLength);
+  virtual int DecryptWithPadding(const char* data, int length, ByteString& out, int useOaep, const char* label,
+                                 int labelLength, const char* hashName, const char* mgfHashName);
+  virtual int EncryptWithPadding(const char* data, int length, ByteString& out, int useOaep, const char* label,
+                                 int labelLength, const char* hashName, const char* mgfHashName);
+
+  // m^e mod n, appended to out as k = ceil(bits(n) / 8) bytes.
+  int PublicOperation(const char* data, int length, ByteString& out);
+  // m^d mod n (CRT when the key has it, always blinded), replacing out with
+  // its minimal big-endian form.
+  int PrivateOperation(const char* data, int length, ByteString& out);
+
+  int GenerateKeyRanged();
+  int GenerateKeyRandomPrimes();
+
+  static int GetDigestInfoPrefix(const char* digestName, ByteString& out);
+  static int Mgf1(const char* seed, int seedLength, const char* hashName, int maskLength, ByteString& out);
+  static int LeftPad(ByteString& value, int width);
+
+  int SignPkcs1(const char* hash, int hashLength, const ByteString& prefix, ByteString& out);
+  int VerifyPkcs1(const char* hash, int hashLength, const ByteString& prefix, const char* signature,
+                  int signatureLength, int checkPrefix, int& valid);
+  int SignPss(const char* hash, int hashLength, const char* digestName, int saltLength, ByteString& out);
+  int VerifyPss(const char* hash, int hashLength, const char* digestName, int saltLength, const char* signature,
+                int signatureLength, int& valid);
+  int EncryptType2(const char* data, int length, ByteString& out);
+  // Every malformed block gives the one status 1114, found in constant time.
+  int DecryptType2(const char* data, int length, ByteString& out);
+  int EncryptOaep(const char* data, int length, ByteString& out, const char* label, int labelLength,
+                  const char* hashName, const char* mgfHashName);
+  int DecryptOaep(const char* data, int length, ByteString& out, const char* label, int labelLength,
+                  const char* hashName, const char* mgfHashName);
+
+  RsaKey key;
+
+ private:
+  // Bytes of the modulus, 0 when the engine has none.
+  int ModulusBytes();
+  int ModulusBits();
+  // Whether the signature, as a number, is below n.
+  bool BelowModulus(const char* signature, int length);
+  int GenerateWith(int method);
+  // The working form of `key`, built on first use and whenever it changed.
+  RsaKeyState& PrepareState();
+
+  std::unique_ptr<RsaKeyState> state_;
+};
+
+}  // namespace tornell

@@ -1,0 +1,33 @@
+#include "crypto/rsa/RsaKey.h"
+
+#include <initializer_list>
+
+namespace tornell {
+
+int RsaKey::Clear() {
+  for (ByteString* f : {&e, &n, &p, &q, &dP, &dQ, &qInv, &d}) f->Clear();
+  return 0;
+}
+
+int RsaKey::CopyFrom(const RsaKey& other) {
+  const ByteString* from[] = {&other.e, &other.n, &other.p, &other.q, &other.dP, &other.dQ, &other.qInv, &other.d};
+  ByteString* to[] = {&e, &n, &p, &q, &dP, &dQ, &qInv, &d};
+  for (int i = 0; i < 8; ++i) {
+    int rc = to[i]->Assign(*from[i]);
+    if (rc != 0) return rc;
+  }
+  return 0;
+}
+
+int RsaKey::NormalizeLengths() {
+  const int len = n.Length();
+  const int r = len % 8;
+  const int width = r <= 3 ? len - r : len - r + 8;
+  int rc = 0;
+  if ((rc = FitLengthKeepingValue(width, n)) != 0 || (rc = FitLengthKeepingValue(width, d)) != 0) return rc;
+  for (ByteString* f : {&p, &dP, &q, &dQ, &qInv})
+    if ((rc = FitLengthKeepingValue(width / 2, *f)) != 0) return rc;
+  return 0;
+}
+
+}  // namespace tornell

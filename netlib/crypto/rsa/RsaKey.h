@@ -1,0 +1,32 @@
+#pragma once
+// RSA key material: eight unsigned big-endian values, empty when absent.
+#include "core/ByteString.h"
+#include "crypto/rsa/AsymmetricKey.h"
+
+namespace tornell {
+
+class RsaKey : public AsymmetricKey {
+ public:
+  RsaKey() : AsymmetricKey(kRsa) {}
+  ~RsaKey() override = default;
+
+  // Empties every field; always 0.
+  int Clear();
+  // Copies every field; stops at the first error.
+  int CopyFrom(const RsaKey& other);
+  // Brings n and d to L bytes and the prime-sized values to L/2, L being the
+  // stored length of n rounded to a multiple of 8. Only zero bytes are ever
+  // dropped: a field that would lose a significant byte is left as it is.
+  int NormalizeLengths();
+
+  ByteString e;
+  ByteString n;
+  ByteString p;
+  ByteString q;
+  ByteString dP;
+  ByteString dQ;
+  ByteString qInv;
+  ByteString d;
+};
+
+}  // namespace tornell

@@ -1,0 +1,111 @@
+#pragma once
+// Helpers of the elliptic-curve tests: hex conversions and running the
+// Python and OpenSSL reference tools.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "core/ByteString.h"
+#include "crypto/ecc/EcBigInt.h"
+#include "crypto/ecc/EcPointMath.h"
+
+namespace ectest {
+
+inline std::string RunTool(const std::string& command) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  char buf[4096];
+  size_t n = 0;
+  while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+  pclose(pipe);
+  return out;
+}
+
+// The helper scripts live beside this header.
+inline std::string ScriptPath(const char* name) {
+  return (std::filesystem::path(__FILE__).parent_path() / name).string();
+}
+
+// Runs a helper script of this folder with /usr/bin/python3; lines of '|' fields.
+inline std::vector<std::vector<std::string>> RunScript(const std::string& args) {
+  const std::string out = RunTool("timeout 120 /usr/bin/python3 " + args + " 2>/dev/null");
+  std::vector<std::vector<std::string>> rows;
+  size_t start = 0;
+  while (start < out.size()) {
+    size_t end = out.find('\n', start);
+    if (end == std::string::npos) end = out.size();
+    const std::string line = out.substr(start, end - start);
+    start = end + 1;
+    if (line.empty()) continue;
+    std::vector<std::string> fields;
+    size_t s = 0;
+    for (;;) {
+      const size_t bar = line.find('|', s);
+      fields.push_back(line.substr(s, bar == std::string::npos ? std::string::npos : bar - s));
+      if (bar == std::string::npos) break;
+      s = bar + 1;
+    }
+    rows.push_back(fields);
+  }
+  return rows;
+}
+
+inline bool HasPython() { return RunTool("/usr/bin/python3 -c 'import cryptography; print(1)' 2>/dev/null") == "1\n"; }
+
+inline bool HasOpenssl() { return RunTool("openssl version 2>/dev/null").rfind("OpenSSL", 0) == 0; }
+
+inline std::string Bytes(const std::string& hex) {
+  std::string out;
+  std::string h = hex;
+  if (h.size() % 2 != 0) h = "0" + h;
+  for (size_t i = 0; i + 1 < h.size(); i += 2) out.push_back(static_cast<char>(std::stoi(h.substr(i, 2), nullptr, 16)));
+  return out;
+}
+
+inline tornell::ByteString ByteStr(const std::string& hex) {
+  tornell::ByteString s;
+  const std::string b = Bytes(hex);
+  s.Set(b.data(), static_cast<int>(b.size()));
+  return s;
+}
+
+// Signed hex ("-" for negative) to a value.
+inline tornell::EcBigInt Big(const std::string& hex) {
+  tornell::EcBigInt v;
+  const bool negative = !hex.empty() && hex[0] == '-';
+  const std::string b = Bytes(negative ? hex.substr(1) : hex);
+  tornell::EcBigInt::FromBytes(b.data(), static_cast<int64_t>(b.size()), v);
+  v.sign = negative ? 0u : 1u;
+  if (tornell::EcBigInt::IsZero(v)) v.sign = 1;
+  return v;
+}
+
+// Lower-case hex without leading zeros ("0" for zero), "-" for negative.
+inline std::string Hex(const tornell::EcBigInt& v) {
+  tornell::ByteString bytes;
+  tornell::EcPointMath::ToBytes(v, bytes);
+  static const char* digits = "0123456789abcdef";
+  std::string out;
+  for (int i = 0; i < bytes.Length(); ++i) {
+    out.push_back(digits[bytes.Bytes()[i] >> 4]);
+    out.push_back(digits[bytes.Bytes()[i] & 15]);
+  }
+  const size_t nz = out.find_first_not_of('0');
+  out = nz == std::string::npos ? "0" : out.substr(nz);
+  if (v.sign == 0 && out != "0") out = "-" + out;
+  return out;
+}
+
+inline std::string HexOf(const tornell::ByteString& s) {
+  static const char* digits = "0123456789abcdef";
+  std::string out;
+  for (int i = 0; i < s.Length(); ++i) {
+    out.push_back(digits[s.Bytes()[i] >> 4]);
+    out.push_back(digits[s.Bytes()[i] & 15]);
+  }
+  return out;
+}
+
+}  // namespace ectest

@@ -1,0 +1,33 @@
+#pragma once
+// Hex helpers shared by the key tests.
+#include <cctype>
+#include <string>
+
+#include "core/ByteString.h"
+
+namespace tornell::keytest {
+
+// Hex digits to bytes; blanks are skipped.
+inline ByteString FromHex(const std::string& hex) {
+  std::string digits;
+  for (char c : hex)
+    if (!std::isspace(static_cast<unsigned char>(c))) digits += c;
+  ByteString out;
+  out.AppendFromHex(digits.c_str());
+  return out;
+}
+
+inline std::string Hex(const char* data, int length) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string s;
+  for (int i = 0; i < length; ++i) {
+    unsigned char b = static_cast<unsigned char>(data[i]);
+    s += kDigits[b >> 4];
+    s += kDigits[b & 15];
+  }
+  return s;
+}
+
+inline std::string Hex(const ByteString& v) { return Hex(v.Data(), v.Length()); }
+
+}  // namespace tornell::keytest

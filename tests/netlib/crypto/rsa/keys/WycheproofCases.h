@@ -1,0 +1,53 @@
+#pragma once
+// Reads a Wycheproof RSA or DSA file through wycheproof_cases.py: one map of
+// fields per case (group key values and settings included).
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+
+namespace tornell::keytest {
+
+using Case = std::map<std::string, std::string>;
+
+inline std::vector<Case> ReadWycheproof(const std::string& file) {
+  std::vector<Case> cases;
+  const auto path = testsupport::VectorsDir() / "wycheproof" / file;
+  if (!std::filesystem::exists(path)) return cases;
+  const auto script = testsupport::SourceDir() / "tests/netlib/crypto/rsa/keys/wycheproof_cases.py";
+  const std::string cmd = "/usr/bin/python3 '" + script.string() + "' '" + path.string() + "'";
+  FILE* pipe = popen(cmd.c_str(), "r");
+  if (pipe == nullptr) return cases;
+  std::string line;
+  char buf[8192];
+  while (fgets(buf, sizeof buf, pipe) != nullptr) {
+    line += buf;
+    if (line.empty() || line.back() != '\n') continue;
+    line.pop_back();
+    Case c;
+    std::istringstream fields(line);
+    std::string field;
+    while (std::getline(fields, field, '\t')) {
+      const auto eq = field.find('=');
+      if (eq != std::string::npos) c[field.substr(0, eq)] = field.substr(eq + 1);
+    }
+    cases.push_back(std::move(c));
+    line.clear();
+  }
+  pclose(pipe);
+  return cases;
+}
+
+// Wycheproof's hash names to the library's ("SHA-256" to "SHA256").
+inline std::string DigestName(const std::string& wycheproofName) {
+  std::string out;
+  for (char c : wycheproofName)
+    if (c != '-') out += c;
+  return out;
+}
+
+}  // namespace tornell::keytest
