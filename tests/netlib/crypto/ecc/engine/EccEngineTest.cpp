@@ -23,6 +23,15 @@ void Generate(int curveIndex, EcKey& key) {
   ASSERT_EQ(engine.GenerateKey(1, key), 0);
 }
 
+// An engine holding only the public half of the key.
+void LoadPublicHalf(const EcKey& key, EccEngine& engine) {
+  EcKey publicOnly;
+  publicOnly.curveIndex = key.curveIndex;
+  publicOnly.X.Assign(key.X);
+  publicOnly.Y.Assign(key.Y);
+  ASSERT_EQ(engine.SetKey(publicOnly), 0);
+}
+
 // Big-endian a - b for a >= b of equal length.
 std::string Minus(const std::string& a, const std::string& b) {
   std::string out = a;
@@ -401,12 +410,8 @@ TEST(EccEngineEncryption, MessageFormAndFailures) {
   EccEngine empty;
   EXPECT_EQ(empty.Encrypt("x", 1, out), 1403);
   EXPECT_EQ(sender.Decrypt(message.Data(), length, out), 0);  // sender holds the private key too
-  EcKey publicOnly;
-  publicOnly.curveIndex = 0;
-  publicOnly.X.Assign(recipient.X);
-  publicOnly.Y.Assign(recipient.Y);
   EccEngine noPrivate;
-  ASSERT_EQ(noPrivate.SetKey(publicOnly), 0);
+  LoadPublicHalf(recipient, noPrivate);
   EXPECT_EQ(noPrivate.Decrypt(message.Data(), length, out), 1404);
 }
 
@@ -421,12 +426,8 @@ TEST(EccEngineDerivation, ArgumentChecks) {
   EXPECT_EQ(fresh.DeriveKey(peer, 12, "label", 5, seed.data(), 63, nullptr, 0, out), 1407);
   EXPECT_EQ(fresh.DeriveKey(peer, 12, "", 0, seed.data(), 64, nullptr, 0, out), 1408);
   EXPECT_EQ(fresh.DeriveKey(peer, 1, nullptr, 0, nullptr, 0, nullptr, 0, out), 1403);
-  EcKey publicOnly;
-  publicOnly.curveIndex = 0;
-  publicOnly.X.Assign(own.X);
-  publicOnly.Y.Assign(own.Y);
   EccEngine noPrivate;
-  ASSERT_EQ(noPrivate.SetKey(publicOnly), 0);
+  LoadPublicHalf(own, noPrivate);
   EXPECT_EQ(noPrivate.DeriveKey(peer, 1, nullptr, 0, nullptr, 0, nullptr, 0, out), 1404);
   EccEngine engine;
   ASSERT_EQ(engine.SetKey(own), 0);
