@@ -78,6 +78,14 @@ TEST(EccEngineKeys, GenerationWidthsAndFailures) {
     EXPECT_EQ(EccEngine::CheckKeyPair(*EcCurve::FindPrebuilt(index), key.D, key.X, key.Y, valid), 0);
     EXPECT_EQ(valid, 1);
   }
+  // A key that cached the P-256 curve and is generated again on P-384.
+  EcKey reused;
+  Generate(0, reused);
+  ASSERT_NE(reused.GetCurve(), nullptr);
+  Generate(1, reused);
+  EXPECT_EQ(reused.X.Length(), 48);
+  EXPECT_EQ(reused.GetCurve(), EcCurve::FindPrebuilt(1));
+
   EccEngine engine;
   engine.SetCurveIndex(5);
   EcKey key;
@@ -308,10 +316,15 @@ TEST(EccEngineAgreement, CheckKeyPair) {
       {"scalar n", &n, &empty, &empty, 0},       {"scalar zero", &zero, &empty, &empty, 0},
       {"nothing", &empty, &empty, &key.Y, 0},    {"swapped coordinates", &empty, &key.Y, &key.X, 0},
   };
-  for (const auto& c : cases) {
-    int valid = -1;
-    EXPECT_EQ(EccEngine::CheckKeyPair(curve, *c.d, *c.x, *c.y, valid), 0) << c.what;
-    EXPECT_EQ(valid, c.expected) << c.what;
+  // A curve object of the caller's own (not the prebuilt one) takes the generic arithmetic.
+  EcCurve copy;
+  ASSERT_EQ(copy.CopyFrom(curve), 0);
+  for (EcCurve* on : {&curve, &copy}) {
+    for (const auto& c : cases) {
+      int valid = -1;
+      EXPECT_EQ(EccEngine::CheckKeyPair(*on, *c.d, *c.x, *c.y, valid), 0) << c.what;
+      EXPECT_EQ(valid, c.expected) << c.what;
+    }
   }
 }
 
