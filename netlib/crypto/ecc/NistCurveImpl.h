@@ -1,0 +1,494 @@
+#pragma once
+// Point arithmetic and scalar multiplication on y^2 = x^3 - 3x + b, shared by
+// the compiled variants (each instantiates it with its own Tag).
+//
+// Points are homogeneous projective (X:Y:Z), x = X/Z, y = Y/Z, infinity
+// (0:1:0), in Montgomery form. Addition and doubling use the complete formulas
+// for prime-order curves with a = -3 (Renes, Costello, Batina 2016): no input,
+// infinity and equal points included, needs a special case, so the
+// constant-time loops have no exceptions to hide.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "crypto/ecc/NistCurveOps.h"
+#include "crypto/ecc/NistField.h"
+#include "crypto/ecc/NistCurve.h"
+
+namespace tornell {
+namespace nistcurve {
+
+template <class C, class Tag>
+struct Impl {
+  static constexpr int N = C::N;
+  static constexpr int kBytes = C::kBytes;
+  static constexpr int kDigits = 2 * kBytes;  // 4-bit digits of a scalar
+  using F = nistfield::Field<N, C::kFieldModulus, Tag>;
+  using S = nistfield::Field<N, C::kOrderModulus, Tag>;
+  using Fe = typename F::Fe;
+
+  struct Point {
+    Fe x, y, z;
+  };
+  struct Affine {
+    Fe x, y;
+  };
+
+  struct Constants {
+    Fe b;  // Montgomery form
+    Affine g;
+    // base[i][j] = (j + 1)·16^i·G, affine, Montgomery form
+    Affine base[kDigits][15];
+  };
+
+  static const Constants& Consts() {
+    static const Constants* c = BuildConstants();
+    return *c;
+  }
+
+  static Point Infinity() { return Point{Fe{}, F::One(), Fe{}}; }
+
+  static void Add(Point& r, const Point& p, const Point& q, const Fe& b) {
+    Fe t0, t1, t2, t3, t4, x3, y3, z3;
+    F::Mul(t0, p.x, q.x);
+    F::Mul(t1, p.y, q.y);
+    F::Mul(t2, p.z, q.z);
+    F::Add(t3, p.x, p.y);
+    F::Add(t4, q.x, q.y);
+    F::Mul(t3, t3, t4);
+    F::Add(t4, t0, t1);
+    F::Sub(t3, t3, t4);
+    F::Add(t4, p.y, p.z);
+    F::Add(x3, q.y, q.z);
+    F::Mul(t4, t4, x3);
+    F::Add(x3, t1, t2);
+    F::Sub(t4, t4, x3);
+    F::Add(x3, p.x, p.z);
+    F::Add(y3, q.x, q.z);
+    F::Mul(x3, x3, y3);
+    F::Add(y3, t0, t2);
+    F::Sub(y3, x3, y3);
+    F::Mul(z3, b, t2);
+    F::Sub(x3, y3, z3);
+    F::Add(z3, x3, x3);
+    F::Add(x3, x3, z3);
+    F::Sub(z3, t1, x3);
+    F::Add(x3, t1, x3);
+    F::Mul(y3, b, y3);
+    F::Add(t1, t2, t2);
+    F::Add(t2, t1, t2);
+    F::Sub(y3, y3, t2);
+    F::Sub(y3, y3, t0);
+    F::Add(t1, y3, y3);
+    F::Add(y3, t1, y3);
+    F::Add(t1, t0, t0);
+    F::Add(t0, t1, t0);
+    F::Sub(t0, t0, t2);
+    F::Mul(t1, t4, y3);
+    F::Mul(t2, t0, y3);
+    F::Mul(y3, x3, z3);
+    F::Add(y3, y3, t2);
+    F::Mul(x3, t3, x3);
+    F::Sub(x3, x3, t1);
+    F::Mul(z3, t4, z3);
+    F::Mul(t1, t3, t0);
+    F::Add(z3, z3, t1);
+    r.x = x3;
+    r.y = y3;
+    r.z = z3;
+  }
+
+  // p + q for an affine q (never infinity); p may be infinity.
+  static void AddMixed(Point& r, const Point& p, const Affine& q, const Fe& b) {
+    Fe t0, t1, t2, t3, t4, x3, y3, z3;
+    F::Mul(t0, p.x, q.x);
+    F::Mul(t1, p.y, q.y);
+    F::Add(t3, q.x, q.y);
+    F::Add(t4, p.x, p.y);
+    F::Mul(t3, t3, t4);
+    F::Add(t4, t0, t1);
+    F::Sub(t3, t3, t4);
+    F::Mul(t4, q.y, p.z);
+    F::Add(t4, t4, p.y);
+    F::Mul(y3, q.x, p.z);
+    F::Add(y3, y3, p.x);
+    F::Mul(z3, b, p.z);
+    F::Sub(x3, y3, z3);
+    F::Add(z3, x3, x3);
+    F::Add(x3, x3, z3);
+    F::Sub(z3, t1, x3);
+    F::Add(x3, t1, x3);
+    F::Mul(y3, b, y3);
+    F::Add(t1, p.z, p.z);
+    F::Add(t2, t1, p.z);
+    F::Sub(y3, y3, t2);
+    F::Sub(y3, y3, t0);
+    F::Add(t1, y3, y3);
+    F::Add(y3, t1, y3);
+    F::Add(t1, t0, t0);
+    F::Add(t0, t1, t0);
+    F::Sub(t0, t0, t2);
+    F::Mul(t1, t4, y3);
+    F::Mul(t2, t0, y3);
+    F::Mul(y3, x3, z3);
+    F::Add(y3, y3, t2);
+    F::Mul(x3, t3, x3);
+    F::Sub(x3, x3, t1);
+    F::Mul(z3, t4, z3);
+    F::Mul(t1, t3, t0);
+    F::Add(z3, z3, t1);
+    r.x = x3;
+    r.y = y3;
+    r.z = z3;
+  }
+
+  static void Double(Point& r, const Point& p, const Fe& b) {
+    Fe t0, t1, t2, t3, x3, y3, z3;
+    F::Sqr(t0, p.x);
+    F::Sqr(t1, p.y);
+    F::Sqr(t2, p.z);
+    F::Mul(t3, p.x, p.y);
+    F::Add(t3, t3, t3);
+    F::Mul(z3, p.x, p.z);
+    F::Add(z3, z3, z3);
+    F::Mul(y3, b, t2);
+    F::Sub(y3, y3, z3);
+    F::Add(x3, y3, y3);
+    F::Add(y3, x3, y3);
+    F::Sub(x3, t1, y3);
+    F::Add(y3, t1, y3);
+    F::Mul(y3, x3, y3);
+    F::Mul(x3, x3, t3);
+    F::Add(t3, t2, t2);
+    F::Add(t2, t2, t3);
+    F::Mul(z3, b, z3);
+    F::Sub(z3, z3, t2);
+    F::Sub(z3, z3, t0);
+    F::Add(t3, z3, z3);
+    F::Add(z3, z3, t3);
+    F::Add(t3, t0, t0);
+    F::Add(t0, t3, t0);
+    F::Sub(t0, t0, t2);
+    F::Mul(t0, t0, z3);
+    F::Add(y3, y3, t0);
+    F::Mul(t0, p.y, p.z);
+    F::Add(t0, t0, t0);
+    F::Mul(z3, t0, z3);
+    F::Sub(x3, x3, z3);
+    F::Mul(z3, t0, t1);
+    F::Add(z3, z3, z3);
+    F::Add(z3, z3, z3);
+    r.x = x3;
+    r.y = y3;
+    r.z = z3;
+  }
+
+  static void Negate(Point& p) { F::Neg(p.y, p.y); }
+
+  // Affine form of several points with one inversion; each z must be non-zero.
+  static void BatchToAffine(Affine* out, const Point* in, int count) {
+    Fe* prefix = new Fe[count];
+    Fe acc = F::One();
+    for (int i = 0; i < count; ++i) {
+      prefix[i] = acc;
+      F::Mul(acc, acc, in[i].z);
+    }
+    Fe inv;
+    F::Invert(inv, acc);
+    for (int i = count - 1; i >= 0; --i) {
+      Fe zi;
+      F::Mul(zi, inv, prefix[i]);
+      F::Mul(inv, inv, in[i].z);
+      F::Mul(out[i].x, in[i].x, zi);
+      F::Mul(out[i].y, in[i].y, zi);
+    }
+    delete[] prefix;
+  }
+
+  static Fe FromLimbs(const uint64_t* limbs) {
+    Fe r;
+    for (int i = 0; i < N; ++i) r.v[i] = limbs[i];
+    F::ToMont(r, r);
+    return r;
+  }
+
+  static Constants* BuildConstants() {
+    auto* c = new Constants;
+    c->b = FromLimbs(C::kB);
+    c->g.x = FromLimbs(C::kGx);
+    c->g.y = FromLimbs(C::kGy);
+    Point* rows = new Point[15 * kDigits];
+    Point step{c->g.x, c->g.y, F::One()};
+    for (int i = 0; i < kDigits; ++i) {
+      Point* row = rows + 15 * i;
+      row[0] = step;
+      for (int j = 1; j < 15; ++j) Add(row[j], row[j - 1], step, c->b);
+      Double(step, row[7], c->b);  // 16·step
+    }
+    BatchToAffine(&c->base[0][0], rows, 15 * kDigits);
+    delete[] rows;
+    return c;
+  }
+
+  // Digit i (least significant first) of a big-endian scalar.
+  static unsigned Digit(const uint8_t* k, int i) {
+    return (k[kBytes - 1 - i / 2] >> (4 * (i & 1))) & 15;
+  }
+
+  // Entry `digit` of a 16-entry table, read by scanning every entry.
+  static void Lookup(Point& r, const Point* table, unsigned digit) {
+    r = table[0];
+    for (unsigned j = 1; j < 16; ++j) {
+      const uint64_t mask = nistfield::ZeroMask(j ^ digit);
+      F::Select(r.x, table[j].x, mask);
+      F::Select(r.y, table[j].y, mask);
+      F::Select(r.z, table[j].z, mask);
+    }
+  }
+
+  // Entry digit - 1 of a 15-entry affine row; all zero for digit 0.
+  static void LookupAffine(Affine& r, const Affine* row, unsigned digit) {
+    r = Affine{};
+    for (unsigned j = 1; j < 16; ++j) {
+      const uint64_t mask = nistfield::ZeroMask(j ^ digit);
+      F::Select(r.x, row[j - 1].x, mask);
+      F::Select(r.y, row[j - 1].y, mask);
+    }
+  }
+
+  // Affine bytes of q; zeros and kNistInfinity for infinity, without a branch.
+  static int ToAffineBytes(const Point& q, uint8_t* outX, uint8_t* outY) {
+    Fe inv, x, y;
+    F::Invert(inv, q.z);  // zero for infinity, so x and y come out zero
+    F::Mul(x, q.x, inv);
+    F::Mul(y, q.y, inv);
+    F::FromMont(x, x);
+    F::FromMont(y, y);
+    F::ToBytes(outX, kBytes, x);
+    F::ToBytes(outY, kBytes, y);
+    return (int)(F::IsZero(q.z) & kNistInfinity);
+  }
+
+  static void BaseMul(Point& q, const uint8_t* k) {
+    const Constants& c = Consts();
+    q = Infinity();
+    for (int i = 0; i < kDigits; ++i) {
+      const unsigned d = Digit(k, i);
+      Affine a;
+      LookupAffine(a, c.base[i], d);
+      Point sum;
+      AddMixed(sum, q, a, c.b);
+      const uint64_t take = ~nistfield::ZeroMask(d);
+      F::Select(q.x, sum.x, take);
+      F::Select(q.y, sum.y, take);
+      F::Select(q.z, sum.z, take);
+    }
+  }
+
+  static void PointMul(Point& q, const uint8_t* k, const Affine& p) {
+    const Fe& b = Consts().b;
+    Point table[16];
+    table[0] = Infinity();
+    table[1] = Point{p.x, p.y, F::One()};
+    for (int j = 2; j < 16; ++j) {
+      if (j % 2 == 0) {
+        Double(table[j], table[j / 2], b);
+      } else {
+        AddMixed(table[j], table[j - 1], p, b);
+      }
+    }
+    Lookup(q, table, Digit(k, kDigits - 1));
+    for (int i = kDigits - 2; i >= 0; --i) {
+      for (int s = 0; s < 4; ++s) Double(q, q, b);
+      Point t;
+      Lookup(t, table, Digit(k, i));
+      Add(q, q, t, b);
+    }
+  }
+
+  static void PointMulVartime(Point& q, const uint8_t* k, const Affine& p) {
+    const Fe& b = Consts().b;
+    Point table[16];
+    table[1] = Point{p.x, p.y, F::One()};
+    for (int j = 2; j < 16; ++j) {
+      if (j % 2 == 0) {
+        Double(table[j], table[j / 2], b);
+      } else {
+        AddMixed(table[j], table[j - 1], p, b);
+      }
+    }
+    q = Infinity();
+    bool started = false;
+    for (int i = kDigits - 1; i >= 0; --i) {
+      if (started) {
+        for (int s = 0; s < 4; ++s) Double(q, q, b);
+      }
+      const unsigned d = Digit(k, i);
+      if (d != 0) {
+        Add(q, q, table[d], b);
+        started = true;
+      }
+    }
+  }
+
+  static void BaseMulVartime(Point& q, const uint8_t* k) {
+    const Constants& c = Consts();
+    q = Infinity();
+    for (int i = 0; i < kDigits; ++i) {
+      const unsigned d = Digit(k, i);
+      if (d != 0) AddMixed(q, q, c.base[i][d - 1], c.b);
+    }
+  }
+
+  // Public check: coordinates below p and on the curve; the Montgomery form
+  // of the point when it passes.
+  static bool LoadPoint(Affine& a, const uint8_t* x, const uint8_t* y) {
+    F::FromBytes(a.x, x, kBytes);
+    F::FromBytes(a.y, y, kBytes);
+    if (!F::InRange(a.x) || !F::InRange(a.y)) return false;
+    F::ToMont(a.x, a.x);
+    F::ToMont(a.y, a.y);
+    Fe rhs, lhs;
+    CurveRhs(rhs, a.x);
+    F::Sqr(lhs, a.y);
+    return F::Equal(lhs, rhs) != 0;
+  }
+
+  // x^3 - 3x + b
+  static void CurveRhs(Fe& r, const Fe& x) {
+    Fe t, x3;
+    F::Sqr(t, x);
+    F::Mul(t, t, x);
+    F::Add(x3, x, x);
+    F::Add(x3, x3, x);
+    F::Sub(t, t, x3);
+    F::Add(r, t, Consts().b);
+  }
+
+  static int MulBase(const uint8_t* k, uint8_t* outX, uint8_t* outY) {
+    Point q;
+    BaseMul(q, k);
+    return ToAffineBytes(q, outX, outY);
+  }
+
+  static int Mul(const uint8_t* k, const uint8_t* px, const uint8_t* py, uint8_t* outX, uint8_t* outY) {
+    Affine p;
+    if (!LoadPoint(p, px, py)) return kNistBadPoint;
+    Point q;
+    PointMul(q, k, p);
+    return ToAffineBytes(q, outX, outY);
+  }
+
+  static int DoubleMul(const uint8_t* u1, const uint8_t* u2, const uint8_t* px, const uint8_t* py, uint8_t* outX,
+                       uint8_t* outY) {
+    Affine p;
+    if (!LoadPoint(p, px, py)) return kNistBadPoint;
+    Point a, b;
+    BaseMulVartime(a, u1);
+    PointMulVartime(b, u2, p);
+    Add(a, a, b, Consts().b);
+    return ToAffineBytes(a, outX, outY);
+  }
+
+  // Montgomery form of a scalar reduced mod n (any value below 2^(64N)).
+  static Fe LoadScalar(const uint8_t* k) {
+    Fe r;
+    S::FromBytes(r, k, kBytes);
+    S::ToMont(r, r);
+    return r;
+  }
+
+  static void StoreScalar(uint8_t* out, const Fe& m) {
+    Fe r;
+    S::FromMont(r, m);
+    S::ToBytes(out, kBytes, r);
+  }
+
+  static int ScalarInverse(const uint8_t* k, uint8_t* out) {
+    Fe inv;
+    S::Invert(inv, LoadScalar(k));
+    StoreScalar(out, inv);
+    return kNistOk;
+  }
+
+  static int IsOnCurve(const uint8_t* x, const uint8_t* y) {
+    Affine p;
+    return LoadPoint(p, x, y) ? 1 : 0;
+  }
+
+  static int DecodePoint(const uint8_t* in, size_t length, uint8_t* outX, uint8_t* outY) {
+    if (length == 1 + 2 * (size_t)kBytes && in[0] == 4) {
+      Affine p;
+      if (!LoadPoint(p, in + 1, in + 1 + kBytes)) return kNistBadPoint;
+      std::memcpy(outX, in + 1, kBytes);
+      std::memcpy(outY, in + 1 + kBytes, kBytes);
+      return kNistOk;
+    }
+    if (length != 1 + (size_t)kBytes || (in[0] != 2 && in[0] != 3)) return kNistBadPoint;
+    Fe x;
+    F::FromBytes(x, in + 1, kBytes);
+    if (!F::InRange(x)) return kNistBadPoint;
+    F::ToMont(x, x);
+    Fe rhs, y, check;
+    CurveRhs(rhs, x);
+    F::Pow(y, rhs, C::kFieldModulus.sqrtExp);  // p = 3 mod 4 for all three primes
+    F::Sqr(check, y);
+    if (!F::Equal(check, rhs)) return kNistBadPoint;
+    F::FromMont(y, y);
+    if ((y.v[0] & 1) != (uint64_t)(in[0] & 1)) F::Neg(y, y);
+    F::FromMont(x, x);
+    F::ToBytes(outX, kBytes, x);
+    F::ToBytes(outY, kBytes, y);
+    return kNistOk;
+  }
+
+  static int EcdsaSign(const uint8_t* d, const uint8_t* k, const uint8_t* e, uint8_t* r, uint8_t* s) {
+    Point q;
+    BaseMul(q, k);
+    uint8_t x[kBytes], y[kBytes];
+    const int status = ToAffineBytes(q, x, y);
+    const Fe rm = LoadScalar(x);  // x is below p < 2n: one reduction suffices
+    Fe kinv, sm, t;
+    S::Invert(kinv, LoadScalar(k));
+    S::Mul(t, LoadScalar(d), rm);
+    S::Add(t, t, LoadScalar(e));
+    S::Mul(sm, t, kinv);
+    StoreScalar(r, rm);
+    StoreScalar(s, sm);
+    const uint64_t bad = S::IsZero(rm) | S::IsZero(sm) | (0 - (uint64_t)status);
+    return (int)(bad & kNistRetry);
+  }
+
+  static bool BelowOrder(const uint8_t* v) {
+    Fe x;
+    S::FromBytes(x, v, kBytes);
+    return nistfield::LessThan<N>(x.v, C::kN);
+  }
+
+  static int EcdsaVerify(const uint8_t* qx, const uint8_t* qy, const uint8_t* e, const uint8_t* r,
+                         const uint8_t* s, int* valid) {
+    *valid = 0;
+    const Fe rm = LoadScalar(r), sm = LoadScalar(s);
+    if (!BelowOrder(r) || !BelowOrder(s) || S::IsZero(rm) || S::IsZero(sm)) return kNistOk;
+    Fe w, u1, u2;
+    S::Invert(w, sm);
+    S::Mul(u1, LoadScalar(e), w);
+    S::Mul(u2, rm, w);
+    uint8_t b1[kBytes], b2[kBytes], x[kBytes], y[kBytes];
+    StoreScalar(b1, u1);
+    StoreScalar(b2, u2);
+    const int status = DoubleMul(b1, b2, qx, qy, x, y);
+    if (status == kNistBadPoint) return kNistBadPoint;
+    if (status == kNistInfinity) return kNistOk;
+    *valid = S::Equal(LoadScalar(x), rm) ? 1 : 0;
+    return kNistOk;
+  }
+
+  static constexpr NistCurveOps Ops() {
+    return NistCurveOps{&MulBase,       &Mul,         &DoubleMul,  &ScalarInverse,
+                        &IsOnCurve,     &DecodePoint, &EcdsaSign,  &EcdsaVerify};
+  }
+};
+
+}  // namespace nistcurve
+}  // namespace tornell

@@ -1,0 +1,272 @@
+#pragma once
+// Montgomery arithmetic modulo an odd number of N 64-bit limbs (little-endian
+// limb order). Free functions have internal linkage and the templates take a
+// per-translation-unit tag, so variants compiled for different instruction
+// sets never share a copy. The modulus is a compile-time constant, so the products with its
+// zero and all-ones limbs fold away. Everything here runs in constant time:
+// results are chosen by masks, never by branches on the values.
+#include <cstddef>
+#include <cstdint>
+
+namespace tornell {
+namespace nistfield {
+
+using u128 = unsigned __int128;
+
+template <int N>
+struct Elem {
+  uint64_t v[N];
+};
+
+template <int N>
+struct Modulus {
+  uint64_t p[N];
+  uint64_t n0;       // -p^-1 mod 2^64
+  uint64_t one[N];   // R mod p, R = 2^(64N)
+  uint64_t r2[N];    // R^2 mod p
+  uint64_t pMinus2[N];
+  uint64_t sqrtExp[N];  // (p + 1) / 4, the square-root exponent when p = 3 mod 4
+};
+
+// Keeps the optimiser from turning a mask back into a branch.
+static inline uint64_t Barrier(uint64_t x) {
+  __asm__("" : "+r"(x));
+  return x;
+}
+
+// All ones when x is zero, else zero.
+static inline uint64_t ZeroMask(uint64_t x) {
+  return Barrier(0 - (((x | (0 - x)) >> 63) ^ 1));
+}
+
+template <int N>
+static constexpr bool LessThan(const uint64_t* a, const uint64_t* b) {
+  for (int i = N - 1; i >= 0; --i) {
+    if (a[i] != b[i]) return a[i] < b[i];
+  }
+  return false;
+}
+
+// 2·a mod p for a below p; used only to derive the constants.
+template <int N>
+static constexpr void DoubleModConst(uint64_t* a, const uint64_t* p) {
+  uint64_t carry = 0;
+  for (int i = 0; i < N; ++i) {
+    const uint64_t top = a[i] >> 63;
+    a[i] = (a[i] << 1) | carry;
+    carry = top;
+  }
+  if (carry || !LessThan<N>(a, p)) {
+    uint64_t borrow = 0;
+    for (int i = 0; i < N; ++i) {
+      const u128 d = (u128)a[i] - p[i] - borrow;
+      a[i] = (uint64_t)d;
+      borrow = (uint64_t)(d >> 64) & 1;
+    }
+  }
+}
+
+template <int N>
+static constexpr Modulus<N> MakeModulus(const uint64_t (&p)[N]) {
+  Modulus<N> m{};
+  uint64_t inv = 1;  // Newton: each step doubles the correct low bits
+  for (int i = 0; i < 6; ++i) inv *= 2 - p[0] * inv;
+  m.n0 = 0 - inv;
+  for (int i = 0; i < N; ++i) m.p[i] = p[i];
+  uint64_t acc[N] = {};
+  acc[0] = 1;
+  for (int i = 0; i < 64 * N; ++i) DoubleModConst<N>(acc, p);
+  for (int i = 0; i < N; ++i) m.one[i] = acc[i];
+  for (int i = 0; i < 64 * N; ++i) DoubleModConst<N>(acc, p);
+  for (int i = 0; i < N; ++i) m.r2[i] = acc[i];
+  uint64_t borrow = 2;
+  for (int i = 0; i < N; ++i) {
+    m.pMinus2[i] = p[i] - borrow;
+    borrow = p[i] < borrow ? 1 : 0;
+  }
+  uint64_t carry = 1;
+  for (int i = 0; i < N; ++i) {
+    const u128 x = (u128)p[i] + carry;
+    const uint64_t lo = (uint64_t)x;
+    carry = (uint64_t)(x >> 64);
+    m.sqrtExp[i] = lo >> 2;
+    if (i > 0) m.sqrtExp[i - 1] |= lo << 62;
+  }
+  m.sqrtExp[N - 1] |= carry << 62;
+  return m;
+}
+
+// Tag keeps the instantiations of differently compiled translation units apart.
+template <int N, const Modulus<N>& M, class Tag>
+struct Field {
+  using Fe = Elem<N>;
+
+  // r = t - p when t (with its carry word) is at least p, else t.
+  static inline void FinalSubtract(Fe& r, const uint64_t* t, uint64_t carry) {
+    uint64_t d[N];
+    uint64_t borrow = 0;
+#pragma GCC unroll 16
+    for (int i = 0; i < N; ++i) {
+      const u128 x = (u128)t[i] - M.p[i] - borrow;
+      d[i] = (uint64_t)x;
+      borrow = (uint64_t)(x >> 64) & 1;
+    }
+    // Keep t when the subtraction borrowed beyond the carry word.
+    const uint64_t keep = Barrier(0 - (borrow & (carry ^ 1)));
+#pragma GCC unroll 16
+    for (int i = 0; i < N; ++i) r.v[i] = (t[i] & keep) | (d[i] & ~keep);
+  }
+
+  static inline void Add(Fe& r, const Fe& a, const Fe& b) {
+    uint64_t t[N];
+    uint64_t carry = 0;
+#pragma GCC unroll 16
+    for (int i = 0; i < N; ++i) {
+      const u128 x = (u128)a.v[i] + b.v[i] + carry;
+      t[i] = (uint64_t)x;
+      carry = (uint64_t)(x >> 64);
+    }
+    FinalSubtract(r, t, carry);
+  }
+
+  static inline void Sub(Fe& r, const Fe& a, const Fe& b) {
+    uint64_t t[N];
+    uint64_t borrow = 0;
+#pragma GCC unroll 16
+    for (int i = 0; i < N; ++i) {
+      const u128 x = (u128)a.v[i] - b.v[i] - borrow;
+      t[i] = (uint64_t)x;
+      borrow = (uint64_t)(x >> 64) & 1;
+    }
+    const uint64_t mask = Barrier(0 - borrow);
+    uint64_t carry = 0;
+#pragma GCC unroll 16
+    for (int i = 0; i < N; ++i) {
+      const u128 x = (u128)t[i] + (M.p[i] & mask) + carry;
+      r.v[i] = (uint64_t)x;
+      carry = (uint64_t)(x >> 64);
+    }
+  }
+
+  static inline void Neg(Fe& r, const Fe& a) {
+    Fe zero{};
+    Sub(r, zero, a);
+  }
+
+  // Montgomery product a·b·R^-1 mod p (operand scanning, reduction interleaved).
+  static inline void Mul(Fe& r, const Fe& a, const Fe& b) {
+    uint64_t t[N + 2] = {};
+#pragma GCC unroll 16
+    for (int i = 0; i < N; ++i) {
+      uint64_t carry = 0;
+#pragma GCC unroll 16
+      for (int j = 0; j < N; ++j) {
+        const u128 x = (u128)a.v[j] * b.v[i] + t[j] + carry;
+        t[j] = (uint64_t)x;
+        carry = (uint64_t)(x >> 64);
+      }
+      u128 x = (u128)t[N] + carry;
+      t[N] = (uint64_t)x;
+      t[N + 1] = (uint64_t)(x >> 64);
+      const uint64_t m = t[0] * M.n0;
+      x = (u128)m * M.p[0] + t[0];
+      carry = (uint64_t)(x >> 64);
+#pragma GCC unroll 16
+      for (int j = 1; j < N; ++j) {
+        x = (u128)m * M.p[j] + t[j] + carry;
+        t[j - 1] = (uint64_t)x;
+        carry = (uint64_t)(x >> 64);
+      }
+      x = (u128)t[N] + carry;
+      t[N - 1] = (uint64_t)x;
+      t[N] = t[N + 1] + (uint64_t)(x >> 64);
+    }
+    FinalSubtract(r, t, t[N]);
+  }
+
+  static inline void Sqr(Fe& r, const Fe& a) { Mul(r, a, a); }
+
+  static inline void SqrN(Fe& r, const Fe& a, int n) {
+    Sqr(r, a);
+    for (int i = 1; i < n; ++i) Sqr(r, r);
+  }
+
+  static inline Fe One() {
+    Fe r;
+    for (int i = 0; i < N; ++i) r.v[i] = M.one[i];
+    return r;
+  }
+
+  static inline void ToMont(Fe& r, const Fe& a) {
+    Fe r2;
+    for (int i = 0; i < N; ++i) r2.v[i] = M.r2[i];
+    Mul(r, a, r2);
+  }
+
+  static inline void FromMont(Fe& r, const Fe& a) {
+    Fe one{};
+    one.v[0] = 1;
+    Mul(r, a, one);
+  }
+
+  // All ones when a is zero.
+  static inline uint64_t IsZero(const Fe& a) {
+    uint64_t acc = 0;
+    for (int i = 0; i < N; ++i) acc |= a.v[i];
+    return ZeroMask(acc);
+  }
+
+  static inline uint64_t Equal(const Fe& a, const Fe& b) {
+    uint64_t acc = 0;
+    for (int i = 0; i < N; ++i) acc |= a.v[i] ^ b.v[i];
+    return ZeroMask(acc);
+  }
+
+  // r = mask ? a : r
+  static inline void Select(Fe& r, const Fe& a, uint64_t mask) {
+    for (int i = 0; i < N; ++i) r.v[i] ^= (r.v[i] ^ a.v[i]) & mask;
+  }
+
+  // base^e for a public exponent, four bits at a time.
+  static void Pow(Fe& r, const Fe& base, const uint64_t* e) {
+    Fe table[16];
+    table[0] = One();
+    table[1] = base;
+    for (int i = 2; i < 16; ++i) Mul(table[i], table[i - 1], base);
+    Fe acc = One();
+    for (int i = 64 * N - 4; i >= 0; i -= 4) {
+      SqrN(acc, acc, 4);
+      const unsigned digit = (unsigned)(e[i / 64] >> (i % 64)) & 15;
+      Mul(acc, acc, table[digit]);
+    }
+    r = acc;
+  }
+
+  // a^(p-2): the inverse of a non-zero a, zero for zero.
+  static inline void Invert(Fe& r, const Fe& a) { Pow(r, a, M.pMinus2); }
+
+  // Big-endian bytes of length len (at most 8N) to limbs; no reduction.
+  static inline void FromBytes(Fe& r, const uint8_t* in, size_t len) {
+    for (int i = 0; i < N; ++i) r.v[i] = 0;
+    for (size_t i = 0; i < len; ++i) {
+      const size_t bit = 8 * (len - 1 - i);
+      r.v[bit / 64] |= (uint64_t)in[i] << (bit % 64);
+    }
+  }
+
+  static inline void ToBytes(uint8_t* out, size_t len, const Fe& a) {
+    for (size_t i = 0; i < len; ++i) {
+      const size_t bit = 8 * (len - 1 - i);
+      out[i] = (uint8_t)(a.v[bit / 64] >> (bit % 64));
+    }
+  }
+
+  // Public range check: a below p.
+  static inline bool InRange(const Fe& a) { return LessThan<N>(a.v, M.p); }
+
+  // a - p when a is at least p; for a below 2p.
+  static inline void ReduceOnce(Fe& r, const Fe& a) { FinalSubtract(r, a.v, 0); }
+};
+
+}  // namespace nistfield
+}  // namespace tornell

@@ -1,0 +1,56 @@
+#pragma once
+// Helpers of the engine tests: hex text with "-" for no bytes, and the
+// reference script of this folder run through the curve tests' tool runner.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "../EcTestUtil.h"
+#include "TestSupport.h"
+#include "core/ByteString.h"
+#include "crypto/ecc/EcKey.h"
+
+namespace enginetest {
+
+using Row = std::vector<std::string>;
+
+// Runs engine_reference.py (beside this header) with the arguments.
+inline std::vector<Row> Reference(const std::string& args) {
+  const std::string script = (std::filesystem::path(__FILE__).parent_path() / "engine_reference.py").string();
+  return ectest::RunScript(script + " " + args);
+}
+
+using ectest::HasOpenssl;
+using ectest::HasPython;
+using ectest::RunTool;
+
+// "-" stands for no bytes.
+inline std::string Bytes(const std::string& hex) { return hex == "-" ? std::string() : ectest::Bytes(hex); }
+
+inline tornell::ByteString Str(const std::string& hex) {
+  return hex == "-" ? tornell::ByteString() : ectest::ByteStr(hex);
+}
+
+inline std::string Hex(const char* data, int length) {
+  static const char* digits = "0123456789abcdef";
+  std::string out;
+  for (int i = 0; i < length; ++i) {
+    const unsigned char c = static_cast<unsigned char>(data[i]);
+    out.push_back(digits[c >> 4]);
+    out.push_back(digits[c & 15]);
+  }
+  return out.empty() ? "-" : out;
+}
+
+inline std::string Hex(const tornell::ByteString& s) { return Hex(s.Data(), s.Length()); }
+
+inline void SetKey(tornell::EcKey& key, int curveIndex, const std::string& d, const std::string& x,
+                   const std::string& y) {
+  key.curveIndex = curveIndex;
+  key.curve = nullptr;
+  key.D = Str(d);
+  key.X = Str(x);
+  key.Y = Str(y);
+}
+
+}  // namespace enginetest
