@@ -1,26 +1,20 @@
 #pragma once
 // Helpers of the elliptic-curve tests: hex conversions and running the
 // Python and OpenSSL reference tools.
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "TestText.h"
 #include "core/ByteString.h"
 #include "crypto/ecc/EcBigInt.h"
 #include "crypto/ecc/EcPointMath.h"
 
 namespace ectest {
 
+// What the command printed, whatever its exit status.
 inline std::string RunTool(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buf[4096];
-  size_t n = 0;
-  while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-  pclose(pipe);
-  return out;
+  bool ok = false;
+  return testsupport::RunCommand(command, ok);
 }
 
 // The helper scripts live beside this header.
@@ -32,12 +26,7 @@ inline std::string ScriptPath(const char* name) {
 inline std::vector<std::vector<std::string>> RunScript(const std::string& args) {
   const std::string out = RunTool("timeout 120 /usr/bin/python3 " + args + " 2>/dev/null");
   std::vector<std::vector<std::string>> rows;
-  size_t start = 0;
-  while (start < out.size()) {
-    size_t end = out.find('\n', start);
-    if (end == std::string::npos) end = out.size();
-    const std::string line = out.substr(start, end - start);
-    start = end + 1;
+  for (const std::string& line : testsupport::Lines(out)) {
     if (line.empty()) continue;
     std::vector<std::string> fields;
     size_t s = 0;
@@ -56,13 +45,8 @@ inline bool HasPython() { return RunTool("/usr/bin/python3 -c 'import cryptograp
 
 inline bool HasOpenssl() { return RunTool("openssl version 2>/dev/null").rfind("OpenSSL", 0) == 0; }
 
-inline std::string Bytes(const std::string& hex) {
-  std::string out;
-  std::string h = hex;
-  if (h.size() % 2 != 0) h = "0" + h;
-  for (size_t i = 0; i + 1 < h.size(); i += 2) out.push_back(static_cast<char>(std::stoi(h.substr(i, 2), nullptr, 16)));
-  return out;
-}
+// Hex to bytes; an odd digit count reads as if led by a zero.
+inline std::string Bytes(const std::string& hex) { return testsupport::Unhex(hex.size() % 2 != 0 ? "0" + hex : hex); }
 
 inline tornell::ByteString ByteStr(const std::string& hex) {
   tornell::ByteString s;
@@ -86,12 +70,7 @@ inline tornell::EcBigInt Big(const std::string& hex) {
 inline std::string Hex(const tornell::EcBigInt& v) {
   tornell::ByteString bytes;
   tornell::EcPointMath::ToBytes(v, bytes);
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (int i = 0; i < bytes.Length(); ++i) {
-    out.push_back(digits[bytes.Bytes()[i] >> 4]);
-    out.push_back(digits[bytes.Bytes()[i] & 15]);
-  }
+  std::string out = testsupport::Hex(bytes.Data(), static_cast<size_t>(bytes.Length()));
   const size_t nz = out.find_first_not_of('0');
   out = nz == std::string::npos ? "0" : out.substr(nz);
   if (v.sign == 0 && out != "0") out = "-" + out;
@@ -113,13 +92,7 @@ inline tornell::EcBigInt Widened(const tornell::ByteString& bytes, const tornell
 }
 
 inline std::string HexOf(const tornell::ByteString& s) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (int i = 0; i < s.Length(); ++i) {
-    out.push_back(digits[s.Bytes()[i] >> 4]);
-    out.push_back(digits[s.Bytes()[i] & 15]);
-  }
-  return out;
+  return testsupport::Hex(s.Data(), static_cast<size_t>(s.Length()));
 }
 
 }  // namespace ectest

@@ -1,10 +1,9 @@
 // Differential test against Python's integers over random signed operands up
 // to 4096 bits; every case runs on both multiply kernels.
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "TestText.h"
 #include "core/ByteString.h"
 #include "crypto/rsa/BigInteger.h"
 #include "crypto/rsa/LimbMath.h"
@@ -33,31 +32,14 @@ std::vector<std::vector<std::string>> LoadCases() {
   std::vector<std::vector<std::string>> cases;
   // Beside this file; the source folder is known at build time.
   std::string script = (std::filesystem::path(__FILE__).parent_path() / "oracle.py").string();
-  std::string cmd = "/usr/bin/python3 '" + script + "'";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (p == nullptr) return cases;
-  std::string line;
-  for (int c; (c = fgetc(p)) != EOF;) {
-    if (c == '\n') {
-      cases.push_back(Split(line));
-      line.clear();
-    } else {
-      line.push_back(char(c));
-    }
-  }
-  if (pclose(p) != 0) cases.clear();
+  bool ok = false;
+  const std::string out = testsupport::RunCommand("/usr/bin/python3 '" + script + "'", ok);
+  if (!ok) return cases;
+  for (const std::string& line : testsupport::Lines(out)) cases.push_back(Split(line));
   return cases;
 }
 
-std::string ToHexBytes(const ByteString& s) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (int i = 0; i < s.Length(); ++i) {
-    out.push_back(kHex[s.ByteAt(i) >> 4]);
-    out.push_back(kHex[s.ByteAt(i) & 15]);
-  }
-  return out;
-}
+std::string ToHexBytes(const ByteString& s) { return testsupport::Hex(s.Data(), static_cast<size_t>(s.Length())); }
 
 // Returns an empty string when the case holds, else what went wrong.
 std::string Check(const std::vector<std::string>& f) {

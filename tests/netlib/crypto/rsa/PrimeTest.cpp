@@ -1,10 +1,9 @@
 // Probable-prime test, sieves and prime searches against independent truth.
-#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "TestText.h"
 #include "crypto/rsa/BigInteger.h"
 #include "crypto/rsa/BitSieve.h"
 #include "crypto/rsa/ProgressionSieve.h"
@@ -16,13 +15,10 @@ namespace {
 BigInteger V(int64_t v) { return BigInteger(v); }
 BigInteger Dec(const std::string& s) { return BigInteger(s.c_str(), int(s.size()), 10, 1); }
 
+// What the command printed, whatever its exit status.
 std::string RunCommand(const std::string& cmd) {
-  std::string out;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (p == nullptr) return out;
-  for (int c; (c = fgetc(p)) != EOF;) out.push_back(char(c));
-  pclose(p);
-  return out;
+  bool ok = false;
+  return testsupport::RunCommand(cmd, ok);
 }
 
 bool OpensslSaysPrime(const BigInteger& v) {
@@ -67,26 +63,16 @@ TEST(ProbablePrime, CarmichaelAndStrongPseudoprimesAreComposite) {
 TEST(ProbablePrime, WycheproofPrimality) {
   auto path = testsupport::VectorsDir() / "wycheproof" / "primality_test.json";
   REQUIRE_OR_SKIP(std::filesystem::exists(path), "wycheproof primality_test.json");
-  std::string out = RunCommand(
-      "/usr/bin/python3 -c \"import json,sys\n"
-      "for g in json.load(open(sys.argv[1]))['testGroups']:\n"
-      "  for t in g['tests']: print(t['tcId'], t['value'], t['result'])\" '" +
-      path.string() + "'");
   RandomSource rng;
   int checked = 0;
-  size_t pos = 0;
-  while (pos < out.size()) {
-    size_t end = out.find('\n', pos);
-    std::string line = out.substr(pos, end - pos);
-    pos = end == std::string::npos ? out.size() : end + 1;
-    char id[16], hex[4096], result[32];
-    if (std::sscanf(line.c_str(), "%15s %4095s %31s", id, hex, result) != 3) continue;
-    std::string h = hex;
+  for (const auto& row : testsupport::WycheproofRows("primality_test.json", "t['tcId'], t['value'], t['result']")) {
+    if (row.size() != 3) continue;
+    const std::string& id = row[0];
+    std::string h = row[1];
     if (h.size() % 2) h = "0" + h;
-    std::vector<uint8_t> bytes;
-    for (size_t i = 0; i < h.size(); i += 2) bytes.push_back(uint8_t(std::stoi(h.substr(i, 2), nullptr, 16)));
+    const std::vector<uint8_t> bytes = testsupport::UnhexBytes(h);
     BigInteger v(bytes.data(), int(bytes.size()));
-    std::string r = result;
+    const std::string& r = row[2];
     // 2 is the one prime the test turns away: every even value is refused.
     if (r == "acceptable" || v.Equals(V(2))) continue;
     EXPECT_EQ(v.IsProbablePrime(100, &rng), r == "valid" ? 1 : 0) << "tcId " << id << " " << v.ToText(10);

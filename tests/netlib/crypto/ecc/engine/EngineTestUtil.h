@@ -32,14 +32,7 @@ inline tornell::ByteString Str(const std::string& hex) {
 }
 
 inline std::string Hex(const char* data, int length) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (int i = 0; i < length; ++i) {
-    const unsigned char c = static_cast<unsigned char>(data[i]);
-    out.push_back(digits[c >> 4]);
-    out.push_back(digits[c & 15]);
-  }
-  return out.empty() ? "-" : out;
+  return length <= 0 ? "-" : testsupport::Hex(data, static_cast<size_t>(length));
 }
 
 inline std::string Hex(const tornell::ByteString& s) { return Hex(s.Data(), s.Length()); }

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <string>
 
+#include "TestText.h"
 #include "core/ByteString.h"
 
 namespace tornell::keytest {
@@ -17,16 +18,7 @@ inline ByteString FromHex(const std::string& hex) {
   return out;
 }
 
-inline std::string Hex(const char* data, int length) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string s;
-  for (int i = 0; i < length; ++i) {
-    unsigned char b = static_cast<unsigned char>(data[i]);
-    s += kDigits[b >> 4];
-    s += kDigits[b & 15];
-  }
-  return s;
-}
+inline std::string Hex(const char* data, int length) { return testsupport::Hex(data, static_cast<size_t>(length)); }
 
 inline std::string Hex(const ByteString& v) { return Hex(v.Data(), v.Length()); }
 

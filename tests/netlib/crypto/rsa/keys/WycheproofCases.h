@@ -1,14 +1,13 @@
 #pragma once
 // Reads a Wycheproof RSA or DSA file through wycheproof_cases.py: one map of
 // fields per case (group key values and settings included).
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "TestText.h"
 
 namespace tornell::keytest {
 
@@ -19,15 +18,10 @@ inline std::vector<Case> ReadWycheproof(const std::string& file) {
   const auto path = testsupport::VectorsDir() / "wycheproof" / file;
   if (!std::filesystem::exists(path)) return cases;
   const auto script = testsupport::SourceDir() / "tests/netlib/crypto/rsa/keys/wycheproof_cases.py";
-  const std::string cmd = "/usr/bin/python3 '" + script.string() + "' '" + path.string() + "'";
-  FILE* pipe = popen(cmd.c_str(), "r");
-  if (pipe == nullptr) return cases;
-  std::string line;
-  char buf[8192];
-  while (fgets(buf, sizeof buf, pipe) != nullptr) {
-    line += buf;
-    if (line.empty() || line.back() != '\n') continue;
-    line.pop_back();
+  bool ok = false;
+  const std::string out =
+      testsupport::RunCommand("/usr/bin/python3 '" + script.string() + "' '" + path.string() + "'", ok);
+  for (const std::string& line : testsupport::Lines(out)) {
     Case c;
     std::istringstream fields(line);
     std::string field;
@@ -36,9 +30,7 @@ inline std::vector<Case> ReadWycheproof(const std::string& file) {
       if (eq != std::string::npos) c[field.substr(0, eq)] = field.substr(eq + 1);
     }
     cases.push_back(std::move(c));
-    line.clear();
   }
-  pclose(pipe);
   return cases;
 }
 
