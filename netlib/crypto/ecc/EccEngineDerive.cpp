@@ -2,6 +2,7 @@
 // (3DES-CBC and HMAC-SHA1 keyed from the shared x) and the CNG key blob.
 #include <cstring>
 
+#include "core/SecureWipe.h"
 #include "crypto/digest/HashAlgorithm.h"
 #include "crypto/digest/HashContext.h"
 #include "crypto/digest/TlsPrf.h"
@@ -26,6 +27,8 @@ constexpr int kAlgorithm3Des = 2;
 constexpr int kModeCbc = 1;
 constexpr int kPaddingPkcs7 = 2;
 constexpr unsigned char kZeroIv[kBlockBytes] = {};
+
+void Wipe(ByteString& secret) { SecureWipe(secret.Data(), static_cast<size_t>(secret.Length())); }
 
 // Hash ids of the plain (0-6) and HMAC (7-11) derivations.
 int KdfHash(int kdf) {
@@ -89,8 +92,8 @@ int EccEngine::DeriveKey(EcKey& peer, int kdf, const char* first, int firstLengt
       if (status == 0) status = hash.Digest(input.Data(), input.Length(), out);
     }
   }
-  EccWipe(z.Data(), z.Length());
-  EccWipe(input.Data(), input.Length());
+  Wipe(z);
+  Wipe(input);
   return status;
 }
 
@@ -114,7 +117,7 @@ int EccEngine::DeriveKeyConcat(EcKey& peer, const char* hashName, const char* al
   // An unknown name is refused: deriving with a digest nobody asked for would go unnoticed.
   if (status == 0) status = hash.SetAlgorithm(hashName != nullptr && hashName[0] != 0 ? hashName : "SHA256");
   if (status == 0) status = ConcatKdf(hash, z, otherInfo, out);
-  EccWipe(z.Data(), z.Length());
+  Wipe(z);
   return status;
 }
 
@@ -170,8 +173,8 @@ int EccEngine::SetupIesKeys(ByteString& scalar, EcKey& peer, bool encrypt) {
                      : cipher.InitDecrypt(k.Data(), kCipherKeyBytes, iv, kBlockBytes);
   }
   if (status == 0) status = mac.SetKey(k.Data() + kCipherKeyBytes, kMacKeyBytes);
-  EccWipe(z.Data(), z.Length());
-  EccWipe(k.Data(), k.Length());
+  Wipe(z);
+  Wipe(k);
   return status;
 }
 
@@ -248,11 +251,11 @@ int EccEngine::Decrypt(const char* data, int length, ByteString& out) {
   status = cipher.Update(body, 0, whole, plain);
   if (status == 0) status = cipher.Final(body, whole, bodyLength - whole, plain);
   if (status != 0) {
-    EccWipe(plain.Data(), plain.Length());
+    Wipe(plain);
     return kEcDecryptFailed;
   }
   status = out.Append(plain);
-  EccWipe(plain.Data(), plain.Length());
+  Wipe(plain);
   return status;
 }
 
@@ -272,7 +275,7 @@ int EccEngine::ExportKeyBlob(int includePrivate, int forKeyAgreement, ByteString
   if (status == 0 && includePrivate != 0) {
     status = EcKey::FitToWidth(D.Data(), D.Length(), w, part);
     if (status == 0) status = out.Append(part);
-    EccWipe(part.Data(), part.Length());
+    Wipe(part);
   }
   return status;
 }

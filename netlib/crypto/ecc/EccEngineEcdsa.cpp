@@ -1,6 +1,7 @@
 // ECDSA, ECDH, key generation and the key-pair check on the prebuilt curves.
 #include <cstring>
 
+#include "core/SecureWipe.h"
 #include "crypto/ecc/EcCurve.h"
 #include "crypto/ecc/EcStatus.h"
 #include "crypto/ecc/EccEngine.h"
@@ -77,8 +78,8 @@ int EccEngine::GenerateKey(int /*includePrivate*/, EcKey& key) {
   if (status == 0) status = SetFrom(key.D, db, f.bytes);
   if (status == 0) status = SetFrom(key.X, x, w);
   if (status == 0) status = SetFrom(key.Y, y, w);
-  EccWipe(d, sizeof d);
-  EccWipe(db, sizeof db);
+  SecureWipe(d, sizeof d);
+  SecureWipe(db, sizeof db);
   if (status != 0) return status;
   status = X.Assign(key.X);
   if (status == 0) status = Y.Assign(key.Y);
@@ -121,12 +122,12 @@ int EccEngine::SignHash(const char* hash, int hashLength, ByteString& signature)
     f.MontMul(t, kinv, s);  // k^-1·(e + d·r)
     done = f.ZeroMask(s) == 0;
   }
-  EccWipe(k, sizeof k);
-  EccWipe(km, sizeof km);
-  EccWipe(kinv, sizeof kinv);
-  EccWipe(kb, sizeof kb);
-  EccWipe(d, sizeof d);
-  EccWipe(t, sizeof t);
+  SecureWipe(k, sizeof k);
+  SecureWipe(km, sizeof km);
+  SecureWipe(kinv, sizeof kinv);
+  SecureWipe(kb, sizeof kb);
+  SecureWipe(d, sizeof d);
+  SecureWipe(t, sizeof t);
   if (status != 0) return status;
   if (!done) return kEcBadCurve;
   ByteString rb, sb;
@@ -212,11 +213,11 @@ int EccEngine::ComputeSharedSecret(ByteString& privateD, EcKey& peer, int useCof
   }
   int infinity = 0;
   int status = EccPointOpsFor(*c).multiplyPoint(*c, px, py, scalar, width, x, y, infinity);
-  EccWipe(scalar, sizeof scalar);
-  EccWipe(y, sizeof y);
+  SecureWipe(scalar, sizeof scalar);
+  SecureWipe(y, sizeof y);
   if (status == 0 && infinity != 0) status = kEcBadPoint;
   if (status == 0) status = SetFrom(secret, x, w);
-  EccWipe(x, sizeof x);
+  SecureWipe(x, sizeof x);
   return status;
 }
 
@@ -241,8 +242,8 @@ int EccEngine::CheckKeyPair(EcCurve& c, ByteString& d, ByteString& x, ByteString
   f.Store(dl, db, f.bytes);
   int infinity = 0;
   const int status = EccPointOpsFor(c).multiplyBase(c, db, f.bytes, qx, qy, infinity);
-  EccWipe(db, sizeof db);
-  EccWipe(dl, sizeof dl);
+  SecureWipe(db, sizeof db);
+  SecureWipe(dl, sizeof dl);
   valid = status == 0 && infinity == 0 && std::memcmp(qx, px, static_cast<size_t>(w)) == 0 &&
                   std::memcmp(qy, py, static_cast<size_t>(w)) == 0
               ? 1

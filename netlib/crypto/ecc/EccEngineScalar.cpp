@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/SecureWipe.h"
 #include "crypto/rsa/RandomSource.h"
 
 namespace tornell {
@@ -36,11 +37,6 @@ bool EccFitBytes(const unsigned char* v, int length, int width, unsigned char* o
   std::memset(out, 0, static_cast<size_t>(width - length));
   if (length > 0) std::memcpy(out + (width - length), v, static_cast<size_t>(length));
   return true;
-}
-
-void EccWipe(void* p, int length) {
-  volatile unsigned char* q = static_cast<volatile unsigned char*>(p);
-  for (int i = 0; i < length; ++i) q[i] = 0;
 }
 
 bool EccScalarField::Init(const unsigned char* order, int length) {
@@ -188,9 +184,9 @@ void EccScalarField::Random(RandomSource& source, Limbs out) const {
   ReduceWide(hi, lo, out);
   // A zero (probability about 2^-bits) becomes 1, without a branch.
   out[0] |= ZeroMask(out) & 1;
-  EccWipe(buffer, sizeof buffer);
-  EccWipe(hi, sizeof hi);
-  EccWipe(lo, sizeof lo);
+  SecureWipe(buffer, sizeof buffer);
+  SecureWipe(hi, sizeof hi);
+  SecureWipe(lo, sizeof lo);
 }
 
 uint64_t EccScalarField::ZeroMask(const Limbs a) const {

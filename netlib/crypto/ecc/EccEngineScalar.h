@@ -11,8 +11,6 @@ class RandomSource;
 // Copies a big-endian value into exactly `width` bytes (zeros in front);
 // false when its significant part is wider.
 bool EccFitBytes(const unsigned char* v, int length, int width, unsigned char* out);
-// Overwrites secret bytes in a way the compiler keeps.
-void EccWipe(void* p, int length);
 
 struct EccScalarField {
   static constexpr int kMaxLimbs = 9;  // 576 bits: room for the P-521 order

@@ -4,6 +4,7 @@
 // and are variable time.
 #include <cstring>
 
+#include "core/SecureWipe.h"
 #include "crypto/ecc/Ed448Tables.h"
 #include "crypto/ecc/Curve448FieldOps.h"
 #include "crypto/ecc/EdwardsMath.h"
@@ -232,8 +233,8 @@ void EdwardsMath::Ed448MultiplyPoint(Ed448TwistedExtensiblePoint& p, const uint3
     SelectNiels(t, table, e[i]);
     Ed448AddProjectiveNiels(p, t);
   }
-  std::memset(s, 0, sizeof(s));
-  std::memset(e, 0, sizeof(e));
+  SecureWipe(s, sizeof(s));
+  SecureWipe(e, sizeof(e));
 }
 
 int EdwardsMath::Ed448MultiplyBaseComb(Ed448TwistedExtensiblePoint& out, const uint32_t* k, int nbits) {
@@ -276,8 +277,8 @@ int EdwardsMath::Ed448MultiplyBaseComb(Ed448TwistedExtensiblePoint& out, const u
         Ed448AddNiels(out, entry);
     }
   }
-  std::memset(s, 0, sizeof(s));
-  std::memset(k2, 0, sizeof(k2));
+  SecureWipe(s, sizeof(s));
+  SecureWipe(k2, sizeof(k2));
   return 1;
 }
 
@@ -356,7 +357,7 @@ void EdwardsMath::Ed448MultiplyBaseFixed(Ed448ExtensiblePoint& out, const uint32
     SelectFixed(t, Ed448Tables::FixedRow(i / 2), e[i]);
     ExtAddEntry(h, t);
   }
-  std::memset(e, 0, sizeof(e));
+  SecureWipe(e, sizeof(e));
   ToExtensible(out, h);
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "core/SecureWipe.h"
 #include "crypto/digest/HashAlgorithm.h"
 #include "crypto/digest/HashContext.h"
 #include "crypto/digest/ShakeDigest.h"
@@ -49,11 +50,6 @@ int Shake256Of(std::initializer_list<Chunk> chunks, int outBytes, unsigned char*
   return 0;
 }
 
-void Wipe(void* p, size_t n) {
-  volatile unsigned char* v = static_cast<volatile unsigned char*>(p);
-  while (n-- > 0) *v++ = 0;
-}
-
 // ---- Ed25519 ----
 
 constexpr char kDom2[] = "SigEd25519 no Ed25519 collisions";
@@ -90,7 +86,7 @@ int ExpandEd25519(Ed25519Secret& s, const unsigned char* seed) {
   Ed25519ExtendedPoint a;
   M::Ed25519MultiplyBase(a, s.scalar, 32);
   M::EncodeEd25519Point(s.pub, 32, a);
-  Wipe(h, sizeof(h));
+  SecureWipe(h, sizeof(h));
   return 0;
 }
 
@@ -113,8 +109,8 @@ int SignEd25519Core(const Dom& dom, const unsigned char* msg, int len, const uns
     M::Scalar25519MulAdd(sig + 32, 32, k, 32, s.scalar, 32, r, 32);
     status = out.Set(sig, 64);
   }
-  Wipe(&s, sizeof(s));
-  Wipe(r, sizeof(r));
+  SecureWipe(&s, sizeof(s));
+  SecureWipe(r, sizeof(r));
   return status;
 }
 
@@ -157,7 +153,7 @@ int ExpandEd448(Ed448Secret& s, const unsigned char* seed) {
   Ed448ExtensiblePoint a;
   M::Ed448MultiplyBaseFixed(a, s.scalar);
   M::EncodeEd448Point(s.pub, 57, a);
-  Wipe(h, sizeof(h));
+  SecureWipe(h, sizeof(h));
   return 0;
 }
 
@@ -186,9 +182,9 @@ int SignEd448Core(const Dom& dom, const unsigned char* msg, int len, const unsig
     sig[113] = 0;
     status = out.Set(sig, 114);
   }
-  Wipe(&s, sizeof(s));
-  Wipe(r, sizeof(r));
-  Wipe(h, sizeof(h));
+  SecureWipe(&s, sizeof(s));
+  SecureWipe(r, sizeof(r));
+  SecureWipe(h, sizeof(h));
   return status;
 }
 
@@ -342,7 +338,7 @@ int EdDsa::Ed25519PublicFromSeed(Bytes seed, int seedLen, ByteString& out) {
   Ed25519Secret s;
   int status = ExpandEd25519(s, seed);
   if (status == 0) status = out.Set(s.pub, 32);
-  Wipe(&s, sizeof(s));
+  SecureWipe(&s, sizeof(s));
   return status;
 }
 
@@ -351,7 +347,7 @@ int EdDsa::Ed448PublicFromSeed(Bytes seed, int seedLen, ByteString& out) {
   Ed448Secret s;
   int status = ExpandEd448(s, seed);
   if (status == 0) status = out.Set(s.pub, 57);
-  Wipe(&s, sizeof(s));
+  SecureWipe(&s, sizeof(s));
   return status;
 }
 
@@ -366,7 +362,7 @@ int Generate(ByteString& pub, ByteString& seed, int length) {
   RandomSource().Fill(bytes, 0, length);
   int status = seed.Set(bytes, length);
   if (status == 0) status = EdDsa::PublicFromSeed(bytes, length, pub);
-  Wipe(bytes, sizeof(bytes));
+  SecureWipe(bytes, sizeof(bytes));
   return status;
 }
 
@@ -407,7 +403,7 @@ void MultiplyAlternateBase(Ed448TwistedExtensiblePoint& out, const uint32_t* k) 
   out = Ed448WindowTables::BaseTwisted();
   M::Ed448MultiplyPoint(out, half);
   M::Ed448TwistedDouble(out);
-  Wipe(half, sizeof(half));
+  SecureWipe(half, sizeof(half));
 }
 
 }  // namespace
@@ -427,9 +423,9 @@ int EdDsa::DeriveEd448Sha512Key(Bytes seed, int seedLen, ByteString& out) {
   M::Fe448Encode(key + 56, 56, coordinate);
   std::memcpy(key + 112, seed, 32);
   status = out.Set(key, 144);
-  Wipe(h, sizeof(h));
-  Wipe(key, sizeof(key));
-  Wipe(x, sizeof(x));
+  SecureWipe(h, sizeof(h));
+  SecureWipe(key, sizeof(key));
+  SecureWipe(x, sizeof(x));
   return status;
 }
 
@@ -466,9 +462,9 @@ int EdDsa::SignEd448Sha512(Bytes msg, int len, Bytes key, int keyLen, ByteString
     M::Scalar448Encode(sig + 56, k, 56);
     status = out.Set(sig, 112);
   }
-  Wipe(x, sizeof(x));
-  Wipe(k, sizeof(k));
-  Wipe(h, sizeof(h));
+  SecureWipe(x, sizeof(x));
+  SecureWipe(k, sizeof(k));
+  SecureWipe(h, sizeof(h));
   return status;
 }
 
