@@ -2,8 +2,10 @@
 // through edwards25519 for the base point u = 9.
 #include <cstring>
 
+#include "core/SecureWipe.h"
 #include "crypto/ecc/Curve25519FieldOps.h"
 #include "crypto/ecc/EdwardsMath.h"
+#include "crypto/ecc/XdhBytes.h"
 
 namespace tornell {
 
@@ -16,26 +18,11 @@ void Clamp25519(unsigned char* k, const unsigned char* scalar) {
   k[31] |= 64;
 }
 
-bool AllZero(const unsigned char* bytes, int length) {
-  unsigned char acc = 0;
-  for (int i = 0; i < length; ++i) acc |= bytes[i];
-  return acc == 0;
-}
-
-bool IsBasePoint25519(const unsigned char* u) {
-  if (u[0] != 9) return false;
-  for (int i = 1; i < 32; ++i)
-    if (u[i] != 0) return false;
-  return true;
-}
-
 }  // namespace
 
 int EdwardsMath::X25519Ladder(const unsigned char* scalar, int scalarLength, const unsigned char* u, int uLength,
                               unsigned char* out, int outLength) {
-  if (scalar == nullptr || u == nullptr || out == nullptr || scalarLength != 32 || uLength != 32 ||
-      outLength != 32)
-    return kEdwardsShortBuffer;
+  if (!xdh::ValidLengths(scalar, scalarLength, u, uLength, out, outLength, 32)) return kEdwardsShortBuffer;
   unsigned char k[32];
   Clamp25519(k, scalar);
   Fe25519 x1, x2, z2, x3, z3, a, aa, b, bb, e, c, d, da, cb, t;
@@ -76,21 +63,19 @@ int EdwardsMath::X25519Ladder(const unsigned char* scalar, int scalarLength, con
   Fe25519Invert(z2, z2);
   fe25519::Mul(x2, x2, z2);
   Fe25519ToBytes(out, 32, x2);
-  std::memset(k, 0, sizeof(k));
-  return AllZero(out, 32) ? kEdwardsZeroResult : 0;
+  SecureWipe(k, sizeof(k));
+  return xdh::AllZero(out, 32) ? kEdwardsZeroResult : 0;
 }
 
 int EdwardsMath::X25519(const unsigned char* scalar, int scalarLength, const unsigned char* u, int uLength,
                         unsigned char* out, int outLength) {
-  if (scalar == nullptr || u == nullptr || out == nullptr || scalarLength != 32 || uLength != 32 ||
-      outLength != 32)
-    return kEdwardsShortBuffer;
-  if (!IsBasePoint25519(u)) return X25519Ladder(scalar, scalarLength, u, uLength, out, outLength);
+  if (!xdh::ValidLengths(scalar, scalarLength, u, uLength, out, outLength, 32)) return kEdwardsShortBuffer;
+  if (!xdh::IsBasePoint(u, 32, 9)) return X25519Ladder(scalar, scalarLength, u, uLength, out, outLength);
   unsigned char k[32];
   Clamp25519(k, scalar);
   Ed25519ExtendedPoint p;
   const int status = Ed25519MultiplyBase(p, k, 32);
-  std::memset(k, 0, sizeof(k));
+  SecureWipe(k, sizeof(k));
   if (status != 0) return status;
   Fe25519 num, den;
   fe25519::Add(num, p.Z, p.Y);

@@ -2,8 +2,10 @@
 // through edwards448 for the base point u = 5.
 #include <cstring>
 
+#include "core/SecureWipe.h"
 #include "crypto/ecc/Curve448FieldOps.h"
 #include "crypto/ecc/EdwardsMath.h"
+#include "crypto/ecc/XdhBytes.h"
 
 namespace tornell {
 
@@ -15,24 +17,11 @@ void Clamp448(unsigned char* k, const unsigned char* scalar) {
   k[55] |= 0x80;
 }
 
-bool IsBasePoint448(const unsigned char* u) {
-  if (u[0] != 5) return false;
-  for (int i = 1; i < 56; ++i)
-    if (u[i] != 0) return false;
-  return true;
-}
-
-bool ValidLengths(const unsigned char* scalar, int scalarLength, const unsigned char* u, int uLength,
-                  const unsigned char* out, int outLength) {
-  return scalar != nullptr && u != nullptr && out != nullptr && scalarLength == 56 && uLength == 56 &&
-         outLength == 56;
-}
-
 }  // namespace
 
 int EdwardsMath::X448Ladder(const unsigned char* scalar, int scalarLength, const unsigned char* u, int uLength,
                             unsigned char* out, int outLength) {
-  if (!ValidLengths(scalar, scalarLength, u, uLength, out, outLength)) return kEdwardsShortBuffer;
+  if (!xdh::ValidLengths(scalar, scalarLength, u, uLength, out, outLength, 56)) return kEdwardsShortBuffer;
   unsigned char k[56];
   Clamp448(k, scalar);
   Fe448 x1, x2, z2, x3, z3, t1, t2;
@@ -71,18 +60,16 @@ int EdwardsMath::X448Ladder(const unsigned char* scalar, int scalarLength, const
   Fe448CSwap(z2, z3, swap);
   Fe448Invert(z2, z2);
   fe448::Mul(x1, x2, z2);
-  std::memset(k, 0, sizeof(k));
+  SecureWipe(k, sizeof(k));
   const int status = Fe448Encode(out, 56, x1);
   if (status != 0) return status;
-  unsigned char acc = 0;
-  for (int i = 0; i < 56; ++i) acc |= out[i];
-  return acc == 0 ? kEdwardsZeroResult : 0;
+  return xdh::AllZero(out, 56) ? kEdwardsZeroResult : 0;
 }
 
 int EdwardsMath::X448(const unsigned char* scalar, int scalarLength, const unsigned char* u, int uLength,
                       unsigned char* out, int outLength) {
-  if (!ValidLengths(scalar, scalarLength, u, uLength, out, outLength)) return kEdwardsShortBuffer;
-  if (!IsBasePoint448(u)) return X448Ladder(scalar, scalarLength, u, uLength, out, outLength);
+  if (!xdh::ValidLengths(scalar, scalarLength, u, uLength, out, outLength, 56)) return kEdwardsShortBuffer;
+  if (!xdh::IsBasePoint(u, 56, 5)) return X448Ladder(scalar, scalarLength, u, uLength, out, outLength);
   unsigned char k[56];
   Clamp448(k, scalar);
   uint32_t words[14];
@@ -90,8 +77,8 @@ int EdwardsMath::X448(const unsigned char* scalar, int scalarLength, const unsig
   Scalar448DecodeReduce(words, k, 56);
   Ed448ExtensiblePoint p;
   Ed448MultiplyBaseFixed(p, words);
-  std::memset(k, 0, sizeof(k));
-  std::memset(words, 0, sizeof(words));
+  SecureWipe(k, sizeof(k));
+  SecureWipe(words, sizeof(words));
   // u = y^2 / x^2 maps edwards448 onto curve448.
   Fe448 num, den;
   fe448::Square(num, p.y);
