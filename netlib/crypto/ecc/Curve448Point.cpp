@@ -21,6 +21,16 @@ const Fe448 kSqrtDMinusOne = {{0xd2e21836749f46, 0x888db42b4f0179, 0x5a189aabdee
 
 void Twice(Fe448& out, const Fe448& a) { fe448::Add(out, a, a); }
 
+// The affine (x, y) in either curve's extensible form: z = 1, t = x, u = y.
+template <class Point>
+void SetAffine(Point& out, const Fe448& x, const Fe448& y) {
+  out.x = x;
+  out.y = y;
+  M::Fe448One(out.z);
+  out.t = x;
+  out.u = y;
+}
+
 // Maps a point between the two curves as (x, y) -> (x, y) / sqrt(1 -+ x^2);
 // the root's sign is free, so the image is fixed only up to adding (0, -1),
 // which one doubling removes. toTwisted picks the minus sign.
@@ -135,19 +145,11 @@ void EdwardsMath::Ed448NielsClear(Ed448NielsPoint& out) {
 }
 
 void EdwardsMath::Ed448FromAffine(Ed448ExtensiblePoint& out, const Ed448AffinePoint& in) {
-  out.x = in.x;
-  out.y = in.y;
-  Fe448One(out.z);
-  out.t = in.x;
-  out.u = in.y;
+  SetAffine(out, in.x, in.y);
 }
 
 void EdwardsMath::Ed448TwistedFromAffine(Ed448TwistedExtensiblePoint& out, const Ed448TwistedAffinePoint& in) {
-  out.x = in.x;
-  out.y = in.y;
-  Fe448One(out.z);
-  out.t = in.x;
-  out.u = in.y;
+  SetAffine(out, in.x, in.y);
 }
 
 void EdwardsMath::Ed448NielsFromTwistedAffine(Ed448ProjectiveNielsPoint& out, const Ed448TwistedAffinePoint& in) {
@@ -183,9 +185,7 @@ void EdwardsMath::Ed448TwistedFromProjectiveNiels(Ed448TwistedExtensiblePoint& o
 void EdwardsMath::Ed448TwistedFromNiels(Ed448TwistedExtensiblePoint& out, const Ed448NielsPoint& in) {
   fe448::Sub(out.x, in.b, in.a);
   fe448::Add(out.y, in.b, in.a);
-  Fe448One(out.z);
-  out.t = out.x;
-  out.u = out.y;
+  SetAffine(out, out.x, out.y);
 }
 
 void EdwardsMath::Ed448TwistedDouble(Ed448TwistedExtensiblePoint& p) {
@@ -254,21 +254,13 @@ void EdwardsMath::Ed448ProjectiveNielsCNeg(Ed448ProjectiveNielsPoint& p, uint32_
 void EdwardsMath::Ed448TwistPoint(Ed448TwistedExtensiblePoint& out, const Ed448ExtensiblePoint& in) {
   Fe448 x, y;
   MapCurves(x, y, in.x, in.y, in.z, true);
-  out.x = x;
-  out.y = y;
-  Fe448One(out.z);
-  out.t = x;
-  out.u = y;
+  SetAffine(out, x, y);
 }
 
 void EdwardsMath::Ed448Untwist(Ed448ExtensiblePoint& out, const Ed448TwistedExtensiblePoint& in) {
   Fe448 x, y;
   MapCurves(x, y, in.x, in.y, in.z, false);
-  out.x = x;
-  out.y = y;
-  Fe448One(out.z);
-  out.t = x;
-  out.u = y;
+  SetAffine(out, x, y);
 }
 
 void EdwardsMath::Ed448TwistAndDouble(Ed448TwistedExtensiblePoint& out, const Ed448ExtensiblePoint& in) {
@@ -328,11 +320,7 @@ int EdwardsMath::DecodeEd448Point(Ed448ExtensiblePoint& out, const unsigned char
   const int sign = bytes[56] >> 7;
   if (sign != 0 && Fe448IsZero(x)) return 0;
   if (Fe448LowBit(x) != sign) Fe448Neg(x, x);
-  out.x = x;
-  out.y = y;
-  Fe448One(out.z);
-  out.t = x;
-  out.u = y;
+  SetAffine(out, x, y);
   return 1;
 }
 
