@@ -190,6 +190,19 @@ void StoreJacobian(const PrimeField& f, const JPoint& P, bool infinity, EcBigInt
   if (infinity) X.wordCount = 0;
 }
 
+// 2P for the interface's Jacobian values, infinity passed through.
+void DoubleJacobian(const Curve& c, const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1, EcBigInt& X3,
+                    EcBigInt& Y3, EcBigInt& Z3) {
+  if (IsInfinity(X1)) {
+    X3.wordCount = 0;
+    return;
+  }
+  JPoint P, R;
+  LoadJacobian(c.f, X1, Y1, Z1, P);
+  Double(c, P, R);
+  StoreJacobian(c.f, R, false, X3, Y3, Z3);
+}
+
 void AffineDoubleElems(const Curve& c, const AffinePoint& P, AffinePoint& R) {
   const PrimeField& f = c.f;
   if (P.inf || f.IsZero(P.y)) {
@@ -240,14 +253,7 @@ int EcPointMath::JacobianDouble(const EcBigInt& X1, const EcBigInt& Y1, const Ec
   const int status = c.Init(p, a, reductionId);
   if (status != 0) return status;
   c.aMinus3 = false;  // the general formula, whatever a is
-  JPoint P, R;
-  if (IsInfinity(X1)) {
-    X3.wordCount = 0;
-    return 0;
-  }
-  LoadJacobian(c.f, X1, Y1, Z1, P);
-  Double(c, P, R);
-  StoreJacobian(c.f, R, false, X3, Y3, Z3);
+  DoubleJacobian(c, X1, Y1, Z1, X3, Y3, Z3);
   return 0;
 }
 
@@ -258,14 +264,7 @@ int EcPointMath::JacobianDoubleAMinus3(const EcBigInt& X1, const EcBigInt& Y1, c
   const int status = c.Init(p, EcBigInt::One, reductionId);
   if (status != 0) return status;
   c.aMinus3 = true;
-  if (IsInfinity(X1)) {
-    X3.wordCount = 0;
-    return 0;
-  }
-  JPoint P, R;
-  LoadJacobian(c.f, X1, Y1, Z1, P);
-  Double(c, P, R);
-  StoreJacobian(c.f, R, false, X3, Y3, Z3);
+  DoubleJacobian(c, X1, Y1, Z1, X3, Y3, Z3);
   return 0;
 }
 
