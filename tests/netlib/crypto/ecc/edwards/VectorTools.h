@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "TestText.h"
 
 namespace edtest {
@@ -43,6 +45,28 @@ inline bool HavePython() { return testsupport::HavePythonModule("cryptography");
 inline std::vector<std::vector<std::string>> RunPython(const std::string& program) {
   bool ok = false;
   return testsupport::Rows(testsupport::RunPython(program, ok));
+}
+
+// Key pairs made and exchanged by Python's cryptography (`module` is x25519
+// or x448): each public key through the fixed-base path and the ladder from
+// `base`, and each shared secret through `fn`.
+inline void ExpectXdhAgreesWithPython(const std::string& module, int count, XdhFn fn, XdhFn ladder,
+                                      const Bytes& base) {
+  const std::string key = module == "x25519" ? "X25519PrivateKey" : "X448PrivateKey";
+  auto rows = RunPython(
+      "from cryptography.hazmat.primitives.asymmetric import " + module + "\n"
+      "from cryptography.hazmat.primitives import serialization as s\n"
+      "for i in range(" + std::to_string(count) + "):\n"
+      " a=" + module + "." + key + ".generate(); b=" + module + "." + key + ".generate()\n"
+      " raw=lambda k:k.private_bytes(s.Encoding.Raw,s.PrivateFormat.Raw,s.NoEncryption()).hex()\n"
+      " pub=lambda k:k.public_key().public_bytes(s.Encoding.Raw,s.PublicFormat.Raw).hex()\n"
+      " print(raw(a), pub(a), pub(b), a.exchange(b.public_key()).hex())\n");
+  ASSERT_EQ(rows.size(), static_cast<size_t>(count));
+  for (const auto& r : rows) {
+    EXPECT_EQ(Xdh(fn, FromHex(r[0]), base), r[1]);
+    EXPECT_EQ(Xdh(ladder, FromHex(r[0]), base), r[1]);
+    EXPECT_EQ(Xdh(fn, FromHex(r[0]), FromHex(r[2])), r[3]);
+  }
 }
 
 }  // namespace edtest
