@@ -204,6 +204,9 @@ class EdwardsMath {
   static uint32_t Ed448AffineFromCoordinate(Ed448AffinePoint& out, const Fe448& s);
   static uint32_t Ed448ExtensibleOnCurve(const Ed448ExtensiblePoint& p);
   static uint32_t Ed448TwistedOnCurve(const Ed448TwistedExtensiblePoint& p);
+  // Elligator 2 onto curve448, carried to edwards448 by the 4-isogeny; the
+  // isogeny's exceptional points give the identity.
+  static void Ed448HashToCurve(Ed448AffinePoint& out, const Fe448& r);
   static int Ed448BasePoint(Ed448AffinePoint& out);
   static int Ed448AlternateBasePoint(Ed448AffinePoint& out);
   static int X448Ladder(const unsigned char* scalar, int scalarLength, const unsigned char* u, int uLength,
