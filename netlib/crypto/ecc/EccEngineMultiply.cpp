@@ -1,6 +1,7 @@
 #include "crypto/ecc/EccEngineMultiply.h"
 
 #include "crypto/ecc/EcPointMath.h"
+#include "crypto/ecc/NistEngineOps.h"
 
 namespace tornell {
 
@@ -112,15 +113,12 @@ int GenericMultiplyTwo(const EcCurve& curve, const unsigned char* u1, const unsi
 
 constexpr EccPointOps kGenericOps = {GenericMultiplyBase, GenericMultiplyPoint, GenericMultiplyTwo};
 
-// One row per prebuilt curve (P-256, P-384, P-521): a dedicated backend
-// replaces its row here.
-const EccPointOps* const kPrebuiltOps[3] = {&kGenericOps, &kGenericOps, &kGenericOps};
-
 }  // namespace
 
 const EccPointOps& EccPointOpsFor(const EcCurve& curve) {
+  // The prebuilt P-256, P-384 and P-521 run on their dedicated arithmetic.
   if (curve.curveIndex >= 0 && curve.curveIndex <= 2 && &curve == EcCurve::FindPrebuilt(curve.curveIndex)) {
-    return *kPrebuiltOps[curve.curveIndex];
+    return *NistEnginePointOps(curve.curveIndex);
   }
   return kGenericOps;
 }

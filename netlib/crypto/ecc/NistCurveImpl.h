@@ -23,7 +23,7 @@ struct Impl {
   static constexpr int N = C::N;
   static constexpr int kBytes = C::kBytes;
   static constexpr int kDigits = 2 * kBytes;  // 4-bit digits of a scalar
-  using F = nistfield::Field<N, C::kFieldModulus, Tag>;
+  using F = typename C::template FieldOf<Tag>;
   using S = nistfield::Field<N, C::kOrderModulus, Tag>;
   using Fe = typename F::Fe;
 
@@ -49,7 +49,7 @@ struct Impl {
   static Point Infinity() { return Point{Fe{}, F::One(), Fe{}}; }
 
   static void Add(Point& r, const Point& p, const Point& q, const Fe& b) {
-    Fe t0, t1, t2, t3, t4, x3, y3, z3;
+    Fe t0, t1, t2, t3, t4, x3, y3;
     F::Mul(t0, p.x, q.x);
     F::Mul(t1, p.y, q.y);
     F::Mul(t2, p.z, q.z);
@@ -68,6 +68,13 @@ struct Impl {
     F::Mul(x3, x3, y3);
     F::Add(y3, t0, t2);
     F::Sub(y3, x3, y3);
+    AddFinish(r, t0, t1, t2, t3, t4, y3, b);
+  }
+
+  // The steps both additions share, from t0 = X1·X2, t1 = Y1·Y2, t2 = Z1·Z2,
+  // t3 = X1·Y2 + X2·Y1, t4 = Y1·Z2 + Y2·Z1 and y3 = X1·Z2 + X2·Z1.
+  static void AddFinish(Point& r, Fe t0, Fe t1, Fe t2, const Fe& t3, const Fe& t4, Fe y3, const Fe& b) {
+    Fe x3, z3;
     F::Mul(z3, b, t2);
     F::Sub(x3, y3, z3);
     F::Add(z3, x3, x3);
@@ -93,14 +100,12 @@ struct Impl {
     F::Mul(z3, t4, z3);
     F::Mul(t1, t3, t0);
     F::Add(z3, z3, t1);
-    r.x = x3;
-    r.y = y3;
-    r.z = z3;
+    r = Point{x3, y3, z3};
   }
 
   // p + q for an affine q (never infinity); p may be infinity.
   static void AddMixed(Point& r, const Point& p, const Affine& q, const Fe& b) {
-    Fe t0, t1, t2, t3, t4, x3, y3, z3;
+    Fe t0, t1, t3, t4, y3;
     F::Mul(t0, p.x, q.x);
     F::Mul(t1, p.y, q.y);
     F::Add(t3, q.x, q.y);
@@ -112,34 +117,7 @@ struct Impl {
     F::Add(t4, t4, p.y);
     F::Mul(y3, q.x, p.z);
     F::Add(y3, y3, p.x);
-    F::Mul(z3, b, p.z);
-    F::Sub(x3, y3, z3);
-    F::Add(z3, x3, x3);
-    F::Add(x3, x3, z3);
-    F::Sub(z3, t1, x3);
-    F::Add(x3, t1, x3);
-    F::Mul(y3, b, y3);
-    F::Add(t1, p.z, p.z);
-    F::Add(t2, t1, p.z);
-    F::Sub(y3, y3, t2);
-    F::Sub(y3, y3, t0);
-    F::Add(t1, y3, y3);
-    F::Add(y3, t1, y3);
-    F::Add(t1, t0, t0);
-    F::Add(t0, t1, t0);
-    F::Sub(t0, t0, t2);
-    F::Mul(t1, t4, y3);
-    F::Mul(t2, t0, y3);
-    F::Mul(y3, x3, z3);
-    F::Add(y3, y3, t2);
-    F::Mul(x3, t3, x3);
-    F::Sub(x3, x3, t1);
-    F::Mul(z3, t4, z3);
-    F::Mul(t1, t3, t0);
-    F::Add(z3, z3, t1);
-    r.x = x3;
-    r.y = y3;
-    r.z = z3;
+    AddFinish(r, t0, t1, p.z, t3, t4, y3, b);
   }
 
   static void Double(Point& r, const Point& p, const Fe& b) {
@@ -306,37 +284,109 @@ struct Impl {
     }
   }
 
-  static void PointMulVartime(Point& q, const uint8_t* k, const Affine& p) {
-    const Fe& b = Consts().b;
-    Point table[16];
-    table[1] = Point{p.x, p.y, F::One()};
-    for (int j = 2; j < 16; ++j) {
-      if (j % 2 == 0) {
-        Double(table[j], table[j / 2], b);
-      } else {
-        AddMixed(table[j], table[j - 1], p, b);
-      }
-    }
-    q = Infinity();
-    bool started = false;
-    for (int i = kDigits - 1; i >= 0; --i) {
-      if (started) {
-        for (int s = 0; s < 4; ++s) Double(q, q, b);
-      }
-      const unsigned d = Digit(k, i);
-      if (d != 0) {
-        Add(q, q, table[d], b);
-        started = true;
-      }
-    }
+  // ---- Variable time, public scalars only: Jacobian (X/Z^2, Y/Z^3), where
+  // doubling is cheapest; infinity is Z = 0 and the special cases branch.
+
+  static bool IsZeroVartime(const Fe& a) { return F::IsZero(a) != 0; }
+
+  static void JDouble(Point& r, const Point& p) {
+    Fe delta, gamma, beta, alpha, t, u, x3, y3, z3;
+    F::Sqr(delta, p.z);
+    F::Sqr(gamma, p.y);
+    F::Mul(beta, p.x, gamma);
+    F::Sub(t, p.x, delta);
+    F::Add(u, p.x, delta);
+    F::Mul(alpha, t, u);
+    F::Add(t, alpha, alpha);
+    F::Add(alpha, alpha, t);  // 3(X - Z^2)(X + Z^2), a = -3
+    F::Add(z3, p.y, p.z);
+    F::Sqr(z3, z3);
+    F::Sub(z3, z3, gamma);
+    F::Sub(z3, z3, delta);
+    F::Add(t, beta, beta);
+    F::Add(t, t, t);  // 4·beta
+    F::Sqr(x3, alpha);
+    F::Sub(x3, x3, t);
+    F::Sub(x3, x3, t);
+    F::Sub(t, t, x3);
+    F::Mul(y3, alpha, t);
+    F::Sqr(gamma, gamma);
+    F::Add(gamma, gamma, gamma);
+    F::Add(gamma, gamma, gamma);
+    F::Add(gamma, gamma, gamma);  // 8·Y^4
+    F::Sub(y3, y3, gamma);
+    r = Point{x3, y3, z3};
   }
 
-  static void BaseMulVartime(Point& q, const uint8_t* k) {
+  // p + q; q affine when qAffine (its z is then ignored).
+  static void JAdd(Point& r, const Point& p, const Point& q, bool qAffine) {
+    if (IsZeroVartime(p.z)) {
+      r = Point{q.x, q.y, qAffine ? F::One() : q.z};
+      return;
+    }
+    if (!qAffine && IsZeroVartime(q.z)) {
+      r = p;
+      return;
+    }
+    Fe z1z1, u1, u2, s1, s2, h, rr, t;
+    F::Sqr(z1z1, p.z);
+    F::Mul(u2, q.x, z1z1);
+    F::Mul(s2, q.y, p.z);
+    F::Mul(s2, s2, z1z1);
+    if (qAffine) {
+      u1 = p.x;
+      s1 = p.y;
+    } else {
+      Fe z2z2;
+      F::Sqr(z2z2, q.z);
+      F::Mul(u1, p.x, z2z2);
+      F::Mul(s1, p.y, q.z);
+      F::Mul(s1, s1, z2z2);
+    }
+    F::Sub(h, u2, u1);
+    F::Sub(rr, s2, s1);
+    if (IsZeroVartime(h)) {
+      if (IsZeroVartime(rr)) {
+        JDouble(r, p);
+      } else {
+        r = Point{F::One(), F::One(), Fe{}};
+      }
+      return;
+    }
+    Fe hh, hhh, v, x3, y3, z3;
+    F::Sqr(hh, h);
+    F::Mul(hhh, h, hh);
+    F::Mul(v, u1, hh);
+    F::Sqr(x3, rr);
+    F::Sub(x3, x3, hhh);
+    F::Sub(x3, x3, v);
+    F::Sub(x3, x3, v);
+    F::Sub(t, v, x3);
+    F::Mul(y3, rr, t);
+    F::Mul(t, s1, hhh);
+    F::Sub(y3, y3, t);
+    F::Mul(z3, p.z, h);
+    if (!qAffine) F::Mul(z3, z3, q.z);
+    r = Point{x3, y3, z3};
+  }
+
+  // u1·G + u2·P in Jacobian coordinates.
+  static void DoubleMulJacobian(Point& q, const uint8_t* u1, const uint8_t* u2, const Affine& p) {
+    Point table[16];
+    table[1] = Point{p.x, p.y, F::One()};
+    for (int j = 2; j < 16; ++j) JAdd(table[j], table[j - 1], table[1], true);
+    q = Point{F::One(), F::One(), Fe{}};
+    for (int i = kDigits - 1; i >= 0; --i) {
+      if (!IsZeroVartime(q.z)) {
+        for (int s = 0; s < 4; ++s) JDouble(q, q);
+      }
+      const unsigned d = Digit(u2, i);
+      if (d != 0) JAdd(q, q, table[d], false);
+    }
     const Constants& c = Consts();
-    q = Infinity();
     for (int i = 0; i < kDigits; ++i) {
-      const unsigned d = Digit(k, i);
-      if (d != 0) AddMixed(q, q, c.base[i][d - 1], c.b);
+      const unsigned d = Digit(u1, i);
+      if (d != 0) JAdd(q, q, Point{c.base[i][d - 1].x, c.base[i][d - 1].y, Fe{}}, true);
     }
   }
 
@@ -383,11 +433,24 @@ struct Impl {
                        uint8_t* outY) {
     Affine p;
     if (!LoadPoint(p, px, py)) return kNistBadPoint;
-    Point a, b;
-    BaseMulVartime(a, u1);
-    PointMulVartime(b, u2, p);
-    Add(a, a, b, Consts().b);
-    return ToAffineBytes(a, outX, outY);
+    Point q;
+    DoubleMulJacobian(q, u1, u2, p);
+    if (IsZeroVartime(q.z)) {
+      std::memset(outX, 0, kBytes);
+      std::memset(outY, 0, kBytes);
+      return kNistInfinity;
+    }
+    Fe zi, zi2, x, y;
+    F::Invert(zi, q.z);
+    F::Sqr(zi2, zi);
+    F::Mul(x, q.x, zi2);
+    F::Mul(zi2, zi2, zi);
+    F::Mul(y, q.y, zi2);
+    F::FromMont(x, x);
+    F::FromMont(y, y);
+    F::ToBytes(outX, kBytes, x);
+    F::ToBytes(outY, kBytes, y);
+    return kNistOk;
   }
 
   // Montgomery form of a scalar reduced mod n (any value below 2^(64N)).

@@ -241,7 +241,9 @@ TEST(NistCurve, WycheproofEcdsaVerification) {
                       ss = FromHex(r[6]);
           EXPECT_EQ(NistEcdsaVerify(curve, qx.data(), qy.data(), e.data(), rr.data(), ss.data(), &valid), kNistOk);
         }
-        if (r[1] != "acceptable") EXPECT_EQ(valid, r[1] == "valid" ? 1 : 0);
+        if (r[1] != "acceptable") {
+          EXPECT_EQ(valid, r[1] == "valid" ? 1 : 0);
+        }
       }
     }
   }
