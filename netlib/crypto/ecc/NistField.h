@@ -210,18 +210,40 @@ struct Field {
     t[N + 1] += c;
   }
 
+  // p = 2^256 - 2^224 + 2^192 + 2^96 - 1: n0 = 1, so m = t[0], and
+  // (t + m·p) / 2^64 = t / 2^64 + m·2^32 + m·(2^64 - 2^32 + 1)·2^128 exactly
+  // (t[0] - m cancels): one product per step instead of four.
+  static constexpr bool kP256Shape = N == 4 && M.p[0] == ~0ULL && M.p[1] == 0xffffffffULL && M.p[2] == 0 &&
+                                     M.p[3] == 0xffffffff00000001ULL;
+
+  static inline void ReduceStepP256(uint64_t* t) {
+    const uint64_t m = t[0];
+    const u128 x = (u128)m * 0xffffffff00000001ULL;
+    uint64_t c = AddCarry(0, t[1], m << 32, t[0]);
+    c = AddCarry(c, t[2], m >> 32, t[1]);
+    c = AddCarry(c, t[3], (uint64_t)x, t[2]);
+    c = AddCarry(c, t[4], (uint64_t)(x >> 64), t[3]);
+    c = AddCarry(c, t[5], 0, t[4]);
+    t[5] = 0;
+    (void)c;  // the sum is below 2^(64·5): no carry leaves t[4]
+  }
+
   // Montgomery product a·b·R^-1 mod p (operand scanning, reduction interleaved).
   static inline void Mul(Fe& r, const Fe& a, const Fe& b) {
     uint64_t t[N + 2] = {};
 #pragma GCC unroll 16
     for (int i = 0; i < N; ++i) {
       MulAddRow(t, [&a](int j, uint64_t m) { return (u128)a.v[j] * m; }, b.v[i]);
-      const uint64_t m = t[0] * M.n0;
-      MulAddRow(t, [](int j, uint64_t q) { return (u128)q * M.p[j]; }, m);
-      // t[0] is now zero: divide by 2^64.
+      if constexpr (kP256Shape) {
+        ReduceStepP256(t);
+      } else {
+        const uint64_t m = t[0] * M.n0;
+        MulAddRow(t, [](int j, uint64_t q) { return (u128)q * M.p[j]; }, m);
+        // t[0] is now zero: divide by 2^64.
 #pragma GCC unroll 16
-      for (int j = 0; j <= N; ++j) t[j] = t[j + 1];
-      t[N + 1] = 0;
+        for (int j = 0; j <= N; ++j) t[j] = t[j + 1];
+        t[N + 1] = 0;
+      }
     }
     FinalSubtract(r, t, t[N]);
   }
