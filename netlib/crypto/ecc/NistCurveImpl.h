@@ -263,27 +263,6 @@ struct Impl {
     }
   }
 
-  static void PointMul(Point& q, const uint8_t* k, const Affine& p) {
-    const Fe& b = Consts().b;
-    Point table[16];
-    table[0] = Infinity();
-    table[1] = Point{p.x, p.y, F::One()};
-    for (int j = 2; j < 16; ++j) {
-      if (j % 2 == 0) {
-        Double(table[j], table[j / 2], b);
-      } else {
-        AddMixed(table[j], table[j - 1], p, b);
-      }
-    }
-    Lookup(q, table, Digit(k, kDigits - 1));
-    for (int i = kDigits - 2; i >= 0; --i) {
-      for (int s = 0; s < 4; ++s) Double(q, q, b);
-      Point t;
-      Lookup(t, table, Digit(k, i));
-      Add(q, q, t, b);
-    }
-  }
-
   // ---- Variable time, public scalars only: Jacobian (X/Z^2, Y/Z^3), where
   // doubling is cheapest; infinity is Z = 0 and the special cases branch.
 
@@ -318,17 +297,10 @@ struct Impl {
     r = Point{x3, y3, z3};
   }
 
-  // p + q; q affine when qAffine (its z is then ignored).
-  static void JAdd(Point& r, const Point& p, const Point& q, bool qAffine) {
-    if (IsZeroVartime(p.z)) {
-      r = Point{q.x, q.y, qAffine ? F::One() : q.z};
-      return;
-    }
-    if (!qAffine && IsZeroVartime(q.z)) {
-      r = p;
-      return;
-    }
-    Fe z1z1, u1, u2, s1, s2, h, rr, t;
+  // First half of p + q (q affine when qAffine: its z is then ignored):
+  // u1 = X1·Z2^2, s1 = Y1·Z2^3, h = U2 - u1, rr = S2 - s1.
+  static void JAddPrepare(const Point& p, const Point& q, bool qAffine, Fe& u1, Fe& s1, Fe& h, Fe& rr) {
+    Fe z1z1, u2, s2;
     F::Sqr(z1z1, p.z);
     F::Mul(u2, q.x, z1z1);
     F::Mul(s2, q.y, p.z);
@@ -345,15 +317,12 @@ struct Impl {
     }
     F::Sub(h, u2, u1);
     F::Sub(rr, s2, s1);
-    if (IsZeroVartime(h)) {
-      if (IsZeroVartime(rr)) {
-        JDouble(r, p);
-      } else {
-        r = Point{F::One(), F::One(), Fe{}};
-      }
-      return;
-    }
-    Fe hh, hhh, v, x3, y3, z3;
+  }
+
+  // Second half; right only when p and q are finite, distinct and not opposite.
+  static void JAddFinish(Point& r, const Point& p, const Point& q, bool qAffine, const Fe& u1, const Fe& s1,
+                         const Fe& h, const Fe& rr) {
+    Fe hh, hhh, v, t, x3, y3, z3;
     F::Sqr(hh, h);
     F::Mul(hhh, h, hh);
     F::Mul(v, u1, hh);
@@ -368,6 +337,83 @@ struct Impl {
     F::Mul(z3, p.z, h);
     if (!qAffine) F::Mul(z3, z3, q.z);
     r = Point{x3, y3, z3};
+  }
+
+  // p + q with every special case, by branches: public points only.
+  static void JAdd(Point& r, const Point& p, const Point& q, bool qAffine) {
+    if (IsZeroVartime(p.z)) {
+      r = Point{q.x, q.y, qAffine ? F::One() : q.z};
+      return;
+    }
+    if (!qAffine && IsZeroVartime(q.z)) {
+      r = p;
+      return;
+    }
+    Fe u1, s1, h, rr;
+    JAddPrepare(p, q, qAffine, u1, s1, h, rr);
+    if (IsZeroVartime(h)) {
+      if (IsZeroVartime(rr)) {
+        JDouble(r, p);
+      } else {
+        r = Point{F::One(), F::One(), Fe{}};
+      }
+      return;
+    }
+    JAddFinish(r, p, q, qAffine, u1, s1, h, rr);
+  }
+
+  // p + q in constant time where either may be infinity but p is never ±q,
+  // which the callers ensure by the shape of their sums.
+  static void JAddMasked(Point& r, const Point& p, const Point& q) {
+    Fe u1, s1, h, rr;
+    JAddPrepare(p, q, false, u1, s1, h, rr);
+    Point sum;
+    JAddFinish(sum, p, q, false, u1, s1, h, rr);
+    const uint64_t pInf = F::IsZero(p.z), qInf = F::IsZero(q.z);
+    SelectPoint(sum, p, qInf);
+    SelectPoint(sum, q, pInf);
+    r = sum;
+  }
+
+  static void SelectPoint(Point& r, const Point& a, uint64_t mask) {
+    F::Select(r.x, a.x, mask);
+    F::Select(r.y, a.y, mask);
+    F::Select(r.z, a.z, mask);
+  }
+
+  // Affine bytes of a Jacobian point; zeros and kNistInfinity for infinity,
+  // without a branch.
+  static int JacobianToAffineBytes(const Point& q, uint8_t* outX, uint8_t* outY) {
+    Fe zi, zi2, x, y;
+    F::Invert(zi, q.z);  // zero for infinity, so x and y come out zero
+    F::Sqr(zi2, zi);
+    F::Mul(x, q.x, zi2);
+    F::Mul(zi2, zi2, zi);
+    F::Mul(y, q.y, zi2);
+    F::FromMont(x, x);
+    F::FromMont(y, y);
+    F::ToBytes(outX, kBytes, x);
+    F::ToBytes(outY, kBytes, y);
+    return (int)(F::IsZero(q.z) & kNistInfinity);
+  }
+
+  // k·P in constant time, Jacobian. k is first reduced mod n (P has order n):
+  // every partial sum m·P then has 16 <= m < n - 15 or is infinity, so it never
+  // equals plus or minus the table entry added to it.
+  static void PointMul(Point& q, const uint8_t* k, const Affine& p) {
+    uint8_t kr[kBytes];
+    StoreScalar(kr, LoadScalar(k));
+    Point table[16];
+    table[0] = Point{F::One(), F::One(), Fe{}};
+    table[1] = Point{p.x, p.y, F::One()};
+    for (int j = 2; j < 16; ++j) JAdd(table[j], table[j - 1], table[1], true);  // public multiples
+    Lookup(q, table, Digit(kr, kDigits - 1));
+    for (int i = kDigits - 2; i >= 0; --i) {
+      for (int s = 0; s < 4; ++s) JDouble(q, q);
+      Point t;
+      Lookup(t, table, Digit(kr, i));
+      JAddMasked(q, q, t);
+    }
   }
 
   // u1·G + u2·P in Jacobian coordinates.
@@ -426,7 +472,7 @@ struct Impl {
     if (!LoadPoint(p, px, py)) return kNistBadPoint;
     Point q;
     PointMul(q, k, p);
-    return ToAffineBytes(q, outX, outY);
+    return JacobianToAffineBytes(q, outX, outY);
   }
 
   static int DoubleMul(const uint8_t* u1, const uint8_t* u2, const uint8_t* px, const uint8_t* py, uint8_t* outX,
@@ -435,22 +481,7 @@ struct Impl {
     if (!LoadPoint(p, px, py)) return kNistBadPoint;
     Point q;
     DoubleMulJacobian(q, u1, u2, p);
-    if (IsZeroVartime(q.z)) {
-      std::memset(outX, 0, kBytes);
-      std::memset(outY, 0, kBytes);
-      return kNistInfinity;
-    }
-    Fe zi, zi2, x, y;
-    F::Invert(zi, q.z);
-    F::Sqr(zi2, zi);
-    F::Mul(x, q.x, zi2);
-    F::Mul(zi2, zi2, zi);
-    F::Mul(y, q.y, zi2);
-    F::FromMont(x, x);
-    F::FromMont(y, y);
-    F::ToBytes(outX, kBytes, x);
-    F::ToBytes(outY, kBytes, y);
-    return kNistOk;
+    return JacobianToAffineBytes(q, outX, outY);
   }
 
   // Montgomery form of a scalar reduced mod n (any value below 2^(64N)).
