@@ -2,11 +2,11 @@
 // Point arithmetic and scalar multiplication on y^2 = x^3 - 3x + b, shared by
 // the compiled variants (each instantiates it with its own Tag).
 //
-// Points are homogeneous projective (X:Y:Z), x = X/Z, y = Y/Z, infinity
-// (0:1:0), in Montgomery form. Addition and doubling use the complete formulas
-// for prime-order curves with a = -3 (Renes, Costello, Batina 2016): no input,
-// infinity and equal points included, needs a special case, so the
-// constant-time loops have no exceptions to hide.
+// Points are Jacobian (X/Z^2, Y/Z^3) in Montgomery form, infinity Z = 0.
+// The constant-time loops add only sums that can never be plus or minus the
+// point added to them (the scalar is reduced mod n first), so their additions
+// need no equal-point case; infinity is handled by masks. The variable-time
+// code for public scalars branches on every special case instead.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -46,124 +46,8 @@ struct Impl {
     return *c;
   }
 
-  static Point Infinity() { return Point{Fe{}, F::One(), Fe{}}; }
-
-  static void Add(Point& r, const Point& p, const Point& q, const Fe& b) {
-    Fe t0, t1, t2, t3, t4, x3, y3;
-    F::Mul(t0, p.x, q.x);
-    F::Mul(t1, p.y, q.y);
-    F::Mul(t2, p.z, q.z);
-    F::Add(t3, p.x, p.y);
-    F::Add(t4, q.x, q.y);
-    F::Mul(t3, t3, t4);
-    F::Add(t4, t0, t1);
-    F::Sub(t3, t3, t4);
-    F::Add(t4, p.y, p.z);
-    F::Add(x3, q.y, q.z);
-    F::Mul(t4, t4, x3);
-    F::Add(x3, t1, t2);
-    F::Sub(t4, t4, x3);
-    F::Add(x3, p.x, p.z);
-    F::Add(y3, q.x, q.z);
-    F::Mul(x3, x3, y3);
-    F::Add(y3, t0, t2);
-    F::Sub(y3, x3, y3);
-    AddFinish(r, t0, t1, t2, t3, t4, y3, b);
-  }
-
-  // The steps both additions share, from t0 = X1·X2, t1 = Y1·Y2, t2 = Z1·Z2,
-  // t3 = X1·Y2 + X2·Y1, t4 = Y1·Z2 + Y2·Z1 and y3 = X1·Z2 + X2·Z1.
-  static void AddFinish(Point& r, Fe t0, Fe t1, Fe t2, const Fe& t3, const Fe& t4, Fe y3, const Fe& b) {
-    Fe x3, z3;
-    F::Mul(z3, b, t2);
-    F::Sub(x3, y3, z3);
-    F::Add(z3, x3, x3);
-    F::Add(x3, x3, z3);
-    F::Sub(z3, t1, x3);
-    F::Add(x3, t1, x3);
-    F::Mul(y3, b, y3);
-    F::Add(t1, t2, t2);
-    F::Add(t2, t1, t2);
-    F::Sub(y3, y3, t2);
-    F::Sub(y3, y3, t0);
-    F::Add(t1, y3, y3);
-    F::Add(y3, t1, y3);
-    F::Add(t1, t0, t0);
-    F::Add(t0, t1, t0);
-    F::Sub(t0, t0, t2);
-    F::Mul(t1, t4, y3);
-    F::Mul(t2, t0, y3);
-    F::Mul(y3, x3, z3);
-    F::Add(y3, y3, t2);
-    F::Mul(x3, t3, x3);
-    F::Sub(x3, x3, t1);
-    F::Mul(z3, t4, z3);
-    F::Mul(t1, t3, t0);
-    F::Add(z3, z3, t1);
-    r = Point{x3, y3, z3};
-  }
-
-  // p + q for an affine q (never infinity); p may be infinity.
-  static void AddMixed(Point& r, const Point& p, const Affine& q, const Fe& b) {
-    Fe t0, t1, t3, t4, y3;
-    F::Mul(t0, p.x, q.x);
-    F::Mul(t1, p.y, q.y);
-    F::Add(t3, q.x, q.y);
-    F::Add(t4, p.x, p.y);
-    F::Mul(t3, t3, t4);
-    F::Add(t4, t0, t1);
-    F::Sub(t3, t3, t4);
-    F::Mul(t4, q.y, p.z);
-    F::Add(t4, t4, p.y);
-    F::Mul(y3, q.x, p.z);
-    F::Add(y3, y3, p.x);
-    AddFinish(r, t0, t1, p.z, t3, t4, y3, b);
-  }
-
-  static void Double(Point& r, const Point& p, const Fe& b) {
-    Fe t0, t1, t2, t3, x3, y3, z3;
-    F::Sqr(t0, p.x);
-    F::Sqr(t1, p.y);
-    F::Sqr(t2, p.z);
-    F::Mul(t3, p.x, p.y);
-    F::Add(t3, t3, t3);
-    F::Mul(z3, p.x, p.z);
-    F::Add(z3, z3, z3);
-    F::Mul(y3, b, t2);
-    F::Sub(y3, y3, z3);
-    F::Add(x3, y3, y3);
-    F::Add(y3, x3, y3);
-    F::Sub(x3, t1, y3);
-    F::Add(y3, t1, y3);
-    F::Mul(y3, x3, y3);
-    F::Mul(x3, x3, t3);
-    F::Add(t3, t2, t2);
-    F::Add(t2, t2, t3);
-    F::Mul(z3, b, z3);
-    F::Sub(z3, z3, t2);
-    F::Sub(z3, z3, t0);
-    F::Add(t3, z3, z3);
-    F::Add(z3, z3, t3);
-    F::Add(t3, t0, t0);
-    F::Add(t0, t3, t0);
-    F::Sub(t0, t0, t2);
-    F::Mul(t0, t0, z3);
-    F::Add(y3, y3, t0);
-    F::Mul(t0, p.y, p.z);
-    F::Add(t0, t0, t0);
-    F::Mul(z3, t0, z3);
-    F::Sub(x3, x3, z3);
-    F::Mul(z3, t0, t1);
-    F::Add(z3, z3, z3);
-    F::Add(z3, z3, z3);
-    r.x = x3;
-    r.y = y3;
-    r.z = z3;
-  }
-
-  static void Negate(Point& p) { F::Neg(p.y, p.y); }
-
-  // Affine form of several points with one inversion; each z must be non-zero.
+  // Affine form of several Jacobian points with one inversion; each z must be
+  // non-zero.
   static void BatchToAffine(Affine* out, const Point* in, int count) {
     Fe* prefix = new Fe[count];
     Fe acc = F::One();
@@ -177,8 +61,11 @@ struct Impl {
       Fe zi;
       F::Mul(zi, inv, prefix[i]);
       F::Mul(inv, inv, in[i].z);
-      F::Mul(out[i].x, in[i].x, zi);
-      F::Mul(out[i].y, in[i].y, zi);
+      Fe zi2;
+      F::Sqr(zi2, zi);
+      F::Mul(out[i].x, in[i].x, zi2);
+      F::Mul(zi2, zi2, zi);
+      F::Mul(out[i].y, in[i].y, zi2);
     }
     delete[] prefix;
   }
@@ -200,8 +87,8 @@ struct Impl {
     for (int i = 0; i < kDigits; ++i) {
       Point* row = rows + 15 * i;
       row[0] = step;
-      for (int j = 1; j < 15; ++j) Add(row[j], row[j - 1], step, c->b);
-      Double(step, row[7], c->b);  // 16·step
+      for (int j = 1; j < 15; ++j) JAdd(row[j], row[j - 1], step, false);
+      JDouble(step, row[7]);  // 16·step
     }
     BatchToAffine(&c->base[0][0], rows, 15 * kDigits);
     delete[] rows;
@@ -234,32 +121,25 @@ struct Impl {
     }
   }
 
-  // Affine bytes of q; zeros and kNistInfinity for infinity, without a branch.
-  static int ToAffineBytes(const Point& q, uint8_t* outX, uint8_t* outY) {
-    Fe inv, x, y;
-    F::Invert(inv, q.z);  // zero for infinity, so x and y come out zero
-    F::Mul(x, q.x, inv);
-    F::Mul(y, q.y, inv);
-    F::FromMont(x, x);
-    F::FromMont(y, y);
-    F::ToBytes(outX, kBytes, x);
-    F::ToBytes(outY, kBytes, y);
-    return (int)(F::IsZero(q.z) & kNistInfinity);
-  }
-
+  // k·G in constant time over the fixed table: one mixed addition per digit,
+  // none of them doubling (the running sum of the lower digits of k mod n is
+  // below the entry added and sums with it to at most k).
   static void BaseMul(Point& q, const uint8_t* k) {
     const Constants& c = Consts();
-    q = Infinity();
+    uint8_t kr[kBytes];
+    StoreScalar(kr, LoadScalar(k));
+    q = Point{F::One(), F::One(), Fe{}};
     for (int i = 0; i < kDigits; ++i) {
-      const unsigned d = Digit(k, i);
-      Affine a;
-      LookupAffine(a, c.base[i], d);
+      const unsigned d = Digit(kr, i);
+      Affine entry;
+      LookupAffine(entry, c.base[i], d);
+      const Point a{entry.x, entry.y, F::One()};
+      Fe u1, s1, h, rr;
+      JAddPrepare(q, a, true, u1, s1, h, rr);
       Point sum;
-      AddMixed(sum, q, a, c.b);
-      const uint64_t take = ~nistfield::ZeroMask(d);
-      F::Select(q.x, sum.x, take);
-      F::Select(q.y, sum.y, take);
-      F::Select(q.z, sum.z, take);
+      JAddFinish(sum, q, a, true, u1, s1, h, rr);
+      SelectPoint(sum, a, F::IsZero(q.z));  // the running sum was infinity
+      SelectPoint(q, sum, ~nistfield::ZeroMask(d));
     }
   }
 
@@ -464,7 +344,7 @@ struct Impl {
   static int MulBase(const uint8_t* k, uint8_t* outX, uint8_t* outY) {
     Point q;
     BaseMul(q, k);
-    return ToAffineBytes(q, outX, outY);
+    return JacobianToAffineBytes(q, outX, outY);
   }
 
   static int Mul(const uint8_t* k, const uint8_t* px, const uint8_t* py, uint8_t* outX, uint8_t* outY) {
@@ -540,7 +420,7 @@ struct Impl {
     Point q;
     BaseMul(q, k);
     uint8_t x[kBytes], y[kBytes];
-    const int status = ToAffineBytes(q, x, y);
+    const int status = JacobianToAffineBytes(q, x, y);
     const Fe rm = LoadScalar(x);  // x is below p < 2n: one reduction suffices
     Fe kinv, sm, t;
     S::Invert(kinv, LoadScalar(k));
