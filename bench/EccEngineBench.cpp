@@ -118,11 +118,11 @@ void EcdhP256Peer(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(EcdsaP256SignOurs)->Name("EcdsaP256Sign/ours");
-BENCHMARK(EcdsaP256SignPeer)->Name("EcdsaP256Sign/peer");
-BENCHMARK(EcdsaP256VerifyOurs)->Name("EcdsaP256Verify/ours");
-BENCHMARK(EcdsaP256VerifyPeer)->Name("EcdsaP256Verify/peer");
-BENCHMARK(EcdhP256Ours)->Name("EcdhP256/ours");
-BENCHMARK(EcdhP256Peer)->Name("EcdhP256/peer");
-BENCHMARK(EcdsaP384SignOurs)->Name("EcdsaP384Sign/ours");
-BENCHMARK(EcdsaP384SignPeer)->Name("EcdsaP384Sign/peer");
+BENCHMARK(EcdsaP256SignOurs)->Name("EccEngineEcdsaP256Sign/ours");
+BENCHMARK(EcdsaP256SignPeer)->Name("EccEngineEcdsaP256Sign/peer");
+BENCHMARK(EcdsaP256VerifyOurs)->Name("EccEngineEcdsaP256Verify/ours");
+BENCHMARK(EcdsaP256VerifyPeer)->Name("EccEngineEcdsaP256Verify/peer");
+BENCHMARK(EcdhP256Ours)->Name("EccEngineEcdhP256/ours");
+BENCHMARK(EcdhP256Peer)->Name("EccEngineEcdhP256/peer");
+BENCHMARK(EcdsaP384SignOurs)->Name("EccEngineEcdsaP384Sign/ours");
+BENCHMARK(EcdsaP384SignPeer)->Name("EccEngineEcdsaP384Sign/peer");

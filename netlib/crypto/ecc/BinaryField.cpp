@@ -221,6 +221,7 @@ void BinaryField::Divide(const FieldElem& num, const FieldElem& den, FieldElem& 
     }
   };
   while (!isOne(u) && !isOne(v)) {
+    if (IsZero(u) || IsZero(v)) break;  // no inverse: f is reducible and shares a factor with den
     while ((u.w[0] & 1u) == 0) {
       divX(u);
       divX(g1);
@@ -280,23 +281,6 @@ int BinaryField::SolveQuadratic(const FieldElem& c, FieldElem& z) const {
     if (!IsZero(t)) return 1;
   }
   return 0;
-}
-
-void BinaryField::SetWord(FieldElem& x, uint32_t v) const {
-  std::memset(x.w, 0, sizeof(uint32_t) * k);
-  x.w[0] = v;
-}
-
-uint32_t BinaryField::ZeroMask(const FieldElem& x) const {
-  uint32_t acc = 0;
-  for (int i = 0; i < k; ++i) acc |= x.w[i];
-  return ((acc | (0u - acc)) >> 31) - 1u;
-}
-
-bool BinaryField::IsZero(const FieldElem& x) const { return ZeroMask(x) != 0; }
-
-bool BinaryField::Equal(const FieldElem& a, const FieldElem& b) const {
-  return std::memcmp(a.w, b.w, sizeof(uint32_t) * k) == 0;
 }
 
 }  // namespace tornell

@@ -4,12 +4,11 @@
 #include <cstdint>
 
 #include "crypto/ecc/EcBigInt.h"
-#include "crypto/ecc/PrimeField.h"
+#include "crypto/ecc/FieldElem.h"
 
 namespace tornell {
 
-struct BinaryField {
-  int k = 0;  // words of f
+struct BinaryField : FieldWords {
   int m = 0;  // degree
   FieldElem f{};
   int termCount = 0;  // exponents of f below m, 0 included, when it folds word by word
@@ -25,6 +24,7 @@ struct BinaryField {
   void Mul(const FieldElem& a, const FieldElem& b, FieldElem& out) const;
   void Sqr(const FieldElem& a, FieldElem& out) const;
   void Add(const FieldElem& a, const FieldElem& b, FieldElem& out) const;
+  void Sub(const FieldElem& a, const FieldElem& b, FieldElem& out) const { Add(a, b, out); }
   void Invert(const FieldElem& a, FieldElem& out) const;  // timing independent of a; a^(2^m - 2)
   void Divide(const FieldElem& num, const FieldElem& den, FieldElem& out) const;  // den not 0
   void HalfTrace(const FieldElem& c, FieldElem& out) const;
@@ -33,11 +33,6 @@ struct BinaryField {
   // Lets tests check the portable multiplication on machines that have the
   // carry-less multiply instruction.
   static void UseCarrylessInstruction(bool allowed);
-
-  void SetWord(FieldElem& x, uint32_t v) const;
-  bool IsZero(const FieldElem& x) const;
-  uint32_t ZeroMask(const FieldElem& x) const;
-  bool Equal(const FieldElem& a, const FieldElem& b) const;
 };
 
 }  // namespace tornell

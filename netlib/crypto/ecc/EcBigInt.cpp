@@ -86,49 +86,6 @@ int SignedAdd(const EcBigInt& a, uint32_t signA, const EcBigInt& b, uint32_t sig
   return 0;
 }
 
-uint32_t NegInverse32(uint32_t m0) {
-  uint32_t inv = m0;  // Newton iteration: correct to 3 bits for odd m0, doubling each step
-  for (int i = 0; i < 5; ++i) inv *= 2u - m0 * inv;
-  return 0u - inv;
-}
-
-// out[0..k) = a * b * 2^(-32k) mod m, all k-word arrays; t needs k + 2 words.
-void MontMulWords(const uint32_t* a, const uint32_t* b, const uint32_t* m, uint32_t mPrime, int k, uint32_t* t,
-                  uint32_t* out) {
-  for (int i = 0; i < k + 2; ++i) t[i] = 0;
-  for (int i = 0; i < k; ++i) {
-    uint64_t carry = 0;
-    const uint64_t ai = a[i];
-    for (int j = 0; j < k; ++j) {
-      carry += t[j] + ai * b[j];
-      t[j] = static_cast<uint32_t>(carry);
-      carry >>= 32;
-    }
-    carry += t[k];
-    t[k] = static_cast<uint32_t>(carry);
-    t[k + 1] = static_cast<uint32_t>(carry >> 32);
-    const uint64_t u = static_cast<uint32_t>(t[0] * mPrime);
-    carry = (t[0] + u * m[0]) >> 32;
-    for (int j = 1; j < k; ++j) {
-      carry += t[j] + u * m[j];
-      t[j - 1] = static_cast<uint32_t>(carry);
-      carry >>= 32;
-    }
-    carry += t[k];
-    t[k - 1] = static_cast<uint32_t>(carry);
-    t[k] = t[k + 1] + static_cast<uint32_t>(carry >> 32);
-  }
-  // t < 2m: subtract m once when t >= m, without a branch on the value
-  int64_t borrow = 0;
-  for (int i = 0; i < k; ++i) {
-    const int64_t d = static_cast<int64_t>(t[i]) - m[i] - borrow;
-    out[i] = static_cast<uint32_t>(d);
-    borrow = d < 0 ? 1 : 0;
-  }
-  const uint32_t keep = 0u - static_cast<uint32_t>(borrow > static_cast<int64_t>(t[k]));  // t < m
-  for (int i = 0; i < k; ++i) out[i] = (t[i] & keep) | (out[i] & ~keep);
-}
-
 }  // namespace
 
 constinit const EcBigInt EcBigInt::One;
@@ -378,7 +335,7 @@ int EcBigInt::ModPow(const EcBigInt& base, const EcBigInt& exponent, const EcBig
   if (k == 0) return kEcZeroModulus;
   if ((m.words[0] & 1u) == 0) return 0;
   if (k >= kMax) return kEcOverflow;
-  const uint32_t mPrime = NegInverse32(m.words[0]);
+  const uint32_t mPrime = ecwords::NegInverse32(m.words[0]);
   // A = base * R mod m
   uint32_t wide[2 * kMax];
   const int nb = Used(base);
@@ -398,15 +355,15 @@ int EcBigInt::ModPow(const EcBigInt& base, const EcBigInt& exponent, const EcBig
     ecwords::Remainder(wide, k + 1, m.words, k, acc);
   }
   for (int i = bits - 2; i >= 0; --i) {
-    MontMulWords(acc, acc, m.words, mPrime, k, tmp, next);
+    ecwords::MontMulWords(acc, acc, m.words, mPrime, k, tmp, next);
     std::memcpy(acc, next, sizeof(uint32_t) * k);
     if (TestBit(exponent, i) != 0) {
-      MontMulWords(acc, mult, m.words, mPrime, k, tmp, next);
+      ecwords::MontMulWords(acc, mult, m.words, mPrime, k, tmp, next);
       std::memcpy(acc, next, sizeof(uint32_t) * k);
     }
   }
   uint32_t one[kMax] = {1};
-  MontMulWords(acc, one, m.words, mPrime, k, tmp, next);
+  ecwords::MontMulWords(acc, one, m.words, mPrime, k, tmp, next);
   std::memcpy(out.words, next, sizeof(uint32_t) * k);
   out.sign = 1;
   SetCount(out, k);
@@ -486,7 +443,7 @@ int EcBigInt::MontgomeryMultiply(const EcBigInt& a, const EcBigInt& b, const EcB
   if (IsZero(m) != 0) return kEcZeroModulus;
   uint32_t tmp[kMax + 2];
   uint32_t res[kMax];
-  MontMulWords(a.words, b.words, m.words, mPrime, k, tmp, res);
+  ecwords::MontMulWords(a.words, b.words, m.words, mPrime, k, tmp, res);
   std::memcpy(out.words, res, sizeof(uint32_t) * k);
   out.wordCount = k;
   return 0;
@@ -589,6 +546,50 @@ void Remainder(const uint32_t* a, int na, const uint32_t* m, int nm, uint32_t* r
   }
   for (int i = 0; i < nm; ++i) r[i] = s == 0 ? u[i] : (u[i] >> s) | (u[i + 1] << (32 - s));
 }
+
+uint32_t NegInverse32(uint32_t m0) {
+  uint32_t inv = m0;  // Newton iteration: correct to 3 bits for odd m0, doubling each step
+  for (int i = 0; i < 5; ++i) inv *= 2u - m0 * inv;
+  return 0u - inv;
+}
+
+// out[0..k) = a * b * 2^(-32k) mod m, all k-word arrays; t needs k + 2 words.
+void MontMulWords(const uint32_t* a, const uint32_t* b, const uint32_t* m, uint32_t mPrime, int k, uint32_t* t,
+                  uint32_t* out) {
+  for (int i = 0; i < k + 2; ++i) t[i] = 0;
+  for (int i = 0; i < k; ++i) {
+    uint64_t carry = 0;
+    const uint64_t ai = a[i];
+    for (int j = 0; j < k; ++j) {
+      carry += t[j] + ai * b[j];
+      t[j] = static_cast<uint32_t>(carry);
+      carry >>= 32;
+    }
+    carry += t[k];
+    t[k] = static_cast<uint32_t>(carry);
+    t[k + 1] = static_cast<uint32_t>(carry >> 32);
+    const uint64_t u = static_cast<uint32_t>(t[0] * mPrime);
+    carry = (t[0] + u * m[0]) >> 32;
+    for (int j = 1; j < k; ++j) {
+      carry += t[j] + u * m[j];
+      t[j - 1] = static_cast<uint32_t>(carry);
+      carry >>= 32;
+    }
+    carry += t[k];
+    t[k - 1] = static_cast<uint32_t>(carry);
+    t[k] = t[k + 1] + static_cast<uint32_t>(carry >> 32);
+  }
+  // t < 2m: subtract m once when t >= m, without a branch on the value
+  int64_t borrow = 0;
+  for (int i = 0; i < k; ++i) {
+    const int64_t d = static_cast<int64_t>(t[i]) - m[i] - borrow;
+    out[i] = static_cast<uint32_t>(d);
+    borrow = d < 0 ? 1 : 0;
+  }
+  const uint32_t keep = 0u - static_cast<uint32_t>(borrow > static_cast<int64_t>(t[k]));  // t < m
+  for (int i = 0; i < k; ++i) out[i] = (t[i] & keep) | (out[i] & ~keep);
+}
+
 
 }  // namespace ecwords
 

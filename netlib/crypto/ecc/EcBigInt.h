@@ -62,6 +62,12 @@ namespace ecwords {
 // r = a mod m over word arrays (na words of a, nm words of m, m's top word non-zero); r gets nm words.
 void Remainder(const uint32_t* a, int na, const uint32_t* m, int nm, uint32_t* r);
 int Compare(const uint32_t* a, const uint32_t* b, int n);
+// -m0^-1 mod 2^32 for an odd m0.
+uint32_t NegInverse32(uint32_t m0);
+// out[0..k) = a * b * 2^(-32k) mod m for a, b below m; t needs k + 2 words.
+// The final subtraction is masked, so the timing does not depend on the values.
+void MontMulWords(const uint32_t* a, const uint32_t* b, const uint32_t* m, uint32_t mPrime, int k, uint32_t* t,
+                  uint32_t* out);
 }  // namespace ecwords
 
 }  // namespace tornell

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "crypto/ecc/BinaryField.h"
+#include "crypto/ecc/EcAffine.h"
 #include "crypto/ecc/EcPointMath.h"
 
 namespace tornell {
@@ -39,74 +40,40 @@ struct BCurve {
   }
 };
 
-bool IsInfinity(const EcBigInt& x) { return x.wordCount == 0; }
-
-void SetInfinity(const BinaryField& f, EcBigInt& x, EcBigInt& y) {
-  FieldElem zero;
-  f.SetWord(zero, 0);
-  f.Store(zero, y);
-  f.Store(zero, x);
-  x.wordCount = 0;
-}
-
-void AffineDoubleElems(const BCurve& c, const FieldElem& x1, const FieldElem& y1, bool inf1, FieldElem& x3,
-                       FieldElem& y3, bool& inf3) {
+void AffineDoubleElems(const BCurve& c, const AffinePoint& P, AffinePoint& R) {
   const BinaryField& f = c.f;
-  if (inf1 || f.IsZero(x1)) {
-    inf3 = true;
+  if (P.inf || f.IsZero(P.x)) {
+    R.inf = true;
     return;
   }
   FieldElem lambda, t, nx;
-  f.Divide(y1, x1, lambda);
-  f.Add(lambda, x1, lambda);
+  f.Divide(P.y, P.x, lambda);
+  f.Add(lambda, P.x, lambda);
   f.Sqr(lambda, nx);
   f.Add(nx, lambda, nx);
   f.Add(nx, c.a, nx);
-  f.Sqr(x1, t);
-  f.Mul(lambda, nx, y3);
-  f.Add(y3, t, y3);
-  f.Add(y3, nx, y3);
-  x3 = nx;
-  inf3 = false;
+  f.Sqr(P.x, t);
+  f.Mul(lambda, nx, R.y);
+  f.Add(R.y, t, R.y);
+  f.Add(R.y, nx, R.y);
+  R.x = nx;
+  R.inf = false;
 }
 
-void AffineAddElems(const BCurve& c, const FieldElem& x1, const FieldElem& y1, bool inf1, const FieldElem& x2,
-                    const FieldElem& y2, bool inf2, FieldElem& x3, FieldElem& y3, bool& inf3) {
+void AffineAddElems(const BCurve& c, const AffinePoint& P, const AffinePoint& Q, AffinePoint& R) {
+  FieldElem dx, lambda, nx, t;
+  if (ChordSpecialCase(c, P, Q, R, dx, lambda, AffineDoubleElems)) return;
   const BinaryField& f = c.f;
-  if (inf1) {
-    x3 = x2;
-    y3 = y2;
-    inf3 = inf2;
-    return;
-  }
-  if (inf2) {
-    x3 = x1;
-    y3 = y1;
-    inf3 = false;
-    return;
-  }
-  FieldElem dx, dy, lambda, nx, t;
-  f.Add(x1, x2, dx);
-  f.Add(y1, y2, dy);
-  if (f.IsZero(dx)) {
-    if (!f.IsZero(dy)) {
-      inf3 = true;
-      return;
-    }
-    AffineDoubleElems(c, x1, y1, false, x3, y3, inf3);
-    return;
-  }
-  f.Divide(dy, dx, lambda);
   f.Sqr(lambda, nx);
   f.Add(nx, lambda, nx);
   f.Add(nx, dx, nx);
   f.Add(nx, c.a, nx);
-  f.Add(x1, nx, t);
+  f.Add(P.x, nx, t);
   f.Mul(lambda, t, t);
   f.Add(t, nx, t);
-  f.Add(t, y1, y3);
-  x3 = nx;
-  inf3 = false;
+  f.Add(t, P.y, R.y);
+  R.x = nx;
+  R.inf = false;
 }
 
 void LdDouble(const BCurve& c, const FieldElem& X1, const FieldElem& Y1, const FieldElem& Z1, FieldElem& X3,
@@ -191,19 +158,9 @@ int EcPointMath::BinaryAffineAdd(const EcBigInt& x1, const EcBigInt& y1, const E
   BCurve c;
   const int status = c.Init(f, a, EcBigInt::One);
   if (status != 0) return status;
-  FieldElem ax, ay, bx, by, rx, ry;
-  c.f.Load(x1, ax);
-  c.f.Load(y1, ay);
-  c.f.Load(x2, bx);
-  c.f.Load(y2, by);
-  bool inf = false;
-  AffineAddElems(c, ax, ay, IsInfinity(x1), bx, by, IsInfinity(x2), rx, ry, inf);
-  if (inf) {
-    SetInfinity(c.f, x3, y3);
-    return 0;
-  }
-  c.f.Store(rx, x3);
-  c.f.Store(ry, y3);
+  AffinePoint R;
+  AffineAddElems(c, LoadAffine(c.f, x1, y1), LoadAffine(c.f, x2, y2), R);
+  StoreAffine(c.f, R, x3, y3);
   return 0;
 }
 
@@ -213,17 +170,9 @@ int EcPointMath::BinaryAffineDouble(const EcBigInt& x1, const EcBigInt& y1, cons
   BCurve c;
   const int status = c.Init(f, a, EcBigInt::One);
   if (status != 0) return status;
-  FieldElem ax, ay, rx, ry;
-  c.f.Load(x1, ax);
-  c.f.Load(y1, ay);
-  bool inf = false;
-  AffineDoubleElems(c, ax, ay, IsInfinity(x1), rx, ry, inf);
-  if (inf) {
-    SetInfinity(c.f, x3, y3);
-    return 0;
-  }
-  c.f.Store(rx, x3);
-  c.f.Store(ry, y3);
+  AffinePoint R;
+  AffineDoubleElems(c, LoadAffine(c.f, x1, y1), R);
+  StoreAffine(c.f, R, x3, y3);
   return 0;
 }
 
@@ -311,8 +260,9 @@ int EcPointMath::BinaryScalarMultiply(const EcBigInt& x, const EcBigInt& y, cons
   const int status = c.Init(f, a, b);
   if (status != 0) return status;
   const BinaryField& bf = c.f;
+  AffinePoint result;
   if (IsInfinity(x)) {
-    SetInfinity(bf, outX, outY);
+    StoreAffine(bf, result, outX, outY);
     return 0;
   }
   FieldElem px, py;
@@ -323,12 +273,10 @@ int EcPointMath::BinaryScalarMultiply(const EcBigInt& x, const EcBigInt& y, cons
   if (bits < bf.m + 4) bits = bf.m + 4;
   if (bf.IsZero(px)) {
     // a point of order two: the ladder's x-only formulas cannot carry it
-    if (bits > 0 && EcBigInt::TestBit(scalar, 0) != 0) {
-      bf.Store(px, outX);
-      bf.Store(py, outY);
-    } else {
-      SetInfinity(bf, outX, outY);
-    }
+    result.x = px;
+    result.y = py;
+    result.inf = EcBigInt::TestBit(scalar, 0) == 0;
+    StoreAffine(bf, result, outX, outY);
     return 0;
   }
   // Montgomery ladder on x and Z only: R0 = k P, R1 = (k + 1) P.
@@ -363,10 +311,12 @@ int EcPointMath::BinaryScalarMultiply(const EcBigInt& x, const EcBigInt& y, cons
     CondSwap(bf, z1, z2, mask);
   }
   if (bf.IsZero(z1)) {
-    SetInfinity(bf, outX, outY);
+    StoreAffine(bf, result, outX, outY);
     return 0;
   }
-  FieldElem rx, ry;
+  FieldElem& rx = result.x;
+  FieldElem& ry = result.y;
+  result.inf = false;
   if (bf.IsZero(z2)) {
     // (k + 1) P is infinity, so k P = -P
     rx = px;
@@ -394,8 +344,7 @@ int EcPointMath::BinaryScalarMultiply(const EcBigInt& x, const EcBigInt& y, cons
     bf.Mul(num, inv, ry);
     bf.Add(ry, py, ry);
   }
-  bf.Store(rx, outX);
-  bf.Store(ry, outY);
+  StoreAffine(bf, result, outX, outY);
   return 0;
 }
 
@@ -406,38 +355,7 @@ int EcPointMath::BinaryScalarMultiplyAffine(const EcBigInt& x, const EcBigInt& y
   BCurve c;
   const int status = c.Init(f, a, EcBigInt::One);
   if (status != 0) return status;
-  const BinaryField& bf = c.f;
-  FieldElem px, py, qx, qy, tx, ty;
-  bf.Load(x, px);
-  bf.Load(y, py);
-  const bool pInf = IsInfinity(x);
-  bool qInf = true;
-  bool tInf = true;
-  bf.SetWord(qx, 0);
-  bf.SetWord(qy, 0);
-  const int n = EcBigInt::BitLength(scalar);
-  for (int i = n - 1; i >= 1; --i) {
-    if (EcBigInt::TestBit(scalar, i) != 0) {
-      AffineAddElems(c, qx, qy, qInf, px, py, pInf, tx, ty, tInf);
-    } else {
-      tx = qx;
-      ty = qy;
-      tInf = qInf;
-    }
-    AffineDoubleElems(c, tx, ty, tInf, qx, qy, qInf);
-  }
-  if (n > 0 && EcBigInt::TestBit(scalar, 0) != 0) {
-    AffineAddElems(c, qx, qy, qInf, px, py, pInf, tx, ty, tInf);
-    qx = tx;
-    qy = ty;
-    qInf = tInf;
-  }
-  if (qInf) {
-    SetInfinity(bf, outX, outY);
-    return 0;
-  }
-  bf.Store(qx, outX);
-  bf.Store(qy, outY);
+  StoreAffine(c.f, DoubleAndAdd(c, LoadAffine(c.f, x, y), scalar, AffineAddElems, AffineDoubleElems), outX, outY);
   return 0;
 }
 

@@ -249,7 +249,7 @@ int EcCurve::SetK3(int k) {
 }
 
 int EcCurve::BuildPolynomial() {
-  if (degree < 1 || degree >= EcBigInt::kMaxWords * 32 - 32) return kEcOverflow;
+  if (degree < 0 || degree >= EcBigInt::kMaxWords * 32 - 32) return kEcOverflow;
   EcBigInt poly;
   EcPointMath::MakePolynomial(poly, static_cast<unsigned>(degree), k1, k2, k3);
   return EcPointMath::ToBytesFixed(poly, (EcBigInt::BitLength(poly) + 7) / 8, p);
@@ -320,7 +320,7 @@ int EcCurve::EncodePoint(const ByteString& X, const ByteString& Y, const EcCurve
                          ByteString& out) {
   if (compressed != 0 && curve.fieldType == ecfield::kUnset) return kEcBadCurve;
   const int w = curve.FieldBytes();
-  if (X.Length() == 0 || Y.Length() == 0 || SignificantLength(X) > w || SignificantLength(Y) > w) {
+  if (X.Length() == 0 || Y.Length() == 0 || X.Length() > w || Y.Length() > w) {
     return kEcBadCurve;
   }
   int first = 0x04;

@@ -2,6 +2,7 @@
 // scalar multiplication, recovery of y and the curve test.
 #include <cstring>
 
+#include "crypto/ecc/EcAffine.h"
 #include "crypto/ecc/EcPointMath.h"
 #include "crypto/ecc/PrimeField.h"
 
@@ -31,16 +32,6 @@ struct Curve {
     return 0;
   }
 };
-
-bool IsInfinity(const EcBigInt& x) { return x.wordCount == 0; }
-
-void SetInfinity(const PrimeField& f, EcBigInt& x, EcBigInt& y) {
-  FieldElem zero;
-  f.SetWord(zero, 0);
-  f.Store(zero, y);
-  f.Store(zero, x);
-  x.wordCount = 0;
-}
 
 void Double(const Curve& c, const JPoint& P, JPoint& R) {
   const PrimeField& f = c.f;
@@ -107,7 +98,7 @@ void AddAffine(const Curve& c, const JPoint& P, const FieldElem& x2, const Field
     JPoint Q;
     Q.X = x2;
     Q.Y = y2;
-    f.SetWord(Q.Z, 1);
+    f.SetOne(Q.Z);
     Double(c, Q, R);
     return;
   }
@@ -199,69 +190,41 @@ void StoreJacobian(const PrimeField& f, const JPoint& P, bool infinity, EcBigInt
   if (infinity) X.wordCount = 0;
 }
 
-// Affine sum on field elements; inf flags mark the point at infinity.
-void AffineAddElems(const Curve& c, const FieldElem& x1, const FieldElem& y1, bool inf1, const FieldElem& x2,
-                    const FieldElem& y2, bool inf2, FieldElem& x3, FieldElem& y3, bool& inf3);
-
-void AffineDoubleElems(const Curve& c, const FieldElem& x1, const FieldElem& y1, bool inf1, FieldElem& x3,
-                       FieldElem& y3, bool& inf3) {
+void AffineDoubleElems(const Curve& c, const AffinePoint& P, AffinePoint& R) {
   const PrimeField& f = c.f;
-  if (inf1 || f.IsZero(y1)) {
-    inf3 = true;
+  if (P.inf || f.IsZero(P.y)) {
+    R.inf = true;
     return;
   }
   FieldElem num, den, lambda, t, nx;
-  f.Sqr(x1, t);
+  f.Sqr(P.x, t);
   f.Add(t, t, num);
   f.Add(num, t, num);
   f.Add(num, c.a, num);
-  f.Add(y1, y1, den);
+  f.Add(P.y, P.y, den);
   f.Divide(num, den, lambda);
   f.Sqr(lambda, nx);
-  f.Sub(nx, x1, nx);
-  f.Sub(nx, x1, nx);
-  f.Sub(x1, nx, t);
+  f.Sub(nx, P.x, nx);
+  f.Sub(nx, P.x, nx);
+  f.Sub(P.x, nx, t);
   f.Mul(lambda, t, t);
-  f.Sub(t, y1, y3);
-  x3 = nx;
-  inf3 = false;
+  f.Sub(t, P.y, R.y);
+  R.x = nx;
+  R.inf = false;
 }
 
-void AffineAddElems(const Curve& c, const FieldElem& x1, const FieldElem& y1, bool inf1, const FieldElem& x2,
-                    const FieldElem& y2, bool inf2, FieldElem& x3, FieldElem& y3, bool& inf3) {
+void AffineAddElems(const Curve& c, const AffinePoint& P, const AffinePoint& Q, AffinePoint& R) {
+  FieldElem dx, lambda, t, nx;
+  if (ChordSpecialCase(c, P, Q, R, dx, lambda, AffineDoubleElems)) return;
   const PrimeField& f = c.f;
-  if (inf1) {
-    x3 = x2;
-    y3 = y2;
-    inf3 = inf2;
-    return;
-  }
-  if (inf2) {
-    x3 = x1;
-    y3 = y1;
-    inf3 = false;
-    return;
-  }
-  FieldElem dx, dy, lambda, t, nx;
-  f.Sub(x2, x1, dx);
-  f.Sub(y2, y1, dy);
-  if (f.IsZero(dx)) {
-    if (!f.IsZero(dy)) {
-      inf3 = true;
-      return;
-    }
-    AffineDoubleElems(c, x1, y1, false, x3, y3, inf3);
-    return;
-  }
-  f.Divide(dy, dx, lambda);
   f.Sqr(lambda, nx);
-  f.Sub(nx, x1, nx);
-  f.Sub(nx, x2, nx);
-  f.Sub(x1, nx, t);
+  f.Sub(nx, P.x, nx);
+  f.Sub(nx, Q.x, nx);
+  f.Sub(P.x, nx, t);
   f.Mul(lambda, t, t);
-  f.Sub(t, y1, y3);
-  x3 = nx;
-  inf3 = false;
+  f.Sub(t, P.y, R.y);
+  R.x = nx;
+  R.inf = false;
 }
 
 int ScalarBits(const EcBigInt& scalar) {
@@ -354,17 +317,9 @@ int EcPointMath::AffineDouble(const EcBigInt& x1, const EcBigInt& y1, const EcBi
   Curve c;
   const int status = c.Init(p, a, reductionId);
   if (status != 0) return status;
-  FieldElem ax, ay, rx, ry;
-  c.f.Load(x1, ax);
-  c.f.Load(y1, ay);
-  bool inf = false;
-  AffineDoubleElems(c, ax, ay, IsInfinity(x1), rx, ry, inf);
-  if (inf) {
-    SetInfinity(c.f, x3, y3);
-    return 0;
-  }
-  c.f.Store(rx, x3);
-  c.f.Store(ry, y3);
+  AffinePoint R;
+  AffineDoubleElems(c, LoadAffine(c.f, x1, y1), R);
+  StoreAffine(c.f, R, x3, y3);
   return 0;
 }
 
@@ -373,19 +328,9 @@ int EcPointMath::AffineAdd(const EcBigInt& x1, const EcBigInt& y1, const EcBigIn
   Curve c;
   const int status = c.Init(p, a, reductionId);
   if (status != 0) return status;
-  FieldElem ax, ay, bx, by, rx, ry;
-  c.f.Load(x1, ax);
-  c.f.Load(y1, ay);
-  c.f.Load(x2, bx);
-  c.f.Load(y2, by);
-  bool inf = false;
-  AffineAddElems(c, ax, ay, IsInfinity(x1), bx, by, IsInfinity(x2), rx, ry, inf);
-  if (inf) {
-    SetInfinity(c.f, x3, y3);
-    return 0;
-  }
-  c.f.Store(rx, x3);
-  c.f.Store(ry, y3);
+  AffinePoint R;
+  AffineAddElems(c, LoadAffine(c.f, x1, y1), LoadAffine(c.f, x2, y2), R);
+  StoreAffine(c.f, R, x3, y3);
   return 0;
 }
 
@@ -394,9 +339,12 @@ int EcPointMath::ScalarMultiply(const EcBigInt& x, const EcBigInt& y, const EcBi
   Curve c;
   const int status = c.Init(p, a, reductionId);
   if (status != 0) return status;
+  c.f.UseMontgomery();
+  c.f.ToWorking(c.a);
   const PrimeField& f = c.f;
+  AffinePoint result;
   if (IsInfinity(x)) {
-    SetInfinity(f, outX, outY);
+    StoreAffine(f, result, outX, outY);
     return 0;
   }
   // Table of 0..15 times P; it depends on P alone.
@@ -407,9 +355,11 @@ int EcPointMath::ScalarMultiply(const EcBigInt& x, const EcBigInt& y, const EcBi
   FieldElem px, py;
   f.Load(x, px);
   f.Load(y, py);
+  f.ToWorking(px);
+  f.ToWorking(py);
   table[1].X = px;
   table[1].Y = py;
-  f.SetWord(table[1].Z, 1);
+  f.SetOne(table[1].Z);
   for (int i = 2; i < 16; ++i) {
     if (f.IsZero(table[i - 1].Z)) {
       table[i] = table[1];
@@ -444,14 +394,13 @@ int EcPointMath::ScalarMultiply(const EcBigInt& x, const EcBigInt& y, const EcBi
     AddFull(c, q, pick, sum);
     q = sum;
   }
-  if (f.IsZero(q.Z)) {
-    SetInfinity(f, outX, outY);
-    return 0;
+  if (!f.IsZero(q.Z)) {
+    ToAffine(f, q, true, result.x, result.y);
+    f.FromWorking(result.x);
+    f.FromWorking(result.y);
+    result.inf = false;
   }
-  FieldElem ax, ay;
-  ToAffine(f, q, true, ax, ay);
-  f.Store(ax, outX);
-  f.Store(ay, outY);
+  StoreAffine(f, result, outX, outY);
   return 0;
 }
 
@@ -460,38 +409,7 @@ int EcPointMath::ScalarMultiplyAffine(const EcBigInt& x, const EcBigInt& y, cons
   Curve c;
   const int status = c.Init(p, a, reductionId);
   if (status != 0) return status;
-  const PrimeField& f = c.f;
-  FieldElem px, py, qx, qy, tx, ty;
-  f.Load(x, px);
-  f.Load(y, py);
-  const bool pInf = IsInfinity(x);
-  bool qInf = true;
-  bool tInf = true;
-  f.SetWord(qx, 0);
-  f.SetWord(qy, 0);
-  const int n = EcBigInt::BitLength(scalar);
-  for (int i = n - 1; i >= 1; --i) {
-    if (EcBigInt::TestBit(scalar, i) != 0) {
-      AffineAddElems(c, qx, qy, qInf, px, py, pInf, tx, ty, tInf);
-    } else {
-      tx = qx;
-      ty = qy;
-      tInf = qInf;
-    }
-    AffineDoubleElems(c, tx, ty, tInf, qx, qy, qInf);
-  }
-  if (n > 0 && EcBigInt::TestBit(scalar, 0) != 0) {
-    AffineAddElems(c, qx, qy, qInf, px, py, pInf, tx, ty, tInf);
-    qx = tx;
-    qy = ty;
-    qInf = tInf;
-  }
-  if (qInf) {
-    SetInfinity(f, outX, outY);
-    return 0;
-  }
-  f.Store(qx, outX);
-  f.Store(qy, outY);
+  StoreAffine(c.f, DoubleAndAdd(c, LoadAffine(c.f, x, y), scalar, AffineAddElems, AffineDoubleElems), outX, outY);
   return 0;
 }
 

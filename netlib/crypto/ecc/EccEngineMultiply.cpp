@@ -1,7 +1,9 @@
 #include "crypto/ecc/EccEngineMultiply.h"
 
+#include <atomic>
+
 #include "crypto/ecc/EcPointMath.h"
-#include "crypto/ecc/NistEngineOps.h"
+#include "crypto/ecc/NistCurve.h"
 
 namespace tornell {
 
@@ -68,7 +70,17 @@ struct GenericCurve {
   }
 };
 
-int Scalar(const unsigned char* k, int kLength, EcBigInt& out) { return EcBigInt::FromBytes(k, kLength, out); }
+// The generic multiplication does work in proportion to the scalar's word
+// count: give every scalar the count of its fixed byte width, so that leading
+// zero words of a secret do not show in the running time.
+int Scalar(const unsigned char* k, int kLength, EcBigInt& out) {
+  const int status = EcBigInt::FromBytes(k, kLength, out);
+  if (status != 0) return status;
+  const int words = (kLength + 3) / 4;
+  for (int i = out.wordCount; i < words; ++i) out.words[i] = 0;
+  if (out.wordCount < words) out.wordCount = words;
+  return 0;
+}
 
 int GenericMultiplyBase(const EcCurve& curve, const unsigned char* k, int kLength, unsigned char* x,
                         unsigned char* y, int& infinity) {
@@ -113,17 +125,60 @@ int GenericMultiplyTwo(const EcCurve& curve, const unsigned char* u1, const unsi
 
 constexpr EccPointOps kGenericOps = {GenericMultiplyBase, GenericMultiplyPoint, GenericMultiplyTwo};
 
+// The dedicated P-256, P-384 and P-521 arithmetic; it takes every value at the
+// curve's own width, which is what the engine passes.
+int NistResult(int status, int& infinity) {
+  infinity = status == kNistInfinity ? 1 : 0;
+  if (status == kNistOk || status == kNistInfinity) return 0;
+  return status == kNistBadPoint ? kEcBadPoint : kEcBadCurve;
+}
+
+int NistMultiplyBase(const EcCurve& curve, const unsigned char* k, int kLength, unsigned char* x, unsigned char* y,
+                     int& infinity) {
+  if (kLength != NistCurveBytes(curve.curveIndex)) return GenericMultiplyBase(curve, k, kLength, x, y, infinity);
+  return NistResult(NistScalarMulBase(curve.curveIndex, k, x, y), infinity);
+}
+
+int NistMultiplyPoint(const EcCurve& curve, const unsigned char* px, const unsigned char* py,
+                      const unsigned char* k, int kLength, unsigned char* x, unsigned char* y, int& infinity) {
+  if (kLength != NistCurveBytes(curve.curveIndex)) {
+    return GenericMultiplyPoint(curve, px, py, k, kLength, x, y, infinity);
+  }
+  return NistResult(NistScalarMul(curve.curveIndex, k, px, py, x, y), infinity);
+}
+
+int NistMultiplyTwo(const EcCurve& curve, const unsigned char* u1, const unsigned char* u2, int uLength,
+                    const unsigned char* qx, const unsigned char* qy, unsigned char* x, unsigned char* y,
+                    int& infinity) {
+  if (uLength != NistCurveBytes(curve.curveIndex)) {
+    return GenericMultiplyTwo(curve, u1, u2, uLength, qx, qy, x, y, infinity);
+  }
+  return NistResult(NistDoubleScalarMulVartime(curve.curveIndex, u1, u2, qx, qy, x, y), infinity);
+}
+
+constexpr EccPointOps kNistOps = {NistMultiplyBase, NistMultiplyPoint, NistMultiplyTwo};
+
+// One row per prebuilt curve (P-256, P-384, P-521).
+const EccPointOps* const kPrebuiltOps[3] = {&kNistOps, &kNistOps, &kNistOps};
+
+std::atomic<int> g_genericOnly{0};
+
 }  // namespace
 
 const EccPointOps& EccPointOpsFor(const EcCurve& curve) {
-  // The prebuilt P-256, P-384 and P-521 run on their dedicated arithmetic.
-  if (curve.curveIndex >= 0 && curve.curveIndex <= 2 && &curve == EcCurve::FindPrebuilt(curve.curveIndex)) {
-    return *NistEnginePointOps(curve.curveIndex);
+  if (curve.curveIndex >= 0 && curve.curveIndex <= 2 && &curve == EcCurve::FindPrebuilt(curve.curveIndex) &&
+      g_genericOnly.load(std::memory_order_relaxed) == 0) {
+    return *kPrebuiltOps[curve.curveIndex];
   }
   return kGenericOps;
 }
 
+void EccUseGenericMultiply(int on) { g_genericOnly.store(on != 0 ? 1 : 0, std::memory_order_relaxed); }
+
 bool EccPointOnCurve(const EcCurve& curve, const unsigned char* x, const unsigned char* y) {
+  if (&EccPointOpsFor(curve) == &kNistOps && curve.FieldBytes() == NistCurveBytes(curve.curveIndex)) {
+    return NistIsOnCurve(curve.curveIndex, x, y) == 1;
+  }
   GenericCurve c;
   EcBigInt px, py;
   if (c.Init(curve) != 0 || c.Element(x, px) != 0 || c.Element(y, py) != 0) return false;

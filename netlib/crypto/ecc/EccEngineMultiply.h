@@ -24,6 +24,9 @@ struct EccPointOps {
 
 // The operations for a prebuilt curve (by its index) or the generic ones.
 const EccPointOps& EccPointOpsFor(const EcCurve& curve);
+// 1: every curve takes the generic operations, for tests that run both
+// backends on the same cases; 0 (the default): the dedicated ones where they exist.
+void EccUseGenericMultiply(int on);
 // Field-element arithmetic for the engine's own point checks.
 bool EccPointOnCurve(const EcCurve& curve, const unsigned char* x, const unsigned char* y);
 // True when the big-endian value is below the curve's p (the reduction

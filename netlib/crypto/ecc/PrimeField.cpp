@@ -86,15 +86,6 @@ void Settle(const PrimeField& f, uint32_t* out, int64_t top, int addRounds, int 
 
 void ReduceByTerms(const PrimeField& f, const Term* terms, int count, const uint32_t* c, uint32_t* out) {
   const int k = f.k;
-  int positive = 0;
-  int negative = 0;
-  for (int t = 0; t < count; ++t) {
-    if (terms[t].coef > 0) {
-      positive += terms[t].coef;
-    } else {
-      negative -= terms[t].coef;
-    }
-  }
   int64_t carry = 0;
   for (int j = 0; j < k; ++j) {
     int64_t acc = carry;
@@ -105,7 +96,25 @@ void ReduceByTerms(const PrimeField& f, const Term* terms, int count, const uint
     out[j] = static_cast<uint32_t>(acc);
     carry = acc >> 32;  // arithmetic shift: floor division keeps the sum exact
   }
-  Settle(f, out, carry, negative + 1, positive + 3);
+  // 2^(32k) = r (mod p) with r = 2^(32k) - p, far below 2^(32k) for these
+  // primes: two folds of the top into the low words leave it at -1, 0 or 1.
+  uint32_t r[kFieldWords];
+  uint64_t borrow = 1;
+  for (int i = 0; i < k; ++i) {
+    borrow += static_cast<uint64_t>(~f.p.w[i]);
+    r[i] = static_cast<uint32_t>(borrow);
+    borrow >>= 32;
+  }
+  for (int fold = 0; fold < 2; ++fold) {
+    const int64_t top = carry;
+    carry = 0;
+    for (int j = 0; j < k; ++j) {
+      const int64_t acc = static_cast<int64_t>(out[j]) + top * static_cast<int64_t>(r[j]) + carry;
+      out[j] = static_cast<uint32_t>(acc);
+      carry = acc >> 32;
+    }
+  }
+  Settle(f, out, carry, 1, 2);
 }
 
 void ReduceP521(const PrimeField& f, const uint32_t* c, uint32_t* out) {
@@ -127,18 +136,44 @@ int PrimeField::Init(const EcBigInt& modulus, int id) {
   EcBigInt::Copy(m, modulus);
   EcBigInt::Normalize(m);
   if (EcBigInt::IsZero(m) != 0) return kEcZeroModulus;
-  if (m.wordCount > kFieldWords / 2 * 2 || m.wordCount > kFieldWords) return kEcOverflow;
+  if (m.wordCount > kFieldWords) return kEcOverflow;
   k = m.wordCount;
   bits = EcBigInt::BitLength(m);
   std::memset(p.w, 0, sizeof p.w);
   std::memcpy(p.w, m.words, sizeof(uint32_t) * k);
   reductionId = id;
+  montgomery = false;
+  SetWord(one, 1);
   // A fast reduction only fits the prime it was written for.
   static const int kWordsOf[] = {6, 7, 8, 12, 17};
   if (id >= ecreduction::kP192 && id <= ecreduction::kP521 && kWordsOf[id - ecreduction::kP192] != k) {
     reductionId = ecreduction::kGeneric;
   }
   return 0;
+}
+
+void PrimeField::UseMontgomery() {
+  if (reductionId >= ecreduction::kP192 && reductionId <= ecreduction::kP521) return;
+  if ((p.w[0] & 1u) == 0 || k < 1) return;
+  uint32_t wide[2 * kFieldWords + 1] = {};
+  wide[k] = 1;
+  ecwords::Remainder(wide, k + 1, p.w, k, one.w);
+  wide[k] = 0;
+  wide[2 * k] = 1;
+  ecwords::Remainder(wide, 2 * k + 1, p.w, k, rSquared.w);
+  mPrime = ecwords::NegInverse32(p.w[0]);
+  montgomery = true;
+}
+
+void PrimeField::ToWorking(FieldElem& x) const {
+  if (montgomery) Mul(x, rSquared, x);
+}
+
+void PrimeField::FromWorking(FieldElem& x) const {
+  if (!montgomery) return;
+  FieldElem plainOne;
+  SetWord(plainOne, 1);
+  Mul(x, plainOne, x);
 }
 
 void PrimeField::Load(const EcBigInt& v, FieldElem& out) const {
@@ -186,6 +221,13 @@ void PrimeField::Reduce(const uint32_t* wide, int n, FieldElem& out) const {
 }
 
 void PrimeField::Mul(const FieldElem& a, const FieldElem& b, FieldElem& out) const {
+  if (montgomery) {
+    uint32_t scratch[kFieldWords + 2];
+    uint32_t r[kFieldWords];
+    ecwords::MontMulWords(a.w, b.w, p.w, mPrime, k, scratch, r);
+    std::memcpy(out.w, r, sizeof(uint32_t) * k);
+    return;
+  }
   uint32_t t[2 * kFieldWords];
   std::memset(t, 0, sizeof(uint32_t) * 2 * k);
   for (int i = 0; i < k; ++i) {
@@ -252,8 +294,7 @@ void PrimeField::Halve(const FieldElem& a, FieldElem& out) const {
 }
 
 void PrimeField::Pow(const FieldElem& a, const uint32_t* e, int eBits, FieldElem& out) const {
-  FieldElem acc;
-  SetWord(acc, 1);
+  FieldElem acc = one;
   FieldElem base = a;
   bool started = false;
   for (int i = eBits - 1; i >= 0; --i) {
@@ -303,6 +344,7 @@ void PrimeField::Divide(const FieldElem& num, const FieldElem& den, FieldElem& o
     }
   };
   while (!Equal(u, one) && !Equal(v, one)) {
+    if (IsZero(u) || IsZero(v)) break;  // no inverse: p is not prime or den shares a factor with it
     while ((u.w[0] & 1u) == 0) {
       shiftRight(u);
       Halve(g1, g1);
@@ -422,23 +464,6 @@ int PrimeField::Sqrt(const FieldElem& a, FieldElem& root) const {
     if (!Equal(U, one) && !Equal(U, pMinusOne)) return 0;
   }
   return 0;
-}
-
-void PrimeField::SetWord(FieldElem& x, uint32_t v) const {
-  std::memset(x.w, 0, sizeof(uint32_t) * k);
-  x.w[0] = v;
-}
-
-uint32_t PrimeField::ZeroMask(const FieldElem& x) const {
-  uint32_t acc = 0;
-  for (int i = 0; i < k; ++i) acc |= x.w[i];
-  return ((acc | (0u - acc)) >> 31) - 1u;
-}
-
-bool PrimeField::IsZero(const FieldElem& x) const { return ZeroMask(x) != 0; }
-
-bool PrimeField::Equal(const FieldElem& a, const FieldElem& b) const {
-  return std::memcmp(a.w, b.w, sizeof(uint32_t) * k) == 0;
 }
 
 int PrimeField::Cmp(const FieldElem& a, const FieldElem& b) const { return ecwords::Compare(a.w, b.w, k); }

@@ -4,23 +4,30 @@
 #include <cstdint>
 
 #include "crypto/ecc/EcBigInt.h"
+#include "crypto/ecc/FieldElem.h"
 
 namespace tornell {
 
-constexpr int kFieldWords = 40;  // widest field the point code works in (1280 bits)
-
-struct FieldElem {
-  uint32_t w[kFieldWords];
-};
-
-struct PrimeField {
-  int k = 0;          // words of p
-  int bits = 0;       // bit length of p
+struct PrimeField : FieldWords {
+  int bits = 0;       // bit length of p       // bit length of p
   int reductionId = 0;
   FieldElem p{};
 
   // 0, or 20480 when p is wider than the working form, 20481 when p is zero.
   int Init(const EcBigInt& modulus, int id);
+
+  // Montgomery form (x·2^(32k) mod p) for the generic reduction: multiplication
+  // without division, in time that does not depend on the values. Only the
+  // multiplication and the constant one change; addition, halving and the
+  // zero test are the same in both forms.
+  bool montgomery = false;
+  uint32_t mPrime = 0;
+  FieldElem one{};    // 1 in the working form
+  FieldElem rSquared{};
+  void UseMontgomery();  // for the generic reduction of an odd p
+  void ToWorking(FieldElem& x) const;
+  void FromWorking(FieldElem& x) const;
+  void SetOne(FieldElem& x) const { x = one; }
 
   void Load(const EcBigInt& v, FieldElem& out) const;   // k words, v reduced when not below p
   void Store(const FieldElem& v, EcBigInt& out) const;  // word count k, words above cleared
@@ -37,10 +44,6 @@ struct PrimeField {
   void Divide(const FieldElem& num, const FieldElem& den, FieldElem& out) const;
   int Sqrt(const FieldElem& a, FieldElem& root) const;  // 1 found, 0 none
 
-  void SetWord(FieldElem& x, uint32_t v) const;
-  bool IsZero(const FieldElem& x) const;
-  uint32_t ZeroMask(const FieldElem& x) const;  // all ones when x is 0, no branch on x
-  bool Equal(const FieldElem& a, const FieldElem& b) const;
   int Cmp(const FieldElem& a, const FieldElem& b) const;
   void Select(FieldElem& out, const FieldElem& a, const FieldElem& b, uint32_t maskB) const;  // maskB ? b : a
 };

@@ -20,4 +20,9 @@ bool UseIfma(bool on);  // returns the previous setting
 bool MontgomeryPowSecretPair(Montgomery& c1, limb::Limb* r1, const limb::Limb* b1, const limb::Limb* e1, size_t en1,
                              Montgomery& c2, limb::Limb* r2, const limb::Limb* b2, const limb::Limb* e2, size_t en2);
 
+// r = b^e mod m (b below m, k limbs) for a public exponent: square and
+// multiply on its bits. False, with nothing written, when IFMA is off or
+// the size does not suit.
+bool MontgomeryPowPublicIfma(Montgomery& c, limb::Limb* r, const limb::Limb* b, const limb::Limb* e, size_t en);
+
 }  // namespace tornell

@@ -65,7 +65,11 @@ std::vector<Limb> CrtPow(RsaKeyState& st, const std::vector<Limb>& c) {
   std::vector<Limb> r(std::max(kp + kq, kn) + 1, 0);
   limb::Mul(r.data(), st.ctxQ.mod.data(), kq, h.data(), kp);
   Limb carry = limb::AddN(r.data(), r.data(), m2.data(), kq);
-  limb::AddWord(r.data() + kq, r.size() - kq, carry);
+  for (size_t i = kq; i < r.size(); ++i) {  // every limb, so no early stop tells how far it ran
+    const limb::DLimb sum = limb::DLimb(r[i]) + carry;
+    r[i] = limb::Lo(sum);
+    carry = limb::Hi(sum);
+  }
   r.resize(kn);
   return r;
 }
@@ -168,7 +172,9 @@ int RsaPublicRaw(RsaKeyState& st, const BigInteger& m, BigInteger& c) {
     c = BigInteger::ONE;
     return 0;
   }
-  MontgomeryPowPublic(st.ctxN, r.data(), b.data(), st.e.Magnitude().data(), st.e.Magnitude().size());
+  const auto& e = st.e.Magnitude();
+  if (!MontgomeryPowPublicIfma(st.ctxN, r.data(), b.data(), e.data(), e.size()))
+    MontgomeryPowPublic(st.ctxN, r.data(), b.data(), e.data(), e.size());
   c = BigInteger::FromLimbs(std::move(r), 1);
   return 0;
 }

@@ -7,14 +7,10 @@
 
 using namespace tornell;
 using ectest::Hex;
+using ectest::Param;
+using ectest::Widened;
 
 namespace {
-
-EcBigInt Param(const ByteString& bytes) {
-  EcBigInt v;
-  EcBigInt::FromBytes(bytes.Data(), bytes.Length(), v);
-  return v;
-}
 
 // Hasse: |q + 1 - h·n| <= 2·sqrt(q), checked as (q + 1 - h·n)^2 <= 4q.
 bool WithinHasseBound(const EcBigInt& q, const EcBigInt& n, int h) {
@@ -124,6 +120,15 @@ TEST(NamedCurves, LoaderDetails) {
     ASSERT_EQ(fixed.SetReduction(loaded.reductionId), 0);
     EXPECT_TRUE(EcCurve::ValuesEqual(fixed.p, loaded.p)) << index;
   }
+  // exponents may come before the degree; p follows every setter
+  EcCurve built;
+  built.SetFieldType(ecfield::kBinary);
+  ASSERT_EQ(built.SetK1(74), 0);
+  ASSERT_EQ(built.SetDegree(233), 0);
+  EXPECT_TRUE(EcCurve::ValuesEqual(built.p, EcCurve(24).p));
+  EXPECT_EQ(built.SetK2(-1), 0);
+  EXPECT_EQ(built.k2, 0);
+
   EcCurve bad;
   EXPECT_EQ(bad.SetReduction(0x610B), 1410);
   EXPECT_EQ(EcCurve::BitLength(ectest::ByteStr("00000180")), 9);

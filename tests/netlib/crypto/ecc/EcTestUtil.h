@@ -98,6 +98,20 @@ inline std::string Hex(const tornell::EcBigInt& v) {
   return out;
 }
 
+// A curve parameter as a value, and widened to the word count of p.
+inline tornell::EcBigInt Param(const tornell::ByteString& bytes) {
+  tornell::EcBigInt v;
+  tornell::EcBigInt::FromBytes(bytes.Data(), bytes.Length(), v);
+  return v;
+}
+
+inline tornell::EcBigInt Widened(const tornell::ByteString& bytes, const tornell::EcBigInt& p) {
+  tornell::EcBigInt v = Param(bytes);
+  for (int i = v.wordCount; i < p.wordCount; ++i) v.words[i] = 0;
+  v.wordCount = p.wordCount;
+  return v;
+}
+
 inline std::string HexOf(const tornell::ByteString& s) {
   static const char* digits = "0123456789abcdef";
   std::string out;

@@ -9,20 +9,10 @@
 using namespace tornell;
 using ectest::Big;
 using ectest::Hex;
+using ectest::Param;
+using ectest::Widened;
 
 namespace {
-
-EcBigInt Param(const ByteString& bytes) {
-  EcBigInt v;
-  EcBigInt::FromBytes(bytes.Data(), bytes.Length(), v);
-  return v;
-}
-
-EcBigInt Widened(const ByteString& bytes, const EcBigInt& p) {
-  EcBigInt v;
-  EcCurve::ToEcBigInt(bytes, &p, v);
-  return v;
-}
 
 struct PrimeCase {
   int curve;  // named-curve index whose prime is used
@@ -94,6 +84,7 @@ TEST(PrimeField, FastReductionEqualsGeneric) {
       }
       EcPointMath::Reduce(a, p, t1, t2, 0x6100);
       EcPointMath::Reduce(b, p, t1, t2, 0x6100);
+      if (i == 0) EcBigInt::Copy(b, a);  // (p - 1)^2, the largest product
       ASSERT_EQ(EcBigInt::Multiply(a, b, prod), 0);
       EcBigInt::Copy(fast, prod);
       EcBigInt::Copy(generic, prod);
@@ -175,6 +166,15 @@ TEST(BinaryField, PolynomialsAndQuadratics) {
     for (int i = 0; i < 8; ++i) spread |= ((b >> i) & 1u) << (2 * i);
     ASSERT_EQ(EcPointMath::SquareSpreadTable[b], spread);
   }
+
+  // x = 0: y is the square root of b
+  EcCurve b163(21);
+  const EcBigInt f163 = Param(b163.p);
+  EcBigInt zeroX, y0, y0sq;
+  EcPointMath::BinarySetZero(zeroX, f163);
+  ASSERT_EQ(EcPointMath::BinaryDecompressY(0, zeroX, Widened(b163.a, f163), Widened(b163.b, f163), f163, 0x6106, y0), 1);
+  EcPointMath::BinarySquare(y0, f163, 0x6106, y0sq);
+  EXPECT_EQ(Hex(y0sq), Hex(Param(b163.b)));
 
   // z^2 + z = c has a solution exactly when c = w^2 + w for some w; odd and even degree
   RandomSource random;
@@ -310,10 +310,9 @@ TEST_P(BinaryKernel, ScalarMultiplicationForms) {
   }
 }
 
-// Secret-scalar timing: the work of the multiplications is set by the widths
-// of the scalar and the field, so scalars of one width do the same operations.
-// What can be observed without a timer is that they all run the same number
-// of steps; the test checks the results for extreme scalars of one width.
+// The windowed multiplication runs over the scalar's whole width: scalars
+// with leading zero windows, a lone top bit or a lone low bit give the plain
+// double-and-add's results.
 TEST(PointMath, ExtremeScalarsOfOneWidth) {
   EcCurve curve(0);
   const EcBigInt p = Param(curve.p);
@@ -333,4 +332,14 @@ TEST(PointMath, ExtremeScalarsOfOneWidth) {
     EXPECT_EQ(Hex(x1), Hex(x2)) << s;
     EXPECT_EQ(Hex(y1), Hex(y2)) << s;
   }
+}
+
+// Parameters from outside may be composite or reducible: an element without
+// an inverse ends the inversion instead of looping, and zero is refused.
+TEST(PointMath, InversionWithoutInverseEnds) {
+  EcBigInt out;
+  EXPECT_EQ(EcPointMath::FieldInvert(Big("3"), Big("f"), out), 0);
+  EXPECT_EQ(EcPointMath::FieldInvert(Big("0"), Big("f"), out), 20481);
+  EXPECT_EQ(EcPointMath::BinaryInvert(Big("3"), Big("11"), out), 0);  // x + 1 divides x^4 + 1
+  EXPECT_EQ(EcPointMath::BinaryInvert(Big("0"), Big("11"), out), 20481);
 }

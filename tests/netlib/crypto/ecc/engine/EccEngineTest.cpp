@@ -23,6 +23,15 @@ void Generate(int curveIndex, EcKey& key) {
   ASSERT_EQ(engine.GenerateKey(1, key), 0);
 }
 
+// An engine holding only the public half of the key.
+void LoadPublicHalf(const EcKey& key, EccEngine& engine) {
+  EcKey publicOnly;
+  publicOnly.curveIndex = key.curveIndex;
+  publicOnly.X.Assign(key.X);
+  publicOnly.Y.Assign(key.Y);
+  ASSERT_EQ(engine.SetKey(publicOnly), 0);
+}
+
 // Big-endian a - b for a >= b of equal length.
 std::string Minus(const std::string& a, const std::string& b) {
   std::string out = a;
@@ -69,6 +78,14 @@ TEST(EccEngineKeys, GenerationWidthsAndFailures) {
     EXPECT_EQ(EccEngine::CheckKeyPair(*EcCurve::FindPrebuilt(index), key.D, key.X, key.Y, valid), 0);
     EXPECT_EQ(valid, 1);
   }
+  // A key that cached the P-256 curve and is generated again on P-384.
+  EcKey reused;
+  Generate(0, reused);
+  ASSERT_NE(reused.GetCurve(), nullptr);
+  Generate(1, reused);
+  EXPECT_EQ(reused.X.Length(), 48);
+  EXPECT_EQ(reused.GetCurve(), EcCurve::FindPrebuilt(1));
+
   EccEngine engine;
   engine.SetCurveIndex(5);
   EcKey key;
@@ -299,10 +316,15 @@ TEST(EccEngineAgreement, CheckKeyPair) {
       {"scalar n", &n, &empty, &empty, 0},       {"scalar zero", &zero, &empty, &empty, 0},
       {"nothing", &empty, &empty, &key.Y, 0},    {"swapped coordinates", &empty, &key.Y, &key.X, 0},
   };
-  for (const auto& c : cases) {
-    int valid = -1;
-    EXPECT_EQ(EccEngine::CheckKeyPair(curve, *c.d, *c.x, *c.y, valid), 0) << c.what;
-    EXPECT_EQ(valid, c.expected) << c.what;
+  // A curve object of the caller's own (not the prebuilt one) takes the generic arithmetic.
+  EcCurve copy;
+  ASSERT_EQ(copy.CopyFrom(curve), 0);
+  for (EcCurve* on : {&curve, &copy}) {
+    for (const auto& c : cases) {
+      int valid = -1;
+      EXPECT_EQ(EccEngine::CheckKeyPair(*on, *c.d, *c.x, *c.y, valid), 0) << c.what;
+      EXPECT_EQ(valid, c.expected) << c.what;
+    }
   }
 }
 
@@ -401,12 +423,8 @@ TEST(EccEngineEncryption, MessageFormAndFailures) {
   EccEngine empty;
   EXPECT_EQ(empty.Encrypt("x", 1, out), 1403);
   EXPECT_EQ(sender.Decrypt(message.Data(), length, out), 0);  // sender holds the private key too
-  EcKey publicOnly;
-  publicOnly.curveIndex = 0;
-  publicOnly.X.Assign(recipient.X);
-  publicOnly.Y.Assign(recipient.Y);
   EccEngine noPrivate;
-  ASSERT_EQ(noPrivate.SetKey(publicOnly), 0);
+  LoadPublicHalf(recipient, noPrivate);
   EXPECT_EQ(noPrivate.Decrypt(message.Data(), length, out), 1404);
 }
 
@@ -421,12 +439,8 @@ TEST(EccEngineDerivation, ArgumentChecks) {
   EXPECT_EQ(fresh.DeriveKey(peer, 12, "label", 5, seed.data(), 63, nullptr, 0, out), 1407);
   EXPECT_EQ(fresh.DeriveKey(peer, 12, "", 0, seed.data(), 64, nullptr, 0, out), 1408);
   EXPECT_EQ(fresh.DeriveKey(peer, 1, nullptr, 0, nullptr, 0, nullptr, 0, out), 1403);
-  EcKey publicOnly;
-  publicOnly.curveIndex = 0;
-  publicOnly.X.Assign(own.X);
-  publicOnly.Y.Assign(own.Y);
   EccEngine noPrivate;
-  ASSERT_EQ(noPrivate.SetKey(publicOnly), 0);
+  LoadPublicHalf(own, noPrivate);
   EXPECT_EQ(noPrivate.DeriveKey(peer, 1, nullptr, 0, nullptr, 0, nullptr, 0, out), 1404);
   EccEngine engine;
   ASSERT_EQ(engine.SetKey(own), 0);

@@ -21,10 +21,12 @@ std::string OpensslKdf(const std::string& args) {
   return hex;
 }
 
+// Two fresh keys, their shared x, and an engine holding the own key.
 struct Agreement {
   EcKey own;
   EcKey peer;
   ByteString z;
+  EccEngine engine;
 };
 
 void Agree(int index, Agreement& a) {
@@ -33,14 +35,14 @@ void Agree(int index, Agreement& a) {
   ASSERT_EQ(gen.GenerateKey(1, a.own), 0);
   ASSERT_EQ(gen.GenerateKey(1, a.peer), 0);
   ASSERT_EQ(EccEngine::ComputeSharedSecret(a.own.D, a.peer, 0, a.z), 0);
+  ASSERT_EQ(a.engine.SetKey(a.own), 0);
 }
 
 TEST(EngineDerive, ConcatKdfAgainstOpensslSskdf) {
   REQUIRE_OR_SKIP(HasOpenssl(), "openssl absent");
   Agreement a;
   Agree(0, a);
-  EccEngine engine;
-  ASSERT_EQ(engine.SetKey(a.own), 0);
+  EccEngine& engine = a.engine;
   const struct {
     const char* ours;
     const char* theirs;
@@ -62,8 +64,7 @@ TEST(EngineDerive, TlsPrfAgainstOpenssl) {
   REQUIRE_OR_SKIP(HasOpenssl(), "openssl absent");
   Agreement a;
   Agree(1, a);
-  EccEngine engine;
-  ASSERT_EQ(engine.SetKey(a.own), 0);
+  EccEngine& engine = a.engine;
   std::string seed(64, '\0');
   for (int i = 0; i < 64; ++i) seed[i] = static_cast<char>(i * 5 + 3);
   ByteString out;
@@ -78,8 +79,7 @@ TEST(EngineDerive, HashAndHmacNumbersAgainstPython) {
   REQUIRE_OR_SKIP(HasPython(), "python3 absent");
   Agreement a;
   Agree(0, a);
-  EccEngine engine;
-  ASSERT_EQ(engine.SetKey(a.own), 0);
+  EccEngine& engine = a.engine;
   const std::string first = "0a0b0c";
   const std::string second = "ddeeff00";
   const std::string input = first + Hex(a.z) + second;

@@ -6,6 +6,7 @@
 #include "EngineTestUtil.h"
 #include "crypto/digest/HashAlgorithm.h"
 #include "crypto/ecc/EccEngine.h"
+#include "crypto/ecc/EccEngineMultiply.h"
 
 using namespace tornell;
 using namespace enginetest;
@@ -15,11 +16,17 @@ namespace {
 constexpr int kKeysPerCurve = 2;
 constexpr int kHashes[] = {HashAlgorithm::kSha256, HashAlgorithm::kSha384, HashAlgorithm::kSha512};
 
-class EngineInterop : public ::testing::TestWithParam<int> {};
+// (curve index, generic backend): the dedicated and the generic point
+// arithmetic face the same peer.
+class EngineInterop : public ::testing::TestWithParam<std::tuple<int, int>> {
+ protected:
+  void SetUp() override { EccUseGenericMultiply(std::get<1>(GetParam())); }
+  void TearDown() override { EccUseGenericMultiply(0); }
+};
 
 TEST_P(EngineInterop, SignaturesAndAgreementBothWays) {
   REQUIRE_OR_SKIP(HasPython(), "python3 with cryptography absent");
-  const int index = GetParam();
+  const int index = std::get<0>(GetParam());
   const std::string curve = std::to_string(index);
   const std::vector<Row> rows = Reference("keys " + curve + " " + std::to_string(kKeysPerCurve));
   ASSERT_EQ(rows.size(), static_cast<size_t>(kKeysPerCurve));
@@ -62,7 +69,7 @@ TEST_P(EngineInterop, SignaturesAndAgreementBothWays) {
 
 TEST_P(EngineInterop, EncryptionSchemeBothWays) {
   REQUIRE_OR_SKIP(HasPython(), "python3 with cryptography absent");
-  const int index = GetParam();
+  const int index = std::get<0>(GetParam());
   const std::string curve = std::to_string(index);
   EccEngine owner;
   owner.SetCurveIndex(index);
@@ -85,6 +92,10 @@ TEST_P(EngineInterop, EncryptionSchemeBothWays) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Curves, EngineInterop, ::testing::Values(0, 1, 2));
+INSTANTIATE_TEST_SUITE_P(Curves, EngineInterop, ::testing::Combine(::testing::Values(0, 1, 2), ::testing::Values(0, 1)),
+                         [](const ::testing::TestParamInfo<std::tuple<int, int>>& info) {
+                           return std::to_string(std::get<0>(info.param)) +
+                                  (std::get<1>(info.param) != 0 ? "generic" : "");
+                         });
 
 }  // namespace

@@ -1,11 +1,11 @@
 #pragma once
-// Helpers of the engine tests: hex text, the reference script of this folder
-// and the openssl command.
-#include <cstdio>
+// Helpers of the engine tests: hex text with "-" for no bytes, and the
+// reference script of this folder run through the curve tests' tool runner.
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "../EcTestUtil.h"
 #include "TestSupport.h"
 #include "core/ByteString.h"
 #include "crypto/ecc/EcKey.h"
@@ -14,66 +14,21 @@ namespace enginetest {
 
 using Row = std::vector<std::string>;
 
-inline std::string RunTool(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buf[4096];
-  size_t n = 0;
-  while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-  pclose(pipe);
-  return out;
-}
-
-inline std::vector<Row> Rows(const std::string& text) {
-  std::vector<Row> rows;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(start, end - start);
-    start = end + 1;
-    if (line.empty()) continue;
-    Row fields;
-    size_t s = 0;
-    for (;;) {
-      const size_t bar = line.find('|', s);
-      fields.push_back(line.substr(s, bar == std::string::npos ? std::string::npos : bar - s));
-      if (bar == std::string::npos) break;
-      s = bar + 1;
-    }
-    rows.push_back(fields);
-  }
-  return rows;
-}
-
 // Runs engine_reference.py (beside this header) with the arguments.
 inline std::vector<Row> Reference(const std::string& args) {
   const std::string script = (std::filesystem::path(__FILE__).parent_path() / "engine_reference.py").string();
-  return Rows(RunTool("timeout 300 /usr/bin/python3 " + script + " " + args + " 2>/dev/null"));
+  return ectest::RunScript(script + " " + args);
 }
 
-inline bool HasPython() {
-  return RunTool("/usr/bin/python3 -c 'import cryptography; print(1)' 2>/dev/null") == "1\n";
-}
-
-inline bool HasOpenssl() { return RunTool("openssl version 2>/dev/null").rfind("OpenSSL", 0) == 0; }
+using ectest::HasOpenssl;
+using ectest::HasPython;
+using ectest::RunTool;
 
 // "-" stands for no bytes.
-inline std::string Bytes(const std::string& hex) {
-  std::string out;
-  if (hex == "-") return out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  }
-  return out;
-}
+inline std::string Bytes(const std::string& hex) { return hex == "-" ? std::string() : ectest::Bytes(hex); }
 
 inline tornell::ByteString Str(const std::string& hex) {
-  tornell::ByteString s;
-  const std::string b = Bytes(hex);
-  s.Set(b.data(), static_cast<int>(b.size()));
-  return s;
+  return hex == "-" ? tornell::ByteString() : ectest::ByteStr(hex);
 }
 
 inline std::string Hex(const char* data, int length) {

@@ -8,6 +8,7 @@
 #include "crypto/digest/HashAlgorithm.h"
 #include "crypto/ecc/EcCurve.h"
 #include "crypto/ecc/EccEngine.h"
+#include "crypto/ecc/EccEngineMultiply.h"
 
 using namespace tornell;
 using namespace enginetest;
@@ -18,16 +19,18 @@ struct EcdsaFile {
   const char* name;
   int curveIndex;
   int hash;
+  int generic;  // 1: through the generic point arithmetic in place of the dedicated one
 };
 
 constexpr EcdsaFile kEcdsaFiles[] = {
-    {"ecdsa_secp256r1_sha256_test.json", 0, HashAlgorithm::kSha256},
-    {"ecdsa_secp256r1_sha256_p1363_test.json", 0, HashAlgorithm::kSha256},
-    {"ecdsa_secp256r1_sha512_test.json", 0, HashAlgorithm::kSha512},
-    {"ecdsa_secp384r1_sha384_test.json", 1, HashAlgorithm::kSha384},
-    {"ecdsa_secp384r1_sha384_p1363_test.json", 1, HashAlgorithm::kSha384},
-    {"ecdsa_secp521r1_sha512_test.json", 2, HashAlgorithm::kSha512},
-    {"ecdsa_secp521r1_sha512_p1363_test.json", 2, HashAlgorithm::kSha512},
+    {"ecdsa_secp256r1_sha256_test.json", 0, HashAlgorithm::kSha256, 0},
+    {"ecdsa_secp256r1_sha256_test.json", 0, HashAlgorithm::kSha256, 1},
+    {"ecdsa_secp256r1_sha256_p1363_test.json", 0, HashAlgorithm::kSha256, 0},
+    {"ecdsa_secp256r1_sha512_test.json", 0, HashAlgorithm::kSha512, 0},
+    {"ecdsa_secp384r1_sha384_test.json", 1, HashAlgorithm::kSha384, 0},
+    {"ecdsa_secp384r1_sha384_p1363_test.json", 1, HashAlgorithm::kSha384, 0},
+    {"ecdsa_secp521r1_sha512_test.json", 2, HashAlgorithm::kSha512, 0},
+    {"ecdsa_secp521r1_sha512_p1363_test.json", 2, HashAlgorithm::kSha512, 0},
 };
 
 // Invalid cases the engine accepts on purpose: the DER reader is lenient
@@ -52,10 +55,17 @@ const std::map<std::string, std::set<int>> kLenientDerAccepts = {
 
 std::string Path(const char* name) { return (testsupport::VectorsDir() / "wycheproof" / name).string(); }
 
+// Runs a case with the backend the parameter names and restores the default.
+struct BackendScope {
+  explicit BackendScope(int generic) { EccUseGenericMultiply(generic); }
+  ~BackendScope() { EccUseGenericMultiply(0); }
+};
+
 class EngineWycheproofEcdsa : public ::testing::TestWithParam<EcdsaFile> {};
 
 TEST_P(EngineWycheproofEcdsa, EveryCase) {
   const EcdsaFile& file = GetParam();
+  const BackendScope backend(file.generic);
   REQUIRE_OR_SKIP(std::filesystem::exists(Path(file.name)), "Wycheproof vectors absent");
   REQUIRE_OR_SKIP(HasPython(), "python3 with cryptography absent");
   const std::vector<Row> rows = Reference("wycheproof " + Path(file.name));
@@ -94,15 +104,17 @@ INSTANTIATE_TEST_SUITE_P(Files, EngineWycheproofEcdsa, ::testing::ValuesIn(kEcds
                            for (char& c : name) {
                              if (c == '_') c = 'X';
                            }
-                           return name;
+                           return name + (info.param.generic != 0 ? "Xgeneric" : "");
                          });
 
-class EngineWycheproofEcdh : public ::testing::TestWithParam<int> {};
+// (curve index, generic backend)
+class EngineWycheproofEcdh : public ::testing::TestWithParam<std::pair<int, int>> {};
 
 TEST_P(EngineWycheproofEcdh, EveryCase) {
   static const char* const kFiles[] = {"ecdh_secp256r1_ecpoint_test.json", "ecdh_secp384r1_ecpoint_test.json",
                                        "ecdh_secp521r1_ecpoint_test.json"};
-  const int index = GetParam();
+  const int index = GetParam().first;
+  const BackendScope backend(GetParam().second);
   const std::string path = Path(kFiles[index]);
   REQUIRE_OR_SKIP(std::filesystem::exists(path), "Wycheproof vectors absent");
   REQUIRE_OR_SKIP(HasPython(), "python3 with cryptography absent");
@@ -136,6 +148,11 @@ TEST_P(EngineWycheproofEcdh, EveryCase) {
   EXPECT_GT(computed, 50);
 }
 
-INSTANTIATE_TEST_SUITE_P(Curves, EngineWycheproofEcdh, ::testing::Values(0, 1, 2));
+INSTANTIATE_TEST_SUITE_P(Curves, EngineWycheproofEcdh,
+                         ::testing::Values(std::make_pair(0, 0), std::make_pair(1, 0), std::make_pair(2, 0),
+                                           std::make_pair(0, 1)),
+                         [](const ::testing::TestParamInfo<std::pair<int, int>>& info) {
+                           return std::to_string(info.param.first) + (info.param.second != 0 ? "generic" : "");
+                         });
 
 }  // namespace

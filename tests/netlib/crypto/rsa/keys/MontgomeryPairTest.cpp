@@ -1,6 +1,6 @@
-// The paired 52-bit-digit exponentiation against the 64-bit ladder, for the
-// prime sizes of RSA-2048, -3072 and -4096, exponents of unequal lengths
-// included.
+// The 52-bit-digit exponentiations against the 64-bit ladders: the paired
+// secret one for the prime sizes of RSA-2048, -3072 and -4096 (exponents of
+// unequal lengths included), the public one for moduli of 1024 to 4096 bits.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -35,6 +35,25 @@ TEST(MontgomeryPairTest, AgreesWithTheSingleLadder) {
       MontgomeryPowSecret(c2, s2.data(), b2.data(), e2.data(), k);
       EXPECT_EQ(s1, r1) << k << "/" << round;
       EXPECT_EQ(s2, r2) << k << "/" << round;
+    }
+  }
+}
+
+TEST(MontgomeryPairTest, PublicExponentAgreesWithSquareAndMultiply) {
+  if (!IfmaAvailable()) GTEST_SKIP() << "processor without AVX-512 IFMA";
+  std::mt19937_64 g(11);
+  for (size_t k : {16, 24, 32, 48, 64}) {
+    for (Limb e : {Limb(65537), Limb(3), Limb(1), g() | 1}) {
+      std::vector<Limb> m(k), b(k), r(k), s(k);
+      for (size_t i = 0; i < k; ++i) m[i] = g(), b[i] = g();
+      m[0] |= 1;
+      m[k - 1] |= Limb(1) << 63;
+      b[k - 1] >>= 1;
+      Montgomery c;
+      MontgomeryInit(c, m.data(), k);
+      ASSERT_TRUE(MontgomeryPowPublicIfma(c, r.data(), b.data(), &e, 1));
+      MontgomeryPowPublic(c, s.data(), b.data(), &e, 1);
+      EXPECT_EQ(s, r) << k << "/" << e;
     }
   }
 }

@@ -55,21 +55,33 @@ void LoadRsa(const Case& c, RsaEngine& engine) {
   const std::vector<Case> cases = ReadWycheproof(file); \
   REQUIRE_OR_SKIP(!cases.empty(), "Wycheproof vectors " + file + " not found")
 
+// Restores the IFMA setting however the test leaves.
+struct IfmaRestore {
+  const bool saved = UseIfma(true);
+  ~IfmaRestore() { UseIfma(saved); }
+};
+
 class RsaPkcs1Verify : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(RsaPkcs1Verify, EveryCase) {
+// Verification runs on the IFMA path (where present) and the 64-bit path.
+TEST_P(RsaPkcs1Verify, EveryCaseOnBothPaths) {
   LOAD_OR_SKIP(GetParam());
-  for (const auto& c : cases) {
-    RsaEngine engine;
-    LoadRsa(c, engine);
-    const std::string digest = DigestName(c.at("sha"));
-    ByteString hash = HashOf(c, digest), sig = FromHex(c.at("sig"));
-    int valid = -1;
-    // An empty signature is no signature at all: its own status.
-    ASSERT_EQ(sig.Length() == 0 ? 1108 : 0, engine.VerifyHash(hash.Data(), hash.Length(), digest.c_str(), sig.Data(),
-                                                              sig.Length(), valid, 0, 0, 1))
-        << file << " tc " << c.at("tcId");
-    EXPECT_EQ(c.at("result") == "valid" ? 1 : 0, valid) << file << " tc " << c.at("tcId") << " " << c.at("flags");
+  IfmaRestore restore;
+  for (const bool ifma : {true, false}) {
+    UseIfma(ifma);
+    for (const auto& c : cases) {
+      RsaEngine engine;
+      LoadRsa(c, engine);
+      const std::string digest = DigestName(c.at("sha"));
+      ByteString hash = HashOf(c, digest), sig = FromHex(c.at("sig"));
+      int valid = -1;
+      // An empty signature is no signature at all: its own status.
+      ASSERT_EQ(sig.Length() == 0 ? 1108 : 0, engine.VerifyHash(hash.Data(), hash.Length(), digest.c_str(), sig.Data(),
+                                                                sig.Length(), valid, 0, 0, 1))
+          << file << " tc " << c.at("tcId");
+      EXPECT_EQ(c.at("result") == "valid" ? 1 : 0, valid)
+          << file << " tc " << c.at("tcId") << " " << c.at("flags") << (ifma ? " ifma" : " portable");
+    }
   }
 }
 
@@ -81,9 +93,8 @@ INSTANTIATE_TEST_SUITE_P(Files, RsaPkcs1Verify,
 // path; both must give every vector's signature.
 class RsaPkcs1Sign : public ::testing::TestWithParam<bool> {
  protected:
-  void SetUp() override { saved_ = UseIfma(GetParam()); }
-  void TearDown() override { UseIfma(saved_); }
-  bool saved_ = false;
+  void SetUp() override { UseIfma(GetParam()); }
+  IfmaRestore restore_;
 };
 
 TEST_P(RsaPkcs1Sign, SignatureGenerationMatchesEveryVector) {
