@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "../edwards/VectorTools.h"
 #include "core/ByteString.h"
 #include "crypto/ecc/EcBigInt.h"
 #include "crypto/ecc/EcCurve.h"
@@ -39,7 +40,7 @@ struct Generic {
     ByteString bx, by;
     EcPointMath::ToBytesFixed(ox, width, bx);
     EcPointMath::ToBytesFixed(oy, width, by);
-    return Hex(bx.Bytes(), width) + " " + Hex(by.Bytes(), width);
+    return edtest::ToHex(bx.Bytes(), (size_t)width) + " " + edtest::ToHex(by.Bytes(), (size_t)width);
   }
 
   void Element(const uint8_t* bytes, EcBigInt& out) const {
@@ -47,20 +48,10 @@ struct Generic {
     for (int i = out.wordCount; i < p.wordCount; ++i) out.words[i] = 0;
     if (out.wordCount < p.wordCount) out.wordCount = p.wordCount;
   }
-
-  static std::string Hex(const unsigned char* b, int n) {
-    std::string s;
-    char buf[3];
-    for (int i = 0; i < n; ++i) {
-      std::snprintf(buf, sizeof buf, "%02x", b[i]);
-      s += buf;
-    }
-    return s;
-  }
 };
 
 std::string Fast(int status, const uint8_t* x, const uint8_t* y, int n) {
-  return status == kNistInfinity ? "-" : Generic::Hex(x, n) + " " + Generic::Hex(y, n);
+  return status == kNistInfinity ? "-" : edtest::ToHex(x, (size_t)n) + " " + edtest::ToHex(y, (size_t)n);
 }
 
 TEST(NistCurve, AgreesWithGenericArithmetic) {
