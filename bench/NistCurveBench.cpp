@@ -189,11 +189,11 @@ void Register(const char* row, void (*ours)(benchmark::State&, int), void (*peer
 }
 
 const int kRegistered = [] {
-  Register("EcMulBase", MulBaseOurs, MulBasePeer);
-  Register("EcMul", MulOurs, MulPeer);
-  Register("Ecdh", EcdhOurs, EcdhPeer);
-  Register("EcdsaSign", SignOurs, SignPeer);
-  Register("EcdsaVerify", VerifyOurs, VerifyPeer);
+  Register("NistMulBase", MulBaseOurs, MulBasePeer);
+  Register("NistMul", MulOurs, MulPeer);
+  Register("NistEcdh", EcdhOurs, EcdhPeer);
+  Register("NistSign", SignOurs, SignPeer);
+  Register("NistVerify", VerifyOurs, VerifyPeer);
   return 0;
 }();
 

@@ -2,11 +2,11 @@
 // Point arithmetic and scalar multiplication on y^2 = x^3 - 3x + b, shared by
 // the compiled variants (each instantiates it with its own Tag).
 //
-// Points are homogeneous projective (X:Y:Z), x = X/Z, y = Y/Z, infinity
-// (0:1:0), in Montgomery form. Addition and doubling use the complete formulas
-// for prime-order curves with a = -3 (Renes, Costello, Batina 2016): no input,
-// infinity and equal points included, needs a special case, so the
-// constant-time loops have no exceptions to hide.
+// Points are Jacobian (X/Z^2, Y/Z^3) in Montgomery form, infinity Z = 0.
+// The constant-time loops add only sums that can never be plus or minus the
+// point added to them (the scalar is reduced mod n first), so their additions
+// need no equal-point case; infinity is handled by masks. The variable-time
+// code for public scalars branches on every special case instead.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -23,7 +23,7 @@ struct Impl {
   static constexpr int N = C::N;
   static constexpr int kBytes = C::kBytes;
   static constexpr int kDigits = 2 * kBytes;  // 4-bit digits of a scalar
-  using F = nistfield::Field<N, C::kFieldModulus, Tag>;
+  using F = typename C::template FieldOf<Tag>;
   using S = nistfield::Field<N, C::kOrderModulus, Tag>;
   using Fe = typename F::Fe;
 
@@ -46,146 +46,8 @@ struct Impl {
     return *c;
   }
 
-  static Point Infinity() { return Point{Fe{}, F::One(), Fe{}}; }
-
-  static void Add(Point& r, const Point& p, const Point& q, const Fe& b) {
-    Fe t0, t1, t2, t3, t4, x3, y3, z3;
-    F::Mul(t0, p.x, q.x);
-    F::Mul(t1, p.y, q.y);
-    F::Mul(t2, p.z, q.z);
-    F::Add(t3, p.x, p.y);
-    F::Add(t4, q.x, q.y);
-    F::Mul(t3, t3, t4);
-    F::Add(t4, t0, t1);
-    F::Sub(t3, t3, t4);
-    F::Add(t4, p.y, p.z);
-    F::Add(x3, q.y, q.z);
-    F::Mul(t4, t4, x3);
-    F::Add(x3, t1, t2);
-    F::Sub(t4, t4, x3);
-    F::Add(x3, p.x, p.z);
-    F::Add(y3, q.x, q.z);
-    F::Mul(x3, x3, y3);
-    F::Add(y3, t0, t2);
-    F::Sub(y3, x3, y3);
-    F::Mul(z3, b, t2);
-    F::Sub(x3, y3, z3);
-    F::Add(z3, x3, x3);
-    F::Add(x3, x3, z3);
-    F::Sub(z3, t1, x3);
-    F::Add(x3, t1, x3);
-    F::Mul(y3, b, y3);
-    F::Add(t1, t2, t2);
-    F::Add(t2, t1, t2);
-    F::Sub(y3, y3, t2);
-    F::Sub(y3, y3, t0);
-    F::Add(t1, y3, y3);
-    F::Add(y3, t1, y3);
-    F::Add(t1, t0, t0);
-    F::Add(t0, t1, t0);
-    F::Sub(t0, t0, t2);
-    F::Mul(t1, t4, y3);
-    F::Mul(t2, t0, y3);
-    F::Mul(y3, x3, z3);
-    F::Add(y3, y3, t2);
-    F::Mul(x3, t3, x3);
-    F::Sub(x3, x3, t1);
-    F::Mul(z3, t4, z3);
-    F::Mul(t1, t3, t0);
-    F::Add(z3, z3, t1);
-    r.x = x3;
-    r.y = y3;
-    r.z = z3;
-  }
-
-  // p + q for an affine q (never infinity); p may be infinity.
-  static void AddMixed(Point& r, const Point& p, const Affine& q, const Fe& b) {
-    Fe t0, t1, t2, t3, t4, x3, y3, z3;
-    F::Mul(t0, p.x, q.x);
-    F::Mul(t1, p.y, q.y);
-    F::Add(t3, q.x, q.y);
-    F::Add(t4, p.x, p.y);
-    F::Mul(t3, t3, t4);
-    F::Add(t4, t0, t1);
-    F::Sub(t3, t3, t4);
-    F::Mul(t4, q.y, p.z);
-    F::Add(t4, t4, p.y);
-    F::Mul(y3, q.x, p.z);
-    F::Add(y3, y3, p.x);
-    F::Mul(z3, b, p.z);
-    F::Sub(x3, y3, z3);
-    F::Add(z3, x3, x3);
-    F::Add(x3, x3, z3);
-    F::Sub(z3, t1, x3);
-    F::Add(x3, t1, x3);
-    F::Mul(y3, b, y3);
-    F::Add(t1, p.z, p.z);
-    F::Add(t2, t1, p.z);
-    F::Sub(y3, y3, t2);
-    F::Sub(y3, y3, t0);
-    F::Add(t1, y3, y3);
-    F::Add(y3, t1, y3);
-    F::Add(t1, t0, t0);
-    F::Add(t0, t1, t0);
-    F::Sub(t0, t0, t2);
-    F::Mul(t1, t4, y3);
-    F::Mul(t2, t0, y3);
-    F::Mul(y3, x3, z3);
-    F::Add(y3, y3, t2);
-    F::Mul(x3, t3, x3);
-    F::Sub(x3, x3, t1);
-    F::Mul(z3, t4, z3);
-    F::Mul(t1, t3, t0);
-    F::Add(z3, z3, t1);
-    r.x = x3;
-    r.y = y3;
-    r.z = z3;
-  }
-
-  static void Double(Point& r, const Point& p, const Fe& b) {
-    Fe t0, t1, t2, t3, x3, y3, z3;
-    F::Sqr(t0, p.x);
-    F::Sqr(t1, p.y);
-    F::Sqr(t2, p.z);
-    F::Mul(t3, p.x, p.y);
-    F::Add(t3, t3, t3);
-    F::Mul(z3, p.x, p.z);
-    F::Add(z3, z3, z3);
-    F::Mul(y3, b, t2);
-    F::Sub(y3, y3, z3);
-    F::Add(x3, y3, y3);
-    F::Add(y3, x3, y3);
-    F::Sub(x3, t1, y3);
-    F::Add(y3, t1, y3);
-    F::Mul(y3, x3, y3);
-    F::Mul(x3, x3, t3);
-    F::Add(t3, t2, t2);
-    F::Add(t2, t2, t3);
-    F::Mul(z3, b, z3);
-    F::Sub(z3, z3, t2);
-    F::Sub(z3, z3, t0);
-    F::Add(t3, z3, z3);
-    F::Add(z3, z3, t3);
-    F::Add(t3, t0, t0);
-    F::Add(t0, t3, t0);
-    F::Sub(t0, t0, t2);
-    F::Mul(t0, t0, z3);
-    F::Add(y3, y3, t0);
-    F::Mul(t0, p.y, p.z);
-    F::Add(t0, t0, t0);
-    F::Mul(z3, t0, z3);
-    F::Sub(x3, x3, z3);
-    F::Mul(z3, t0, t1);
-    F::Add(z3, z3, z3);
-    F::Add(z3, z3, z3);
-    r.x = x3;
-    r.y = y3;
-    r.z = z3;
-  }
-
-  static void Negate(Point& p) { F::Neg(p.y, p.y); }
-
-  // Affine form of several points with one inversion; each z must be non-zero.
+  // Affine form of several Jacobian points with one inversion; each z must be
+  // non-zero.
   static void BatchToAffine(Affine* out, const Point* in, int count) {
     Fe* prefix = new Fe[count];
     Fe acc = F::One();
@@ -199,8 +61,11 @@ struct Impl {
       Fe zi;
       F::Mul(zi, inv, prefix[i]);
       F::Mul(inv, inv, in[i].z);
-      F::Mul(out[i].x, in[i].x, zi);
-      F::Mul(out[i].y, in[i].y, zi);
+      Fe zi2;
+      F::Sqr(zi2, zi);
+      F::Mul(out[i].x, in[i].x, zi2);
+      F::Mul(zi2, zi2, zi);
+      F::Mul(out[i].y, in[i].y, zi2);
     }
     delete[] prefix;
   }
@@ -222,8 +87,8 @@ struct Impl {
     for (int i = 0; i < kDigits; ++i) {
       Point* row = rows + 15 * i;
       row[0] = step;
-      for (int j = 1; j < 15; ++j) Add(row[j], row[j - 1], step, c->b);
-      Double(step, row[7], c->b);  // 16·step
+      for (int j = 1; j < 15; ++j) JAdd(row[j], row[j - 1], step, false);
+      JDouble(step, row[7]);  // 16·step
     }
     BatchToAffine(&c->base[0][0], rows, 15 * kDigits);
     delete[] rows;
@@ -256,12 +121,155 @@ struct Impl {
     }
   }
 
-  // Affine bytes of q; zeros and kNistInfinity for infinity, without a branch.
-  static int ToAffineBytes(const Point& q, uint8_t* outX, uint8_t* outY) {
-    Fe inv, x, y;
-    F::Invert(inv, q.z);  // zero for infinity, so x and y come out zero
-    F::Mul(x, q.x, inv);
-    F::Mul(y, q.y, inv);
+  // k·G in constant time over the fixed table: one mixed addition per digit,
+  // none of them doubling (the running sum of the lower digits of k mod n is
+  // below the entry added and sums with it to at most k).
+  static void BaseMul(Point& q, const uint8_t* k) {
+    const Constants& c = Consts();
+    uint8_t kr[kBytes];
+    StoreScalar(kr, LoadScalar(k));
+    q = Point{F::One(), F::One(), Fe{}};
+    for (int i = 0; i < kDigits; ++i) {
+      const unsigned d = Digit(kr, i);
+      Affine entry;
+      LookupAffine(entry, c.base[i], d);
+      const Point a{entry.x, entry.y, F::One()};
+      Fe u1, s1, h, rr;
+      JAddPrepare(q, a, true, u1, s1, h, rr);
+      Point sum;
+      JAddFinish(sum, q, a, true, u1, s1, h, rr);
+      SelectPoint(sum, a, F::IsZero(q.z));  // the running sum was infinity
+      SelectPoint(q, sum, ~nistfield::ZeroMask(d));
+    }
+  }
+
+  // ---- Variable time, public scalars only: Jacobian (X/Z^2, Y/Z^3), where
+  // doubling is cheapest; infinity is Z = 0 and the special cases branch.
+
+  static bool IsZeroVartime(const Fe& a) { return F::IsZero(a) != 0; }
+
+  static void JDouble(Point& r, const Point& p) {
+    Fe delta, gamma, beta, alpha, t, u, x3, y3, z3;
+    F::Sqr(delta, p.z);
+    F::Sqr(gamma, p.y);
+    F::Mul(beta, p.x, gamma);
+    F::Sub(t, p.x, delta);
+    F::Add(u, p.x, delta);
+    F::Mul(alpha, t, u);
+    F::Add(t, alpha, alpha);
+    F::Add(alpha, alpha, t);  // 3(X - Z^2)(X + Z^2), a = -3
+    F::Add(z3, p.y, p.z);
+    F::Sqr(z3, z3);
+    F::Sub(z3, z3, gamma);
+    F::Sub(z3, z3, delta);
+    F::Add(t, beta, beta);
+    F::Add(t, t, t);  // 4·beta
+    F::Sqr(x3, alpha);
+    F::Sub(x3, x3, t);
+    F::Sub(x3, x3, t);
+    F::Sub(t, t, x3);
+    F::Mul(y3, alpha, t);
+    F::Sqr(gamma, gamma);
+    F::Add(gamma, gamma, gamma);
+    F::Add(gamma, gamma, gamma);
+    F::Add(gamma, gamma, gamma);  // 8·Y^4
+    F::Sub(y3, y3, gamma);
+    r = Point{x3, y3, z3};
+  }
+
+  // First half of p + q (q affine when qAffine: its z is then ignored):
+  // u1 = X1·Z2^2, s1 = Y1·Z2^3, h = U2 - u1, rr = S2 - s1.
+  static void JAddPrepare(const Point& p, const Point& q, bool qAffine, Fe& u1, Fe& s1, Fe& h, Fe& rr) {
+    Fe z1z1, u2, s2;
+    F::Sqr(z1z1, p.z);
+    F::Mul(u2, q.x, z1z1);
+    F::Mul(s2, q.y, p.z);
+    F::Mul(s2, s2, z1z1);
+    if (qAffine) {
+      u1 = p.x;
+      s1 = p.y;
+    } else {
+      Fe z2z2;
+      F::Sqr(z2z2, q.z);
+      F::Mul(u1, p.x, z2z2);
+      F::Mul(s1, p.y, q.z);
+      F::Mul(s1, s1, z2z2);
+    }
+    F::Sub(h, u2, u1);
+    F::Sub(rr, s2, s1);
+  }
+
+  // Second half; right only when p and q are finite, distinct and not opposite.
+  static void JAddFinish(Point& r, const Point& p, const Point& q, bool qAffine, const Fe& u1, const Fe& s1,
+                         const Fe& h, const Fe& rr) {
+    Fe hh, hhh, v, t, x3, y3, z3;
+    F::Sqr(hh, h);
+    F::Mul(hhh, h, hh);
+    F::Mul(v, u1, hh);
+    F::Sqr(x3, rr);
+    F::Sub(x3, x3, hhh);
+    F::Sub(x3, x3, v);
+    F::Sub(x3, x3, v);
+    F::Sub(t, v, x3);
+    F::Mul(y3, rr, t);
+    F::Mul(t, s1, hhh);
+    F::Sub(y3, y3, t);
+    F::Mul(z3, p.z, h);
+    if (!qAffine) F::Mul(z3, z3, q.z);
+    r = Point{x3, y3, z3};
+  }
+
+  // p + q with every special case, by branches: public points only.
+  static void JAdd(Point& r, const Point& p, const Point& q, bool qAffine) {
+    if (IsZeroVartime(p.z)) {
+      r = Point{q.x, q.y, qAffine ? F::One() : q.z};
+      return;
+    }
+    if (!qAffine && IsZeroVartime(q.z)) {
+      r = p;
+      return;
+    }
+    Fe u1, s1, h, rr;
+    JAddPrepare(p, q, qAffine, u1, s1, h, rr);
+    if (IsZeroVartime(h)) {
+      if (IsZeroVartime(rr)) {
+        JDouble(r, p);
+      } else {
+        r = Point{F::One(), F::One(), Fe{}};
+      }
+      return;
+    }
+    JAddFinish(r, p, q, qAffine, u1, s1, h, rr);
+  }
+
+  // p + q in constant time where either may be infinity but p is never ±q,
+  // which the callers ensure by the shape of their sums.
+  static void JAddMasked(Point& r, const Point& p, const Point& q) {
+    Fe u1, s1, h, rr;
+    JAddPrepare(p, q, false, u1, s1, h, rr);
+    Point sum;
+    JAddFinish(sum, p, q, false, u1, s1, h, rr);
+    const uint64_t pInf = F::IsZero(p.z), qInf = F::IsZero(q.z);
+    SelectPoint(sum, p, qInf);
+    SelectPoint(sum, q, pInf);
+    r = sum;
+  }
+
+  static void SelectPoint(Point& r, const Point& a, uint64_t mask) {
+    F::Select(r.x, a.x, mask);
+    F::Select(r.y, a.y, mask);
+    F::Select(r.z, a.z, mask);
+  }
+
+  // Affine bytes of a Jacobian point; zeros and kNistInfinity for infinity,
+  // without a branch.
+  static int JacobianToAffineBytes(const Point& q, uint8_t* outX, uint8_t* outY) {
+    Fe zi, zi2, x, y;
+    F::Invert(zi, q.z);  // zero for infinity, so x and y come out zero
+    F::Sqr(zi2, zi);
+    F::Mul(x, q.x, zi2);
+    F::Mul(zi2, zi2, zi);
+    F::Mul(y, q.y, zi2);
     F::FromMont(x, x);
     F::FromMont(y, y);
     F::ToBytes(outX, kBytes, x);
@@ -269,74 +277,42 @@ struct Impl {
     return (int)(F::IsZero(q.z) & kNistInfinity);
   }
 
-  static void BaseMul(Point& q, const uint8_t* k) {
-    const Constants& c = Consts();
-    q = Infinity();
-    for (int i = 0; i < kDigits; ++i) {
-      const unsigned d = Digit(k, i);
-      Affine a;
-      LookupAffine(a, c.base[i], d);
-      Point sum;
-      AddMixed(sum, q, a, c.b);
-      const uint64_t take = ~nistfield::ZeroMask(d);
-      F::Select(q.x, sum.x, take);
-      F::Select(q.y, sum.y, take);
-      F::Select(q.z, sum.z, take);
-    }
-  }
-
+  // k·P in constant time, Jacobian. k is first reduced mod n (P has order n):
+  // every partial sum m·P then has 16 <= m < n - 15 or is infinity, so it never
+  // equals plus or minus the table entry added to it.
   static void PointMul(Point& q, const uint8_t* k, const Affine& p) {
-    const Fe& b = Consts().b;
+    uint8_t kr[kBytes];
+    StoreScalar(kr, LoadScalar(k));
     Point table[16];
-    table[0] = Infinity();
+    table[0] = Point{F::One(), F::One(), Fe{}};
     table[1] = Point{p.x, p.y, F::One()};
-    for (int j = 2; j < 16; ++j) {
-      if (j % 2 == 0) {
-        Double(table[j], table[j / 2], b);
-      } else {
-        AddMixed(table[j], table[j - 1], p, b);
-      }
-    }
-    Lookup(q, table, Digit(k, kDigits - 1));
+    for (int j = 2; j < 16; ++j) JAdd(table[j], table[j - 1], table[1], true);  // public multiples
+    Lookup(q, table, Digit(kr, kDigits - 1));
     for (int i = kDigits - 2; i >= 0; --i) {
-      for (int s = 0; s < 4; ++s) Double(q, q, b);
+      for (int s = 0; s < 4; ++s) JDouble(q, q);
       Point t;
-      Lookup(t, table, Digit(k, i));
-      Add(q, q, t, b);
+      Lookup(t, table, Digit(kr, i));
+      JAddMasked(q, q, t);
     }
   }
 
-  static void PointMulVartime(Point& q, const uint8_t* k, const Affine& p) {
-    const Fe& b = Consts().b;
+  // u1·G + u2·P in Jacobian coordinates.
+  static void DoubleMulJacobian(Point& q, const uint8_t* u1, const uint8_t* u2, const Affine& p) {
     Point table[16];
     table[1] = Point{p.x, p.y, F::One()};
-    for (int j = 2; j < 16; ++j) {
-      if (j % 2 == 0) {
-        Double(table[j], table[j / 2], b);
-      } else {
-        AddMixed(table[j], table[j - 1], p, b);
-      }
-    }
-    q = Infinity();
-    bool started = false;
+    for (int j = 2; j < 16; ++j) JAdd(table[j], table[j - 1], table[1], true);
+    q = Point{F::One(), F::One(), Fe{}};
     for (int i = kDigits - 1; i >= 0; --i) {
-      if (started) {
-        for (int s = 0; s < 4; ++s) Double(q, q, b);
+      if (!IsZeroVartime(q.z)) {
+        for (int s = 0; s < 4; ++s) JDouble(q, q);
       }
-      const unsigned d = Digit(k, i);
-      if (d != 0) {
-        Add(q, q, table[d], b);
-        started = true;
-      }
+      const unsigned d = Digit(u2, i);
+      if (d != 0) JAdd(q, q, table[d], false);
     }
-  }
-
-  static void BaseMulVartime(Point& q, const uint8_t* k) {
     const Constants& c = Consts();
-    q = Infinity();
     for (int i = 0; i < kDigits; ++i) {
-      const unsigned d = Digit(k, i);
-      if (d != 0) AddMixed(q, q, c.base[i][d - 1], c.b);
+      const unsigned d = Digit(u1, i);
+      if (d != 0) JAdd(q, q, Point{c.base[i][d - 1].x, c.base[i][d - 1].y, Fe{}}, true);
     }
   }
 
@@ -368,7 +344,7 @@ struct Impl {
   static int MulBase(const uint8_t* k, uint8_t* outX, uint8_t* outY) {
     Point q;
     BaseMul(q, k);
-    return ToAffineBytes(q, outX, outY);
+    return JacobianToAffineBytes(q, outX, outY);
   }
 
   static int Mul(const uint8_t* k, const uint8_t* px, const uint8_t* py, uint8_t* outX, uint8_t* outY) {
@@ -376,18 +352,16 @@ struct Impl {
     if (!LoadPoint(p, px, py)) return kNistBadPoint;
     Point q;
     PointMul(q, k, p);
-    return ToAffineBytes(q, outX, outY);
+    return JacobianToAffineBytes(q, outX, outY);
   }
 
   static int DoubleMul(const uint8_t* u1, const uint8_t* u2, const uint8_t* px, const uint8_t* py, uint8_t* outX,
                        uint8_t* outY) {
     Affine p;
     if (!LoadPoint(p, px, py)) return kNistBadPoint;
-    Point a, b;
-    BaseMulVartime(a, u1);
-    PointMulVartime(b, u2, p);
-    Add(a, a, b, Consts().b);
-    return ToAffineBytes(a, outX, outY);
+    Point q;
+    DoubleMulJacobian(q, u1, u2, p);
+    return JacobianToAffineBytes(q, outX, outY);
   }
 
   // Montgomery form of a scalar reduced mod n (any value below 2^(64N)).
@@ -446,7 +420,7 @@ struct Impl {
     Point q;
     BaseMul(q, k);
     uint8_t x[kBytes], y[kBytes];
-    const int status = ToAffineBytes(q, x, y);
+    const int status = JacobianToAffineBytes(q, x, y);
     const Fe rm = LoadScalar(x);  // x is below p < 2n: one reduction suffices
     Fe kinv, sm, t;
     S::Invert(kinv, LoadScalar(k));

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "crypto/ecc/NistField.h"
+#include "crypto/ecc/P521Field.h"
 
 namespace tornell {
 namespace nistcurve {
@@ -23,6 +24,8 @@ struct P256Params {
                                       0x4fe342e2fe1a7f9bULL};
   static constexpr nistfield::Modulus<N> kFieldModulus = nistfield::MakeModulus<N>(kP);
   static constexpr nistfield::Modulus<N> kOrderModulus = nistfield::MakeModulus<N>(kN);
+  template <class Tag>
+  using FieldOf = nistfield::Field<N, kFieldModulus, Tag>;
 };
 
 struct P384Params {
@@ -40,6 +43,8 @@ struct P384Params {
                                       0xf8f41dbd289a147cULL, 0x5d9e98bf9292dc29ULL, 0x3617de4a96262c6fULL};
   static constexpr nistfield::Modulus<N> kFieldModulus = nistfield::MakeModulus<N>(kP);
   static constexpr nistfield::Modulus<N> kOrderModulus = nistfield::MakeModulus<N>(kN);
+  template <class Tag>
+  using FieldOf = nistfield::Field<N, kFieldModulus, Tag>;
 };
 
 struct P521Params {
@@ -62,6 +67,8 @@ struct P521Params {
                                       0x5c8a5fb42c7d1bd9ULL, 0x39296a789a3bc004ULL, 0x0000000000000118ULL};
   static constexpr nistfield::Modulus<N> kFieldModulus = nistfield::MakeModulus<N>(kP);
   static constexpr nistfield::Modulus<N> kOrderModulus = nistfield::MakeModulus<N>(kN);
+  template <class Tag>
+  using FieldOf = nistfield::P521Field<kFieldModulus, Tag>;  // plain form, shift reduction
 };
 
 }  // namespace nistcurve

@@ -7,6 +7,9 @@
 // results are chosen by masks, never by branches on the values.
 #include <cstddef>
 #include <cstdint>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace tornell {
 namespace nistfield {
@@ -97,8 +100,40 @@ static constexpr Modulus<N> MakeModulus(const uint64_t (&p)[N]) {
 }
 
 // Tag keeps the instantiations of differently compiled translation units apart.
+// sum = x + y + carry; returns the carry out (0 or 1).
+static inline uint64_t AddCarry(uint64_t carry, uint64_t x, uint64_t y, uint64_t& sum) {
+#if defined(__x86_64__)
+  unsigned long long out;
+  const unsigned char c = _addcarry_u64((unsigned char)carry, x, y, &out);
+  sum = out;
+  return c;
+#else
+  const u128 s = (u128)x + y + carry;
+  sum = (uint64_t)s;
+  return (uint64_t)(s >> 64);
+#endif
+}
+
+// base^e for a public exponent of Fd::kLimbs limbs, four bits at a time, with the
+// field Fd's own multiplication.
+template <class Fd>
+static void PowFixedWindow(typename Fd::Fe& r, const typename Fd::Fe& base, const uint64_t* e) {
+  typename Fd::Fe table[16];
+  table[0] = Fd::One();
+  table[1] = base;
+  for (int i = 2; i < 16; ++i) Fd::Mul(table[i], table[i - 1], base);
+  typename Fd::Fe acc = Fd::One();
+  for (int i = 64 * Fd::kLimbs - 4; i >= 0; i -= 4) {
+    Fd::SqrN(acc, acc, 4);
+    const unsigned digit = (unsigned)(e[i / 64] >> (i % 64)) & 15;
+    Fd::Mul(acc, acc, table[digit]);
+  }
+  r = acc;
+}
+
 template <int N, const Modulus<N>& M, class Tag>
 struct Field {
+  static constexpr int kLimbs = N;
   using Fe = Elem<N>;
 
   // r = t - p when t (with its carry word) is at least p, else t.
@@ -153,33 +188,62 @@ struct Field {
     Sub(r, zero, a);
   }
 
+  // t[0..N+1] += a·b, with the low and high halves of the products added in
+  // two separate carry chains (plain add-with-carry sequences).
+  template <class Limb>
+  static inline void MulAddRow(uint64_t* t, Limb a, uint64_t b) {
+    uint64_t lo[N], hi[N];
+#pragma GCC unroll 16
+    for (int j = 0; j < N; ++j) {
+      const u128 x = a(j, b);
+      lo[j] = (uint64_t)x;
+      hi[j] = (uint64_t)(x >> 64);
+    }
+    uint64_t c = 0;
+#pragma GCC unroll 16
+    for (int j = 0; j < N; ++j) c = AddCarry(c, t[j], lo[j], t[j]);
+    c = AddCarry(c, t[N], 0, t[N]);
+    t[N + 1] += c;
+    c = 0;
+#pragma GCC unroll 16
+    for (int j = 0; j < N; ++j) c = AddCarry(c, t[j + 1], hi[j], t[j + 1]);
+    t[N + 1] += c;
+  }
+
+  // p = 2^256 - 2^224 + 2^192 + 2^96 - 1: n0 = 1, so m = t[0], and
+  // (t + m·p) / 2^64 = t / 2^64 + m·2^32 + m·(2^64 - 2^32 + 1)·2^128 exactly
+  // (t[0] - m cancels): one product per step instead of four.
+  static constexpr bool kP256Shape = N == 4 && M.p[0] == ~0ULL && M.p[1] == 0xffffffffULL && M.p[2] == 0 &&
+                                     M.p[3] == 0xffffffff00000001ULL;
+
+  static inline void ReduceStepP256(uint64_t* t) {
+    const uint64_t m = t[0];
+    const u128 x = (u128)m * 0xffffffff00000001ULL;
+    uint64_t c = AddCarry(0, t[1], m << 32, t[0]);
+    c = AddCarry(c, t[2], m >> 32, t[1]);
+    c = AddCarry(c, t[3], (uint64_t)x, t[2]);
+    c = AddCarry(c, t[4], (uint64_t)(x >> 64), t[3]);
+    c = AddCarry(c, t[5], 0, t[4]);
+    t[5] = 0;
+    (void)c;  // the sum is below 2^(64·5): no carry leaves t[4]
+  }
+
   // Montgomery product a·b·R^-1 mod p (operand scanning, reduction interleaved).
   static inline void Mul(Fe& r, const Fe& a, const Fe& b) {
     uint64_t t[N + 2] = {};
 #pragma GCC unroll 16
     for (int i = 0; i < N; ++i) {
-      uint64_t carry = 0;
+      MulAddRow(t, [&a](int j, uint64_t m) { return (u128)a.v[j] * m; }, b.v[i]);
+      if constexpr (kP256Shape) {
+        ReduceStepP256(t);
+      } else {
+        const uint64_t m = t[0] * M.n0;
+        MulAddRow(t, [](int j, uint64_t q) { return (u128)q * M.p[j]; }, m);
+        // t[0] is now zero: divide by 2^64.
 #pragma GCC unroll 16
-      for (int j = 0; j < N; ++j) {
-        const u128 x = (u128)a.v[j] * b.v[i] + t[j] + carry;
-        t[j] = (uint64_t)x;
-        carry = (uint64_t)(x >> 64);
+        for (int j = 0; j <= N; ++j) t[j] = t[j + 1];
+        t[N + 1] = 0;
       }
-      u128 x = (u128)t[N] + carry;
-      t[N] = (uint64_t)x;
-      t[N + 1] = (uint64_t)(x >> 64);
-      const uint64_t m = t[0] * M.n0;
-      x = (u128)m * M.p[0] + t[0];
-      carry = (uint64_t)(x >> 64);
-#pragma GCC unroll 16
-      for (int j = 1; j < N; ++j) {
-        x = (u128)m * M.p[j] + t[j] + carry;
-        t[j - 1] = (uint64_t)x;
-        carry = (uint64_t)(x >> 64);
-      }
-      x = (u128)t[N] + carry;
-      t[N - 1] = (uint64_t)x;
-      t[N] = t[N + 1] + (uint64_t)(x >> 64);
     }
     FinalSubtract(r, t, t[N]);
   }
@@ -227,20 +291,7 @@ struct Field {
     for (int i = 0; i < N; ++i) r.v[i] ^= (r.v[i] ^ a.v[i]) & mask;
   }
 
-  // base^e for a public exponent, four bits at a time.
-  static void Pow(Fe& r, const Fe& base, const uint64_t* e) {
-    Fe table[16];
-    table[0] = One();
-    table[1] = base;
-    for (int i = 2; i < 16; ++i) Mul(table[i], table[i - 1], base);
-    Fe acc = One();
-    for (int i = 64 * N - 4; i >= 0; i -= 4) {
-      SqrN(acc, acc, 4);
-      const unsigned digit = (unsigned)(e[i / 64] >> (i % 64)) & 15;
-      Mul(acc, acc, table[digit]);
-    }
-    r = acc;
-  }
+  static void Pow(Fe& r, const Fe& base, const uint64_t* e) { PowFixedWindow<Field>(r, base, e); }
 
   // a^(p-2): the inverse of a non-zero a, zero for zero.
   static inline void Invert(Fe& r, const Fe& a) { Pow(r, a, M.pMinus2); }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../edwards/VectorTools.h"
 #include "TestSupport.h"
 #include "crypto/ecc/NistCurve.h"
 #include "crypto/ecc/NistCurveImpl.h"
@@ -17,26 +18,12 @@
 namespace {
 
 using namespace tornell;
-using Bytes = std::vector<uint8_t>;
+using Bytes = edtest::Bytes;
 using Row = std::vector<std::string>;
 
-Bytes FromHex(const std::string& hex) {
-  Bytes out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back((uint8_t)std::stoi(hex.substr(i, 2), nullptr, 16));
-  return out;
-}
-
-std::string ToHex(const uint8_t* data, size_t n) {
-  static const char* digits = "0123456789abcdef";
-  std::string s;
-  for (size_t i = 0; i < n; ++i) {
-    s += digits[data[i] >> 4];
-    s += digits[data[i] & 15];
-  }
-  return s;
-}
-
-bool HavePython() { return std::system("/usr/bin/python3 -c 'import cryptography' >/dev/null 2>&1") == 0; }
+using edtest::FromHex;
+using edtest::HavePython;
+using edtest::ToHex;
 
 std::vector<Row> RunReference(const std::string& args) {
   const std::string cmd = "/usr/bin/python3 " + std::string(NIST_TEST_DIR) + "/nist_reference.py " + args;
@@ -241,7 +228,9 @@ TEST(NistCurve, WycheproofEcdsaVerification) {
                       ss = FromHex(r[6]);
           EXPECT_EQ(NistEcdsaVerify(curve, qx.data(), qy.data(), e.data(), rr.data(), ss.data(), &valid), kNistOk);
         }
-        if (r[1] != "acceptable") EXPECT_EQ(valid, r[1] == "valid" ? 1 : 0);
+        if (r[1] != "acceptable") {
+          EXPECT_EQ(valid, r[1] == "valid" ? 1 : 0);
+        }
       }
     }
   }
