@@ -114,6 +114,20 @@ static inline uint64_t AddCarry(uint64_t carry, uint64_t x, uint64_t y, uint64_t
 #endif
 }
 
+// diff = x - y - borrow; returns the borrow out (0 or 1).
+static inline uint64_t SubBorrow(uint64_t borrow, uint64_t x, uint64_t y, uint64_t& diff) {
+#if defined(__x86_64__)
+  unsigned long long out;
+  const unsigned char b = _subborrow_u64((unsigned char)borrow, x, y, &out);
+  diff = out;
+  return b;
+#else
+  const u128 d = (u128)x - y - borrow;
+  diff = (uint64_t)d;
+  return (uint64_t)(d >> 64) & 1;
+#endif
+}
+
 // base^e for a public exponent of Fd::kLimbs limbs, four bits at a time, with the
 // field Fd's own multiplication.
 template <class Fd>
@@ -141,11 +155,7 @@ struct Field {
     uint64_t d[N];
     uint64_t borrow = 0;
 #pragma GCC unroll 16
-    for (int i = 0; i < N; ++i) {
-      const u128 x = (u128)t[i] - M.p[i] - borrow;
-      d[i] = (uint64_t)x;
-      borrow = (uint64_t)(x >> 64) & 1;
-    }
+    for (int i = 0; i < N; ++i) borrow = SubBorrow(borrow, t[i], M.p[i], d[i]);
     // Keep t when the subtraction borrowed beyond the carry word.
     const uint64_t keep = Barrier(0 - (borrow & (carry ^ 1)));
 #pragma GCC unroll 16
@@ -156,11 +166,7 @@ struct Field {
     uint64_t t[N];
     uint64_t carry = 0;
 #pragma GCC unroll 16
-    for (int i = 0; i < N; ++i) {
-      const u128 x = (u128)a.v[i] + b.v[i] + carry;
-      t[i] = (uint64_t)x;
-      carry = (uint64_t)(x >> 64);
-    }
+    for (int i = 0; i < N; ++i) carry = AddCarry(carry, a.v[i], b.v[i], t[i]);
     FinalSubtract(r, t, carry);
   }
 
@@ -168,19 +174,11 @@ struct Field {
     uint64_t t[N];
     uint64_t borrow = 0;
 #pragma GCC unroll 16
-    for (int i = 0; i < N; ++i) {
-      const u128 x = (u128)a.v[i] - b.v[i] - borrow;
-      t[i] = (uint64_t)x;
-      borrow = (uint64_t)(x >> 64) & 1;
-    }
+    for (int i = 0; i < N; ++i) borrow = SubBorrow(borrow, a.v[i], b.v[i], t[i]);
     const uint64_t mask = Barrier(0 - borrow);
     uint64_t carry = 0;
 #pragma GCC unroll 16
-    for (int i = 0; i < N; ++i) {
-      const u128 x = (u128)t[i] + (M.p[i] & mask) + carry;
-      r.v[i] = (uint64_t)x;
-      carry = (uint64_t)(x >> 64);
-    }
+    for (int i = 0; i < N; ++i) carry = AddCarry(carry, t[i], M.p[i] & mask, r.v[i]);
   }
 
   static inline void Neg(Fe& r, const Fe& a) {
