@@ -296,18 +296,54 @@ struct Impl {
     }
   }
 
+  static constexpr int kNafBits = 64 * N + 1;
+
+  // Width-5 non-adjacent form of a public big-endian scalar: odd digits in
+  // -15..15, each followed by at least four zeros, least significant first.
+  static void NafRecode(int8_t* naf, const uint8_t* k) {
+    uint64_t v[N + 1] = {};
+    for (int i = 0; i < kBytes; ++i) v[i / 8] |= (uint64_t)k[kBytes - 1 - i] << (8 * (i % 8));
+    for (int i = 0; i < kNafBits; ++i) {
+      int d = 0;
+      if (v[0] & 1) {
+        d = (int)(v[0] & 31);
+        if (d >= 16) d -= 32;
+        // v -= d: clears the low five bits, carrying upward when d < 0
+        uint64_t carry = 0;
+        if (d > 0) {
+          carry = nistfield::SubBorrow(0, v[0], (uint64_t)d, v[0]);
+          for (int j = 1; j <= N; ++j) carry = nistfield::SubBorrow(carry, v[j], 0, v[j]);
+        } else {
+          carry = nistfield::AddCarry(0, v[0], (uint64_t)-d, v[0]);
+          for (int j = 1; j <= N; ++j) carry = nistfield::AddCarry(carry, v[j], 0, v[j]);
+        }
+      }
+      naf[i] = (int8_t)d;
+      for (int j = 0; j < N; ++j) v[j] = (v[j] >> 1) | (v[j + 1] << 63);
+      v[N] >>= 1;
+    }
+  }
+
   // u1·G + u2·P in Jacobian coordinates.
   static void DoubleMulJacobian(Point& q, const uint8_t* u1, const uint8_t* u2, const Affine& p) {
-    Point table[16];
-    table[1] = Point{p.x, p.y, F::One()};
-    for (int j = 2; j < 16; ++j) JAdd(table[j], table[j - 1], table[1], true);
+    Point table[8];  // (2j + 1)·P
+    table[0] = Point{p.x, p.y, F::One()};
+    Point twice;
+    JDouble(twice, table[0]);
+    for (int j = 1; j < 8; ++j) JAdd(table[j], table[j - 1], twice, false);
+    int8_t naf[kNafBits];
+    NafRecode(naf, u2);
     q = Point{F::One(), F::One(), Fe{}};
-    for (int i = kDigits - 1; i >= 0; --i) {
-      if (!IsZeroVartime(q.z)) {
-        for (int s = 0; s < 4; ++s) JDouble(q, q);
+    for (int i = kNafBits - 1; i >= 0; --i) {
+      if (!IsZeroVartime(q.z)) JDouble(q, q);
+      const int d = naf[i];
+      if (d > 0) {
+        JAdd(q, q, table[(d - 1) / 2], false);
+      } else if (d < 0) {
+        Point neg = table[(-d - 1) / 2];
+        F::Neg(neg.y, neg.y);
+        JAdd(q, q, neg, false);
       }
-      const unsigned d = Digit(u2, i);
-      if (d != 0) JAdd(q, q, table[d], false);
     }
     const Constants& c = Consts();
     for (int i = 0; i < kDigits; ++i) {
