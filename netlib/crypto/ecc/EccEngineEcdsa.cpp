@@ -24,7 +24,29 @@ int SetFrom(ByteString& out, const unsigned char* buffer, int length) {
   return out.Set(buffer, length < kW ? length : kW);
 }
 
-bool InitOrder(const EcCurve& curve, EccScalarField& f) { return f.Init(curve.n.Bytes(), curve.n.Length()); }
+// The Montgomery constants of n take hundreds of shifts to derive: each
+// thread keeps those of the last order it saw.
+bool InitOrder(const EcCurve& curve, EccScalarField& f) {
+  struct Last {
+    unsigned char order[EccScalarField::kMaxLimbs * 8];
+    int length = -1;
+    EccScalarField field;
+  };
+  thread_local Last last;
+  const int length = curve.n.Length();
+  const unsigned char* order = curve.n.Bytes();
+  if (length == last.length && length > 0 && std::memcmp(order, last.order, static_cast<size_t>(length)) == 0) {
+    f = last.field;
+    return true;
+  }
+  if (!f.Init(order, length)) return false;
+  if (length <= static_cast<int>(sizeof last.order)) {
+    std::memcpy(last.order, order, static_cast<size_t>(length));
+    last.length = length;
+    last.field = f;
+  }
+  return true;
+}
 
 // The leftmost bits of the hash, as many as n has, reduced mod n.
 void HashToScalar(const EccScalarField& f, const unsigned char* hash, int length, Limbs e) {
@@ -115,7 +137,7 @@ int EccEngine::SignHash(const char* hash, int hashLength, ByteString& signature)
     f.Reduce(r, r);
     if (f.ZeroMask(r) != 0) continue;
     f.ToMont(k, km);
-    f.Invert(km, kinv);     // k^-1·R
+    EccInvertScalar(*curve, f, km, kinv);  // k^-1·R
     f.ToMont(r, rm);
     f.MontMul(d, rm, t);    // d·r
     f.Add(t, e, t);         // e + d·r
@@ -172,7 +194,7 @@ int EccEngine::VerifyHash(const char* hash, int hashLength, const char* signatur
   if (!LoadRange(f, rp, rLength, r) || !LoadRange(f, sp, sLength, s)) return 0;
   HashToScalar(f, U(hash), hashLength > 0 ? hashLength : 0, e);
   f.ToMont(s, sm);
-  f.Invert(sm, wm);
+  EccInvertScalar(*curve, f, sm, wm);
   f.MontMul(e, wm, u1);
   f.MontMul(r, wm, u2);
   unsigned char b1[kW], b2[kW], x[kW], y[kW];

@@ -1,7 +1,9 @@
 #include "crypto/ecc/EccEngineMultiply.h"
 
 #include <atomic>
+#include <cstring>
 
+#include "core/SecureWipe.h"
 #include "crypto/ecc/EcPointMath.h"
 #include "crypto/ecc/NistCurve.h"
 
@@ -174,6 +176,28 @@ const EccPointOps& EccPointOpsFor(const EcCurve& curve) {
 }
 
 void EccUseGenericMultiply(int on) { g_genericOnly.store(on != 0 ? 1 : 0, std::memory_order_relaxed); }
+
+void EccInvertScalar(const EcCurve& curve, const EccScalarField& f, const EccScalarField::Limbs a,
+                     EccScalarField::Limbs out) {
+  const int width = f.bytes;
+  if (&EccPointOpsFor(curve) != &kNistOps || width != NistCurveBytes(curve.curveIndex)) {
+    f.Invert(a, out);
+    return;
+  }
+  // Plain bytes across the seam, converted by fixed-length loops: no
+  // leading-zero skip on the secret value.
+  EccScalarField::Limbs plain;
+  unsigned char in[EccPointOps::kMaxBytes], inv[EccPointOps::kMaxBytes];
+  f.FromMont(a, plain);
+  f.Store(plain, in, width);
+  NistScalarInverse(curve.curveIndex, in, inv);
+  std::memset(plain, 0, sizeof plain);
+  for (int i = 0; i < width; ++i) plain[i / 8] |= static_cast<uint64_t>(inv[width - 1 - i]) << (8 * (i % 8));
+  f.ToMont(plain, out);
+  SecureWipe(plain, sizeof plain);
+  SecureWipe(in, sizeof in);
+  SecureWipe(inv, sizeof inv);
+}
 
 bool EccPointOnCurve(const EcCurve& curve, const unsigned char* x, const unsigned char* y) {
   if (&EccPointOpsFor(curve) == &kNistOps && curve.FieldBytes() == NistCurveBytes(curve.curveIndex)) {

@@ -4,6 +4,7 @@
 // (coordinates FieldBytes wide, scalars the order's width), so a dedicated
 // backend for one curve plugs in by filling its row of the table.
 #include "crypto/ecc/EcCurve.h"
+#include "crypto/ecc/EccEngineScalar.h"
 
 namespace tornell {
 
@@ -27,6 +28,10 @@ const EccPointOps& EccPointOpsFor(const EcCurve& curve);
 // 1: every curve takes the generic operations, for tests that run both
 // backends on the same cases; 0 (the default): the dedicated ones where they exist.
 void EccUseGenericMultiply(int on);
+// a^-1 mod n for a in 1..n-1, Montgomery form in and out (as f.Invert), by
+// the curve's dedicated arithmetic where it has one; constant time in a.
+void EccInvertScalar(const EcCurve& curve, const EccScalarField& f, const EccScalarField::Limbs a,
+                     EccScalarField::Limbs out);
 // Field-element arithmetic for the engine's own point checks.
 bool EccPointOnCurve(const EcCurve& curve, const unsigned char* x, const unsigned char* y);
 // True when the big-endian value is below the curve's p (the reduction
