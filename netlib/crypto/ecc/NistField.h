@@ -292,7 +292,44 @@ struct Field {
   static void Pow(Fe& r, const Fe& base, const uint64_t* e) { PowFixedWindow<Field>(r, base, e); }
 
   // a^(p-2): the inverse of a non-zero a, zero for zero.
-  static inline void Invert(Fe& r, const Fe& a) { Pow(r, a, M.pMinus2); }
+  static inline void Invert(Fe& r, const Fe& a) {
+    if constexpr (kP256Shape) {
+      InvertP256(r, a);
+    } else {
+      Pow(r, a, M.pMinus2);
+    }
+  }
+
+  // p - 2 = ffffffff 00000001 00000000 00000000 00000000 ffffffff ffffffff
+  // fffffffd (32-bit words) is mostly runs of ones: 255 squarings and 12
+  // products by powers a^(2^k - 1), against 64 and a table for a window.
+  static inline void InvertP256(Fe& r, const Fe& a) {
+    Fe x2, x3, x6, x12, x15, x30, x32, t;
+    Sqr(t, a);
+    Mul(x2, t, a);
+    Sqr(t, x2);
+    Mul(x3, t, a);
+    SqrN(t, x3, 3);
+    Mul(x6, t, x3);
+    SqrN(t, x6, 6);
+    Mul(x12, t, x6);
+    SqrN(t, x12, 3);
+    Mul(x15, t, x3);
+    SqrN(t, x15, 15);
+    Mul(x30, t, x15);
+    SqrN(t, x30, 2);
+    Mul(x32, t, x2);
+    SqrN(t, x32, 32);
+    Mul(t, t, a);  // ffffffff 00000001
+    SqrN(t, t, 128);
+    Mul(t, t, x32);  // ... 00000000 ffffffff
+    SqrN(t, t, 32);
+    Mul(t, t, x32);  // ... ffffffff ffffffff
+    SqrN(t, t, 30);
+    Mul(t, t, x30);
+    SqrN(t, t, 2);
+    Mul(r, t, a);  // ... fffffffd
+  }
 
   // Big-endian bytes of length len (at most 8N) to limbs; no reduction.
   static inline void FromBytes(Fe& r, const uint8_t* in, size_t len) {
