@@ -24,28 +24,31 @@ int SetFrom(ByteString& out, const unsigned char* buffer, int length) {
   return out.Set(buffer, length < kW ? length : kW);
 }
 
-// The Montgomery constants of n take hundreds of shifts to derive: each
-// thread keeps those of the last order it saw.
+// Deriving the order's Montgomery constants takes hundreds of shifts, so those
+// of the three prebuilt curves are derived once, on first use, and then only
+// read, like the curves themselves.
+struct PrebuiltOrders {
+  EccScalarField field[3];
+  bool ready[3] = {};
+  PrebuiltOrders() {
+    for (int i = 0; i < 3; ++i) {
+      const EcCurve& c = PrebuiltCurves[i];
+      ready[i] = field[i].Init(c.n.Bytes(), c.n.Length());
+    }
+  }
+};
+
 bool InitOrder(const EcCurve& curve, EccScalarField& f) {
-  struct Last {
-    unsigned char order[EccScalarField::kMaxLimbs * 8];
-    int length = -1;
-    EccScalarField field;
-  };
-  thread_local Last last;
+  static const PrebuiltOrders prebuilt;
   const int length = curve.n.Length();
-  const unsigned char* order = curve.n.Bytes();
-  if (length == last.length && length > 0 && std::memcmp(order, last.order, static_cast<size_t>(length)) == 0) {
-    f = last.field;
-    return true;
+  for (int i = 0; i < 3; ++i) {
+    const ByteString& n = PrebuiltCurves[i].n;
+    if (prebuilt.ready[i] && n.Length() == length && std::memcmp(n.Bytes(), curve.n.Bytes(), length) == 0) {
+      f = prebuilt.field[i];
+      return true;
+    }
   }
-  if (!f.Init(order, length)) return false;
-  if (length <= static_cast<int>(sizeof last.order)) {
-    std::memcpy(last.order, order, static_cast<size_t>(length));
-    last.length = length;
-    last.field = f;
-  }
-  return true;
+  return f.Init(curve.n.Bytes(), length);
 }
 
 // The leftmost bits of the hash, as many as n has, reduced mod n.
