@@ -123,6 +123,12 @@ inline std::string RunPython(const std::string& program, bool& ok,
 
 inline bool HaveTool(const char* path) { return access(path, X_OK) == 0; }
 
+// The openssl command on PATH answers with its version.
+inline bool HaveOpenssl() {
+  bool ok = false;
+  return RunCommand("openssl version 2>/dev/null", ok).rfind("OpenSSL", 0) == 0 && ok;
+}
+
 inline bool HavePythonModule(const std::string& module) {
   bool ok = false;
   RunCommand("/usr/bin/python3 -c 'import " + module + "' >/dev/null 2>&1", ok);

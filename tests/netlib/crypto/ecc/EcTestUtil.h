@@ -43,7 +43,7 @@ inline std::vector<std::vector<std::string>> RunScript(const std::string& args) 
 
 inline bool HasPython() { return RunTool("/usr/bin/python3 -c 'import cryptography; print(1)' 2>/dev/null") == "1\n"; }
 
-inline bool HasOpenssl() { return RunTool("openssl version 2>/dev/null").rfind("OpenSSL", 0) == 0; }
+inline bool HasOpenssl() { return testsupport::HaveOpenssl(); }
 
 // Hex to bytes; an odd digit count reads as if led by a zero.
 inline std::string Bytes(const std::string& hex) { return testsupport::Unhex(hex.size() % 2 != 0 ? "0" + hex : hex); }

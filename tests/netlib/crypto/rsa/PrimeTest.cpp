@@ -25,7 +25,7 @@ bool OpensslSaysPrime(const BigInteger& v) {
   return RunCommand("openssl prime " + v.ToText(10) + " 2>/dev/null").find("is prime") != std::string::npos;
 }
 
-bool HaveOpenssl() { return RunCommand("openssl version 2>/dev/null").find("OpenSSL") != std::string::npos; }
+using testsupport::HaveOpenssl;
 
 TEST(ProbablePrime, SmallValuesAndCertainty) {
   RandomSource rng;

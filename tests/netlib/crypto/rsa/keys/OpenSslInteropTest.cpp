@@ -27,7 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using keytest::Hex;
 
-bool HaveOpenssl() { return std::system("openssl version >/dev/null 2>&1") == 0; }
+using testsupport::HaveOpenssl;
 
 // DER of a SEQUENCE of non-negative INTEGERs given as unsigned big-endian.
 std::string DerLength(size_t n) {
