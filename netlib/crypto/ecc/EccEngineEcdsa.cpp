@@ -197,7 +197,7 @@ int EccEngine::VerifyHash(const char* hash, int hashLength, const char* signatur
   if (!LoadRange(f, rp, rLength, r) || !LoadRange(f, sp, sLength, s)) return 0;
   HashToScalar(f, U(hash), hashLength > 0 ? hashLength : 0, e);
   f.ToMont(s, sm);
-  EccInvertScalar(*curve, f, sm, wm);
+  EccInvertPublicScalar(*curve, f, sm, wm);
   f.MontMul(e, wm, u1);
   f.MontMul(r, wm, u2);
   unsigned char b1[kW], b2[kW], x[kW], y[kW];

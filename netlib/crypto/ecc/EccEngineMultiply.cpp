@@ -177,8 +177,10 @@ const EccPointOps& EccPointOpsFor(const EcCurve& curve) {
 
 void EccUseGenericMultiply(int on) { g_genericOnly.store(on != 0 ? 1 : 0, std::memory_order_relaxed); }
 
-void EccInvertScalar(const EcCurve& curve, const EccScalarField& f, const EccScalarField::Limbs a,
-                     EccScalarField::Limbs out) {
+namespace {
+
+void InvertThroughModule(const EcCurve& curve, const EccScalarField& f, const EccScalarField::Limbs a,
+                         EccScalarField::Limbs out, bool publicValue) {
   const int width = f.bytes;
   if (&EccPointOpsFor(curve) != &kNistOps || width != NistCurveBytes(curve.curveIndex)) {
     f.Invert(a, out);
@@ -190,13 +192,29 @@ void EccInvertScalar(const EcCurve& curve, const EccScalarField& f, const EccSca
   unsigned char in[EccPointOps::kMaxBytes], inv[EccPointOps::kMaxBytes];
   f.FromMont(a, plain);
   f.Store(plain, in, width);
-  NistScalarInverse(curve.curveIndex, in, inv);
+  if (publicValue) {
+    NistScalarInverseVartime(curve.curveIndex, in, inv);
+  } else {
+    NistScalarInverse(curve.curveIndex, in, inv);
+  }
   std::memset(plain, 0, sizeof plain);
   for (int i = 0; i < width; ++i) plain[i / 8] |= static_cast<uint64_t>(inv[width - 1 - i]) << (8 * (i % 8));
   f.ToMont(plain, out);
   SecureWipe(plain, sizeof plain);
   SecureWipe(in, sizeof in);
   SecureWipe(inv, sizeof inv);
+}
+
+}  // namespace
+
+void EccInvertScalar(const EcCurve& curve, const EccScalarField& f, const EccScalarField::Limbs a,
+                     EccScalarField::Limbs out) {
+  InvertThroughModule(curve, f, a, out, false);
+}
+
+void EccInvertPublicScalar(const EcCurve& curve, const EccScalarField& f, const EccScalarField::Limbs a,
+                           EccScalarField::Limbs out) {
+  InvertThroughModule(curve, f, a, out, true);
 }
 
 bool EccPointOnCurve(const EcCurve& curve, const unsigned char* x, const unsigned char* y) {

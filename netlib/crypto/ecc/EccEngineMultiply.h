@@ -32,6 +32,10 @@ void EccUseGenericMultiply(int on);
 // the curve's dedicated arithmetic where it has one; constant time in a.
 void EccInvertScalar(const EcCurve& curve, const EccScalarField& f, const EccScalarField::Limbs a,
                      EccScalarField::Limbs out);
+// The same for a public a (a signature's s), in variable time where the curve
+// has dedicated arithmetic.
+void EccInvertPublicScalar(const EcCurve& curve, const EccScalarField& f, const EccScalarField::Limbs a,
+                           EccScalarField::Limbs out);
 // Field-element arithmetic for the engine's own point checks.
 bool EccPointOnCurve(const EcCurve& curve, const unsigned char* x, const unsigned char* y);
 // True when the big-endian value is below the curve's p (the reduction

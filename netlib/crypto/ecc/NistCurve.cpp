@@ -54,6 +54,11 @@ int NistScalarInverse(int curve, const uint8_t* k, uint8_t* out) {
   return ops ? ops->scalarInverse(k, out) : kNistBadCurve;
 }
 
+int NistScalarInverseVartime(int curve, const uint8_t* k, uint8_t* out) {
+  const NistCurveOps* ops = OpsFor(curve);
+  return ops ? ops->scalarInverseVartime(k, out) : kNistBadCurve;
+}
+
 int NistIsOnCurve(int curve, const uint8_t* x, const uint8_t* y) {
   const NistCurveOps* ops = OpsFor(curve);
   return ops ? ops->isOnCurve(x, y) : 0;

@@ -34,6 +34,8 @@ int NistDoubleScalarMulVartime(int curve, const uint8_t* u1, const uint8_t* u2, 
 
 // out = k^-1 mod n (zero for k ≡ 0), constant time.
 int NistScalarInverse(int curve, const uint8_t* k, uint8_t* out);
+// The same for a public k, in variable time (a fraction of the cost).
+int NistScalarInverseVartime(int curve, const uint8_t* k, uint8_t* out);
 
 // 1 when (x, y) has both coordinates below p and satisfies the curve equation.
 int NistIsOnCurve(int curve, const uint8_t* x, const uint8_t* y);

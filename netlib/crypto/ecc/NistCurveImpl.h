@@ -23,6 +23,8 @@ struct Impl {
   static constexpr int N = C::N;
   static constexpr int kBytes = C::kBytes;
   static constexpr int kDigits = 2 * kBytes;  // 4-bit digits of a scalar
+  static constexpr int kGWidth = 7;            // NAF width for G in verification
+  static constexpr int kGOddCount = 1 << (kGWidth - 2);
   using F = typename C::template FieldOf<Tag>;
   using S = nistfield::Field<N, C::kOrderModulus, Tag>;
   using Fe = typename F::Fe;
@@ -39,6 +41,8 @@ struct Impl {
     Affine g;
     // base[i][j] = (j + 1)·16^i·G, affine, Montgomery form
     Affine base[kDigits][15];
+    // gOdd[j] = (2j + 1)·G: the digits of a width-7 non-adjacent form
+    Affine gOdd[kGOddCount];
   };
 
   static const Constants& Consts() {
@@ -92,6 +96,12 @@ struct Impl {
     }
     BatchToAffine(&c->base[0][0], rows, 15 * kDigits);
     delete[] rows;
+    Point odd[kGOddCount];
+    odd[0] = Point{c->g.x, c->g.y, F::One()};
+    Point twice;
+    JDouble(twice, odd[0]);
+    for (int j = 1; j < kGOddCount; ++j) JAdd(odd[j], odd[j - 1], twice, false);
+    BatchToAffine(c->gOdd, odd, kGOddCount);
     return c;
   }
 
@@ -298,17 +308,19 @@ struct Impl {
 
   static constexpr int kNafBits = 64 * N + 1;
 
-  // Width-5 non-adjacent form of a public big-endian scalar: odd digits in
-  // -15..15, each followed by at least four zeros, least significant first.
+  // Width-w non-adjacent form of a public big-endian scalar: odd digits below
+  // 2^(w-1) in size, each followed by at least w - 1 zeros, least significant
+  // first.
+  template <int W>
   static void NafRecode(int8_t* naf, const uint8_t* k) {
     uint64_t v[N + 1] = {};
     for (int i = 0; i < kBytes; ++i) v[i / 8] |= (uint64_t)k[kBytes - 1 - i] << (8 * (i % 8));
     for (int i = 0; i < kNafBits; ++i) {
       int d = 0;
       if (v[0] & 1) {
-        d = (int)(v[0] & 31);
-        if (d >= 16) d -= 32;
-        // v -= d: clears the low five bits, carrying upward when d < 0
+        d = (int)(v[0] & ((1u << W) - 1));
+        if (d >= (1 << (W - 1))) d -= 1 << W;
+        // v -= d: clears the low W bits, carrying upward when d < 0
         uint64_t carry = 0;
         if (d > 0) {
           carry = nistfield::SubBorrow(0, v[0], (uint64_t)d, v[0]);
@@ -324,31 +336,33 @@ struct Impl {
     }
   }
 
-  // u1·G + u2·P in Jacobian coordinates.
+  // u1·G + u2·P in Jacobian coordinates (Straus): one run of doublings, the
+  // digits of u2 from a small table of P's odd multiples and those of u1 from
+  // the fixed table of G's.
   static void DoubleMulJacobian(Point& q, const uint8_t* u1, const uint8_t* u2, const Affine& p) {
     Point table[8];  // (2j + 1)·P
     table[0] = Point{p.x, p.y, F::One()};
     Point twice;
     JDouble(twice, table[0]);
     for (int j = 1; j < 8; ++j) JAdd(table[j], table[j - 1], twice, false);
-    int8_t naf[kNafBits];
-    NafRecode(naf, u2);
+    int8_t nafP[kNafBits], nafG[kNafBits];
+    NafRecode<5>(nafP, u2);
+    NafRecode<kGWidth>(nafG, u1);
+    const Constants& c = Consts();
     q = Point{F::One(), F::One(), Fe{}};
     for (int i = kNafBits - 1; i >= 0; --i) {
       if (!IsZeroVartime(q.z)) JDouble(q, q);
-      const int d = naf[i];
-      if (d > 0) {
-        JAdd(q, q, table[(d - 1) / 2], false);
-      } else if (d < 0) {
-        Point neg = table[(-d - 1) / 2];
-        F::Neg(neg.y, neg.y);
-        JAdd(q, q, neg, false);
+      if (const int d = nafP[i]; d != 0) {
+        Point t = table[(d < 0 ? -d : d) / 2];
+        if (d < 0) F::Neg(t.y, t.y);
+        JAdd(q, q, t, false);
       }
-    }
-    const Constants& c = Consts();
-    for (int i = 0; i < kDigits; ++i) {
-      const unsigned d = Digit(u1, i);
-      if (d != 0) JAdd(q, q, Point{c.base[i][d - 1].x, c.base[i][d - 1].y, Fe{}}, true);
+      if (const int d = nafG[i]; d != 0) {
+        const Affine& g = c.gOdd[(d < 0 ? -d : d) / 2];
+        Point t{g.x, g.y, Fe{}};
+        if (d < 0) F::Neg(t.y, t.y);
+        JAdd(q, q, t, true);
+      }
     }
   }
 
@@ -421,6 +435,83 @@ struct Impl {
     return kNistOk;
   }
 
+  // ---- Binary extended Euclid mod n, for public values only.
+
+  static bool IsOneLimbs(const uint64_t* u) {
+    uint64_t rest = u[0] ^ 1;
+    for (int i = 1; i < N; ++i) rest |= u[i];
+    return rest == 0;
+  }
+
+  static void ShiftRight1(uint64_t* u, uint64_t top) {
+    for (int i = 0; i < N - 1; ++i) u[i] = (u[i] >> 1) | (u[i + 1] << 63);
+    u[N - 1] = (u[N - 1] >> 1) | (top << 63);
+  }
+
+  // x/2 mod n: x + n when x is odd, then a shift that keeps the carry.
+  static void HalveModN(uint64_t* x) {
+    uint64_t carry = 0;
+    if (x[0] & 1) {
+      for (int i = 0; i < N; ++i) carry = nistfield::AddCarry(carry, x[i], C::kN[i], x[i]);
+    }
+    ShiftRight1(x, carry);
+  }
+
+  static uint64_t SubLimbs(uint64_t* x, const uint64_t* y) {
+    uint64_t borrow = 0;
+    for (int i = 0; i < N; ++i) borrow = nistfield::SubBorrow(borrow, x[i], y[i], x[i]);
+    return borrow;
+  }
+
+  // x = x - y mod n for x, y below n.
+  static void SubModN(uint64_t* x, const uint64_t* y) {
+    if (SubLimbs(x, y)) {
+      uint64_t carry = 0;
+      for (int i = 0; i < N; ++i) carry = nistfield::AddCarry(carry, x[i], C::kN[i], x[i]);
+    }
+  }
+
+  // a^-1 mod n for a plain a in 1..n-1 (n is prime, so the loop ends).
+  static void InverseVartime(Fe& r, const Fe& a) {
+    uint64_t u[N], v[N], x1[N] = {}, x2[N] = {};
+    for (int i = 0; i < N; ++i) {
+      u[i] = a.v[i];
+      v[i] = C::kN[i];
+    }
+    x1[0] = 1;
+    while (!IsOneLimbs(u) && !IsOneLimbs(v)) {
+      while ((u[0] & 1) == 0) {
+        ShiftRight1(u, 0);
+        HalveModN(x1);
+      }
+      while ((v[0] & 1) == 0) {
+        ShiftRight1(v, 0);
+        HalveModN(x2);
+      }
+      if (!nistfield::LessThan<N>(u, v)) {
+        SubLimbs(u, v);
+        SubModN(x1, x2);
+      } else {
+        SubLimbs(v, u);
+        SubModN(x2, x1);
+      }
+    }
+    for (int i = 0; i < N; ++i) r.v[i] = IsOneLimbs(u) ? x1[i] : x2[i];
+  }
+
+  static int ScalarInverseVartime(const uint8_t* k, uint8_t* out) {
+    Fe plain;
+    S::FromMont(plain, LoadScalar(k));  // reduced mod n
+    if (S::IsZero(plain)) {
+      std::memset(out, 0, kBytes);
+      return kNistOk;
+    }
+    Fe inv;
+    InverseVartime(inv, plain);
+    S::ToBytes(out, kBytes, inv);
+    return kNistOk;
+  }
+
   static int IsOnCurve(const uint8_t* x, const uint8_t* y) {
     Affine p;
     return LoadPoint(p, x, y) ? 1 : 0;
@@ -444,8 +535,13 @@ struct Impl {
     F::Pow(y, rhs, C::kFieldModulus.sqrtExp);  // p = 3 mod 4 for all three primes
     F::Sqr(check, y);
     if (!F::Equal(check, rhs)) return kNistBadPoint;
-    F::FromMont(y, y);
-    if ((y.v[0] & 1) != (uint64_t)(in[0] & 1)) F::Neg(y, y);
+    Fe plainY;
+    F::FromMont(plainY, y);
+    if ((plainY.v[0] & 1) != (uint64_t)(in[0] & 1)) {
+      F::Neg(y, y);
+      F::FromMont(plainY, y);
+    }
+    y = plainY;
     F::FromMont(x, x);
     F::ToBytes(outX, kBytes, x);
     F::ToBytes(outY, kBytes, y);
@@ -480,23 +576,45 @@ struct Impl {
     *valid = 0;
     const Fe rm = LoadScalar(r), sm = LoadScalar(s);
     if (!BelowOrder(r) || !BelowOrder(s) || S::IsZero(rm) || S::IsZero(sm)) return kNistOk;
-    Fe w, u1, u2;
-    S::Invert(w, sm);
+    Fe plainS, w, u1, u2;
+    S::FromMont(plainS, sm);
+    InverseVartime(w, plainS);
+    S::ToMont(w, w);
     S::Mul(u1, LoadScalar(e), w);
     S::Mul(u2, rm, w);
-    uint8_t b1[kBytes], b2[kBytes], x[kBytes], y[kBytes];
+    uint8_t b1[kBytes], b2[kBytes];
     StoreScalar(b1, u1);
     StoreScalar(b2, u2);
-    const int status = DoubleMul(b1, b2, qx, qy, x, y);
-    if (status == kNistBadPoint) return kNistBadPoint;
-    if (status == kNistInfinity) return kNistOk;
-    *valid = S::Equal(LoadScalar(x), rm) ? 1 : 0;
+    Affine q;
+    if (!LoadPoint(q, qx, qy)) return kNistBadPoint;
+    Point sum;
+    DoubleMulJacobian(sum, b1, b2, q);
+    if (IsZeroVartime(sum.z)) return kNistOk;
+    *valid = XMatchesOrderValue(sum, r) ? 1 : 0;
     return kNistOk;
   }
 
+  // (X/Z^2) mod n == r for r below n, without an inversion: X == v·Z^2 for
+  // v = r, or v = r + n when that is still below p.
+  static bool XMatchesOrderValue(const Point& q, const uint8_t* r) {
+    Fe z2, v, t;
+    F::Sqr(z2, q.z);
+    F::FromBytes(v, r, kBytes);
+    Fe plain = v;
+    F::ToMont(v, v);
+    F::Mul(t, v, z2);
+    if (F::Equal(t, q.x)) return true;
+    uint64_t carry = 0;
+    for (int i = 0; i < N; ++i) carry = nistfield::AddCarry(carry, plain.v[i], C::kN[i], plain.v[i]);
+    if (carry != 0 || !F::InRange(plain)) return false;
+    F::ToMont(v, plain);
+    F::Mul(t, v, z2);
+    return F::Equal(t, q.x) != 0;
+  }
+
   static constexpr NistCurveOps Ops() {
-    return NistCurveOps{&MulBase,       &Mul,         &DoubleMul,  &ScalarInverse,
-                        &IsOnCurve,     &DecodePoint, &EcdsaSign,  &EcdsaVerify};
+    return NistCurveOps{&MulBase,   &Mul,         &DoubleMul, &ScalarInverse, &ScalarInverseVartime,
+                        &IsOnCurve, &DecodePoint, &EcdsaSign, &EcdsaVerify};
   }
 };
 

@@ -11,6 +11,7 @@ struct NistCurveOps {
   int (*doubleMul)(const uint8_t* u1, const uint8_t* u2, const uint8_t* px, const uint8_t* py, uint8_t* outX,
                    uint8_t* outY);
   int (*scalarInverse)(const uint8_t* k, uint8_t* out);
+  int (*scalarInverseVartime)(const uint8_t* k, uint8_t* out);
   int (*isOnCurve)(const uint8_t* x, const uint8_t* y);
   int (*decodePoint)(const uint8_t* in, size_t length, uint8_t* outX, uint8_t* outY);
   int (*ecdsaSign)(const uint8_t* d, const uint8_t* k, const uint8_t* e, uint8_t* r, uint8_t* s);

@@ -128,19 +128,40 @@ static inline uint64_t SubBorrow(uint64_t borrow, uint64_t x, uint64_t y, uint64
 #endif
 }
 
-// base^e for a public exponent of Fd::kLimbs limbs, four bits at a time, with the
-// field Fd's own multiplication.
+// base^e for a public exponent of Fd::kLimbs limbs, with the field Fd's own
+// multiplication: sliding windows of up to five bits over the odd powers
+// base^1 .. base^31. Which products run follows the exponent alone.
 template <class Fd>
-static void PowFixedWindow(typename Fd::Fe& r, const typename Fd::Fe& base, const uint64_t* e) {
-  typename Fd::Fe table[16];
-  table[0] = Fd::One();
-  table[1] = base;
-  for (int i = 2; i < 16; ++i) Fd::Mul(table[i], table[i - 1], base);
+static void PowSlidingWindow(typename Fd::Fe& r, const typename Fd::Fe& base, const uint64_t* e) {
+  constexpr int kWidth = 5;
+  typename Fd::Fe odd[16], square;
+  odd[0] = base;
+  Fd::Sqr(square, base);
+  for (int i = 1; i < 16; ++i) Fd::Mul(odd[i], odd[i - 1], square);
+  auto bit = [e](int i) { return (int)(e[i / 64] >> (i % 64)) & 1; };
+  int i = 64 * Fd::kLimbs - 1;
+  while (i >= 0 && bit(i) == 0) --i;
   typename Fd::Fe acc = Fd::One();
-  for (int i = 64 * Fd::kLimbs - 4; i >= 0; i -= 4) {
-    Fd::SqrN(acc, acc, 4);
-    const unsigned digit = (unsigned)(e[i / 64] >> (i % 64)) & 15;
-    Fd::Mul(acc, acc, table[digit]);
+  bool started = false;
+  while (i >= 0) {
+    if (bit(i) == 0) {
+      Fd::Sqr(acc, acc);
+      --i;
+      continue;
+    }
+    // The longest window of at most kWidth bits starting at i that ends in a 1.
+    int low = i - kWidth + 1 < 0 ? 0 : i - kWidth + 1;
+    while (bit(low) == 0) ++low;
+    int value = 0;
+    for (int j = i; j >= low; --j) value = (value << 1) | bit(j);
+    if (started) {
+      for (int j = i; j >= low; --j) Fd::Sqr(acc, acc);
+      Fd::Mul(acc, acc, odd[value >> 1]);
+    } else {
+      acc = odd[value >> 1];
+      started = true;
+    }
+    i = low - 1;
   }
   r = acc;
 }
@@ -289,7 +310,7 @@ struct Field {
     for (int i = 0; i < N; ++i) r.v[i] ^= (r.v[i] ^ a.v[i]) & mask;
   }
 
-  static void Pow(Fe& r, const Fe& base, const uint64_t* e) { PowFixedWindow<Field>(r, base, e); }
+  static void Pow(Fe& r, const Fe& base, const uint64_t* e) { PowSlidingWindow<Field>(r, base, e); }
 
   // a^(p-2): the inverse of a non-zero a, zero for zero.
   static inline void Invert(Fe& r, const Fe& a) {

@@ -94,6 +94,8 @@ TEST(NistCurve, PointOperationsMatchPythonIntegers) {
         } else if (r[0] == "inv") {
           EXPECT_EQ(NistScalarInverse(curve, FromHex(r[1]).data(), x), kNistOk);
           EXPECT_EQ(ToHex(x, n), r[2]);
+          EXPECT_EQ(NistScalarInverseVartime(curve, FromHex(r[1]).data(), y), kNistOk);
+          EXPECT_EQ(ToHex(y, n), r[2]);
         } else {
           continue;
         }
