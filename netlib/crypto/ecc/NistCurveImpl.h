@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "crypto/ecc/DivstepInverse.h"
 #include "crypto/ecc/NistCurveOps.h"
 #include "crypto/ecc/NistField.h"
 #include "crypto/ecc/NistCurve.h"
@@ -428,10 +429,17 @@ struct Impl {
     S::ToBytes(out, kBytes, r);
   }
 
+  // Montgomery form of k^-1 for a Montgomery-form k, in constant time.
+  static Fe InvertScalarMont(const Fe& km) {
+    Fe plain, inv;
+    S::FromMont(plain, km);
+    nistfield::DivstepInverse<N, C::kOrderModulus>::Invert(inv.v, plain.v);
+    S::ToMont(inv, inv);
+    return inv;
+  }
+
   static int ScalarInverse(const uint8_t* k, uint8_t* out) {
-    Fe inv;
-    S::Invert(inv, LoadScalar(k));
-    StoreScalar(out, inv);
+    StoreScalar(out, InvertScalarMont(LoadScalar(k)));
     return kNistOk;
   }
 
@@ -554,8 +562,8 @@ struct Impl {
     uint8_t x[kBytes], y[kBytes];
     const int status = JacobianToAffineBytes(q, x, y);
     const Fe rm = LoadScalar(x);  // x is below p < 2n: one reduction suffices
-    Fe kinv, sm, t;
-    S::Invert(kinv, LoadScalar(k));
+    Fe sm, t;
+    const Fe kinv = InvertScalarMont(LoadScalar(k));
     S::Mul(t, LoadScalar(d), rm);
     S::Add(t, t, LoadScalar(e));
     S::Mul(sm, t, kinv);

@@ -83,3 +83,33 @@ TEST(NistCurve, AgreesWithGenericArithmetic) {
 }
 
 }  // namespace
+
+namespace {
+
+// Random scalars and the shapes that stress carries and the step count:
+// single bits, long runs of ones, values at and past the order.
+TEST(NistCurve, ConstantTimeAndVariableTimeInversesAgree) {
+  std::mt19937_64 rng(11);
+  for (int curve = 0; curve < 3; ++curve) {
+    const int n = tornell::NistCurveBytes(curve);
+    int mismatches = 0;
+    for (int it = 0; it < 3000; ++it) {
+      uint8_t k[66], a[66], b[66];
+      for (int i = 0; i < n; ++i) k[i] = (uint8_t)rng();
+      if (it % 4 == 1) {
+        std::memset(k, 0, n);
+        const int bit = (int)(rng() % (8 * n));
+        k[n - 1 - bit / 8] = (uint8_t)(1u << (bit % 8));
+      } else if (it % 4 == 2) {
+        std::memset(k, 0xff, n);
+        k[n - 1 - (int)(rng() % n)] = (uint8_t)rng();
+      }
+      ASSERT_EQ(tornell::NistScalarInverse(curve, k, a), tornell::kNistOk);
+      ASSERT_EQ(tornell::NistScalarInverseVartime(curve, k, b), tornell::kNistOk);
+      mismatches += std::memcmp(a, b, n) != 0;
+    }
+    EXPECT_EQ(mismatches, 0) << "curve " << curve;
+  }
+}
+
+}  // namespace
