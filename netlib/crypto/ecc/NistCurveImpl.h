@@ -23,7 +23,14 @@ template <class C, class Tag>
 struct Impl {
   static constexpr int N = C::N;
   static constexpr int kBytes = C::kBytes;
-  static constexpr int kDigits = 2 * kBytes;  // 4-bit digits of a scalar
+  // Signed digits (Booth recoding) of a scalar reduced mod n: width kBaseWindow
+  // for the base-point table, 5 for a variable point.
+  static constexpr int kBaseW = C::kBaseWindow;
+  static constexpr int kBaseWindows = (C::kOrderBits + 1 + kBaseW - 1) / kBaseW;
+  static constexpr int kBaseEntries = 1 << (kBaseW - 1);
+  static constexpr int kPointW = 5;
+  static constexpr int kPointWindows = (C::kOrderBits + 1 + kPointW - 1) / kPointW;
+  static constexpr int kPointEntries = 1 << (kPointW - 1);
   static constexpr int kGWidth = 7;            // NAF width for G in verification
   static constexpr int kGOddCount = 1 << (kGWidth - 2);
   using F = typename C::template FieldOf<Tag>;
@@ -40,8 +47,8 @@ struct Impl {
   struct Constants {
     Fe b;  // Montgomery form
     Affine g;
-    // base[i][j] = (j + 1)·16^i·G, affine, Montgomery form
-    Affine base[kDigits][15];
+    // base[i][j] = (j + 1)·2^(kBaseW·i)·G, affine, Montgomery form
+    Affine base[kBaseWindows][kBaseEntries];
     // gOdd[j] = (2j + 1)·G: the digits of a width-7 non-adjacent form
     Affine gOdd[kGOddCount];
   };
@@ -87,15 +94,15 @@ struct Impl {
     c->b = FromLimbs(C::kB);
     c->g.x = FromLimbs(C::kGx);
     c->g.y = FromLimbs(C::kGy);
-    Point* rows = new Point[15 * kDigits];
+    Point* rows = new Point[kBaseEntries * kBaseWindows];
     Point step{c->g.x, c->g.y, F::One()};
-    for (int i = 0; i < kDigits; ++i) {
-      Point* row = rows + 15 * i;
+    for (int i = 0; i < kBaseWindows; ++i) {
+      Point* row = rows + kBaseEntries * i;
       row[0] = step;
-      for (int j = 1; j < 15; ++j) JAdd(row[j], row[j - 1], step, false);
-      JDouble(step, row[7]);  // 16·step
+      for (int j = 1; j < kBaseEntries; ++j) JAdd(row[j], row[j - 1], step, false);
+      JDouble(step, row[kBaseEntries - 1]);  // 2^kBaseW·step
     }
-    BatchToAffine(&c->base[0][0], rows, 15 * kDigits);
+    BatchToAffine(&c->base[0][0], rows, kBaseEntries * kBaseWindows);
     delete[] rows;
     Point odd[kGOddCount];
     odd[0] = Point{c->g.x, c->g.y, F::One()};
@@ -106,44 +113,74 @@ struct Impl {
     return c;
   }
 
-  // Digit i (least significant first) of a big-endian scalar.
-  static unsigned Digit(const uint8_t* k, int i) {
-    return (k[kBytes - 1 - i / 2] >> (4 * (i & 1))) & 15;
+  // Bits lo .. lo + count - 1 of a big-endian scalar (zero outside it);
+  // the positions are public, only the values are secret.
+  static unsigned Bits(const uint8_t* k, int lo, int count) {
+    unsigned v = 0;
+    for (int j = 0; j < count; ++j) {
+      const int i = lo + j;
+      if (i >= 0 && i < 8 * kBytes) v |= (unsigned)((k[kBytes - 1 - i / 8] >> (i % 8)) & 1) << j;
+    }
+    return v;
   }
 
-  // Entry `digit` of a 16-entry table, read by scanning every entry.
-  static void Lookup(Point& r, const Point* table, unsigned digit) {
+  // Signed digit i of width W: bits W·i - 1 .. W·i + W - 1 read as
+  // b(-1) + b0 + 2·b1 + ... + 2^(W-2)·b(W-2) - 2^(W-1)·b(W-1). Returns the
+  // magnitude and sets sign to all ones for a negative digit, without a branch.
+  template <int W>
+  static unsigned BoothDigit(const uint8_t* k, int i, uint64_t& sign) {
+    const unsigned t = Bits(k, W * i - 1, W + 1);
+    const int d = (int)((t & 1) + (t >> 1)) - (int)((t >> W) << W);
+    const unsigned s = (unsigned)(d >> 31);  // 0 or all ones
+    sign = nistfield::Barrier(0 - (uint64_t)(s & 1));
+    return ((unsigned)d ^ s) - s;
+  }
+
+  // Entry `index` of a table (entry 0 the point at infinity), read by scanning
+  // every entry.
+  template <int Count>
+  static void Lookup(Point& r, const Point* table, unsigned index) {
     r = table[0];
-    for (unsigned j = 1; j < 16; ++j) {
-      const uint64_t mask = nistfield::ZeroMask(j ^ digit);
+    for (unsigned j = 1; j < (unsigned)Count; ++j) {
+      const uint64_t mask = nistfield::ZeroMask(j ^ index);
       F::Select(r.x, table[j].x, mask);
       F::Select(r.y, table[j].y, mask);
       F::Select(r.z, table[j].z, mask);
     }
   }
 
-  // Entry digit - 1 of a 15-entry affine row; all zero for digit 0.
-  static void LookupAffine(Affine& r, const Affine* row, unsigned digit) {
+  // Entry index - 1 of an affine row; all zero for index 0.
+  static void LookupAffine(Affine& r, const Affine* row, unsigned index) {
     r = Affine{};
-    for (unsigned j = 1; j < 16; ++j) {
-      const uint64_t mask = nistfield::ZeroMask(j ^ digit);
+    for (unsigned j = 1; j <= (unsigned)kBaseEntries; ++j) {
+      const uint64_t mask = nistfield::ZeroMask(j ^ index);
       F::Select(r.x, row[j - 1].x, mask);
       F::Select(r.y, row[j - 1].y, mask);
     }
   }
 
-  // k·G in constant time over the fixed table: one mixed addition per digit,
-  // none of them doubling (the running sum of the lower digits of k mod n is
-  // below the entry added and sums with it to at most k).
+  static void NegateIf(Fe& y, uint64_t mask) {
+    Fe n;
+    F::Neg(n, y);
+    F::Select(y, n, mask);
+  }
+
+  // k·G in constant time over the fixed table: one mixed addition per signed
+  // digit and no doublings. The running sum S of the lower digits stays below
+  // 2^(W·i) in size while the entry E added has at least that size, and for
+  // the top digit S + E = k mod n: so S is never ±E and the additions need
+  // no doubling case.
   static void BaseMul(Point& q, const uint8_t* k) {
     const Constants& c = Consts();
     uint8_t kr[kBytes];
     StoreScalar(kr, LoadScalar(k));
     q = Point{F::One(), F::One(), Fe{}};
-    for (int i = 0; i < kDigits; ++i) {
-      const unsigned d = Digit(kr, i);
+    for (int i = 0; i < kBaseWindows; ++i) {
+      uint64_t negative;
+      const unsigned d = BoothDigit<kBaseW>(kr, i, negative);
       Affine entry;
       LookupAffine(entry, c.base[i], d);
+      NegateIf(entry.y, negative);
       const Point a{entry.x, entry.y, F::One()};
       Fe u1, s1, h, rr;
       JAddPrepare(q, a, true, u1, s1, h, rr);
@@ -288,23 +325,45 @@ struct Impl {
     return (int)(F::IsZero(q.z) & kNistInfinity);
   }
 
-  // k·P in constant time, Jacobian. k is first reduced mod n (P has order n):
-  // every partial sum m·P then has 16 <= m < n - 15 or is infinity, so it never
-  // equals plus or minus the table entry added to it.
+  // k·P in constant time, Jacobian, by signed 5-bit digits from the top. k is
+  // first reduced mod n (P has order n). Before the last digit the running
+  // sum m·P has 0 < m·2^5 < n - 16 or is infinity, so it is never ± the entry
+  // added; the last addition can meet the doubling case (k = n - 18 on
+  // P-521), so it is made complete.
   static void PointMul(Point& q, const uint8_t* k, const Affine& p) {
     uint8_t kr[kBytes];
     StoreScalar(kr, LoadScalar(k));
-    Point table[16];
+    Point table[kPointEntries + 1];  // j·P
     table[0] = Point{F::One(), F::One(), Fe{}};
     table[1] = Point{p.x, p.y, F::One()};
-    for (int j = 2; j < 16; ++j) JAdd(table[j], table[j - 1], table[1], true);  // public multiples
-    Lookup(q, table, Digit(kr, kDigits - 1));
-    for (int i = kDigits - 2; i >= 0; --i) {
-      for (int s = 0; s < 4; ++s) JDouble(q, q);
+    for (int j = 2; j <= kPointEntries; ++j) JAdd(table[j], table[j - 1], table[1], true);  // public multiples
+    uint64_t negative;
+    Lookup<kPointEntries + 1>(q, table, BoothDigit<kPointW>(kr, kPointWindows - 1, negative));
+    for (int i = kPointWindows - 2; i >= 0; --i) {
+      for (int s = 0; s < kPointW; ++s) JDouble(q, q);
       Point t;
-      Lookup(t, table, Digit(kr, i));
-      JAddMasked(q, q, t);
+      Lookup<kPointEntries + 1>(t, table, BoothDigit<kPointW>(kr, i, negative));
+      NegateIf(t.y, negative);
+      if (i > 0) {
+        JAddMasked(q, q, t);
+      } else {
+        JAddComplete(q, q, t);
+      }
     }
+  }
+
+  // p + q in constant time for any two points, the equal case included.
+  static void JAddComplete(Point& r, const Point& p, const Point& q) {
+    Fe u1, s1, h, rr;
+    JAddPrepare(p, q, false, u1, s1, h, rr);
+    Point sum, twice;
+    JAddFinish(sum, p, q, false, u1, s1, h, rr);  // z = 0 when p = -q
+    JDouble(twice, p);
+    const uint64_t pInf = F::IsZero(p.z), qInf = F::IsZero(q.z);
+    SelectPoint(sum, twice, F::IsZero(h) & F::IsZero(rr) & ~pInf & ~qInf);
+    SelectPoint(sum, p, qInf);
+    SelectPoint(sum, q, pInf);
+    r = sum;
   }
 
   static constexpr int kNafBits = 64 * N + 1;

@@ -12,6 +12,8 @@ namespace nistcurve {
 struct P256Params {
   static constexpr int N = 4;
   static constexpr int kBytes = 32;  // field and scalar bytes
+  static constexpr int kOrderBits = 256;
+  static constexpr int kBaseWindow = 6;  // signed-digit width of the base-point table
   static constexpr uint64_t kP[N] = {0xffffffffffffffffULL, 0x00000000ffffffffULL, 0x0000000000000000ULL,
                                      0xffffffff00000001ULL};
   static constexpr uint64_t kN[N] = {0xf3b9cac2fc632551ULL, 0xbce6faada7179e84ULL, 0xffffffffffffffffULL,
@@ -31,6 +33,8 @@ struct P256Params {
 struct P384Params {
   static constexpr int N = 6;
   static constexpr int kBytes = 48;
+  static constexpr int kOrderBits = 384;
+  static constexpr int kBaseWindow = 6;
   static constexpr uint64_t kP[N] = {0x00000000ffffffffULL, 0xffffffff00000000ULL, 0xfffffffffffffffeULL,
                                      0xffffffffffffffffULL, 0xffffffffffffffffULL, 0xffffffffffffffffULL};
   static constexpr uint64_t kN[N] = {0xecec196accc52973ULL, 0x581a0db248b0a77aULL, 0xc7634d81f4372ddfULL,
@@ -50,6 +54,8 @@ struct P384Params {
 struct P521Params {
   static constexpr int N = 9;
   static constexpr int kBytes = 66;
+  static constexpr int kOrderBits = 521;
+  static constexpr int kBaseWindow = 5;
   static constexpr uint64_t kP[N] = {0xffffffffffffffffULL, 0xffffffffffffffffULL, 0xffffffffffffffffULL,
                                      0xffffffffffffffffULL, 0xffffffffffffffffULL, 0xffffffffffffffffULL,
                                      0xffffffffffffffffULL, 0xffffffffffffffffULL, 0x00000000000001ffULL};

@@ -82,6 +82,57 @@ TEST(NistCurve, AgreesWithGenericArithmetic) {
   }
 }
 
+// Scalars just below the order, where signed digits can make the last
+// addition of a variable-point multiplication a doubling: (n - j)·P must be
+// -(j·P) for every small j, and n·P infinity.
+TEST(NistCurve, ScalarsNearTheOrderGiveNegatedPoints) {
+  for (int curve = 0; curve < 3; ++curve) {
+    const EcCurve* c = EcCurve::FindPrebuilt(curve);
+    ASSERT_NE(c, nullptr);
+    const int n = NistCurveBytes(curve);
+    ASSERT_EQ(c->n.Length(), n);
+    uint8_t px[66], py[66], three[66] = {};
+    three[n - 1] = 3;
+    ASSERT_EQ(NistScalarMulBase(curve, three, px, py), kNistOk);  // a point other than G
+    for (int j = 0; j <= 40; ++j) {
+      SCOPED_TRACE("curve " + std::to_string(curve) + " n - " + std::to_string(j));
+      uint8_t small[66] = {}, near[66];
+      small[n - 1] = (uint8_t)j;
+      std::memcpy(near, c->n.Bytes(), n);
+      int borrow = j;  // near = n - j
+      for (int i = n - 1; i >= 0 && borrow != 0; --i) {
+        const int v = near[i] - borrow;
+        near[i] = (uint8_t)(v & 0xff);
+        borrow = v < 0 ? 1 : 0;
+      }
+      uint8_t ax[66], ay[66], bx[66], by[66];
+      const int sa = NistScalarMul(curve, small, px, py, ax, ay);
+      ASSERT_EQ(NistScalarMul(curve, near, px, py, bx, by), sa);
+      if (j == 0) {
+        EXPECT_EQ(sa, kNistInfinity);
+        continue;
+      }
+      // Same x, and y values summing to p.
+      EXPECT_EQ(edtest::ToHex(ax, n), edtest::ToHex(bx, n));
+      uint8_t sum[67] = {};
+      int carry = 0;
+      for (int i = n - 1; i >= 0; --i) {
+        const int v = ay[i] + by[i] + carry;
+        sum[i + 1] = (uint8_t)v;
+        carry = v >> 8;
+      }
+      sum[0] = (uint8_t)carry;
+      uint8_t p[67] = {};
+      std::memcpy(p + 1, c->p.Bytes(), n);
+      EXPECT_EQ(edtest::ToHex(sum, n + 1), edtest::ToHex(p, n + 1));
+      uint8_t gx[66], gy[66];
+      ASSERT_EQ(NistScalarMulBase(curve, near, gx, gy), kNistOk);
+      NistScalarMulBase(curve, small, ax, ay);
+      EXPECT_EQ(edtest::ToHex(ax, n), edtest::ToHex(gx, n));
+    }
+  }
+}
+
 }  // namespace
 
 namespace {
