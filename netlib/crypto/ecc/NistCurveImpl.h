@@ -136,16 +136,22 @@ struct Impl {
     return ((unsigned)d ^ s) - s;
   }
 
+  // acc |= e & mask, limb by limb: with exactly one mask set across a scan,
+  // the accumulated value is the selected entry.
+  static void OrMasked(Fe& acc, const Fe& e, uint64_t mask) {
+    for (int w = 0; w < N; ++w) acc.v[w] |= e.v[w] & mask;
+  }
+
   // Entry `index` of a table (entry 0 the point at infinity), read by scanning
   // every entry.
   template <int Count>
   static void Lookup(Point& r, const Point* table, unsigned index) {
-    r = table[0];
-    for (unsigned j = 1; j < (unsigned)Count; ++j) {
+    r = Point{};
+    for (unsigned j = 0; j < (unsigned)Count; ++j) {
       const uint64_t mask = nistfield::ZeroMask(j ^ index);
-      F::Select(r.x, table[j].x, mask);
-      F::Select(r.y, table[j].y, mask);
-      F::Select(r.z, table[j].z, mask);
+      OrMasked(r.x, table[j].x, mask);
+      OrMasked(r.y, table[j].y, mask);
+      OrMasked(r.z, table[j].z, mask);
     }
   }
 
@@ -154,8 +160,8 @@ struct Impl {
     r = Affine{};
     for (unsigned j = 1; j <= (unsigned)kBaseEntries; ++j) {
       const uint64_t mask = nistfield::ZeroMask(j ^ index);
-      F::Select(r.x, row[j - 1].x, mask);
-      F::Select(r.y, row[j - 1].y, mask);
+      OrMasked(r.x, row[j - 1].x, mask);
+      OrMasked(r.y, row[j - 1].y, mask);
     }
   }
 
