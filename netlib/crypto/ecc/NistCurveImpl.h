@@ -207,26 +207,22 @@ struct Impl {
     F::Sqr(delta, p.z);
     F::Sqr(gamma, p.y);
     F::Mul(beta, p.x, gamma);
-    F::Sub(t, p.x, delta);
-    F::Add(u, p.x, delta);
+    F::SubLazy(t, p.x, delta);
+    F::AddLazy(u, p.x, delta);
     F::Mul(alpha, t, u);
-    F::Add(t, alpha, alpha);
-    F::Add(alpha, alpha, t);  // 3(X - Z^2)(X + Z^2), a = -3
-    F::Add(z3, p.y, p.z);
+    F::template Scale<3>(alpha, alpha);  // 3(X - Z^2)(X + Z^2), a = -3
+    F::AddLazy(z3, p.y, p.z);
     F::Sqr(z3, z3);
-    F::Sub(z3, z3, gamma);
-    F::Sub(z3, z3, delta);
-    F::Add(t, beta, beta);
-    F::Add(t, t, t);  // 4·beta
+    F::Add(t, gamma, delta);
+    F::Sub(z3, z3, t);  // 2YZ
+    F::template Scale<4>(beta, beta);
+    F::Add(t, beta, beta);  // 8·X·Y^2
     F::Sqr(x3, alpha);
     F::Sub(x3, x3, t);
-    F::Sub(x3, x3, t);
-    F::Sub(t, t, x3);
+    F::SubLazy(t, beta, x3);
     F::Mul(y3, alpha, t);
     F::Sqr(gamma, gamma);
-    F::Add(gamma, gamma, gamma);
-    F::Add(gamma, gamma, gamma);
-    F::Add(gamma, gamma, gamma);  // 8·Y^4
+    F::template Scale<8>(gamma, gamma);  // 8·Y^4
     F::Sub(y3, y3, gamma);
     r = Point{x3, y3, z3};
   }
@@ -249,8 +245,8 @@ struct Impl {
       F::Mul(s1, p.y, q.z);
       F::Mul(s1, s1, z2z2);
     }
-    F::Sub(h, u2, u1);
-    F::Sub(rr, s2, s1);
+    F::SubLazy(h, u2, u1);  // both only feed products and zero tests
+    F::SubLazy(rr, s2, s1);
   }
 
   // Second half; right only when p and q are finite, distinct and not opposite.
@@ -264,7 +260,7 @@ struct Impl {
     F::Sub(x3, x3, hhh);
     F::Sub(x3, x3, v);
     F::Sub(x3, x3, v);
-    F::Sub(t, v, x3);
+    F::SubLazy(t, v, x3);
     F::Mul(y3, rr, t);
     F::Mul(t, s1, hhh);
     F::Sub(y3, y3, t);

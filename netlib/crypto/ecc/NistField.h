@@ -207,6 +207,26 @@ struct Field {
     Sub(r, zero, a);
   }
 
+  // Sums and differences that only feed a product: fully reduced here, left
+  // unsettled by fields with spare bits in their limbs.
+  static inline void AddLazy(Fe& r, const Fe& a, const Fe& b) { Add(r, a, b); }
+  static inline void SubLazy(Fe& r, const Fe& a, const Fe& b) { Sub(r, a, b); }
+
+  // K·a for K = 2, 3, 4 or 8, by doublings.
+  template <int K>
+  static inline void Scale(Fe& r, const Fe& a) {
+    static_assert(K == 2 || K == 3 || K == 4 || K == 8);
+    if constexpr (K == 3) {
+      Fe t;
+      Add(t, a, a);
+      Add(r, t, a);
+    } else {
+      Add(r, a, a);
+      if constexpr (K >= 4) Add(r, r, r);
+      if constexpr (K == 8) Add(r, r, r);
+    }
+  }
+
   // t[0..N+1] += a·b, with the low and high halves of the products added in
   // two separate carry chains (plain add-with-carry sequences).
   template <class Limb>

@@ -55,6 +55,27 @@ struct P521Field {
     Sub(r, zero, a);
   }
 
+  // Unsettled sum or difference of weak values: limbs below 2^61, which
+  // Mul and Sqr take (their columns stay below 2^127) but Sub does not.
+  static inline void AddLazy(Fe& r, const Fe& a, const Fe& b) {
+#pragma GCC unroll 16
+    for (int i = 0; i < 9; ++i) r.v[i] = a.v[i] + b.v[i];
+  }
+  static inline void SubLazy(Fe& r, const Fe& a, const Fe& b) {
+#pragma GCC unroll 16
+    for (int i = 0; i < 8; ++i) r.v[i] = a.v[i] + (kMask58 << 2) - b.v[i];
+    r.v[8] = a.v[8] + (kMask57 << 2) - b.v[8];
+  }
+
+  // K·a for a small K, one carry pass.
+  template <int K>
+  static inline void Scale(Fe& r, const Fe& a) {
+    static_assert(K >= 2 && K <= 8);
+#pragma GCC unroll 16
+    for (int i = 0; i < 9; ++i) r.v[i] = a.v[i] * K;
+    Settle(r);
+  }
+
   // Columns of at most 2^123 to limbs; the carry out of the top wraps to the
   // bottom and is settled one limb further.
   static inline void CarryColumns(Fe& r, u128* t) {
