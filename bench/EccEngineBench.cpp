@@ -1,10 +1,10 @@
-// ECC engine rows: ECDSA P-256 signing and verification of a SHA-256 hash,
-// the P-256 ECDH agreement and P-384 signing, beside OpenSSL's EVP interface.
+// ECC engine rows: ECDSA signing and verification of a hash and ECDH
+// agreement on P-256, P-384 and P-521, beside OpenSSL's EVP interface.
 #include <benchmark/benchmark.h>
 #include <openssl/ec.h>
 #include <openssl/evp.h>
 
-#include <vector>
+#include <string>
 
 #include "core/ByteString.h"
 #include "crypto/ecc/EccEngine.h"
@@ -15,9 +15,14 @@ using tornell::ByteString;
 using tornell::EccEngine;
 using tornell::EcKey;
 
-const char kHash[48] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
-                        17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32,
-                        33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48};
+const char* const kCurveNames[3] = {"P-256", "P-384", "P-521"};
+const int kHashLengths[3] = {32, 48, 64};
+
+const char* Hash() {
+  static char hash[64];
+  for (int i = 0; i < 64; ++i) hash[i] = static_cast<char>(i * 7 + 1);
+  return hash;
+}
 
 struct PeerKey {
   EVP_PKEY* pkey;
@@ -25,74 +30,72 @@ struct PeerKey {
   ~PeerKey() { EVP_PKEY_free(pkey); }
 };
 
-PeerKey& Peer(int index) {
-  static PeerKey p256("P-256"), p256b("P-256"), p384("P-384");
-  return index == 0 ? p256 : index == 1 ? p384 : p256b;
+// Two OpenSSL keys per curve: the signer and the other side of an agreement.
+PeerKey& Peer(int curve, int which) {
+  static PeerKey keys[3][2] = {{PeerKey("P-256"), PeerKey("P-256")},
+                               {PeerKey("P-384"), PeerKey("P-384")},
+                               {PeerKey("P-521"), PeerKey("P-521")}};
+  return keys[curve][which];
 }
 
-int HashLength(int curveIndex) { return curveIndex == 0 ? 32 : 48; }
-
-void OursSign(benchmark::State& state, int curveIndex) {
+void SignOurs(benchmark::State& state, int curve) {
   EccEngine engine;
-  engine.SetCurveIndex(curveIndex);
+  engine.SetCurveIndex(curve);
   EcKey key;
   engine.GenerateKey(1, key);
   ByteString sig;
   for (auto _ : state) {
-    engine.SignHash(kHash, HashLength(curveIndex), sig);
+    engine.SignHash(Hash(), kHashLengths[curve], sig);
     benchmark::DoNotOptimize(sig.Data());
   }
 }
 
-void PeerSign(benchmark::State& state, int peerIndex, int curveIndex) {
-  EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(Peer(peerIndex).pkey, nullptr);
+void SignPeer(benchmark::State& state, int curve) {
+  EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(Peer(curve, 0).pkey, nullptr);
   EVP_PKEY_sign_init(ctx);
   unsigned char sig[160];
   for (auto _ : state) {
     size_t length = sizeof sig;
-    EVP_PKEY_sign(ctx, sig, &length, reinterpret_cast<const unsigned char*>(kHash), HashLength(curveIndex));
+    EVP_PKEY_sign(ctx, sig, &length, reinterpret_cast<const unsigned char*>(Hash()), kHashLengths[curve]);
     benchmark::DoNotOptimize(sig);
   }
   EVP_PKEY_CTX_free(ctx);
 }
 
-void EcdsaP256SignOurs(benchmark::State& state) { OursSign(state, 0); }
-void EcdsaP256SignPeer(benchmark::State& state) { PeerSign(state, 0, 0); }
-void EcdsaP384SignOurs(benchmark::State& state) { OursSign(state, 1); }
-void EcdsaP384SignPeer(benchmark::State& state) { PeerSign(state, 1, 1); }
-
-void EcdsaP256VerifyOurs(benchmark::State& state) {
+void VerifyOurs(benchmark::State& state, int curve) {
   EccEngine engine;
+  engine.SetCurveIndex(curve);
   EcKey key;
   engine.GenerateKey(1, key);
   ByteString sig;
-  engine.SignHash(kHash, 32, sig);
+  engine.SignHash(Hash(), kHashLengths[curve], sig);
   int valid = 0;
   for (auto _ : state) {
-    engine.VerifyHash(kHash, 32, sig.Data(), sig.Length(), valid);
+    engine.VerifyHash(Hash(), kHashLengths[curve], sig.Data(), sig.Length(), valid);
     benchmark::DoNotOptimize(valid);
   }
   if (valid != 1) state.SkipWithError("signature did not verify");
 }
 
-void EcdsaP256VerifyPeer(benchmark::State& state) {
-  EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(Peer(0).pkey, nullptr);
+void VerifyPeer(benchmark::State& state, int curve) {
+  EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(Peer(curve, 0).pkey, nullptr);
   EVP_PKEY_sign_init(ctx);
-  unsigned char sig[80];
+  unsigned char sig[160];
   size_t length = sizeof sig;
-  EVP_PKEY_sign(ctx, sig, &length, reinterpret_cast<const unsigned char*>(kHash), 32);
+  EVP_PKEY_sign(ctx, sig, &length, reinterpret_cast<const unsigned char*>(Hash()), kHashLengths[curve]);
   EVP_PKEY_verify_init(ctx);
   int valid = 0;
   for (auto _ : state) {
-    valid = EVP_PKEY_verify(ctx, sig, length, reinterpret_cast<const unsigned char*>(kHash), 32);
+    valid = EVP_PKEY_verify(ctx, sig, length, reinterpret_cast<const unsigned char*>(Hash()), kHashLengths[curve]);
     benchmark::DoNotOptimize(valid);
   }
   EVP_PKEY_CTX_free(ctx);
   if (valid != 1) state.SkipWithError("signature did not verify");
 }
 
-void EcdhP256Ours(benchmark::State& state) {
+void EcdhOurs(benchmark::State& state, int curve) {
   EccEngine engine;
+  engine.SetCurveIndex(curve);
   EcKey own, peer;
   engine.GenerateKey(1, own);
   engine.GenerateKey(1, peer);
@@ -103,11 +106,11 @@ void EcdhP256Ours(benchmark::State& state) {
   }
 }
 
-void EcdhP256Peer(benchmark::State& state) {
-  EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(Peer(0).pkey, nullptr);
+void EcdhPeer(benchmark::State& state, int curve) {
+  EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(Peer(curve, 0).pkey, nullptr);
   EVP_PKEY_derive_init(ctx);
-  EVP_PKEY_derive_set_peer(ctx, Peer(2).pkey);
-  unsigned char secret[32];
+  EVP_PKEY_derive_set_peer(ctx, Peer(curve, 1).pkey);
+  unsigned char secret[66];
   for (auto _ : state) {
     size_t length = sizeof secret;
     EVP_PKEY_derive(ctx, secret, &length);
@@ -116,13 +119,20 @@ void EcdhP256Peer(benchmark::State& state) {
   EVP_PKEY_CTX_free(ctx);
 }
 
-}  // namespace
+void Register(const char* row, void (*ours)(benchmark::State&, int), void (*peer)(benchmark::State&, int)) {
+  const char* const names[3] = {"P256", "P384", "P521"};
+  for (int curve = 0; curve < 3; ++curve) {
+    const std::string base = std::string("EccEngine") + row + names[curve];
+    benchmark::RegisterBenchmark((base + "/ours").c_str(), ours, curve);
+    benchmark::RegisterBenchmark((base + "/peer").c_str(), peer, curve);
+  }
+}
 
-BENCHMARK(EcdsaP256SignOurs)->Name("EccEngineEcdsaP256Sign/ours");
-BENCHMARK(EcdsaP256SignPeer)->Name("EccEngineEcdsaP256Sign/peer");
-BENCHMARK(EcdsaP256VerifyOurs)->Name("EccEngineEcdsaP256Verify/ours");
-BENCHMARK(EcdsaP256VerifyPeer)->Name("EccEngineEcdsaP256Verify/peer");
-BENCHMARK(EcdhP256Ours)->Name("EccEngineEcdhP256/ours");
-BENCHMARK(EcdhP256Peer)->Name("EccEngineEcdhP256/peer");
-BENCHMARK(EcdsaP384SignOurs)->Name("EccEngineEcdsaP384Sign/ours");
-BENCHMARK(EcdsaP384SignPeer)->Name("EccEngineEcdsaP384Sign/peer");
+const int kRegistered = [] {
+  Register("EcdsaSign", SignOurs, SignPeer);
+  Register("EcdsaVerify", VerifyOurs, VerifyPeer);
+  Register("Ecdh", EcdhOurs, EcdhPeer);
+  return 0;
+}();
+
+}  // namespace

@@ -133,6 +133,47 @@ TEST(NistCurve, ScalarsNearTheOrderGiveNegatedPoints) {
   }
 }
 
+// Three independent ways to k·G (the fixed signed-digit table, the window
+// over a variable point, the verification's NAF over G's odd multiples) on
+// scalars whose digits sit at window edges: 2^j, 2^j - 1 and n - 2^j.
+TEST(NistCurve, BaseTablePointWindowAndVerificationAgree) {
+  for (int curve = 0; curve < 3; ++curve) {
+    const EcCurve* c = EcCurve::FindPrebuilt(curve);
+    ASSERT_NE(c, nullptr);
+    const int n = NistCurveBytes(curve);
+    const uint8_t* gx = c->Gx.Bytes();
+    const uint8_t* gy = c->Gy.Bytes();
+    const uint8_t zero[66] = {};
+    for (int j = 0; j < 8 * n; j += 5) {
+      for (int shape = 0; shape < 3; ++shape) {
+        uint8_t k[66] = {};
+        k[n - 1 - j / 8] = (uint8_t)(1u << (j % 8));  // 2^j
+        if (shape > 0) {  // 2^j - 1, or n - 2^j
+          const uint8_t* from = shape == 1 ? k : c->n.Bytes();
+          uint8_t out[66];
+          int borrow = 0;
+          for (int i = n - 1; i >= 0; --i) {
+            const int sub = (shape == 1 ? (i == n - 1 ? 1 : 0) : k[i]) + borrow;
+            const int v = from[i] - sub;
+            out[i] = (uint8_t)(v & 0xff);
+            borrow = v < 0 ? 1 : 0;
+          }
+          std::memcpy(k, out, n);
+        }
+        SCOPED_TRACE("curve " + std::to_string(curve) + " j " + std::to_string(j) + " shape " +
+                     std::to_string(shape));
+        uint8_t ax[66], ay[66], bx[66], by[66], dx[66], dy[66];
+        const int sa = NistScalarMulBase(curve, k, ax, ay);
+        ASSERT_EQ(NistScalarMul(curve, k, gx, gy, bx, by), sa);
+        ASSERT_EQ(NistDoubleScalarMulVartime(curve, k, zero, gx, gy, dx, dy), sa);
+        if (sa == kNistInfinity) continue;
+        EXPECT_EQ(edtest::ToHex(ax, n) + edtest::ToHex(ay, n), edtest::ToHex(bx, n) + edtest::ToHex(by, n));
+        EXPECT_EQ(edtest::ToHex(ax, n) + edtest::ToHex(ay, n), edtest::ToHex(dx, n) + edtest::ToHex(dy, n));
+      }
+    }
+  }
+}
+
 }  // namespace
 
 namespace {
