@@ -25,7 +25,8 @@ def main(path):
             continue
         rows.setdefault(row, {})[side] = figure(b)
     print(f"{'measured':44} {'ours':>14} {'peer':>14} {'ratio':>8}")
-    for row, sides in rows.items():
+    # Repetitions run in random order, so the rows are listed by name.
+    for row, sides in sorted(rows.items()):
         ours, peer = sides.get("ours"), sides.get("peer")
         if ours is None:
             continue
