@@ -203,8 +203,14 @@ int EccEngine::VerifyHash(const char* hash, int hashLength, const char* signatur
   unsigned char b1[kW], b2[kW], x[kW], y[kW];
   f.Store(u1, b1, f.bytes);
   f.Store(u2, b2, f.bytes);
+  const EccPointOps& ops = EccPointOpsFor(*curve);
+  if (ops.matchTwoX != nullptr && f.bytes == curve->FieldBytes()) {
+    unsigned char rb[kW];
+    f.Store(r, rb, f.bytes);
+    return ops.matchTwoX(*curve, b1, b2, f.bytes, qx, qy, rb, valid);
+  }
   int infinity = 0;
-  status = EccPointOpsFor(*curve).multiplyTwo(*curve, b1, b2, f.bytes, qx, qy, x, y, infinity);
+  status = ops.multiplyTwo(*curve, b1, b2, f.bytes, qx, qy, x, y, infinity);
   if (status != 0 || infinity != 0) return status;
   if (!f.Load(x, curve->FieldBytes(), xr)) return 0;
   f.Reduce(xr, xr);

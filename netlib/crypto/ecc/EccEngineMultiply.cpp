@@ -125,7 +125,7 @@ int GenericMultiplyTwo(const EcCurve& curve, const unsigned char* u1, const unsi
   return status;
 }
 
-constexpr EccPointOps kGenericOps = {GenericMultiplyBase, GenericMultiplyPoint, GenericMultiplyTwo};
+constexpr EccPointOps kGenericOps = {GenericMultiplyBase, GenericMultiplyPoint, GenericMultiplyTwo, nullptr};
 
 // The dedicated P-256, P-384 and P-521 arithmetic; it takes every value at the
 // curve's own width, which is what the engine passes.
@@ -158,7 +158,15 @@ int NistMultiplyTwo(const EcCurve& curve, const unsigned char* u1, const unsigne
   return NistResult(NistDoubleScalarMulVartime(curve.curveIndex, u1, u2, qx, qy, x, y), infinity);
 }
 
-constexpr EccPointOps kNistOps = {NistMultiplyBase, NistMultiplyPoint, NistMultiplyTwo};
+int NistMatchTwoX(const EcCurve& curve, const unsigned char* u1, const unsigned char* u2, int uLength,
+                  const unsigned char* qx, const unsigned char* qy, const unsigned char* r, int& match) {
+  match = 0;
+  if (uLength != NistCurveBytes(curve.curveIndex)) return kEcBadCurve;
+  int infinity = 0;
+  return NistResult(NistDoubleScalarMulMatchesX(curve.curveIndex, u1, u2, qx, qy, r, &match), infinity);
+}
+
+constexpr EccPointOps kNistOps = {NistMultiplyBase, NistMultiplyPoint, NistMultiplyTwo, NistMatchTwoX};
 
 // One row per prebuilt curve (P-256, P-384, P-521).
 const EccPointOps* const kPrebuiltOps[3] = {&kNistOps, &kNistOps, &kNistOps};

@@ -21,6 +21,10 @@ struct EccPointOps {
   int (*multiplyTwo)(const EcCurve& curve, const unsigned char* u1, const unsigned char* u2, int uLength,
                      const unsigned char* qx, const unsigned char* qy, unsigned char* x, unsigned char* y,
                      int& infinity);
+  // Optional (null where absent): match = 1 when u1·G + u2·Q is finite and its
+  // x mod n equals r, for r below n; spares the conversion to affine x.
+  int (*matchTwoX)(const EcCurve& curve, const unsigned char* u1, const unsigned char* u2, int uLength,
+                   const unsigned char* qx, const unsigned char* qy, const unsigned char* r, int& match);
 };
 
 // The operations for a prebuilt curve (by its index) or the generic ones.

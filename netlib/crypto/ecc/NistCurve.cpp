@@ -49,6 +49,13 @@ int NistDoubleScalarMulVartime(int curve, const uint8_t* u1, const uint8_t* u2, 
   return ops ? ops->doubleMul(u1, u2, px, py, outX, outY) : kNistBadCurve;
 }
 
+int NistDoubleScalarMulMatchesX(int curve, const uint8_t* u1, const uint8_t* u2, const uint8_t* px,
+                                const uint8_t* py, const uint8_t* r, int* match) {
+  *match = 0;
+  const NistCurveOps* ops = OpsFor(curve);
+  return ops ? ops->doubleMulMatchesX(u1, u2, px, py, r, match) : kNistBadCurve;
+}
+
 int NistScalarInverse(int curve, const uint8_t* k, uint8_t* out) {
   const NistCurveOps* ops = OpsFor(curve);
   return ops ? ops->scalarInverse(k, out) : kNistBadCurve;

@@ -32,6 +32,11 @@ int NistScalarMul(int curve, const uint8_t* k, const uint8_t* px, const uint8_t*
 int NistDoubleScalarMulVartime(int curve, const uint8_t* u1, const uint8_t* u2, const uint8_t* px,
                                const uint8_t* py, uint8_t* outX, uint8_t* outY);
 
+// *match = 1 when u1·G + u2·P is finite and its x mod n equals r (below n):
+// the verification's last step, with no inversion. Variable time.
+int NistDoubleScalarMulMatchesX(int curve, const uint8_t* u1, const uint8_t* u2, const uint8_t* px,
+                                const uint8_t* py, const uint8_t* r, int* match);
+
 // out = k^-1 mod n (zero for k ≡ 0), constant time.
 int NistScalarInverse(int curve, const uint8_t* k, uint8_t* out);
 // The same for a public k, in variable time (a fraction of the cost).

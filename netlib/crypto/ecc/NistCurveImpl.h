@@ -654,12 +654,18 @@ struct Impl {
     uint8_t b1[kBytes], b2[kBytes];
     StoreScalar(b1, u1);
     StoreScalar(b2, u2);
-    Affine q;
-    if (!LoadPoint(q, qx, qy)) return kNistBadPoint;
+    return DoubleMulMatchesX(b1, b2, qx, qy, r, valid);
+  }
+
+  static int DoubleMulMatchesX(const uint8_t* u1, const uint8_t* u2, const uint8_t* px, const uint8_t* py,
+                               const uint8_t* r, int* match) {
+    *match = 0;
+    Affine p;
+    if (!LoadPoint(p, px, py)) return kNistBadPoint;
     Point sum;
-    DoubleMulJacobian(sum, b1, b2, q);
+    DoubleMulJacobian(sum, u1, u2, p);
     if (IsZeroVartime(sum.z)) return kNistOk;
-    *valid = XMatchesOrderValue(sum, r) ? 1 : 0;
+    *match = XMatchesOrderValue(sum, r) ? 1 : 0;
     return kNistOk;
   }
 
@@ -682,8 +688,8 @@ struct Impl {
   }
 
   static constexpr NistCurveOps Ops() {
-    return NistCurveOps{&MulBase,   &Mul,         &DoubleMul, &ScalarInverse, &ScalarInverseVartime,
-                        &IsOnCurve, &DecodePoint, &EcdsaSign, &EcdsaVerify};
+    return NistCurveOps{&MulBase,       &Mul,       &DoubleMul,   &DoubleMulMatchesX, &ScalarInverse,
+                        &ScalarInverseVartime, &IsOnCurve, &DecodePoint, &EcdsaSign,         &EcdsaVerify};
   }
 };
 

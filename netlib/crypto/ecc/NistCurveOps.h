@@ -10,6 +10,8 @@ struct NistCurveOps {
   int (*mul)(const uint8_t* k, const uint8_t* px, const uint8_t* py, uint8_t* outX, uint8_t* outY);
   int (*doubleMul)(const uint8_t* u1, const uint8_t* u2, const uint8_t* px, const uint8_t* py, uint8_t* outX,
                    uint8_t* outY);
+  int (*doubleMulMatchesX)(const uint8_t* u1, const uint8_t* u2, const uint8_t* px, const uint8_t* py,
+                           const uint8_t* r, int* match);
   int (*scalarInverse)(const uint8_t* k, uint8_t* out);
   int (*scalarInverseVartime)(const uint8_t* k, uint8_t* out);
   int (*isOnCurve)(const uint8_t* x, const uint8_t* y);
