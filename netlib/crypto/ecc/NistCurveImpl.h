@@ -143,16 +143,29 @@ struct Impl {
   }
 
   // Entry `index` of a table (entry 0 the point at infinity), read by scanning
-  // every entry.
+  // every entry, two limbs at a time.
   template <int Count>
   static void Lookup(Point& r, const Point* table, unsigned index) {
-    r = Point{};
+    using Pair = uint64_t __attribute__((vector_size(16)));
+    constexpr int kWords = 3 * N;
+    static_assert(sizeof(Point) == 8 * kWords);
+    Pair acc[(kWords + 1) / 2] = {};
     for (unsigned j = 0; j < (unsigned)Count; ++j) {
-      const uint64_t mask = nistfield::ZeroMask(j ^ index);
-      OrMasked(r.x, table[j].x, mask);
-      OrMasked(r.y, table[j].y, mask);
-      OrMasked(r.z, table[j].z, mask);
+      const uint64_t m = nistfield::ZeroMask(j ^ index);
+      const Pair mask = {m, m};
+      const char* entry = reinterpret_cast<const char*>(&table[j]);
+      for (int w = 0; w < kWords / 2; ++w) {
+        Pair x;
+        std::memcpy(&x, entry + 16 * w, 16);
+        acc[w] |= x & mask;
+      }
+      if constexpr (kWords % 2 == 1) {
+        uint64_t last;
+        std::memcpy(&last, entry + 8 * (kWords - 1), 8);
+        acc[kWords / 2][0] |= last & m;
+      }
     }
+    std::memcpy(&r, acc, sizeof(Point));
   }
 
   // Entry index - 1 of an affine row; all zero for index 0.
