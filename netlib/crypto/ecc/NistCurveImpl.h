@@ -136,24 +136,19 @@ struct Impl {
     return ((unsigned)d ^ s) - s;
   }
 
-  // acc |= e & mask, limb by limb: with exactly one mask set across a scan,
-  // the accumulated value is the selected entry.
-  static void OrMasked(Fe& acc, const Fe& e, uint64_t mask) {
-    for (int w = 0; w < N; ++w) acc.v[w] |= e.v[w] & mask;
-  }
-
-  // Entry `index` of a table (entry 0 the point at infinity), read by scanning
-  // every entry, two limbs at a time.
-  template <int Count>
-  static void Lookup(Point& r, const Point* table, unsigned index) {
+  // The entry numbered `index` of a table whose entries are numbered from
+  // `first`, read by scanning every entry: the masked entries are OR-ed
+  // together two words at a time. All zero when no entry has that number.
+  template <class Entry, int Count>
+  static void Scan(Entry& out, const Entry* entries, unsigned first, unsigned index) {
     using Pair = uint64_t __attribute__((vector_size(16)));
-    constexpr int kWords = 3 * N;
-    static_assert(sizeof(Point) == 8 * kWords);
+    constexpr int kWords = (int)(sizeof(Entry) / 8);
+    static_assert(sizeof(Entry) == 8 * kWords);
     Pair acc[(kWords + 1) / 2] = {};
     for (unsigned j = 0; j < (unsigned)Count; ++j) {
-      const uint64_t m = nistfield::ZeroMask(j ^ index);
+      const uint64_t m = nistfield::ZeroMask((j + first) ^ index);
       const Pair mask = {m, m};
-      const char* entry = reinterpret_cast<const char*>(&table[j]);
+      const char* entry = reinterpret_cast<const char*>(&entries[j]);
       for (int w = 0; w < kWords / 2; ++w) {
         Pair x;
         std::memcpy(&x, entry + 16 * w, 16);
@@ -165,17 +160,18 @@ struct Impl {
         acc[kWords / 2][0] |= last & m;
       }
     }
-    std::memcpy(&r, acc, sizeof(Point));
+    std::memcpy(&out, acc, sizeof(Entry));
+  }
+
+  // Entry `index` of a table (entry 0 the point at infinity).
+  template <int Count>
+  static void Lookup(Point& r, const Point* table, unsigned index) {
+    Scan<Point, Count>(r, table, 0, index);
   }
 
   // Entry index - 1 of an affine row; all zero for index 0.
   static void LookupAffine(Affine& r, const Affine* row, unsigned index) {
-    r = Affine{};
-    for (unsigned j = 1; j <= (unsigned)kBaseEntries; ++j) {
-      const uint64_t mask = nistfield::ZeroMask(j ^ index);
-      OrMasked(r.x, row[j - 1].x, mask);
-      OrMasked(r.y, row[j - 1].y, mask);
-    }
+    Scan<Affine, kBaseEntries>(r, row, 1, index);
   }
 
   static void NegateIf(Fe& y, uint64_t mask) {

@@ -390,9 +390,6 @@ struct Field {
 
   // Public range check: a below p.
   static inline bool InRange(const Fe& a) { return LessThan<N>(a.v, M.p); }
-
-  // a - p when a is at least p; for a below 2p.
-  static inline void ReduceOnce(Fe& r, const Fe& a) { FinalSubtract(r, a.v, 0); }
 };
 
 }  // namespace nistfield
