@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "CurveRows.h"
 #include "core/ByteString.h"
 #include "crypto/ecc/EccEngine.h"
 
@@ -119,19 +120,10 @@ void EcdhPeer(benchmark::State& state, int curve) {
   EVP_PKEY_CTX_free(ctx);
 }
 
-void Register(const char* row, void (*ours)(benchmark::State&, int), void (*peer)(benchmark::State&, int)) {
-  const char* const names[3] = {"P256", "P384", "P521"};
-  for (int curve = 0; curve < 3; ++curve) {
-    const std::string base = std::string("EccEngine") + row + names[curve];
-    benchmark::RegisterBenchmark((base + "/ours").c_str(), ours, curve);
-    benchmark::RegisterBenchmark((base + "/peer").c_str(), peer, curve);
-  }
-}
-
 const int kRegistered = [] {
-  Register("EcdsaSign", SignOurs, SignPeer);
-  Register("EcdsaVerify", VerifyOurs, VerifyPeer);
-  Register("Ecdh", EcdhOurs, EcdhPeer);
+  RegisterCurveRows("EccEngineEcdsaSign", SignOurs, SignPeer);
+  RegisterCurveRows("EccEngineEcdsaVerify", VerifyOurs, VerifyPeer);
+  RegisterCurveRows("EccEngineEcdh", EcdhOurs, EcdhPeer);
   return 0;
 }();
 

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "CurveRows.h"
 #include "crypto/ecc/NistCurve.h"
 
 namespace {
@@ -179,21 +180,12 @@ void VerifyPeer(benchmark::State& state, int curve) {
   EVP_PKEY_free(key.pkey);
 }
 
-void Register(const char* row, void (*ours)(benchmark::State&, int), void (*peer)(benchmark::State&, int)) {
-  const char* const names[3] = {"P256", "P384", "P521"};
-  for (int curve = 0; curve < 3; ++curve) {
-    const std::string base = std::string(row) + names[curve];
-    benchmark::RegisterBenchmark((base + "/ours").c_str(), ours, curve);
-    benchmark::RegisterBenchmark((base + "/peer").c_str(), peer, curve);
-  }
-}
-
 const int kRegistered = [] {
-  Register("NistMulBase", MulBaseOurs, MulBasePeer);
-  Register("NistMul", MulOurs, MulPeer);
-  Register("NistEcdh", EcdhOurs, EcdhPeer);
-  Register("NistSign", SignOurs, SignPeer);
-  Register("NistVerify", VerifyOurs, VerifyPeer);
+  RegisterCurveRows("NistMulBase", MulBaseOurs, MulBasePeer);
+  RegisterCurveRows("NistMul", MulOurs, MulPeer);
+  RegisterCurveRows("NistEcdh", EcdhOurs, EcdhPeer);
+  RegisterCurveRows("NistSign", SignOurs, SignPeer);
+  RegisterCurveRows("NistVerify", VerifyOurs, VerifyPeer);
   return 0;
 }();
 
