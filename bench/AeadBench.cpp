@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "crypto/cipher/SymmetricCipher.h"
+#include "crypto/cipher/engine/SymmetricCipher.h"
 
 namespace {
 

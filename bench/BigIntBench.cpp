@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "crypto/rsa/BigInteger.h"
+#include "crypto/bigint/BigInteger.h"
 
 namespace {
 

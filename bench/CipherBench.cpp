@@ -1,9 +1,9 @@
 // Symmetric cipher primitives beside OpenSSL's EVP in the same run.
-#include "crypto/cipher/Aes.h"
-#include "crypto/cipher/AesCipher.h"
-#include "crypto/cipher/BlowfishCipher.h"
-#include "crypto/cipher/Rc4Cipher.h"
-#include "crypto/cipher/TripleDesCipher.h"
+#include "crypto/cipher/aes/Aes.h"
+#include "crypto/cipher/aes/AesCipher.h"
+#include "crypto/cipher/block/BlowfishCipher.h"
+#include "crypto/cipher/stream/Rc4Cipher.h"
+#include "crypto/cipher/block/TripleDesCipher.h"
 
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ByteString.h"
+#include "core/text/ByteString.h"
 
 namespace {
 

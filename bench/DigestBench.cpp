@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "crypto/digest/HashContext.h"
+#include "crypto/digest/hash/HashContext.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "CurveRows.h"
-#include "core/ByteString.h"
-#include "crypto/ecc/EccEngine.h"
+#include "core/text/ByteString.h"
+#include "crypto/ecc/engine/EccEngine.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "core/ByteString.h"
-#include "crypto/ecc/EdDsa.h"
-#include "crypto/ecc/EdwardsMath.h"
+#include "core/text/ByteString.h"
+#include "crypto/ecc/edwards/EdDsa.h"
+#include "crypto/ecc/edwards/EdwardsMath.h"
 
 namespace {
 

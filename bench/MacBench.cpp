@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "crypto/digest/Hmac.h"
-#include "crypto/digest/Pbkdf2.h"
+#include "crypto/digest/mac/Hmac.h"
+#include "crypto/digest/kdf/Pbkdf2.h"
 
 namespace {
 

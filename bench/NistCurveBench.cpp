@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "CurveRows.h"
-#include "crypto/ecc/NistCurve.h"
+#include "crypto/ecc/nist/NistCurve.h"
 
 namespace {
 

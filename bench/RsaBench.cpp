@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/ByteString.h"
+#include "core/text/ByteString.h"
 #include "crypto/rsa/RsaEngine.h"
 
 namespace {

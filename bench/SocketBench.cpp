@@ -10,7 +10,7 @@
 
 #include <thread>
 
-#include "core/SocketCore.h"
+#include "core/socket/SocketCore.h"
 
 namespace {
 

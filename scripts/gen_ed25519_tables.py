@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the Ed25519 fixed-base tables as C++ initialisers.
 
-Usage: gen_ed25519_tables.py > netlib/crypto/ecc/Ed25519Tables.inc
+Usage: gen_ed25519_tables.py > netlib/crypto/ecc/edwards/Ed25519Tables.inc
 Each entry is (y + x, y - x, 2*d*x*y) of an affine point in five 51-bit limbs.
 Row i, entry j of the base table holds (j + 1) * 256^i * B; the odd-multiple
 table holds B, 3B, ..., 15B.

@@ -1,6 +1,7 @@
 #include "net/AuthTokenProvider.h"
 
 #include <cstring>
+#include <new>
 
 namespace tornell {
 
@@ -8,6 +9,10 @@ namespace {
 constexpr int kStatusUnavailable = 306;
 const char kNoEngineText[] = "NTLM authentication tokens cannot be generated: no NTLM engine is available.";
 }  // namespace
+
+std::unique_ptr<TokenProvider> CreateTokenProvider() {
+  return std::unique_ptr<TokenProvider>(new (std::nothrow) AuthTokenProvider());
+}
 
 AuthTokenProvider::AuthTokenProvider() { protocol_.Set("NTLM"); }
 

@@ -5,28 +5,29 @@
 
 #include <cstdint>
 
-#include "core/ByteString.h"
+#include "core/socket/TokenProvider.h"
+#include "core/text/ByteString.h"
 
 namespace tornell {
 
-class AuthTokenProvider {
+class AuthTokenProvider : public TokenProvider {
  public:
   AuthTokenProvider();
-  ~AuthTokenProvider();
+  ~AuthTokenProvider() override;
   AuthTokenProvider(const AuthTokenProvider&) = delete;
   AuthTokenProvider& operator=(const AuthTokenProvider&) = delete;
 
   // A user written "DOMAIN\user" is split at its first backslash.
-  int SetCredentials(const char* protocol, const char* user, const char* password);
-  int SetServerSide(int flag);
+  int SetCredentials(const char* protocol, const char* user, const char* password) override;
+  int SetServerSide(int flag) override;
   // Next token of the exchange as raw bytes; an empty input starts a new one.
   int GetToken(ByteString& out, const char* protocol, const char* server, ByteString& input,
-               void* extra);
-  const char* GetErrorText() const { return errorText_.CStr(); }
-  const char* GetDiagnosticText() const { return diagnostics_.CStr(); }
+               void* extra) override;
+  const char* GetErrorText() const override { return errorText_.CStr(); }
+  const char* GetDiagnosticText() const override { return diagnostics_.CStr(); }
   // This platform has no system security provider: the flag stays 0.
-  int SetUseSystemSspi(int value);
-  int GetUseSystemSspi() const { return useSystemSspi_; }
+  int SetUseSystemSspi(int value) override;
+  int GetUseSystemSspi() const override { return useSystemSspi_; }
 
  private:
   int AppendParameters(const char* protocol, const char* server);

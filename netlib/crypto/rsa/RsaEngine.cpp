@@ -4,8 +4,8 @@
 #include <initializer_list>
 #include <utility>
 
-#include "crypto/rsa/BigInteger.h"
-#include "crypto/rsa/KeyNumbers.h"
+#include "crypto/bigint/BigInteger.h"
+#include "crypto/pubkey/KeyNumbers.h"
 #include "crypto/rsa/RsaKeyState.h"
 #include "crypto/rsa/RsaStatus.h"
 

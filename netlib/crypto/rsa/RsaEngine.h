@@ -3,8 +3,8 @@
 // key generation, and the PKCS#1 v1.5, PSS and OAEP schemes built on them.
 #include <memory>
 
-#include "core/ByteString.h"
-#include "crypto/rsa/PublicKeyAlgorithm.h"
+#include "core/text/ByteString.h"
+#include "crypto/pubkey/PublicKeyAlgorithm.h"
 #include "crypto/rsa/RsaKey.h"
 
 namespace tornell {

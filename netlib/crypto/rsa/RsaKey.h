@@ -1,7 +1,7 @@
 #pragma once
 // RSA key material: eight unsigned big-endian values, empty when absent.
-#include "core/ByteString.h"
-#include "crypto/rsa/AsymmetricKey.h"
+#include "core/text/ByteString.h"
+#include "crypto/pubkey/AsymmetricKey.h"
 
 namespace tornell {
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "crypto/rsa/KeyNumbers.h"
-#include "crypto/rsa/MontgomeryIfma.h"
-#include "crypto/rsa/RandomSource.h"
+#include "crypto/pubkey/KeyNumbers.h"
+#include "crypto/bigint/MontgomeryIfma.h"
+#include "crypto/random/RandomSource.h"
 #include "crypto/rsa/RsaKey.h"
 #include "crypto/rsa/RsaStatus.h"
 

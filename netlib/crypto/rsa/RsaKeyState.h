@@ -4,8 +4,8 @@
 // operations on one engine skip the parsing and the context set-up.
 #include <vector>
 
-#include "crypto/rsa/BigInteger.h"
-#include "crypto/rsa/Montgomery.h"
+#include "crypto/bigint/BigInteger.h"
+#include "crypto/bigint/Montgomery.h"
 #include "crypto/rsa/RsaKey.h"
 
 namespace tornell {

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "crypto/digest/HashContext.h"
-#include "crypto/rsa/BigInteger.h"
+#include "crypto/digest/hash/HashContext.h"
+#include "crypto/bigint/BigInteger.h"
 #include "crypto/rsa/RsaEngine.h"
 #include "crypto/rsa/RsaKeyState.h"
 #include "crypto/rsa/RsaStatus.h"

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "core/ComponentBase.h"
-#include "core/ConfigSetting.h"
+#include "core/base/ComponentBase.h"
+#include "core/base/ConfigSetting.h"
 
 using tornell::ComponentBase;
 using tornell::ConfigSetting;

@@ -14,8 +14,8 @@
 #include <thread>
 
 #include "ToolRunner.h"
-#include "core/FilePath.h"
-#include "core/FileStream.h"
+#include "core/base/FilePath.h"
+#include "core/base/FileStream.h"
 
 using tornell::ByteString;
 using tornell::FilePath;

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "core/ComponentBase.h"
-#include "core/SystemErrorTexts.h"
+#include "core/base/ComponentBase.h"
+#include "core/base/SystemErrorTexts.h"
 
 using tornell::ComponentBase;
 using tornell::SystemErrorTexts;

@@ -11,7 +11,7 @@
 #include "SocketTestSupport.h"
 #include "TestSupport.h"
 #include "TestText.h"
-#include "core/PacketLog.h"
+#include "core/socket/PacketLog.h"
 
 using sockettest::TestSocket;
 namespace fs = std::filesystem;

@@ -3,7 +3,8 @@
 #include <string>
 
 #include "SocketTestSupport.h"
-#include "core/ByteString.h"
+#include "core/text/ByteString.h"
+#include "net/AuthTokenProvider.h"
 
 using sockettest::TestSocket;
 

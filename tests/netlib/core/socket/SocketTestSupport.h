@@ -13,7 +13,7 @@
 #include <functional>
 #include <vector>
 
-#include "core/SocketCore.h"
+#include "core/socket/SocketCore.h"
 
 namespace sockettest {
 

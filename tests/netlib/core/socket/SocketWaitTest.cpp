@@ -10,7 +10,7 @@
 
 #include "SocketTestSupport.h"
 #include "TestSupport.h"
-#include "core/TextUtils.h"
+#include "core/text/TextUtils.h"
 
 using sockettest::Event;
 using sockettest::MillisSince;

@@ -5,8 +5,8 @@
 
 #include "PathLevels.h"
 #include "VectorFiles.h"
-#include "crypto/cipher/AeadFastPath.h"
-#include "crypto/cipher/AesGcm.h"
+#include "crypto/cipher/aead/AeadFastPath.h"
+#include "crypto/cipher/aead/AesGcm.h"
 
 using namespace tornell;
 using namespace aeadtest;

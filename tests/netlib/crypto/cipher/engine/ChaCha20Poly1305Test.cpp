@@ -5,10 +5,10 @@
 
 #include "PathLevels.h"
 #include "VectorFiles.h"
-#include "crypto/cipher/AeadFastPath.h"
-#include "crypto/cipher/ChaCha20.h"
-#include "crypto/cipher/ChaCha20Poly1305.h"
-#include "crypto/cipher/Poly1305.h"
+#include "crypto/cipher/aead/AeadFastPath.h"
+#include "crypto/cipher/stream/ChaCha20.h"
+#include "crypto/cipher/aead/ChaCha20Poly1305.h"
+#include "crypto/cipher/aead/Poly1305.h"
 
 using namespace tornell;
 using namespace aeadtest;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "VectorFiles.h"
-#include "crypto/cipher/SymmetricCipher.h"
+#include "crypto/cipher/engine/SymmetricCipher.h"
 
 namespace aeadtest {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "crypto/cipher/AeadFastPath.h"
+#include "crypto/cipher/aead/AeadFastPath.h"
 
 namespace aeadtest {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "MacTestUtil.h"
-#include "crypto/digest/Hmac.h"
+#include "crypto/digest/mac/Hmac.h"
 
 namespace {
 

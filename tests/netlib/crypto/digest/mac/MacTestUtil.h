@@ -8,8 +8,8 @@
 
 #include "TestSupport.h"
 #include "TestText.h"
-#include "crypto/digest/HashAlgorithm.h"
-#include "crypto/digest/ProcessorFeatures.h"
+#include "crypto/digest/hash/HashAlgorithm.h"
+#include "crypto/digest/hash/ProcessorFeatures.h"
 
 namespace mactest {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "MacTestUtil.h"
-#include "crypto/digest/TlsPrf.h"
+#include "crypto/digest/mac/TlsPrf.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "TestSupport.h"
 #include "VectorTools.h"
-#include "crypto/ecc/Ed448Tables.h"
-#include "crypto/ecc/EdwardsMath.h"
+#include "crypto/ecc/edwards/Ed448Tables.h"
+#include "crypto/ecc/edwards/EdwardsMath.h"
 
 using namespace tornell;
 using namespace edtest;
@@ -49,7 +49,7 @@ std::string WordsHex(const uint32_t* w) {
 TEST(Curve25519Arithmetic, BaseTableMatchesItsGenerator) {
   REQUIRE_OR_SKIP(HavePython(), "python3 missing");
   const auto root = ProjectRoot();
-  const std::string committed = testsupport::ReadFileText(root / "netlib/crypto/ecc/Ed25519Tables.inc");
+  const std::string committed = testsupport::ReadFileText(root / "netlib/crypto/ecc/edwards/Ed25519Tables.inc");
   bool ran = false;
   const std::string generated =
       testsupport::RunCommand("/usr/bin/python3 " + (root / "scripts/gen_ed25519_tables.py").string(), ran);

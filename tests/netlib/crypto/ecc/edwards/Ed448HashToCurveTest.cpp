@@ -5,7 +5,7 @@
 
 #include "TestSupport.h"
 #include "VectorTools.h"
-#include "crypto/ecc/EdwardsMath.h"
+#include "crypto/ecc/edwards/EdwardsMath.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "VectorTools.h"
-#include "crypto/digest/HashAlgorithm.h"
-#include "crypto/digest/HashContext.h"
-#include "crypto/ecc/EdDsa.h"
-#include "crypto/ecc/EdwardsMath.h"
+#include "crypto/digest/hash/HashAlgorithm.h"
+#include "crypto/digest/hash/HashContext.h"
+#include "crypto/ecc/edwards/EdDsa.h"
+#include "crypto/ecc/edwards/EdwardsMath.h"
 
 using tornell::ByteString;
 using tornell::EdDsa;

@@ -4,7 +4,7 @@
 
 #include "TestSupport.h"
 #include "VectorTools.h"
-#include "crypto/ecc/EdDsa.h"
+#include "crypto/ecc/edwards/EdDsa.h"
 
 using tornell::ByteString;
 using tornell::EdDsa;

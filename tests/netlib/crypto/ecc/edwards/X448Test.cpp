@@ -3,7 +3,7 @@
 
 #include "TestSupport.h"
 #include "VectorTools.h"
-#include "crypto/ecc/EdwardsMath.h"
+#include "crypto/ecc/edwards/EdwardsMath.h"
 
 using tornell::EdwardsMath;
 using namespace edtest;

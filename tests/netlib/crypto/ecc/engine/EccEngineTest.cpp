@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "EngineTestUtil.h"
-#include "crypto/digest/HashAlgorithm.h"
-#include "crypto/ecc/EcCurve.h"
-#include "crypto/ecc/EccEngine.h"
-#include "crypto/ecc/EdDsa.h"
+#include "crypto/digest/hash/HashAlgorithm.h"
+#include "crypto/ecc/curve/EcCurve.h"
+#include "crypto/ecc/engine/EccEngine.h"
+#include "crypto/ecc/edwards/EdDsa.h"
 
 using namespace tornell;
 using namespace enginetest;

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineTestUtil.h"
-#include "crypto/ecc/EccEngine.h"
+#include "crypto/ecc/engine/EccEngine.h"
 
 using namespace tornell;
 using namespace enginetest;

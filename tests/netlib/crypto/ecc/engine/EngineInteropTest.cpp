@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "EngineTestUtil.h"
-#include "crypto/digest/HashAlgorithm.h"
-#include "crypto/ecc/EccEngine.h"
-#include "crypto/ecc/EccEngineMultiply.h"
+#include "crypto/digest/hash/HashAlgorithm.h"
+#include "crypto/ecc/engine/EccEngine.h"
+#include "crypto/ecc/engine/EccEngineMultiply.h"
 
 using namespace tornell;
 using namespace enginetest;

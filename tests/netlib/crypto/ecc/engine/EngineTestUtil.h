@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "../EcTestUtil.h"
+#include "../curve/EcTestUtil.h"
 #include "TestSupport.h"
-#include "core/ByteString.h"
-#include "crypto/ecc/EcKey.h"
+#include "core/text/ByteString.h"
+#include "crypto/ecc/curve/EcKey.h"
 
 namespace enginetest {
 

@@ -1,0 +1,86 @@
+#pragma once
+// Big-endian cursor for building and parsing binary messages (TLS records,
+// HTTP/2 frames, key blobs, Kerberos). Puts append at the end and advance the
+// position; gets read at the position. Copies share the bytes.
+#include <cstdint>
+
+#include "core/text/ByteString.h"
+#include "core/buffer/SharedBytes.h"
+
+namespace tornell {
+
+class WireBuffer {
+ public:
+  WireBuffer() = default;
+  WireBuffer(const void* buffer, int offset, int length);
+  WireBuffer(const WireBuffer& other);
+  WireBuffer& operator=(const WireBuffer&) = delete;
+  virtual ~WireBuffer();
+
+  int Assign(const void* buffer, int offset, int length);
+  int Assign(const WireBuffer& other);
+  int Clear();
+  int Rewind() { position_ = 0; return kStatusOk; }
+  int SetPosition(int position) { position_ = position; return kStatusOk; }
+
+  int Length() const { return storage_ != nullptr ? storage_->Length() : 0; }
+  int Size() const { return Length(); }
+  int Position() const { return position_; }
+  // Bytes after the position; a position outside the bytes leaves none.
+  int Remaining() const;
+  const char* Data() const { return storage_ != nullptr ? storage_->Data() : kEmptyText; }
+  const unsigned char* Bytes() const { return reinterpret_cast<const unsigned char*>(Data()); }
+
+  int PutU8(int value);
+  int PutU16(int value);
+  int PutU24(int value);
+  int PutU32(int value);
+  int PutU64(int64_t value);
+  int PutBytes(const void* buffer, int length);
+  int PutBytes(const void* buffer, int offset, int length);
+  int PutBytes(const WireBuffer& other);
+  int PutBytes(const ByteString& bytes);
+
+  int PatchU16(int offset, int value);
+  int PatchU24(int offset, int value);
+  int WriteAt(const void* bytes, int offset, int length);
+  // 1080 (nothing copied) when the range is not inside the bytes.
+  int CopyOut(int offset, int count, void* buffer, int bufferOffset) const;
+
+  int Require(int n) const;
+  int Require(int offset, int n) const;
+
+  int GetU16(int& out);
+  int GetU24(int& out);
+  int GetU32(int& out);
+  int GetU16();
+  int GetU24();
+  int GetU32();
+  int GetU8();
+  int PeekU8(int offset);
+  int PeekU16(int offset);
+  int PeekU24(int offset);
+  int GetBytes(int n, ByteString& out);
+  int GetBytes(void* buffer, int offset, int n);
+  const char* Skip(int n);
+  int GetLengthPrefixed(ByteString& out);
+  int GetBlob(ByteString& out) { return GetLengthPrefixed(out); }
+  int GetBitCountPrefixed(ByteString& out);
+
+ protected:
+  int EnsureStorage();
+  // The shared bytes, for derived buffers (null until first needed).
+  SharedBytes* Storage() const { return storage_; }
+
+ private:
+  int PutBig(uint64_t value, int count);
+  int GetBig(int count, int& out);
+  int GetValue(int count);  // -1 when too few bytes remain
+  int PeekBig(int offset, int count);
+  const unsigned char* At(int offset) const { return Bytes() + offset; }
+
+  int position_ = 0;
+  SharedBytes* storage_ = nullptr;
+};
+
+}  // namespace tornell

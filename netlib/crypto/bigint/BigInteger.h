@@ -1,0 +1,109 @@
+#pragma once
+// Signed arbitrary-precision integer. Values do not change once built: every
+// operation returns a new value or fills an out-parameter. Errors are int
+// codes (0 success): 2002 not invertible, 2003 modulus not positive, 2004
+// negative exponent, 200 a string could not grow.
+//
+// The interface speaks in 32-bit words (GetInt, the word constructors); the
+// magnitude is held as 64-bit limbs, least significant first.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "crypto/bigint/LimbMath.h"
+
+namespace tornell {
+
+class ByteString;
+class MutableBigInt;
+class RandomSource;
+
+class BigInteger {
+ public:
+  static const BigInteger ZERO;
+  static const BigInteger ONE;
+
+  BigInteger() = default;
+  // Big-endian two's complement.
+  BigInteger(const uint8_t* bytes, int len);
+  // Unsigned big-endian magnitude with a sign.
+  BigInteger(const uint8_t* bytes, int len, int sign);
+  BigInteger(int sign, const uint8_t* bytes, int len);
+  // Digits in radix 2..32 with the given sign.
+  BigInteger(const char* text, int len, int radix, int sign);
+  // Magnitude words, most significant first.
+  BigInteger(const uint32_t* words, int len, int sign);
+  // Words as big-endian two's complement.
+  BigInteger(const uint32_t* words, int len);
+  BigInteger(int sign, const uint32_t* words, int len);
+  explicit BigInteger(int64_t v);
+  BigInteger(const MutableBigInt& m, int sign);
+  BigInteger(const BigInteger&) = default;
+  BigInteger& operator=(const BigInteger&) = default;
+  BigInteger(BigInteger&&) noexcept = default;
+  BigInteger& operator=(BigInteger&&) noexcept = default;
+  ~BigInteger() = default;
+  // A probable prime of exactly bits bits.
+  BigInteger(int bits, int certainty, RandomSource& source);
+  // A random value of exactly bits bits.
+  BigInteger(int bits, RandomSource& source);
+
+  BigInteger Add(const BigInteger& b) const;
+  BigInteger Subtract(const BigInteger& b) const;
+  BigInteger Multiply(const BigInteger& b) const;
+  BigInteger Square() const;
+  BigInteger Divide(const BigInteger& b) const;
+  BigInteger Remainder(const BigInteger& b) const;
+  BigInteger DivideAndRemainder(const BigInteger& b, BigInteger& rem) const;
+  uint32_t DivideByWord(uint32_t d, BigInteger& quotient) const;
+  int Mod(const BigInteger& m, BigInteger& result) const;
+  int ModInverse(const BigInteger& m, BigInteger& result) const;
+  int ModPow(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
+  int ModPowBinary(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
+  int Pow(int e, BigInteger& result) const;
+  BigInteger Negate() const;
+  BigInteger Abs() const;
+  int Signum() const { return sign_; }
+  bool Equals(const BigInteger& b) const { return sign_ == b.sign_ && mag_ == b.mag_; }
+  int CompareTo(const BigInteger& b) const;
+  int BitLength() const;
+  int LowestSetBit() const;
+  bool TestBit(int n) const;
+  uint32_t GetInt(int n) const;
+  int64_t LongValue() const;
+  BigInteger ShiftLeft(int n) const;
+  BigInteger ShiftRight(int n) const;
+
+  int ToByteString(ByteString& out) const;
+  void ToBytes(uint8_t* buf, int len) const;
+  int ToText(ByteString& out, int radix) const;
+  std::string ToText(int radix) const;
+
+  // Probable primes (Miller-Rabin rounds by size, at most certainty).
+  int IsProbablePrime(int certainty, RandomSource* source) const;
+  void RandomBits(int n, RandomSource& source);
+  static int FirstPrime(BigInteger& p, const BigInteger& max, const BigInteger& equiv, const BigInteger& mod);
+  static int GeneratePrime(const BigInteger& min, const BigInteger& max, const BigInteger& equiv,
+                           const BigInteger& mod, RandomSource& source, BigInteger& result);
+
+  // Internal form, for the arithmetic of this directory.
+  const std::vector<limb::Limb>& Magnitude() const { return mag_; }
+  static BigInteger FromLimbs(std::vector<limb::Limb> mag, int sign);
+
+ private:
+  bool IsOneValue() const { return sign_ == 1 && mag_.size() == 1 && mag_[0] == 1; }
+  BigInteger Mod2(int p) const;
+  static BigInteger ModPow2(const BigInteger& base, const BigInteger& e, int p);
+  static BigInteger OddModPow(const BigInteger& base, const BigInteger& e, const BigInteger& m);
+  void SetFromTwosComplementBytes(const uint8_t* bytes, int len);
+  void SetFromMagnitudeBytes(const uint8_t* bytes, int len, int sign);
+  void Trim();
+
+  int sign_ = 0;
+  std::vector<limb::Limb> mag_;
+  mutable int bitLength_ = -1;
+  mutable int lowestSetBit_ = -2;
+};
+
+}  // namespace tornell

@@ -1,0 +1,181 @@
+#include "crypto/bigint/Montgomery.h"
+
+namespace tornell {
+
+using limb::DLimb;
+using limb::Limb;
+
+namespace {
+
+// Adds multiples of m that clear the low k limbs of the 2k-limb t; the value
+// t / R is left in top:t[k..2k).
+Limb ReduceLoop(const Montgomery& ctx, Limb* t) {
+  const size_t k = ctx.k;
+  const Limb* m = ctx.mod.data();
+  Limb top = 0;
+  for (size_t i = 0; i < k; ++i) {
+    Limb q = t[i] * ctx.n0;
+    Limb c = limb::MulAddRow(t + i, m, k, q);
+    DLimb s = DLimb(t[i + k]) + c + top;
+    t[i + k] = limb::Lo(s);
+    top = limb::Hi(s);
+  }
+  return top;
+}
+
+// r = top:v - m when that is >= 0, else v (for top:v < 2m), chosen by mask so
+// the timing does not tell which.
+void SubtractIfAbove(const Montgomery& ctx, Limb* r, const Limb* v, Limb top) {
+  const size_t k = ctx.k;
+  Limb borrow = limb::SubN(r, v, ctx.mod.data(), k);
+  Limb keep = Limb(0) - (1 + top - borrow);  // all ones: keep the difference
+  __asm__("" : "+r"(keep));
+  for (size_t i = 0; i < k; ++i) r[i] = (r[i] & keep) | (v[i] & ~keep);
+}
+
+// Reduces the 2k-limb t (clobbered) to t / R mod m in r, for t < m * R.
+void Reduce(const Montgomery& ctx, Limb* r, Limb* t) {
+  Limb top = ReduceLoop(ctx, t);
+  SubtractIfAbove(ctx, r, t + ctx.k, top);
+}
+
+// Copies entry idx of the table of n entries of k limbs into out, touching
+// every entry the same way whatever idx is.
+void ScanTable(Limb* out, const Limb* table, size_t n, size_t k, Limb idx) {
+  for (size_t j = 0; j < k; ++j) out[j] = 0;
+  for (size_t i = 0; i < n; ++i) {
+    Limb mask = limb::MaskNonZero(Limb(i) ^ idx) ^ ~Limb(0);
+    __asm__("" : "+r"(mask));
+    const Limb* e = table + i * k;
+    for (size_t j = 0; j < k; ++j) out[j] |= e[j] & mask;
+  }
+}
+
+}  // namespace
+
+Limb MontgomeryWindow(const Limb* exp, size_t en, size_t pos, int w) {
+  size_t li = pos / 64;
+  int bi = int(pos % 64);
+  Limb v = li < en ? exp[li] >> bi : 0;
+  if (bi + w > 64 && li + 1 < en) v |= exp[li + 1] << (64 - bi);
+  return v & ((Limb(1) << w) - 1);
+}
+
+size_t MontgomeryExponentBits(const Limb* exp, size_t en) {
+  size_t n = limb::Trim(exp, en);
+  return n == 0 ? 0 : (n - 1) * 64 + size_t(limb::BitLen(exp[n - 1]));
+}
+
+namespace {
+
+// R mod m into r: computed as REDC(R^2 mod m).
+void MontgomeryOne(const Montgomery& ctx, Limb* r, Limb* scratch) {
+  const size_t k = ctx.k;
+  for (size_t i = 0; i < 2 * k; ++i) scratch[i] = 0;
+  for (size_t i = 0; i < k; ++i) scratch[i] = ctx.rr[i];
+  Reduce(ctx, r, scratch);
+}
+
+}  // namespace
+
+void MontgomeryInit(Montgomery& ctx, const Limb* m, size_t k) {
+  ctx.k = k;
+  ctx.mod.assign(m, m + k);
+  ctx.n0 = Limb(0) - limb::InverseLimb(m[0]);
+  ctx.scratch.assign(2 * k + 1, 0);
+  // 2R mod m by doubling from the top power of two below m (a fixed count of
+  // steps for the size of m, each with a masked subtraction): that is 2 in
+  // Montgomery form. Raising it to the public power 64k gives R^2 mod m.
+  const size_t bits = (k - 1) * 64 + size_t(limb::BitLen(m[k - 1]));
+  std::vector<Limb> two(k, 0), d(k);
+  two[(bits - 1) / 64] = Limb(1) << ((bits - 1) % 64);
+  for (size_t i = bits - 1; i <= 64 * k; ++i) {
+    Limb top = limb::ShiftLeftBits(two.data(), k, 1);
+    SubtractIfAbove(ctx, d.data(), two.data(), top);
+    two.swap(d);
+  }
+  const size_t power = 64 * k;
+  std::vector<Limb> x(two);
+  for (int bit = limb::BitLen(power) - 2; bit >= 0; --bit) {
+    MontgomerySquare(ctx, x.data(), x.data(), ctx.scratch.data());
+    if ((power >> bit) & 1) MontgomeryMul(ctx, x.data(), x.data(), two.data(), ctx.scratch.data());
+  }
+  ctx.rr = x;
+  ctx.rrr.assign(k, 0);
+  MontgomeryMul(ctx, ctx.rrr.data(), ctx.rr.data(), ctx.rr.data(), ctx.scratch.data());
+}
+
+void MontgomeryReduceInput(const Montgomery& ctx, Limb* r, const Limb* c, size_t cn, Limb* scratch) {
+  const size_t k = ctx.k;
+  // First pass: c / R, below R + m. Second pass: below m, c / R^2 mod m.
+  // Multiplying by R^3 mod m undoes both and the multiply's own division.
+  for (size_t i = 0; i < 2 * k; ++i) scratch[i] = i < cn ? c[i] : 0;
+  Limb top = ReduceLoop(ctx, scratch);
+  for (size_t i = 0; i < k; ++i) scratch[i] = scratch[k + i];
+  scratch[k] = top;
+  for (size_t i = k + 1; i < 2 * k; ++i) scratch[i] = 0;
+  Reduce(ctx, r, scratch);
+  MontgomeryMul(ctx, r, r, ctx.rrr.data(), scratch);
+}
+
+void MontgomeryMul(const Montgomery& ctx, Limb* r, const Limb* a, const Limb* b, Limb* scratch) {
+  limb::Mul(scratch, a, ctx.k, b, ctx.k);
+  Reduce(ctx, r, scratch);
+}
+
+void MontgomerySquare(const Montgomery& ctx, Limb* r, const Limb* a, Limb* scratch) {
+  limb::Square(scratch, a, ctx.k);
+  Reduce(ctx, r, scratch);
+}
+
+void MontgomeryPowSecret(Montgomery& ctx, Limb* r, const Limb* base, const Limb* exp, size_t en) {
+  const size_t k = ctx.k;
+  const size_t ebits = MontgomeryExponentBits(exp, en);
+  const int w = ebits > 512 ? 5 : ebits > 128 ? 4 : ebits > 32 ? 3 : 1;
+  const size_t entries = size_t(1) << w;
+  std::vector<Limb> work(entries * k + 3 * k);
+  Limb* table = work.data();
+  Limb* acc = table + entries * k;
+  Limb* pick = acc + k;
+  Limb* scratch = ctx.scratch.data();
+
+  MontgomeryOne(ctx, table, scratch);
+  MontgomeryMul(ctx, table + k, base, ctx.rr.data(), scratch);
+  for (size_t i = 2; i < entries; ++i) MontgomeryMul(ctx, table + i * k, table + (i - 1) * k, table + k, scratch);
+
+  size_t windows = (ebits + size_t(w) - 1) / size_t(w);
+  if (windows == 0) windows = 1;
+  size_t pos = (windows - 1) * size_t(w);
+  ScanTable(acc, table, entries, k, MontgomeryWindow(exp, en, pos, w));
+  while (pos > 0) {
+    pos -= size_t(w);
+    for (int s = 0; s < w; ++s) MontgomerySquare(ctx, acc, acc, scratch);
+    ScanTable(pick, table, entries, k, MontgomeryWindow(exp, en, pos, w));
+    MontgomeryMul(ctx, acc, acc, pick, scratch);
+  }
+  // Leave Montgomery form: multiply by plain 1.
+  for (size_t i = 0; i < k; ++i) pick[i] = 0;
+  pick[0] = 1;
+  MontgomeryMul(ctx, r, acc, pick, scratch);
+}
+
+void MontgomeryPowPublic(Montgomery& ctx, Limb* r, const Limb* base, const Limb* exp, size_t en) {
+  const size_t k = ctx.k;
+  std::vector<Limb> work(3 * k);
+  Limb* b = work.data();
+  Limb* acc = b + k;
+  Limb* one = acc + k;
+  Limb* scratch = ctx.scratch.data();
+  MontgomeryMul(ctx, b, base, ctx.rr.data(), scratch);
+  size_t ebits = MontgomeryExponentBits(exp, en);
+  MontgomeryOne(ctx, acc, scratch);
+  for (size_t i = ebits; i-- > 0;) {
+    MontgomerySquare(ctx, acc, acc, scratch);
+    if ((exp[i / 64] >> (i % 64)) & 1) MontgomeryMul(ctx, acc, acc, b, scratch);
+  }
+  for (size_t i = 0; i < k; ++i) one[i] = 0;
+  one[0] = 1;
+  MontgomeryMul(ctx, r, acc, one, scratch);
+}
+
+}  // namespace tornell

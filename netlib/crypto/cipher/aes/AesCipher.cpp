@@ -1,0 +1,73 @@
+#include "crypto/cipher/aes/AesCipher.h"
+
+#include "crypto/cipher/aes/Aes.h"
+#include "crypto/cipher/aes/AesHardware.h"
+#include "crypto/cipher/block/BlockBytes.h"
+#include "crypto/cipher/engine/CipherDirection.h"
+
+#include <cstring>
+#include <new>
+
+namespace tornell {
+
+AesCipher::AesCipher() : roundKeys_(new (std::nothrow) uint32_t[kArrayWords]()), rounds_(14) {}
+
+AesCipher::~AesCipher() {
+  if (roundKeys_ != nullptr) {
+    blockbytes::Wipe(roundKeys_, sizeof(uint32_t) * kArrayWords);
+    delete[] roundKeys_;
+    roundKeys_ = nullptr;
+  }
+}
+
+int AesCipher::SetKey(const unsigned char* key, int keyLength, int encrypt, int mode) {
+  if (roundKeys_ == nullptr) return 200;
+  rounds_ = cipherdirection::WantsDecryptSchedule(encrypt, mode)
+                ? AesKeySetupDecrypt(roundKeys_, key, keyLength * 8)
+                : AesKeySetupEncrypt(roundKeys_, key, keyLength * 8);
+  aeshw::SwapSchedule(roundKeys_, rounds_, reinterpret_cast<unsigned char*>(roundKeys_ + kSwappedOffset));
+  return 0;
+}
+
+int AesCipher::EncryptBlock(const unsigned char* input, unsigned char* output) const {
+  return EncryptBlocks(input, output, 1);
+}
+
+int AesCipher::DecryptBlock(const unsigned char* input, unsigned char* output) const {
+  return DecryptBlocks(input, output, 1);
+}
+
+int AesCipher::EncryptBlocks(const unsigned char* input, unsigned char* output,
+                             int blockCount) const {
+  if (roundKeys_ == nullptr) return 200;
+  if (aeshw::Active())
+    aeshw::EncryptBlocksSwapped(Swapped(), rounds_, input, output, blockCount);
+  else
+    AesEncryptBlocks(roundKeys_, rounds_, input, output, blockCount);
+  return 0;
+}
+
+int AesCipher::DecryptBlocks(const unsigned char* input, unsigned char* output,
+                             int blockCount) const {
+  if (roundKeys_ == nullptr) return 200;
+  if (aeshw::Active())
+    aeshw::DecryptBlocksSwapped(Swapped(), rounds_, input, output, blockCount);
+  else
+    AesDecryptBlocks(roundKeys_, rounds_, input, output, blockCount);
+  return 0;
+}
+
+const unsigned char* AesCipher::Swapped() const {
+  return reinterpret_cast<const unsigned char*>(roundKeys_ + kSwappedOffset);
+}
+
+int AesCipher::CopyFrom(const AesCipher& other) {
+  if (roundKeys_ == nullptr) return 200;
+  if (&other == this) return 0;
+  if (other.roundKeys_ != nullptr)
+    std::memcpy(roundKeys_, other.roundKeys_, sizeof(uint32_t) * kArrayWords);
+  rounds_ = other.rounds_;
+  return 0;
+}
+
+}  // namespace tornell

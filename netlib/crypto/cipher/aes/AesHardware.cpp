@@ -1,0 +1,121 @@
+#include "crypto/cipher/aes/AesHardware.h"
+
+#include "crypto/cipher/block/BlockBytes.h"
+
+#include <immintrin.h>
+
+namespace tornell::aeshw {
+namespace {
+
+bool g_forcePortable = false;
+
+bool Detected() {
+  static const bool present = __builtin_cpu_supports("aes") && __builtin_cpu_supports("ssse3");
+  return present;
+}
+
+#define AESHW_TARGET __attribute__((target("aes,ssse3")))
+
+AESHW_TARGET inline __m128i LoadKey(const uint32_t* w) {
+  const __m128i swap = _mm_set_epi8(12, 13, 14, 15, 8, 9, 10, 11, 4, 5, 6, 7, 0, 1, 2, 3);
+  return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(w)), swap);
+}
+
+AESHW_TARGET inline void LoadKeys(const uint32_t* rk, int rounds, __m128i* k) {
+  for (int r = 0; r <= rounds; ++r) k[r] = LoadKey(rk + 4 * r);
+}
+
+AESHW_TARGET inline __m128i Load(const unsigned char* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+AESHW_TARGET inline void Store(unsigned char* p, __m128i v) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+
+// The pipelined loop, over round keys already in registers.
+template <bool Decrypt>
+AESHW_TARGET inline __m128i Round(__m128i b, __m128i k) {
+  return Decrypt ? _mm_aesdec_si128(b, k) : _mm_aesenc_si128(b, k);
+}
+
+template <bool Decrypt>
+AESHW_TARGET inline __m128i LastRound(__m128i b, __m128i k) {
+  return Decrypt ? _mm_aesdeclast_si128(b, k) : _mm_aesenclast_si128(b, k);
+}
+
+template <bool Decrypt>
+AESHW_TARGET inline void RunWithKeys(const __m128i* k, int rounds, const unsigned char* in,
+                                     unsigned char* out, int blocks) {
+  int i = 0;
+  for (; i + 8 <= blocks; i += 8) {
+    __m128i b[8];
+    for (int j = 0; j < 8; ++j) b[j] = _mm_xor_si128(Load(in + 16 * (i + j)), k[0]);
+    for (int r = 1; r < rounds; ++r)
+      for (int j = 0; j < 8; ++j) b[j] = Round<Decrypt>(b[j], k[r]);
+    for (int j = 0; j < 8; ++j) Store(out + 16 * (i + j), LastRound<Decrypt>(b[j], k[rounds]));
+  }
+  for (; i < blocks; ++i) {
+    __m128i b = _mm_xor_si128(Load(in + 16 * i), k[0]);
+    for (int r = 1; r < rounds; ++r) b = Round<Decrypt>(b, k[r]);
+    Store(out + 16 * i, LastRound<Decrypt>(b, k[rounds]));
+  }
+}
+
+template <bool Decrypt>
+AESHW_TARGET inline void RunSwapped(const unsigned char* rk, int rounds, const unsigned char* in,
+                                    unsigned char* out, int blocks) {
+  if (blocks == 1) {
+    __m128i b = _mm_xor_si128(Load(in), Load(rk));
+    for (int r = 1; r < rounds; ++r) b = Round<Decrypt>(b, Load(rk + 16 * r));
+    Store(out, LastRound<Decrypt>(b, Load(rk + 16 * rounds)));
+    return;
+  }
+  __m128i k[15];
+  for (int r = 0; r <= rounds; ++r) k[r] = Load(rk + 16 * r);
+  RunWithKeys<Decrypt>(k, rounds, in, out, blocks);
+}
+
+}  // namespace
+
+bool Active() { return !g_forcePortable && Detected(); }
+
+void ForcePortable(bool on) { g_forcePortable = on; }
+
+AESHW_TARGET uint32_t SubWord(uint32_t word) {
+  // With four equal columns ShiftRows is the identity, so the last round
+  // with a zero key is SubBytes alone.
+  __m128i v = _mm_set1_epi32(static_cast<int>(word));
+  v = _mm_aesenclast_si128(v, _mm_setzero_si128());
+  return static_cast<uint32_t>(_mm_cvtsi128_si32(v));
+}
+
+AESHW_TARGET void EncryptBlocks(const uint32_t* rk, int rounds, const unsigned char* in,
+                                unsigned char* out, int blocks) {
+  __m128i k[15];
+  LoadKeys(rk, rounds, k);
+  RunWithKeys<false>(k, rounds, in, out, blocks);
+}
+
+AESHW_TARGET void DecryptBlocks(const uint32_t* rk, int rounds, const unsigned char* in,
+                                unsigned char* out, int blocks) {
+  __m128i k[15];
+  LoadKeys(rk, rounds, k);
+  RunWithKeys<true>(k, rounds, in, out, blocks);
+}
+
+void SwapSchedule(const uint32_t* rk, int rounds, unsigned char* out) {
+  for (int w = 0; w < 4 * (rounds + 1); ++w) blockbytes::StoreBe32(out + 4 * w, rk[w]);
+}
+
+AESHW_TARGET void EncryptBlocksSwapped(const unsigned char* rk, int rounds, const unsigned char* in,
+                                       unsigned char* out, int blocks) {
+  RunSwapped<false>(rk, rounds, in, out, blocks);
+}
+
+AESHW_TARGET void DecryptBlocksSwapped(const unsigned char* rk, int rounds, const unsigned char* in,
+                                       unsigned char* out, int blocks) {
+  RunSwapped<true>(rk, rounds, in, out, blocks);
+}
+
+}  // namespace tornell::aeshw

@@ -1,0 +1,31 @@
+#include "crypto/cipher/block/DesCipher.h"
+
+#include "crypto/cipher/engine/CipherDirection.h"
+
+namespace tornell {
+
+DesCipher::DesCipher() : schedule_{} {}
+
+int DesCipher::SetKey(const unsigned char* key, int keyLength, int encrypt, int mode) {
+  if (keyLength < 8) return 1;  // would read past the key
+  schedule_ = DesSchedule{};
+  DesKeySchedule(schedule_, key, cipherdirection::WantsDecryptSchedule(encrypt, mode) ? 1 : 0);
+  return 0;
+}
+
+int DesCipher::EncryptBlock(const unsigned char* input, unsigned char* output) const {
+  DesCryptBlock(schedule_, input, output);
+  return 0;
+}
+
+int DesCipher::DecryptBlock(const unsigned char* input, unsigned char* output) const {
+  DesCryptBlock(schedule_, input, output);
+  return 0;
+}
+
+int DesCipher::CopyFrom(const DesCipher& other) {
+  schedule_ = other.schedule_;
+  return 0;
+}
+
+}  // namespace tornell

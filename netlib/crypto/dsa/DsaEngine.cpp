@@ -1,0 +1,316 @@
+#include "crypto/dsa/DsaEngine.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "crypto/digest/hash/HashContext.h"
+#include "crypto/bigint/BigInteger.h"
+#include "crypto/pubkey/KeyNumbers.h"
+#include "crypto/bigint/Montgomery.h"
+
+namespace tornell {
+
+using limb::Limb;
+using namespace dsa_status;
+
+namespace {
+
+using keynum::CanMontgomery;
+using keynum::FromData;
+using keynum::FromField;
+using keynum::Limbs;
+using keynum::StripZeros;
+
+// The leftmost bits(q) bits of the hash as a number (FIPS 186-4 4.6).
+BigInteger HashValue(const char* hash, int hashLength, int qBits) {
+  BigInteger h = FromData(hash, hashLength);
+  const int excess = hashLength * 8 - qBits;
+  return excess > 0 ? h.ShiftRight(excess) : h;
+}
+
+// Fixed-width big-endian bytes of v.
+int FixedBytes(const BigInteger& v, int width, ByteString& out) {
+  int rc = out.SetLength(width);
+  if (rc != 0) return rc;
+  v.ToBytes(out.Bytes(), width);
+  return 0;
+}
+
+// r = (g^k mod p) mod q and s = k^-1 (h + x r) mod q, with every step that
+// touches k or x running in time set by the sizes of p and q: the exponent
+// is k + q or k + 2q (whichever has bits(q) + 1 bits, chosen by mask), the
+// inverse is k^(q-2), and the products are Montgomery products.
+void SignCore(const BigInteger& p, const BigInteger& q, const BigInteger& g, const BigInteger& x,
+              const BigInteger& k, const BigInteger& h, BigInteger& r, BigInteger& s) {
+  Montgomery mp, mq;
+  MontgomeryInit(mp, p.Magnitude().data(), p.Magnitude().size());
+  MontgomeryInit(mq, q.Magnitude().data(), q.Magnitude().size());
+  const size_t kq = mq.k, ke = kq + 1;
+  const int qBits = q.BitLength();
+  std::vector<Limb> qe = Limbs(q, ke), k1 = Limbs(k, ke), k2(ke);
+  limb::AddN(k1.data(), k1.data(), qe.data(), ke);
+  limb::AddN(k2.data(), k1.data(), qe.data(), ke);
+  Limb top = (k1[size_t(qBits) / 64] >> (qBits % 64)) & 1;
+  Limb keep = Limb(0) - top;
+  __asm__("" : "+r"(keep));
+  for (size_t i = 0; i < ke; ++i) k1[i] = (k1[i] & keep) | (k2[i] & ~keep);
+
+  BigInteger gr;
+  g.Mod(p, gr);
+  std::vector<Limb> gp = Limbs(gr, mp.k), gk(mp.k);
+  MontgomeryPowSecret(mp, gk.data(), gp.data(), k1.data(), ke);
+  // r leaves as the signature's first half, so reducing it by division is
+  // no leak.
+  BigInteger rr;
+  BigInteger::FromLimbs(gk, 1).Mod(q, rr);
+  std::vector<Limb> rq = Limbs(rr, kq);
+
+  std::vector<Limb> kk = Limbs(k, kq), qm2 = Limbs(q.Subtract(BigInteger(int64_t(2))), kq), kinv(kq);
+  MontgomeryPowSecret(mq, kinv.data(), kk.data(), qm2.data(), kq);
+  std::vector<Limb> xr(kq), sum(kq), sub(kq), sv(kq);
+  std::vector<Limb> xq = Limbs(x, kq);
+  Limb* scratch = mq.scratch.data();
+  MontgomeryMul(mq, xr.data(), xq.data(), rq.data(), scratch);
+  MontgomeryMul(mq, xr.data(), xr.data(), mq.rr.data(), scratch);  // x r mod q
+  BigInteger hq;
+  h.Mod(q, hq);
+  std::vector<Limb> hl = Limbs(hq, kq);
+  Limb carry = limb::AddN(sum.data(), xr.data(), hl.data(), kq);
+  Limb borrow = limb::SubN(sub.data(), sum.data(), mq.mod.data(), kq);
+  Limb useSub = Limb(0) - (carry | (borrow ^ 1));
+  __asm__("" : "+r"(useSub));
+  for (size_t i = 0; i < kq; ++i) sum[i] = (sub[i] & useSub) | (sum[i] & ~useSub);
+  MontgomeryMul(mq, sv.data(), kinv.data(), sum.data(), scratch);
+  MontgomeryMul(mq, sv.data(), sv.data(), mq.rr.data(), scratch);
+  r = BigInteger::FromLimbs(rq, 1);
+  s = BigInteger::FromLimbs(sv, 1);
+}
+
+// Strict DER: SEQUENCE (short form) of two minimal non-negative INTEGERs
+// covering the signature exactly. Anything else is not DER.
+bool ReadStrictDer(const uint8_t* b, int length, BigInteger& r, BigInteger& s) {
+  if (length < 8 || b[0] != 0x30 || b[1] >= 0x80 || b[1] + 2 != length) return false;
+  int pos = 2;
+  BigInteger* out[] = {&r, &s};
+  for (BigInteger* v : out) {
+    if (pos + 2 > length || b[pos] != 0x02 || b[pos + 1] >= 0x80) return false;
+    const int n = b[pos + 1];
+    pos += 2;
+    if (n < 1 || pos + n > length) return false;
+    if (b[pos] >= 0x80) return false;                               // negative
+    if (n > 1 && b[pos] == 0 && b[pos + 1] < 0x80) return false;    // not minimal
+    *v = BigInteger(b + pos, n, 1);
+    pos += n;
+  }
+  return pos == length;
+}
+
+}  // namespace
+
+int DsaEngine::SetKey(DsaKey& in) {
+  key.Clear();
+  if (in.p.Length() == 0 || in.q.Length() == 0 || in.g.Length() == 0 || (in.y.Length() == 0 && in.x.Length() == 0))
+    return kIncompleteKey;
+  const BigInteger p = FromField(in.p), q = FromField(in.q);
+  if (p.Signum() == 0) return kIncompleteKey;
+  keyBits = p.BitLength();
+  if (q.Signum() == 0) return kIncompleteKey;
+  int rc = 0;
+  if ((rc = key.p.Assign(in.p)) != 0 || (rc = key.q.Assign(in.q)) != 0 || (rc = key.g.Assign(in.g)) != 0 ||
+      (rc = key.y.Assign(in.y)) != 0 || (rc = key.x.Assign(in.x)) != 0)
+    return rc;
+  return 0;
+}
+
+int DsaEngine::SignHash(const char* hash, int hashLength, ByteString& out) {
+  if (hash == nullptr || hashLength < 1) return kNoHash;
+  if (key.g.Length() == 0) return kNoGenerator;
+  if (key.x.Length() == 0) return kNoPrivateKey;
+  const BigInteger p = FromField(key.p), q = FromField(key.q), g = FromField(key.g), x = FromField(key.x);
+  const int qBits = q.BitLength(), qBytes = (qBits + 7) / 8;
+  if (!CanMontgomery(p) || !CanMontgomery(q) || qBits < 2) return kIncompleteKey;
+  const BigInteger h = HashValue(hash, hashLength, qBits);
+  BigInteger xq;
+  int rc = x.Mod(q, xq);
+  if (rc != 0) return rc;
+  ByteString kb;
+  BigInteger r, s;
+  for (;;) {
+    if ((rc = kb.SetLength(qBytes)) != 0) return rc;
+    FillRandom(kb.Data(), 0, qBytes);
+    if (qBits % 8 != 0) kb.Bytes()[0] &= uint8_t((1u << (qBits % 8)) - 1);
+    const BigInteger k = FromField(kb);
+    if (k.Signum() == 0 || k.CompareTo(q) >= 0) continue;
+    SignCore(p, q, g, xq, k, h, r, s);
+    if (r.Signum() != 0 && s.Signum() != 0) break;
+  }
+  ByteString rb, sb;
+  if ((rc = FixedBytes(r, qBytes, rb)) != 0 || (rc = FixedBytes(s, qBytes, sb)) != 0) return rc;
+  if (signatureFormat == 1) {
+    ByteString der;
+    if ((rc = PublicKeyAlgorithm::EncodeDerSignature(rb, sb, der)) != 0) return rc;
+    return out.Append(der);
+  }
+  if ((rc = out.Append(rb)) != 0) return rc;
+  return out.Append(sb);
+}
+
+int DsaEngine::IsDerSignature(const char* signature, int length) {
+  if (signature == nullptr || length < 6) return 0;
+  const auto* b = reinterpret_cast<const uint8_t*>(signature);
+  if (b[0] != 0x30 || b[1] + 1 > length || b[2] != 0x02) return 0;
+  const int i = b[3] + 4;
+  if (i >= length || b[i] != 0x02) return 0;
+  if (i + 1 >= length || i + 2 + b[i + 1] > length) return 0;
+  return 1;
+}
+
+int DsaEngine::VerifyHash(const char* hash, int hashLength, const char* signature, int signatureLength,
+                          int& valid) {
+  valid = 0;
+  if (hash == nullptr || hashLength < 1) return kNoHash;
+  if (signature == nullptr || signatureLength < 1) return kNoSignature;
+  if (key.g.Length() == 0) return kNoGenerator;
+  const auto* b = reinterpret_cast<const uint8_t*>(signature);
+  BigInteger r, s;
+  if (IsDerSignature(signature, signatureLength)) {
+    if (!ReadStrictDer(b, signatureLength, r, s)) return 0;
+  } else {
+    if (signatureLength % 2 != 0) return 0;
+    const int half = signatureLength / 2;
+    r = BigInteger(b, half, 1);
+    s = BigInteger(b + half, half, 1);
+  }
+  const BigInteger p = FromField(key.p), q = FromField(key.q), g = FromField(key.g), y = FromField(key.y);
+  if (r.Signum() <= 0 || s.Signum() <= 0 || r.CompareTo(q) >= 0 || s.CompareTo(q) >= 0) return 0;
+  const BigInteger h = HashValue(hash, hashLength, q.BitLength());
+  BigInteger w, u1, u2, a, c, vp, v;
+  int rc = 0;
+  if ((rc = s.ModInverse(q, w)) != 0 || (rc = h.Multiply(w).Mod(q, u1)) != 0 || (rc = r.Multiply(w).Mod(q, u2)) != 0)
+    return rc;
+  if ((rc = g.ModPow(u1, p, a)) != 0 || (rc = y.ModPow(u2, p, c)) != 0) return rc;
+  if ((rc = a.Multiply(c).Mod(p, vp)) != 0 || (rc = vp.Mod(q, v)) != 0) return rc;
+  valid = v.Equals(r) ? 1 : 0;
+  return 0;
+}
+
+namespace {
+
+// g = h^((p-1)/q) mod p for the first h = 2, 3, ... giving g > 1.
+BigInteger FindGenerator(const BigInteger& p, const BigInteger& q) {
+  const BigInteger e = p.Subtract(BigInteger::ONE).Divide(q);
+  const BigInteger pm1 = p.Subtract(BigInteger::ONE);
+  for (BigInteger h(int64_t(2)); h.CompareTo(pm1) < 0; h = h.Add(BigInteger::ONE)) {
+    BigInteger g;
+    if (h.ModPow(e, p, g) != 0) break;
+    if (g.CompareTo(BigInteger::ONE) > 0) return g;
+  }
+  return BigInteger();
+}
+
+// x of exactly `bits` bits below q, and y = g^x mod p, stored with q, p, g.
+int StoreKey(const BigInteger& p, const BigInteger& q, const BigInteger& g, int bits, RandomSource& random,
+             DsaKey& key) {
+  BigInteger x;
+  do {
+    x = BigInteger(bits, random);
+  } while (x.Signum() <= 0 || x.CompareTo(q) >= 0);
+  BigInteger y;
+  int rc = g.ModPow(x, p, y);
+  if (rc != 0) return rc;
+  const std::pair<const BigInteger*, ByteString*> fields[] = {
+      {&q, &key.q}, {&p, &key.p}, {&g, &key.g}, {&x, &key.x}, {&y, &key.y}};
+  for (const auto& [v, f] : fields)
+    if ((rc = v->ToByteString(*f)) != 0 || (rc = StripZeros(*f)) != 0) return rc;
+  return 0;
+}
+
+}  // namespace
+
+int DsaEngine::GenerateParameters() {
+  const int l = keyBits;
+  if (l < 512 || l > 4096 || l % 64 != 0) return kBadSize;
+  const int n = l <= 2047 ? 160 : l <= 3071 ? 224 : 256;
+  RandomSource source;
+  BigInteger two(int64_t(2)), qLow, qTop, pLow, pTop;
+  int rc = 0;
+  if ((rc = two.Pow(n - 1, qLow)) != 0 || (rc = two.Pow(l - 1, pLow)) != 0) return rc;
+  qTop = qLow.ShiftLeft(1).Subtract(BigInteger::ONE);
+  pTop = pLow.ShiftLeft(1).Subtract(BigInteger::ONE);
+  BigInteger q, p;
+  for (;;) {
+    BigInteger::GeneratePrime(qLow, qTop, BigInteger::ZERO, BigInteger::ONE, source, q);
+    if (q.Signum() == 0) continue;
+    if (BigInteger::GeneratePrime(pLow, pTop, BigInteger::ONE, q, source, p) != 0 && p.Signum() != 0) break;
+  }
+  const BigInteger g = FindGenerator(p, q);
+  return StoreKey(p, q, g, n, source, key);
+}
+
+int DsaEngine::GenerateParametersSha1() {
+  const int l = keyBits;
+  // FIPS 186-2 defines this search for 512 to 1024 bits in steps of 64 only.
+  if (l < 512 || l > 1024 || l % 64 != 0) return kBadSize;
+  const int n = (l - 1) / 160, b = (l - 1) - 160 * n;
+  HashContext sha1;
+  BigInteger two160, twoL1, twoB;
+  BigInteger two(int64_t(2));
+  int rc = 0;
+  if ((rc = two.Pow(160, two160)) != 0 || (rc = two.Pow(l - 1, twoL1)) != 0 || (rc = two.Pow(b, twoB)) != 0)
+    return rc;
+  // SHA-1 of (seed + add) mod 2^160 as a 20-byte string.
+  auto hashOf = [&](const BigInteger& seed, int64_t add, ByteString& out) {
+    BigInteger v;
+    seed.Add(BigInteger(add)).Mod(two160, v);
+    uint8_t buf[20];
+    v.ToBytes(buf, 20);
+    return sha1.Digest(reinterpret_cast<const char*>(buf), 20, out);
+  };
+  for (;;) {
+    char seedBytes[20];
+    FillRandom(seedBytes, 0, 20);
+    const BigInteger seed(reinterpret_cast<const uint8_t*>(seedBytes), 20, 1);
+    ByteString h0, h1;
+    if ((rc = hashOf(seed, 0, h0)) != 0 || (rc = hashOf(seed, 1, h1)) != 0) return rc;
+    for (int i = 0; i < 20; ++i) h0.Data()[i] = char(h0.Data()[i] ^ h1.Data()[i]);
+    h0.Bytes()[0] |= 0x80;
+    h0.Bytes()[19] |= 0x01;
+    const BigInteger q = FromField(h0);
+    if (!q.IsProbablePrime(20, &random)) continue;
+    const BigInteger twoQ = q.ShiftLeft(1);
+    int64_t offset = 2;
+    for (int counter = 0; counter <= 4095; ++counter, offset += n + 1) {
+      BigInteger w;
+      for (int j = 0; j <= n; ++j) {
+        ByteString vj;
+        if ((rc = hashOf(seed, offset + j, vj)) != 0) return rc;
+        BigInteger v = FromField(vj);
+        if (j == n) v = v.Remainder(twoB);
+        w = w.Add(v.ShiftLeft(160 * j));
+      }
+      const BigInteger x = w.Add(twoL1);
+      const BigInteger p = x.Subtract(x.Remainder(twoQ).Subtract(BigInteger::ONE));
+      if (p.CompareTo(twoL1) >= 0 && p.IsProbablePrime(10, &random)) {
+        const BigInteger g = FindGenerator(p, q);
+        return StoreKey(p, q, g, 160, random, key);
+      }
+    }
+  }
+}
+
+int DsaEngine::GenerateKey(int withX, DsaKey& out, int method) {
+  int rc = 0;
+  if (key.g.Length() == 0) {
+    key.Clear();
+    rc = method != 0 ? GenerateParametersSha1() : GenerateParameters();
+    if (rc != 0) return rc;
+    keyBits = FromField(key.p).BitLength();
+  }
+  out.Clear();
+  if ((rc = out.p.Assign(key.p)) != 0 || (rc = out.q.Assign(key.q)) != 0 || (rc = out.g.Assign(key.g)) != 0 ||
+      (rc = out.y.Assign(key.y)) != 0)
+    return rc;
+  return withX ? out.x.Assign(key.x) : 0;
+}
+
+}  // namespace tornell

@@ -1,0 +1,31 @@
+#pragma once
+// DSA domain parameters and key values as unsigned big-endian strings; empty
+// means absent. J, auxBytes and auxInt belong to the key records that carry
+// them and are only stored, copied and cleared here.
+#include "core/text/ByteString.h"
+#include "crypto/pubkey/AsymmetricKey.h"
+
+namespace tornell {
+
+class DsaKey : public AsymmetricKey {
+ public:
+  DsaKey() : AsymmetricKey(kDsa) {}
+  ~DsaKey() override = default;
+
+  int Clear();
+  int CopyFrom(const DsaKey& other);
+  // p, g and y to the width of p, q and x to the width of q; only leading
+  // zero bytes are ever dropped.
+  int NormalizeLengths();
+
+  ByteString p;
+  ByteString q;
+  ByteString g;
+  ByteString y;
+  ByteString J;
+  ByteString x;
+  ByteString auxBytes;
+  int auxInt = 0;
+};
+
+}  // namespace tornell

@@ -1,0 +1,6 @@
+cmake_minimum_required(VERSION 3.25)
+project(tornell_consumer LANGUAGES CXX)
+set(CMAKE_CXX_STANDARD 20)
+find_package(tornell 0.4 REQUIRED)
+add_executable(consumer main.cpp)
+target_link_libraries(consumer PRIVATE tornell::tornell)

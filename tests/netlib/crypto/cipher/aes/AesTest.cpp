@@ -1,0 +1,238 @@
+#include "crypto/cipher/aes/Aes.h"
+#include "crypto/cipher/aes/AesCipher.h"
+
+#include "../CipherTestUtil.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace ciphertest;
+using namespace tornell;
+
+namespace {
+
+// Every AES case runs once on the processor instructions (when present) and
+// once on the portable code.
+class AesPaths : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override { AesForcePortable(GetParam()); }
+  void TearDown() override { AesForcePortable(false); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Both, AesPaths, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Portable" : "Hardware"; });
+
+struct BlockVector {
+  const char* key;
+  const char* plain;
+  const char* cipher;
+  int rounds;
+};
+
+// FIPS 197 appendix C and the SP 800-38A ECB examples.
+const BlockVector kBlockVectors[] = {
+    {"000102030405060708090a0b0c0d0e0f", "00112233445566778899aabbccddeeff",
+     "69c4e0d86a7b0430d8cdb78070b4c55a", 10},
+    {"000102030405060708090a0b0c0d0e0f1011121314151617", "00112233445566778899aabbccddeeff",
+     "dda97ca4864cdfe06eaf70a0ec0d7191", 12},
+    {"000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f",
+     "00112233445566778899aabbccddeeff", "8ea2b7ca516745bfeafc49904b496089", 14},
+    {"2b7e151628aed2a6abf7158809cf4f3c", "6bc1bee22e409f96e93d7e117393172a",
+     "3ad77bb40d7a3660a89ecaf32466ef97", 10},
+};
+
+TEST_P(AesPaths, PublishedBlocksBothDirectionsAndInPlace) {
+  for (const auto& v : kBlockVectors) {
+    Bytes key = Unhex(v.key), pt = Unhex(v.plain), ct = Unhex(v.cipher);
+    uint32_t enc[60], dec[60];
+    const int bits = static_cast<int>(key.size() * 8);
+    ASSERT_EQ(AesKeySetupEncrypt(enc, key.data(), bits), v.rounds);
+    ASSERT_EQ(AesKeySetupDecrypt(dec, key.data(), bits), v.rounds);
+    unsigned char out[16];
+    AesEncryptBlock(enc, v.rounds, pt.data(), out);
+    EXPECT_EQ(Hex(out, 16), v.cipher);
+    AesDecryptBlock(dec, v.rounds, ct.data(), out);
+    EXPECT_EQ(Hex(out, 16), v.plain);
+    unsigned char buf[16];
+    std::memcpy(buf, pt.data(), 16);
+    AesEncryptBlock(enc, v.rounds, buf, buf);
+    EXPECT_EQ(Hex(buf, 16), v.cipher);
+    AesDecryptBlock(dec, v.rounds, buf, buf);
+    EXPECT_EQ(Hex(buf, 16), v.plain);
+  }
+}
+
+TEST_P(AesPaths, KeyExpansionWordsAndInvalidLengths) {
+  // FIPS 197 appendix A: first derived and last schedule words.
+  struct {
+    const char* key;
+    int words;
+    uint32_t first, last;
+  } cases[] = {
+      {"2b7e151628aed2a6abf7158809cf4f3c", 44, 0xa0fafe17, 0xb6630ca6},
+      {"8e73b0f7da0e6452c810f32b809079e562f8ead2522c6b7b", 52, 0xfe0c91f7, 0x01002202},
+      {"603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4", 60, 0x9ba35411,
+       0x706c631e},
+  };
+  for (const auto& c : cases) {
+    Bytes key = Unhex(c.key);
+    uint32_t w[60], d[60];
+    const int nk = static_cast<int>(key.size() / 4);
+    const int rounds = AesKeySetupEncrypt(w, key.data(), nk * 32);
+    EXPECT_EQ((rounds + 1) * 4, c.words);
+    EXPECT_EQ(w[nk], c.first);
+    EXPECT_EQ(w[c.words - 1], c.last);
+    // The decryption schedule starts with the last round key, unchanged.
+    AesKeySetupDecrypt(d, key.data(), nk * 32);
+    EXPECT_EQ(d[3], c.last);
+    EXPECT_EQ(d[c.words - 4], w[0]);
+  }
+  uint32_t w[60];
+  unsigned char key[32] = {};
+  EXPECT_EQ(AesKeySetupEncrypt(w, key, 64), 0);
+  EXPECT_EQ(AesKeySetupDecrypt(w, key, 160), 0);
+}
+
+// Random keys and data against Python's cryptography: ECB over 19 blocks
+// (wide and single-block paths) and CFB-128 over 37 bytes.
+TEST_P(AesPaths, RandomDataAgainstPythonCryptography) {
+  REQUIRE_OR_SKIP(HavePythonModule("cryptography"), "python3-cryptography not installed");
+  bool ok = false;
+  const std::string text = RunPython(R"(
+import os
+from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
+for n in (16, 24, 32):
+    for _ in range(4):
+        k, iv, p, q = os.urandom(n), os.urandom(16), os.urandom(16 * 19), os.urandom(37)
+        e = Cipher(algorithms.AES(k), modes.ECB()).encryptor()
+        c = e.update(p) + e.finalize()
+        f = Cipher(algorithms.AES(k), modes.CFB(iv)).encryptor()
+        d = f.update(q) + f.finalize()
+        print(k.hex(), iv.hex(), p.hex(), c.hex(), q.hex(), d.hex())
+)",
+                                     ok);
+  ASSERT_TRUE(ok);
+  auto rows = Rows(text);
+  ASSERT_EQ(rows.size(), 12u);
+  for (const auto& r : rows) {
+    Bytes key = Unhex(r[0]), iv = Unhex(r[1]), pt = Unhex(r[2]), q = Unhex(r[4]);
+    const int len = static_cast<int>(key.size());
+    AesCipher enc, dec;
+    ASSERT_EQ(enc.SetKey(key.data(), len, 1, 2), 0);
+    ASSERT_EQ(dec.SetKey(key.data(), len, 0, 2), 0);
+    Bytes out(pt.size());
+    ASSERT_EQ(enc.EncryptBlocks(pt.data(), out.data(), 19), 0);
+    EXPECT_EQ(Hex(out), r[3]);
+    ASSERT_EQ(dec.DecryptBlocks(out.data(), out.data(), 19), 0);
+    EXPECT_EQ(Hex(out), r[2]);
+    Bytes cfb = q;
+    AesCfb128Encrypt(cfb.data(), 37, key.data(), len * 8, iv.data());
+    EXPECT_EQ(Hex(cfb), r[5]);
+    AesCfb128Decrypt(cfb.data(), 37, key.data(), len * 8, iv.data());
+    EXPECT_EQ(Hex(cfb), r[4]);
+    EXPECT_EQ(Hex(iv), r[1]);
+  }
+}
+
+// Wycheproof AES-CBC with PKCS#5 padding, through the raw block functions.
+TEST_P(AesPaths, WycheproofCbcPkcs5) {
+  const auto path = testsupport::VectorsDir() / "wycheproof" / "aes_cbc_pkcs5_test.json";
+  REQUIRE_OR_SKIP(std::filesystem::exists(path), "Wycheproof aes_cbc_pkcs5_test.json missing");
+  auto rows = testsupport::WycheproofRows("aes_cbc_pkcs5_test.json",
+                                          "t['tcId'], t['result'], t['key'], t['iv'], t['msg'], t['ct']");
+  ASSERT_GT(rows.size(), 100u);
+  for (const auto& r : rows) {
+    Bytes key = Unhex(r[2]), iv = Unhex(r[3]), msg = Unhex(r[4]), ct = Unhex(r[5]);
+    const int bits = static_cast<int>(key.size() * 8);
+    uint32_t enc[60], dec[60];
+    const int rounds = AesKeySetupEncrypt(enc, key.data(), bits);
+    ASSERT_EQ(AesKeySetupDecrypt(dec, key.data(), bits), rounds) << r[0];
+    if (r[1] == "valid") {
+      Bytes p = msg;
+      const size_t pad = 16 - p.size() % 16;
+      p.insert(p.end(), pad, static_cast<unsigned char>(pad));
+      Bytes chain = iv;
+      for (size_t i = 0; i < p.size(); i += 16) {
+        for (int j = 0; j < 16; ++j) p[i + j] ^= chain[j];
+        AesEncryptBlock(enc, rounds, &p[i], &p[i]);
+        chain.assign(p.begin() + i, p.begin() + i + 16);
+      }
+      EXPECT_EQ(Hex(p), r[5]) << "tcId " << r[0];
+    }
+    if (ct.empty() || ct.size() % 16 != 0) continue;
+    Bytes p(ct.size());
+    for (size_t i = 0; i < ct.size(); i += 16) {
+      AesDecryptBlock(dec, rounds, &ct[i], &p[i]);
+      for (int j = 0; j < 16; ++j) p[i + j] ^= i == 0 ? iv[j] : ct[i - 16 + j];
+    }
+    const unsigned pad = p.back();
+    bool padOk = pad >= 1 && pad <= 16;
+    for (unsigned j = 1; padOk && j <= pad; ++j) padOk = p[p.size() - j] == pad;
+    if (r[1] == "valid") {
+      ASSERT_TRUE(padOk) << r[0];
+      EXPECT_EQ(Hex(p.data(), p.size() - pad), r[4]) << "tcId " << r[0];
+    } else {
+      EXPECT_FALSE(padOk) << "tcId " << r[0];
+    }
+  }
+}
+
+TEST_P(AesPaths, EcbPkcs7OneShotLengths) {
+  Bytes key = Unhex("000102030405060708090a0b0c0d0e0f");
+  uint32_t enc[60];
+  const int rounds = AesKeySetupEncrypt(enc, key.data(), 128);
+  unsigned char sixteen[16];
+  std::memset(sixteen, 0x10, 16);
+  unsigned char expectPad[16];
+  AesEncryptBlock(enc, rounds, sixteen, expectPad);
+
+  unsigned char buf[300] = {};
+  int len = 0;
+  AesEcbPkcs7Encrypt(buf, len, key.data(), 128, nullptr);
+  EXPECT_EQ(len, 16);
+  EXPECT_EQ(Hex(buf, 16), Hex(expectPad, 16));
+  AesEcbPkcs7Decrypt(buf, len, key.data(), 128, nullptr);
+  EXPECT_EQ(len, 0);
+
+  struct { int in, out; } grow[] = {{16, 32}, {20, 32}, {31, 32}, {33, 48}};
+  for (const auto& g : grow) {
+    for (int i = 0; i < g.in; ++i) buf[i] = static_cast<unsigned char>(i + 1);
+    len = g.in;
+    AesEcbPkcs7Encrypt(buf, len, key.data(), 128, nullptr);
+    EXPECT_EQ(len, g.out);
+    AesEcbPkcs7Decrypt(buf, len, key.data(), 128, nullptr);
+    EXPECT_EQ(len, g.in);
+    for (int i = 0; i < g.in; ++i) ASSERT_EQ(buf[i], i + 1);
+  }
+
+  // 256 bytes whose last plain byte is 0xC8 drop 200 bytes, never negative.
+  for (int i = 0; i < 256; ++i) buf[i] = 0xC8;
+  AesEncryptBlocks(enc, rounds, buf, buf, 16);
+  len = 256;
+  AesEcbPkcs7Decrypt(buf, len, key.data(), 128, nullptr);
+  EXPECT_EQ(len, 56);
+}
+
+TEST_P(AesPaths, ObjectDirectionRuleAndCopy) {
+  Bytes key = Unhex("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f");
+  Bytes pt = Unhex("00112233445566778899aabbccddeeff");
+  const std::string ct = "8ea2b7ca516745bfeafc49904b496089";
+  unsigned char out[16];
+  for (int mode : {3, 4}) {  // OFB, CFB: forward cipher even when decrypting
+    AesCipher a;
+    ASSERT_EQ(a.SetKey(key.data(), 32, 0, mode), 0);
+    EXPECT_EQ(a.GetRounds(), 14);
+    a.EncryptBlock(pt.data(), out);
+    EXPECT_EQ(Hex(out, 16), ct);
+  }
+  AesCipher dec, copy;
+  ASSERT_EQ(dec.SetKey(key.data(), 32, 0, 1), 0);
+  ASSERT_EQ(copy.CopyFrom(dec), 0);
+  Bytes c = Unhex(ct);
+  copy.DecryptBlock(c.data(), out);
+  EXPECT_EQ(Hex(out, 16), Hex(pt));
+}
+
+}  // namespace
