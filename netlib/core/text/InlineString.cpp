@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "core/buffer/AllocationFault.h"
+#include "core/secure/SecureWipe.h"
 
 namespace tornell {
 
@@ -15,9 +16,7 @@ bool AllocationFaultInjected() {
 
 namespace detail {
 
-void WipeBytes(void* data, size_t length) {
-  if (data != nullptr && length > 0) explicit_bzero(data, length);
-}
+void WipeBytes(void* data, size_t length) { SecureWipe(data, length); }
 
 }  // namespace detail
 

@@ -56,7 +56,7 @@ class InlineString {
     if (heap_ != nullptr) ReleaseHeap();
     length_ = 0;
     capacity_ = N;
-    if (g_zeroMemory) {
+    if (Wipes()) {
       detail::WipeBytes(inline_, N + 1);
     } else {
       inline_[0] = 0;
@@ -72,8 +72,9 @@ class InlineString {
   int Resize(int length, const void* source = nullptr) {
     const int old = length_;
     int status = ResizeRaw(length, source);
-    if (status == kStatusOk && source == nullptr && length_ > old) {
-      std::memset(Data() + old, 0, static_cast<size_t>(length_ - old));
+    // old is never negative; saying so keeps the optimiser from warning of it.
+    if (status == kStatusOk && source == nullptr && old >= 0 && length > old) {
+      std::memset(Data() + old, 0, static_cast<size_t>(length) - static_cast<size_t>(old));
     }
     return status;
   }
@@ -83,6 +84,9 @@ class InlineString {
 
   int Length() const { return length_; }
   int Capacity() const { return capacity_; }
+  // A string that holds a secret wipes every byte it gives back (clear, growth,
+  // destruction) whatever the process-wide setting.
+  bool Wipes() const { return secret_ != 0 || g_zeroMemory != 0; }
   char* Data() { return heap_ != nullptr ? heap_ : inline_; }
   const char* Data() const { return heap_ != nullptr ? heap_ : inline_; }
   unsigned char* Bytes() { return reinterpret_cast<unsigned char*>(Data()); }
@@ -474,6 +478,9 @@ class InlineString {
   }
   int64_t ToLong() const { return ParseLong(Data()); }
 
+ protected:
+  void MarkSecret() { secret_ = 1; }
+
  private:
   template <int M>
   friend class InlineString;
@@ -487,11 +494,12 @@ class InlineString {
     other.length_ = 0;
     other.capacity_ = N;
     other.inline_[0] = 0;
-    if (g_zeroMemory) detail::WipeBytes(other.inline_, N + 1);
+    if (other.Wipes()) detail::WipeBytes(other.inline_, N + 1);
   }
 
   void ReleaseHeap() {
-    if (g_zeroMemory) detail::WipeBytes(heap_, static_cast<size_t>(length_));
+    // The whole block: bytes past the length may still hold what a shrink left.
+    if (Wipes()) detail::WipeBytes(heap_, static_cast<size_t>(capacity_) + 1);
     std::free(heap_);
     heap_ = nullptr;
   }
@@ -541,7 +549,7 @@ class InlineString {
       std::memcpy(block, src, static_cast<size_t>(want));
       if (heap_ != nullptr) ReleaseHeap();
       heap_ = block;
-    } else if (heap_ != nullptr && !g_zeroMemory) {
+    } else if (heap_ != nullptr && !Wipes()) {
       char* block = static_cast<char*>(std::realloc(heap_, blockSize));
       if (block == nullptr) return kStatusNoMemory;
       heap_ = block;
@@ -592,6 +600,7 @@ class InlineString {
   char* heap_ = nullptr;
   int length_ = 0;
   int capacity_ = N;
+  uint8_t secret_ = 0;
 };
 
 // Compiled once in InlineString.cpp.

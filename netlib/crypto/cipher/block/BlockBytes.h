@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/buffer/SecureWipe.h"
+#include "core/secure/SecureWipe.h"
 
 namespace tornell::blockbytes {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/buffer/SecureWipe.h"
+#include "core/secure/SecureWipe.h"
 
 namespace tornell::digestbytes {
 

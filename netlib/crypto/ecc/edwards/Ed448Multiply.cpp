@@ -4,7 +4,7 @@
 // and are variable time.
 #include <cstring>
 
-#include "core/buffer/SecureWipe.h"
+#include "core/secure/SecureWipe.h"
 #include "crypto/ecc/edwards/Ed448Tables.h"
 #include "crypto/ecc/edwards/Curve448FieldOps.h"
 #include "crypto/ecc/edwards/EdwardsMath.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "core/buffer/SecureWipe.h"
+#include "core/secure/SecureWipe.h"
 #include "crypto/digest/hash/HashAlgorithm.h"
 #include "crypto/digest/hash/HashContext.h"
 #include "crypto/digest/hash/ShakeDigest.h"

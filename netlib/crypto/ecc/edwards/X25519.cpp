@@ -2,7 +2,7 @@
 // through edwards25519 for the base point u = 9.
 #include <cstring>
 
-#include "core/buffer/SecureWipe.h"
+#include "core/secure/SecureWipe.h"
 #include "crypto/ecc/edwards/Curve25519FieldOps.h"
 #include "crypto/ecc/edwards/EdwardsMath.h"
 #include "crypto/ecc/edwards/XdhBytes.h"

@@ -2,7 +2,7 @@
 // through edwards448 for the base point u = 5.
 #include <cstring>
 
-#include "core/buffer/SecureWipe.h"
+#include "core/secure/SecureWipe.h"
 #include "crypto/ecc/edwards/Curve448FieldOps.h"
 #include "crypto/ecc/edwards/EdwardsMath.h"
 #include "crypto/ecc/edwards/XdhBytes.h"

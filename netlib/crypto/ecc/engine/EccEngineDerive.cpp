@@ -2,7 +2,7 @@
 // (3DES-CBC and HMAC-SHA1 keyed from the shared x) and the CNG key blob.
 #include <cstring>
 
-#include "core/buffer/SecureWipe.h"
+#include "core/secure/SecureWipe.h"
 #include "crypto/digest/hash/HashAlgorithm.h"
 #include "crypto/digest/hash/HashContext.h"
 #include "crypto/digest/mac/TlsPrf.h"

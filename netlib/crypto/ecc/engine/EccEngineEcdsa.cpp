@@ -1,7 +1,7 @@
 // ECDSA, ECDH, key generation and the key-pair check on the prebuilt curves.
 #include <cstring>
 
-#include "core/buffer/SecureWipe.h"
+#include "core/secure/SecureWipe.h"
 #include "crypto/ecc/curve/EcCurve.h"
 #include "crypto/ecc/curve/EcStatus.h"
 #include "crypto/ecc/engine/EccEngine.h"

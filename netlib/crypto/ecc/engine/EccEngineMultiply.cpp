@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "core/buffer/SecureWipe.h"
+#include "core/secure/SecureWipe.h"
 #include "crypto/ecc/curve/EcPointMath.h"
 #include "crypto/ecc/nist/NistCurve.h"
 

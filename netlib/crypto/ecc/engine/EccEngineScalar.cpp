@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/buffer/SecureWipe.h"
+#include "core/secure/SecureWipe.h"
 #include "crypto/random/RandomSource.h"
 
 namespace tornell {

@@ -1,11 +1,6 @@
-// Run under valgrind's memcheck with the secret inputs marked undefined: any
-// branch or memory index that depends on them is reported as a use of an
-// uninitialised value, and --error-exitcode turns that into a failure.
-#include <valgrind/memcheck.h>
-
-#include <cstdio>
-#include <cstring>
-
+// P-256, P-384 and P-521 base and variable-point multiplication, the scalar
+// inverse and ECDSA signing with the scalars secret, on every compiled path.
+#include "SecretProbe.h"
 #include "crypto/ecc/nist/NistCurve.h"
 
 using namespace tornell;
@@ -17,8 +12,7 @@ void Fill(uint8_t* b, int n, int salt) {
   b[0] &= 0x7f;  // below n for every curve
 }
 
-// Outputs may be read once the secret is no longer inside them.
-void Reveal(void* p, size_t n) { VALGRIND_MAKE_MEM_DEFINED(p, n); }
+using probe::Reveal;
 
 int RunCurve(int curve) {
   const int n = NistCurveBytes(curve);
@@ -32,8 +26,8 @@ int RunCurve(int curve) {
   three[n - 1] = 3;
   if (NistScalarMulBase(curve, three, gx, gy) != kNistOk) ++failures;
 
-  VALGRIND_MAKE_MEM_UNDEFINED(k, n);
-  VALGRIND_MAKE_MEM_UNDEFINED(d, n);
+  probe::MarkSecret(k, n);
+  probe::MarkSecret(d, n);
   int st = NistScalarMulBase(curve, k, x, y);
   Reveal(&st, sizeof st);
   failures += st != kNistOk;
@@ -47,16 +41,18 @@ int RunCurve(int curve) {
   return failures;
 }
 
-}  // namespace
-
-int main() {
-  if (!RUNNING_ON_VALGRIND) std::fprintf(stderr, "note: not running under valgrind\n");
+int AllCurvesAllPaths() {
   int failures = 0;
   for (int path = 0; path < 2; ++path) {
     if (path == 0 && !NistHasFastPath()) continue;
     NistSetPath(path);
     for (int curve = 0; curve < 3; ++curve) failures += RunCurve(curve);
   }
-  std::printf("%s\n", failures == 0 ? "ok" : "unexpected status");
-  return failures == 0 ? 0 : 1;
+  return failures;
 }
+
+const probe::Case kCases[] = {{"nist curves, every path", AllCurvesAllPaths}};
+
+}  // namespace
+
+PROBE_MAIN(kCases)
