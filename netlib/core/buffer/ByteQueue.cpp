@@ -85,7 +85,9 @@ int ByteQueue::Append(const void* bytes, unsigned n) {
   if (n == 0) return 1;
   if (FreeSpace() < n) return 0;
   if (TailSpace() < n) Compact();
-  std::memcpy(buffer_ + start_ + length_, bytes, n);
+  // The bytes may come from this queue's own free space (a proxy's reply read
+  // in place), so the copy must allow overlap.
+  std::memmove(buffer_ + start_ + length_, bytes, n);
   length_ += n;
   return 1;
 }

@@ -1,0 +1,169 @@
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include <utility>
+
+#include "core/base/Status.h"
+#include "core/text/TextUtils.h"
+#include "net/connection/TcpConnection.h"
+
+namespace tornell {
+
+namespace {
+// A proxy exchange that reads raw bytes as they arrive, not records.
+bool ReadsRawReplies(int type) { return type >= kFirewallTunnel && type <= kFirewallSocks5; }
+}  // namespace
+
+bool TcpConnection::MayRead() const {
+  return descriptor_ != -1 && (receiveEnabled_ != 0 || proxy_.IsNegotiating()) && interruptRequest_ == 0;
+}
+
+int TcpConnection::Deliver(const char* data, int length, int eol) {
+  // Activity restarts the deadline.
+  if (absoluteTimeout_ == 0) static_cast<void>(StartTimeout());
+  return proxy_.ProcessReply(data, length, eol);
+}
+
+// Every complete record with eol 1. A hook's result does not hold back the
+// records after it; a close a hook asked for does.
+int TcpConnection::DeliverRecords() {
+  char* record = nullptr;
+  int n = 0;
+  while (MayRead() && closePending_ == 0 && receiveQueue_.ReadRecord(record, n) != 0) {
+    static_cast<void>(Deliver(record, n, 1));
+  }
+  return 0;
+}
+
+int TcpConnection::Receive(int mode) {
+  const bool timed = maxReceiveDataTime_ > 0 && inReceive_ != 0;
+  const uint32_t started = timed ? TickCountMs() : 0;
+  int error = 0;
+  for (;;) {
+    if (!MayRead()) return 0;
+    TORNELL_TRY(DeliverRecords());
+    if (!MayRead()) return 0;
+    if (closePending_ != 0 && mode == 0) {
+      inReceive_ = 0;
+      return FinishDisconnect(pendingCloseCode_, false);
+    }
+    if (receiveQueue_.FreeSpace() > 0) {
+      char* at = nullptr;
+      unsigned span = receiveQueue_.FreeSpace();
+      static_cast<void>(receiveQueue_.GetWriteSpan(&at, &span));  // span is what it holds
+      const ssize_t got = recv(descriptor_, at, span, 0);
+      if (got < 0) {
+        error = GetSystemError();
+        break;
+      }
+      const int n = static_cast<int>(got);
+      if (n > 0 && (tlsEnabled_ == 0 || proxy_.IsNegotiating())) static_cast<void>(LogData(1, at, n));
+      if (n > 0 && proxy_.IsNegotiating() && ReadsRawReplies(proxy_.GetType())) {
+        const int result = Deliver(at, n, 0);
+        // Bytes that followed the proxy's reply wait in the queue: the
+        // next wait step hands them on even if the peer sends nothing more.
+        if (!proxy_.IsNegotiating() && receiveQueue_.Length() > 0) static_cast<void>(MarkReadPending());
+        return result;
+      }
+      if (mode == 0 && n > 0) {
+        static_cast<void>(receiveQueue_.CommitWrite(static_cast<unsigned>(n)));  // n fits the span
+      } else {
+        static_cast<void>(receiveQueue_.CommitWrite(static_cast<unsigned>(n)));
+        TORNELL_TRY(DeliverRecords());
+        char* rest = nullptr;
+        unsigned restLength = 0;
+        if (MayRead() && closePending_ == 0 && receiveQueue_.ReadAvailable(&rest, &restLength) != 0) {
+          static_cast<void>(Deliver(rest, static_cast<int>(restLength), 0));
+        }
+        if (mode == 1) return 0;
+        if (n == 0) {
+          inReceive_ = 0;
+          if (mode != 0) return 0;
+          return FinishDisconnect(pendingCloseCode_, false);
+        }
+      }
+    } else {
+      char* all = nullptr;
+      unsigned allLength = 0;
+      if (receiveQueue_.ReadAvailable(&all, &allLength) != 0) {
+        TORNELL_TRY(Deliver(all, static_cast<int>(allLength), 0));
+      }
+    }
+    if (timed && TickCountMs() - started > static_cast<uint32_t>(maxReceiveDataTime_)) {
+      // The next wait step resumes reading, so other work gets its turn.
+      static_cast<void>(MarkReadPending());
+      return 0;
+    }
+  }
+  if (error == EAGAIN || error == ENOTSOCK || error == ECONNABORTED || error == ECONNRESET) return error;
+  char text[48];
+  std::snprintf(text, sizeof text, "socket error in recv: %d", error);
+  static_cast<void>(proxy_.ReportError(error, text));
+  return error;
+}
+
+// ---- fixed-length records -------------------------------------------------------------
+
+int TcpConnection::SplitRecords(const char* data, int length, int eol) {
+  splittingRecords_ = 1;
+  if (length > 0 && recordBuffer_.Append(data, length) != 0) {
+    splittingRecords_ = 0;
+    return 0;
+  }
+  while (recordBuffer_.Length() >= recordLength_ && recordBuffer_.Length() >= 1) {
+    int handled = 0;
+    if (recordLength_ < 1) {
+      ByteString whole;
+      whole = std::move(recordBuffer_);
+      recordBuffer_.Clear();
+      handled = OnRecord(whole.Data(), whole.Length(), eol);
+    } else {
+      handled = OnRecord(recordBuffer_.Data(), recordLength_, 0);
+      static_cast<void>(recordBuffer_.EraseFront(recordLength_));  // within the length
+    }
+    if (handled != 0) break;
+  }
+  splittingRecords_ = 0;
+  return 0;
+}
+
+int TcpConnection::SetRecordLength(int length) {
+  recordLength_ = length;
+  if (splittingRecords_ != 0) return 0;
+  return SplitRecords(nullptr, 0, 0);
+}
+
+// ---- transfer rate ----------------------------------------------------------------------
+
+void TcpConnection::NoteTransferred(long bytes, uint32_t now) {
+  transferBytes_ += bytes;
+  lastActivity_ = static_cast<long>(now);
+}
+
+long TcpConnection::GetTransferRate() { return GetTransferRateAt(TickCountMs()); }
+
+long TcpConnection::GetTransferRateAt(uint32_t now) {
+  const long at = static_cast<long>(now);
+  const long elapsed = at - windowStart_;
+  if (at - lastActivity_ > kRateWindowIdleMs) {
+    windowStart_ = lastActivity_ = at;
+    transferBytes_ = 0;
+  }
+  if (maxTransferRate_ < 1) return -1;
+  if (elapsed < 1) return 0;
+  return static_cast<long>(static_cast<double>(transferBytes_) / (static_cast<double>(elapsed) / 1000.0));
+}
+
+int TcpConnection::ThrottleTransfer() {
+  long rate = GetTransferRate();
+  if (rate < 0) return 0;
+  while (maxTransferRate_ < rate) {
+    if (DoEvents() == 0) return kStatusInterrupted;
+    rate = GetTransferRate();
+  }
+  return 0;
+}
+
+}  // namespace tornell
