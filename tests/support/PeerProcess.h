@@ -140,7 +140,7 @@ class PeerProcess {
   // Terminates the peer and reaps it; SIGKILL when it does not end in time.
   void Stop() {
     if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
+    kill(pid_, stopSignal_);
     int status = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (waitpid(pid_, &status, WNOHANG) == 0) {
@@ -157,10 +157,13 @@ class PeerProcess {
   int port() const { return port_; }
   pid_t pid() const { return pid_; }
   bool running() const { return pid_ > 0; }
+  // For peers that take long to end on SIGTERM (squid).
+  void SetStopSignal(int signal) { stopSignal_ = signal; }
 
  private:
   pid_t pid_ = -1;
   int port_ = 0;
+  int stopSignal_ = SIGTERM;
 };
 
 }  // namespace testsupport

@@ -62,6 +62,11 @@ int TcpConnection::Receive(int mode) {
       if (n > 0 && (tlsEnabled_ == 0 || proxy_.IsNegotiating())) static_cast<void>(LogData(1, at, n));
       if (n > 0 && proxy_.IsNegotiating() && ReadsRawReplies(proxy_.GetType())) {
         const int result = Deliver(at, n, 0);
+        // A failed negotiation disconnects from inside this loop.
+        if (closePending_ != 0 && mode == 0) {
+          inReceive_ = 0;
+          return FinishDisconnect(pendingCloseCode_, false);
+        }
         // Bytes that followed the proxy's reply wait in the queue: the
         // next wait step hands them on even if the peer sends nothing more.
         if (!proxy_.IsNegotiating() && receiveQueue_.Length() > 0) static_cast<void>(MarkReadPending());
