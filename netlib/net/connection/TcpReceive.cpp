@@ -74,6 +74,12 @@ int TcpConnection::Receive(int mode) {
       }
       if (mode == 0 && n > 0) {
         static_cast<void>(receiveQueue_.CommitWrite(static_cast<unsigned>(n)));  // n fits the span
+        // A short read drained the socket: hand on what is complete and let
+        // the next wait step read on, sparing a recv that would only block.
+        if (static_cast<unsigned>(n) < span) {
+          TORNELL_TRY(DeliverRecords());
+          if (closePending_ == 0) return 0;
+        }
       } else {
         static_cast<void>(receiveQueue_.CommitWrite(static_cast<unsigned>(n)));
         TORNELL_TRY(DeliverRecords());
