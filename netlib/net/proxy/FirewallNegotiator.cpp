@@ -113,9 +113,14 @@ int FirewallNegotiator::Begin(int code) {
     case kFirewallSocks5:
       sent = SendSocks5Greeting();
       break;
+    case kFirewallTunnelNtlm:
+    case kFirewallTunnelNegotiate:
+    case kFirewallTunnelDigest:
+      sent = BeginAuthenticatedTunnel();
+      break;
     default:
-      // The authenticated tunnels are not part of this library yet.
-      return Fail("This firewall type is not supported.");
+      // No exchange is defined: the bytes that arrive are consumed.
+      return 0;
   }
   if (sent != 0 && negotiating_) return Fail(nullptr);
   return 0;
@@ -131,6 +136,10 @@ int FirewallNegotiator::ProcessReply(const char* bytes, int length, int lineFlag
       return Socks4Reply(bytes, length, lineFlag);
     case kFirewallSocks5:
       return Socks5Reply(bytes, length, lineFlag);
+    case kFirewallTunnelNtlm:
+    case kFirewallTunnelNegotiate:
+    case kFirewallTunnelDigest:
+      return AuthenticatedTunnelReply(bytes, length, lineFlag);
     default:
       return 0;
   }

@@ -90,6 +90,9 @@ class FirewallNegotiator {
   [[nodiscard]] int Socks4Reply(const char* bytes, int length, int lineFlag);
   [[nodiscard]] int Socks5Reply(const char* bytes, int length, int lineFlag);
   [[nodiscard]] int Socks5ConnectReply(int lineFlag);
+  // The CONNECT tunnels with NTLM, Negotiate and Digest credentials.
+  [[nodiscard]] int BeginAuthenticatedTunnel();
+  [[nodiscard]] int AuthenticatedTunnelReply(const char* bytes, int length, int lineFlag);
 
   TcpConnection* owner_ = nullptr;
   int port_ = 0;

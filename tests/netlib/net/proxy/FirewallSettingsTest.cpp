@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "ConnectionTestSupport.h"
@@ -92,4 +93,22 @@ TEST(FirewallSettings, ConnectFailureWithProxyTypeReportsStatus) {
   EXPECT_EQ(connection.hooks[0].code, 111);
   EXPECT_EQ(connection.hooks[1].kind, "connected");
   EXPECT_EQ(connection.hooks[1].code, 111);
+}
+
+// Bytes after a proxy's reply can be appended from the queue's own free
+// space, where they were read; the copy overlaps (AddressSanitizer checks it).
+TEST(FirewallSettings, TailAppendedFromTheQueuesOwnSpace) {
+  tornell::ByteQueue queue;
+  ASSERT_EQ(queue.Allocate(64), 1);
+  char* at = nullptr;
+  unsigned size = 64;
+  queue.GetWriteSpan(&at, &size);
+  ASSERT_GE(size, 16u);
+  std::memcpy(at, "HTTP/1.0 200 OK\r\n\r\nxyz", 22);
+  ASSERT_EQ(queue.Append(at + 19, 3), 1);  // destination at, source 19 bytes on
+  ASSERT_EQ(queue.Append(at + 2, 3), 1);   // source and destination overlap
+  char* out = nullptr;
+  unsigned n = 0;
+  ASSERT_EQ(queue.ReadAvailable(&out, &n), 1);
+  EXPECT_EQ(std::string(out, n), "xyzzP/");  // "zP/" as it stood before the copy
 }
