@@ -13,7 +13,7 @@ const char* ErrorName(int code) {
     case kHttp2ProtocolError: return "PROTOCOL_ERROR";
     case kHttp2FrameSizeError: return "FRAME_SIZE_ERROR";
     case kHttp2CompressionError: return "COMPRESSION_ERROR";
-    default: return "INTERNAL_ERROR";
+    default: return nullptr;  // not an HTTP/2 error: the text has no name
   }
 }
 
@@ -68,8 +68,9 @@ int Http2Frame::Finish(const FrameBuffer& payload, ByteString& out) {
 
 int Http2Frame::Fail(int code, const char* detail) {
   // Only memory can fail here, and the code says more than the text.
-  (void)parseMessage_.Set(ErrorName(code));
-  (void)parseMessage_.Append(": Receive ");
+  const char* name = ErrorName(code);
+  (void)parseMessage_.Set(name != nullptr ? name : "");
+  (void)parseMessage_.Append(name != nullptr ? ": Receive " : "Receive ");
   (void)parseMessage_.Append(FrameName());
   (void)parseMessage_.Append(" ");
   (void)parseMessage_.Append(detail);
