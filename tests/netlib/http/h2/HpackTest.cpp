@@ -148,6 +148,12 @@ TEST(HpackDecoder, ReadsTheSpecifiedBlock) {
   ASSERT_EQ(got.status, 0) << got.error;
   EXPECT_EQ(got.fields, (Fields{{":method", "GET"}, {":path", "/"}, {"cache-control", "no-cache"}}));
   EXPECT_EQ(DynamicEntries(table), (Fields{{"cache-control", "no-cache"}}));
+  // A block inside a larger buffer: only the bytes from the offset count.
+  const std::string buffer = Unhex("ffff" "82" "be" "ffff");
+  tornell::StringList out;
+  ASSERT_EQ(Http2HeadersFrame::DecodeHeaderBlock(buffer.data(), 2, 2, table, out), 0);
+  ASSERT_EQ(out.Count(), 4);
+  EXPECT_STREQ(out.Get(3), "no-cache");
 }
 
 // RFC 7541 Appendix C.2: one representation each, on a fresh table.
