@@ -116,7 +116,7 @@ TEST(HpackHuffmanCode, RefusesEosAndBadPadding) {
   EXPECT_EQ(HuffmanDecode("", text), 0);
 }
 
-TEST(HpackEncoder, IndexesAsSpecified) {
+TEST(HpackEncoder, IndexesFullMatchesAndNewFields) {
   HpackStaticTable table;
   EXPECT_EQ(EncodeHex(table, {{":method", "GET"}}), "82");
   EXPECT_EQ(EncodeHex(table, {{":path", "/"}}), "84");
@@ -142,7 +142,7 @@ TEST(HpackEncoder, ConnectionSpecificNames) {
   }
 }
 
-TEST(HpackDecoder, ReadsTheSpecifiedBlock) {
+TEST(HpackDecoder, ReadsIndexedAndHuffmanFields) {
   HpackStaticTable table;
   const Decoded got = DecodeHex(table, "828458" "86a8eb10649cbf");
   ASSERT_EQ(got.status, 0) << got.error;

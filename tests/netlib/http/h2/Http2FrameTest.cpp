@@ -147,7 +147,7 @@ TEST(Http2Frames, OurBytes) {
   EXPECT_EQ(Serialized(goAway), "0000080700000000007fffffff00000001");
 }
 
-TEST(Http2Frames, ParsesTheSpecifiedCases) {
+TEST(Http2Frames, ParsesPaddingPriorityAndSettings) {
   // HEADERS with PADDED (4) and PRIORITY: only the bytes between.
   Parsed got = ParseHex(Header(12, 1, 0x2C, 1) + "04" "80000003" "10" "8284" "deadbeef");
   ASSERT_EQ(got.status, 0) << got.error;
