@@ -335,3 +335,49 @@ TEST(Http2Frames, OurFramesParseInHyperframe) {
   for (size_t i = 0; i < ours.size(); ++i) EXPECT_EQ(theirs[i], ours[i]) << i;
   EXPECT_EQ(ours[1], "1 44 3 3 1 1 255 828684418cf1e3c2e5f23a6ba0ab90f4ff");
 }
+
+// A header block split inside a string: each frame keeps its raw fragment and
+// the gathered block decodes once.
+TEST(Http2Frames, FragmentsGatherIntoOneBlock) {
+  HpackStaticTable encoder;
+  PtrList<HpackHeaderField> fields;
+  HpackHeaderField field;
+  ASSERT_EQ(field.Set(":status", 7, "200", 3), 0);
+  ASSERT_EQ(fields.Add(field), 0);
+  const std::string cookie(300, 'c');
+  ASSERT_EQ(field.Set("set-cookie", 10, cookie.data(), static_cast<int>(cookie.size())), 0);
+  ASSERT_EQ(fields.Add(field), 0);
+  ByteString block;
+  ASSERT_EQ(Http2HeadersFrame::EncodeHeaderBlock(true, fields, encoder, "", block), 0);
+  const int cut = 20;  // inside the cookie's value
+  Http2HeadersFrame first;
+  first.SetStreamId(1);
+  ASSERT_EQ(first.HeaderBlock.Set(block.Data(), cut), 0);
+  Http2ContinuationFrame second;
+  second.SetStreamId(1);
+  second.SetEndHeaders(true);
+  ASSERT_EQ(second.HeaderBlock.Set(block.Data() + cut, block.Length() - cut), 0);
+  const std::string wire = Unhex(Serialized(first) + Serialized(second));
+
+  Http2HeadersFrame gotFirst;
+  ASSERT_EQ(gotFirst.Parse(wire.data(), 9 + cut), 0);
+  EXPECT_FALSE(gotFirst.EndHeaders());
+  Http2ContinuationFrame gotSecond;
+  ASSERT_EQ(gotSecond.Parse(wire.data() + 9 + cut, static_cast<int>(wire.size()) - 9 - cut), 0);
+  EXPECT_TRUE(gotSecond.EndHeaders());
+  // The first fragment alone is not a whole block.
+  HpackStaticTable lone;
+  StringList partial;
+  EXPECT_EQ(Http2HeadersFrame::DecodeHeaderBlock(gotFirst.HeaderBlock.Data(), 0, gotFirst.HeaderBlock.Length(), lone,
+                                                 partial),
+            kHttp2CompressionError);
+  ByteString gathered;
+  ASSERT_EQ(gathered.Append(gotFirst.HeaderBlock), 0);
+  ASSERT_EQ(gathered.Append(gotSecond.HeaderBlock), 0);
+  HpackStaticTable decoder;
+  StringList out;
+  ASSERT_EQ(Http2HeadersFrame::DecodeHeaderBlock(gathered.Data(), 0, gathered.Length(), decoder, out), 0);
+  ASSERT_EQ(out.Count(), 4);
+  EXPECT_STREQ(out.Get(1), "200");
+  EXPECT_EQ(std::string(out.Get(3), out.EntryLength(3)), cookie);
+}
