@@ -30,7 +30,7 @@ class AuthTokenProvider : public TokenProvider {
   int GetUseSystemSspi() const override { return useSystemSspi_; }
 
  private:
-  int AppendParameters(const char* protocol, const char* server);
+  [[nodiscard]] int AppendParameters(const char* protocol, const char* server);
 
   ByteString protocol_;
   ByteString user_;

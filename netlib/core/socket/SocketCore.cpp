@@ -67,41 +67,41 @@ int SocketCore::Reset() {
   sendBufferSize_ = 65536;
   // A write to a closed peer must fail with a status, not end the process.
   std::signal(SIGPIPE, SIG_IGN);
-  return 1;
+  return kDone;
 }
 
-int SocketCore::HandleMessage(int, unsigned long, long) { return 0; }
+int SocketCore::HandleMessage(int, unsigned long, long) { return kStatusOk; }
 
-int SocketCore::RegisterSocket(long, long, void*&) { return 0; }
+int SocketCore::RegisterSocket(long, long, void*&) { return kStatusOk; }
 
 const char* SocketCore::GetLocalHostSetting() { return localHostSetting_.CStr(); }
 
 int SocketCore::DataHook(int, const char*, int length) { return length; }
 
-int SocketCore::FireError(int, char*) { return 0; }
+int SocketCore::FireError(int, char*) { return kStatusOk; }
 
-int SocketCore::OnDescriptorChange(int, int, void*) { return 0; }
+int SocketCore::OnDescriptorChange(int, int, void*) { return kStatusOk; }
 
 // ---- settings ----------------------------------------------------------------
 
 int SocketCore::SetSelectWaitMillis(int value) {
   selectWait_ = value;
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::SetSslSecurityFlags(long flags) {
   sslSecurityFlags_ = static_cast<uint32_t>(flags);
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::SetSslEnabledProtocols(int mask) {
   enabledProtocols_ = mask;
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::SetSslEnableRenegotiation(int value) {
   renegotiation_ = value;
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
@@ -110,7 +110,7 @@ int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
   auto flag = [&](auto& field) {
     if (query) return SetConfigAnswer(answer, BoolText(field));
     field = setting->AsBool() ? 1 : 0;
-    return 0;
+    return kStatusOk;
   };
   // A text setting held as it was given.
   auto text = [&](auto& field) {
@@ -120,7 +120,7 @@ int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
   if (setting->NameIs("SelectWaitMillis")) {
     if (query) return SetConfigAnswer(answer, selectWait_);
     selectWait_ = setting->AsInt();
-    return 0;
+    return kStatusOk;
   }
   if (setting->NameIs("AbsoluteTimeout")) return flag(absoluteTimeout_);
   if (setting->NameIs("TimeoutInMilliseconds")) {
@@ -132,24 +132,24 @@ int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
   }
   if (setting->NameIs("WinsockStatus")) {
     if (query) return SetConfigAnswer(answer, GetWinsockStatus());
-    return 0;
+    return kStatusOk;
   }
   if (setting->NameIs("IgnoreExternalEvents")) return flag(ignoreExternalEvents_);
   if (setting->NameIs("UseFIPSCompliantAPI")) {
     SetConfigAnswer(answer, "");
-    return ReturnError(-1, kFipsText);
+    return ReturnError(kStatusFailed, kFipsText);
   }
   if (setting->NameIs("SSLEnabledCipherSuites") || setting->NameIs("SSLAlgorithmList")) return text(cipherSuites_);
   if (setting->NameIs("SSLSecurityFlags")) {
     if (query) return SetConfigAnswer(answer, static_cast<int>(sslSecurityFlags_));
     sslSecurityFlags_ = static_cast<uint32_t>(setting->AsInt64());
-    return 0;
+    return kStatusOk;
   }
   if (setting->NameIs("SSLIncludeCertChain")) return flag(includeChain_);
   if (setting->NameIs("SSLEnabledProtocols")) {
     if (query) return SetConfigAnswer(answer, enabledProtocols_);
     enabledProtocols_ = static_cast<int>(static_cast<uint32_t>(setting->AsInt64()));
-    return 0;
+    return kStatusOk;
   }
   if (setting->NameIs("SSLEnableRenegotiation")) return flag(renegotiation_);
   if (setting->NameIs("UseIPv6")) {
@@ -161,7 +161,7 @@ int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
       ipv6Flag_ = setting->AsBool() ? 1 : 0;
       ipv6Mode_ = ipv6Flag_;
     }
-    return 0;
+    return kStatusOk;
   }
   if (setting->NameIs("UseGetAddrInfo")) return flag(useGetAddrInfo_);
   if (setting->NameIs("KerberosSPN")) return text(kerberosSpn_);
@@ -175,7 +175,7 @@ int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
     // The query reads the transcript itself; only "on" switches recording on.
     if (query) return SetConfigAnswer(answer, transcript_.CStr());
     recordToString_ = CompareNoCase(setting->Value(), "on") == 0 ? 1 : 0;
-    return 0;
+    return kStatusOk;
   }
   if (setting->NameIs("UseInternalSecurityAPI")) return flag(useInternalSecurity_);
   return ComponentBase::Config(setting, answer);
@@ -185,10 +185,10 @@ int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
 
 namespace {
 int ApplyBufferSize(int descriptor, int option, long size) {
-  if (size == 0 || descriptor == -1) return 0;
+  if (size == 0 || descriptor == -1) return kStatusOk;
   const int value = static_cast<int>(size);
   if (setsockopt(descriptor, SOL_SOCKET, option, &value, sizeof value) != 0) return GetSystemError();
-  return 0;
+  return kStatusOk;
 }
 }  // namespace
 
@@ -208,24 +208,24 @@ int SocketCore::SetSendBufferSize(long size) {
 
 int SocketCore::SetSslCertStoreType(int type) {
   storeType_ = type;
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::SetSslCertStorePassword(const char* text) {
   if (text == nullptr) text = "";
   const size_t n = std::strlen(text);
   char* copy = static_cast<char*>(std::malloc(n + 1));
-  if (copy == nullptr) return ReturnError(200, "Out of memory");
+  if (copy == nullptr) return ReturnError(kStatusNoMemory, "Out of memory");
   std::memcpy(copy, text, n + 1);
   std::free(storePassword_);
   storePassword_ = copy;
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::GetSslCertStore(char** data, int* length) {
   *data = storeBytes_;
   *length = storeLength_;
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::SetSslCertStore(const char*, int) { return kStatusNotAvailable; }
@@ -235,7 +235,7 @@ int SocketCore::SetSslCertSubject(char*) { return kStatusNotAvailable; }
 int SocketCore::GetSslCertEncoded(char** data, int* length) {
   *data = currentCertEncoded_;
   *length = currentCertLength_;
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::SetSslCertEncoded(const char* bytes, int& length) {
@@ -244,7 +244,7 @@ int SocketCore::SetSslCertEncoded(const char* bytes, int& length) {
   if (length == 0 || (bytes != nullptr && currentCertEncoded_ != nullptr &&
                       std::memcmp(bytes, currentCertEncoded_, static_cast<size_t>(length)) == 0)) {
     selectedCertIndex_ = 0;
-    return 0;
+    return kStatusOk;
   }
   return kStatusNoCertificate;
 }
@@ -296,10 +296,10 @@ int SocketCore::SetSystemErrorText(int code) {
 }
 
 int SocketCore::ReportError(int code) {
-  if (code == 0) return 0;
+  if (code == 0) return kStatusOk;
   if (code == kStatusInterrupted) {
     SetErrorText("Interrupted.");
-  } else if (code == 200) {
+  } else if (code == kStatusNoMemory) {
     SetErrorText("Out of memory.");
   } else if (IsErrorTextEmpty()) {
     SystemErrorTexts::SetErrorText(*this, code);
@@ -329,22 +329,22 @@ int SocketCore::GetXmlElementText(const char* name, ByteString& document, ByteSt
     const char after = at + nameLength < length ? doc[at + nameLength] : 0;
     if ((before == '<' || before == ':') && (after == ' ' || after == '>')) break;
   }
-  if (at < 0) return 0;
+  if (at < 0) return kStatusOk;
   int open = at;
   while (open > 0 && doc[open] != '<') --open;
-  if (doc[open] != '<') return 0;
+  if (doc[open] != '<') return kStatusOk;
   ByteString closing;
   int status = closing.Set("</");
   if (status == 0) status = closing.Append(doc + open + 1, at + nameLength - open - 1);
   if (status != 0) return status;
   const int tagEnd = document.Find('>', at + nameLength);
-  if (tagEnd < 0) return 0;
+  if (tagEnd < 0) return kStatusOk;
   const int end = document.Find(closing.CStr(), tagEnd + 1);
-  if (end < 0) return 0;
+  if (end < 0) return kStatusOk;
   return out.Append(doc + tagEnd + 1, end - tagEnd - 1);
 }
 
-int LibraryStaticInit() { return 0; }
+int LibraryStaticInit() { return kStatusOk; }
 
 int LibraryStaticDestroy() { return CancelLookup(); }
 

@@ -1,5 +1,7 @@
 #include "core/text/TextUtils.h"
 
+#include "core/base/StatusCodes.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <type_traits>
@@ -253,6 +255,6 @@ int GetSystemError() { return errno; }
 void SetSystemError(int code) { errno = code; }
 
 int IsLookupPending() { return 0; }
-int CancelLookup() { return 0; }
+int CancelLookup() { return kStatusOk; }
 
 }  // namespace tornell

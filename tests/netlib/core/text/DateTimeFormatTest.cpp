@@ -73,7 +73,7 @@ TEST(DateTimeFormatTest, PatternTable) {
     EXPECT_EQ(c.expected, Fmt(c.pattern, 2024, 3, 5, c.hour, 8, 9, c.fraction, c.weekday));
   }
   ByteString out;
-  DateTimeFormat::Format(out, "fff ffffff", 2024, 3, 5, 7, 8, 9);
+  EXPECT_EQ(0, DateTimeFormat::Format(out, "fff ffffff", 2024, 3, 5, 7, 8, 9));
   EXPECT_STREQ("000 000000", out.CStr());
   // A month outside the table is written as its number.
   EXPECT_EQ("13 0 -1", Fmt("MMM", 2024, 13, 1, 0, 0, 0, 0, -1) + " " +
