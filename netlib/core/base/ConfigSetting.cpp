@@ -1,9 +1,8 @@
 #include "core/base/ConfigSetting.h"
 
-#include "core/base/StatusCodes.h"
-
 #include <cstring>
 
+#include "core/base/StatusCodes.h"
 #include "core/text/TextUtils.h"
 
 namespace tornell {

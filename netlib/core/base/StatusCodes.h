@@ -14,6 +14,9 @@ constexpr int kStatusBadUtf16 = 434;       // text that cannot be converted
 constexpr int kStatusWireShort = 1080;     // too few bytes left in a wire buffer
 constexpr int kStatusWireEnd = 1;          // nothing left to read from a wire buffer
 
+// Index results of the searches (Find, IndexOf, ...) when nothing matches.
+constexpr int kNotFound = -1;
+
 // Yes/no results of the members that report whether a step happened
 // (ByteQueue, the socket wait step) rather than a status.
 constexpr int kDone = 1;

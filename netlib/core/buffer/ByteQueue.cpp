@@ -189,17 +189,17 @@ int ByteQueue::ReadAvailable(char** out, unsigned* n) {
 }
 
 int ByteQueue::Find(const void* data, unsigned length, const void* pattern, unsigned patternLength) {
-  if (patternLength == 0 || length < patternLength || data == nullptr || pattern == nullptr) return -1;
+  if (patternLength == 0 || length < patternLength || data == nullptr || pattern == nullptr) return kNotFound;
   const char* d = static_cast<const char*>(data);
   const char* p = static_cast<const char*>(pattern);
   for (unsigned i = 0; i + patternLength <= length;) {
     const void* hit = std::memchr(d + i, p[0], length - patternLength - i + 1);
-    if (hit == nullptr) return -1;
+    if (hit == nullptr) return kNotFound;
     i = static_cast<unsigned>(static_cast<const char*>(hit) - d);
     if (std::memcmp(d + i, p, patternLength) == 0) return static_cast<int>(i);
     ++i;
   }
-  return -1;
+  return kNotFound;
 }
 
 }  // namespace tornell

@@ -230,7 +230,7 @@ int SocketCore::DeliverReady(int fd, unsigned message, short revents, bool wantW
   if (exceptional && (eventMask_ & kEventConnect) != 0) {
     sockaddr_in peer{};
     socklen_t size = sizeof peer;
-    const long error = getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &size) != 0 ? 107 : 0;
+    const long error = getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &size) != 0 ? ENOTCONN : 0;
     eventMask_ &= ~kEventConnect;
     HandleMessage(msg, descriptor, error << 16 | kEventConnect);
   }

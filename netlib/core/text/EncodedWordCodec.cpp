@@ -9,14 +9,14 @@ int FindByte(const char* text, int length, int from, char c) {
   for (int i = from; i < length; ++i) {
     if (text[i] == c) return i;
   }
-  return -1;
+  return kNotFound;
 }
 
 int FindWordEnd(const char* text, int length, int from) {
   for (int i = from; i + 1 < length; ++i) {
     if (text[i] == '?' && text[i + 1] == '=') return i;
   }
-  return -1;
+  return kNotFound;
 }
 
 bool IsWordGap(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }

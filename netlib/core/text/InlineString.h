@@ -274,34 +274,34 @@ class InlineString {
   }
 
   int Find(const char* text, int start = 0) const {
-    if (start < 0) return -1;
+    if (start < 0) return kNotFound;
     if (text == nullptr || *text == '\0') return 0;
     return FindBytes(text, static_cast<int>(std::strlen(text)), start);
   }
   int Find(char c, int start = 0) const {
-    if (start < 0 || start >= length_) return -1;
+    if (start < 0 || start >= length_) return kNotFound;
     const void* hit = std::memchr(Data() + start, c, static_cast<size_t>(length_ - start));
-    return hit == nullptr ? -1 : static_cast<int>(static_cast<const char*>(hit) - Data());
+    return hit == nullptr ? kNotFound : static_cast<int>(static_cast<const char*>(hit) - Data());
   }
   bool Contains(const char* text) const { return Find(text) >= 0; }
 
   // Index of the first exact occurrence of the run at or after start; length -1
   // means strlen of the bytes.
   int FindBytes(const void* bytes, int length, int start) const {
-    if (bytes == nullptr) return -1;
+    if (bytes == nullptr) return kNotFound;
     const char* needle = static_cast<const char*>(bytes);
     if (length == -1) length = static_cast<int>(std::strlen(needle));
-    if (length <= 0) return -1;
+    if (length <= 0) return kNotFound;
     if (start < 0) start = 0;
     const char* data = Data();
     for (int i = start; i + length <= length_;) {
       const void* hit = std::memchr(data + i, needle[0], static_cast<size_t>(length_ - length - i + 1));
-      if (hit == nullptr) return -1;
+      if (hit == nullptr) return kNotFound;
       i = static_cast<int>(static_cast<const char*>(hit) - data);
       if (std::memcmp(data + i, needle, static_cast<size_t>(length)) == 0) return i;
       ++i;
     }
-    return -1;
+    return kNotFound;
   }
 
   [[nodiscard]] int ReplaceAll(const char* pattern, const char* replacement) {

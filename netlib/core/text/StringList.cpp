@@ -220,7 +220,7 @@ int StringList::IndexOf(const char* text, int start) const {
     if (std::strcmp(data + offset + 3, text) == 0) return i;
     offset += ReadLength24(data + offset) + kOverhead;
   }
-  return -1;
+  return kNotFound;
 }
 
 }  // namespace tornell
