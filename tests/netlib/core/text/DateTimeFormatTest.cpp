@@ -6,6 +6,7 @@
 
 #include "TestSupport.h"
 #include "ToolRunner.h"
+#include "core/buffer/AllocationFault.h"
 #include "core/text/DateTimeFormat.h"
 
 using tornell::ByteString;
@@ -81,6 +82,19 @@ TEST(DateTimeFormatTest, PatternTable) {
                            Fmt("MMM", 2024, -1, 1, 0, 0, 0, 0, -1));
   EXPECT_EQ(0, DateTimeFormat::RunLength(""));
   EXPECT_EQ(3, DateTimeFormat::RunLength("aaab"));
+}
+
+// A text that cannot grow is a failure, not a shorter date.
+TEST(DateTimeFormatTest, FailedGrowthIsReported) {
+  std::string pattern;
+  for (int i = 0; i < 12; ++i) pattern += "yyyy-MM-dd ";  // 132 bytes: past the inline buffer
+  ByteString out;
+  tornell::g_allocationFaultCountdown = 1;
+  const int status = DateTimeFormat::Format(out, pattern.c_str(), 2024, 3, 5, 7, 8, 9);
+  tornell::g_allocationFaultCountdown = 0;
+  EXPECT_EQ(tornell::kStatusNoMemory, status);
+  ASSERT_EQ(0, DateTimeFormat::Format(out, pattern.c_str(), 2024, 3, 5, 7, 8, 9));
+  EXPECT_EQ(132, out.Length());
 }
 
 // Calendar names, padding and the local offset against Python's datetime.
