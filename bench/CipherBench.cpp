@@ -130,6 +130,7 @@ void BlowfishEcbPeer(benchmark::State& state) {
 void Aes128EcbPortable(benchmark::State& state) {
   tornell::AesForcePortable(true);
   AesEcbOurs<16>(state);
+  benchpath::LabelPortable(state);
   tornell::AesForcePortable(false);
 }
 
