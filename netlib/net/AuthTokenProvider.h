@@ -7,6 +7,7 @@
 
 #include "core/socket/TokenProvider.h"
 #include "core/text/ByteString.h"
+#include "core/text/SecretBytes.h"
 
 namespace tornell {
 
@@ -35,7 +36,7 @@ class AuthTokenProvider : public TokenProvider {
   ByteString protocol_;
   ByteString user_;
   ByteString domain_;
-  ByteString password_;
+  SecretBytes password_;
   ByteString server_;
   ByteString errorText_;
   ByteString diagnostics_;

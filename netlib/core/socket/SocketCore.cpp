@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/base/SystemErrorTexts.h"
+#include "core/secure/SecureWipe.h"
 #include "core/text/TextUtils.h"
 
 namespace tornell {
@@ -22,14 +23,19 @@ const unsigned char kKerberosOid[9] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x12, 0x01,
 
 const char* BoolText(int value) { return value != 0 ? "True" : "False"; }
 
+// The store password is a secret: its bytes are wiped before the block goes back.
+void FreeSecretText(char*& text) {
+  if (text == nullptr) return;
+  SecureWipe(text, std::strlen(text));
+  std::free(text);
+  text = nullptr;
+}
+
 }  // namespace
 
 SocketCore::SocketCore() : tokenProvider_(CreateTokenProvider()) { localIpv6_.sin6_family = AF_INET6; }
 
-SocketCore::~SocketCore() {
-  std::free(storePassword_);
-  storePassword_ = nullptr;
-}
+SocketCore::~SocketCore() { FreeSecretText(storePassword_); }
 
 int SocketCore::Reset() {
   ComponentBase::Reset();
@@ -217,7 +223,7 @@ int SocketCore::SetSslCertStorePassword(const char* text) {
   char* copy = static_cast<char*>(std::malloc(n + 1));
   if (copy == nullptr) return ReturnError(kStatusNoMemory, "Out of memory");
   std::memcpy(copy, text, n + 1);
-  std::free(storePassword_);
+  FreeSecretText(storePassword_);
   storePassword_ = copy;
   return kStatusOk;
 }
