@@ -4,7 +4,8 @@
 namespace tornell {
 
 constexpr int kStatusOk = 0;
-constexpr int kStatusFailed = -1;          // failed; the error text says why (unknown setting, refused setting, wait error)
+// A failure the error text explains: an unknown or refused setting, a wait error.
+constexpr int kStatusFailed = -1;
 constexpr int kStatusNegativeIndex = -1;   // insertion at a negative list index
 constexpr int kStatusNoMemory = 200;       // allocation failed; the object keeps its content
 constexpr int kStatusNotAvailable = 306;   // a facility this platform does not provide
