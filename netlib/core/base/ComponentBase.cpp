@@ -64,8 +64,7 @@ int ComponentBase::SetConfigAnswer(const char*& answer, const char* value) {
 int ComponentBase::SetConfigAnswer(const char*& answer, int value) {
   char text[16];
   std::snprintf(text, sizeof text, "%d", value);
-  SetConfigAnswer(answer, static_cast<const char*>(text));
-  return kStatusOk;
+  return SetConfigAnswer(answer, static_cast<const char*>(text));
 }
 
 // Wider values are reported by their low 32 bits, as a signed number.
@@ -80,8 +79,7 @@ int ComponentBase::SetConfigAnswer(const char*& answer, unsigned long value) {
 int ComponentBase::SetConfigAnswer(const char*& answer, unsigned int value) {
   char text[16];
   std::snprintf(text, sizeof text, "%u", value);
-  SetConfigAnswer(answer, static_cast<const char*>(text));
-  return kStatusOk;
+  return SetConfigAnswer(answer, static_cast<const char*>(text));
 }
 
 void ComponentBase::ClearError() {

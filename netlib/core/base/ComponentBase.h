@@ -27,11 +27,11 @@ class ComponentBase {
   // chain. The answer stays valid until this object's next answer.
   [[nodiscard]] int ConfigText(const char* text, const char*& answer);
 
-  int SetConfigAnswer(const char*& answer, const char* value);
-  int SetConfigAnswer(const char*& answer, int value);
-  int SetConfigAnswer(const char*& answer, long value);
-  int SetConfigAnswer(const char*& answer, unsigned long value);
-  int SetConfigAnswer(const char*& answer, unsigned int value);
+  [[nodiscard]] int SetConfigAnswer(const char*& answer, const char* value);
+  [[nodiscard]] int SetConfigAnswer(const char*& answer, int value);
+  [[nodiscard]] int SetConfigAnswer(const char*& answer, long value);
+  [[nodiscard]] int SetConfigAnswer(const char*& answer, unsigned long value);
+  [[nodiscard]] int SetConfigAnswer(const char*& answer, unsigned int value);
 
   int GetLastErrorCode() const { return errorCode_; }
   int SetLastErrorCode(int code) { return errorCode_ = code; }

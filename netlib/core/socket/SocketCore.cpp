@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/base/Status.h"
 #include "core/base/SystemErrorTexts.h"
 #include "core/secure/SecureWipe.h"
 #include "core/text/TextUtils.h"
@@ -142,7 +143,7 @@ int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
   }
   if (setting->NameIs("IgnoreExternalEvents")) return flag(ignoreExternalEvents_);
   if (setting->NameIs("UseFIPSCompliantAPI")) {
-    SetConfigAnswer(answer, "");
+    TORNELL_TRY(SetConfigAnswer(answer, ""));
     return ReturnError(kStatusFailed, kFipsText);
   }
   if (setting->NameIs("SSLEnabledCipherSuites") || setting->NameIs("SSLAlgorithmList")) return text(cipherSuites_);
