@@ -3,10 +3,11 @@
 #include <cstring>
 #include <new>
 
+#include "core/base/Status.h"
+
 namespace tornell {
 
 namespace {
-constexpr int kStatusUnavailable = 306;
 const char kNoEngineText[] = "NTLM authentication tokens cannot be generated: no NTLM engine is available.";
 }  // namespace
 
@@ -14,7 +15,8 @@ std::unique_ptr<TokenProvider> CreateTokenProvider() {
   return std::unique_ptr<TokenProvider>(new (std::nothrow) AuthTokenProvider());
 }
 
-AuthTokenProvider::AuthTokenProvider() { protocol_.Set("NTLM"); }
+// The name fits the inline buffer: setting it cannot fail.
+AuthTokenProvider::AuthTokenProvider() { static_cast<void>(protocol_.Set("NTLM")); }
 
 AuthTokenProvider::~AuthTokenProvider() = default;
 
@@ -33,12 +35,12 @@ int AuthTokenProvider::SetCredentials(const char* protocol, const char* user, co
 
 int AuthTokenProvider::SetServerSide(int flag) {
   serverSide_ = flag != 0 ? 1 : 0;
-  return 0;
+  return kStatusOk;
 }
 
 int AuthTokenProvider::SetUseSystemSspi(int) {
   useSystemSspi_ = 0;
-  return 0;
+  return kStatusOk;
 }
 
 int AuthTokenProvider::AppendParameters(const char* protocol, const char* server) {
@@ -52,16 +54,16 @@ int AuthTokenProvider::AppendParameters(const char* protocol, const char* server
 int AuthTokenProvider::GetToken(ByteString& out, const char* protocol, const char* server,
                                 ByteString& input, void*) {
   if (input.Length() == 0) diagnostics_.Clear();
-  if (AppendParameters(protocol, server) != 0) return 200;
+  if (AppendParameters(protocol, server) != 0) return kStatusNoMemory;
   if (serverSide_ == 0) {
-    if (server_.Set(server) != 0 || protocol_.Set(protocol) != 0) return 200;
+    if (server_.Set(server) != 0 || protocol_.Set(protocol) != 0) return kStatusNoMemory;
     // Until the NTLM messages exist an exchange cannot start; say so plainly
     // instead of sending a token the server would reject.
     out.Clear();
-    errorText_.Set(kNoEngineText);
-    return kStatusUnavailable;
+    TORNELL_TRY(errorText_.Set(kNoEngineText));
+    return kStatusNotAvailable;
   }
-  return diagnostics_.Append("Finished getting authentication token.\r\n") != 0 ? 200 : 0;
+  return diagnostics_.Append("Finished getting authentication token.\r\n") != 0 ? kStatusNoMemory : kStatusOk;
 }
 
 }  // namespace tornell

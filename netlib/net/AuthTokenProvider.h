@@ -7,6 +7,7 @@
 
 #include "core/socket/TokenProvider.h"
 #include "core/text/ByteString.h"
+#include "core/text/SecretBytes.h"
 
 namespace tornell {
 
@@ -30,12 +31,12 @@ class AuthTokenProvider : public TokenProvider {
   int GetUseSystemSspi() const override { return useSystemSspi_; }
 
  private:
-  int AppendParameters(const char* protocol, const char* server);
+  [[nodiscard]] int AppendParameters(const char* protocol, const char* server);
 
   ByteString protocol_;
   ByteString user_;
   ByteString domain_;
-  ByteString password_;
+  SecretBytes password_;
   ByteString server_;
   ByteString errorText_;
   ByteString diagnostics_;
