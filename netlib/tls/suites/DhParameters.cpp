@@ -236,8 +236,13 @@ int DhParameters::GetSharedSecret(ByteString& out) {
 }
 
 int DhParameters::GetSharedSecretPadded(ByteString& out) {
-  TORNELL_TRY(GetSharedSecret(out));
-  return useEc != 0 ? kStatusOk : tls::FitToLength(out, bits / 8);
+  if (useEc != 0) return GetSharedSecret(out);
+  if (sharedSecret.BitLength() < 1) TORNELL_TRY(ComputeSharedSecret());
+  // Written at the prime's length directly: Z is below p, and no step's
+  // length follows the secret's leading zero bytes.
+  TORNELL_TRY(out.Resize(bits / 8));
+  sharedSecret.ToBytes(out.Bytes(), bits / 8);
+  return kStatusOk;
 }
 
 int DhParameters::CopyFrom(const DhParameters& other) {
