@@ -151,6 +151,7 @@ class CipherSuite {
   int AeadEncrypt(const char* data, int length, ByteString& out);
   int AeadDecrypt(const char* data, int length, ByteString& out);
   int KeyAead();
+  int CheckWholeBlocks(int length) const;
   bool IsGcm() const;
   int Acceptable(const char* certificateAlgorithm, bool peerHasCurve,
                  bool peerHasCertificateGroup, int anonymousFlag, int tls13) const;

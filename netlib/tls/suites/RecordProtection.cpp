@@ -20,9 +20,18 @@ uint8_t* Writable(const char* data) { return reinterpret_cast<uint8_t*>(const_ca
 
 }  // namespace
 
+// A CBC record is whole blocks. The cipher would keep a partial block back
+// and put it in front of the next record, so such a record is refused.
+int CipherSuite::CheckWholeBlocks(int length) const {
+  const int block = GetBlockBits() / 8;
+  if (IsRc4() != 0 || block <= 0) return kStatusOk;
+  return length % block == 0 ? kStatusOk : SymmetricCipher::kPartialBlock;
+}
+
 int CipherSuite::Encrypt(const char* data, int length, ByteString& out) {
   if (length < 0) length = 0;
   if (IsAead() != 0) return AeadEncrypt(data, length, out);
+  TORNELL_TRY(CheckWholeBlocks(length));
   if (encryptStarted == 0) {
     TORNELL_TRY(cipher.InitEncrypt());
     encryptStarted = 1;
@@ -40,6 +49,7 @@ int CipherSuite::Encrypt(const ByteString& data, ByteString& out) { return Encry
 int CipherSuite::Decrypt(const char* data, int length, ByteString& out) {
   if (length < 0) length = 0;
   if (IsAead() != 0) return AeadDecrypt(data, length, out);
+  TORNELL_TRY(CheckWholeBlocks(length));
   if (decryptStarted == 0) {
     TORNELL_TRY(cipher.InitDecrypt());
     decryptStarted = 1;

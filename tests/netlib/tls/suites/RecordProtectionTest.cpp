@@ -212,6 +212,29 @@ TEST(RecordProtection, CbcRecordsChainLikeOneMessage) {
   }
 }
 
+// A CBC record that is not whole blocks is refused, in either direction, and
+// leaves nothing behind for the next record.
+TEST(RecordProtection, CbcRecordsAreWholeBlocks) {
+  CipherSuite writer, reader;
+  ASSERT_EQ(CipherSuite::CopyByCode(0x000A, writer), 0);
+  ASSERT_EQ(CipherSuite::CopyByCode(0x000A, reader), 0);
+  const ByteString key(std::string(24, 'k').c_str()), iv("12345678");
+  ASSERT_EQ(writer.SetKeyAndIv(key, iv), 0);
+  ASSERT_EQ(reader.SetKeyAndIv(key, iv), 0);
+  ByteString sealed, opened;
+  EXPECT_EQ(writer.Encrypt("0123456789", 10, sealed), SymmetricCipher::kPartialBlock);
+  EXPECT_TRUE(sealed.IsEmpty());
+  ASSERT_EQ(writer.Encrypt("0123456789abcdef", 16, sealed), 0);
+  EXPECT_EQ(reader.Decrypt(sealed.Data(), 15, opened), SymmetricCipher::kPartialBlock);
+  ASSERT_EQ(reader.Decrypt(sealed, opened), 0);
+  EXPECT_EQ(Str(opened), "0123456789abcdef");
+  // RC4 takes any length.
+  CipherSuite rc4;
+  ASSERT_EQ(CipherSuite::CopyByCode(0x0005, rc4), 0);
+  ASSERT_EQ(rc4.SetKeyAndIv(ByteString("0123456789abcdef"), ByteString()), 0);
+  EXPECT_EQ(rc4.Encrypt("abc", 3, sealed), 0);
+}
+
 TEST(RecordProtection, MacAndPads) {
   REQUIRE_OR_SKIP(testsupport::HavePythonModule("hmac"), "python3 is not available");
   bool ok = false;
