@@ -228,11 +228,30 @@ TEST(RecordProtection, CbcRecordsAreWholeBlocks) {
   EXPECT_EQ(reader.Decrypt(sealed.Data(), 15, opened), SymmetricCipher::kPartialBlock);
   ASSERT_EQ(reader.Decrypt(sealed, opened), 0);
   EXPECT_EQ(Str(opened), "0123456789abcdef");
-  // RC4 takes any length.
+}
+
+// RC4 records take any length and continue one key stream (Python's ARC4 over both).
+TEST(RecordProtection, Rc4RecordsContinueTheKeyStream) {
+  REQUIRE_OR_SKIP(testsupport::HavePythonModule("cryptography"), "python3 cryptography is not available");
+  bool ok = false;
+  const auto lines = testsupport::Lines(testsupport::RunPython(
+      "from cryptography.hazmat.primitives.ciphers import Cipher\n"
+      "try:\n"
+      "  from cryptography.hazmat.decrepit.ciphers.algorithms import ARC4\n"
+      "except ImportError:\n"
+      "  from cryptography.hazmat.primitives.ciphers.algorithms import ARC4\n"
+      "e = Cipher(ARC4(b'0123456789abcdef'), None).encryptor()\n"
+      "print(e.update(b'first record' + b'second, longer record').hex())\n",
+      ok));
+  ASSERT_TRUE(ok);
+  ASSERT_EQ(lines.size(), 1u);
   CipherSuite rc4;
   ASSERT_EQ(CipherSuite::CopyByCode(0x0005, rc4), 0);
   ASSERT_EQ(rc4.SetKeyAndIv(ByteString("0123456789abcdef"), ByteString()), 0);
-  EXPECT_EQ(rc4.Encrypt("abc", 3, sealed), 0);
+  ByteString sealed;
+  ASSERT_EQ(rc4.Encrypt("first record", 12, sealed), 0);
+  ASSERT_EQ(rc4.Encrypt("second, longer record", 21, sealed), 0);
+  EXPECT_EQ(Hex(Str(sealed)), lines[0]);
 }
 
 TEST(RecordProtection, MacAndPads) {
