@@ -3,6 +3,7 @@
 #include <new>
 
 #include "core/base/Status.h"
+#include "core/secure/SecureWipe.h"
 #include "pki/der/DerCodec.h"
 
 namespace tornell::pki {
@@ -14,6 +15,7 @@ const uint8_t* BodyBytes(const DerWriter& body) { return reinterpret_cast<const 
 }  // namespace
 
 DerElement::~DerElement() {
+  if (secret_) SecureWipe(body.output.Data(), static_cast<size_t>(body.output.Length()));
   DerElement* stack = nullptr;
   auto push = [&stack](DerElement*& node) {
     if (node != nullptr) {
@@ -31,6 +33,11 @@ DerElement::~DerElement() {
     push(node->nextSibling);
     delete node;  // has no links left, so nothing recurses
   }
+}
+
+int DerElement::ClearBody() {
+  if (secret_) SecureWipe(body.output.Data(), static_cast<size_t>(body.output.Length()));
+  return body.output.Clear();
 }
 
 void DerElement::ReleaseChildren() {
@@ -67,6 +74,7 @@ int DerElement::SplitFrom(const uint8_t* data, size_t available, bool deep, bool
     last = child;
     ++childCount;
     child->tag = content[0];
+    child->secret_ = secret_;
     if (deep && child->IsConstructed()) {
       child->source_ = content;
       child->sourceLength_ = m;
@@ -83,7 +91,7 @@ int DerElement::SplitFrom(const uint8_t* data, size_t available, bool deep, bool
 int DerElement::SplitChildren() {
   bool split = false;
   TORNELL_TRY(SplitFrom(BodyBytes(body), static_cast<size_t>(body.output.Length()), false, split));
-  return split ? body.output.Clear() : kStatusOk;
+  return split ? ClearBody() : kStatusOk;
 }
 
 int DerElement::Parse() {
@@ -129,7 +137,7 @@ int DerElement::Parse() {
   // Nodes left unvisited after a failure must not keep pointers into the body.
   for (; stack != nullptr; stack = stack->pending_) stack->source_ = nullptr;
   if (status != kStatusOk) return status;
-  return body.output.Clear();
+  return ClearBody();
 }
 
 }  // namespace tornell::pki

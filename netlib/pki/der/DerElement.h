@@ -28,6 +28,9 @@ class DerElement {
   // The i-th child, or null past the child count. Loops should walk
   // firstChild / nextSibling instead: each call follows i links.
   DerElement* Child(int i) const;
+  // For trees of private keys: this node and every child split from it wipe
+  // their encodings before giving them back.
+  void MarkSecret() { secret_ = true; }
   bool IsConstructed() const { return (tag & 0x20) != 0; }
 
   DerWriter body;
@@ -39,6 +42,7 @@ class DerElement {
  private:
   // Drops the children of this node (not its siblings).
   void ReleaseChildren();
+  [[nodiscard]] int ClearBody();
   // Builds the children of the element at data, copying only the bytes of
   // nodes that keep a body when deep is set.
   [[nodiscard]] int SplitFrom(const uint8_t* data, size_t available, bool deep, bool& split);
@@ -48,6 +52,7 @@ class DerElement {
   // Where Parse finds this node's bytes while its body stays empty.
   const uint8_t* source_ = nullptr;
   size_t sourceLength_ = 0;
+  bool secret_ = false;
 };
 
 }  // namespace tornell::pki

@@ -4,7 +4,6 @@
 
 #include "core/base/Status.h"
 #include "core/secure/SecureWipe.h"
-#include "core/text/SecretBytes.h"
 #include "crypto/bigint/BigInteger.h"
 #include "crypto/bigint/Montgomery.h"
 #include "crypto/pubkey/KeyNumbers.h"
@@ -141,6 +140,7 @@ int ParseEdwards(const DerElement& node, KeyInfo& key, bool ed25519) {
 
 int X509Codec::ParsePrivateKeyInfo(const void* data, int length, KeyInfo& key) {
   DerElement node;
+  node.MarkSecret();
   TORNELL_TRY(node.body.output.Set(data, length));
   TORNELL_TRY(node.SplitChildren());
   DerElement* version = nullptr;
