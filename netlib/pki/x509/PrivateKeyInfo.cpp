@@ -1,20 +1,13 @@
 // PKCS#8 PrivateKeyInfo (RFC 5208, RFC 5958 and RFC 8410) and its attributes.
-#include <cstring>
-#include <vector>
-
 #include "core/base/Status.h"
-#include "core/secure/SecureWipe.h"
 #include "crypto/bigint/BigInteger.h"
-#include "crypto/bigint/Montgomery.h"
-#include "crypto/pubkey/KeyNumbers.h"
 #include "pki/der/DerStatus.h"
+#include "pki/x509/DsaPublicValue.h"
 #include "pki/x509/X509Codec.h"
 
 namespace tornell::pki {
 
 namespace {
-
-using limb::Limb;
 
 int ChildAt(const DerElement& node, int i, DerElement*& child) {
   child = node.Child(i);
@@ -30,37 +23,6 @@ int ContentOf(const DerElement& node, int i, ByteString& out) {
   DerElement* child = nullptr;
   TORNELL_TRY(ChildAt(node, i, child));
   return child->body.ReadElement(0, out);
-}
-
-// y = g^x mod p with x secret. The exponent is x + 2^B for B the stored bit
-// width of x, so the window count and every table read depend on that width
-// alone; the known factor g^(2^B) is divided out afterwards.
-int DsaPublicValue(const ByteString& p, const ByteString& g, const ByteString& x, ByteString& y) {
-  const BigInteger modulus = keynum::FromField(p);
-  if (!keynum::CanMontgomery(modulus)) return kDerMalformed;
-  Montgomery ctx;
-  MontgomeryInit(ctx, modulus.Magnitude().data(), modulus.Magnitude().size());
-  BigInteger base;
-  TORNELL_TRY(keynum::FromField(g).Mod(modulus, base));
-  const std::vector<Limb> baseLimbs = keynum::Limbs(base, ctx.k);
-
-  const size_t bits = 8 * static_cast<size_t>(x.Length());
-  const size_t en = bits / 64 + 1;
-  std::vector<Limb> exponent(en, 0);
-  for (int i = 0; i < x.Length(); ++i) {
-    const size_t bit = 8 * static_cast<size_t>(x.Length() - 1 - i);
-    exponent[bit / 64] |= static_cast<Limb>(x.Bytes()[i]) << (bit % 64);
-  }
-  exponent[bits / 64] |= Limb(1) << (bits % 64);
-  std::vector<Limb> power(ctx.k, 0);
-  MontgomeryPowSecret(ctx, power.data(), baseLimbs.data(), exponent.data(), en);
-  SecureWipe(exponent.data(), exponent.size() * sizeof(Limb));
-
-  BigInteger shift, inverse, result;
-  TORNELL_TRY(base.ModPow(BigInteger::ONE.ShiftLeft(static_cast<int>(bits)), modulus, shift));
-  TORNELL_TRY(shift.ModInverse(modulus, inverse));
-  TORNELL_TRY(BigInteger::FromLimbs(power, 1).Multiply(inverse).Mod(modulus, result));
-  return result.ToByteString(y);
 }
 
 int ParseRsa(const DerElement& node, KeyInfo& key) {
@@ -89,7 +51,10 @@ int ParseDsa(const DerElement& node, const DerElement& algorithm, KeyInfo& key) 
   TORNELL_TRY(SplitChildAt(node, 2, octets));
   TORNELL_TRY(ContentOf(*octets, 0, key.dsaKey.x));
   if (key.dsaKey.y.IsEmpty() && !key.dsaKey.p.IsEmpty() && !key.dsaKey.g.IsEmpty() && !key.dsaKey.x.IsEmpty()) {
-    return DsaPublicValue(key.dsaKey.p, key.dsaKey.g, key.dsaKey.x, key.dsaKey.y);
+    // y is public: its magnitude is kept with a 0x00 in front when the top bit is set.
+    ByteString y;
+    TORNELL_TRY(DsaPublicValue(key.dsaKey.p, key.dsaKey.g, key.dsaKey.x, y));
+    return BigInteger(y.Bytes(), y.Length(), 1).ToByteString(key.dsaKey.y);
   }
   return kStatusOk;
 }
