@@ -2,6 +2,8 @@
 
 #include "crypto/cipher/aes/Aes.h"
 #include "crypto/cipher/aes/AesHardware.h"
+#include "crypto/cipher/aes/AesNiCbc.h"
+#include "core/cpu/CpuFeatures.h"
 #include "crypto/cipher/block/BlockBytes.h"
 #include "crypto/cipher/engine/CipherDirection.h"
 
@@ -54,6 +56,23 @@ int AesCipher::DecryptBlocks(const unsigned char* input, unsigned char* output,
     aeshw::DecryptBlocksSwapped(Swapped(), rounds_, input, output, blockCount);
   else
     AesDecryptBlocks(roundKeys_, rounds_, input, output, blockCount);
+  return 0;
+}
+
+int AesCipher::EncryptCbc(unsigned char* chain, const unsigned char* input, unsigned char* output,
+                          int blockCount) const {
+  if (roundKeys_ == nullptr) return 200;
+  if (cpu::Has(cpu::path::kAesNi)) {
+    // The chain is serial: the round keys stay in registers across blocks.
+    aesnicbc::Encrypt(roundKeys_, rounds_, chain, input, output, size_t(blockCount));
+    return 0;
+  }
+  for (int i = 0; i < blockCount; ++i) {
+    unsigned char block[16];
+    for (int k = 0; k < 16; ++k) block[k] = static_cast<unsigned char>(input[16 * i + k] ^ chain[k]);
+    AesEncryptBlocks(roundKeys_, rounds_, block, output + 16 * i, 1);
+    std::memcpy(chain, output + 16 * i, 16);
+  }
   return 0;
 }
 

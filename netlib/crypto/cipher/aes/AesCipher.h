@@ -24,6 +24,9 @@ class AesCipher {
   int EncryptBlocks(const unsigned char* input, unsigned char* output, int blockCount) const;
   int DecryptBlocks(const unsigned char* input, unsigned char* output, int blockCount) const;
 
+  // CBC encryption of blockCount blocks with the 16-byte chaining value,
+  // which is left at the last ciphertext block. 200 without array.
+  int EncryptCbc(unsigned char* chain, const unsigned char* input, unsigned char* output, int blockCount) const;
   int CopyFrom(const AesCipher& other);
 
   int GetRounds() const { return rounds_; }
