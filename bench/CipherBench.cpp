@@ -6,6 +6,7 @@
 #include "crypto/cipher/block/TripleDesCipher.h"
 
 #include <benchmark/benchmark.h>
+#include "PathLabel.h"
 #include <openssl/evp.h>
 #include <openssl/provider.h>
 
@@ -63,6 +64,7 @@ void AesEcbOurs(benchmark::State& state) {
   std::vector<unsigned char> out(kSize);
   tornell::AesCipher aes;
   aes.SetKey(kKey, KeyBytes, 1, 2);
+  benchpath::LabelPaths(state, {{tornell::cpu::path::kAesNi}});
   for (auto _ : state) {
     aes.EncryptBlocks(in.data(), out.data(), kSize / 16);
     benchmark::DoNotOptimize(out.data());
@@ -94,6 +96,7 @@ void CbcOurs(benchmark::State& state, Cipher& cipher) {
 void Aes128CbcOurs(benchmark::State& state) {
   tornell::AesCipher aes;
   aes.SetKey(kKey, 16, 1, 1);
+  benchpath::LabelPaths(state, {{tornell::cpu::path::kAesNi}});
   CbcOurs<tornell::AesCipher, 16>(state, aes);
 }
 void Aes128CbcPeer(benchmark::State& state) { Peer(state, EVP_aes_128_cbc(), 0); }
@@ -123,9 +126,8 @@ void BlowfishEcbPeer(benchmark::State& state) {
 // The portable AES path, for the record (no peer: OpenSSL always uses
 // the instructions here).
 void Aes128EcbPortable(benchmark::State& state) {
-  tornell::AesForcePortable(true);
+  tornell::cpu::ScopedRestrict portable(0);
   AesEcbOurs<16>(state);
-  tornell::AesForcePortable(false);
 }
 
 void Rc4Ours(benchmark::State& state) {

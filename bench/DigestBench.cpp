@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "PathLabel.h"
 #include "crypto/digest/hash/HashContext.h"
 
 namespace {
@@ -20,15 +21,19 @@ const std::string& Input() {
   return input;
 }
 
-void Ours(benchmark::State& state, int id, int paddingMode) {
+void Ours(benchmark::State& state, int id, int paddingMode, uint32_t path) {
   tornell::HashContext ctx;
-  ctx.SetAlgorithm(id);
-  if (paddingMode != 0) ctx.SetPaddingMode(paddingMode);
+  if (ctx.SetAlgorithm(id) != 0 || (paddingMode != 0 && ctx.SetPaddingMode(paddingMode) != 0)) {
+    state.SkipWithError("no such digest");
+    return;
+  }
+  benchpath::LabelPaths(state, {{path}});
   const std::string& in = Input();
   for (auto _ : state) {
-    ctx.Reset();
-    ctx.Update(in.data(), kInputBytes);
-    ctx.Final();
+    if (ctx.Reset() != 0 || ctx.Update(in.data(), kInputBytes) != 0 || ctx.Final() != 0) {
+      state.SkipWithError("digest failed");
+      break;
+    }
     benchmark::DoNotOptimize(ctx.GetDigest());
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * kInputBytes);
@@ -58,16 +63,17 @@ void Peer(benchmark::State& state, const char* name) {
 }
 
 using namespace tornell::HashAlgorithm;
+using namespace tornell::cpu::path;
 
-BENCHMARK_CAPTURE(Ours, sha1, kSha1, 0)->Name("Sha1_16K/ours");
+BENCHMARK_CAPTURE(Ours, sha1, kSha1, 0, kShaNi)->Name("Sha1_16K/ours");
 BENCHMARK_CAPTURE(Peer, sha1, "SHA1")->Name("Sha1_16K/peer");
-BENCHMARK_CAPTURE(Ours, sha256, kSha256, 0)->Name("Sha256_16K/ours");
+BENCHMARK_CAPTURE(Ours, sha256, kSha256, 0, kShaNi)->Name("Sha256_16K/ours");
 BENCHMARK_CAPTURE(Peer, sha256, "SHA256")->Name("Sha256_16K/peer");
-BENCHMARK_CAPTURE(Ours, sha512, kSha512, 0)->Name("Sha512_16K/ours");
+BENCHMARK_CAPTURE(Ours, sha512, kSha512, 0, kSha512Avx2)->Name("Sha512_16K/ours");
 BENCHMARK_CAPTURE(Peer, sha512, "SHA512")->Name("Sha512_16K/peer");
-BENCHMARK_CAPTURE(Ours, sha3_256, kSha3_256, 2)->Name("Sha3_256_16K/ours");
+BENCHMARK_CAPTURE(Ours, sha3_256, kSha3_256, 2, kKeccakAvx2)->Name("Sha3_256_16K/ours");
 BENCHMARK_CAPTURE(Peer, sha3_256, "SHA3-256")->Name("Sha3_256_16K/peer");
-BENCHMARK_CAPTURE(Ours, md5, kMd5, 0)->Name("Md5_16K/ours");
+BENCHMARK_CAPTURE(Ours, md5, kMd5, 0, 0u)->Name("Md5_16K/ours");
 BENCHMARK_CAPTURE(Peer, md5, "MD5")->Name("Md5_16K/peer");
 
 }  // namespace

@@ -35,6 +35,13 @@ struct AesGcm {
 
   static constexpr int kTagMismatch = 1000;
   static constexpr int kBudgetSpent = 1001;
+  static constexpr int kWrongPhase = -1;
+  // An empty IV: the cipher engine's bad-IV-size status, passed through.
+  static constexpr int kBadIvSize = 2006;
+  AesGcm() = default;
+  ~AesGcm();
+  AesGcm(const AesGcm&) = delete;
+  AesGcm& operator=(const AesGcm&) = delete;
   static constexpr int kMinVerifyTag = 12;
 
   int SetKey(const uint8_t* key, int keyLength);

@@ -16,6 +16,7 @@ struct ChaCha20Poly1305 {
   uint64_t cipherLength = 0;
 
   static constexpr int kTagMismatch = 1000;
+  static constexpr int kNoTag = -1;  // verifying without a tag buffer
 
   int Init(const uint8_t* key, int keyLength, const uint8_t* nonce, int nonceLength, int64_t counter,
            int direction);

@@ -42,7 +42,7 @@ int AesCipher::DecryptBlock(const unsigned char* input, unsigned char* output) c
 int AesCipher::EncryptBlocks(const unsigned char* input, unsigned char* output,
                              int blockCount) const {
   if (roundKeys_ == nullptr) return 200;
-  if (aeshw::Active())
+  if (cpu::Has(cpu::path::kAesNi))
     aeshw::EncryptBlocksSwapped(Swapped(), rounds_, input, output, blockCount);
   else
     AesEncryptBlocks(roundKeys_, rounds_, input, output, blockCount);
@@ -52,7 +52,7 @@ int AesCipher::EncryptBlocks(const unsigned char* input, unsigned char* output,
 int AesCipher::DecryptBlocks(const unsigned char* input, unsigned char* output,
                              int blockCount) const {
   if (roundKeys_ == nullptr) return 200;
-  if (aeshw::Active())
+  if (cpu::Has(cpu::path::kAesNi))
     aeshw::DecryptBlocksSwapped(Swapped(), rounds_, input, output, blockCount);
   else
     AesDecryptBlocks(roundKeys_, rounds_, input, output, blockCount);

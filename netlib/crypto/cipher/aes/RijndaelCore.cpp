@@ -1,5 +1,6 @@
 #include "crypto/cipher/aes/RijndaelCore.h"
 
+#include "core/cpu/CpuFeatures.h"
 #include "crypto/cipher/aes/AesHardware.h"
 #include "crypto/cipher/block/BlockBytes.h"
 
@@ -230,7 +231,7 @@ void KeyPlanes(const uint32_t* k, int nb, uint32_t p[8]) {
 }
 
 uint32_t SubWord(uint32_t w) {
-  return aeshw::Active() ? aeshw::SubWord(w) : SubWordPortable(w);
+  return cpu::Has(cpu::path::kAesNi) ? aeshw::SubWord(w) : SubWordPortable(w);
 }
 
 }  // namespace

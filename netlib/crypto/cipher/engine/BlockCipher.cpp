@@ -18,6 +18,7 @@
 #include "crypto/cipher/block/TwofishCipher.h"
 #include "crypto/cipher/block/XteaCipher.h"
 #include "crypto/cipher/block/XxteaCipher.h"
+#include "crypto/cipher/engine/CipherMode.h"
 #include "crypto/cipher/engine/SymmetricCipher.h"
 #include "crypto/cipher/stream/ChaCha20.h"
 #include "crypto/cipher/stream/Rc4Cipher.h"
@@ -147,6 +148,8 @@ class HeldAesGcm final : public Held<AesGcm, kAesGcm> {
  public:
   int SetKey(const CipherKeying& k) override {
     TORNELL_TRY(object_.SetKey(k.key, k.keyLength));
+    // Outside GCM mode there is no data path to start a message for.
+    if (k.mode != CipherMode::GCM) return kStatusOk;
     TORNELL_TRY(object_.SetIV(k.iv, uint64_t(k.ivLength)));
     return object_.AddAad(k.aad, uint64_t(k.aadLength));
   }

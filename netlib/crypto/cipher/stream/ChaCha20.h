@@ -15,6 +15,11 @@ struct ChaCha20 {
   static constexpr int kBadNonce = 3000;
   static constexpr int kBadKey = 3001;
 
+  ChaCha20() = default;
+  ~ChaCha20();
+  ChaCha20(const ChaCha20&) = delete;
+  ChaCha20& operator=(const ChaCha20&) = delete;
+  // Wipes the key, the state and any unused keystream.
   void Reset();
   int SetKey(const uint8_t* key, int keyLength, const uint8_t* nonce, int nonceLength, int64_t counter);
   // XORs keystream into output; input and output may be the same buffer.

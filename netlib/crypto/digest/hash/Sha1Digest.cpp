@@ -5,7 +5,8 @@
 
 #include "crypto/digest/hash/BlockFeeder.h"
 #include "crypto/digest/hash/DigestBytes.h"
-#include "crypto/digest/hash/ProcessorFeatures.h"
+#include "core/cpu/CpuFeatures.h"
+#include "crypto/digest/hash/ShaExtensions.h"
 
 namespace tornell {
 
@@ -79,7 +80,7 @@ void Sha1Digest::CompressPortable(uint32_t st[5], const unsigned char* data, siz
 }
 
 void Sha1Digest::Compress(uint32_t st[5], const unsigned char* data, size_t blocks) {
-  if (digestcpu::ShaNiActive()) {
+  if (cpu::Has(cpu::path::kShaNi)) {
     digestcpu::Sha1CompressShaNi(st, data, blocks);
   } else {
     CompressPortable(st, data, blocks);

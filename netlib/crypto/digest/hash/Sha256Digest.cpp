@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "crypto/digest/hash/DigestBytes.h"
-#include "crypto/digest/hash/ProcessorFeatures.h"
+#include "core/cpu/CpuFeatures.h"
+#include "crypto/digest/hash/ShaExtensions.h"
 #include "crypto/digest/hash/Sha2Steps.h"
 
 namespace tornell {
@@ -68,7 +69,7 @@ void Sha256Digest::CompressPortable(uint32_t st[8], const unsigned char* data, s
 }
 
 void Sha256Digest::Compress(uint32_t st[8], const unsigned char* data, size_t blocks) {
-  if (digestcpu::ShaNiActive()) {
+  if (cpu::Has(cpu::path::kShaNi)) {
     digestcpu::Sha256CompressShaNi(st, data, blocks);
   } else {
     CompressPortable(st, data, blocks);

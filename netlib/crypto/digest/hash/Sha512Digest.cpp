@@ -6,7 +6,7 @@
 #include <immintrin.h>
 
 #include "crypto/digest/hash/DigestBytes.h"
-#include "crypto/digest/hash/ProcessorFeatures.h"
+#include "core/cpu/CpuFeatures.h"
 #include "crypto/digest/hash/Sha2Steps.h"
 
 namespace tornell {
@@ -158,7 +158,7 @@ const uint64_t kInit512_256[8] = {0x22312194fc2bf72c, 0x9f555fa3c84c64c2, 0x2393
 }  // namespace
 
 void Sha512Digest::Compress(uint64_t st[8], const unsigned char* data, size_t blocks) {
-  if (digestcpu::Avx2Bmi2Active()) {
+  if (cpu::Has(cpu::path::kSha512Avx2)) {
     CompressAvx2(st, data, blocks);
   } else {
     CompressPortable(st, data, blocks);

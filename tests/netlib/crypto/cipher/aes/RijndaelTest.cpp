@@ -3,6 +3,7 @@
 #include "crypto/cipher/aes/RijndaelCipher.h"
 
 #include "../CipherTestUtil.h"
+#include "ProcessorPath.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,9 +15,14 @@ using namespace tornell;
 
 namespace {
 
-TEST(Rijndael, SixteenByteBlocksAreAesOnBothPaths) {
-  for (bool portable : {false, true}) {
-    AesForcePortable(portable);
+class RijndaelPaths : public ::testing::TestWithParam<uint32_t> {};
+
+INSTANTIATE_TEST_SUITE_P(Both, RijndaelPaths, ::testing::Values(cpu::path::kAesNi, testsupport::kPortablePath),
+                         [](const auto& info) { return info.param == 0 ? "Portable" : "Hardware"; });
+
+TEST_P(RijndaelPaths, SixteenByteBlocksAreAes) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
+  {
     for (int keyLength : {16, 24, 32}) {
       unsigned char key[32], pt[16], a[16], b[16];
       for (int i = 0; i < 32; ++i) key[i] = static_cast<unsigned char>(i * 7 + keyLength);
@@ -36,7 +42,6 @@ TEST(Rijndael, SixteenByteBlocksAreAesOnBothPaths) {
       EXPECT_EQ(Hex(a, 16), Hex(b, 16));
     }
   }
-  AesForcePortable(false);
 }
 
 TEST(Rijndael, RoundCountsAndRoundTripForEveryShape) {

@@ -5,7 +5,6 @@
 
 #include "PathLevels.h"
 #include "VectorFiles.h"
-#include "crypto/cipher/aead/AeadFastPath.h"
 #include "crypto/cipher/stream/ChaCha20.h"
 #include "crypto/cipher/aead/ChaCha20Poly1305.h"
 #include "crypto/cipher/aead/Poly1305.h"
@@ -29,6 +28,7 @@ Bytes Range(int from, int count) {
 using ChaChaPaths = PathLevels;
 
 TEST_P(ChaChaPaths, Rfc8439BlockAndCipherVectors) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   Bytes key = Range(0, 32);
   ChaCha20 c;
   ASSERT_EQ(0, c.SetKey(key.data(), 32, Hex("000000090000004a00000000").data(), 12, 1));
@@ -49,6 +49,7 @@ TEST_P(ChaChaPaths, Rfc8439BlockAndCipherVectors) {
 }
 
 TEST_P(ChaChaPaths, PiecesGiveTheSameKeystreamAsOneCall) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   // Long enough for the eight-block path, starting near the 32-bit counter wrap.
   Bytes key = Range(7, 32), nonce = Range(1, 12), msg = Range(3, 1500);
   ChaCha20 whole, pieces;
@@ -66,8 +67,9 @@ TEST_P(ChaChaPaths, PiecesGiveTheSameKeystreamAsOneCall) {
   EXPECT_EQ(ToHex(a), ToHex(b));
 
   // Every other path must produce the same bytes.
-  for (int level : {aeadfast::kWide, aeadfast::kVector, aeadfast::kPortable}) {
-    aeadfast::SetLevel(level);
+  for (uint32_t level : {kWidePath, kVectorPath, kPortablePath}) {
+    if (!Available(level)) continue;
+    tornell::cpu::ScopedRestrict path(level);
     ChaCha20 other;
     other.SetKey(key.data(), 32, nonce.data(), 12, 0xFFFFFFFC);
     Bytes c(msg.size());
@@ -79,14 +81,15 @@ TEST_P(ChaChaPaths, PiecesGiveTheSameKeystreamAsOneCall) {
 // Long runs of blocks take the IFMA path where there is one; values near the
 // prime (all-ones blocks, the largest clamped r) stress its carries.
 TEST_P(ChaChaPaths, Poly1305LongInputsAgreeWithThePortableCode) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   Bytes ones(2100, 0xFF), mixed = Range(7, 2100);
   Bytes keys[] = {Hex("ffffff0ffcffff0ffcffff0ffcffff0fffffffffffffffffffffffffffffffff"), Range(40, 32)};
   for (const Bytes& key : keys) {
     for (const Bytes* msg : {&ones, &mixed}) {
       for (size_t length : {size_t(256), size_t(16 * 17 + 5), size_t(1000), size_t(2100)}) {
         SCOPED_TRACE(length);
-        auto tag = [&](int level, std::vector<size_t> cuts) {
-          aeadfast::SetLevel(level);
+        auto tag = [&](uint32_t level, std::vector<size_t> cuts) {
+          tornell::cpu::ScopedRestrict path(level);
           Poly1305 p;
           p.SetKey(key.data());
           size_t at = 0;
@@ -98,7 +101,7 @@ TEST_P(ChaChaPaths, Poly1305LongInputsAgreeWithThePortableCode) {
           }
           return ToHex(p.Finish(), 16);
         };
-        std::string reference = tag(aeadfast::kPortable, {});
+        std::string reference = tag(kPortablePath, {});
         EXPECT_EQ(tag(GetParam(), {}), reference);
         EXPECT_EQ(tag(GetParam(), {3, 300}), reference);
       }
@@ -109,6 +112,7 @@ TEST_P(ChaChaPaths, Poly1305LongInputsAgreeWithThePortableCode) {
 // Long messages take the vector kernels with Poly1305 stitched in; pieces
 // of any size and every path agree with the portable code in one call.
 TEST_P(ChaChaPaths, LongMessagesAgreeWithThePortableCode) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   Bytes key = Range(5, 32), nonce = Range(9, 12), aad = Range(1, 13), msg = Range(0, 3000);
   auto seal = [&](std::vector<size_t> cuts, bool encrypt, const Bytes& input) {
     ChaCha20Poly1305 a;
@@ -131,10 +135,10 @@ TEST_P(ChaChaPaths, LongMessagesAgreeWithThePortableCode) {
     a.Final(tag, &tagLength, true);
     return std::pair{out, ToHex(tag, 16)};
   };
-  int level = GetParam();
-  aeadfast::SetLevel(aeadfast::kPortable);
-  auto reference = seal({}, true, msg);
-  aeadfast::SetLevel(level);
+  auto reference = [&] {
+    tornell::cpu::ScopedRestrict portable(kPortablePath);
+    return seal({}, true, msg);
+  }();
   for (const std::vector<size_t>& cuts : {std::vector<size_t>{}, std::vector<size_t>{1, 600, 1030}, {1024, 512}}) {
     auto sealed = seal(cuts, true, msg);
     EXPECT_EQ(ToHex(sealed.first), ToHex(reference.first));

@@ -145,6 +145,7 @@ bool HasFastPath(int id) {
 class DigestReference : public digesttest::BothPaths {};
 
 TEST_P(DigestReference, EveryDigestNumberMatchesTheReference) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   static const std::vector<Message> messages = Messages();
   static const std::vector<std::string> expected = [] {
     std::vector<std::string> requests;
@@ -171,6 +172,6 @@ TEST_P(DigestReference, EveryDigestNumberMatchesTheReference) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, DigestReference, ::testing::Values(true, false), digesttest::PathName);
+DIGEST_ALL_PATHS(DigestReference);
 
 }  // namespace
