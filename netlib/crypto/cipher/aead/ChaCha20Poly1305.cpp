@@ -15,14 +15,14 @@ namespace {
 
 const uint8_t kZeros[64] = {};
 
-void PadTo16(Poly1305& mac, uint64_t length) {
-  if (length % 16 != 0) mac.Update(kZeros, size_t(16 - length % 16));
+int PadTo16(Poly1305& mac, uint64_t length) {
+  return length % 16 != 0 ? mac.Update(kZeros, size_t(16 - length % 16)) : kStatusOk;
 }
 
-void AppendLength(Poly1305& mac, uint64_t length) {
+int AppendLength(Poly1305& mac, uint64_t length) {
   uint8_t le[8];
   for (int i = 0; i < 8; ++i) le[i] = uint8_t(length >> (8 * i));
-  mac.Update(le, 8);
+  return mac.Update(le, 8);
 }
 
 }  // namespace
@@ -35,16 +35,16 @@ int ChaCha20Poly1305::Init(const uint8_t* key, int keyLength, const uint8_t* non
   uint8_t block[64];
   TORNELL_TRY(stream.Encrypt(kZeros, sizeof block, block));
   authenticator.Reset();
-  authenticator.SetKey(block);
+  const int st = authenticator.SetKey(block);
   SecureWipeObject(block);
-  return kStatusOk;
+  return st;
 }
 
 int ChaCha20Poly1305::SetAad(const uint8_t* data, int length) {
   int st = aad.Append(reinterpret_cast<const char*>(data), length);
   if (st != 0) return st;
-  authenticator.Update(data, size_t(length > 0 ? length : 0));
-  PadTo16(authenticator, uint64_t(length > 0 ? length : 0));
+  TORNELL_TRY(authenticator.Update(data, size_t(length > 0 ? length : 0)));
+  TORNELL_TRY(PadTo16(authenticator, uint64_t(length > 0 ? length : 0)));
   return kStatusOk;
 }
 
@@ -101,20 +101,18 @@ int ChaCha20Poly1305::Process(uint8_t* plainSide, size_t length, uint8_t* cipher
   dst += done;
   length -= done;
   if (encrypt) {
-    stream.Encrypt(src, length, dst);
-    authenticator.Update(dst, length);
-  } else {
-    // Authenticate the ciphertext before an in-place decrypt overwrites it.
-    authenticator.Update(src, length);
-    stream.Decrypt(src, length, dst);
+    TORNELL_TRY(stream.Encrypt(src, length, dst));
+    return authenticator.Update(dst, length);
   }
-  return kStatusOk;
+  // Authenticate the ciphertext before an in-place decrypt overwrites it.
+  TORNELL_TRY(authenticator.Update(src, length));
+  return stream.Decrypt(src, length, dst);
 }
 
 int ChaCha20Poly1305::Final(uint8_t* tag, int* tagLength, bool encrypt) {
-  PadTo16(authenticator, cipherLength);
-  AppendLength(authenticator, uint64_t(aad.Length()));
-  AppendLength(authenticator, cipherLength);
+  TORNELL_TRY(PadTo16(authenticator, cipherLength));
+  TORNELL_TRY(AppendLength(authenticator, uint64_t(aad.Length())));
+  TORNELL_TRY(AppendLength(authenticator, cipherLength));
   const uint8_t* computed = authenticator.Finish();
   if (encrypt) {
     int n = *tagLength < 0 ? 0 : (*tagLength > 16 ? 16 : *tagLength);
@@ -128,7 +126,7 @@ int ChaCha20Poly1305::Final(uint8_t* tag, int* tagLength, bool encrypt) {
 }
 
 int ChaCha20Poly1305::CopyFrom(const ChaCha20Poly1305& other) {
-  stream.CopyFrom(other.stream);
+  TORNELL_TRY(stream.CopyFrom(other.stream));
   authenticator = other.authenticator;
   cipherLength = other.cipherLength;
   return aad.Assign(other.aad);

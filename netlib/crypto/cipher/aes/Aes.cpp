@@ -1,5 +1,7 @@
 #include "crypto/cipher/aes/Aes.h"
 
+#include "core/secure/SecureWipe.h"
+
 #include "core/cpu/CpuFeatures.h"
 #include "crypto/cipher/aes/AesHardware.h"
 #include "crypto/cipher/block/BlockBytes.h"
@@ -31,7 +33,7 @@ struct LocalSchedule {
       : rounds(keyBits / 32 + 6) {
     rijndaelcore::ExpandKey(words, key, keyBits / 32, 4, rounds, decrypt);
   }
-  ~LocalSchedule() { blockbytes::Wipe(words, sizeof words); }
+  ~LocalSchedule() { SecureWipe(words, sizeof words); }
 };
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "crypto/cipher/aes/RijndaelCore.h"
 
+#include "core/secure/SecureWipe.h"
+
 #include "core/cpu/CpuFeatures.h"
 #include "crypto/cipher/aes/AesHardware.h"
 #include "crypto/cipher/block/BlockBytes.h"
@@ -276,7 +278,7 @@ void ExpandKey(uint32_t* w, const unsigned char* key, int nk, int nb, int rounds
     for (int i = 0; i < total; ++i) w[(rounds - i / nb) * nb + i % nb] = t[i];
     for (int i = nb; i < rounds * nb; ++i) w[i] = InvMixColumnWord(w[i]);
   }
-  blockbytes::Wipe(t, sizeof t);
+  SecureWipe(t, sizeof t);
 }
 
 namespace {
@@ -307,8 +309,8 @@ void Run(const uint32_t* w, int nb, int rounds, const int* offsets, const unsign
     for (int b = 0; b < 8; ++b) s[b] ^= blocks == 2 ? k[b] | k[b] << 16 : k[b];
   }
   FromPlanes(s, n * blocks, out);
-  blockbytes::Wipe(s, sizeof s);
-  blockbytes::Wipe(k, sizeof k);
+  SecureWipe(s, sizeof s);
+  SecureWipe(k, sizeof k);
 }
 
 }  // namespace

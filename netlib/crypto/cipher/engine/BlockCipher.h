@@ -28,7 +28,7 @@ class BlockCipher {
   virtual ~BlockCipher() = default;
 
   // The engine's algorithm id of this object.
-  virtual int Id() const = 0;
+  [[nodiscard]] virtual int Id() const = 0;
   [[nodiscard]] virtual int SetKey(const CipherKeying& keying) = 0;
 
   // One block of the length given at keying; input and output may coincide.

@@ -14,8 +14,6 @@ namespace {
 
 constexpr int kAlgorithmCount = 16;
 constexpr int kAesGcm = 12;
-constexpr int kRijndael = 13;
-constexpr int kChaCha20 = 14;
 constexpr int kChaCha20Poly1305 = 15;
 constexpr int kNotChecked = -1;
 

@@ -1,5 +1,7 @@
 #include "crypto/digest/hash/Sha1Digest.h"
 
+#include "core/base/Status.h"
+
 #include <bit>
 #include <cstring>
 
@@ -96,12 +98,12 @@ int Sha1Digest::Reset() {
   state[4] = 0xc3d2e1f0;
   computed = 0;
   failed = 0;
-  return 0;
+  return kStatusOk;
 }
 
 int Sha1Digest::Update(const char* data, int length) {
-  if (length == 0) return 0;
-  if (failed || length < 0 || data == nullptr) return 1;
+  if (length == 0) return kStatusOk;
+  if (failed || length < 0 || data == nullptr) return kNothingAbsorbed;
   uint32_t n = static_cast<uint32_t>(length);
   size_t index = (countLow >> 3) & 63;
   uint32_t bits = n << 3;
@@ -110,10 +112,10 @@ int Sha1Digest::Update(const char* data, int length) {
   uint32_t high = countHigh + (n >> 29);
   if (high < countHigh) failed = 1;
   countHigh = high;
-  if (failed) return 1;
+  if (failed) return kNothingAbsorbed;
   FeedBlocks(buffer, index, kBlockBytes, Bytes(data), n,
              [this](const unsigned char* p, size_t k) { Compress(state, p, k); });
-  return 0;
+  return kStatusOk;
 }
 
 unsigned char* Sha1Digest::Final() {
@@ -141,7 +143,7 @@ unsigned char* Sha1Digest::Final() {
 
 int Sha1Digest::CopyFrom(const Sha1Digest& other) {
   *this = other;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

@@ -1,5 +1,7 @@
 #include "crypto/digest/hash/Sha256Digest.h"
 
+#include "core/base/Status.h"
+
 #include <bit>
 #include <cstring>
 
@@ -97,7 +99,7 @@ unsigned char* Sha256Digest::Final() { return FinishSha2(*this); }
 
 int Sha256Digest::CopyFrom(const Sha256Digest& other) {
   Sha256Digest::operator=(other);
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

@@ -1,5 +1,7 @@
 #include "crypto/digest/hash/Sha512Digest.h"
 
+#include "core/base/Status.h"
+
 #include <bit>
 #include <cstring>
 
@@ -208,7 +210,7 @@ unsigned char* Sha512_256Digest::Final() {
 
 int Sha512Digest::CopyFrom(const Sha512Digest& other) {
   Sha512Digest::operator=(other);
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

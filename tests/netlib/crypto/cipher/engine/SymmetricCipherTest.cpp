@@ -426,6 +426,35 @@ TEST(SymmetricCipher, EveryAlgorithmRoundTrips) {
   }
 }
 
+// One engine holds only the algorithm it has selected: the same engine,
+// re-selected from algorithm to algorithm, gives what a fresh engine gives,
+// and a copy takes over whichever algorithm its source holds.
+TEST(SymmetricCipher, OneEngineServesEveryAlgorithmInTurn) {
+  const int keyBytes[16] = {16, 8, 24, 16, 20, 32, 16, 16, 16, 16, 16, 16, 32, 24, 32, 32};
+  const int ivBytes[16] = {16, 8, 8, 8, 8, 16, 8, 0, 8, 8, 8, 8, 12, 16, 12, 12};
+  Bytes key = Seq(32, 7), iv = Seq(16, 8), data = Seq(40, 9);
+  SymmetricCipher reused, copy;
+  for (int round = 0; round < 2; ++round) {
+    for (int id = 0; id < 16; ++id) {
+      SCOPED_TRACE(id);
+      SymmetricCipher fresh;
+      for (SymmetricCipher* c : {&reused, &fresh}) {
+        ASSERT_EQ(0, c->SetAlgorithm(id));
+        EXPECT_EQ(0, c->SetPadding(CipherPadding::PKCS7));
+        ASSERT_EQ(0, c->InitEncrypt(C(key), keyBytes[id], C(iv), ivBytes[id]));
+      }
+      // The copy last held another algorithm (or none); it continues this one.
+      ASSERT_EQ(0, copy.CopyFrom(reused));
+      Outcome a = Pass(reused, data), b = Pass(fresh, data), c = Pass(copy, data);
+      ASSERT_EQ(0, a.status);
+      ASSERT_EQ(0, b.status);
+      ASSERT_EQ(0, c.status);
+      EXPECT_EQ(ToHex(a.out), ToHex(b.out));
+      EXPECT_EQ(ToHex(a.out), ToHex(c.out));
+    }
+  }
+}
+
 TEST(SymmetricCipher, RijndaelRunsSixteenByteBlocksWithTheFrontOfALongIv) {
   Bytes key(32, 3), iv = Seq(32), data = Seq(48);
   SymmetricCipher r, a;
