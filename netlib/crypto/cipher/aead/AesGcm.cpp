@@ -24,7 +24,7 @@ inline void Store64Be(uint8_t* p, uint64_t v) {
   for (int i = 7; i >= 0; --i, v >>= 8) p[i] = uint8_t(v);
 }
 
-inline uint64_t Mask(unsigned bit) { return uint64_t(0) - uint64_t(bit & 1); }
+inline uint64_t Mask(unsigned bit) { return ct::MaskFromBit<uint64_t>(bit & 1); }
 
 // The table entries are linear in the nibble's bits, so an entry is the XOR
 // of the power-of-two entries its bits select: no index depends on secret data.

@@ -4,6 +4,7 @@
 
 #include "core/base/Status.h"
 #include "core/cpu/CpuFeatures.h"
+#include "core/secure/ConstantTime.h"
 #include "core/secure/SecureWipe.h"
 #include "crypto/cipher/aead/Poly1305Ifma.h"
 
@@ -90,9 +91,9 @@ const uint8_t* Poly1305::Finish() {
   t = u128(h1) + (t >> 64);
   uint64_t g1 = uint64_t(t);
   uint64_t g2 = h2 + uint64_t(t >> 64);
-  uint64_t mask = uint64_t(0) - (g2 >> 2);  // all ones when h + 5 >= 2^130
-  h0 = (h0 & ~mask) | (g0 & mask);
-  h1 = (h1 & ~mask) | (g1 & mask);
+  const uint64_t mask = ct::IsNonZero<uint64_t>(g2 >> 2);  // all ones when h + 5 >= 2^130
+  h0 = ct::Select(mask, g0, h0);
+  h1 = ct::Select(mask, g1, h1);
 
   t = u128(h0) + s[0];
   h0 = uint64_t(t);

@@ -3,6 +3,7 @@
 // bytes-to-key hashing with MD5, SHA-1 or MD2 (in either order of password and
 // previous block), or PBKDF2 when the hash name contains "hmac".
 #include "core/text/ByteString.h"
+#include "core/text/SecretBytes.h"
 #include "crypto/digest/mac/Hmac.h"
 #include "crypto/digest/hash/Md2Digest.h"
 #include "crypto/digest/hash/Md5Digest.h"
@@ -40,9 +41,9 @@ class PasswordKeyDeriver {
   [[nodiscard]] int HashOnce(const char* hashName, const char* data, int length, ByteString& digest);
 
   ByteString hashName_;
-  ByteString password_;
+  SecretBytes password_;
   ByteString salt_;
-  ByteString key_;
+  SecretBytes key_;
   ByteString iv_;
   int lastError_;
   Sha1Digest sha1_;

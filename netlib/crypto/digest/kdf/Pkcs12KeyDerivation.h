@@ -3,6 +3,7 @@
 // diversifier 1 for keys and 2 for IVs, over a digest chosen by name. The
 // block length v is the digest's own input block (64 for SHA-1).
 #include "core/text/ByteString.h"
+#include "core/text/SecretBytes.h"
 #include "crypto/digest/hash/HashAlgorithm.h"
 
 namespace tornell {
@@ -35,7 +36,7 @@ class Pkcs12KeyDerivation {
   int BlockLength(int& v);
 
   ByteString hashName_;
-  ByteString password_;
+  SecretBytes password_;
   ByteString salt_;
   int lastError_;
 };
