@@ -191,10 +191,10 @@ int AesGcm::EndIvPhase() {
     for (int k = 0; k < 16; ++k) x[k] ^= lengths[k];
     MultiplyH(x);
     std::memcpy(j0, x, 16);
-    std::memset(x, 0, sizeof x);
+    SecureWipeObject(x);
   }
   std::memcpy(counter, j0, 16);
-  std::memset(work, 0, sizeof work);
+  SecureWipeObject(work);
   count = 0;
   aadLength = 0;
   phase = 1;
