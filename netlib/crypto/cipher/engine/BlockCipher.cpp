@@ -1,8 +1,10 @@
 #include "crypto/cipher/engine/BlockCipher.h"
 
 #include <new>
+#include <type_traits>
 
 #include "core/base/Status.h"
+#include "core/secure/SecureWipe.h"
 
 #include "crypto/cipher/aead/AesGcm.h"
 #include "crypto/cipher/aead/ChaCha20Poly1305.h"
@@ -59,6 +61,11 @@ enum AlgorithmId : int {
 template <class T, int kId>
 class Held : public BlockCipher {
  public:
+  // Objects with heap tables wipe them themselves; the plain schedules of
+  // the others are wiped here, when the engine lets the algorithm go.
+  ~Held() override {
+    if constexpr (std::is_trivially_destructible_v<T>) SecureWipeObject(object_);
+  }
   int Id() const override { return kId; }
   int CopyFrom(const BlockCipher& other) override {
     if (other.Id() != kId) return SymmetricCipher::kUnknownAlgorithm;
