@@ -59,7 +59,12 @@ class BigInteger {
   uint32_t DivideByWord(uint32_t d, BigInteger& quotient) const;
   int Mod(const BigInteger& m, BigInteger& result) const;
   int ModInverse(const BigInteger& m, BigInteger& result) const;
+  // Constant time in the exponent (its value; its limb count is public) for
+  // every modulus.
   int ModPow(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
+  // The same result for an exponent that is public (RSA's e, DSA
+  // verification): square and multiply on its exact bits.
+  int ModPowPublic(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
   int ModPowBinary(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
   int Pow(int e, BigInteger& result) const;
   BigInteger Negate() const;
@@ -90,12 +95,18 @@ class BigInteger {
   // Internal form, for the arithmetic of this directory.
   const std::vector<limb::Limb>& Magnitude() const { return mag_; }
   static BigInteger FromLimbs(std::vector<limb::Limb> mag, int sign);
+  // this^e mod m for e > 0 as untrimmed limbs (the width follows m alone),
+  // for callers that keep the power secret; constant time in e.
+  [[nodiscard]] int ModPowLimbs(const BigInteger& e, const BigInteger& m, std::vector<limb::Limb>& out,
+                                bool publicExponent = false) const;
 
  private:
   bool IsOneValue() const { return sign_ == 1 && mag_.size() == 1 && mag_[0] == 1; }
-  BigInteger Mod2(int p) const;
-  static BigInteger ModPow2(const BigInteger& base, const BigInteger& e, int p);
-  static BigInteger OddModPow(const BigInteger& base, const BigInteger& e, const BigInteger& m);
+  int ModPowWith(const BigInteger& e, const BigInteger& m, BigInteger& result, bool publicExponent) const;
+  // base^e mod 2^p on ceil(p / 64) limbs, walking `width` limbs of e.
+  static std::vector<limb::Limb> ModPow2(const BigInteger& base, const BigInteger& e, int p, size_t width);
+  static std::vector<limb::Limb> OddModPow(const BigInteger& base, const BigInteger& e, const BigInteger& m,
+                                           bool publicExponent);
   void SetFromTwosComplementBytes(const uint8_t* bytes, int len);
   void SetFromMagnitudeBytes(const uint8_t* bytes, int len, int sign);
   void Trim();

@@ -6,7 +6,7 @@
 namespace tornell {
 
 int DsaKey::Clear() {
-  for (ByteString* f : {&p, &q, &g, &y, &J, &x, &auxBytes}) f->Clear();
+  for (ByteString* f : std::initializer_list<ByteString*>{&p, &q, &g, &y, &J, &x, &auxBytes}) f->Clear();
   auxInt = 0;
   return 0;
 }
@@ -26,7 +26,7 @@ int DsaKey::NormalizeLengths() {
   const int lb = ((p.Length() + 1) / 8) * 8;
   const int n = 8 * lb <= 2047 ? 160 : 8 * lb <= 3071 ? 224 : 256;
   int rc = 0;
-  for (auto [width, field] : {std::pair{lb, &p}, {lb, &g}, {n / 8, &q}, {lb, &y}, {n / 8, &x}})
+  for (auto [width, field] : {std::pair<int, ByteString*>{lb, &p}, {lb, &g}, {n / 8, &q}, {lb, &y}, {n / 8, &x}})
     if ((rc = FitLengthKeepingValue(width, *field)) != 0) return rc;
   return 0;
 }

@@ -3,6 +3,7 @@
 // means absent. J, auxBytes and auxInt belong to the key records that carry
 // them and are only stored, copied and cleared here.
 #include "core/text/ByteString.h"
+#include "core/text/SecretBytes.h"
 #include "crypto/pubkey/AsymmetricKey.h"
 
 namespace tornell {
@@ -23,7 +24,7 @@ class DsaKey : public AsymmetricKey {
   ByteString g;
   ByteString y;
   ByteString J;
-  ByteString x;
+  SecretBytes x;  // private
   ByteString auxBytes;
   int auxInt = 0;
 };

@@ -4,6 +4,8 @@
 #include <initializer_list>
 #include <utility>
 
+#include "core/base/Status.h"
+#include "core/text/SecretBytes.h"
 #include "crypto/bigint/BigInteger.h"
 #include "crypto/pubkey/KeyNumbers.h"
 #include "crypto/rsa/RsaKeyState.h"
@@ -95,12 +97,20 @@ int RsaEngine::PublicOperation(const char* data, int length, ByteString& out) {
 }
 
 int RsaEngine::PrivateOperation(const char* data, int length, ByteString& out) {
-  BigInteger m;
-  int rc = RsaPrivateRaw(PrepareState(), random, FromData(data, length), m);
-  if (rc != 0) return rc;
-  if ((rc = m.ToByteString(out)) != 0) return rc;
-  if (out.Length() > 0 && out.Bytes()[0] == 0) return out.EraseFront(1);
-  return 0;
+  SecretBytes fixed;
+  TORNELL_TRY(PrivateFixed(data, length, fixed));
+  // This entry's form is the minimal one; the fixed-width paths (signing,
+  // decryption) never come through here.
+  int zeros = 0;
+  while (zeros < fixed.Length() && fixed.Bytes()[zeros] == 0) ++zeros;
+  return out.Set(fixed.Data() + zeros, fixed.Length() - zeros);
+}
+
+int RsaEngine::PrivateFixed(const char* data, int length, ByteString& out) {
+  RsaKeyState& st = PrepareState();
+  const int k = (st.n.BitLength() + 7) / 8;
+  TORNELL_TRY(out.SetLength(k));
+  return RsaPrivateFixed(st, random, FromData(data, length), out.Bytes(), size_t(k));
 }
 
 int RsaEngine::GenerateKey(int withD, RsaKey& out, int method) {
@@ -127,7 +137,7 @@ int RsaEngine::GenerateWith(int method) {
     key.Clear();
     return rc;
   }
-  for (ByteString* f : {&key.e, &key.p, &key.q, &key.n, &key.d, &key.dQ, &key.dP, &key.qInv})
+  for (ByteString* f : std::initializer_list<ByteString*>{&key.e, &key.p, &key.q, &key.n, &key.d, &key.dQ, &key.dP, &key.qInv})
     if ((rc = StripZeros(*f)) != 0) return rc;
   return 0;
 }

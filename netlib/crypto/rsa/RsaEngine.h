@@ -49,10 +49,12 @@ class RsaEngine : public RsaEngineBase {
                                  int labelLength, const char* hashName, const char* mgfHashName);
 
   // m^e mod n, appended to out as k = ceil(bits(n) / 8) bytes.
-  int PublicOperation(const char* data, int length, ByteString& out);
+  [[nodiscard]] int PublicOperation(const char* data, int length, ByteString& out);
   // m^d mod n (CRT when the key has it, always blinded), replacing out with
   // its minimal big-endian form.
-  int PrivateOperation(const char* data, int length, ByteString& out);
+  [[nodiscard]] int PrivateOperation(const char* data, int length, ByteString& out);
+  // The same, replacing out with exactly k = ceil(bits(n) / 8) bytes.
+  [[nodiscard]] int PrivateFixed(const char* data, int length, ByteString& out);
 
   int GenerateKeyRanged();
   int GenerateKeyRandomPrimes();

@@ -5,7 +5,7 @@
 namespace tornell {
 
 int RsaKey::Clear() {
-  for (ByteString* f : {&e, &n, &p, &q, &dP, &dQ, &qInv, &d}) f->Clear();
+  for (ByteString* f : std::initializer_list<ByteString*>{&e, &n, &p, &q, &dP, &dQ, &qInv, &d}) f->Clear();
   return 0;
 }
 
@@ -25,7 +25,7 @@ int RsaKey::NormalizeLengths() {
   const int width = r <= 3 ? len - r : len - r + 8;
   int rc = 0;
   if ((rc = FitLengthKeepingValue(width, n)) != 0 || (rc = FitLengthKeepingValue(width, d)) != 0) return rc;
-  for (ByteString* f : {&p, &dP, &q, &dQ, &qInv})
+  for (ByteString* f : std::initializer_list<ByteString*>{&p, &dP, &q, &dQ, &qInv})
     if ((rc = FitLengthKeepingValue(width / 2, *f)) != 0) return rc;
   return 0;
 }

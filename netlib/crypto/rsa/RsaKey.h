@@ -1,6 +1,7 @@
 #pragma once
 // RSA key material: eight unsigned big-endian values, empty when absent.
 #include "core/text/ByteString.h"
+#include "core/text/SecretBytes.h"
 #include "crypto/pubkey/AsymmetricKey.h"
 
 namespace tornell {
@@ -21,12 +22,13 @@ class RsaKey : public AsymmetricKey {
 
   ByteString e;
   ByteString n;
-  ByteString p;
-  ByteString q;
-  ByteString dP;
-  ByteString dQ;
-  ByteString qInv;
-  ByteString d;
+  // The private values wipe themselves.
+  SecretBytes p;
+  SecretBytes q;
+  SecretBytes dP;
+  SecretBytes dQ;
+  SecretBytes qInv;
+  SecretBytes d;
 };
 
 }  // namespace tornell

@@ -33,7 +33,7 @@ void ExpectSoundParameters(const DsaKey& k, int pBits, int qBits) {
   RandomSource random;
   EXPECT_TRUE(p.IsProbablePrime(40, &random));
   EXPECT_TRUE(q.IsProbablePrime(40, &random));
-  for (const ByteString* f : {&k.p, &k.q, &k.g, &k.y, &k.x}) EXPECT_NE(0, f->Bytes()[0]);
+  for (const ByteString* f : std::initializer_list<const ByteString*>{&k.p, &k.q, &k.g, &k.y, &k.x}) EXPECT_NE(0, f->Bytes()[0]);
 }
 
 // One 1024/160 key shared by the signing cases.

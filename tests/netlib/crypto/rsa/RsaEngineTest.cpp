@@ -3,6 +3,7 @@
 // exponentiation, generation, and the padding rules and their statuses.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <initializer_list>
 #include <string>
 
@@ -24,7 +25,7 @@ const RsaKey& TestKey() {
   static bool made = false;
   if (!made) {
     RsaEngine engine;
-    engine.SetKeySize(1024);
+    EXPECT_EQ(0, engine.SetKeySize(1024));
     EXPECT_EQ(0, engine.GenerateKey(1, key, 1));
     made = true;
   }
@@ -131,7 +132,7 @@ TEST(RsaEngineTest, GenerationGivesExactSizesAndIsKeptOnTheEngine) {
     EXPECT_EQ(512, Num(a.n).BitLength());
     EXPECT_EQ("010001", Hex(a.e));
     EXPECT_EQ(0, a.d.Length());
-    for (const ByteString* f : {&a.n, &a.p, &a.q, &a.dP, &a.dQ, &a.qInv}) {
+    for (const ByteString* f : std::initializer_list<const ByteString*>{&a.n, &a.p, &a.q, &a.dP, &a.dQ, &a.qInv}) {
       ASSERT_GT(f->Length(), 0);
       EXPECT_NE(0, f->Bytes()[0]);
     }
@@ -229,7 +230,7 @@ TEST_F(RsaPaddingTest, Pkcs1VerifyPrefixCheckLengthAndRange) {
 
 TEST_F(RsaPaddingTest, SmallModulusRefusesLongEncodings) {
   RsaEngine small;
-  small.SetKeySize(512);
+  ASSERT_EQ(0, small.SetKeySize(512));
   RsaKey k;
   ASSERT_EQ(0, small.GenerateKey(1, k, 0));
   const std::string h64(64, '\x44');
@@ -254,6 +255,31 @@ TEST_F(RsaPaddingTest, PssSaltLengthsAndWrongLength) {
   }
   ByteString sig;
   EXPECT_EQ(2001, engine.SignHash(h32.data(), 32, "SHA-3-999", sig, 1, -1));
+}
+
+// A block that passes the PSS trailer and top-bit checks is found in a few
+// hundred tries with the public key alone; salt lengths near INT_MAX then
+// must be refused, not overflow into an index before the block.
+TEST_F(RsaPaddingTest, PssHugeSaltLengthsAreRefused) {
+  ByteString s, block;
+  std::string raw(128, '\0');
+  bool found = false;
+  for (int i = 0; i < 20000 && !found; ++i) {
+    for (int j = 0; j < 4; ++j) raw[size_t(j)] = char(i >> (8 * j));
+    raw[0] = char(raw[0] & 0x3f);
+    block.Clear();
+    ASSERT_EQ(0, engine.PublicOperation(raw.data(), 128, block));
+    found = block.Length() == 128 && block.Bytes()[127] == 0xBC && block.Bytes()[0] < 0x80;
+  }
+  ASSERT_TRUE(found);
+  for (int salt : {INT_MAX, INT_MAX - 32 - 1, INT_MAX - 32 - 2, INT_MAX - 100, 128 - 32 - 1}) {
+    int valid = 1;
+    EXPECT_EQ(1119, engine.VerifyHash(h32.data(), 32, "SHA256", raw.data(), 128, valid, 1, salt, 1)) << salt;
+    EXPECT_EQ(0, valid);
+    ByteString sig;
+    EXPECT_EQ(1112, engine.SignHash(h32.data(), 32, "SHA256", sig, 1, salt)) << salt;
+    EXPECT_EQ(0, sig.Length());
+  }
 }
 
 TEST_F(RsaPaddingTest, Type2EncryptionLimitsAndPadding) {
