@@ -283,13 +283,13 @@ int BigInteger::Mod(const BigInteger& m, BigInteger& result) const {
   if (m.sign_ <= 0) return kModulusNotPositive;
   BigInteger r = Remainder(m);
   result = r.sign_ < 0 ? r.Add(m) : r;
-  return 0;
+  return kStatusOk;
 }
 
 int BigInteger::ModInverse(const BigInteger& m, BigInteger& result) const {
   result = BigInteger();
   if (m.sign_ != 1) return kModulusNotPositive;
-  if (m.IsOneValue()) return 0;
+  if (m.IsOneValue()) return kStatusOk;
   BigInteger reduced(*this);
   if (sign_ < 0 || limb::CompareTrimmed(mag_.data(), mag_.size(), m.mag_.data(), m.mag_.size()) >= 0) {
     int rc = Mod(m, reduced);
@@ -297,14 +297,14 @@ int BigInteger::ModInverse(const BigInteger& m, BigInteger& result) const {
   }
   if (reduced.IsOneValue()) {
     result = ONE;
-    return 0;
+    return kStatusOk;
   }
   if (reduced.sign_ == 0) return kNotInvertible;
   MutableBigInt a(reduced.mag_.data(), reduced.mag_.size()), p(m.mag_.data(), m.mag_.size()), inv;
   int rc = a.MutableModInverse(p, inv);
   if (rc != 0) return rc;
   result = BigInteger(inv, 1);
-  return 0;
+  return kStatusOk;
 }
 
 std::vector<Limb> BigInteger::OddModPow(const BigInteger& x, const BigInteger& e, const BigInteger& m,
@@ -382,11 +382,11 @@ int BigInteger::ModPowWith(const BigInteger& exponent, const BigInteger& m, BigI
   const bool mIsOne = m.IsOneValue();
   if (exponent.sign_ == 0 || IsOneValue()) {
     result = mIsOne ? BigInteger() : ONE;
-    return 0;
+    return kStatusOk;
   }
   if (sign_ == 0 && exponent.sign_ > 0) {
     result = BigInteger();
-    return 0;
+    return kStatusOk;
   }
   std::vector<Limb> limbs;
   TORNELL_TRY(ModPowLimbs(exponent.Abs(), m, limbs, publicExponent));
@@ -398,7 +398,7 @@ int BigInteger::ModPowWith(const BigInteger& exponent, const BigInteger& m, BigI
     return rc;
   }
   result = r;
-  return 0;
+  return kStatusOk;
 }
 
 int BigInteger::ModPowLimbs(const BigInteger& e, const BigInteger& m, std::vector<Limb>& out,
@@ -406,14 +406,14 @@ int BigInteger::ModPowLimbs(const BigInteger& e, const BigInteger& m, std::vecto
   if (m.sign_ <= 0) return kModulusNotPositive;
   if (m.IsOneValue()) {
     out.assign(1, 0);
-    return 0;
+    return kStatusOk;
   }
   if (m.TestBit(0)) {
     // The Montgomery set-up reduces a non-negative base itself.
     BigInteger base(*this);
     if (sign_ < 0) TORNELL_TRY(Mod(m, base));
     out = OddModPow(base, e, m, publicExponent);
-    return 0;
+    return kStatusOk;
   }
   BigInteger base(*this);
   if (sign_ < 0 || CompareTo(m) >= 0) TORNELL_TRY(Mod(m, base));
@@ -444,7 +444,7 @@ int BigInteger::ModPowLimbs(const BigInteger& e, const BigInteger& m, std::vecto
     carry = limb::Hi(s);
   }
   for (std::vector<Limb>* v : {&a1, &a2, &d, &a1p, &t, &wide}) SecureWipe(v->data(), v->size() * sizeof(Limb));
-  return 0;
+  return kStatusOk;
 }
 
 int BigInteger::ModPowBinary(const BigInteger& e, const BigInteger& m, BigInteger& result) const {
@@ -459,7 +459,7 @@ int BigInteger::ModPowBinary(const BigInteger& e, const BigInteger& m, BigIntege
     if (x.sign_ > 0) rc = b.Square().Mod(m, b);
     if (rc != 0) return rc;
   }
-  return 0;
+  return kStatusOk;
 }
 
 int BigInteger::Pow(int e, BigInteger& result) const {
@@ -467,7 +467,7 @@ int BigInteger::Pow(int e, BigInteger& result) const {
   if (e < 0) return kNegativeExponent;
   if (sign_ == 0) {
     result = e == 0 ? ONE : BigInteger();
-    return 0;
+    return kStatusOk;
   }
   BigInteger acc = ONE, b = Abs();
   for (int x = e; x > 0; x >>= 1) {
@@ -475,7 +475,7 @@ int BigInteger::Pow(int e, BigInteger& result) const {
     if (x > 1) b = b.Square();
   }
   result = (sign_ < 0 && (e & 1)) ? acc.Negate() : acc;
-  return 0;
+  return kStatusOk;
 }
 
 int BigInteger::BitLength() const {
@@ -572,7 +572,7 @@ int BigInteger::ToByteString(ByteString& out) const {
   int rc = out.SetLength(n);
   if (rc != 0) return rc;
   ToBytes(reinterpret_cast<uint8_t*>(out.Data()), n);
-  return 0;
+  return kStatusOk;
 }
 
 std::string BigInteger::ToText(int radix) const {

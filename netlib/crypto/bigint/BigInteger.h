@@ -57,16 +57,16 @@ class BigInteger {
   BigInteger Remainder(const BigInteger& b) const;
   BigInteger DivideAndRemainder(const BigInteger& b, BigInteger& rem) const;
   uint32_t DivideByWord(uint32_t d, BigInteger& quotient) const;
-  int Mod(const BigInteger& m, BigInteger& result) const;
-  int ModInverse(const BigInteger& m, BigInteger& result) const;
+  [[nodiscard]] int Mod(const BigInteger& m, BigInteger& result) const;
+  [[nodiscard]] int ModInverse(const BigInteger& m, BigInteger& result) const;
   // Constant time in the exponent (its value; its limb count is public) for
   // every modulus.
-  int ModPow(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
+  [[nodiscard]] int ModPow(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
   // The same result for an exponent that is public (RSA's e, DSA
   // verification): square and multiply on its exact bits.
-  int ModPowPublic(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
-  int ModPowBinary(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
-  int Pow(int e, BigInteger& result) const;
+  [[nodiscard]] int ModPowPublic(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
+  [[nodiscard]] int ModPowBinary(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
+  [[nodiscard]] int Pow(int e, BigInteger& result) const;
   BigInteger Negate() const;
   BigInteger Abs() const;
   int Signum() const { return sign_; }
@@ -80,9 +80,9 @@ class BigInteger {
   BigInteger ShiftLeft(int n) const;
   BigInteger ShiftRight(int n) const;
 
-  int ToByteString(ByteString& out) const;
+  [[nodiscard]] int ToByteString(ByteString& out) const;
   void ToBytes(uint8_t* buf, int len) const;
-  int ToText(ByteString& out, int radix) const;
+  [[nodiscard]] int ToText(ByteString& out, int radix) const;
   std::string ToText(int radix) const;
 
   // Probable primes (Miller-Rabin rounds by size, at most certainty).

@@ -70,7 +70,7 @@ int DsaEngine::SetKey(DsaKey& in) {
   if ((rc = key.p.Assign(in.p)) != 0 || (rc = key.q.Assign(in.q)) != 0 || (rc = key.g.Assign(in.g)) != 0 ||
       (rc = key.y.Assign(in.y)) != 0 || (rc = key.x.Assign(in.x)) != 0)
     return rc;
-  return 0;
+  return kStatusOk;
 }
 
 int DsaEngine::SignHash(const char* hash, int hashLength, ByteString& out) {
@@ -140,17 +140,17 @@ int DsaEngine::VerifyHash(const char* hash, int hashLength, const char* signatur
   BigInteger r, s;
   if (IsDerSignature(signature, signatureLength)) {
     SignaturePair pair;
-    if (PublicKeyAlgorithm::DecodeDerSignature(signature, signatureLength, pair) != 1) return 0;
+    if (PublicKeyAlgorithm::DecodeDerSignature(signature, signatureLength, pair) != 1) return kStatusOk;
     r = FromField(pair.r);
     s = FromField(pair.s);
   } else {
-    if (signatureLength % 2 != 0) return 0;
+    if (signatureLength % 2 != 0) return kStatusOk;
     const int half = signatureLength / 2;
     r = BigInteger(b, half, 1);
     s = BigInteger(b + half, half, 1);
   }
   const BigInteger p = FromField(key.p), q = FromField(key.q), g = FromField(key.g), y = FromField(key.y);
-  if (r.Signum() <= 0 || s.Signum() <= 0 || r.CompareTo(q) >= 0 || s.CompareTo(q) >= 0) return 0;
+  if (r.Signum() <= 0 || s.Signum() <= 0 || r.CompareTo(q) >= 0 || s.CompareTo(q) >= 0) return kStatusOk;
   const BigInteger h = HashValue(hash, hashLength, q.BitLength());
   BigInteger w, u1, u2, a, c, vp, v;
   int rc = 0;
@@ -159,7 +159,7 @@ int DsaEngine::VerifyHash(const char* hash, int hashLength, const char* signatur
   if ((rc = g.ModPowPublic(u1, p, a)) != 0 || (rc = y.ModPowPublic(u2, p, c)) != 0) return rc;
   if ((rc = a.Multiply(c).Mod(p, vp)) != 0 || (rc = vp.Mod(q, v)) != 0) return rc;
   valid = v.Equals(r) ? 1 : 0;
-  return 0;
+  return kStatusOk;
 }
 
 namespace {
@@ -190,7 +190,7 @@ int StoreKey(const BigInteger& p, const BigInteger& q, const BigInteger& g, int 
       {&q, &key.q}, {&p, &key.p}, {&g, &key.g}, {&x, &key.x}, {&y, &key.y}};
   for (const auto& [v, f] : fields)
     if ((rc = v->ToByteString(*f)) != 0 || (rc = StripZeros(*f)) != 0) return rc;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace
@@ -229,7 +229,8 @@ int DsaEngine::GenerateParametersSha1() {
   // SHA-1 of (seed + add) mod 2^160 as a 20-byte string.
   auto hashOf = [&](const BigInteger& seed, int64_t add, ByteString& out) {
     BigInteger v;
-    seed.Add(BigInteger(add)).Mod(two160, v);
+    const int status = seed.Add(BigInteger(add)).Mod(two160, v);
+    if (status != kStatusOk) return status;
     uint8_t buf[20];
     v.ToBytes(buf, 20);
     return sha1.Digest(reinterpret_cast<const char*>(buf), 20, out);

@@ -1,4 +1,5 @@
 #include "crypto/dsa/DsaKey.h"
+#include "core/base/Status.h"
 
 #include <initializer_list>
 #include <utility>
@@ -8,7 +9,7 @@ namespace tornell {
 int DsaKey::Clear() {
   for (ByteString* f : std::initializer_list<ByteString*>{&p, &q, &g, &y, &J, &x, &auxBytes}) f->Clear();
   auxInt = 0;
-  return 0;
+  return kStatusOk;
 }
 
 int DsaKey::CopyFrom(const DsaKey& other) {
@@ -19,7 +20,7 @@ int DsaKey::CopyFrom(const DsaKey& other) {
     if (rc != 0) return rc;
   }
   auxInt = other.auxInt;
-  return 0;
+  return kStatusOk;
 }
 
 int DsaKey::NormalizeLengths() {
@@ -28,7 +29,7 @@ int DsaKey::NormalizeLengths() {
   int rc = 0;
   for (auto [width, field] : {std::pair<int, ByteString*>{lb, &p}, {lb, &g}, {n / 8, &q}, {lb, &y}, {n / 8, &x}})
     if ((rc = FitLengthKeepingValue(width, *field)) != 0) return rc;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

@@ -14,10 +14,10 @@ class DsaKey : public AsymmetricKey {
   ~DsaKey() override = default;
 
   int Clear();
-  int CopyFrom(const DsaKey& other);
+  [[nodiscard]] int CopyFrom(const DsaKey& other);
   // p, g and y to the width of p, q and x to the width of q; only leading
   // zero bytes are ever dropped.
-  int NormalizeLengths();
+  [[nodiscard]] int NormalizeLengths();
 
   ByteString p;
   ByteString q;

@@ -26,7 +26,7 @@ int PublicKeyAlgorithm::CheckKeySize(int bits) const {
   }
   if (bits < smallest || bits > largest) return kBadKeySize;
   if (step != 0 && bits % step != 0) return kBadKeySize;
-  return 0;
+  return kStatusOk;
 }
 
 int PublicKeyAlgorithm::SetKeySize(int bits) {
@@ -37,11 +37,11 @@ int PublicKeyAlgorithm::SetKeySize(int bits) {
 
 int PublicKeyAlgorithm::FillRandom(char* buffer, int offset, int length) {
   random.Fill(buffer, offset, length);
-  return 0;
+  return kStatusOk;
 }
 
 int PublicKeyAlgorithm::NormalizeDerInteger(ByteString& value) {
-  if (value.Length() == 0) return 0;
+  if (value.Length() == 0) return kStatusOk;
   int drop = 0;
   const unsigned char* b = value.Bytes();
   while (b[drop] == 0 && value.Length() - drop > 1 && b[drop + 1] < 0x80) ++drop;
@@ -52,7 +52,7 @@ int PublicKeyAlgorithm::NormalizeDerInteger(ByteString& value) {
     if ((rc = tmp.AppendByte(0)) != 0 || (rc = tmp.Append(value)) != 0) return rc;
     return value.Assign(tmp);
   }
-  return 0;
+  return kStatusOk;
 }
 
 int PublicKeyAlgorithm::EncodeDerSignature(ByteString& r, ByteString& s, ByteString& out) {

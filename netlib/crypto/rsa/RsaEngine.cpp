@@ -80,7 +80,7 @@ int RsaEngine::SetKey(RsaKey& in) {
     if ((rc = q.ModInverse(p, inv)) != 0) return rc;
     return Store(inv, key.qInv);
   }
-  return 0;
+  return kStatusOk;
 }
 
 int RsaEngine::PublicOperation(const char* data, int length, ByteString& out) {
@@ -93,7 +93,7 @@ int RsaEngine::PublicOperation(const char* data, int length, ByteString& out) {
   const int start = out.Length();
   if ((rc = out.SetLength(start + k)) != 0) return rc;
   c.ToBytes(reinterpret_cast<uint8_t*>(out.Data() + start), k);
-  return 0;
+  return kStatusOk;
 }
 
 int RsaEngine::PrivateOperation(const char* data, int length, ByteString& out) {
@@ -139,7 +139,7 @@ int RsaEngine::GenerateWith(int method) {
   }
   for (ByteString* f : std::initializer_list<ByteString*>{&key.e, &key.p, &key.q, &key.n, &key.d, &key.dQ, &key.dP, &key.qInv})
     if ((rc = StripZeros(*f)) != 0) return rc;
-  return 0;
+  return kStatusOk;
 }
 
 namespace {
@@ -148,8 +148,8 @@ namespace {
 // makes a product of the right size likely, else any of exactly half bits.
 BigInteger FirstPrime(int half, bool ranged, RandomSource& random) {
   if (!ranged) return BigInteger(half, 100, random);
-  BigInteger upper, p;
-  BigInteger(int64_t(2)).Pow(half, upper);
+  const BigInteger upper = BigInteger::ONE.ShiftLeft(half);
+  BigInteger p;
   BigInteger::GeneratePrime(BigInteger(int64_t(0xB6)).ShiftLeft(half - 8), upper.Subtract(BigInteger::ONE),
                             BigInteger::ZERO, BigInteger::ONE, random, p);
   return p;
@@ -184,7 +184,7 @@ int GeneratePrimes(int bits, bool ranged, bool evenD, RandomSource& random, RsaK
                                                                 {&qInv, &key.qInv}};
     for (const auto& [v, f] : fields)
       if ((rc = v->ToByteString(*f)) != 0) return rc;
-    return 0;
+    return kStatusOk;
   }
 }
 

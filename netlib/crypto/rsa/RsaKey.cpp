@@ -1,4 +1,5 @@
 #include "crypto/rsa/RsaKey.h"
+#include "core/base/Status.h"
 
 #include <initializer_list>
 
@@ -6,7 +7,7 @@ namespace tornell {
 
 int RsaKey::Clear() {
   for (ByteString* f : std::initializer_list<ByteString*>{&e, &n, &p, &q, &dP, &dQ, &qInv, &d}) f->Clear();
-  return 0;
+  return kStatusOk;
 }
 
 int RsaKey::CopyFrom(const RsaKey& other) {
@@ -16,7 +17,7 @@ int RsaKey::CopyFrom(const RsaKey& other) {
     int rc = to[i]->Assign(*from[i]);
     if (rc != 0) return rc;
   }
-  return 0;
+  return kStatusOk;
 }
 
 int RsaKey::NormalizeLengths() {
@@ -27,7 +28,7 @@ int RsaKey::NormalizeLengths() {
   if ((rc = FitLengthKeepingValue(width, n)) != 0 || (rc = FitLengthKeepingValue(width, d)) != 0) return rc;
   for (ByteString* f : std::initializer_list<ByteString*>{&p, &dP, &q, &dQ, &qInv})
     if ((rc = FitLengthKeepingValue(width / 2, *f)) != 0) return rc;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

@@ -14,11 +14,11 @@ class RsaKey : public AsymmetricKey {
   // Empties every field; always 0.
   int Clear();
   // Copies every field; stops at the first error.
-  int CopyFrom(const RsaKey& other);
+  [[nodiscard]] int CopyFrom(const RsaKey& other);
   // Brings n and d to L bytes and the prime-sized values to L/2, L being the
   // stored length of n rounded to a multiple of 8. Only zero bytes are ever
   // dropped: a field that would lose a significant byte is left as it is.
-  int NormalizeLengths();
+  [[nodiscard]] int NormalizeLengths();
 
   ByteString e;
   ByteString n;

@@ -101,7 +101,7 @@ int GenericPow(RsaKeyState& st, const BigInteger& m, BigInteger& result) {
     if ((rc = m.ModPow(st.dP, st.p, m1)) != 0 || (rc = m.ModPow(st.dQ, st.q, m2)) != 0) return rc;
     if ((rc = m1.Subtract(m2).Multiply(st.qInv).Mod(st.p, h)) != 0) return rc;
     result = m2.Add(st.q.Multiply(h));
-    return 0;
+    return kStatusOk;
   }
   return m.ModPow(st.d, st.n, result);
 }
@@ -193,7 +193,9 @@ RsaKeyState::~RsaKeyState() {
 }
 
 void RsaKeyStateInit(RsaKeyState& st, const RsaKey& key) {
-  st.source.CopyFrom(key);
+  // Without a full copy the state still serves this key; it is rebuilt on
+  // the next use, as for a key that changed.
+  if (st.source.CopyFrom(key) != kStatusOk) st.source.Clear();
   st.hasE = key.e.Length() > 0;
   st.hasD = key.d.Length() > 0;
   st.e = FromField(key.e);
@@ -243,13 +245,13 @@ int RsaPublicRaw(RsaKeyState& st, const BigInteger& m, BigInteger& c) {
   std::vector<Limb> b = Limbs(reduced, k), r(k);
   if (st.e.Signum() == 0) {
     c = BigInteger::ONE;
-    return 0;
+    return kStatusOk;
   }
   const auto& e = st.e.Magnitude();
   if (!MontgomeryPowPublicIfma(st.ctxN, r.data(), b.data(), e.data(), e.size()))
     MontgomeryPowPublic(st.ctxN, r.data(), b.data(), e.data(), e.size());
   c = BigInteger::FromLimbs(std::move(r), 1);
-  return 0;
+  return kStatusOk;
 }
 
 int RsaPrivateFixed(RsaKeyState& st, RandomSource& random, const BigInteger& m, uint8_t* out, size_t width) {

@@ -83,7 +83,7 @@ int RsaEngine::GetDigestInfoPrefix(const char* digestName, ByteString& out) {
 
 int RsaEngine::LeftPad(ByteString& value, int width) {
   const int pad = width - value.Length();
-  if (pad <= 0) return 0;
+  if (pad <= 0) return kStatusOk;
   ByteString padded;
   int rc = 0;
   if ((rc = padded.AppendRepeated(pad, 0)) != 0 || (rc = padded.Append(value)) != 0) return rc;
@@ -107,7 +107,7 @@ int RsaEngine::Mgf1(const char* seed, int seedLength, const char* hashName, int 
     if ((rc = out.Append(block.Data(), take)) != 0) return rc;
     maskLength -= take;
   }
-  return 0;
+  return kStatusOk;
 }
 
 int RsaEngine::SignHash(const char* hash, int hashLength, const char* digestName, ByteString& out, int usePss,
@@ -158,7 +158,7 @@ int RsaEngine::VerifyPkcs1(const char* hash, int hashLength, const ByteString& p
   const int k = ModulusBytes();
   if (prefix.Length() + hashLength + 11 > k) return kModulusTooShort;
   // A signature is an integer of exactly k bytes below n (RFC 8017 8.2.2).
-  if (signatureLength != k || !BelowModulus(signature, signatureLength)) return 0;
+  if (signatureLength != k || !BelowModulus(signature, signatureLength)) return kStatusOk;
   ByteString em;
   int rc = PublicOperation(signature, signatureLength, em);
   if (rc != 0) return rc;
@@ -169,7 +169,7 @@ int RsaEngine::VerifyPkcs1(const char* hash, int hashLength, const ByteString& p
   if (ok && checkPrefix) ok = std::memcmp(b + k - tLen, prefix.Data(), size_t(PrefixBytes(prefix))) == 0;
   if (ok) ok = std::memcmp(b + k - hashLength, hash, size_t(hashLength)) == 0;
   valid = ok ? 1 : 0;
-  return 0;
+  return kStatusOk;
 }
 
 int RsaEngine::SignPss(const char* hash, int hashLength, const char* digestName, int saltLength, ByteString& out) {
@@ -235,7 +235,7 @@ int RsaEngine::VerifyPss(const char* hash, int hashLength, const char* digestNam
   if ((rc = PssHash(digestName, hash, hashLength, db.Data() + dbLen - saltLength, saltLength, h)) != 0) return rc;
   if (!h.Equals(block.Data() + dbLen, hashLength) || h.Length() != hashLength) return kPssInconsistent;
   valid = 1;
-  return 0;
+  return kStatusOk;
 }
 
 int RsaEngine::DecryptPkcs1(const char* data, int length, ByteString& out) { return DecryptType2(data, length, out); }
@@ -331,7 +331,7 @@ int OaepSetUp(const char* label, int labelLength, const char* hashName, const ch
   out.hLen = out.lHash.Length();
   if (out.hLen < 1) return kUnknownDigest;
   out.mgfName = mgfHashName != nullptr && mgfHashName[0] != 0 ? mgfHashName : "SHA1";
-  return 0;
+  return kStatusOk;
 }
 
 // The checks both OAEP directions start with, in their order.

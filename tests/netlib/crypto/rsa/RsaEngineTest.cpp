@@ -97,6 +97,29 @@ TEST(RsaEngineTest, PrivateOperationAgreesWithPlainExponentiationForEveryKeyForm
   EXPECT_EQ(1111, publicOnly.PrivateOperation(msg.Data(), msg.Length(), out));
 }
 
+// A private value wider than its modulus would run the ladder on the
+// caller's sizes; it is refused before any exponentiation.
+TEST(RsaEngineTest, PrivateValuesWiderThanTheirModulusAreRefused) {
+  const RsaKey& k = TestKey();
+  const std::string wide = "01" + std::string(2 * 200, '0');
+  const char* fields[] = {"d", "dP", "dQ", "qInv", "p"};
+  for (const char* field : fields) {
+    RsaEngine engine;
+    ASSERT_EQ(0, engine.key.CopyFrom(k));
+    RsaKey& key = engine.key;
+    ByteString* f = std::string(field) == "d"    ? static_cast<ByteString*>(&key.d)
+                    : std::string(field) == "dP" ? &key.dP
+                    : std::string(field) == "dQ" ? &key.dQ
+                    : std::string(field) == "qInv" ? &key.qInv
+                                                   : &key.p;
+    ASSERT_EQ(0, f->Assign(FromHex(wide)));
+    ByteString out;
+    EXPECT_EQ(1111, engine.PrivateOperation("\x05", 1, out)) << field;
+    const std::string h32(32, '\x22');
+    EXPECT_EQ(1111, engine.SignHash(h32.data(), 32, "SHA256", out, 0, 0)) << field;
+  }
+}
+
 TEST(RsaEngineTest, RawOperationWidths) {
   RsaEngine engine;
   RsaKey full;
@@ -214,7 +237,7 @@ TEST_F(RsaPaddingTest, Pkcs1VerifyPrefixCheckLengthAndRange) {
   // s + n is the same residue but not a valid signature; nor is s with a
   // leading zero byte or with its first byte dropped.
   ByteString plusN;
-  Num(sig).Add(Num(TestKey().n)).ToByteString(plusN);
+  ASSERT_EQ(0, Num(sig).Add(Num(TestKey().n)).ToByteString(plusN));
   ByteString longer = FromHex("00" + Hex(sig)), shorter = FromHex(Hex(sig).substr(2));
   for (const ByteString* s : {&plusN, &longer}) {
     EXPECT_EQ(0, engine.VerifyHash(h32.data(), 32, "SHA256", s->Data(), s->Length(), valid, 0, 0, 1));
@@ -318,8 +341,8 @@ TEST_F(RsaPaddingTest, Type2DecryptionHasOneErrorStatus) {
     ByteString block = FromHex(hex), ct, pt;
     BigInteger cv;
     ASSERT_EQ(0, Num(block).ModPow(e, n, cv));
-    cv.ToByteString(ct);
-    AsymmetricKey::FitLength(k, ct);  // k bytes: without the sign byte ToByteString may add
+    ASSERT_EQ(0, cv.ToByteString(ct));
+    ASSERT_EQ(0, AsymmetricKey::FitLength(k, ct));  // k bytes: without the sign byte ToByteString may add
     EXPECT_EQ(c.rc, engine.DecryptPkcs1(ct.Data(), ct.Length(), pt)) << c.head << " " << c.padding;
     if (c.rc == 0) {
       EXPECT_EQ(std::string(messageBytes, 'm'), std::string(pt.Data(), pt.Length()));
@@ -327,8 +350,8 @@ TEST_F(RsaPaddingTest, Type2DecryptionHasOneErrorStatus) {
   }
   // A ciphertext not below n.
   ByteString big;
-  n.Add(BigInteger::ONE).ToByteString(big);
-  AsymmetricKey::FitLength(k, big);
+  ASSERT_EQ(0, n.Add(BigInteger::ONE).ToByteString(big));
+  ASSERT_EQ(0, AsymmetricKey::FitLength(k, big));
   ByteString pt;
   EXPECT_EQ(1114, engine.DecryptPkcs1(big.Data(), big.Length(), pt));
 }
