@@ -148,7 +148,4 @@ inline Limb InverseLimb(Limb w) {
   return t;
 }
 
-// All-ones when v is non-zero, else zero, without a branch.
-inline Limb MaskNonZero(Limb v) { return Limb(0) - ((v | (Limb(0) - v)) >> 63); }
-
 }  // namespace tornell::limb

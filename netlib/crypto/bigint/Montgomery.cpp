@@ -145,9 +145,9 @@ void MontgomerySquare(const Montgomery& ctx, Limb* r, const Limb* a, Limb* scrat
   Reduce(ctx, r, scratch);
 }
 
-void MontgomeryPowSecret(Montgomery& ctx, Limb* r, const Limb* base, const Limb* exp, size_t en) {
+void MontgomeryPowSecret(Montgomery& ctx, Limb* r, const Limb* base, const Limb* exp, size_t en, size_t bits) {
   const size_t k = ctx.k;
-  const size_t ebits = MontgomeryExponentBits(exp, en);
+  const size_t ebits = bits != 0 && bits < 64 * en ? bits : MontgomeryExponentBits(exp, en);
   const int w = MontgomeryWindowBits(ebits);
   const size_t entries = size_t(1) << w;
   std::vector<Limb> work(entries * k + 3 * k);

@@ -40,8 +40,10 @@ void MontgomeryReduceWide(const Montgomery& ctx, limb::Limb* r, const limb::Limb
 // uses a fixed window and reads its table by a full masked scan; the window,
 // the table and the count of steps follow en, the exponent's public width,
 // never its value (callers pass secret exponents at a fixed width).
+// `bits` (public, at most 64 en) narrows the walk where the caller knows
+// the exponent's width more closely than its limb count; 0 means 64 en.
 void MontgomeryPowSecret(Montgomery& ctx, limb::Limb* r, const limb::Limb* base, const limb::Limb* exp,
-                         size_t en);
+                         size_t en, size_t bits = 0);
 
 // Bits [pos, pos + w) of exp, reading limbs at public positions only.
 limb::Limb MontgomeryWindow(const limb::Limb* exp, size_t en, size_t pos, int w);

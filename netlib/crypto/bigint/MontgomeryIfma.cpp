@@ -175,8 +175,7 @@ __attribute__((target("avx512f"))) void ScanDigits(Limb* out, const Limb* table,
   __m512i acc[V];
   for (int v = 0; v < V; ++v) acc[v] = _mm512_setzero_si512();
   for (size_t e = 0; e < n; ++e) {
-    Limb mask = limb::MaskNonZero(Limb(e) ^ idx) ^ ~Limb(0);
-    __asm__("" : "+r"(mask));
+    const Limb mask = ct::Equal(Limb(e), idx);
     const __m512i m = _mm512_set1_epi64(static_cast<long long>(mask));
     for (int v = 0; v < V; ++v)
       acc[v] = _mm512_or_si512(acc[v], _mm512_and_si512(m, _mm512_loadu_si512(table + e * 8 * V + 8 * v)));

@@ -43,10 +43,10 @@ void DsaSignCore(DsaGroup& group, const Limb* x, const Limb* k, const Limb* h, L
   const Limb top = ct::MaskFromBit(Limb((k1[size_t(group.qBits) / 64] >> (group.qBits % 64)) & 1));
   for (size_t i = 0; i < ke; ++i) k1[i] = ct::Select(top, k1[i], k2[i]);
 
-  MontgomeryPowSecret(mp, gk.data(), group.g.data(), k1.data(), ke);
+  MontgomeryPowSecret(mp, gk.data(), group.g.data(), k1.data(), ke, size_t(group.qBits) + 1);
   MontgomeryReduceWide(mq, r, gk.data(), mp.k);
 
-  MontgomeryPowSecret(mq, kinv.data(), k, group.qm2.data(), kq);
+  MontgomeryPowSecret(mq, kinv.data(), k, group.qm2.data(), kq, size_t(group.qBits));
   Limb* scratch = mq.scratch.data();
   MontgomeryMul(mq, xr.data(), x, r, scratch);
   MontgomeryMul(mq, xr.data(), xr.data(), mq.rr.data(), scratch);  // x r mod q
