@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 #include <initializer_list>
 
 #include "core/base/Status.h"
@@ -58,6 +59,39 @@ void NegateLimbs(std::vector<Limb>& v) {
 // Built before the other static tables of the library, which may use them.
 __attribute__((init_priority(101))) const BigInteger BigInteger::ZERO;
 __attribute__((init_priority(101))) const BigInteger BigInteger::ONE(int64_t(1));
+
+BigInteger::~BigInteger() { WipeStorage(); }
+
+BigInteger& BigInteger::operator=(const BigInteger& other) {
+  if (this != &other) {
+    WipeStorage();
+    mag_ = other.mag_;
+    sign_ = other.sign_;
+    bitLength_ = other.bitLength_;
+    lowestSetBit_ = other.lowestSetBit_;
+  }
+  return *this;
+}
+
+BigInteger& BigInteger::operator=(BigInteger&& other) noexcept {
+  if (this != &other) {
+    WipeStorage();
+    mag_ = std::move(other.mag_);
+    other.mag_.clear();
+    sign_ = other.sign_;
+    bitLength_ = other.bitLength_;
+    lowestSetBit_ = other.lowestSetBit_;
+  }
+  return *this;
+}
+
+void BigInteger::WipeStorage() noexcept {
+  // The whole allocation: a trimmed value may have left limbs past its size.
+  if (mag_.capacity() == 0) return;
+  mag_.resize(mag_.capacity());
+  SecureWipe(mag_.data(), mag_.size() * sizeof(Limb));
+  mag_.clear();
+}
 
 BigInteger BigInteger::FromLimbs(std::vector<Limb> mag, int sign) {
   BigInteger r;

@@ -39,11 +39,13 @@ class BigInteger {
   BigInteger(int sign, const uint32_t* words, int len);
   explicit BigInteger(int64_t v);
   BigInteger(const MutableBigInt& m, int sign);
+  // Values are often private keys and exponents: storage a value gives up
+  // (destruction, assignment over it) is wiped first.
   BigInteger(const BigInteger&) = default;
-  BigInteger& operator=(const BigInteger&) = default;
+  BigInteger& operator=(const BigInteger& other);
   BigInteger(BigInteger&&) noexcept = default;
-  BigInteger& operator=(BigInteger&&) noexcept = default;
-  ~BigInteger() = default;
+  BigInteger& operator=(BigInteger&& other) noexcept;
+  ~BigInteger();
   // A probable prime of exactly bits bits.
   BigInteger(int bits, int certainty, RandomSource& source);
   // A random value of exactly bits bits.
@@ -110,6 +112,7 @@ class BigInteger {
   void SetFromTwosComplementBytes(const uint8_t* bytes, int len);
   void SetFromMagnitudeBytes(const uint8_t* bytes, int len, int sign);
   void Trim();
+  void WipeStorage() noexcept;
 
   int sign_ = 0;
   std::vector<limb::Limb> mag_;

@@ -52,12 +52,6 @@ void WipeContext(Montgomery& ctx) {
   SecureWipeObject(ctx.n0);
 }
 
-void WipeNumber(BigInteger& v) {
-  // The number's own storage, then the empty value.
-  auto& mag = const_cast<std::vector<Limb>&>(v.Magnitude());
-  SecureWipe(mag.data(), mag.size() * sizeof(Limb));
-  v = BigInteger();
-}
 
 // The Chinese remainder form on limbs: m1 = c^dP mod p, m2 = c^dQ mod q,
 // h = (m1 - m2) qInv mod p, result m2 + q h. Every step runs in time set by
@@ -186,7 +180,7 @@ bool RsaKeyStateMatches(const RsaKeyState& st, const RsaKey& key) {
 }
 
 RsaKeyState::~RsaKeyState() {
-  for (BigInteger* v : {&d, &p, &q, &dP, &dQ, &qInv}) WipeNumber(*v);
+  // The BigIntegers wipe themselves.
   for (std::vector<Limb>* v : {&dFixed, &dPFixed, &dQFixed, &qInvMont, &blind, &unblind}) Wipe(*v);
   for (Montgomery* c : {&ctxP, &ctxQ}) WipeContext(*c);
   Wipe(ctxN.scratch);
@@ -261,7 +255,6 @@ int RsaPrivateFixed(RsaKeyState& st, RandomSource& random, const BigInteger& m, 
     BigInteger result;
     TORNELL_TRY(GenericPow(st, m, result));
     result.ToBytes(out, int(width));
-    WipeNumber(result);
     return kStatusOk;
   }
 
@@ -273,7 +266,6 @@ int RsaPrivateFixed(RsaKeyState& st, RandomSource& random, const BigInteger& m, 
     BigInteger result;
     TORNELL_TRY(GenericPow(st, reduced, result));
     result.ToBytes(out, int(width));
-    WipeNumber(result);
     return kStatusOk;
   }
   std::vector<Limb> c = Limbs(reduced, kn);
