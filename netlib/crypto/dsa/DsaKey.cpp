@@ -1,8 +1,9 @@
 #include "crypto/dsa/DsaKey.h"
-#include "core/base/Status.h"
 
 #include <initializer_list>
 #include <utility>
+
+#include "core/base/Status.h"
 
 namespace tornell {
 

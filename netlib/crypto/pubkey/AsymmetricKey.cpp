@@ -1,7 +1,8 @@
 #include "crypto/pubkey/AsymmetricKey.h"
-#include "core/base/Status.h"
 
 #include <cstring>
+
+#include "core/base/Status.h"
 
 namespace tornell {
 

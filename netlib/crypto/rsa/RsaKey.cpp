@@ -1,7 +1,8 @@
 #include "crypto/rsa/RsaKey.h"
-#include "core/base/Status.h"
 
 #include <initializer_list>
+
+#include "core/base/Status.h"
 
 namespace tornell {
 

@@ -6,7 +6,6 @@
 #include "core/base/Status.h"
 #include "core/secure/ConstantTime.h"
 #include "core/secure/SecureWipe.h"
-
 #include "crypto/pubkey/KeyNumbers.h"
 #include "crypto/bigint/MontgomeryIfma.h"
 #include "crypto/random/RandomSource.h"
@@ -51,7 +50,6 @@ void WipeContext(Montgomery& ctx) {
   for (std::vector<Limb>* v : {&ctx.mod, &ctx.rr, &ctx.rrr, &ctx.scratch}) Wipe(*v);
   SecureWipeObject(ctx.n0);
 }
-
 
 // The Chinese remainder form on limbs: m1 = c^dP mod p, m2 = c^dQ mod q,
 // h = (m1 - m2) qInv mod p, result m2 + q h. Every step runs in time set by
