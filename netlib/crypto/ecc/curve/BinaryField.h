@@ -29,10 +29,6 @@ struct BinaryField : FieldWords {
   void Divide(const FieldElem& num, const FieldElem& den, FieldElem& out) const;  // den not 0
   void HalfTrace(const FieldElem& c, FieldElem& out) const;
   int SolveQuadratic(const FieldElem& c, FieldElem& z) const;  // 1 with z^2 + z = c
-
-  // Lets tests check the portable multiplication on machines that have the
-  // carry-less multiply instruction.
-  static void UseCarrylessInstruction(bool allowed);
 };
 
 }  // namespace tornell

@@ -2,6 +2,7 @@
 // Lopez-Dahab forms, the ladder, compression and the curve test.
 #include <cstring>
 
+#include "core/secure/ConstantTime.h"
 #include "crypto/ecc/curve/BinaryField.h"
 #include "crypto/ecc/curve/EcAffine.h"
 #include "crypto/ecc/curve/EcPointMath.h"
@@ -143,11 +144,12 @@ void LdAddAffine(const BCurve& c, const FieldElem& X1, const FieldElem& Y1, cons
 }
 
 void CondSwap(const BinaryField& f, FieldElem& a, FieldElem& b, uint32_t mask) {
-  for (int i = 0; i < f.k; ++i) {
-    const uint32_t t = (a.w[i] ^ b.w[i]) & mask;
-    a.w[i] ^= t;
-    b.w[i] ^= t;
-  }
+  ct::CondSwap(mask, a.w, b.w, static_cast<size_t>(f.k));
+}
+
+// out = b where mask is all ones.
+void Select(const BinaryField& f, FieldElem& out, const FieldElem& b, uint32_t mask) {
+  for (int i = 0; i < f.k; ++i) out.w[i] = ct::Select(mask, b.w[i], out.w[i]);
 }
 
 }  // namespace
@@ -310,41 +312,41 @@ int EcPointMath::BinaryScalarMultiply(const EcBigInt& x, const EcBigInt& y, cons
     CondSwap(bf, x1, x2, mask);
     CondSwap(bf, z1, z2, mask);
   }
-  if (bf.IsZero(z1)) {
-    StoreAffine(bf, result, outX, outY);
-    return 0;
-  }
-  FieldElem& rx = result.x;
-  FieldElem& ry = result.y;
-  result.inf = false;
-  if (bf.IsZero(z2)) {
-    // (k + 1) P is infinity, so k P = -P
-    rx = px;
-    bf.Add(px, py, ry);
-  } else {
-    // y recovery: y1 = (x1/z1 + x)[(X1 + x Z1)(X2 + x Z2) + (x^2 + y) Z1 Z2] / (x Z1 Z2) + y
-    FieldElem zz, inv, num, s1, s2;
-    bf.Mul(z1, z2, zz);
-    bf.Mul(px, zz, inv);
-    bf.Invert(inv, inv);
-    bf.Mul(x1, px, rx);
-    bf.Mul(rx, z2, rx);
-    bf.Mul(rx, inv, rx);  // X1 / Z1
-    bf.Mul(px, z1, s1);
-    bf.Add(s1, x1, s1);
-    bf.Mul(px, z2, s2);
-    bf.Add(s2, x2, s2);
-    bf.Mul(s1, s2, num);
-    bf.Sqr(px, s1);
-    bf.Add(s1, py, s1);
-    bf.Mul(s1, zz, s1);
-    bf.Add(num, s1, num);
-    bf.Add(rx, px, s2);
-    bf.Mul(s2, num, num);
-    bf.Mul(num, inv, ry);
-    bf.Add(ry, py, ry);
-  }
-  StoreAffine(bf, result, outX, outY);
+  // Both endings are computed and chosen by mask, as is the infinity of the
+  // result: which one applies follows the secret scalar.
+  const uint32_t infinite = bf.ZeroMask(z1);
+  const uint32_t minusP = bf.ZeroMask(z2);  // (k + 1) P is infinity, so k P = -P
+  // y recovery: y1 = (x1/z1 + x)[(X1 + x Z1)(X2 + x Z2) + (x^2 + y) Z1 Z2] / (x Z1 Z2) + y
+  FieldElem rx, ry, zz, inv, num, s1, s2, negY;
+  bf.Mul(z1, z2, zz);
+  bf.Mul(px, zz, inv);
+  bf.Invert(inv, inv);
+  bf.Mul(x1, px, rx);
+  bf.Mul(rx, z2, rx);
+  bf.Mul(rx, inv, rx);  // X1 / Z1
+  bf.Mul(px, z1, s1);
+  bf.Add(s1, x1, s1);
+  bf.Mul(px, z2, s2);
+  bf.Add(s2, x2, s2);
+  bf.Mul(s1, s2, num);
+  bf.Sqr(px, s1);
+  bf.Add(s1, py, s1);
+  bf.Mul(s1, zz, s1);
+  bf.Add(num, s1, num);
+  bf.Add(rx, px, s2);
+  bf.Mul(s2, num, num);
+  bf.Mul(num, inv, ry);
+  bf.Add(ry, py, ry);
+  bf.Add(px, py, negY);
+  Select(bf, rx, px, minusP);
+  Select(bf, ry, negY, minusP);
+  FieldElem zero;
+  bf.SetWord(zero, 0);
+  Select(bf, rx, zero, infinite);
+  Select(bf, ry, zero, infinite);
+  bf.Store(rx, outX);
+  bf.Store(ry, outY);
+  outX.wordCount = static_cast<int32_t>(static_cast<uint32_t>(bf.k) & ~infinite);
   return 0;
 }
 

@@ -137,10 +137,12 @@ void AddFull(const Curve& c, const JPoint& P, const JPoint& Q, JPoint& R) {
   f.Sub(s2, s1, r);
   const uint32_t pInf = f.ZeroMask(P.Z);
   const uint32_t qInf = f.ZeroMask(Q.Z);
-  if ((~pInf & ~qInf & f.ZeroMask(h) & f.ZeroMask(r)) != 0) {
-    Double(c, P, R);  // equal operands: reached only by low-order or related points
-    return;
-  }
+  // Equal operands (reached only by low-order or related points) take the
+  // doubling; it is always computed and chosen by mask, as the operands may
+  // follow a secret.
+  const uint32_t same = ~pInf & ~qInf & f.ZeroMask(h) & f.ZeroMask(r);
+  JPoint twice;
+  Double(c, P, twice);
   FieldElem h2, h3, uh2, x3, y3, z3;
   f.Mul(P.Z, Q.Z, t);
   f.Mul(t, h, z3);
@@ -158,9 +160,12 @@ void AddFull(const Curve& c, const JPoint& P, const JPoint& Q, JPoint& R) {
   f.Select(x3, x3, P.X, qInf);
   f.Select(y3, y3, P.Y, qInf);
   f.Select(z3, z3, P.Z, qInf);
-  f.Select(R.X, x3, Q.X, pInf);
-  f.Select(R.Y, y3, Q.Y, pInf);
-  f.Select(R.Z, z3, Q.Z, pInf);
+  f.Select(x3, x3, Q.X, pInf);
+  f.Select(y3, y3, Q.Y, pInf);
+  f.Select(z3, z3, Q.Z, pInf);
+  f.Select(R.X, x3, twice.X, same);
+  f.Select(R.Y, y3, twice.Y, same);
+  f.Select(R.Z, z3, twice.Z, same);
 }
 
 void ToAffine(const PrimeField& f, const JPoint& P, bool constantTime, FieldElem& x, FieldElem& y) {
@@ -393,13 +398,15 @@ int EcPointMath::ScalarMultiply(const EcBigInt& x, const EcBigInt& y, const EcBi
     AddFull(c, q, pick, sum);
     q = sum;
   }
-  if (!f.IsZero(q.Z)) {
-    ToAffine(f, q, true, result.x, result.y);
-    f.FromWorking(result.x);
-    f.FromWorking(result.y);
-    result.inf = false;
-  }
-  StoreAffine(f, result, outX, outY);
+  // Infinity (Z = 0) inverts to 0 and leaves x = y = 0; only the word count
+  // marks it, set by mask: the result's finiteness follows the secret.
+  const uint32_t infinite = f.ZeroMask(q.Z);
+  ToAffine(f, q, true, result.x, result.y);
+  f.FromWorking(result.x);
+  f.FromWorking(result.y);
+  f.Store(result.x, outX);
+  f.Store(result.y, outY);
+  outX.wordCount = static_cast<int32_t>(static_cast<uint32_t>(f.k) & ~infinite);
   return 0;
 }
 

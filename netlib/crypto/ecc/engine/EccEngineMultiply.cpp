@@ -63,24 +63,28 @@ struct GenericCurve {
     StoreElement(y, outY);
   }
 
+  // The words above the field's count are zero, and so are those of the point
+  // at infinity: no test of the (secret-dependent) word count.
   void StoreElement(const EcBigInt& v, unsigned char* out) const {
     for (int i = 0; i < width; ++i) {
-      const int word = i / 4;
-      const uint32_t w = word < v.wordCount ? v.words[word] : 0;
-      out[width - 1 - i] = static_cast<unsigned char>(w >> (8 * (i % 4)));
+      out[width - 1 - i] = static_cast<unsigned char>(v.words[i / 4] >> (8 * (i % 4)));
     }
   }
 };
 
 // The generic multiplication does work in proportion to the scalar's word
-// count: give every scalar the count of its fixed byte width, so that leading
-// zero words of a secret do not show in the running time.
+// count: every scalar gets the count of its fixed byte width, and its bytes
+// are placed by position, so leading zeros of a secret do not show in the
+// running time.
 int Scalar(const unsigned char* k, int kLength, EcBigInt& out) {
-  const int status = EcBigInt::FromBytes(k, kLength, out);
-  if (status != 0) return status;
-  const int words = (kLength + 3) / 4;
-  for (int i = out.wordCount; i < words; ++i) out.words[i] = 0;
-  if (out.wordCount < words) out.wordCount = words;
+  if (kLength < 0 || kLength > EcBigInt::kMaxBytes) return kEcOverflow;
+  const int words = kLength > 0 ? (kLength + 3) / 4 : 1;
+  std::memset(out.words, 0, sizeof(uint32_t) * static_cast<size_t>(words));
+  for (int i = 0; i < kLength; ++i) {
+    out.words[i / 4] |= static_cast<uint32_t>(k[kLength - 1 - i]) << (8 * (i % 4));
+  }
+  out.wordCount = words;
+  out.sign = 1;
   return 0;
 }
 

@@ -4,7 +4,8 @@
 // string of exactly NistCurveBytes(curve) bytes (32, 48, 66): coordinates,
 // scalars, hashes and signature halves alike. Operations on secrets (private
 // scalars, nonces) run in constant time; the verification helpers, whose
-// inputs are public, do not.
+// inputs are public, do not. The MULX/ADX code runs where the processor has
+// it (cpu::path::kMulxAdx), the portable code elsewhere.
 #include <cstddef>
 #include <cstdint>
 
@@ -55,11 +56,5 @@ int NistEcdsaSign(int curve, const uint8_t* d, const uint8_t* k, const uint8_t* 
 // ECDSA check of (r, s) over e with the public point Q; *valid is 1 or 0.
 int NistEcdsaVerify(int curve, const uint8_t* qx, const uint8_t* qy, const uint8_t* e, const uint8_t* r,
                     const uint8_t* s, int* valid);
-
-// Which code path runs: 0 the fastest the processor supports (default),
-// 1 the portable code. For tests that compare the paths.
-void NistSetPath(int path);
-// 1 when the processor has the multiply-extension instructions (MULX, ADX).
-int NistHasFastPath();
 
 }  // namespace tornell

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "EcTestUtil.h"
+#include "ProcessorPath.h"
 #include "crypto/ecc/curve/BinaryField.h"
 #include "crypto/ecc/curve/EcCurve.h"
 #include "crypto/ecc/curve/EcPointMath.h"
@@ -97,18 +98,16 @@ TEST(PrimeField, FastReductionEqualsGeneric) {
 
 // Both multiplication kernels: the carry-less instruction where the machine
 // has it, and the portable masked comb.
-class BinaryKernel : public ::testing::TestWithParam<bool> {
- protected:
-  void SetUp() override { BinaryField::UseCarrylessInstruction(GetParam()); }
-  void TearDown() override { BinaryField::UseCarrylessInstruction(true); }
-};
+class BinaryKernel : public ::testing::TestWithParam<uint32_t> {};
 
-INSTANTIATE_TEST_SUITE_P(Kernels, BinaryKernel, ::testing::Values(true, false),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return std::string(info.param ? "Carryless" : "Portable");
+INSTANTIATE_TEST_SUITE_P(Kernels, BinaryKernel,
+                         ::testing::Values(tornell::cpu::path::kCarrylessMultiply, testsupport::kPortablePath),
+                         [](const ::testing::TestParamInfo<uint32_t>& info) {
+                           return std::string(info.param != testsupport::kPortablePath ? "Carryless" : "Portable");
                          });
 
 TEST_P(BinaryKernel, AgreesWithPython) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   REQUIRE_OR_SKIP(ectest::HasPython(), "python3 with cryptography not installed");
   // fast polynomials, generic ones, and the even degree of none in the table
   EcBigInt even;
@@ -207,6 +206,7 @@ TEST(BinaryField, PolynomialsAndQuadratics) {
 // The constant-time multiplications against the plain affine double-and-add,
 // and the point operations' special cases.
 TEST_P(BinaryKernel, ScalarMultiplicationForms) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   RandomSource random;
   // the prime curves once, the binary ones under both kernels
   const std::vector<int> all = {0, 13, 3, 14, 78, 19, 15, 20, 32};
