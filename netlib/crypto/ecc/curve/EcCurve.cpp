@@ -97,7 +97,9 @@ int AppendNamed(EcCurve& curve, int index) {
 
 EcCurve PrebuiltCurves[3] = {EcCurve(0), EcCurve(1), EcCurve(2)};
 
-EcCurve::EcCurve(int index) { LoadNamedCurve(index); }
+// A constructor has no status to give: an unknown index leaves the curve
+// incomplete, which IsComplete() reports.
+EcCurve::EcCurve(int index) { static_cast<void>(LoadNamedCurve(index)); }
 
 int EcCurve::LoadNamedCurve(int index) {
   int status = 0;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "core/base/StatusCodes.h"
 #include "core/secure/ConstantTime.h"
 #include "core/secure/SecureWipe.h"
 #include "crypto/digest/hash/HashAlgorithm.h"
@@ -46,7 +47,7 @@ int Shake256Of(std::initializer_list<Chunk> chunks, int outBytes, unsigned char*
   for (const Chunk& p : chunks)
     if (p.length > 0) shake.Update(reinterpret_cast<const char*>(p.data), p.length);
   const unsigned char* result = shake.Final();
-  if (result == nullptr) return 200;
+  if (result == nullptr) return kStatusNoMemory;
   std::memcpy(out, result, static_cast<size_t>(outBytes));
   return 0;
 }

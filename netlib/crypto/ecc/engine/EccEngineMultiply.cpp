@@ -204,14 +204,17 @@ void InvertThroughModule(const EcCurve& curve, const EccScalarField& f, const Ec
   unsigned char in[EccPointOps::kMaxBytes], inv[EccPointOps::kMaxBytes];
   f.FromMont(a, plain);
   f.Store(plain, in, width);
-  if (publicValue) {
-    NistScalarInverseVartime(curve.curveIndex, in, inv);
+  // The status follows the curve index alone, checked above; the generic
+  // inversion stands in should the module ever refuse.
+  const int status = publicValue ? NistScalarInverseVartime(curve.curveIndex, in, inv)
+                                 : NistScalarInverse(curve.curveIndex, in, inv);
+  if (status == kNistOk) {
+    std::memset(plain, 0, sizeof plain);
+    for (int i = 0; i < width; ++i) plain[i / 8] |= static_cast<uint64_t>(inv[width - 1 - i]) << (8 * (i % 8));
+    f.ToMont(plain, out);
   } else {
-    NistScalarInverse(curve.curveIndex, in, inv);
+    f.Invert(a, out);
   }
-  std::memset(plain, 0, sizeof plain);
-  for (int i = 0; i < width; ++i) plain[i / 8] |= static_cast<uint64_t>(inv[width - 1 - i]) << (8 * (i % 8));
-  f.ToMont(plain, out);
   SecureWipe(plain, sizeof plain);
   SecureWipe(in, sizeof in);
   SecureWipe(inv, sizeof inv);

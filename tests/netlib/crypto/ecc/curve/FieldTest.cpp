@@ -77,14 +77,14 @@ TEST(PrimeField, FastReductionEqualsGeneric) {
     EcBigInt t1, t2;
     for (int i = 0; i < 200; ++i) {
       EcBigInt a, b, prod, fast, generic;
-      EcBigInt::Random(a, p.wordCount, random);
-      EcBigInt::Random(b, p.wordCount, random);
+      EXPECT_EQ(EcBigInt::Random(a, p.wordCount, random), 0);
+      EXPECT_EQ(EcBigInt::Random(b, p.wordCount, random), 0);
       if (i % 10 == 0) {  // values at the top of the field reach every correction step
         for (int w = 0; w < p.wordCount; ++w) a.words[w] = p.words[w];
         a.words[0] -= 1 + static_cast<uint32_t>(i);
       }
-      EcPointMath::Reduce(a, p, t1, t2, 0x6100);
-      EcPointMath::Reduce(b, p, t1, t2, 0x6100);
+      EXPECT_EQ(EcPointMath::Reduce(a, p, t1, t2, 0x6100), 0);
+      EXPECT_EQ(EcPointMath::Reduce(b, p, t1, t2, 0x6100), 0);
       if (i == 0) EcBigInt::Copy(b, a);  // (p - 1)^2, the largest product
       ASSERT_EQ(EcBigInt::Multiply(a, b, prod), 0);
       EcBigInt::Copy(fast, prod);
@@ -172,7 +172,7 @@ TEST(BinaryField, PolynomialsAndQuadratics) {
   EcBigInt zeroX, y0, y0sq;
   EcPointMath::BinarySetZero(zeroX, f163);
   ASSERT_EQ(EcPointMath::BinaryDecompressY(0, zeroX, Widened(b163.a, f163), Widened(b163.b, f163), f163, 0x6106, y0), 1);
-  EcPointMath::BinarySquare(y0, f163, 0x6106, y0sq);
+  EXPECT_EQ(EcPointMath::BinarySquare(y0, f163, 0x6106, y0sq), 0);
   EXPECT_EQ(Hex(y0sq), Hex(Param(b163.b)));
 
   // z^2 + z = c has a solution exactly when c = w^2 + w for some w; odd and even degree
@@ -185,17 +185,17 @@ TEST(BinaryField, PolynomialsAndQuadratics) {
   for (const EcBigInt* poly : polys) {
     for (int i = 0; i < 4; ++i) {
       EcBigInt w, w2, c, z, z2, scratch;
-      EcBigInt::Random(w, poly->wordCount, random);
-      EcPointMath::BinaryReduce(w, *poly, 0x6100);
-      EcPointMath::BinarySquare(w, *poly, 0x6100, w2);
-      EcPointMath::BinaryAdd(w2, w, *poly, c);
+      EXPECT_EQ(EcBigInt::Random(w, poly->wordCount, random), 0);
+      EXPECT_EQ(EcPointMath::BinaryReduce(w, *poly, 0x6100), 0);
+      EXPECT_EQ(EcPointMath::BinarySquare(w, *poly, 0x6100, w2), 0);
+      EXPECT_EQ(EcPointMath::BinaryAdd(w2, w, *poly, c), 0);
       ASSERT_EQ(EcPointMath::BinarySolveQuadratic(c, *poly, 0x6100, z), 1);
-      EcPointMath::BinarySquare(z, *poly, 0x6100, z2);
-      EcPointMath::BinaryAdd(z2, z, *poly, z2);
+      EXPECT_EQ(EcPointMath::BinarySquare(z, *poly, 0x6100, z2), 0);
+      EXPECT_EQ(EcPointMath::BinaryAdd(z2, z, *poly, z2), 0);
       EXPECT_EQ(Hex(z2), Hex(c));
       EcBigInt one;
       EcBigInt cPlusOne;  // trace flips for odd m: no solution then
-      EcPointMath::BinaryAdd(c, one, *poly, cPlusOne);
+      EXPECT_EQ(EcPointMath::BinaryAdd(c, one, *poly, cPlusOne), 0);
       if (poly == &odd) {
         EXPECT_EQ(EcPointMath::BinarySolveQuadratic(cPlusOne, *poly, 0x6100, z), 0);
       }
@@ -223,7 +223,7 @@ TEST_P(BinaryKernel, ScalarMultiplicationForms) {
     const EcBigInt n = Param(curve.n);
     for (int i = 0; i < 3; ++i) {
       EcBigInt k, x1, y1, x2, y2;
-      EcBigInt::Random(k, n.wordCount, random);
+      EXPECT_EQ(EcBigInt::Random(k, n.wordCount, random), 0);
       if (i == 0) k = Big("2");
       if (binary) {
         ASSERT_EQ(EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, k, curve.reductionId, x1, y1), 0);
@@ -242,67 +242,67 @@ TEST_P(BinaryKernel, ScalarMultiplicationForms) {
     EcBigInt x, y, nm1;
     EcBigInt zero;
     EcBigInt::SetZero(zero);
-    EcBigInt::Subtract(n, EcBigInt::One, nm1);
+    EXPECT_EQ(EcBigInt::Subtract(n, EcBigInt::One, nm1), 0);
     if (binary) {
-      EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, zero, curve.reductionId, x, y);
+      EXPECT_EQ(EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, zero, curve.reductionId, x, y), 0);
       EXPECT_EQ(x.wordCount, 0);
-      EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, EcBigInt::One, curve.reductionId, x, y);
+      EXPECT_EQ(EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, EcBigInt::One, curve.reductionId, x, y), 0);
       EXPECT_EQ(Hex(x), Hex(gx));
       EXPECT_EQ(Hex(y), Hex(gy));
-      EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, nm1, curve.reductionId, x, y);
+      EXPECT_EQ(EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, nm1, curve.reductionId, x, y), 0);
       EcBigInt negY;
-      EcPointMath::BinaryAdd(gx, gy, p, negY);
+      EXPECT_EQ(EcPointMath::BinaryAdd(gx, gy, p, negY), 0);
       EXPECT_EQ(Hex(x), Hex(gx));
       EXPECT_EQ(Hex(y), Hex(negY));
       EcBigInt x3, y3;
-      EcPointMath::BinaryAffineAdd(gx, gy, gx, negY, a, p, curve.reductionId, x3, y3);
+      EXPECT_EQ(EcPointMath::BinaryAffineAdd(gx, gy, gx, negY, a, p, curve.reductionId, x3, y3), 0);
       EXPECT_EQ(x3.wordCount, 0);
       // Lopez-Dahab doubling and mixed addition agree with affine
       EcBigInt X, Y, Z, ax, ay, dx, dy;
-      EcPointMath::LopezDahabDouble(gx, gy, EcBigInt::One, a, b, p, curve.reductionId, X, Y, Z);
-      EcPointMath::LopezDahabAddAffine(X, Y, Z, gx, gy, a, b, p, curve.reductionId, X, Y, Z);
-      EcPointMath::LopezDahabToAffine(X, Y, Z, p, curve.reductionId, ax, ay);
-      EcPointMath::BinaryAffineDouble(gx, gy, a, p, curve.reductionId, dx, dy);
-      EcPointMath::BinaryAffineAdd(dx, dy, gx, gy, a, p, curve.reductionId, dx, dy);
+      EXPECT_EQ(EcPointMath::LopezDahabDouble(gx, gy, EcBigInt::One, a, b, p, curve.reductionId, X, Y, Z), 0);
+      EXPECT_EQ(EcPointMath::LopezDahabAddAffine(X, Y, Z, gx, gy, a, b, p, curve.reductionId, X, Y, Z), 0);
+      EXPECT_EQ(EcPointMath::LopezDahabToAffine(X, Y, Z, p, curve.reductionId, ax, ay), 0);
+      EXPECT_EQ(EcPointMath::BinaryAffineDouble(gx, gy, a, p, curve.reductionId, dx, dy), 0);
+      EXPECT_EQ(EcPointMath::BinaryAffineAdd(dx, dy, gx, gy, a, p, curve.reductionId, dx, dy), 0);
       EXPECT_EQ(Hex(ax), Hex(dx));
       EXPECT_EQ(Hex(ay), Hex(dy));
     } else {
-      EcPointMath::ScalarMultiply(gx, gy, p, a, zero, curve.reductionId, x, y);
+      EXPECT_EQ(EcPointMath::ScalarMultiply(gx, gy, p, a, zero, curve.reductionId, x, y), 0);
       EXPECT_EQ(x.wordCount, 0);
       EXPECT_EQ(EcPointMath::IsZero(y, p), 1);
-      EcPointMath::ScalarMultiply(gx, gy, p, a, EcBigInt::One, curve.reductionId, x, y);
+      EXPECT_EQ(EcPointMath::ScalarMultiply(gx, gy, p, a, EcBigInt::One, curve.reductionId, x, y), 0);
       EXPECT_EQ(Hex(x), Hex(gx));
       EXPECT_EQ(Hex(y), Hex(gy));
-      EcPointMath::ScalarMultiply(gx, gy, p, a, nm1, curve.reductionId, x, y);
+      EXPECT_EQ(EcPointMath::ScalarMultiply(gx, gy, p, a, nm1, curve.reductionId, x, y), 0);
       EcBigInt negY;
       EcBigInt zeroP;
       EcPointMath::SetZero(zeroP, p);
-      EcPointMath::FieldSubtract(zeroP, gy, p, negY);
+      EXPECT_EQ(EcPointMath::FieldSubtract(zeroP, gy, p, negY), 0);
       EXPECT_EQ(Hex(x), Hex(gx));
       EXPECT_EQ(Hex(y), Hex(negY));
       EcBigInt x3, y3;
-      EcPointMath::AffineAdd(gx, gy, gx, negY, p, a, curve.reductionId, x3, y3);
+      EXPECT_EQ(EcPointMath::AffineAdd(gx, gy, gx, negY, p, a, curve.reductionId, x3, y3), 0);
       EXPECT_EQ(x3.wordCount, 0);
       EcBigInt sx, sy, dx, dy;
-      EcPointMath::AffineAdd(gx, gy, gx, gy, p, a, curve.reductionId, sx, sy);
-      EcPointMath::AffineDouble(gx, gy, p, a, curve.reductionId, dx, dy);
+      EXPECT_EQ(EcPointMath::AffineAdd(gx, gy, gx, gy, p, a, curve.reductionId, sx, sy), 0);
+      EXPECT_EQ(EcPointMath::AffineDouble(gx, gy, p, a, curve.reductionId, dx, dy), 0);
       EXPECT_EQ(Hex(sx), Hex(dx));
       // Jacobian doubling and mixed addition agree with affine: 3G both ways
       EcBigInt X, Y, Z, ax, ay;
-      EcPointMath::JacobianDouble(gx, gy, EcBigInt::One, p, a, curve.reductionId, X, Y, Z);
-      EcPointMath::JacobianAddAffine(X, Y, Z, gx, gy, p, a, curve.reductionId, X, Y, Z);
-      EcPointMath::JacobianToAffine(X, Y, Z, p, curve.reductionId, ax, ay);
-      EcPointMath::AffineAdd(dx, dy, gx, gy, p, a, curve.reductionId, sx, sy);
+      EXPECT_EQ(EcPointMath::JacobianDouble(gx, gy, EcBigInt::One, p, a, curve.reductionId, X, Y, Z), 0);
+      EXPECT_EQ(EcPointMath::JacobianAddAffine(X, Y, Z, gx, gy, p, a, curve.reductionId, X, Y, Z), 0);
+      EXPECT_EQ(EcPointMath::JacobianToAffine(X, Y, Z, p, curve.reductionId, ax, ay), 0);
+      EXPECT_EQ(EcPointMath::AffineAdd(dx, dy, gx, gy, p, a, curve.reductionId, sx, sy), 0);
       EXPECT_EQ(Hex(ax), Hex(sx));
       EXPECT_EQ(Hex(ay), Hex(sy));
       EcBigInt one;
       EcBigInt three = Big("3");
       EcBigInt aPlus3;
-      EcPointMath::FieldAdd(a, three, p, aPlus3);
+      EXPECT_EQ(EcPointMath::FieldAdd(a, three, p, aPlus3), 0);
       if (EcPointMath::IsZero(aPlus3, p) == 1) {
         EcBigInt X2, Y2, Z2;
-        EcPointMath::JacobianDoubleAMinus3(gx, gy, one, p, curve.reductionId, X2, Y2, Z2);
-        EcPointMath::JacobianDouble(gx, gy, one, p, a, curve.reductionId, X, Y, Z);
+        EXPECT_EQ(EcPointMath::JacobianDoubleAMinus3(gx, gy, one, p, curve.reductionId, X2, Y2, Z2), 0);
+        EXPECT_EQ(EcPointMath::JacobianDouble(gx, gy, one, p, a, curve.reductionId, X, Y, Z), 0);
         EXPECT_EQ(Hex(X2), Hex(X));
         EXPECT_EQ(Hex(Z2), Hex(Z));
       }
