@@ -51,8 +51,7 @@ const uint32_t EcPointMath::SquareSpreadTable[256] = {
     if (initStatus != 0) return initStatus;    \
   }
 
-int EcPointMath::BinaryReduce(EcBigInt& x, const EcBigInt& f, int reductionId) {
-  (void)reductionId;
+int EcPointMath::BinaryReduce(EcBigInt& x, const EcBigInt& f) {
   EC_BINARY_INIT(f);
   FieldElem r;
   bf.Load(x, r);
@@ -70,10 +69,7 @@ int EcPointMath::BinaryAdd(const EcBigInt& a, const EcBigInt& b, const EcBigInt&
   return 0;
 }
 
-int EcPointMath::BinaryMultiply(const EcBigInt& a, const EcBigInt& b, const EcBigInt& f, int reductionId,
-                                EcBigInt& scratch, EcBigInt& out) {
-  (void)reductionId;
-  (void)scratch;
+int EcPointMath::BinaryMultiply(const EcBigInt& a, const EcBigInt& b, const EcBigInt& f, EcBigInt& out) {
   EC_BINARY_INIT(f);
   FieldElem x, y;
   bf.Load(a, x);
@@ -83,26 +79,11 @@ int EcPointMath::BinaryMultiply(const EcBigInt& a, const EcBigInt& b, const EcBi
   return 0;
 }
 
-int EcPointMath::BinarySquare(const EcBigInt& a, const EcBigInt& f, int reductionId, EcBigInt& out) {
-  (void)reductionId;
+int EcPointMath::BinarySquare(const EcBigInt& a, const EcBigInt& f, EcBigInt& out) {
   EC_BINARY_INIT(f);
   FieldElem x;
   bf.Load(a, x);
   bf.Sqr(x, x);
-  bf.Store(x, out);
-  return 0;
-}
-
-int EcPointMath::BinaryDivideByX(const EcBigInt& a, const EcBigInt& f, EcBigInt& out) {
-  EC_BINARY_INIT(f);
-  FieldElem x;
-  bf.Load(a, x);
-  const uint32_t mask = 0u - (x.w[0] & 1u);
-  for (int i = 0; i < bf.k; ++i) {
-    const uint32_t cur = x.w[i] ^ (bf.f.w[i] & mask);
-    const uint32_t next = i + 1 < bf.k ? x.w[i + 1] ^ (bf.f.w[i + 1] & mask) : 0u;
-    x.w[i] = (cur >> 1) | (next << 31);
-  }
   bf.Store(x, out);
   return 0;
 }
@@ -124,8 +105,7 @@ int EcPointMath::BinaryDivide(const EcBigInt& numerator, const EcBigInt& denomin
   return 0;
 }
 
-int EcPointMath::BinaryHalfTrace(const EcBigInt& c, const EcBigInt& f, int reductionId, EcBigInt& out) {
-  (void)reductionId;
+int EcPointMath::BinaryHalfTrace(const EcBigInt& c, const EcBigInt& f, EcBigInt& out) {
   EC_BINARY_INIT(f);
   FieldElem x;
   bf.Load(c, x);
@@ -134,24 +114,7 @@ int EcPointMath::BinaryHalfTrace(const EcBigInt& c, const EcBigInt& f, int reduc
   return 0;
 }
 
-int EcPointMath::BinaryPow(const EcBigInt& a, const EcBigInt& exponent, const EcBigInt& f, int reductionId,
-                           EcBigInt& out) {
-  (void)reductionId;
-  EC_BINARY_INIT(f);
-  FieldElem base, acc;
-  bf.Load(a, base);
-  acc = base;
-  for (int i = EcBigInt::BitLength(exponent) - 2; i >= 0; --i) {
-    bf.Sqr(acc, acc);
-    if (EcBigInt::TestBit(exponent, i) != 0) bf.Mul(acc, base, acc);
-  }
-  if (EcBigInt::BitLength(exponent) == 0) bf.SetWord(acc, 1);
-  bf.Store(acc, out);
-  return 0;
-}
-
-int EcPointMath::BinarySolveQuadratic(const EcBigInt& c, const EcBigInt& f, int reductionId, EcBigInt& z) {
-  (void)reductionId;
+int EcPointMath::BinarySolveQuadratic(const EcBigInt& c, const EcBigInt& f, EcBigInt& z) {
   BinaryField bf;
   if (bf.Init(f) != 0) return 0;
   FieldElem x, r;
@@ -160,16 +123,6 @@ int EcPointMath::BinarySolveQuadratic(const EcBigInt& c, const EcBigInt& f, int 
   bf.Store(r, z);
   return 1;
 }
-
-void EcPointMath::BinarySetZero(EcBigInt& x, const EcBigInt& f) { SetZero(x, f); }
-
-void EcPointMath::BinarySetOne(EcBigInt& x, const EcBigInt& f) { SetOne(x, f); }
-
-int EcPointMath::BinaryIsZero(const EcBigInt& x, const EcBigInt& f) { return IsZero(x, f); }
-
-int EcPointMath::BinaryIsOne(const EcBigInt& x, const EcBigInt& f) { return IsOne(x, f); }
-
-int EcPointMath::BinaryCompare(const EcBigInt& a, const EcBigInt& b, const EcBigInt& f) { return Compare(a, b, f); }
 
 void EcPointMath::MakePolynomial(EcBigInt& out, unsigned m, int k1, int k2, int k3) {
   int count = static_cast<int>((m + 32) / 32);

@@ -155,8 +155,7 @@ void Select(const BinaryField& f, FieldElem& out, const FieldElem& b, uint32_t m
 }  // namespace
 
 int EcPointMath::BinaryAffineAdd(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& x2, const EcBigInt& y2,
-                                 const EcBigInt& a, const EcBigInt& f, int reductionId, EcBigInt& x3, EcBigInt& y3) {
-  (void)reductionId;
+                                 const EcBigInt& a, const EcBigInt& f, EcBigInt& x3, EcBigInt& y3) {
   BCurve c;
   const int status = c.Init(f, a, EcBigInt::One);
   if (status != 0) return status;
@@ -167,8 +166,7 @@ int EcPointMath::BinaryAffineAdd(const EcBigInt& x1, const EcBigInt& y1, const E
 }
 
 int EcPointMath::BinaryAffineDouble(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& a, const EcBigInt& f,
-                                    int reductionId, EcBigInt& x3, EcBigInt& y3) {
-  (void)reductionId;
+                                    EcBigInt& x3, EcBigInt& y3) {
   BCurve c;
   const int status = c.Init(f, a, EcBigInt::One);
   if (status != 0) return status;
@@ -179,9 +177,7 @@ int EcPointMath::BinaryAffineDouble(const EcBigInt& x1, const EcBigInt& y1, cons
 }
 
 int EcPointMath::LopezDahabDouble(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1, const EcBigInt& a,
-                                  const EcBigInt& b, const EcBigInt& f, int reductionId, EcBigInt& X3, EcBigInt& Y3,
-                                  EcBigInt& Z3) {
-  (void)reductionId;
+                                  const EcBigInt& b, const EcBigInt& f, EcBigInt& X3, EcBigInt& Y3, EcBigInt& Z3) {
   BCurve c;
   const int status = c.Init(f, a, b);
   if (status != 0) return status;
@@ -202,8 +198,7 @@ int EcPointMath::LopezDahabDouble(const EcBigInt& X1, const EcBigInt& Y1, const 
 
 int EcPointMath::LopezDahabAddAffine(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1, const EcBigInt& x2,
                                      const EcBigInt& y2, const EcBigInt& a, const EcBigInt& b, const EcBigInt& f,
-                                     int reductionId, EcBigInt& X3, EcBigInt& Y3, EcBigInt& Z3) {
-  (void)reductionId;
+                                     EcBigInt& X3, EcBigInt& Y3, EcBigInt& Z3) {
   BCurve c;
   const int status = c.Init(f, a, b);
   if (status != 0) return status;
@@ -234,8 +229,7 @@ int EcPointMath::LopezDahabAddAffine(const EcBigInt& X1, const EcBigInt& Y1, con
 }
 
 int EcPointMath::LopezDahabToAffine(const EcBigInt& X, const EcBigInt& Y, const EcBigInt& Z, const EcBigInt& f,
-                                    int reductionId, EcBigInt& x, EcBigInt& y) {
-  (void)reductionId;
+                                    EcBigInt& x, EcBigInt& y) {
   BinaryField bf;
   const int status = bf.Init(f);
   if (status != 0) return status;
@@ -255,9 +249,7 @@ int EcPointMath::LopezDahabToAffine(const EcBigInt& X, const EcBigInt& Y, const 
 }
 
 int EcPointMath::BinaryScalarMultiply(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a, const EcBigInt& b,
-                                      const EcBigInt& f, const EcBigInt& scalar, int reductionId, EcBigInt& outX,
-                                      EcBigInt& outY) {
-  (void)reductionId;
+                                      const EcBigInt& f, const EcBigInt& scalar, EcBigInt& outX, EcBigInt& outY) {
   BCurve c;
   const int status = c.Init(f, a, b);
   if (status != 0) return status;
@@ -350,10 +342,8 @@ int EcPointMath::BinaryScalarMultiply(const EcBigInt& x, const EcBigInt& y, cons
   return 0;
 }
 
-int EcPointMath::BinaryScalarMultiplyAffine(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a,
-                                            const EcBigInt& f, const EcBigInt& scalar, int reductionId,
-                                            EcBigInt& outX, EcBigInt& outY) {
-  (void)reductionId;
+int EcPointMath::BinaryScalarMultiplyAffine(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a, const EcBigInt& f,
+                                            const EcBigInt& scalar, EcBigInt& outX, EcBigInt& outY) {
   BCurve c;
   const int status = c.Init(f, a, EcBigInt::One);
   if (status != 0) return status;
@@ -362,8 +352,7 @@ int EcPointMath::BinaryScalarMultiplyAffine(const EcBigInt& x, const EcBigInt& y
 }
 
 int EcPointMath::BinaryIsOnCurve(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a, const EcBigInt& b,
-                                 const EcBigInt& f, int reductionId) {
-  (void)reductionId;
+                                 const EcBigInt& f) {
   BCurve c;
   if (c.Init(f, a, b) != 0) return 0;
   const BinaryField& bf = c.f;
@@ -381,8 +370,7 @@ int EcPointMath::BinaryIsOnCurve(const EcBigInt& x, const EcBigInt& y, const EcB
   return bf.Equal(lhs, rhs) ? 1 : 0;
 }
 
-int EcPointMath::BinaryCompressBit(const EcBigInt& x, const EcBigInt& y, const EcBigInt& f, int reductionId) {
-  (void)reductionId;
+int EcPointMath::BinaryCompressBit(const EcBigInt& x, const EcBigInt& y, const EcBigInt& f) {
   BinaryField bf;
   if (bf.Init(f) != 0) return 0;
   FieldElem fx, fy, r;
@@ -393,9 +381,8 @@ int EcPointMath::BinaryCompressBit(const EcBigInt& x, const EcBigInt& y, const E
   return static_cast<int>(r.w[0] & 1u);
 }
 
-int EcPointMath::BinaryDecompressY(int yBit, const EcBigInt& x, const EcBigInt& a, const EcBigInt& b,
-                                   const EcBigInt& f, int reductionId, EcBigInt& outY) {
-  (void)reductionId;
+int EcPointMath::BinaryDecompressY(int yBit, const EcBigInt& x, const EcBigInt& a, const EcBigInt& b, const EcBigInt& f,
+                                   EcBigInt& outY) {
   BCurve c;
   if (c.Init(f, a, b) != 0) return 0;
   const BinaryField& bf = c.f;

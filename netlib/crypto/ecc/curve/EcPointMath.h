@@ -32,15 +32,13 @@ class EcPointMath {
   [[nodiscard]] static int ToBytesFixed(const EcBigInt& v, int width, ByteString& out);
 
   // Prime field.
-  [[nodiscard]] static int Reduce(EcBigInt& x, const EcBigInt& p, EcBigInt& t1, EcBigInt& t2, int reductionId);
-  [[nodiscard]] static int FieldMultiply(const EcBigInt& a, const EcBigInt& b, const EcBigInt& p, EcBigInt& t1,
-                                         EcBigInt& t2, int reductionId, EcBigInt& out);
-  [[nodiscard]] static int FieldSquare(const EcBigInt& a, const EcBigInt& p, EcBigInt& t1, EcBigInt& t2,
-                                       int reductionId, EcBigInt& out);
+  [[nodiscard]] static int Reduce(EcBigInt& x, const EcBigInt& p, int reductionId);
+  [[nodiscard]] static int FieldMultiply(const EcBigInt& a, const EcBigInt& b, const EcBigInt& p, int reductionId,
+                                         EcBigInt& out);
+  [[nodiscard]] static int FieldSquare(const EcBigInt& a, const EcBigInt& p, int reductionId, EcBigInt& out);
   [[nodiscard]] static int FieldAdd(const EcBigInt& a, const EcBigInt& b, const EcBigInt& p, EcBigInt& out);
   [[nodiscard]] static int FieldSubtract(const EcBigInt& a, const EcBigInt& b, const EcBigInt& p, EcBigInt& out);
   [[nodiscard]] static int FieldHalve(const EcBigInt& a, const EcBigInt& p, EcBigInt& out);
-  [[nodiscard]] static int FieldPow(const EcBigInt& base, const EcBigInt& exponent, const EcBigInt& p, EcBigInt& out);
   [[nodiscard]] static int FieldInvert(const EcBigInt& a, const EcBigInt& p, EcBigInt& out);
   [[nodiscard]] static int FieldDivide(const EcBigInt& numerator, const EcBigInt& denominator, const EcBigInt& p,
                                        EcBigInt& out);
@@ -82,52 +80,43 @@ class EcPointMath {
 
   // Binary field.
   static const uint32_t SquareSpreadTable[256];
-  [[nodiscard]] static int BinaryReduce(EcBigInt& x, const EcBigInt& f, int reductionId);
+  [[nodiscard]] static int BinaryReduce(EcBigInt& x, const EcBigInt& f);
   [[nodiscard]] static int BinaryAdd(const EcBigInt& a, const EcBigInt& b, const EcBigInt& f, EcBigInt& out);
-  [[nodiscard]] static int BinaryMultiply(const EcBigInt& a, const EcBigInt& b, const EcBigInt& f, int reductionId,
-                                          EcBigInt& scratch, EcBigInt& out);
-  [[nodiscard]] static int BinarySquare(const EcBigInt& a, const EcBigInt& f, int reductionId, EcBigInt& out);
-  [[nodiscard]] static int BinaryDivideByX(const EcBigInt& a, const EcBigInt& f, EcBigInt& out);
+  [[nodiscard]] static int BinaryMultiply(const EcBigInt& a, const EcBigInt& b, const EcBigInt& f, EcBigInt& out);
+  [[nodiscard]] static int BinarySquare(const EcBigInt& a, const EcBigInt& f, EcBigInt& out);
   [[nodiscard]] static int BinaryInvert(const EcBigInt& a, const EcBigInt& f, EcBigInt& out);
   [[nodiscard]] static int BinaryDivide(const EcBigInt& numerator, const EcBigInt& denominator, const EcBigInt& f,
                                         EcBigInt& out);
-  [[nodiscard]] static int BinaryHalfTrace(const EcBigInt& c, const EcBigInt& f, int reductionId, EcBigInt& out);
-  [[nodiscard]] static int BinaryPow(const EcBigInt& a, const EcBigInt& exponent, const EcBigInt& f, int reductionId,
-                                     EcBigInt& out);
-  [[nodiscard]] static int BinarySolveQuadratic(const EcBigInt& c, const EcBigInt& f, int reductionId, EcBigInt& z);
-  static void BinarySetZero(EcBigInt& x, const EcBigInt& f);
-  static void BinarySetOne(EcBigInt& x, const EcBigInt& f);
-  [[nodiscard]] static int BinaryIsZero(const EcBigInt& x, const EcBigInt& f);
-  [[nodiscard]] static int BinaryIsOne(const EcBigInt& x, const EcBigInt& f);
-  [[nodiscard]] static int BinaryCompare(const EcBigInt& a, const EcBigInt& b, const EcBigInt& f);
+  [[nodiscard]] static int BinaryHalfTrace(const EcBigInt& c, const EcBigInt& f, EcBigInt& out);
+  [[nodiscard]] static int BinarySolveQuadratic(const EcBigInt& c, const EcBigInt& f, EcBigInt& z);
 
   // Binary-field points.
   [[nodiscard]] static int BinaryAffineAdd(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& x2,
-                                           const EcBigInt& y2, const EcBigInt& a, const EcBigInt& f, int reductionId,
-                                           EcBigInt& x3, EcBigInt& y3);
+                                           const EcBigInt& y2, const EcBigInt& a, const EcBigInt& f, EcBigInt& x3,
+                                           EcBigInt& y3);
   [[nodiscard]] static int BinaryAffineDouble(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& a,
-                                              const EcBigInt& f, int reductionId, EcBigInt& x3, EcBigInt& y3);
+                                              const EcBigInt& f, EcBigInt& x3, EcBigInt& y3);
   [[nodiscard]] static int LopezDahabDouble(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1,
-                                            const EcBigInt& a, const EcBigInt& b, const EcBigInt& f, int reductionId,
-                                            EcBigInt& X3, EcBigInt& Y3, EcBigInt& Z3);
+                                            const EcBigInt& a, const EcBigInt& b, const EcBigInt& f, EcBigInt& X3,
+                                            EcBigInt& Y3, EcBigInt& Z3);
   [[nodiscard]] static int LopezDahabAddAffine(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1,
                                                const EcBigInt& x2, const EcBigInt& y2, const EcBigInt& a,
-                                               const EcBigInt& b, const EcBigInt& f, int reductionId, EcBigInt& X3,
-                                               EcBigInt& Y3, EcBigInt& Z3);
+                                               const EcBigInt& b, const EcBigInt& f, EcBigInt& X3, EcBigInt& Y3,
+                                               EcBigInt& Z3);
   [[nodiscard]] static int LopezDahabToAffine(const EcBigInt& X, const EcBigInt& Y, const EcBigInt& Z,
-                                              const EcBigInt& f, int reductionId, EcBigInt& x, EcBigInt& y);
+                                              const EcBigInt& f, EcBigInt& x, EcBigInt& y);
   // scalar·P by a Montgomery ladder over a fixed number of steps.
   [[nodiscard]] static int BinaryScalarMultiply(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a,
                                                 const EcBigInt& b, const EcBigInt& f, const EcBigInt& scalar,
-                                                int reductionId, EcBigInt& outX, EcBigInt& outY);
+                                                EcBigInt& outX, EcBigInt& outY);
   [[nodiscard]] static int BinaryScalarMultiplyAffine(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a,
-                                                      const EcBigInt& f, const EcBigInt& scalar, int reductionId,
-                                                      EcBigInt& outX, EcBigInt& outY);
+                                                      const EcBigInt& f, const EcBigInt& scalar, EcBigInt& outX,
+                                                      EcBigInt& outY);
   [[nodiscard]] static int BinaryIsOnCurve(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a, const EcBigInt& b,
-                                           const EcBigInt& f, int reductionId);
-  [[nodiscard]] static int BinaryCompressBit(const EcBigInt& x, const EcBigInt& y, const EcBigInt& f, int reductionId);
+                                           const EcBigInt& f);
+  [[nodiscard]] static int BinaryCompressBit(const EcBigInt& x, const EcBigInt& y, const EcBigInt& f);
   [[nodiscard]] static int BinaryDecompressY(int yBit, const EcBigInt& x, const EcBigInt& a, const EcBigInt& b,
-                                             const EcBigInt& f, int reductionId, EcBigInt& outY);
+                                             const EcBigInt& f, EcBigInt& outY);
 
   // Reduction polynomials.
   static void MakePolynomial(EcBigInt& out, unsigned m, int k1, int k2, int k3);

@@ -16,16 +16,15 @@ int UsedWords(const EcBigInt& v) {
 
 }  // namespace
 
-int EcPointMath::Reduce(EcBigInt& x, const EcBigInt& p, EcBigInt& t1, EcBigInt& t2, int reductionId) {
-  (void)t1;
-  (void)t2;
+int EcPointMath::Reduce(EcBigInt& x, const EcBigInt& p, int reductionId) {
   PrimeField f;
   int status = f.Init(p, reductionId);
   if (status != 0) {
     if (status != kEcOverflow) return status;
-    if ((status = EcBigInt::Mod(x, p, t1)) != 0) return status;
+    EcBigInt r;
+    if ((status = EcBigInt::Mod(x, p, r)) != 0) return status;
     const int k = UsedWords(p);
-    EcBigInt::Copy(x, t1);
+    EcBigInt::Copy(x, r);
     x.wordCount = k;
     return 0;
   }
@@ -47,10 +46,8 @@ int EcPointMath::Reduce(EcBigInt& x, const EcBigInt& p, EcBigInt& t1, EcBigInt& 
     if (initStatus != 0) return initStatus; \
   }
 
-int EcPointMath::FieldMultiply(const EcBigInt& a, const EcBigInt& b, const EcBigInt& p, EcBigInt& t1, EcBigInt& t2,
-                               int reductionId, EcBigInt& out) {
-  (void)t1;
-  (void)t2;
+int EcPointMath::FieldMultiply(const EcBigInt& a, const EcBigInt& b, const EcBigInt& p, int reductionId,
+                               EcBigInt& out) {
   PrimeField f;
   const int status = f.Init(p, reductionId);
   if (status != 0) return status;
@@ -62,9 +59,8 @@ int EcPointMath::FieldMultiply(const EcBigInt& a, const EcBigInt& b, const EcBig
   return 0;
 }
 
-int EcPointMath::FieldSquare(const EcBigInt& a, const EcBigInt& p, EcBigInt& t1, EcBigInt& t2, int reductionId,
-                             EcBigInt& out) {
-  return FieldMultiply(a, a, p, t1, t2, reductionId, out);
+int EcPointMath::FieldSquare(const EcBigInt& a, const EcBigInt& p, int reductionId, EcBigInt& out) {
+  return FieldMultiply(a, a, p, reductionId, out);
 }
 
 int EcPointMath::FieldAdd(const EcBigInt& a, const EcBigInt& b, const EcBigInt& p, EcBigInt& out) {
@@ -93,17 +89,6 @@ int EcPointMath::FieldHalve(const EcBigInt& a, const EcBigInt& p, EcBigInt& out)
   f.Load(a, x);
   f.Halve(x, x);
   f.Store(x, out);
-  return 0;
-}
-
-int EcPointMath::FieldPow(const EcBigInt& base, const EcBigInt& exponent, const EcBigInt& p, EcBigInt& out) {
-  EcBigInt r;
-  const int status = EcBigInt::ModPow(base, exponent, p, r);
-  if (status != 0) return status;
-  if ((p.words[0] & 1u) == 0) return 0;
-  const int k = UsedWords(p);
-  r.wordCount = k;
-  EcBigInt::Copy(out, r);
   return 0;
 }
 

@@ -45,13 +45,13 @@ struct GenericCurve {
   }
 
   int Multiply(const EcBigInt& x, const EcBigInt& y, const EcBigInt& k, EcBigInt& outX, EcBigInt& outY) const {
-    if (binary) return EcPointMath::BinaryScalarMultiply(x, y, a, b, p, k, reductionId, outX, outY);
+    if (binary) return EcPointMath::BinaryScalarMultiply(x, y, a, b, p, k, outX, outY);
     return EcPointMath::ScalarMultiply(x, y, p, a, k, reductionId, outX, outY);
   }
 
   int Add(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& x2, const EcBigInt& y2, EcBigInt& outX,
           EcBigInt& outY) const {
-    if (binary) return EcPointMath::BinaryAffineAdd(x1, y1, x2, y2, a, p, reductionId, outX, outY);
+    if (binary) return EcPointMath::BinaryAffineAdd(x1, y1, x2, y2, a, p, outX, outY);
     return EcPointMath::AffineAdd(x1, y1, x2, y2, p, a, reductionId, outX, outY);
   }
 
@@ -239,7 +239,7 @@ bool EccPointOnCurve(const EcCurve& curve, const unsigned char* x, const unsigne
   GenericCurve c;
   EcBigInt px, py;
   if (c.Init(curve) != 0 || c.Element(x, px) != 0 || c.Element(y, py) != 0) return false;
-  if (c.binary) return EcPointMath::BinaryIsOnCurve(px, py, c.a, c.b, c.p, c.reductionId) != 0;
+  if (c.binary) return EcPointMath::BinaryIsOnCurve(px, py, c.a, c.b, c.p) != 0;
   return EcPointMath::IsOnCurve(px, py, c.a, c.b, c.p, c.reductionId) != 0;
 }
 

@@ -62,8 +62,8 @@ TEST(NamedCurves, EveryCurveIsConsistent) {
     EcBigInt q;
     if (curve.fieldType == ecfield::kBinary) {
       EXPECT_EQ(w, (curve.degree + 7) / 8);
-      EXPECT_EQ(EcPointMath::BinaryIsOnCurve(gx, gy, a, b, p, curve.reductionId), 1);
-      ASSERT_EQ(EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, n, curve.reductionId, x, y), 0);
+      EXPECT_EQ(EcPointMath::BinaryIsOnCurve(gx, gy, a, b, p), 1);
+      ASSERT_EQ(EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, n, x, y), 0);
       EcBigInt::SetZero(q);
       EcBigInt::SetBit(q, curve.degree, 1);
     } else {

@@ -50,7 +50,7 @@ std::string SharedX(const EcCurve& curve, const std::string& privateHex, const s
   const std::string priv = ectest::Bytes(privateHex);
   EXPECT_EQ(EcBigInt::FromBytes(priv.data(), static_cast<int64_t>(priv.size()), d), 0);
   const int status = curve.fieldType == ecfield::kBinary
-                         ? EcPointMath::BinaryScalarMultiply(x, y, a, b, p, d, curve.reductionId, rx, ry)
+                         ? EcPointMath::BinaryScalarMultiply(x, y, a, b, p, d, rx, ry)
                          : EcPointMath::ScalarMultiply(x, y, p, a, d, curve.reductionId, rx, ry);
   if (status != 0) return "status " + std::to_string(status);
   if (rx.wordCount == 0) return "infinity";

@@ -40,7 +40,7 @@ TEST(PrimeField, AgreesWithPython) {
       const EcBigInt a = Big(r[1]);
       const EcBigInt b = Big(r[2]);
       if (r[0] == "mul") {
-        ASSERT_EQ(EcPointMath::FieldMultiply(a, b, p, t1, t2, c.reductionId, out), 0);
+        ASSERT_EQ(EcPointMath::FieldMultiply(a, b, p, c.reductionId, out), 0);
         EXPECT_EQ(Hex(out), r[3]);
         EXPECT_EQ(out.wordCount, p.wordCount);
       } else if (r[0] == "add") {
@@ -61,7 +61,7 @@ TEST(PrimeField, AgreesWithPython) {
         EXPECT_EQ(found, r[2] == "1" ? 1 : 0);
         if (found == 1) {
           EcBigInt sq;
-          ASSERT_EQ(EcPointMath::FieldSquare(out, p, t1, t2, c.reductionId, sq), 0);
+          ASSERT_EQ(EcPointMath::FieldSquare(out, p, c.reductionId, sq), 0);
           EXPECT_EQ(Hex(sq), Hex(a));
         }
       }
@@ -83,14 +83,14 @@ TEST(PrimeField, FastReductionEqualsGeneric) {
         for (int w = 0; w < p.wordCount; ++w) a.words[w] = p.words[w];
         a.words[0] -= 1 + static_cast<uint32_t>(i);
       }
-      EXPECT_EQ(EcPointMath::Reduce(a, p, t1, t2, 0x6100), 0);
-      EXPECT_EQ(EcPointMath::Reduce(b, p, t1, t2, 0x6100), 0);
+      EXPECT_EQ(EcPointMath::Reduce(a, p, 0x6100), 0);
+      EXPECT_EQ(EcPointMath::Reduce(b, p, 0x6100), 0);
       if (i == 0) EcBigInt::Copy(b, a);  // (p - 1)^2, the largest product
       ASSERT_EQ(EcBigInt::Multiply(a, b, prod), 0);
       EcBigInt::Copy(fast, prod);
       EcBigInt::Copy(generic, prod);
-      ASSERT_EQ(EcPointMath::Reduce(fast, p, t1, t2, curve.reductionId), 0);
-      ASSERT_EQ(EcPointMath::Reduce(generic, p, t1, t2, 0x6100), 0);
+      ASSERT_EQ(EcPointMath::Reduce(fast, p, curve.reductionId), 0);
+      ASSERT_EQ(EcPointMath::Reduce(generic, p, 0x6100), 0);
       ASSERT_EQ(Hex(fast), Hex(generic)) << "curve " << index;
     }
   }
@@ -127,16 +127,16 @@ TEST_P(BinaryKernel, AgreesWithPython) {
       SCOPED_TRACE(r[0] + " " + r[1]);
       const EcBigInt a = Big(r[1]);
       if (r[0] == "mul") {
-        ASSERT_EQ(EcPointMath::BinaryMultiply(a, Big(r[2]), f, 0x6100, scratch, out), 0);
+        ASSERT_EQ(EcPointMath::BinaryMultiply(a, Big(r[2]), f, out), 0);
         EXPECT_EQ(Hex(out), r[3]);
       } else if (r[0] == "sqr") {
-        ASSERT_EQ(EcPointMath::BinarySquare(a, f, 0x6100, out), 0);
+        ASSERT_EQ(EcPointMath::BinarySquare(a, f, out), 0);
         EXPECT_EQ(Hex(out), r[2]);
       } else if (r[0] == "inv") {
         ASSERT_EQ(EcPointMath::BinaryInvert(a, f, out), 0);
         EXPECT_EQ(Hex(out), r[2]);
       } else if (r[0] == "halftrace") {
-        ASSERT_EQ(EcPointMath::BinaryHalfTrace(a, f, 0x6100, out), 0);
+        ASSERT_EQ(EcPointMath::BinaryHalfTrace(a, f, out), 0);
         EXPECT_EQ(Hex(out), r[2]);
       }
     }
@@ -170,9 +170,9 @@ TEST(BinaryField, PolynomialsAndQuadratics) {
   EcCurve b163(21);
   const EcBigInt f163 = Param(b163.p);
   EcBigInt zeroX, y0, y0sq;
-  EcPointMath::BinarySetZero(zeroX, f163);
-  ASSERT_EQ(EcPointMath::BinaryDecompressY(0, zeroX, Widened(b163.a, f163), Widened(b163.b, f163), f163, 0x6106, y0), 1);
-  EXPECT_EQ(EcPointMath::BinarySquare(y0, f163, 0x6106, y0sq), 0);
+  EcPointMath::SetZero(zeroX, f163);
+  ASSERT_EQ(EcPointMath::BinaryDecompressY(0, zeroX, Widened(b163.a, f163), Widened(b163.b, f163), f163, y0), 1);
+  EXPECT_EQ(EcPointMath::BinarySquare(y0, f163, y0sq), 0);
   EXPECT_EQ(Hex(y0sq), Hex(Param(b163.b)));
 
   // z^2 + z = c has a solution exactly when c = w^2 + w for some w; odd and even degree
@@ -186,18 +186,18 @@ TEST(BinaryField, PolynomialsAndQuadratics) {
     for (int i = 0; i < 4; ++i) {
       EcBigInt w, w2, c, z, z2, scratch;
       EXPECT_EQ(EcBigInt::Random(w, poly->wordCount, random), 0);
-      EXPECT_EQ(EcPointMath::BinaryReduce(w, *poly, 0x6100), 0);
-      EXPECT_EQ(EcPointMath::BinarySquare(w, *poly, 0x6100, w2), 0);
+      EXPECT_EQ(EcPointMath::BinaryReduce(w, *poly), 0);
+      EXPECT_EQ(EcPointMath::BinarySquare(w, *poly, w2), 0);
       EXPECT_EQ(EcPointMath::BinaryAdd(w2, w, *poly, c), 0);
-      ASSERT_EQ(EcPointMath::BinarySolveQuadratic(c, *poly, 0x6100, z), 1);
-      EXPECT_EQ(EcPointMath::BinarySquare(z, *poly, 0x6100, z2), 0);
+      ASSERT_EQ(EcPointMath::BinarySolveQuadratic(c, *poly, z), 1);
+      EXPECT_EQ(EcPointMath::BinarySquare(z, *poly, z2), 0);
       EXPECT_EQ(EcPointMath::BinaryAdd(z2, z, *poly, z2), 0);
       EXPECT_EQ(Hex(z2), Hex(c));
       EcBigInt one;
       EcBigInt cPlusOne;  // trace flips for odd m: no solution then
       EXPECT_EQ(EcPointMath::BinaryAdd(c, one, *poly, cPlusOne), 0);
       if (poly == &odd) {
-        EXPECT_EQ(EcPointMath::BinarySolveQuadratic(cPlusOne, *poly, 0x6100, z), 0);
+        EXPECT_EQ(EcPointMath::BinarySolveQuadratic(cPlusOne, *poly, z), 0);
       }
     }
   }
@@ -226,9 +226,9 @@ TEST_P(BinaryKernel, ScalarMultiplicationForms) {
       EXPECT_EQ(EcBigInt::Random(k, n.wordCount, random), 0);
       if (i == 0) k = Big("2");
       if (binary) {
-        ASSERT_EQ(EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, k, curve.reductionId, x1, y1), 0);
-        ASSERT_EQ(EcPointMath::BinaryScalarMultiplyAffine(gx, gy, a, p, k, curve.reductionId, x2, y2), 0);
-        EXPECT_EQ(EcPointMath::BinaryIsOnCurve(x1, y1, a, b, p, curve.reductionId), 1);
+        ASSERT_EQ(EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, k, x1, y1), 0);
+        ASSERT_EQ(EcPointMath::BinaryScalarMultiplyAffine(gx, gy, a, p, k, x2, y2), 0);
+        EXPECT_EQ(EcPointMath::BinaryIsOnCurve(x1, y1, a, b, p), 1);
       } else {
         ASSERT_EQ(EcPointMath::ScalarMultiply(gx, gy, p, a, k, curve.reductionId, x1, y1), 0);
         ASSERT_EQ(EcPointMath::ScalarMultiplyAffine(gx, gy, p, a, k, curve.reductionId, x2, y2), 0);
@@ -244,26 +244,26 @@ TEST_P(BinaryKernel, ScalarMultiplicationForms) {
     EcBigInt::SetZero(zero);
     EXPECT_EQ(EcBigInt::Subtract(n, EcBigInt::One, nm1), 0);
     if (binary) {
-      EXPECT_EQ(EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, zero, curve.reductionId, x, y), 0);
+      EXPECT_EQ(EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, zero, x, y), 0);
       EXPECT_EQ(x.wordCount, 0);
-      EXPECT_EQ(EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, EcBigInt::One, curve.reductionId, x, y), 0);
+      EXPECT_EQ(EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, EcBigInt::One, x, y), 0);
       EXPECT_EQ(Hex(x), Hex(gx));
       EXPECT_EQ(Hex(y), Hex(gy));
-      EXPECT_EQ(EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, nm1, curve.reductionId, x, y), 0);
+      EXPECT_EQ(EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, nm1, x, y), 0);
       EcBigInt negY;
       EXPECT_EQ(EcPointMath::BinaryAdd(gx, gy, p, negY), 0);
       EXPECT_EQ(Hex(x), Hex(gx));
       EXPECT_EQ(Hex(y), Hex(negY));
       EcBigInt x3, y3;
-      EXPECT_EQ(EcPointMath::BinaryAffineAdd(gx, gy, gx, negY, a, p, curve.reductionId, x3, y3), 0);
+      EXPECT_EQ(EcPointMath::BinaryAffineAdd(gx, gy, gx, negY, a, p, x3, y3), 0);
       EXPECT_EQ(x3.wordCount, 0);
       // Lopez-Dahab doubling and mixed addition agree with affine
       EcBigInt X, Y, Z, ax, ay, dx, dy;
-      EXPECT_EQ(EcPointMath::LopezDahabDouble(gx, gy, EcBigInt::One, a, b, p, curve.reductionId, X, Y, Z), 0);
-      EXPECT_EQ(EcPointMath::LopezDahabAddAffine(X, Y, Z, gx, gy, a, b, p, curve.reductionId, X, Y, Z), 0);
-      EXPECT_EQ(EcPointMath::LopezDahabToAffine(X, Y, Z, p, curve.reductionId, ax, ay), 0);
-      EXPECT_EQ(EcPointMath::BinaryAffineDouble(gx, gy, a, p, curve.reductionId, dx, dy), 0);
-      EXPECT_EQ(EcPointMath::BinaryAffineAdd(dx, dy, gx, gy, a, p, curve.reductionId, dx, dy), 0);
+      EXPECT_EQ(EcPointMath::LopezDahabDouble(gx, gy, EcBigInt::One, a, b, p, X, Y, Z), 0);
+      EXPECT_EQ(EcPointMath::LopezDahabAddAffine(X, Y, Z, gx, gy, a, b, p, X, Y, Z), 0);
+      EXPECT_EQ(EcPointMath::LopezDahabToAffine(X, Y, Z, p, ax, ay), 0);
+      EXPECT_EQ(EcPointMath::BinaryAffineDouble(gx, gy, a, p, dx, dy), 0);
+      EXPECT_EQ(EcPointMath::BinaryAffineAdd(dx, dy, gx, gy, a, p, dx, dy), 0);
       EXPECT_EQ(Hex(ax), Hex(dx));
       EXPECT_EQ(Hex(ay), Hex(dy));
     } else {
