@@ -32,17 +32,6 @@ class EcPointMath {
   [[nodiscard]] static int ToBytesFixed(const EcBigInt& v, int width, ByteString& out);
 
   // Prime field.
-  [[nodiscard]] static int Reduce(EcBigInt& x, const EcBigInt& p, int reductionId);
-  [[nodiscard]] static int FieldMultiply(const EcBigInt& a, const EcBigInt& b, const EcBigInt& p, int reductionId,
-                                         EcBigInt& out);
-  [[nodiscard]] static int FieldSquare(const EcBigInt& a, const EcBigInt& p, int reductionId, EcBigInt& out);
-  [[nodiscard]] static int FieldAdd(const EcBigInt& a, const EcBigInt& b, const EcBigInt& p, EcBigInt& out);
-  [[nodiscard]] static int FieldSubtract(const EcBigInt& a, const EcBigInt& b, const EcBigInt& p, EcBigInt& out);
-  [[nodiscard]] static int FieldHalve(const EcBigInt& a, const EcBigInt& p, EcBigInt& out);
-  [[nodiscard]] static int FieldInvert(const EcBigInt& a, const EcBigInt& p, EcBigInt& out);
-  [[nodiscard]] static int FieldDivide(const EcBigInt& numerator, const EcBigInt& denominator, const EcBigInt& p,
-                                       EcBigInt& out);
-  [[nodiscard]] static int FieldSqrt(const EcBigInt& a, const EcBigInt& p, int reductionId, int& found, EcBigInt& root);
   static void SetZero(EcBigInt& x, const EcBigInt& p);
   static void SetOne(EcBigInt& x, const EcBigInt& p);
   static void SetWord(EcBigInt& x, const EcBigInt& p, uint32_t w);
@@ -80,15 +69,6 @@ class EcPointMath {
 
   // Binary field.
   static const uint32_t SquareSpreadTable[256];
-  [[nodiscard]] static int BinaryReduce(EcBigInt& x, const EcBigInt& f);
-  [[nodiscard]] static int BinaryAdd(const EcBigInt& a, const EcBigInt& b, const EcBigInt& f, EcBigInt& out);
-  [[nodiscard]] static int BinaryMultiply(const EcBigInt& a, const EcBigInt& b, const EcBigInt& f, EcBigInt& out);
-  [[nodiscard]] static int BinarySquare(const EcBigInt& a, const EcBigInt& f, EcBigInt& out);
-  [[nodiscard]] static int BinaryInvert(const EcBigInt& a, const EcBigInt& f, EcBigInt& out);
-  [[nodiscard]] static int BinaryDivide(const EcBigInt& numerator, const EcBigInt& denominator, const EcBigInt& f,
-                                        EcBigInt& out);
-  [[nodiscard]] static int BinaryHalfTrace(const EcBigInt& c, const EcBigInt& f, EcBigInt& out);
-  [[nodiscard]] static int BinarySolveQuadratic(const EcBigInt& c, const EcBigInt& f, EcBigInt& z);
 
   // Binary-field points.
   [[nodiscard]] static int BinaryAffineAdd(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& x2,

@@ -5,6 +5,7 @@
 #include "crypto/ecc/curve/BinaryField.h"
 #include "crypto/ecc/curve/EcCurve.h"
 #include "crypto/ecc/curve/EcPointMath.h"
+#include "crypto/ecc/curve/PrimeField.h"
 #include "crypto/random/RandomSource.h"
 
 using namespace tornell;
@@ -18,6 +19,38 @@ namespace {
 struct PrimeCase {
   int curve;  // named-curve index whose prime is used
   int reductionId;
+};
+
+// The working fields the point code runs on, between EcBigInt values and
+// field elements.
+struct PrimeOps {
+  PrimeField f;
+  PrimeOps(const EcBigInt& p, int id) { EXPECT_EQ(f.Init(p, id), 0); }
+  FieldElem In(const EcBigInt& v) const {
+    FieldElem e{};
+    f.Load(v, e);
+    return e;
+  }
+  EcBigInt Out(const FieldElem& e) const {
+    EcBigInt v;
+    f.Store(e, v);
+    return v;
+  }
+};
+
+struct BinaryOps {
+  BinaryField f;
+  explicit BinaryOps(const EcBigInt& poly) { EXPECT_EQ(f.Init(poly), 0); }
+  FieldElem In(const EcBigInt& v) const {
+    FieldElem e{};
+    f.Load(v, e);
+    return e;
+  }
+  EcBigInt Out(const FieldElem& e) const {
+    EcBigInt v;
+    f.Store(e, v);
+    return v;
+  }
 };
 
 }  // namespace
@@ -34,35 +67,40 @@ TEST(PrimeField, AgreesWithPython) {
     SCOPED_TRACE(Hex(p));
     const auto rows = ectest::RunScript(ectest::ScriptPath("oracle.py") + " prime " + Hex(p) + " 6");
     ASSERT_GE(rows.size(), 30u);
-    EcBigInt t1, t2, out;
+    const PrimeOps ops(p, c.reductionId);
+    const PrimeField& f = ops.f;
     for (const auto& r : rows) {
       SCOPED_TRACE(r[0] + " " + r[1]);
-      const EcBigInt a = Big(r[1]);
-      const EcBigInt b = Big(r[2]);
+      const FieldElem a = ops.In(Big(r[1]));
+      const FieldElem b = ops.In(Big(r[2]));
+      FieldElem out;
       if (r[0] == "mul") {
-        ASSERT_EQ(EcPointMath::FieldMultiply(a, b, p, c.reductionId, out), 0);
-        EXPECT_EQ(Hex(out), r[3]);
-        EXPECT_EQ(out.wordCount, p.wordCount);
+        f.Mul(a, b, out);
+        EXPECT_EQ(Hex(ops.Out(out)), r[3]);
+        EXPECT_EQ(ops.Out(out).wordCount, p.wordCount);
       } else if (r[0] == "add") {
-        ASSERT_EQ(EcPointMath::FieldAdd(a, b, p, out), 0);
-        EXPECT_EQ(Hex(out), r[3]);
+        f.Add(a, b, out);
+        EXPECT_EQ(Hex(ops.Out(out)), r[3]);
       } else if (r[0] == "sub") {
-        ASSERT_EQ(EcPointMath::FieldSubtract(a, b, p, out), 0);
-        EXPECT_EQ(Hex(out), r[3]);
+        f.Sub(a, b, out);
+        EXPECT_EQ(Hex(ops.Out(out)), r[3]);
       } else if (r[0] == "halve") {
-        ASSERT_EQ(EcPointMath::FieldHalve(a, p, out), 0);
-        EXPECT_EQ(Hex(out), r[2]);
+        f.Halve(a, out);
+        EXPECT_EQ(Hex(ops.Out(out)), r[2]);
       } else if (r[0] == "inv") {
-        ASSERT_EQ(EcPointMath::FieldInvert(a, p, out), 0);
-        EXPECT_EQ(Hex(out), r[2]);
+        f.InvertFermat(a, out);
+        EXPECT_EQ(Hex(ops.Out(out)), r[2]);
+        FieldElem one;
+        f.SetWord(one, 1);
+        f.Divide(one, a, out);
+        EXPECT_EQ(Hex(ops.Out(out)), r[2]);
       } else if (r[0] == "sqrt") {
-        int found = -1;
-        ASSERT_EQ(EcPointMath::FieldSqrt(a, p, c.reductionId, found, out), 0);
+        const int found = f.Sqrt(a, out);
         EXPECT_EQ(found, r[2] == "1" ? 1 : 0);
         if (found == 1) {
-          EcBigInt sq;
-          ASSERT_EQ(EcPointMath::FieldSquare(out, p, c.reductionId, sq), 0);
-          EXPECT_EQ(Hex(sq), Hex(a));
+          FieldElem sq;
+          f.Sqr(out, sq);
+          EXPECT_EQ(Hex(ops.Out(sq)), Hex(ops.Out(a)));
         }
       }
     }
@@ -74,24 +112,21 @@ TEST(PrimeField, FastReductionEqualsGeneric) {
   for (int index : {11, 13, 0, 1, 2}) {
     EcCurve curve(index);
     const EcBigInt p = Param(curve.p);
-    EcBigInt t1, t2;
+    const PrimeOps fast(p, curve.reductionId), generic(p, 0x6100);
     for (int i = 0; i < 200; ++i) {
-      EcBigInt a, b, prod, fast, generic;
+      EcBigInt a, b;
       EXPECT_EQ(EcBigInt::Random(a, p.wordCount, random), 0);
       EXPECT_EQ(EcBigInt::Random(b, p.wordCount, random), 0);
       if (i % 10 == 0) {  // values at the top of the field reach every correction step
         for (int w = 0; w < p.wordCount; ++w) a.words[w] = p.words[w];
         a.words[0] -= 1 + static_cast<uint32_t>(i);
       }
-      EXPECT_EQ(EcPointMath::Reduce(a, p, 0x6100), 0);
-      EXPECT_EQ(EcPointMath::Reduce(b, p, 0x6100), 0);
-      if (i == 0) EcBigInt::Copy(b, a);  // (p - 1)^2, the largest product
-      ASSERT_EQ(EcBigInt::Multiply(a, b, prod), 0);
-      EcBigInt::Copy(fast, prod);
-      EcBigInt::Copy(generic, prod);
-      ASSERT_EQ(EcPointMath::Reduce(fast, p, curve.reductionId), 0);
-      ASSERT_EQ(EcPointMath::Reduce(generic, p, 0x6100), 0);
-      ASSERT_EQ(Hex(fast), Hex(generic)) << "curve " << index;
+      const FieldElem x = generic.In(a);
+      const FieldElem y = i == 0 ? x : generic.In(b);  // (p - 1)^2, the largest product
+      FieldElem byFast, byGeneric;
+      fast.f.Mul(x, y, byFast);
+      generic.f.Mul(x, y, byGeneric);
+      ASSERT_EQ(Hex(fast.Out(byFast)), Hex(generic.Out(byGeneric))) << "curve " << index;
     }
   }
 }
@@ -122,22 +157,27 @@ TEST_P(BinaryKernel, AgreesWithPython) {
     SCOPED_TRACE(Hex(f));
     const auto rows = ectest::RunScript(ectest::ScriptPath("oracle.py") + " binary " + Hex(f) + " 4");
     ASSERT_GE(rows.size(), 12u);
-    EcBigInt scratch, out;
+    const BinaryOps ops(f);
     for (const auto& r : rows) {
       SCOPED_TRACE(r[0] + " " + r[1]);
-      const EcBigInt a = Big(r[1]);
+      const FieldElem a = ops.In(Big(r[1]));
+      FieldElem out;
       if (r[0] == "mul") {
-        ASSERT_EQ(EcPointMath::BinaryMultiply(a, Big(r[2]), f, out), 0);
-        EXPECT_EQ(Hex(out), r[3]);
+        ops.f.Mul(a, ops.In(Big(r[2])), out);
+        EXPECT_EQ(Hex(ops.Out(out)), r[3]);
       } else if (r[0] == "sqr") {
-        ASSERT_EQ(EcPointMath::BinarySquare(a, f, out), 0);
-        EXPECT_EQ(Hex(out), r[2]);
+        ops.f.Sqr(a, out);
+        EXPECT_EQ(Hex(ops.Out(out)), r[2]);
       } else if (r[0] == "inv") {
-        ASSERT_EQ(EcPointMath::BinaryInvert(a, f, out), 0);
-        EXPECT_EQ(Hex(out), r[2]);
+        ops.f.Invert(a, out);
+        EXPECT_EQ(Hex(ops.Out(out)), r[2]);
+        FieldElem one;
+        ops.f.SetWord(one, 1);
+        ops.f.Divide(one, a, out);
+        EXPECT_EQ(Hex(ops.Out(out)), r[2]);
       } else if (r[0] == "halftrace") {
-        ASSERT_EQ(EcPointMath::BinaryHalfTrace(a, f, out), 0);
-        EXPECT_EQ(Hex(out), r[2]);
+        ops.f.HalfTrace(a, out);
+        EXPECT_EQ(Hex(ops.Out(out)), r[2]);
       }
     }
   }
@@ -169,35 +209,40 @@ TEST(BinaryField, PolynomialsAndQuadratics) {
   // x = 0: y is the square root of b
   EcCurve b163(21);
   const EcBigInt f163 = Param(b163.p);
-  EcBigInt zeroX, y0, y0sq;
+  EcBigInt zeroX, y0;
   EcPointMath::SetZero(zeroX, f163);
   ASSERT_EQ(EcPointMath::BinaryDecompressY(0, zeroX, Widened(b163.a, f163), Widened(b163.b, f163), f163, y0), 1);
-  EXPECT_EQ(EcPointMath::BinarySquare(y0, f163, y0sq), 0);
-  EXPECT_EQ(Hex(y0sq), Hex(Param(b163.b)));
+  const BinaryOps ops163(f163);
+  FieldElem y0sq;
+  ops163.f.Sqr(ops163.In(y0), y0sq);
+  EXPECT_EQ(Hex(ops163.Out(y0sq)), Hex(Param(b163.b)));
 
   // z^2 + z = c has a solution exactly when c = w^2 + w for some w; odd and even degree
-  RandomSource random;
+  RandomSource source;
   EcBigInt even;
   EcPointMath::MakePolynomial(even, 128, 1, 2, 7);
   EcCurve k163(19);
   const EcBigInt odd = Param(k163.p);
   const EcBigInt* polys[] = {&odd, &even};
   for (const EcBigInt* poly : polys) {
+    const BinaryOps ops(*poly);
+    const BinaryField& bf = ops.f;
     for (int i = 0; i < 4; ++i) {
-      EcBigInt w, w2, c, z, z2, scratch;
-      EXPECT_EQ(EcBigInt::Random(w, poly->wordCount, random), 0);
-      EXPECT_EQ(EcPointMath::BinaryReduce(w, *poly), 0);
-      EXPECT_EQ(EcPointMath::BinarySquare(w, *poly, w2), 0);
-      EXPECT_EQ(EcPointMath::BinaryAdd(w2, w, *poly, c), 0);
-      ASSERT_EQ(EcPointMath::BinarySolveQuadratic(c, *poly, z), 1);
-      EXPECT_EQ(EcPointMath::BinarySquare(z, *poly, z2), 0);
-      EXPECT_EQ(EcPointMath::BinaryAdd(z2, z, *poly, z2), 0);
-      EXPECT_EQ(Hex(z2), Hex(c));
-      EcBigInt one;
-      EcBigInt cPlusOne;  // trace flips for odd m: no solution then
-      EXPECT_EQ(EcPointMath::BinaryAdd(c, one, *poly, cPlusOne), 0);
+      EcBigInt random;
+      EXPECT_EQ(EcBigInt::Random(random, poly->wordCount, source), 0);
+      const FieldElem w = ops.In(random);  // reduced by the load
+      FieldElem w2, c, z, z2;
+      bf.Sqr(w, w2);
+      bf.Add(w2, w, c);
+      ASSERT_EQ(bf.SolveQuadratic(c, z), 1);
+      bf.Sqr(z, z2);
+      bf.Add(z2, z, z2);
+      EXPECT_EQ(Hex(ops.Out(z2)), Hex(ops.Out(c)));
+      FieldElem one, cPlusOne;  // trace flips for odd m: no solution then
+      bf.SetWord(one, 1);
+      bf.Add(c, one, cPlusOne);
       if (poly == &odd) {
-        EXPECT_EQ(EcPointMath::BinarySolveQuadratic(cPlusOne, *poly, z), 0);
+        EXPECT_EQ(bf.SolveQuadratic(cPlusOne, z), 0);
       }
     }
   }
@@ -250,8 +295,10 @@ TEST_P(BinaryKernel, ScalarMultiplicationForms) {
       EXPECT_EQ(Hex(x), Hex(gx));
       EXPECT_EQ(Hex(y), Hex(gy));
       EXPECT_EQ(EcPointMath::BinaryScalarMultiply(gx, gy, a, b, p, nm1, x, y), 0);
-      EcBigInt negY;
-      EXPECT_EQ(EcPointMath::BinaryAdd(gx, gy, p, negY), 0);
+      const BinaryOps ops(p);
+      FieldElem sum;
+      ops.f.Add(ops.In(gx), ops.In(gy), sum);
+      const EcBigInt negY = ops.Out(sum);
       EXPECT_EQ(Hex(x), Hex(gx));
       EXPECT_EQ(Hex(y), Hex(negY));
       EcBigInt x3, y3;
@@ -274,10 +321,11 @@ TEST_P(BinaryKernel, ScalarMultiplicationForms) {
       EXPECT_EQ(Hex(x), Hex(gx));
       EXPECT_EQ(Hex(y), Hex(gy));
       EXPECT_EQ(EcPointMath::ScalarMultiply(gx, gy, p, a, nm1, curve.reductionId, x, y), 0);
-      EcBigInt negY;
-      EcBigInt zeroP;
-      EcPointMath::SetZero(zeroP, p);
-      EXPECT_EQ(EcPointMath::FieldSubtract(zeroP, gy, p, negY), 0);
+      const PrimeOps ops(p, curve.reductionId);
+      FieldElem zeroP, difference;
+      ops.f.SetWord(zeroP, 0);
+      ops.f.Sub(zeroP, ops.In(gy), difference);
+      const EcBigInt negY = ops.Out(difference);
       EXPECT_EQ(Hex(x), Hex(gx));
       EXPECT_EQ(Hex(y), Hex(negY));
       EcBigInt x3, y3;
@@ -296,10 +344,9 @@ TEST_P(BinaryKernel, ScalarMultiplicationForms) {
       EXPECT_EQ(Hex(ax), Hex(sx));
       EXPECT_EQ(Hex(ay), Hex(sy));
       EcBigInt one;
-      EcBigInt three = Big("3");
-      EcBigInt aPlus3;
-      EXPECT_EQ(EcPointMath::FieldAdd(a, three, p, aPlus3), 0);
-      if (EcPointMath::IsZero(aPlus3, p) == 1) {
+      FieldElem aPlus3;
+      ops.f.Add(ops.In(a), ops.In(Big("3")), aPlus3);
+      if (ops.f.IsZero(aPlus3)) {
         EcBigInt X2, Y2, Z2;
         EXPECT_EQ(EcPointMath::JacobianDoubleAMinus3(gx, gy, one, p, curve.reductionId, X2, Y2, Z2), 0);
         EXPECT_EQ(EcPointMath::JacobianDouble(gx, gy, one, p, a, curve.reductionId, X, Y, Z), 0);
@@ -335,11 +382,15 @@ TEST(PointMath, ExtremeScalarsOfOneWidth) {
 }
 
 // Parameters from outside may be composite or reducible: an element without
-// an inverse ends the inversion instead of looping, and zero is refused.
+// an inverse ends the inversion instead of looping (a zero divisor never
+// reaches it: the point code tests for zero first).
 TEST(PointMath, InversionWithoutInverseEnds) {
-  EcBigInt out;
-  EXPECT_EQ(EcPointMath::FieldInvert(Big("3"), Big("f"), out), 0);
-  EXPECT_EQ(EcPointMath::FieldInvert(Big("0"), Big("f"), out), 20481);
-  EXPECT_EQ(EcPointMath::BinaryInvert(Big("3"), Big("11"), out), 0);  // x + 1 divides x^4 + 1
-  EXPECT_EQ(EcPointMath::BinaryInvert(Big("0"), Big("11"), out), 20481);
+  const PrimeOps prime(Big("f"), 0);
+  FieldElem one, out;
+  prime.f.SetWord(one, 1);
+  prime.f.Divide(one, prime.In(Big("3")), out);
+  const BinaryOps binary(Big("11"));  // x + 1 divides x^4 + 1
+  binary.f.SetWord(one, 1);
+  binary.f.Divide(one, binary.In(Big("3")), out);
+  SUCCEED() << "both inversions returned";
 }
