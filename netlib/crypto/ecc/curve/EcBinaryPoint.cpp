@@ -1,5 +1,5 @@
-// Points of y^2 + x*y = x^3 + a*x^2 + b over GF(2^m): affine and
-// Lopez-Dahab forms, the ladder, compression and the curve test.
+// Points of y^2 + x*y = x^3 + a*x^2 + b over GF(2^m): the affine form,
+// the x-only ladder, compression and the curve test.
 #include <cstring>
 
 #include "core/secure/ConstantTime.h"
@@ -77,72 +77,6 @@ void AffineAddElems(const BCurve& c, const AffinePoint& P, const AffinePoint& Q,
   R.inf = false;
 }
 
-void LdDouble(const BCurve& c, const FieldElem& X1, const FieldElem& Y1, const FieldElem& Z1, FieldElem& X3,
-              FieldElem& Y3, FieldElem& Z3) {
-  const BinaryField& f = c.f;
-  FieldElem x2, z2, z4, bz4, z3, x3, t, y2;
-  f.Sqr(X1, x2);
-  f.Sqr(Z1, z2);
-  f.Mul(x2, z2, z3);
-  f.Sqr(z2, z4);
-  f.Mul(c.b, z4, bz4);
-  f.Sqr(x2, x3);
-  f.Add(x3, bz4, x3);
-  f.Sqr(Y1, y2);
-  c.MulA(z3, t);
-  f.Add(t, y2, t);
-  f.Add(t, bz4, t);
-  f.Mul(x3, t, t);
-  f.Mul(bz4, z3, Y3);
-  f.Add(Y3, t, Y3);
-  X3 = x3;
-  Z3 = z3;
-}
-
-// (X1, Y1, Z1) finite + (x2, y2) finite.
-void LdAddAffine(const BCurve& c, const FieldElem& X1, const FieldElem& Y1, const FieldElem& Z1,
-                 const FieldElem& x2, const FieldElem& y2, FieldElem& X3, FieldElem& Y3, FieldElem& Z3) {
-  const BinaryField& f = c.f;
-  FieldElem z1s, A, B, C, D, E, F, G, t, z3, x3;
-  f.Sqr(Z1, z1s);
-  f.Mul(y2, z1s, A);
-  f.Add(A, Y1, A);
-  f.Mul(x2, Z1, B);
-  f.Add(B, X1, B);
-  if (f.IsZero(B)) {
-    if (f.IsZero(A)) {
-      FieldElem one;
-      f.SetWord(one, 1);
-      LdDouble(c, x2, y2, one, X3, Y3, Z3);
-    } else {
-      f.SetWord(X3, 1);
-      f.SetWord(Y3, 0);
-      f.SetWord(Z3, 0);
-    }
-    return;
-  }
-  f.Mul(Z1, B, C);
-  c.MulA(z1s, t);
-  f.Add(C, t, t);
-  f.Sqr(B, D);
-  f.Mul(D, t, D);
-  f.Sqr(C, z3);
-  f.Mul(A, C, E);
-  f.Sqr(A, x3);
-  f.Add(x3, D, x3);
-  f.Add(x3, E, x3);
-  f.Mul(x2, z3, F);
-  f.Add(F, x3, F);
-  f.Add(x2, y2, G);
-  f.Sqr(z3, t);
-  f.Mul(G, t, G);
-  f.Add(E, z3, t);
-  f.Mul(t, F, Y3);
-  f.Add(Y3, G, Y3);
-  X3 = x3;
-  Z3 = z3;
-}
-
 void CondSwap(const BinaryField& f, FieldElem& a, FieldElem& b, uint32_t mask) {
   ct::CondSwap(mask, a.w, b.w, static_cast<size_t>(f.k));
 }
@@ -162,89 +96,6 @@ int EcPointMath::BinaryAffineAdd(const EcBigInt& x1, const EcBigInt& y1, const E
   AffinePoint R;
   AffineAddElems(c, LoadAffine(c.f, x1, y1), LoadAffine(c.f, x2, y2), R);
   StoreAffine(c.f, R, x3, y3);
-  return 0;
-}
-
-int EcPointMath::BinaryAffineDouble(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& a, const EcBigInt& f,
-                                    EcBigInt& x3, EcBigInt& y3) {
-  BCurve c;
-  const int status = c.Init(f, a, EcBigInt::One);
-  if (status != 0) return status;
-  AffinePoint R;
-  AffineDoubleElems(c, LoadAffine(c.f, x1, y1), R);
-  StoreAffine(c.f, R, x3, y3);
-  return 0;
-}
-
-int EcPointMath::LopezDahabDouble(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1, const EcBigInt& a,
-                                  const EcBigInt& b, const EcBigInt& f, EcBigInt& X3, EcBigInt& Y3, EcBigInt& Z3) {
-  BCurve c;
-  const int status = c.Init(f, a, b);
-  if (status != 0) return status;
-  if (IsInfinity(X1)) {
-    X3.wordCount = 0;
-    return 0;
-  }
-  FieldElem x, y, z;
-  c.f.Load(X1, x);
-  c.f.Load(Y1, y);
-  c.f.Load(Z1, z);
-  LdDouble(c, x, y, z, x, y, z);
-  c.f.Store(x, X3);
-  c.f.Store(y, Y3);
-  c.f.Store(z, Z3);
-  return 0;
-}
-
-int EcPointMath::LopezDahabAddAffine(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1, const EcBigInt& x2,
-                                     const EcBigInt& y2, const EcBigInt& a, const EcBigInt& b, const EcBigInt& f,
-                                     EcBigInt& X3, EcBigInt& Y3, EcBigInt& Z3) {
-  BCurve c;
-  const int status = c.Init(f, a, b);
-  if (status != 0) return status;
-  if (IsInfinity(x2)) {
-    EcBigInt::Copy(X3, X1);
-    EcBigInt::Copy(Y3, Y1);
-    EcBigInt::Copy(Z3, Z1);
-    return 0;
-  }
-  FieldElem x, y, z, px, py;
-  c.f.Load(x2, px);
-  c.f.Load(y2, py);
-  if (IsInfinity(X1)) {
-    x = px;
-    y = py;
-    c.f.SetWord(z, 1);
-  } else {
-    c.f.Load(X1, x);
-    c.f.Load(Y1, y);
-    c.f.Load(Z1, z);
-    LdAddAffine(c, x, y, z, px, py, x, y, z);
-  }
-  c.f.Store(x, X3);
-  c.f.Store(y, Y3);
-  c.f.Store(z, Z3);
-  if (c.f.IsZero(z)) X3.wordCount = 0;
-  return 0;
-}
-
-int EcPointMath::LopezDahabToAffine(const EcBigInt& X, const EcBigInt& Y, const EcBigInt& Z, const EcBigInt& f,
-                                    EcBigInt& x, EcBigInt& y) {
-  BinaryField bf;
-  const int status = bf.Init(f);
-  if (status != 0) return status;
-  FieldElem fx, fy, fz, zi, one;
-  bf.Load(X, fx);
-  bf.Load(Y, fy);
-  bf.Load(Z, fz);
-  if (bf.IsZero(fz)) return kEcZeroModulus;
-  bf.SetWord(one, 1);
-  bf.Divide(one, fz, zi);
-  bf.Mul(fx, zi, fx);
-  bf.Sqr(zi, zi);
-  bf.Mul(fy, zi, fy);
-  bf.Store(fx, x);
-  bf.Store(fy, y);
   return 0;
 }
 

@@ -40,19 +40,6 @@ class EcPointMath {
   [[nodiscard]] static int Compare(const EcBigInt& a, const EcBigInt& b, const EcBigInt& p);
 
   // Prime-field points.
-  [[nodiscard]] static int JacobianDouble(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1, const EcBigInt& p,
-                                          const EcBigInt& a, int reductionId, EcBigInt& X3, EcBigInt& Y3, EcBigInt& Z3);
-  [[nodiscard]] static int JacobianDoubleAMinus3(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1,
-                                                 const EcBigInt& p, int reductionId, EcBigInt& X3, EcBigInt& Y3,
-                                                 EcBigInt& Z3);
-  [[nodiscard]] static int JacobianAddAffine(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1,
-                                             const EcBigInt& x2, const EcBigInt& y2, const EcBigInt& p,
-                                             const EcBigInt& a, int reductionId, EcBigInt& X3, EcBigInt& Y3,
-                                             EcBigInt& Z3);
-  [[nodiscard]] static int JacobianToAffine(const EcBigInt& X, const EcBigInt& Y, const EcBigInt& Z, const EcBigInt& p,
-                                            int reductionId, EcBigInt& x, EcBigInt& y);
-  [[nodiscard]] static int AffineDouble(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& p, const EcBigInt& a,
-                                        int reductionId, EcBigInt& x3, EcBigInt& y3);
   [[nodiscard]] static int AffineAdd(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& x2, const EcBigInt& y2,
                                      const EcBigInt& p, const EcBigInt& a, int reductionId, EcBigInt& x3, EcBigInt& y3);
   // scalar·P in constant time for the scalar's value (its word count sets the work).
@@ -74,17 +61,6 @@ class EcPointMath {
   [[nodiscard]] static int BinaryAffineAdd(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& x2,
                                            const EcBigInt& y2, const EcBigInt& a, const EcBigInt& f, EcBigInt& x3,
                                            EcBigInt& y3);
-  [[nodiscard]] static int BinaryAffineDouble(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& a,
-                                              const EcBigInt& f, EcBigInt& x3, EcBigInt& y3);
-  [[nodiscard]] static int LopezDahabDouble(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1,
-                                            const EcBigInt& a, const EcBigInt& b, const EcBigInt& f, EcBigInt& X3,
-                                            EcBigInt& Y3, EcBigInt& Z3);
-  [[nodiscard]] static int LopezDahabAddAffine(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1,
-                                               const EcBigInt& x2, const EcBigInt& y2, const EcBigInt& a,
-                                               const EcBigInt& b, const EcBigInt& f, EcBigInt& X3, EcBigInt& Y3,
-                                               EcBigInt& Z3);
-  [[nodiscard]] static int LopezDahabToAffine(const EcBigInt& X, const EcBigInt& Y, const EcBigInt& Z,
-                                              const EcBigInt& f, EcBigInt& x, EcBigInt& y);
   // scalar·P by a Montgomery ladder over a fixed number of steps.
   [[nodiscard]] static int BinaryScalarMultiply(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a,
                                                 const EcBigInt& b, const EcBigInt& f, const EcBigInt& scalar,
