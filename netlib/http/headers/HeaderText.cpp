@@ -43,6 +43,39 @@ int CheckHeaderValue(const char* value, int length, ByteString* errorText) {
   return kStatusOk;
 }
 
+namespace {
+
+bool NamesCredential(const char* line, int length) {
+  int colon = 0;
+  while (colon < length && line[colon] != ':') ++colon;
+  if (colon == length) return false;
+  int end = colon;
+  while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t')) --end;
+  static constexpr const char* kNames[] = {"authorization", "cookie"};
+  for (const char* name : kNames) {
+    const int n = static_cast<int>(std::strlen(name));
+    if (end == n && CompareNoCaseN(line, name, static_cast<unsigned long>(n)) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int StripCredentialHeaders(const char* text, int length, ByteString& out) {
+  if (text == nullptr || length <= 0) return kStatusOk;
+  bool dropping = false;
+  for (int start = 0; start < length;) {
+    const void* lf = std::memchr(text + start, '\n', static_cast<size_t>(length - start));
+    const int end = lf != nullptr ? static_cast<int>(static_cast<const char*>(lf) - text) + 1 : length;
+    const char* line = text + start;
+    const bool folded = line[0] == ' ' || line[0] == '\t';
+    if (!folded) dropping = NamesCredential(line, end - start);
+    if (!dropping) TORNELL_TRY(out.Append(line, end - start));
+    start = end;
+  }
+  return kStatusOk;
+}
+
 int EscapeControl(const void* data, int length, ByteString& out) {
   if (data == nullptr || length <= 0) return kStatusOk;
   const unsigned char* bytes = static_cast<const unsigned char*>(data);

@@ -22,6 +22,11 @@ inline constexpr char kLastChunk[] = "0\r\n\r\n";
 [[nodiscard]] int CheckHeaderValue(const char* value, int length, ByteString* errorText);
 inline constexpr char kInvalidHeaderValueText[] = "Invalid character in header value.";
 
+// The caller's extra header lines without those named Authorization or
+// Cookie (and their folded continuations), for a request that a redirect
+// sends to another origin.
+[[nodiscard]] int StripCredentialHeaders(const char* text, int length, ByteString& out);
+
 // Bytes 32-127, CR and LF are copied; every other byte becomes "0x%x".
 [[nodiscard]] int EscapeControl(const void* data, int length, ByteString& out);
 

@@ -87,6 +87,24 @@ TEST(HeaderText, HeaderValueCheck) {
   }
 }
 
+TEST(HeaderText, CredentialHeadersStayWithTheirOrigin) {
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"X-A: 1\r\nAuthorization: Bearer t\r\nCookie: a=1\r\nX-B: 2\r\n", "X-A: 1\r\nX-B: 2\r\n"},
+      {"authorization : x\r\n  folded\r\nX-C: 3", "X-C: 3"},
+      {"X-Authorization: kept\r\nCookies: kept\r\n", "X-Authorization: kept\r\nCookies: kept\r\n"},
+      {"COOKIE: b=2", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    ByteString out;
+    ASSERT_EQ(http::StripCredentialHeaders(c.in, static_cast<int>(std::string(c.in).size()), out), 0);
+    EXPECT_EQ(Text(out), c.out) << c.in;
+  }
+}
+
 TEST(HeaderText, EscapeControl) {
   const struct {
     std::string in;
