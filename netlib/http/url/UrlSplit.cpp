@@ -132,7 +132,8 @@ int AppendEncodedTarget(ByteString& out, const char* target, int length, bool fu
   const int query = FindIn(target, length, '?');
   const int pathLength = query >= 0 ? query : length;
   TORNELL_TRY(AppendWithSet(out, target, pathLength, full ? 1 : 0));
-  if (query < 0 || query + 1 >= length) return kStatusOk;
+  if (query < 0) return kStatusOk;
+  if (query + 1 >= length) return full ? kStatusOk : out.AppendByte('?');  // an empty query
   TORNELL_TRY(out.AppendByte('?'));
   return AppendWithSet(out, target + query + 1, length - query - 1, full && encodeQuery ? 2 : 0);
 }

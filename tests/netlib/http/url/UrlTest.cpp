@@ -48,6 +48,8 @@ TEST(UrlTarget, SplitAndRedirectTable) {
       {nullptr, "http://h/p?a/b=c", 0, 1, 1, 0, "http", "h", 80, "/p?a%2Fb=c"},
       {nullptr, "http://h/p?a/b=c", 0, 1, 0, 0, "http", "h", 80, "/p?a/b=c"},
       {nullptr, "http://h/p?a/b=c", 0, 0, 1, 0, "http", "h", 80, "/p?a/b=c"},
+      {nullptr, "http://h/p?", 0, 0, 1, 0, "http", "h", 80, "/p?"},
+      {nullptr, "http://h/p?", 0, 1, 1, 0, "http", "h", 80, "/p"},
       // Blanks and line ends never reach the request line.
       {nullptr, "http://h/a b", 0, 0, 1, 0, "http", "h", 80, "/a%20b"},
       {"http://h/x", "/a\r\nX: 1", 1, 0, 1, 0, "http", "h", 80, "/a%0D%0AX:%201"},
