@@ -93,14 +93,14 @@ int ContentDecoder::FeedHeader(const unsigned char*& data, int& length, DecodedS
     if (header_.Length() >= kMaxGzipHeader) return Fail(kHttpStatusBadGzipHeader, kGzipHeaderText);
     data += take;
     length -= take;
-    return kStatusOk;  // wait for the next piece
+    return kStatusOk;  // wait for the next segment
   }
   int start = 0;
   if (http::CheckGzipHeader(header_.Bytes(), header_.Length(), start) != kStatusOk) {
     return Fail(kHttpStatusBadGzipHeader, kGzipHeaderText);
   }
-  // The header was incomplete before this piece, so it ends inside it; the
-  // bytes behind it are left in the piece for the engine.
+  // The header was incomplete before this segment, so it ends inside it; the
+  // bytes behind it are left in the segment for the engine.
   data += end - had;
   length -= end - had;
   TORNELL_TRY(header_.Set(""));

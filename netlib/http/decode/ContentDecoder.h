@@ -1,6 +1,6 @@
 #pragma once
 // The content-decoding stage of a response body: "gzip" and "deflate" bodies
-// are inflated piece by piece and handed on in blocks as they come out.
+// are inflated segment by segment and handed on in blocks as they come out.
 #include <cstdint>
 
 #include "core/text/ByteString.h"
@@ -33,7 +33,7 @@ class ContentDecoder {
   [[nodiscard]] int OnContentEncoding(const char* value);
   int Mode() const { return mode_; }
 
-  // One body piece; decoded bytes go to the sink. Without a mode the piece
+  // One body segment; decoded bytes go to the sink. Without a mode the segment
   // goes through unchanged.
   [[nodiscard]] int Feed(const unsigned char* data, int length, DecodedSink& sink);
   // The body is complete: a stream that stopped short of its end is a failure.

@@ -1,5 +1,5 @@
 #pragma once
-// A stream record around zlib's inflate, fed one body piece at a time.
+// A stream record around zlib's inflate, fed one body segment at a time.
 #include <zlib.h>
 
 namespace tornell {

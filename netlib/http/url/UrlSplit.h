@@ -1,13 +1,13 @@
 #pragma once
-// Taking a URL apart into the pieces a request needs, and the percent-encoding
+// Taking a URL apart into the parts a request needs, and the percent-encoding
 // of its path and query.
 #include "core/text/ByteString.h"
 #include "core/text/SecretBytes.h"
 
 namespace tornell::http {
 
-// The pieces of a URL. The caller fills them with the values in force; the
-// pieces the URL does not carry keep them.
+// The segments of a URL. The caller fills them with the values in force; the
+// segments the URL does not carry keep them.
 struct UrlParts {
   ShortString scheme;
   ShortString host;

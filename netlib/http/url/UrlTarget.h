@@ -1,6 +1,6 @@
 #pragma once
 // The target of the next request as the caller or a redirect sets it: the URL
-// pieces, the redirect budget and the credentials the URL carries. It tells
+// segments, the redirect budget and the credentials the URL carries. It tells
 // the protocol object what a change means for the connection, the
 // authentication state and the cookies.
 #include "core/text/ByteString.h"

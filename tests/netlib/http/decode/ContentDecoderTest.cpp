@@ -1,5 +1,5 @@
 // Content decoding against bodies written by Python's gzip and zlib: every
-// gzip header flag, zlib and raw deflate, pieces of any size; damaged and
+// gzip header flag, zlib and raw deflate, segments of any size; damaged and
 // cut streams fail.
 #include <gtest/gtest.h>
 
@@ -20,12 +20,12 @@ struct Collect : DecodedSink {
   int OnDecoded(const unsigned char* data, int length) override {
     out.append(reinterpret_cast<const char*>(data), static_cast<size_t>(length));
     if (length > largest) largest = length;
-    ++pieces;
+    ++segments;
     return 0;
   }
   std::string out;
   int largest = 0;
-  int pieces = 0;
+  int segments = 0;
 };
 
 struct Body {
@@ -81,7 +81,7 @@ for name, coding, packed, plain in rows:
   return bodies;
 }
 
-// Feeds the body in pieces of the given sizes (cycled); returns the first failure.
+// Feeds the body in segments of the given sizes (cycled); returns the first failure.
 int Decode(ContentDecoder& decoder, const std::string& body, const std::vector<int>& sizes, Collect& sink) {
   size_t at = 0;
   for (size_t i = 0; at < body.size(); ++i) {
@@ -93,14 +93,14 @@ int Decode(ContentDecoder& decoder, const std::string& body, const std::vector<i
   return decoder.Finish();
 }
 
-TEST(ContentDecoder, PythonBodiesInAnyPieces) {
+TEST(ContentDecoder, PythonBodiesInAnySegments) {
   const std::vector<Body>& bodies = Bodies();
   REQUIRE_OR_SKIP(bodies.size() == 10, "/usr/bin/python3 with gzip and zlib");
   const std::vector<std::vector<int>> splits = {{1 << 30}, {1}, {5, 1, 7, 300, 2}, {65536, 3}};
   for (const Body& b : bodies) {
     for (const auto& sizes : splits) {
       if (sizes[0] == 1 && b.compressed.size() > 20000) continue;  // byte by byte only where it is quick
-      SCOPED_TRACE(b.name + " pieces " + std::to_string(sizes[0]));
+      SCOPED_TRACE(b.name + " segments " + std::to_string(sizes[0]));
       ContentDecoder decoder;
       ASSERT_EQ(decoder.OnContentEncoding(b.coding == "gzip" ? "GZIP" : "deflate"), 0);
       Collect sink;
@@ -108,7 +108,7 @@ TEST(ContentDecoder, PythonBodiesInAnyPieces) {
       EXPECT_TRUE(sink.out == b.plain);
       EXPECT_LE(sink.largest, ContentDecoder::kBlockSize);
       if (b.plain.size() > 200000) {
-        EXPECT_GT(sink.pieces, 3);  // handed on as it comes out
+        EXPECT_GT(sink.segments, 3);  // handed on as it comes out
       }
     }
   }
@@ -154,11 +154,11 @@ TEST(ContentDecoder, DamagedAndCutStreamsFail) {
        "Could not decompress content."},
   };
   for (const Damage& d : cases) {
-    for (int piece : {1 << 30, 3}) {
+    for (int segment : {1 << 30, 3}) {
       ContentDecoder decoder;
       ASSERT_EQ(decoder.OnContentEncoding(d.coding.c_str()), 0);
       Collect sink;
-      EXPECT_EQ(Decode(decoder, d.body, {piece}, sink), d.status) << d.name;
+      EXPECT_EQ(Decode(decoder, d.body, {segment}, sink), d.status) << d.name;
       EXPECT_STREQ(decoder.ErrorText().CStr(), d.text) << d.name;
     }
   }
@@ -198,7 +198,7 @@ TEST(GzipHeader, WaitsForTheWholeHeader) {
   ASSERT_EQ(decoder.OnContentEncoding("gzip"), 0);
   Collect sink;
   ASSERT_EQ(decoder.Feed(bytes, 5, sink), 0);
-  EXPECT_EQ(sink.pieces, 0);
+  EXPECT_EQ(sink.segments, 0);
 }
 
 }  // namespace

@@ -135,7 +135,7 @@ struct Discard : DecodedSink {
 void FuzzDecode(const uint8_t* data, size_t size) {
   if (size < 2) return;
   const int flags = data[0];
-  const int piece = 1 + data[1];
+  const int segment = 1 + data[1];
   data += 2;
   size -= 2;
   int position = 0;
@@ -144,8 +144,8 @@ void FuzzDecode(const uint8_t* data, size_t size) {
   ContentDecoder decoder;
   Require(decoder.OnContentEncoding((flags & 1) ? "deflate" : "gzip") == 0, "mode");
   Discard sink;
-  for (size_t at = 0; at < size; at += static_cast<size_t>(piece)) {
-    const size_t n = size - at < static_cast<size_t>(piece) ? size - at : static_cast<size_t>(piece);
+  for (size_t at = 0; at < size; at += static_cast<size_t>(segment)) {
+    const size_t n = size - at < static_cast<size_t>(segment) ? size - at : static_cast<size_t>(segment);
     if (decoder.Feed(data + at, static_cast<int>(n), sink) != 0) return;
   }
   const int finish = decoder.Finish();
