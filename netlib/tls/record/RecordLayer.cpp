@@ -352,7 +352,7 @@ int TlsEngine::UnprotectCbc(const char* record, int length, RecordCipherState& s
   TORNELL_TRY(RecordMac(state, reinterpret_cast<const char*>(bytes) + ivLength, 0, int(dataLength), sequence, type,
                         expected));
   // Hash what the MAC left out, so the hashing covers the same span whatever the padding.
-  {
+  if (!stream) {
     const uint32_t most = afterIv - 1 - uint32_t(macLength);
     HashContext balance;
     TORNELL_TRY(balance.SetAlgorithm(suite.GetMacHash()));
