@@ -36,6 +36,51 @@ int TlsEngine::SetDefaults(TlsOwner* newOwner, int newRole) {
   return kStatusOk;
 }
 
+int TlsEngine::CopyFrom(TlsEngine& source) {
+  if (this == &source) return kStatusOk;
+  role = source.role;
+  authenticateClients = source.authenticateClients;
+  relaxedChecks = source.relaxedChecks;
+  sessionReuse = source.sessionReuse;
+  acceptPeerChain = source.acceptPeerChain;
+  renegotiationEnabled = source.renegotiationEnabled;
+  resumed = source.resumed;
+  logSecrets = source.logSecrets;
+  tls13 = source.tls13;
+  established = 0;
+  securityFlags = source.securityFlags;
+  protocolMask = source.protocolMask;
+  serverDhBits = source.serverDhBits;
+  handshakeState = source.handshakeState;
+  ByteString* const mine[] = {&receiveBuffer, &tls12SignatureAlgorithms, &tls12SupportedGroups,
+                              &tls13SignatureAlgorithms, &tls13SupportedGroups, &tls13KeyShareGroups,
+                              &alpnProtocols, &negotiatedAlpn, &remoteHost, &cipherSuites, &handshakeFragment,
+                              &undeliveredData, &lastErrorText, &traceLabel};
+  const ByteString* const theirs[] = {&source.receiveBuffer, &source.tls12SignatureAlgorithms,
+                                      &source.tls12SupportedGroups, &source.tls13SignatureAlgorithms,
+                                      &source.tls13SupportedGroups, &source.tls13KeyShareGroups,
+                                      &source.alpnProtocols, &source.negotiatedAlpn, &source.remoteHost,
+                                      &source.cipherSuites, &source.handshakeFragment, &source.undeliveredData,
+                                      &source.lastErrorText, &source.traceLabel};
+  for (size_t i = 0; i < sizeof mine / sizeof mine[0]; ++i) TORNELL_TRY(mine[i]->Assign(*theirs[i]));
+  TORNELL_TRY(cachedSession.CopyFrom(source.cachedSession));
+  TORNELL_TRY(current.CopyFrom(source.current, 0));
+  TORNELL_TRY(pending.CopyFrom(source.pending, 0));
+  ownCertificate = source.ownCertificate;
+  delete flight;
+  flight = nullptr;
+  TORNELL_TRY(handshakeMessages.Clear());
+  TORNELL_TRY(sessionCache.CopyFrom(source.sessionCache));
+  TORNELL_TRY(offeredVersions.Assign(source.offeredVersions));
+  TORNELL_TRY(offeredSuites.Assign(source.offeredSuites));
+  TORNELL_TRY(keyShareGroups.Assign(source.keyShareGroups));
+  TORNELL_TRY(pendingOutput.Assign(source.pendingOutput));
+  logPackets = source.logPackets;
+  changeCipherSpecSeen = source.changeCipherSpecSeen;
+  failure = source.failure;
+  return kStatusOk;
+}
+
 int TlsEngine::SetCipherSuites(const char* text) {
   TORNELL_TRY(cipherSuites.Set(text == nullptr || *text == '\0' ? "*" : text));
   cipherSuites.ToUpper();

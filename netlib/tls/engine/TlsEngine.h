@@ -61,6 +61,8 @@ class TlsEngine {
 
   // ---- settings ----
   int SetDefaults(TlsOwner* newOwner, int newRole);
+  // A deep copy of the settings, state and both contexts; not the owner.
+  [[nodiscard]] int CopyFrom(TlsEngine& source);
   [[nodiscard]] int SetEnabledProtocols(int mask) { protocolMask = mask; return kStatusOk; }
   [[nodiscard]] int SetSecurityFlags(int flags) { securityFlags = uint32_t(flags); return kStatusOk; }
   [[nodiscard]] int SetTls12SignatureAlgorithms(const char* text) { return tls12SignatureAlgorithms.Set(Text(text)); }

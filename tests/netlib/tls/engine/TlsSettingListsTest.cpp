@@ -111,7 +111,7 @@ TEST(TlsSettingLists, SignatureSchemes) {
   EXPECT_EQ(id, 0x0804);
   EXPECT_EQ(SignatureSchemeId("ecdsa_secp521r1_sha512", id), 0);
   EXPECT_EQ(id, 0x0603);
-  EXPECT_EQ(SignatureSchemeId("rsa_pss_rsae_sha256", id), kNotFound);
+  EXPECT_EQ(SignatureSchemeId("rsa_pss_rsae_sha256", id), tls::kNotFound);
   EXPECT_STREQ(SignatureSchemeName(0x0807), "ed25519");
   EXPECT_STREQ(SignatureSchemeName(0x0809), "");
   EXPECT_STREQ(SignatureSchemeHash(0x0501), "SHA384");
@@ -125,7 +125,7 @@ TEST(TlsSettingLists, Groups) {
   EXPECT_EQ(id, 257);
   EXPECT_EQ(GroupId("ecdhe_x448", id), 0);
   EXPECT_EQ(id, 30);
-  EXPECT_EQ(GroupId("x25519", id), kNotFound);
+  EXPECT_EQ(GroupId("x25519", id), tls::kNotFound);
   ByteString name;
   ASSERT_EQ(GroupName(29, name), 0);
   EXPECT_STREQ(name.CStr(), "ecdhe_x25519");
