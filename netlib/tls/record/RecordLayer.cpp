@@ -10,6 +10,7 @@
 #include "crypto/digest/hash/HashContext.h"
 #include "tls/engine/TlsEngine.h"
 #include "tls/engine/TlsSettingLists.h"
+#include "tls/record/CbcRecordCheck.h"
 
 namespace tornell {
 namespace {
@@ -22,7 +23,6 @@ constexpr int kSsl30 = 0x0300;
 constexpr int kTls10 = 0x0301;
 constexpr int kTls12Wire = 0x0303;
 constexpr int kExplicitNonce = 8;
-constexpr int kMaxPaddingSpan = 256;  // the padding length byte and up to 255 bytes of padding
 constexpr int kExtServerName = 0;
 constexpr int kExtSupportedGroups = 10;
 constexpr int kExtAlpn = 16;
@@ -308,8 +308,7 @@ int TlsEngine::UnprotectAead(const char* record, int length, RecordCipherState& 
   return kStatusOk;
 }
 
-// Padding and MAC are checked without branching on either, over the largest
-// padding span, so every failure costs the same time and sends the same alert.
+// Every failure sends the same alert after the same work (CbcRecordCheck).
 int TlsEngine::UnprotectCbc(const char* record, int length, RecordCipherState& state, uint64_t sequence, int type,
                             ByteString& plain) {
   CipherSuite& suite = state.Suite();
@@ -330,53 +329,32 @@ int TlsEngine::UnprotectCbc(const char* record, int length, RecordCipherState& s
     return FailWithAlert(tlsalert::kBadRecordMac, kStatusIntegrityFailed, kBadMacText);
   }
   const uint8_t* bytes = opened.Bytes();
-  const uint32_t afterIv = uint32_t(length - ivLength);
-  uint32_t good = ~uint32_t(0);
-  uint32_t dataLength = afterIv - uint32_t(macLength);
-  if (!stream) {
-    const uint32_t padding = bytes[length - 1];
-    good = ct::GreaterOrEqual<uint32_t>(afterIv, padding + 1 + uint32_t(macLength));
-    if (current.version > kSsl30) {
-      const uint32_t span = afterIv < uint32_t(kMaxPaddingSpan) ? afterIv : uint32_t(kMaxPaddingSpan);
-      for (uint32_t i = 0; i < span; ++i) {
-        const uint32_t inPadding = ct::LessThan<uint32_t>(i, padding + 1);
-        const uint32_t same = ct::Equal<uint32_t>(bytes[uint32_t(length) - 1 - i], padding);
-        good &= ~inPadding | same;
-      }
+  if (stream) {
+    // RC4 has no padding: the MAC position is public.
+    ByteString expected;
+    TORNELL_TRY(RecordMac(state, opened.Data(), 0, length - macLength, sequence, type, expected));
+    if (expected.Length() != macLength || !ct::BytesEqual(expected.Data(), bytes + length - macLength, size_t(macLength))) {
+      return FailWithAlert(tlsalert::kBadRecordMac, kStatusIntegrityFailed, kBadMacText);
     }
-    // A bad padding is MACed as if it were one byte long: the same work either way.
-    dataLength = ct::Select<uint32_t>(good, afterIv - padding - 1 - uint32_t(macLength),
-                                      afterIv - 1 - uint32_t(macLength));
+    return plain.Set(opened.Data(), length - macLength);
   }
-  ByteString expected;
-  TORNELL_TRY(RecordMac(state, reinterpret_cast<const char*>(bytes) + ivLength, 0, int(dataLength), sequence, type,
-                        expected));
-  // Hash what the MAC left out, so the hashing covers the same span whatever the padding.
-  if (!stream) {
-    const uint32_t most = afterIv - 1 - uint32_t(macLength);
-    HashContext balance;
-    TORNELL_TRY(balance.SetAlgorithm(suite.GetMacHash()));
-    TORNELL_TRY(balance.Update(reinterpret_cast<const char*>(bytes), int(most - dataLength)));
+  SecretBytes macSecret;
+  TORNELL_TRY(suite.GetMacSecret(macSecret));
+  CbcRecordHeader header;
+  header.sequence = sequence;
+  header.type = type;
+  header.version = current.version;
+  CbcCheckResult check;
+  if (CbcRecordCheck::Check(suite.GetMacHash(), macSecret, header, bytes + ivLength, length - ivLength, macLength,
+                            check) != kStatusOk) {
+    return FailWithAlert(tlsalert::kBadRecordMac, kStatusIntegrityFailed, kBadMacText);
   }
-  // The received MAC sits at a secret offset: copy it out of every candidate position.
-  uint8_t received[Hmac::kMaxMacBytes] = {};
-  const uint32_t macAt = uint32_t(ivLength) + dataLength;
-  const uint32_t highest = uint32_t(length - macLength);
-  const uint32_t lowest = stream ? highest
-                                 : (highest > uint32_t(ivLength + kMaxPaddingSpan) ? highest - kMaxPaddingSpan
-                                                                                   : uint32_t(ivLength));
-  for (uint32_t at = lowest; at <= highest; ++at) {
-    ct::CondCopy(uint8_t(ct::Equal<uint32_t>(at, macAt)), received, bytes + at, size_t(macLength));
-  }
-  const uint32_t macGood = expected.Length() == macLength
-                               ? uint32_t(0) - uint32_t(ct::BytesEqualMask(received, expected.Data(), size_t(macLength)) & 1)
-                               : 0;
-  const uint32_t badPadding = ct::ValueBarrier<uint32_t>(~good);
-  if ((good & macGood) == 0) {
+  // The outcome is public from here on: it decides the alert.
+  if (check.good == 0) {
     return FailWithAlert(tlsalert::kBadRecordMac, kStatusIntegrityFailed,
-                         badPadding != 0 ? kBadPaddingText : kBadMacText);
+                         check.paddingGood == 0 ? kBadPaddingText : kBadMacText);
   }
-  return plain.Set(bytes + ivLength, int(dataLength));
+  return plain.Set(bytes + ivLength, int(check.dataLength));
 }
 
 // ---- sending ------------------------------------------------------------------

@@ -447,3 +447,37 @@ TEST(RecordLayer, XorSequenceIntoIv) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RecordLayer, CbcWithEveryMacHash) {
+  struct Case {
+    const char* name;
+    int code, version, keyLength, macLength;
+  } cases[] = {
+      {"SHA-256", 0x003C, 0x0303, 16, 32},
+      {"SHA-384", 0xC024, 0x0303, 32, 48},
+      {"SSL 3.0 SHA-1", 0x0035, 0x0300, 32, 20},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Pair pair;
+    ASSERT_EQ(pair.Setup(c.code, c.version, c.keyLength, 16, c.macLength), 0);
+    for (size_t n : {0u, 1u, 15u, 16u, 300u, 16384u}) {
+      const std::string data = Pattern(n);
+      int sent = 0;
+      ASSERT_EQ(pair.client.Send(data.data(), int(data.size()), sent), 0);
+      std::string wire = pair.clientOwner.Take();
+      pair.serverOwner.data.clear();
+      ASSERT_EQ(pair.server.Receive(wire.data(), int(wire.size())), 0);
+      EXPECT_EQ(pair.serverOwner.data, data);
+    }
+    int sent = 0;
+    ASSERT_EQ(pair.client.Send("x", 1, sent), 0);
+    std::string wire = pair.clientOwner.Take();
+    wire[wire.size() - 20] ^= 1;  // inside the MAC or padding of the last block
+    EXPECT_EQ(pair.server.Receive(wire.data(), int(wire.size())), TlsEngine::kStatusIntegrityFailed);
+  }
+}
+
+}  // namespace
