@@ -122,7 +122,7 @@ int DigestSecretLength(int hashId, const uint8_t* prefix, int prefixLength, cons
       r64[w] = ct::Select<uint64_t>(keep64, s64[w], r64[w]);
     }
   }
-  uint8_t digest[64];
+  uint8_t digest[kMaxBlock];
   int at = 0;
   for (int w = 0; w < shape.outWords; ++w) {
     if (shape.wide) {
