@@ -139,6 +139,21 @@ class TlsEngine {
 
   [[nodiscard]] int Status(const char* text);
 
+  // ---- trace (status texts) ----
+  // Plain record, the protected record or null; only with logPackets on.
+  [[nodiscard]] int TraceRecord(const char* plain, int plainLength, const char* protectedRecord,
+                                int protectedLength, int outgoing);
+  const char* VersionText(int version);
+  const char* EnabledVersionsText();
+  const char* OfferedSuitesText(const StringList& codes);
+  const char* LabelText(const char* first, const char* second);
+  // Key material, only with logSecrets on.
+  [[nodiscard]] int SecretDump(const char* label, const char* bytes, int length);
+  [[nodiscard]] int SecretDump(const char* label, const ByteString& bytes) {
+    return SecretDump(label, bytes.Data(), bytes.Length());
+  }
+  static int IsNistCurveGroup(int group) { return group == 23 || group == 24 || group == 25 ? 1 : 0; }
+
   // Fields, in the order the owner and the handshake rely on.
   int role = 1;
   int authenticateClients = 0;
@@ -203,7 +218,8 @@ class TlsEngine {
 
   int failure = 0;
   ByteString protectScratch;
-  ByteString recordScratch;
+  ByteString recordScratch;  // the plaintext of the record being processed
+  ByteString innerScratch;   // a TLS 1.3 plaintext being sealed (may be sent while one is processed)
 };
 
 }  // namespace tornell

@@ -127,6 +127,13 @@ int TlsEngine::ProcessRecord(const char* record, int size) {
   if (length > kMaxPlaintext) {
     return FailWithAlert(tlsalert::kRecordOverflow, kStatusIntegrityFailed, "Record exceeds the maximum length");
   }
+  if (logPackets != 0) {
+    ByteString plainRecord;
+    const char header[kRecordHeader] = {char(type), record[1], record[2], char(length >> 8), char(length)};
+    TORNELL_TRY(plainRecord.Append(header, kRecordHeader));
+    TORNELL_TRY(plainRecord.Append(payload, length));
+    TORNELL_TRY(TraceRecord(plainRecord.Data(), plainRecord.Length(), wasProtected != 0 ? record : nullptr, size, 0));
+  }
   return ProcessRecordBody(type, payload, length, record, size, wasProtected);
 }
 
@@ -378,9 +385,9 @@ int TlsEngine::ProtectRecord(int type, int version, const char* data, int length
     int plainLength = length;
     if (tls13 != 0) {
       if (iv.Length() > int(sizeof nonce)) return kStatusIntegrityFailed;
-      TORNELL_TRY(recordScratch.Set(data, length));
-      TORNELL_TRY(recordScratch.AppendByte(type));
-      plainData = recordScratch.Data();
+      TORNELL_TRY(innerScratch.Set(data, length));
+      TORNELL_TRY(innerScratch.AppendByte(type));
+      plainData = innerScratch.Data();
       plainLength = length + 1;
       XorSequenceIntoIv(iv, sequence, nonce);
       nonceLength = iv.Length();
@@ -425,6 +432,14 @@ int TlsEngine::ProtectRecord(int type, int version, const char* data, int length
     TORNELL_TRY(suite.Encrypt(body, out));
   }
   PutU16(out.Bytes() + 3, out.Length() - kRecordHeader);
+  if (logPackets != 0) {
+    ByteString plainRecord;
+    const char plainHeader[kRecordHeader] = {char(type), char(version >> 8), char(version), char(length >> 8),
+                                             char(length)};
+    TORNELL_TRY(plainRecord.Append(plainHeader, kRecordHeader));
+    TORNELL_TRY(plainRecord.Append(data, length));
+    TORNELL_TRY(TraceRecord(plainRecord.Data(), plainRecord.Length(), out.Data(), out.Length(), 1));
+  }
   return SendRecordBytes(out.Data(), out.Length());
 }
 
@@ -437,6 +452,7 @@ int TlsEngine::SendRecord(int type, int version, const char* data, int length) {
                                          uint8_t(length >> 8), uint8_t(length)};
   TORNELL_TRY(out.Append(header, kRecordHeader));
   TORNELL_TRY(out.Append(data, length));
+  TORNELL_TRY(TraceRecord(out.Data(), out.Length(), nullptr, 0, 1));
   return SendRecordBytes(out.Data(), out.Length());
 }
 

@@ -481,3 +481,55 @@ TEST(RecordLayer, CbcWithEveryMacHash) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PacketTrace, RecordsAndSummaries) {
+  Pair pair;
+  ASSERT_EQ(pair.Setup(kEcdheRsaAes128Gcm, 0x0303, 16, 4), 0);
+  int sent = 0;
+  // Off: nothing.
+  EXPECT_EQ(pair.server.TraceRecord("x", 1, nullptr, 0, 0), 0);
+  EXPECT_TRUE(pair.serverOwner.statuses.empty());
+  ASSERT_EQ(pair.client.Send("0123456789abcdef", 16, sent), 0);
+  const std::string wire = pair.clientOwner.Take();
+  ASSERT_EQ(wire.size(), 45u);
+  ASSERT_EQ(pair.server.SetLogPackets(1), 0);
+  ASSERT_EQ(pair.server.Receive(wire.data(), int(wire.size())), 0);
+  ASSERT_EQ(pair.serverOwner.statuses.size(), 1u);
+  const std::string& text = pair.serverOwner.statuses[0];
+  EXPECT_EQ(text.rfind("[TLS] Incoming Application Data Protocol: Application Data (45 bytes)\r\n", 0), 0u);
+  EXPECT_NE(text.find("\r\n-----Decrypted (21 bytes)-----\r\n"), std::string::npos);
+
+  EXPECT_STREQ(pair.server.VersionText(0x0305), "Selected TLS Version: Unknown (773)");
+  EXPECT_STREQ(pair.server.VersionText(0x0303), "Selected TLS Version: TLS1.2");
+  ASSERT_EQ(pair.server.SetEnabledProtocols(0x3C00), 0);
+  EXPECT_STREQ(pair.server.EnabledVersionsText(), "Enabling TLS versions: TLS1.3 TLS1.2 ");
+  StringList codes;
+  ASSERT_EQ(codes.AddInt(0x1301), 0);
+  ASSERT_EQ(codes.AddInt(0x002F), 0);
+  EXPECT_STREQ(pair.server.OfferedSuitesText(codes),
+               "Cipher Suites:\r\n    TLS_AES_128_GCM_SHA256 (0x1301);\r\n    TLS_RSA_WITH_AES_128_CBC_SHA (0x002f)");
+  EXPECT_EQ(TlsEngine::IsNistCurveGroup(24), 1);
+  EXPECT_EQ(TlsEngine::IsNistCurveGroup(29), 0);
+}
+
+TEST(PacketTrace, SecretDumpOnlyWhenEnabled) {
+  TlsEngine engine;
+  MemoryOwner owner;
+  (void)engine.SetDefaults(&owner, 1);
+  EXPECT_EQ(engine.SecretDump("key", "abc", 3), 0);
+  EXPECT_TRUE(owner.statuses.empty());
+  engine.logSecrets = 1;
+  const std::string bytes = std::string("0123456789ABCDEF", 16) + "\x01z";
+  ASSERT_EQ(engine.SecretDump("master", bytes.data(), int(bytes.size())), 0);
+  ASSERT_EQ(owner.statuses.size(), 1u);
+  EXPECT_EQ(owner.statuses[0],
+            "==master==(18 bytes)\r\n"
+            "30 31 32 33 34 35 36 37 38 39 41 42 43 44 45 46     0123456789ABCDEF\r\n"
+            "01 7A " + std::string(42, ' ') + "    .z");
+  ASSERT_EQ(engine.SecretDump("label only", nullptr, 0), 0);
+  EXPECT_EQ(owner.statuses[1], "==label only");
+}
+
+}  // namespace
