@@ -1,0 +1,105 @@
+#pragma once
+// What one side of one handshake negotiates (version, randoms, session,
+// master secret, certificates, both record states, key-exchange values and
+// the TLS 1.3 secrets), with the cryptographic steps that need them: the
+// transcript hash, the PRF, the Finished labels, the TLS 1.3
+// CertificateVerify content and signing and verifying.
+#include <cstdint>
+
+#include "core/buffer/WireBuffer.h"
+#include "core/text/ByteString.h"
+#include "core/text/SecretBytes.h"
+#include "tls/engine/SessionCache.h"
+#include "tls/suites/DhParameters.h"
+#include "tls/suites/RecordCipherState.h"
+
+namespace tornell {
+
+class SelectedCertificate;
+
+class TlsSecurityContext {
+ public:
+  static constexpr int kStatusHandshakeFailed = 276;  // also an unknown transcript hash selector
+  static constexpr int kStatusNotRsa = 278;           // RSA key transport with another key
+  // Operations that need the certificate manager, which is not part of the
+  // library yet: signing, verifying and RSA key transport.
+  static constexpr int kStatusNoCertificateSupport = 306;
+  // Verify's result for a signature that does not match.
+  static constexpr int kSignatureInvalid = 1;
+
+  static constexpr int kPrfMd5Sha1 = 0;
+  static constexpr int kPrfSha256 = 1;
+  static constexpr int kPrfSha384 = 2;
+
+  TlsSecurityContext();
+  TlsSecurityContext(const TlsSecurityContext&) = delete;
+  TlsSecurityContext& operator=(const TlsSecurityContext&) = delete;
+
+  [[nodiscard]] int Reset();
+  [[nodiscard]] int CopyFrom(const TlsSecurityContext& source, int keepCipherStates);
+  // The copy made when the peer's ChangeCipherSpec switches contexts.
+  [[nodiscard]] int TakeNegotiated(const TlsSecurityContext& source);
+
+  int HasHelloRandom() const;
+  int IsReadActive() const { return readState.IsActive(); }
+  int IsWriteActive() const { return writeState.IsActive(); }
+  CipherSuite& GetSuite(int write) { return write != 0 ? writeState.Suite() : readState.Suite(); }
+  void UpdatePrfHash();
+
+  int IsSsl30() const { return version == 0x0300 ? 1 : 0; }
+  int IsAboveSsl30() const { return version > 0x0300 ? 1 : 0; }
+  int IsAboveTls10() const { return version > 0x0301 ? 1 : 0; }
+  int IsTls12() const { return version == 0x0303 ? 1 : 0; }
+  int IsTls13() const { return version == 0x0304 ? 1 : 0; }
+  static int IsTls13Version(int v) { return (v & 0xFFFF) == 0x0304 ? 1 : 0; }
+
+  [[nodiscard]] int TranscriptHash(const WireBuffer& messages, ByteString& out) const;
+  [[nodiscard]] int Tls13CertificateVerifyDigest(const WireBuffer& messages, int own, ByteString& out) const;
+  [[nodiscard]] int FinishedLabel(int own, ByteString& out) const;
+  [[nodiscard]] int Prf(const ByteString& secret, const ByteString& label, const ByteString& seed, int length,
+                        ByteString& out) const;
+  [[nodiscard]] int Prf(const ByteString& secret, const char* label, const ByteString& seed, int length,
+                        ByteString& out) const;
+  [[nodiscard]] int SaveSession(SessionCacheEntry& entry) const { return entry.Set(sessionId, masterSecret); }
+
+  [[nodiscard]] int EncryptPremaster(const ByteString& premaster, WireBuffer& out, ByteString& errorText) const;
+  [[nodiscard]] int Sign(const ByteString& digest, ByteString& out) const;
+  [[nodiscard]] int VerifyWithPeer(const ByteString& digest, const ByteString& signature, const char* hashName) const;
+
+  [[nodiscard]] int SetClientTrafficKeys(const ByteString& key, const ByteString& iv);
+  [[nodiscard]] int SetServerTrafficKeys(const ByteString& key, const ByteString& iv);
+  [[nodiscard]] int SetMacSecrets(const ByteString& client, const ByteString& server);
+  [[nodiscard]] int SetIvs(const ByteString& client, const ByteString& server);
+  int UsesRsaPss(int scheme) const;
+
+  int isClient = 1;
+  int certificateRequested = 0;
+  int version = 0;
+  int offeredVersion = 0;
+  int prfHash = 0;
+  SecretBytes sessionId;
+  SecretBytes masterSecret;
+  ByteString clientRandom;
+  ByteString serverRandom;
+  SecretBytes tls13SharedSecret;
+  // Held by the engine's owner; the context only points at them.
+  SelectedCertificate* peerCertificate = nullptr;
+  SelectedCertificate* ownCertificate = nullptr;
+  RecordCipherState readState;
+  RecordCipherState writeState;
+  DhParameters keyExchange;
+  SecretBytes exporterMasterSecret;
+  SecretBytes clientApplicationKey;
+  SecretBytes clientApplicationIv;
+  SecretBytes serverApplicationKey;
+  SecretBytes serverApplicationIv;
+  ByteString certificateRequestContext;
+  // Sent back by the ClientHello after a HelloRetryRequest; survives Reset and copies.
+  ByteString retryCookie;
+  int peerSignatureScheme = 0;
+  int ownSignatureScheme = 0;
+  int selectedGroup = 0;
+  int helloRetry = 0;
+};
+
+}  // namespace tornell

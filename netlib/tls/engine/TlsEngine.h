@@ -1,0 +1,225 @@
+#pragma once
+// The TLS endpoint of one connection. The owner feeds it the bytes read from
+// the socket (Receive) and the application data to send (Send); the engine
+// answers through the owner's calls (TlsOwner) and never touches a socket.
+#include <cstdint>
+
+#include "core/buffer/WireBuffer.h"
+#include "core/text/ByteString.h"
+#include "core/text/StringList.h"
+#include "tls/context/TlsSecurityContext.h"
+#include "tls/engine/SessionCache.h"
+#include "tls/engine/TlsOwner.h"
+
+namespace tornell {
+
+namespace tlsalert {
+constexpr int kWarning = 1;
+constexpr int kFatal = 2;
+constexpr int kCloseNotify = 0;
+constexpr int kUnexpectedMessage = 10;
+constexpr int kBadRecordMac = 20;
+constexpr int kRecordOverflow = 22;
+constexpr int kDecodeError = 50;
+constexpr int kIllegalParameter = 47;
+constexpr int kUserCanceled = 90;
+}  // namespace tlsalert
+
+namespace tlsstate {
+constexpr int kStart = 0;
+constexpr int kServerFlight = 1;
+constexpr int kAwaitClientHello = 2;
+constexpr int kCertificateRequest = 3;
+constexpr int kPeerCertificate = 4;
+constexpr int kAwaitFinished = 8;
+constexpr int kComplete = 10;
+constexpr int kClosed = 20;
+constexpr int kTls13ServerHello = 30;
+constexpr int kTls13Extensions = 31;
+}  // namespace tlsstate
+
+class TlsEngine {
+ public:
+  static constexpr int kStatusHandshakeFailed = 276;
+  static constexpr int kStatusNegotiationFailed = 278;
+  static constexpr int kStatusIntegrityFailed = 286;
+  static constexpr int kStatusNotEstablished = 107;  // Send before the handshake completed
+  static constexpr int kWouldBlock = TlsOwner::kWouldBlock;
+  static constexpr int kStatusAlertSent = -1;  // SendFatalAlert: the alert went out
+  static constexpr int kMaxPlaintext = 16384;
+  static constexpr int kMaxCiphertext = kMaxPlaintext + 2048;
+  static constexpr int kMaxHandshakeMessage = 1 << 20;
+  static constexpr int kRecordHeader = 5;
+  static constexpr int kHandshakeHeader = 4;
+  static constexpr int kDefaultProtocolMask = 0xFFFF;
+  static constexpr int kDefaultServerDhBits = 1024;
+
+  TlsEngine();
+  ~TlsEngine();
+  TlsEngine(const TlsEngine&) = delete;
+  TlsEngine& operator=(const TlsEngine&) = delete;
+
+  // ---- settings ----
+  int SetDefaults(TlsOwner* newOwner, int newRole);
+  // A deep copy of the settings, state and both contexts; not the owner.
+  [[nodiscard]] int CopyFrom(TlsEngine& source);
+  [[nodiscard]] int SetEnabledProtocols(int mask) { protocolMask = mask; return kStatusOk; }
+  [[nodiscard]] int SetSecurityFlags(int flags) { securityFlags = uint32_t(flags); return kStatusOk; }
+  [[nodiscard]] int SetTls12SignatureAlgorithms(const char* text) { return tls12SignatureAlgorithms.Set(Text(text)); }
+  [[nodiscard]] int SetTls12SupportedGroups(const char* text) { return tls12SupportedGroups.Set(Text(text)); }
+  [[nodiscard]] int SetTls13SignatureAlgorithms(const char* text) { return tls13SignatureAlgorithms.Set(Text(text)); }
+  [[nodiscard]] int SetTls13SupportedGroups(const char* text) { return tls13SupportedGroups.Set(Text(text)); }
+  [[nodiscard]] int SetTls13KeyShareGroups(const char* text) { return tls13KeyShareGroups.Set(Text(text)); }
+  [[nodiscard]] int SetAlpnProtocols(const char* text) { return alpnProtocols.Set(Text(text)); }
+  [[nodiscard]] int SetRemoteHost(const char* text) { return remoteHost.Set(Text(text)); }
+  [[nodiscard]] int SetCipherSuites(const char* text);
+  [[nodiscard]] int SetSessionReuse(int value) { sessionReuse = value; return kStatusOk; }
+  [[nodiscard]] int SetLogPackets(int value) { logPackets = value; return kStatusOk; }
+  int GetAcceptPeerChain() const { return acceptPeerChain; }
+  int IsRenegotiationEnabled() const { return renegotiationEnabled; }
+  int IsEstablished() const { return established; }
+  int IsClosed() const { return handshakeState == tlsstate::kClosed ? 1 : 0; }
+  const char* GetNegotiatedAlpn() const { return negotiatedAlpn.CStr(); }
+  int IsSsl30Enabled() const { return MaskHas(0x0030); }
+  int IsTls10Enabled() const { return MaskHas(0x00C0); }
+  int IsTls11Enabled() const { return MaskHas(0x0300); }
+  int IsTls12Enabled() const { return MaskHas(0x0C00); }
+  int IsTls13Enabled() const { return MaskHas(0x3000); }
+
+  // ---- entry operations ----
+  [[nodiscard]] int StartHandshake();
+  [[nodiscard]] int Receive(const char* data, int length);
+  [[nodiscard]] int Send(const char* data, int length, int& sent);
+  [[nodiscard]] int FlushPending();
+  [[nodiscard]] int OnPeerClosed(long code, int socketClosed);
+  // The end of a successful handshake: the owner is told and data may flow.
+  [[nodiscard]] int CompleteHandshake();
+  [[nodiscard]] int RawSend(const char* data, int length);
+  [[nodiscard]] int RaiseFatal(int code, const char* text);
+  [[nodiscard]] int SendFatalAlert(int description, const char* text);
+  // The status every Receive and Send returns after a fatal failure (0: none).
+  int GetFailure() const { return failure; }
+
+  // ---- record layer ----
+  [[nodiscard]] int ProcessInput(const char* data, int length);
+  [[nodiscard]] int ProcessRecord(const char* record, int size);
+  [[nodiscard]] int ProcessHandshakeRecord(const char* payload, int length);
+  [[nodiscard]] int ProcessApplicationData(const char* payload, int length);
+  [[nodiscard]] int ProcessAlert(const char* record, int size, const char* payload, int length);
+  [[nodiscard]] int ProcessChangeCipherSpec(const char* payload, int length);
+  [[nodiscard]] int UnprotectRecord(const char* record, int size, int& type, ByteString& plain);
+  [[nodiscard]] int ProtectRecord(int type, int version, const char* data, int length);
+  [[nodiscard]] int SendRecord(int type, int version, const char* data, int length);
+  [[nodiscard]] int SendRecordBuffer(int type, int version, const WireBuffer& data);
+  [[nodiscard]] int SendRecordBytes(const char* data, int length);
+  void BeginFlight();
+  [[nodiscard]] int FlushFlight();
+  [[nodiscard]] int BeginHandshakeMessage(int type, WireBuffer& message);
+  [[nodiscard]] int SendHandshakeMessage(WireBuffer& message);
+  [[nodiscard]] int AddToHandshakeMessages(int flag, const char* data, int offset, int length);
+  [[nodiscard]] int SendAlert(int level, int description);
+  [[nodiscard]] int SendCloseNotify();
+  // Bytes consumed, or -1 for a width outside 1-4 or a length past the end.
+  static int ReadIntVector(WireBuffer& in, int lengthWidth, int itemWidth, StringList& out);
+  static int ReadPairVector(WireBuffer& in, int lengthWidth, int keyWidth, int valueLengthWidth, StringList& keys,
+                            StringList& values);
+  [[nodiscard]] int ParseEncryptedExtensions(WireBuffer& in, int& consumed);
+  [[nodiscard]] int ParseNewSessionTicket(WireBuffer& in, int& consumed);
+  static void XorSequenceIntoIv(const ByteString& iv, uint64_t sequence, uint8_t* out);
+
+  // ---- record MAC ----
+  [[nodiscard]] int ComputeRecordMac(const ByteString& data, ByteString& out, uint64_t sequence, int type);
+  [[nodiscard]] int RecordMac(RecordCipherState& state, const char* data, int offset, int length, uint64_t sequence,
+                              int type, ByteString& out);
+  [[nodiscard]] int TlsRecordMac(RecordCipherState& state, const char* data, int offset, int length,
+                                 uint64_t sequence, int type, ByteString& out);
+  [[nodiscard]] int Ssl3RecordMac(RecordCipherState& state, const char* data, int offset, int length,
+                                  uint64_t sequence, int type, ByteString& out);
+  [[nodiscard]] static int DigestByName(const char* name, const ByteString& data, ByteString& out);
+
+  [[nodiscard]] int Status(const char* text);
+
+  // ---- trace (status texts) ----
+  // Plain record, the protected record or null; only with logPackets on.
+  [[nodiscard]] int TraceRecord(const char* plain, int plainLength, const char* protectedRecord,
+                                int protectedLength, int outgoing);
+  const char* VersionText(int version);
+  const char* EnabledVersionsText();
+  const char* OfferedSuitesText(const StringList& codes);
+  const char* LabelText(const char* first, const char* second);
+  // Key material, only with logSecrets on.
+  [[nodiscard]] int SecretDump(const char* label, const char* bytes, int length);
+  [[nodiscard]] int SecretDump(const char* label, const ByteString& bytes) {
+    return SecretDump(label, bytes.Data(), bytes.Length());
+  }
+  static int IsNistCurveGroup(int group) { return group == 23 || group == 24 || group == 25 ? 1 : 0; }
+
+  // Fields, in the order the owner and the handshake rely on.
+  int role = 1;
+  int authenticateClients = 0;
+  int relaxedChecks = 0;
+  int sessionReuse = 1;
+  int acceptPeerChain = 1;
+  int renegotiationEnabled = 1;
+  int resumed = 0;
+  int logSecrets = 0;
+  int tls13 = 0;
+  int established = 0;
+  uint32_t securityFlags = 0;
+  int protocolMask = kDefaultProtocolMask;
+  int serverDhBits = kDefaultServerDhBits;
+  int handshakeState = tlsstate::kStart;
+  ByteString receiveBuffer;
+  ByteString tls12SignatureAlgorithms;
+  ByteString tls12SupportedGroups;
+  ByteString tls13SignatureAlgorithms;
+  ByteString tls13SupportedGroups;
+  ByteString tls13KeyShareGroups;
+  ByteString alpnProtocols;
+  ByteString negotiatedAlpn;
+  ByteString remoteHost;
+  ByteString cipherSuites;
+  ByteString handshakeFragment;
+  ByteString undeliveredData;
+  ByteString lastErrorText;
+  ByteString traceLabel;
+  SessionCacheEntry cachedSession;
+  TlsSecurityContext current;
+  TlsSecurityContext pending;
+  SelectedCertificate* ownCertificate = nullptr;
+  WireBuffer* flight = nullptr;
+  WireBuffer handshakeMessages;
+  SessionCache sessionCache;
+  StringList offeredVersions;
+  StringList offeredSuites;
+  StringList keyShareGroups;
+  int logPackets = 0;
+  TlsOwner* owner = nullptr;
+  ByteString pendingOutput;
+  ByteString traceText;
+  // A ChangeCipherSpec has switched the read side in this handshake; the
+  // peer's Finished requires it (TLS 1.2 and below) or allows one (TLS 1.3).
+  int changeCipherSpecSeen = 0;
+  // Handshake messages handed to the dispatcher, kept until the handshake
+  // steps that read them are part of the engine.
+  StringList receivedMessages;
+
+ private:
+  static const char* Text(const char* text) { return text != nullptr ? text : ""; }
+  int MaskHas(int bits) const { return (protocolMask & bits) == bits ? 1 : 0; }
+  [[nodiscard]] int DispatchHandshakeMessage(const char* message, int size);
+  [[nodiscard]] int FailWithAlert(int description, int code, const char* text);
+  [[nodiscard]] int ProcessRecordBody(int type, const char* payload, int length, const char* record, int size,
+                                      int wasProtected);
+  [[nodiscard]] int UnprotectCbc(const char* record, int length, RecordCipherState& state, uint64_t sequence,
+                                 int type, ByteString& plain);
+  [[nodiscard]] int UnprotectAead(const char* record, int length, RecordCipherState& state, uint64_t sequence,
+                                  int& type, ByteString& plain);
+
+  int failure = 0;
+  ByteString protectScratch;
+  ByteString recordScratch;  // the plaintext of the record being processed
+  ByteString innerScratch;   // a TLS 1.3 plaintext being sealed (may be sent while one is processed)
+};
+
+}  // namespace tornell
