@@ -6,6 +6,7 @@
 #include "core/secure/SecureWipe.h"
 #include "crypto/cipher/engine/SymmetricCipher.h"
 #include "crypto/digest/kdf/PasswordKeyDeriver.h"
+#include "crypto/ecc/edwards/EdDsa.h"
 #include "crypto/random/RandomSource.h"
 #include "pki/der/DerWriter.h"
 #include "pki/x509/DsaPublicValue.h"
@@ -31,6 +32,14 @@ struct Curve {
   int width;
 };
 constexpr Curve kCurves[] = {{"1.2.840.10045.3.1.7", 32}, {"1.3.132.0.34", 48}, {"1.3.132.0.35", 66}};
+
+// y = g^x mod p comes at p's width; the key holds it without leading zeros.
+int ComputeDsaY(const ByteString& p, const ByteString& g, const ByteString& x, ByteString& y) {
+  TORNELL_TRY(DsaPublicValue(p, g, x, y));
+  int zeros = 0;
+  while (zeros + 1 < y.Length() && y.ByteAt(zeros) == 0) ++zeros;
+  return y.EraseFront(zeros);
+}
 
 // A DER buffer that may hold key material: wiped when done.
 class ScratchDer : public DerWriter {
@@ -215,7 +224,7 @@ int KeyCodec::WriteDsaTraditional(DsaKey& key, int pem, ByteString& out) {
   TORNELL_TRY(AppendIfAny(w, key.p));
   TORNELL_TRY(AppendIfAny(w, key.q));
   TORNELL_TRY(AppendIfAny(w, key.g));
-  if (key.y.IsEmpty() && isPrivate) TORNELL_TRY(DsaPublicValue(key.p, key.g, key.x, key.y));
+  if (key.y.IsEmpty() && isPrivate) TORNELL_TRY(ComputeDsaY(key.p, key.g, key.x, key.y));
   TORNELL_TRY(AppendIfAny(w, key.y));
   TORNELL_TRY(AppendIfAny(w, key.x));
   TORNELL_TRY(w.WrapAllMinimal(kTagSequence));
@@ -451,7 +460,7 @@ int KeyCodec::ReadDsaPrivateKey(const void* der, int length, TextArmor& blob, Ds
   if ((tag & 0x04) != 0) {
     int t = 0;
     TORNELL_TRY(Element(next, 0, x, t));
-    TORNELL_TRY(DsaPublicValue(p, g, x, y));
+    TORNELL_TRY(ComputeDsaY(p, g, x, y));
   } else {
     TORNELL_TRY(y.Set(next.Data(), next.Length()));
     TORNELL_TRY(w.ReadElement(at + 1, x));
@@ -589,6 +598,11 @@ int KeyCodec::ReadPrivateKeyFile(const char* data, int length, const SecretBytes
         return holder.ecKey.CopyFrom(info.ecKey);
       }
       if (info.IsEdDsa()) {
+        // RFC 8410 files carry no public key; signing needs it.
+        if (info.ecKey.edPublic.IsEmpty()) {
+          TORNELL_TRY(EdDsa::PublicFromSeed(info.ecKey.edPrivate.Bytes(), info.ecKey.edPrivate.Length(),
+                                            info.ecKey.edPublic));
+        }
         TORNELL_TRY(KeyFileFormats::WriteEdBlob(blob, info.ecKey.curveIndex, info.ecKey.edPublic,
                                                 info.ecKey.edPrivate, ByteString()));
         holder.type = kKeyTypeEdDsa;

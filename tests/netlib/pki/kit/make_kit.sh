@@ -145,3 +145,7 @@ $O pkcs8 -topk8 -v2 aes256 -in rsa-leaf.key -passout "$P" -out rsa-p8aes.pem
 $O pkcs8 -topk8 -v1 PBE-SHA1-3DES -in rsa-leaf.key -passout "$P" -out rsa-p8v1.pem
 # A 3000-bit key, whose blob width is not a multiple of 512 bits.
 $O genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:3000 -out rsa3000.key 2>/dev/null
+# SEC1 "EC PRIVATE KEY" files, with and without the public key.
+for t in p256 p384 p521; do $O ec -in "$t-leaf.key" -out "$t-sec1.pem" 2>/dev/null; done
+$O ec -in p256-leaf.key -no_public -out p256-nopub.pem 2>/dev/null
+$O ecparam -genkey -name secp384r1 -out p384-param.pem
