@@ -331,6 +331,38 @@ int KeyCodec::WriteEdwardsKey(const EcKey& key, int pem, ByteString& out, int pu
   return Finish(w, pem, isPrivate ? "PRIVATE KEY" : "PUBLIC KEY", out);
 }
 
+int KeyCodec::WriteStoreKey(CertificateStore& store, int pem, ByteString& out, int publicOnly) {
+  switch (store.GetKeyType()) {
+    case kKeyTypeRsa: {
+      RsaKey key;
+      TORNELL_TRY(store.GetRsaKey(key, publicOnly));
+      if (publicOnly == 0) return WriteRsaPkcs8(key, pem, out);
+      RsaKey pub;
+      TORNELL_TRY(pub.n.Set(key.n.Data(), key.n.Length()));
+      TORNELL_TRY(pub.e.Set(key.e.Data(), key.e.Length()));
+      return WriteRsaPkcs8(pub, pem, out);
+    }
+    case kKeyTypeDsa: {
+      DsaKey key;
+      TORNELL_TRY(store.GetDsaKey(key, publicOnly));
+      if (publicOnly != 0) key.x.Clear();
+      return WriteDsaPkcs8(key, pem, out);
+    }
+    case kKeyTypeEc: {
+      EcKey key;
+      TORNELL_TRY(store.GetEcKey(key, publicOnly));
+      return WriteEcKey(key, pem, out, publicOnly);
+    }
+    case kKeyTypeEdDsa: {
+      EcKey key;
+      TORNELL_TRY(store.GetEcKey(key, publicOnly));
+      return WriteEdwardsKey(key, pem, out, publicOnly);
+    }
+    default:
+      return kKeyOtherType;
+  }
+}
+
 int KeyCodec::WriteEncryptedPkcs8(const void* der, int length, const SecretBytes& password, ByteString& out) {
   ByteString salt, iv, encrypted;
   TORNELL_TRY(RandomBytes(8, salt));

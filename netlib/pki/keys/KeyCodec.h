@@ -9,6 +9,7 @@
 #include "crypto/rsa/RsaKey.h"
 #include "pki/keys/KeyFileFormats.h"
 #include "pki/keys/TextArmor.h"
+#include "pki/store/CertificateStore.h"
 #include "pki/store/KeyHolder.h"
 
 namespace tornell::pki {
@@ -51,6 +52,9 @@ class KeyCodec {
   [[nodiscard]] static int WriteEcKey(const EcKey& key, int pem, ByteString& out, int publicOnly);
   // RFC 8410 layout; kKeyOtherType unless the key is Ed25519 or Ed448.
   [[nodiscard]] static int WriteEdwardsKey(const EcKey& key, int pem, ByteString& out, int publicOnly);
+  // The key of the store's current entry; kKeyOtherType without one. With
+  // publicOnly no private part is written, whatever the key holds.
+  [[nodiscard]] static int WriteStoreKey(CertificateStore& store, int pem, ByteString& out, int publicOnly);
   [[nodiscard]] static int WriteEncryptedPkcs8(const void* der, int length, const SecretBytes& password,
                                                ByteString& out);
   [[nodiscard]] static int WriteEncryptedPem(const void* der, int length, const char* label,

@@ -1,6 +1,6 @@
 // libFuzzer target for the DER and certificate readers. The target is picked
-// by PKI_FUZZ_TARGET: der, tree, cert, decode, spki, pkcs8, dn, armor, pem or
-// p8file.
+// by PKI_FUZZ_TARGET: der, tree, cert, decode, spki, pkcs8, dn, armor, pem,
+// p8file, keyfile or keyder.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +10,7 @@
 #include "pki/der/DerCodec.h"
 #include "pki/der/DerElement.h"
 #include "pki/der/DerWriter.h"
+#include "pki/keys/KeyCodec.h"
 #include "pki/keys/KeyFileFormats.h"
 #include "pki/keys/TextArmor.h"
 #include "pki/x509/X509Codec.h"
@@ -159,6 +160,30 @@ void FuzzPkcs8File(const uint8_t* data, size_t size) {
                                     isEc);
 }
 
+// Any key file: a holder is filled only on success.
+void FuzzKeyFile(const uint8_t* data, size_t size) {
+  SecretBytes password;
+  if (password.Set("fuzz") != 0) return;
+  TextArmor blob;
+  KeyHolder holder;
+  ByteString error;
+  const int status = KeyCodec::ReadPrivateKeyFile(reinterpret_cast<const char*>(data), static_cast<int>(size),
+                                                  password, blob, holder, error);
+  Require(status != 0 || holder.type != kKeyTypeNone, "a key read has a type");
+}
+
+// The three DER key readers on the same bytes.
+void FuzzKeyDer(const uint8_t* data, size_t size) {
+  TextArmor blob;
+  RsaKey rsa;
+  (void)KeyCodec::ReadRsaPrivateKey(data, static_cast<int>(size), blob, rsa);
+  DsaKey dsa;
+  (void)KeyCodec::ReadDsaPrivateKey(data, static_cast<int>(size), blob, dsa);
+  EcKey ec;
+  ByteString error;
+  (void)KeyCodec::ReadEcPrivateKey(data, static_cast<int>(size), blob, ec, error);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -185,6 +210,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzPem(data, size);
   } else if (which == "p8file") {
     FuzzPkcs8File(data, size);
+  } else if (which == "keyfile") {
+    FuzzKeyFile(data, size);
+  } else if (which == "keyder") {
+    FuzzKeyDer(data, size);
   }
   return 0;
 }
