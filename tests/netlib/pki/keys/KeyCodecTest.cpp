@@ -294,6 +294,72 @@ TEST(KeyCodec, Edges) {
   EXPECT_EQ(Text(error), "Error decoding key: unknown curve information.");
 }
 
+TEST(KeyCodec, WriterEdges) {
+  // A P-521 public key is written 66 bytes wide even when X and Y are held shorter.
+  EcKey p521;
+  p521.curveIndex = 2;
+  ASSERT_EQ(p521.X.Set(std::string(65, '\x11').data(), 65), 0);
+  ASSERT_EQ(p521.Y.Set(std::string(66, '\x22').data(), 66), 0);
+  ByteString out;
+  ASSERT_EQ(KeyCodec::WriteEcKey(p521, 0, out, 1), 0);
+  const std::string hex = HexOf(out);
+  EXPECT_NE(hex.find("038186000400" + std::string(130, '1') + std::string(132, '2')), std::string::npos);
+  ASSERT_EQ(KeyCodec::WriteEcKey(p521, 1, out, 0), 0);
+  EXPECT_EQ(Text(out).rfind("-----BEGIN EC PUBLIC KEY-----", 0), 0u);
+  // The fixed-width headers of the encrypted PKCS#8 writer.
+  const std::string plain(600, '\x5a');
+  ASSERT_EQ(KeyCodec::WriteEncryptedPkcs8(plain.data(), 600, Secret("pw"), out), 0);
+  SecretBytes der;
+  ASSERT_EQ(KeyCodec::PemDecode(out.CStr(), "ENCRYPTED PRIVATE KEY", der, nullptr), 0);
+  const std::string d = HexOf(der);
+  EXPECT_EQ(d.substr(0, 4), "3082");
+  EXPECT_EQ(d.substr(8, 6), "304006");  // AlgorithmIdentifier: two-byte header
+  // ... and it opens again with the same password, padding checked.
+  int isDsa = 0, isEc = 0;
+  TextArmor back;
+  EXPECT_EQ(KeyFileFormats::DecodePkcs8(back, out.Data(), out.Length(), Secret("pw"), isDsa, isEc),
+            kKeyFormatNotFound);  // the bytes are no PrivateKeyInfo
+  ASSERT_EQ(KeyCodec::WriteEncryptedPem(plain.data(), 600, "RSA PRIVATE KEY", Secret("pw"), out), 0);
+  const std::string pem = Text(out);
+  const size_t dek = pem.find("DEK-Info: DES-EDE3-CBC,");
+  ASSERT_NE(dek, std::string::npos);
+  const std::string iv = pem.substr(dek + 23, 16);
+  EXPECT_EQ(iv.find_first_not_of("0123456789ABCDEF"), std::string::npos);
+  EXPECT_EQ(pem.substr(dek + 39, 4), "\r\n\r\n");
+  const SecretBytes pw = Secret("pw");
+  ASSERT_EQ(KeyCodec::PemDecode(out.CStr(), "RSA PRIVATE KEY", der, &pw), 0);
+  EXPECT_EQ(Text(der), plain + std::string(8, '\x08'));
+}
+
+TEST(KeyCodec, OldEdwardsFormStillRead) {
+  // Version 1, a constructed OCTET STRING and the public key under [1] primitive.
+  const std::string priv(64, 'a'), pub(64, 'b');
+  const std::string old = testsupport::Unhex("3050020101300506032b6570" "2422" "0420" + priv + "8120" + pub);
+  TextArmor pem;
+  ASSERT_EQ(pem.EncodePem("PRIVATE KEY", old.data(), static_cast<int>(old.size())), 0);
+  KeyHolder holder;
+  TextArmor blob;
+  ByteString error;
+  ASSERT_EQ(KeyCodec::ReadPrivateKeyFile(pem.Data(), pem.Length(), Secret(""), blob, holder, error), 0);
+  EXPECT_EQ(holder.type, kKeyTypeEdDsa);
+  EXPECT_EQ(HexOf(holder.edDsaKey.edPrivate), priv);
+  EXPECT_EQ(HexOf(holder.edDsaKey.edPublic), pub);
+  EXPECT_EQ(testsupport::Hex(Text(blob)), "456403" "20" + priv + "20" + pub + "00");
+}
+
+TEST(KeyCodec, EcBlobOfP384) {
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), kKit);
+  KeyHolder holder;
+  TextArmor blob;
+  ASSERT_EQ(ReadFile("p384-sec1.pem", "", holder, blob), 0);
+  auto f = PkeyFields("p384-leaf.key");
+  const std::string pub = f["pub"];
+  ASSERT_EQ(pub.size(), 2u + 192u);
+  std::string d = Magnitude(f["priv"]);
+  d.insert(0, 96 - d.size(), '0');
+  EXPECT_EQ(testsupport::Hex(Text(blob)), "454301" "30" + d + "30" + pub.substr(2, 96) + "30" + pub.substr(98));
+}
+
 // PBKDF2 and the cipher of python3 `cryptography`, decrypted here.
 const char* const kEncrypt = R"PY(
 import sys
