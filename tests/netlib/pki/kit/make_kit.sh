@@ -123,3 +123,29 @@ done
 $O genpkey -algorithm ED448 -out ed448.key
 $O pkcs8 -topk8 -nocrypt -in ed448.key -outform DER -out ed448.p8
 rm -f ./*.csr ./*.srl
+
+# Key files of the key-file readers, password "kit secret": traditional PEM,
+# plain and encrypted; PKCS#8 PEM, plain and encrypted under several schemes.
+P="pass:kit secret"
+$O rsa -in rsa-leaf.key -traditional -out rsa-trad.pem 2>/dev/null
+$O rsa -in rsa-leaf.key -traditional -outform DER -out rsa-trad.bin 2>/dev/null
+$O rsa -in rsa-leaf.key -traditional -des3 -passout "$P" -out rsa-des3.pem 2>/dev/null
+$O rsa -in rsa-leaf.key -traditional -aes128 -passout "$P" -out rsa-aes128.pem 2>/dev/null
+$O rsa -in rsa-leaf.key -traditional -aes256 -passout "$P" -out rsa-aes256.pem 2>/dev/null
+$O dsa -in dsa-leaf.key -out dsa-trad.pem 2>/dev/null
+$O dsa -in dsa-leaf.key -outform DER -out dsa-trad.bin 2>/dev/null
+$O dsa -in dsa-leaf.key -des3 -passout "$P" -out dsa-des3.pem 2>/dev/null
+for t in rsa dsa p256 ed25519; do
+  $O pkcs8 -topk8 -nocrypt -in "$t-leaf.key" -out "$t-p8.pem"
+done
+$O pkcs8 -topk8 -v2 des3 -v2prf hmacWithSHA1 -in rsa-leaf.key -passout "$P" -out rsa-p8des3.pem
+$O pkcs8 -topk8 -v2 des3 -v2prf hmacWithSHA1 -in p256-leaf.key -passout "$P" -out p256-p8des3.pem
+$O pkcs8 -topk8 -v2 des3 -in rsa-leaf.key -passout "$P" -out rsa-p8sha256.pem
+$O pkcs8 -topk8 -v2 aes256 -in rsa-leaf.key -passout "$P" -out rsa-p8aes.pem
+$O pkcs8 -topk8 -v1 PBE-SHA1-3DES -in rsa-leaf.key -passout "$P" -out rsa-p8v1.pem
+# A 3000-bit key, whose blob width is not a multiple of 512 bits.
+$O genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:3000 -out rsa3000.key 2>/dev/null
+# SEC1 "EC PRIVATE KEY" files, with and without the public key.
+for t in p256 p384 p521; do $O ec -in "$t-leaf.key" -out "$t-sec1.pem" 2>/dev/null; done
+$O ec -in p256-leaf.key -no_public -out p256-nopub.pem 2>/dev/null
+$O ecparam -genkey -name secp384r1 -out p384-param.pem

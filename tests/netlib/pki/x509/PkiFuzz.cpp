@@ -1,5 +1,6 @@
 // libFuzzer target for the DER and certificate readers. The target is picked
-// by PKI_FUZZ_TARGET: der, tree, cert, decode, spki, pkcs8 or dn.
+// by PKI_FUZZ_TARGET: der, tree, cert, decode, spki, pkcs8, dn, armor, pem,
+// p8file, keyfile or keyder.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,9 @@
 #include "pki/der/DerCodec.h"
 #include "pki/der/DerElement.h"
 #include "pki/der/DerWriter.h"
+#include "pki/keys/KeyCodec.h"
+#include "pki/keys/KeyFileFormats.h"
+#include "pki/keys/TextArmor.h"
 #include "pki/x509/X509Codec.h"
 
 using namespace tornell;
@@ -124,6 +128,62 @@ void FuzzName(const uint8_t* data, size_t size) {
   (void)X509Codec::DnTextToPairs(text.CStr(), pairs);
 }
 
+// Armour text: decoding never grows the text, and any text is accepted.
+void FuzzArmor(const uint8_t* data, size_t size) {
+  TextArmor t;
+  const int status = t.Decode("CERTIFICATE", reinterpret_cast<const char*>(data), static_cast<int>(size));
+  Require(status == 0, "decode accepts any text");
+  Require(static_cast<size_t>(t.Length()) <= size, "decoded no longer than the text");
+  TextArmor again;
+  Require(again.EncodePem("X", t.Data(), t.Length()) == 0, "re-armour");
+}
+
+// PEM key files: the headers, the DEK-Info decryption and a password.
+void FuzzPem(const uint8_t* data, size_t size) {
+  SecretBytes password;
+  if (password.Set("fuzz") != 0) return;
+  TextArmor out;
+  (void)KeyFileFormats::DecodePem(out, "PRIVATE KEY", reinterpret_cast<const char*>(data), static_cast<int>(size),
+                                  password, 0);
+  TextArmor body;
+  (void)KeyFileFormats::ExtractArmorBody(body, "KEY", reinterpret_cast<const char*>(data), static_cast<int>(size));
+}
+
+// PKCS#8 files, plain and encrypted: the iteration count is capped by the
+// input's own bytes, so keep runs short by fuzzing small counts only.
+void FuzzPkcs8File(const uint8_t* data, size_t size) {
+  SecretBytes password;
+  if (password.Set("fuzz") != 0) return;
+  TextArmor out;
+  int isDsa = 0, isEc = 0;
+  (void)KeyFileFormats::DecodePkcs8(out, reinterpret_cast<const char*>(data), static_cast<int>(size), password, isDsa,
+                                    isEc);
+}
+
+// Any key file: a holder is filled only on success.
+void FuzzKeyFile(const uint8_t* data, size_t size) {
+  SecretBytes password;
+  if (password.Set("fuzz") != 0) return;
+  TextArmor blob;
+  KeyHolder holder;
+  ByteString error;
+  const int status = KeyCodec::ReadPrivateKeyFile(reinterpret_cast<const char*>(data), static_cast<int>(size),
+                                                  password, blob, holder, error);
+  Require(status != 0 || holder.type != kKeyTypeNone, "a key read has a type");
+}
+
+// The three DER key readers on the same bytes.
+void FuzzKeyDer(const uint8_t* data, size_t size) {
+  TextArmor blob;
+  RsaKey rsa;
+  (void)KeyCodec::ReadRsaPrivateKey(data, static_cast<int>(size), blob, rsa);
+  DsaKey dsa;
+  (void)KeyCodec::ReadDsaPrivateKey(data, static_cast<int>(size), blob, dsa);
+  EcKey ec;
+  ByteString error;
+  (void)KeyCodec::ReadEcPrivateKey(data, static_cast<int>(size), blob, ec, error);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -144,6 +204,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzPkcs8(data, size);
   } else if (which == "dn") {
     FuzzName(data, size);
+  } else if (which == "armor") {
+    FuzzArmor(data, size);
+  } else if (which == "pem") {
+    FuzzPem(data, size);
+  } else if (which == "p8file") {
+    FuzzPkcs8File(data, size);
+  } else if (which == "keyfile") {
+    FuzzKeyFile(data, size);
+  } else if (which == "keyder") {
+    FuzzKeyDer(data, size);
   }
   return 0;
 }

@@ -37,10 +37,10 @@ SEEDS="$WORK/seeds"
 if [ ! -d "$SEEDS" ] && command -v openssl >/dev/null 2>&1; then
   sh "$SRC/tests/netlib/pki/kit/make_kit.sh" "$WORK/kit" >"$WORK/kit.log" 2>&1 || { tail -n 20 "$WORK/kit.log"; exit 1; }
   mkdir -p "$SEEDS"
-  cp "$WORK"/kit/*.der "$WORK"/kit/*.p8 "$SEEDS"/
+  cp "$WORK"/kit/*.der "$WORK"/kit/*.p8 "$WORK"/kit/*.pem "$WORK"/kit/*.bin "$SEEDS"/
 fi
 mkdir -p "$SEEDS"
-for target in der tree cert decode spki pkcs8 dn; do
+for target in der tree cert decode spki pkcs8 dn armor pem p8file keyfile keyder; do
   corpus="$WORK/corpus-$target"
   mkdir -p "$corpus"
   echo "== $target"

@@ -1,0 +1,46 @@
+#pragma once
+// The certificates and keys a certificate manager has loaded, in load order,
+// with the current selection and the subject filter text.
+#include "core/buffer/PtrList.h"
+#include "core/text/ByteString.h"
+#include "pki/store/CertStoreEntry.h"
+#include "pki/store/KeyHolder.h"
+
+namespace tornell::pki {
+
+class CertificateStore {
+ public:
+  CertificateStore() = default;
+  CertificateStore(const CertificateStore&) = delete;
+  CertificateStore& operator=(const CertificateStore&) = delete;
+
+  int keyOnly = 0;
+  int selectedIndex = -1;
+  PtrList<CertStoreEntry> entries;
+  ByteString subject;
+  KeyHolder emptyKeyHolder;
+
+  // A failed load adds nothing.
+  [[nodiscard]] int AddCertificate(const void* der, int length);
+  [[nodiscard]] int AddKeyHolder(const KeyHolder& holder);
+  // Keeps the subject text.
+  int Clear();
+  // The selected entry, else the first, else null.
+  CertStoreEntry* Current();
+  // Only "*" selects (the first entry); any text is kept as the subject.
+  [[nodiscard]] int SelectSubject(const char* text);
+  const char* GetSubject() const { return subject.CStr(); }
+  int SetKeyOnly(int value) {
+    keyOnly = value;
+    return 0;
+  }
+  int GetKeyOnly() const { return keyOnly; }
+  const char* GetKeyAlgorithm();
+  int GetKeyType();
+  KeyHolder* GetKeyHolder();
+  [[nodiscard]] int GetRsaKey(RsaKey& key, int = 0);
+  [[nodiscard]] int GetDsaKey(DsaKey& key, int = 0);
+  [[nodiscard]] int GetEcKey(EcKey& key, int = 0);
+};
+
+}  // namespace tornell::pki
