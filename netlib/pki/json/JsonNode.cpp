@@ -125,15 +125,17 @@ int JsonNode::RemoveAllChildren() {
   return kStatusOk;
 }
 
-int JsonNode::LabelText(ByteString& out) const {
+int JsonNode::LabelText(ByteString& out, int jsonStyle) const {
   out.Clear();
-  return AppendLabel(out);
+  return AppendLabel(out, jsonStyle);
 }
 
-int JsonNode::AppendLabel(ByteString& out) const {
-  if (!name_.IsEmpty() || label_ < 0) return out.Append(name_);
+int JsonNode::AppendLabel(ByteString& out, int jsonStyle) const {
+  if (!name_.IsEmpty() || parent_ == nullptr) return out.Append(name_);
+  int index = jsonStyle != 0 ? 0 : 1;
+  for (const JsonNode* n = previous_; n != nullptr; n = n->previous_) ++index;
   TORNELL_TRY(out.AppendByte('['));
-  TORNELL_TRY(out.AppendInt(label_));
+  TORNELL_TRY(out.AppendInt(index));
   return out.AppendByte(']');
 }
 
@@ -142,11 +144,11 @@ int JsonNode::AppendLabel(ByteString& out) const {
 int JsonNode::StepText(ByteString& out, int jsonStyle) const {
   if (jsonStyle == 0) {
     TORNELL_TRY(out.Set("/"));
-    return AppendLabel(out);
+    return AppendLabel(out, 0);
   }
   if (parent_ == nullptr) return out.Set("$");
   out.Clear();
-  if (name_.IsEmpty()) return AppendLabel(out);
+  if (name_.IsEmpty()) return AppendLabel(out, 1);
   TORNELL_TRY(out.Append("['"));
   TORNELL_TRY(out.Append(name_));
   return out.Append("']");
@@ -184,25 +186,13 @@ JsonNode* JsonNode::NthMatch(const char* name, int n) {
   return nullptr;
 }
 
-// The (k+1)-th matching child counted from the end; position gets its 1-based
-// place among the matching children.
-JsonNode* JsonNode::NthMatchFromEnd(const char* name, int k, int* position) {
+// The (k+1)-th matching child counted from the end.
+JsonNode* JsonNode::NthMatchFromEnd(const char* name, int k) {
   int seen = 0;
-  JsonNode* found = nullptr;
   for (JsonNode* c = lastChild_; c != nullptr; c = c->previous_) {
-    if (c->Matches(name) && seen++ == k) {
-      found = c;
-      break;
-    }
+    if (c->Matches(name) && seen++ == k) return c;
   }
-  if (found == nullptr) return nullptr;
-  int place = 0;
-  for (JsonNode* c = firstChild_; c != nullptr; c = c->next_) {
-    if (c->Matches(name)) ++place;
-    if (c == found) break;
-  }
-  *position = place;
-  return found;
+  return nullptr;
 }
 
 JsonNode* JsonNode::SelectChild(const char* step, Index base) {
@@ -216,21 +206,14 @@ JsonNode* JsonNode::SelectChild(const char* step, Index base) {
     return nullptr;
   }
   const int k = ReadLastOffset(split.predicate.CStr());
-  if (k >= 0) {
-    int position = 0;
-    JsonNode* found = NthMatchFromEnd(name, k, &position);
-    if (found != nullptr) found->SetLabel(base == Index::kZeroBased ? position - 1 : position);
-    return found;
-  }
+  if (k >= 0) return NthMatchFromEnd(name, k);
   if (std::strncmp(split.predicate.CStr(), "last()", 6) == 0) return nullptr;
   const int index = ReadIndex(split.predicate.CStr());
   if (index < 0) return nullptr;
   // Saturated: an index past INT_MAX is past every child.
   const int n = base == Index::kZeroBased ? (index == INT_MAX ? INT_MAX : index + 1) : index;
   if (n < 1 || n > childCount_) return nullptr;
-  JsonNode* found = NthMatch(name, n);
-  if (found != nullptr) found->SetLabel(index);
-  return found;
+  return NthMatch(name, n);
 }
 
 JsonNode* JsonNode::EvalXPath(StringTokenizer& steps, int first) {

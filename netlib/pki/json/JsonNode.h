@@ -36,9 +36,11 @@ class JsonNode {
 
   const char* Name() const { return name_.CStr(); }
   [[nodiscard]] int SetName(const void* name, int length) { return name_.Set(name, length); }
-  // The name, or the index label "[n]" of the last index selection when the
-  // node has no name.
-  [[nodiscard]] int LabelText(ByteString& out) const;
+  // The name, or for an unnamed node (an array element) its index among its
+  // siblings in brackets: 1-based for XPath, 0-based for JSONPath. The index
+  // is counted, not remembered from a selection, so both path languages give
+  // a path that selects the node again.
+  [[nodiscard]] int LabelText(ByteString& out, int jsonStyle) const;
   const SmallText& Value() const { return value_; }
   [[nodiscard]] int AppendValue(const void* data, int length) { return value_.Append(data, length); }
   int Start() const { return start_; }
@@ -71,9 +73,8 @@ class JsonNode {
   bool Matches(const char* name) const;
   JsonNode* SelectChild(const char* step, Index base);
   JsonNode* NthMatch(const char* name, int n);
-  JsonNode* NthMatchFromEnd(const char* name, int k, int* position);
-  void SetLabel(int index) { label_ = index; }
-  int AppendLabel(ByteString& out) const;
+  JsonNode* NthMatchFromEnd(const char* name, int k);
+  int AppendLabel(ByteString& out, int jsonStyle) const;
   int StepText(ByteString& out, int jsonStyle) const;
 
   JsonNode* parent_ = nullptr;
@@ -87,7 +88,6 @@ class JsonNode {
   int valueStart_ = 0;
   int childCount_ = 0;
   SmallText name_;
-  int label_ = -1;  // index written by the last index selection, -1 for none
   int type_ = kObject;
 };
 
