@@ -1,6 +1,8 @@
-// libFuzzer target for the DER and certificate readers. The target is picked
-// by PKI_FUZZ_TARGET: der, tree, cert, decode, spki, pkcs8, dn, armor, pem,
-// p8file, keyfile or keyder.
+// libFuzzer target for the DER and certificate readers, the key files and the
+// JSON parser. The target is picked by PKI_FUZZ_TARGET: der, tree, cert,
+// decode, spki, pkcs8, dn, armor, pem, p8file, keyfile, keyder, json (the
+// parser, and the input as a path) or json_split (the first byte picks where
+// the rest is cut into two Input calls).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +16,8 @@
 #include "pki/keys/KeyFileFormats.h"
 #include "pki/keys/TextArmor.h"
 #include "pki/x509/X509Codec.h"
+#include "pki/json/JsonParser.h"
+#include "../json/JsonTestText.h"
 
 using namespace tornell;
 using namespace tornell::pki;
@@ -182,6 +186,45 @@ void FuzzKeyDer(const uint8_t* data, size_t size) {
   EcKey ec;
   ByteString error;
   (void)KeyCodec::ReadEcPrivateKey(data, static_cast<int>(size), blob, ec, error);
+// Status and tree listing of a text fed in two pieces; keep selects Restart's
+// keep-input mode, else consumed text is dropped between the calls.
+std::string ParseJson(const uint8_t* data, size_t size, size_t cut, bool keep) {
+  JsonParser parser;
+  if (keep) jsontest::Prepare(parser);
+  static_cast<void>(parser.SetValueDecoding(3));
+  static_cast<void>(parser.SetBuildDom(1));
+  int status = parser.Input(data, static_cast<int>(cut));
+  if (status == 0) status = parser.Input(data + cut, static_cast<int>(size - cut));
+  std::string out = std::to_string(status);
+  if (status == 0 && parser.Root() != nullptr) {
+    out += ' ' + jsontest::Listing(parser.Root());
+    ByteString path;
+    for (JsonNode* n = parser.Root(); n != nullptr; n = n->LastChild()) {
+      Require(n->GetXPath(path) == 0 && n->GetJsonPath(path) == 0, "json path text");
+    }
+  }
+  return out;
+}
+
+void FuzzJson(const uint8_t* data, size_t size) {
+  static_cast<void>(ParseJson(data, size, size, true));
+  // The input as a path, both languages, over a fixed document.
+  JsonParser parser;
+  jsontest::Prepare(parser, 1);
+  Require(parser.Input("{\"keys\":[{\"kty\":\"EC\",\"a\":[1,[2]]},{\"kty\":\"RSA\"}],\"x\":{}}") == 0, "fixed document");
+  const std::string path(reinterpret_cast<const char*>(data), size);
+  static_cast<void>(parser.HasPath(path.c_str()));
+  if (parser.SelectPath(path.c_str()) == 0) static_cast<void>(parser.GetText());
+  static_cast<void>(parser.FindNode(path.c_str(), 0));
+  static_cast<void>(parser.FindNode(path.c_str(), 1));
+}
+
+void FuzzJsonSplit(const uint8_t* data, size_t size) {
+  if (size == 0) return;
+  const size_t cut = data[0] % size;
+  const std::string whole = ParseJson(data + 1, size - 1, size - 1, true);
+  Require(ParseJson(data + 1, size - 1, cut, true) == whole, "split parse equals whole parse");
+  Require(ParseJson(data + 1, size - 1, cut, false) == whole, "split parse dropping input equals whole parse");
 }
 
 }  // namespace
@@ -214,6 +257,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzKeyFile(data, size);
   } else if (which == "keyder") {
     FuzzKeyDer(data, size);
+  } else if (which == "json") {
+    FuzzJson(data, size);
+  } else if (which == "json_split") {
+    FuzzJsonSplit(data, size);
   }
   return 0;
 }

@@ -40,13 +40,20 @@ if [ ! -d "$SEEDS" ] && command -v openssl >/dev/null 2>&1; then
   cp "$WORK"/kit/*.der "$WORK"/kit/*.p8 "$WORK"/kit/*.pem "$WORK"/kit/*.bin "$SEEDS"/
 fi
 mkdir -p "$SEEDS"
-for target in der tree cert decode spki pkcs8 dn armor pem p8file keyfile keyder; do
+# JSON seeds: small documents of every shape.
+JSON_SEEDS="$WORK/json-seeds"
+mkdir -p "$JSON_SEEDS"
+printf '{"keys":[{"kty":"EC","crv":"P-256"},{"kty":"RSA","e":"AQAB"}]}' >"$JSON_SEEDS/jwk"
+printf '([1, -2.5e3, true, FALSE, null, "a\\u20ACb\\ud83d\\ude00", {}, [[]],])' >"$JSON_SEEDS/mixed"
+printf '$.keys[last()-1].kty' >"$JSON_SEEDS/jsonpath"
+printf '/json/keys/[2]/kty' >"$JSON_SEEDS/xpath"
+for target in der tree cert decode spki pkcs8 dn armor pem p8file keyfile keyder json json_split; do
   corpus="$WORK/corpus-$target"
   mkdir -p "$corpus"
   echo "== $target"
   if ! PKI_FUZZ_TARGET=$target ASAN_OPTIONS=detect_leaks=1 "$WORK/pki_fuzz" \
       -max_total_time="$SECONDS_EACH" -max_len=8192 -seed=1 -artifact_prefix="$WORK/" \
-      "$corpus" "$SEEDS" >"$WORK/$target.log" 2>&1; then
+      "$corpus" "$(case $target in json*) echo "$JSON_SEEDS";; *) echo "$SEEDS";; esac)" >"$WORK/$target.log" 2>&1; then
     tail -n 40 "$WORK/$target.log"
     exit 1
   fi
