@@ -1,5 +1,7 @@
 #include "pki/keys/KeyCodec.h"
 
+#include <initializer_list>
+
 #include <cstring>
 
 #include "core/base/Status.h"
@@ -210,7 +212,7 @@ int KeyCodec::WriteRsaPkcs1(const RsaKey& key, int pem, ByteString& out) {
   const bool isPrivate = !key.d.IsEmpty() || (!key.p.IsEmpty() && !key.q.IsEmpty());
   ScratchDer w;
   if (isPrivate) TORNELL_TRY(w.AppendInteger(0));
-  for (const ByteString* field : {&key.n, &key.e, &key.d, &key.p, &key.q, &key.dP, &key.dQ, &key.qInv}) {
+  for (const ByteString* field : std::initializer_list<const ByteString*>{&key.n, &key.e, &key.d, &key.p, &key.q, &key.dP, &key.dQ, &key.qInv}) {
     TORNELL_TRY(AppendIfAny(w, *field));
   }
   TORNELL_TRY(w.WrapAllMinimal(kTagSequence));

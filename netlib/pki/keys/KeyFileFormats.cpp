@@ -6,6 +6,7 @@
 #include "core/base/Status.h"
 #include "core/secure/ConstantTime.h"
 #include "core/secure/SecureWipe.h"
+#include "crypto/cipher/block/BlowfishCipher.h"
 #include "crypto/cipher/engine/SymmetricCipher.h"
 #include "crypto/digest/hash/Sha512Digest.h"
 #include "crypto/digest/kdf/PasswordKeyDeriver.h"
