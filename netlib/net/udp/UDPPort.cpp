@@ -30,8 +30,10 @@ constexpr size_t kControlBufferSize = 1024;
 
 UDPPort::UDPPort() = default;
 
+// No final receive pass here: its events would reach a subclass or sink
+// that is already gone.
 UDPPort::~UDPPort() {
-  if (descriptor_ != -1) static_cast<void>(Close(0));
+  if (descriptor_ != -1) static_cast<void>(AsyncSelect(descriptor_, nullptr, kUdpSocketMessage, 0));
   CloseSocket();
 }
 
@@ -351,9 +353,9 @@ int UDPPort::Receive(bool final) {
     if (error != 0) {
       if (error == EAGAIN || error == kStatusUdpNotSocket) return error;
       if (error == kStatusUdpUnreachable) {
-        ReportError(error, "Destination unreachable (service unavailable?).");
+        static_cast<void>(ReportError(error, "Destination unreachable (service unavailable?)."));
       } else {
-        ReportError(error, "Winsock error in recv()");
+        static_cast<void>(ReportError(error, "Winsock error in recv()"));
       }
       return error;
     }
@@ -400,7 +402,7 @@ int UDPPort::HandleMessage(int message, unsigned long descriptor, long event) {
       if (closePending_) static_cast<void>(Close(kEventClose));
     }
   } else if ((event & 0xFFFF) == kEventWrite) {
-    OnReadyToSend();
+    static_cast<void>(OnReadyToSend());
   }
   return kStatusOk;
 }
