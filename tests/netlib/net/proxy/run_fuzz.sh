@@ -1,5 +1,6 @@
 #!/bin/sh
 # Builds the proxy reply fuzzer with clang and runs it for a few seconds.
+# The Kerberos sources need the cipher layer, which this build leaves out.
 # Usage: run_fuzz.sh <source root> <work folder> [seconds]
 set -eu
 SRC=$1
@@ -15,7 +16,7 @@ mkdir -p "$WORK"
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -I"$SRC/netlib" "$SRC/tests/netlib/net/proxy/ProxyFuzz.cpp" \
   $(find "$SRC/netlib/core/base" "$SRC/netlib/core/buffer" "$SRC/netlib/core/socket" "$SRC/netlib/core/text" \
-    "$SRC/netlib/net" -name '*.cpp' | sort) \
+    "$SRC/netlib/net" -name '*.cpp' -not -path '*/net/kerberos/*' | sort) \
   -o "$WORK/proxy_fuzz"
 corpus="$WORK/corpus"
 mkdir -p "$corpus"
