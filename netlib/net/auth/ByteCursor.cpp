@@ -1,0 +1,108 @@
+#include "net/auth/ByteCursor.h"
+
+#include <cstring>
+
+#include "core/base/Status.h"
+
+namespace tornell {
+
+namespace {
+const char kOverflowText[] = "Error in WriteInt: Attempt to overflow buffer.";
+}  // namespace
+
+void ByteCursor::Reset() {
+  bytes_.Clear();
+  limit_ = 0;
+  position_ = 0;
+}
+
+int ByteCursor::Append(const void* data, int offset, int length) {
+  if (data == nullptr || length <= 0) return kStatusOk;
+  return bytes_.Append(static_cast<const char*>(data) + offset, length);
+}
+
+int ByteCursor::AppendNul() { return bytes_.AppendByte(0); }
+
+int ByteCursor::AppendCString(const char* text) {
+  TORNELL_TRY(bytes_.Append(text));
+  return bytes_.AppendByte(0);
+}
+
+unsigned ByteCursor::ByteAt(int i) const {
+  return (i >= 0 && i < limit_ && i < bytes_.Length()) ? bytes_.Bytes()[i] : 0u;
+}
+
+uint32_t ByteCursor::ReadBigEndian(int n) {
+  uint32_t value = 0;
+  for (int i = 0; i < n; ++i) value = (value << 8) | ByteAt(position_ + i);
+  Skip(n);
+  return value;
+}
+
+void ByteCursor::Skip(int n) {
+  if (n > 0) position_ = n > bytes_.Length() - position_ ? bytes_.Length() : position_ + n;
+}
+
+int ByteCursor::ReadBytes(ByteString& out, int n) {
+  const int left = limit_ - position_;
+  if (n > left) n = left;
+  if (n <= 0) return out.Set("");
+  TORNELL_TRY(out.Set(bytes_.Data() + position_, n));
+  position_ += n;
+  return kStatusOk;
+}
+
+int ByteCursor::ReadCString(ByteString& out) {
+  const int left = limit_ - position_;
+  if (left <= 0) return out.Set("");
+  const char* start = bytes_.Data() + position_;
+  const void* zero = std::memchr(start, 0, static_cast<size_t>(left));
+  const int n = zero != nullptr ? static_cast<int>(static_cast<const char*>(zero) - start) : left;
+  TORNELL_TRY(out.Set(start, n));
+  position_ += zero != nullptr ? n + 1 : n;
+  return kStatusOk;
+}
+
+int NtlmMessageBuffer::Load(const void* data, int length) {
+  Reset();
+  TORNELL_TRY(Append(data, 0, length));
+  limit_ = bytes_.Length();
+  return kStatusOk;
+}
+
+uint32_t NtlmMessageBuffer::ReadLittleEndian(int n) {
+  uint32_t value = 0;
+  for (int i = 0; i < n && i < 4; ++i) value |= ByteAt(position_ + i) << (8 * i);
+  Skip(n);
+  return value;
+}
+
+int NtlmMessageBuffer::IntBytes(uint32_t value, int n, unsigned char* out) {
+  if (n > kMaxIntBytes) {
+    errorText_ = kOverflowText;
+    return kStatusOverflow;
+  }
+  for (int i = 0; i < n; ++i) out[i] = i < 4 ? static_cast<unsigned char>(value >> (8 * i)) : 0;
+  return kStatusOk;
+}
+
+int NtlmMessageBuffer::AppendInt(uint32_t value, int n) {
+  unsigned char bytes[kMaxIntBytes];
+  TORNELL_TRY(IntBytes(value, n, bytes));
+  return Append(bytes, 0, n);
+}
+
+int NtlmMessageBuffer::WriteIntAt(int offset, uint32_t value, int n) {
+  unsigned char bytes[kMaxIntBytes];
+  TORNELL_TRY(IntBytes(value, n, bytes));
+  return WriteAt(offset, bytes, 0, n);
+}
+
+int NtlmMessageBuffer::WriteAt(int offset, const void* data, int dataOffset, int length) {
+  if (offset == -1) return Append(data, dataOffset, length);
+  if (offset < 0 || length < 0 || length > bytes_.Length() - offset) return kStatusOverflow;
+  if (length > 0) std::memcpy(bytes_.Data() + offset, static_cast<const char*>(data) + dataOffset, static_cast<size_t>(length));
+  return kStatusOk;
+}
+
+}  // namespace tornell
