@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "BenchPath.h"
 #include "crypto/bigint/BigInteger.h"
 
 namespace {
@@ -37,6 +38,7 @@ BigInteger Ours(const std::vector<uint8_t>& b) { return BigInteger(b.data(), int
 BIGNUM* Peer(const std::vector<uint8_t>& b) { return BN_bin2bn(b.data(), int(b.size()), nullptr); }
 
 void ModPowOurs(benchmark::State& state, int bits) {
+  benchpath::Label(state, benchpath::kMontgomery);
   Operands o(bits);
   BigInteger base = Ours(o.base), exp = Ours(o.exp), mod = Ours(o.mod), r;
   for (auto _ : state) {
@@ -61,6 +63,7 @@ void ModPowPeer(benchmark::State& state, int bits) {
 }
 
 void Mul2048Ours(benchmark::State& state) {
+  benchpath::Label(state, benchpath::kMulxAdx);
   Operands o(2048);
   BigInteger a = Ours(o.base), b = Ours(o.exp);
   for (auto _ : state) benchmark::DoNotOptimize(a.Multiply(b));

@@ -1,4 +1,5 @@
 // Symmetric cipher primitives beside OpenSSL's EVP in the same run.
+#include "BenchPath.h"
 #include "crypto/cipher/aes/Aes.h"
 #include "crypto/cipher/aes/AesCipher.h"
 #include "crypto/cipher/block/BlowfishCipher.h"
@@ -59,6 +60,7 @@ void Peer(benchmark::State& state, const EVP_CIPHER* cipher, int padding) {
 
 template <int KeyBytes>
 void AesEcbOurs(benchmark::State& state) {
+  benchpath::Label(state, benchpath::kAes);
   auto in = Data();
   std::vector<unsigned char> out(kSize);
   tornell::AesCipher aes;
@@ -92,6 +94,7 @@ void CbcOurs(benchmark::State& state, Cipher& cipher) {
 }
 
 void Aes128CbcOurs(benchmark::State& state) {
+  benchpath::Label(state, benchpath::kAes);
   tornell::AesCipher aes;
   aes.SetKey(kKey, 16, 1, 1);
   CbcOurs<tornell::AesCipher, 16>(state, aes);
@@ -99,6 +102,7 @@ void Aes128CbcOurs(benchmark::State& state) {
 void Aes128CbcPeer(benchmark::State& state) { Peer(state, EVP_aes_128_cbc(), 0); }
 
 void Des3CbcOurs(benchmark::State& state) {
+  benchpath::LabelPortable(state);
   tornell::TripleDesCipher des;
   des.SetKey(kKey, 24, 1, 1);
   CbcOurs<tornell::TripleDesCipher, 8>(state, des);
@@ -106,6 +110,7 @@ void Des3CbcOurs(benchmark::State& state) {
 void Des3CbcPeer(benchmark::State& state) { Peer(state, EVP_des_ede3_cbc(), 0); }
 
 void BlowfishEcbOurs(benchmark::State& state) {
+  benchpath::LabelPortable(state);
   auto in = Data();
   std::vector<unsigned char> out(kSize);
   tornell::BlowfishCipher bf;
@@ -125,10 +130,12 @@ void BlowfishEcbPeer(benchmark::State& state) {
 void Aes128EcbPortable(benchmark::State& state) {
   tornell::AesForcePortable(true);
   AesEcbOurs<16>(state);
+  benchpath::LabelPortable(state);
   tornell::AesForcePortable(false);
 }
 
 void Rc4Ours(benchmark::State& state) {
+  benchpath::LabelPortable(state);
   auto in = Data();
   std::vector<unsigned char> out(kSize);
   tornell::Rc4Cipher rc4;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchPath.h"
 #include "core/text/ByteString.h"
 
 namespace {
@@ -39,10 +40,13 @@ const std::string& EncodedInput() {
 }
 
 void Append16K_ours(benchmark::State& state) {
+  benchpath::LabelPortable(state);
   const char* chunk = reinterpret_cast<const char*>(Input().data());
   for (auto _ : state) {
     tornell::ByteString s;
-    for (int i = 0; i < kSize / kChunk; ++i) s.Append(chunk + i * kChunk, kChunk);
+    int status = 0;
+    for (int i = 0; i < kSize / kChunk && status == 0; ++i) status = s.Append(chunk + i * kChunk, kChunk);
+    if (status != 0) return state.SkipWithError("append failed");
     benchmark::DoNotOptimize(s.Data());
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * kSize);
@@ -59,10 +63,11 @@ void Append16K_peer(benchmark::State& state) {
 }
 
 void Base64Encode16K_ours(benchmark::State& state) {
+  benchpath::LabelPortable(state);
   tornell::ByteString out;
   for (auto _ : state) {
     out.Clear();
-    out.AppendBase64(Input().data(), kSize, 0, 64, 0);
+    if (out.AppendBase64(Input().data(), kSize, 0, 64, 0) != 0) return state.SkipWithError("encode failed");
     benchmark::DoNotOptimize(out.Data());
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * kSize);
@@ -80,11 +85,13 @@ void Base64Encode16K_peer(benchmark::State& state) {
 
 // Our decoder works in place, so each round starts from a fresh copy of the text.
 void Base64Decode16K_ours(benchmark::State& state) {
+  benchpath::LabelPortable(state);
   const std::string& text = EncodedInput();
   tornell::ByteString s;
   for (auto _ : state) {
-    s.Set(text.data(), static_cast<int>(text.size()));
-    s.Base64Decode(0);
+    if (s.Set(text.data(), static_cast<int>(text.size())) != 0 || s.Base64Decode(0) != 0) {
+      return state.SkipWithError("decode failed");
+    }
     benchmark::DoNotOptimize(s.Data());
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * kSize);
@@ -103,10 +110,11 @@ void Base64Decode16K_peer(benchmark::State& state) {
 }
 
 void HexEncode16K_ours(benchmark::State& state) {
+  benchpath::LabelPortable(state);
   tornell::ByteString out;
   for (auto _ : state) {
     out.Clear();
-    out.AppendHex(Input().data(), kSize);
+    if (out.AppendHex(Input().data(), kSize) != 0) return state.SkipWithError("hex failed");
     benchmark::DoNotOptimize(out.Data());
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * kSize);

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "BenchPath.h"
 #include "crypto/digest/hash/HashContext.h"
 
 namespace {
@@ -21,6 +22,11 @@ const std::string& Input() {
 }
 
 void Ours(benchmark::State& state, int id, int paddingMode) {
+  namespace h = tornell::HashAlgorithm;
+  state.SetLabel(id == h::kSha512      ? benchpath::Pick(benchpath::kSha512)
+                 : id == h::kSha3_256 ? benchpath::Pick(benchpath::kKeccak)
+                 : id == h::kMd5      ? "portable"
+                                      : benchpath::Pick(benchpath::kShaNi));
   tornell::HashContext ctx;
   ctx.SetAlgorithm(id);
   if (paddingMode != 0) ctx.SetPaddingMode(paddingMode);

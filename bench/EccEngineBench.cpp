@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "BenchPath.h"
 #include "CurveRows.h"
 #include "core/text/ByteString.h"
 #include "crypto/ecc/engine/EccEngine.h"
@@ -40,6 +41,7 @@ PeerKey& Peer(int curve, int which) {
 }
 
 void SignOurs(benchmark::State& state, int curve) {
+  benchpath::Label(state, benchpath::kMulxAdx);
   EccEngine engine;
   engine.SetCurveIndex(curve);
   EcKey key;
@@ -64,6 +66,7 @@ void SignPeer(benchmark::State& state, int curve) {
 }
 
 void VerifyOurs(benchmark::State& state, int curve) {
+  benchpath::Label(state, benchpath::kMulxAdx);
   EccEngine engine;
   engine.SetCurveIndex(curve);
   EcKey key;
@@ -95,6 +98,7 @@ void VerifyPeer(benchmark::State& state, int curve) {
 }
 
 void EcdhOurs(benchmark::State& state, int curve) {
+  benchpath::Label(state, benchpath::kMulxAdx);
   EccEngine engine;
   engine.SetCurveIndex(curve);
   EcKey own, peer;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "BenchPath.h"
 #include "core/text/ByteString.h"
 #include "crypto/ecc/edwards/EdDsa.h"
 #include "crypto/ecc/edwards/EdwardsMath.h"
@@ -35,6 +36,7 @@ Bytes RawPublic(EVP_PKEY* key) {
 // ---- key agreement ----
 
 void XdhOurs(benchmark::State& state, int type, size_t n) {
+  benchpath::LabelPortable(state);
   EVP_PKEY* peer = RawPrivate(type, Pattern(n, 2));
   const Bytes pub = RawPublic(peer), k = Pattern(n, 1);
   unsigned char out[56];
@@ -93,6 +95,7 @@ SignSetup MakeSetup(int type, size_t n) {
 }
 
 void SignOurs(benchmark::State& state, int type, size_t n) {
+  type == EVP_PKEY_ED25519 ? benchpath::Label(state, benchpath::kSha512) : benchpath::Label(state, benchpath::kKeccak);
   SignSetup s = MakeSetup(type, n);
   tornell::ByteString out;
   const int len = static_cast<int>(n);
@@ -122,6 +125,7 @@ void SignPeer(benchmark::State& state, int type, size_t n) {
 }
 
 void VerifyOurs(benchmark::State& state, int type, size_t n) {
+  type == EVP_PKEY_ED25519 ? benchpath::Label(state, benchpath::kSha512) : benchpath::Label(state, benchpath::kKeccak);
   SignSetup s = MakeSetup(type, n);
   const int len = static_cast<int>(n), sigLen = static_cast<int>(s.sig.size());
   int ok = 1;

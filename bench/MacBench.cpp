@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "BenchPath.h"
 #include "crypto/digest/mac/Hmac.h"
 #include "crypto/digest/kdf/Pbkdf2.h"
 
@@ -25,6 +26,7 @@ const std::string& Input() {
 const char kKey[] = "0123456789abcdef0123456789abcdef";
 
 void HmacOurs(benchmark::State& state, int length) {
+  benchpath::Label(state, benchpath::kShaNi);
   tornell::Hmac mac;
   mac.Init(tornell::HashAlgorithm::kSha256, kKey, 32);
   const std::string& in = Input();
@@ -68,6 +70,7 @@ const char kPassword[] = "correct horse battery staple";
 const char kSalt[] = "NaCl and pepper.";
 
 void Pbkdf2Ours(benchmark::State& state) {
+  benchpath::Label(state, benchpath::kShaNi);
   tornell::Pbkdf2 kdf;
   char out[32];
   for (auto _ : state) {

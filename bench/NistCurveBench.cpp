@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "BenchPath.h"
 #include "CurveRows.h"
 #include "crypto/ecc/nist/NistCurve.h"
 
@@ -52,6 +53,7 @@ Bytes Pattern(int n, int salt) {
 }
 
 void MulBaseOurs(benchmark::State& state, int curve) {
+  benchpath::Label(state, benchpath::kMulxAdx);
   const Bytes k = Pattern(tornell::NistCurveBytes(curve), 1);
   unsigned char x[66], y[66];
   for (auto _ : state) benchmark::DoNotOptimize(tornell::NistScalarMulBase(curve, k.data(), x, y));
@@ -71,6 +73,7 @@ void MulBasePeer(benchmark::State& state, int curve) {
 }
 
 void MulOurs(benchmark::State& state, int curve) {
+  benchpath::Label(state, benchpath::kMulxAdx);
   const Key peer = MakeKey(curve);
   const Bytes k = Pattern(tornell::NistCurveBytes(curve), 2);
   unsigned char x[66], y[66];
@@ -102,6 +105,7 @@ void MulPeer(benchmark::State& state, int curve) {
 }
 
 void EcdhOurs(benchmark::State& state, int curve) {
+  benchpath::Label(state, benchpath::kMulxAdx);
   const Key own = MakeKey(curve), peer = MakeKey(curve);
   unsigned char x[66], y[66];
   for (auto _ : state) {
@@ -127,6 +131,7 @@ void EcdhPeer(benchmark::State& state, int curve) {
 }
 
 void SignOurs(benchmark::State& state, int curve) {
+  benchpath::Label(state, benchpath::kMulxAdx);
   const Key key = MakeKey(curve);
   const int n = tornell::NistCurveBytes(curve);
   Bytes k = Pattern(n, 3), e = Pattern(n, 4);
@@ -153,6 +158,7 @@ void SignPeer(benchmark::State& state, int curve) {
 }
 
 void VerifyOurs(benchmark::State& state, int curve) {
+  benchpath::Label(state, benchpath::kMulxAdx);
   const Key key = MakeKey(curve);
   const int n = tornell::NistCurveBytes(curve);
   const Bytes k = Pattern(n, 3), e = Pattern(n, 4);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "BenchPath.h"
 #include "core/text/ByteString.h"
 #include "crypto/rsa/RsaEngine.h"
 
@@ -67,6 +68,7 @@ EVP_PKEY_CTX* PeerContext(int bits, bool sign) {
 }
 
 void SignOurs(benchmark::State& state, int bits) {
+  benchpath::Label(state, benchpath::kMontgomery);
   RsaEngine engine;
   LoadOurs(engine, bits);
   ByteString sig;
@@ -91,6 +93,7 @@ void SignPeer(benchmark::State& state, int bits) {
 }
 
 void VerifyOurs(benchmark::State& state) {
+  benchpath::Label(state, benchpath::kMontgomery);
   RsaEngine engine;
   LoadOurs(engine, 2048);
   ByteString sig;
@@ -123,6 +126,7 @@ void VerifyPeer(benchmark::State& state) {
 constexpr int kKeysPerIteration = 6;
 
 void KeyGenOurs(benchmark::State& state) {
+  benchpath::Label(state, benchpath::kMontgomery);
   for (auto _ : state) {
     for (int i = 0; i < kKeysPerIteration; ++i) {
       RsaEngine engine;

@@ -10,6 +10,7 @@
 
 #include <thread>
 
+#include "BenchPath.h"
 #include "core/socket/SocketCore.h"
 
 namespace {
@@ -63,15 +64,15 @@ class PingClient : public tornell::SocketCore {
  public:
   PingClient() { Reset(); }
   int HandleMessage(int, unsigned long descriptor, long event) override {
-    if (event != tornell::kEventRead) return 0;
+    if (event != tornell::kEventRead) return tornell::kStatusOk;
     const ssize_t n = recv(static_cast<int>(descriptor), reply + received, kMessage - received, 0);
     if (n > 0) received += static_cast<int>(n);
     if (n == 0) closed = true;
-    return 0;
+    return tornell::kStatusOk;
   }
-  int ExternalWait(long&) override { return 0; }
-  int ExternalRegisterSocket(long, long, void*&) override { return 0; }
-  int ExternalUnregisterSocket(void*) override { return 0; }
+  int ExternalWait(long&) override { return tornell::kStatusOk; }
+  int ExternalRegisterSocket(long, long, void*&) override { return tornell::kStatusOk; }
+  int ExternalUnregisterSocket(void*) override { return tornell::kStatusOk; }
 
   char reply[kMessage] = {};
   int received = 0;
@@ -79,6 +80,7 @@ class PingClient : public tornell::SocketCore {
 };
 
 void PingPongOurs(benchmark::State& state) {
+  benchpath::LabelPortable(state);
   EchoPair pair;
   if (!pair.Open()) {
     state.SkipWithError("no loopback socket pair");
@@ -95,7 +97,7 @@ void PingPongOurs(benchmark::State& state) {
       state.SkipWithError("send failed");
       break;
     }
-    while (client.received < kMessage && !client.closed && client.DoEvents(1000) == 1) {
+    while (client.received < kMessage && !client.closed && client.DoEvents(1000) == tornell::kWaitGoOn) {
     }
     if (client.received != kMessage) {
       state.SkipWithError("no echo");

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Pairs "<row>/ours" with "<row>/peer" from Google Benchmark JSON and prints one table."""
+"""Pairs "<row>/ours" with "<row>/peer" from Google Benchmark JSON and prints one table,
+headed by the processor's features, with the path each of our rows ran."""
 import json
 import sys
 
@@ -16,6 +17,7 @@ def main(path):
     with open(path) as f:
         data = json.load(f)
     rows = {}
+    paths = {}
     for b in data["benchmarks"]:
         if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
             continue
@@ -23,8 +25,12 @@ def main(path):
         row, _, side = name.rpartition("/")
         if side not in ("ours", "peer"):
             continue
+        if side == "ours" and b.get("label"):
+            paths[row] = b["label"]
         rows.setdefault(row, {})[side] = figure(b)
-    print(f"{'measured':44} {'ours':>14} {'peer':>14} {'ratio':>8}")
+    features = data.get("context", {}).get("cpu_features")
+    print(f"processor features: {features if features else 'unknown'}")
+    print(f"{'measured':44} {'ours':>14} {'peer':>14} {'ratio':>8}  path")
     # Repetitions run in random order, so the rows are listed by name.
     for row, sides in sorted(rows.items()):
         ours, peer = sides.get("ours"), sides.get("peer")
@@ -37,7 +43,7 @@ def main(path):
         if peer and ours[0] and peer[0]:
             # ratio > 1 means ours is slower than the peer
             ratio = f"{(peer[0] / ours[0]) if ours[2] else (ours[0] / peer[0]):.2f}x"
-        print(f"{row:44} {o:>14} {p:>14} {ratio:>8}")
+        print(f"{row:44} {o:>14} {p:>14} {ratio:>8}  {paths.get(row, '-')}")
     print("ratio: ours' cost over the peer's (1.00x = as fast, below 1 = faster)")
 
 

@@ -8,9 +8,9 @@ namespace {
 const char kEmptyAnswer[] = "";
 }  // namespace
 
-int ComponentBase::HandleMessage(int, unsigned long, long) { return 0; }
+int ComponentBase::HandleMessage(int, unsigned long, long) { return kStatusOk; }
 
-int ComponentBase::PollEvents(long) { return 0; }
+int ComponentBase::PollEvents(long) { return kStatusOk; }
 
 int ComponentBase::ConfigText(const char* text, const char*& answer) {
   answer = kEmptyAnswer;
@@ -25,12 +25,12 @@ int ComponentBase::Config(ConfigSetting* setting, const char*& answer) {
   if (setting->NameIs("CodePage")) {
     if (query) return SetConfigAnswer(answer, GetCodePage());
     codePage_ = setting->AsInt();
-    return 0;
+    return kStatusOk;
   }
   if (setting->NameIs("CharsetMode")) {
     if (query) return SetConfigAnswer(answer, static_cast<int>(charsetMode_));
     charsetMode_ = static_cast<int8_t>(setting->AsInt());
-    return 0;
+    return kStatusOk;
   }
   if (setting->NameIs("LogDebugFile")) {
     if (query) return SetConfigAnswer(answer, logFile_.CStr());
@@ -39,20 +39,20 @@ int ComponentBase::Config(ConfigSetting* setting, const char*& answer) {
   if (setting->NameIs("LogDebugOption")) {
     if (query) return SetConfigAnswer(answer, logOption_);
     logOption_ = setting->AsUnsigned();
-    return 0;
+    return kStatusOk;
   }
   if (setting->NameIs("LastError")) {
     if (query) return SetConfigAnswer(answer, errorText_.CStr());
-    return 0;
+    return kStatusOk;
   }
   if (setting->NameIs("ZeroMemory")) {
     if (query) return SetConfigAnswer(answer, g_zeroMemory != 0 ? "True" : "False");
     g_zeroMemory = setting->AsBool() ? 1 : 0;
-    return 0;
+    return kStatusOk;
   }
   answer = kEmptyAnswer;
   SetErrorText("Unknown config setting.");
-  return -1;
+  return kStatusFailed;
 }
 
 int ComponentBase::SetConfigAnswer(const char*& answer, const char* value) {
@@ -64,8 +64,7 @@ int ComponentBase::SetConfigAnswer(const char*& answer, const char* value) {
 int ComponentBase::SetConfigAnswer(const char*& answer, int value) {
   char text[16];
   std::snprintf(text, sizeof text, "%d", value);
-  SetConfigAnswer(answer, static_cast<const char*>(text));
-  return 0;
+  return SetConfigAnswer(answer, static_cast<const char*>(text));
 }
 
 // Wider values are reported by their low 32 bits, as a signed number.
@@ -80,8 +79,7 @@ int ComponentBase::SetConfigAnswer(const char*& answer, unsigned long value) {
 int ComponentBase::SetConfigAnswer(const char*& answer, unsigned int value) {
   char text[16];
   std::snprintf(text, sizeof text, "%u", value);
-  SetConfigAnswer(answer, static_cast<const char*>(text));
-  return 0;
+  return SetConfigAnswer(answer, static_cast<const char*>(text));
 }
 
 void ComponentBase::ClearError() {
@@ -98,16 +96,13 @@ int ComponentBase::SetErrorText(const char* prefix, int number, const char* suff
   return AppendErrorText(prefix, number, suffix);
 }
 
-int ComponentBase::AppendErrorText(const char* text) {
-  errorText_.Append(text);
-  return 0;
-}
+int ComponentBase::AppendErrorText(const char* text) { return errorText_.Append(text); }
 
 int ComponentBase::AppendErrorText(const char* prefix, int number, const char* suffix) {
-  errorText_.Append(prefix);
-  errorText_.AppendInt(number);
-  errorText_.Append(suffix);
-  return 0;
+  int status = errorText_.Append(prefix);
+  if (status == kStatusOk) status = errorText_.AppendInt(number);
+  if (status == kStatusOk) status = errorText_.Append(suffix);
+  return status;
 }
 
 int ComponentBase::SetError(int code, const char* text) {
@@ -122,7 +117,7 @@ int ComponentBase::ReturnError(int code, const char* text) {
 }
 
 int ComponentBase::FilterOutOfMemory(int code) {
-  if (code == 200) SetErrorText("Out of memory.");
+  if (code == kStatusNoMemory) SetErrorText("Out of memory.");
   return code;
 }
 

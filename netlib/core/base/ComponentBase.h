@@ -25,19 +25,22 @@ class ComponentBase {
 
   // Parses "name[index]=value" (or a bare name to read) and runs the handler
   // chain. The answer stays valid until this object's next answer.
-  int ConfigText(const char* text, const char*& answer);
+  [[nodiscard]] int ConfigText(const char* text, const char*& answer);
 
-  int SetConfigAnswer(const char*& answer, const char* value);
-  int SetConfigAnswer(const char*& answer, int value);
-  int SetConfigAnswer(const char*& answer, long value);
-  int SetConfigAnswer(const char*& answer, unsigned long value);
-  int SetConfigAnswer(const char*& answer, unsigned int value);
+  [[nodiscard]] int SetConfigAnswer(const char*& answer, const char* value);
+  [[nodiscard]] int SetConfigAnswer(const char*& answer, int value);
+  [[nodiscard]] int SetConfigAnswer(const char*& answer, long value);
+  [[nodiscard]] int SetConfigAnswer(const char*& answer, unsigned long value);
+  [[nodiscard]] int SetConfigAnswer(const char*& answer, unsigned int value);
 
   int GetLastErrorCode() const { return errorCode_; }
   int SetLastErrorCode(int code) { return errorCode_ = code; }
   const char* GetLastErrorText() const { return errorText_.CStr(); }
   void ClearError();
   int IsErrorTextEmpty() const { return errorText_.Length() == 0 ? 1 : 0; }
+  // The error text is best effort: a text that cannot be stored leaves it
+  // short, and the status the caller returns is what counts. These return
+  // the string's status but are not [[nodiscard]].
   int SetErrorText(const char* text);
   int SetErrorText(const char* prefix, int number, const char* suffix);
   int AppendErrorText(const char* text);
@@ -50,7 +53,7 @@ class ComponentBase {
   void Reset();
 
   const char* GetLogFile() const { return logFile_.CStr(); }
-  int SetLogFile(const char* name);
+  [[nodiscard]] int SetLogFile(const char* name);
   int IsLogging() const { return loggingOn_; }
   unsigned int GetLogOption() const { return logOption_; }
   int8_t GetCharsetMode() const { return charsetMode_; }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/base/StatusCodes.h"
 #include "core/text/TextUtils.h"
 
 namespace tornell {
@@ -18,7 +19,7 @@ int ConfigSetting::Parse(const char* text) {
   name.Clear();
   value.Clear();
   query = 0;
-  if (text == nullptr) return 0;
+  if (text == nullptr) return kStatusOk;
 
   ByteString scratch;  // bracket text; never emptied, so a second group continues the first
   bool inBrackets = false;
@@ -43,7 +44,7 @@ int ConfigSetting::Parse(const char* text) {
     if (status != 0) return status;
   }
   query = 1;
-  return 0;
+  return kStatusOk;
 }
 
 int ConfigSetting::SetValue(const char* start, const char* textEnd) {

@@ -16,7 +16,7 @@ class ConfigSetting {
   uint8_t query = 0;     // 1 when the request had no "="
 
   // 0, or 200 when memory could not be had.
-  int Parse(const char* text);
+  [[nodiscard]] int Parse(const char* text);
 
   bool IsQuery() const { return query != 0; }
   bool NameIs(const char* key) const;
@@ -30,7 +30,7 @@ class ConfigSetting {
   bool AsBool() const;
 
  private:
-  int SetValue(const char* start, const char* textEnd);
+  [[nodiscard]] int SetValue(const char* start, const char* textEnd);
 };
 
 }  // namespace tornell

@@ -8,7 +8,7 @@ namespace tornell {
 class FilePath {
  public:
   void Clear() { name_.Clear(); }
-  int Set(const char* name) {
+  [[nodiscard]] int Set(const char* name) {
     name_.Clear();
     return name_.Set(name);
   }

@@ -26,27 +26,27 @@ class FileStream {
 
   bool IsOpen() const { return fd_ != -1; }
 
-  int OpenRead(const char* path);
-  int OpenWrite(const char* path);  // creates, or truncates an existing file
-  int Create(const char* path, int unused);
-  int CreateNew(const char* path);   // fails when the file exists
-  int OpenAppend(const char* path);  // positioned at the end
-  int OpenRead(const FilePath& path) { return OpenRead(path.Name()); }
-  int OpenWrite(const FilePath& path) { return OpenWrite(path.Name()); }
-  int Create(const FilePath& path, int unused) { return Create(path.Name(), unused); }
-  int OpenAppend(const FilePath& path) { return OpenAppend(path.Name()); }
+  [[nodiscard]] int OpenRead(const char* path);
+  [[nodiscard]] int OpenWrite(const char* path);  // creates, or truncates an existing file
+  [[nodiscard]] int Create(const char* path, int unused);
+  [[nodiscard]] int CreateNew(const char* path);   // fails when the file exists
+  [[nodiscard]] int OpenAppend(const char* path);  // positioned at the end
+  [[nodiscard]] int OpenRead(const FilePath& path) { return OpenRead(path.Name()); }
+  [[nodiscard]] int OpenWrite(const FilePath& path) { return OpenWrite(path.Name()); }
+  [[nodiscard]] int Create(const FilePath& path, int unused) { return Create(path.Name(), unused); }
+  [[nodiscard]] int OpenAppend(const FilePath& path) { return OpenAppend(path.Name()); }
 
   // Every byte is written (or 7); every failure closes the stream.
-  int Write(const void* bytes, unsigned length);
+  [[nodiscard]] int Write(const void* bytes, unsigned length);
   // Exactly length bytes are read, else 6 or 10; every failure closes the stream.
-  int Read(void* buffer, unsigned length);
+  [[nodiscard]] int Read(void* buffer, unsigned length);
   int Close();
   long Size() const;
   long Seek(long offset, int whence);
   long Seek(long offset);
 
-  static int ReadAll(const char* path, ByteString& out);
-  static int WriteAll(const char* path, const void* bytes, unsigned length);
+  [[nodiscard]] static int ReadAll(const char* path, ByteString& out);
+  [[nodiscard]] static int WriteAll(const char* path, const void* bytes, unsigned length);
 
  private:
   int fd_ = -1;

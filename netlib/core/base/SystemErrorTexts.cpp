@@ -152,7 +152,7 @@ int SystemErrorTexts::SetErrorText(ComponentBase& target, int code) {
   target.SetErrorText("[", code, "] ");
   const char* text = Find(code);
   target.AppendErrorText(text != nullptr ? text : "(no description available)");
-  return text != nullptr ? 0 : 1;
+  return text != nullptr ? kStatusOk : kNoTextFound;
 }
 
 }  // namespace tornell

@@ -6,6 +6,9 @@ namespace tornell {
 
 class ComponentBase;
 
+// SetErrorText's result when no row names the code.
+constexpr int kNoTextFound = 1;
+
 struct SystemErrorText {
   int code;
   const char* text;

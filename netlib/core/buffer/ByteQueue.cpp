@@ -17,7 +17,7 @@ int ByteQueue::Reset() {
   Release();
   lineMode_ = 0;
   pendingByte_ = 0;
-  return 1;
+  return kDone;
 }
 
 int ByteQueue::Release() {
@@ -26,25 +26,25 @@ int ByteQueue::Release() {
   buffer_ = nullptr;
   terminator_ = nullptr;
   capacity_ = start_ = length_ = terminatorLength_ = 0;
-  return 1;
+  return kDone;
 }
 
 int ByteQueue::Allocate(unsigned capacity) {
   start_ = length_ = 0;
-  if (buffer_ != nullptr && capacity_ == capacity) return 1;
+  if (buffer_ != nullptr && capacity_ == capacity) return kDone;
   std::free(buffer_);
   buffer_ = nullptr;
   capacity_ = 0;
   char* block = AllocationFaultInjected() ? nullptr : static_cast<char*>(std::malloc(size_t{capacity} + 1));
-  if (block == nullptr) return 0;
+  if (block == nullptr) return kNotDone;
   buffer_ = block;
   capacity_ = capacity;
-  return 1;
+  return kDone;
 }
 
 int ByteQueue::Clear() {
   start_ = length_ = 0;
-  return 1;
+  return kDone;
 }
 
 int ByteQueue::Compact() {
@@ -52,21 +52,21 @@ int ByteQueue::Compact() {
     std::memmove(buffer_, buffer_ + start_, length_);
     start_ = 0;
   }
-  return 0;
+  return kStatusOk;
 }
 
 int ByteQueue::SetTerminator(const void* bytes, unsigned length) {
   std::free(terminator_);
   terminator_ = nullptr;
   terminatorLength_ = 0;
-  if (length == 0 || bytes == nullptr) return 1;
+  if (length == 0 || bytes == nullptr) return kDone;
   char* copy = AllocationFaultInjected() ? nullptr : static_cast<char*>(std::malloc(size_t{length} + 1));
-  if (copy == nullptr) return 0;
+  if (copy == nullptr) return kNotDone;
   std::memcpy(copy, bytes, length);
   copy[length] = 0;
   terminator_ = copy;
   terminatorLength_ = length;
-  return 1;
+  return kDone;
 }
 
 int ByteQueue::SetLineMode(int on) {
@@ -78,18 +78,18 @@ int ByteQueue::SetLineMode(int on) {
 int ByteQueue::GetTerminator(char** bytes, int* length) const {
   *bytes = terminator_ != nullptr ? terminator_ : kNoBytes;
   *length = terminator_ != nullptr ? static_cast<int>(terminatorLength_) : 0;
-  return 0;
+  return kStatusOk;
 }
 
 int ByteQueue::Append(const void* bytes, unsigned n) {
-  if (n == 0) return 1;
-  if (FreeSpace() < n) return 0;
+  if (n == 0) return kDone;
+  if (FreeSpace() < n) return kNotDone;
   if (TailSpace() < n) Compact();
   // The bytes may come from this queue's own free space (a proxy's reply read
   // in place), so the copy must allow overlap.
   std::memmove(buffer_ + start_ + length_, bytes, n);
   length_ += n;
-  return 1;
+  return kDone;
 }
 
 int ByteQueue::GetWriteSpan(char** at, unsigned* size) {
@@ -99,18 +99,18 @@ int ByteQueue::GetWriteSpan(char** at, unsigned* size) {
     if (wanted > TailSpace()) Compact();
     *at = buffer_ + start_ + length_;
     *size = TailSpace();
-    return *size != 0 ? 1 : 0;
+    return *size != 0 ? kDone : kNotDone;
   }
   Compact();
   *at = buffer_ != nullptr ? buffer_ + start_ + length_ : kNoBytes;
   *size = FreeSpace();
-  return 0;
+  return kNotDone;
 }
 
 int ByteQueue::CommitWrite(unsigned n) {
-  if (n > FreeSpace() || n > TailSpace()) return 0;
+  if (n > FreeSpace() || n > TailSpace()) return kNotDone;
   length_ += n;
-  return 1;
+  return kDone;
 }
 
 void ByteQueue::Consume(unsigned n) {
@@ -141,20 +141,20 @@ int ByteQueue::ReadTerminated(char** out, unsigned* n) {
     Compact();
     *out = nullptr;
     *n = 0;
-    return 0;
+    return kNotDone;
   }
   *out = buffer_ + start_;
   *n = static_cast<unsigned>(at);
   Consume(static_cast<unsigned>(at) + terminatorLength_);
-  return 1;
+  return kDone;
 }
 
 int ByteQueue::ReadLine(char** out, unsigned* n) {
-  if (length_ == 0) return 0;
+  if (length_ == 0) return kNotDone;
   if (pendingByte_ != 0 && buffer_[start_] == static_cast<char>(pendingByte_)) {
     Consume(1);
     pendingByte_ = 0;
-    if (length_ == 0) return 0;
+    if (length_ == 0) return kNotDone;
   }
   // Any line end seen from here on settles the pending partner.
   pendingByte_ = 0;
@@ -163,7 +163,7 @@ int ByteQueue::ReadLine(char** out, unsigned* n) {
   while (i < length_ && first[i] != kCr && first[i] != kLf) ++i;
   if (i == length_) {
     Compact();
-    return 0;
+    return kNotDone;
   }
   *out = first;
   *n = i;
@@ -174,34 +174,34 @@ int ByteQueue::ReadLine(char** out, unsigned* n) {
     pendingByte_ = first[i] == kCr ? kLf : kCr;
   }
   Consume(used);
-  return 1;
+  return kDone;
 }
 
 int ByteQueue::ReadAvailable(char** out, unsigned* n) {
   if (length_ == 0) {
     *out = kNoBytes;
     *n = 0;
-    return 0;
+    return kNotDone;
   }
   const unsigned count = (*n == 0 || *n > length_) ? length_ : *n;
   *out = buffer_ + start_;
   *n = count;
   Consume(count);
-  return 1;
+  return kDone;
 }
 
 int ByteQueue::Find(const void* data, unsigned length, const void* pattern, unsigned patternLength) {
-  if (patternLength == 0 || length < patternLength || data == nullptr || pattern == nullptr) return -1;
+  if (patternLength == 0 || length < patternLength || data == nullptr || pattern == nullptr) return kNotFound;
   const char* d = static_cast<const char*>(data);
   const char* p = static_cast<const char*>(pattern);
   for (unsigned i = 0; i + patternLength <= length;) {
     const void* hit = std::memchr(d + i, p[0], length - patternLength - i + 1);
-    if (hit == nullptr) return -1;
+    if (hit == nullptr) return kNotFound;
     i = static_cast<unsigned>(static_cast<const char*>(hit) - d);
     if (std::memcmp(d + i, p, patternLength) == 0) return static_cast<int>(i);
     ++i;
   }
-  return -1;
+  return kNotFound;
 }
 
 }  // namespace tornell

@@ -3,8 +3,11 @@
 // (everything stored, up to a terminator, or a line) are handed out in place.
 #include <cstdint>
 
+#include "core/base/StatusCodes.h"
+
 namespace tornell {
 
+// Most members answer kDone (1) or kNotDone (0): whether the step happened.
 class ByteQueue {
  public:
   ByteQueue() { Reset(); }
@@ -14,19 +17,19 @@ class ByteQueue {
 
   int Reset();
   int Release();
-  int Allocate(unsigned capacity);
+  [[nodiscard]] int Allocate(unsigned capacity);
   int Clear();
   int Compact();
 
-  int SetTerminator(const void* bytes, unsigned length);
+  [[nodiscard]] int SetTerminator(const void* bytes, unsigned length);
   int SetLineMode(int on);
   int IsLineMode() const { return lineMode_; }
   int GetTerminator(char** bytes, int* length) const;
   unsigned TerminatorLength() const { return terminator_ != nullptr ? terminatorLength_ : 0; }
 
-  int Append(const void* bytes, unsigned n);
+  [[nodiscard]] int Append(const void* bytes, unsigned n);
   int GetWriteSpan(char** at, unsigned* size);
-  int CommitWrite(unsigned n);
+  [[nodiscard]] int CommitWrite(unsigned n);
 
   int ReadRecord(char** out, unsigned* n);
   int ReadRecord(char*& out, int& n);

@@ -37,10 +37,13 @@ class PtrList {
   }
 
   // Inserts a deep copy of the element at i (any index past the end appends).
-  int InsertCopy(int i, const T* element) {
-    if (i < 0) return -1;
+  [[nodiscard]] int InsertCopy(int i, const T* element) {
+    if (i < 0) return kStatusNegativeIndex;
     T* copy = CloneOf(element);
-    if (copy == nullptr) return kStatusNoMemory;
+    if (copy == nullptr || count_ == INT_MAX) {
+      delete copy;
+      return kStatusNoMemory;
+    }
     int status = Resize(count_ + 1);
     if (status != kStatusOk) {
       delete copy;
@@ -52,14 +55,14 @@ class PtrList {
     slots[i] = copy;
     return kStatusOk;
   }
-  int InsertAt(const T* element, int i) { return InsertCopy(i, element); }
-  int Append(const T& element) { return InsertAt(&element, count_); }
-  int Add(const T& element) { return Append(element); }
-  int Add(int i, const T& element) { return InsertAt(&element, i); }
+  [[nodiscard]] int InsertAt(const T* element, int i) { return InsertCopy(i, element); }
+  [[nodiscard]] int Append(const T& element) { return InsertAt(&element, count_); }
+  [[nodiscard]] int Add(const T& element) { return Append(element); }
+  [[nodiscard]] int Add(int i, const T& element) { return InsertAt(&element, i); }
 
   // Sets the count; new slots are empty. When the pointer array cannot be
   // allocated the list stays exactly as it was and 200 is returned.
-  int Resize(int n) {
+  [[nodiscard]] int Resize(int n) {
     if (n < 0) n = 0;
     if (n > capacity_) {
       int64_t wanted = static_cast<int64_t>(n) * 2;

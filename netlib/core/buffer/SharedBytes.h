@@ -10,18 +10,18 @@ class SharedBytes {
   SharedBytes() = default;
 
   int Clear() { return bytes_.Clear(); }
-  int Set(const void* buffer, int offset, int length) {
+  [[nodiscard]] int Set(const void* buffer, int offset, int length) {
     if (buffer == nullptr) return bytes_.Clear();
     return bytes_.Set(static_cast<const char*>(buffer) + offset, length);
   }
-  int CopyFrom(const SharedBytes& other) { return bytes_.Assign(other.bytes_); }
+  [[nodiscard]] int CopyFrom(const SharedBytes& other) { return bytes_.Assign(other.bytes_); }
   char* Data() { return bytes_.Data(); }
   const char* Data() const { return bytes_.Data(); }
   const char* At(int i) const { return bytes_.At(i); }
-  int Append(const void* bytes, int length) { return bytes_.Append(bytes, length); }
-  int AppendByte(int c) { return bytes_.AppendByte(c); }
-  int Resize(int n) { return bytes_.Resize(n); }
-  int SetLength(int n) { return bytes_.SetLength(n); }
+  [[nodiscard]] int Append(const void* bytes, int length) { return bytes_.Append(bytes, length); }
+  [[nodiscard]] int AppendByte(int c) { return bytes_.AppendByte(c); }
+  [[nodiscard]] int Resize(int n) { return bytes_.Resize(n); }
+  [[nodiscard]] int SetLength(int n) { return bytes_.SetLength(n); }
   int Length() const { return bytes_.Length(); }
   ByteString& Bytes() { return bytes_; }
 

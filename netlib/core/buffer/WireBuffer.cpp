@@ -7,7 +7,10 @@
 
 namespace tornell {
 
-WireBuffer::WireBuffer(const void* buffer, int offset, int length) { Assign(buffer, offset, length); }
+// A constructor cannot report: bytes that cannot be copied leave the buffer empty.
+WireBuffer::WireBuffer(const void* buffer, int offset, int length) {
+  static_cast<void>(Assign(buffer, offset, length));
+}
 
 WireBuffer::WireBuffer(const WireBuffer& other) : position_(other.position_), storage_(other.storage_) {
   if (storage_ != nullptr) storage_->AddRef();
@@ -175,7 +178,7 @@ int WireBuffer::GetBytes(int n, ByteString& out) {
   if (status != kStatusOk) return status;
   if (n < 1) return kStatusOk;
   const int available = Remaining();
-  if (available <= 0) return 1;
+  if (available <= 0) return kStatusWireEnd;
   const int count = n < available ? n : available;
   status = out.Set(Data() + position_, count);
   if (status == kStatusOk) position_ += count;

@@ -17,8 +17,8 @@ class WireBuffer {
   WireBuffer& operator=(const WireBuffer&) = delete;
   virtual ~WireBuffer();
 
-  int Assign(const void* buffer, int offset, int length);
-  int Assign(const WireBuffer& other);
+  [[nodiscard]] int Assign(const void* buffer, int offset, int length);
+  [[nodiscard]] int Assign(const WireBuffer& other);
   int Clear();
   int Rewind() { position_ = 0; return kStatusOk; }
   int SetPosition(int position) { position_ = position; return kStatusOk; }
@@ -31,28 +31,28 @@ class WireBuffer {
   const char* Data() const { return storage_ != nullptr ? storage_->Data() : kEmptyText; }
   const unsigned char* Bytes() const { return reinterpret_cast<const unsigned char*>(Data()); }
 
-  int PutU8(int value);
-  int PutU16(int value);
-  int PutU24(int value);
-  int PutU32(int value);
-  int PutU64(int64_t value);
-  int PutBytes(const void* buffer, int length);
-  int PutBytes(const void* buffer, int offset, int length);
-  int PutBytes(const WireBuffer& other);
-  int PutBytes(const ByteString& bytes);
+  [[nodiscard]] int PutU8(int value);
+  [[nodiscard]] int PutU16(int value);
+  [[nodiscard]] int PutU24(int value);
+  [[nodiscard]] int PutU32(int value);
+  [[nodiscard]] int PutU64(int64_t value);
+  [[nodiscard]] int PutBytes(const void* buffer, int length);
+  [[nodiscard]] int PutBytes(const void* buffer, int offset, int length);
+  [[nodiscard]] int PutBytes(const WireBuffer& other);
+  [[nodiscard]] int PutBytes(const ByteString& bytes);
 
-  int PatchU16(int offset, int value);
-  int PatchU24(int offset, int value);
-  int WriteAt(const void* bytes, int offset, int length);
+  [[nodiscard]] int PatchU16(int offset, int value);
+  [[nodiscard]] int PatchU24(int offset, int value);
+  [[nodiscard]] int WriteAt(const void* bytes, int offset, int length);
   // 1080 (nothing copied) when the range is not inside the bytes.
-  int CopyOut(int offset, int count, void* buffer, int bufferOffset) const;
+  [[nodiscard]] int CopyOut(int offset, int count, void* buffer, int bufferOffset) const;
 
-  int Require(int n) const;
-  int Require(int offset, int n) const;
+  [[nodiscard]] int Require(int n) const;
+  [[nodiscard]] int Require(int offset, int n) const;
 
-  int GetU16(int& out);
-  int GetU24(int& out);
-  int GetU32(int& out);
+  [[nodiscard]] int GetU16(int& out);
+  [[nodiscard]] int GetU24(int& out);
+  [[nodiscard]] int GetU32(int& out);
   int GetU16();
   int GetU24();
   int GetU32();
@@ -60,21 +60,21 @@ class WireBuffer {
   int PeekU8(int offset);
   int PeekU16(int offset);
   int PeekU24(int offset);
-  int GetBytes(int n, ByteString& out);
-  int GetBytes(void* buffer, int offset, int n);
+  [[nodiscard]] int GetBytes(int n, ByteString& out);
+  [[nodiscard]] int GetBytes(void* buffer, int offset, int n);
   const char* Skip(int n);
-  int GetLengthPrefixed(ByteString& out);
-  int GetBlob(ByteString& out) { return GetLengthPrefixed(out); }
-  int GetBitCountPrefixed(ByteString& out);
+  [[nodiscard]] int GetLengthPrefixed(ByteString& out);
+  [[nodiscard]] int GetBlob(ByteString& out) { return GetLengthPrefixed(out); }
+  [[nodiscard]] int GetBitCountPrefixed(ByteString& out);
 
  protected:
-  int EnsureStorage();
+  [[nodiscard]] int EnsureStorage();
   // The shared bytes, for derived buffers (null until first needed).
   SharedBytes* Storage() const { return storage_; }
 
  private:
-  int PutBig(uint64_t value, int count);
-  int GetBig(int count, int& out);
+  [[nodiscard]] int PutBig(uint64_t value, int count);
+  [[nodiscard]] int GetBig(int count, int& out);
   int GetValue(int count);  // -1 when too few bytes remain
   int PeekBig(int offset, int count);
   const unsigned char* At(int offset) const { return Bytes() + offset; }

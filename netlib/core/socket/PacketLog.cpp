@@ -28,7 +28,7 @@ int HexDump(const unsigned char* data, int length, ByteString& out) {
     const int status = out.Append(chunk, (i + 1) % 32 == 0 ? 4 : 3);
     if (status != 0) return status;
   }
-  return 0;
+  return kStatusOk;
 }
 
 // A script is read with Tcl's end-of-line translation, which turns a CR into
@@ -49,7 +49,7 @@ int AppendTranscriptEscaped(const char* data, int length, ByteString& out) {
     }
     if (status != 0) return status;
   }
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::AppendLogPrefix(ByteString& out, int local) {
@@ -79,7 +79,7 @@ int AppendToLog(const char* path, const ByteString& record) {
 }  // namespace
 
 int SocketCore::LogText(const char* text) {
-  if (!IsLogging()) return 0;
+  if (!IsLogging()) return kStatusOk;
   ByteString record;
   int status = AppendLogPrefix(record, 1);
   if (status == 0) status = record.Append(text);
@@ -89,7 +89,7 @@ int SocketCore::LogText(const char* text) {
 }
 
 int SocketCore::LogDataRecord(const char* word, const char* data, int length) {
-  if (!IsLogging()) return 0;
+  if (!IsLogging()) return kStatusOk;
   ByteString record;
   int status = AppendLogPrefix(record, 1);
   if (status == 0) status = record.AppendFormat("------%s------(%d bytes)\r\n", word, length);
@@ -107,16 +107,17 @@ int SocketCore::LogDataRecord(const char* word, const char* data, int length) {
 
 int SocketCore::LogData(int direction, const char* data, int length) {
   if ((GetLogOption() & kLogNoData) == 0) {
-    LogDataRecord(direction == 0 ? "SEND" : "RECEIVE", data, length);
+    // The debug log is best effort; the transcript's status is the result.
+    static_cast<void>(LogDataRecord(direction == 0 ? "SEND" : "RECEIVE", data, length));
   }
-  if (!transcriptFile_.IsOpen() && recordToString_ == 0) return 0;
+  if (!transcriptFile_.IsOpen() && recordToString_ == 0) return kStatusOk;
   const char* opening;
   if (direction == 0) {
     opening = "\r\nexpect -exact \"";
   } else if (direction == 1) {
     opening = "\r\nsend -nonewline \"";
   } else {
-    return 0;
+    return kStatusOk;
   }
   int status = WriteTranscript(opening, static_cast<int>(std::strlen(opening)));
   if (status == 0) status = WriteTranscriptEscaped(data, length);
@@ -125,7 +126,7 @@ int SocketCore::LogData(int direction, const char* data, int length) {
 }
 
 int SocketCore::LogDataText(int direction, const char* text) {
-  if (!transcriptFile_.IsOpen() && recordToString_ == 0 && !IsLogging()) return 0;
+  if (!transcriptFile_.IsOpen() && recordToString_ == 0 && !IsLogging()) return kStatusOk;
   return LogData(direction, text, text != nullptr ? static_cast<int>(std::strlen(text)) : 0);
 }
 
@@ -135,7 +136,7 @@ int SocketCore::WriteTranscript(const void* bytes, int length) {
     if (status != 0) return status;
   }
   if (recordToString_ != 0) return transcript_.Append(bytes, length);
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::WriteTranscriptEscaped(const char* data, int length) {
@@ -148,13 +149,13 @@ int SocketCore::WriteTranscriptEscaped(const char* data, int length) {
     if (status == 0) status = WriteTranscript(chunk.Data(), chunk.Length());
     if (status != 0) return status;
   }
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::OpenTranscript() {
   transcript_.Clear();
   transcriptFile_.Close();
-  if (recordFileName_.Length() == 0) return -1;
+  if (recordFileName_.Length() == 0) return kStatusFailed;
   return transcriptFile_.Create(recordFileName_.CStr(), 0);
 }
 

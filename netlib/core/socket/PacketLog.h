@@ -8,10 +8,10 @@ namespace tornell {
 
 // Two upper-case hex digits a byte, a space after each except every 32nd,
 // which ends its line with CR LF.
-int HexDump(const unsigned char* data, int length, ByteString& out);
+[[nodiscard]] int HexDump(const unsigned char* data, int length, ByteString& out);
 
 // Appends the bytes as they must appear between double quotes in a Tcl script
 // so that the script reproduces them exactly.
-int AppendTranscriptEscaped(const char* data, int length, ByteString& out);
+[[nodiscard]] int AppendTranscriptEscaped(const char* data, int length, ByteString& out);
 
 }  // namespace tornell

@@ -25,7 +25,7 @@ void ClearIpv6(sockaddr_in6* address) {
 int SocketCore::str2ipv6addr(const char* text, sockaddr_in6* address, int flags, int socktype) {
   if (text == nullptr || *text == '\0') {
     ClearIpv6(address);
-    return 0;
+    return kStatusOk;
   }
   // A text that does not parse leaves the "any" address, not a familyless one.
   ClearIpv6(address);
@@ -39,7 +39,7 @@ int SocketCore::str2ipv6addr(const char* text, sockaddr_in6* address, int flags,
   const int percent = copy.Find('%');
   if (percent >= 0) {
     scope = if_nametoindex(copy.CStr() + percent + 1);
-    copy.Resize(percent);
+    if (copy.Resize(percent) != 0) return EAI_MEMORY;
   }
   addrinfo* result = nullptr;
   const int status = getaddrinfo(copy.CStr(), nullptr, &hints, &result);
@@ -55,7 +55,7 @@ int SocketCore::str2ipv6addr(const char* text, sockaddr_in6* address, int flags,
 
 int SocketCore::Ipv4TextToAddress(const char* text, in_addr* address, int flags, int socktype) {
   address->s_addr = 0;
-  if (text == nullptr || *text == '\0') return 0;
+  if (text == nullptr || *text == '\0') return kStatusOk;
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_flags = flags;
@@ -93,7 +93,7 @@ int SocketCore::SetLocalHost(const char* text) {
     localIpv4_.s_addr = 0;
     ipv6Text_[0] = 0;
     ClearIpv6(&localIpv6_);
-    return 0;
+    return kStatusOk;
   }
   int status = localHostSetting_.Set(text);
   if (status != 0) return status;
@@ -101,7 +101,7 @@ int SocketCore::SetLocalHost(const char* text) {
   if (ipv6Mode_ == 2) ipv6Flag_ = str2ipv6addr(text, &localIpv6_, 0, 0) == 0 ? 1 : 0;
   if (ipv6Flag_ != 0) return str2ipv6addr(text, &localIpv6_, 0, 0);
   localIpv4_.s_addr = inet_addr(text);
-  if (localIpv4_.s_addr != INADDR_NONE) return 0;
+  if (localIpv4_.s_addr != INADDR_NONE) return kStatusOk;
   localIpv4_.s_addr = 0;
   SetSystemError(0);
   const hostent* entry = gethostbyname(text);
@@ -113,7 +113,7 @@ int SocketCore::SetLocalHost(const char* text) {
     return error != 0 ? error : EAI_NONAME;
   }
   std::memcpy(&localIpv4_.s_addr, entry->h_addr_list[0], 4);
-  return 0;
+  return kStatusOk;
 }
 
 const char* SocketCore::GetLocalHost() {

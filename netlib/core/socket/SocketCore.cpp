@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/base/Status.h"
 #include "core/base/SystemErrorTexts.h"
+#include "core/secure/SecureWipe.h"
 #include "core/text/TextUtils.h"
 
 namespace tornell {
@@ -22,14 +24,19 @@ const unsigned char kKerberosOid[9] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x12, 0x01,
 
 const char* BoolText(int value) { return value != 0 ? "True" : "False"; }
 
+// The store password is a secret: its bytes are wiped before the block goes back.
+void FreeSecretText(char*& text) {
+  if (text == nullptr) return;
+  SecureWipe(text, std::strlen(text));
+  std::free(text);
+  text = nullptr;
+}
+
 }  // namespace
 
 SocketCore::SocketCore() : tokenProvider_(CreateTokenProvider()) { localIpv6_.sin6_family = AF_INET6; }
 
-SocketCore::~SocketCore() {
-  std::free(storePassword_);
-  storePassword_ = nullptr;
-}
+SocketCore::~SocketCore() { FreeSecretText(storePassword_); }
 
 int SocketCore::Reset() {
   ComponentBase::Reset();
@@ -67,41 +74,41 @@ int SocketCore::Reset() {
   sendBufferSize_ = 65536;
   // A write to a closed peer must fail with a status, not end the process.
   std::signal(SIGPIPE, SIG_IGN);
-  return 1;
+  return kDone;
 }
 
-int SocketCore::HandleMessage(int, unsigned long, long) { return 0; }
+int SocketCore::HandleMessage(int, unsigned long, long) { return kStatusOk; }
 
-int SocketCore::RegisterSocket(long, long, void*&) { return 0; }
+int SocketCore::RegisterSocket(long, long, void*&) { return kStatusOk; }
 
 const char* SocketCore::GetLocalHostSetting() { return localHostSetting_.CStr(); }
 
 int SocketCore::DataHook(int, const char*, int length) { return length; }
 
-int SocketCore::FireError(int, char*) { return 0; }
+int SocketCore::FireError(int, char*) { return kStatusOk; }
 
-int SocketCore::OnDescriptorChange(int, int, void*) { return 0; }
+int SocketCore::OnDescriptorChange(int, int, void*) { return kStatusOk; }
 
 // ---- settings ----------------------------------------------------------------
 
 int SocketCore::SetSelectWaitMillis(int value) {
   selectWait_ = value;
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::SetSslSecurityFlags(long flags) {
   sslSecurityFlags_ = static_cast<uint32_t>(flags);
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::SetSslEnabledProtocols(int mask) {
   enabledProtocols_ = mask;
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::SetSslEnableRenegotiation(int value) {
   renegotiation_ = value;
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
@@ -110,7 +117,7 @@ int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
   auto flag = [&](auto& field) {
     if (query) return SetConfigAnswer(answer, BoolText(field));
     field = setting->AsBool() ? 1 : 0;
-    return 0;
+    return kStatusOk;
   };
   // A text setting held as it was given.
   auto text = [&](auto& field) {
@@ -120,7 +127,7 @@ int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
   if (setting->NameIs("SelectWaitMillis")) {
     if (query) return SetConfigAnswer(answer, selectWait_);
     selectWait_ = setting->AsInt();
-    return 0;
+    return kStatusOk;
   }
   if (setting->NameIs("AbsoluteTimeout")) return flag(absoluteTimeout_);
   if (setting->NameIs("TimeoutInMilliseconds")) {
@@ -132,24 +139,24 @@ int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
   }
   if (setting->NameIs("WinsockStatus")) {
     if (query) return SetConfigAnswer(answer, GetWinsockStatus());
-    return 0;
+    return kStatusOk;
   }
   if (setting->NameIs("IgnoreExternalEvents")) return flag(ignoreExternalEvents_);
   if (setting->NameIs("UseFIPSCompliantAPI")) {
-    SetConfigAnswer(answer, "");
-    return ReturnError(-1, kFipsText);
+    TORNELL_TRY(SetConfigAnswer(answer, ""));
+    return ReturnError(kStatusFailed, kFipsText);
   }
   if (setting->NameIs("SSLEnabledCipherSuites") || setting->NameIs("SSLAlgorithmList")) return text(cipherSuites_);
   if (setting->NameIs("SSLSecurityFlags")) {
     if (query) return SetConfigAnswer(answer, static_cast<int>(sslSecurityFlags_));
     sslSecurityFlags_ = static_cast<uint32_t>(setting->AsInt64());
-    return 0;
+    return kStatusOk;
   }
   if (setting->NameIs("SSLIncludeCertChain")) return flag(includeChain_);
   if (setting->NameIs("SSLEnabledProtocols")) {
     if (query) return SetConfigAnswer(answer, enabledProtocols_);
     enabledProtocols_ = static_cast<int>(static_cast<uint32_t>(setting->AsInt64()));
-    return 0;
+    return kStatusOk;
   }
   if (setting->NameIs("SSLEnableRenegotiation")) return flag(renegotiation_);
   if (setting->NameIs("UseIPv6")) {
@@ -161,7 +168,7 @@ int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
       ipv6Flag_ = setting->AsBool() ? 1 : 0;
       ipv6Mode_ = ipv6Flag_;
     }
-    return 0;
+    return kStatusOk;
   }
   if (setting->NameIs("UseGetAddrInfo")) return flag(useGetAddrInfo_);
   if (setting->NameIs("KerberosSPN")) return text(kerberosSpn_);
@@ -175,7 +182,7 @@ int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
     // The query reads the transcript itself; only "on" switches recording on.
     if (query) return SetConfigAnswer(answer, transcript_.CStr());
     recordToString_ = CompareNoCase(setting->Value(), "on") == 0 ? 1 : 0;
-    return 0;
+    return kStatusOk;
   }
   if (setting->NameIs("UseInternalSecurityAPI")) return flag(useInternalSecurity_);
   return ComponentBase::Config(setting, answer);
@@ -185,10 +192,10 @@ int SocketCore::Config(ConfigSetting* setting, const char*& answer) {
 
 namespace {
 int ApplyBufferSize(int descriptor, int option, long size) {
-  if (size == 0 || descriptor == -1) return 0;
+  if (size == 0 || descriptor == -1) return kStatusOk;
   const int value = static_cast<int>(size);
   if (setsockopt(descriptor, SOL_SOCKET, option, &value, sizeof value) != 0) return GetSystemError();
-  return 0;
+  return kStatusOk;
 }
 }  // namespace
 
@@ -208,24 +215,24 @@ int SocketCore::SetSendBufferSize(long size) {
 
 int SocketCore::SetSslCertStoreType(int type) {
   storeType_ = type;
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::SetSslCertStorePassword(const char* text) {
   if (text == nullptr) text = "";
   const size_t n = std::strlen(text);
   char* copy = static_cast<char*>(std::malloc(n + 1));
-  if (copy == nullptr) return ReturnError(200, "Out of memory");
+  if (copy == nullptr) return ReturnError(kStatusNoMemory, "Out of memory");
   std::memcpy(copy, text, n + 1);
-  std::free(storePassword_);
+  FreeSecretText(storePassword_);
   storePassword_ = copy;
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::GetSslCertStore(char** data, int* length) {
   *data = storeBytes_;
   *length = storeLength_;
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::SetSslCertStore(const char*, int) { return kStatusNotAvailable; }
@@ -235,7 +242,7 @@ int SocketCore::SetSslCertSubject(char*) { return kStatusNotAvailable; }
 int SocketCore::GetSslCertEncoded(char** data, int* length) {
   *data = currentCertEncoded_;
   *length = currentCertLength_;
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::SetSslCertEncoded(const char* bytes, int& length) {
@@ -244,7 +251,7 @@ int SocketCore::SetSslCertEncoded(const char* bytes, int& length) {
   if (length == 0 || (bytes != nullptr && currentCertEncoded_ != nullptr &&
                       std::memcmp(bytes, currentCertEncoded_, static_cast<size_t>(length)) == 0)) {
     selectedCertIndex_ = 0;
-    return 0;
+    return kStatusOk;
   }
   return kStatusNoCertificate;
 }
@@ -296,10 +303,10 @@ int SocketCore::SetSystemErrorText(int code) {
 }
 
 int SocketCore::ReportError(int code) {
-  if (code == 0) return 0;
+  if (code == 0) return kStatusOk;
   if (code == kStatusInterrupted) {
     SetErrorText("Interrupted.");
-  } else if (code == 200) {
+  } else if (code == kStatusNoMemory) {
     SetErrorText("Out of memory.");
   } else if (IsErrorTextEmpty()) {
     SystemErrorTexts::SetErrorText(*this, code);
@@ -329,22 +336,22 @@ int SocketCore::GetXmlElementText(const char* name, ByteString& document, ByteSt
     const char after = at + nameLength < length ? doc[at + nameLength] : 0;
     if ((before == '<' || before == ':') && (after == ' ' || after == '>')) break;
   }
-  if (at < 0) return 0;
+  if (at < 0) return kStatusOk;
   int open = at;
   while (open > 0 && doc[open] != '<') --open;
-  if (doc[open] != '<') return 0;
+  if (doc[open] != '<') return kStatusOk;
   ByteString closing;
   int status = closing.Set("</");
   if (status == 0) status = closing.Append(doc + open + 1, at + nameLength - open - 1);
   if (status != 0) return status;
   const int tagEnd = document.Find('>', at + nameLength);
-  if (tagEnd < 0) return 0;
+  if (tagEnd < 0) return kStatusOk;
   const int end = document.Find(closing.CStr(), tagEnd + 1);
-  if (end < 0) return 0;
+  if (end < 0) return kStatusOk;
   return out.Append(doc + tagEnd + 1, end - tagEnd - 1);
 }
 
-int LibraryStaticInit() { return 0; }
+int LibraryStaticInit() { return kStatusOk; }
 
 int LibraryStaticDestroy() { return CancelLookup(); }
 

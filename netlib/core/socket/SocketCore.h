@@ -25,9 +25,13 @@ enum SocketEvent : long {
   kEventClose = 32,
 };
 
-constexpr int kStatusInterrupted = 301;
-constexpr int kStatusNotAvailable = 306;
-constexpr int kStatusNoCertificate = 272;
+constexpr int kStatusInterrupted = 301;     // the wait was interrupted
+constexpr int kStatusNoCertificate = 272;   // no certificate, or not the one asked for
+
+// Results of the wait step DoEvents: go on waiting, or stop (interrupt or
+// deadline, the error text says which).
+constexpr int kWaitGoOn = 1;
+constexpr int kWaitStop = 0;
 
 // The tick clock restarts at 0 after this many milliseconds.
 constexpr uint32_t kTickPeriodMs = 1000000000u;
@@ -73,27 +77,27 @@ class SocketCore : public ComponentBase {
 
   long GetReceiveBufferSize() const { return receiveBufferSize_; }
   long GetSendBufferSize() const { return sendBufferSize_; }
-  int SetReceiveBufferSize(long size);
-  int SetSendBufferSize(long size);
+  [[nodiscard]] int SetReceiveBufferSize(long size);
+  [[nodiscard]] int SetSendBufferSize(long size);
 
   // ---- certificates -----------------------------------------------------------
   int GetSslCertStoreType() const { return storeType_; }
   int SetSslCertStoreType(int type);
   const char* GetSslCertStorePassword() const { return storePassword_ != nullptr ? storePassword_ : ""; }
-  int SetSslCertStorePassword(const char* text);
+  [[nodiscard]] int SetSslCertStorePassword(const char* text);
   int GetSslCertStore(char** data, int* length);
-  int SetSslCertStore(const char* bytes, int length);
+  [[nodiscard]] int SetSslCertStore(const char* bytes, int length);
   const char* GetSslCertSubject() const { return certSubject_; }
-  int SetSslCertSubject(char* subject);
+  [[nodiscard]] int SetSslCertSubject(char* subject);
   int GetSslCertEncoded(char** data, int* length);
-  int SetSslCertEncoded(const char* bytes, int& length);
+  [[nodiscard]] int SetSslCertEncoded(const char* bytes, int& length);
   int GetSelectedCertificateIndex() const { return selectedCertIndex_; }
-  int LoadSslCertStoreFile(const char* path);
-  int SetSslCertStoreP7b(const char* bytes, int length);
+  [[nodiscard]] int LoadSslCertStoreFile(const char* path);
+  [[nodiscard]] int SetSslCertStoreP7b(const char* bytes, int length);
 
   // ---- authentication ---------------------------------------------------------
-  int SetAuthCredentials(const char* protocol, const char* user, const char* password);
-  int GetAuthToken(ByteString& out, const char* protocol, const char* server, const char* input);
+  [[nodiscard]] int SetAuthCredentials(const char* protocol, const char* user, const char* password);
+  [[nodiscard]] int GetAuthToken(ByteString& out, const char* protocol, const char* server, const char* input);
   const char* GetAuthDiagnostics() const { return tokenProvider_ ? tokenProvider_->GetDiagnosticText() : ""; }
   int IsKerberosToken(const char* text);
 
@@ -145,14 +149,14 @@ class SocketCore : public ComponentBase {
   int IsIpv6() const { return ipv6Flag_; }
 
   // ---- debug log and transcript ----------------------------------------------
-  int LogText(const char* text);
-  int LogData(int direction, const char* data, int length);
-  int LogDataText(int direction, const char* text);
-  int LogDataRecord(const char* word, const char* data, int length);
-  int AppendLogPrefix(ByteString& out, int local);
-  int WriteTranscript(const void* bytes, int length);
-  int WriteTranscriptEscaped(const char* data, int length);
-  int OpenTranscript();
+  [[nodiscard]] int LogText(const char* text);
+  [[nodiscard]] int LogData(int direction, const char* data, int length);
+  [[nodiscard]] int LogDataText(int direction, const char* text);
+  [[nodiscard]] int LogDataRecord(const char* word, const char* data, int length);
+  [[nodiscard]] int AppendLogPrefix(ByteString& out, int local);
+  [[nodiscard]] int WriteTranscript(const void* bytes, int length);
+  [[nodiscard]] int WriteTranscriptEscaped(const char* data, int length);
+  [[nodiscard]] int OpenTranscript();
   int CloseTranscript();
   const char* GetTranscriptText() const { return transcript_.CStr(); }
 

@@ -65,7 +65,7 @@ bool TickDeadlinePassed(uint32_t armedAt, uint32_t deadline, uint32_t now) {
 int SocketCore::SetTimeout(unsigned value, int resetDeadline) {
   if (resetDeadline != 0) deadline_ = 0;
   timeout_ = ToMilliseconds(value, millisecondsFlag_);
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::GetTimeout() const { return FromMilliseconds(timeout_, millisecondsFlag_); }
@@ -79,19 +79,19 @@ uint32_t SocketCore::StartTimeout() {
 // most half a period away: nearer ahead it is still running, behind it passed.
 int SocketCore::SetDeadline(uint32_t deadline) {
   deadline_ = deadline;
-  if (deadline == 0) return 0;
+  if (deadline == 0) return kStatusOk;
   const uint32_t now = TickCountMs();
   deadlineArmedAt_ = TickDistance(now, deadline) <= kTickModulo / 2
                          ? now
                          : (deadline % kTickModulo + kTickModulo - 1) % kTickModulo;
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::SetIdleTimeout(unsigned value, int resetDeadline) {
   if (resetDeadline != 0) idleDeadline_ = 0;
   idleTimeout_ = ToMilliseconds(value, millisecondsFlag_);
   RestartIdleTimer();
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::GetIdleTimeout() const { return FromMilliseconds(idleTimeout_, millisecondsFlag_); }
@@ -118,29 +118,29 @@ int SocketCore::AsyncSelect(int descriptor, void*, unsigned message, long mask) 
     externalHandle_ = nullptr;
     if (mask != 0) RegisterSocket(descriptor, mask, externalHandle_);
   }
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::AddEventMask(long bits) {
   eventMask_ |= bits;
   if (externalLoop_ != 0) RegisterSocket(eventDescriptor_, eventMask_, externalHandle_);
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::ClearEventMaskBits(long bits) {
   eventMask_ &= ~bits;
   if (externalLoop_ != 0) RegisterSocket(eventDescriptor_, eventMask_, externalHandle_);
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::MarkReadPending() {
   readPending_ = 1;
-  return 1;
+  return kDone;
 }
 
 int SocketCore::SetExternalEventLoop(int on) {
   externalLoop_ = on != 0 ? 1 : 0;
-  return 0;
+  return kStatusOk;
 }
 
 // ---- wait steps ----------------------------------------------------------------------
@@ -154,7 +154,7 @@ bool SocketCore::ConsumeInterrupt() {
 }
 
 int SocketCore::DoEvents(int milliseconds, void*) {
-  if (ConsumeInterrupt()) return 0;
+  if (ConsumeInterrupt()) return kWaitStop;
   if (externalLoop_ == 0) {
     WaitForEvents(milliseconds);
   } else {
@@ -167,17 +167,17 @@ int SocketCore::DoEvents(int milliseconds, void*) {
       WaitForEvents(static_cast<int>(wait));
     }
   }
-  if (ConsumeInterrupt()) return 0;
+  if (ConsumeInterrupt()) return kWaitStop;
   if (deadline_ != 0 && TickDeadlinePassed(deadlineArmedAt_, deadline_, TickCountMs())) {
     SetErrorText("Timeout.");
-    return 0;
+    return kWaitStop;
   }
-  return 1;
+  return kWaitGoOn;
 }
 
 int SocketCore::DoEventsOnce() {
   DoEvents(selectWait_, nullptr);
-  return 0;
+  return kStatusOk;
 }
 
 int SocketCore::PollEvents(long) { return WaitForEvents(0); }
@@ -188,12 +188,12 @@ int SocketCore::PollEvents(long) { return WaitForEvents(0); }
 // exceptional on urgent data.
 int SocketCore::WaitForEvents(int milliseconds, unsigned message) {
   int fd = eventDescriptor_;
-  if (fd == -1) return 0;
+  if (fd == -1) return kStatusOk;
   if (readPending_ != 0) {
     HandleMessage(static_cast<int>(message), static_cast<unsigned long>(fd), kEventRead);
     readPending_ = 0;
     fd = eventDescriptor_;
-    if (fd == -1) return 0;
+    if (fd == -1) return kStatusOk;
   }
   const bool wantWrite = (eventMask_ & kEventWrite) != 0;
   pollfd entry{};
@@ -207,15 +207,15 @@ int SocketCore::WaitForEvents(int milliseconds, unsigned message) {
   }
   int error = ready < 0 ? errno : 0;
   if (ready > 0 && (entry.revents & POLLNVAL) != 0) error = EBADF;
-  if (ready < 0 && error == EINTR) return 0;
+  if (ready < 0 && error == EINTR) return kStatusOk;
   if (error != 0) {
     if ((eventMask_ & kEventClose) != 0) {
       HandleMessage(static_cast<int>(message), static_cast<unsigned long>(fd),
                     static_cast<long>(error) << 16 | kEventClose);
     }
-    return -1;
+    return kStatusFailed;
   }
-  if (ready == 0) return 0;
+  if (ready == 0) return kStatusOk;
   return DeliverReady(fd, message, entry.revents, wantWrite);
 }
 
@@ -230,7 +230,7 @@ int SocketCore::DeliverReady(int fd, unsigned message, short revents, bool wantW
   if (exceptional && (eventMask_ & kEventConnect) != 0) {
     sockaddr_in peer{};
     socklen_t size = sizeof peer;
-    const long error = getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &size) != 0 ? 107 : 0;
+    const long error = getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &size) != 0 ? ENOTCONN : 0;
     eventMask_ &= ~kEventConnect;
     HandleMessage(msg, descriptor, error << 16 | kEventConnect);
   }
@@ -250,7 +250,7 @@ int SocketCore::DeliverReady(int fd, unsigned message, short revents, bool wantW
   if (readable && eventDescriptor_ == fd) {
     HandleMessage(msg, descriptor, (eventMask_ & kEventAccept) != 0 ? kEventAccept : kEventRead);
   }
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

@@ -13,10 +13,10 @@ class TokenProvider {
   virtual ~TokenProvider() = default;
 
   // A user written "DOMAIN\user" is split at its first backslash.
-  virtual int SetCredentials(const char* protocol, const char* user, const char* password) = 0;
+  [[nodiscard]] virtual int SetCredentials(const char* protocol, const char* user, const char* password) = 0;
   virtual int SetServerSide(int flag) = 0;
   // Next token of the exchange as raw bytes; an empty input starts a new one.
-  virtual int GetToken(ByteString& out, const char* protocol, const char* server, ByteString& input,
+  [[nodiscard]] virtual int GetToken(ByteString& out, const char* protocol, const char* server, ByteString& input,
                        void* extra) = 0;
   virtual const char* GetErrorText() const = 0;
   virtual const char* GetDiagnosticText() const = 0;

@@ -8,7 +8,9 @@ namespace tornell {
 class ByteString : public InlineString<99> {
  public:
   ByteString() = default;
-  explicit ByteString(const char* text) { Set(text); }
+  // A constructor cannot report: a text that cannot be copied leaves the
+  // string empty, which callers needing certainty check with Length().
+  explicit ByteString(const char* text) { static_cast<void>(Set(text)); }
   ByteString(ByteString&&) noexcept = default;
   ByteString& operator=(ByteString&&) noexcept = default;
 };
@@ -16,7 +18,7 @@ class ByteString : public InlineString<99> {
 class ShortString : public InlineString<20> {
  public:
   ShortString() = default;
-  explicit ShortString(const char* text) { Set(text); }
+  explicit ShortString(const char* text) { static_cast<void>(Set(text)); }
   ShortString(ShortString&&) noexcept = default;
   ShortString& operator=(ShortString&&) noexcept = default;
 };

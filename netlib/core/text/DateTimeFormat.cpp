@@ -34,52 +34,56 @@ bool RunMatches(const char* run, int length, int token) {
   return true;
 }
 
-// Writes the token's meaning; false when the run has to go on to later tokens.
-bool WriteToken(ByteString& out, int token, int length, const DateFields& f) {
+// Writes the token's meaning into *status; false when the run has to go on
+// to later tokens.
+bool WriteToken(ByteString& out, int token, int length, const DateFields& f, int* status) {
   const int hour12 = f.hour >= 13 ? f.hour - 12 : f.hour;
+  auto number = [&](int value, int width) {
+    *status = DateTimeFormat::AppendNumber(out, value, width);
+    return true;
+  };
   switch (token) {
-    case kYy: DateTimeFormat::AppendNumber(out, f.year % 100, 2); return true;
-    case kYyyy: DateTimeFormat::AppendNumber(out, f.year, 4); return true;
-    case kM: DateTimeFormat::AppendNumber(out, f.month, 0); return true;
-    case kMM: DateTimeFormat::AppendNumber(out, f.month, 2); return true;
+    case kYy: return number(f.year % 100, 2);
+    case kYyyy: return number(f.year, 4);
+    case kM: return number(f.month, 0);
+    case kMM: return number(f.month, 2);
     case kMMM:
       // A month outside the table is written as its number rather than read
       // from beyond the table.
-      if (f.month >= 1 && f.month <= 12) {
-        out.Append(kMonths[f.month - 1]);
-      } else {
-        DateTimeFormat::AppendNumber(out, f.month, 0);
-      }
+      if (f.month < 1 || f.month > 12) return number(f.month, 0);
+      *status = out.Append(kMonths[f.month - 1]);
       return true;
-    case kD: DateTimeFormat::AppendNumber(out, f.day, 0); return true;
-    case kDd: DateTimeFormat::AppendNumber(out, f.day, 2); return true;
+    case kD: return number(f.day, 0);
+    case kDd: return number(f.day, 2);
     case kDdd:
       if (length != 3 || f.weekday < 0 || f.weekday > 6) return false;
-      out.Append(kWeekdays[f.weekday]);
+      *status = out.Append(kWeekdays[f.weekday]);
       return true;
-    case kH12: DateTimeFormat::AppendNumber(out, hour12, 0); return true;
-    case kHh12: DateTimeFormat::AppendNumber(out, hour12, 2); return true;
-    case kH: DateTimeFormat::AppendNumber(out, f.hour, 0); return true;
-    case kHH: DateTimeFormat::AppendNumber(out, f.hour, 2); return true;
-    case kMin: DateTimeFormat::AppendNumber(out, f.minute, 0); return true;
-    case kMinMin: DateTimeFormat::AppendNumber(out, f.minute, 2); return true;
-    case kS: DateTimeFormat::AppendNumber(out, f.second, 0); return true;
-    case kSs: DateTimeFormat::AppendNumber(out, f.second, 2); return true;
-    case kTt: out.Append(f.hour < 12 ? "AM" : "PM"); return true;
+    case kH12: return number(hour12, 0);
+    case kHh12: return number(hour12, 2);
+    case kH: return number(f.hour, 0);
+    case kHH: return number(f.hour, 2);
+    case kMin: return number(f.minute, 0);
+    case kMinMin: return number(f.minute, 2);
+    case kS: return number(f.second, 0);
+    case kSs: return number(f.second, 2);
+    case kTt:
+      *status = out.Append(f.hour < 12 ? "AM" : "PM");
+      return true;
     case kZzz: {
       int hours = 0;
       int minutes = 0;
-      DateTimeFormat::LocalUtcOffset(hours, minutes);
-      out.AppendByte(hours < 0 || minutes < 0 ? '-' : '+');
-      DateTimeFormat::AppendNumber(out, std::abs(hours), 2);
-      DateTimeFormat::AppendNumber(out, std::abs(minutes), 2);
+      *status = DateTimeFormat::LocalUtcOffset(hours, minutes);
+      if (*status == kStatusOk) *status = out.AppendByte(hours < 0 || minutes < 0 ? '-' : '+');
+      if (*status == kStatusOk) *status = DateTimeFormat::AppendNumber(out, std::abs(hours), 2);
+      if (*status == kStatusOk) *status = DateTimeFormat::AppendNumber(out, std::abs(minutes), 2);
       return true;
     }
     case kF6:
-      DateTimeFormat::AppendNumber(out, f.fraction, 3);
-      out.Append("000");
+      *status = DateTimeFormat::AppendNumber(out, f.fraction, 3);
+      if (*status == kStatusOk) *status = out.Append("000");
       return true;
-    case kF3: DateTimeFormat::AppendNumber(out, f.fraction, 3); return true;
+    case kF3: return number(f.fraction, 3);
     default: return false;
   }
 }
@@ -89,17 +93,19 @@ bool WriteToken(ByteString& out, int token, int length, const DateFields& f) {
 int DateTimeFormat::Format(ByteString& out, const char* pattern, int year, int month, int day,
                            int hour, int minute, int second, int fraction, int weekday) {
   out.Clear();
-  if (pattern == nullptr) return 0;
+  if (pattern == nullptr) return kStatusOk;
   const DateFields fields{year, month, day, hour, minute, second, fraction, weekday};
   const char* p = pattern;
-  for (int length = RunLength(p); length > 0; p += length, length = RunLength(p)) {
+  int status = kStatusOk;
+  for (int length = RunLength(p); length > 0 && status == kStatusOk;
+       p += length, length = RunLength(p)) {
     bool written = false;
     for (int token = 0; token < kTokenCount && !written; ++token) {
-      if (RunMatches(p, length, token)) written = WriteToken(out, token, length, fields);
+      if (RunMatches(p, length, token)) written = WriteToken(out, token, length, fields, &status);
     }
-    if (!written) out.Append(p, length);
+    if (!written) status = out.Append(p, length);
   }
-  return 0;
+  return status;
 }
 
 int DateTimeFormat::Format(ByteString& out, const char* pattern, int year, int month, int day,
@@ -120,7 +126,7 @@ int DateTimeFormat::NowUtc(int& year, int& month, int& day, int& hour, int& minu
   second = utc.tm_sec;
   fraction = 0;
   weekday = utc.tm_wday;
-  return 0;
+  return kStatusOk;
 }
 
 int DateTimeFormat::NowUtc(int& year, int& month, int& day, int& hour, int& minute, int& second) {
@@ -137,7 +143,7 @@ int DateTimeFormat::LocalUtcOffset(int& hours, int& minutes) {
   const long total = local.tm_gmtoff / 60;
   hours = static_cast<int>(total / 60);
   minutes = static_cast<int>(total % 60);
-  return 0;
+  return kStatusOk;
 }
 
 uint64_t DateTimeFormat::NowMilliseconds() {
@@ -151,11 +157,11 @@ int DateTimeFormat::RunLength(const char* text) {
   return n;
 }
 
-void DateTimeFormat::AppendNumber(ByteString& out, int value, int width) {
+int DateTimeFormat::AppendNumber(ByteString& out, int value, int width) {
   char text[16];
   const char* format = width == 4 ? "%04d" : width == 3 ? "%03d" : width == 2 ? "%02d" : "%d";
   std::snprintf(text, sizeof text, format, value);
-  out.Append(text);
+  return out.Append(text);
 }
 
 }  // namespace tornell

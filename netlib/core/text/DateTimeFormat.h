@@ -11,10 +11,11 @@ namespace tornell {
 class DateTimeFormat {
  public:
   // fraction is in milliseconds; weekday 0 (Sunday) to 6, anything else for none.
-  static int Format(ByteString& out, const char* pattern, int year, int month, int day, int hour,
-                    int minute, int second, int fraction, int weekday);
-  static int Format(ByteString& out, const char* pattern, int year, int month, int day, int hour,
-                    int minute, int second);
+  [[nodiscard]] static int Format(ByteString& out, const char* pattern, int year, int month,
+                                  int day, int hour, int minute, int second, int fraction,
+                                  int weekday);
+  [[nodiscard]] static int Format(ByteString& out, const char* pattern, int year, int month,
+                                  int day, int hour, int minute, int second);
 
   static int NowUtc(int& year, int& month, int& day, int& hour, int& minute, int& second,
                     int& fraction, int& weekday);
@@ -28,7 +29,7 @@ class DateTimeFormat {
 
   static int RunLength(const char* text);
   // Width 4, 3 or 2 pads with zeros; 0 writes the plain number.
-  static void AppendNumber(ByteString& out, int value, int width);
+  [[nodiscard]] static int AppendNumber(ByteString& out, int value, int width);
 };
 
 }  // namespace tornell

@@ -9,14 +9,14 @@ int FindByte(const char* text, int length, int from, char c) {
   for (int i = from; i < length; ++i) {
     if (text[i] == c) return i;
   }
-  return -1;
+  return kNotFound;
 }
 
 int FindWordEnd(const char* text, int length, int from) {
   for (int i = from; i + 1 < length; ++i) {
     if (text[i] == '?' && text[i + 1] == '=') return i;
   }
-  return -1;
+  return kNotFound;
 }
 
 bool IsWordGap(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -26,14 +26,14 @@ bool IsWordGap(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 int EncodedWordCodec::DecodeWord(ByteString& word) {
   const char* w = word.Data();
   const int n = word.Length();
-  if (n < 4 || w[0] != '=' || w[1] != '?' || w[n - 2] != '?' || w[n - 1] != '=') return 0;
+  if (n < 4 || w[0] != '=' || w[1] != '?' || w[n - 2] != '?' || w[n - 1] != '=') return kStatusOk;
   const int q = FindByte(w, n, 2, '?');
-  if (q < 0 || q + 2 >= n) return 0;
+  if (q < 0 || q + 2 >= n) return kStatusOk;
   char encoding = w[q + 1];
   if (encoding >= 'a' && encoding <= 'z') encoding = static_cast<char>(encoding - 'a' + 'A');
-  if ((encoding != 'B' && encoding != 'Q') || w[q + 2] != '?') return 0;
+  if ((encoding != 'B' && encoding != 'Q') || w[q + 2] != '?') return kStatusOk;
   // The "?" that closes the prefix must not double as the one of the "?=".
-  if (q + 3 > n - 2) return 0;
+  if (q + 3 > n - 2) return kStatusOk;
   int status = word.Substring(q + 3, n - 2);
   if (status != 0) return status;
   if (encoding == 'B') return word.Base64Decode(0);

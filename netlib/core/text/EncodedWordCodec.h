@@ -10,9 +10,9 @@ class EncodedWordCodec {
  public:
   // Replaces every well-formed encoded word by its bytes; blanks between two
   // words, and after a last word that only blanks follow, are dropped.
-  static int DecodeHeader(ByteString& text);
+  [[nodiscard]] static int DecodeHeader(ByteString& text);
   // Decodes a string that is exactly one encoded word; anything else stays.
-  static int DecodeWord(ByteString& word);
+  [[nodiscard]] static int DecodeWord(ByteString& word);
 };
 
 }  // namespace tornell

@@ -1,7 +1,10 @@
 #include "core/text/HeaderText.h"
 
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
+#include "core/base/Status.h"
 #include "core/text/EncodedWordCodec.h"
 
 namespace tornell {
@@ -51,9 +54,12 @@ int HeaderText::HasEightBitBytes(const char* bytes, int length) {
 int HeaderText::FoldPlain(const char* bytes, int length, int width) {
   if (bytes == nullptr || length < 0) length = 0;
   if (width <= 0) return Set(bytes, length);
+  // Room for a fold at every width bytes, counted in 64 bits: a long text at a
+  // small width needs more than an int holds.
+  const int64_t room = (static_cast<int64_t>(length) / width + 1) * 3 + length + 1;
+  if (room > INT_MAX) return kStatusNoMemory;
   ByteString out;  // built apart, so the bytes may be this string's own
-  int status = out.Resize((length / width + 1) * 3 + length + 1, nullptr);
-  if (status != 0) return status;
+  TORNELL_TRY(out.Resize(static_cast<int>(room), nullptr));
   char* w = out.Data();
   int counter = width;
   for (int i = 0; i < length; ++i) {
@@ -69,8 +75,7 @@ int HeaderText::FoldPlain(const char* bytes, int length, int width) {
       *w++ = c;
     }
   }
-  status = out.Resize(static_cast<int>(w - out.Data()), nullptr);
-  if (status != 0) return status;
+  TORNELL_TRY(out.Resize(static_cast<int>(w - out.Data()), nullptr));
   return Assign(out);
 }
 
@@ -121,7 +126,7 @@ int HeaderText::Fold(const char* bytes, int length, int width, const char* chars
 }
 
 int HeaderText::AppendEncodedWords(const char* bytes, int length, const char* charset) {
-  if (bytes == nullptr || length <= 0) return 0;
+  if (bytes == nullptr || length <= 0) return kStatusOk;
   if (charset == nullptr || *charset == '\0') return Append(bytes, length);
   // Input bytes whose Base64 fills 64 characters together with the charset;
   // at least one, so that an over-long charset name cannot stall the loop.
@@ -165,9 +170,13 @@ int HeaderText::Unfold(const char* bytes, int length) {
 }
 
 int HeaderText::CountLineStartDots(const char* bytes, int length) {
+  if (bytes == nullptr || length <= 0) return 0;
   int count = 0;
-  for (int i = 0; i < length; ++i) {
-    if (bytes[i] == '.' && (i == 0 || bytes[i - 1] == '\n')) ++count;
+  const char* end = bytes + length;
+  for (const char* p = bytes; p < end; ++p) {
+    p = static_cast<const char*>(std::memchr(p, '.', static_cast<size_t>(end - p)));
+    if (p == nullptr) break;
+    if (p == bytes || p[-1] == '\n') ++count;
   }
   return count;
 }
@@ -175,17 +184,19 @@ int HeaderText::CountLineStartDots(const char* bytes, int length) {
 int HeaderText::AppendDotStuffed(const char* text) { return AppendDotStuffed(text, LengthOf(text)); }
 
 int HeaderText::AppendDotStuffed(const char* bytes, int length) {
-  if (bytes == nullptr || length <= 0) return 0;
+  if (bytes == nullptr || length <= 0) return kStatusOk;
+  // Every stuffed dot adds a byte; the sum with what is already held must
+  // still fit an int, checked before anything is read or allocated.
+  if (static_cast<int64_t>(length) + Length() > INT_MAX) return kStatusNoMemory;
+  const int64_t stuffed = static_cast<int64_t>(length) + CountLineStartDots(bytes, length);
+  if (stuffed + Length() > INT_MAX) return kStatusNoMemory;
   ByteString out;
-  int status = out.Resize(length + CountLineStartDots(bytes, length) + 4, nullptr);
-  if (status != 0) return status;
+  TORNELL_TRY(out.Resize(static_cast<int>(stuffed), nullptr));
   char* w = out.Data();
   for (int i = 0; i < length; ++i) {
     if (bytes[i] == '.' && (i == 0 || bytes[i - 1] == '\n')) *w++ = '.';
     *w++ = bytes[i];
   }
-  status = out.Resize(static_cast<int>(w - out.Data()), nullptr);
-  if (status != 0) return status;
   return Append(out);
 }
 

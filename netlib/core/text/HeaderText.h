@@ -19,22 +19,22 @@ class HeaderText : public ByteString {
 
   // Folds at the first blank at or past width bytes into the line; width 0
   // copies the bytes unchanged. CR and LF become spaces.
-  int FoldPlain(const char* bytes, int length, int width);
+  [[nodiscard]] int FoldPlain(const char* bytes, int length, int width);
   // As FoldPlain, but words holding 8-bit bytes become B encoded words of the
   // charset (plain folding when the charset is empty or the text is 7-bit).
-  int Fold(const char* text, int width, const char* charset);
-  int Fold(const char* bytes, int length, int width, const char* charset);
-  int AppendEncodedWords(const char* bytes, int length, const char* charset);
+  [[nodiscard]] int Fold(const char* text, int width, const char* charset);
+  [[nodiscard]] int Fold(const char* bytes, int length, int width, const char* charset);
+  [[nodiscard]] int AppendEncodedWords(const char* bytes, int length, const char* charset);
 
   // Removes CR LF folds, then decodes the encoded words.
-  int Unfold(const char* text);
-  int Unfold(const char* bytes, int length);
+  [[nodiscard]] int Unfold(const char* text);
+  [[nodiscard]] int Unfold(const char* bytes, int length);
 
   static int CountLineStartDots(const char* bytes, int length);
-  int AppendDotStuffed(const char* text);
-  int AppendDotStuffed(const char* bytes, int length);
-  int SetDotStuffed(const char* text);
-  int SetDotStuffed(const char* bytes, int length);
+  [[nodiscard]] int AppendDotStuffed(const char* text);
+  [[nodiscard]] int AppendDotStuffed(const char* bytes, int length);
+  [[nodiscard]] int SetDotStuffed(const char* text);
+  [[nodiscard]] int SetDotStuffed(const char* bytes, int length);
 };
 
 }  // namespace tornell

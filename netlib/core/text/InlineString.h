@@ -51,6 +51,11 @@ class InlineString {
   }
 
   // ---- storage --------------------------------------------------------------
+  // Members that can fail are [[nodiscard]]; Clear, EraseFront, DropLast,
+  // ToLower, ToUpper and SwapBytePairs cannot (they never allocate), and
+  // return 0 for uniformity only. Set, SetLength, Assign, AppendByte,
+  // AppendFromHex and Append of a string can fail but are not marked yet:
+  // callers outside the core still drop their status. Check them anyway.
 
   int Clear() {
     if (heap_ != nullptr) ReleaseHeap();
@@ -69,7 +74,7 @@ class InlineString {
   // Sets the length (negative counts as 0), copying from source when given.
   // Without a source the bytes kept stay and bytes added are zero, so no stale
   // heap bytes ever show through.
-  int Resize(int length, const void* source = nullptr) {
+  [[nodiscard]] int Resize(int length, const void* source = nullptr) {
     const int old = length_;
     int status = ResizeRaw(length, source);
     // old is never negative; saying so keeps the optimiser from warning of it.
@@ -110,7 +115,7 @@ class InlineString {
   }
 
   // The count is taken as a 32-bit int; nothing happens for null or a count below 1.
-  int Append(const void* bytes, long n) {
+  [[nodiscard]] int Append(const void* bytes, long n) {
     const int count = static_cast<int>(n);
     if (bytes == nullptr || count <= 0) return kStatusOk;
     const int64_t total = static_cast<int64_t>(length_) + count;
@@ -123,13 +128,13 @@ class InlineString {
     }
     return AppendSlow(static_cast<const char*>(bytes), count);
   }
-  int Append(const char* text) {
+  [[nodiscard]] int Append(const char* text) {
     if (text == nullptr) return kStatusOk;
     size_t n = std::strlen(text);
     if (n > static_cast<size_t>(INT_MAX)) return kStatusNoMemory;
     return Append(static_cast<const void*>(text), static_cast<long>(n));
   }
-  int Concat(const char* text) { return Append(text); }
+  [[nodiscard]] int Concat(const char* text) { return Append(text); }
   template <int M>
   int Append(const InlineString<M>& other) {
     return Append(static_cast<const void*>(other.Data()), static_cast<long>(other.Length()));
@@ -146,7 +151,7 @@ class InlineString {
     return AppendSlow(&byte, 1);
   }
 
-  int AppendRepeated(int n, int c) {
+  [[nodiscard]] int AppendRepeated(int n, int c) {
     if (n <= 0) return kStatusOk;
     char* at = nullptr;
     int status = Extend(n, &at);
@@ -154,7 +159,7 @@ class InlineString {
     return status;
   }
 
-  int AppendQuoted(const char* text) {
+  [[nodiscard]] int AppendQuoted(const char* text) {
     if (text == nullptr) return kStatusOk;
     int status = AppendByte('"');
     if (status == kStatusOk) status = Append(text);
@@ -185,7 +190,7 @@ class InlineString {
     return kStatusOk;
   }
 
-  int Substring(int start, int end) {
+  [[nodiscard]] int Substring(int start, int end) {
     if (start < 0 || end < 0 || start >= length_) return kStatusIndexRange;
     const int stop = end < length_ ? end : length_;
     const int keep = stop > start ? stop - start : 0;
@@ -193,14 +198,14 @@ class InlineString {
     std::memmove(data, data + start, static_cast<size_t>(keep));
     return Resize(keep);
   }
-  int Substring(int start) { return Substring(start, length_); }
-  int Mid(int start, int end) { return Substring(start, end); }
+  [[nodiscard]] int Substring(int start) { return Substring(start, length_); }
+  [[nodiscard]] int Mid(int start, int end) { return Substring(start, end); }
 
   // ---- trimming and case ------------------------------------------------------
 
   // Strips control bytes and the space at both ends. Bytes 0x80-0xFF are text
   // (UTF-8, Latin-1) and stay.
-  int Trim() {
+  [[nodiscard]] int Trim() {
     if (length_ == 0) return kStatusOk;
     const unsigned char* data = Bytes();
     int front = 0;
@@ -214,7 +219,7 @@ class InlineString {
     return EraseFront(front);
   }
 
-  int TrimChar(char c) {
+  [[nodiscard]] int TrimChar(char c) {
     int front = 0;
     const char* data = Data();
     while (front < length_ && data[front] == c) ++front;
@@ -269,42 +274,42 @@ class InlineString {
   }
 
   int Find(const char* text, int start = 0) const {
-    if (start < 0) return -1;
+    if (start < 0) return kNotFound;
     if (text == nullptr || *text == '\0') return 0;
     return FindBytes(text, static_cast<int>(std::strlen(text)), start);
   }
   int Find(char c, int start = 0) const {
-    if (start < 0 || start >= length_) return -1;
+    if (start < 0 || start >= length_) return kNotFound;
     const void* hit = std::memchr(Data() + start, c, static_cast<size_t>(length_ - start));
-    return hit == nullptr ? -1 : static_cast<int>(static_cast<const char*>(hit) - Data());
+    return hit == nullptr ? kNotFound : static_cast<int>(static_cast<const char*>(hit) - Data());
   }
   bool Contains(const char* text) const { return Find(text) >= 0; }
 
   // Index of the first exact occurrence of the run at or after start; length -1
   // means strlen of the bytes.
   int FindBytes(const void* bytes, int length, int start) const {
-    if (bytes == nullptr) return -1;
+    if (bytes == nullptr) return kNotFound;
     const char* needle = static_cast<const char*>(bytes);
     if (length == -1) length = static_cast<int>(std::strlen(needle));
-    if (length <= 0) return -1;
+    if (length <= 0) return kNotFound;
     if (start < 0) start = 0;
     const char* data = Data();
     for (int i = start; i + length <= length_;) {
       const void* hit = std::memchr(data + i, needle[0], static_cast<size_t>(length_ - length - i + 1));
-      if (hit == nullptr) return -1;
+      if (hit == nullptr) return kNotFound;
       i = static_cast<int>(static_cast<const char*>(hit) - data);
       if (std::memcmp(data + i, needle, static_cast<size_t>(length)) == 0) return i;
       ++i;
     }
-    return -1;
+    return kNotFound;
   }
 
-  int ReplaceAll(const char* pattern, const char* replacement) {
+  [[nodiscard]] int ReplaceAll(const char* pattern, const char* replacement) {
     if (pattern == nullptr) return kStatusOk;
     return ReplaceAll(pattern, static_cast<int>(std::strlen(pattern)), replacement,
                       replacement != nullptr ? static_cast<int>(std::strlen(replacement)) : 0);
   }
-  int ReplaceAll(const void* pattern, int patternLength, const void* replacement,
+  [[nodiscard]] int ReplaceAll(const void* pattern, int patternLength, const void* replacement,
                  int replacementLength) {
     if (pattern == nullptr || patternLength <= 0 || patternLength > length_) return kStatusOk;
     if (replacement == nullptr || replacementLength < 0) replacementLength = 0;
@@ -325,7 +330,7 @@ class InlineString {
 
   // ---- Base64 and hex --------------------------------------------------------
 
-  int AppendBase64(const void* bytes, int length, int wrap, int lineLength, int urlSafe) {
+  [[nodiscard]] int AppendBase64(const void* bytes, int length, int wrap, int lineLength, int urlSafe) {
     if (bytes == nullptr || length <= 0) return kStatusOk;
     char* at = nullptr;
     int status = Extend(encoding::Base64EncodedSize(length, wrap, lineLength, urlSafe), &at);
@@ -335,15 +340,15 @@ class InlineString {
     }
     return status;
   }
-  int AppendBase64Url(const void* bytes, int length) {
+  [[nodiscard]] int AppendBase64Url(const void* bytes, int length) {
     return AppendBase64(bytes, length, 0, INT_MAX, 1);
   }
   // Decodes the content, read as a C string, in place; foreign bytes are skipped.
-  int Base64Decode(int urlSafe = 0) {
+  [[nodiscard]] int Base64Decode(int urlSafe = 0) {
     return Resize(encoding::Base64DecodeInPlace(Bytes(), length_, urlSafe));
   }
 
-  int AppendHex(const void* bytes, int length) {
+  [[nodiscard]] int AppendHex(const void* bytes, int length) {
     if (bytes == nullptr || length <= 0) return kStatusOk;
     char* at = nullptr;
     int status = Extend(static_cast<int64_t>(length) * 2, &at);
@@ -377,7 +382,10 @@ class InlineString {
     return encoding::ConvertUtf16LeToUtf8(out, outLength, static_cast<const unsigned char*>(bytes),
                                           length);
   }
-  int Utf16LeToUtf8() {
+  [[nodiscard]] int Utf16LeToUtf8() {
+    // A code unit can take three UTF-8 bytes: what may not fit an int is refused
+    // before the conversion counts past it.
+    if (static_cast<int64_t>(length_) / 2 * 3 > INT_MAX) return kStatusNoMemory;
     if (AllocationFaultInjected()) return kStatusNoMemory;
     unsigned char* work = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(length_) * 2 + 1));
     if (work == nullptr) return kStatusNoMemory;
@@ -389,18 +397,18 @@ class InlineString {
     std::free(work);
     return status;
   }
-  int Utf16BeToUtf8() {
+  [[nodiscard]] int Utf16BeToUtf8() {
     SwapBytePairs();
     return Utf16LeToUtf8();
   }
 
   // ---- escapes, dump, formatting ------------------------------------------------
 
-  int QuotedPrintableDecode() { return Resize(encoding::QuotedPrintableDecodeInPlace(Bytes())); }
+  [[nodiscard]] int QuotedPrintableDecode() { return Resize(encoding::QuotedPrintableDecodeInPlace(Bytes())); }
 
   // Bytes 32-127 whose table entry (indexed by byte - 32) has bit 0 set stay;
   // every other byte becomes "%XX".
-  int AppendUrlEncoded(const char* text, const unsigned char* table) {
+  [[nodiscard]] int AppendUrlEncoded(const char* text, const unsigned char* table) {
     if (text == nullptr || *text == '\0') return kStatusOk;
     char* at = nullptr;
     int status = Extend(encoding::UrlEncodedSize(text, table), &at);
@@ -408,7 +416,7 @@ class InlineString {
     return status;
   }
 
-  int AppendHexDump(const void* bytes, int length) {
+  [[nodiscard]] int AppendHexDump(const void* bytes, int length) {
     if (bytes == nullptr) return kStatusOk;
     if (length < 0) length = static_cast<int>(std::strlen(static_cast<const char*>(bytes)));
     if (length == 0) return kStatusOk;
@@ -418,14 +426,14 @@ class InlineString {
     return status;
   }
 
-  int AppendFormat(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+  [[nodiscard]] int AppendFormat(const char* format, ...) __attribute__((format(printf, 2, 3))) {
     va_list args;
     va_start(args, format);
     int status = AppendFormatV(format, args);
     va_end(args);
     return status;
   }
-  int Format(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+  [[nodiscard]] int Format(const char* format, ...) __attribute__((format(printf, 2, 3))) {
     // Formatted aside first: the arguments may point into this string.
     InlineString<99> result;
     va_list args;
@@ -436,7 +444,7 @@ class InlineString {
     return Resize(result.Length(), result.Data());
   }
   // Exact-size formatting: no fixed work area, no truncation.
-  int AppendFormatV(const char* format, va_list args) {
+  [[nodiscard]] int AppendFormatV(const char* format, va_list args) {
     char small[256];
     va_list again;
     va_copy(again, args);
@@ -459,13 +467,13 @@ class InlineString {
     return status;
   }
 
-  int AppendInt(int value) { return AppendFormat("%d", value); }
+  [[nodiscard]] int AppendInt(int value) { return AppendFormat("%d", value); }
   // Only the low 32 bits count, read as a signed int.
-  int AppendInt(long value) { return AppendInt(static_cast<int>(static_cast<uint32_t>(value))); }
-  int AppendHexInt(int value) { return AppendFormat("0x%x", static_cast<unsigned>(value)); }
-  int AppendUInt(unsigned value) { return AppendFormat("%u", value); }
-  int AppendInt64(long long value) { return AppendFormat("%lld", value); }
-  int SetInt64(long long value) {
+  [[nodiscard]] int AppendInt(long value) { return AppendInt(static_cast<int>(static_cast<uint32_t>(value))); }
+  [[nodiscard]] int AppendHexInt(int value) { return AppendFormat("0x%x", static_cast<unsigned>(value)); }
+  [[nodiscard]] int AppendUInt(unsigned value) { return AppendFormat("%u", value); }
+  [[nodiscard]] int AppendInt64(long long value) { return AppendFormat("%lld", value); }
+  [[nodiscard]] int SetInt64(long long value) {
     char text[24];
     int n = std::snprintf(text, sizeof text, "%lld", value);
     return Set(text, n);

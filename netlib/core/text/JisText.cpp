@@ -92,7 +92,7 @@ int AppendQDecoded(ByteString& out, const char* p, int length) {
 }  // namespace
 
 int JisText::AppendShiftJisAsIso2022Jp(const char* text) {
-  if (text == nullptr) return 0;
+  if (text == nullptr) return kStatusOk;
   const unsigned char* t = reinterpret_cast<const unsigned char*>(text);
   bool doubleByte = false;
   int status = 0;
@@ -134,7 +134,7 @@ int JisText::AppendShiftJisAsIso2022Jp(const char* text) {
 }
 
 int JisText::AppendIso2022JpAsShiftJis(const char* text) {
-  if (text == nullptr) return 0;
+  if (text == nullptr) return kStatusOk;
   const unsigned char* t = reinterpret_cast<const unsigned char*>(text);
   bool doubleByte = false;
   int status = 0;
@@ -227,7 +227,7 @@ int JisText::AppendParameter(const char* name, const char* value, int length, in
 }
 
 int JisText::AppendDecodedWords(const char* text) {
-  if (text == nullptr) return 0;
+  if (text == nullptr) return kStatusOk;
   const char* t = text;
   const int prefixLength = static_cast<int>(sizeof kJisWordPrefix - 1);  // 16
   int status = 0;

@@ -12,13 +12,13 @@ class JisText : public HeaderText {
   int AppendIso2022JpAsShiftJis(const char* text);
   // "=?ISO-2022-JP?B?" + Base64 of the converted text + "?="; with wrap on a
   // CR LF follows every 48 input bytes.
-  int AppendIsoJpEncodedWord(const char* text, int wrap);
-  int AppendParameter(const char* name, const char* value, int length, int japanese,
+  [[nodiscard]] int AppendIsoJpEncodedWord(const char* text, int wrap);
+  [[nodiscard]] int AppendParameter(const char* name, const char* value, int length, int japanese,
                       const char* charset);
-  int AppendDecodedWords(const char* text);
-  int SetDecodedWords(const char* text);
-  int SetDecodedHeader(const char* text);
-  int AppendDecodedHeader(const char* text);
+  [[nodiscard]] int AppendDecodedWords(const char* text);
+  [[nodiscard]] int SetDecodedWords(const char* text);
+  [[nodiscard]] int SetDecodedHeader(const char* text);
+  [[nodiscard]] int AppendDecodedHeader(const char* text);
 
   static bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xEF); }
   static bool IsHalfWidthKatakana(unsigned char c) { return c >= 0xA1 && c <= 0xDF; }
@@ -28,10 +28,10 @@ class JisHeaderEncoder {
  public:
   // Double-byte runs and quoted strings with 8-bit bytes become encoded words,
   // then the whole value is folded at blanks.
-  static int EncodeWords(HeaderText& target, const char* text, int width, int japanese,
+  [[nodiscard]] static int EncodeWords(HeaderText& target, const char* text, int width, int japanese,
                          const char* charset);
   // Words are cut at blanks and commas near a limit derived from the width.
-  static int EncodeFolded(HeaderText& target, const char* text, int width, int japanese,
+  [[nodiscard]] static int EncodeFolded(HeaderText& target, const char* text, int width, int japanese,
                           const char* charset);
 };
 

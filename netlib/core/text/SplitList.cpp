@@ -1,23 +1,25 @@
 #include "core/text/SplitList.h"
 
+#include <cstring>
+
+#include "core/base/Status.h"
+
 namespace tornell {
 
-int SplitList(const char* text, char delimiter, StringList& list) {
-  if (text == nullptr) return 0;
-  const char* at = text;
-  for (;;) {
-    const char* end = at;
-    while (*end != '\0' && *end != delimiter) ++end;
-    const char* first = at;
-    const char* last = end;
+[[nodiscard]] int SplitList(const char* text, char delimiter, StringList& out) {
+  if (text == nullptr) return kStatusOk;
+  const char* end = text + std::strlen(text);
+  for (const char* start = text; start <= end;) {
+    const char* stop = static_cast<const char*>(std::memchr(start, delimiter, static_cast<size_t>(end - start)));
+    if (stop == nullptr) stop = end;
+    const char* first = start;
+    const char* last = stop;
     while (first < last && *first == ' ') ++first;
     while (last > first && last[-1] == ' ') --last;
-    if (last > first) {
-      if (const int status = list.Add(first, static_cast<int>(last - first)); status != 0) return status;
-    }
-    if (*end == '\0') return 0;
-    at = end + 1;
+    if (last > first) TORNELL_TRY(out.Add(first, static_cast<int>(last - first)));
+    start = stop + 1;
   }
+  return kStatusOk;
 }
 
 }  // namespace tornell

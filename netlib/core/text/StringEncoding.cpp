@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "core/base/StatusCodes.h"
 #include "core/text/TextUtils.h"
 
 namespace tornell::encoding {
@@ -77,10 +78,12 @@ inline void PutPair(char* out, uint16_t pair) {
   out[1] = static_cast<char>(pair >> 8);
 }
 
-// Input bytes per output line; 0 means no line breaks.
+// Input bytes per output line; 0 means no line breaks. A line length that is
+// not a multiple of 4 gives the 64-character MIME line.
+constexpr int kMimeLineGroup = 48;
 int Base64LineGroup(int wrap, int lineLength) {
   if (!wrap || lineLength <= 0) return 0;
-  if (lineLength % 4 != 0) return 48;
+  if (lineLength % 4 != 0) return kMimeLineGroup;
   const int64_t group = static_cast<int64_t>(lineLength) / 4 * 3;
   return group > INT32_MAX ? 0 : static_cast<int>(group);
 }
@@ -214,9 +217,9 @@ void HexEncode(char* out, const unsigned char* in, int length) {
 
 int HexPairValue(const char* text) {
   const int high = HexDigitValue(static_cast<unsigned char>(text[0]));
-  if (high < 0) return -1;
+  if (high < 0) return kNotFound;
   const int low = HexDigitValue(static_cast<unsigned char>(text[1]));
-  if (low < 0) return -1;
+  if (low < 0) return kNotFound;
   return high * 16 + low;
 }
 

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/base/Status.h"
+
 namespace tornell {
 
 namespace {
@@ -135,7 +137,7 @@ int StringList::Set(int i, const void* bytes, int length) {
     char* data = data_.Data();
     std::memmove(data + offset + length + kOverhead, data + tail, static_cast<size_t>(total - tail));
   }
-  if (newTotal < total) data_.Resize(static_cast<int>(newTotal));
+  if (newTotal < total) TORNELL_TRY(data_.Resize(static_cast<int>(newTotal)));  // shrinks: cannot fail
   WriteEntry(offset, bytes, length);
   return kStatusOk;
 }
@@ -162,7 +164,9 @@ int StringList::AppendToLast(const char* text) {
   const char* own = data_.Data();
   const bool inside = text >= own && text < own + data_.Length();
   const int64_t from = inside ? text - own : 0;
-  int status = data_.Resize(data_.Length() + static_cast<int>(n));
+  const int64_t total = static_cast<int64_t>(data_.Length()) + static_cast<int64_t>(n);
+  if (total > INT_MAX) return kStatusNoMemory;
+  int status = data_.Resize(static_cast<int>(total));
   if (status != kStatusOk) return status;
   unsigned char* p = data_.Bytes() + offset;
   std::memmove(p + 3 + oldLength, inside ? data_.Data() + from : text, n);
@@ -202,7 +206,7 @@ int StringList::RemoveAt(int i) {
   const int total = data_.Length();
   char* data = data_.Data();
   std::memmove(data + offset, data + next, static_cast<size_t>(total - next));
-  data_.Resize(total - (next - offset));
+  TORNELL_TRY(data_.Resize(total - (next - offset)));  // shrinks: cannot fail
   --count_;
   return kStatusOk;
 }
@@ -216,7 +220,7 @@ int StringList::IndexOf(const char* text, int start) const {
     if (std::strcmp(data + offset + 3, text) == 0) return i;
     offset += ReadLength24(data + offset) + kOverhead;
   }
-  return -1;
+  return kNotFound;
 }
 
 }  // namespace tornell

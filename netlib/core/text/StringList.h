@@ -17,13 +17,13 @@ class StringList {
 
   int Clear();
   int Count() const { return count_; }
-  int Assign(const StringList& other);
+  [[nodiscard]] int Assign(const StringList& other);
 
-  int Add(const char* text);
+  [[nodiscard]] int Add(const char* text);
   // A negative length counts as 0; a null source gives zero bytes.
-  int Add(const void* bytes, int length);
-  int AddInt(long value);      // "%d" of the low 32 bits
-  int AddInt64(long value);    // "%lld"
+  [[nodiscard]] int Add(const void* bytes, int length);
+  [[nodiscard]] int AddInt(long value);      // "%d" of the low 32 bits
+  [[nodiscard]] int AddInt64(long value);    // "%lld"
 
   // Entry i (NUL-terminated, valid until the list changes); "" out of range.
   const char* Get(int i) const;
@@ -31,15 +31,15 @@ class StringList {
   int64_t GetLong(int i) const;
   int64_t GetInt64(int i) const;
 
-  int Set(int i, const char* text);
-  int Set(int i, const void* bytes, int length);
-  int SetInt(int i, long value);
-  int SetInt64(int i, long value);
+  [[nodiscard]] int Set(int i, const char* text);
+  [[nodiscard]] int Set(int i, const void* bytes, int length);
+  [[nodiscard]] int SetInt(int i, long value);
+  [[nodiscard]] int SetInt64(int i, long value);
 
-  int AppendToLast(const char* text);
-  int SetCount(int n);
-  int RemoveLast();
-  int RemoveAt(int i);
+  [[nodiscard]] int AppendToLast(const char* text);
+  [[nodiscard]] int SetCount(int n);
+  [[nodiscard]] int RemoveLast();
+  [[nodiscard]] int RemoveAt(int i);
   int IndexOf(const char* text, int start) const;
 
   static int ReadLength24(const void* at);

@@ -11,7 +11,7 @@ char kNoToken[1] = {0};
 void StringTokenizer::Reset() {
   position_ = 0;
   text_.Clear();
-  delimiters_.Set(" \r\n\t");
+  static_cast<void>(delimiters_.Set(" \r\n\t"));  // fits the inline buffer: cannot fail
 }
 
 int StringTokenizer::Start(const char* text, const char* delimiters) {

@@ -9,8 +9,8 @@ class StringTokenizer {
  public:
   StringTokenizer() { Reset(); }
 
-  int Start(const char* text, const char* delimiters);
-  int Start(const void* bytes, int length, const char* delimiters);
+  [[nodiscard]] int Start(const char* text, const char* delimiters);
+  [[nodiscard]] int Start(const void* bytes, int length, const char* delimiters);
   int HasMore() const { return position_ < text_.Length() ? 1 : 0; }
   // The next token (never null); an empty text once the tokens are used up.
   char* NextToken();

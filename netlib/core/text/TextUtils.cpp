@@ -5,6 +5,8 @@
 #include <type_traits>
 #include <sys/time.h>
 
+#include "core/base/StatusCodes.h"
+
 namespace tornell {
 
 namespace {
@@ -80,7 +82,7 @@ int HexDigitValue(unsigned char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+  return kNotFound;
 }
 
 int ParseInt(const char* text) { return ParseSigned<int32_t>(text, 10); }
@@ -253,6 +255,6 @@ int GetSystemError() { return errno; }
 void SetSystemError(int code) { errno = code; }
 
 int IsLookupPending() { return 0; }
-int CancelLookup() { return 0; }
+int CancelLookup() { return kStatusOk; }
 
 }  // namespace tornell

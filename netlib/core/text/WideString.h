@@ -9,10 +9,10 @@ class WideString {
  public:
   WideString() = default;
 
-  int Set(const char* text) { return text_.Set(text); }
-  int Set(const char* text, int length) { return text_.Set(text, length); }
-  int SetNarrow(const char* text, int codePage) { (void)codePage; return text_.Set(text); }
-  int SetNarrow(const char* text, int length, int codePage) {
+  [[nodiscard]] int Set(const char* text) { return text_.Set(text); }
+  [[nodiscard]] int Set(const char* text, int length) { return text_.Set(text, length); }
+  [[nodiscard]] int SetNarrow(const char* text, int codePage) { (void)codePage; return text_.Set(text); }
+  [[nodiscard]] int SetNarrow(const char* text, int length, int codePage) {
     (void)codePage;
     return text_.Set(text, length);
   }
@@ -29,7 +29,7 @@ class WideString {
   int Utf16Length() const { return utf16_.Length() >= 2 ? utf16_.Length() - 2 : 0; }
 
   // The text becomes the UTF-16LE form of a C string: 434 when it is empty.
-  int SetUtf16FromNarrow(const char* text, int codePage);
+  [[nodiscard]] int SetUtf16FromNarrow(const char* text, int codePage);
 
   ByteString& Text() { return text_; }
   const ByteString& Text() const { return text_; }

@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "core/base/Status.h"
+
 namespace tornell {
 
 std::unique_ptr<TokenProvider> CreateTokenProvider() {
@@ -21,7 +23,7 @@ int AuthTokenProvider::GetToken(ByteString& out, const char* protocol, const cha
 
 int AuthTokenProvider::SetUseSystemSspi(int) {
   useSystemSspi_ = 0;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

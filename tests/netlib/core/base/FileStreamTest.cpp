@@ -51,7 +51,7 @@ TEST_F(FileStreamTest, OpenModesAndStatusCodes) {
   ASSERT_EQ(0, f.Write("abcd", 4));
   f.Close();
   FilePath name;
-  name.Set(path.c_str());
+  EXPECT_EQ(0, name.Set(path.c_str()));
   ASSERT_EQ(0, f.OpenAppend(name));
   ASSERT_EQ(0, f.Write("ef", 2));
   f.Close();
@@ -79,7 +79,7 @@ TEST_F(FileStreamTest, WholeFileRoundTrip) {
     ASSERT_EQ(0, FileStream::WriteAll(path.c_str(), data.data(), static_cast<unsigned>(size)));
     EXPECT_EQ(data, Slurp(path));
     ByteString out;
-    out.Set("stale");
+    EXPECT_EQ(0, out.Set("stale"));
     ASSERT_EQ(0, FileStream::ReadAll(path.c_str(), out));
     EXPECT_EQ(data, std::string(out.Data(), out.Length()));
   }

@@ -53,7 +53,7 @@ TEST(ByteQueue, LineEndsIncludingPairsSplitAcrossReads) {
 
 TEST(ByteQueue, TerminatorAndWholeRecords) {
   ByteQueue q;
-  q.Allocate(32);
+  EXPECT_EQ(tornell::kDone, q.Allocate(32));
   EXPECT_EQ(q.SetTerminator("||", 2), 1);
   EXPECT_EQ(Records(q, {"x||y"}), Lines{"x"});
   EXPECT_EQ(q.Length(), 1u);  // y waits for its terminator
@@ -63,12 +63,12 @@ TEST(ByteQueue, TerminatorAndWholeRecords) {
   q.GetTerminator(&t, &tl);
   EXPECT_EQ(std::string(t, tl), "||");
 
-  q.SetTerminator(nullptr, 0);
+  EXPECT_EQ(tornell::kDone, q.SetTerminator(nullptr, 0));
   EXPECT_EQ(q.TerminatorLength(), 0u);
   EXPECT_EQ(Records(q, {"all of it"}), Lines{"all of it"});
   EXPECT_EQ(q.Length(), 0u);
 
-  q.Append("abcdef", 6);
+  EXPECT_EQ(tornell::kDone, q.Append("abcdef", 6));
   char* out = nullptr;
   unsigned n = 3;
   EXPECT_EQ(q.ReadAvailable(&out, &n), 1);
@@ -80,15 +80,15 @@ TEST(ByteQueue, TerminatorAndWholeRecords) {
   EXPECT_EQ(n, 0u);
 
   int length = -1;
-  q.Append("qq", 2);
+  EXPECT_EQ(tornell::kDone, q.Append("qq", 2));
   EXPECT_EQ(q.ReadRecord(out, length), 1);
   EXPECT_EQ(length, 2);
 }
 
 TEST(ByteQueue, SpaceAndCompaction) {
   ByteQueue q;
-  q.Allocate(16);
-  q.Append("01234567abcdef", 14);
+  EXPECT_EQ(tornell::kDone, q.Allocate(16));
+  EXPECT_EQ(tornell::kDone, q.Append("01234567abcdef", 14));
   char* out = nullptr;
   unsigned n = 8;
   q.ReadAvailable(&out, &n);  // 6 bytes left at start 8
@@ -99,7 +99,7 @@ TEST(ByteQueue, SpaceAndCompaction) {
   q.ReadAvailable(&out, &n);
   EXPECT_EQ(std::string(out, n), "abcdef0123456789");
 
-  q.Append("abcdef", 6);
+  EXPECT_EQ(tornell::kDone, q.Append("abcdef", 6));
   EXPECT_EQ(q.Append("01234567890", 11), 0);  // too big: nothing stored
   EXPECT_EQ(q.Length(), 6u);
   EXPECT_EQ(q.CommitWrite(11), 0);
@@ -109,8 +109,8 @@ TEST(ByteQueue, SpaceAndCompaction) {
 
   // The write span: compacted when the wanted size passes the tail.
   ByteQueue s;
-  s.Allocate(8);
-  s.Append("abcdef", 6);
+  EXPECT_EQ(tornell::kDone, s.Allocate(8));
+  EXPECT_EQ(tornell::kDone, s.Append("abcdef", 6));
   n = 4;
   s.ReadAvailable(&out, &n);  // "ef" left at start 4
   char* at = nullptr;
@@ -122,7 +122,7 @@ TEST(ByteQueue, SpaceAndCompaction) {
   n = 0;
   s.ReadAvailable(&out, &n);
   EXPECT_EQ(std::string(out, n), "efghijkl");
-  s.Append("xy", 2);
+  EXPECT_EQ(tornell::kDone, s.Append("xy", 2));
   size = 7;  // more than is free: the whole free span and 0
   EXPECT_EQ(s.GetWriteSpan(&at, &size), 0);
   EXPECT_EQ(size, 6u);

@@ -16,13 +16,13 @@ struct Record {
   int value = 0;
   Record() { ++live; }
   Record(const char* n, int v) : Record() {
-    name.Set(n);
+    EXPECT_EQ(0, name.Set(n));
     value = v;
   }
   ~Record() { --live; }
   static Record* Clone(const Record* from) {
     Record* copy = new Record();
-    copy->name.Assign(from->name);
+    EXPECT_EQ(0, copy->name.Assign(from->name));
     copy->value = from->value;
     return copy;
   }
@@ -51,7 +51,7 @@ TEST_F(PtrListTest, AppendStoresDeepCopies) {
   {
     Record local("a", 1);
     EXPECT_EQ(list.Append(local), 0);
-    local.name.Set("changed");
+    EXPECT_EQ(0, local.name.Set("changed"));
     local.value = 9;
   }
   ASSERT_EQ(list.Count(), 1);
@@ -61,7 +61,7 @@ TEST_F(PtrListTest, AppendStoresDeepCopies) {
 
 TEST_F(PtrListTest, InsertPositions) {
   PtrList<Record> list;
-  for (const char* n : {"a", "b", "c"}) list.Add(Record(n, 0));
+  for (const char* n : {"a", "b", "c"}) EXPECT_EQ(0, list.Add(Record(n, 0)));
   Record end("end", 0), front("front", 0), mid("mid", 0);
   EXPECT_EQ(list.InsertCopy(100, &end), 0);  // past the end appends
   EXPECT_EQ(list.InsertCopy(0, &front), 0);
@@ -88,11 +88,11 @@ TEST_F(PtrListTest, ResizeCreatesOnFirstAccess) {
 
 TEST_F(PtrListTest, GrowsToHeapAndBack) {
   PtrList<Record> list;
-  for (int i = 0; i < 20; ++i) list.Append(Record("x", i));
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(0, list.Append(Record("x", i)));
   EXPECT_EQ(list.Capacity(), 20);
-  list.Append(Record("x", 20));
+  EXPECT_EQ(0, list.Append(Record("x", 20)));
   EXPECT_EQ(list.Capacity(), 42);
-  for (int i = 21; i < 43; ++i) list.Append(Record("x", i));
+  for (int i = 21; i < 43; ++i) EXPECT_EQ(0, list.Append(Record("x", i)));
   EXPECT_EQ(list.Capacity(), 86);
   for (int i = 0; i < 43; ++i) ASSERT_EQ(list.Get(i)->value, i);
   EXPECT_EQ(list.Resize(20), 0);
@@ -103,10 +103,10 @@ TEST_F(PtrListTest, GrowsToHeapAndBack) {
 
 TEST_F(PtrListTest, RemoveAt) {
   PtrList<Record> list;
-  list.Append(Record("only", 0));
+  EXPECT_EQ(0, list.Append(Record("only", 0)));
   EXPECT_EQ(list.RemoveAt(0), 0);
   EXPECT_EQ(list.Count(), 0);
-  for (const char* n : {"a", "b", "c"}) list.Add(Record(n, 0));
+  for (const char* n : {"a", "b", "c"}) EXPECT_EQ(0, list.Add(Record(n, 0)));
   EXPECT_EQ(list.RemoveAt(5), 0);
   EXPECT_EQ(list.Remove(-1), 0);
   EXPECT_EQ(Names(list), "a,b,c,");
@@ -118,7 +118,7 @@ TEST_F(PtrListTest, RemoveAt) {
 
 TEST_F(PtrListTest, FailedGrowthKeepsTheList) {
   PtrList<Record> list;
-  for (int i = 0; i < 20; ++i) list.Append(Record("k", i));
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(0, list.Append(Record("k", i)));
   g_allocationFaultCountdown = 1;  // the pointer array for the 21st element
   Record extra("extra", 99);
   EXPECT_EQ(list.Append(extra), 200);

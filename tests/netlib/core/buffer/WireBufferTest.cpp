@@ -18,10 +18,10 @@ TEST(WireBuffer, PutLayoutAndGetBack) {
   EXPECT_EQ(b.PutU24(0x102), 0);
   EXPECT_EQ(Bytes(b), std::string("\x12\x34\x00\x01\x02", 5));
   EXPECT_EQ(b.Position(), 5);
-  b.PutU8(0x1FF);
-  b.PutU32(-1);
-  b.PutU64(0x0102030405060708LL);
-  b.PutBytes("xyz", 1, 2);
+  EXPECT_EQ(0, b.PutU8(0x1FF));
+  EXPECT_EQ(0, b.PutU32(-1));
+  EXPECT_EQ(0, b.PutU64(0x0102030405060708LL));
+  EXPECT_EQ(0, b.PutBytes("xyz", 1, 2));
   EXPECT_EQ(Bytes(b), std::string("\x12\x34\x00\x01\x02\xFF\xFF\xFF\xFF\xFF\x01\x02\x03\x04\x05\x06\x07\x08yz", 20));
   b.Rewind();
   EXPECT_EQ(b.GetU16(), 0x1234);
@@ -77,9 +77,9 @@ TEST(WireBuffer, PositionOutsideTheBytesReadsNothing) {
 
 TEST(WireBuffer, CopiesShareBytes) {
   WireBuffer source;
-  source.PutU16(0xABCD);
+  EXPECT_EQ(0, source.PutU16(0xABCD));
   WireBuffer copy(source);
-  source.PutU8(0x01);
+  EXPECT_EQ(0, source.PutU8(0x01));
   EXPECT_EQ(copy.Length(), 3);
   EXPECT_EQ(copy.Position(), 2);
   copy.Rewind();
@@ -90,7 +90,7 @@ TEST(WireBuffer, CopiesShareBytes) {
   EXPECT_EQ(emptyCopy.Length(), 0);
   WireBuffer assigned;
   EXPECT_EQ(assigned.Assign(source), 0);
-  source.PutU8(0x02);
+  EXPECT_EQ(0, source.PutU8(0x02));
   EXPECT_EQ(assigned.Length(), 3);  // Assign copies, it does not share
   EXPECT_EQ(assigned.Position(), 3);
   EXPECT_EQ(source.PutBytes(source), 0);  // its own bytes appended to itself

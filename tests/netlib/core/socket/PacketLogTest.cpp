@@ -118,11 +118,11 @@ TEST(PacketLog, HexDumpLines) {
 TEST(PacketLog, TranscriptLinesAndEscapes) {
   TestSocket s;
   Set(s, "RecordToString=on");
-  s.LogData(0, "a$b", 3);
-  s.LogData(1, "ok\r\n", 4);
+  EXPECT_EQ(0, s.LogData(0, "a$b", 3));
+  EXPECT_EQ(0, s.LogData(1, "ok\r\n", 4));
   const char odd[] = {'\x01', '\xFF', '\0', '"', '[', '}'};
-  s.LogData(1, odd, sizeof odd);
-  s.LogData(7, "ignored", 7);
+  EXPECT_EQ(0, s.LogData(1, odd, sizeof odd));
+  EXPECT_EQ(0, s.LogData(7, "ignored", 7));
   EXPECT_EQ(std::string(s.GetTranscriptText()),
             "\r\nexpect -exact \"a\\$b\"\r\n"
             "\r\nsend -nonewline \"ok\\015\n\"\r\n"
@@ -139,7 +139,7 @@ TEST(PacketLog, TranscriptFileIsCreatedAfresh) {
   EXPECT_EQ(s.OpenTranscript(), -1);  // no file name
   Set(s, "RecordToFile=" + file.string());
   ASSERT_EQ(s.OpenTranscript(), 0);
-  s.LogData(0, "x", 1);
+  EXPECT_EQ(0, s.LogData(0, "x", 1));
   s.CloseTranscript();
   EXPECT_EQ(ReadFile(file), "\r\nexpect -exact \"x\"\r\n");
   fs::remove(file);

@@ -67,10 +67,10 @@ TEST(SocketSettings, KeysWithRulesOfTheirOwn) {
   EXPECT_EQ(Query(s, "SSLEnabledCipherSuites"), "x");
   // "on" is the only way to switch recording on; the query reads the transcript.
   EXPECT_EQ(Set(s, "RecordToString=ON"), 0);
-  s.LogData(0, "hi", 2);
+  EXPECT_EQ(0, s.LogData(0, "hi", 2));
   EXPECT_EQ(Query(s, "RecordToString"), "\r\nexpect -exact \"hi\"\r\n");
   Set(s, "RecordToString=True");
-  s.LogData(0, "more", 4);
+  EXPECT_EQ(0, s.LogData(0, "more", 4));
   EXPECT_EQ(Query(s, "RecordToString"), "\r\nexpect -exact \"hi\"\r\n");
   // UseIPv6: yes sets the flag, on does not.
   Set(s, "UseIPv6=yes");
@@ -119,7 +119,7 @@ TEST(SocketSettings, ResetKeepsTheTlsAndRecordingSettings) {
   Set(s, "KerberosSPN=spn");
   Set(s, "SelectWaitMillis=5");
   Set(s, "UseIPv6=True");
-  s.SetSslCertStorePassword("pw");
+  EXPECT_EQ(0, s.SetSslCertStorePassword("pw"));
   EXPECT_EQ(s.Reset(), 1);
   EXPECT_EQ(Query(s, "SSLEnabledProtocols"), "12");
   EXPECT_EQ(Query(s, "KerberosSPN"), "spn");
@@ -187,10 +187,10 @@ TEST(SocketSettings, KerberosTokenIsFoundAfterTheFirstByte) {
   const unsigned char oid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x12, 0x01, 0x02, 0x02};
   const unsigned char withHeader[] = {0x60, 0x0B, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
                                       0xF7, 0x12, 0x01, 0x02, 0x02};
-  token.AppendBase64(withHeader, sizeof withHeader, 0, 64, 0);
+  EXPECT_EQ(0, token.AppendBase64(withHeader, sizeof withHeader, 0, 64, 0));
   EXPECT_EQ(s.IsKerberosToken(token.CStr()), 1);
   token.Clear();
-  token.AppendBase64(oid, sizeof oid, 0, 64, 0);
+  EXPECT_EQ(0, token.AppendBase64(oid, sizeof oid, 0, 64, 0));
   EXPECT_EQ(s.IsKerberosToken(token.CStr()), 0);
   EXPECT_EQ(s.IsKerberosToken("TlRMTVNTUAABAAAA"), 0);  // NTLM
 }
@@ -199,7 +199,7 @@ TEST(SocketSettings, AuthTokenProviderCredentialsAndDiagnostics) {
   TestSocket s;
   EXPECT_EQ(s.SetAuthCredentials("NTLM", "CORP\\bob\\x", "secret"), 0);
   tornell::ByteString out;
-  out.Set("stale");
+  EXPECT_EQ(0, out.Set("stale"));
   const int status = s.GetAuthToken(out, "NTLM", "web.example", "");
   EXPECT_EQ(status, 0);
   EXPECT_EQ(std::string(out.CStr()).rfind("TlRMTVNTUAABAAAA", 0), 0u);  // NEGOTIATE in Base64
@@ -227,7 +227,7 @@ TEST(SocketSettings, AuthTokenProviderCredentialsAndDiagnostics) {
 
 TEST(SocketSettings, XmlElementTextAndCopyText) {
   tornell::ByteString doc;
-  doc.Set("<a><s:Value attr=\"1\">inner<x/></s:Value><Value>two</Value></a>");
+  EXPECT_EQ(0, doc.Set("<a><s:Value attr=\"1\">inner<x/></s:Value><Value>two</Value></a>"));
   tornell::ByteString out;
   EXPECT_EQ(TestSocket::GetXmlElementText("Value", doc, out), 0);
   EXPECT_STREQ(out.CStr(), "inner<x/>");

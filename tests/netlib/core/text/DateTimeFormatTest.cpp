@@ -6,6 +6,7 @@
 
 #include "TestSupport.h"
 #include "ToolRunner.h"
+#include "core/buffer/AllocationFault.h"
 #include "core/text/DateTimeFormat.h"
 
 using tornell::ByteString;
@@ -73,7 +74,7 @@ TEST(DateTimeFormatTest, PatternTable) {
     EXPECT_EQ(c.expected, Fmt(c.pattern, 2024, 3, 5, c.hour, 8, 9, c.fraction, c.weekday));
   }
   ByteString out;
-  DateTimeFormat::Format(out, "fff ffffff", 2024, 3, 5, 7, 8, 9);
+  EXPECT_EQ(0, DateTimeFormat::Format(out, "fff ffffff", 2024, 3, 5, 7, 8, 9));
   EXPECT_STREQ("000 000000", out.CStr());
   // A month outside the table is written as its number.
   EXPECT_EQ("13 0 -1", Fmt("MMM", 2024, 13, 1, 0, 0, 0, 0, -1) + " " +
@@ -81,6 +82,19 @@ TEST(DateTimeFormatTest, PatternTable) {
                            Fmt("MMM", 2024, -1, 1, 0, 0, 0, 0, -1));
   EXPECT_EQ(0, DateTimeFormat::RunLength(""));
   EXPECT_EQ(3, DateTimeFormat::RunLength("aaab"));
+}
+
+// A text that cannot grow is a failure, not a shorter date.
+TEST(DateTimeFormatTest, FailedGrowthIsReported) {
+  std::string pattern;
+  for (int i = 0; i < 12; ++i) pattern += "yyyy-MM-dd ";  // 132 bytes: past the inline buffer
+  ByteString out;
+  tornell::g_allocationFaultCountdown = 1;
+  const int status = DateTimeFormat::Format(out, pattern.c_str(), 2024, 3, 5, 7, 8, 9);
+  tornell::g_allocationFaultCountdown = 0;
+  EXPECT_EQ(tornell::kStatusNoMemory, status);
+  ASSERT_EQ(0, DateTimeFormat::Format(out, pattern.c_str(), 2024, 3, 5, 7, 8, 9));
+  EXPECT_EQ(132, out.Length());
 }
 
 // Calendar names, padding and the local offset against Python's datetime.

@@ -80,7 +80,7 @@ TEST(Encoding, Base64Cases) {
     EXPECT_STREQ(s.Data(), c.out) << c.in;
   }
   ByteString url;
-  url.AppendBase64Url("a", 1);
+  EXPECT_EQ(0, url.AppendBase64Url("a", 1));
   EXPECT_STREQ(url.Data(), "YQ");
 
   std::string data(96, 'x');
@@ -110,8 +110,8 @@ TEST(Encoding, Base64Cases) {
     EXPECT_EQ(Str(s), c.out) << c.in;
   }
   ByteString withNul;
-  withNul.Set("YWJj\0YWJj", 9);  // the content is read as a C string
-  withNul.Base64Decode(0);
+  EXPECT_EQ(0, withNul.Set("YWJj\0YWJj", 9));  // the content is read as a C string
+  EXPECT_EQ(0, withNul.Base64Decode(0));
   EXPECT_EQ(Str(withNul), "abc");
 }
 
@@ -149,12 +149,12 @@ TEST(Encoding, Utf16Cases) {
   };
   for (const Case& c : cases) {
     ByteString s;
-    s.Set(c.in.data(), static_cast<int>(c.in.size()));
+    EXPECT_EQ(0, s.Set(c.in.data(), static_cast<int>(c.in.size())));
     EXPECT_EQ(s.Utf16LeToUtf8(), c.status) << ToHex(c.in);
     EXPECT_EQ(Str(s), c.out) << ToHex(c.in);
   }
   ByteString be;
-  be.Set("\x00\x41\x20\xAC", 4);
+  EXPECT_EQ(0, be.Set("\x00\x41\x20\xAC", 4));
   EXPECT_EQ(be.Utf16BeToUtf8(), 0);
   EXPECT_EQ(Str(be), "A\xE2\x82\xAC");
   ByteString odd("abc");
@@ -203,11 +203,11 @@ TEST(Encoding, FormattingIsExactSize) {
   EXPECT_EQ(s.AppendInt(static_cast<long>(4294967297LL)), 0);
   EXPECT_STREQ(s.Data(), "1");
   s.Clear();
-  s.AppendHexInt(255);
-  s.AppendByte(' ');
-  s.AppendUInt(4000000000u);
-  s.AppendByte(' ');
-  s.AppendInt64(-9000000000LL);
+  EXPECT_EQ(0, s.AppendHexInt(255));
+  EXPECT_EQ(0, s.AppendByte(' '));
+  EXPECT_EQ(0, s.AppendUInt(4000000000u));
+  EXPECT_EQ(0, s.AppendByte(' '));
+  EXPECT_EQ(0, s.AppendInt64(-9000000000LL));
   EXPECT_STREQ(s.Data(), "0xff 4000000000 -9000000000");
 
   // Far past any fixed work area: nothing cut, nothing overrun.
@@ -227,7 +227,7 @@ TEST(Encoding, FormattingIsExactSize) {
 
 TEST(Encoding, WideString) {
   WideString w;
-  w.Set("Ab");
+  EXPECT_EQ(0, w.Set("Ab"));
   const char* wide = w.GetUtf16(0);
   EXPECT_EQ(std::string(wide, 6), std::string("A\0b\0\0\0", 6));
   EXPECT_EQ(w.Utf16Length(), 4);
@@ -290,35 +290,35 @@ TEST(Encoding, AgreesWithPythonOnRandomInputs) {
     std::string got;
     if (r.mode == "b64" || r.mode == "b64url" || r.mode == "b64wrap") {
       const int lineLength = r.mode == "b64wrap" ? std::atoi(r.extra.c_str()) : 64;
-      s.AppendBase64(r.data.data(), static_cast<int>(r.data.size()), r.mode == "b64wrap", lineLength,
-                     r.mode == "b64url");
+      EXPECT_EQ(0, s.AppendBase64(r.data.data(), static_cast<int>(r.data.size()), r.mode == "b64wrap", lineLength,
+                     r.mode == "b64url"));
       got = ToHex(Str(s));
       // Python's encoding, with line breaks and blanks strewn in, decodes back.
       ByteString back;
-      back.AppendFromHex(want == "-" ? "" : want.c_str());
+      EXPECT_EQ(0, back.AppendFromHex(want == "-" ? "" : want.c_str()));
       std::string noisy;
       for (char c : Str(back)) {
         if (rng() % 7 == 0) noisy += (rng() % 2) ? "\r\n" : " \t";
         noisy.push_back(c);
       }
       ByteString decoded(noisy.c_str());
-      decoded.Base64Decode(r.mode == "b64url");
+      EXPECT_EQ(0, decoded.Base64Decode(r.mode == "b64url"));
       EXPECT_EQ(Str(decoded), r.data) << r.mode << " decode of " << noisy;
     } else if (r.mode == "hex") {
-      s.AppendHex(r.data.data(), static_cast<int>(r.data.size()));
+      EXPECT_EQ(0, s.AppendHex(r.data.data(), static_cast<int>(r.data.size())));
       got = ToHex(Str(s));
     } else if (r.mode == "utf16") {
-      s.Set(r.data.data(), static_cast<int>(r.data.size()));
+      EXPECT_EQ(0, s.Set(r.data.data(), static_cast<int>(r.data.size())));
       got = s.Utf16LeToUtf8() == 0 ? ToHex(Str(s)) : "ERR";
     } else if (r.mode == "qp") {
-      s.Set(r.data.c_str());
-      s.QuotedPrintableDecode();
+      EXPECT_EQ(0, s.Set(r.data.c_str()));
+      EXPECT_EQ(0, s.QuotedPrintableDecode());
       got = ToHex(Str(s));
     } else {
       unsigned char table[96] = {};
       const std::string plain = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_.-~" + r.extra;
       for (unsigned char c : plain) table[c - 32] = 1;
-      s.AppendUrlEncoded(r.data.c_str(), table);
+      EXPECT_EQ(0, s.AppendUrlEncoded(r.data.c_str(), table));
       got = ToHex(Str(s));
     }
     EXPECT_EQ(got, want) << r.mode << " of " << ToHex(r.data);

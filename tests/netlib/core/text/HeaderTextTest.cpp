@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+
+#include <climits>
 
 #include <string>
 #include <vector>
@@ -35,7 +38,7 @@ TEST(HeaderTextTest, SplitField) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     HeaderText h;
-    h.Set(c.line.data(), static_cast<int>(c.line.size()));
+    EXPECT_EQ(0, h.Set(c.line.data(), static_cast<int>(c.line.size())));
     const char* value = h.SplitField();
     ASSERT_NE(nullptr, value);
     EXPECT_STREQ(c.name, h.CStr());
@@ -91,7 +94,7 @@ TEST(HeaderTextTest, PlainFoldUnfoldAndDotStuffing) {
   }
 
   HeaderText d;
-  d.Set("x");
+  EXPECT_EQ(0, d.Set("x"));
   ASSERT_EQ(0, d.AppendDotStuffed(".a\n.b\nc.\n..\n"));
   EXPECT_EQ("x..a\n..b\nc.\n...\n", Str(d));
   EXPECT_EQ(3, HeaderText::CountLineStartDots(".a\n.b\nc.\n..\n", 11));
@@ -111,7 +114,7 @@ TEST(HeaderTextTest, DecodeWordsAndHeaders) {
   for (const auto& [in, out] : words) {
     SCOPED_TRACE(in);
     ByteString w;
-    w.Set(in.c_str());
+    EXPECT_EQ(0, w.Set(in.c_str()));
     ASSERT_EQ(0, EncodedWordCodec::DecodeWord(w));
     EXPECT_EQ(out, Str(w));
   }
@@ -126,7 +129,7 @@ TEST(HeaderTextTest, DecodeWordsAndHeaders) {
   for (const auto& [in, out] : headers) {
     SCOPED_TRACE(in);
     ByteString h;
-    h.Set(in.c_str());
+    EXPECT_EQ(0, h.Set(in.c_str()));
     ASSERT_EQ(0, EncodedWordCodec::DecodeHeader(h));
     EXPECT_EQ(out, Str(h));
   }
@@ -210,14 +213,14 @@ TEST(HeaderTextTest, EncodedWordChunksAndLengthBound) {
     size_t end = text.find("\r\n ", start);
     if (end == std::string::npos) end = text.size();
     ByteString word;
-    word.Set(text.data() + start, static_cast<int>(end - start));
+    EXPECT_EQ(0, word.Set(text.data() + start, static_cast<int>(end - start)));
     ASSERT_EQ(0, EncodedWordCodec::DecodeWord(word));
     sizes.push_back(word.Length());
     start = end + 3;
   }
   EXPECT_EQ((std::vector<int>{44, 44, 12}), sizes);
   ByteString decoded;
-  decoded.Set(h.Data(), h.Length());
+  EXPECT_EQ(0, decoded.Set(h.Data(), h.Length()));
   ASSERT_EQ(0, EncodedWordCodec::DecodeHeader(decoded));
   EXPECT_EQ(data, Str(decoded));
   h.Clear();
@@ -230,6 +233,47 @@ TEST(HeaderTextTest, EncodedWordChunksAndLengthBound) {
   HeaderText back;
   ASSERT_EQ(0, back.Unfold(h.Data(), h.Length()));
   EXPECT_EQ("a \xE9", Str(back));
+}
+
+// Reserved address space that is never touched: the sizes below must be
+// refused before a byte is read or a block is allocated.
+class UntouchedSpan {
+ public:
+  explicit UntouchedSpan(size_t size) : size_(size) {
+    void* at = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    data_ = at == MAP_FAILED ? nullptr : static_cast<const char*>(at);
+  }
+  ~UntouchedSpan() {
+    if (data_ != nullptr) munmap(const_cast<char*>(data_), size_);
+  }
+  const char* Data() const { return data_; }
+
+ private:
+  size_t size_;
+  const char* data_;
+};
+
+TEST(HeaderTextTest, OutputsLargerThanAStringAreRefused) {
+  UntouchedSpan span(size_t{INT_MAX});
+  REQUIRE_OR_SKIP(span.Data() != nullptr, "cannot reserve 2 GiB of address space");
+  struct Case {
+    int length;
+    int width;
+  };
+  // Folding room is (length / width + 1) * 3 + length + 1, past INT_MAX here.
+  const Case folds[] = {{1 << 29, 1}, {860000000, 2}, {INT_MAX, 100}, {INT_MAX - 1, 1 << 30}};
+  for (const Case& c : folds) {
+    SCOPED_TRACE(c.length);
+    HeaderText h;
+    ASSERT_EQ(0, h.Set("kept"));
+    EXPECT_EQ(tornell::kStatusNoMemory, h.FoldPlain(span.Data(), c.length, c.width));
+    EXPECT_EQ("kept", Str(h));
+  }
+  // Dot-stuffing appends: the held bytes count toward the limit.
+  HeaderText h;
+  ASSERT_EQ(0, h.Set("abc"));
+  EXPECT_EQ(tornell::kStatusNoMemory, h.AppendDotStuffed(span.Data(), INT_MAX - 2));
+  EXPECT_EQ("abc", Str(h));
 }
 
 }  // namespace

@@ -49,10 +49,10 @@ TEST(InlineString, SetAndAppendArguments) {
   ByteString s("abc");
   EXPECT_EQ(s.Set("xyz", -5), 0);
   EXPECT_EQ(s.Length(), 0);
-  s.Set("abc");
+  EXPECT_EQ(0, s.Set("abc"));
   EXPECT_EQ(s.Set(nullptr), 0);
   EXPECT_EQ(s.Length(), 0);
-  s.Set("abc");
+  EXPECT_EQ(0, s.Set("abc"));
   EXPECT_EQ(s.Append(nullptr, 5), 0);
   EXPECT_EQ(s.Append("zz", 0), 0);
   EXPECT_EQ(s.Append(static_cast<const char*>(nullptr)), 0);
@@ -63,7 +63,7 @@ TEST(InlineString, SetAndAppendArguments) {
   EXPECT_EQ(Str(s), std::string("abc\0q\"x\"", 8));
 
   ByteString other("tail");
-  s.Set("head-");
+  EXPECT_EQ(0, s.Set("head-"));
   EXPECT_EQ(s.Append(other), 0);
   EXPECT_EQ(Str(s), "head-tail");
   ShortString copy;
@@ -76,8 +76,8 @@ TEST(InlineString, SetAndAppendArguments) {
 
 TEST(InlineString, AppendOfOwnBytesSurvivesReallocation) {
   ByteString s;
-  s.AppendRepeated(140, 'x');
-  s.Append("END");
+  EXPECT_EQ(0, s.AppendRepeated(140, 'x'));
+  EXPECT_EQ(0, s.Append("END"));
   ASSERT_LT(s.Capacity(), 2 * s.Length());
   // Appending the string to itself forces the block to move.
   ASSERT_EQ(s.Append(s.Data(), s.Length()), 0);
@@ -88,7 +88,7 @@ TEST(InlineString, AppendOfOwnBytesSurvivesReallocation) {
 TEST(InlineString, GrowthPastIntMaxFails) {
   ByteString s("abc");
   // The sum would wrap in 32 bits; the string refuses and stays as it was.
-  s.AppendRepeated(200, 'y');
+  EXPECT_EQ(0, s.AppendRepeated(200, 'y'));
   const int before = s.Length();
   static const char dummy[1] = {0};
   // Append with a count that passes INT_MAX together with the length.
@@ -117,7 +117,7 @@ TEST(InlineString, FailedAllocationKeepsTheContent) {
   for (const Grow& g : grows) {
     for (int start : {50, 120}) {
       ByteString s;
-      s.AppendRepeated(start, 'k');
+      EXPECT_EQ(0, s.AppendRepeated(start, 'k'));
       const std::string before = Str(s);
       g_allocationFaultCountdown = 1;
       EXPECT_EQ(g.run(s), 200) << g.name << " from " << start;
@@ -171,7 +171,7 @@ TEST(InlineString, Cutting) {
   EXPECT_EQ(s.Length(), 0);
 
   ByteString big;
-  big.AppendRepeated(120, 'q');
+  EXPECT_EQ(0, big.AppendRepeated(120, 'q'));
   big.DropLast();
   EXPECT_EQ(big.Length(), 119);
   EXPECT_EQ(big.Data()[119], '\0');
@@ -198,7 +198,7 @@ TEST(InlineString, TrimKeepsHighBytes) {
     EXPECT_STREQ(s.Data(), c.out) << c.in;
   }
   ByteString s("  a b  ");
-  s.TrimChar(' ');
+  EXPECT_EQ(0, s.TrimChar(' '));
   EXPECT_STREQ(s.Data(), "a b");
   ByteString mixed("aZ\xC9z09");
   mixed.ToUpper();
@@ -209,7 +209,7 @@ TEST(InlineString, TrimKeepsHighBytes) {
 
 TEST(InlineString, ComparingAndSearching) {
   ByteString s;
-  s.Set("abc\0d", 5);
+  EXPECT_EQ(0, s.Set("abc\0d", 5));
   EXPECT_TRUE(s.Equals("abc", -1));
   EXPECT_TRUE(s.Equals("abc\0d", 5));
   EXPECT_FALSE(s.Equals("abc\0e", 5));
@@ -252,7 +252,7 @@ TEST(InlineString, ReplaceAll) {
     EXPECT_STREQ(s.Data(), c.out) << c.in;
   }
   ByteString big;
-  for (int i = 0; i < 100; ++i) big.Append("ab");
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(0, big.Append("ab"));
   EXPECT_EQ(big.ReplaceAll("b", "cc"), 0);
   EXPECT_EQ(big.Length(), 300);
 }
@@ -260,19 +260,19 @@ TEST(InlineString, ReplaceAll) {
 TEST(InlineString, WipeFlagClearsStorage) {
   WipeOn wipe;
   ByteString s;
-  s.AppendRepeated(99, 's');
+  EXPECT_EQ(0, s.AppendRepeated(99, 's'));
   s.Clear();
   // All N + 1 inline bytes are zero, not only the first.
   for (int i = 0; i <= 99; ++i) ASSERT_EQ(s.Data()[i], 0) << i;
   ByteString big;
-  big.AppendRepeated(200, 'k');
+  EXPECT_EQ(0, big.AppendRepeated(200, 'k'));
   EXPECT_EQ(big.Clear(), 0);
   EXPECT_EQ(big.Length(), 0);
 }
 
 TEST(InlineString, MoveHandsOverStorage) {
   ByteString a;
-  a.AppendRepeated(300, 'm');
+  EXPECT_EQ(0, a.AppendRepeated(300, 'm'));
   const char* block = a.Data();
   ByteString b(std::move(a));
   EXPECT_EQ(b.Data(), block);

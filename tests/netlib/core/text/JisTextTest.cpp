@@ -149,7 +149,7 @@ TEST(JisTextTest, DecodedWordsCases) {
   for (const auto& [in, out] : cases) {
     SCOPED_TRACE(in);
     JisText j;
-    j.Set("x");
+    EXPECT_EQ(0, j.Set("x"));
     ASSERT_EQ(0, j.SetDecodedWords(in.c_str()));
     EXPECT_EQ(basetest::Hex(out), basetest::Hex(Str(j)));
   }
@@ -173,8 +173,8 @@ TEST(JisTextTest, ParametersAndFoldedValues) {
   ASSERT_EQ(0, p.AppendParameter("filename", kanji.c_str(), 60, 1, nullptr));
   JisText first;
   JisText second;
-  first.AppendIsoJpEncodedWord(kanji.substr(0, 36).c_str(), 0);
-  second.AppendIsoJpEncodedWord(kanji.substr(36).c_str(), 1);
+  EXPECT_EQ(0, first.AppendIsoJpEncodedWord(kanji.substr(0, 36).c_str(), 0));
+  EXPECT_EQ(0, second.AppendIsoJpEncodedWord(kanji.substr(36).c_str(), 1));
   EXPECT_EQ("\r\n\tfilename=\"" + Str(first) + "\r\n\t" + Str(second) + "\"", Str(p));
 
   // Folded values decode back to the text they were made from.
@@ -196,7 +196,7 @@ TEST(JisTextTest, ParametersAndFoldedValues) {
   // The line limit is width - 50 from width 51 on, else 10: a longer word is
   // cut after the limit.
   JisText kanjiWord;
-  kanjiWord.AppendIsoJpEncodedWord("\x93\xFA", 1);
+  EXPECT_EQ(0, kanjiWord.AppendIsoJpEncodedWord("\x93\xFA", 1));
   for (const auto& [width, limit] : {std::pair{76, 26}, std::pair{40, 10}, std::pair{50, 10}, std::pair{53, 3}}) {
     SCOPED_TRACE(width);
     HeaderText cut;

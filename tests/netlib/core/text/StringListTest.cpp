@@ -31,9 +31,9 @@ TEST(StringList, ExactLayout) {
 
 TEST(StringList, SetMovesLaterEntries) {
   StringList list;
-  list.Add("zero");
-  list.Add("one");
-  list.Add("two");
+  EXPECT_EQ(0, list.Add("zero"));
+  EXPECT_EQ(0, list.Add("one"));
+  EXPECT_EQ(0, list.Add("two"));
   EXPECT_EQ(list.Set(1, "a longer entry"), 0);
   EXPECT_STREQ(list.Get(0), "zero");
   EXPECT_STREQ(list.Get(1), "a longer entry");
@@ -54,15 +54,15 @@ TEST(StringList, SetMovesLaterEntries) {
 
 TEST(StringList, NumbersAndSearch) {
   StringList list;
-  list.AddInt(4294967296L);
-  list.AddInt64(4294967296L);
-  list.AddInt(-5);
+  EXPECT_EQ(0, list.AddInt(4294967296L));
+  EXPECT_EQ(0, list.AddInt64(4294967296L));
+  EXPECT_EQ(0, list.AddInt(-5));
   EXPECT_STREQ(list.Get(0), "0");
   EXPECT_STREQ(list.Get(1), "4294967296");
   EXPECT_EQ(list.GetLong(2), -5);
-  list.Add("dup");
-  list.Add("x");
-  list.Add("dup");
+  EXPECT_EQ(0, list.Add("dup"));
+  EXPECT_EQ(0, list.Add("x"));
+  EXPECT_EQ(0, list.Add("dup"));
   EXPECT_EQ(list.IndexOf("dup", 0), 3);
   EXPECT_EQ(list.IndexOf("dup", 4), 5);
   EXPECT_EQ(list.IndexOf("dup", 6), -1);
@@ -84,8 +84,8 @@ TEST(StringList, CountAndRemoval) {
   EXPECT_EQ(list.Count(), 3);
 
   // Removal moves later entries as bytes: NULs inside them survive.
-  list.Set(1, "a\0b", 3);
-  list.Set(2, "c\0\0d", 4);
+  EXPECT_EQ(0, list.Set(1, "a\0b", 3));
+  EXPECT_EQ(0, list.Set(2, "c\0\0d", 4));
   EXPECT_EQ(list.RemoveAt(3), 432);
   EXPECT_EQ(list.RemoveAt(0), 0);
   EXPECT_EQ(list.Count(), 2);
@@ -97,7 +97,7 @@ TEST(StringList, CountAndRemoval) {
   EXPECT_EQ(Raw(list), "");
 
   StringList copy;
-  list.Add("k");
+  EXPECT_EQ(0, list.Add("k"));
   EXPECT_EQ(copy.Assign(list), 0);
   EXPECT_EQ(copy.Count(), 1);
   EXPECT_STREQ(copy.Get(0), "k");

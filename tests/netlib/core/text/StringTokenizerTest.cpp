@@ -39,11 +39,11 @@ TEST(StringTokenizer, Cases) {
   }
   StringTokenizer defaults;
   EXPECT_STREQ(defaults.NextToken(), "");
-  defaults.Start("x\ty", " \r\n\t");
+  EXPECT_EQ(0, defaults.Start("x\ty", " \r\n\t"));
   EXPECT_EQ(All(defaults), (Tokens{"x", "y"}));
 
   StringTokenizer withNul;
-  withNul.Start("ab\0c,d", 6, ",");
+  EXPECT_EQ(0, withNul.Start("ab\0c,d", 6, ","));
   EXPECT_STREQ(withNul.NextToken(), "ab");  // the NUL ends what the caller sees
   EXPECT_STREQ(withNul.NextToken(), "d");
   EXPECT_EQ(withNul.HasMore(), 0);

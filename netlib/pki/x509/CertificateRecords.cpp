@@ -1,0 +1,113 @@
+#include "pki/x509/CertificateRecords.h"
+
+#include <cstring>
+#include <new>
+
+#include "core/base/Status.h"
+
+namespace tornell::pki {
+
+namespace {
+
+// A default record filled by CopyFrom; the copy's status is not reported.
+template <typename T>
+T* CloneOf(const T& from) {
+  T* copy = new (std::nothrow) T();
+  if (copy != nullptr) (void)copy->CopyFrom(from);
+  return copy;
+}
+
+// Clones of the source entries inserted at 0..n-1.
+template <typename T>
+int InsertClones(PtrList<T>& to, const PtrList<T>& from) {
+  auto& source = const_cast<PtrList<T>&>(from);
+  for (int i = 0; i < source.Count(); ++i) {
+    const T* element = source.Get(i);
+    if (element == nullptr) return kStatusNoMemory;
+    TORNELL_TRY(to.InsertCopy(i, element));
+  }
+  return kStatusOk;
+}
+
+}  // namespace
+
+int AlgorithmIdentifier::CopyFrom(const AlgorithmIdentifier& other) {
+  TORNELL_TRY(oid.Assign(other.oid));
+  return parameters.Assign(other.parameters);
+}
+
+AlgorithmIdentifier* AlgorithmIdentifier::Clone() const { return CloneOf(*this); }
+
+int CertificateExtension::CopyFrom(const CertificateExtension& other) {
+  TORNELL_TRY(extnId.Assign(other.extnId));
+  critical = other.critical;
+  return extnValue.Assign(other.extnValue);
+}
+
+CertificateExtension* CertificateExtension::Clone() const { return CloneOf(*this); }
+
+int SubjectPublicKeyInfo::CopyFrom(const SubjectPublicKeyInfo& other) {
+  TORNELL_TRY(algorithm.CopyFrom(other.algorithm));
+  TORNELL_TRY(rsaKey.CopyFrom(other.rsaKey));
+  TORNELL_TRY(dsaKey.CopyFrom(other.dsaKey));
+  return ecKey.CopyFrom(other.ecKey);
+}
+
+const char* SubjectPublicKeyInfo::KeyAlgorithmName() const {
+  if (algorithm.oid.Equals("1.2.840.113549.1.1.1")) return "RSA";
+  if (algorithm.oid.Equals("1.2.840.10040.4.1")) return "DSA";
+  if (algorithm.oid.Equals("1.2.840.10045.2.1")) return "IdEcPublicKey";
+  return "Unknown";
+}
+
+int TbsCertificate::CopyFrom(const TbsCertificate& other) {
+  version = other.version;
+  TORNELL_TRY(serialNumberEncoded.Assign(other.serialNumberEncoded));
+  TORNELL_TRY(serialNumber.Assign(other.serialNumber));
+  TORNELL_TRY(signature.CopyFrom(other.signature));
+  TORNELL_TRY(issuer.Assign(other.issuer));
+  TORNELL_TRY(issuerEncoded.Assign(other.issuerEncoded));
+  TORNELL_TRY(notBefore.Assign(other.notBefore));
+  TORNELL_TRY(notAfter.Assign(other.notAfter));
+  TORNELL_TRY(subject.Assign(other.subject));
+  TORNELL_TRY(subjectPublicKeyInfoContent.Assign(other.subjectPublicKeyInfoContent));
+  TORNELL_TRY(subjectPublicKeyInfo.CopyFrom(other.subjectPublicKeyInfo));
+  TORNELL_TRY(extensionsEncoded.Assign(other.extensionsEncoded));
+  return InsertClones(extensions, other.extensions);
+}
+
+int X509Certificate::CopyFrom(const X509Certificate& other) {
+  TORNELL_TRY(encoded.Assign(other.encoded));
+  TORNELL_TRY(tbsEncoded.Assign(other.tbsEncoded));
+  TORNELL_TRY(tbs.CopyFrom(other.tbs));
+  TORNELL_TRY(signatureAlgorithm.CopyFrom(other.signatureAlgorithm));
+  return signatureValue.Assign(other.signatureValue);
+}
+
+X509Certificate* X509Certificate::Clone() const { return CloneOf(*this); }
+
+int X509Certificate::GetRsaKey(RsaKey& key, int) const { return key.CopyFrom(tbs.subjectPublicKeyInfo.rsaKey); }
+int X509Certificate::GetDsaKey(DsaKey& key, int) const { return key.CopyFrom(tbs.subjectPublicKeyInfo.dsaKey); }
+int X509Certificate::GetEcKey(EcKey& key, int) const { return key.CopyFrom(tbs.subjectPublicKeyInfo.ecKey); }
+
+int ExtendedCertificateInfo::CopyFrom(const ExtendedCertificateInfo& other) {
+  version = other.version;
+  TORNELL_TRY(certificate.CopyFrom(other.certificate));
+  TORNELL_TRY(attributes.Clear());
+  return InsertClones(attributes, other.attributes);
+}
+
+int ExtendedCertificate::CopyFrom(const ExtendedCertificate& other) {
+  TORNELL_TRY(info.CopyFrom(other.info));
+  TORNELL_TRY(signatureAlgorithm.CopyFrom(other.signatureAlgorithm));
+  return signature.Assign(other.signature);
+}
+
+int CertificateChoice::CopyFrom(const CertificateChoice& other) {
+  TORNELL_TRY(certificate.CopyFrom(other.certificate));
+  return extendedCertificate.CopyFrom(other.extendedCertificate);
+}
+
+CertificateChoice* CertificateChoice::Clone() const { return CloneOf(*this); }
+
+}  // namespace tornell::pki

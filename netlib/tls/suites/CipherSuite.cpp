@@ -1,0 +1,332 @@
+#include "tls/suites/CipherSuite.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/base/Status.h"
+#include "core/text/SplitList.h"
+#include "core/text/TextUtils.h"
+#include "crypto/cipher/engine/CipherMode.h"
+#include "crypto/cipher/engine/CipherPadding.h"
+#include "crypto/digest/hash/HashAlgorithm.h"
+#include "crypto/digest/hash/HashContext.h"
+#include "tls/suites/CipherSuiteRegistry.h"
+
+namespace tornell {
+namespace {
+
+using namespace keyexchange;
+
+bool KindIn(int kind, std::initializer_list<int> kinds) {
+  for (int k : kinds) {
+    if (k == kind) return true;
+  }
+  return false;
+}
+
+bool IsNamedCurveGroup(int group) { return group == 23 || group == 24 || group == 25; }
+
+}  // namespace
+
+CipherSuite::CipherSuite() = default;
+
+CipherSuite::CipherSuite(int suiteCode) {
+  const SuiteParameters* row = CipherSuiteRegistry::ParametersOf(suiteCode);
+  if (row == nullptr) return;
+  code = row->code;
+  // The registry's rows name ciphers and hashes this library has: Setup cannot fail.
+  (void)Setup(row->name, row->keyExchangeKind, row->macHash, row->cipherName, row->keyBits, row->prfHash,
+              row->minVersion);
+}
+
+CipherSuite::~CipherSuite() = default;
+
+int CipherSuite::Setup(const char* suiteName, int kind, int hash, const char* bulkName, int keyBits, int prf,
+                       int lowestVersion) {
+  keyExchangeKind = kind;
+  macHash = hash;
+  prfHash = prf;
+  keyLength = keyBits / 8;
+  minVersion = lowestVersion;
+  TORNELL_TRY(name.Set(suiteName));
+  TORNELL_TRY(cipherName.Set(bulkName));
+  TORNELL_TRY(cipher.SetAlgorithmByName(bulkName));
+  if (IsAead() == 0) {
+    TORNELL_TRY(cipher.SetMode(CipherMode::CBC));
+    TORNELL_TRY(cipher.SetPadding(CipherPadding::None));
+  }
+  encryptStarted = 0;
+  decryptStarted = 0;
+  aeadKeyed = 0;
+  return mac.Init(macHash);
+}
+
+int CipherSuite::IsKnownCode(int suiteCode) {
+  return CipherSuiteRegistry::ParametersOf(suiteCode) != nullptr ? 1 : 0;
+}
+
+int CipherSuite::Reset() {
+  TORNELL_TRY(fixedIv.Clear());
+  TORNELL_TRY(macSecret.Clear());
+  aeadTagLength = -1;
+  if (aeadKeyed != 0 && IsGcm()) {
+    // Overwrites the expanded key and GHASH tables of the old key.
+    static constexpr uint8_t kZeroKey[16] = {};
+    TORNELL_TRY(gcmKeyed.SetKey(kZeroKey, sizeof kZeroKey));
+    TORNELL_TRY(gcmRecord.CopyFrom(gcmKeyed));
+    aeadKeyed = 0;
+  }
+  if (IsKnownCode(code) == 0) return kStatusOk;
+  ShortString ownName;
+  ShortString ownCipher;
+  TORNELL_TRY(ownName.Assign(name));
+  TORNELL_TRY(ownCipher.Assign(cipherName));
+  return Setup(ownName.CStr(), keyExchangeKind, macHash, ownCipher.CStr(), keyLength * 8, prfHash, minVersion);
+}
+
+int CipherSuite::CopyFrom(const CipherSuite& other) {
+  if (this == &other) return kStatusOk;
+  code = other.code;
+  keyExchangeKind = other.keyExchangeKind;
+  macHash = other.macHash;
+  prfHash = other.prfHash;
+  keyLength = other.keyLength;
+  minVersion = other.minVersion;
+  TORNELL_TRY(name.Assign(other.name));
+  TORNELL_TRY(cipherName.Assign(other.cipherName));
+  TORNELL_TRY(fixedIv.Assign(other.fixedIv));
+  TORNELL_TRY(macSecret.Assign(other.macSecret));
+  TORNELL_TRY(mac.Init(macHash, macSecret.Data(), macSecret.Length()));
+  TORNELL_TRY(cipher.CopyFrom(other.cipher));
+  encryptStarted = other.encryptStarted;
+  decryptStarted = other.decryptStarted;
+  aeadKeyed = 0;  // keyed again from the copied key on the next record
+  aeadTagLength = -1;
+  return kStatusOk;
+}
+
+const char* CipherSuite::GetKeyExchangeName() const {
+  switch (keyExchangeKind) {
+    case kRsa:
+    case kRsaExport: return "RSA";
+    case kDhDss:
+    case kDhRsa:
+    case kEcdhEcdsa:
+    case kEcdhRsa: return "DH";
+    case kDheDss:
+    case kDheDssExport:
+    case kDheRsa:
+    case kDheRsaExport:
+    case kEcdheEcdsa:
+    case kEcdheRsa: return "DH Ephemeral";
+    case kDhAnon:
+    case kDhAnonExport:
+    case kEcdhAnon: return "DH Anonymous";
+    default: return "";
+  }
+}
+
+const char* CipherSuite::GetMacHashName() const {
+  switch (macHash) {
+    case HashAlgorithm::kSha1: return "SHA1";
+    case HashAlgorithm::kMd5: return "MD5";
+    case HashAlgorithm::kSha256: return "SHA256";
+    case HashAlgorithm::kSha512: return "SHA512";
+    case HashAlgorithm::kSha384: return "SHA384";
+    default: return nullptr;
+  }
+}
+
+int CipherSuite::GetMacLength() const { return HashContext::DigestLengthOf(macHash); }
+
+int CipherSuite::GetIvLength() const {
+  if (code == 0x1301 || code == 0x1302 || code == 0x1303) return 12;
+  return GetBlockBits() / 8;
+}
+
+int CipherSuite::GetFinalKeyLength() const {
+  if (IsExport() != 0) return cipherName.Equals("DES") ? 8 : 16;
+  return keyLength;
+}
+
+int CipherSuite::IsAead() const {
+  return cipherName.Equals("AES-GCM") || cipherName.Equals("CHACHA20-POLY1305") ? 1 : 0;
+}
+
+bool CipherSuite::IsGcm() const { return cipherName.Equals("AES-GCM"); }
+
+int CipherSuite::IsRc4() const { return cipherName.Equals("RC4") ? 1 : 0; }
+
+int CipherSuite::IsAnonymous() const { return KindIn(keyExchangeKind, {kDhAnon, kDhAnonExport, kEcdhAnon}) ? 1 : 0; }
+
+int CipherSuite::UsesRsaCertificate() const {
+  return KindIn(keyExchangeKind, {kRsa, kRsaExport, kDhRsa, kDheRsa, kDheRsaExport, kEcdheRsa, kEcdhRsa}) ? 1 : 0;
+}
+
+int CipherSuite::UsesDssCertificate() const {
+  return KindIn(keyExchangeKind, {kDhDss, kDheDss, kDheDssExport}) ? 1 : 0;
+}
+
+int CipherSuite::IsExport() const {
+  return KindIn(keyExchangeKind, {kRsaExport, kDheDssExport, kDheRsaExport, kDhAnonExport}) ? 1 : 0;
+}
+
+int CipherSuite::IsEcdhe() const { return KindIn(keyExchangeKind, {kEcdheEcdsa, kEcdheRsa}) ? 1 : 0; }
+
+int CipherSuite::IsEcdh() const { return KindIn(keyExchangeKind, {kEcdhEcdsa, kEcdhRsa, kEcdhAnon}) ? 1 : 0; }
+
+int CipherSuite::GetPrfHash(int version) const {
+  return version == tlsversion::kTls12 || version == tlsversion::kTls13 ? prfHash : 0;
+}
+
+int CipherSuite::IsListedIn(const char* text) const {
+  if (text == nullptr || name.IsEmpty()) return 0;
+  char upper[128];
+  std::snprintf(upper, sizeof upper, "%s", name.CStr());
+  for (char* c = upper; *c != '\0'; ++c) {
+    if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 32);
+  }
+  return std::strstr(text, upper) != nullptr ? 1 : 0;
+}
+
+const char* CipherSuite::GetDisplayName() const {
+  char text[128] = {};
+  std::snprintf(text, sizeof text, "%s (0x%X)", name.CStr(), static_cast<unsigned>(code));
+  // A failed copy leaves the previous text; the caller still gets a C string.
+  if (displayName.Set(text) != kStatusOk) return "";
+  return displayName.CStr();
+}
+
+int CipherSuite::SetKeyAndIv(const ByteString& key, const ByteString& iv) {
+  aeadKeyed = 0;
+  TORNELL_TRY(cipher.SetKey(key.Data(), key.Length()));
+  return cipher.SetIV(iv.Data(), iv.Length());
+}
+
+int CipherSuite::GetKey(ByteString& out) const {
+  const char* key = nullptr;
+  int length = 0;
+  TORNELL_TRY(cipher.GetKey(&key, &length));
+  return out.Set(key, length);
+}
+
+int CipherSuite::SetMacSecret(const ByteString& secret) {
+  TORNELL_TRY(macSecret.Assign(secret));
+  return mac.SetKey(macSecret.Data(), macSecret.Length());
+}
+
+// ---- the registry -----------------------------------------------------------
+
+const CipherSuite* CipherSuite::FindByCode(int suiteCode) {
+  for (int i = 0; i < CipherSuiteRegistry::Count(); ++i) {
+    const CipherSuite* suite = CipherSuiteRegistry::Get(i);
+    if (suite->code == suiteCode) return suite;
+  }
+  return nullptr;
+}
+
+const CipherSuite* CipherSuite::FindByName(const char* suiteName) {
+  if (suiteName == nullptr) return nullptr;
+  for (int i = 0; i < CipherSuiteRegistry::Count(); ++i) {
+    const CipherSuite* suite = CipherSuiteRegistry::Get(i);
+    if (std::strcmp(suite->name.CStr(), suiteName) == 0) return suite;
+  }
+  return nullptr;
+}
+
+int CipherSuite::FindIdByName(const char* suiteName) {
+  if (suiteName == nullptr) return -1;
+  for (int i = 0; i < CipherSuiteRegistry::Count(); ++i) {
+    const CipherSuite* suite = CipherSuiteRegistry::Get(i);
+    if (CompareNoCase(suite->name.CStr(), suiteName) == 0) return suite->code;
+  }
+  return -1;
+}
+
+int CipherSuite::CopyByCode(int suiteCode, CipherSuite& target) {
+  const CipherSuite* suite = FindByCode(suiteCode);
+  return suite != nullptr ? target.CopyFrom(*suite) : kStatusOk;
+}
+
+int CipherSuite::IsEccCode(int suiteCode) {
+  return (suiteCode >= 0xC001 && suiteCode <= 0xC019) || (suiteCode >= 0xC023 && suiteCode <= 0xC032) ? 1 : 0;
+}
+
+int CipherSuite::ListHasEcc(const StringList& codes) {
+  for (int i = 0; i < codes.Count(); ++i) {
+    if (IsEccCode(static_cast<int>(codes.GetLong(i))) != 0) return 1;
+  }
+  return 0;
+}
+
+int CipherSuite::BuildEnabledList(const char* enabledText, int maxVersion, int allowExport, int protocolMask,
+                                  StringList& out) {
+  int codes[kMaxEnabledCodes];
+  int count = 0;
+  const bool everything = enabledText == nullptr || std::strchr(enabledText, '*') != nullptr;
+  if (everything) {
+    for (int i = 0; i < CipherSuiteRegistry::Count() && count < kMaxEnabledCodes; ++i) {
+      const CipherSuite* suite = CipherSuiteRegistry::Get(i);
+      // No certificate authenticates an anonymous suite: "*" never offers one.
+      if (suite->IsAnonymous() != 0 && suite->IsListedIn(enabledText) == 0) continue;
+      codes[count++] = suite->code;
+    }
+  } else {
+    StringList items;
+    TORNELL_TRY(SplitList(enabledText, ';', items));
+    // Names beyond the working list's size are ignored.
+    for (int i = 0; i < items.Count() && count < kMaxEnabledCodes; ++i) {
+      const CipherSuite* suite = FindByName(items.Get(i));
+      if (suite != nullptr) codes[count++] = suite->code;
+    }
+  }
+  for (int i = 0; i < count; ++i) {
+    const CipherSuite* suite = FindByCode(codes[i]);
+    if (allowExport == 0 && suite->IsExport() != 0) continue;
+    if (suite->minVersion > maxVersion) continue;
+    if (protocolMask == 0x3000 && suite->minVersion <= tlsversion::kTls12) continue;
+    TORNELL_TRY(out.AddInt(codes[i]));
+  }
+  return kStatusOk;
+}
+
+int CipherSuite::Acceptable(const char* certificateAlgorithm, bool peerHasCurve,
+                            bool peerHasCertificateGroup, int anonymousFlag, int tls13) const {
+  if (IsAnonymous() != 0 && anonymousFlag == 0) return 1;
+  if (certificateAlgorithm == nullptr) return 0;
+  if (tls13 != 0 && minVersion == tlsversion::kTls13) return 1;
+  const auto is = [certificateAlgorithm](const char* text) { return std::strcmp(certificateAlgorithm, text) == 0; };
+  if ((is("RSA_RSA") || is("RSA")) && UsesRsaCertificate() != 0) return 1;
+  if ((is("X957_DSA") || is("DSA")) && UsesDssCertificate() != 0) return 1;
+  if (is("IdEcPublicKey") && UsesEcc() != 0 && peerHasCurve && (IsEcdh() == 0 || peerHasCertificateGroup)) return 1;
+  return 0;
+}
+
+int CipherSuite::ChooseServerSuiteFor(const StringList& offered, const char* certificateAlgorithm,
+                                      int certificateGroup, const StringList* peerGroups, const char* enabledText,
+                                      int anonymousFlag, int allowExport, int tls13, CipherSuite& out) {
+  const bool everything = enabledText != nullptr && std::strchr(enabledText, '*') != nullptr;
+  bool peerHasCurve = false;
+  bool peerHasCertificateGroup = false;
+  for (int i = 0; peerGroups != nullptr && i < peerGroups->Count(); ++i) {
+    const int group = static_cast<int>(peerGroups->GetLong(i));
+    peerHasCurve = peerHasCurve || IsNamedCurveGroup(group);
+    peerHasCertificateGroup = peerHasCertificateGroup || (certificateGroup != -1 && group == certificateGroup);
+  }
+  for (int i = 0; i < offered.Count(); ++i) {
+    const CipherSuite* suite = FindByCode(static_cast<int>(offered.GetLong(i)));
+    if (suite == nullptr) continue;
+    if (allowExport == 0 && suite->IsExport() != 0) continue;
+    const int listed = suite->IsListedIn(enabledText);
+    if (!everything && listed == 0) continue;
+    // An anonymous suite only when the enabled text names it: "*" never lets one in.
+    if (suite->IsAnonymous() != 0 && listed == 0) continue;
+    if (suite->Acceptable(certificateAlgorithm, peerHasCurve, peerHasCertificateGroup,
+                          anonymousFlag, tls13) != 0) {
+      return out.CopyFrom(*suite);
+    }
+  }
+  return kNoAcceptableSuite;
+}
+
+}  // namespace tornell

@@ -1,0 +1,149 @@
+// libFuzzer target for the DER and certificate readers. The target is picked
+// by PKI_FUZZ_TARGET: der, tree, cert, decode, spki, pkcs8 or dn.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "pki/der/DerCodec.h"
+#include "pki/der/DerElement.h"
+#include "pki/der/DerWriter.h"
+#include "pki/x509/X509Codec.h"
+
+using namespace tornell;
+using namespace tornell::pki;
+
+namespace {
+
+void Require(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "fuzz check failed: %s\n", what);
+    std::abort();
+  }
+}
+
+// Every reader of the writer, at a few indexes; none may read outside the input.
+void FuzzDer(const uint8_t* data, size_t size) {
+  DerWriter w;
+  if (w.output.Set(data, static_cast<int>(size)) != 0) return;
+  for (int n = 0; n < 3; ++n) {
+    ByteString out;
+    int value = 0, bits = 0, tag = 0;
+    int64_t wide = 0;
+    uint64_t u = 0;
+    uint32_t words[2] = {};
+    (void)w.ReadElement(n, out, &tag);
+    (void)w.ReadInt(n, value, &tag);
+    (void)w.ReadInt64(n, wide, &tag);
+    (void)w.ReadUnsigned(n, u, &tag);
+    (void)w.ReadUnsigned64(n, words, &tag);
+    (void)w.ReadBitString(n, out, &bits, &tag);
+    (void)w.ReadIntegerBytes(n, out);
+    if (w.ReadOid(n, out, &tag) == 0) {
+      // Identifiers read back write again unless an arc is too large for the writer.
+      DerWriter again;
+      const int status = again.AppendOid(out.CStr(), 0x06);
+      Require(status == 0 || status == kDerEncodeFailed, "oid rewrite status");
+    }
+  }
+  const size_t first = w.FirstElementLength();
+  Require(first <= size, "first element inside the input");
+  int tag = 0;
+  if (w.Unwrap(&tag) == 0) Require(static_cast<size_t>(w.output.Length()) < size, "unwrap shrinks");
+  // The text as OID text: never more than the writer's fixed room.
+  DerWriter text;
+  std::string s(reinterpret_cast<const char*>(data), size);
+  (void)text.AppendOid(s.c_str(), 0x06);
+}
+
+// The tree's leaves, laid end to end with their parents' headers, cover the input.
+void FuzzTree(const uint8_t* data, size_t size) {
+  DerElement root;
+  if (root.body.output.Set(data, static_cast<int>(size)) != 0) return;
+  if (root.Parse() != 0) return;
+  size_t leaves = 0;
+  DerElement* stack[64];
+  int depth = 0;
+  stack[depth++] = &root;
+  // Walk a bounded depth; the destructor frees the rest without recursion.
+  while (depth > 0) {
+    DerElement* node = stack[--depth];
+    leaves += static_cast<size_t>(node->body.output.Length());
+    for (DerElement* c = node->firstChild; c != nullptr; c = c->nextSibling) {
+      if (depth < 64) stack[depth++] = c;
+    }
+  }
+  Require(leaves <= size, "leaves within the input");
+  DerElement one;
+  if (one.body.output.Set(data, static_cast<int>(size)) == 0) (void)one.SplitChildren();
+}
+
+void FuzzCertificate(const uint8_t* data, size_t size) {
+  X509Certificate cert;
+  if (X509Codec::ParseCertificate(data, static_cast<int>(size), cert) != 0) return;
+  DerWriter w;
+  Require(X509Codec::WriteCertificate(cert, w) == 0, "write held encoding");
+  (void)cert.encoded.Clear();
+  DerWriter rebuilt;
+  (void)X509Codec::WriteCertificate(cert, rebuilt);
+}
+
+void FuzzDecode(const uint8_t* data, size_t size) {
+  X509Certificate cert;
+  if (cert.encoded.Set(data, static_cast<int>(size)) != 0) return;
+  if (cert.Decode() != 0) return;
+  X509Certificate* copy = cert.Clone();
+  Require(copy != nullptr, "clone");
+  Require(copy->tbs.extensions.Count() == cert.tbs.extensions.Count(), "clone extensions");
+  delete copy;
+}
+
+void FuzzSpki(const uint8_t* data, size_t size) {
+  ByteString element;
+  if (element.Set(data, static_cast<int>(size)) != 0) return;
+  SubjectPublicKeyInfo info;
+  (void)X509Codec::ParseSubjectPublicKeyInfo(element, info);
+  EcKey key;
+  (void)X509Codec::ParseEcParameters(data, static_cast<int>(size), key);
+}
+
+void FuzzPkcs8(const uint8_t* data, size_t size) {
+  KeyInfo key;
+  (void)X509Codec::ParsePrivateKeyInfo(data, static_cast<int>(size), key);
+  Require(key.attributeNames.Count() == key.attributeValues.Count(), "attribute pairs");
+}
+
+void FuzzName(const uint8_t* data, size_t size) {
+  ByteString name, text;
+  if (name.Set(data, static_cast<int>(size)) != 0) return;
+  if (X509Codec::DecodeDistinguishedName(name, text) != 0) return;
+  DerWriter w;
+  (void)X509Codec::EncodeDistinguishedName(text.CStr(), w);
+  StringList pairs;
+  (void)X509Codec::DnTextToPairs(text.CStr(), pairs);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const char* target = std::getenv("PKI_FUZZ_TARGET");
+  if (size > 8192) return 0;
+  const std::string which = target != nullptr ? target : "cert";
+  if (which == "der") {
+    FuzzDer(data, size);
+  } else if (which == "tree") {
+    FuzzTree(data, size);
+  } else if (which == "cert") {
+    FuzzCertificate(data, size);
+  } else if (which == "decode") {
+    FuzzDecode(data, size);
+  } else if (which == "spki") {
+    FuzzSpki(data, size);
+  } else if (which == "pkcs8") {
+    FuzzPkcs8(data, size);
+  } else if (which == "dn") {
+    FuzzName(data, size);
+  }
+  return 0;
+}
