@@ -17,11 +17,11 @@ class AuthTokenProvider : public TokenProvider, public NtlmProvider {
   ~AuthTokenProvider() override = default;
 
   // A user written "DOMAIN\user" is split at its first backslash.
-  int SetCredentials(const char* protocol, const char* user, const char* password) override;
+  [[nodiscard]] int SetCredentials(const char* protocol, const char* user, const char* password) override;
   int SetServerSide(int flag) override;
   // Next token of the exchange as raw bytes; an empty input starts a new one.
   // The last argument is not used.
-  int GetToken(ByteString& out, const char* protocol, const char* server, ByteString& input,
+  [[nodiscard]] int GetToken(ByteString& out, const char* protocol, const char* server, ByteString& input,
                void* extra) override;
   const char* GetErrorText() const override { return NtlmProvider::GetErrorText(); }
   const char* GetDiagnosticText() const override { return NtlmProvider::GetDiagnosticText(); }

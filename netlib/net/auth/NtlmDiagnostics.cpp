@@ -162,10 +162,9 @@ int NtlmProvider::DumpChallenge(NtlmMessageBuffer& buffer, ByteString& log) {
     TORNELL_TRY(log.AppendHex(bytes.Data(), bytes.Length()));
     TORNELL_TRY(log.Append("\r\n"));
   }
-  if ((flags & kNegotiateTargetInfo) != 0) {
-    const SecurityBuffer info = ReadField(buffer);
-    if (info.length > 0) TORNELL_TRY(DumpTargetInfo(buffer, info, log));
-  }
+  // The field is there whatever the flags say; the VERSION field follows it.
+  const SecurityBuffer info = ReadField(buffer);
+  if ((flags & kNegotiateTargetInfo) != 0 && info.length > 0) TORNELL_TRY(DumpTargetInfo(buffer, info, log));
   // A message that ends before the VERSION field has none to show.
   if ((flags & kNegotiateVersion) != 0 && buffer.GetPosition() + kVersionBytes <= buffer.GetLimit()) {
     TORNELL_TRY(DumpVersion(buffer, log));
