@@ -67,7 +67,7 @@ const char* AvName(int id) {
 int DumpTargetInfo(const NtlmMessageBuffer& buffer, const SecurityBuffer& field, ByteString& log) {
   const int wanted = field.length < field.maxLength ? field.length : field.maxLength;
   const int size = Clip(buffer, field.offset, wanted);
-  const unsigned char* at = buffer.Bytes() + field.offset;
+  const unsigned char* at = buffer.Bytes() + (size > 0 ? field.offset : 0);
   TORNELL_TRY(log.Append("\tTarget Information: "));
   int i = 0;
   // Each pair's header and value must lie inside the field.

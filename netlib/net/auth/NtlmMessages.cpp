@@ -19,6 +19,7 @@ constexpr int kAuthenticateType = 3;
 constexpr int kMinChallengeBytes = 32;
 constexpr int kNtlmRevision = 15;
 constexpr int kSecurityBufferBytes = 8;
+constexpr int kMaxFieldBytes = 0xFFFF;
 constexpr int kAuthenticateZeroFields = 6;
 
 constexpr int kNegotiateDomainField = 16;
@@ -62,6 +63,8 @@ int NtlmProvider::WriteVersion(NtlmMessageBuffer& buffer) {
 int NtlmProvider::WriteSecurityBuffer(NtlmMessageBuffer& buffer, const void* data, int length,
                                       int fieldOffset) {
   if (length <= 0) return kStatusOk;
+  // Len is 16 bits: a longer name would be cut and misdescribe the payload.
+  if (length > kMaxFieldBytes) return ByteCursor::kStatusOverflow;
   TORNELL_TRY(buffer.WriteIntAt(fieldOffset, static_cast<uint32_t>(length), 2));
   TORNELL_TRY(buffer.WriteIntAt(fieldOffset + 2, static_cast<uint32_t>(length), 2));
   TORNELL_TRY(buffer.WriteIntAt(fieldOffset + 4, static_cast<uint32_t>(buffer.Length()), 4));

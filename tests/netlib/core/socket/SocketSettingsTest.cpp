@@ -213,8 +213,8 @@ TEST(SocketSettings, AuthTokenProviderCredentialsAndDiagnostics) {
   tornell::AuthTokenProvider provider;
   EXPECT_STREQ(provider.GetDiagnosticText(), "");
   EXPECT_STREQ(provider.GetErrorText(), "");
-  provider.SetCredentials("NTLM", "alice", "");
-  provider.SetServerSide(5);
+  EXPECT_EQ(provider.SetCredentials("NTLM", "alice", ""), 0);
+  EXPECT_EQ(provider.SetServerSide(5), 0);
   tornell::ByteString input;
   tornell::ByteString token;
   EXPECT_EQ(provider.GetToken(token, "NTLM", "h", input, nullptr), 0);  // server side: no token

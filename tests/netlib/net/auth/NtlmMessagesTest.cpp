@@ -233,4 +233,15 @@ TEST(NtlmMessages, AuthenticateAgreesWithPythonReference) {
   }
 }
 
+TEST(NtlmMessages, NameLongerThanAFieldIsRefused) {
+  NtlmProvider p;
+  const std::string user(40000, 'u');  // 80000 bytes in UTF-16LE
+  ASSERT_EQ(p.SetCredentials("NTLM", user.c_str(), "pw"), 0);
+  ByteString out;
+  ASSERT_EQ(p.BuildNegotiate(out), 0);
+  ASSERT_EQ(out.Set("kept"), 0);
+  EXPECT_EQ(p.ProcessChallenge(out, Bytes(Challenge(0x00088205, kServerChallenge))), NtlmMessageBuffer::kStatusOverflow);
+  EXPECT_STREQ(out.CStr(), "kept");
+}
+
 }  // namespace
