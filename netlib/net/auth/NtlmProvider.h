@@ -8,7 +8,7 @@
 
 #include "core/text/ByteString.h"
 #include "core/text/SecretBytes.h"
-#include "net/auth/ByteCursor.h"
+#include "net/auth/NtlmMessageBuffer.h"
 
 namespace tornell {
 

@@ -7,7 +7,7 @@
 #include "NtlmTestSupport.h"
 #include "TestProcess.h"
 #include "TestSupport.h"
-#include "net/auth/ByteCursor.h"
+#include "net/auth/NtlmMessageBuffer.h"
 #include "net/auth/NtlmProvider.h"
 
 namespace {
