@@ -4,13 +4,15 @@
 #include <openssl/evp.h>
 
 #include <cstring>
-#include <string_view>
 #include <vector>
 
 #include "BenchPath.h"
+#include "core/base/Status.h"
 #include "crypto/cipher/engine/SymmetricCipher.h"
 
 namespace {
+
+using namespace tornell::cpu::path;
 
 constexpr int kRecord = 16384;
 const unsigned char kKey[32] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
@@ -20,44 +22,52 @@ const unsigned char kAad[13] = {0, 0, 0, 0, 0, 0, 0, 1, 23, 3, 3, 64, 0};
 
 const char* Chars(const unsigned char* p) { return reinterpret_cast<const char*>(p); }
 
-// Seals one record with the engine; returns the ciphertext and tag.
-void EngineSeal(tornell::SymmetricCipher& c, const std::vector<char>& in, tornell::ByteString& out) {
-  out.Clear();
-  c.SetIV(Chars(kNonce), 12);
-  c.SetAad(Chars(kAad), 13);
-  c.SetTagBits(128);
-  c.InitEncrypt();
+// Seals one record with the engine into out (the tag stays in the engine).
+int EngineSeal(tornell::SymmetricCipher& c, const std::vector<char>& in, tornell::ByteString& out) {
+  TORNELL_TRY(out.Clear());
+  TORNELL_TRY(c.SetIV(Chars(kNonce), 12));
+  TORNELL_TRY(c.SetAad(Chars(kAad), 13));
+  TORNELL_TRY(c.SetTagBits(128));
+  TORNELL_TRY(c.InitEncrypt());
   int length = kRecord;
-  c.Update(in.data(), 0, length, out);
-  c.Final(in.data(), 0, 0, out);
+  TORNELL_TRY(c.Update(in.data(), 0, length, out));
+  return c.Final(in.data(), 0, 0, out);
+}
+
+int EngineOpen(tornell::SymmetricCipher& c, const std::vector<char>& ct, const std::vector<char>& tag,
+               tornell::ByteString& out) {
+  TORNELL_TRY(out.Clear());
+  TORNELL_TRY(c.SetIV(Chars(kNonce), 12));
+  TORNELL_TRY(c.SetAad(Chars(kAad), 13));
+  TORNELL_TRY(c.SetTagBits(128));
+  TORNELL_TRY(c.SetTag(tag.data(), int(tag.size())));
+  TORNELL_TRY(c.InitDecrypt());
+  int length = kRecord;
+  TORNELL_TRY(c.Update(ct.data(), 0, length, out));
+  return c.Final(ct.data(), 0, 0, out);
 }
 
 void Ours(benchmark::State& state, const char* name, int keyLength, bool open) {
-  std::string_view(name) == "aes-gcm" ? benchpath::Label(state, benchpath::kAesGcm)
-                                      : benchpath::Label(state, benchpath::kChaCha20, benchpath::kPoly1305);
   tornell::SymmetricCipher c;
-  c.SetAlgorithmByName(name);
-  c.SetKey(Chars(kKey), keyLength);
   std::vector<char> data(kRecord, 'x');
   tornell::ByteString sealed, out;
-  EngineSeal(c, data, sealed);
   char* tagPtr = nullptr;
   int tagLength = 0;
-  c.GetTag(&tagPtr, &tagLength);
+  if (c.SetAlgorithmByName(name) != 0 || c.SetKey(Chars(kKey), keyLength) != 0 || EngineSeal(c, data, sealed) != 0 ||
+      c.GetTag(&tagPtr, &tagLength) != 0) {
+    state.SkipWithError("sealing failed");
+    return;
+  }
+  if (std::strcmp(name, "aes-gcm") == 0) {
+    benchpath::Label(state, benchpath::kAesGcm);
+  } else {
+    benchpath::Label(state, benchpath::kChaCha20, benchpath::kPoly1305);
+  }
   std::vector<char> tag(tagPtr, tagPtr + tagLength), ct(sealed.Data(), sealed.Data() + sealed.Length());
   for (auto _ : state) {
-    if (!open) {
-      EngineSeal(c, data, out);
-    } else {
-      out.Clear();
-      c.SetIV(Chars(kNonce), 12);
-      c.SetAad(Chars(kAad), 13);
-      c.SetTagBits(128);
-      c.SetTag(tag.data(), int(tag.size()));
-      c.InitDecrypt();
-      int length = kRecord;
-      c.Update(ct.data(), 0, length, out);
-      if (c.Final(ct.data(), 0, 0, out) != 0) state.SkipWithError("tag check failed");
+    if ((open ? EngineOpen(c, ct, tag, out) : EngineSeal(c, data, out)) != 0) {
+      state.SkipWithError(open ? "opening failed" : "sealing failed");
+      break;
     }
     benchmark::DoNotOptimize(out.Data());
   }
@@ -109,16 +119,20 @@ void Gcm256OpenPeer(benchmark::State& s) { Peer(s, EVP_aes_256_gcm(), true); }
 
 // CBC as TLS 1.2 uses it: keyed once, the register running on from record to record.
 void Aes128CbcOurs(benchmark::State& state) {
-  benchpath::Label(state, benchpath::kAes);
   tornell::SymmetricCipher c;
-  c.SetAlgorithm(0);
-  c.InitEncrypt(Chars(kKey), 16, Chars(kKey), 16);
+  if (c.SetAlgorithm(0) != 0 || c.InitEncrypt(Chars(kKey), 16, Chars(kKey), 16) != 0) {
+    state.SkipWithError("keying failed");
+    return;
+  }
+  benchpath::Label(state, benchpath::kAes);
   std::vector<char> data(kRecord, 'x');
   tornell::ByteString out;
   for (auto _ : state) {
-    out.Clear();
     int length = kRecord;
-    c.Update(data.data(), 0, length, out);
+    if (out.Clear() != 0 || c.Update(data.data(), 0, length, out) != 0) {
+      state.SkipWithError("encryption failed");
+      break;
+    }
     benchmark::DoNotOptimize(out.Data());
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * kRecord);

@@ -39,7 +39,7 @@ void Field(EVP_PKEY* pkey, const char* name, ByteString& out) {
 }
 
 // Our engine loaded with the peer's key, so both sides work on one key.
-void LoadOurs(RsaEngine& engine, int bits) {
+int LoadOurs(RsaEngine& engine, int bits) {
   EVP_PKEY* pkey = KeyOf(bits).pkey;
   RsaKey key;
   Field(pkey, OSSL_PKEY_PARAM_RSA_N, key.n);
@@ -50,7 +50,7 @@ void LoadOurs(RsaEngine& engine, int bits) {
   Field(pkey, OSSL_PKEY_PARAM_RSA_EXPONENT1, key.dP);
   Field(pkey, OSSL_PKEY_PARAM_RSA_EXPONENT2, key.dQ);
   Field(pkey, OSSL_PKEY_PARAM_RSA_COEFFICIENT1, key.qInv);
-  engine.SetKey(key);
+  return engine.SetKey(key);
 }
 
 const char kHash[32] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
@@ -70,11 +70,11 @@ EVP_PKEY_CTX* PeerContext(int bits, bool sign) {
 void SignOurs(benchmark::State& state, int bits) {
   benchpath::Label(state, benchpath::kMontgomery);
   RsaEngine engine;
-  LoadOurs(engine, bits);
+  if (LoadOurs(engine, bits) != 0) state.SkipWithError("key not loaded");
   ByteString sig;
   for (auto _ : state) {
     sig.Clear();
-    engine.SignHash(kHash, 32, "SHA256", sig, 0, 0);
+    if (engine.SignHash(kHash, 32, "SHA256", sig, 0, 0) != 0) state.SkipWithError("signing failed");
     benchmark::DoNotOptimize(sig.Data());
   }
   state.SetItemsProcessed(state.iterations());
@@ -95,12 +95,13 @@ void SignPeer(benchmark::State& state, int bits) {
 void VerifyOurs(benchmark::State& state) {
   benchpath::Label(state, benchpath::kMontgomery);
   RsaEngine engine;
-  LoadOurs(engine, 2048);
+  if (LoadOurs(engine, 2048) != 0) state.SkipWithError("key not loaded");
   ByteString sig;
-  engine.SignHash(kHash, 32, "SHA256", sig, 0, 0);
+  if (engine.SignHash(kHash, 32, "SHA256", sig, 0, 0) != 0) state.SkipWithError("signing failed");
   for (auto _ : state) {
     int valid = 0;
-    engine.VerifyHash(kHash, 32, "SHA256", sig.Data(), sig.Length(), valid, 0, 0, 1);
+    if (engine.VerifyHash(kHash, 32, "SHA256", sig.Data(), sig.Length(), valid, 0, 0, 1) != 0)
+      state.SkipWithError("verification failed");
     benchmark::DoNotOptimize(valid);
   }
   state.SetItemsProcessed(state.iterations());
@@ -130,9 +131,8 @@ void KeyGenOurs(benchmark::State& state) {
   for (auto _ : state) {
     for (int i = 0; i < kKeysPerIteration; ++i) {
       RsaEngine engine;
-      engine.SetKeySize(2048);
       RsaKey key;
-      engine.GenerateKey(1, key, 0);
+      if (engine.SetKeySize(2048) != 0 || engine.GenerateKey(1, key, 0) != 0) state.SkipWithError("key generation failed");
       benchmark::DoNotOptimize(key.n.Data());
     }
   }

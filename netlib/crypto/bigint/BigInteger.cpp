@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
+#include <initializer_list>
 
+#include "core/base/Status.h"
+#include "core/secure/ConstantTime.h"
+#include "core/secure/SecureWipe.h"
 #include "core/text/ByteString.h"
 #include "crypto/bigint/BigIntStatus.h"
 #include "crypto/bigint/Montgomery.h"
@@ -54,6 +59,39 @@ void NegateLimbs(std::vector<Limb>& v) {
 // Built before the other static tables of the library, which may use them.
 __attribute__((init_priority(101))) const BigInteger BigInteger::ZERO;
 __attribute__((init_priority(101))) const BigInteger BigInteger::ONE(int64_t(1));
+
+BigInteger::~BigInteger() { WipeStorage(); }
+
+BigInteger& BigInteger::operator=(const BigInteger& other) {
+  if (this != &other) {
+    WipeStorage();
+    mag_ = other.mag_;
+    sign_ = other.sign_;
+    bitLength_ = other.bitLength_;
+    lowestSetBit_ = other.lowestSetBit_;
+  }
+  return *this;
+}
+
+BigInteger& BigInteger::operator=(BigInteger&& other) noexcept {
+  if (this != &other) {
+    WipeStorage();
+    mag_ = std::move(other.mag_);
+    other.mag_.clear();
+    sign_ = other.sign_;
+    bitLength_ = other.bitLength_;
+    lowestSetBit_ = other.lowestSetBit_;
+  }
+  return *this;
+}
+
+void BigInteger::WipeStorage() noexcept {
+  // The whole allocation: a trimmed value may have left limbs past its size.
+  if (mag_.capacity() == 0) return;
+  mag_.resize(mag_.capacity());
+  SecureWipe(mag_.data(), mag_.size() * sizeof(Limb));
+  mag_.clear();
+}
 
 BigInteger BigInteger::FromLimbs(std::vector<Limb> mag, int sign) {
   BigInteger r;
@@ -279,13 +317,13 @@ int BigInteger::Mod(const BigInteger& m, BigInteger& result) const {
   if (m.sign_ <= 0) return kModulusNotPositive;
   BigInteger r = Remainder(m);
   result = r.sign_ < 0 ? r.Add(m) : r;
-  return 0;
+  return kStatusOk;
 }
 
 int BigInteger::ModInverse(const BigInteger& m, BigInteger& result) const {
   result = BigInteger();
   if (m.sign_ != 1) return kModulusNotPositive;
-  if (m.IsOneValue()) return 0;
+  if (m.IsOneValue()) return kStatusOk;
   BigInteger reduced(*this);
   if (sign_ < 0 || limb::CompareTrimmed(mag_.data(), mag_.size(), m.mag_.data(), m.mag_.size()) >= 0) {
     int rc = Mod(m, reduced);
@@ -293,122 +331,154 @@ int BigInteger::ModInverse(const BigInteger& m, BigInteger& result) const {
   }
   if (reduced.IsOneValue()) {
     result = ONE;
-    return 0;
+    return kStatusOk;
   }
   if (reduced.sign_ == 0) return kNotInvertible;
   MutableBigInt a(reduced.mag_.data(), reduced.mag_.size()), p(m.mag_.data(), m.mag_.size()), inv;
   int rc = a.MutableModInverse(p, inv);
   if (rc != 0) return rc;
   result = BigInteger(inv, 1);
-  return 0;
+  return kStatusOk;
 }
 
-BigInteger BigInteger::OddModPow(const BigInteger& x, const BigInteger& e, const BigInteger& m) {
+std::vector<Limb> BigInteger::OddModPow(const BigInteger& x, const BigInteger& e, const BigInteger& m,
+                                        bool publicExponent) {
   const size_t k = m.mag_.size();
   Montgomery ctx;
   MontgomeryInit(ctx, m.mag_.data(), k);
   std::vector<Limb> b(k, 0), r(k);
-  if (x.sign_ >= 0 && x.mag_.size() <= 2 * k) {
-    // RSA's CRT halves reduce a full-size input by a secret prime: do it
-    // without a division.
-    MontgomeryReduceInput(ctx, b.data(), x.mag_.data(), x.mag_.size(), ctx.scratch.data());
+  // A non-negative base is reduced without a division (RSA's CRT halves
+  // reduce a full-size input by a secret prime).
+  if (x.sign_ >= 0) {
+    MontgomeryReduceWide(ctx, b.data(), x.mag_.data(), x.mag_.size());
   } else {
     BigInteger reduced;
-    x.Mod(m, reduced);
+    if (x.Mod(m, reduced) != 0) return std::vector<Limb>(k, 0);
     std::copy(reduced.mag_.begin(), reduced.mag_.end(), b.begin());
   }
-  if (e.IsOneValue()) return FromLimbs(std::move(b), 1);
-  if (limb::Trim(b.data(), k) == 0) return BigInteger();
-  // Exponents of a word or less are public ones (RSA's 65537 and the like):
-  // they take plain square and multiply; everything longer is treated as a
-  // secret and runs the fixed-window ladder.
-  if (e.BitLength() <= 32)
+  if (publicExponent) {
     MontgomeryPowPublic(ctx, r.data(), b.data(), e.mag_.data(), e.mag_.size());
-  else
-    MontgomeryPowSecret(ctx, r.data(), b.data(), e.mag_.data(), e.mag_.size());
-  return FromLimbs(std::move(r), 1);
-}
-
-BigInteger BigInteger::Mod2(int p) const {
-  if (sign_ == 0 || p <= 0) return BigInteger();
-  size_t limbs = (size_t(p) + 63) / 64;
-  std::vector<Limb> v(mag_.begin(), mag_.begin() + std::ptrdiff_t(std::min(limbs, mag_.size())));
-  if (v.size() == limbs && p % 64 != 0) v.back() &= (Limb(1) << (p % 64)) - 1;
-  return FromLimbs(std::move(v), 1);
-}
-
-BigInteger BigInteger::ModPow2(const BigInteger& base, const BigInteger& e, int p) {
-  BigInteger result = ONE;
-  BigInteger b = base.Mod2(p);
-  int limit = e.BitLength();
-  if (base.TestBit(0)) limit = std::min(p - 1, limit);
-  for (int i = 0; i < limit; ++i) {
-    if (e.TestBit(i)) result = result.Multiply(b).Mod2(p);
-    if (i + 1 < limit) b = b.Square().Mod2(p);
+  } else {
+    // The ladder walks the exponent at a fixed width: that of m, or the
+    // exponent's own limb count when it is longer.
+    std::vector<Limb> fixed(std::max(k, e.mag_.size()), 0);
+    std::copy(e.mag_.begin(), e.mag_.end(), fixed.begin());
+    MontgomeryPowSecret(ctx, r.data(), b.data(), fixed.data(), fixed.size());
+    SecureWipe(fixed.data(), fixed.size() * sizeof(Limb));
   }
-  return result;
+  return r;
+}
+
+namespace {
+
+// r = a * b mod 2^p on kp = ceil(p / 64) limbs.
+void MulPow2(Limb* r, const Limb* a, const Limb* b, size_t kp, int p, Limb* wide) {
+  limb::Mul(wide, a, kp, b, kp);
+  for (size_t i = 0; i < kp; ++i) r[i] = wide[i];
+  if (p % 64 != 0) r[kp - 1] &= (Limb(1) << (p % 64)) - 1;
+}
+
+}  // namespace
+
+std::vector<Limb> BigInteger::ModPow2(const BigInteger& base, const BigInteger& e, int p, size_t width) {
+  // Square and always multiply, keeping the product by mask: every bit of
+  // the exponent's fixed width costs the same.
+  const size_t kp = (size_t(p) + 63) / 64;
+  std::vector<Limb> b(kp, 0), acc(kp, 0), t(kp), wide(2 * kp), exp(width, 0);
+  for (size_t i = 0; i < kp && i < base.mag_.size(); ++i) b[i] = base.mag_[i];
+  if (p % 64 != 0) b[kp - 1] &= (Limb(1) << (p % 64)) - 1;
+  std::copy(e.mag_.begin(), e.mag_.end(), exp.begin());
+  acc[0] = 1;
+  for (size_t i = 64 * width; i-- > 0;) {
+    MulPow2(acc.data(), acc.data(), acc.data(), kp, p, wide.data());
+    MulPow2(t.data(), acc.data(), b.data(), kp, p, wide.data());
+    const Limb take = ct::MaskFromBit(Limb((exp[i / 64] >> (i % 64)) & 1));
+    for (size_t j = 0; j < kp; ++j) acc[j] = ct::Select(take, t[j], acc[j]);
+  }
+  if (p % 64 != 0) acc[kp - 1] &= (Limb(1) << (p % 64)) - 1;
+  SecureWipe(exp.data(), exp.size() * sizeof(Limb));
+  SecureWipe(t.data(), t.size() * sizeof(Limb));
+  SecureWipe(wide.data(), wide.size() * sizeof(Limb));
+  return acc;
 }
 
 int BigInteger::ModPow(const BigInteger& exponent, const BigInteger& m, BigInteger& result) const {
+  return ModPowWith(exponent, m, result, false);
+}
+
+int BigInteger::ModPowPublic(const BigInteger& exponent, const BigInteger& m, BigInteger& result) const {
+  return ModPowWith(exponent, m, result, true);
+}
+
+int BigInteger::ModPowWith(const BigInteger& exponent, const BigInteger& m, BigInteger& result,
+                           bool publicExponent) const {
   if (m.sign_ <= 0) return kModulusNotPositive;
   const bool mIsOne = m.IsOneValue();
   if (exponent.sign_ == 0 || IsOneValue()) {
     result = mIsOne ? BigInteger() : ONE;
-    return 0;
+    return kStatusOk;
   }
   if (sign_ == 0 && exponent.sign_ > 0) {
     result = BigInteger();
-    return 0;
+    return kStatusOk;
   }
-  if (sign_ < 0 && mag_.size() == 1 && mag_[0] == 1 && !exponent.TestBit(0)) {
-    result = mIsOne ? BigInteger() : ONE;
-    return 0;
-  }
-  const bool invert = exponent.sign_ < 0;
-  const BigInteger e = exponent.Abs();
-  int rc = 0;
-  BigInteger r;
-  if (m.TestBit(0)) {
-    // The Montgomery set-up reduces a non-negative base itself.
-    BigInteger base(*this);
-    if (sign_ < 0) {
-      rc = Mod(m, base);
-      if (rc != 0) return rc;
-    }
-    r = m.IsOneValue() ? BigInteger() : OddModPow(base, e, m);
-  } else {
-    BigInteger base(*this);
-    if (sign_ < 0 || CompareTo(m) >= 0) {
-      rc = Mod(m, base);
-      if (rc != 0) return rc;
-    }
-    // Split m into an odd part and a power of two and join the two powers.
-    int p = m.LowestSetBit();
-    BigInteger m1 = m.ShiftRight(p), m2 = ONE.ShiftLeft(p);
-    BigInteger base2(*this);
-    if (sign_ < 0 || CompareTo(m1) >= 0) {
-      rc = Mod(m1, base2);
-      if (rc != 0) return rc;
-    }
-    BigInteger a1 = m1.IsOneValue() ? BigInteger() : OddModPow(base2, e, m1);
-    BigInteger a2 = ModPow2(base, e, p);
-    BigInteger y1, y2;
-    rc = m2.ModInverse(m1, y1);
-    if (rc != 0) return rc;
-    rc = m1.ModInverse(m2, y2);
-    if (rc != 0) return rc;
-    BigInteger sum = a1.Multiply(m2).Multiply(y1).Add(a2.Multiply(m1).Multiply(y2));
-    rc = sum.Mod(m, r);
-    if (rc != 0) return rc;
-  }
-  if (invert) {
+  std::vector<Limb> limbs;
+  TORNELL_TRY(ModPowLimbs(exponent.Abs(), m, limbs, publicExponent));
+  const BigInteger r = FromLimbs(std::move(limbs), 1);
+  if (exponent.sign_ < 0) {
     BigInteger inv;
-    rc = r.ModInverse(m, inv);
+    const int rc = r.ModInverse(m, inv);
     result = inv;
     return rc;
   }
   result = r;
-  return 0;
+  return kStatusOk;
+}
+
+int BigInteger::ModPowLimbs(const BigInteger& e, const BigInteger& m, std::vector<Limb>& out,
+                            bool publicExponent) const {
+  if (m.sign_ <= 0) return kModulusNotPositive;
+  if (m.IsOneValue()) {
+    out.assign(1, 0);
+    return kStatusOk;
+  }
+  if (m.TestBit(0)) {
+    // The Montgomery set-up reduces a non-negative base itself.
+    BigInteger base(*this);
+    if (sign_ < 0) TORNELL_TRY(Mod(m, base));
+    out = OddModPow(base, e, m, publicExponent);
+    return kStatusOk;
+  }
+  BigInteger base(*this);
+  if (sign_ < 0 || CompareTo(m) >= 0) TORNELL_TRY(Mod(m, base));
+  // m = m1 2^p with m1 odd: the two powers are joined as
+  // a1 + m1 ((a2 - a1) m1^-1 mod 2^p), which is below m without a
+  // division; only the public m1 is inverted.
+  const int p = m.LowestSetBit();
+  const BigInteger m1 = m.ShiftRight(p), m2 = ONE.ShiftLeft(p);
+  BigInteger base2(*this);
+  if (sign_ < 0 || CompareTo(m1) >= 0) TORNELL_TRY(Mod(m1, base2));
+  const size_t k1 = m1.mag_.size(), kp = (size_t(p) + 63) / 64;
+  const size_t width = std::max(e.mag_.size(), std::max(k1, kp));
+  std::vector<Limb> a1 = m1.IsOneValue() ? std::vector<Limb>(k1, 0) : OddModPow(base2, e, m1, publicExponent);
+  std::vector<Limb> a2 = ModPow2(base, e, p, width);
+  BigInteger y;
+  TORNELL_TRY(m1.ModInverse(m2, y));
+  std::vector<Limb> yl(kp, 0), d(kp, 0), a1p(kp, 0), t(kp), wide(2 * kp);
+  std::copy(y.mag_.begin(), y.mag_.end(), yl.begin());
+  for (size_t i = 0; i < kp && i < k1; ++i) a1p[i] = a1[i];
+  limb::SubN(d.data(), a2.data(), a1p.data(), kp);  // mod 2^(64 kp), masked next
+  MulPow2(t.data(), d.data(), yl.data(), kp, p, wide.data());
+  out.assign(k1 + kp + 1, 0);
+  limb::Mul(out.data(), m1.mag_.data(), k1, t.data(), kp);
+  Limb carry = limb::AddN(out.data(), out.data(), a1.data(), k1);
+  for (size_t i = k1; i < out.size(); ++i) {  // every limb, so no early stop
+    const DLimb s = DLimb(out[i]) + carry;
+    out[i] = limb::Lo(s);
+    carry = limb::Hi(s);
+  }
+  for (std::vector<Limb>* v : {&a1, &a2, &d, &a1p, &t, &wide}) SecureWipe(v->data(), v->size() * sizeof(Limb));
+  return kStatusOk;
 }
 
 int BigInteger::ModPowBinary(const BigInteger& e, const BigInteger& m, BigInteger& result) const {
@@ -423,7 +493,7 @@ int BigInteger::ModPowBinary(const BigInteger& e, const BigInteger& m, BigIntege
     if (x.sign_ > 0) rc = b.Square().Mod(m, b);
     if (rc != 0) return rc;
   }
-  return 0;
+  return kStatusOk;
 }
 
 int BigInteger::Pow(int e, BigInteger& result) const {
@@ -431,7 +501,7 @@ int BigInteger::Pow(int e, BigInteger& result) const {
   if (e < 0) return kNegativeExponent;
   if (sign_ == 0) {
     result = e == 0 ? ONE : BigInteger();
-    return 0;
+    return kStatusOk;
   }
   BigInteger acc = ONE, b = Abs();
   for (int x = e; x > 0; x >>= 1) {
@@ -439,7 +509,7 @@ int BigInteger::Pow(int e, BigInteger& result) const {
     if (x > 1) b = b.Square();
   }
   result = (sign_ < 0 && (e & 1)) ? acc.Negate() : acc;
-  return 0;
+  return kStatusOk;
 }
 
 int BigInteger::BitLength() const {
@@ -536,7 +606,7 @@ int BigInteger::ToByteString(ByteString& out) const {
   int rc = out.SetLength(n);
   if (rc != 0) return rc;
   ToBytes(reinterpret_cast<uint8_t*>(out.Data()), n);
-  return 0;
+  return kStatusOk;
 }
 
 std::string BigInteger::ToText(int radix) const {

@@ -39,11 +39,13 @@ class BigInteger {
   BigInteger(int sign, const uint32_t* words, int len);
   explicit BigInteger(int64_t v);
   BigInteger(const MutableBigInt& m, int sign);
+  // Values are often private keys and exponents: storage a value gives up
+  // (destruction, assignment over it) is wiped first.
   BigInteger(const BigInteger&) = default;
-  BigInteger& operator=(const BigInteger&) = default;
+  BigInteger& operator=(const BigInteger& other);
   BigInteger(BigInteger&&) noexcept = default;
-  BigInteger& operator=(BigInteger&&) noexcept = default;
-  ~BigInteger() = default;
+  BigInteger& operator=(BigInteger&& other) noexcept;
+  ~BigInteger();
   // A probable prime of exactly bits bits.
   BigInteger(int bits, int certainty, RandomSource& source);
   // A random value of exactly bits bits.
@@ -57,11 +59,16 @@ class BigInteger {
   BigInteger Remainder(const BigInteger& b) const;
   BigInteger DivideAndRemainder(const BigInteger& b, BigInteger& rem) const;
   uint32_t DivideByWord(uint32_t d, BigInteger& quotient) const;
-  int Mod(const BigInteger& m, BigInteger& result) const;
-  int ModInverse(const BigInteger& m, BigInteger& result) const;
-  int ModPow(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
-  int ModPowBinary(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
-  int Pow(int e, BigInteger& result) const;
+  [[nodiscard]] int Mod(const BigInteger& m, BigInteger& result) const;
+  [[nodiscard]] int ModInverse(const BigInteger& m, BigInteger& result) const;
+  // Constant time in the exponent (its value; its limb count is public) for
+  // every modulus.
+  [[nodiscard]] int ModPow(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
+  // The same result for an exponent that is public (RSA's e, DSA
+  // verification): square and multiply on its exact bits.
+  [[nodiscard]] int ModPowPublic(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
+  [[nodiscard]] int ModPowBinary(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
+  [[nodiscard]] int Pow(int e, BigInteger& result) const;
   BigInteger Negate() const;
   BigInteger Abs() const;
   int Signum() const { return sign_; }
@@ -75,9 +82,9 @@ class BigInteger {
   BigInteger ShiftLeft(int n) const;
   BigInteger ShiftRight(int n) const;
 
-  int ToByteString(ByteString& out) const;
+  [[nodiscard]] int ToByteString(ByteString& out) const;
   void ToBytes(uint8_t* buf, int len) const;
-  int ToText(ByteString& out, int radix) const;
+  [[nodiscard]] int ToText(ByteString& out, int radix) const;
   std::string ToText(int radix) const;
 
   // Probable primes (Miller-Rabin rounds by size, at most certainty).
@@ -90,15 +97,22 @@ class BigInteger {
   // Internal form, for the arithmetic of this directory.
   const std::vector<limb::Limb>& Magnitude() const { return mag_; }
   static BigInteger FromLimbs(std::vector<limb::Limb> mag, int sign);
+  // this^e mod m for e > 0 as untrimmed limbs (the width follows m alone),
+  // for callers that keep the power secret; constant time in e.
+  [[nodiscard]] int ModPowLimbs(const BigInteger& e, const BigInteger& m, std::vector<limb::Limb>& out,
+                                bool publicExponent = false) const;
 
  private:
   bool IsOneValue() const { return sign_ == 1 && mag_.size() == 1 && mag_[0] == 1; }
-  BigInteger Mod2(int p) const;
-  static BigInteger ModPow2(const BigInteger& base, const BigInteger& e, int p);
-  static BigInteger OddModPow(const BigInteger& base, const BigInteger& e, const BigInteger& m);
+  int ModPowWith(const BigInteger& e, const BigInteger& m, BigInteger& result, bool publicExponent) const;
+  // base^e mod 2^p on ceil(p / 64) limbs, walking `width` limbs of e.
+  static std::vector<limb::Limb> ModPow2(const BigInteger& base, const BigInteger& e, int p, size_t width);
+  static std::vector<limb::Limb> OddModPow(const BigInteger& base, const BigInteger& e, const BigInteger& m,
+                                           bool publicExponent);
   void SetFromTwosComplementBytes(const uint8_t* bytes, int len);
   void SetFromMagnitudeBytes(const uint8_t* bytes, int len, int sign);
   void Trim();
+  void WipeStorage() noexcept;
 
   int sign_ = 0;
   std::vector<limb::Limb> mag_;

@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "crypto/bigint/BigInteger.h"
+
+#include "core/base/Status.h"
 #include "crypto/bigint/BitSieve.h"
 #include "crypto/bigint/ProgressionSieve.h"
 #include "crypto/random/RandomSource.h"
@@ -75,11 +77,13 @@ bool IsSquare(const BigInteger& n) {
   return x.Multiply(x).Equals(n);
 }
 
-BigInteger MulMod(const BigInteger& a, const BigInteger& b, const BigInteger& n) {
+// a mod n for the positive n of the tests below (Mod fails only for n <= 0).
+BigInteger ModOf(const BigInteger& a, const BigInteger& n) {
   BigInteger r;
-  a.Multiply(b).Mod(n, r);
-  return r;
+  return a.Mod(n, r) == kStatusOk ? r : BigInteger();
 }
+
+BigInteger MulMod(const BigInteger& a, const BigInteger& b, const BigInteger& n) { return ModOf(a.Multiply(b), n); }
 
 BigInteger HalfMod(const BigInteger& a, const BigInteger& n) {
   return (a.TestBit(0) ? a.Add(n) : a).ShiftRight(1);
@@ -98,34 +102,26 @@ bool StrongLucas(const BigInteger& n) {
     if (tries == 20 && IsSquare(n)) return false;
     d = d > 0 ? -(d + 2) : -(d - 2);
   }
-  BigInteger dm, qm;
-  BigInteger(d).Mod(n, dm);
-  BigInteger((1 - d) / 4).Mod(n, qm);
+  const BigInteger dm = ModOf(BigInteger(d), n), qm = ModOf(BigInteger((1 - d) / 4), n);
   const BigInteger plusOne = n.Add(BigInteger::ONE);
   const int s = plusOne.LowestSetBit();
   const BigInteger k = plusOne.ShiftRight(s);
   BigInteger u = BigInteger::ONE, v = BigInteger::ONE, qk = qm;
   for (int i = k.BitLength() - 2; i >= 0; --i) {
     u = MulMod(u, v, n);
-    BigInteger t;
-    v.Multiply(v).Subtract(qk.ShiftLeft(1)).Mod(n, t);
-    v = t;
+    v = ModOf(v.Multiply(v).Subtract(qk.ShiftLeft(1)), n);
     qk = MulMod(qk, qk, n);
     if (k.TestBit(i)) {
-      BigInteger nu = HalfMod(u.Add(v), n);
-      BigInteger nv;
-      HalfMod(MulMod(dm, u, n).Add(v), n).Mod(n, nv);
-      nu.Mod(n, u);
-      v = nv;
+      const BigInteger nu = HalfMod(u.Add(v), n);
+      v = ModOf(HalfMod(MulMod(dm, u, n).Add(v), n), n);
+      u = ModOf(nu, n);
       qk = MulMod(qk, qm, n);
     }
   }
   if (u.Signum() == 0) return true;
   for (int r = 0; r < s; ++r) {
     if (v.Signum() == 0) return true;
-    BigInteger t;
-    v.Multiply(v).Subtract(qk.ShiftLeft(1)).Mod(n, t);
-    v = t;
+    v = ModOf(v.Multiply(v).Subtract(qk.ShiftLeft(1)), n);
     qk = MulMod(qk, qk, n);
   }
   return false;

@@ -2,22 +2,13 @@
 
 #include <vector>
 
-#if defined(__x86_64__)
-#include <cpuid.h>
-#endif
+#include "core/cpu/CpuFeatures.h"
 
 namespace tornell::limb {
 
 namespace {
 
 #if defined(__x86_64__)
-bool DetectAdx() {
-  unsigned a = 0, b = 0, c = 0, d = 0;
-  if (__get_cpuid_max(0, nullptr) < 7) return false;
-  __cpuid_count(7, 0, a, b, c, d);
-  return ((b >> 8) & 1) != 0 && ((b >> 19) & 1) != 0;  // BMI2 and ADX
-}
-
 // Two independent carry chains (CF through ADCX, OF through ADOX) let the
 // processor overlap the high-half additions with the accumulations. The loop
 // counters use LEA and JRCXZ, which leave both flags alone.
@@ -72,26 +63,13 @@ Limb MulAddRowAdx(Limb* r, const Limb* a, size_t n, Limb w) {
   return carry;
 }
 
-const bool kAdxPresent = DetectAdx();
-bool g_useAdx = kAdxPresent;
-#else
-const bool kAdxPresent = false;
-bool g_useAdx = false;
 #endif
 
 }  // namespace
 
-bool CarrylessKernelAvailable() { return kAdxPresent; }
-
-bool UseCarrylessKernel(bool on) {
-  bool old = g_useAdx;
-  g_useAdx = on && kAdxPresent;
-  return old;
-}
-
 Limb MulAddRow(Limb* r, const Limb* a, size_t n, Limb w) {
 #if defined(__x86_64__)
-  if (g_useAdx) return MulAddRowAdx(r, a, n, w);
+  if (cpu::Has(cpu::path::kMulxAdx)) return MulAddRowAdx(r, a, n, w);
 #endif
   return MulAddWord(r, a, n, w);
 }

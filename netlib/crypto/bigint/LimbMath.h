@@ -97,13 +97,9 @@ inline Limb MulAddWord(Limb* r, const Limb* a, size_t n, Limb w) {
   return carry;
 }
 
-// MulAddWord through the fastest kernel this processor has.
+// MulAddWord through the MULX/ADCX/ADOX kernel where cpu::path::kMulxAdx is
+// active, else the portable loop.
 Limb MulAddRow(Limb* r, const Limb* a, size_t n, Limb w);
-
-// Whether MulAddRow uses the MULX/ADCX/ADOX kernel; tests turn it off to run
-// the portable code on the same inputs. Returns the previous setting.
-bool UseCarrylessKernel(bool on);
-bool CarrylessKernelAvailable();
 
 // r[0..n) -= a[0..n) * w; returns the borrow limb.
 inline Limb MulSubWord(Limb* r, const Limb* a, size_t n, Limb w) {
@@ -151,8 +147,5 @@ inline Limb InverseLimb(Limb w) {
   for (int i = 0; i < 5; ++i) t *= 2 - w * t;
   return t;
 }
-
-// All-ones when v is non-zero, else zero, without a branch.
-inline Limb MaskNonZero(Limb v) { return Limb(0) - ((v | (Limb(0) - v)) >> 63); }
 
 }  // namespace tornell::limb

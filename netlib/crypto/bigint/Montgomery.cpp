@@ -1,5 +1,8 @@
 #include "crypto/bigint/Montgomery.h"
 
+#include "core/secure/ConstantTime.h"
+#include "core/secure/SecureWipe.h"
+
 namespace tornell {
 
 using limb::DLimb;
@@ -28,9 +31,8 @@ Limb ReduceLoop(const Montgomery& ctx, Limb* t) {
 void SubtractIfAbove(const Montgomery& ctx, Limb* r, const Limb* v, Limb top) {
   const size_t k = ctx.k;
   Limb borrow = limb::SubN(r, v, ctx.mod.data(), k);
-  Limb keep = Limb(0) - (1 + top - borrow);  // all ones: keep the difference
-  __asm__("" : "+r"(keep));
-  for (size_t i = 0; i < k; ++i) r[i] = (r[i] & keep) | (v[i] & ~keep);
+  const Limb keep = ct::MaskFromBit(Limb(1 + top - borrow));  // all ones: keep the difference
+  for (size_t i = 0; i < k; ++i) r[i] = ct::Select(keep, r[i], v[i]);
 }
 
 // Reduces the 2k-limb t (clobbered) to t / R mod m in r, for t < m * R.
@@ -44,8 +46,7 @@ void Reduce(const Montgomery& ctx, Limb* r, Limb* t) {
 void ScanTable(Limb* out, const Limb* table, size_t n, size_t k, Limb idx) {
   for (size_t j = 0; j < k; ++j) out[j] = 0;
   for (size_t i = 0; i < n; ++i) {
-    Limb mask = limb::MaskNonZero(Limb(i) ^ idx) ^ ~Limb(0);
-    __asm__("" : "+r"(mask));
+    const Limb mask = ct::Equal(Limb(i), idx);
     const Limb* e = table + i * k;
     for (size_t j = 0; j < k; ++j) out[j] |= e[j] & mask;
   }
@@ -61,10 +62,6 @@ Limb MontgomeryWindow(const Limb* exp, size_t en, size_t pos, int w) {
   return v & ((Limb(1) << w) - 1);
 }
 
-size_t MontgomeryExponentBits(const Limb* exp, size_t en) {
-  size_t n = limb::Trim(exp, en);
-  return n == 0 ? 0 : (n - 1) * 64 + size_t(limb::BitLen(exp[n - 1]));
-}
 
 namespace {
 
@@ -118,6 +115,26 @@ void MontgomeryReduceInput(const Montgomery& ctx, Limb* r, const Limb* c, size_t
   MontgomeryMul(ctx, r, r, ctx.rrr.data(), scratch);
 }
 
+void MontgomeryReduceWide(const Montgomery& ctx, Limb* r, const Limb* c, size_t cn) {
+  const size_t k = ctx.k;
+  std::vector<Limb> buf(2 * k), scratch(2 * k + 1);
+  if (cn <= 2 * k) {
+    MontgomeryReduceInput(ctx, r, c, cn, scratch.data());
+    return;
+  }
+  // acc = (acc * 2^(64k) + next k limbs) mod m, from the top chunk down.
+  std::vector<Limb> acc(k, 0);
+  const size_t chunks = (cn + k - 1) / k;
+  for (size_t j = chunks; j-- > 0;) {
+    for (size_t i = 0; i < k; ++i) buf[i] = j * k + i < cn ? c[j * k + i] : 0;
+    for (size_t i = 0; i < k; ++i) buf[k + i] = acc[i];
+    MontgomeryReduceInput(ctx, acc.data(), buf.data(), 2 * k, scratch.data());
+  }
+  for (size_t i = 0; i < k; ++i) r[i] = acc[i];
+  SecureWipe(buf.data(), buf.size() * sizeof(Limb));
+  SecureWipe(acc.data(), acc.size() * sizeof(Limb));
+}
+
 void MontgomeryMul(const Montgomery& ctx, Limb* r, const Limb* a, const Limb* b, Limb* scratch) {
   limb::Mul(scratch, a, ctx.k, b, ctx.k);
   Reduce(ctx, r, scratch);
@@ -128,10 +145,10 @@ void MontgomerySquare(const Montgomery& ctx, Limb* r, const Limb* a, Limb* scrat
   Reduce(ctx, r, scratch);
 }
 
-void MontgomeryPowSecret(Montgomery& ctx, Limb* r, const Limb* base, const Limb* exp, size_t en) {
+void MontgomeryPowSecret(Montgomery& ctx, Limb* r, const Limb* base, const Limb* exp, size_t en, size_t bits) {
   const size_t k = ctx.k;
-  const size_t ebits = MontgomeryExponentBits(exp, en);
-  const int w = ebits > 512 ? 5 : ebits > 128 ? 4 : ebits > 32 ? 3 : 1;
+  const size_t ebits = bits != 0 && bits < 64 * en ? bits : MontgomeryExponentBits(exp, en);
+  const int w = MontgomeryWindowBits(ebits);
   const size_t entries = size_t(1) << w;
   std::vector<Limb> work(entries * k + 3 * k);
   Limb* table = work.data();
@@ -167,7 +184,8 @@ void MontgomeryPowPublic(Montgomery& ctx, Limb* r, const Limb* base, const Limb*
   Limb* one = acc + k;
   Limb* scratch = ctx.scratch.data();
   MontgomeryMul(ctx, b, base, ctx.rr.data(), scratch);
-  size_t ebits = MontgomeryExponentBits(exp, en);
+  const size_t n = limb::Trim(exp, en);
+  const size_t ebits = n == 0 ? 0 : (n - 1) * 64 + size_t(limb::BitLen(exp[n - 1]));
   MontgomeryOne(ctx, acc, scratch);
   for (size_t i = ebits; i-- > 0;) {
     MontgomerySquare(ctx, acc, acc, scratch);

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/cpu/CpuFeatures.h"
+#include "core/secure/ConstantTime.h"
+
 #if defined(__x86_64__)
 // GCC 12's AVX-512 headers pass an undefined vector as the ignored operand of
 // some intrinsics, which -Wuninitialized reports at every use.
@@ -19,17 +22,13 @@ namespace {
 
 constexpr Limb kMask52 = (Limb(1) << 52) - 1;
 
-#if defined(__x86_64__)
-bool DetectIfma() {
-  // This runs in static initialisation, possibly before libgcc's own.
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512ifma");
+// The exact bit length of a public exponent.
+size_t PublicBits(const Limb* e, size_t en) {
+  const size_t n = limb::Trim(e, en);
+  return n == 0 ? 0 : (n - 1) * 64 + size_t(limb::BitLen(e[n - 1]));
 }
-const bool kIfmaPresent = DetectIfma();
-#else
-const bool kIfmaPresent = false;
-#endif
-bool g_useIfma = kIfmaPresent;
+
+bool UseIfmaPath() { return cpu::Has(cpu::path::kMontgomeryIfma); }
 
 // k limbs of 64 bits to nd digits of 52 bits.
 void ToDigits(Limb* d, size_t nd, const Limb* a, size_t k) {
@@ -176,8 +175,7 @@ __attribute__((target("avx512f"))) void ScanDigits(Limb* out, const Limb* table,
   __m512i acc[V];
   for (int v = 0; v < V; ++v) acc[v] = _mm512_setzero_si512();
   for (size_t e = 0; e < n; ++e) {
-    Limb mask = limb::MaskNonZero(Limb(e) ^ idx) ^ ~Limb(0);
-    __asm__("" : "+r"(mask));
+    const Limb mask = ct::Equal(Limb(e), idx);
     const __m512i m = _mm512_set1_epi64(static_cast<long long>(mask));
     for (int v = 0; v < V; ++v)
       acc[v] = _mm512_or_si512(acc[v], _mm512_and_si512(m, _mm512_loadu_si512(table + e * 8 * V + 8 * v)));
@@ -214,9 +212,8 @@ void FinalReduce(const Montgomery& ctx, Limb* r) {
   const size_t k = ctx.k;
   std::vector<Limb> d(k);
   Limb borrow = limb::SubN(d.data(), r, ctx.mod.data(), k);
-  Limb keep = Limb(0) - (borrow ^ 1);
-  __asm__("" : "+r"(keep));
-  for (size_t i = 0; i < k; ++i) r[i] = (d[i] & keep) | (r[i] & ~keep);
+  const Limb keep = ct::MaskFromBit(Limb(borrow ^ 1));
+  for (size_t i = 0; i < k; ++i) r[i] = ct::Select(keep, d[i], r[i]);
 }
 
 template <int V>
@@ -226,7 +223,7 @@ bool PowPair(Montgomery& c1, Limb* r1, const Limb* b1, const Limb* e1, size_t en
   Side s1, s2;
   if (!SetUpSide(c1, lanes, s1) || !SetUpSide(c2, lanes, s2)) return false;
   const size_t bits = std::max(MontgomeryExponentBits(e1, en1), MontgomeryExponentBits(e2, en2));
-  const int w = bits > 512 ? 5 : bits > 128 ? 4 : bits > 32 ? 3 : 1;
+  const int w = MontgomeryWindowBits(bits);
   const size_t entries = size_t(1) << w;
   std::vector<Limb> t1(entries * lanes), t2(entries * lanes);
   alignas(64) Limb one[lanes] = {1}, base1[lanes], base2[lanes], acc1[lanes], acc2[lanes], pick1[lanes], pick2[lanes];
@@ -267,7 +264,7 @@ bool PowOne(Montgomery& c, Limb* r, const Limb* b, const Limb* e, size_t en) {
   ToDigits(base, lanes, b, c.k);
   AmmOne<V>(base, base, s.rr.data(), s);
   std::copy(base, base + lanes, acc);
-  const size_t bits = MontgomeryExponentBits(e, en);
+  const size_t bits = PublicBits(e, en);
   for (size_t i = bits - 1; i-- > 0;) {
     AmmOne<V>(acc, acc, acc, s);
     if ((e[i / 64] >> (i % 64)) & 1) AmmOne<V>(acc, acc, base, s);
@@ -284,18 +281,10 @@ size_t VectorsFor(size_t k) { return (DigitsFor(k) + 7) / 8; }
 
 }  // namespace
 
-bool IfmaAvailable() { return kIfmaPresent; }
-
-bool UseIfma(bool on) {
-  bool old = g_useIfma;
-  g_useIfma = on && kIfmaPresent;
-  return old;
-}
-
 bool MontgomeryPowSecretPair(Montgomery& c1, Limb* r1, const Limb* b1, const Limb* e1, size_t en1, Montgomery& c2,
                              Limb* r2, const Limb* b2, const Limb* e2, size_t en2) {
 #if defined(__x86_64__)
-  if (!g_useIfma || c1.k != c2.k) return false;
+  if (!UseIfmaPath() || c1.k != c2.k) return false;
   switch (VectorsFor(c1.k)) {
     case 3:
       return PowPair<3>(c1, r1, b1, e1, en1, c2, r2, b2, e2, en2);
@@ -314,7 +303,7 @@ bool MontgomeryPowSecretPair(Montgomery& c1, Limb* r1, const Limb* b1, const Lim
 
 bool MontgomeryPowPublicIfma(Montgomery& c, Limb* r, const Limb* b, const Limb* e, size_t en) {
 #if defined(__x86_64__)
-  if (!g_useIfma || MontgomeryExponentBits(e, en) == 0) return false;
+  if (!UseIfmaPath() || PublicBits(e, en) == 0) return false;
   switch (VectorsFor(c.k)) {
     case 3:
       return PowOne<3>(c, r, b, e, en);

@@ -8,10 +8,8 @@
 
 namespace tornell {
 
-// Whether the processor has the instructions, and whether they are used
-// (tests switch them off to run the portable path on the same inputs).
-bool IfmaAvailable();
-bool UseIfma(bool on);  // returns the previous setting
+// Both run only where cpu::path::kMontgomeryIfma is active (tests and the
+// bench choose the path with cpu::ScopedRestrict).
 
 // r1 = b1^e1 mod m1 and r2 = b2^e2 mod m2 (bases below their moduli, k limbs
 // each; results k limbs) with the fixed-window ladder and table scans of

@@ -1,5 +1,7 @@
 #include "crypto/bigint/MutableBigInt.h"
 
+#include "core/base/Status.h"
+
 #include <algorithm>
 
 #include "crypto/bigint/BigIntStatus.h"
@@ -184,7 +186,7 @@ int MutableBigInt::MutableModInverse(const MutableBigInt& p, MutableBigInt& resu
   // Solve modulo the odd part and modulo 2^e, then join the two by CRT.
   MutableBigInt oddPart, evenPart, y1, y2, t1, t2, q;
   MutableBigInt reduced, unused;
-  Divide(m, unused, reduced);
+  TORNELL_TRY(Divide(m, unused, reduced));
   if (reduced.IsZero()) return kNotInvertible;
   int rc = reduced.ModInverseOdd(m, oddPart);
   if (rc != 0) return rc;

@@ -54,15 +54,15 @@ class MutableBigInt {
   // quotient = this / d for d != 0; returns the remainder.
   uint64_t DivideOneWord(uint64_t d, MutableBigInt& quotient) const;
   // 2001 when b is zero (nothing changed).
-  int Divide(const MutableBigInt& b, MutableBigInt& quotient, MutableBigInt& remainder) const;
+  [[nodiscard]] int Divide(const MutableBigInt& b, MutableBigInt& quotient, MutableBigInt& remainder) const;
 
   static uint32_t InverseMod32(uint32_t w);
 
   // result = this^-1 mod p for 0 < this < p; 2002 when there is none.
-  int MutableModInverse(const MutableBigInt& p, MutableBigInt& result) const;
-  int ModInverseOdd(const MutableBigInt& p, MutableBigInt& result) const;
-  int ModInverseMP2(int k, MutableBigInt& result) const;
-  int EuclidModInverse(int k, MutableBigInt& result) const;
+  [[nodiscard]] int MutableModInverse(const MutableBigInt& p, MutableBigInt& result) const;
+  [[nodiscard]] int ModInverseOdd(const MutableBigInt& p, MutableBigInt& result) const;
+  [[nodiscard]] int ModInverseMP2(int k, MutableBigInt& result) const;
+  [[nodiscard]] int EuclidModInverse(int k, MutableBigInt& result) const;
   // Inverse of 2^k modulo the odd m.
   static void ModInverseBP2(const MutableBigInt& m, int k, MutableBigInt& result);
   // c * 2^-k mod p for odd p and c >= 0.

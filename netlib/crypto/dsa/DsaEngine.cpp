@@ -7,6 +7,11 @@
 #include "crypto/bigint/BigInteger.h"
 #include "crypto/pubkey/KeyNumbers.h"
 #include "crypto/bigint/Montgomery.h"
+#include "crypto/dsa/DsaSignCore.h"
+#include "core/base/Status.h"
+#include "core/secure/ConstantTime.h"
+#include "core/secure/SecureWipe.h"
+#include "core/text/SecretBytes.h"
 
 namespace tornell {
 
@@ -28,81 +33,27 @@ BigInteger HashValue(const char* hash, int hashLength, int qBits) {
   return excess > 0 ? h.ShiftRight(excess) : h;
 }
 
-// Fixed-width big-endian bytes of v.
-int FixedBytes(const BigInteger& v, int width, ByteString& out) {
-  int rc = out.SetLength(width);
-  if (rc != 0) return rc;
-  v.ToBytes(out.Bytes(), width);
-  return 0;
+// Whether the domain and the private key can sign: p odd with a size from
+// the key-size table, 1 < g < p, q odd above 1 and narrower than p, x no
+// wider than q (leading zero bytes allowed). Only public widths are looked at
+// for x; inconsistent values would otherwise run the exponentiation on
+// whatever sizes the caller chose.
+bool DomainCanSign(const PublicKeyAlgorithm& alg, const BigInteger& p, const BigInteger& q, const BigInteger& g,
+                   int xLength) {
+  if (!CanMontgomery(p) || !CanMontgomery(q) || alg.CheckKeySize(p.BitLength()) != 0) return false;
+  if (q.BitLength() >= p.BitLength()) return false;
+  if (g.CompareTo(BigInteger::ONE) <= 0 || g.CompareTo(p) >= 0) return false;
+  return xLength > 0 && size_t(xLength) <= 8 * (q.Magnitude().size() + 1);
 }
 
-// r = (g^k mod p) mod q and s = k^-1 (h + x r) mod q, with every step that
-// touches k or x running in time set by the sizes of p and q: the exponent
-// is k + q or k + 2q (whichever has bits(q) + 1 bits, chosen by mask), the
-// inverse is k^(q-2), and the products are Montgomery products.
-void SignCore(const BigInteger& p, const BigInteger& q, const BigInteger& g, const BigInteger& x,
-              const BigInteger& k, const BigInteger& h, BigInteger& r, BigInteger& s) {
-  Montgomery mp, mq;
-  MontgomeryInit(mp, p.Magnitude().data(), p.Magnitude().size());
-  MontgomeryInit(mq, q.Magnitude().data(), q.Magnitude().size());
-  const size_t kq = mq.k, ke = kq + 1;
-  const int qBits = q.BitLength();
-  std::vector<Limb> qe = Limbs(q, ke), k1 = Limbs(k, ke), k2(ke);
-  limb::AddN(k1.data(), k1.data(), qe.data(), ke);
-  limb::AddN(k2.data(), k1.data(), qe.data(), ke);
-  Limb top = (k1[size_t(qBits) / 64] >> (qBits % 64)) & 1;
-  Limb keep = Limb(0) - top;
-  __asm__("" : "+r"(keep));
-  for (size_t i = 0; i < ke; ++i) k1[i] = (k1[i] & keep) | (k2[i] & ~keep);
-
-  BigInteger gr;
-  g.Mod(p, gr);
-  std::vector<Limb> gp = Limbs(gr, mp.k), gk(mp.k);
-  MontgomeryPowSecret(mp, gk.data(), gp.data(), k1.data(), ke);
-  // r leaves as the signature's first half, so reducing it by division is
-  // no leak.
-  BigInteger rr;
-  BigInteger::FromLimbs(gk, 1).Mod(q, rr);
-  std::vector<Limb> rq = Limbs(rr, kq);
-
-  std::vector<Limb> kk = Limbs(k, kq), qm2 = Limbs(q.Subtract(BigInteger(int64_t(2))), kq), kinv(kq);
-  MontgomeryPowSecret(mq, kinv.data(), kk.data(), qm2.data(), kq);
-  std::vector<Limb> xr(kq), sum(kq), sub(kq), sv(kq);
-  std::vector<Limb> xq = Limbs(x, kq);
-  Limb* scratch = mq.scratch.data();
-  MontgomeryMul(mq, xr.data(), xq.data(), rq.data(), scratch);
-  MontgomeryMul(mq, xr.data(), xr.data(), mq.rr.data(), scratch);  // x r mod q
-  BigInteger hq;
-  h.Mod(q, hq);
-  std::vector<Limb> hl = Limbs(hq, kq);
-  Limb carry = limb::AddN(sum.data(), xr.data(), hl.data(), kq);
-  Limb borrow = limb::SubN(sub.data(), sum.data(), mq.mod.data(), kq);
-  Limb useSub = Limb(0) - (carry | (borrow ^ 1));
-  __asm__("" : "+r"(useSub));
-  for (size_t i = 0; i < kq; ++i) sum[i] = (sub[i] & useSub) | (sum[i] & ~useSub);
-  MontgomeryMul(mq, sv.data(), kinv.data(), sum.data(), scratch);
-  MontgomeryMul(mq, sv.data(), sv.data(), mq.rr.data(), scratch);
-  r = BigInteger::FromLimbs(rq, 1);
-  s = BigInteger::FromLimbs(sv, 1);
-}
-
-// Strict DER: SEQUENCE (short form) of two minimal non-negative INTEGERs
-// covering the signature exactly. Anything else is not DER.
-bool ReadStrictDer(const uint8_t* b, int length, BigInteger& r, BigInteger& s) {
-  if (length < 8 || b[0] != 0x30 || b[1] >= 0x80 || b[1] + 2 != length) return false;
-  int pos = 2;
-  BigInteger* out[] = {&r, &s};
-  for (BigInteger* v : out) {
-    if (pos + 2 > length || b[pos] != 0x02 || b[pos + 1] >= 0x80) return false;
-    const int n = b[pos + 1];
-    pos += 2;
-    if (n < 1 || pos + n > length) return false;
-    if (b[pos] >= 0x80) return false;                               // negative
-    if (n > 1 && b[pos] == 0 && b[pos + 1] < 0x80) return false;    // not minimal
-    *v = BigInteger(b + pos, n, 1);
-    pos += n;
-  }
-  return pos == length;
+// All ones when 0 < v < m (n limbs each), in constant time.
+Limb InRangeMask(const Limb* v, const Limb* m, size_t n) {
+  std::vector<Limb> t(n);
+  const Limb below = ct::MaskFromBit(limb::SubN(t.data(), v, m, n));
+  Limb any = 0;
+  for (size_t i = 0; i < n; ++i) any |= v[i];
+  SecureWipe(t.data(), n * sizeof(Limb));
+  return below & ct::IsNonZero(any);
 }
 
 }  // namespace
@@ -119,39 +70,53 @@ int DsaEngine::SetKey(DsaKey& in) {
   if ((rc = key.p.Assign(in.p)) != 0 || (rc = key.q.Assign(in.q)) != 0 || (rc = key.g.Assign(in.g)) != 0 ||
       (rc = key.y.Assign(in.y)) != 0 || (rc = key.x.Assign(in.x)) != 0)
     return rc;
-  return 0;
+  return kStatusOk;
 }
 
 int DsaEngine::SignHash(const char* hash, int hashLength, ByteString& out) {
   if (hash == nullptr || hashLength < 1) return kNoHash;
   if (key.g.Length() == 0) return kNoGenerator;
   if (key.x.Length() == 0) return kNoPrivateKey;
-  const BigInteger p = FromField(key.p), q = FromField(key.q), g = FromField(key.g), x = FromField(key.x);
-  const int qBits = q.BitLength(), qBytes = (qBits + 7) / 8;
-  if (!CanMontgomery(p) || !CanMontgomery(q) || qBits < 2) return kIncompleteKey;
-  const BigInteger h = HashValue(hash, hashLength, qBits);
-  BigInteger xq;
-  int rc = x.Mod(q, xq);
-  if (rc != 0) return rc;
-  ByteString kb;
-  BigInteger r, s;
-  for (;;) {
-    if ((rc = kb.SetLength(qBytes)) != 0) return rc;
-    FillRandom(kb.Data(), 0, qBytes);
+  const BigInteger p = FromField(key.p), q = FromField(key.q), g = FromField(key.g);
+  if (!DomainCanSign(*this, p, q, g, key.x.Length())) return kIncompleteKey;
+  DsaGroup group;
+  DsaGroupInit(group, p, q, g);
+  const size_t kq = group.mq.k;
+  const int qBits = group.qBits, qBytes = (qBits + 7) / 8;
+  // x is loaded at its field's width and reduced without a division.
+  std::vector<Limb> xw(kq + 1), x(kq), k(kq), r(kq), s(kq);
+  keynum::LoadFixed(key.x.Bytes(), size_t(key.x.Length()), xw.data(), xw.size());
+  MontgomeryReduceWide(group.mq, x.data(), xw.data(), xw.size());
+  BigInteger hq;
+  TORNELL_TRY(HashValue(hash, hashLength, qBits).Mod(q, hq));
+  const std::vector<Limb> h = Limbs(hq, kq);
+  SecretBytes kb;
+  int rc = kb.SetLength(qBytes);
+  while (rc == kStatusOk) {
+    rc = FillRandom(kb.Data(), 0, qBytes);
+    if (rc != kStatusOk) break;
     if (qBits % 8 != 0) kb.Bytes()[0] &= uint8_t((1u << (qBits % 8)) - 1);
-    const BigInteger k = FromField(kb);
-    if (k.Signum() == 0 || k.CompareTo(q) >= 0) continue;
-    SignCore(p, q, g, xq, k, h, r, s);
-    if (r.Signum() != 0 && s.Signum() != 0) break;
+    keynum::LoadFixed(kb.Bytes(), size_t(qBytes), k.data(), kq);
+    // A rejected draw tells nothing of the one that is used.
+    if (InRangeMask(k.data(), group.mq.mod.data(), kq) == 0) continue;
+    DsaSignCore(group, x.data(), k.data(), h.data(), r.data(), s.data());
+    if (limb::Trim(r.data(), kq) != 0 && limb::Trim(s.data(), kq) != 0) break;
   }
+  SecureWipe(xw.data(), xw.size() * sizeof(Limb));
+  SecureWipe(x.data(), x.size() * sizeof(Limb));
+  SecureWipe(k.data(), k.size() * sizeof(Limb));
+  TORNELL_TRY(rc);
   ByteString rb, sb;
-  if ((rc = FixedBytes(r, qBytes, rb)) != 0 || (rc = FixedBytes(s, qBytes, sb)) != 0) return rc;
+  TORNELL_TRY(rb.SetLength(qBytes));
+  TORNELL_TRY(sb.SetLength(qBytes));
+  keynum::StoreFixed(r.data(), kq, rb.Bytes(), size_t(qBytes));
+  keynum::StoreFixed(s.data(), kq, sb.Bytes(), size_t(qBytes));
   if (signatureFormat == 1) {
     ByteString der;
-    if ((rc = PublicKeyAlgorithm::EncodeDerSignature(rb, sb, der)) != 0) return rc;
+    TORNELL_TRY(PublicKeyAlgorithm::EncodeDerSignature(rb, sb, der));
     return out.Append(der);
   }
-  if ((rc = out.Append(rb)) != 0) return rc;
+  TORNELL_TRY(out.Append(rb));
   return out.Append(sb);
 }
 
@@ -174,24 +139,27 @@ int DsaEngine::VerifyHash(const char* hash, int hashLength, const char* signatur
   const auto* b = reinterpret_cast<const uint8_t*>(signature);
   BigInteger r, s;
   if (IsDerSignature(signature, signatureLength)) {
-    if (!ReadStrictDer(b, signatureLength, r, s)) return 0;
+    SignaturePair pair;
+    if (PublicKeyAlgorithm::DecodeDerSignature(signature, signatureLength, pair) != 1) return kStatusOk;
+    r = FromField(pair.r);
+    s = FromField(pair.s);
   } else {
-    if (signatureLength % 2 != 0) return 0;
+    if (signatureLength % 2 != 0) return kStatusOk;
     const int half = signatureLength / 2;
     r = BigInteger(b, half, 1);
     s = BigInteger(b + half, half, 1);
   }
   const BigInteger p = FromField(key.p), q = FromField(key.q), g = FromField(key.g), y = FromField(key.y);
-  if (r.Signum() <= 0 || s.Signum() <= 0 || r.CompareTo(q) >= 0 || s.CompareTo(q) >= 0) return 0;
+  if (r.Signum() <= 0 || s.Signum() <= 0 || r.CompareTo(q) >= 0 || s.CompareTo(q) >= 0) return kStatusOk;
   const BigInteger h = HashValue(hash, hashLength, q.BitLength());
   BigInteger w, u1, u2, a, c, vp, v;
   int rc = 0;
   if ((rc = s.ModInverse(q, w)) != 0 || (rc = h.Multiply(w).Mod(q, u1)) != 0 || (rc = r.Multiply(w).Mod(q, u2)) != 0)
     return rc;
-  if ((rc = g.ModPow(u1, p, a)) != 0 || (rc = y.ModPow(u2, p, c)) != 0) return rc;
+  if ((rc = g.ModPowPublic(u1, p, a)) != 0 || (rc = y.ModPowPublic(u2, p, c)) != 0) return rc;
   if ((rc = a.Multiply(c).Mod(p, vp)) != 0 || (rc = vp.Mod(q, v)) != 0) return rc;
   valid = v.Equals(r) ? 1 : 0;
-  return 0;
+  return kStatusOk;
 }
 
 namespace {
@@ -202,7 +170,7 @@ BigInteger FindGenerator(const BigInteger& p, const BigInteger& q) {
   const BigInteger pm1 = p.Subtract(BigInteger::ONE);
   for (BigInteger h(int64_t(2)); h.CompareTo(pm1) < 0; h = h.Add(BigInteger::ONE)) {
     BigInteger g;
-    if (h.ModPow(e, p, g) != 0) break;
+    if (h.ModPowPublic(e, p, g) != 0) break;
     if (g.CompareTo(BigInteger::ONE) > 0) return g;
   }
   return BigInteger();
@@ -222,7 +190,7 @@ int StoreKey(const BigInteger& p, const BigInteger& q, const BigInteger& g, int 
       {&q, &key.q}, {&p, &key.p}, {&g, &key.g}, {&x, &key.x}, {&y, &key.y}};
   for (const auto& [v, f] : fields)
     if ((rc = v->ToByteString(*f)) != 0 || (rc = StripZeros(*f)) != 0) return rc;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace
@@ -261,7 +229,8 @@ int DsaEngine::GenerateParametersSha1() {
   // SHA-1 of (seed + add) mod 2^160 as a 20-byte string.
   auto hashOf = [&](const BigInteger& seed, int64_t add, ByteString& out) {
     BigInteger v;
-    seed.Add(BigInteger(add)).Mod(two160, v);
+    const int status = seed.Add(BigInteger(add)).Mod(two160, v);
+    if (status != kStatusOk) return status;
     uint8_t buf[20];
     v.ToBytes(buf, 20);
     return sha1.Digest(reinterpret_cast<const char*>(buf), 20, out);

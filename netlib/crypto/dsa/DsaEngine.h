@@ -13,11 +13,11 @@ class DsaEngineBase : public PublicKeyAlgorithm {
   DsaEngineBase() : PublicKeyAlgorithm(kDsa) {}
   virtual ~DsaEngineBase() = default;
 
-  virtual int SignHash(const char* hash, int hashLength, ByteString& out) = 0;
-  virtual int VerifyHash(const char* hash, int hashLength, const char* signature, int signatureLength,
+  [[nodiscard]] virtual int SignHash(const char* hash, int hashLength, ByteString& out) = 0;
+  [[nodiscard]] virtual int VerifyHash(const char* hash, int hashLength, const char* signature, int signatureLength,
                          int& valid) = 0;
-  virtual int GenerateKey(int withX, DsaKey& out, int method) = 0;
-  virtual int SetKey(DsaKey& key) = 0;
+  [[nodiscard]] virtual int GenerateKey(int withX, DsaKey& out, int method) = 0;
+  [[nodiscard]] virtual int SetKey(DsaKey& key) = 0;
 };
 
 namespace dsa_status {
@@ -36,13 +36,13 @@ class DsaEngine : public DsaEngineBase {
 
   // Signs the leftmost bits(q) bits of the hash; appends DER when the
   // signature format is 1, else r||s, each ceil(bits(q) / 8) bytes wide.
-  int SignHash(const char* hash, int hashLength, ByteString& out) override;
+  [[nodiscard]] int SignHash(const char* hash, int hashLength, ByteString& out) override;
   // Takes DER (strict, minimal INTEGERs) or raw r||s split at half its
   // length; a malformed or wrong signature gives 0 with valid 0.
-  int VerifyHash(const char* hash, int hashLength, const char* signature, int signatureLength,
+  [[nodiscard]] int VerifyHash(const char* hash, int hashLength, const char* signature, int signatureLength,
                  int& valid) override;
-  int GenerateKey(int withX, DsaKey& out, int method) override;
-  int SetKey(DsaKey& key) override;
+  [[nodiscard]] int GenerateKey(int withX, DsaKey& out, int method) override;
+  [[nodiscard]] int SetKey(DsaKey& key) override;
 
   int SetSignatureFormat(int format) {
     signatureFormat = format;
@@ -50,9 +50,9 @@ class DsaEngine : public DsaEngineBase {
   }
   static int IsDerSignature(const char* signature, int length);
   // keyBits = L: q of 160, 224 or 256 bits by L, p = 1 mod q.
-  int GenerateParameters();
+  [[nodiscard]] int GenerateParameters();
   // L of 512 to 1024 in steps of 64, q of 160 bits from a SHA-1 seed search.
-  int GenerateParametersSha1();
+  [[nodiscard]] int GenerateParametersSha1();
 
   DsaKey key;
   int signatureFormat = 0;

@@ -3,12 +3,14 @@
 #include <initializer_list>
 #include <utility>
 
+#include "core/base/Status.h"
+
 namespace tornell {
 
 int DsaKey::Clear() {
-  for (ByteString* f : {&p, &q, &g, &y, &J, &x, &auxBytes}) f->Clear();
+  for (ByteString* f : std::initializer_list<ByteString*>{&p, &q, &g, &y, &J, &x, &auxBytes}) f->Clear();
   auxInt = 0;
-  return 0;
+  return kStatusOk;
 }
 
 int DsaKey::CopyFrom(const DsaKey& other) {
@@ -19,16 +21,16 @@ int DsaKey::CopyFrom(const DsaKey& other) {
     if (rc != 0) return rc;
   }
   auxInt = other.auxInt;
-  return 0;
+  return kStatusOk;
 }
 
 int DsaKey::NormalizeLengths() {
   const int lb = ((p.Length() + 1) / 8) * 8;
   const int n = 8 * lb <= 2047 ? 160 : 8 * lb <= 3071 ? 224 : 256;
   int rc = 0;
-  for (auto [width, field] : {std::pair{lb, &p}, {lb, &g}, {n / 8, &q}, {lb, &y}, {n / 8, &x}})
+  for (auto [width, field] : {std::pair<int, ByteString*>{lb, &p}, {lb, &g}, {n / 8, &q}, {lb, &y}, {n / 8, &x}})
     if ((rc = FitLengthKeepingValue(width, *field)) != 0) return rc;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

@@ -3,6 +3,7 @@
 // means absent. J, auxBytes and auxInt belong to the key records that carry
 // them and are only stored, copied and cleared here.
 #include "core/text/ByteString.h"
+#include "core/text/SecretBytes.h"
 #include "crypto/pubkey/AsymmetricKey.h"
 
 namespace tornell {
@@ -13,17 +14,17 @@ class DsaKey : public AsymmetricKey {
   ~DsaKey() override = default;
 
   int Clear();
-  int CopyFrom(const DsaKey& other);
+  [[nodiscard]] int CopyFrom(const DsaKey& other);
   // p, g and y to the width of p, q and x to the width of q; only leading
   // zero bytes are ever dropped.
-  int NormalizeLengths();
+  [[nodiscard]] int NormalizeLengths();
 
   ByteString p;
   ByteString q;
   ByteString g;
   ByteString y;
   ByteString J;
-  ByteString x;
+  SecretBytes x;  // private
   ByteString auxBytes;
   int auxInt = 0;
 };

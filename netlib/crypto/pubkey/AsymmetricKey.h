@@ -19,10 +19,10 @@ class AsymmetricKey {
   // Makes `value` exactly `width` bytes: zeros in front when it is shorter,
   // leading bytes dropped when it is longer; an empty value stays empty.
   // 0, or 200 when the string cannot grow.
-  static int FitLength(int width, ByteString& value);
+  [[nodiscard]] static int FitLength(int width, ByteString& value);
   // FitLength that never drops a non-zero byte: a value that would change
   // is left as it is (result 0).
-  static int FitLengthKeepingValue(int width, ByteString& value);
+  [[nodiscard]] static int FitLengthKeepingValue(int width, ByteString& value);
 
   const int keyType;
 };

@@ -2,6 +2,7 @@
 // Conversions the RSA and DSA code shares between key fields (unsigned
 // big-endian strings) and the arithmetic's numbers and limb arrays.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -22,6 +23,25 @@ inline std::vector<limb::Limb> Limbs(const BigInteger& v, size_t k) {
   const auto& mag = v.Magnitude();
   std::copy(mag.begin(), mag.begin() + std::ptrdiff_t(std::min(mag.size(), k)), out.begin());
   return out;
+}
+
+// Big-endian bytes into n limbs at a fixed width: leading zeros are not
+// skipped, so the time follows the length alone. Bytes beyond n limbs are
+// dropped (callers size n to fit).
+inline void LoadFixed(const uint8_t* bytes, size_t length, limb::Limb* out, size_t n) {
+  for (size_t i = 0; i < n; ++i) out[i] = 0;
+  for (size_t i = 0; i < length; ++i) {
+    const size_t bit = (length - 1 - i) * 8;
+    if (bit / 64 < n) out[bit / 64] |= limb::Limb(bytes[i]) << (bit % 64);
+  }
+}
+
+// n limbs into exactly `width` big-endian bytes, whatever their value.
+inline void StoreFixed(const limb::Limb* in, size_t n, uint8_t* bytes, size_t width) {
+  for (size_t i = 0; i < width; ++i) {
+    const size_t bit = i * 8;
+    bytes[width - 1 - i] = bit / 64 < n ? uint8_t(in[bit / 64] >> (bit % 64)) : 0;
+  }
 }
 
 // Whether m can carry a Montgomery context (odd and at least 3).

@@ -1,6 +1,10 @@
 #include "crypto/pubkey/PublicKeyAlgorithm.h"
 
 #include <cstdint>
+#include <initializer_list>
+
+#include "core/base/Status.h"
+#include "crypto/pubkey/DerLength.h"
 
 namespace tornell {
 
@@ -22,7 +26,7 @@ int PublicKeyAlgorithm::CheckKeySize(int bits) const {
   }
   if (bits < smallest || bits > largest) return kBadKeySize;
   if (step != 0 && bits % step != 0) return kBadKeySize;
-  return 0;
+  return kStatusOk;
 }
 
 int PublicKeyAlgorithm::SetKeySize(int bits) {
@@ -33,11 +37,11 @@ int PublicKeyAlgorithm::SetKeySize(int bits) {
 
 int PublicKeyAlgorithm::FillRandom(char* buffer, int offset, int length) {
   random.Fill(buffer, offset, length);
-  return 0;
+  return kStatusOk;
 }
 
 int PublicKeyAlgorithm::NormalizeDerInteger(ByteString& value) {
-  if (value.Length() == 0) return 0;
+  if (value.Length() == 0) return kStatusOk;
   int drop = 0;
   const unsigned char* b = value.Bytes();
   while (b[drop] == 0 && value.Length() - drop > 1 && b[drop + 1] < 0x80) ++drop;
@@ -48,58 +52,52 @@ int PublicKeyAlgorithm::NormalizeDerInteger(ByteString& value) {
     if ((rc = tmp.AppendByte(0)) != 0 || (rc = tmp.Append(value)) != 0) return rc;
     return value.Assign(tmp);
   }
-  return 0;
+  return kStatusOk;
 }
 
 int PublicKeyAlgorithm::EncodeDerSignature(ByteString& r, ByteString& s, ByteString& out) {
-  int rc = NormalizeDerInteger(r);
-  if (rc != 0 || (rc = NormalizeDerInteger(s)) != 0) return rc;
+  TORNELL_TRY(NormalizeDerInteger(r));
+  TORNELL_TRY(NormalizeDerInteger(s));
   out.Clear();
-  const int total = r.Length() + s.Length() + 4;
-  if ((rc = out.AppendByte(0x30)) != 0) return rc;
-  if (total >= 128 && (rc = out.AppendByte(0x81)) != 0) return rc;
-  if ((rc = out.AppendByte(total)) != 0) return rc;
-  if ((rc = out.AppendByte(0x02)) != 0 || (rc = out.AppendByte(r.Length())) != 0 || (rc = out.Append(r)) != 0)
-    return rc;
-  if ((rc = out.AppendByte(0x02)) != 0 || (rc = out.AppendByte(s.Length())) != 0 || (rc = out.Append(s)) != 0)
-    return rc;
-  return 0;
+  ByteString body;
+  for (const ByteString* v : {&r, &s}) {
+    TORNELL_TRY(body.AppendByte(0x02));
+    TORNELL_TRY(der::AppendLength(body, size_t(v->Length())));
+    TORNELL_TRY(body.Append(*v));
+  }
+  TORNELL_TRY(out.AppendByte(0x30));
+  TORNELL_TRY(der::AppendLength(out, size_t(body.Length())));
+  return out.Append(body);
 }
 
 namespace {
 
-// Reads one INTEGER (tag, one length byte, content) at pos; 1 on success
-// with pos moved past it.
-int ReadInteger(const uint8_t* b, int64_t length, int64_t& pos, ByteString& out) {
-  if (pos + 2 > length || b[pos] != 0x02) return 0;
-  const int64_t n = b[pos + 1];
-  pos += 2;
-  if (pos + n > length) return 0;
-  if (out.Set(b + pos, int(n)) != 0) return 0;
+// One INTEGER at pos, inside [pos, end): non-negative and minimal, as a
+// signature's r and s must be. Content copied as encoded.
+bool ReadInteger(const uint8_t* b, size_t end, size_t& pos, ByteString& out) {
+  if (pos >= end || b[pos] != 0x02) return false;
+  ++pos;
+  size_t n = 0;
+  if (!der::ReadLength(b, end, pos, n) || n == 0) return false;
+  const uint8_t* v = b + pos;
+  if (v[0] >= 0x80) return false;                         // negative: the sign byte is missing
+  if (n > 1 && v[0] == 0 && v[1] < 0x80) return false;    // a zero byte that is not needed
+  if (out.Set(v, int(n)) != kStatusOk) return false;
   pos += n;
-  return 1;
+  return true;
 }
 
 }  // namespace
 
 int PublicKeyAlgorithm::DecodeDerSignature(const char* data, int length, SignaturePair& out) {
-  if (data == nullptr || length < 6) return 0;
+  if (data == nullptr || length < 8) return 0;
   const auto* b = reinterpret_cast<const uint8_t*>(data);
+  const size_t size = size_t(length);
   if (b[0] != 0x30) return 0;
-  int64_t pos = 2;
-  int64_t seqLength = b[1];
-  if (b[1] & 0x80) {
-    const int count = b[1] & 0x7F;
-    if (count > 4) return 0;
-    seqLength = 0;
-    for (int i = 0; i < count; ++i) {
-      if (pos >= length) return 0;
-      seqLength = (seqLength << 8) | b[pos++];
-    }
-  }
-  if (pos + seqLength > length) return 0;
-  if (!ReadInteger(b, length, pos, out.r)) return 0;
-  return ReadInteger(b, length, pos, out.s);
+  size_t pos = 1, content = 0;
+  if (!der::ReadLength(b, size, pos, content) || pos + content != size) return 0;  // nothing may follow
+  if (!ReadInteger(b, size, pos, out.r) || !ReadInteger(b, size, pos, out.s)) return 0;
+  return pos == size ? 1 : 0;
 }
 
 }  // namespace tornell

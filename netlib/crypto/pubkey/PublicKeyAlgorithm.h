@@ -26,20 +26,24 @@ class PublicKeyAlgorithm {
   PublicKeyAlgorithm& operator=(const PublicKeyAlgorithm&) = delete;
 
   // 0 when `bits` is allowed for the type, else 1206.
-  int CheckKeySize(int bits) const;
+  [[nodiscard]] int CheckKeySize(int bits) const;
   // CheckKeySize, then keyBits = bits on success.
-  int SetKeySize(int bits);
+  [[nodiscard]] int SetKeySize(int bits);
   // Random bytes for padding strings, salts, seeds and DSA nonces; always 0.
   int FillRandom(char* buffer, int offset, int length);
 
   // Rewrites an unsigned big-endian value into the content octets of a
   // positive DER INTEGER (shortest form, 0x00 in front of a top bit).
-  static int NormalizeDerInteger(ByteString& value);
-  // Normalises r and s in place and replaces `out` with the SEQUENCE.
-  static int EncodeDerSignature(ByteString& r, ByteString& s, ByteString& out);
-  // 1 when data holds a well-formed SEQUENCE of two INTEGERs (then in out),
-  // else 0. Reads nothing outside data[0, length).
-  static int DecodeDerSignature(const char* data, int length, SignaturePair& out);
+  [[nodiscard]] static int NormalizeDerInteger(ByteString& value);
+  // Normalises r and s in place and replaces `out` with the SEQUENCE, every
+  // length in its DER form.
+  [[nodiscard]] static int EncodeDerSignature(ByteString& r, ByteString& s, ByteString& out);
+  // 1 when data is exactly one DER SEQUENCE of two non-negative, minimally
+  // encoded INTEGERs (then in out, as encoded), else 0: long or indefinite
+  // lengths where DER forbids them, extra or missing sign bytes and bytes
+  // after the SEQUENCE make a signature invalid. Reads nothing outside
+  // data[0, length).
+  [[nodiscard]] static int DecodeDerSignature(const char* data, int length, SignaturePair& out);
 
   int type;
   RandomSource random;

@@ -4,6 +4,8 @@
 #include <initializer_list>
 #include <utility>
 
+#include "core/base/Status.h"
+#include "core/text/SecretBytes.h"
 #include "crypto/bigint/BigInteger.h"
 #include "crypto/pubkey/KeyNumbers.h"
 #include "crypto/rsa/RsaKeyState.h"
@@ -78,7 +80,7 @@ int RsaEngine::SetKey(RsaKey& in) {
     if ((rc = q.ModInverse(p, inv)) != 0) return rc;
     return Store(inv, key.qInv);
   }
-  return 0;
+  return kStatusOk;
 }
 
 int RsaEngine::PublicOperation(const char* data, int length, ByteString& out) {
@@ -91,16 +93,24 @@ int RsaEngine::PublicOperation(const char* data, int length, ByteString& out) {
   const int start = out.Length();
   if ((rc = out.SetLength(start + k)) != 0) return rc;
   c.ToBytes(reinterpret_cast<uint8_t*>(out.Data() + start), k);
-  return 0;
+  return kStatusOk;
 }
 
 int RsaEngine::PrivateOperation(const char* data, int length, ByteString& out) {
-  BigInteger m;
-  int rc = RsaPrivateRaw(PrepareState(), random, FromData(data, length), m);
-  if (rc != 0) return rc;
-  if ((rc = m.ToByteString(out)) != 0) return rc;
-  if (out.Length() > 0 && out.Bytes()[0] == 0) return out.EraseFront(1);
-  return 0;
+  SecretBytes fixed;
+  TORNELL_TRY(PrivateFixed(data, length, fixed));
+  // This entry's form is the minimal one; the fixed-width paths (signing,
+  // decryption) never come through here.
+  int zeros = 0;
+  while (zeros < fixed.Length() && fixed.Bytes()[zeros] == 0) ++zeros;
+  return out.Set(fixed.Data() + zeros, fixed.Length() - zeros);
+}
+
+int RsaEngine::PrivateFixed(const char* data, int length, ByteString& out) {
+  RsaKeyState& st = PrepareState();
+  const int k = (st.n.BitLength() + 7) / 8;
+  TORNELL_TRY(out.SetLength(k));
+  return RsaPrivateFixed(st, random, FromData(data, length), out.Bytes(), size_t(k));
 }
 
 int RsaEngine::GenerateKey(int withD, RsaKey& out, int method) {
@@ -127,9 +137,9 @@ int RsaEngine::GenerateWith(int method) {
     key.Clear();
     return rc;
   }
-  for (ByteString* f : {&key.e, &key.p, &key.q, &key.n, &key.d, &key.dQ, &key.dP, &key.qInv})
+  for (ByteString* f : std::initializer_list<ByteString*>{&key.e, &key.p, &key.q, &key.n, &key.d, &key.dQ, &key.dP, &key.qInv})
     if ((rc = StripZeros(*f)) != 0) return rc;
-  return 0;
+  return kStatusOk;
 }
 
 namespace {
@@ -138,8 +148,8 @@ namespace {
 // makes a product of the right size likely, else any of exactly half bits.
 BigInteger FirstPrime(int half, bool ranged, RandomSource& random) {
   if (!ranged) return BigInteger(half, 100, random);
-  BigInteger upper, p;
-  BigInteger(int64_t(2)).Pow(half, upper);
+  const BigInteger upper = BigInteger::ONE.ShiftLeft(half);
+  BigInteger p;
   BigInteger::GeneratePrime(BigInteger(int64_t(0xB6)).ShiftLeft(half - 8), upper.Subtract(BigInteger::ONE),
                             BigInteger::ZERO, BigInteger::ONE, random, p);
   return p;
@@ -174,7 +184,7 @@ int GeneratePrimes(int bits, bool ranged, bool evenD, RandomSource& random, RsaK
                                                                 {&qInv, &key.qInv}};
     for (const auto& [v, f] : fields)
       if ((rc = v->ToByteString(*f)) != 0) return rc;
-    return 0;
+    return kStatusOk;
   }
 }
 

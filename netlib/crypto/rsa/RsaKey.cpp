@@ -2,11 +2,13 @@
 
 #include <initializer_list>
 
+#include "core/base/Status.h"
+
 namespace tornell {
 
 int RsaKey::Clear() {
-  for (ByteString* f : {&e, &n, &p, &q, &dP, &dQ, &qInv, &d}) f->Clear();
-  return 0;
+  for (ByteString* f : std::initializer_list<ByteString*>{&e, &n, &p, &q, &dP, &dQ, &qInv, &d}) f->Clear();
+  return kStatusOk;
 }
 
 int RsaKey::CopyFrom(const RsaKey& other) {
@@ -16,7 +18,7 @@ int RsaKey::CopyFrom(const RsaKey& other) {
     int rc = to[i]->Assign(*from[i]);
     if (rc != 0) return rc;
   }
-  return 0;
+  return kStatusOk;
 }
 
 int RsaKey::NormalizeLengths() {
@@ -25,9 +27,9 @@ int RsaKey::NormalizeLengths() {
   const int width = r <= 3 ? len - r : len - r + 8;
   int rc = 0;
   if ((rc = FitLengthKeepingValue(width, n)) != 0 || (rc = FitLengthKeepingValue(width, d)) != 0) return rc;
-  for (ByteString* f : {&p, &dP, &q, &dQ, &qInv})
+  for (ByteString* f : std::initializer_list<ByteString*>{&p, &dP, &q, &dQ, &qInv})
     if ((rc = FitLengthKeepingValue(width / 2, *f)) != 0) return rc;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

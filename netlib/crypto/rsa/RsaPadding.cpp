@@ -4,6 +4,9 @@
 #include <cstring>
 #include <vector>
 
+#include "core/base/Status.h"
+#include "core/secure/ConstantTime.h"
+#include "core/text/SecretBytes.h"
 #include "crypto/digest/hash/HashContext.h"
 #include "crypto/bigint/BigInteger.h"
 #include "crypto/rsa/RsaEngine.h"
@@ -43,11 +46,12 @@ int AnnouncedLength(const ByteString& prefix) {
   return prefix.Length() > 0 ? static_cast<signed char>(prefix.Data()[prefix.Length() - 1]) : -1;
 }
 
-// Constant-time helpers over bytes: all-ones (0xFF...) or zero masks.
-inline uint32_t MaskZero(uint32_t v) { return uint32_t(0) - (((v | (uint32_t(0) - v)) >> 31) ^ 1); }
-inline uint32_t MaskEqual(uint32_t a, uint32_t b) { return MaskZero(a ^ b); }
-inline uint32_t MaskLess(uint32_t a, uint32_t b) { return uint32_t(0) - ((a - b) >> 31); }  // a, b < 2^31
-inline uint32_t Select(uint32_t mask, uint32_t a, uint32_t b) { return (a & mask) | (b & ~mask); }
+
+// Whether hash, salt and the two fixed bytes fit in emLen. Salt lengths come
+// from signature parameters (attacker data), so the sum is taken in 64 bits.
+bool PssFits(int hashLength, int saltLength, int emLen) {
+  return saltLength >= 0 && int64_t(hashLength) + int64_t(saltLength) + 2 <= int64_t(emLen);
+}
 
 // H = Hash(8 zero bytes || mHash || salt) for PSS.
 int PssHash(const char* digestName, const char* hash, int hashLength, const char* salt, int saltLength,
@@ -79,7 +83,7 @@ int RsaEngine::GetDigestInfoPrefix(const char* digestName, ByteString& out) {
 
 int RsaEngine::LeftPad(ByteString& value, int width) {
   const int pad = width - value.Length();
-  if (pad <= 0) return 0;
+  if (pad <= 0) return kStatusOk;
   ByteString padded;
   int rc = 0;
   if ((rc = padded.AppendRepeated(pad, 0)) != 0 || (rc = padded.Append(value)) != 0) return rc;
@@ -103,7 +107,7 @@ int RsaEngine::Mgf1(const char* seed, int seedLength, const char* hashName, int 
     if ((rc = out.Append(block.Data(), take)) != 0) return rc;
     maskLength -= take;
   }
-  return 0;
+  return kStatusOk;
 }
 
 int RsaEngine::SignHash(const char* hash, int hashLength, const char* digestName, ByteString& out, int usePss,
@@ -139,7 +143,8 @@ int RsaEngine::SignPkcs1(const char* hash, int hashLength, const ByteString& pre
       (rc = em.Append(hash, hashLength)) != 0)
     return rc;
   ByteString s;
-  if ((rc = PrivateOperation(em.Data(), em.Length(), s)) != 0 || (rc = LeftPad(s, k)) != 0) return rc;
+  TORNELL_TRY(PrivateFixed(em.Data(), em.Length(), s));
+  if (s.Length() != k) return kNoPrivateKey;
   return out.Append(s);
 }
 
@@ -153,7 +158,7 @@ int RsaEngine::VerifyPkcs1(const char* hash, int hashLength, const ByteString& p
   const int k = ModulusBytes();
   if (prefix.Length() + hashLength + 11 > k) return kModulusTooShort;
   // A signature is an integer of exactly k bytes below n (RFC 8017 8.2.2).
-  if (signatureLength != k || !BelowModulus(signature, signatureLength)) return 0;
+  if (signatureLength != k || !BelowModulus(signature, signatureLength)) return kStatusOk;
   ByteString em;
   int rc = PublicOperation(signature, signatureLength, em);
   if (rc != 0) return rc;
@@ -164,7 +169,7 @@ int RsaEngine::VerifyPkcs1(const char* hash, int hashLength, const ByteString& p
   if (ok && checkPrefix) ok = std::memcmp(b + k - tLen, prefix.Data(), size_t(PrefixBytes(prefix))) == 0;
   if (ok) ok = std::memcmp(b + k - hashLength, hash, size_t(hashLength)) == 0;
   valid = ok ? 1 : 0;
-  return 0;
+  return kStatusOk;
 }
 
 int RsaEngine::SignPss(const char* hash, int hashLength, const char* digestName, int saltLength, ByteString& out) {
@@ -172,7 +177,7 @@ int RsaEngine::SignPss(const char* hash, int hashLength, const char* digestName,
   if (key.n.Length() == 0) return kNoPublicKey;
   const int modBits = ModulusBits(), k = ModulusBytes(), emLen = (modBits - 1 + 7) / 8;
   if (saltLength < 0) saltLength = hashLength;
-  if (hashLength + saltLength + 2 > emLen) return kModulusTooShort;
+  if (!PssFits(hashLength, saltLength, emLen)) return kModulusTooShort;
   ByteString salt, h, mask;
   int rc = salt.SetLength(saltLength);
   if (rc != 0) return rc;
@@ -189,7 +194,8 @@ int RsaEngine::SignPss(const char* hash, int hashLength, const char* digestName,
   em.Bytes()[0] &= uint8_t(0xFF >> (8 * emLen - (modBits - 1)));
   if ((rc = em.Append(h)) != 0 || (rc = em.AppendByte(0xBC)) != 0) return rc;
   ByteString s;
-  if ((rc = PrivateOperation(em.Data(), em.Length(), s)) != 0 || (rc = LeftPad(s, k)) != 0) return rc;
+  TORNELL_TRY(PrivateFixed(em.Data(), em.Length(), s));
+  if (s.Length() != k) return kNoPrivateKey;
   return out.Append(s);
 }
 
@@ -209,7 +215,7 @@ int RsaEngine::VerifyPss(const char* hash, int hashLength, const char* digestNam
     block.EraseFront(1);
   }
   if (saltLength < 0) saltLength = hashLength;
-  if (hashLength + saltLength + 2 > emLen) return kPssInconsistent;
+  if (!PssFits(hashLength, saltLength, emLen)) return kPssInconsistent;
   const auto* em = block.Bytes();
   const uint8_t topMask = uint8_t(0xFF >> (8 * emLen - (modBits - 1)));
   if (em[emLen - 1] != 0xBC || (em[0] & ~topMask) != 0) return kPssInconsistent;
@@ -229,7 +235,7 @@ int RsaEngine::VerifyPss(const char* hash, int hashLength, const char* digestNam
   if ((rc = PssHash(digestName, hash, hashLength, db.Data() + dbLen - saltLength, saltLength, h)) != 0) return rc;
   if (!h.Equals(block.Data() + dbLen, hashLength) || h.Length() != hashLength) return kPssInconsistent;
   valid = 1;
-  return 0;
+  return kStatusOk;
 }
 
 int RsaEngine::DecryptPkcs1(const char* data, int length, ByteString& out) { return DecryptType2(data, length, out); }
@@ -273,12 +279,10 @@ namespace {
 bool DecryptBlock(RsaKeyState& st, RandomSource& random, const char* data, int length, int k, ByteString& em,
                   int& rc) {
   rc = 0;
-  BigInteger c(reinterpret_cast<const uint8_t*>(data), length, 1), m;
+  BigInteger c(reinterpret_cast<const uint8_t*>(data), length, 1);
   if (length > k || c.CompareTo(st.n) >= 0) return false;
-  if ((rc = RsaPrivateRaw(st, random, c, m)) != 0) return false;
   if ((rc = em.SetLength(k)) != 0) return false;
-  m.ToBytes(em.Bytes(), k);
-  return true;
+  return (rc = RsaPrivateFixed(st, random, c, em.Bytes(), size_t(k))) == 0;
 }
 
 }  // namespace
@@ -288,21 +292,21 @@ int RsaEngine::DecryptType2(const char* data, int length, ByteString& out) {
   if (key.n.Length() == 0) return kNoPublicKey;
   const int k = ModulusBytes();
   if (k <= 10) return kModulusTooShort;
-  ByteString em;
+  SecretBytes em;
   int rc = 0;
   if (!DecryptBlock(PrepareState(), random, data, length, k, em, rc)) return rc != 0 ? rc : kDecryptionFailed;
   // 00 02, at least eight non-zero bytes, a zero separator: every byte of the
   // block is looked at the same way whatever it holds, and every failure is
   // the one status, so no cause can be told apart.
   const auto* b = em.Bytes();
-  uint32_t good = MaskEqual(b[0], 0) & MaskEqual(b[1], 2);
+  uint32_t good = ct::Equal<uint32_t>(b[0], 0) & ct::Equal<uint32_t>(b[1], 2);
   uint32_t found = 0, separator = 0;
   for (int i = 2; i < k; ++i) {
-    uint32_t zero = MaskEqual(b[i], 0);
-    separator = Select(~found & zero, uint32_t(i), separator);
+    uint32_t zero = ct::Equal<uint32_t>(b[i], 0);
+    separator = ct::Select<uint32_t>(~found & zero, uint32_t(i), separator);
     found |= zero;
   }
-  good &= found & ~MaskLess(separator, 10);
+  good &= found & ~ct::LessThan<uint32_t>(separator, 10);
   if (!good) return kDecryptionFailed;
   return out.Append(em.Data() + separator + 1, k - int(separator) - 1);
 }
@@ -327,7 +331,7 @@ int OaepSetUp(const char* label, int labelLength, const char* hashName, const ch
   out.hLen = out.lHash.Length();
   if (out.hLen < 1) return kUnknownDigest;
   out.mgfName = mgfHashName != nullptr && mgfHashName[0] != 0 ? mgfHashName : "SHA1";
-  return 0;
+  return kStatusOk;
 }
 
 // The checks both OAEP directions start with, in their order.
@@ -368,7 +372,7 @@ int RsaEngine::DecryptOaep(const char* data, int length, ByteString& out, const 
   if (rc != 0) return rc;
   const int k = ModulusBytes(), hLen = hs.hLen;
   if (k < 2 * hLen + 2) return kModulusTooShort;
-  ByteString em, seedMask, dbMask;
+  SecretBytes em, seedMask, dbMask;
   if (!DecryptBlock(PrepareState(), random, data, length, k, em, rc)) return rc != 0 ? rc : kDecryptionFailed;
   char* seed = em.Data() + 1;
   char* db = em.Data() + 1 + hLen;
@@ -384,8 +388,8 @@ int RsaEngine::DecryptOaep(const char* data, int length, ByteString& out, const 
   // on the bytes.
   uint32_t found = 0, one = 0;
   for (int i = hLen; i < dbLen; ++i) {
-    uint32_t nonZero = ~MaskZero(b[i]);
-    one = Select(~found & nonZero, uint32_t(i), one);
+    uint32_t nonZero = ~ct::IsZero<uint32_t>(b[i]);
+    one = ct::Select<uint32_t>(~found & nonZero, uint32_t(i), one);
     bad |= ~found & nonZero & (b[i] ^ 1u);
     found |= nonZero;
   }

@@ -14,8 +14,7 @@ namespace tornell::tls {
 constexpr int kStatusBadSignatureAlgorithms = 202;
 // A group or scheme list item that is not allowed; carries no text.
 constexpr int kStatusBadListItem = -1;
-// An unknown name or id in the lookups.
-constexpr int kNotFound = -1;
+// An unknown name or id in the lookups answers core's kNotFound (-1).
 
 // Default setting texts.
 inline constexpr const char* kTls12GroupsText = "ecdhe_secp256r1,ecdhe_secp384r1,ecdhe_secp521r1";

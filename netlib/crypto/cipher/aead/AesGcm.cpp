@@ -2,9 +2,11 @@
 
 #include <cstring>
 
-#include "crypto/cipher/aead/AeadFastPath.h"
+#include "core/base/Status.h"
+#include "core/cpu/CpuFeatures.h"
+#include "core/secure/ConstantTime.h"
+#include "core/secure/SecureWipe.h"
 #include "crypto/cipher/aead/AesGcmClmul.h"
-#include "crypto/cipher/aead/TagCompare.h"
 
 namespace tornell {
 
@@ -22,7 +24,7 @@ inline void Store64Be(uint8_t* p, uint64_t v) {
   for (int i = 7; i >= 0; --i, v >>= 8) p[i] = uint8_t(v);
 }
 
-inline uint64_t Mask(unsigned bit) { return uint64_t(0) - uint64_t(bit & 1); }
+inline uint64_t Mask(unsigned bit) { return ct::MaskFromBit<uint64_t>(bit & 1); }
 
 // The table entries are linear in the nibble's bits, so an entry is the XOR
 // of the power-of-two entries its bits select: no index depends on secret data.
@@ -48,7 +50,7 @@ inline void ShiftNibble(uint64_t& zh, uint64_t& zl) {
 int AesGcm::EncryptBlock(const uint8_t* in, uint8_t* out) const {
   if (fast) {
     gcmclmul::EncryptBlock(roundKeys, rounds, in, out);
-    return 0;
+    return kStatusOk;
   }
   return aes.EncryptBlock(in, out);
 }
@@ -92,17 +94,28 @@ void AesGcm::MultiplyH(uint8_t* value) const {
   Store64Be(value + 8, zl);
 }
 
+// The hash key's tables and powers and the round-key copy are key material.
+AesGcm::~AesGcm() {
+  SecureWipeObject(hl);
+  SecureWipeObject(hh);
+  SecureWipeObject(roundKeys);
+  SecureWipeObject(hPowers);
+  SecureWipeObject(hWide);
+  SecureWipeObject(x);
+  SecureWipeObject(work);
+}
+
 int AesGcm::IncrementCounter() {
   if (budget == 0) return kBudgetSpent;
   --budget;
   for (int i = 15; i >= 12; --i)
     if (++counter[i] != 0) break;
-  return 0;
+  return kStatusOk;
 }
 
 int AesGcm::SetKey(const uint8_t* key, int keyLength) {
-  std::memset(x, 0, sizeof x);
-  std::memset(work, 0, sizeof work);
+  SecureWipeObject(x);
+  SecureWipeObject(work);
   count = 0;
   phase = 0;
   aadLength = 0;
@@ -114,8 +127,8 @@ int AesGcm::SetKey(const uint8_t* key, int keyLength) {
   wide = false;
   int st = aes.SetKey(key, keyLength, 1, kModeCbc);
   if (st != 0) return st;
-  fast = aeadfast::UseAesNi() && aeadfast::UseClmul();
-  wide = fast && aeadfast::UseVaesClmul();
+  fast = cpu::Has(cpu::path::kAesGcmClmul);
+  wide = fast && cpu::Has(cpu::path::kAesGcmVaes512);
   if (fast) {
     // The AES object holds big-endian round-key words; AES-NI takes them as bytes.
     rounds = aes.GetRounds();
@@ -130,8 +143,8 @@ int AesGcm::SetKey(const uint8_t* key, int keyLength) {
   if (st != 0) return st;
   BuildTables(h);
   if (fast) gcmclmul::Powers(h, hPowers, hWide);
-  std::memset(h, 0, sizeof h);
-  return 0;
+  SecureWipeObject(h);
+  return kStatusOk;
 }
 
 // Absorbs whole IV or AAD blocks (both phases count their bits in the AAD
@@ -146,7 +159,7 @@ uint64_t AesGcm::HashBlocks(const uint8_t* data, uint64_t blocks) {
 }
 
 int AesGcm::SetIV(const uint8_t* iv, uint64_t length) {
-  if (phase != 0 || count < 0 || count > 16) return -1;
+  if (phase != 0 || count < 0 || count > 16) return kWrongPhase;
   if (uint64_t(count) + length > 12) twelveByteIv = 0;
   uint64_t i = count == 0 ? HashBlocks(iv, length / 16) : 0;
   for (; i < length; ++i) {
@@ -156,10 +169,13 @@ int AesGcm::SetIV(const uint8_t* iv, uint64_t length) {
       count = 0;
     }
   }
-  return 0;
+  return kStatusOk;
 }
 
 int AesGcm::EndIvPhase() {
+  // The standard requires at least one IV bit; an empty IV would give the
+  // pre-counter block 0 for every key.
+  if (count == 0 && aadLength == 0) return kBadIvSize;
   if (twelveByteIv == 1 && count == 12) {
     std::memcpy(j0, work, 12);
     j0[12] = j0[13] = j0[14] = 0;
@@ -175,20 +191,20 @@ int AesGcm::EndIvPhase() {
     for (int k = 0; k < 16; ++k) x[k] ^= lengths[k];
     MultiplyH(x);
     std::memcpy(j0, x, 16);
-    std::memset(x, 0, sizeof x);
+    SecureWipeObject(x);
   }
   std::memcpy(counter, j0, 16);
-  std::memset(work, 0, sizeof work);
+  SecureWipeObject(work);
   count = 0;
   aadLength = 0;
   phase = 1;
-  return 0;
+  return kStatusOk;
 }
 
 int AesGcm::AddAad(const uint8_t* aad, uint64_t length) {
-  if (count < 0 || count > 16) return -1;
-  if (phase == 0) EndIvPhase();
-  if (phase != 1) return -1;
+  if (count < 0 || count > 16) return kWrongPhase;
+  if (phase == 0) TORNELL_TRY(EndIvPhase());
+  if (phase != 1) return kWrongPhase;
   uint64_t i = count == 0 ? HashBlocks(aad, length / 16) : 0;
   for (; i < length; ++i) {
     x[count++] ^= aad[i];
@@ -198,7 +214,7 @@ int AesGcm::AddAad(const uint8_t* aad, uint64_t length) {
       count = 0;
     }
   }
-  return 0;
+  return kStatusOk;
 }
 
 int AesGcm::EndAadPhase() {
@@ -210,7 +226,7 @@ int AesGcm::EndAadPhase() {
   if (st != 0) return st;
   count = 0;
   phase = 2;
-  return 0;
+  return kStatusOk;
 }
 
 int AesGcm::NextKeystream() {
@@ -252,16 +268,16 @@ int AesGcm::BulkBlocks(const uint8_t* in, uint8_t* out, uint64_t blocks, bool en
     int st = CloseDataBlock();
     if (st != 0) return st;
   }
-  return 0;
+  return kStatusOk;
 }
 
 int AesGcm::Update(uint8_t* plaintext, uint64_t length, uint8_t* ciphertext, bool encrypt) {
-  if (count < 0 || count > 16) return -1;
+  if (count < 0 || count > 16) return kWrongPhase;
   if (phase == 1) {
     int st = EndAadPhase();
     if (st != 0) return st;
   }
-  if (phase != 2) return -1;
+  if (phase != 2) return kWrongPhase;
   const uint8_t* in = encrypt ? plaintext : ciphertext;
   uint8_t* out = encrypt ? ciphertext : plaintext;
   uint64_t i = 0;
@@ -282,11 +298,11 @@ int AesGcm::Update(uint8_t* plaintext, uint64_t length, uint8_t* ciphertext, boo
     out[i] = uint8_t(b ^ work[count]);
     x[count++] ^= c;
   }
-  return 0;
+  return kStatusOk;
 }
 
 int AesGcm::Finish(uint8_t* tag, int* length, int encrypt) {
-  if (phase != 2 || count < 0 || count > 16) return -1;
+  if (phase != 2 || count < 0 || count > 16) return kWrongPhase;
   if (count > 0) {
     cipherLength += uint64_t(count) * 8;
     MultiplyH(x);
@@ -305,11 +321,11 @@ int AesGcm::Finish(uint8_t* tag, int* length, int encrypt) {
     n = n <= 0 ? 0 : (n > 16 ? 16 : n);
     std::memcpy(tag, t, size_t(n));
     *length = n;
-    return 0;
+    return kStatusOk;
   }
   // A short tag would let a forger succeed by guessing a few bytes.
   if (tag == nullptr || n < kMinVerifyTag) return kTagMismatch;
-  return TagsEqual(tag, t, size_t(n > 16 ? 16 : n)) ? 0 : kTagMismatch;
+  return ct::BytesEqual(tag, t, size_t(n > 16 ? 16 : n)) ? 0 : kTagMismatch;
 }
 
 int AesGcm::EncryptAndTag(const uint8_t* iv, uint64_t ivLength, const uint8_t* aad, uint64_t aadLen,

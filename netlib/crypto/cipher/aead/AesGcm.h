@@ -35,36 +35,43 @@ struct AesGcm {
 
   static constexpr int kTagMismatch = 1000;
   static constexpr int kBudgetSpent = 1001;
+  static constexpr int kWrongPhase = -1;
+  // An empty IV: the cipher engine's bad-IV-size status, passed through.
+  static constexpr int kBadIvSize = 2006;
+  AesGcm() = default;
+  ~AesGcm();
+  AesGcm(const AesGcm&) = delete;
+  AesGcm& operator=(const AesGcm&) = delete;
   static constexpr int kMinVerifyTag = 12;
 
-  int SetKey(const uint8_t* key, int keyLength);
-  int SetIV(const uint8_t* iv, uint64_t length);
-  int AddAad(const uint8_t* aad, uint64_t length);
+  [[nodiscard]] int SetKey(const uint8_t* key, int keyLength);
+  [[nodiscard]] int SetIV(const uint8_t* iv, uint64_t length);
+  [[nodiscard]] int AddAad(const uint8_t* aad, uint64_t length);
   // Encrypting reads plaintext and writes ciphertext; decrypting the reverse.
-  int Update(uint8_t* plaintext, uint64_t length, uint8_t* ciphertext, bool encrypt);
+  [[nodiscard]] int Update(uint8_t* plaintext, uint64_t length, uint8_t* ciphertext, bool encrypt);
   // Encrypting writes min(16, *length) tag bytes; verifying refuses tags
   // shorter than 12 bytes and compares in constant time.
-  int Finish(uint8_t* tag, int* length, int encrypt);
-  int EncryptAndTag(const uint8_t* iv, uint64_t ivLength, const uint8_t* aad, uint64_t aadLen,
+  [[nodiscard]] int Finish(uint8_t* tag, int* length, int encrypt);
+  [[nodiscard]] int EncryptAndTag(const uint8_t* iv, uint64_t ivLength, const uint8_t* aad, uint64_t aadLen,
                     const uint8_t* plaintext, uint64_t length, uint8_t* ciphertext, uint8_t* tag,
                     int* tagLength);
-  int DecryptAndVerify(const uint8_t* iv, uint64_t ivLength, const uint8_t* aad, uint64_t aadLen,
+  [[nodiscard]] int DecryptAndVerify(const uint8_t* iv, uint64_t ivLength, const uint8_t* aad, uint64_t aadLen,
                        const uint8_t* ciphertext, uint64_t length, const uint8_t* tag, int tagLength,
                        uint8_t* plaintext);
-  int CopyFrom(const AesGcm& other);
+  [[nodiscard]] int CopyFrom(const AesGcm& other);
 
   void MultiplyH(uint8_t* value) const;
-  int IncrementCounter();
+  [[nodiscard]] int IncrementCounter();
 
  private:
-  int EncryptBlock(const uint8_t* in, uint8_t* out) const;
+  [[nodiscard]] int EncryptBlock(const uint8_t* in, uint8_t* out) const;
   void BuildTables(const uint8_t* h);
   uint64_t HashBlocks(const uint8_t* data, uint64_t blocks);
-  int EndIvPhase();
-  int EndAadPhase();
-  int NextKeystream();
-  int CloseDataBlock();
-  int BulkBlocks(const uint8_t* in, uint8_t* out, uint64_t blocks, bool encrypt);
+  [[nodiscard]] int EndIvPhase();
+  [[nodiscard]] int EndAadPhase();
+  [[nodiscard]] int NextKeystream();
+  [[nodiscard]] int CloseDataBlock();
+  [[nodiscard]] int BulkBlocks(const uint8_t* in, uint8_t* out, uint64_t blocks, bool encrypt);
 };
 
 }  // namespace tornell

@@ -1,7 +1,7 @@
 #pragma once
 // AES-GCM on AES-NI and PCLMULQDQ. Values handed to GHASH are kept in GCM's
 // byte order; the H powers are byte-reversed (the layout the carry-less
-// multiply works on). Callers check aeadfast::UseAesNi/UseClmul first.
+// multiply works on). Callers check cpu::Has(cpu::path::kAesGcmClmul) first.
 #include <cstddef>
 #include <cstdint>
 
@@ -19,7 +19,7 @@ void CtrBlocks(const uint8_t* roundKeys, int rounds, uint8_t* counter, uint8_t* 
                const uint8_t* hPowers, const uint8_t* in, uint8_t* out, size_t blocks, bool encrypt);
 
 // The same over a multiple of sixteen blocks with VAES and VPCLMULQDQ, four
-// blocks to a 512-bit vector (aeadfast::UseVaesClmul() first).
+// blocks to a 512-bit vector (cpu::path::kAesGcmVaes512 first).
 void CtrBlocksWide(const uint8_t* roundKeys, int rounds, uint8_t* counter, uint8_t* x, const uint8_t* hWide,
                    const uint8_t* in, uint8_t* out, size_t blocks, bool encrypt);
 

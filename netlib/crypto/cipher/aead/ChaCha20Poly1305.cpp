@@ -2,10 +2,12 @@
 
 #include <cstring>
 
-#include "crypto/cipher/aead/AeadFastPath.h"
+#include "core/base/Status.h"
+#include "core/cpu/CpuFeatures.h"
+#include "core/secure/ConstantTime.h"
+#include "core/secure/SecureWipe.h"
 #include "crypto/cipher/stream/ChaCha20Avx2.h"
 #include "crypto/cipher/stream/ChaCha20Avx512.h"
-#include "crypto/cipher/aead/TagCompare.h"
 
 namespace tornell {
 
@@ -13,14 +15,14 @@ namespace {
 
 const uint8_t kZeros[64] = {};
 
-void PadTo16(Poly1305& mac, uint64_t length) {
-  if (length % 16 != 0) mac.Update(kZeros, size_t(16 - length % 16));
+int PadTo16(Poly1305& mac, uint64_t length) {
+  return length % 16 != 0 ? mac.Update(kZeros, size_t(16 - length % 16)) : kStatusOk;
 }
 
-void AppendLength(Poly1305& mac, uint64_t length) {
+int AppendLength(Poly1305& mac, uint64_t length) {
   uint8_t le[8];
   for (int i = 0; i < 8; ++i) le[i] = uint8_t(length >> (8 * i));
-  mac.Update(le, 8);
+  return mac.Update(le, 8);
 }
 
 }  // namespace
@@ -28,23 +30,22 @@ void AppendLength(Poly1305& mac, uint64_t length) {
 int ChaCha20Poly1305::Init(const uint8_t* key, int keyLength, const uint8_t* nonce, int nonceLength,
                            int64_t counter, int /*direction*/) {
   cipherLength = 0;
-  aad.Clear();
-  int st = stream.SetKey(key, keyLength, nonce, nonceLength, counter);
-  if (st != 0) return st;
+  TORNELL_TRY(aad.Clear());
+  TORNELL_TRY(stream.SetKey(key, keyLength, nonce, nonceLength, counter));
   uint8_t block[64];
-  stream.Encrypt(kZeros, sizeof block, block);
+  TORNELL_TRY(stream.Encrypt(kZeros, sizeof block, block));
   authenticator.Reset();
-  authenticator.SetKey(block);
-  std::memset(block, 0, sizeof block);
-  return 0;
+  const int st = authenticator.SetKey(block);
+  SecureWipeObject(block);
+  return st;
 }
 
 int ChaCha20Poly1305::SetAad(const uint8_t* data, int length) {
   int st = aad.Append(reinterpret_cast<const char*>(data), length);
   if (st != 0) return st;
-  authenticator.Update(data, size_t(length > 0 ? length : 0));
-  PadTo16(authenticator, uint64_t(length > 0 ? length : 0));
-  return 0;
+  TORNELL_TRY(authenticator.Update(data, size_t(length > 0 ? length : 0)));
+  TORNELL_TRY(PadTo16(authenticator, uint64_t(length > 0 ? length : 0)));
+  return kStatusOk;
 }
 
 // Runs the vector kernel over whole chunks of Chunk bytes with the Poly1305
@@ -75,14 +76,14 @@ size_t StitchedChunks(ChaCha20& stream, Poly1305& mac, const uint8_t* src, uint8
 
 size_t ChaCha20Poly1305::Stitched(const uint8_t* src, uint8_t* dst, size_t length, bool encrypt) {
   // With IFMA, Poly1305 runs in vectors of its own and gains nothing from stitching.
-  if (aeadfast::UseIfma()) return 0;
+  if (cpu::Has(cpu::path::kPoly1305Ifma)) return 0;
   size_t done = 0;
-  if (aeadfast::UseAvx512())
+  if (cpu::Has(cpu::path::kChaCha20Avx512))
     done = StitchedChunks<1024>(stream, authenticator, src, dst, length, encrypt,
                                 [](uint32_t* in, const uint8_t* s, uint8_t* d, size_t blocks, auto&& between) {
                                   chacha20avx512::SixteenBlocks(in, s, d, blocks, between);
                                 });
-  if (aeadfast::UseAvx2())
+  if (cpu::Has(cpu::path::kChaCha20Avx2))
     done += StitchedChunks<512>(stream, authenticator, src + done, dst + done, length - done, encrypt,
                                 [](uint32_t* in, const uint8_t* s, uint8_t* d, size_t blocks, auto&& between) {
                                   chacha20avx2::EightBlocks(in, s, d, blocks, between);
@@ -100,34 +101,32 @@ int ChaCha20Poly1305::Process(uint8_t* plainSide, size_t length, uint8_t* cipher
   dst += done;
   length -= done;
   if (encrypt) {
-    stream.Encrypt(src, length, dst);
-    authenticator.Update(dst, length);
-  } else {
-    // Authenticate the ciphertext before an in-place decrypt overwrites it.
-    authenticator.Update(src, length);
-    stream.Decrypt(src, length, dst);
+    TORNELL_TRY(stream.Encrypt(src, length, dst));
+    return authenticator.Update(dst, length);
   }
-  return 0;
+  // Authenticate the ciphertext before an in-place decrypt overwrites it.
+  TORNELL_TRY(authenticator.Update(src, length));
+  return stream.Decrypt(src, length, dst);
 }
 
 int ChaCha20Poly1305::Final(uint8_t* tag, int* tagLength, bool encrypt) {
-  PadTo16(authenticator, cipherLength);
-  AppendLength(authenticator, uint64_t(aad.Length()));
-  AppendLength(authenticator, cipherLength);
+  TORNELL_TRY(PadTo16(authenticator, cipherLength));
+  TORNELL_TRY(AppendLength(authenticator, uint64_t(aad.Length())));
+  TORNELL_TRY(AppendLength(authenticator, cipherLength));
   const uint8_t* computed = authenticator.Finish();
   if (encrypt) {
     int n = *tagLength < 0 ? 0 : (*tagLength > 16 ? 16 : *tagLength);
     std::memcpy(tag, computed, size_t(n));
     *tagLength = n;
-    return 0;
+    return kStatusOk;
   }
-  if (tag == nullptr) return -1;
+  if (tag == nullptr) return kNoTag;
   if (*tagLength != 16) return kTagMismatch;
-  return TagsEqual(tag, computed, 16) ? 0 : kTagMismatch;
+  return ct::BytesEqual(tag, computed, 16) ? 0 : kTagMismatch;
 }
 
 int ChaCha20Poly1305::CopyFrom(const ChaCha20Poly1305& other) {
-  stream.CopyFrom(other.stream);
+  TORNELL_TRY(stream.CopyFrom(other.stream));
   authenticator = other.authenticator;
   cipherLength = other.cipherLength;
   return aad.Assign(other.aad);

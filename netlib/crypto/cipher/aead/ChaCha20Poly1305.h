@@ -16,14 +16,15 @@ struct ChaCha20Poly1305 {
   uint64_t cipherLength = 0;
 
   static constexpr int kTagMismatch = 1000;
+  static constexpr int kNoTag = -1;  // verifying without a tag buffer
 
-  int Init(const uint8_t* key, int keyLength, const uint8_t* nonce, int nonceLength, int64_t counter,
+  [[nodiscard]] int Init(const uint8_t* key, int keyLength, const uint8_t* nonce, int nonceLength, int64_t counter,
            int direction);
-  int SetAad(const uint8_t* data, int length);
-  int Process(uint8_t* plainSide, size_t length, uint8_t* cipherSide, bool encrypt);
+  [[nodiscard]] int SetAad(const uint8_t* data, int length);
+  [[nodiscard]] int Process(uint8_t* plainSide, size_t length, uint8_t* cipherSide, bool encrypt);
   // Encrypting writes min(*tagLength, 16) tag bytes; verifying needs exactly 16.
-  int Final(uint8_t* tag, int* tagLength, bool encrypt);
-  int CopyFrom(const ChaCha20Poly1305& other);
+  [[nodiscard]] int Final(uint8_t* tag, int* tagLength, bool encrypt);
+  [[nodiscard]] int CopyFrom(const ChaCha20Poly1305& other);
 
  private:
   size_t Stitched(const uint8_t* src, uint8_t* dst, size_t length, bool encrypt);

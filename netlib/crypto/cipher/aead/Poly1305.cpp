@@ -2,7 +2,10 @@
 
 #include <cstring>
 
-#include "crypto/cipher/aead/AeadFastPath.h"
+#include "core/base/Status.h"
+#include "core/cpu/CpuFeatures.h"
+#include "core/secure/ConstantTime.h"
+#include "core/secure/SecureWipe.h"
 #include "crypto/cipher/aead/Poly1305Ifma.h"
 
 namespace tornell {
@@ -25,10 +28,10 @@ inline void Store64(uint8_t* p, uint64_t v) {
 
 void Poly1305::Reset() {
   buffered = 0;
-  std::memset(partial, 0, sizeof partial);
-  s[0] = s[1] = 0;
-  r[0] = r[1] = 0;
-  h[0] = h[1] = h[2] = 0;
+  SecureWipeObject(partial);
+  SecureWipeObject(s);
+  SecureWipeObject(r);
+  SecureWipeObject(h);
 }
 
 int Poly1305::SetKey(const uint8_t* key) {
@@ -36,11 +39,11 @@ int Poly1305::SetKey(const uint8_t* key) {
   r[1] = Load64(key + 8) & 0x0FFFFFFC0FFFFFFCull;
   s[0] = Load64(key + 16);
   s[1] = Load64(key + 24);
-  return 0;
+  return kStatusOk;
 }
 
 void Poly1305::Blocks(const uint8_t* data, size_t blocks, uint64_t padBit) {
-  if (blocks >= 16 && padBit == 1 && aeadfast::UseIfma()) {
+  if (blocks >= 16 && padBit == 1 && cpu::Has(cpu::path::kPoly1305Ifma)) {
     size_t wide = blocks & ~size_t(7);
     poly1305ifma::Blocks(h, r, data, wide);
     data += wide * 16;
@@ -52,7 +55,7 @@ void Poly1305::Blocks(const uint8_t* data, size_t blocks, uint64_t padBit) {
 }
 
 int Poly1305::Update(const uint8_t* data, size_t length) {
-  if (length == 0) return 0;
+  if (length == 0) return kStatusOk;
   if (buffered > 0) {
     size_t take = 16 - buffered;
     if (take > length) take = length;
@@ -60,7 +63,7 @@ int Poly1305::Update(const uint8_t* data, size_t length) {
     buffered += uint32_t(take);
     data += take;
     length -= take;
-    if (buffered < 16) return 0;
+    if (buffered < 16) return kStatusOk;
     Blocks(partial, 1, 1);
     buffered = 0;
   }
@@ -72,7 +75,7 @@ int Poly1305::Update(const uint8_t* data, size_t length) {
     std::memcpy(partial, data, length);
     buffered = uint32_t(length);
   }
-  return 0;
+  return kStatusOk;
 }
 
 const uint8_t* Poly1305::Finish() {
@@ -88,9 +91,9 @@ const uint8_t* Poly1305::Finish() {
   t = u128(h1) + (t >> 64);
   uint64_t g1 = uint64_t(t);
   uint64_t g2 = h2 + uint64_t(t >> 64);
-  uint64_t mask = uint64_t(0) - (g2 >> 2);  // all ones when h + 5 >= 2^130
-  h0 = (h0 & ~mask) | (g0 & mask);
-  h1 = (h1 & ~mask) | (g1 & mask);
+  const uint64_t mask = ct::IsNonZero<uint64_t>(g2 >> 2);  // all ones when h + 5 >= 2^130
+  h0 = ct::Select(mask, g0, h0);
+  h1 = ct::Select(mask, g1, h1);
 
   t = u128(h0) + s[0];
   h0 = uint64_t(t);

@@ -51,9 +51,14 @@ struct Poly1305 {
   uint64_t r[2] = {};
   uint64_t h[3] = {};
 
+  Poly1305() = default;
+  ~Poly1305() { Reset(); }
+  Poly1305(const Poly1305&) = default;
+  Poly1305& operator=(const Poly1305&) = default;
+  // Wipes the key and the running state.
   void Reset();
-  int SetKey(const uint8_t* key);
-  int Update(const uint8_t* data, size_t length);
+  [[nodiscard]] int SetKey(const uint8_t* key);
+  [[nodiscard]] int Update(const uint8_t* data, size_t length);
   // Completes the tag, resets the object and returns the 16 tag bytes (kept until the next Finish).
   const uint8_t* Finish();
 

@@ -2,7 +2,7 @@
 // Poly1305 over eight blocks at a time with AVX-512 IFMA: limbs of 44, 44
 // and 42 bits, one block per 64-bit lane, each lane multiplied by r^8 per
 // round and by its own power of r at the end. Callers check
-// aeadfast::UseIfma() first.
+// cpu::Has(cpu::path::kPoly1305Ifma) first.
 #include <cstddef>
 #include <cstdint>
 

@@ -1,5 +1,8 @@
 #include "crypto/cipher/aes/Aes.h"
 
+#include "core/secure/SecureWipe.h"
+
+#include "core/cpu/CpuFeatures.h"
 #include "crypto/cipher/aes/AesHardware.h"
 #include "crypto/cipher/block/BlockBytes.h"
 #include "crypto/cipher/aes/RijndaelCore.h"
@@ -30,7 +33,7 @@ struct LocalSchedule {
       : rounds(keyBits / 32 + 6) {
     rijndaelcore::ExpandKey(words, key, keyBits / 32, 4, rounds, decrypt);
   }
-  ~LocalSchedule() { blockbytes::Wipe(words, sizeof words); }
+  ~LocalSchedule() { SecureWipe(words, sizeof words); }
 };
 
 }  // namespace
@@ -45,7 +48,7 @@ int AesKeySetupDecrypt(uint32_t* roundKeys, const unsigned char* key, int keyBit
 
 void AesEncryptBlocks(const uint32_t* roundKeys, int rounds, const unsigned char* input,
                       unsigned char* output, int blockCount) {
-  if (aeshw::Active()) {
+  if (cpu::Has(cpu::path::kAesNi)) {
     aeshw::EncryptBlocks(roundKeys, rounds, input, output, blockCount);
     return;
   }
@@ -58,7 +61,7 @@ void AesEncryptBlocks(const uint32_t* roundKeys, int rounds, const unsigned char
 
 void AesDecryptBlocks(const uint32_t* roundKeys, int rounds, const unsigned char* input,
                       unsigned char* output, int blockCount) {
-  if (aeshw::Active()) {
+  if (cpu::Has(cpu::path::kAesNi)) {
     aeshw::DecryptBlocks(roundKeys, rounds, input, output, blockCount);
     return;
   }
@@ -132,9 +135,5 @@ void AesEcbPkcs7Decrypt(unsigned char* data, int& length, const unsigned char* k
   const int count = data[length - 1];
   if (count > 0 && count <= length) length -= count;
 }
-
-void AesForcePortable(bool on) { aeshw::ForcePortable(on); }
-
-bool AesHardwareActive() { return aeshw::Active(); }
 
 }  // namespace tornell

@@ -34,8 +34,5 @@ void AesEcbPkcs7Encrypt(unsigned char* data, int& length, const unsigned char* k
 void AesEcbPkcs7Decrypt(unsigned char* data, int& length, const unsigned char* key, int keyBits,
                         const unsigned char* iv);
 
-// Test switch: true runs every AES call on the portable code.
-void AesForcePortable(bool on);
-bool AesHardwareActive();
 
 }  // namespace tornell

@@ -1,7 +1,13 @@
 #include "crypto/cipher/aes/AesCipher.h"
 
+#include "core/secure/SecureWipe.h"
+
+#include "core/base/Status.h"
+
 #include "crypto/cipher/aes/Aes.h"
 #include "crypto/cipher/aes/AesHardware.h"
+#include "crypto/cipher/aes/AesNiCbc.h"
+#include "core/cpu/CpuFeatures.h"
 #include "crypto/cipher/block/BlockBytes.h"
 #include "crypto/cipher/engine/CipherDirection.h"
 
@@ -14,19 +20,19 @@ AesCipher::AesCipher() : roundKeys_(new (std::nothrow) uint32_t[kArrayWords]()),
 
 AesCipher::~AesCipher() {
   if (roundKeys_ != nullptr) {
-    blockbytes::Wipe(roundKeys_, sizeof(uint32_t) * kArrayWords);
+    SecureWipe(roundKeys_, sizeof(uint32_t) * kArrayWords);
     delete[] roundKeys_;
     roundKeys_ = nullptr;
   }
 }
 
 int AesCipher::SetKey(const unsigned char* key, int keyLength, int encrypt, int mode) {
-  if (roundKeys_ == nullptr) return 200;
+  if (roundKeys_ == nullptr) return kStatusNoMemory;
   rounds_ = cipherdirection::WantsDecryptSchedule(encrypt, mode)
                 ? AesKeySetupDecrypt(roundKeys_, key, keyLength * 8)
                 : AesKeySetupEncrypt(roundKeys_, key, keyLength * 8);
   aeshw::SwapSchedule(roundKeys_, rounds_, reinterpret_cast<unsigned char*>(roundKeys_ + kSwappedOffset));
-  return 0;
+  return kStatusOk;
 }
 
 int AesCipher::EncryptBlock(const unsigned char* input, unsigned char* output) const {
@@ -39,22 +45,39 @@ int AesCipher::DecryptBlock(const unsigned char* input, unsigned char* output) c
 
 int AesCipher::EncryptBlocks(const unsigned char* input, unsigned char* output,
                              int blockCount) const {
-  if (roundKeys_ == nullptr) return 200;
-  if (aeshw::Active())
+  if (roundKeys_ == nullptr) return kStatusNoMemory;
+  if (cpu::Has(cpu::path::kAesNi))
     aeshw::EncryptBlocksSwapped(Swapped(), rounds_, input, output, blockCount);
   else
     AesEncryptBlocks(roundKeys_, rounds_, input, output, blockCount);
-  return 0;
+  return kStatusOk;
 }
 
 int AesCipher::DecryptBlocks(const unsigned char* input, unsigned char* output,
                              int blockCount) const {
-  if (roundKeys_ == nullptr) return 200;
-  if (aeshw::Active())
+  if (roundKeys_ == nullptr) return kStatusNoMemory;
+  if (cpu::Has(cpu::path::kAesNi))
     aeshw::DecryptBlocksSwapped(Swapped(), rounds_, input, output, blockCount);
   else
     AesDecryptBlocks(roundKeys_, rounds_, input, output, blockCount);
-  return 0;
+  return kStatusOk;
+}
+
+int AesCipher::EncryptCbc(unsigned char* chain, const unsigned char* input, unsigned char* output,
+                          int blockCount) const {
+  if (roundKeys_ == nullptr) return kStatusNoMemory;
+  if (cpu::Has(cpu::path::kAesNi)) {
+    // The chain is serial: the round keys stay in registers across blocks.
+    aesnicbc::Encrypt(roundKeys_, rounds_, chain, input, output, size_t(blockCount));
+    return kStatusOk;
+  }
+  for (int i = 0; i < blockCount; ++i) {
+    unsigned char block[16];
+    for (int k = 0; k < 16; ++k) block[k] = static_cast<unsigned char>(input[16 * i + k] ^ chain[k]);
+    AesEncryptBlocks(roundKeys_, rounds_, block, output + 16 * i, 1);
+    std::memcpy(chain, output + 16 * i, 16);
+  }
+  return kStatusOk;
 }
 
 const unsigned char* AesCipher::Swapped() const {
@@ -62,12 +85,12 @@ const unsigned char* AesCipher::Swapped() const {
 }
 
 int AesCipher::CopyFrom(const AesCipher& other) {
-  if (roundKeys_ == nullptr) return 200;
-  if (&other == this) return 0;
+  if (roundKeys_ == nullptr) return kStatusNoMemory;
+  if (&other == this) return kStatusOk;
   if (other.roundKeys_ != nullptr)
     std::memcpy(roundKeys_, other.roundKeys_, sizeof(uint32_t) * kArrayWords);
   rounds_ = other.rounds_;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

@@ -7,13 +7,6 @@
 namespace tornell::aeshw {
 namespace {
 
-bool g_forcePortable = false;
-
-bool Detected() {
-  static const bool present = __builtin_cpu_supports("aes") && __builtin_cpu_supports("ssse3");
-  return present;
-}
-
 #define AESHW_TARGET __attribute__((target("aes,ssse3")))
 
 AESHW_TARGET inline __m128i LoadKey(const uint32_t* w) {
@@ -77,10 +70,6 @@ AESHW_TARGET inline void RunSwapped(const unsigned char* rk, int rounds, const u
 }
 
 }  // namespace
-
-bool Active() { return !g_forcePortable && Detected(); }
-
-void ForcePortable(bool on) { g_forcePortable = on; }
 
 AESHW_TARGET uint32_t SubWord(uint32_t word) {
   // With four equal columns ShiftRows is the identity, so the last round

@@ -1,16 +1,11 @@
 #pragma once
-// AES through the processor's AES instructions, chosen at run time. Round
+// AES through the processor's AES instructions; callers check
+// cpu::Has(cpu::path::kAesNi) first. Round
 // keys are the library's big-endian word schedules; they are byte-swapped
 // as they are loaded.
 #include <cstdint>
 
 namespace tornell::aeshw {
-
-// True when the processor has AES-NI and the portable code is not forced.
-bool Active();
-
-// Lets tests run the portable code on a machine that has the instructions.
-void ForcePortable(bool on);
 
 uint32_t SubWord(uint32_t word);
 void EncryptBlocks(const uint32_t* rk, int rounds, const unsigned char* in, unsigned char* out,

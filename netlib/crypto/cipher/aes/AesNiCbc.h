@@ -1,7 +1,7 @@
 #pragma once
 // CBC encryption on AES-NI for the cipher engine: the chain is serial, so
 // the round keys stay in registers across blocks. Callers check
-// aeadfast::UseAesNi() first.
+// cpu::Has(cpu::path::kAesNi) first.
 #include <cstddef>
 #include <cstdint>
 

@@ -13,10 +13,10 @@ class RijndaelCipher {
   RijndaelCipher& operator=(const RijndaelCipher&) = delete;
 
   // Lengths in bytes (16, 24 or 32). 200 when the array is missing.
-  int SetKey(const unsigned char* key, int keyLength, int blockLength, int encrypt, int mode);
-  int EncryptBlock(const unsigned char* input, unsigned char* output) const;
-  int DecryptBlock(const unsigned char* input, unsigned char* output) const;
-  int CopyFrom(const RijndaelCipher& other);
+  [[nodiscard]] int SetKey(const unsigned char* key, int keyLength, int blockLength, int encrypt, int mode);
+  [[nodiscard]] int EncryptBlock(const unsigned char* input, unsigned char* output) const;
+  [[nodiscard]] int DecryptBlock(const unsigned char* input, unsigned char* output) const;
+  [[nodiscard]] int CopyFrom(const RijndaelCipher& other);
 
   int GetRounds() const { return rounds_; }
   int GetBlockLength() const { return blockLength_; }

@@ -1,5 +1,8 @@
 #include "crypto/cipher/aes/RijndaelCore.h"
 
+#include "core/secure/SecureWipe.h"
+
+#include "core/cpu/CpuFeatures.h"
 #include "crypto/cipher/aes/AesHardware.h"
 #include "crypto/cipher/block/BlockBytes.h"
 
@@ -230,7 +233,7 @@ void KeyPlanes(const uint32_t* k, int nb, uint32_t p[8]) {
 }
 
 uint32_t SubWord(uint32_t w) {
-  return aeshw::Active() ? aeshw::SubWord(w) : SubWordPortable(w);
+  return cpu::Has(cpu::path::kAesNi) ? aeshw::SubWord(w) : SubWordPortable(w);
 }
 
 }  // namespace
@@ -275,7 +278,7 @@ void ExpandKey(uint32_t* w, const unsigned char* key, int nk, int nb, int rounds
     for (int i = 0; i < total; ++i) w[(rounds - i / nb) * nb + i % nb] = t[i];
     for (int i = nb; i < rounds * nb; ++i) w[i] = InvMixColumnWord(w[i]);
   }
-  blockbytes::Wipe(t, sizeof t);
+  SecureWipe(t, sizeof t);
 }
 
 namespace {
@@ -306,8 +309,8 @@ void Run(const uint32_t* w, int nb, int rounds, const int* offsets, const unsign
     for (int b = 0; b < 8; ++b) s[b] ^= blocks == 2 ? k[b] | k[b] << 16 : k[b];
   }
   FromPlanes(s, n * blocks, out);
-  blockbytes::Wipe(s, sizeof s);
-  blockbytes::Wipe(k, sizeof k);
+  SecureWipe(s, sizeof s);
+  SecureWipe(k, sizeof k);
 }
 
 }  // namespace

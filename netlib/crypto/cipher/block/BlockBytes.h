@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/secure/SecureWipe.h"
 
 namespace tornell::blockbytes {
 
@@ -30,6 +29,5 @@ inline void StoreLe32(unsigned char* p, uint32_t v) {
   p[3] = static_cast<unsigned char>(v >> 24);
 }
 
-inline void Wipe(void* data, size_t size) { SecureWipe(data, size); }
 
 }  // namespace tornell::blockbytes

@@ -1,5 +1,9 @@
 #include "crypto/cipher/block/BlowfishCipher.h"
 
+#include "core/secure/SecureWipe.h"
+
+#include "core/base/Status.h"
+
 #include "core/text/ByteString.h"
 #include "crypto/cipher/block/BlockBytes.h"
 #include "crypto/cipher/block/BlowfishTables.h"
@@ -40,7 +44,7 @@ BlowfishCipher::BlowfishCipher() : p_{} {
 BlowfishCipher::~BlowfishCipher() {
   for (auto& box : s_) {
     if (box == nullptr) continue;
-    blockbytes::Wipe(box, 256 * sizeof(uint32_t));
+    SecureWipe(box, 256 * sizeof(uint32_t));
     delete[] box;
     box = nullptr;
   }
@@ -90,24 +94,24 @@ void BlowfishCipher::ExpandState(const unsigned char* key, int keyLength,
 }
 
 int BlowfishCipher::SetKey(const unsigned char* key, int keyLength) {
-  if (!HasTables()) return 200;
-  if (keyLength <= 0) return 1;
+  if (!HasTables()) return kStatusNoMemory;
+  if (keyLength <= 0) return kBadKeyLength;
   LoadInitialState();
   ExpandState(key, keyLength, nullptr, 0);
-  return 0;
+  return kStatusOk;
 }
 
 int BlowfishCipher::EncryptBlock(const unsigned char* input, unsigned char* output) const {
-  if (!HasTables()) return 200;
+  if (!HasTables()) return kStatusNoMemory;
   uint32_t l = LoadBe32(input), r = LoadBe32(input + 4);
   Encipher(l, r);
   StoreBe32(output, l);
   StoreBe32(output + 4, r);
-  return 0;
+  return kStatusOk;
 }
 
 int BlowfishCipher::DecryptBlock(const unsigned char* input, unsigned char* output) const {
-  if (!HasTables()) return 200;
+  if (!HasTables()) return kStatusNoMemory;
   const uint32_t *s0 = s_[0], *s1 = s_[1], *s2 = s_[2], *s3 = s_[3];
   uint32_t l = LoadBe32(input), r = LoadBe32(input + 4);
   for (int i = 17; i > 1; i -= 2) {
@@ -118,22 +122,22 @@ int BlowfishCipher::DecryptBlock(const unsigned char* input, unsigned char* outp
   }
   StoreBe32(output, r ^ p_[0]);
   StoreBe32(output + 4, l ^ p_[1]);
-  return 0;
+  return kStatusOk;
 }
 
 int BlowfishCipher::CopyFrom(const BlowfishCipher& other) {
-  if (!HasTables()) return 200;
-  if (&other == this) return 0;
+  if (!HasTables()) return kStatusNoMemory;
+  if (&other == this) return kStatusOk;
   std::memcpy(p_, other.p_, sizeof p_);
   for (int i = 0; i < 4; ++i)
     if (other.s_[i] != nullptr) std::memcpy(s_[i], other.s_[i], 256 * sizeof(uint32_t));
-  return 0;
+  return kStatusOk;
 }
 
 int BlowfishCipher::BcryptHash(const unsigned char* password, int passwordLength,
                                const unsigned char* salt, int saltLength, ByteString& output) {
-  if (!HasTables()) return 200;
-  if (passwordLength <= 0 || saltLength <= 0) return 1;
+  if (!HasTables()) return kStatusNoMemory;
+  if (passwordLength <= 0 || saltLength <= 0) return kBadKeyLength;
   LoadInitialState();
   ExpandState(password, passwordLength, salt, saltLength);
   for (int i = 0; i < 64; ++i) {

@@ -1,5 +1,9 @@
 #include "crypto/cipher/block/Cast128Cipher.h"
 
+#include "core/secure/SecureWipe.h"
+
+#include "core/base/Status.h"
+
 #include "crypto/cipher/block/BlockBytes.h"
 #include "crypto/cipher/block/Cast128Tables.h"
 
@@ -92,7 +96,7 @@ inline uint32_t RoundF(int type, uint32_t d, uint32_t km, unsigned kr) {
 Cast128Cipher::Cast128Cipher() : masking_{}, rotation_{}, rounds_(16) {}
 
 int Cast128Cipher::SetKey(const unsigned char* key, int keyLength) {
-  if (keyLength < 0 || keyLength > 16) return 1;
+  if (keyLength < 0 || keyLength > 16) return kBadKeyLength;
   rounds_ = keyLength <= 10 ? 12 : 16;
   KeyState k{};
   std::memcpy(k.x, key, static_cast<size_t>(keyLength));
@@ -101,18 +105,18 @@ int Cast128Cipher::SetKey(const unsigned char* key, int keyLength) {
   for (int i = 0; i < 16; ++i) masking_[i] = words[i];
   SixteenWords(k, words);
   for (int i = 0; i < 16; ++i) rotation_[i] = static_cast<unsigned char>(words[i] & 31);
-  blockbytes::Wipe(&k, sizeof k);
-  return 0;
+  SecureWipe(&k, sizeof k);
+  return kStatusOk;
 }
 
 int Cast128Cipher::EncryptBlock(const unsigned char* input, unsigned char* output) const {
   Crypt(input, output, true);
-  return 0;
+  return kStatusOk;
 }
 
 int Cast128Cipher::DecryptBlock(const unsigned char* input, unsigned char* output) const {
   Crypt(input, output, false);
-  return 0;
+  return kStatusOk;
 }
 
 // Decryption runs the same rounds from the last to the first.
@@ -132,7 +136,7 @@ int Cast128Cipher::CopyFrom(const Cast128Cipher& other) {
   std::memcpy(masking_, other.masking_, sizeof masking_);
   std::memcpy(rotation_, other.rotation_, sizeof rotation_);
   rounds_ = other.rounds_;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

@@ -7,12 +7,14 @@ namespace tornell {
 
 class Cast128Cipher {
  public:
+  // A key of a length this object cannot take; nothing changed.
+  static constexpr int kBadKeyLength = 1;
   Cast128Cipher();
   // 5 to 16 bytes; longer keys are refused with 1 (the buffer holds 16).
-  int SetKey(const unsigned char* key, int keyLength);
-  int EncryptBlock(const unsigned char* input, unsigned char* output) const;
-  int DecryptBlock(const unsigned char* input, unsigned char* output) const;
-  int CopyFrom(const Cast128Cipher& other);
+  [[nodiscard]] int SetKey(const unsigned char* key, int keyLength);
+  [[nodiscard]] int EncryptBlock(const unsigned char* input, unsigned char* output) const;
+  [[nodiscard]] int DecryptBlock(const unsigned char* input, unsigned char* output) const;
+  [[nodiscard]] int CopyFrom(const Cast128Cipher& other);
   int GetRounds() const { return rounds_; }
 
  private:

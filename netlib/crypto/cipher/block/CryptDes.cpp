@@ -1,5 +1,9 @@
 #include "crypto/cipher/block/CryptDes.h"
 
+#include "core/secure/SecureWipe.h"
+
+#include "core/base/Status.h"
+
 #include "crypto/cipher/block/BlockBytes.h"
 #include "crypto/cipher/block/DesTables.h"
 
@@ -178,7 +182,7 @@ int CryptDesSetKey(const unsigned char* key) {
     CryptDesPermute(bytes, k, g_keyStep[kRotations[round] - 1], 8);
     g_schedule[round] = k & kRoundKeyMask;
   }
-  return 0;
+  return kStatusOk;
 }
 
 int CryptDesCipher(const unsigned char* input, unsigned char* output, long salt, int iterations) {
@@ -219,40 +223,40 @@ int CryptDesCipher(const unsigned char* input, unsigned char* output, long salt,
   uint64_t result;
   CryptDesPermute(pre, result, g_outputTable, 8);
   StoreBe64(output, result);
-  return 0;
+  return kStatusOk;
 }
 
 void CryptDesEcbEncrypt(unsigned char* data, int blockCount, const unsigned char* key) {
-  CryptDesSetKey(key);
-  for (int i = 0; i < blockCount; ++i) CryptDesCipher(data + 8 * i, data + 8 * i, 0, 1);
+  (void)CryptDesSetKey(key);  // keying and the block function cannot fail
+  for (int i = 0; i < blockCount; ++i) (void)CryptDesCipher(data + 8 * i, data + 8 * i, 0, 1);
 }
 
 void CryptDesEcbDecrypt(unsigned char* data, int blockCount, const unsigned char* key) {
-  CryptDesSetKey(key);
-  for (int i = 0; i < blockCount; ++i) CryptDesCipher(data + 8 * i, data + 8 * i, 0, -1);
+  (void)CryptDesSetKey(key);
+  for (int i = 0; i < blockCount; ++i) (void)CryptDesCipher(data + 8 * i, data + 8 * i, 0, -1);
 }
 
 void CryptDesCbcEncrypt(unsigned char* data, int blockCount, const unsigned char* key,
                         const unsigned char* iv) {
-  CryptDesSetKey(key);
+  (void)CryptDesSetKey(key);
   const unsigned char* chain = iv;
   for (int i = 0; i < blockCount; ++i) {
     unsigned char* block = data + 8 * i;
     for (int j = 0; j < 8; ++j) block[j] ^= chain[j];
-    CryptDesCipher(block, block, 0, 1);
+    (void)CryptDesCipher(block, block, 0, 1);
     chain = block;
   }
 }
 
 void CryptDesCbcDecrypt(unsigned char* data, int blockCount, const unsigned char* key,
                         const unsigned char* iv) {
-  CryptDesSetKey(key);
+  (void)CryptDesSetKey(key);
   unsigned char chain[8], saved[8];
   std::memcpy(chain, iv, 8);
   for (int i = 0; i < blockCount; ++i) {
     unsigned char* block = data + 8 * i;
     std::memcpy(saved, block, 8);
-    CryptDesCipher(block, block, 0, -1);
+    (void)CryptDesCipher(block, block, 0, -1);
     for (int j = 0; j < 8; ++j) block[j] ^= chain[j];
     std::memcpy(chain, saved, 8);
   }
@@ -305,7 +309,7 @@ const char* CryptDesHashPassword(const char* password, const char* setting) {
   unsigned char key[8] = {};
   for (int i = 0; i < 8 && password[i] != '\0'; ++i)
     key[i] = static_cast<unsigned char>(static_cast<unsigned char>(password[i]) << 1);
-  CryptDesSetKey(key);
+  (void)CryptDesSetKey(key);
 
   // Salt characters outside 7-bit ASCII count as the first alphabet entry.
   const unsigned char s0 = static_cast<unsigned char>(setting[0]);
@@ -315,7 +319,7 @@ const char* CryptDesHashPassword(const char* password, const char* setting) {
   const long salt = long(s1 < 128 ? g_charIndex[s1] : 0) * 64 + (s0 < 128 ? g_charIndex[s0] : 0);
 
   unsigned char block[8] = {};
-  CryptDesCipher(block, block, salt, 25);
+  (void)CryptDesCipher(block, block, salt, 25);
   uint32_t v = uint32_t(block[0]) << 16 | uint32_t(block[1]) << 8 | block[2];
   for (int i = 0; i < 4; ++i) g_hashResult[2 + i] = kAlphabet[(v >> (18 - 6 * i)) & 63];
   v = uint32_t(block[3]) << 16 | uint32_t(block[4]) << 8 | block[5];
@@ -323,7 +327,7 @@ const char* CryptDesHashPassword(const char* password, const char* setting) {
   v = (uint32_t(block[6]) << 8 | block[7]) << 2;
   for (int i = 0; i < 3; ++i) g_hashResult[10 + i] = kAlphabet[(v >> (12 - 6 * i)) & 63];
   g_hashResult[13] = '\0';
-  blockbytes::Wipe(key, sizeof key);
+  SecureWipe(key, sizeof key);
   return g_hashResult;
 }
 

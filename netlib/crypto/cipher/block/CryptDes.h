@@ -7,9 +7,9 @@
 
 namespace tornell {
 
-int CryptDesSetKey(const unsigned char* key);
+[[nodiscard]] int CryptDesSetKey(const unsigned char* key);
 // iterations < 0 decrypts; input and output may be the same buffer.
-int CryptDesCipher(const unsigned char* input, unsigned char* output, long salt, int iterations);
+[[nodiscard]] int CryptDesCipher(const unsigned char* input, unsigned char* output, long salt, int iterations);
 
 void CryptDesEcbEncrypt(unsigned char* data, int blockCount, const unsigned char* key);
 void CryptDesEcbDecrypt(unsigned char* data, int blockCount, const unsigned char* key);

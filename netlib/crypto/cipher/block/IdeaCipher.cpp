@@ -1,5 +1,9 @@
 #include "crypto/cipher/block/IdeaCipher.h"
 
+#include "core/secure/SecureWipe.h"
+
+#include "core/base/Status.h"
+
 #include "crypto/cipher/block/BlockBytes.h"
 #include "crypto/cipher/engine/CipherDirection.h"
 
@@ -91,30 +95,30 @@ void Crypt(const uint16_t* z, const unsigned char* in, unsigned char* out) {
 IdeaCipher::IdeaCipher() : z_{} {}
 
 int IdeaCipher::SetKey(const unsigned char* key, int keyLength, int encrypt, int mode) {
-  if (keyLength < 16) return 1;  // would read past the key
+  if (keyLength < 16) return kBadKeyLength;  // would read past the key
   uint16_t ek[52];
   EncryptSchedule(key, ek);
   if (cipherdirection::WantsDecryptSchedule(encrypt, mode))
     DecryptSchedule(ek, z_);
   else
     std::memcpy(z_, ek, sizeof z_);
-  blockbytes::Wipe(ek, sizeof ek);
-  return 0;
+  SecureWipe(ek, sizeof ek);
+  return kStatusOk;
 }
 
 int IdeaCipher::EncryptBlock(const unsigned char* input, unsigned char* output) const {
   Crypt(z_, input, output);
-  return 0;
+  return kStatusOk;
 }
 
 int IdeaCipher::DecryptBlock(const unsigned char* input, unsigned char* output) const {
   Crypt(z_, input, output);
-  return 0;
+  return kStatusOk;
 }
 
 int IdeaCipher::CopyFrom(const IdeaCipher& other) {
   std::memcpy(z_, other.z_, sizeof z_);
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

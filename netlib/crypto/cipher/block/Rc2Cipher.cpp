@@ -1,5 +1,9 @@
 #include "crypto/cipher/block/Rc2Cipher.h"
 
+#include "core/secure/SecureWipe.h"
+
+#include "core/base/Status.h"
+
 #include "crypto/cipher/block/BlockBytes.h"
 
 #include <cstring>
@@ -70,9 +74,9 @@ void RMash(uint32_t* r, const uint32_t* k) {
 Rc2Cipher::Rc2Cipher() : k_{} {}
 
 int Rc2Cipher::SetKey(const unsigned char* key, int keyLength) {
-  if (keyLength < 1) return 1;
+  if (keyLength < 1) return kBadKeyLength;
   // The expansion buffer holds 128 bytes; longer keys cannot take part.
-  if (keyLength > 128) return 1;
+  if (keyLength > 128) return kBadKeyLength;
   unsigned char l[128];
   std::memcpy(l, key, static_cast<size_t>(keyLength));
   for (int i = keyLength; i < 128; ++i) l[i] = kPiTable[(l[i - 1] + l[i - keyLength]) & 0xFF];
@@ -81,8 +85,8 @@ int Rc2Cipher::SetKey(const unsigned char* key, int keyLength) {
   l[128 - t8] = kPiTable[l[128 - t8]];
   for (int i = 127 - t8; i >= 0; --i) l[i] = kPiTable[l[i + 1] ^ l[i + t8]];
   for (int i = 0; i < 64; ++i) k_[i] = uint32_t(l[2 * i]) | uint32_t(l[2 * i + 1]) << 8;
-  blockbytes::Wipe(l, sizeof l);
-  return 0;
+  SecureWipe(l, sizeof l);
+  return kStatusOk;
 }
 
 int Rc2Cipher::EncryptBlock(const unsigned char* input, unsigned char* output) const {
@@ -95,7 +99,7 @@ int Rc2Cipher::EncryptBlock(const unsigned char* input, unsigned char* output) c
   Mash(r, k_);
   for (int i = 0; i < 5; ++i) Mix(r, k_, j);
   Store(r, output);
-  return 0;
+  return kStatusOk;
 }
 
 int Rc2Cipher::DecryptBlock(const unsigned char* input, unsigned char* output) const {
@@ -108,12 +112,12 @@ int Rc2Cipher::DecryptBlock(const unsigned char* input, unsigned char* output) c
   RMash(r, k_);
   for (int i = 0; i < 5; ++i) RMix(r, k_, j);
   Store(r, output);
-  return 0;
+  return kStatusOk;
 }
 
 int Rc2Cipher::CopyFrom(const Rc2Cipher& other) {
   std::memcpy(k_, other.k_, sizeof k_);
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

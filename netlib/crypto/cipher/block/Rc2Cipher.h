@@ -8,12 +8,14 @@ namespace tornell {
 
 class Rc2Cipher {
  public:
+  // A key of a length this object cannot take; nothing changed.
+  static constexpr int kBadKeyLength = 1;
   Rc2Cipher();
   // 1 for an empty key or one longer than 128 bytes (nothing changed).
-  int SetKey(const unsigned char* key, int keyLength);
-  int EncryptBlock(const unsigned char* input, unsigned char* output) const;
-  int DecryptBlock(const unsigned char* input, unsigned char* output) const;
-  int CopyFrom(const Rc2Cipher& other);
+  [[nodiscard]] int SetKey(const unsigned char* key, int keyLength);
+  [[nodiscard]] int EncryptBlock(const unsigned char* input, unsigned char* output) const;
+  [[nodiscard]] int DecryptBlock(const unsigned char* input, unsigned char* output) const;
+  [[nodiscard]] int CopyFrom(const Rc2Cipher& other);
 
  private:
   uint32_t k_[64];

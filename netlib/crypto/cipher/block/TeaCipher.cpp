@@ -1,5 +1,7 @@
 #include "crypto/cipher/block/TeaCipher.h"
 
+#include "core/base/Status.h"
+
 #include "crypto/cipher/block/TeaWords.h"
 
 namespace tornell {
@@ -9,9 +11,9 @@ using namespace teawords;
 TeaCipher::TeaCipher() : key_{}, cycles_(64) {}
 
 int TeaCipher::SetKey(const unsigned char* key, int keyLength, int, int) {
-  if (keyLength < 16) return 1;  // would read past the key
+  if (keyLength < 16) return kBadKeyLength;  // would read past the key
   LoadKey(key, key_);
-  return 0;
+  return kStatusOk;
 }
 
 int TeaCipher::EncryptBlock(const unsigned char* input, unsigned char* output) const {
@@ -24,7 +26,7 @@ int TeaCipher::EncryptBlock(const unsigned char* input, unsigned char* output) c
   }
   Store(output, y);
   Store(output + 4, z);
-  return 0;
+  return kStatusOk;
 }
 
 int TeaCipher::DecryptBlock(const unsigned char* input, unsigned char* output) const {
@@ -38,13 +40,13 @@ int TeaCipher::DecryptBlock(const unsigned char* input, unsigned char* output) c
   }
   Store(output, y);
   Store(output + 4, z);
-  return 0;
+  return kStatusOk;
 }
 
 int TeaCipher::CopyFrom(const TeaCipher& other) {
   for (int i = 0; i < 4; ++i) key_[i] = other.key_[i];
   cycles_ = other.cycles_;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

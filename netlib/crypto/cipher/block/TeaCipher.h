@@ -6,13 +6,15 @@ namespace tornell {
 
 class TeaCipher {
  public:
+  // A key of a length this object cannot take; nothing changed.
+  static constexpr int kBadKeyLength = 1;
   TeaCipher();
   // Reads the first 16 key bytes as four big-endian words; 1 (nothing
   // changed) for a shorter key.
-  int SetKey(const unsigned char* key, int keyLength, int encrypt, int mode);
-  int EncryptBlock(const unsigned char* input, unsigned char* output) const;
-  int DecryptBlock(const unsigned char* input, unsigned char* output) const;
-  int CopyFrom(const TeaCipher& other);
+  [[nodiscard]] int SetKey(const unsigned char* key, int keyLength, int encrypt, int mode);
+  [[nodiscard]] int EncryptBlock(const unsigned char* input, unsigned char* output) const;
+  [[nodiscard]] int DecryptBlock(const unsigned char* input, unsigned char* output) const;
+  [[nodiscard]] int CopyFrom(const TeaCipher& other);
 
  private:
   uint32_t key_[4];

@@ -1,5 +1,9 @@
 #include "crypto/cipher/block/TripleDesCipher.h"
 
+#include "core/secure/SecureWipe.h"
+
+#include "core/base/Status.h"
+
 #include "crypto/cipher/block/BlockBytes.h"
 #include "crypto/cipher/engine/CipherDirection.h"
 
@@ -10,7 +14,7 @@ namespace tornell {
 TripleDesCipher::TripleDesCipher() : schedule_{} {}
 
 int TripleDesCipher::SetKey(const unsigned char* key, int keyLength, int encrypt, int mode) {
-  if (keyLength < 16) return 1;  // would read past the key
+  if (keyLength < 16) return kBadKeyLength;  // would read past the key
   schedule_ = TripleDesSchedule{};
   unsigned char full[24];
   if (keyLength == 24) {
@@ -21,23 +25,23 @@ int TripleDesCipher::SetKey(const unsigned char* key, int keyLength, int encrypt
   }
   TripleDesKeySchedule(schedule_, full,
                        cipherdirection::WantsDecryptSchedule(encrypt, mode) ? 1 : 0);
-  blockbytes::Wipe(full, sizeof full);
-  return 0;
+  SecureWipe(full, sizeof full);
+  return kStatusOk;
 }
 
 int TripleDesCipher::EncryptBlock(const unsigned char* input, unsigned char* output) const {
   TripleDesCryptBlock(schedule_, input, output);
-  return 0;
+  return kStatusOk;
 }
 
 int TripleDesCipher::DecryptBlock(const unsigned char* input, unsigned char* output) const {
   TripleDesCryptBlock(schedule_, input, output);
-  return 0;
+  return kStatusOk;
 }
 
 int TripleDesCipher::CopyFrom(const TripleDesCipher& other) {
   schedule_ = other.schedule_;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

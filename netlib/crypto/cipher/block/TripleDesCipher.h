@@ -8,11 +8,13 @@ namespace tornell {
 
 class TripleDesCipher {
  public:
+  // A key of a length this object cannot take; nothing changed.
+  static constexpr int kBadKeyLength = 1;
   TripleDesCipher();
-  int SetKey(const unsigned char* key, int keyLength, int encrypt, int mode);
-  int EncryptBlock(const unsigned char* input, unsigned char* output) const;
-  int DecryptBlock(const unsigned char* input, unsigned char* output) const;
-  int CopyFrom(const TripleDesCipher& other);
+  [[nodiscard]] int SetKey(const unsigned char* key, int keyLength, int encrypt, int mode);
+  [[nodiscard]] int EncryptBlock(const unsigned char* input, unsigned char* output) const;
+  [[nodiscard]] int DecryptBlock(const unsigned char* input, unsigned char* output) const;
+  [[nodiscard]] int CopyFrom(const TripleDesCipher& other);
 
  private:
   TripleDesSchedule schedule_;

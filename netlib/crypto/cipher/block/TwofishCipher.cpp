@@ -1,5 +1,9 @@
 #include "crypto/cipher/block/TwofishCipher.h"
 
+#include "core/secure/SecureWipe.h"
+
+#include "core/base/Status.h"
+
 #include "crypto/cipher/block/BlockBytes.h"
 
 #include <array>
@@ -110,15 +114,15 @@ TwofishCipher::TwofishCipher() : subkeys_{}, tables_(new (std::nothrow) uint32_t
 
 TwofishCipher::~TwofishCipher() {
   if (tables_ != nullptr) {
-    blockbytes::Wipe(tables_, 4 * 256 * sizeof(uint32_t));
+    SecureWipe(tables_, 4 * 256 * sizeof(uint32_t));
     delete[] tables_;
     tables_ = nullptr;
   }
 }
 
 int TwofishCipher::SetKey(const unsigned char* key, int keyLength) {
-  if (tables_ == nullptr) return 200;
-  if (keyLength < 16 || keyLength > 32) return 1;
+  if (tables_ == nullptr) return kStatusNoMemory;
+  if (keyLength < 16 || keyLength > 32) return kBadKeyLength;
   const int k = keyLength / 8;
   uint32_t even[4], odd[4], sbox[4];
   for (int i = 0; i < k; ++i) {
@@ -134,10 +138,10 @@ int TwofishCipher::SetKey(const unsigned char* key, int keyLength) {
   }
   for (int i = 0; i < 4; ++i)
     for (unsigned b = 0; b < 256; ++b) tables_[256 * i + b] = MdsColumn(i, SboxByte(b, i, sbox, k));
-  blockbytes::Wipe(even, sizeof even);
-  blockbytes::Wipe(odd, sizeof odd);
-  blockbytes::Wipe(sbox, sizeof sbox);
-  return 0;
+  SecureWipe(even, sizeof even);
+  SecureWipe(odd, sizeof odd);
+  SecureWipe(sbox, sizeof sbox);
+  return kStatusOk;
 }
 
 uint32_t TwofishCipher::G(uint32_t x) const {
@@ -146,7 +150,7 @@ uint32_t TwofishCipher::G(uint32_t x) const {
 }
 
 int TwofishCipher::EncryptBlock(const unsigned char* input, unsigned char* output) const {
-  if (tables_ == nullptr) return 200;
+  if (tables_ == nullptr) return kStatusNoMemory;
   const uint32_t* k = subkeys_;
   uint32_t a = LoadLe32(input) ^ k[0], b = LoadLe32(input + 4) ^ k[1];
   uint32_t c = LoadLe32(input + 8) ^ k[2], d = LoadLe32(input + 12) ^ k[3];
@@ -163,11 +167,11 @@ int TwofishCipher::EncryptBlock(const unsigned char* input, unsigned char* outpu
   StoreLe32(output + 4, d ^ k[5]);
   StoreLe32(output + 8, a ^ k[6]);
   StoreLe32(output + 12, b ^ k[7]);
-  return 0;
+  return kStatusOk;
 }
 
 int TwofishCipher::DecryptBlock(const unsigned char* input, unsigned char* output) const {
-  if (tables_ == nullptr) return 200;
+  if (tables_ == nullptr) return kStatusNoMemory;
   const uint32_t* k = subkeys_;
   uint32_t c = LoadLe32(input) ^ k[4], d = LoadLe32(input + 4) ^ k[5];
   uint32_t a = LoadLe32(input + 8) ^ k[6], b = LoadLe32(input + 12) ^ k[7];
@@ -184,15 +188,15 @@ int TwofishCipher::DecryptBlock(const unsigned char* input, unsigned char* outpu
   StoreLe32(output + 4, b ^ k[1]);
   StoreLe32(output + 8, c ^ k[2]);
   StoreLe32(output + 12, d ^ k[3]);
-  return 0;
+  return kStatusOk;
 }
 
 int TwofishCipher::CopyFrom(const TwofishCipher& other) {
-  if (tables_ == nullptr) return 200;
-  if (&other == this) return 0;
+  if (tables_ == nullptr) return kStatusNoMemory;
+  if (&other == this) return kStatusOk;
   std::memcpy(subkeys_, other.subkeys_, sizeof subkeys_);
   if (other.tables_ != nullptr) std::memcpy(tables_, other.tables_, 4 * 256 * sizeof(uint32_t));
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

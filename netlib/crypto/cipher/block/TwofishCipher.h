@@ -8,6 +8,8 @@ namespace tornell {
 
 class TwofishCipher {
  public:
+  // A key of a length this object cannot take; nothing changed.
+  static constexpr int kBadKeyLength = 1;
   TwofishCipher();
   ~TwofishCipher();
   TwofishCipher(const TwofishCipher&) = delete;
@@ -15,10 +17,10 @@ class TwofishCipher {
 
   // Keys of 16 to 32 bytes; keyLength / 8 whole 8-byte pieces are used.
   // 200 when the table block is missing; 1 for other lengths.
-  int SetKey(const unsigned char* key, int keyLength);
-  int EncryptBlock(const unsigned char* input, unsigned char* output) const;
-  int DecryptBlock(const unsigned char* input, unsigned char* output) const;
-  int CopyFrom(const TwofishCipher& other);
+  [[nodiscard]] int SetKey(const unsigned char* key, int keyLength);
+  [[nodiscard]] int EncryptBlock(const unsigned char* input, unsigned char* output) const;
+  [[nodiscard]] int DecryptBlock(const unsigned char* input, unsigned char* output) const;
+  [[nodiscard]] int CopyFrom(const TwofishCipher& other);
 
  private:
   uint32_t G(uint32_t x) const;

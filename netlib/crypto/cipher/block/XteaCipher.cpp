@@ -1,5 +1,7 @@
 #include "crypto/cipher/block/XteaCipher.h"
 
+#include "core/base/Status.h"
+
 #include "crypto/cipher/block/TeaWords.h"
 
 namespace tornell {
@@ -15,9 +17,9 @@ inline uint32_t Mix(uint32_t v) { return (v << 4) ^ ((v >> 5) + v); }
 XteaCipher::XteaCipher() : key_{}, cycles_(64) {}
 
 int XteaCipher::SetKey(const unsigned char* key, int keyLength, int, int) {
-  if (keyLength < 16) return 1;  // would read past the key
+  if (keyLength < 16) return kBadKeyLength;  // would read past the key
   LoadKey(key, key_);
-  return 0;
+  return kStatusOk;
 }
 
 int XteaCipher::EncryptBlock(const unsigned char* input, unsigned char* output) const {
@@ -30,7 +32,7 @@ int XteaCipher::EncryptBlock(const unsigned char* input, unsigned char* output) 
   }
   Store(output, y);
   Store(output + 4, z);
-  return 0;
+  return kStatusOk;
 }
 
 int XteaCipher::DecryptBlock(const unsigned char* input, unsigned char* output) const {
@@ -44,13 +46,13 @@ int XteaCipher::DecryptBlock(const unsigned char* input, unsigned char* output) 
   }
   Store(output, y);
   Store(output + 4, z);
-  return 0;
+  return kStatusOk;
 }
 
 int XteaCipher::CopyFrom(const XteaCipher& other) {
   for (int i = 0; i < 4; ++i) key_[i] = other.key_[i];
   cycles_ = other.cycles_;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

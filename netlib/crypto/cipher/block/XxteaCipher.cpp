@@ -1,5 +1,7 @@
 #include "crypto/cipher/block/XxteaCipher.h"
 
+#include "core/base/Status.h"
+
 #include "crypto/cipher/block/TeaWords.h"
 
 #include <cstddef>
@@ -47,19 +49,19 @@ void Decrypt(uint32_t* v, uint32_t n, const uint32_t* k) {
 XxteaCipher::XxteaCipher() : key_{} {}
 
 int XxteaCipher::SetKey(const unsigned char* key, int keyLength, int, int) {
-  if (keyLength < 16) return 1;  // would read past the key
+  if (keyLength < 16) return kBadKeyLength;  // would read past the key
   LoadKey(key, key_);
-  return 0;
+  return kStatusOk;
 }
 
 int XxteaCipher::Run(const unsigned char* input, int length, unsigned char* output,
                      bool encrypt) const {
-  if (length < 8) return -1;
+  if (length < 8) return kBadBlock;
   const int n = length / 4;
   // Engine blocks fit on the stack; only long blocks take a heap buffer.
   uint32_t local[kStackWords];
   uint32_t* v = n <= kStackWords ? local : new (std::nothrow) uint32_t[static_cast<size_t>(n)];
-  if (v == nullptr) return -1;
+  if (v == nullptr) return kBadBlock;
   for (int i = 0; i < n; ++i) v[i] = Load(input + 4 * i);
   if (encrypt)
     Encrypt(v, static_cast<uint32_t>(n), key_);
@@ -67,7 +69,7 @@ int XxteaCipher::Run(const unsigned char* input, int length, unsigned char* outp
     Decrypt(v, static_cast<uint32_t>(n), key_);
   for (int i = 0; i < n; ++i) Store(output + 4 * i, v[i]);
   if (v != local) delete[] v;
-  return 0;
+  return kStatusOk;
 }
 
 int XxteaCipher::EncryptBlock(const unsigned char* input, int length, unsigned char* output) const {
@@ -80,7 +82,7 @@ int XxteaCipher::DecryptBlock(const unsigned char* input, int length, unsigned c
 
 int XxteaCipher::CopyFrom(const XxteaCipher& other) {
   for (int i = 0; i < 4; ++i) key_[i] = other.key_[i];
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

@@ -2,26 +2,13 @@
 // The one object through which the library uses a symmetric cipher: an
 // algorithm by number or name, a mode, a padding, and data in pieces.
 #include <cstdint>
+#include <memory>
 
 #include "core/text/ByteString.h"
-#include "crypto/cipher/aes/AesCipher.h"
-#include "crypto/cipher/aead/AesGcm.h"
-#include "crypto/cipher/block/BlowfishCipher.h"
-#include "crypto/cipher/block/Cast128Cipher.h"
-#include "crypto/cipher/stream/ChaCha20.h"
-#include "crypto/cipher/aead/ChaCha20Poly1305.h"
+#include "core/text/SecretBytes.h"
+#include "crypto/cipher/engine/BlockCipher.h"
 #include "crypto/cipher/engine/CipherMode.h"
 #include "crypto/cipher/engine/CipherPadding.h"
-#include "crypto/cipher/block/DesCipher.h"
-#include "crypto/cipher/block/IdeaCipher.h"
-#include "crypto/cipher/block/Rc2Cipher.h"
-#include "crypto/cipher/stream/Rc4Cipher.h"
-#include "crypto/cipher/aes/RijndaelCipher.h"
-#include "crypto/cipher/block/TeaCipher.h"
-#include "crypto/cipher/block/TripleDesCipher.h"
-#include "crypto/cipher/block/TwofishCipher.h"
-#include "crypto/cipher/block/XteaCipher.h"
-#include "crypto/cipher/block/XxteaCipher.h"
 
 namespace tornell {
 
@@ -44,55 +31,56 @@ class SymmetricCipher {
   SymmetricCipher(const SymmetricCipher&) = delete;
   SymmetricCipher& operator=(const SymmetricCipher&) = delete;
 
-  int SetAlgorithm(int id);
-  int SetAlgorithmByName(const char* name);
+  [[nodiscard]] int SetAlgorithm(int id);
+  [[nodiscard]] int SetAlgorithmByName(const char* name);
   int GetAlgorithm() const { return algorithm_; }
-  int SetMode(int mode);
+  [[nodiscard]] int SetMode(int mode);
   int GetMode() const { return mode_; }
-  int SetPadding(int padding);
+  [[nodiscard]] int SetPadding(int padding);
   int GetPadding() const { return padding_; }
-  int SetKeyBits(int bits);
+  [[nodiscard]] int SetKeyBits(int bits);
   int GetKeyBits() const { return keyBits_; }
   int GetBlockBits() const { return blockBits_; }
-  int SetKey(const char* key, int length);
-  int GetKey(const char** key, int* length) const;
-  int SetIV(const char* iv, int length);
-  int SetTagBits(int bits);
-  int SetTag(const char* tag, int length);
-  int GetTag(char** tag, int* length);
-  int SetAad(const char* aad, int length);
+  [[nodiscard]] int SetKey(const char* key, int length);
+  [[nodiscard]] int GetKey(const char** key, int* length) const;
+  [[nodiscard]] int SetIV(const char* iv, int length);
+  [[nodiscard]] int SetTagBits(int bits);
+  [[nodiscard]] int SetTag(const char* tag, int length);
+  [[nodiscard]] int GetTag(char** tag, int* length);
+  [[nodiscard]] int SetAad(const char* aad, int length);
 
-  int InitEncrypt();
-  int InitDecrypt();
-  int InitEncrypt(const char* key, int keyLength, const char* iv, int ivLength);
-  int InitDecrypt(const char* key, int keyLength, const char* iv, int ivLength);
+  [[nodiscard]] int InitEncrypt();
+  [[nodiscard]] int InitDecrypt();
+  [[nodiscard]] int InitEncrypt(const char* key, int keyLength, const char* iv, int ivLength);
+  [[nodiscard]] int InitDecrypt(const char* key, int keyLength, const char* iv, int ivLength);
 
-  int Update(const char* data, int offset, int& length, ByteString& out);
-  int Final(const char* data, int offset, int length, ByteString& out);
+  [[nodiscard]] int Update(const char* data, int offset, int& length, ByteString& out);
+  [[nodiscard]] int Final(const char* data, int offset, int length, ByteString& out);
 
-  int CopyFrom(const SymmetricCipher& other);
+  [[nodiscard]] int CopyFrom(const SymmetricCipher& other);
 
  private:
-  int Init(int direction);
-  int KeyObject();
-  int EnsureRegister();
+  [[nodiscard]] BlockCipher* Selected();
+  [[nodiscard]] int Init(int direction);
+  [[nodiscard]] int KeyObject();
+  [[nodiscard]] int EnsureRegister();
   int BlockLength() const { return blockBits_ / 8; }
-  int EncryptBlock(const uint8_t* in, uint8_t* out);
-  int DecryptBlock(const uint8_t* in, uint8_t* out);
-  int RunMode(const uint8_t* data, int length, ByteString& out);
-  int Ecb(const uint8_t* data, int length, ByteString& out);
-  int CbcEncrypt(const uint8_t* data, int length, ByteString& out);
-  int CbcDecrypt(const uint8_t* data, int length, ByteString& out);
-  int Cbc(const uint8_t* data, int length, ByteString& out);
-  int Feedback(const uint8_t* data, int length, ByteString& out);
-  int CtsUpdate(const uint8_t* data, int length, ByteString& out);
-  int CtsFinal(const uint8_t* data, int length, ByteString& out);
-  int StreamPath(const uint8_t* data, int length, ByteString& out, bool final);
-  int StreamCipher(const uint8_t* data, int length, ByteString& out);
-  int GcmPath(const uint8_t* data, int length, ByteString& out, bool final);
-  int ChaChaPolyPath(const uint8_t* data, int length, ByteString& out, bool final);
-  int AddPadding(ByteString& local, int length);
-  int RemovePadding(ByteString& out);
+  [[nodiscard]] int RunMode(const uint8_t* data, int length, ByteString& out);
+  [[nodiscard]] int Ecb(const uint8_t* data, int length, ByteString& out);
+  [[nodiscard]] int CbcEncrypt(const uint8_t* data, int length, ByteString& out);
+  [[nodiscard]] int CbcDecrypt(const uint8_t* data, int length, ByteString& out);
+  [[nodiscard]] int Cbc(const uint8_t* data, int length, ByteString& out);
+  [[nodiscard]] int Feedback(const uint8_t* data, int length, ByteString& out);
+  [[nodiscard]] int CtsUpdate(const uint8_t* data, int length, ByteString& out);
+  [[nodiscard]] int CtsFinal(const uint8_t* data, int length, ByteString& out);
+  [[nodiscard]] int StreamPath(const uint8_t* data, int length, ByteString& out, bool final);
+  [[nodiscard]] int StreamCipher(const uint8_t* data, int length, ByteString& out);
+  [[nodiscard]] int GcmPath(const uint8_t* data, int length, ByteString& out, bool final);
+  [[nodiscard]] int ChaChaPolyPath(const uint8_t* data, int length, ByteString& out, bool final);
+  [[nodiscard]] int AddPadding(ByteString& local, int length);
+  [[nodiscard]] int RemovePadding(ByteString& out);
+  [[nodiscard]] int RemovePkcs7(ByteString& out);
+  [[nodiscard]] int RefuseMessage(ByteString& out);
 
   int algorithm_ = 0;
   int keyBits_ = 256;
@@ -102,29 +90,16 @@ class SymmetricCipher {
   int direction_ = 1;
   int stream_ = 0;
   ByteString iv_;
-  ByteString key_;
+  SecretBytes key_;
   ByteString chain_;
   int feedbackPos_ = 0;  // next unused register byte in OFB and CFB
   ByteString tag_;
   ByteString aad_;
   int tagBits_ = 0;
 
-  AesCipher aes_;
-  DesCipher des_;
-  TripleDesCipher tripleDes_;
-  Cast128Cipher cast128_;
-  BlowfishCipher blowfish_;
-  TwofishCipher twofish_;
-  IdeaCipher idea_;
-  Rc4Cipher rc4_;
-  Rc2Cipher rc2_;
-  TeaCipher tea_;
-  XteaCipher xtea_;
-  XxteaCipher xxtea_;
-  AesGcm gcm_;
-  RijndaelCipher rijndael_;
-  ChaCha20 chacha_;
-  ChaCha20Poly1305 chachaPoly_;
+  // The selected algorithm's object, made at the first Init after the
+  // algorithm changes (or at a data call before any Init).
+  std::unique_ptr<BlockCipher> cipher_;
 
   uint8_t inBlock_[1024] = {};
   uint8_t outBlock_[1024] = {};

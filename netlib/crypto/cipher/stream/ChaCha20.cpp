@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-#include "crypto/cipher/aead/AeadFastPath.h"
+#include "core/base/Status.h"
+#include "core/cpu/CpuFeatures.h"
+#include "core/secure/SecureWipe.h"
 #include "crypto/cipher/stream/ChaCha20Avx2.h"
 #include "crypto/cipher/stream/ChaCha20Avx512.h"
 
@@ -49,11 +51,13 @@ void BlockFunction(const uint32_t* in, uint32_t* work, uint8_t* out) {
 }  // namespace
 
 void ChaCha20::Reset() {
-  std::memset(input, 0, sizeof input);
-  std::memset(working, 0, sizeof working);
-  std::memset(keystream, 0, sizeof keystream);
+  SecureWipeObject(input);
+  SecureWipeObject(working);
+  SecureWipeObject(keystream);
   position = 0;
 }
+
+ChaCha20::~ChaCha20() { Reset(); }
 
 int ChaCha20::SetKey(const uint8_t* key, int keyLength, const uint8_t* nonce, int nonceLength,
                      int64_t counter) {
@@ -74,7 +78,7 @@ int ChaCha20::SetKey(const uint8_t* key, int keyLength, const uint8_t* nonce, in
     input[13] = uint32_t(uint64_t(counter) >> 32);
     for (int i = 0; i < 2; ++i) input[14 + i] = Load32(nonce + 4 * i);
   }
-  return 0;
+  return kStatusOk;
 }
 
 void ChaCha20::NextBlock() {
@@ -90,7 +94,7 @@ int ChaCha20::Encrypt(const uint8_t* in, size_t length, uint8_t* out) {
     --length;
   }
   size_t blocks = length / 64;
-  if (blocks >= 16 && aeadfast::UseAvx512()) {
+  if (blocks >= 16 && cpu::Has(cpu::path::kChaCha20Avx512)) {
     size_t wide = blocks & ~size_t(15);
     chacha20avx512::SixteenBlocks(input, in, out, wide, [](int) {});
     in += wide * 64;
@@ -98,7 +102,7 @@ int ChaCha20::Encrypt(const uint8_t* in, size_t length, uint8_t* out) {
     length -= wide * 64;
     blocks -= wide;
   }
-  if (blocks >= 8 && aeadfast::UseAvx2()) {
+  if (blocks >= 8 && cpu::Has(cpu::path::kChaCha20Avx2)) {
     size_t wide = blocks & ~size_t(7);
     chacha20avx2::EightBlocks(input, in, out, wide, [](int) {});
     in += wide * 64;
@@ -117,7 +121,7 @@ int ChaCha20::Encrypt(const uint8_t* in, size_t length, uint8_t* out) {
     for (size_t i = 0; i < length; ++i) out[i] = in[i] ^ keystream[i];
     position = int32_t(length);
   }
-  return 0;
+  return kStatusOk;
 }
 
 int ChaCha20::CopyFrom(const ChaCha20& other) {
@@ -126,7 +130,7 @@ int ChaCha20::CopyFrom(const ChaCha20& other) {
   std::memcpy(keystream, other.keystream, sizeof keystream);
   position = other.position;
   initialCounter = other.initialCounter;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

@@ -15,14 +15,19 @@ struct ChaCha20 {
   static constexpr int kBadNonce = 3000;
   static constexpr int kBadKey = 3001;
 
+  ChaCha20() = default;
+  ~ChaCha20();
+  ChaCha20(const ChaCha20&) = delete;
+  ChaCha20& operator=(const ChaCha20&) = delete;
+  // Wipes the key, the state and any unused keystream.
   void Reset();
-  int SetKey(const uint8_t* key, int keyLength, const uint8_t* nonce, int nonceLength, int64_t counter);
+  [[nodiscard]] int SetKey(const uint8_t* key, int keyLength, const uint8_t* nonce, int nonceLength, int64_t counter);
   // XORs keystream into output; input and output may be the same buffer.
-  int Encrypt(const uint8_t* input, size_t length, uint8_t* output);
-  int Decrypt(const uint8_t* input, size_t length, uint8_t* output) { return Encrypt(input, length, output); }
+  [[nodiscard]] int Encrypt(const uint8_t* input, size_t length, uint8_t* output);
+  [[nodiscard]] int Decrypt(const uint8_t* input, size_t length, uint8_t* output) { return Encrypt(input, length, output); }
   int64_t GetCounter() const { return initialCounter; }
   void SetCounter(int64_t counter) { initialCounter = counter; }
-  int CopyFrom(const ChaCha20& other);
+  [[nodiscard]] int CopyFrom(const ChaCha20& other);
 
  private:
   void NextBlock();

@@ -1,6 +1,6 @@
 #pragma once
 // The eight-block AVX2 ChaCha20 kernel, shared by the stream cipher and the
-// AEAD. Callers check aeadfast::UseAvx2() first.
+// AEAD. Callers check cpu::Has(cpu::path::kChaCha20Avx2) first.
 #include <immintrin.h>
 
 #include <cstddef>

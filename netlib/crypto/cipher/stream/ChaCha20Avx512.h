@@ -1,6 +1,6 @@
 #pragma once
 // The sixteen-block AVX-512 ChaCha20 kernel: one 512-bit vector per state
-// word, rotations in one instruction. Callers check aeadfast::UseAvx512().
+// word, rotations in one instruction. Callers check cpu::Has(cpu::path::kChaCha20Avx512).
 #include <immintrin.h>
 
 #include <cstddef>

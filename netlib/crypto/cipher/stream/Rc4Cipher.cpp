@@ -1,5 +1,9 @@
 #include "crypto/cipher/stream/Rc4Cipher.h"
 
+#include "core/secure/SecureWipe.h"
+
+#include "core/base/Status.h"
+
 #include "crypto/cipher/block/BlockBytes.h"
 
 #include <cstring>
@@ -11,15 +15,15 @@ Rc4Cipher::Rc4Cipher() : state_(new (std::nothrow) uint32_t[256]()), i_(0), j_(0
 
 Rc4Cipher::~Rc4Cipher() {
   if (state_ != nullptr) {
-    blockbytes::Wipe(state_, 256 * sizeof(uint32_t));
+    SecureWipe(state_, 256 * sizeof(uint32_t));
     delete[] state_;
     state_ = nullptr;
   }
 }
 
 int Rc4Cipher::SetKey(const unsigned char* key, int keyLength) {
-  if (state_ == nullptr) return 200;
-  if (keyLength <= 0) return 1;
+  if (state_ == nullptr) return kStatusNoMemory;
+  if (keyLength <= 0) return kBadKeyLength;
   uint32_t* s = state_;
   for (uint32_t k = 0; k < 256; ++k) s[k] = k;
   uint32_t j = 0;
@@ -32,13 +36,13 @@ int Rc4Cipher::SetKey(const unsigned char* key, int keyLength) {
   }
   i_ = 0;
   j_ = 0;
-  return 0;
+  return kStatusOk;
 }
 
 // Each output byte is computed from its own input byte before the next is
 // read, so in-place use gives the same bytes as separate buffers.
 int Rc4Cipher::Encrypt(const unsigned char* input, int length, unsigned char* output) {
-  if (state_ == nullptr) return 200;
+  if (state_ == nullptr) return kStatusNoMemory;
   uint32_t* s = state_;
   uint32_t i = static_cast<uint32_t>(i_), j = static_cast<uint32_t>(j_);
   for (int k = 0; k < length; ++k) {
@@ -52,7 +56,7 @@ int Rc4Cipher::Encrypt(const unsigned char* input, int length, unsigned char* ou
   }
   i_ = static_cast<int>(i);
   j_ = static_cast<int>(j);
-  return 0;
+  return kStatusOk;
 }
 
 int Rc4Cipher::Decrypt(const unsigned char* input, int length, unsigned char* output) {
@@ -60,12 +64,12 @@ int Rc4Cipher::Decrypt(const unsigned char* input, int length, unsigned char* ou
 }
 
 int Rc4Cipher::CopyFrom(const Rc4Cipher& other) {
-  if (state_ == nullptr) return 200;
-  if (&other == this) return 0;
+  if (state_ == nullptr) return kStatusNoMemory;
+  if (&other == this) return kStatusOk;
   if (other.state_ != nullptr) std::memcpy(state_, other.state_, 256 * sizeof(uint32_t));
   i_ = other.i_;
   j_ = other.j_;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

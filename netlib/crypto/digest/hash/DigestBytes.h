@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/secure/SecureWipe.h"
 
 namespace tornell::digestbytes {
 
@@ -63,8 +62,5 @@ inline constexpr char kMdPadding[128] = {static_cast<char>(0x80)};
 inline int MdPadLength(unsigned index, unsigned lengthAt, unsigned blockBytes) {
   return static_cast<int>(index < lengthAt ? lengthAt - index : blockBytes + lengthAt - index);
 }
-
-// Wipes scratch that held message or key words; the compiler may not drop it.
-inline void Wipe(void* p, size_t n) { SecureWipe(p, n); }
 
 }  // namespace tornell::digestbytes

@@ -1,5 +1,7 @@
 #include "crypto/digest/hash/HashContext.h"
 
+#include "core/base/Status.h"
+
 #include <new>
 
 #include "crypto/digest/hash/Md2Digest.h"
@@ -20,13 +22,14 @@ namespace tornell {
 class HashContext::Slot {
  public:
   virtual ~Slot() = default;
-  virtual void Reset() = 0;
+  virtual int Reset() = 0;
+  // A digest that runs past its length counter fails at Final, not here.
   virtual void Update(const char* data, int length) = 0;
   // Finishes; sets `length` to the digest bytes at the returned pointer, or
   // returns null with a status when the object has no digest to give.
   virtual const unsigned char* Final(int& length, int& status) = 0;
   virtual int CopyFrom(const Slot& other) = 0;
-  virtual void SetPaddingMode(int mode) = 0;
+  virtual int SetPaddingMode(int mode) = 0;
   virtual void* Object() = 0;
 };
 
@@ -37,8 +40,15 @@ class SlotFor final : public HashContext::Slot {
  public:
   explicit SlotFor(int id) : id_(id) {}
 
-  void Reset() override { digest_.Reset(); }
-  void Update(const char* data, int length) override { digest_.Update(data, length); }
+  int Reset() override {
+    if constexpr (std::is_void_v<decltype(digest_.Reset())>) {
+      digest_.Reset();
+      return kStatusOk;
+    } else {
+      return digest_.Reset();
+    }
+  }
+  void Update(const char* data, int length) override { (void)digest_.Update(data, length); }
 
   const unsigned char* Final(int& length, int& status) override {
     const unsigned char* out = digest_.Final();
@@ -58,11 +68,12 @@ class SlotFor final : public HashContext::Slot {
     return digest_.CopyFrom(static_cast<const SlotFor<T>&>(other).digest_);
   }
 
-  void SetPaddingMode(int mode) override {
+  int SetPaddingMode(int mode) override {
     if constexpr (std::is_base_of_v<Sha3Digest, T> && !std::is_base_of_v<ShakeDigest, T>) {
-      digest_.SetPaddingMode(mode);
+      return digest_.SetPaddingMode(mode);
     } else {
       (void)mode;
+      return kStatusOk;
     }
   }
 
@@ -113,7 +124,7 @@ int HashContext::SetAlgorithm(int id) {
   ReleaseDigests();
   // A failed allocation leaves the slot empty; Update and Final report it.
   if (InTable(id)) slots_[id] = kMakers[id](id);
-  return 0;
+  return kStatusOk;
 }
 
 int HashContext::SetAlgorithm(const char* name) {
@@ -134,9 +145,9 @@ void* HashContext::HeldObject(int slot) {
 
 int HashContext::Reset() {
   for (Slot* slot : slots_) {
-    if (slot != nullptr) slot->Reset();
+    if (slot != nullptr) TORNELL_TRY(slot->Reset());
   }
-  return 0;
+  return kStatusOk;
 }
 
 int HashContext::Update(const char* data, int length) {
@@ -145,7 +156,7 @@ int HashContext::Update(const char* data, int length) {
   if (slot == nullptr) return kStatusNoMemory;
   if (length < 0 || (data == nullptr && length > 0)) return kStatusDigestBadInput;
   slot->Update(data, length);
-  return 0;
+  return kStatusOk;
 }
 
 int HashContext::Final() {
@@ -160,23 +171,22 @@ int HashContext::Final() {
 }
 
 int HashContext::Digest(const char* data, int length, ByteString& out) {
-  Reset();
-  int status = Update(data, length);
+  int status = Reset();
+  if (status == 0) status = Update(data, length);
   if (status == 0) status = Final();
   if (status == 0) status = out.Assign(result_);
   return status;
 }
 
 int HashContext::SetPaddingMode(int mode) {
-  if (id_ < HashAlgorithm::kSha3_224 || id_ > HashAlgorithm::kSha3_512) return 0;
+  if (id_ < HashAlgorithm::kSha3_224 || id_ > HashAlgorithm::kSha3_512) return kStatusOk;
   Slot* slot = Selected();
   if (slot == nullptr) return kStatusNoMemory;
-  slot->SetPaddingMode(mode);
-  return 0;
+  return slot->SetPaddingMode(mode);
 }
 
 int HashContext::CopyFrom(const HashContext& other) {
-  if (&other == this) return 0;
+  if (&other == this) return kStatusOk;
   id_ = other.id_;
   int status = result_.Assign(other.result_);
   if (status != 0) return status;
@@ -187,7 +197,7 @@ int HashContext::CopyFrom(const HashContext& other) {
     status = slots_[id]->CopyFrom(*other.slots_[id]);
     if (status != 0) return status;
   }
-  return 0;
+  return kStatusOk;
 }
 
 HashContext* HashContext::Clone() const {

@@ -38,21 +38,21 @@ class HashContext {
 
   // Discards every held digest object and starts a fresh one for the id.
   // Always 0: an id outside 0-17 is kept and reported by Update and Final.
-  int SetAlgorithm(int id);
+  [[nodiscard]] int SetAlgorithm(int id);
   // Upper-cases the name and selects its id; 2001 for a name not in the table
   // (the selection stays as it was), 200 when the name cannot be copied.
-  int SetAlgorithm(const char* name);
+  [[nodiscard]] int SetAlgorithm(const char* name);
   int GetAlgorithm() const { return id_; }
 
   // Restarts every held digest object; the last result stays readable.
-  int Reset();
+  [[nodiscard]] int Reset();
   // 2001 for an id outside 0-17, 200 when the id has no digest object, 2002
   // for a negative length or null data with a length (nothing is read).
-  int Update(const char* data, int length);
+  [[nodiscard]] int Update(const char* data, int length);
   // Finishes the message into the result buffer. 2001 and 200 as Update,
   // 2003 when the digest object has failed (message too long); the result
   // then keeps the previous digest. The digest object is not restarted.
-  int Final();
+  [[nodiscard]] int Final();
 
   const char* GetDigest() const { return result_.Data(); }
   int GetDigestLength() const { return result_.Length(); }
@@ -61,14 +61,14 @@ class HashContext {
   static int DigestLengthOf(int id) { return HashDigestLength(id); }
 
   // One shot: Reset, Update, Final, then `out` = the digest.
-  int Digest(const char* data, int length, ByteString& out);
+  [[nodiscard]] int Digest(const char* data, int length, ByteString& out);
   // For ids 12-15: 2 selects the FIPS 202 padding, anything else Keccak's;
   // lasts until the next selection. 200 when the id has no object.
-  int SetPaddingMode(int mode);
+  [[nodiscard]] int SetPaddingMode(int mode);
 
   // Continues exactly where `other` stands (id, result and every digest
   // object `other` holds). Objects `other` lacks are left as they are here.
-  int CopyFrom(const HashContext& other);
+  [[nodiscard]] int CopyFrom(const HashContext& other);
   // A new context (the caller deletes it) with this id and result but the
   // digest objects of a new context: it hashes only after a selection unless
   // the id is 0. Null when memory runs out.

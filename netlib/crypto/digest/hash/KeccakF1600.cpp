@@ -2,7 +2,7 @@
 
 #include <bit>
 
-#include "crypto/digest/hash/ProcessorFeatures.h"
+#include "core/cpu/CpuFeatures.h"
 
 namespace tornell {
 
@@ -71,7 +71,7 @@ __attribute__((target("bmi,bmi2"))) void PermuteBmi(uint64_t lanes[25]) { Permut
 }  // namespace
 
 void KeccakF1600(uint64_t lanes[25]) {
-  if (digestcpu::Avx2Bmi2Active()) {
+  if (cpu::Has(cpu::path::kKeccakAvx2)) {
     PermuteBmi(lanes);
   } else {
     PermuteDefault(lanes);

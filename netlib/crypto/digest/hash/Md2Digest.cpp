@@ -1,5 +1,7 @@
 #include "crypto/digest/hash/Md2Digest.h"
 
+#include "core/base/Status.h"
+
 #include <cstring>
 
 #include "crypto/digest/hash/BlockFeeder.h"
@@ -71,7 +73,7 @@ unsigned char* Md2Digest::Final() {
 
 int Md2Digest::CopyFrom(const Md2Digest& other) {
   *this = other;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

@@ -16,7 +16,7 @@ class Md2Digest {
   void Update(const char* data, int length);
   // A second Final without Reset compresses again and is no digest.
   unsigned char* Final();
-  int CopyFrom(const Md2Digest& other);
+  [[nodiscard]] int CopyFrom(const Md2Digest& other);
 
   uint32_t buffered;
   unsigned char buffer[kBlockBytes];

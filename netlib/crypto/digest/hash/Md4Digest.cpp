@@ -1,5 +1,7 @@
 #include "crypto/digest/hash/Md4Digest.h"
 
+#include "core/base/Status.h"
+
 #include <bit>
 #include <cstring>
 
@@ -84,7 +86,7 @@ unsigned char* Md4Digest::Final() {
 
 int Md4Digest::CopyFrom(const Md4Digest& other) {
   *this = other;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

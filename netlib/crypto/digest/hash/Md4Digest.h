@@ -16,7 +16,7 @@ class Md4Digest {
   // A negative length or a null pointer is refused: nothing is read.
   void Update(const char* data, int length);
   unsigned char* Final();
-  int CopyFrom(const Md4Digest& other);
+  [[nodiscard]] int CopyFrom(const Md4Digest& other);
 
   uint32_t state[4];
   unsigned char buffer[kBlockBytes];

@@ -1,5 +1,7 @@
 #include "crypto/digest/hash/Md5Digest.h"
 
+#include "core/base/Status.h"
+
 #include <bit>
 #include <cstring>
 
@@ -147,7 +149,7 @@ unsigned char* Md5Digest::Final() {
 
 int Md5Digest::CopyFrom(const Md5Digest& other) {
   *this = other;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

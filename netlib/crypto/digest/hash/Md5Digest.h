@@ -19,7 +19,7 @@ class Md5Digest {
   // Pads the running message and returns the 16 digest bytes (then a zero
   // byte). A second Final without Reset pads again and is no digest.
   unsigned char* Final();
-  int CopyFrom(const Md5Digest& other);
+  [[nodiscard]] int CopyFrom(const Md5Digest& other);
 
   // Compresses `blocks` whole 64-byte blocks into `state`.
   static void Compress(uint32_t state[4], const unsigned char* data, size_t blocks);

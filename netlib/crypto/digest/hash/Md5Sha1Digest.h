@@ -11,14 +11,14 @@ class Md5Sha1Digest {
   static constexpr int kDigestBytes = 36;
   static constexpr int kBlockBytes = 64;
 
-  Md5Sha1Digest() { Reset(); }
+  Md5Sha1Digest() { (void)Reset(); }  // resetting cannot fail
 
-  int Reset();
+  [[nodiscard]] int Reset();
   // The SHA-1 half's result: 0, or 1 when nothing was absorbed.
-  int Update(const char* data, int length);
+  [[nodiscard]] int Update(const char* data, int length);
   // The 36 bytes, or null when the SHA-1 half has failed.
   unsigned char* Final();
-  int CopyFrom(const Md5Sha1Digest& other);
+  [[nodiscard]] int CopyFrom(const Md5Sha1Digest& other);
 
   Md5Digest md5;
   Sha1Digest sha1;

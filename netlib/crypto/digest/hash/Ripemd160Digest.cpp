@@ -1,5 +1,7 @@
 #include "crypto/digest/hash/Ripemd160Digest.h"
 
+#include "core/base/Status.h"
+
 #include <bit>
 #include <cstring>
 
@@ -89,7 +91,7 @@ int Ripemd160Digest::Reset() {
   h[2] = 0x98badcfe;
   h[3] = 0x10325476;
   h[4] = 0xc3d2e1f0;
-  return 0;
+  return kStatusOk;
 }
 
 void Ripemd160Digest::Update(const char* data, int length) {
@@ -127,7 +129,7 @@ unsigned char* Ripemd160Digest::Final() {
 
 int Ripemd160Digest::CopyFrom(const Ripemd160Digest& other) {
   *this = other;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

@@ -10,13 +10,13 @@ class Ripemd160Digest {
   static constexpr int kDigestBytes = 20;
   static constexpr int kBlockBytes = 64;
 
-  Ripemd160Digest() { Reset(); }
+  Ripemd160Digest() { (void)Reset(); }  // resetting cannot fail
 
-  int Reset();
+  [[nodiscard]] int Reset();
   // A negative length or a null pointer is refused: nothing is read.
   void Update(const char* data, int length);
   unsigned char* Final();
-  int CopyFrom(const Ripemd160Digest& other);
+  [[nodiscard]] int CopyFrom(const Ripemd160Digest& other);
 
   uint32_t countLow;  // message length in bytes
   uint32_t countHigh;

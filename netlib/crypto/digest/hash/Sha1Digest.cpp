@@ -1,11 +1,14 @@
 #include "crypto/digest/hash/Sha1Digest.h"
 
+#include "core/base/Status.h"
+
 #include <bit>
 #include <cstring>
 
 #include "crypto/digest/hash/BlockFeeder.h"
 #include "crypto/digest/hash/DigestBytes.h"
-#include "crypto/digest/hash/ProcessorFeatures.h"
+#include "core/cpu/CpuFeatures.h"
+#include "crypto/digest/hash/ShaExtensions.h"
 
 namespace tornell {
 
@@ -79,7 +82,7 @@ void Sha1Digest::CompressPortable(uint32_t st[5], const unsigned char* data, siz
 }
 
 void Sha1Digest::Compress(uint32_t st[5], const unsigned char* data, size_t blocks) {
-  if (digestcpu::ShaNiActive()) {
+  if (cpu::Has(cpu::path::kShaNi)) {
     digestcpu::Sha1CompressShaNi(st, data, blocks);
   } else {
     CompressPortable(st, data, blocks);
@@ -95,12 +98,12 @@ int Sha1Digest::Reset() {
   state[4] = 0xc3d2e1f0;
   computed = 0;
   failed = 0;
-  return 0;
+  return kStatusOk;
 }
 
 int Sha1Digest::Update(const char* data, int length) {
-  if (length == 0) return 0;
-  if (failed || length < 0 || data == nullptr) return 1;
+  if (length == 0) return kStatusOk;
+  if (failed || length < 0 || data == nullptr) return kNothingAbsorbed;
   uint32_t n = static_cast<uint32_t>(length);
   size_t index = (countLow >> 3) & 63;
   uint32_t bits = n << 3;
@@ -109,10 +112,10 @@ int Sha1Digest::Update(const char* data, int length) {
   uint32_t high = countHigh + (n >> 29);
   if (high < countHigh) failed = 1;
   countHigh = high;
-  if (failed) return 1;
+  if (failed) return kNothingAbsorbed;
   FeedBlocks(buffer, index, kBlockBytes, Bytes(data), n,
              [this](const unsigned char* p, size_t k) { Compress(state, p, k); });
-  return 0;
+  return kStatusOk;
 }
 
 unsigned char* Sha1Digest::Final() {
@@ -140,7 +143,7 @@ unsigned char* Sha1Digest::Final() {
 
 int Sha1Digest::CopyFrom(const Sha1Digest& other) {
   *this = other;
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

@@ -10,16 +10,17 @@ class Sha1Digest {
  public:
   static constexpr int kDigestBytes = 20;
   static constexpr int kBlockBytes = 64;
+  static constexpr int kNothingAbsorbed = 1;
 
-  Sha1Digest() { Reset(); }
+  Sha1Digest() { (void)Reset(); }  // resetting cannot fail
 
-  int Reset();
-  // 0, or 1 when nothing was absorbed: the object has failed, or the length
+  [[nodiscard]] int Reset();
+  // 0, or kNothingAbsorbed: the object has failed, or the length
   // is negative or the pointer null.
-  int Update(const char* data, int length);
+  [[nodiscard]] int Update(const char* data, int length);
   // The 20 digest bytes (then a zero byte), or null once the object failed.
   unsigned char* Final();
-  int CopyFrom(const Sha1Digest& other);
+  [[nodiscard]] int CopyFrom(const Sha1Digest& other);
 
   // Compresses whole 64-byte blocks, with the SHA instructions when active.
   static void Compress(uint32_t state[5], const unsigned char* data, size_t blocks);

@@ -1,10 +1,13 @@
 #include "crypto/digest/hash/Sha256Digest.h"
 
+#include "core/base/Status.h"
+
 #include <bit>
 #include <cstring>
 
 #include "crypto/digest/hash/DigestBytes.h"
-#include "crypto/digest/hash/ProcessorFeatures.h"
+#include "core/cpu/CpuFeatures.h"
+#include "crypto/digest/hash/ShaExtensions.h"
 #include "crypto/digest/hash/Sha2Steps.h"
 
 namespace tornell {
@@ -68,7 +71,7 @@ void Sha256Digest::CompressPortable(uint32_t st[8], const unsigned char* data, s
 }
 
 void Sha256Digest::Compress(uint32_t st[8], const unsigned char* data, size_t blocks) {
-  if (digestcpu::ShaNiActive()) {
+  if (cpu::Has(cpu::path::kShaNi)) {
     digestcpu::Sha256CompressShaNi(st, data, blocks);
   } else {
     CompressPortable(st, data, blocks);
@@ -96,7 +99,7 @@ unsigned char* Sha256Digest::Final() { return FinishSha2(*this); }
 
 int Sha256Digest::CopyFrom(const Sha256Digest& other) {
   Sha256Digest::operator=(other);
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

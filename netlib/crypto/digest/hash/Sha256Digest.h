@@ -29,7 +29,7 @@ class Sha256Digest {
   void Update(const char* data, int length);
   // 32 bytes then a zero byte; SHA-224 callers read the first 28.
   unsigned char* Final();
-  int CopyFrom(const Sha256Digest& other);
+  [[nodiscard]] int CopyFrom(const Sha256Digest& other);
 
   static void Compress(uint32_t state[8], const unsigned char* data, size_t blocks);
   static void CompressPortable(uint32_t state[8], const unsigned char* data, size_t blocks);

@@ -1,5 +1,7 @@
 #include "crypto/digest/hash/Sha3Digest.h"
 
+#include "core/base/Status.h"
+
 #include <cstring>
 
 #include "crypto/digest/hash/BlockFeeder.h"
@@ -12,19 +14,19 @@ namespace tornell {
 using namespace digestbytes;
 
 Sha3Digest::Sha3Digest(int rateBytes, int bits) : rate(rateBytes), outputBits(bits), paddingMode(1) {
-  Reset();
+  (void)Reset();  // resetting cannot fail
 }
 
 int Sha3Digest::Reset() {
   tailCount = 0;
   output.Clear();
   std::memset(lanes, 0, sizeof lanes);
-  return 0;
+  return kStatusOk;
 }
 
 int Sha3Digest::SetPaddingMode(int mode) {
   paddingMode = mode;
-  return 0;
+  return kStatusOk;
 }
 
 void Sha3Digest::Absorb(const unsigned char* data, size_t blocks) {
@@ -74,12 +76,12 @@ int Sha3Digest::CopyFrom(const Sha3Digest& other) {
   rate = other.rate;
   outputBits = other.outputBits;
   paddingMode = other.paddingMode;
-  return 0;
+  return kStatusOk;
 }
 
 int ShakeDigest::SetOutputBits(int bits) {
   outputBits = bits;
-  return 0;
+  return kStatusOk;
 }
 
 unsigned char* ShakeDigest::Final() { return FinishWith(0x1F); }

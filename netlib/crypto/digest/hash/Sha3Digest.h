@@ -21,13 +21,13 @@ class Sha3Digest {
   Sha3Digest(const Sha3Digest&) = delete;
   Sha3Digest& operator=(const Sha3Digest&) = delete;
 
-  int Reset();
+  [[nodiscard]] int Reset();
   // 2 selects the FIPS 202 padding, anything else the Keccak padding.
-  int SetPaddingMode(int mode);
+  [[nodiscard]] int SetPaddingMode(int mode);
   // A length of 0 or less, or a null pointer, reads nothing.
   void Update(const char* data, int length);
   // Copies the sponge, the tail and the settings, not the last output.
-  virtual int CopyFrom(const Sha3Digest& other);
+  [[nodiscard]] virtual int CopyFrom(const Sha3Digest& other);
   // outputBits / 8 bytes held in the object until the next Reset or Final;
   // null when the output could not be allocated.
   virtual unsigned char* Final();

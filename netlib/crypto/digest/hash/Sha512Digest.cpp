@@ -1,12 +1,14 @@
 #include "crypto/digest/hash/Sha512Digest.h"
 
+#include "core/base/Status.h"
+
 #include <bit>
 #include <cstring>
 
 #include <immintrin.h>
 
 #include "crypto/digest/hash/DigestBytes.h"
-#include "crypto/digest/hash/ProcessorFeatures.h"
+#include "core/cpu/CpuFeatures.h"
 #include "crypto/digest/hash/Sha2Steps.h"
 
 namespace tornell {
@@ -158,7 +160,7 @@ const uint64_t kInit512_256[8] = {0x22312194fc2bf72c, 0x9f555fa3c84c64c2, 0x2393
 }  // namespace
 
 void Sha512Digest::Compress(uint64_t st[8], const unsigned char* data, size_t blocks) {
-  if (digestcpu::Avx2Bmi2Active()) {
+  if (cpu::Has(cpu::path::kSha512Avx2)) {
     CompressAvx2(st, data, blocks);
   } else {
     CompressPortable(st, data, blocks);
@@ -208,7 +210,7 @@ unsigned char* Sha512_256Digest::Final() {
 
 int Sha512Digest::CopyFrom(const Sha512Digest& other) {
   Sha512Digest::operator=(other);
-  return 0;
+  return kStatusOk;
 }
 
 }  // namespace tornell

@@ -21,7 +21,7 @@ class Sha512Digest {
   void Update(const char* data, int length);
   // 64 bytes then a zero byte; SHA-384 callers read the first 48.
   unsigned char* Final();
-  int CopyFrom(const Sha512Digest& other);
+  [[nodiscard]] int CopyFrom(const Sha512Digest& other);
 
   static void Compress(uint64_t state[8], const unsigned char* data, size_t blocks);
 

@@ -1,5 +1,5 @@
 // The SHA-1 and SHA-256 compression functions on the SHA instructions.
-#include "crypto/digest/hash/ProcessorFeatures.h"
+#include "crypto/digest/hash/ShaExtensions.h"
 
 #include <immintrin.h>
 

@@ -11,11 +11,11 @@ class ShakeDigest : public Sha3Digest {
 
   // The output length survives Reset; bits beyond whole bytes are dropped
   // and fewer than 8 give an empty output.
-  int SetOutputBits(int bits);
+  int SetOutputBits(int bits);  // always succeeds
   int GetOutputBits() const { return outputBits; }
   unsigned char* Final() override;
   using Sha3Digest::CopyFrom;
-  virtual int CopyFrom(const ShakeDigest& other);
+  [[nodiscard]] virtual int CopyFrom(const ShakeDigest& other);
 
  protected:
   ShakeDigest(int rateBytes, int bits) : Sha3Digest(rateBytes, bits) {}

@@ -1,5 +1,7 @@
 #include "crypto/digest/kdf/PasswordKeyDeriver.h"
 
+#include "core/base/Status.h"
+
 #include <climits>
 #include <cstring>
 
@@ -110,8 +112,9 @@ int PasswordKeyDeriver::HashOnce(const char* hashName, const char* data, int len
     result = md5_.Final();
     digestLength = Md5Digest::kDigestBytes;
   } else if (CompareNoCase(hashName, "SHA1") == 0) {
-    sha1_.Reset();
-    sha1_.Update(data, length);
+    TORNELL_TRY(sha1_.Reset());
+    // A failed absorption shows as a null result below.
+    (void)sha1_.Update(data, length);
     result = sha1_.Final();
     digestLength = Sha1Digest::kDigestBytes;
   } else if (CompareNoCase(hashName, "MD2") == 0) {

@@ -1,5 +1,7 @@
 #include "crypto/digest/kdf/Pbkdf2.h"
 
+#include "core/secure/SecureWipe.h"
+
 #include <cstring>
 
 #include "crypto/digest/hash/DigestBytes.h"
@@ -28,7 +30,7 @@ int Pbkdf2::Derive(int id, const char* password, int passwordLength, const char*
     const int take = i == blocks - 1 ? keyBytes - i * hLen : hLen;
     std::memcpy(out + i * hLen, block, static_cast<size_t>(take));
   }
-  digestbytes::Wipe(block, sizeof block);
+  SecureWipe(block, sizeof block);
   return status;
 }
 
@@ -57,7 +59,7 @@ int Pbkdf2::DeriveBlock(const char* password, int passwordLength, const char* sa
       XorInto(block, u, hLen);
     }
   }
-  digestbytes::Wipe(u, sizeof u);
+  SecureWipe(u, sizeof u);
   return status;
 }
 

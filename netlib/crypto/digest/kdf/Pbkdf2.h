@@ -14,10 +14,10 @@ class Pbkdf2 : public Hmac {
 
   // Writes keyBits / 8 bytes to `out`. 200 for an id outside 0-17 or more
   // than kMaxBlocks blocks; 2002 for an iteration count below 1.
-  int Derive(int id, const char* password, int passwordLength, const char* salt, int saltLength,
+  [[nodiscard]] int Derive(int id, const char* password, int passwordLength, const char* salt, int saltLength,
              int iterations, int keyBits, char* out);
   // T(blockIndex + 1): hLen bytes of the digest chosen by the last Derive.
-  int DeriveBlock(const char* password, int passwordLength, const char* salt, int saltLength,
+  [[nodiscard]] int DeriveBlock(const char* password, int passwordLength, const char* salt, int saltLength,
                   int iterations, int blockIndex, char* block);
 
   static void XorInto(char* target, const char* source, int n);

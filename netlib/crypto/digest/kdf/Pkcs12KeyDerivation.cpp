@@ -1,5 +1,7 @@
 #include "crypto/digest/kdf/Pkcs12KeyDerivation.h"
 
+#include "core/base/Status.h"
+
 #include "crypto/digest/hash/HashContext.h"
 #include "crypto/digest/mac/Hmac.h"
 
@@ -9,7 +11,7 @@ namespace {
 
 // `source` repeated to the next multiple of v bytes (nothing when empty).
 int AppendRepeatedToBlocks(ByteString& out, const char* source, int length, int v) {
-  if (length <= 0) return 0;
+  if (length <= 0) return kStatusOk;
   const int total = (length + v - 1) / v * v;
   int status = 0;
   for (int k = 0; status == 0 && k < total; k += length) {
@@ -90,13 +92,13 @@ int Pkcs12KeyDerivation::Derive(int iterations, const ByteString& d, int length,
   unsigned char b[Hmac::kMaxBlockBytes];
   if (length < 0) length = 0;
   while (status == 0 && result.Length() < length) {
-    hash.Reset();
-    status = hash.Update(d.Data(), d.Length());
+    status = hash.Reset();
+    if (status == 0) status = hash.Update(d.Data(), d.Length());
     if (status == 0) status = hash.Update(input.Data(), input.Length());
     if (status == 0) status = hash.Final();
     for (int n = 1; status == 0 && n < iterations; ++n) {
-      hash.Reset();
-      status = hash.Update(hash.GetDigest(), u);
+      status = hash.Reset();
+      if (status == 0) status = hash.Update(hash.GetDigest(), u);
       if (status == 0) status = hash.Final();
     }
     if (status != 0) break;

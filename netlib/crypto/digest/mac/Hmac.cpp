@@ -1,5 +1,8 @@
 #include "crypto/digest/mac/Hmac.h"
 
+#include "core/base/Status.h"
+#include "core/secure/SecureWipe.h"
+
 #include <cstring>
 
 #include "crypto/digest/hash/DigestBytes.h"
@@ -46,7 +49,7 @@ int Hmac::BlockSizeOf(int id) {
 int Hmac::Init(int id, const char* key, int keyLength) {
   padsPending_ = 1;
   id_ = id;
-  hash_.SetAlgorithm(id);
+  TORNELL_TRY(hash_.SetAlgorithm(id));
   return SetKey(key, keyLength);
 }
 
@@ -63,8 +66,8 @@ int Hmac::BuildKeyedStates() {
   int status = 0;
   if (key_.Length() > block) {
     // A long key enters as its digest.
-    hash_.SetAlgorithm(id_);
-    status = hash_.Update(key_.Data(), key_.Length());
+    status = hash_.SetAlgorithm(id_);
+    if (status == 0) status = hash_.Update(key_.Data(), key_.Length());
     if (status == 0) status = hash_.Final();
     if (status == 0) {
       std::memcpy(innerPad, hash_.GetDigest(), static_cast<size_t>(hash_.GetDigestLength()));
@@ -78,13 +81,13 @@ int Hmac::BuildKeyedStates() {
       innerPad[i] ^= kInnerByte;
       outerPad[i] ^= kOuterByte;
     }
-    inner_.SetAlgorithm(id_);
-    outer_.SetAlgorithm(id_);
-    status = inner_.Update(reinterpret_cast<const char*>(innerPad), block);
+    status = inner_.SetAlgorithm(id_);
+    if (status == 0) status = outer_.SetAlgorithm(id_);
+    if (status == 0) status = inner_.Update(reinterpret_cast<const char*>(innerPad), block);
     if (status == 0) status = outer_.Update(reinterpret_cast<const char*>(outerPad), block);
   }
-  digestbytes::Wipe(innerPad, sizeof innerPad);
-  digestbytes::Wipe(outerPad, sizeof outerPad);
+  SecureWipeObject(innerPad);
+  SecureWipeObject(outerPad);
   if (status == 0) keyedValid_ = 1;
   return status;
 }

@@ -3,6 +3,7 @@
 // keyed with the inner and outer pads, so each message costs a state copy in
 // place of two pad compressions; the keyed states follow the key and id.
 #include "core/text/ByteString.h"
+#include "core/text/SecretBytes.h"
 #include "crypto/digest/hash/HashContext.h"
 
 namespace tornell {
@@ -24,15 +25,15 @@ class Hmac {
   // Selects the digest, stores a copy of the key and abandons any message in
   // progress. Always succeeds for the id; 0 or 200 for the key copy. An id
   // outside 0-17 is reported (2001) by the first Update or Final.
-  int Init(int id, const char* key, int keyLength);
-  int Init(int id) { return Init(id, nullptr, 0); }
+  [[nodiscard]] int Init(int id, const char* key, int keyLength);
+  [[nodiscard]] int Init(int id) { return Init(id, nullptr, 0); }
   // A key set in the middle of a message takes effect with the next message.
-  int SetKey(const char* key, int length);
+  [[nodiscard]] int SetKey(const char* key, int length);
 
-  int Update(const char* data, int length);
+  [[nodiscard]] int Update(const char* data, int length);
   // Finishes the message (an empty one when nothing was fed); the next Update
   // starts a new message with the same id and key.
-  int Final();
+  [[nodiscard]] int Final();
 
   const char* GetMac() const { return mac_.Data(); }
   int GetMacLength() const { return mac_.Length(); }
@@ -44,16 +45,16 @@ class Hmac {
   static int BlockSizeOf(int id);
 
   // One message with the stored id and key; `out` = the MAC.
-  int Mac(const char* data, int length, ByteString& out);
+  [[nodiscard]] int Mac(const char* data, int length, ByteString& out);
 
  private:
   // Rebuilds the keyed states when the key or id changed, then starts the
   // running digest from the inner one.
-  int StartMessage();
-  int BuildKeyedStates();
+  [[nodiscard]] int StartMessage();
+  [[nodiscard]] int BuildKeyedStates();
 
   int id_;
-  ByteString key_;
+  SecretBytes key_;
   HashContext hash_;
   int padsPending_;
   int keyedValid_;

@@ -1,5 +1,7 @@
 #include "crypto/digest/mac/TlsPrf.h"
 
+#include "core/base/Status.h"
+
 #include <cstring>
 
 namespace tornell {
@@ -87,14 +89,14 @@ int TlsPrf::Ssl3KeyBlock(const ByteString& secret, const ByteString& seed, int l
   // Pass n hashes n copies of the n-th capital letter: A, BB, CCC ...
   for (int count = 1; status == 0; ++count) {
     std::memset(label, 'A' + count - 1, static_cast<size_t>(count));
-    sha1.Reset();
-    status = sha1.Update(label, count);
+    status = sha1.Reset();
+    if (status == 0) status = sha1.Update(label, count);
     if (status == 0) status = sha1.Update(secret.Data(), secret.Length());
     if (status == 0) status = sha1.Update(seed.Data(), seed.Length());
     if (status == 0) status = sha1.Final();
     if (status != 0) break;
-    md5.Reset();
-    status = md5.Update(secret.Data(), secret.Length());
+    status = md5.Reset();
+    if (status == 0) status = md5.Update(secret.Data(), secret.Length());
     if (status == 0) status = md5.Update(sha1.GetDigest(), sha1.GetDigestLength());
     if (status == 0) status = md5.Final();
     if (status == 0) status = out.Append(md5.GetDigest(), md5.GetDigestLength());

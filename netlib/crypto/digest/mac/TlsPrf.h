@@ -14,17 +14,17 @@ class TlsPrf {
 
   // These four append to `out` and then cut it to `length` (callers pass it
   // empty); Tls10Prf replaces the content of `out`.
-  static int Tls12PrfSha256(const ByteString& secret, const ByteString& seed, int length,
+  [[nodiscard]] static int Tls12PrfSha256(const ByteString& secret, const ByteString& seed, int length,
                             ByteString& out);
-  static int Tls12PrfSha384(const ByteString& secret, const ByteString& seed, int length,
+  [[nodiscard]] static int Tls12PrfSha384(const ByteString& secret, const ByteString& seed, int length,
                             ByteString& out);
-  static int Tls10Prf(const ByteString& secret, const ByteString& seed, int length,
+  [[nodiscard]] static int Tls10Prf(const ByteString& secret, const ByteString& seed, int length,
                       ByteString& out);
   // 2002 for more than kSsl3MaxPasses × 16 bytes.
-  static int Ssl3KeyBlock(const ByteString& secret, const ByteString& seed, int length,
+  [[nodiscard]] static int Ssl3KeyBlock(const ByteString& secret, const ByteString& seed, int length,
                           ByteString& out);
   // P_hash with `mac` already holding its digest number and the secret.
-  static int PHash(Hmac& mac, const ByteString& seed, int length, ByteString& out);
+  [[nodiscard]] static int PHash(Hmac& mac, const ByteString& seed, int length, ByteString& out);
 };
 
 }  // namespace tornell

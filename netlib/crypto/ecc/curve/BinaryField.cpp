@@ -4,18 +4,12 @@
 
 #include <cstring>
 
+#include "core/cpu/CpuFeatures.h"
 #include "crypto/random/RandomSource.h"
 
 namespace tornell {
 
 namespace {
-
-bool g_carrylessAllowed = true;
-
-bool CarrylessAvailable() {
-  static const bool available = __builtin_cpu_supports("pclmul") != 0;
-  return available && g_carrylessAllowed;
-}
 
 // t[0 .. 2k) = a * b without reduction, by the carry-less multiply instruction
 // on 64-bit halves; its timing does not depend on the operands.
@@ -141,11 +135,9 @@ void BinaryField::Reduce(uint32_t* c, int n, FieldElem& out) const {
   std::memcpy(out.w, c, sizeof(uint32_t) * k);
 }
 
-void BinaryField::UseCarrylessInstruction(bool allowed) { g_carrylessAllowed = allowed; }
-
 void BinaryField::Mul(const FieldElem& a, const FieldElem& b, FieldElem& out) const {
   uint32_t t[2 * kFieldWords + 2];
-  if (CarrylessAvailable()) {
+  if (cpu::Has(cpu::path::kCarrylessMultiply)) {
     MulCarryless(a.w, b.w, k, t);
     Reduce(t, 2 * k, out);
     return;

@@ -15,7 +15,7 @@ struct BinaryField : FieldWords {
   int terms[8] = {};
 
   // 0, or 20480 when f is wider than the working form, 20481 when f is zero or 1.
-  int Init(const EcBigInt& poly);
+  [[nodiscard]] int Init(const EcBigInt& poly);
 
   void Load(const EcBigInt& v, FieldElem& out) const;   // k words, reduced
   void Store(const FieldElem& v, EcBigInt& out) const;  // word count k
@@ -28,11 +28,7 @@ struct BinaryField : FieldWords {
   void Invert(const FieldElem& a, FieldElem& out) const;  // timing independent of a; a^(2^m - 2)
   void Divide(const FieldElem& num, const FieldElem& den, FieldElem& out) const;  // den not 0
   void HalfTrace(const FieldElem& c, FieldElem& out) const;
-  int SolveQuadratic(const FieldElem& c, FieldElem& z) const;  // 1 with z^2 + z = c
-
-  // Lets tests check the portable multiplication on machines that have the
-  // carry-less multiply instruction.
-  static void UseCarrylessInstruction(bool allowed);
+  [[nodiscard]] int SolveQuadratic(const FieldElem& c, FieldElem& z) const;  // 1 with z^2 + z = c
 };
 
 }  // namespace tornell

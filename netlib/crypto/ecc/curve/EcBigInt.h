@@ -24,44 +24,44 @@ struct EcBigInt {
   static void SetZero(EcBigInt& v);
   static void Copy(EcBigInt& dst, const EcBigInt& src);
   static void Normalize(EcBigInt& v);
-  static int IsZero(const EcBigInt& v);
-  static int IsEven(const EcBigInt& v);
-  static int TestBit(const EcBigInt& v, int position);
-  static int TestBitFromOne(const EcBigInt& v, unsigned position);
+  [[nodiscard]] static int IsZero(const EcBigInt& v);
+  [[nodiscard]] static int IsEven(const EcBigInt& v);
+  [[nodiscard]] static int TestBit(const EcBigInt& v, int position);
+  [[nodiscard]] static int TestBitFromOne(const EcBigInt& v, unsigned position);
   static void SetBit(EcBigInt& v, int position, int on);
-  static int BitLength(const EcBigInt& v);
-  static int GreaterMagnitude(const EcBigInt& a, const EcBigInt& b);
-  static int Equals(const EcBigInt& a, const EcBigInt& b);
+  [[nodiscard]] static int BitLength(const EcBigInt& v);
+  [[nodiscard]] static int GreaterMagnitude(const EcBigInt& a, const EcBigInt& b);
+  [[nodiscard]] static int Equals(const EcBigInt& a, const EcBigInt& b);
 
-  static int Add(const EcBigInt& a, const EcBigInt& b, EcBigInt& out);
-  static int Subtract(const EcBigInt& a, const EcBigInt& b, EcBigInt& out);
-  static int AddWord(const EcBigInt& v, uint32_t w, EcBigInt& out);
-  static int Increment(EcBigInt& v);
-  static int Multiply(const EcBigInt& a, const EcBigInt& b, EcBigInt& out);
-  static int MultiplyWord(const EcBigInt& a, uint32_t w, EcBigInt& out);
+  [[nodiscard]] static int Add(const EcBigInt& a, const EcBigInt& b, EcBigInt& out);
+  [[nodiscard]] static int Subtract(const EcBigInt& a, const EcBigInt& b, EcBigInt& out);
+  [[nodiscard]] static int AddWord(const EcBigInt& v, uint32_t w, EcBigInt& out);
+  [[nodiscard]] static int Increment(EcBigInt& v);
+  [[nodiscard]] static int Multiply(const EcBigInt& a, const EcBigInt& b, EcBigInt& out);
+  [[nodiscard]] static int MultiplyWord(const EcBigInt& a, uint32_t w, EcBigInt& out);
 
   static void ShiftLeftOne(EcBigInt& v);
   static void ShiftRightOne(EcBigInt& v);
-  static int ShiftLeft(EcBigInt& v, int bits);
+  [[nodiscard]] static int ShiftLeft(EcBigInt& v, int bits);
   static void ShiftRight(EcBigInt& v, unsigned bits);
-  static int ShiftWordsLeft(EcBigInt& v, int n);
-  static int ShiftLeftInto(const EcBigInt& src, unsigned bits, EcBigInt& out);
+  [[nodiscard]] static int ShiftWordsLeft(EcBigInt& v, int n);
+  [[nodiscard]] static int ShiftLeftInto(const EcBigInt& src, unsigned bits, EcBigInt& out);
 
-  static int Mod(const EcBigInt& a, const EcBigInt& m, EcBigInt& out);
-  static int ModPow(const EcBigInt& base, const EcBigInt& exponent, const EcBigInt& m, EcBigInt& out);
-  static int ModInverse(const EcBigInt& a, const EcBigInt& m, EcBigInt& gcdOut, EcBigInt& inverseOut);
-  static int MontgomeryMultiply(const EcBigInt& a, const EcBigInt& b, const EcBigInt& m, uint32_t mPrime, int k,
-                                EcBigInt& out);
-  static int Random(EcBigInt& v, int n, RandomSource& source);
+  [[nodiscard]] static int Mod(const EcBigInt& a, const EcBigInt& m, EcBigInt& out);
+  [[nodiscard]] static int ModPow(const EcBigInt& base, const EcBigInt& exponent, const EcBigInt& m, EcBigInt& out);
+  [[nodiscard]] static int ModInverse(const EcBigInt& a, const EcBigInt& m, EcBigInt& gcdOut, EcBigInt& inverseOut);
+  [[nodiscard]] static int MontgomeryMultiply(const EcBigInt& a, const EcBigInt& b, const EcBigInt& m, uint32_t mPrime,
+                                              int k, EcBigInt& out);
+  [[nodiscard]] static int Random(EcBigInt& v, int n, RandomSource& source);
   // Big-endian bytes to a normalized value; 20480 past the capacity (out untouched).
-  static int FromBytes(const void* bytes, int64_t length, EcBigInt& out);
+  [[nodiscard]] static int FromBytes(const void* bytes, int64_t length, EcBigInt& out);
 };
 
 // Word-array helpers shared by the field code.
 namespace ecwords {
 // r = a mod m over word arrays (na words of a, nm words of m, m's top word non-zero); r gets nm words.
 void Remainder(const uint32_t* a, int na, const uint32_t* m, int nm, uint32_t* r);
-int Compare(const uint32_t* a, const uint32_t* b, int n);
+[[nodiscard]] int Compare(const uint32_t* a, const uint32_t* b, int n);
 // -m0^-1 mod 2^32 for an odd m0.
 uint32_t NegInverse32(uint32_t m0);
 // out[0..k) = a * b * 2^(-32k) mod m for a, b below m; t needs k + 2 words.

@@ -1,7 +1,8 @@
-// Points of y^2 + x*y = x^3 + a*x^2 + b over GF(2^m): affine and
-// Lopez-Dahab forms, the ladder, compression and the curve test.
+// Points of y^2 + x*y = x^3 + a*x^2 + b over GF(2^m): the affine form,
+// the x-only ladder, compression and the curve test.
 #include <cstring>
 
+#include "core/secure/ConstantTime.h"
 #include "crypto/ecc/curve/BinaryField.h"
 #include "crypto/ecc/curve/EcAffine.h"
 #include "crypto/ecc/curve/EcPointMath.h"
@@ -76,85 +77,19 @@ void AffineAddElems(const BCurve& c, const AffinePoint& P, const AffinePoint& Q,
   R.inf = false;
 }
 
-void LdDouble(const BCurve& c, const FieldElem& X1, const FieldElem& Y1, const FieldElem& Z1, FieldElem& X3,
-              FieldElem& Y3, FieldElem& Z3) {
-  const BinaryField& f = c.f;
-  FieldElem x2, z2, z4, bz4, z3, x3, t, y2;
-  f.Sqr(X1, x2);
-  f.Sqr(Z1, z2);
-  f.Mul(x2, z2, z3);
-  f.Sqr(z2, z4);
-  f.Mul(c.b, z4, bz4);
-  f.Sqr(x2, x3);
-  f.Add(x3, bz4, x3);
-  f.Sqr(Y1, y2);
-  c.MulA(z3, t);
-  f.Add(t, y2, t);
-  f.Add(t, bz4, t);
-  f.Mul(x3, t, t);
-  f.Mul(bz4, z3, Y3);
-  f.Add(Y3, t, Y3);
-  X3 = x3;
-  Z3 = z3;
-}
-
-// (X1, Y1, Z1) finite + (x2, y2) finite.
-void LdAddAffine(const BCurve& c, const FieldElem& X1, const FieldElem& Y1, const FieldElem& Z1,
-                 const FieldElem& x2, const FieldElem& y2, FieldElem& X3, FieldElem& Y3, FieldElem& Z3) {
-  const BinaryField& f = c.f;
-  FieldElem z1s, A, B, C, D, E, F, G, t, z3, x3;
-  f.Sqr(Z1, z1s);
-  f.Mul(y2, z1s, A);
-  f.Add(A, Y1, A);
-  f.Mul(x2, Z1, B);
-  f.Add(B, X1, B);
-  if (f.IsZero(B)) {
-    if (f.IsZero(A)) {
-      FieldElem one;
-      f.SetWord(one, 1);
-      LdDouble(c, x2, y2, one, X3, Y3, Z3);
-    } else {
-      f.SetWord(X3, 1);
-      f.SetWord(Y3, 0);
-      f.SetWord(Z3, 0);
-    }
-    return;
-  }
-  f.Mul(Z1, B, C);
-  c.MulA(z1s, t);
-  f.Add(C, t, t);
-  f.Sqr(B, D);
-  f.Mul(D, t, D);
-  f.Sqr(C, z3);
-  f.Mul(A, C, E);
-  f.Sqr(A, x3);
-  f.Add(x3, D, x3);
-  f.Add(x3, E, x3);
-  f.Mul(x2, z3, F);
-  f.Add(F, x3, F);
-  f.Add(x2, y2, G);
-  f.Sqr(z3, t);
-  f.Mul(G, t, G);
-  f.Add(E, z3, t);
-  f.Mul(t, F, Y3);
-  f.Add(Y3, G, Y3);
-  X3 = x3;
-  Z3 = z3;
-}
-
 void CondSwap(const BinaryField& f, FieldElem& a, FieldElem& b, uint32_t mask) {
-  for (int i = 0; i < f.k; ++i) {
-    const uint32_t t = (a.w[i] ^ b.w[i]) & mask;
-    a.w[i] ^= t;
-    b.w[i] ^= t;
-  }
+  ct::CondSwap(mask, a.w, b.w, static_cast<size_t>(f.k));
+}
+
+// out = b where mask is all ones.
+void Select(const BinaryField& f, FieldElem& out, const FieldElem& b, uint32_t mask) {
+  for (int i = 0; i < f.k; ++i) out.w[i] = ct::Select(mask, b.w[i], out.w[i]);
 }
 
 }  // namespace
 
 int EcPointMath::BinaryAffineAdd(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& x2, const EcBigInt& y2,
-                                 const EcBigInt& a, const EcBigInt& f, int reductionId, EcBigInt& x3, EcBigInt& y3) {
-  (void)reductionId;
+                                 const EcBigInt& a, const EcBigInt& f, EcBigInt& x3, EcBigInt& y3) {
   BCurve c;
   const int status = c.Init(f, a, EcBigInt::One);
   if (status != 0) return status;
@@ -164,98 +99,8 @@ int EcPointMath::BinaryAffineAdd(const EcBigInt& x1, const EcBigInt& y1, const E
   return 0;
 }
 
-int EcPointMath::BinaryAffineDouble(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& a, const EcBigInt& f,
-                                    int reductionId, EcBigInt& x3, EcBigInt& y3) {
-  (void)reductionId;
-  BCurve c;
-  const int status = c.Init(f, a, EcBigInt::One);
-  if (status != 0) return status;
-  AffinePoint R;
-  AffineDoubleElems(c, LoadAffine(c.f, x1, y1), R);
-  StoreAffine(c.f, R, x3, y3);
-  return 0;
-}
-
-int EcPointMath::LopezDahabDouble(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1, const EcBigInt& a,
-                                  const EcBigInt& b, const EcBigInt& f, int reductionId, EcBigInt& X3, EcBigInt& Y3,
-                                  EcBigInt& Z3) {
-  (void)reductionId;
-  BCurve c;
-  const int status = c.Init(f, a, b);
-  if (status != 0) return status;
-  if (IsInfinity(X1)) {
-    X3.wordCount = 0;
-    return 0;
-  }
-  FieldElem x, y, z;
-  c.f.Load(X1, x);
-  c.f.Load(Y1, y);
-  c.f.Load(Z1, z);
-  LdDouble(c, x, y, z, x, y, z);
-  c.f.Store(x, X3);
-  c.f.Store(y, Y3);
-  c.f.Store(z, Z3);
-  return 0;
-}
-
-int EcPointMath::LopezDahabAddAffine(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1, const EcBigInt& x2,
-                                     const EcBigInt& y2, const EcBigInt& a, const EcBigInt& b, const EcBigInt& f,
-                                     int reductionId, EcBigInt& X3, EcBigInt& Y3, EcBigInt& Z3) {
-  (void)reductionId;
-  BCurve c;
-  const int status = c.Init(f, a, b);
-  if (status != 0) return status;
-  if (IsInfinity(x2)) {
-    EcBigInt::Copy(X3, X1);
-    EcBigInt::Copy(Y3, Y1);
-    EcBigInt::Copy(Z3, Z1);
-    return 0;
-  }
-  FieldElem x, y, z, px, py;
-  c.f.Load(x2, px);
-  c.f.Load(y2, py);
-  if (IsInfinity(X1)) {
-    x = px;
-    y = py;
-    c.f.SetWord(z, 1);
-  } else {
-    c.f.Load(X1, x);
-    c.f.Load(Y1, y);
-    c.f.Load(Z1, z);
-    LdAddAffine(c, x, y, z, px, py, x, y, z);
-  }
-  c.f.Store(x, X3);
-  c.f.Store(y, Y3);
-  c.f.Store(z, Z3);
-  if (c.f.IsZero(z)) X3.wordCount = 0;
-  return 0;
-}
-
-int EcPointMath::LopezDahabToAffine(const EcBigInt& X, const EcBigInt& Y, const EcBigInt& Z, const EcBigInt& f,
-                                    int reductionId, EcBigInt& x, EcBigInt& y) {
-  (void)reductionId;
-  BinaryField bf;
-  const int status = bf.Init(f);
-  if (status != 0) return status;
-  FieldElem fx, fy, fz, zi, one;
-  bf.Load(X, fx);
-  bf.Load(Y, fy);
-  bf.Load(Z, fz);
-  if (bf.IsZero(fz)) return kEcZeroModulus;
-  bf.SetWord(one, 1);
-  bf.Divide(one, fz, zi);
-  bf.Mul(fx, zi, fx);
-  bf.Sqr(zi, zi);
-  bf.Mul(fy, zi, fy);
-  bf.Store(fx, x);
-  bf.Store(fy, y);
-  return 0;
-}
-
 int EcPointMath::BinaryScalarMultiply(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a, const EcBigInt& b,
-                                      const EcBigInt& f, const EcBigInt& scalar, int reductionId, EcBigInt& outX,
-                                      EcBigInt& outY) {
-  (void)reductionId;
+                                      const EcBigInt& f, const EcBigInt& scalar, EcBigInt& outX, EcBigInt& outY) {
   BCurve c;
   const int status = c.Init(f, a, b);
   if (status != 0) return status;
@@ -310,48 +155,46 @@ int EcPointMath::BinaryScalarMultiply(const EcBigInt& x, const EcBigInt& y, cons
     CondSwap(bf, x1, x2, mask);
     CondSwap(bf, z1, z2, mask);
   }
-  if (bf.IsZero(z1)) {
-    StoreAffine(bf, result, outX, outY);
-    return 0;
-  }
-  FieldElem& rx = result.x;
-  FieldElem& ry = result.y;
-  result.inf = false;
-  if (bf.IsZero(z2)) {
-    // (k + 1) P is infinity, so k P = -P
-    rx = px;
-    bf.Add(px, py, ry);
-  } else {
-    // y recovery: y1 = (x1/z1 + x)[(X1 + x Z1)(X2 + x Z2) + (x^2 + y) Z1 Z2] / (x Z1 Z2) + y
-    FieldElem zz, inv, num, s1, s2;
-    bf.Mul(z1, z2, zz);
-    bf.Mul(px, zz, inv);
-    bf.Invert(inv, inv);
-    bf.Mul(x1, px, rx);
-    bf.Mul(rx, z2, rx);
-    bf.Mul(rx, inv, rx);  // X1 / Z1
-    bf.Mul(px, z1, s1);
-    bf.Add(s1, x1, s1);
-    bf.Mul(px, z2, s2);
-    bf.Add(s2, x2, s2);
-    bf.Mul(s1, s2, num);
-    bf.Sqr(px, s1);
-    bf.Add(s1, py, s1);
-    bf.Mul(s1, zz, s1);
-    bf.Add(num, s1, num);
-    bf.Add(rx, px, s2);
-    bf.Mul(s2, num, num);
-    bf.Mul(num, inv, ry);
-    bf.Add(ry, py, ry);
-  }
-  StoreAffine(bf, result, outX, outY);
+  // Both endings are computed and chosen by mask, as is the infinity of the
+  // result: which one applies follows the secret scalar.
+  const uint32_t infinite = bf.ZeroMask(z1);
+  const uint32_t minusP = bf.ZeroMask(z2);  // (k + 1) P is infinity, so k P = -P
+  // y recovery: y1 = (x1/z1 + x)[(X1 + x Z1)(X2 + x Z2) + (x^2 + y) Z1 Z2] / (x Z1 Z2) + y
+  FieldElem rx, ry, zz, inv, num, s1, s2, negY;
+  bf.Mul(z1, z2, zz);
+  bf.Mul(px, zz, inv);
+  bf.Invert(inv, inv);
+  bf.Mul(x1, px, rx);
+  bf.Mul(rx, z2, rx);
+  bf.Mul(rx, inv, rx);  // X1 / Z1
+  bf.Mul(px, z1, s1);
+  bf.Add(s1, x1, s1);
+  bf.Mul(px, z2, s2);
+  bf.Add(s2, x2, s2);
+  bf.Mul(s1, s2, num);
+  bf.Sqr(px, s1);
+  bf.Add(s1, py, s1);
+  bf.Mul(s1, zz, s1);
+  bf.Add(num, s1, num);
+  bf.Add(rx, px, s2);
+  bf.Mul(s2, num, num);
+  bf.Mul(num, inv, ry);
+  bf.Add(ry, py, ry);
+  bf.Add(px, py, negY);
+  Select(bf, rx, px, minusP);
+  Select(bf, ry, negY, minusP);
+  FieldElem zero;
+  bf.SetWord(zero, 0);
+  Select(bf, rx, zero, infinite);
+  Select(bf, ry, zero, infinite);
+  bf.Store(rx, outX);
+  bf.Store(ry, outY);
+  outX.wordCount = static_cast<int32_t>(static_cast<uint32_t>(bf.k) & ~infinite);
   return 0;
 }
 
-int EcPointMath::BinaryScalarMultiplyAffine(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a,
-                                            const EcBigInt& f, const EcBigInt& scalar, int reductionId,
-                                            EcBigInt& outX, EcBigInt& outY) {
-  (void)reductionId;
+int EcPointMath::BinaryScalarMultiplyAffine(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a, const EcBigInt& f,
+                                            const EcBigInt& scalar, EcBigInt& outX, EcBigInt& outY) {
   BCurve c;
   const int status = c.Init(f, a, EcBigInt::One);
   if (status != 0) return status;
@@ -360,8 +203,7 @@ int EcPointMath::BinaryScalarMultiplyAffine(const EcBigInt& x, const EcBigInt& y
 }
 
 int EcPointMath::BinaryIsOnCurve(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a, const EcBigInt& b,
-                                 const EcBigInt& f, int reductionId) {
-  (void)reductionId;
+                                 const EcBigInt& f) {
   BCurve c;
   if (c.Init(f, a, b) != 0) return 0;
   const BinaryField& bf = c.f;
@@ -379,8 +221,7 @@ int EcPointMath::BinaryIsOnCurve(const EcBigInt& x, const EcBigInt& y, const EcB
   return bf.Equal(lhs, rhs) ? 1 : 0;
 }
 
-int EcPointMath::BinaryCompressBit(const EcBigInt& x, const EcBigInt& y, const EcBigInt& f, int reductionId) {
-  (void)reductionId;
+int EcPointMath::BinaryCompressBit(const EcBigInt& x, const EcBigInt& y, const EcBigInt& f) {
   BinaryField bf;
   if (bf.Init(f) != 0) return 0;
   FieldElem fx, fy, r;
@@ -391,9 +232,8 @@ int EcPointMath::BinaryCompressBit(const EcBigInt& x, const EcBigInt& y, const E
   return static_cast<int>(r.w[0] & 1u);
 }
 
-int EcPointMath::BinaryDecompressY(int yBit, const EcBigInt& x, const EcBigInt& a, const EcBigInt& b,
-                                   const EcBigInt& f, int reductionId, EcBigInt& outY) {
-  (void)reductionId;
+int EcPointMath::BinaryDecompressY(int yBit, const EcBigInt& x, const EcBigInt& a, const EcBigInt& b, const EcBigInt& f,
+                                   EcBigInt& outY) {
   BCurve c;
   if (c.Init(f, a, b) != 0) return 0;
   const BinaryField& bf = c.f;

@@ -97,7 +97,9 @@ int AppendNamed(EcCurve& curve, int index) {
 
 EcCurve PrebuiltCurves[3] = {EcCurve(0), EcCurve(1), EcCurve(2)};
 
-EcCurve::EcCurve(int index) { LoadNamedCurve(index); }
+// A constructor has no status to give: an unknown index leaves the curve
+// incomplete, which IsComplete() reports.
+EcCurve::EcCurve(int index) { static_cast<void>(LoadNamedCurve(index)); }
 
 int EcCurve::LoadNamedCurve(int index) {
   int status = 0;
@@ -336,7 +338,7 @@ int EcCurve::EncodePoint(const ByteString& X, const ByteString& Y, const EcCurve
           (status = EcBigInt::FromBytes(curve.p.Data(), curve.p.Length(), f)) != 0) {
         return status;
       }
-      c = EcPointMath::BinaryCompressBit(x, y, f, curve.reductionId);
+      c = EcPointMath::BinaryCompressBit(x, y, f);
     } else {
       return kEcBadCurve;
     }
@@ -388,7 +390,7 @@ int EcCurve::DecodePoint(const ByteString& encoded, const EcCurve& curve, int& o
   }
   const int found = curve.fieldType == ecfield::kPrime
                         ? EcPointMath::DecompressY(first - 2, x, a, b, p, curve.reductionId, y)
-                        : EcPointMath::BinaryDecompressY(first - 2, x, a, b, p, curve.reductionId, y);
+                        : EcPointMath::BinaryDecompressY(first - 2, x, a, b, p, y);
   if (found == 0) return 0;
   ByteString yBytes;
   if ((status = EcPointMath::ToBytesFixed(y, w, yBytes)) != 0) return status;

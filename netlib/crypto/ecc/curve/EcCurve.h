@@ -37,40 +37,41 @@ class EcCurve {
   EcCurve(const EcCurve&) = delete;
   EcCurve& operator=(const EcCurve&) = delete;
 
-  int LoadNamedCurve(int index);
-  int SetParameters(const ByteString& pIn, const ByteString& aIn, const ByteString& bIn,
-                    const ByteString& encodedGenerator, const ByteString& seedIn, const ByteString& nIn,
-                    int cofactorIn);
-  int IdentifyCurve();
+  [[nodiscard]] int LoadNamedCurve(int index);
+  [[nodiscard]] int SetParameters(const ByteString& pIn, const ByteString& aIn, const ByteString& bIn,
+                                  const ByteString& encodedGenerator, const ByteString& seedIn, const ByteString& nIn,
+                                  int cofactorIn);
+  [[nodiscard]] int IdentifyCurve();
   static EcCurve* FindPrebuilt(int index);
 
-  int SetReduction(int id);
-  int SetModulus(const void* bytes, int length);
-  int SetDegree(int m);
-  int SetK1(int k);
-  int SetK2(int k);
-  int SetK3(int k);
-  int BuildPolynomial();
-  int SetFieldType(int type);
+  [[nodiscard]] int SetReduction(int id);
+  [[nodiscard]] int SetModulus(const void* bytes, int length);
+  [[nodiscard]] int SetDegree(int m);
+  [[nodiscard]] int SetK1(int k);
+  [[nodiscard]] int SetK2(int k);
+  [[nodiscard]] int SetK3(int k);
+  [[nodiscard]] int BuildPolynomial();
+  [[nodiscard]] int SetFieldType(int type);
 
-  int FieldBits() const;
-  int FieldBytes() const;
-  static int BitLength(const ByteString& bytes);
+  [[nodiscard]] int FieldBits() const;
+  [[nodiscard]] int FieldBytes() const;
+  [[nodiscard]] static int BitLength(const ByteString& bytes);
   bool IsComplete() const;
   bool Equals(const EcCurve& other) const;
   static bool ValuesEqual(const ByteString& x, const ByteString& y);
-  int CopyFrom(const EcCurve& other);
+  [[nodiscard]] int CopyFrom(const EcCurve& other);
 
-  static int EncodePoint(const ByteString& X, const ByteString& Y, const EcCurve& curve, int compressed, int hybrid,
-                         ByteString& out);
-  static int DecodePoint(const ByteString& encoded, const EcCurve& curve, int& ok, ByteString& X, ByteString& Y);
-  static int HexToBytes(const char* text, int minLength, ByteString& out);
+  [[nodiscard]] static int EncodePoint(const ByteString& X, const ByteString& Y, const EcCurve& curve, int compressed,
+                                       int hybrid, ByteString& out);
+  [[nodiscard]] static int DecodePoint(const ByteString& encoded, const EcCurve& curve, int& ok, ByteString& X,
+                                       ByteString& Y);
+  [[nodiscard]] static int HexToBytes(const char* text, int minLength, ByteString& out);
   // Bytes to an EcBigInt; with widthSource, widened to its word count (1419 when wider).
-  static int ToEcBigInt(const ByteString& bytes, const EcBigInt* widthSource, EcBigInt& out);
+  [[nodiscard]] static int ToEcBigInt(const ByteString& bytes, const EcBigInt* widthSource, EcBigInt& out);
 
-  static int SetP256(EcCurve& curve);
-  static int SetP384(EcCurve& curve);
-  static int SetP521(EcCurve& curve);
+  [[nodiscard]] static int SetP256(EcCurve& curve);
+  [[nodiscard]] static int SetP384(EcCurve& curve);
+  [[nodiscard]] static int SetP521(EcCurve& curve);
 };
 
 // P-256, P-384 and P-521, built during static initialisation.

@@ -2,6 +2,7 @@
 // Elliptic-curve key material: private scalar and public point of a
 // Weierstrass key, or the seed and encoded public key of an Edwards key.
 #include "core/text/ByteString.h"
+#include "core/text/SecretBytes.h"
 #include "crypto/pubkey/AsymmetricKey.h"
 
 namespace tornell {
@@ -19,30 +20,30 @@ constexpr int kEd448 = 4;
 
 class EcKey : public AsymmetricKey {
  public:
-  ByteString D;
+  SecretBytes D;
   ByteString X;
   ByteString Y;
   int curveIndex = -1;
   EcCurve* curve = nullptr;  // into PrebuiltCurves, never owned
   ByteString edPublic;
-  ByteString edPrivate;
+  SecretBytes edPrivate;
 
   EcKey() : AsymmetricKey(kEc) {}
   ~EcKey() override;
   EcKey(const EcKey&) = delete;
   EcKey& operator=(const EcKey&) = delete;
 
-  int Clear();
-  int CopyFrom(const EcKey& other);
+  [[nodiscard]] int Clear();
+  [[nodiscard]] int CopyFrom(const EcKey& other);
   // Splits a SEC 1 uncompressed point (optionally behind one 0x00) into X and Y.
-  int SetPublicPoint(ByteString& point);
-  int SetCurveByOid(const char* oidText);
+  [[nodiscard]] int SetPublicPoint(ByteString& point);
+  [[nodiscard]] int SetCurveByOid(const char* oidText);
   bool HasPrivateKey() const;
   bool HasPublicKey() const;
   bool IsEdwardsKey() const;
   EcCurve* GetCurve();
-  int GetPublicPoint(int compressed, ByteString& out);
-  static int FitToWidth(const char* bytes, int length, int width, ByteString& out);
+  [[nodiscard]] int GetPublicPoint(int compressed, ByteString& out);
+  [[nodiscard]] static int FitToWidth(const char* bytes, int length, int width, ByteString& out);
 };
 
 }  // namespace tornell

@@ -28,98 +28,51 @@ constexpr int kB571 = 0x610A;
 class EcPointMath {
  public:
   // Byte conversions.
-  static int ToBytes(const EcBigInt& v, ByteString& out);
-  static int ToBytesFixed(const EcBigInt& v, int width, ByteString& out);
+  [[nodiscard]] static int ToBytes(const EcBigInt& v, ByteString& out);
+  [[nodiscard]] static int ToBytesFixed(const EcBigInt& v, int width, ByteString& out);
 
   // Prime field.
-  static int Reduce(EcBigInt& x, const EcBigInt& p, EcBigInt& t1, EcBigInt& t2, int reductionId);
-  static int FieldMultiply(const EcBigInt& a, const EcBigInt& b, const EcBigInt& p, EcBigInt& t1, EcBigInt& t2,
-                           int reductionId, EcBigInt& out);
-  static int FieldSquare(const EcBigInt& a, const EcBigInt& p, EcBigInt& t1, EcBigInt& t2, int reductionId,
-                         EcBigInt& out);
-  static int FieldAdd(const EcBigInt& a, const EcBigInt& b, const EcBigInt& p, EcBigInt& out);
-  static int FieldSubtract(const EcBigInt& a, const EcBigInt& b, const EcBigInt& p, EcBigInt& out);
-  static int FieldHalve(const EcBigInt& a, const EcBigInt& p, EcBigInt& out);
-  static int FieldPow(const EcBigInt& base, const EcBigInt& exponent, const EcBigInt& p, EcBigInt& out);
-  static int FieldInvert(const EcBigInt& a, const EcBigInt& p, EcBigInt& out);
-  static int FieldDivide(const EcBigInt& numerator, const EcBigInt& denominator, const EcBigInt& p, EcBigInt& out);
-  static int FieldSqrt(const EcBigInt& a, const EcBigInt& p, int reductionId, int& found, EcBigInt& root);
   static void SetZero(EcBigInt& x, const EcBigInt& p);
   static void SetOne(EcBigInt& x, const EcBigInt& p);
   static void SetWord(EcBigInt& x, const EcBigInt& p, uint32_t w);
-  static int IsZero(const EcBigInt& x, const EcBigInt& p);
-  static int IsOne(const EcBigInt& x, const EcBigInt& p);
-  static int Compare(const EcBigInt& a, const EcBigInt& b, const EcBigInt& p);
+  [[nodiscard]] static int IsZero(const EcBigInt& x, const EcBigInt& p);
+  [[nodiscard]] static int IsOne(const EcBigInt& x, const EcBigInt& p);
+  [[nodiscard]] static int Compare(const EcBigInt& a, const EcBigInt& b, const EcBigInt& p);
 
   // Prime-field points.
-  static int JacobianDouble(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1, const EcBigInt& p,
-                            const EcBigInt& a, int reductionId, EcBigInt& X3, EcBigInt& Y3, EcBigInt& Z3);
-  static int JacobianDoubleAMinus3(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1, const EcBigInt& p,
-                                   int reductionId, EcBigInt& X3, EcBigInt& Y3, EcBigInt& Z3);
-  static int JacobianAddAffine(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1, const EcBigInt& x2,
-                               const EcBigInt& y2, const EcBigInt& p, const EcBigInt& a, int reductionId, EcBigInt& X3,
-                               EcBigInt& Y3, EcBigInt& Z3);
-  static int JacobianToAffine(const EcBigInt& X, const EcBigInt& Y, const EcBigInt& Z, const EcBigInt& p,
-                              int reductionId, EcBigInt& x, EcBigInt& y);
-  static int AffineDouble(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& p, const EcBigInt& a,
-                          int reductionId, EcBigInt& x3, EcBigInt& y3);
-  static int AffineAdd(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& x2, const EcBigInt& y2,
-                       const EcBigInt& p, const EcBigInt& a, int reductionId, EcBigInt& x3, EcBigInt& y3);
+  [[nodiscard]] static int AffineAdd(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& x2, const EcBigInt& y2,
+                                     const EcBigInt& p, const EcBigInt& a, int reductionId, EcBigInt& x3, EcBigInt& y3);
   // scalar·P in constant time for the scalar's value (its word count sets the work).
-  static int ScalarMultiply(const EcBigInt& x, const EcBigInt& y, const EcBigInt& p, const EcBigInt& a,
-                            const EcBigInt& scalar, int reductionId, EcBigInt& outX, EcBigInt& outY);
+  [[nodiscard]] static int ScalarMultiply(const EcBigInt& x, const EcBigInt& y, const EcBigInt& p, const EcBigInt& a,
+                                          const EcBigInt& scalar, int reductionId, EcBigInt& outX, EcBigInt& outY);
   // Plain double-and-add in affine coordinates; public scalars only.
-  static int ScalarMultiplyAffine(const EcBigInt& x, const EcBigInt& y, const EcBigInt& p, const EcBigInt& a,
-                                  const EcBigInt& scalar, int reductionId, EcBigInt& outX, EcBigInt& outY);
-  static int DecompressY(int yBit, const EcBigInt& x, const EcBigInt& a, const EcBigInt& b, const EcBigInt& p,
-                         int reductionId, EcBigInt& outY);
-  static int IsOnCurve(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a, const EcBigInt& b,
-                       const EcBigInt& p, int reductionId);
+  [[nodiscard]] static int ScalarMultiplyAffine(const EcBigInt& x, const EcBigInt& y, const EcBigInt& p,
+                                                const EcBigInt& a, const EcBigInt& scalar, int reductionId,
+                                                EcBigInt& outX, EcBigInt& outY);
+  [[nodiscard]] static int DecompressY(int yBit, const EcBigInt& x, const EcBigInt& a, const EcBigInt& b,
+                                       const EcBigInt& p, int reductionId, EcBigInt& outY);
+  [[nodiscard]] static int IsOnCurve(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a, const EcBigInt& b,
+                                     const EcBigInt& p, int reductionId);
 
   // Binary field.
   static const uint32_t SquareSpreadTable[256];
-  static int BinaryReduce(EcBigInt& x, const EcBigInt& f, int reductionId);
-  static int BinaryAdd(const EcBigInt& a, const EcBigInt& b, const EcBigInt& f, EcBigInt& out);
-  static int BinaryMultiply(const EcBigInt& a, const EcBigInt& b, const EcBigInt& f, int reductionId,
-                            EcBigInt& scratch, EcBigInt& out);
-  static int BinarySquare(const EcBigInt& a, const EcBigInt& f, int reductionId, EcBigInt& out);
-  static int BinaryDivideByX(const EcBigInt& a, const EcBigInt& f, EcBigInt& out);
-  static int BinaryInvert(const EcBigInt& a, const EcBigInt& f, EcBigInt& out);
-  static int BinaryDivide(const EcBigInt& numerator, const EcBigInt& denominator, const EcBigInt& f, EcBigInt& out);
-  static int BinaryHalfTrace(const EcBigInt& c, const EcBigInt& f, int reductionId, EcBigInt& out);
-  static int BinaryPow(const EcBigInt& a, const EcBigInt& exponent, const EcBigInt& f, int reductionId,
-                       EcBigInt& out);
-  static int BinarySolveQuadratic(const EcBigInt& c, const EcBigInt& f, int reductionId, EcBigInt& z);
-  static void BinarySetZero(EcBigInt& x, const EcBigInt& f);
-  static void BinarySetOne(EcBigInt& x, const EcBigInt& f);
-  static int BinaryIsZero(const EcBigInt& x, const EcBigInt& f);
-  static int BinaryIsOne(const EcBigInt& x, const EcBigInt& f);
-  static int BinaryCompare(const EcBigInt& a, const EcBigInt& b, const EcBigInt& f);
 
   // Binary-field points.
-  static int BinaryAffineAdd(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& x2, const EcBigInt& y2,
-                             const EcBigInt& a, const EcBigInt& f, int reductionId, EcBigInt& x3, EcBigInt& y3);
-  static int BinaryAffineDouble(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& a, const EcBigInt& f,
-                                int reductionId, EcBigInt& x3, EcBigInt& y3);
-  static int LopezDahabDouble(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1, const EcBigInt& a,
-                              const EcBigInt& b, const EcBigInt& f, int reductionId, EcBigInt& X3, EcBigInt& Y3,
-                              EcBigInt& Z3);
-  static int LopezDahabAddAffine(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1, const EcBigInt& x2,
-                                 const EcBigInt& y2, const EcBigInt& a, const EcBigInt& b, const EcBigInt& f,
-                                 int reductionId, EcBigInt& X3, EcBigInt& Y3, EcBigInt& Z3);
-  static int LopezDahabToAffine(const EcBigInt& X, const EcBigInt& Y, const EcBigInt& Z, const EcBigInt& f,
-                                int reductionId, EcBigInt& x, EcBigInt& y);
+  [[nodiscard]] static int BinaryAffineAdd(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& x2,
+                                           const EcBigInt& y2, const EcBigInt& a, const EcBigInt& f, EcBigInt& x3,
+                                           EcBigInt& y3);
   // scalar·P by a Montgomery ladder over a fixed number of steps.
-  static int BinaryScalarMultiply(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a, const EcBigInt& b,
-                                  const EcBigInt& f, const EcBigInt& scalar, int reductionId, EcBigInt& outX,
-                                  EcBigInt& outY);
-  static int BinaryScalarMultiplyAffine(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a, const EcBigInt& f,
-                                        const EcBigInt& scalar, int reductionId, EcBigInt& outX, EcBigInt& outY);
-  static int BinaryIsOnCurve(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a, const EcBigInt& b,
-                             const EcBigInt& f, int reductionId);
-  static int BinaryCompressBit(const EcBigInt& x, const EcBigInt& y, const EcBigInt& f, int reductionId);
-  static int BinaryDecompressY(int yBit, const EcBigInt& x, const EcBigInt& a, const EcBigInt& b, const EcBigInt& f,
-                               int reductionId, EcBigInt& outY);
+  [[nodiscard]] static int BinaryScalarMultiply(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a,
+                                                const EcBigInt& b, const EcBigInt& f, const EcBigInt& scalar,
+                                                EcBigInt& outX, EcBigInt& outY);
+  [[nodiscard]] static int BinaryScalarMultiplyAffine(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a,
+                                                      const EcBigInt& f, const EcBigInt& scalar, EcBigInt& outX,
+                                                      EcBigInt& outY);
+  [[nodiscard]] static int BinaryIsOnCurve(const EcBigInt& x, const EcBigInt& y, const EcBigInt& a, const EcBigInt& b,
+                                           const EcBigInt& f);
+  [[nodiscard]] static int BinaryCompressBit(const EcBigInt& x, const EcBigInt& y, const EcBigInt& f);
+  [[nodiscard]] static int BinaryDecompressY(int yBit, const EcBigInt& x, const EcBigInt& a, const EcBigInt& b,
+                                             const EcBigInt& f, EcBigInt& outY);
 
   // Reduction polynomials.
   static void MakePolynomial(EcBigInt& out, unsigned m, int k1, int k2, int k3);

@@ -137,10 +137,12 @@ void AddFull(const Curve& c, const JPoint& P, const JPoint& Q, JPoint& R) {
   f.Sub(s2, s1, r);
   const uint32_t pInf = f.ZeroMask(P.Z);
   const uint32_t qInf = f.ZeroMask(Q.Z);
-  if ((~pInf & ~qInf & f.ZeroMask(h) & f.ZeroMask(r)) != 0) {
-    Double(c, P, R);  // equal operands: reached only by low-order or related points
-    return;
-  }
+  // Equal operands (reached only by low-order or related points) take the
+  // doubling; it is always computed and chosen by mask, as the operands may
+  // follow a secret.
+  const uint32_t same = ~pInf & ~qInf & f.ZeroMask(h) & f.ZeroMask(r);
+  JPoint twice;
+  Double(c, P, twice);
   FieldElem h2, h3, uh2, x3, y3, z3;
   f.Mul(P.Z, Q.Z, t);
   f.Mul(t, h, z3);
@@ -158,49 +160,22 @@ void AddFull(const Curve& c, const JPoint& P, const JPoint& Q, JPoint& R) {
   f.Select(x3, x3, P.X, qInf);
   f.Select(y3, y3, P.Y, qInf);
   f.Select(z3, z3, P.Z, qInf);
-  f.Select(R.X, x3, Q.X, pInf);
-  f.Select(R.Y, y3, Q.Y, pInf);
-  f.Select(R.Z, z3, Q.Z, pInf);
+  f.Select(x3, x3, Q.X, pInf);
+  f.Select(y3, y3, Q.Y, pInf);
+  f.Select(z3, z3, Q.Z, pInf);
+  f.Select(R.X, x3, twice.X, same);
+  f.Select(R.Y, y3, twice.Y, same);
+  f.Select(R.Z, z3, twice.Z, same);
 }
 
-void ToAffine(const PrimeField& f, const JPoint& P, bool constantTime, FieldElem& x, FieldElem& y) {
-  FieldElem zi, zi2, one;
-  if (constantTime) {
-    f.InvertFermat(P.Z, zi);
-  } else {
-    f.SetWord(one, 1);
-    f.Divide(one, P.Z, zi);
-  }
+// By Fermat's inversion, in time independent of Z.
+void ToAffine(const PrimeField& f, const JPoint& P, FieldElem& x, FieldElem& y) {
+  FieldElem zi, zi2;
+  f.InvertFermat(P.Z, zi);
   f.Sqr(zi, zi2);
   f.Mul(P.X, zi2, x);
   f.Mul(zi2, zi, zi2);
   f.Mul(P.Y, zi2, y);
-}
-
-void LoadJacobian(const PrimeField& f, const EcBigInt& X, const EcBigInt& Y, const EcBigInt& Z, JPoint& P) {
-  f.Load(X, P.X);
-  f.Load(Y, P.Y);
-  f.Load(Z, P.Z);
-}
-
-void StoreJacobian(const PrimeField& f, const JPoint& P, bool infinity, EcBigInt& X, EcBigInt& Y, EcBigInt& Z) {
-  f.Store(P.X, X);
-  f.Store(P.Y, Y);
-  f.Store(P.Z, Z);
-  if (infinity) X.wordCount = 0;
-}
-
-// 2P for the interface's Jacobian values, infinity passed through.
-void DoubleJacobian(const Curve& c, const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1, EcBigInt& X3,
-                    EcBigInt& Y3, EcBigInt& Z3) {
-  if (IsInfinity(X1)) {
-    X3.wordCount = 0;
-    return;
-  }
-  JPoint P, R;
-  LoadJacobian(c.f, X1, Y1, Z1, P);
-  Double(c, P, R);
-  StoreJacobian(c.f, R, false, X3, Y3, Z3);
 }
 
 void AffineDoubleElems(const Curve& c, const AffinePoint& P, AffinePoint& R) {
@@ -246,81 +221,6 @@ int ScalarBits(const EcBigInt& scalar) {
 }
 
 }  // namespace
-
-int EcPointMath::JacobianDouble(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1, const EcBigInt& p,
-                                const EcBigInt& a, int reductionId, EcBigInt& X3, EcBigInt& Y3, EcBigInt& Z3) {
-  Curve c;
-  const int status = c.Init(p, a, reductionId);
-  if (status != 0) return status;
-  c.aMinus3 = false;  // the general formula, whatever a is
-  DoubleJacobian(c, X1, Y1, Z1, X3, Y3, Z3);
-  return 0;
-}
-
-int EcPointMath::JacobianDoubleAMinus3(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1,
-                                       const EcBigInt& p, int reductionId, EcBigInt& X3, EcBigInt& Y3,
-                                       EcBigInt& Z3) {
-  Curve c;
-  const int status = c.Init(p, EcBigInt::One, reductionId);
-  if (status != 0) return status;
-  c.aMinus3 = true;
-  DoubleJacobian(c, X1, Y1, Z1, X3, Y3, Z3);
-  return 0;
-}
-
-int EcPointMath::JacobianAddAffine(const EcBigInt& X1, const EcBigInt& Y1, const EcBigInt& Z1, const EcBigInt& x2,
-                                   const EcBigInt& y2, const EcBigInt& p, const EcBigInt& a, int reductionId,
-                                   EcBigInt& X3, EcBigInt& Y3, EcBigInt& Z3) {
-  Curve c;
-  const int status = c.Init(p, a, reductionId);
-  if (status != 0) return status;
-  if (IsInfinity(x2)) {
-    EcBigInt::Copy(X3, X1);
-    EcBigInt::Copy(Y3, Y1);
-    EcBigInt::Copy(Z3, Z1);
-    return 0;
-  }
-  JPoint P, R;
-  FieldElem ax, ay;
-  c.f.Load(x2, ax);
-  c.f.Load(y2, ay);
-  if (IsInfinity(X1)) {
-    R.X = ax;
-    R.Y = ay;
-    c.f.SetWord(R.Z, 1);
-  } else {
-    LoadJacobian(c.f, X1, Y1, Z1, P);
-    AddAffine(c, P, ax, ay, R);
-  }
-  StoreJacobian(c.f, R, c.f.IsZero(R.Z), X3, Y3, Z3);
-  return 0;
-}
-
-int EcPointMath::JacobianToAffine(const EcBigInt& X, const EcBigInt& Y, const EcBigInt& Z, const EcBigInt& p,
-                                  int reductionId, EcBigInt& x, EcBigInt& y) {
-  PrimeField f;
-  const int status = f.Init(p, reductionId);
-  if (status != 0) return status;
-  JPoint P;
-  LoadJacobian(f, X, Y, Z, P);
-  if (f.IsZero(P.Z)) return kEcZeroModulus;
-  FieldElem ax, ay;
-  ToAffine(f, P, false, ax, ay);
-  f.Store(ax, x);
-  f.Store(ay, y);
-  return 0;
-}
-
-int EcPointMath::AffineDouble(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& p, const EcBigInt& a,
-                              int reductionId, EcBigInt& x3, EcBigInt& y3) {
-  Curve c;
-  const int status = c.Init(p, a, reductionId);
-  if (status != 0) return status;
-  AffinePoint R;
-  AffineDoubleElems(c, LoadAffine(c.f, x1, y1), R);
-  StoreAffine(c.f, R, x3, y3);
-  return 0;
-}
 
 int EcPointMath::AffineAdd(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& x2, const EcBigInt& y2,
                            const EcBigInt& p, const EcBigInt& a, int reductionId, EcBigInt& x3, EcBigInt& y3) {
@@ -393,13 +293,15 @@ int EcPointMath::ScalarMultiply(const EcBigInt& x, const EcBigInt& y, const EcBi
     AddFull(c, q, pick, sum);
     q = sum;
   }
-  if (!f.IsZero(q.Z)) {
-    ToAffine(f, q, true, result.x, result.y);
-    f.FromWorking(result.x);
-    f.FromWorking(result.y);
-    result.inf = false;
-  }
-  StoreAffine(f, result, outX, outY);
+  // Infinity (Z = 0) inverts to 0 and leaves x = y = 0; only the word count
+  // marks it, set by mask: the result's finiteness follows the secret.
+  const uint32_t infinite = f.ZeroMask(q.Z);
+  ToAffine(f, q, result.x, result.y);
+  f.FromWorking(result.x);
+  f.FromWorking(result.y);
+  f.Store(result.x, outX);
+  f.Store(result.y, outY);
+  outX.wordCount = static_cast<int32_t>(static_cast<uint32_t>(f.k) & ~infinite);
   return 0;
 }
 

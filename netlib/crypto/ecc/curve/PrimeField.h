@@ -14,7 +14,7 @@ struct PrimeField : FieldWords {
   FieldElem p{};
 
   // 0, or 20480 when p is wider than the working form, 20481 when p is zero.
-  int Init(const EcBigInt& modulus, int id);
+  [[nodiscard]] int Init(const EcBigInt& modulus, int id);
 
   // Montgomery form (x·2^(32k) mod p) for the generic reduction: multiplication
   // without division, in time that does not depend on the values. Only the
@@ -42,9 +42,9 @@ struct PrimeField : FieldWords {
   void InvertFermat(const FieldElem& a, FieldElem& out) const;  // timing independent of a
   // Binary inversion times numerator; denominator must not be 0.
   void Divide(const FieldElem& num, const FieldElem& den, FieldElem& out) const;
-  int Sqrt(const FieldElem& a, FieldElem& root) const;  // 1 found, 0 none
+  [[nodiscard]] int Sqrt(const FieldElem& a, FieldElem& root) const;  // 1 found, 0 none
 
-  int Cmp(const FieldElem& a, const FieldElem& b) const;
+  [[nodiscard]] int Cmp(const FieldElem& a, const FieldElem& b) const;
   void Select(FieldElem& out, const FieldElem& a, const FieldElem& b, uint32_t maskB) const;  // maskB ? b : a
 };
 

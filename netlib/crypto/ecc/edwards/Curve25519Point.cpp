@@ -223,11 +223,14 @@ int EdwardsMath::DecodeEd25519PointNegated(Ed25519ExtendedPoint& out, const unsi
 }
 
 int EdwardsMath::Ed25519MultiplyBase(Ed25519ExtendedPoint& out, const unsigned char* scalar, int length) {
-  if (scalar == nullptr || length < 32 || scalar[31] > 127) return kEdwardsShortBuffer;
+  if (scalar == nullptr || length < 32) return kEdwardsShortBuffer;
+  // The scalar is below 2^255 (clamped or reduced); its top bit is not read,
+  // rather than tested: a branch on it would follow the secret.
   signed char e[64];
   for (int i = 0; i < 32; ++i) {
-    e[2 * i] = static_cast<signed char>(scalar[i] & 15);
-    e[2 * i + 1] = static_cast<signed char>(scalar[i] >> 4);
+    const unsigned char byte = i == 31 ? scalar[i] & 0x7F : scalar[i];
+    e[2 * i] = static_cast<signed char>(byte & 15);
+    e[2 * i + 1] = static_cast<signed char>(byte >> 4);
   }
   int carry = 0;
   for (int i = 0; i < 63; ++i) {

@@ -2,6 +2,7 @@
 // the high half of a product back onto limbs 0 and 4.
 #include <cstring>
 
+#include "core/secure/ConstantTime.h"
 #include "crypto/ecc/edwards/Curve448FieldOps.h"
 #include "crypto/ecc/edwards/EdwardsMath.h"
 
@@ -55,7 +56,8 @@ int EdwardsMath::Fe448StrongReduce(Fe448& a) {
     a.v[i] = static_cast<uint64_t>(borrow) & kMask56;
     borrow >>= 56;
   }
-  if (borrow != 0 && borrow != -1) return kEdwardsRange;
+  // The borrow of a - p is 0 or -1 after the weak reduction; p goes back in
+  // under a mask, so the encoding of a secret does not branch on its value.
   const uint64_t mask = static_cast<uint64_t>(borrow);
   uint64_t carry = 0;
   for (int i = 0; i < 8; ++i) {
@@ -63,8 +65,10 @@ int EdwardsMath::Fe448StrongReduce(Fe448& a) {
     a.v[i] = carry & kMask56;
     carry >>= 56;
   }
-  if (static_cast<int64_t>(carry) + borrow != 0) return kEdwardsRange;
-  return 0;
+  // Both checks hold for every reduced input; folded into one mask, not tested one by one.
+  const uint64_t badBorrow = ct::IsNonZero(static_cast<uint64_t>(borrow + 1) >> 1);  // borrow not in {0, -1}
+  const uint64_t badCarry = ct::IsNonZero(static_cast<uint64_t>(static_cast<int64_t>(carry) + borrow));
+  return static_cast<int>(ct::Select<uint64_t>(badBorrow | badCarry, kEdwardsRange, 0));
 }
 
 void EdwardsMath::Fe448Add(Fe448& out, const Fe448& a, const Fe448& b) {

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "core/base/StatusCodes.h"
+#include "core/secure/ConstantTime.h"
 #include "core/secure/SecureWipe.h"
 #include "crypto/digest/hash/HashAlgorithm.h"
 #include "crypto/digest/hash/HashContext.h"
@@ -45,7 +47,7 @@ int Shake256Of(std::initializer_list<Chunk> chunks, int outBytes, unsigned char*
   for (const Chunk& p : chunks)
     if (p.length > 0) shake.Update(reinterpret_cast<const char*>(p.data), p.length);
   const unsigned char* result = shake.Final();
-  if (result == nullptr) return 200;
+  if (result == nullptr) return kStatusNoMemory;
   std::memcpy(out, result, static_cast<size_t>(outBytes));
   return 0;
 }
@@ -94,7 +96,9 @@ int SignEd25519Core(const Dom& dom, const unsigned char* msg, int len, const uns
                     const unsigned char* seed, ByteString& out) {
   Ed25519Secret s;
   int status = ExpandEd25519(s, seed);
-  if (status == 0 && std::memcmp(s.pub, pub, 32) != 0) status = kEdDsaKeyLength;
+  // The seed's public key follows the secret: a mismatch withholds the
+  // signature by mask, not by a branch.
+  const uint8_t match = ct::BytesEqualMask(s.pub, pub, 32);
   unsigned char r[64], k[64], sig[64];
   if (status == 0) status = Sha512Of({{dom.bytes, dom.length}, {s.prefix, 32}, {msg, len}}, r);
   if (status == 0) {
@@ -107,8 +111,10 @@ int SignEd25519Core(const Dom& dom, const unsigned char* msg, int len, const uns
   if (status == 0) {
     M::Scalar25519Reduce(k, 64);
     M::Scalar25519MulAdd(sig + 32, 32, k, 32, s.scalar, 32, r, 32);
+    for (unsigned char& b : sig) b &= match;
     status = out.Set(sig, 64);
   }
+  status = static_cast<int>(ct::Select<uint32_t>(ct::IsZero<uint32_t>(match), kEdDsaKeyLength, status));
   SecureWipe(&s, sizeof(s));
   SecureWipe(r, sizeof(r));
   return status;
@@ -161,7 +167,7 @@ int SignEd448Core(const Dom& dom, const unsigned char* msg, int len, const unsig
                   const unsigned char* seed, ByteString& out) {
   Ed448Secret s;
   int status = ExpandEd448(s, seed);
-  if (status == 0 && std::memcmp(s.pub, pub, 57) != 0) status = kEdDsaKeyLength;
+  const uint8_t match = ct::BytesEqualMask(s.pub, pub, 57);  // as for Ed25519
   unsigned char h[114], sig[114] = {};
   uint32_t r[14], k[14];
   if (status == 0) status = Shake256Of({{dom.bytes, dom.length}, {s.prefix, 57}, {msg, len}}, 114, h);
@@ -180,8 +186,10 @@ int SignEd448Core(const Dom& dom, const unsigned char* msg, int len, const unsig
   if (status == 0) {
     M::Scalar448Encode(sig + 57, r, 56);
     sig[113] = 0;
+    for (unsigned char& b : sig) b &= match;
     status = out.Set(sig, 114);
   }
+  status = static_cast<int>(ct::Select<uint32_t>(ct::IsZero<uint32_t>(match), kEdDsaKeyLength, status));
   SecureWipe(&s, sizeof(s));
   SecureWipe(r, sizeof(r));
   SecureWipe(h, sizeof(h));

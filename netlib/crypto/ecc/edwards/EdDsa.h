@@ -19,36 +19,38 @@ class EdDsa {
  public:
   using Bytes = const unsigned char*;
 
-  static int SignEd25519(Bytes msg, int len, Bytes pub, int pubLen, Bytes seed, int seedLen, ByteString& out);
-  static int SignEd25519ctx(Bytes msg, int len, Bytes ctx, int ctxLen, Bytes pub, int pubLen, Bytes seed,
-                            int seedLen, ByteString& out);
-  static int SignEd25519ph(Bytes msg, int len, int prehashed, Bytes ctx, int ctxLen, Bytes pub, int pubLen,
-                           Bytes seed, int seedLen, ByteString& out);
-  static int VerifyEd25519(Bytes msg, int len, Bytes pub, int pubLen, Bytes sig, int sigLen);
-  static int VerifyEd25519ctx(Bytes msg, int len, Bytes ctx, int ctxLen, Bytes pub, int pubLen, Bytes sig,
-                              int sigLen);
-  static int VerifyEd25519ph(Bytes msg, int len, int prehashed, Bytes ctx, int ctxLen, Bytes pub, int pubLen,
-                             Bytes sig, int sigLen);
+  [[nodiscard]] static int SignEd25519(Bytes msg, int len, Bytes pub, int pubLen, Bytes seed, int seedLen,
+                                       ByteString& out);
+  [[nodiscard]] static int SignEd25519ctx(Bytes msg, int len, Bytes ctx, int ctxLen, Bytes pub, int pubLen, Bytes seed,
+                                          int seedLen, ByteString& out);
+  [[nodiscard]] static int SignEd25519ph(Bytes msg, int len, int prehashed, Bytes ctx, int ctxLen, Bytes pub,
+                                         int pubLen, Bytes seed, int seedLen, ByteString& out);
+  [[nodiscard]] static int VerifyEd25519(Bytes msg, int len, Bytes pub, int pubLen, Bytes sig, int sigLen);
+  [[nodiscard]] static int VerifyEd25519ctx(Bytes msg, int len, Bytes ctx, int ctxLen, Bytes pub, int pubLen, Bytes sig,
+                                            int sigLen);
+  [[nodiscard]] static int VerifyEd25519ph(Bytes msg, int len, int prehashed, Bytes ctx, int ctxLen, Bytes pub,
+                                           int pubLen, Bytes sig, int sigLen);
 
-  static int SignEd448(Bytes msg, int len, Bytes ctx, int ctxLen, Bytes pub, int pubLen, Bytes seed, int seedLen,
-                       ByteString& out);
-  static int SignEd448ph(Bytes msg, int len, int prehashed, Bytes ctx, int ctxLen, Bytes pub, int pubLen,
-                         Bytes seed, int seedLen, ByteString& out);
-  static int VerifyEd448(Bytes msg, int len, Bytes ctx, int ctxLen, Bytes pub, int pubLen, Bytes sig, int sigLen);
-  static int VerifyEd448ph(Bytes msg, int len, int prehashed, Bytes ctx, int ctxLen, Bytes pub, int pubLen,
-                           Bytes sig, int sigLen);
+  [[nodiscard]] static int SignEd448(Bytes msg, int len, Bytes ctx, int ctxLen, Bytes pub, int pubLen, Bytes seed,
+                                     int seedLen, ByteString& out);
+  [[nodiscard]] static int SignEd448ph(Bytes msg, int len, int prehashed, Bytes ctx, int ctxLen, Bytes pub, int pubLen,
+                                       Bytes seed, int seedLen, ByteString& out);
+  [[nodiscard]] static int VerifyEd448(Bytes msg, int len, Bytes ctx, int ctxLen, Bytes pub, int pubLen, Bytes sig,
+                                       int sigLen);
+  [[nodiscard]] static int VerifyEd448ph(Bytes msg, int len, int prehashed, Bytes ctx, int ctxLen, Bytes pub,
+                                         int pubLen, Bytes sig, int sigLen);
 
-  static int Ed25519PublicFromSeed(Bytes seed, int seedLen, ByteString& out);
-  static int Ed448PublicFromSeed(Bytes seed, int seedLen, ByteString& out);
-  static int PublicFromSeed(Bytes seed, int seedLen, ByteString& out);
-  static int GenerateEd25519(ByteString& pub, ByteString& seed);
-  static int GenerateEd448(ByteString& pub, ByteString& seed);
-  static int CheckKeyPair(Bytes pub, int pubLen, Bytes seed, int seedLen, int full);
+  [[nodiscard]] static int Ed25519PublicFromSeed(Bytes seed, int seedLen, ByteString& out);
+  [[nodiscard]] static int Ed448PublicFromSeed(Bytes seed, int seedLen, ByteString& out);
+  [[nodiscard]] static int PublicFromSeed(Bytes seed, int seedLen, ByteString& out);
+  [[nodiscard]] static int GenerateEd25519(ByteString& pub, ByteString& seed);
+  [[nodiscard]] static int GenerateEd448(ByteString& pub, ByteString& seed);
+  [[nodiscard]] static int CheckKeyPair(Bytes pub, int pubLen, Bytes seed, int seedLen, int full);
 
-  static int DeriveEd448Sha512Key(Bytes seed, int seedLen, ByteString& out);
-  static int Ed448Sha512PublicKey(Bytes key, int keyLen, ByteString& out);
-  static int SignEd448Sha512(Bytes msg, int len, Bytes key, int keyLen, ByteString& out);
-  static int VerifyEd448Sha512(Bytes msg, int len, Bytes pub, int pubLen, Bytes sig, int sigLen);
+  [[nodiscard]] static int DeriveEd448Sha512Key(Bytes seed, int seedLen, ByteString& out);
+  [[nodiscard]] static int Ed448Sha512PublicKey(Bytes key, int keyLen, ByteString& out);
+  [[nodiscard]] static int SignEd448Sha512(Bytes msg, int len, Bytes key, int keyLen, ByteString& out);
+  [[nodiscard]] static int VerifyEd448Sha512(Bytes msg, int len, Bytes pub, int pubLen, Bytes sig, int sigLen);
 };
 
 }  // namespace tornell

@@ -114,6 +114,7 @@ class EdwardsMath {
   // Returns 1 and the negation of the encoded point; 0 when the bytes are no
   // canonical encoding of a curve point.
   static int DecodeEd25519PointNegated(Ed25519ExtendedPoint& out, const unsigned char* bytes, int length);
+  // scalar·B for a little-endian scalar below 2^255 (the top bit is ignored).
   static int Ed25519MultiplyBase(Ed25519ExtendedPoint& out, const unsigned char* scalar, int length);
   static void Ed25519SlideRecode(int digits[256], const unsigned char* scalar, int length);
   static void Ed25519DoubleScalarMultiply(Ed25519ProjectivePoint& out, const unsigned char* a, int aLength,

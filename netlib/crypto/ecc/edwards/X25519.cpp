@@ -64,7 +64,8 @@ int EdwardsMath::X25519Ladder(const unsigned char* scalar, int scalarLength, con
   fe25519::Mul(x2, x2, z2);
   Fe25519ToBytes(out, 32, x2);
   SecureWipe(k, sizeof(k));
-  return xdh::AllZero(out, 32) ? kEdwardsZeroResult : 0;
+  // The all-zero result follows the secret: its status is chosen by mask.
+  return static_cast<int>(ct::Select<uint32_t>(xdh::AllZeroMask(out, 32), kEdwardsZeroResult, 0));
 }
 
 int EdwardsMath::X25519(const unsigned char* scalar, int scalarLength, const unsigned char* u, int uLength,

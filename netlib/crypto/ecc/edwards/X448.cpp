@@ -2,6 +2,7 @@
 // through edwards448 for the base point u = 5.
 #include <cstring>
 
+#include "core/secure/ConstantTime.h"
 #include "core/secure/SecureWipe.h"
 #include "crypto/ecc/edwards/Curve448FieldOps.h"
 #include "crypto/ecc/edwards/EdwardsMath.h"
@@ -61,9 +62,10 @@ int EdwardsMath::X448Ladder(const unsigned char* scalar, int scalarLength, const
   Fe448Invert(z2, z2);
   fe448::Mul(x1, x2, z2);
   SecureWipe(k, sizeof(k));
-  const int status = Fe448Encode(out, 56, x1);
-  if (status != 0) return status;
-  return xdh::AllZero(out, 56) ? kEdwardsZeroResult : 0;
+  // Both outcomes follow the secret: chosen by mask, for the caller to read.
+  const uint32_t status = static_cast<uint32_t>(Fe448Encode(out, 56, x1));
+  const uint32_t zero = xdh::AllZeroMask(out, 56);
+  return static_cast<int>(ct::Select(ct::IsNonZero(status), status, ct::Select<uint32_t>(zero, kEdwardsZeroResult, 0)));
 }
 
 int EdwardsMath::X448(const unsigned char* scalar, int scalarLength, const unsigned char* u, int uLength,

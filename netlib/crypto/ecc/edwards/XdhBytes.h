@@ -1,6 +1,10 @@
 #pragma once
 // Byte-level checks X25519 and X448 share: the caller's buffers, the fixed
 // base point and the all-zero result.
+#include <cstdint>
+
+#include "core/secure/ConstantTime.h"
+
 namespace tornell::xdh {
 
 inline bool ValidLengths(const unsigned char* scalar, int scalarLength, const unsigned char* u, int uLength,
@@ -17,11 +21,12 @@ inline bool IsBasePoint(const unsigned char* u, int width, unsigned char base) {
   return true;
 }
 
-// Reads every byte whatever it finds: the result is a shared secret.
-inline bool AllZero(const unsigned char* bytes, int length) {
-  unsigned char acc = 0;
+// All ones when every byte is zero; reads every byte whatever it finds: the
+// bytes are a shared secret.
+inline uint32_t AllZeroMask(const unsigned char* bytes, int length) {
+  uint32_t acc = 0;
   for (int i = 0; i < length; ++i) acc |= bytes[i];
-  return acc == 0;
+  return ct::IsZero(acc);
 }
 
 }  // namespace tornell::xdh

@@ -3,6 +3,7 @@
 // and P-521, EdDSA dispatch for the Edwards indices, the key derivations
 // after an agreement, the ECIES-style encryption and the CNG key blob.
 #include "core/text/ByteString.h"
+#include "core/text/SecretBytes.h"
 #include "crypto/cipher/engine/SymmetricCipher.h"
 #include "crypto/digest/mac/Hmac.h"
 #include "crypto/ecc/curve/EcKey.h"
@@ -30,13 +31,13 @@ class EccEngineBase : public PublicKeyAlgorithm {
   EccEngineBase() : PublicKeyAlgorithm(kEc) {}
   virtual ~EccEngineBase() = default;
 
-  virtual int SignHash(const char* hash, int hashLength, ByteString& signature) = 0;
-  virtual int VerifyHash(const char* hash, int hashLength, const char* signature, int signatureLength,
-                         int& valid) = 0;
-  virtual int DeriveKey(EcKey& peer, int kdf, const char* first, int firstLength, const char* second,
-                        int secondLength, const char* hmacKey, int hmacKeyLength, ByteString& out) = 0;
-  virtual int GenerateKey(int includePrivate, EcKey& key) = 0;
-  virtual int SetKey(EcKey& key) = 0;
+  [[nodiscard]] virtual int SignHash(const char* hash, int hashLength, ByteString& signature) = 0;
+  [[nodiscard]] virtual int VerifyHash(const char* hash, int hashLength, const char* signature, int signatureLength,
+                                       int& valid) = 0;
+  [[nodiscard]] virtual int DeriveKey(EcKey& peer, int kdf, const char* first, int firstLength, const char* second,
+                                      int secondLength, const char* hmacKey, int hmacKeyLength, ByteString& out) = 0;
+  [[nodiscard]] virtual int GenerateKey(int includePrivate, EcKey& key) = 0;
+  [[nodiscard]] virtual int SetKey(EcKey& key) = 0;
 };
 
 class EccEngine : public EccEngineBase {
@@ -45,60 +46,62 @@ class EccEngine : public EccEngineBase {
   ~EccEngine() override = default;
 
   // Curve-index tables of the key/engine index space.
-  static int FieldLengthOf(int curveIndex);
+  [[nodiscard]] static int FieldLengthOf(int curveIndex);
   static const char* CurveOidOf(int curveIndex);
-  static int CurveIndexOfOid(const char* oid);
+  [[nodiscard]] static int CurveIndexOfOid(const char* oid);
 
-  int SetCurveIndex(int index) {
+  [[nodiscard]] int SetCurveIndex(int index) {
     curveIndex = index;
     return 0;
   }
-  int SetAlternatePath(int flag) {
+  [[nodiscard]] int SetAlternatePath(int flag) {
     alternatePath = flag;
     return 0;
   }
-  int SetRawSignature(int raw) {
+  [[nodiscard]] int SetRawSignature(int raw) {
     rawSignature = raw;
     return 0;
   }
   bool IsEdwardsCurve() const { return curveIndex == eckeycurve::kEd25519 || curveIndex == eckeycurve::kEd448; }
 
-  int SetKey(EcKey& key) override;
-  int GenerateKey(int includePrivate, EcKey& key) override;
-  int SignHash(const char* hash, int hashLength, ByteString& signature) override;
-  int VerifyHash(const char* hash, int hashLength, const char* signature, int signatureLength,
-                 int& valid) override;
-  int DeriveKey(EcKey& peer, int kdf, const char* first, int firstLength, const char* second, int secondLength,
-                const char* hmacKey, int hmacKeyLength, ByteString& out) override;
+  [[nodiscard]] int SetKey(EcKey& key) override;
+  [[nodiscard]] int GenerateKey(int includePrivate, EcKey& key) override;
+  [[nodiscard]] int SignHash(const char* hash, int hashLength, ByteString& signature) override;
+  [[nodiscard]] int VerifyHash(const char* hash, int hashLength, const char* signature, int signatureLength,
+                               int& valid) override;
+  [[nodiscard]] int DeriveKey(EcKey& peer, int kdf, const char* first, int firstLength, const char* second,
+                              int secondLength, const char* hmacKey, int hmacKeyLength, ByteString& out) override;
 
-  int SignData(const char* data, int length, int hashAlgorithm, ByteString& signature);
-  int VerifyData(const char* data, int length, const char* signature, int signatureLength, int hashAlgorithm,
-                 int& valid);
-  int EdDsaSign(const char* data, int length, ByteString& signature);
-  int EdDsaVerify(const char* data, int length, const char* signature, int signatureLength, int& valid);
+  [[nodiscard]] int SignData(const char* data, int length, int hashAlgorithm, ByteString& signature);
+  [[nodiscard]] int VerifyData(const char* data, int length, const char* signature, int signatureLength,
+                               int hashAlgorithm, int& valid);
+  [[nodiscard]] int EdDsaSign(const char* data, int length, ByteString& signature);
+  [[nodiscard]] int EdDsaVerify(const char* data, int length, const char* signature, int signatureLength, int& valid);
 
-  int DeriveKeyConcat(EcKey& peer, const char* hashName, const char* algorithmId, int algorithmIdLength,
-                      const char* partyUInfo, int partyULength, const char* partyVInfo, int partyVLength,
-                      const char* suppPubInfo, int suppPubLength, const char* suppPrivInfo, int suppPrivLength,
-                      ByteString& out);
+  [[nodiscard]] int DeriveKeyConcat(EcKey& peer, const char* hashName, const char* algorithmId, int algorithmIdLength,
+                                    const char* partyUInfo, int partyULength, const char* partyVInfo, int partyVLength,
+                                    const char* suppPubInfo, int suppPubLength, const char* suppPrivInfo,
+                                    int suppPrivLength, ByteString& out);
   // out = H(1 ‖ Z ‖ otherInfo) ‖ H(2 ‖ ...) ..., 32 / digest length blocks (at least one).
-  static int ConcatKdf(HashContext& hash, const ByteString& z, const ByteString& otherInfo, ByteString& out);
+  [[nodiscard]] static int ConcatKdf(HashContext& hash, const ByteString& z, const ByteString& otherInfo,
+                                     ByteString& out);
 
-  int Encrypt(const char* data, int length, ByteString& out);
-  int Decrypt(const char* data, int length, ByteString& out);
+  [[nodiscard]] int Encrypt(const char* data, int length, ByteString& out);
+  [[nodiscard]] int Decrypt(const char* data, int length, ByteString& out);
 
-  int ExportKeyBlob(int includePrivate, int forKeyAgreement, ByteString& out);
-  int ImportKeyBlob(ByteString& blob);
+  [[nodiscard]] int ExportKeyBlob(int includePrivate, int forKeyAgreement, ByteString& out);
+  [[nodiscard]] int ImportKeyBlob(ByteString& blob);
 
-  static int ComputeSharedSecret(ByteString& privateD, EcKey& peer, int useCofactor, ByteString& secret);
-  static int CheckKeyPair(EcCurve& curve, ByteString& d, ByteString& x, ByteString& y, int& valid);
-  static int DecodeUncompressedPoint(ByteString& point, ByteString& x, ByteString& y);
-  static int SetKeyPoint(const char* point, int length, EcKey& key);
-  static int EncodePublicPoint(int compressed, ByteString& x, ByteString& y, int curveIndex, ByteString& out);
-  static int DerSignatureToRaw(const char* signature, int length, int curveIndex, ByteString& raw);
-  static int RawSignatureToDer(const char* signature, int length, ByteString& der);
+  [[nodiscard]] static int ComputeSharedSecret(ByteString& privateD, EcKey& peer, int useCofactor, ByteString& secret);
+  [[nodiscard]] static int CheckKeyPair(EcCurve& curve, ByteString& d, ByteString& x, ByteString& y, int& valid);
+  [[nodiscard]] static int DecodeUncompressedPoint(ByteString& point, ByteString& x, ByteString& y);
+  [[nodiscard]] static int SetKeyPoint(const char* point, int length, EcKey& key);
+  [[nodiscard]] static int EncodePublicPoint(int compressed, ByteString& x, ByteString& y, int curveIndex,
+                                             ByteString& out);
+  [[nodiscard]] static int DerSignatureToRaw(const char* signature, int length, int curveIndex, ByteString& raw);
+  [[nodiscard]] static int RawSignatureToDer(const char* signature, int length, ByteString& der);
 
-  ByteString D;
+  SecretBytes D;
   ByteString X;
   ByteString Y;
   int curveIndex = 0;
@@ -110,16 +113,16 @@ class EccEngine : public EccEngineBase {
   ByteString pendingPoint;
   ByteString pendingTail;
   int pointLength = 0;
-  ByteString edwardsPrivate;
+  SecretBytes edwardsPrivate;
   ByteString edwardsPublic;
 
  private:
-  int LoadCurve();
-  int EdwardsLoad(EcKey& key);
-  int EdwardsGenerate(EcKey& key);
-  int CheckAgreementKeys(EcKey& peer, ByteString& z);
-  int SetupIesKeys(ByteString& scalar, EcKey& peer, bool encrypt);
-  static int IesKdf(const ByteString& z, ByteString& out);
+  [[nodiscard]] int LoadCurve();
+  [[nodiscard]] int EdwardsLoad(EcKey& key);
+  [[nodiscard]] int EdwardsGenerate(EcKey& key);
+  [[nodiscard]] int CheckAgreementKeys(EcKey& peer, ByteString& z);
+  [[nodiscard]] int SetupIesKeys(ByteString& scalar, EcKey& peer, bool encrypt);
+  [[nodiscard]] static int IesKdf(const ByteString& z, ByteString& out);
 };
 
 }  // namespace tornell

@@ -2,7 +2,8 @@
 // (3DES-CBC and HMAC-SHA1 keyed from the shared x) and the CNG key blob.
 #include <cstring>
 
-#include "core/secure/SecureWipe.h"
+#include "core/secure/ConstantTime.h"
+#include "core/text/SecretBytes.h"
 #include "crypto/digest/hash/HashAlgorithm.h"
 #include "crypto/digest/hash/HashContext.h"
 #include "crypto/digest/mac/TlsPrf.h"
@@ -27,8 +28,6 @@ constexpr int kAlgorithm3Des = 2;
 constexpr int kModeCbc = 1;
 constexpr int kPaddingPkcs7 = 2;
 constexpr unsigned char kZeroIv[kBlockBytes] = {};
-
-void Wipe(ByteString& secret) { SecureWipe(secret.Data(), static_cast<size_t>(secret.Length())); }
 
 // Hash ids of the plain (0-6) and HMAC (7-11) derivations.
 int KdfHash(int kdf) {
@@ -70,10 +69,10 @@ int EccEngine::DeriveKey(EcKey& peer, int kdf, const char* first, int firstLengt
     if (secondLength != kPrfSeedLength) return kEcPrfSeedLength;
     if (firstLength < 1) return kEcPrfEmptyLabel;
   }
-  ByteString z;
+  SecretBytes z;
   int status = CheckAgreementKeys(peer, z);
   if (status != 0) return status;
-  ByteString input;
+  SecretBytes input;
   if (kdf == kPrfKdf) {
     status = AppendPart(input, first, firstLength);
     if (status == 0) status = AppendPart(input, second, secondLength);
@@ -92,8 +91,6 @@ int EccEngine::DeriveKey(EcKey& peer, int kdf, const char* first, int firstLengt
       if (status == 0) status = hash.Digest(input.Data(), input.Length(), out);
     }
   }
-  Wipe(z);
-  Wipe(input);
   return status;
 }
 
@@ -101,7 +98,7 @@ int EccEngine::DeriveKeyConcat(EcKey& peer, const char* hashName, const char* al
                                const char* partyUInfo, int partyULength, const char* partyVInfo, int partyVLength,
                                const char* suppPubInfo, int suppPubLength, const char* suppPrivInfo,
                                int suppPrivLength, ByteString& out) {
-  ByteString z;
+  SecretBytes z;
   int status = CheckAgreementKeys(peer, z);
   if (status != 0) return status;
   if (algorithmIdLength < 1) return kEcNoAlgorithmId;
@@ -117,7 +114,6 @@ int EccEngine::DeriveKeyConcat(EcKey& peer, const char* hashName, const char* al
   // An unknown name is refused: deriving with a digest nobody asked for would go unnoticed.
   if (status == 0) status = hash.SetAlgorithm(hashName != nullptr && hashName[0] != 0 ? hashName : "SHA256");
   if (status == 0) status = ConcatKdf(hash, z, otherInfo, out);
-  Wipe(z);
   return status;
 }
 
@@ -163,7 +159,7 @@ int EccEngine::SetupIesKeys(ByteString& scalar, EcKey& peer, bool encrypt) {
   if (status == 0) status = cipher.SetMode(kModeCbc);
   if (status == 0) status = cipher.SetKeyBits(kCipherKeyBytes * 8);
   if (status == 0) status = mac.Init(HashAlgorithm::kSha1);
-  ByteString z, k;
+  SecretBytes z, k;
   if (status == 0) status = ComputeSharedSecret(scalar, peer, 0, z);
   if (status == 0) status = IesKdf(z, k);
   if (status == 0) status = cipher.SetPadding(kPaddingPkcs7);
@@ -173,8 +169,6 @@ int EccEngine::SetupIesKeys(ByteString& scalar, EcKey& peer, bool encrypt) {
                      : cipher.InitDecrypt(k.Data(), kCipherKeyBytes, iv, kBlockBytes);
   }
   if (status == 0) status = mac.SetKey(k.Data() + kCipherKeyBytes, kMacKeyBytes);
-  Wipe(z);
-  Wipe(k);
   return status;
 }
 
@@ -182,9 +176,9 @@ int EccEngine::Encrypt(const char* data, int length, ByteString& out) {
   if (X.Length() == 0 || Y.Length() == 0) return kEcPublicMissing;
   EcKey ephemeral;
   EccEngine generator;
-  generator.SetCurveIndex(curveIndex);
+  int status = generator.SetCurveIndex(curveIndex);
   // Going on without the ephemeral key would encrypt under no key at all.
-  int status = generator.GenerateKey(1, ephemeral);
+  if (status == 0) status = generator.GenerateKey(1, ephemeral);
   if (status != 0) return status;
   if (generator.IsEdwardsCurve()) return kEcBadCurve;
   status = EcCurve::EncodePoint(ephemeral.X, ephemeral.Y, *ephemeral.curve, 0, 0, pendingPoint);
@@ -243,20 +237,13 @@ int EccEngine::Decrypt(const char* data, int length, ByteString& out) {
   if (status != 0) return status;
   const unsigned char* expected = reinterpret_cast<const unsigned char*>(body + bodyLength);
   const unsigned char* actual = reinterpret_cast<const unsigned char*>(mac.GetMac());
-  unsigned diff = 0;
-  for (int i = 0; i < kTagBytes; ++i) diff |= static_cast<unsigned>(expected[i] ^ actual[i]);
-  if (diff != 0) return kEcDecryptFailed;
-  ByteString plain;
+  if (!ct::BytesEqual(expected, actual, kTagBytes)) return kEcDecryptFailed;
+  SecretBytes plain;
   int whole = bodyLength - kBlockBytes;
   status = cipher.Update(body, 0, whole, plain);
   if (status == 0) status = cipher.Final(body, whole, bodyLength - whole, plain);
-  if (status != 0) {
-    Wipe(plain);
-    return kEcDecryptFailed;
-  }
-  status = out.Append(plain);
-  Wipe(plain);
-  return status;
+  if (status != 0) return kEcDecryptFailed;
+  return out.Append(plain);
 }
 
 int EccEngine::ExportKeyBlob(int includePrivate, int forKeyAgreement, ByteString& out) {
@@ -266,7 +253,7 @@ int EccEngine::ExportKeyBlob(int includePrivate, int forKeyAgreement, ByteString
   const int w = FieldLengthOf(curveIndex);
   const char magic[8] = {'E', 'C', forKeyAgreement != 0 ? 'K' : 'S', kBlobDigits[curveIndex][includePrivate != 0 ? 1 : 0],
                          static_cast<char>(w), 0, 0, 0};
-  ByteString part;
+  SecretBytes part;
   int status = out.Append(magic, 8);
   if (status == 0) status = EcKey::FitToWidth(X.Data(), X.Length(), w, part);
   if (status == 0) status = out.Append(part);
@@ -275,7 +262,6 @@ int EccEngine::ExportKeyBlob(int includePrivate, int forKeyAgreement, ByteString
   if (status == 0 && includePrivate != 0) {
     status = EcKey::FitToWidth(D.Data(), D.Length(), w, part);
     if (status == 0) status = out.Append(part);
-    Wipe(part);
   }
   return status;
 }

@@ -1,9 +1,11 @@
 // ECDSA, ECDH, key generation and the key-pair check on the prebuilt curves.
 #include <cstring>
 
+#include "core/secure/ConstantTime.h"
 #include "core/secure/SecureWipe.h"
 #include "crypto/ecc/curve/EcCurve.h"
 #include "crypto/ecc/curve/EcStatus.h"
+#include "crypto/ecc/engine/EccEcdsaSign.h"
 #include "crypto/ecc/engine/EccEngine.h"
 #include "crypto/ecc/engine/EccEngineMultiply.h"
 #include "crypto/ecc/engine/EccEngineScalar.h"
@@ -113,48 +115,54 @@ int EccEngine::GenerateKey(int /*includePrivate*/, EcKey& key) {
   return status;
 }
 
+int EccEcdsaSignWith(const EcCurve& curve, const EccScalarField& f, const Limbs d, const Limbs e, const Limbs k,
+                     Limbs r, Limbs s) {
+  const int w = curve.FieldBytes();
+  Limbs km, kinv, rm, t;
+  unsigned char kb[kW], x[kW], y[kW];
+  f.Store(k, kb, f.bytes);
+  int infinity = 0;
+  const int status = EccPointOpsFor(curve).multiplyBase(curve, kb, f.bytes, x, y, infinity);
+  SecureWipe(kb, sizeof kb);
+  if (status != 0) return status;
+  // x may be wider than n: loaded whole (below R), then reduced.
+  const uint64_t fits = ct::MaskFromBit<uint64_t>(f.Load(x, w, r) ? 1 : 0);
+  f.Reduce(r, r);
+  f.ToMont(k, km);
+  EccInvertScalar(curve, f, km, kinv);  // k^-1·R
+  f.ToMont(r, rm);
+  f.MontMul(d, rm, t);    // d·r
+  f.Add(t, e, t);         // e + d·r
+  f.MontMul(t, kinv, s);  // k^-1·(e + d·r)
+  const uint64_t infinite = ct::IsNonZero(static_cast<uint64_t>(infinity));
+  const uint64_t retry = infinite | ~fits | f.ZeroMask(r) | f.ZeroMask(s);
+  const uint64_t badKey = f.ZeroMask(d);
+  SecureWipe(km, sizeof km);
+  SecureWipe(kinv, sizeof kinv);
+  SecureWipe(t, sizeof t);
+  SecureWipe(y, sizeof y);
+  return static_cast<int>(
+      ct::Select<uint64_t>(badKey, kEcBadCurve, ct::Select<uint64_t>(retry, kEcdsaRetry, 0)));
+}
+
 int EccEngine::SignHash(const char* hash, int hashLength, ByteString& signature) {
   int status = LoadCurve();
   if (status != 0) return status;
   EccScalarField f;
   if (D.Length() == 0 || !InitOrder(*curve, f)) return kEcBadCurve;
-  Limbs d, e, k, km, kinv, r, rm, t, s;
+  Limbs d, e, k, r, s;
   if (!f.Load(D.Bytes(), D.Length(), d)) return kEcBadCurve;
   f.Reduce(d, d);
-  if (f.ZeroMask(d) != 0) return kEcBadCurve;
   HashToScalar(f, U(hash), hashLength > 0 ? hashLength : 0, e);
-  const EccPointOps& ops = EccPointOpsFor(*curve);
-  const int w = curve->FieldBytes();
-  unsigned char kb[kW], x[kW], y[kW];
-  bool done = false;
-  for (int attempt = 0; attempt < kSignAttempts && status == 0 && !done; ++attempt) {
+  status = kEcdsaRetry;
+  for (int attempt = 0; attempt < kSignAttempts && status == kEcdsaRetry; ++attempt) {
     f.Random(random, k);
-    f.Store(k, kb, f.bytes);
-    int infinity = 0;
-    status = ops.multiplyBase(*curve, kb, f.bytes, x, y, infinity);
-    if (status != 0) break;
-    if (infinity != 0 || !f.Load(x, w, r)) {
-      status = kEcBadCurve;
-      break;
-    }
-    f.Reduce(r, r);
-    if (f.ZeroMask(r) != 0) continue;
-    f.ToMont(k, km);
-    EccInvertScalar(*curve, f, km, kinv);  // k^-1·R
-    f.ToMont(r, rm);
-    f.MontMul(d, rm, t);    // d·r
-    f.Add(t, e, t);         // e + d·r
-    f.MontMul(t, kinv, s);  // k^-1·(e + d·r)
-    done = f.ZeroMask(s) == 0;
+    status = EccEcdsaSignWith(*curve, f, d, e, k, r, s);
   }
   SecureWipe(k, sizeof k);
-  SecureWipe(km, sizeof km);
-  SecureWipe(kinv, sizeof kinv);
-  SecureWipe(kb, sizeof kb);
   SecureWipe(d, sizeof d);
-  SecureWipe(t, sizeof t);
+  if (status == kEcdsaRetry) status = kEcBadCurve;
   if (status != 0) return status;
-  if (!done) return kEcBadCurve;
   ByteString rb, sb;
   status = rb.SetLength(f.bytes);
   if (status == 0) status = sb.SetLength(f.bytes);

@@ -45,13 +45,13 @@ struct GenericCurve {
   }
 
   int Multiply(const EcBigInt& x, const EcBigInt& y, const EcBigInt& k, EcBigInt& outX, EcBigInt& outY) const {
-    if (binary) return EcPointMath::BinaryScalarMultiply(x, y, a, b, p, k, reductionId, outX, outY);
+    if (binary) return EcPointMath::BinaryScalarMultiply(x, y, a, b, p, k, outX, outY);
     return EcPointMath::ScalarMultiply(x, y, p, a, k, reductionId, outX, outY);
   }
 
   int Add(const EcBigInt& x1, const EcBigInt& y1, const EcBigInt& x2, const EcBigInt& y2, EcBigInt& outX,
           EcBigInt& outY) const {
-    if (binary) return EcPointMath::BinaryAffineAdd(x1, y1, x2, y2, a, p, reductionId, outX, outY);
+    if (binary) return EcPointMath::BinaryAffineAdd(x1, y1, x2, y2, a, p, outX, outY);
     return EcPointMath::AffineAdd(x1, y1, x2, y2, p, a, reductionId, outX, outY);
   }
 
@@ -63,24 +63,28 @@ struct GenericCurve {
     StoreElement(y, outY);
   }
 
+  // The words above the field's count are zero, and so are those of the point
+  // at infinity: no test of the (secret-dependent) word count.
   void StoreElement(const EcBigInt& v, unsigned char* out) const {
     for (int i = 0; i < width; ++i) {
-      const int word = i / 4;
-      const uint32_t w = word < v.wordCount ? v.words[word] : 0;
-      out[width - 1 - i] = static_cast<unsigned char>(w >> (8 * (i % 4)));
+      out[width - 1 - i] = static_cast<unsigned char>(v.words[i / 4] >> (8 * (i % 4)));
     }
   }
 };
 
 // The generic multiplication does work in proportion to the scalar's word
-// count: give every scalar the count of its fixed byte width, so that leading
-// zero words of a secret do not show in the running time.
+// count: every scalar gets the count of its fixed byte width, and its bytes
+// are placed by position, so leading zeros of a secret do not show in the
+// running time.
 int Scalar(const unsigned char* k, int kLength, EcBigInt& out) {
-  const int status = EcBigInt::FromBytes(k, kLength, out);
-  if (status != 0) return status;
-  const int words = (kLength + 3) / 4;
-  for (int i = out.wordCount; i < words; ++i) out.words[i] = 0;
-  if (out.wordCount < words) out.wordCount = words;
+  if (kLength < 0 || kLength > EcBigInt::kMaxBytes) return kEcOverflow;
+  const int words = kLength > 0 ? (kLength + 3) / 4 : 1;
+  std::memset(out.words, 0, sizeof(uint32_t) * static_cast<size_t>(words));
+  for (int i = 0; i < kLength; ++i) {
+    out.words[i / 4] |= static_cast<uint32_t>(k[kLength - 1 - i]) << (8 * (i % 4));
+  }
+  out.wordCount = words;
+  out.sign = 1;
   return 0;
 }
 
@@ -200,14 +204,17 @@ void InvertThroughModule(const EcCurve& curve, const EccScalarField& f, const Ec
   unsigned char in[EccPointOps::kMaxBytes], inv[EccPointOps::kMaxBytes];
   f.FromMont(a, plain);
   f.Store(plain, in, width);
-  if (publicValue) {
-    NistScalarInverseVartime(curve.curveIndex, in, inv);
+  // The status follows the curve index alone, checked above; the generic
+  // inversion stands in should the module ever refuse.
+  const int status = publicValue ? NistScalarInverseVartime(curve.curveIndex, in, inv)
+                                 : NistScalarInverse(curve.curveIndex, in, inv);
+  if (status == kNistOk) {
+    std::memset(plain, 0, sizeof plain);
+    for (int i = 0; i < width; ++i) plain[i / 8] |= static_cast<uint64_t>(inv[width - 1 - i]) << (8 * (i % 8));
+    f.ToMont(plain, out);
   } else {
-    NistScalarInverse(curve.curveIndex, in, inv);
+    f.Invert(a, out);
   }
-  std::memset(plain, 0, sizeof plain);
-  for (int i = 0; i < width; ++i) plain[i / 8] |= static_cast<uint64_t>(inv[width - 1 - i]) << (8 * (i % 8));
-  f.ToMont(plain, out);
   SecureWipe(plain, sizeof plain);
   SecureWipe(in, sizeof in);
   SecureWipe(inv, sizeof inv);
@@ -232,7 +239,7 @@ bool EccPointOnCurve(const EcCurve& curve, const unsigned char* x, const unsigne
   GenericCurve c;
   EcBigInt px, py;
   if (c.Init(curve) != 0 || c.Element(x, px) != 0 || c.Element(y, py) != 0) return false;
-  if (c.binary) return EcPointMath::BinaryIsOnCurve(px, py, c.a, c.b, c.p, c.reductionId) != 0;
+  if (c.binary) return EcPointMath::BinaryIsOnCurve(px, py, c.a, c.b, c.p) != 0;
   return EcPointMath::IsOnCurve(px, py, c.a, c.b, c.p, c.reductionId) != 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/secure/ConstantTime.h"
 #include "core/secure/SecureWipe.h"
 #include "crypto/random/RandomSource.h"
 
@@ -29,14 +30,15 @@ void SelectLimbs(uint64_t* out, const uint64_t* a, const uint64_t* b, uint64_t m
 }  // namespace
 
 bool EccFitBytes(const unsigned char* v, int length, int width, unsigned char* out) {
-  while (length > width && v[0] == 0) {
-    ++v;
-    --length;
+  // Every byte is read whatever it holds: private keys come through here, and
+  // a loop that stopped at the first non-zero byte would time their top bits.
+  unsigned char excess = 0;
+  for (int i = 0; i < length - width; ++i) excess |= v[i];
+  for (int i = 0; i < width; ++i) {
+    const int from = length - 1 - i;
+    out[width - 1 - i] = from >= 0 ? v[from] : 0;
   }
-  if (length > width) return false;
-  std::memset(out, 0, static_cast<size_t>(width - length));
-  if (length > 0) std::memcpy(out + (width - length), v, static_cast<size_t>(length));
-  return true;
+  return ct::ValueBarrier(excess) == 0;
 }
 
 bool EccScalarField::Init(const unsigned char* order, int length) {
@@ -77,16 +79,19 @@ bool EccScalarField::Init(const unsigned char* order, int length) {
 }
 
 bool EccScalarField::Load(const unsigned char* in, int length, Limbs out) const {
-  while (length > 0 && in[0] == 0) {
-    ++in;
-    --length;
-  }
-  if (length > limbs * 8) return false;
+  // Fixed width: the byte positions, not the bytes, decide the work.
+  const int room = limbs * 8;
+  unsigned char excess = 0;
   std::memset(out, 0, sizeof(Limbs));
   for (int i = 0; i < length; ++i) {
-    out[i / 8] |= static_cast<uint64_t>(in[length - 1 - i]) << (8 * (i % 8));
+    const unsigned char byte = in[length - 1 - i];
+    if (i < room) {
+      out[i / 8] |= static_cast<uint64_t>(byte) << (8 * (i % 8));
+    } else {
+      excess |= byte;
+    }
   }
-  return true;
+  return ct::ValueBarrier(excess) == 0;
 }
 
 void EccScalarField::Store(const Limbs a, unsigned char* out, int width) const {

@@ -9,7 +9,7 @@ namespace tornell {
 class RandomSource;
 
 // Copies a big-endian value into exactly `width` bytes (zeros in front);
-// false when its significant part is wider.
+// false when its significant part is wider. Reads every byte: fit for secrets.
 bool EccFitBytes(const unsigned char* v, int length, int width, unsigned char* out);
 
 struct EccScalarField {
@@ -27,7 +27,8 @@ struct EccScalarField {
   // n big-endian, odd, at most kMaxLimbs limbs; false otherwise.
   bool Init(const unsigned char* order, int length);
 
-  // Big-endian bytes that fit in the limbs (leading zeros skipped); false when wider.
+  // Big-endian bytes that fit in the limbs (any number of leading zeros, all
+  // read, so that a private key's leading zeros do not show); false when wider.
   bool Load(const unsigned char* in, int length, Limbs out) const;
   // Exactly `width` big-endian bytes (width >= bytes).
   void Store(const Limbs a, unsigned char* out, int width) const;

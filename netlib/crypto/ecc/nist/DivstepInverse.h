@@ -61,7 +61,7 @@ struct DivstepInverse {
     for (int i = 0; i < 62; ++i) {
       // Swap when delta > 0 and g is odd: (f, g) = (g, -f), rows likewise.
       const uint64_t odd = 0 - (g & 1);
-      const uint64_t swap = Barrier((uint64_t)((0 - delta) >> 63)) & odd;
+      const uint64_t swap = ct::ValueBarrier((uint64_t)((0 - delta) >> 63)) & odd;
       const uint64_t nf = (f & ~swap) | (g & swap);
       const uint64_t ng = (g & ~swap) | ((0 - f) & swap);
       const uint64_t nu = (u & ~swap) | (q & swap);
@@ -113,7 +113,7 @@ struct DivstepInverse {
     }
   }
 
-  static uint64_t NegativeMask(const Signed& a) { return Barrier((uint64_t)(a.v[kL - 1] >> 63)); }
+  static uint64_t NegativeMask(const Signed& a) { return ct::ValueBarrier((uint64_t)(a.v[kL - 1] >> 63)); }
 
   // a += n where mask is set.
   static void AddModulusIf(Signed& a, const Signed& n, uint64_t mask) {

@@ -1,8 +1,7 @@
 // Entry points: pick the compiled variant once, then the curve.
 #include "crypto/ecc/nist/NistCurve.h"
 
-#include <atomic>
-
+#include "core/cpu/CpuFeatures.h"
 #include "crypto/ecc/nist/NistCurveOps.h"
 
 namespace tornell {
@@ -10,21 +9,9 @@ namespace {
 
 constexpr int kCurveBytes[3] = {32, 48, 66};
 
-bool ProcessorHasMulx() {
-#if defined(__x86_64__)
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("adx");
-#else
-  return false;
-#endif
-}
-
-std::atomic<int> g_forcePortable{0};
-
 const NistCurveOps* OpsFor(int curve) {
   if (curve < 0 || curve > 2) return nullptr;
-  static const bool mulx = ProcessorHasMulx();
-  if (mulx && g_forcePortable.load(std::memory_order_relaxed) == 0) return &NistMulxOps(curve);
+  if (cpu::Has(cpu::path::kMulxAdx)) return &NistMulxOps(curve);
   return &NistPortableOps(curve);
 }
 
@@ -88,9 +75,5 @@ int NistEcdsaVerify(int curve, const uint8_t* qx, const uint8_t* qy, const uint8
   const NistCurveOps* ops = OpsFor(curve);
   return ops ? ops->ecdsaVerify(qx, qy, e, r, s, valid) : kNistBadCurve;
 }
-
-void NistSetPath(int path) { g_forcePortable.store(path == 1 ? 1 : 0, std::memory_order_relaxed); }
-
-int NistHasFastPath() { return ProcessorHasMulx() ? 1 : 0; }
 
 }  // namespace tornell

@@ -132,7 +132,7 @@ struct Impl {
     const unsigned t = Bits(k, W * i - 1, W + 1);
     const int d = (int)((t & 1) + (t >> 1)) - (int)((t >> W) << W);
     const unsigned s = (unsigned)(d >> 31);  // 0 or all ones
-    sign = nistfield::Barrier(0 - (uint64_t)(s & 1));
+    sign = ct::MaskFromBit<uint64_t>((uint64_t)(s & 1));
     return ((unsigned)d ^ s) - s;
   }
 
@@ -146,7 +146,7 @@ struct Impl {
     static_assert(sizeof(Entry) == 8 * kWords);
     Pair acc[(kWords + 1) / 2] = {};
     for (unsigned j = 0; j < (unsigned)Count; ++j) {
-      const uint64_t m = nistfield::ZeroMask((j + first) ^ index);
+      const uint64_t m = ct::IsZero<uint64_t>((j + first) ^ index);
       const Pair mask = {m, m};
       const char* entry = reinterpret_cast<const char*>(&entries[j]);
       for (int w = 0; w < kWords / 2; ++w) {
@@ -202,7 +202,7 @@ struct Impl {
       Point sum;
       JAddFinish(sum, q, a, true, u1, s1, h, rr);
       SelectPoint(sum, a, F::IsZero(q.z));  // the running sum was infinity
-      SelectPoint(q, sum, ~nistfield::ZeroMask(d));
+      SelectPoint(q, sum, ct::IsNonZero<uint64_t>(d));
     }
   }
 

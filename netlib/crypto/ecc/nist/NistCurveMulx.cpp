@@ -5,9 +5,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/secure/ConstantTime.h"
 #include "crypto/ecc/nist/NistCurve.h"
 #include "crypto/ecc/nist/NistCurveOps.h"
 
+// The shared constant-time helpers are included above, outside the target
+// region: their out-of-line copies (unoptimised builds) are shared with the
+// portable code and must not carry MULX or ADX instructions.
 #if defined(__x86_64__)
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("bmi2,adx"))), apply_to = function)

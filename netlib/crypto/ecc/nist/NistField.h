@@ -11,6 +11,8 @@
 #include <immintrin.h>
 #endif
 
+#include "core/secure/ConstantTime.h"
+
 namespace tornell {
 namespace nistfield {
 
@@ -30,17 +32,6 @@ struct Modulus {
   uint64_t pMinus2[N];
   uint64_t sqrtExp[N];  // (p + 1) / 4, the square-root exponent when p = 3 mod 4
 };
-
-// Keeps the optimiser from turning a mask back into a branch.
-static inline uint64_t Barrier(uint64_t x) {
-  __asm__("" : "+r"(x));
-  return x;
-}
-
-// All ones when x is zero, else zero.
-static inline uint64_t ZeroMask(uint64_t x) {
-  return Barrier(0 - (((x | (0 - x)) >> 63) ^ 1));
-}
 
 template <int N>
 static constexpr bool LessThan(const uint64_t* a, const uint64_t* b) {
@@ -178,7 +169,7 @@ struct Field {
 #pragma GCC unroll 16
     for (int i = 0; i < N; ++i) borrow = SubBorrow(borrow, t[i], M.p[i], d[i]);
     // Keep t when the subtraction borrowed beyond the carry word.
-    const uint64_t keep = Barrier(0 - (borrow & (carry ^ 1)));
+    const uint64_t keep = ct::ValueBarrier<uint64_t>(0 - (borrow & (carry ^ 1)));
 #pragma GCC unroll 16
     for (int i = 0; i < N; ++i) r.v[i] = (t[i] & keep) | (d[i] & ~keep);
   }
@@ -196,7 +187,7 @@ struct Field {
     uint64_t borrow = 0;
 #pragma GCC unroll 16
     for (int i = 0; i < N; ++i) borrow = SubBorrow(borrow, a.v[i], b.v[i], t[i]);
-    const uint64_t mask = Barrier(0 - borrow);
+    const uint64_t mask = ct::ValueBarrier<uint64_t>(0 - borrow);
     uint64_t carry = 0;
 #pragma GCC unroll 16
     for (int i = 0; i < N; ++i) carry = AddCarry(carry, t[i], M.p[i] & mask, r.v[i]);
@@ -316,13 +307,13 @@ struct Field {
   static inline uint64_t IsZero(const Fe& a) {
     uint64_t acc = 0;
     for (int i = 0; i < N; ++i) acc |= a.v[i];
-    return ZeroMask(acc);
+    return ct::IsZero(acc);
   }
 
   static inline uint64_t Equal(const Fe& a, const Fe& b) {
     uint64_t acc = 0;
     for (int i = 0; i < N; ++i) acc |= a.v[i] ^ b.v[i];
-    return ZeroMask(acc);
+    return ct::IsZero(acc);
   }
 
   // r = mask ? a : r

@@ -146,7 +146,7 @@ struct P521Field {
     // Now below 2^521; p itself (all ones) stands for zero.
     uint64_t ones = r.v[8] ^ kMask57;
     for (int i = 0; i < 8; ++i) ones |= r.v[i] ^ kMask58;
-    const uint64_t keep = ~ZeroMask(ones);
+    const uint64_t keep = ct::IsNonZero(ones);
     for (int i = 0; i < 9; ++i) r.v[i] &= keep;
   }
 
@@ -192,7 +192,7 @@ struct P521Field {
     Canonical(c, a);
     uint64_t acc = 0;
     for (int i = 0; i < 9; ++i) acc |= c.v[i];
-    return ZeroMask(acc);
+    return ct::IsZero(acc);
   }
 
   static inline uint64_t Equal(const Fe& a, const Fe& b) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "ProcessorPath.h"
 #include "TestText.h"
 #include "core/text/ByteString.h"
 #include "crypto/bigint/BigInteger.h"
@@ -134,8 +135,7 @@ std::string Check(const std::vector<std::string>& f) {
   return "unknown op";
 }
 
-void AgreesWithPython(bool carryless) {
-  bool old = limb::UseCarrylessKernel(carryless);
+void AgreesWithPython() {
   std::vector<std::vector<std::string>> cases = LoadCases();
   ASSERT_GT(cases.size(), 3000u) << "python3 oracle did not run";
   int failures = 0;
@@ -148,14 +148,16 @@ void AgreesWithPython(bool carryless) {
     }
   }
   EXPECT_EQ(failures, 0);
-  limb::UseCarrylessKernel(old);
 }
 
-TEST(BigIntegerOracle, PortableKernel) { AgreesWithPython(false); }
+TEST(BigIntegerOracle, PortableKernel) {
+  USE_PROCESSOR_PATH_OR_SKIP(testsupport::kPortablePath);
+  AgreesWithPython();
+}
 
 TEST(BigIntegerOracle, CarrylessKernel) {
-  if (!limb::CarrylessKernelAvailable()) GTEST_SKIP() << "processor has no MULX/ADX";
-  AgreesWithPython(true);
+  USE_PROCESSOR_PATH_OR_SKIP(cpu::path::kMulxAdx);
+  AgreesWithPython();
 }
 
 }  // namespace

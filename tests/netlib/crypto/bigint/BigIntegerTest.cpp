@@ -152,6 +152,27 @@ TEST(BigInteger, ModAndInverse) {
   EXPECT_EQ(V(3).ModInverse(V(-7), r), 2003);
 }
 
+// The public-exponent entry gives ModPow's results, for every kind of
+// modulus and sign (Python's pow for the values).
+TEST(BigInteger, PublicExponentAgreesWithModPow) {
+  struct Case {
+    int64_t base, e, m;
+  } cases[] = {{3, 65537, 1000003}, {-7, 12345, 1 << 20}, {123456789, 3, 3 * (1 << 12)},
+               {5, -3, 97},         {2, 1, 2},            {-1, 7, 9},
+               {10, 0, 7},          {0, 5, 6},            {987654321, 99999, 1}};
+  for (const auto& c : cases) {
+    BigInteger a, b;
+    ASSERT_EQ(0, V(c.base).ModPow(V(c.e), V(c.m), a));
+    ASSERT_EQ(0, V(c.base).ModPowPublic(V(c.e), V(c.m), b));
+    EXPECT_TRUE(a.Equals(b)) << c.base << "^" << c.e << " mod " << c.m;
+  }
+  BigInteger r;
+  ASSERT_EQ(0, V(3).ModPowPublic(V(65537), V(1000003), r));
+  EXPECT_EQ("486750", r.ToText(10));  // pow(3, 65537, 1000003)
+  ASSERT_EQ(0, V(-7).ModPowPublic(V(12345), V(1 << 20), r));
+  EXPECT_EQ("38201", r.ToText(10));  // pow(-7, 12345, 2**20)
+}
+
 TEST(BigInteger, Exponentiation) {
   BigInteger r;
   EXPECT_EQ(V(9).ModPow(V(0), V(1), r), 0);

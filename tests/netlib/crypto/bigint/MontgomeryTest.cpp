@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ProcessorPath.h"
+
 #include "crypto/bigint/LimbMath.h"
 #include "crypto/bigint/Montgomery.h"
 
@@ -32,8 +34,7 @@ std::vector<Limb> MulMod(const std::vector<Limb>& a, const std::vector<Limb>& b,
   return Rem(p, m);
 }
 
-void CheckModuli(bool carryless) {
-  bool old = limb::UseCarrylessKernel(carryless);
+void CheckModuli() {
   std::mt19937_64 g(7);
   for (size_t k : {1, 2, 3, 5, 16}) {
     for (Limb top : {Limb(1), Limb(3), Limb(0x8000000000000001ULL), ~Limb(0)}) {
@@ -70,14 +71,16 @@ void CheckModuli(bool carryless) {
       }
     }
   }
-  limb::UseCarrylessKernel(old);
 }
 
-TEST(Montgomery, PortableKernel) { CheckModuli(false); }
+TEST(Montgomery, PortableKernel) {
+  USE_PROCESSOR_PATH_OR_SKIP(testsupport::kPortablePath);
+  CheckModuli();
+}
 
 TEST(Montgomery, CarrylessKernel) {
-  if (!limb::CarrylessKernelAvailable()) GTEST_SKIP() << "processor has no MULX/ADX";
-  CheckModuli(true);
+  USE_PROCESSOR_PATH_OR_SKIP(cpu::path::kMulxAdx);
+  CheckModuli();
 }
 
 }  // namespace

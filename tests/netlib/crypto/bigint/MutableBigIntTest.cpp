@@ -55,7 +55,7 @@ TEST(MutableBigInt, Inverses) {
     if (c.rc == 0) {
       MutableBigInt prod, q, rem;
       MutableBigInt(c.a).Multiply(r, prod);
-      prod.Divide(MutableBigInt(c.p), q, rem);
+      ASSERT_EQ(0, prod.Divide(MutableBigInt(c.p), q, rem));
       EXPECT_TRUE(rem.IsOne()) << c.a << " mod " << c.p;
     }
   }

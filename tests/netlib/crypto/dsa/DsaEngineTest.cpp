@@ -33,7 +33,7 @@ void ExpectSoundParameters(const DsaKey& k, int pBits, int qBits) {
   RandomSource random;
   EXPECT_TRUE(p.IsProbablePrime(40, &random));
   EXPECT_TRUE(q.IsProbablePrime(40, &random));
-  for (const ByteString* f : {&k.p, &k.q, &k.g, &k.y, &k.x}) EXPECT_NE(0, f->Bytes()[0]);
+  for (const ByteString* f : std::initializer_list<const ByteString*>{&k.p, &k.q, &k.g, &k.y, &k.x}) EXPECT_NE(0, f->Bytes()[0]);
 }
 
 // One 1024/160 key shared by the signing cases.
@@ -67,14 +67,14 @@ TEST(DsaEngineTest, SetKeyNeedsTheDomainAndOneKeyValue) {
     EXPECT_EQ(c.rc, engine.SetKey(k));
   }
   DsaKey zeroQ;
-  zeroQ.CopyFrom(full);
+  ASSERT_EQ(0, zeroQ.CopyFrom(full));
   zeroQ.q.Assign(FromHex("00"));
   DsaEngine engine;
   EXPECT_EQ(1201, engine.SetKey(zeroQ));
 
   // Without y signing works and nothing verifies.
   DsaKey noY;
-  noY.CopyFrom(full);
+  ASSERT_EQ(0, noY.CopyFrom(full));
   noY.y.Clear();
   ASSERT_EQ(0, engine.SetKey(noY));
   const std::string h(20, '\x01');
@@ -83,6 +83,59 @@ TEST(DsaEngineTest, SetKeyNeedsTheDomainAndOneKeyValue) {
   int valid = 1;
   EXPECT_EQ(0, engine.VerifyHash(h.data(), 20, sig.Data(), sig.Length(), valid));
   EXPECT_EQ(0, valid);
+}
+
+// Values a caller put together are checked before any exponentiation: each
+// of these ran for minutes in the ladder before being refused or signed.
+TEST(DsaEngineTest, InconsistentDomainsAndKeysAreRefusedBeforeSigning) {
+  const DsaKey& full = SharedEngine().key;
+  const std::string wide(2 * 300, 'f');
+  struct Case {
+    const char* what;
+    const char* field;
+    std::string hex;
+  } cases[] = {{"q missing", "q", ""},
+               {"q as wide as p", "q", Hex(full.p)},
+               {"q wider than p", "q", "01" + Hex(full.p)},
+               {"q even", "q", "0100"},
+               {"g of one", "g", "01"},
+               {"g equal to p", "g", Hex(full.p)},
+               {"g wider than p", "g", wide},
+               {"x wider than q", "x", wide},
+               {"p even", "p", Hex(full.p) + "00"},
+               {"p outside the size table", "p", "ff" + Hex(full.p).substr(2, 2 * 64 + 2)}};
+  const std::string h(20, '\x01');
+  for (const auto& c : cases) {
+    DsaEngine engine;
+    ASSERT_EQ(0, engine.key.CopyFrom(full));
+    ByteString* f = std::string(c.field) == "q" ? &engine.key.q
+                    : std::string(c.field) == "g" ? &engine.key.g
+                    : std::string(c.field) == "x" ? static_cast<ByteString*>(&engine.key.x)
+                                                  : &engine.key.p;
+    ASSERT_EQ(0, f->Assign(FromHex(c.hex)));
+    ByteString sig;
+    EXPECT_EQ(1201, engine.SignHash(h.data(), 20, sig)) << c.what;
+    EXPECT_EQ(0, sig.Length()) << c.what;
+  }
+}
+
+// x is read at its field's width and reduced mod q without a division: a
+// leading zero byte, or x + q in the same width, signs as x does.
+TEST(DsaEngineTest, PrivateKeyIsReducedAtItsWidth) {
+  const DsaKey& full = SharedEngine().key;
+  ByteString plusQ;
+  ASSERT_EQ(0, Num(full.x).Add(Num(full.q)).ToByteString(plusQ));
+  for (const std::string& x : {"00" + Hex(full.x), Hex(plusQ)}) {
+    DsaEngine engine;
+    ASSERT_EQ(0, engine.key.CopyFrom(full));
+    ASSERT_EQ(0, engine.key.x.Assign(FromHex(x)));
+    const std::string h(20, '\x07');
+    ByteString sig;
+    ASSERT_EQ(0, engine.SignHash(h.data(), 20, sig)) << x;
+    int valid = 0;
+    EXPECT_EQ(0, engine.VerifyHash(h.data(), 20, sig.Data(), sig.Length(), valid));
+    EXPECT_EQ(1, valid) << x;
+  }
 }
 
 TEST(DsaEngineTest, StatusesOfAnEmptyEngineAndMissingInputs) {
@@ -95,7 +148,7 @@ TEST(DsaEngineTest, StatusesOfAnEmptyEngineAndMissingInputs) {
   EXPECT_EQ(1205, empty.VerifyHash("h", 1, nullptr, 0, valid));
   DsaEngine& engine = SharedEngine();
   DsaKey pub;
-  pub.CopyFrom(engine.key);
+  ASSERT_EQ(0, pub.CopyFrom(engine.key));
   pub.x.Clear();
   DsaEngine verifier;
   ASSERT_EQ(0, verifier.SetKey(pub));

@@ -3,6 +3,8 @@
 // unequal lengths included), the public one for moduli of 1024 to 4096 bits.
 #include <gtest/gtest.h>
 
+#include "ProcessorPath.h"
+
 #include <random>
 #include <vector>
 
@@ -15,7 +17,7 @@ namespace {
 using limb::Limb;
 
 TEST(MontgomeryPairTest, AgreesWithTheSingleLadder) {
-  if (!IfmaAvailable()) GTEST_SKIP() << "processor without AVX-512 IFMA";
+  USE_PROCESSOR_PATH_OR_SKIP(cpu::path::kMontgomeryIfma);
   std::mt19937_64 g(7);
   for (size_t k : {16, 24, 32}) {
     for (int round = 0; round < 4; ++round) {
@@ -40,7 +42,7 @@ TEST(MontgomeryPairTest, AgreesWithTheSingleLadder) {
 }
 
 TEST(MontgomeryPairTest, PublicExponentAgreesWithSquareAndMultiply) {
-  if (!IfmaAvailable()) GTEST_SKIP() << "processor without AVX-512 IFMA";
+  USE_PROCESSOR_PATH_OR_SKIP(cpu::path::kMontgomeryIfma);
   std::mt19937_64 g(11);
   for (size_t k : {16, 24, 32, 48, 64}) {
     for (Limb e : {Limb(65537), Limb(3), Limb(1), g() | 1}) {
@@ -64,13 +66,13 @@ TEST(MontgomeryPairTest, RefusesWhenSwitchedOffOrUnsuited) {
   MontgomeryInit(c, m.data(), 8);
   // 512-bit moduli leave no room for R^2 from the 64-bit context.
   EXPECT_FALSE(MontgomeryPowSecretPair(c, r.data(), b.data(), e.data(), 8, c, r.data(), b.data(), e.data(), 8));
-  const bool was = UseIfma(false);
+  const cpu::ScopedRestrict portable(testsupport::kPortablePath);
   std::vector<Limb> m16(16, ~Limb(0)), b16(16, 1), e16(16, 3), r16(16);
   Montgomery c16;
   MontgomeryInit(c16, m16.data(), 16);
   EXPECT_FALSE(
       MontgomeryPowSecretPair(c16, r16.data(), b16.data(), e16.data(), 16, c16, r16.data(), b16.data(), e16.data(), 16));
-  UseIfma(was);
+  EXPECT_FALSE(MontgomeryPowPublicIfma(c16, r16.data(), b16.data(), e16.data(), 16));
 }
 
 }  // namespace

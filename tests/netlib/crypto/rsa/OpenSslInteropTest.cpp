@@ -189,11 +189,11 @@ TEST(RsaOpensslOddSize, PssAndV15WithA1025BitModulus) {
   } while (n.BitLength() != 1025 ||
            e.ModInverse(p.Subtract(BigInteger::ONE).Multiply(q.Subtract(BigInteger::ONE)), d) != 0);
   RsaKey in;
-  n.ToByteString(in.n);
-  e.ToByteString(in.e);
-  d.ToByteString(in.d);
-  p.ToByteString(in.p);
-  q.ToByteString(in.q);
+  ASSERT_EQ(0, n.ToByteString(in.n));
+  ASSERT_EQ(0, e.ToByteString(in.e));
+  ASSERT_EQ(0, d.ToByteString(in.d));
+  ASSERT_EQ(0, p.ToByteString(in.p));
+  ASSERT_EQ(0, q.ToByteString(in.q));
   RsaEngine engine;
   ASSERT_EQ(0, engine.SetKey(in));
   Scratch dir;

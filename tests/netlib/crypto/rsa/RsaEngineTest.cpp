@@ -3,6 +3,7 @@
 // exponentiation, generation, and the padding rules and their statuses.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <initializer_list>
 #include <string>
 
@@ -24,7 +25,7 @@ const RsaKey& TestKey() {
   static bool made = false;
   if (!made) {
     RsaEngine engine;
-    engine.SetKeySize(1024);
+    EXPECT_EQ(0, engine.SetKeySize(1024));
     EXPECT_EQ(0, engine.GenerateKey(1, key, 1));
     made = true;
   }
@@ -96,6 +97,29 @@ TEST(RsaEngineTest, PrivateOperationAgreesWithPlainExponentiationForEveryKeyForm
   EXPECT_EQ(1111, publicOnly.PrivateOperation(msg.Data(), msg.Length(), out));
 }
 
+// A private value wider than its modulus would run the ladder on the
+// caller's sizes; it is refused before any exponentiation.
+TEST(RsaEngineTest, PrivateValuesWiderThanTheirModulusAreRefused) {
+  const RsaKey& k = TestKey();
+  const std::string wide = "01" + std::string(2 * 200, '0');
+  const char* fields[] = {"d", "dP", "dQ", "qInv", "p"};
+  for (const char* field : fields) {
+    RsaEngine engine;
+    ASSERT_EQ(0, engine.key.CopyFrom(k));
+    RsaKey& key = engine.key;
+    ByteString* f = std::string(field) == "d"    ? static_cast<ByteString*>(&key.d)
+                    : std::string(field) == "dP" ? &key.dP
+                    : std::string(field) == "dQ" ? &key.dQ
+                    : std::string(field) == "qInv" ? &key.qInv
+                                                   : &key.p;
+    ASSERT_EQ(0, f->Assign(FromHex(wide)));
+    ByteString out;
+    EXPECT_EQ(1111, engine.PrivateOperation("\x05", 1, out)) << field;
+    const std::string h32(32, '\x22');
+    EXPECT_EQ(1111, engine.SignHash(h32.data(), 32, "SHA256", out, 0, 0)) << field;
+  }
+}
+
 TEST(RsaEngineTest, RawOperationWidths) {
   RsaEngine engine;
   RsaKey full;
@@ -131,7 +155,7 @@ TEST(RsaEngineTest, GenerationGivesExactSizesAndIsKeptOnTheEngine) {
     EXPECT_EQ(512, Num(a.n).BitLength());
     EXPECT_EQ("010001", Hex(a.e));
     EXPECT_EQ(0, a.d.Length());
-    for (const ByteString* f : {&a.n, &a.p, &a.q, &a.dP, &a.dQ, &a.qInv}) {
+    for (const ByteString* f : std::initializer_list<const ByteString*>{&a.n, &a.p, &a.q, &a.dP, &a.dQ, &a.qInv}) {
       ASSERT_GT(f->Length(), 0);
       EXPECT_NE(0, f->Bytes()[0]);
     }
@@ -213,7 +237,7 @@ TEST_F(RsaPaddingTest, Pkcs1VerifyPrefixCheckLengthAndRange) {
   // s + n is the same residue but not a valid signature; nor is s with a
   // leading zero byte or with its first byte dropped.
   ByteString plusN;
-  Num(sig).Add(Num(TestKey().n)).ToByteString(plusN);
+  ASSERT_EQ(0, Num(sig).Add(Num(TestKey().n)).ToByteString(plusN));
   ByteString longer = FromHex("00" + Hex(sig)), shorter = FromHex(Hex(sig).substr(2));
   for (const ByteString* s : {&plusN, &longer}) {
     EXPECT_EQ(0, engine.VerifyHash(h32.data(), 32, "SHA256", s->Data(), s->Length(), valid, 0, 0, 1));
@@ -229,7 +253,7 @@ TEST_F(RsaPaddingTest, Pkcs1VerifyPrefixCheckLengthAndRange) {
 
 TEST_F(RsaPaddingTest, SmallModulusRefusesLongEncodings) {
   RsaEngine small;
-  small.SetKeySize(512);
+  ASSERT_EQ(0, small.SetKeySize(512));
   RsaKey k;
   ASSERT_EQ(0, small.GenerateKey(1, k, 0));
   const std::string h64(64, '\x44');
@@ -254,6 +278,31 @@ TEST_F(RsaPaddingTest, PssSaltLengthsAndWrongLength) {
   }
   ByteString sig;
   EXPECT_EQ(2001, engine.SignHash(h32.data(), 32, "SHA-3-999", sig, 1, -1));
+}
+
+// A block that passes the PSS trailer and top-bit checks is found in a few
+// hundred tries with the public key alone; salt lengths near INT_MAX then
+// must be refused, not overflow into an index before the block.
+TEST_F(RsaPaddingTest, PssHugeSaltLengthsAreRefused) {
+  ByteString s, block;
+  std::string raw(128, '\0');
+  bool found = false;
+  for (int i = 0; i < 20000 && !found; ++i) {
+    for (int j = 0; j < 4; ++j) raw[size_t(j)] = char(i >> (8 * j));
+    raw[0] = char(raw[0] & 0x3f);
+    block.Clear();
+    ASSERT_EQ(0, engine.PublicOperation(raw.data(), 128, block));
+    found = block.Length() == 128 && block.Bytes()[127] == 0xBC && block.Bytes()[0] < 0x80;
+  }
+  ASSERT_TRUE(found);
+  for (int salt : {INT_MAX, INT_MAX - 32 - 1, INT_MAX - 32 - 2, INT_MAX - 100, 128 - 32 - 1}) {
+    int valid = 1;
+    EXPECT_EQ(1119, engine.VerifyHash(h32.data(), 32, "SHA256", raw.data(), 128, valid, 1, salt, 1)) << salt;
+    EXPECT_EQ(0, valid);
+    ByteString sig;
+    EXPECT_EQ(1112, engine.SignHash(h32.data(), 32, "SHA256", sig, 1, salt)) << salt;
+    EXPECT_EQ(0, sig.Length());
+  }
 }
 
 TEST_F(RsaPaddingTest, Type2EncryptionLimitsAndPadding) {
@@ -292,8 +341,8 @@ TEST_F(RsaPaddingTest, Type2DecryptionHasOneErrorStatus) {
     ByteString block = FromHex(hex), ct, pt;
     BigInteger cv;
     ASSERT_EQ(0, Num(block).ModPow(e, n, cv));
-    cv.ToByteString(ct);
-    AsymmetricKey::FitLength(k, ct);  // k bytes: without the sign byte ToByteString may add
+    ASSERT_EQ(0, cv.ToByteString(ct));
+    ASSERT_EQ(0, AsymmetricKey::FitLength(k, ct));  // k bytes: without the sign byte ToByteString may add
     EXPECT_EQ(c.rc, engine.DecryptPkcs1(ct.Data(), ct.Length(), pt)) << c.head << " " << c.padding;
     if (c.rc == 0) {
       EXPECT_EQ(std::string(messageBytes, 'm'), std::string(pt.Data(), pt.Length()));
@@ -301,8 +350,8 @@ TEST_F(RsaPaddingTest, Type2DecryptionHasOneErrorStatus) {
   }
   // A ciphertext not below n.
   ByteString big;
-  n.Add(BigInteger::ONE).ToByteString(big);
-  AsymmetricKey::FitLength(k, big);
+  ASSERT_EQ(0, n.Add(BigInteger::ONE).ToByteString(big));
+  ASSERT_EQ(0, AsymmetricKey::FitLength(k, big));
   ByteString pt;
   EXPECT_EQ(1114, engine.DecryptPkcs1(big.Data(), big.Length(), pt));
 }

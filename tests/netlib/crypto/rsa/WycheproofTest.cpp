@@ -8,6 +8,8 @@
 //   v1.5 signature is produced all the same and must equal the vector's.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <string>
 #include <vector>
 
@@ -15,7 +17,7 @@
 #include "WycheproofCases.h"
 #include "crypto/digest/hash/HashContext.h"
 #include "crypto/dsa/DsaEngine.h"
-#include "crypto/bigint/MontgomeryIfma.h"
+#include "ProcessorPath.h"
 #include "crypto/rsa/RsaEngine.h"
 
 namespace tornell {
@@ -55,49 +57,49 @@ void LoadRsa(const Case& c, RsaEngine& engine) {
   const std::vector<Case> cases = ReadWycheproof(file); \
   REQUIRE_OR_SKIP(!cases.empty(), "Wycheproof vectors " + file + " not found")
 
-// Restores the IFMA setting however the test leaves.
-struct IfmaRestore {
-  const bool saved = UseIfma(true);
-  ~IfmaRestore() { UseIfma(saved); }
-};
+// The processor paths the RSA exponentiations take: 52-bit digits with
+// AVX-512 IFMA, and the portable 64-bit limbs.
+constexpr uint32_t kPaths[] = {cpu::path::kMontgomeryIfma, testsupport::kPortablePath};
+std::string PathName(uint32_t path) { return path != 0 ? "Ifma" : "Portable"; }
 
-class RsaPkcs1Verify : public ::testing::TestWithParam<const char*> {};
+class RsaPkcs1Verify : public ::testing::TestWithParam<std::tuple<const char*, uint32_t>> {};
 
-// Verification runs on the IFMA path (where present) and the 64-bit path.
-TEST_P(RsaPkcs1Verify, EveryCaseOnBothPaths) {
-  LOAD_OR_SKIP(GetParam());
-  IfmaRestore restore;
-  for (const bool ifma : {true, false}) {
-    UseIfma(ifma);
-    for (const auto& c : cases) {
-      RsaEngine engine;
-      LoadRsa(c, engine);
-      const std::string digest = DigestName(c.at("sha"));
-      ByteString hash = HashOf(c, digest), sig = FromHex(c.at("sig"));
-      int valid = -1;
-      // An empty signature is no signature at all: its own status.
-      ASSERT_EQ(sig.Length() == 0 ? 1108 : 0, engine.VerifyHash(hash.Data(), hash.Length(), digest.c_str(), sig.Data(),
-                                                                sig.Length(), valid, 0, 0, 1))
-          << file << " tc " << c.at("tcId");
-      EXPECT_EQ(c.at("result") == "valid" ? 1 : 0, valid)
-          << file << " tc " << c.at("tcId") << " " << c.at("flags") << (ifma ? " ifma" : " portable");
-    }
+TEST_P(RsaPkcs1Verify, EveryCase) {
+  USE_PROCESSOR_PATH_OR_SKIP(std::get<1>(GetParam()));
+  LOAD_OR_SKIP(std::get<0>(GetParam()));
+  for (const auto& c : cases) {
+    RsaEngine engine;
+    LoadRsa(c, engine);
+    const std::string digest = DigestName(c.at("sha"));
+    ByteString hash = HashOf(c, digest), sig = FromHex(c.at("sig"));
+    int valid = -1;
+    // An empty signature is no signature at all: its own status.
+    ASSERT_EQ(sig.Length() == 0 ? 1108 : 0, engine.VerifyHash(hash.Data(), hash.Length(), digest.c_str(), sig.Data(),
+                                                              sig.Length(), valid, 0, 0, 1))
+        << file << " tc " << c.at("tcId");
+    EXPECT_EQ(c.at("result") == "valid" ? 1 : 0, valid) << file << " tc " << c.at("tcId") << " " << c.at("flags");
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, RsaPkcs1Verify,
-                         ::testing::Values("rsa_signature_2048_sha256_test.json", "rsa_signature_3072_sha256_test.json",
-                                           "rsa_signature_4096_sha512_test.json"));
+                         ::testing::Combine(::testing::Values("rsa_signature_2048_sha256_test.json",
+                                                              "rsa_signature_3072_sha256_test.json",
+                                                              "rsa_signature_4096_sha512_test.json"),
+                                            ::testing::ValuesIn(kPaths)),
+                         [](const auto& info) {
+                           std::string name = std::get<0>(info.param);
+                           name = name.substr(0, name.find('.'));
+                           for (char& c : name)
+                             if (c == '_') c = 'X';
+                           return name + PathName(std::get<1>(info.param));
+                         });
 
 // Signing runs on the IFMA path where the processor has it and on the 64-bit
 // path; both must give every vector's signature.
-class RsaPkcs1Sign : public ::testing::TestWithParam<bool> {
- protected:
-  void SetUp() override { UseIfma(GetParam()); }
-  IfmaRestore restore_;
-};
+class RsaPkcs1Sign : public ::testing::TestWithParam<uint32_t> {};
 
 TEST_P(RsaPkcs1Sign, SignatureGenerationMatchesEveryVector) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   LOAD_OR_SKIP("rsa_pkcs1_2048_sig_gen_test.json");
   for (const auto& c : cases) {
     RsaEngine engine;
@@ -109,8 +111,8 @@ TEST_P(RsaPkcs1Sign, SignatureGenerationMatchesEveryVector) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, RsaPkcs1Sign, ::testing::Values(true, false),
-                         [](const auto& info) { return info.param ? "Ifma" : "Portable"; });
+INSTANTIATE_TEST_SUITE_P(Paths, RsaPkcs1Sign, ::testing::ValuesIn(kPaths),
+                         [](const auto& info) { return PathName(info.param); });
 
 class RsaPssVerify : public ::testing::TestWithParam<const char*> {};
 

@@ -3,6 +3,7 @@
 #include "crypto/cipher/aes/RijndaelCipher.h"
 
 #include "../CipherTestUtil.h"
+#include "ProcessorPath.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,9 +15,14 @@ using namespace tornell;
 
 namespace {
 
-TEST(Rijndael, SixteenByteBlocksAreAesOnBothPaths) {
-  for (bool portable : {false, true}) {
-    AesForcePortable(portable);
+class RijndaelPaths : public ::testing::TestWithParam<uint32_t> {};
+
+INSTANTIATE_TEST_SUITE_P(Both, RijndaelPaths, ::testing::Values(cpu::path::kAesNi, testsupport::kPortablePath),
+                         [](const auto& info) { return info.param == 0 ? "Portable" : "Hardware"; });
+
+TEST_P(RijndaelPaths, SixteenByteBlocksAreAes) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
+  {
     for (int keyLength : {16, 24, 32}) {
       unsigned char key[32], pt[16], a[16], b[16];
       for (int i = 0; i < 32; ++i) key[i] = static_cast<unsigned char>(i * 7 + keyLength);
@@ -30,13 +36,12 @@ TEST(Rijndael, SixteenByteBlocksAreAesOnBothPaths) {
       EXPECT_EQ(0, std::memcmp(aesKs, rk, sizeof(uint32_t) * 4 * (rounds + 1)));
       RijndaelCipher obj;
       ASSERT_EQ(obj.SetKey(key, keyLength, 16, 1, 1), 0);
-      obj.EncryptBlock(pt, a);
+      EXPECT_EQ(0, obj.EncryptBlock(pt, a));
       AesKeySetupEncrypt(aesKs, key, keyLength * 8);
       AesEncryptBlock(aesKs, rounds, pt, b);
       EXPECT_EQ(Hex(a, 16), Hex(b, 16));
     }
   }
-  AesForcePortable(false);
 }
 
 TEST(Rijndael, RoundCountsAndRoundTripForEveryShape) {
@@ -54,12 +59,12 @@ TEST(Rijndael, RoundCountsAndRoundTripForEveryShape) {
     ASSERT_EQ(dec.SetKey(key, s.key, s.block, 0, 1), 0);
     EXPECT_EQ(enc.GetRounds(), s.rounds);
     ASSERT_EQ(copy.CopyFrom(dec), 0);
-    enc.EncryptBlock(pt, ct);
+    EXPECT_EQ(0, enc.EncryptBlock(pt, ct));
     EXPECT_NE(0, std::memcmp(pt, ct, s.block));
-    copy.DecryptBlock(ct, back);
+    EXPECT_EQ(0, copy.DecryptBlock(ct, back));
     EXPECT_EQ(Hex(back, s.block), Hex(pt, s.block)) << s.key << "/" << s.block;
     std::memcpy(back, pt, 32);
-    enc.EncryptBlock(back, back);  // in place
+    EXPECT_EQ(0, enc.EncryptBlock(back, back));  // in place
     EXPECT_EQ(Hex(back, s.block), Hex(ct, s.block));
   }
 }
@@ -104,14 +109,14 @@ for bits in (192, 256):
     Bytes key = Unhex(r[1]), pt = Unhex(r[2]);
     const int klen = static_cast<int>(key.size());
     RijndaelCipher enc, dec;
-    enc.SetKey(key.data(), klen, block, 1, 2);
-    dec.SetKey(key.data(), klen, block, 0, 2);
+    EXPECT_EQ(0, enc.SetKey(key.data(), klen, block, 1, 2));
+    EXPECT_EQ(0, dec.SetKey(key.data(), klen, block, 0, 2));
     Bytes out(pt.size());
     for (size_t i = 0; i < pt.size(); i += static_cast<size_t>(block))
-      enc.EncryptBlock(&pt[i], &out[i]);
+      EXPECT_EQ(0, enc.EncryptBlock(&pt[i], &out[i]));
     EXPECT_EQ(Hex(out), r[3]) << block << " " << klen;
     for (size_t i = 0; i < pt.size(); i += static_cast<size_t>(block))
-      dec.DecryptBlock(&out[i], &out[i]);
+      EXPECT_EQ(0, dec.DecryptBlock(&out[i], &out[i]));
     EXPECT_EQ(Hex(out), r[2]);
   }
 }

@@ -28,10 +28,10 @@ TEST(Blowfish, PublishedVectorsAndCopy) {
     BlowfishCipher bf, copy;
     ASSERT_EQ(bf.SetKey(key.data(), static_cast<int>(key.size())), 0);
     unsigned char out[8];
-    bf.EncryptBlock(pt.data(), out);
+    EXPECT_EQ(0, bf.EncryptBlock(pt.data(), out));
     EXPECT_EQ(Hex(out, 8), c.cipher) << c.key;
     ASSERT_EQ(copy.CopyFrom(bf), 0);
-    copy.DecryptBlock(out, out);
+    EXPECT_EQ(0, copy.DecryptBlock(out, out));
     EXPECT_EQ(Hex(out, 8), c.plain);
   }
   BlowfishCipher empty;
@@ -44,9 +44,9 @@ TEST(Blowfish, KeyBytesPast72AreUnused) {
   for (int i = 0; i < 80; ++i) key[i] = static_cast<unsigned char>(i * 13 + 5);
   auto encrypt = [&](int length) {
     BlowfishCipher bf;
-    bf.SetKey(key, length);
+    EXPECT_EQ(0, bf.SetKey(key, length));
     unsigned char out[8];
-    bf.EncryptBlock(pt, out);
+    EXPECT_EQ(0, bf.EncryptBlock(pt, out));
     return Hex(out, 8);
   };
   EXPECT_EQ(encrypt(80), encrypt(72));
@@ -61,8 +61,8 @@ TEST(Blowfish, RandomKeysAgainstPythonCryptography) {
   for (const auto& r : rows) {
     Bytes key = Unhex(r[0]), pt = Unhex(r[1]), out(pt.size());
     BlowfishCipher bf;
-    bf.SetKey(key.data(), static_cast<int>(key.size()));
-    for (size_t i = 0; i < pt.size(); i += 8) bf.EncryptBlock(&pt[i], &out[i]);
+    EXPECT_EQ(0, bf.SetKey(key.data(), static_cast<int>(key.size())));
+    for (size_t i = 0; i < pt.size(); i += 8) EXPECT_EQ(0, bf.EncryptBlock(&pt[i], &out[i]));
     EXPECT_EQ(Hex(out), r[2]) << "key " << r[0];
   }
 }

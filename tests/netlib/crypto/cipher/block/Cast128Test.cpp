@@ -23,17 +23,17 @@ TEST(Cast128, Rfc2144VectorsAndRoundCounts) {
     ASSERT_EQ(cast.SetKey(key.data(), static_cast<int>(key.size())), 0);
     EXPECT_EQ(cast.GetRounds(), c.rounds);
     unsigned char out[8];
-    cast.EncryptBlock(pt.data(), out);
+    EXPECT_EQ(0, cast.EncryptBlock(pt.data(), out));
     EXPECT_EQ(Hex(out, 8), c.cipher);
-    copy.CopyFrom(cast);
-    copy.DecryptBlock(out, out);
+    EXPECT_EQ(0, copy.CopyFrom(cast));
+    EXPECT_EQ(0, copy.DecryptBlock(out, out));
     EXPECT_EQ(Hex(out, 8), Hex(pt));
   }
   Cast128Cipher c;
   unsigned char key[17] = {};
-  c.SetKey(key, 10);
+  EXPECT_EQ(0, c.SetKey(key, 10));
   EXPECT_EQ(c.GetRounds(), 12);
-  c.SetKey(key, 11);
+  EXPECT_EQ(0, c.SetKey(key, 11));
   EXPECT_EQ(c.GetRounds(), 16);
   EXPECT_EQ(c.SetKey(key, 17), 1);
 }
@@ -45,10 +45,10 @@ TEST(Cast128, RandomKeysAgainstPythonCryptography) {
   for (const auto& r : rows) {
     Bytes key = Unhex(r[0]), pt = Unhex(r[1]), out(pt.size());
     Cast128Cipher c;
-    c.SetKey(key.data(), static_cast<int>(key.size()));
-    for (size_t i = 0; i < pt.size(); i += 8) c.EncryptBlock(&pt[i], &out[i]);
+    EXPECT_EQ(0, c.SetKey(key.data(), static_cast<int>(key.size())));
+    for (size_t i = 0; i < pt.size(); i += 8) EXPECT_EQ(0, c.EncryptBlock(&pt[i], &out[i]));
     EXPECT_EQ(Hex(out), r[2]) << "key " << r[0];
-    for (size_t i = 0; i < pt.size(); i += 8) c.DecryptBlock(&out[i], &out[i]);
+    for (size_t i = 0; i < pt.size(); i += 8) EXPECT_EQ(0, c.DecryptBlock(&out[i], &out[i]));
     EXPECT_EQ(Hex(out), r[1]);
   }
 }

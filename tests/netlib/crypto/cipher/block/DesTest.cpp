@@ -51,24 +51,24 @@ TEST(TripleDes, Sp80067ExampleAndKeyForms) {
   Bytes pt = Unhex("5468652071756663" "6b2062726f776e20" "666f78206a756d70");
   const std::string ct = "a826fd8ce53b855f" "cce21c8112256fe6" "68d5c05dd9b6b900";
   TripleDesCipher enc, dec, copy;
-  enc.SetKey(key.data(), 24, 1, 1);
-  dec.SetKey(key.data(), 24, 0, 1);
+  EXPECT_EQ(0, enc.SetKey(key.data(), 24, 1, 1));
+  EXPECT_EQ(0, dec.SetKey(key.data(), 24, 0, 1));
   Bytes out(24);
-  for (int i = 0; i < 24; i += 8) enc.EncryptBlock(&pt[i], &out[i]);
+  for (int i = 0; i < 24; i += 8) EXPECT_EQ(0, enc.EncryptBlock(&pt[i], &out[i]));
   EXPECT_EQ(Hex(out), ct);
-  copy.CopyFrom(dec);
-  for (int i = 0; i < 24; i += 8) copy.DecryptBlock(&out[i], &out[i]);
+  EXPECT_EQ(0, copy.CopyFrom(dec));
+  for (int i = 0; i < 24; i += 8) EXPECT_EQ(0, copy.DecryptBlock(&out[i], &out[i]));
   EXPECT_EQ(Hex(out), Hex(pt));
 
   // Two-key form: K1 K2 behaves as K1 K2 K1.
   Bytes k16(key.begin(), key.begin() + 16), k24 = k16;
   k24.insert(k24.end(), key.begin(), key.begin() + 8);
   TripleDesCipher a, b;
-  a.SetKey(k16.data(), 16, 1, 1);
-  b.SetKey(k24.data(), 24, 1, 1);
+  EXPECT_EQ(0, a.SetKey(k16.data(), 16, 1, 1));
+  EXPECT_EQ(0, b.SetKey(k24.data(), 24, 1, 1));
   unsigned char x[8], y[8];
-  a.EncryptBlock(pt.data(), x);
-  b.EncryptBlock(pt.data(), y);
+  EXPECT_EQ(0, a.EncryptBlock(pt.data(), x));
+  EXPECT_EQ(0, b.EncryptBlock(pt.data(), y));
   EXPECT_EQ(Hex(x, 8), Hex(y, 8));
 
   // Equal thirds degenerate to single DES; CFB decrypt keeps the forward schedule.
@@ -76,12 +76,12 @@ TEST(TripleDes, Sp80067ExampleAndKeyForms) {
   same.insert(same.end(), k1.begin(), k1.end());
   same.insert(same.end(), k1.begin(), k1.end());
   TripleDesCipher t;
-  t.SetKey(same.data(), 24, 0, 4);
-  t.EncryptBlock(pt.data(), x);
+  EXPECT_EQ(0, t.SetKey(same.data(), 24, 0, 4));
+  EXPECT_EQ(0, t.EncryptBlock(pt.data(), x));
   EXPECT_EQ(Hex(x, 8), DesEncrypt(k1, Bytes(pt.begin(), pt.begin() + 8)));
   DesCipher d;
-  d.SetKey(k1.data(), 8, 0, 3);
-  d.EncryptBlock(pt.data(), y);
+  EXPECT_EQ(0, d.SetKey(k1.data(), 8, 0, 3));
+  EXPECT_EQ(0, d.EncryptBlock(pt.data(), y));
   EXPECT_EQ(Hex(y, 8), Hex(x, 8));
 }
 
@@ -109,12 +109,12 @@ for n in (8, 16, 24, 24, 16, 24):
     Bytes key = Unhex(r[0]), pt = Unhex(r[1]), out(pt.size());
     if (key.size() == 8) {
       DesCipher c;
-      c.SetKey(key.data(), 8, 1, 2);
-      for (size_t i = 0; i < pt.size(); i += 8) c.EncryptBlock(&pt[i], &out[i]);
+      EXPECT_EQ(0, c.SetKey(key.data(), 8, 1, 2));
+      for (size_t i = 0; i < pt.size(); i += 8) EXPECT_EQ(0, c.EncryptBlock(&pt[i], &out[i]));
     } else {
       TripleDesCipher c;
-      c.SetKey(key.data(), static_cast<int>(key.size()), 1, 2);
-      for (size_t i = 0; i < pt.size(); i += 8) c.EncryptBlock(&pt[i], &out[i]);
+      EXPECT_EQ(0, c.SetKey(key.data(), static_cast<int>(key.size()), 1, 2));
+      for (size_t i = 0; i < pt.size(); i += 8) EXPECT_EQ(0, c.EncryptBlock(&pt[i], &out[i]));
     }
     EXPECT_EQ(Hex(out), r[2]) << r[0];
   }

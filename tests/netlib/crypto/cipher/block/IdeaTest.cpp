@@ -18,25 +18,25 @@ TEST(Idea, PublishedVectorAndScheduleChoice) {
   for (const auto& p : published) {
     IdeaCipher c;
     unsigned char block[8];
-    c.SetKey(Unhex(p.key).data(), 16, 1, 1);
-    c.EncryptBlock(Unhex(p.plain).data(), block);
+    EXPECT_EQ(0, c.SetKey(Unhex(p.key).data(), 16, 1, 1));
+    EXPECT_EQ(0, c.EncryptBlock(Unhex(p.plain).data(), block));
     EXPECT_EQ(Hex(block, 8), p.cipher);
   }
   Bytes key = Unhex("00010002000300040005000600070008"), pt = Unhex("0000000100020003");
   const std::string ct = "11fbed2b01986de5";
   unsigned char out[8];
   IdeaCipher enc, dec, copy;
-  enc.SetKey(key.data(), 16, 1, 1);
-  enc.EncryptBlock(pt.data(), out);
+  EXPECT_EQ(0, enc.SetKey(key.data(), 16, 1, 1));
+  EXPECT_EQ(0, enc.EncryptBlock(pt.data(), out));
   EXPECT_EQ(Hex(out, 8), ct);
-  dec.SetKey(key.data(), 16, 0, 1);
-  copy.CopyFrom(dec);
-  copy.DecryptBlock(out, out);
+  EXPECT_EQ(0, dec.SetKey(key.data(), 16, 0, 1));
+  EXPECT_EQ(0, copy.CopyFrom(dec));
+  EXPECT_EQ(0, copy.DecryptBlock(out, out));
   EXPECT_EQ(Hex(out, 8), Hex(pt));
   for (int mode : {3, 4}) {
     IdeaCipher forward;
-    forward.SetKey(key.data(), 16, 0, mode);
-    forward.DecryptBlock(pt.data(), out);
+    EXPECT_EQ(0, forward.SetKey(key.data(), 16, 0, mode));
+    EXPECT_EQ(0, forward.DecryptBlock(pt.data(), out));
     EXPECT_EQ(Hex(out, 8), ct);
   }
 }
@@ -51,11 +51,11 @@ TEST(Idea, RandomKeysAgainstPlainModel) {
   for (const auto& r : rows) {
     Bytes key = Unhex(r[0]), pt = Unhex(r[1]), out(pt.size());
     IdeaCipher enc, dec;
-    enc.SetKey(key.data(), 16, 1, 2);
-    dec.SetKey(key.data(), 16, 0, 2);
-    for (size_t i = 0; i < pt.size(); i += 8) enc.EncryptBlock(&pt[i], &out[i]);
+    EXPECT_EQ(0, enc.SetKey(key.data(), 16, 1, 2));
+    EXPECT_EQ(0, dec.SetKey(key.data(), 16, 0, 2));
+    for (size_t i = 0; i < pt.size(); i += 8) EXPECT_EQ(0, enc.EncryptBlock(&pt[i], &out[i]));
     EXPECT_EQ(Hex(out), r[2]) << "key " << r[0];
-    for (size_t i = 0; i < pt.size(); i += 8) dec.DecryptBlock(&out[i], &out[i]);
+    for (size_t i = 0; i < pt.size(); i += 8) EXPECT_EQ(0, dec.DecryptBlock(&out[i], &out[i]));
     EXPECT_EQ(Hex(out), r[1]);
   }
 }

@@ -40,7 +40,7 @@ inline Outcome Pass(tornell::SymmetricCipher& c, const Bytes& data, std::vector<
 inline Bytes Tag(tornell::SymmetricCipher& c) {
   char* p = nullptr;
   int n = 0;
-  c.GetTag(&p, &n);
+  EXPECT_EQ(0, c.GetTag(&p, &n));
   return Bytes(reinterpret_cast<uint8_t*>(p), reinterpret_cast<uint8_t*>(p) + n);
 }
 

@@ -101,8 +101,10 @@ bool HaveCryptography() { return testsupport::HavePythonModule("cryptography.haz
 
 void Configure(SymmetricCipher& c, const RefCase& rc) {
   ASSERT_EQ(0, c.SetAlgorithm(rc.alg));
-  if (rc.alg != 12) c.SetMode(rc.mode);
-  c.SetPadding(rc.padding);
+  if (rc.alg != 12) {
+    EXPECT_EQ(0, c.SetMode(rc.mode));
+  }
+  EXPECT_EQ(0, c.SetPadding(rc.padding));
   ASSERT_EQ(0, c.SetTagBits(128));
   ASSERT_EQ(0, c.SetAad(C(rc.aad), int(rc.aad.size())));
 }
@@ -119,6 +121,7 @@ Bytes Recovered(const RefCase& rc) {
 using SymmetricCipherReference = PathLevels;
 
 TEST_P(SymmetricCipherReference, EveryModeAndPaddingMatchesPythonCryptography) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   REQUIRE_OR_SKIP(HaveCryptography(), "python3 with the cryptography package is not installed");
   std::vector<RefCase> cases = MakeCases();
   ASSERT_TRUE(FillExpected(cases));
@@ -151,7 +154,7 @@ TEST_P(SymmetricCipherReference, EveryModeAndPaddingMatchesPythonCryptography) {
 
       SymmetricCipher dec;
       Configure(dec, rc);
-      dec.SetTag(C(tag), int(tag.size()));
+      EXPECT_EQ(0, dec.SetTag(C(tag), int(tag.size())));
       ASSERT_EQ(0, dec.InitDecrypt(C(rc.key), int(rc.key.size()), C(rc.iv), int(rc.iv.size())));
       o = Pass(dec, expected, cuts);
       ASSERT_EQ(0, o.status);
@@ -168,20 +171,20 @@ TEST(SymmetricCipherPadding, RandomAndCountPadsWithACountAfterRandomBytes) {
   Bytes key(16, 9), iv(16, 1), data(21, 0x33);
   SymmetricCipher enc, dec;
   for (SymmetricCipher* c : {&enc, &dec}) {
-    c->SetAlgorithm(0);
-    c->SetPadding(CipherPadding::RandomAndCount);
+    EXPECT_EQ(0, c->SetAlgorithm(0));
+    EXPECT_EQ(0, c->SetPadding(CipherPadding::RandomAndCount));
   }
   ASSERT_EQ(0, enc.InitEncrypt(C(key), 16, C(iv), 16));
   Outcome sealed = Pass(enc, data, {1, 15});
   ASSERT_EQ(0, sealed.status);
   ASSERT_EQ(32u, sealed.out.size());
   ASSERT_EQ(0, dec.InitDecrypt(C(key), 16, C(iv), 16));
-  dec.SetPadding(CipherPadding::None);
+  EXPECT_EQ(0, dec.SetPadding(CipherPadding::None));
   Outcome raw = Pass(dec, sealed.out);
   ASSERT_EQ(0, raw.status);
   EXPECT_EQ(11, raw.out.back());
-  dec.SetPadding(CipherPadding::RandomAndCount);
-  dec.InitDecrypt();
+  EXPECT_EQ(0, dec.SetPadding(CipherPadding::RandomAndCount));
+  EXPECT_EQ(0, dec.InitDecrypt());
   EXPECT_EQ(ToHex(Pass(dec, sealed.out).out), ToHex(data));
 }
 

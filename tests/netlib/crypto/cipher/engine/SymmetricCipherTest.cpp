@@ -31,11 +31,11 @@ TEST(SymmetricCipher, SelectionByIdAndName) {
                {"correctedblocktea", 0, 11}, {"  rijndael", 0, 13}};
   for (const Named& n : names) {
     SCOPED_TRACE(n.name);
-    c.SetAlgorithm(5);
+    EXPECT_EQ(0, c.SetAlgorithm(5));
     EXPECT_EQ(n.status, c.SetAlgorithmByName(n.name));
     EXPECT_EQ(n.id < 0 ? 5 : n.id, c.GetAlgorithm());
   }
-  c.SetAlgorithmByName("aes-gcm");
+  EXPECT_EQ(0, c.SetAlgorithmByName("aes-gcm"));
   EXPECT_EQ(CipherMode::GCM, c.GetMode());
 
   // Ids outside the table stay selected and make every keying fail.
@@ -60,33 +60,33 @@ TEST(SymmetricCipher, KeyIvAndTagSizeChecks) {
               {7, 256, 0}, {7, 257, 2005}, {14, 31, 2005}, {13, 24, 0}, {1, 8, 0}, {1, 7, 2005}};
   for (const SizeCase& k : keys) {
     SCOPED_TRACE(std::to_string(k.alg) + "/" + std::to_string(k.keyBytes));
-    c.SetAlgorithm(k.alg);
+    EXPECT_EQ(0, c.SetAlgorithm(k.alg));
     EXPECT_EQ(k.status, c.SetKey(C(buf), k.keyBytes));
     EXPECT_EQ(k.status, c.SetKeyBits(k.keyBytes * 8));
   }
-  c.SetAlgorithm(2);
+  EXPECT_EQ(0, c.SetAlgorithm(2));
   EXPECT_EQ(128, c.GetKeyBits());
   EXPECT_EQ(2005, c.SetKeyBits(64));
   EXPECT_EQ(128, c.GetKeyBits());
 
-  c.SetAlgorithm(0);
+  EXPECT_EQ(0, c.SetAlgorithm(0));
   EXPECT_EQ(2006, c.SetIV(C(buf), 8));
   EXPECT_EQ(0, c.SetIV(C(buf), 16));
-  c.SetAlgorithm(13);
+  EXPECT_EQ(0, c.SetAlgorithm(13));
   EXPECT_EQ(0, c.SetIV(C(buf), 32));
   EXPECT_EQ(2006, c.SetIV(C(buf), 20));
-  c.SetAlgorithm(12);
+  EXPECT_EQ(0, c.SetAlgorithm(12));
   EXPECT_EQ(0, c.SetIV(C(buf), 60));  // no check in GCM mode
-  c.SetMode(CipherMode::CBC);
+  EXPECT_EQ(0, c.SetMode(CipherMode::CBC));
   EXPECT_EQ(2006, c.SetIV(C(buf), 12));
   EXPECT_EQ(0, c.SetIV(C(buf), 0));
 
   // Tag sizes of AES-GCM: 96 to 128 bits in GCM mode, only 0 in any other.
-  c.SetAlgorithm(12);
+  EXPECT_EQ(0, c.SetAlgorithm(12));
   EXPECT_EQ(2009, c.SetTagBits(100));
   EXPECT_EQ(2009, c.SetTagBits(88));
   EXPECT_EQ(0, c.SetTagBits(104));
-  c.SetMode(CipherMode::CBC);
+  EXPECT_EQ(0, c.SetMode(CipherMode::CBC));
   EXPECT_EQ(2009, c.SetTagBits(96));
   EXPECT_EQ(0, c.SetTagBits(0));
 }
@@ -94,8 +94,8 @@ TEST(SymmetricCipher, KeyIvAndTagSizeChecks) {
 TEST(SymmetricCipher, EcbIgnoresTheIv) {
   SymmetricCipher a, b;
   Bytes key(16, 3), data = Seq(32);
-  a.SetMode(CipherMode::ECB);
-  b.SetMode(CipherMode::ECB);
+  EXPECT_EQ(0, a.SetMode(CipherMode::ECB));
+  EXPECT_EQ(0, b.SetMode(CipherMode::ECB));
   EXPECT_EQ(0, a.SetIV(C(data), 5));
   ASSERT_EQ(0, a.InitEncrypt(C(key), 16, nullptr, 3));
   ASSERT_EQ(0, b.InitEncrypt(C(key), 16, C(data), 16));
@@ -105,39 +105,39 @@ TEST(SymmetricCipher, EcbIgnoresTheIv) {
 TEST(SymmetricCipher, PaddingOnEncryption) {
   Bytes key(16, 4), iv(16, 0);
   SymmetricCipher enc, dec;
-  enc.SetPadding(CipherPadding::PKCS7);
+  EXPECT_EQ(0, enc.SetPadding(CipherPadding::PKCS7));
   ASSERT_EQ(0, enc.InitEncrypt(C(key), 16, C(iv), 16));
   Outcome o = Pass(enc, Seq(16));
   ASSERT_EQ(32u, o.out.size());
   ASSERT_EQ(0, dec.InitDecrypt(C(key), 16, C(iv), 16));
   Outcome raw = Pass(dec, o.out);
   EXPECT_EQ(ToHex(raw.out.data() + 16, 16), std::string(32, '0').replace(0, 32, "10101010101010101010101010101010"));
-  enc.InitEncrypt();
+  EXPECT_EQ(0, enc.InitEncrypt());
   EXPECT_EQ(16u, Pass(enc, {}).out.size());
 
   // Zeros: aligned data gains a block, and decryption strips message zeros too.
-  enc.SetPadding(CipherPadding::Zeros);
-  enc.InitEncrypt();
+  EXPECT_EQ(0, enc.SetPadding(CipherPadding::Zeros));
+  EXPECT_EQ(0, enc.InitEncrypt());
   Bytes msg = Seq(16);
   msg[14] = msg[15] = 0;
   o = Pass(enc, msg);
   ASSERT_EQ(32u, o.out.size());
-  dec.SetPadding(CipherPadding::Zeros);
-  dec.InitDecrypt();
+  EXPECT_EQ(0, dec.SetPadding(CipherPadding::Zeros));
+  EXPECT_EQ(0, dec.InitDecrypt());
   EXPECT_EQ(14u, Pass(dec, o.out).out.size());
 
   // No padding and a partial block.
-  enc.SetPadding(CipherPadding::None);
-  enc.InitEncrypt();
+  EXPECT_EQ(0, enc.SetPadding(CipherPadding::None));
+  EXPECT_EQ(0, enc.InitEncrypt());
   EXPECT_EQ(2003, Pass(enc, Seq(17)).status);
-  dec.InitDecrypt();
+  EXPECT_EQ(0, dec.InitDecrypt());
   EXPECT_EQ(2003, Pass(dec, Seq(17)).status);
 }
 
 // Ciphertexts whose decryption ends in the given final blocks.
 Bytes SealRaw(const Bytes& key, const Bytes& plain) {
   SymmetricCipher enc;
-  enc.SetMode(CipherMode::ECB);
+  EXPECT_EQ(0, enc.SetMode(CipherMode::ECB));
   EXPECT_EQ(0, enc.InitEncrypt(C(key), 16, nullptr, 0));
   return Pass(enc, plain).out;
 }
@@ -166,8 +166,8 @@ TEST(SymmetricCipher, Pkcs7RemovalChecksEveryPadByte) {
     plain.insert(plain.end(), tail.begin(), tail.end());
     Bytes ct = SealRaw(key, plain);
     SymmetricCipher dec;
-    dec.SetMode(CipherMode::ECB);
-    dec.SetPadding(CipherPadding::PKCS7);
+    EXPECT_EQ(0, dec.SetMode(CipherMode::ECB));
+    EXPECT_EQ(0, dec.SetPadding(CipherPadding::PKCS7));
     ASSERT_EQ(0, dec.InitDecrypt(C(key), 16, nullptr, 0));
     Outcome o = Pass(dec, ct);
     EXPECT_EQ(p.status, o.status);
@@ -177,8 +177,8 @@ TEST(SymmetricCipher, Pkcs7RemovalChecksEveryPadByte) {
   Bytes plain = Seq(48);
   plain[47] = 20;
   SymmetricCipher dec;
-  dec.SetMode(CipherMode::ECB);
-  dec.SetPadding(CipherPadding::ZerosAndCount);
+  EXPECT_EQ(0, dec.SetMode(CipherMode::ECB));
+  EXPECT_EQ(0, dec.SetPadding(CipherPadding::ZerosAndCount));
   ASSERT_EQ(0, dec.InitDecrypt(C(key), 16, nullptr, 0));
   EXPECT_EQ(28u, Pass(dec, SealRaw(key, plain)).out.size());
 }
@@ -188,8 +188,8 @@ TEST(SymmetricCipher, UpdateTakesWholeBlocksOnly) {
   for (int mode : {CipherMode::ECB, CipherMode::CBC, CipherMode::CTS}) {
     SCOPED_TRACE(mode);
     SymmetricCipher a, b;
-    a.SetMode(mode);
-    b.SetMode(mode);
+    EXPECT_EQ(0, a.SetMode(mode));
+    EXPECT_EQ(0, b.SetMode(mode));
     ASSERT_EQ(0, a.InitEncrypt(C(key), 16, C(iv), 16));
     ASSERT_EQ(0, b.InitEncrypt(C(key), 16, C(iv), 16));
     ByteString out;
@@ -200,7 +200,7 @@ TEST(SymmetricCipher, UpdateTakesWholeBlocksOnly) {
     EXPECT_EQ(ToHex(Pass(a, data, {33}).out), ToHex(Pass(b, data).out));
   }
   SymmetricCipher c;
-  c.SetMode(9);
+  EXPECT_EQ(0, c.SetMode(9));
   ASSERT_EQ(0, c.InitEncrypt(C(key), 16, C(iv), 16));
   ByteString out;
   int length = 20;
@@ -228,9 +228,9 @@ TEST(SymmetricCipher, CiphertextStealingRfc3962) {
     Bytes plain(msg.begin(), msg.begin() + long(k.length));
     for (const std::vector<size_t>& cuts : {std::vector<size_t>{}, std::vector<size_t>{1, 15, 17, 33}}) {
       SymmetricCipher enc, dec;
-      enc.SetAlgorithmByName("aes");
-      enc.SetMode(CipherMode::CTS);
-      dec.SetMode(CipherMode::CTS);
+      EXPECT_EQ(0, enc.SetAlgorithmByName("aes"));
+      EXPECT_EQ(0, enc.SetMode(CipherMode::CTS));
+      EXPECT_EQ(0, dec.SetMode(CipherMode::CTS));
       ASSERT_EQ(0, enc.InitEncrypt(C(key), 16, C(iv), 16));
       Outcome o = Pass(enc, plain, cuts);
       ASSERT_EQ(0, o.status);
@@ -243,16 +243,16 @@ TEST(SymmetricCipher, CiphertextStealingRfc3962) {
   }
   // One block is plain CBC (Kerberos derives keys this way); less is refused.
   SymmetricCipher cts, cbc;
-  cts.SetMode(CipherMode::CTS);
+  EXPECT_EQ(0, cts.SetMode(CipherMode::CTS));
   ASSERT_EQ(0, cts.InitEncrypt(C(key), 16, C(iv), 16));
   ASSERT_EQ(0, cbc.InitEncrypt(C(key), 16, C(iv), 16));
   Bytes block = Seq(16);
   EXPECT_EQ(ToHex(Pass(cts, block).out), ToHex(Pass(cbc, block).out));
-  cts.InitEncrypt();
+  EXPECT_EQ(0, cts.InitEncrypt());
   Outcome shortOne = Pass(cts, Seq(15));
   EXPECT_EQ(2007, shortOne.status);
   EXPECT_TRUE(shortOne.out.empty());
-  cts.InitDecrypt();
+  EXPECT_EQ(0, cts.InitDecrypt());
   EXPECT_EQ(2007, Pass(cts, {}).status);
 }
 
@@ -261,8 +261,8 @@ TEST(SymmetricCipher, FeedbackModesRunTheForwardCipher) {
   for (int mode : {CipherMode::OFB, CipherMode::CFB}) {
     SCOPED_TRACE(mode);
     SymmetricCipher enc, dec;
-    enc.SetMode(mode);
-    dec.SetMode(mode);
+    EXPECT_EQ(0, enc.SetMode(mode));
+    EXPECT_EQ(0, dec.SetMode(mode));
     ASSERT_EQ(0, enc.InitEncrypt(C(key), 32, C(iv), 16));
     ASSERT_EQ(0, dec.InitDecrypt(C(key), 32, C(iv), 16));
     Outcome sealed = Pass(enc, data, {5, 11});
@@ -282,17 +282,17 @@ TEST(SymmetricCipher, AesGcmTagRules) {
 
   auto open = [&](const Bytes& tag, int tagBitsSetting, bool viaNonGcm) {
     SymmetricCipher dec;
-    dec.SetAlgorithm(12);
+    EXPECT_EQ(0, dec.SetAlgorithm(12));
     if (viaNonGcm) {
-      dec.SetMode(CipherMode::CBC);
+      EXPECT_EQ(0, dec.SetMode(CipherMode::CBC));
       EXPECT_EQ(0, dec.SetTagBits(tagBitsSetting));
-      dec.SetMode(CipherMode::GCM);
+      EXPECT_EQ(0, dec.SetMode(CipherMode::GCM));
     } else {
       EXPECT_EQ(0, dec.SetTagBits(tagBitsSetting));
     }
-    dec.SetTag(C(tag), int(tag.size()));
+    EXPECT_EQ(0, dec.SetTag(C(tag), int(tag.size())));
     EXPECT_EQ(0, dec.InitDecrypt(C(key), 16, C(iv), 12));
-    enc.InitEncrypt();
+    EXPECT_EQ(0, enc.InitEncrypt());
     Outcome sealed = Pass(enc, data);
     return Pass(dec, sealed.out, {7});
   };
@@ -317,12 +317,12 @@ TEST(SymmetricCipher, AesGcmTagRules) {
 
   // AES-GCM outside GCM mode has no data path; GCM mode on another algorithm neither.
   SymmetricCipher other;
-  other.SetAlgorithm(12);
-  other.SetMode(CipherMode::CBC);
+  EXPECT_EQ(0, other.SetAlgorithm(12));
+  EXPECT_EQ(0, other.SetMode(CipherMode::CBC));
   ASSERT_EQ(0, other.InitEncrypt(C(key), 16, nullptr, 0));
   EXPECT_EQ(2001, Pass(other, data).status);
-  other.SetAlgorithm(14);
-  other.SetMode(CipherMode::GCM);
+  EXPECT_EQ(0, other.SetAlgorithm(14));
+  EXPECT_EQ(0, other.SetMode(CipherMode::GCM));
   ASSERT_EQ(0, other.InitEncrypt(C(Bytes(32, 1)), 32, C(iv), 12));
   EXPECT_EQ(2001, Pass(other, data).status);
 }
@@ -330,8 +330,8 @@ TEST(SymmetricCipher, AesGcmTagRules) {
 TEST(SymmetricCipher, ChaCha20Poly1305TagRules) {
   Bytes key(32, 1), iv(12, 2), data = Seq(40);
   SymmetricCipher enc, dec;
-  enc.SetAlgorithm(15);
-  dec.SetAlgorithm(15);
+  EXPECT_EQ(0, enc.SetAlgorithm(15));
+  EXPECT_EQ(0, dec.SetAlgorithm(15));
   ASSERT_EQ(0, enc.InitEncrypt(C(key), 32, C(iv), 12));
   Outcome sealed = Pass(enc, data);
   ASSERT_EQ(0, sealed.status);
@@ -342,8 +342,8 @@ TEST(SymmetricCipher, ChaCha20Poly1305TagRules) {
   EXPECT_TRUE(noTag.out.empty());
   Bytes tag = Tag(enc);
   tag.resize(12);
-  dec.SetTag(C(tag), 12);
-  dec.InitDecrypt();
+  EXPECT_EQ(0, dec.SetTag(C(tag), 12));
+  EXPECT_EQ(0, dec.InitDecrypt());
   EXPECT_EQ(2010, Pass(dec, sealed.out).status);
   EXPECT_EQ(3000, dec.InitDecrypt(C(key), 32, C(iv), 10));
 }
@@ -361,11 +361,11 @@ TEST(SymmetricCipher, CopyFromMidStream) {
   for (const Setup& s : setups) {
     SCOPED_TRACE(s.name);
     SymmetricCipher a, b;
-    a.SetAlgorithm(s.alg);
-    a.SetMode(s.mode);
-    a.SetPadding(CipherPadding::PKCS7);
-    a.SetAad(C(aad), 13);
-    a.SetTagBits(128);
+    EXPECT_EQ(0, a.SetAlgorithm(s.alg));
+    EXPECT_EQ(0, a.SetMode(s.mode));
+    EXPECT_EQ(0, a.SetPadding(CipherPadding::PKCS7));
+    EXPECT_EQ(0, a.SetAad(C(aad), 13));
+    EXPECT_EQ(0, a.SetTagBits(128));
     ASSERT_EQ(0, a.InitEncrypt(C(key), s.keyLength, C(iv), s.ivLength));
     Outcome whole = Pass(a, data);
     ASSERT_EQ(0, whole.status);
@@ -377,7 +377,7 @@ TEST(SymmetricCipher, CopyFromMidStream) {
     ASSERT_EQ(0, a.Update(C(data), 0, length, out));
     ASSERT_EQ(0, b.CopyFrom(a));
     EXPECT_EQ(0u, Tag(b).size());  // the tag and the AAD are not copied
-    b.SetTagBits(128);
+    EXPECT_EQ(0, b.SetTagBits(128));
     ASSERT_EQ(0, b.Final(C(data), length, int(data.size()) - length, out));
     Bytes got(reinterpret_cast<const uint8_t*>(out.Data()), reinterpret_cast<const uint8_t*>(out.Data()) + out.Length());
     EXPECT_EQ(ToHex(got), ToHex(whole.out));
@@ -404,8 +404,10 @@ TEST(SymmetricCipher, EveryAlgorithmRoundTrips) {
       SymmetricCipher enc, enc2, dec;
       for (SymmetricCipher* c : {&enc, &enc2, &dec}) {
         ASSERT_EQ(0, c->SetAlgorithm(a.id));
-        if (a.block) c->SetMode(mode);
-        c->SetPadding(CipherPadding::PKCS7);
+        if (a.block) {
+          EXPECT_EQ(0, c->SetMode(mode));
+        }
+        EXPECT_EQ(0, c->SetPadding(CipherPadding::PKCS7));
       }
       ASSERT_EQ(0, enc.InitEncrypt(C(key), a.keyBytes, C(iv), a.ivBytes));
       ASSERT_EQ(0, enc2.InitEncrypt(C(key), a.keyBytes, C(iv), a.ivBytes));
@@ -415,7 +417,7 @@ TEST(SymmetricCipher, EveryAlgorithmRoundTrips) {
       EXPECT_EQ(ToHex(one.out), ToHex(pieces.out));
       EXPECT_NE(ToHex(one.out).substr(0, 32), ToHex(data).substr(0, 32));
       Bytes tag = Tag(enc);
-      dec.SetTag(C(tag), int(tag.size()));
+      EXPECT_EQ(0, dec.SetTag(C(tag), int(tag.size())));
       ASSERT_EQ(0, dec.InitDecrypt(C(key), a.keyBytes, C(iv), a.ivBytes));
       Outcome back = Pass(dec, one.out, {33});
       ASSERT_EQ(0, back.status);
@@ -424,10 +426,39 @@ TEST(SymmetricCipher, EveryAlgorithmRoundTrips) {
   }
 }
 
+// One engine holds only the algorithm it has selected: the same engine,
+// re-selected from algorithm to algorithm, gives what a fresh engine gives,
+// and a copy takes over whichever algorithm its source holds.
+TEST(SymmetricCipher, OneEngineServesEveryAlgorithmInTurn) {
+  const int keyBytes[16] = {16, 8, 24, 16, 20, 32, 16, 16, 16, 16, 16, 16, 32, 24, 32, 32};
+  const int ivBytes[16] = {16, 8, 8, 8, 8, 16, 8, 0, 8, 8, 8, 8, 12, 16, 12, 12};
+  Bytes key = Seq(32, 7), iv = Seq(16, 8), data = Seq(40, 9);
+  SymmetricCipher reused, copy;
+  for (int round = 0; round < 2; ++round) {
+    for (int id = 0; id < 16; ++id) {
+      SCOPED_TRACE(id);
+      SymmetricCipher fresh;
+      for (SymmetricCipher* c : {&reused, &fresh}) {
+        ASSERT_EQ(0, c->SetAlgorithm(id));
+        EXPECT_EQ(0, c->SetPadding(CipherPadding::PKCS7));
+        ASSERT_EQ(0, c->InitEncrypt(C(key), keyBytes[id], C(iv), ivBytes[id]));
+      }
+      // The copy last held another algorithm (or none); it continues this one.
+      ASSERT_EQ(0, copy.CopyFrom(reused));
+      Outcome a = Pass(reused, data), b = Pass(fresh, data), c = Pass(copy, data);
+      ASSERT_EQ(0, a.status);
+      ASSERT_EQ(0, b.status);
+      ASSERT_EQ(0, c.status);
+      EXPECT_EQ(ToHex(a.out), ToHex(b.out));
+      EXPECT_EQ(ToHex(a.out), ToHex(c.out));
+    }
+  }
+}
+
 TEST(SymmetricCipher, RijndaelRunsSixteenByteBlocksWithTheFrontOfALongIv) {
   Bytes key(32, 3), iv = Seq(32), data = Seq(48);
   SymmetricCipher r, a;
-  r.SetAlgorithm(13);
+  EXPECT_EQ(0, r.SetAlgorithm(13));
   ASSERT_EQ(0, r.InitEncrypt(C(key), 32, C(iv), 32));
   ASSERT_EQ(0, a.InitEncrypt(C(key), 32, C(iv), 16));
   EXPECT_EQ(ToHex(Pass(r, data).out), ToHex(Pass(a, data).out));

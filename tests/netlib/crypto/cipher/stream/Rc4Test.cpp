@@ -22,7 +22,7 @@ TEST(Rc4, Rfc6229Keystreams) {
     Bytes key = Unhex(c.key), zeros(32, 0), out(32);
     Rc4Cipher rc4;
     ASSERT_EQ(rc4.SetKey(key.data(), static_cast<int>(key.size())), 0);
-    rc4.Encrypt(zeros.data(), 32, out.data());
+    EXPECT_EQ(0, rc4.Encrypt(zeros.data(), 32, out.data()));
     EXPECT_EQ(Hex(out), c.stream);
   }
 }
@@ -34,16 +34,16 @@ TEST(Rc4, PiecesCopiesAndInPlaceMatchOneCall) {
   for (const auto& r : rows) {
     Bytes key = Unhex(r[0]), pt = Unhex(r[1]);
     Rc4Cipher a, b;
-    a.SetKey(key.data(), static_cast<int>(key.size()));
+    EXPECT_EQ(0, a.SetKey(key.data(), static_cast<int>(key.size())));
     Bytes out(100);
-    a.Encrypt(pt.data(), 37, out.data());
+    EXPECT_EQ(0, a.Encrypt(pt.data(), 37, out.data()));
     ASSERT_EQ(b.CopyFrom(a), 0);  // continues where a stands
-    b.Encrypt(pt.data() + 37, 63, out.data() + 37);
+    EXPECT_EQ(0, b.Encrypt(pt.data() + 37, 63, out.data() + 37));
     EXPECT_EQ(Hex(out), r[2]);
     Bytes inPlace = pt;
     Rc4Cipher c;
-    c.SetKey(key.data(), static_cast<int>(key.size()));
-    c.Decrypt(inPlace.data(), 100, inPlace.data());
+    EXPECT_EQ(0, c.SetKey(key.data(), static_cast<int>(key.size())));
+    EXPECT_EQ(0, c.Decrypt(inPlace.data(), 100, inPlace.data()));
     EXPECT_EQ(Hex(inPlace), r[2]);
   }
   Rc4Cipher empty;

@@ -7,7 +7,8 @@
 
 #include "TestSupport.h"
 #include "TestText.h"
-#include "crypto/digest/hash/ProcessorFeatures.h"
+#include "ProcessorPath.h"
+#include "core/cpu/CpuFeatures.h"
 
 namespace digesttest {
 
@@ -41,16 +42,22 @@ inline std::vector<std::string> RunReference(const std::vector<std::string>& req
   return testsupport::RunReferenceScript(std::string(DIGEST_TEST_DIR) + "/digest_reference.py", requests);
 }
 
-// Parameter true: the processor's fast paths where present; false: the
-// portable code.
-class BothPaths : public ::testing::TestWithParam<bool> {
- protected:
-  void SetUp() override { tornell::SetDigestFastPathsAllowed(GetParam()); }
-  void TearDown() override { tornell::SetDigestFastPathsAllowed(true); }
-};
+// The digest paths: the SHA instructions (SHA-1, SHA-256), the AVX2 and BMI
+// code (SHA-512, Keccak) and the portable code. A test body starts with
+// USE_PROCESSOR_PATH_OR_SKIP(GetParam()).
+constexpr uint32_t kShaInstructionsPath = tornell::cpu::path::kShaNi;
+constexpr uint32_t kAvx2Path = tornell::cpu::path::kSha512Avx2 | tornell::cpu::path::kKeccakAvx2;
 
-inline std::string PathName(const ::testing::TestParamInfo<bool>& info) {
-  return info.param ? "FastPaths" : "Portable";
+class BothPaths : public ::testing::TestWithParam<uint32_t> {};
+
+inline std::string PathName(const ::testing::TestParamInfo<uint32_t>& info) {
+  return info.param == kShaInstructionsPath ? "ShaInstructions" : info.param == kAvx2Path ? "Avx2" : "Portable";
 }
+
+#define DIGEST_ALL_PATHS(Suite)                                                                  \
+  INSTANTIATE_TEST_SUITE_P(Paths, Suite,                                                         \
+                           ::testing::Values(::digesttest::kShaInstructionsPath,                 \
+                                             ::digesttest::kAvx2Path, ::testsupport::kPortablePath), \
+                           ::digesttest::PathName)
 
 }  // namespace digesttest

@@ -9,7 +9,8 @@
 #include "TestSupport.h"
 #include "TestText.h"
 #include "crypto/digest/hash/HashAlgorithm.h"
-#include "crypto/digest/hash/ProcessorFeatures.h"
+#include "ProcessorPath.h"
+#include "core/cpu/CpuFeatures.h"
 
 namespace mactest {
 
@@ -25,15 +26,22 @@ inline const char* const kReferenceNames[tornell::HashAlgorithm::kCount] = {
     "sha512_256", "sha384",   "ripemd160", "md4",       "md2",       "md5-sha1",
     "keccak224", "keccak256", "keccak384", "keccak512", "shake128",  "shake256"};
 
-// Runs `body` with the fast paths allowed and again with the portable code.
+// Runs `body` on every digest path this processor has (the SHA
+// instructions, the AVX2 code) and on the portable code.
 template <class Body>
 void OnBothPaths(Body body) {
-  for (bool fast : {true, false}) {
-    SCOPED_TRACE(fast ? "fast paths" : "portable code");
-    tornell::SetDigestFastPathsAllowed(fast);
+  const uint32_t paths[] = {tornell::cpu::path::kShaNi,
+                            tornell::cpu::path::kSha512Avx2 | tornell::cpu::path::kKeccakAvx2,
+                            testsupport::kPortablePath};
+  for (uint32_t path : paths) {
+    if ((path & ~tornell::cpu::Detected()) != 0) {
+      std::printf("[   NOTE   ] processor lacks %s: that path is not run\n", testsupport::MissingFeatures(path).c_str());
+      continue;
+    }
+    SCOPED_TRACE(path == 0 ? std::string("portable code") : tornell::cpu::Names(path));
+    tornell::cpu::ScopedRestrict restrict(path);
     body();
   }
-  tornell::SetDigestFastPathsAllowed(true);
 }
 
 // Bytes of a reproducible pattern, different for every seed.

@@ -60,7 +60,7 @@ inline tornell::EcBigInt Big(const std::string& hex) {
   tornell::EcBigInt v;
   const bool negative = !hex.empty() && hex[0] == '-';
   const std::string b = Bytes(negative ? hex.substr(1) : hex);
-  tornell::EcBigInt::FromBytes(b.data(), static_cast<int64_t>(b.size()), v);
+  EXPECT_EQ(tornell::EcBigInt::FromBytes(b.data(), static_cast<int64_t>(b.size()), v), 0);
   v.sign = negative ? 0u : 1u;
   if (tornell::EcBigInt::IsZero(v)) v.sign = 1;
   return v;
@@ -69,7 +69,7 @@ inline tornell::EcBigInt Big(const std::string& hex) {
 // Lower-case hex without leading zeros ("0" for zero), "-" for negative.
 inline std::string Hex(const tornell::EcBigInt& v) {
   tornell::ByteString bytes;
-  tornell::EcPointMath::ToBytes(v, bytes);
+  EXPECT_EQ(tornell::EcPointMath::ToBytes(v, bytes), 0);
   std::string out = testsupport::Hex(bytes.Data(), static_cast<size_t>(bytes.Length()));
   const size_t nz = out.find_first_not_of('0');
   out = nz == std::string::npos ? "0" : out.substr(nz);
@@ -80,7 +80,7 @@ inline std::string Hex(const tornell::EcBigInt& v) {
 // A curve parameter as a value, and widened to the word count of p.
 inline tornell::EcBigInt Param(const tornell::ByteString& bytes) {
   tornell::EcBigInt v;
-  tornell::EcBigInt::FromBytes(bytes.Data(), bytes.Length(), v);
+  EXPECT_EQ(tornell::EcBigInt::FromBytes(bytes.Data(), bytes.Length(), v), 0);
   return v;
 }
 

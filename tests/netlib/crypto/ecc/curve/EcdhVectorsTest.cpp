@@ -42,20 +42,20 @@ std::string SharedX(const EcCurve& curve, const std::string& privateHex, const s
   ByteString qx, qy;
   if (EcCurve::DecodePoint(ectest::ByteStr(pointHex), curve, ok, qx, qy) != 0 || ok == 0) return "undecodable";
   EcBigInt p, a, b, x, y, d, rx, ry;
-  EcBigInt::FromBytes(curve.p.Data(), curve.p.Length(), p);
-  EcCurve::ToEcBigInt(curve.a, &p, a);
-  EcCurve::ToEcBigInt(curve.b, &p, b);
-  EcCurve::ToEcBigInt(qx, &p, x);
-  EcCurve::ToEcBigInt(qy, &p, y);
+  EXPECT_EQ(EcBigInt::FromBytes(curve.p.Data(), curve.p.Length(), p), 0);
+  EXPECT_EQ(EcCurve::ToEcBigInt(curve.a, &p, a), 0);
+  EXPECT_EQ(EcCurve::ToEcBigInt(curve.b, &p, b), 0);
+  EXPECT_EQ(EcCurve::ToEcBigInt(qx, &p, x), 0);
+  EXPECT_EQ(EcCurve::ToEcBigInt(qy, &p, y), 0);
   const std::string priv = ectest::Bytes(privateHex);
-  EcBigInt::FromBytes(priv.data(), static_cast<int64_t>(priv.size()), d);
+  EXPECT_EQ(EcBigInt::FromBytes(priv.data(), static_cast<int64_t>(priv.size()), d), 0);
   const int status = curve.fieldType == ecfield::kBinary
-                         ? EcPointMath::BinaryScalarMultiply(x, y, a, b, p, d, curve.reductionId, rx, ry)
+                         ? EcPointMath::BinaryScalarMultiply(x, y, a, b, p, d, rx, ry)
                          : EcPointMath::ScalarMultiply(x, y, p, a, d, curve.reductionId, rx, ry);
   if (status != 0) return "status " + std::to_string(status);
   if (rx.wordCount == 0) return "infinity";
   ByteString out;
-  EcPointMath::ToBytesFixed(rx, curve.FieldBytes(), out);
+  EXPECT_EQ(EcPointMath::ToBytesFixed(rx, curve.FieldBytes(), out), 0);
   if (out.Length() == 0) out.SetLength(curve.FieldBytes());  // a zero x has no significant bytes
   return ectest::HexOf(out);
 }

@@ -65,7 +65,7 @@ TEST(EdDsaEdge, PrehashedInputMatchesHashing) {
   ByteString plain, pre, digest;
   ASSERT_EQ(EdDsa::SignEd25519ph(kMsg, kMsgLen, 0, nullptr, 0, pub.data(), 32, seed.data(), 32, plain), 0);
   tornell::HashContext sha512;
-  sha512.SetAlgorithm(tornell::HashAlgorithm::kSha512);
+  ASSERT_EQ(0, sha512.SetAlgorithm(tornell::HashAlgorithm::kSha512));
   ASSERT_EQ(sha512.Digest(reinterpret_cast<const char*>(kMsg), kMsgLen, digest), 0);
   ASSERT_EQ(EdDsa::SignEd25519ph(digest.Bytes(), 64, 1, nullptr, 0, pub.data(), 32, seed.data(), 32, pre), 0);
   EXPECT_TRUE(pre.Equals(plain));

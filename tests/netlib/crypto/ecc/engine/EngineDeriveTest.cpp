@@ -31,7 +31,7 @@ struct Agreement {
 
 void Agree(int index, Agreement& a) {
   EccEngine gen;
-  gen.SetCurveIndex(index);
+  EXPECT_EQ(gen.SetCurveIndex(index), 0);
   ASSERT_EQ(gen.GenerateKey(1, a.own), 0);
   ASSERT_EQ(gen.GenerateKey(1, a.peer), 0);
   ASSERT_EQ(EccEngine::ComputeSharedSecret(a.own.D, a.peer, 0, a.z), 0);

@@ -41,7 +41,7 @@ inline void SetKey(tornell::EcKey& key, int curveIndex, const std::string& d, co
                    const std::string& y) {
   key.curveIndex = curveIndex;
   key.curve = nullptr;
-  key.D = Str(d);
+  EXPECT_EQ(key.D.Assign(Str(d)), 0);
   key.X = Str(x);
   key.Y = Str(y);
 }

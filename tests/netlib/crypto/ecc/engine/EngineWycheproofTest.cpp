@@ -1,7 +1,6 @@
 // Wycheproof ECDSA and ECDH vectors through the engine, read in place.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <set>
 
 #include "EngineTestUtil.h"
@@ -33,26 +32,6 @@ constexpr EcdsaFile kEcdsaFiles[] = {
     {"ecdsa_secp521r1_sha512_p1363_test.json", 2, HashAlgorithm::kSha512, 0},
 };
 
-// Invalid cases the engine accepts on purpose: the DER reader is lenient
-// (long-form and non-minimal lengths, a SEQUENCE length that is not checked
-// against its INTEGERs, bytes after the SEQUENCE, INTEGERs with extra
-// leading zeros or a missing sign byte), and every such case carries the r
-// and s of a valid signature. By file, the tcIds:
-//   sequence length in long form, with a leading 0, or too short by one;
-//   indefinite lengths (with and without a terminator, truncated, garbage);
-//   bytes appended after the SEQUENCE or inside it after s (zeros, NULL,
-//   empty SEQUENCE, tagged values, a repeated element); an overlong length
-//   of 4166 / 4231; zeros prepended to r or s; s without its sign byte.
-const std::set<int> kP256P384Accepts = {6,  8,  9,  11, 20, 23, 25, 26, 47, 48, 49, 50,
-                                        51, 52, 53, 55, 56, 57, 58, 59, 62, 84, 128};
-const std::map<std::string, std::set<int>> kLenientDerAccepts = {
-    {"ecdsa_secp256r1_sha256_test.json", kP256P384Accepts},
-    {"ecdsa_secp256r1_sha512_test.json", kP256P384Accepts},
-    {"ecdsa_secp384r1_sha384_test.json", kP256P384Accepts},
-    {"ecdsa_secp521r1_sha512_test.json",
-     {7, 18, 21, 23, 24, 45, 46, 47, 48, 49, 50, 51, 53, 54, 55, 56, 57, 60, 82, 126}},
-};
-
 std::string Path(const char* name) { return (testsupport::VectorsDir() / "wycheproof" / name).string(); }
 
 // Runs a case with the backend the parameter names and restores the default.
@@ -70,7 +49,6 @@ TEST_P(EngineWycheproofEcdsa, EveryCase) {
   REQUIRE_OR_SKIP(HasPython(), "python3 with cryptography absent");
   const std::vector<Row> rows = Reference("wycheproof " + Path(file.name));
   ASSERT_GT(rows.size(), 100u);
-  const auto listed = kLenientDerAccepts.find(file.name);
   std::set<int> accepted;
   for (const Row& row : rows) {
     ASSERT_EQ(row.size(), 7u);
@@ -91,10 +69,9 @@ TEST_P(EngineWycheproofEcdsa, EveryCase) {
       accepted.insert(tcId);
     }
   }
-  const std::set<int> expected = listed != kLenientDerAccepts.end() ? listed->second : std::set<int>{};
   std::string got;
   for (int id : accepted) got += std::to_string(id) + ", ";
-  EXPECT_EQ(accepted, expected) << "invalid cases accepted: " << got;
+  EXPECT_TRUE(accepted.empty()) << "invalid cases accepted: " << got;
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, EngineWycheproofEcdsa, ::testing::ValuesIn(kEcdsaFiles),

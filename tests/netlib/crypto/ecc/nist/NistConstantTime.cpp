@@ -1,6 +1,7 @@
 // P-256, P-384 and P-521 base and variable-point multiplication, the scalar
 // inverse and ECDSA signing with the scalars secret, on every compiled path.
 #include "SecretProbe.h"
+#include "core/cpu/CpuFeatures.h"
 #include "crypto/ecc/nist/NistCurve.h"
 
 using namespace tornell;
@@ -43,9 +44,9 @@ int RunCurve(int curve) {
 
 int AllCurvesAllPaths() {
   int failures = 0;
-  for (int path = 0; path < 2; ++path) {
-    if (path == 0 && !NistHasFastPath()) continue;
-    NistSetPath(path);
+  for (uint32_t path : {cpu::path::kMulxAdx, uint32_t{0}}) {
+    if ((path & ~cpu::Detected()) != 0) continue;  // the processor lacks it
+    cpu::ScopedRestrict only(path);
     for (int curve = 0; curve < 3; ++curve) failures += RunCurve(curve);
   }
   return failures;

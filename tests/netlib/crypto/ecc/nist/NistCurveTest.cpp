@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../edwards/VectorTools.h"
+#include "ProcessorPath.h"
 #include "TestSupport.h"
 #include "crypto/ecc/nist/NistCurve.h"
 #include "crypto/ecc/nist/NistCurveImpl.h"
@@ -56,89 +57,83 @@ const std::vector<Row>& Cases(int curve) {
   return it->second;
 }
 
-// Paths to run: the portable code always, the MULX/ADX code where present.
-std::vector<int> Paths() { return NistHasFastPath() ? std::vector<int>{1, 0} : std::vector<int>{1}; }
+// Each processor path of the dedicated arithmetic: the portable code, and
+// the MULX/ADX code where the processor has it.
+class NistCurvePath : public ::testing::TestWithParam<uint32_t> {};
 
-struct PathGuard {
-  explicit PathGuard(int path) { NistSetPath(path); }
-  ~PathGuard() { NistSetPath(0); }
-};
+std::string PathName(uint32_t path) { return path == testsupport::kPortablePath ? "portable" : "mulx"; }
 
 // A point as the reference prints it: "-" for infinity.
 std::string PointHex(int status, const uint8_t* x, const uint8_t* y, size_t n) {
   return status == kNistInfinity ? "- -" : ToHex(x, n) + " " + ToHex(y, n);
 }
 
-TEST(NistCurve, PointOperationsMatchPythonIntegers) {
+TEST_P(NistCurvePath, PointOperationsMatchPythonIntegers) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   REQUIRE_OR_SKIP(HavePython(), "python3 with cryptography missing");
   for (int curve = 0; curve < 3; ++curve) {
     const size_t n = (size_t)NistCurveBytes(curve);
     const std::vector<Row>& rows = Cases(curve);
     ASSERT_GT(rows.size(), 50u);
-    for (int path : Paths()) {
-      PathGuard guard(path);
-      int checked = 0;
-      for (const Row& r : rows) {
-        SCOPED_TRACE("curve " + std::to_string(curve) + " path " + std::to_string(path) + ": " + r[0] + " " + r[1]);
-        uint8_t x[66], y[66];
-        if (r[0] == "base") {
-          const int st = NistScalarMulBase(curve, FromHex(r[1]).data(), x, y);
-          EXPECT_EQ(PointHex(st, x, y, n), r[2] + " " + r[3]);
-        } else if (r[0] == "mul") {
-          const int st = NistScalarMul(curve, FromHex(r[1]).data(), FromHex(r[2]).data(), FromHex(r[3]).data(), x, y);
-          EXPECT_EQ(PointHex(st, x, y, n), r[4] + " " + r[5]);
-        } else if (r[0] == "dmul") {
-          const int st = NistDoubleScalarMulVartime(curve, FromHex(r[1]).data(), FromHex(r[2]).data(),
-                                                    FromHex(r[3]).data(), FromHex(r[4]).data(), x, y);
-          EXPECT_EQ(PointHex(st, x, y, n), r[5] + " " + r[6]);
-        } else if (r[0] == "inv") {
-          EXPECT_EQ(NistScalarInverse(curve, FromHex(r[1]).data(), x), kNistOk);
-          EXPECT_EQ(ToHex(x, n), r[2]);
-          EXPECT_EQ(NistScalarInverseVartime(curve, FromHex(r[1]).data(), y), kNistOk);
-          EXPECT_EQ(ToHex(y, n), r[2]);
-        } else {
-          continue;
-        }
-        ++checked;
+    int checked = 0;
+    for (const Row& r : rows) {
+      SCOPED_TRACE("curve " + std::to_string(curve) + " path " + PathName(GetParam()) + ": " + r[0] + " " + r[1]);
+      uint8_t x[66], y[66];
+      if (r[0] == "base") {
+        const int st = NistScalarMulBase(curve, FromHex(r[1]).data(), x, y);
+        EXPECT_EQ(PointHex(st, x, y, n), r[2] + " " + r[3]);
+      } else if (r[0] == "mul") {
+        const int st = NistScalarMul(curve, FromHex(r[1]).data(), FromHex(r[2]).data(), FromHex(r[3]).data(), x, y);
+        EXPECT_EQ(PointHex(st, x, y, n), r[4] + " " + r[5]);
+      } else if (r[0] == "dmul") {
+        const int st = NistDoubleScalarMulVartime(curve, FromHex(r[1]).data(), FromHex(r[2]).data(),
+                                                  FromHex(r[3]).data(), FromHex(r[4]).data(), x, y);
+        EXPECT_EQ(PointHex(st, x, y, n), r[5] + " " + r[6]);
+      } else if (r[0] == "inv") {
+        EXPECT_EQ(NistScalarInverse(curve, FromHex(r[1]).data(), x), kNistOk);
+        EXPECT_EQ(ToHex(x, n), r[2]);
+        EXPECT_EQ(NistScalarInverseVartime(curve, FromHex(r[1]).data(), y), kNistOk);
+        EXPECT_EQ(ToHex(y, n), r[2]);
+      } else {
+        continue;
       }
-      EXPECT_GT(checked, 40);
+      ++checked;
     }
+    EXPECT_GT(checked, 40);
   }
 }
 
-TEST(NistCurve, KeyAgreementAndSigningMatchReference) {
+TEST_P(NistCurvePath, KeyAgreementAndSigningMatchReference) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   REQUIRE_OR_SKIP(HavePython(), "python3 with cryptography missing");
   for (int curve = 0; curve < 3; ++curve) {
     const size_t n = (size_t)NistCurveBytes(curve);
-    for (int path : Paths()) {
-      PathGuard guard(path);
-      int checked = 0;
-      for (const Row& r : Cases(curve)) {
-        SCOPED_TRACE("curve " + std::to_string(curve) + " path " + std::to_string(path) + ": " + r[0]);
-        uint8_t a[66], b[66];
-        if (r[0] == "ecdh") {
-          const Bytes d = FromHex(r[1]);
-          ASSERT_EQ(NistScalarMul(curve, d.data(), FromHex(r[2]).data(), FromHex(r[3]).data(), a, b), kNistOk);
-          EXPECT_EQ(ToHex(a, n), r[4]);
-          ASSERT_EQ(NistScalarMulBase(curve, d.data(), a, b), kNistOk);
-          EXPECT_EQ(ToHex(a, n) + " " + ToHex(b, n), r[5] + " " + r[6]);
-        } else if (r[0] == "sign") {
-          const Bytes qx = FromHex(r[6]), qy = FromHex(r[7]), e = FromHex(r[3]);
-          ASSERT_EQ(NistEcdsaSign(curve, FromHex(r[1]).data(), FromHex(r[2]).data(), e.data(), a, b), kNistOk);
-          EXPECT_EQ(ToHex(a, n) + " " + ToHex(b, n), r[4] + " " + r[5]);
-          int valid = 0;
-          EXPECT_EQ(NistEcdsaVerify(curve, qx.data(), qy.data(), e.data(), a, b, &valid), kNistOk);
-          EXPECT_EQ(valid, 1);
-          b[n - 1] ^= 1;
-          EXPECT_EQ(NistEcdsaVerify(curve, qx.data(), qy.data(), e.data(), a, b, &valid), kNistOk);
-          EXPECT_EQ(valid, 0);
-        } else {
-          continue;
-        }
-        ++checked;
+    int checked = 0;
+    for (const Row& r : Cases(curve)) {
+      SCOPED_TRACE("curve " + std::to_string(curve) + " path " + PathName(GetParam()) + ": " + r[0]);
+      uint8_t a[66], b[66];
+      if (r[0] == "ecdh") {
+        const Bytes d = FromHex(r[1]);
+        ASSERT_EQ(NistScalarMul(curve, d.data(), FromHex(r[2]).data(), FromHex(r[3]).data(), a, b), kNistOk);
+        EXPECT_EQ(ToHex(a, n), r[4]);
+        ASSERT_EQ(NistScalarMulBase(curve, d.data(), a, b), kNistOk);
+        EXPECT_EQ(ToHex(a, n) + " " + ToHex(b, n), r[5] + " " + r[6]);
+      } else if (r[0] == "sign") {
+        const Bytes qx = FromHex(r[6]), qy = FromHex(r[7]), e = FromHex(r[3]);
+        ASSERT_EQ(NistEcdsaSign(curve, FromHex(r[1]).data(), FromHex(r[2]).data(), e.data(), a, b), kNistOk);
+        EXPECT_EQ(ToHex(a, n) + " " + ToHex(b, n), r[4] + " " + r[5]);
+        int valid = 0;
+        EXPECT_EQ(NistEcdsaVerify(curve, qx.data(), qy.data(), e.data(), a, b, &valid), kNistOk);
+        EXPECT_EQ(valid, 1);
+        b[n - 1] ^= 1;
+        EXPECT_EQ(NistEcdsaVerify(curve, qx.data(), qy.data(), e.data(), a, b, &valid), kNistOk);
+        EXPECT_EQ(valid, 0);
+      } else {
+        continue;
       }
-      EXPECT_EQ(checked, 12);
+      ++checked;
     }
+    EXPECT_EQ(checked, 12);
   }
 }
 
@@ -175,7 +170,8 @@ TEST(NistCurve, FieldArithmeticMatchesPythonIntegers) {
 const char* const kEcdhFiles[3] = {"ecdh_secp256r1_ecpoint_test.json", "ecdh_secp384r1_ecpoint_test.json",
                                    "ecdh_secp521r1_ecpoint_test.json"};
 
-TEST(NistCurve, WycheproofEcdhPoints) {
+TEST_P(NistCurvePath, WycheproofEcdhPoints) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   REQUIRE_OR_SKIP(HavePython(), "python3 with cryptography missing");
   for (int curve = 0; curve < 3; ++curve) {
     const auto file = testsupport::VectorsDir() / "wycheproof" / kEcdhFiles[curve];
@@ -183,56 +179,51 @@ TEST(NistCurve, WycheproofEcdhPoints) {
     const std::vector<Row> rows = RunReference("wycheproof " + file.string());
     ASSERT_GT(rows.size(), 100u);
     const size_t n = (size_t)NistCurveBytes(curve);
-    for (int path : Paths()) {
-      PathGuard guard(path);
-      int agreed = 0;
-      for (const Row& r : rows) {
-        SCOPED_TRACE(std::string(kEcdhFiles[curve]) + " tcId " + r[0] + " path " + std::to_string(path));
-        const Bytes pub = r[2] == "-" ? Bytes{} : FromHex(r[2]);
-        Bytes priv = FromHex(r[3]);
-        while (priv.size() > n && priv[0] == 0) priv.erase(priv.begin());
-        priv.insert(priv.begin(), n - priv.size(), 0);
-        uint8_t px[66], py[66], x[66], y[66];
-        int st = NistDecodePoint(curve, pub.data(), pub.size(), px, py);
-        if (st == kNistOk) st = NistScalarMul(curve, priv.data(), px, py, x, y);
-        if (r[1] == "valid") {
-          ASSERT_EQ(st, kNistOk);
-          EXPECT_EQ(ToHex(x, n), r[4]);
-          ++agreed;
-        } else if (r[1] == "invalid") {
-          EXPECT_NE(st, kNistOk);
-        } else if (st == kNistOk) {
-          EXPECT_EQ(ToHex(x, n), r[4]);
-        }
+    int agreed = 0;
+    for (const Row& r : rows) {
+      SCOPED_TRACE(std::string(kEcdhFiles[curve]) + " tcId " + r[0] + " path " + PathName(GetParam()));
+      const Bytes pub = r[2] == "-" ? Bytes{} : FromHex(r[2]);
+      Bytes priv = FromHex(r[3]);
+      while (priv.size() > n && priv[0] == 0) priv.erase(priv.begin());
+      priv.insert(priv.begin(), n - priv.size(), 0);
+      uint8_t px[66], py[66], x[66], y[66];
+      int st = NistDecodePoint(curve, pub.data(), pub.size(), px, py);
+      if (st == kNistOk) st = NistScalarMul(curve, priv.data(), px, py, x, y);
+      if (r[1] == "valid") {
+        ASSERT_EQ(st, kNistOk);
+        EXPECT_EQ(ToHex(x, n), r[4]);
+        ++agreed;
+      } else if (r[1] == "invalid") {
+        EXPECT_NE(st, kNistOk);
+      } else if (st == kNistOk) {
+        EXPECT_EQ(ToHex(x, n), r[4]);
       }
-      EXPECT_GT(agreed, 100);
     }
+    EXPECT_GT(agreed, 100);
   }
 }
 
 const char* const kEcdsaFiles[3] = {"ecdsa_secp256r1_sha256_p1363_test.json", "ecdsa_secp384r1_sha384_p1363_test.json",
                                     "ecdsa_secp521r1_sha512_p1363_test.json"};
 
-TEST(NistCurve, WycheproofEcdsaVerification) {
+TEST_P(NistCurvePath, WycheproofEcdsaVerification) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   REQUIRE_OR_SKIP(HavePython(), "python3 with cryptography missing");
   for (int curve = 0; curve < 3; ++curve) {
     const auto file = testsupport::VectorsDir() / "wycheproof" / kEcdsaFiles[curve];
     REQUIRE_OR_SKIP(std::filesystem::exists(file), "missing " + file.string());
     const std::vector<Row> rows = RunReference("ecdsa " + file.string());
     ASSERT_GT(rows.size(), 100u);
-    for (int path : Paths()) {
-      PathGuard guard(path);
-      for (const Row& r : rows) {
-        SCOPED_TRACE(std::string(kEcdsaFiles[curve]) + " tcId " + r[0] + " path " + std::to_string(path));
-        int valid = 0;
-        if (r[5] != "-") {
-          const Bytes qx = FromHex(r[2]), qy = FromHex(r[3]), e = FromHex(r[4]), rr = FromHex(r[5]),
-                      ss = FromHex(r[6]);
-          EXPECT_EQ(NistEcdsaVerify(curve, qx.data(), qy.data(), e.data(), rr.data(), ss.data(), &valid), kNistOk);
-        }
-        if (r[1] != "acceptable") {
-          EXPECT_EQ(valid, r[1] == "valid" ? 1 : 0);
-        }
+    for (const Row& r : rows) {
+      SCOPED_TRACE(std::string(kEcdsaFiles[curve]) + " tcId " + r[0] + " path " + PathName(GetParam()));
+      int valid = 0;
+      if (r[5] != "-") {
+        const Bytes qx = FromHex(r[2]), qy = FromHex(r[3]), e = FromHex(r[4]), rr = FromHex(r[5]),
+                    ss = FromHex(r[6]);
+        EXPECT_EQ(NistEcdsaVerify(curve, qx.data(), qy.data(), e.data(), rr.data(), ss.data(), &valid), kNistOk);
+      }
+      if (r[1] != "acceptable") {
+        EXPECT_EQ(valid, r[1] == "valid" ? 1 : 0);
       }
     }
   }
@@ -257,5 +248,9 @@ TEST(NistCurve, RejectsForeignCurvesAndPointsOffTheCurve) {
   EXPECT_EQ(NistDecodePoint(0, enc, sizeof enc, x, y), kNistBadPoint);
   EXPECT_EQ(NistDecodePoint(0, enc, 0, x, y), kNistBadPoint);
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, NistCurvePath,
+                         ::testing::Values(testsupport::kPortablePath, tornell::cpu::path::kMulxAdx),
+                         [](const ::testing::TestParamInfo<uint32_t>& info) { return PathName(info.param); });
 
 }  // namespace

@@ -1,0 +1,35 @@
+// BigInteger::ModPow with a secret exponent, over an odd and an even modulus.
+#include "SecretProbe.h"
+#include "crypto/bigint/BigInteger.h"
+
+using namespace tornell;
+
+namespace {
+
+int Run(bool odd) {
+  uint8_t mb[96], eb[96], bb[64];
+  for (int i = 0; i < 96; ++i) mb[i] = uint8_t(i * 29 + 3), eb[i] = uint8_t(i * 53 + 7);
+  for (int i = 0; i < 64; ++i) bb[i] = uint8_t(i * 11 + 1);
+  mb[0] |= 0x80;
+  mb[95] = odd ? 0x35 : 0x60;  // the even one: an odd part times 2^5
+  const BigInteger m(mb, 96, 1), base(bb, 64, 1), e(eb, 96, 1);
+  BigInteger want;
+  if (base.ModPowBinary(e, m, want) != 0) return 1;
+  // ModPow is this power followed by trimming the (then public) result.
+  probe::MarkSecret(e.Magnitude().data(), e.Magnitude().size() * sizeof(limb::Limb));
+  std::vector<limb::Limb> got;
+  int st = base.ModPowLimbs(e, m, got);
+  probe::Reveal(&st, sizeof st);
+  if (st != 0) return 1;
+  probe::Reveal(got.data(), got.size() * sizeof(limb::Limb));
+  return BigInteger::FromLimbs(got, 1).Equals(want) ? 0 : 1;
+}
+
+int OddModulus() { return Run(true); }
+int EvenModulus() { return Run(false); }
+
+const probe::Case kCases[] = {{"modpow, odd modulus", OddModulus}, {"modpow, even modulus", EvenModulus}};
+
+}  // namespace
+
+PROBE_MAIN(kCases)
