@@ -4,7 +4,7 @@
 
 #include "SocketTestSupport.h"
 #include "core/text/ByteString.h"
-#include "net/AuthTokenProvider.h"
+#include "net/auth/AuthTokenProvider.h"
 
 using sockettest::TestSocket;
 
@@ -201,19 +201,20 @@ TEST(SocketSettings, AuthTokenProviderCredentialsAndDiagnostics) {
   tornell::ByteString out;
   EXPECT_EQ(0, out.Set("stale"));
   const int status = s.GetAuthToken(out, "NTLM", "web.example", "");
-  EXPECT_EQ(status, 306);
-  EXPECT_EQ(out.Length(), 0);
-  EXPECT_STRNE(s.GetLastErrorText(), "");
-  EXPECT_STREQ(s.GetAuthDiagnostics(),
-               "Getting authentication token.\r\nParameters:\r\n\tprotocol=\"NTLM\", "
-               "user=\"bob\\x\", domain=\"CORP\", password(len)=\"6\", server=\"web.example\", "
-               "server side=\"False\"\r\n");
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(std::string(out.CStr()).rfind("TlRMTVNTUAABAAAA", 0), 0u);  // NEGOTIATE in Base64
+  EXPECT_EQ(std::string(s.GetAuthDiagnostics())
+                .rfind("Getting authentication token.\r\nParameters:\r\n\tprotocol=\"NTLM\", "
+                       "user=\"bob\\x\", domain=\"CORP\", password(len)=\"6\", server=\"web.example\", "
+                       "server side=\"False\"\r\n",
+                       0),
+            0u);
 
   tornell::AuthTokenProvider provider;
   EXPECT_STREQ(provider.GetDiagnosticText(), "");
   EXPECT_STREQ(provider.GetErrorText(), "");
-  provider.SetCredentials("NTLM", "alice", "");
-  provider.SetServerSide(5);
+  EXPECT_EQ(provider.SetCredentials("NTLM", "alice", ""), 0);
+  EXPECT_EQ(provider.SetServerSide(5), 0);
   tornell::ByteString input;
   tornell::ByteString token;
   EXPECT_EQ(provider.GetToken(token, "NTLM", "h", input, nullptr), 0);  // server side: no token

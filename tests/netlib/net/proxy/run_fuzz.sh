@@ -16,7 +16,9 @@ mkdir -p "$WORK"
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -I"$SRC/netlib" "$SRC/tests/netlib/net/proxy/ProxyFuzz.cpp" \
   $(find "$SRC/netlib/core/base" "$SRC/netlib/core/buffer" "$SRC/netlib/core/socket" "$SRC/netlib/core/text" \
-    "$SRC/netlib/net" -name '*.cpp' -not -path '*/net/kerberos/*' | sort) \
+    "$SRC/netlib/net" "$SRC/netlib/pki/der" -name '*.cpp' -not -path '*/net/kerberos/*' | sort) \
+  "$SRC/netlib/crypto/digest/hash/Md4Digest.cpp" "$SRC/netlib/crypto/digest/hash/Md5Digest.cpp" \
+  "$SRC/netlib/crypto/cipher/block/CryptDes.cpp" "$SRC/netlib/crypto/random/RandomSource.cpp" \
   -o "$WORK/proxy_fuzz"
 corpus="$WORK/corpus"
 mkdir -p "$corpus"
