@@ -186,6 +186,8 @@ void FuzzKeyDer(const uint8_t* data, size_t size) {
   EcKey ec;
   ByteString error;
   (void)KeyCodec::ReadEcPrivateKey(data, static_cast<int>(size), blob, ec, error);
+}
+
 // Status and tree listing of a text fed in two pieces; keep selects Restart's
 // keep-input mode, else consumed text is dropped between the calls.
 std::string ParseJson(const uint8_t* data, size_t size, size_t cut, bool keep) {
