@@ -1,35 +1,14 @@
 #include "pki/x509/CertificateRecords.h"
 
 #include <cstring>
-#include <new>
 
 #include "core/base/Status.h"
+#include "pki/x509/RecordCopy.h"
 
 namespace tornell::pki {
 
-namespace {
-
-// A default record filled by CopyFrom; the copy's status is not reported.
-template <typename T>
-T* CloneOf(const T& from) {
-  T* copy = new (std::nothrow) T();
-  if (copy != nullptr) (void)copy->CopyFrom(from);
-  return copy;
-}
-
-// Clones of the source entries inserted at 0..n-1.
-template <typename T>
-int InsertClones(PtrList<T>& to, const PtrList<T>& from) {
-  auto& source = const_cast<PtrList<T>&>(from);
-  for (int i = 0; i < source.Count(); ++i) {
-    const T* element = source.Get(i);
-    if (element == nullptr) return kStatusNoMemory;
-    TORNELL_TRY(to.InsertCopy(i, element));
-  }
-  return kStatusOk;
-}
-
-}  // namespace
+using detail::CloneOf;
+using detail::InsertClones;
 
 int AlgorithmIdentifier::CopyFrom(const AlgorithmIdentifier& other) {
   TORNELL_TRY(oid.Assign(other.oid));

@@ -1,30 +1,14 @@
 #include "pki/x509/CmsRecords.h"
 
-#include <new>
-
 #include "core/base/Status.h"
+#include "pki/x509/RecordCopy.h"
 
 namespace tornell::pki {
 
 namespace {
 
-template <typename T>
-T* CloneOf(const T& from) {
-  T* copy = new (std::nothrow) T();
-  if (copy != nullptr) (void)copy->CopyFrom(from);
-  return copy;
-}
-
-template <typename T>
-int InsertClones(PtrList<T>& to, const PtrList<T>& from) {
-  auto& source = const_cast<PtrList<T>&>(from);
-  for (int i = 0; i < source.Count(); ++i) {
-    const T* element = source.Get(i);
-    if (element == nullptr) return kStatusNoMemory;
-    TORNELL_TRY(to.InsertCopy(i, element));
-  }
-  return kStatusOk;
-}
+using detail::CloneOf;
+using detail::InsertClones;
 
 // The list ends equal to the source: clones first, then the rest cut off.
 template <typename T>

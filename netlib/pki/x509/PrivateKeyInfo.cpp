@@ -2,6 +2,7 @@
 #include "core/base/Status.h"
 #include "crypto/bigint/BigInteger.h"
 #include "pki/der/DerStatus.h"
+#include "pki/x509/DerChildren.h"
 #include "pki/x509/DsaPublicValue.h"
 #include "pki/x509/X509Codec.h"
 
@@ -9,21 +10,9 @@ namespace tornell::pki {
 
 namespace {
 
-int ChildAt(const DerElement& node, int i, DerElement*& child) {
-  child = node.Child(i);
-  return child == nullptr ? kDerMissing : kStatusOk;
-}
-
-int SplitChildAt(const DerElement& node, int i, DerElement*& child) {
-  TORNELL_TRY(ChildAt(node, i, child));
-  return child->SplitChildren();
-}
-
-int ContentOf(const DerElement& node, int i, ByteString& out) {
-  DerElement* child = nullptr;
-  TORNELL_TRY(ChildAt(node, i, child));
-  return child->body.ReadElement(0, out);
-}
+using detail::ChildAt;
+using detail::ContentOf;
+using detail::SplitChildAt;
 
 int ParseRsa(const DerElement& node, KeyInfo& key) {
   DerElement* octets = nullptr;

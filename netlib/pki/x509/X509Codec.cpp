@@ -4,6 +4,7 @@
 #include "core/base/Status.h"
 #include "crypto/ecc/curve/EcCurve.h"
 #include "pki/der/DerStatus.h"
+#include "pki/x509/DerChildren.h"
 
 namespace tornell::pki {
 
@@ -16,22 +17,9 @@ int LoadSplit(DerElement& node, const void* data, int length) {
 }
 int LoadSplit(DerElement& node, const ByteString& element) { return LoadSplit(node, element.Data(), element.Length()); }
 
-// Child i of a split node, 447 when the node has fewer children.
-int ChildAt(const DerElement& node, int i, DerElement*& child) {
-  child = node.Child(i);
-  return child == nullptr ? kDerMissing : kStatusOk;
-}
-
-int SplitChildAt(const DerElement& node, int i, DerElement*& child) {
-  TORNELL_TRY(ChildAt(node, i, child));
-  return child->SplitChildren();
-}
-
-int ContentOf(const DerElement& node, int i, ByteString& out) {
-  DerElement* child = nullptr;
-  TORNELL_TRY(ChildAt(node, i, child));
-  return child->body.ReadElement(0, out);
-}
+using detail::ChildAt;
+using detail::ContentOf;
+using detail::SplitChildAt;
 
 int OidOf(const DerElement& node, int i, ByteString& out) {
   DerElement* child = nullptr;
