@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "PeerProcess.h"
 #include "HpackTestSupport.h"
 #include "TestProcess.h"
 #include "TestSupport.h"
@@ -25,27 +26,13 @@
 
 using namespace tornell;
 using hpacktest::Fields;
+using testsupport::FreePort;
 using testsupport::Hex;
 
 namespace {
 
 const char kNghttpd[] = "/usr/sbin/nghttpd";
 const std::string kBody = "hello from the peer\n";
-
-int FreePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  close(fd);
-  return port;
-}
 
 int Connect(int port) {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
