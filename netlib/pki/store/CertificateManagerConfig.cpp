@@ -1,5 +1,6 @@
 // The certificate manager's own settings and its operation numbers.
 #include <cstdint>
+#include <cstdio>
 
 #include "core/base/Status.h"
 #include "pki/store/CertificateManager.h"
@@ -22,7 +23,11 @@ int CertificateManager::Config(ConfigSetting* setting, const char*& answer) {
     return kStatusOk;
   };
   if (setting->NameIs("CertValidityTime")) {
-    if (query) return SetConfigAnswer(answer, static_cast<long>(certValidityTime_));
+    if (query) {
+      char text[24];
+      std::snprintf(text, sizeof text, "%lld", static_cast<long long>(certValidityTime_));
+      return SetConfigAnswer(answer, text);
+    }
     // Days to seconds in 64 bits: a long validity must not wrap.
     const int64_t days = setting->AsInt64();
     const int64_t limit = INT64_MAX / kSecondsPerDay;
