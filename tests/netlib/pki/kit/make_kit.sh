@@ -171,4 +171,20 @@ der self-decoy
 $O req -x509 -new -key p256-leaf.key -days 30 -subj "/CN=Kit san" -set_serial 0x0abc \
   -addext "subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1,email:a@b,IP:2001:db8::8:800:200c:417a" -out san.crt
 der san
+# A DNS name holding a comma, a backslash and a double quote.
+cat > odd.cnf <<'X'
+[req]
+distinguished_name=dn
+prompt=no
+x509_extensions=ext
+[dn]
+CN=Kit odd names
+[ext]
+subjectAltName=@alt
+[alt]
+DNS.1 = a,b\\c\"d
+DNS.2 = plain.example
+X
+$O req -x509 -new -config odd.cnf -key p256-leaf.key -days 30 -out odd-san.crt
+der odd-san
 rm -f ./*.csr ./*.srl

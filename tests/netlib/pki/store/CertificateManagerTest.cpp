@@ -127,6 +127,11 @@ TEST(CertificateManager, SubjectAlternativeNamesMatchOpenssl) {
   CertificateManager san;
   ASSERT_EQ(Load(san, pkikit::Bytes("san.der")), 0);
   EXPECT_STREQ(san.GetSubjectAltNames(), "DNS:localhost,IP:127.0.0.1,IP:::1,IP:2001:db8::8:800:200c:417a");
+  // ',', '\\' and '"' in a value are escaped, so a splitter of
+  // distinguished-name text gives the value back whole.
+  CertificateManager odd;
+  ASSERT_EQ(Load(odd, pkikit::Bytes("odd-san.der")), 0);
+  EXPECT_STREQ(odd.GetSubjectAltNames(), "DNS:a\\,b\\\\c\\\"d,DNS:plain.example");
 }
 
 TEST(CertificateManager, EmptyLoadAndEncodedForms) {
