@@ -199,4 +199,88 @@ TEST_F(KerberosClientTest, KinitReference) {
   }
 }
 
+// A python KDC in front of the real one, changing its replies.
+class ScriptedKdc {
+ public:
+  bool Start(const char* mode, int kdcPort) {
+    const std::string script = (testsupport::SourceDir() / "tests/netlib/net/kerberos/scripted_kdc.py").string();
+    return process_.Start({"/usr/bin/python3", script, mode, "{port}", std::to_string(kdcPort)});
+  }
+  int port() const { return process_.port(); }
+
+ private:
+  testsupport::PeerProcess process_;
+};
+
+TEST_F(KerberosClientTest, ScriptedReplies) {
+  struct Case {
+    const char* mode;
+    const char* user;
+    const char* password;
+    int secondCode;  // -1: one exchange only
+    const char* text;
+    const char* packets;
+  };
+  const Case cases[] = {
+      // A replayed AS-REP carries the nonce of the earlier request.
+      {"replay-first-as", "user@TEST.LOCAL", "userpw", 1, "Error response", "0 KRB_AS_REQ|1 KRB_AS_REP"},
+      // A TGS-REP while the client waits for an AS-REP.
+      {"tgs-for-as", "user@TEST.LOCAL", "userpw", 1, "Error response", "0 KRB_AS_REQ|1 Error response"},
+      // Pre-authentication demanded again after the pre-authenticated request: one round only.
+      {"replay-first-as", "alice@TEST.LOCAL", "alicepw", -1,
+       "Received KRB-ERROR response. Error Code: 0x19 (KDC_ERR_PREAUTH_REQUIRED). Additional preauthentication "
+       "required.",
+       "0 KRB_AS_REQ|1 KRB_ERROR|0 KRB_AS_REQ|1 KRB_ERROR"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.mode) + " " + c.user);
+    ScriptedKdc kdc;
+    ASSERT_TRUE(kdc.Start(c.mode, realm_->port));
+    TestClient client;
+    realm_->Prepare(client, c.user, c.password, kdc.port());
+    if (c.secondCode != -1) {
+      ASSERT_EQ(client.Authenticate(), 0) << client.GetLastErrorText();
+      client.ClearRecords();
+      EXPECT_EQ(client.Authenticate(), c.secondCode);
+    } else {
+      EXPECT_EQ(client.Authenticate(), 952);
+    }
+    EXPECT_STREQ(client.GetLastErrorText(), c.text);
+    EXPECT_EQ(client.Packets(), c.packets);
+    EXPECT_EQ(client.GetState(), 0);
+  }
+}
+
+TEST_F(KerberosClientTest, ScriptedRepliesThatSucceed) {
+  struct Case {
+    const char* mode;
+    const char* user;
+    const char* password;
+    int etype;
+    const char* absentLog;
+  };
+  const Case cases[] = {
+      // No ETYPE-INFO2: the enc-part names the type and the salt is realm + user.
+      {"strip-padata", "user@TEST.LOCAL", "userpw", 23, "Current Encrypt Type"},
+      // Copies arrive in states 2, 4 and 5 and are ignored.
+      {"duplicate", "alice@TEST.LOCAL", "alicepw", 23, "Error response"},
+      // PA-ENC-TIMESTAMP first and no ETYPE-INFO2: rc4-hmac is taken.
+      {"enc-timestamp", "carol@TEST.LOCAL", "carolpw", 23, "Current Encrypt Type is 1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.mode) + " " + c.user);
+    ScriptedKdc kdc;
+    ASSERT_TRUE(kdc.Start(c.mode, realm_->port));
+    TestClient client;
+    realm_->Prepare(client, c.user, c.password, kdc.port());
+    ASSERT_EQ(client.Authenticate(), 0) << client.GetLastErrorText();
+    EXPECT_EQ(client.GetEtype(), c.etype);
+    EXPECT_EQ(client.Logs().find(c.absentLog), std::string::npos) << client.Logs();
+    const char* data = nullptr;
+    int length = 0;
+    ASSERT_EQ(client.GetAuthToken(data, length), 0);
+    EXPECT_EQ(realm_->Accept(std::string(data, static_cast<size_t>(length))), std::string(c.user));
+  }
+}
+
 }  // namespace

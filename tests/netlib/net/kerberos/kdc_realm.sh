@@ -1,8 +1,8 @@
 #!/bin/sh
 # Builds a realm for a KDC on 127.0.0.1:$2 (UDP and TCP) in the folder $1:
 # user (aes keys, no pre-authentication), alice (aes keys, pre-authentication
-# required), carol (rc4-hmac and aes keys), HTTP/localhost with http.keytab,
-# user.keytab (ktadd -norandkey) and user-rc4.keytab (an rc4 key only).
+# required), carol (rc4-hmac and aes keys, pre-authentication required),
+# HTTP/localhost with http.keytab, user.keytab (ktadd -norandkey) and user-rc4.keytab (an rc4 key only).
 set -e
 K=$1
 P=$2
@@ -48,7 +48,7 @@ AES=aes256-cts-hmac-sha1-96:normal,aes128-cts-hmac-sha1-96:normal
 kdb5_util create -s -r TEST.LOCAL -P masterpw >/dev/null 2>&1
 kadmin.local -q "addprinc -e $AES -pw userpw user" >/dev/null 2>&1
 kadmin.local -q "addprinc -e $AES -pw alicepw +requires_preauth alice" >/dev/null 2>&1
-kadmin.local -q "addprinc -e arcfour-hmac:normal,$AES -pw carolpw carol" >/dev/null 2>&1
+kadmin.local -q "addprinc -e arcfour-hmac:normal,$AES -pw carolpw +requires_preauth carol" >/dev/null 2>&1
 kadmin.local -q "addprinc -randkey HTTP/localhost" >/dev/null 2>&1
 kadmin.local -q "ktadd -k $K/http.keytab HTTP/localhost" >/dev/null 2>&1
 kadmin.local -q "ktadd -k $K/user.keytab -norandkey user" >/dev/null 2>&1
