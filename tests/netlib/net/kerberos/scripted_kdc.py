@@ -7,10 +7,14 @@
 #   strip-padata      AS-REP without its padata [2]
 #   duplicate         every reply sent twice
 #   enc-timestamp     KRB-ERROR e-data becomes METHOD-DATA { PA-ENC-TIMESTAMP "" }
+# With a folder as fourth argument every reply is also written there (the
+# fuzzer's seeds were made so).
 import socket
 import sys
 
 mode, port, kdc_port = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+dump = sys.argv[4] if len(sys.argv) > 4 else None
+replies = 0
 
 
 def tlv(data, at):
@@ -87,6 +91,10 @@ while True:
         reply = rewrite_fields(reply, lambda fields: [f for f in fields if f[0] != 0xA2])
     if mode == "enc-timestamp" and reply[:1] == b"\x7e":
         reply = rewrite_fields(reply, empty_enc_timestamp)
+    if dump is not None:
+        with open("%s/reply%d" % (dump, replies), "wb") as out:
+            out.write(reply)
+        replies += 1
     udp.sendto(reply, client)
     if mode == "duplicate":
         udp.sendto(reply, client)
