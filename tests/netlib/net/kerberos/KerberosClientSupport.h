@@ -41,6 +41,7 @@ class TestClient : public tornell::KerberosClient {
     return 0;
   }
   int OnPacketLog(int direction, const char* text) override {
+    rawPackets.emplace_back(text);
     std::string name(text);
     name = name.substr(0, name.find(".\r\n"));
     packets_ += (packets_.empty() ? "" : "|") + std::to_string(direction) + " " + name;
@@ -58,6 +59,7 @@ class TestClient : public tornell::KerberosClient {
   }
 
   bool reenterOnReceive = false;
+  std::vector<std::string> rawPackets;
   std::vector<std::pair<int, std::string>> nested;
 
  private:

@@ -57,7 +57,13 @@ TEST_F(KerberosClientTest, PreAuthenticatedUserAndEncodedToken) {
   TestClient client;
   realm_->Prepare(client, "alice@TEST.LOCAL", "alicepw", realm_->port);
   ASSERT_EQ(client.SetEncodeAuthToken(1), 0);
+  const char* answer = nullptr;
+  ASSERT_EQ(client.ConfigText("LogKerberosPackets=true", answer), 0);
   ASSERT_EQ(client.Authenticate(), 0) << client.GetLastErrorText();
+  // With packet logging each name is followed by a dump of the datagram.
+  ASSERT_FALSE(client.rawPackets.empty());
+  EXPECT_EQ(client.rawPackets[0].rfind("KRB_AS_REQ.\r\n00000000  6A ", 0), 0u) << client.rawPackets[0];
+  EXPECT_EQ(client.rawPackets[1].rfind("KRB_ERROR.\r\n00000000  7E ", 0), 0u) << client.rawPackets[1];
   EXPECT_EQ(client.Packets(), "0 KRB_AS_REQ|1 KRB_ERROR|0 KRB_AS_REQ|1 KRB_AS_REP|0 KRB_TGS_REQ|1 KRB_TGS_REP");
   const char* data = nullptr;
   int length = 0;
