@@ -1,5 +1,5 @@
 #!/bin/sh
-# Builds the key table and decryption fuzzer with clang and runs it for a few
+# Builds the key table, decryption and KDC reply fuzzer with clang and runs it for a few
 # seconds. The Kerberos and UDP sources are compiled here with the fuzzer's
 # coverage and the sanitizers; the rest comes from the given build of the
 # library, whose copies of those objects the linker then leaves out.
@@ -23,7 +23,7 @@ clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
 corpus="$WORK/corpus"
 mkdir -p "$corpus"
 if ! ASAN_OPTIONS=detect_leaks=1 "$WORK/kerberos_fuzz" -max_total_time="$SECONDS_EACH" -max_len=4096 -seed=1 \
-    -artifact_prefix="$WORK/" "$corpus" >"$WORK/kerberos.log" 2>&1; then
+    -artifact_prefix="$WORK/" "$corpus" "$SRC/tests/netlib/net/kerberos/fuzz_seeds" >"$WORK/kerberos.log" 2>&1; then
   tail -n 40 "$WORK/kerberos.log"
   exit 1
 fi
