@@ -53,7 +53,7 @@ std::string PrintedDump(const std::string& print, const std::string& label) {
   for (const std::string& line : lines) {
     const size_t dash = line.find(" - ");
     if (dash == std::string::npos || line.find_first_not_of(' ') + 4 != dash) break;
-    for (char c : line.substr(dash + 3, 48)) {
+    for (char c : line.substr(dash + 3, 45)) {  // 15 bytes, then the ASCII column
       if (std::isxdigit(static_cast<unsigned char>(c))) hex += c;
     }
   }

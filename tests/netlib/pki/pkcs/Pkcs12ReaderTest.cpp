@@ -9,6 +9,7 @@
 #include "PkcsKit.h"
 #include "TestSupport.h"
 #include "pki/pkcs/Pkcs12Reader.h"
+#include "pki/store/CertificateManager.h"
 #include "pki/store/CertificateStore.h"
 
 using namespace tornell;
@@ -245,6 +246,49 @@ TEST(Pkcs12Store, KeyTypesThroughTheStore) {
     delete copy;
     EXPECT_NE(store.AddPkcs12(bytes.data(), static_cast<int>(bytes.size()), "wrong"), 0);
     EXPECT_EQ(store.entries.Count(), 1);
+  }
+}
+
+// Puts store bytes into the socket core, whose own setter keeps nothing.
+class StoreSeam : public CertificateManager {
+ public:
+  ~StoreSeam() override { storeBytes_ = nullptr; }
+  void PutStore(int type, const std::string& bytes) {
+    held_ = bytes;
+    storeBytes_ = held_.data();
+    storeLength_ = static_cast<int>(held_.size());
+    SetSslCertStoreType(type);
+  }
+
+ private:
+  std::string held_;
+};
+
+// Store types 2 (file) and 3 (blob) load the PFX into a cleared store.
+TEST(Pkcs12Store, ManagerStoreTypes) {
+  REQUIRE_OR_SKIP(!pkcskit::Ensure().empty(), pkcskit::kMissing);
+  const std::string bytes = pkcskit::Bytes("rsa-legacy.p12");
+  Pkcs12Reader reader;
+  ASSERT_EQ(ParseFile(reader, bytes, pkcskit::kPassword), 0);
+  for (int type : {kStorePfxFile, kStorePfxBlob}) {
+    SCOPED_TRACE(type);
+    StoreSeam m;
+    ASSERT_EQ(m.SetStorePassword(pkcskit::kPassword), 0);
+    ASSERT_EQ(m.Store().AddPkcs12(bytes.data(), static_cast<int>(bytes.size()), pkcskit::kPassword), 0);
+    m.PutStore(type, type == kStorePfxFile ? pkcskit::Path("rsa-legacy.p12") : bytes);
+    ASSERT_EQ(m.LoadStore(), 0);
+    ASSERT_EQ(m.Store().entries.Count(), 1);
+    EXPECT_EQ(m.Store().GetKeyOnly(), 0);
+    EXPECT_EQ(m.Store().GetKeyType(), kKeyTypeRsa);
+    RsaKey key;
+    ASSERT_EQ(m.Store().GetRsaKey(key), 0);
+    EXPECT_EQ(Text(key.d), Text(reader.keys.Get(0)->rsaKey.d));
+    StoreSeam wrong;
+    ASSERT_EQ(wrong.SetStorePassword("wrong"), 0);
+    wrong.PutStore(type, type == kStorePfxFile ? pkcskit::Path("rsa-legacy.p12") : bytes);
+    EXPECT_NE(wrong.LoadStore(), 0);
+    EXPECT_EQ(wrong.Store().entries.Count(), 0);
+    EXPECT_EQ(wrong.Store().GetKeyType(), kKeyTypeNone);
   }
 }
 
