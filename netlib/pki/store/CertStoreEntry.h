@@ -1,6 +1,7 @@
 #pragma once
-// One loaded item of a certificate store: a certificate or a bare key. A
-// certificate entry builds its key holder from the certificate on first use.
+// One loaded item of a certificate store: a certificate, a PKCS#12 file or a
+// bare key. A certificate or PKCS#12 entry builds its key holder on first use.
+#include "pki/pkcs/Pkcs12Reader.h"
 #include "pki/store/KeyHolder.h"
 #include "pki/x509/CertificateRecords.h"
 
@@ -14,13 +15,16 @@ class CertStoreEntry {
   CertStoreEntry& operator=(const CertStoreEntry&) = delete;
 
   X509Certificate* certificate = nullptr;
+  Pkcs12Reader* pkcs12 = nullptr;
   KeyHolder* keyHolder = nullptr;
 
   int Clear();
   // On a decoding failure the certificate stays in the entry.
   [[nodiscard]] int LoadCertificate(const void* der, int length);
+  // The reader stays in the entry whatever Parse returns.
+  [[nodiscard]] int LoadPkcs12(const void* der, int length, const char* password);
   [[nodiscard]] int SetKeyHolder(const KeyHolder& holder);
-  // Null when the entry holds no certificate.
+  // Null when the entry holds no certificate (a PKCS#12 entry included).
   const char* GetIssuer() const;
   const char* GetSubject() const;
   const char* GetKeyAlgorithm() const;

@@ -6,8 +6,9 @@ namespace tornell::pki {
 
 // The store is cleared, then the PFX loaded with the password; a PKCS#12
 // load never sets the key-store flag.
-int CertificateManager::LoadPfxStore(const char*, int, const char*) {
-  return ReturnError(kStatusNotAvailable, "PKCS#12 stores are not supported.");
+int CertificateManager::LoadPfxStore(const char* data, int length, const char* password) {
+  store_.Clear();
+  return store_.AddPkcs12(data, length, password != nullptr ? password : "");
 }
 
 }  // namespace tornell::pki

@@ -14,6 +14,12 @@ int CertificateStore::AddCertificate(const void* der, int length) {
   return entries.Append(entry);
 }
 
+int CertificateStore::AddPkcs12(const void* der, int length, const char* password) {
+  CertStoreEntry entry;
+  TORNELL_TRY(entry.LoadPkcs12(der, length, password));
+  return entries.Append(entry);
+}
+
 int CertificateStore::AddKeyHolder(const KeyHolder& holder) {
   CertStoreEntry entry;
   TORNELL_TRY(entry.SetKeyHolder(holder));

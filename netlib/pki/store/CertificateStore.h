@@ -22,6 +22,7 @@ class CertificateStore {
 
   // A failed load adds nothing.
   [[nodiscard]] int AddCertificate(const void* der, int length);
+  [[nodiscard]] int AddPkcs12(const void* der, int length, const char* password);
   [[nodiscard]] int AddKeyHolder(const KeyHolder& holder);
   // Keeps the subject text.
   int Clear();

@@ -11,6 +11,7 @@
 #include "pki/der/DerElement.h"
 #include "pki/der/DerWriter.h"
 #include "pki/x509/CertificateRecords.h"
+#include "pki/x509/CmsRecords.h"
 #include "pki/x509/KeyInfo.h"
 
 namespace tornell::pki {
@@ -45,6 +46,18 @@ class X509Codec {
   [[nodiscard]] static int ParseKeyAttributes(DerElement* node, StringList& names, StringList& values);
   [[nodiscard]] static int ParseIssuerAndSerial(const ByteString& element, ByteString* issuer, ByteString* serial,
                                                 ByteString* alternativeIssuer);
+
+  // ---- CMS signed data ---------------------------------------------------------
+  // Each takes or appends one complete element. The signer's serial number is
+  // kept and written as the INTEGER's content bytes, one leading 00 dropped.
+  [[nodiscard]] static int ParseCmsAttribute(const ByteString& element, CmsAttribute& attribute);
+  [[nodiscard]] static int WriteCmsAttribute(const CmsAttribute& attribute, DerWriter& writer);
+  [[nodiscard]] static int ParseSignerInfo(const ByteString& element, SignerInfo& signer);
+  [[nodiscard]] static int WriteSignerInfo(const SignerInfo& signer, DerWriter& writer);
+  // Revocation lists ([1]) are skipped; the signer infos after them are read.
+  [[nodiscard]] static int ParseSignedData(const ByteString& element, SignedData& data);
+  // The form ParseSignedData reads: eContent under [0], certificates under [0].
+  [[nodiscard]] static int WriteSignedData(const SignedData& data, DerWriter& writer);
 
   // ---- object identifiers and names -----------------------------------------
   // Static texts; the argument itself when nothing matches, "" for null or "".

@@ -3,8 +3,9 @@
 // decode, spki, pkcs8, dn, armor, pem, p8file, keyfile, keyder, json (the
 // parser, and the input as a path), json_split (the first byte picks where
 // the rest is cut into two Input calls), certmgr (a certificate loaded by the
-// certificate manager, and the input as a name to normalise) or chain (the
-// input's consecutive DER elements verified as a received chain).
+// certificate manager, and the input as a name to normalise), chain (the
+// input's consecutive DER elements verified as a received chain), p12, signed,
+// p7 or enveloped.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,8 @@
 #include "pki/keys/KeyCodec.h"
 #include "pki/keys/KeyFileFormats.h"
 #include "pki/keys/TextArmor.h"
+#include "pki/pkcs/Pkcs12Reader.h"
+#include "pki/pkcs/Pkcs7ContentInfo.h"
 #include "pki/x509/X509Codec.h"
 #include "pki/json/JsonParser.h"
 #include "pki/store/CertificateManager.h"
@@ -276,6 +279,52 @@ void FuzzChain(const uint8_t* data, size_t size) {
   (void)SelectedCertificate::VerifyChain(leaf, chain, nullptr, 0, &trusted);
 }
 
+// PFX files: iteration counts above a few are refused through the reader's
+// cap, so a fuzzed count cannot stall the run.
+void FuzzPkcs12(const uint8_t* data, size_t size) {
+  Pkcs12Reader reader;
+  reader.maxIterations = 16;
+  if (reader.SetData(data, static_cast<int>(size)) != 0 || reader.SetPassword("fuzz") != 0) return;
+  const int status = reader.Parse();
+  Require(status != 0 || reader.errorText.IsEmpty(), "success leaves no error text");
+  RsaKey rsa;
+  EcKey ec;
+  (void)reader.GetKeyAlgorithm();
+  (void)reader.GetRsaKey(rsa);
+  (void)reader.GetEcKey(ec);
+  Pkcs12Reader copy;
+  Require(copy.CopyFrom(reader) == 0 && copy.keys.Count() == reader.keys.Count(), "copy");
+}
+
+// SignedData elements; what was read is written again.
+void FuzzSignedData(const uint8_t* data, size_t size) {
+  ByteString element;
+  if (element.Set(data, static_cast<int>(size)) != 0) return;
+  SignedData signedData;
+  if (X509Codec::ParseSignedData(element, signedData) != 0) return;
+  DerWriter w;
+  (void)X509Codec::WriteSignedData(signedData, w);
+  SignedData copy;
+  Require(copy.CopyFrom(signedData) == 0, "copy");
+}
+
+// A ContentInfo as Base64 text.
+void FuzzPkcs7(const uint8_t* data, size_t size) {
+  Pkcs7ContentInfo info;
+  if (info.encodedText.Set(data, static_cast<int>(size)) != 0) return;
+  (void)info.Decode();
+  Require(info.Clear() == 0 && info.signedData == nullptr && info.envelopedData == nullptr, "clear");
+}
+
+void FuzzEnvelopedData(const uint8_t* data, size_t size) {
+  ByteString element;
+  if (element.Set(data, static_cast<int>(size)) != 0) return;
+  EnvelopedData enveloped;
+  (void)Pkcs7ContentInfo::DecodeEnvelopedData(element, enveloped);
+  KeyTransRecipientInfo recipient;
+  (void)Pkcs7ContentInfo::DecodeKeyTransRecipientInfo(element, recipient);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -314,6 +363,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzCertificateManager(data, size);
   } else if (which == "chain") {
     FuzzChain(data, size);
+  } else if (which == "p12") {
+    FuzzPkcs12(data, size);
+  } else if (which == "signed") {
+    FuzzSignedData(data, size);
+  } else if (which == "p7") {
+    FuzzPkcs7(data, size);
+  } else if (which == "enveloped") {
+    FuzzEnvelopedData(data, size);
   }
   return 0;
 }

@@ -56,14 +56,28 @@ printf '{"keys":[{"kty":"EC","crv":"P-256"},{"kty":"RSA","e":"AQAB"}]}' >"$JSON_
 printf '([1, -2.5e3, true, FALSE, null, "a\\u20ACb\\ud83d\\ude00", {}, [[]],])' >"$JSON_SEEDS/mixed"
 printf '$.keys[last()-1].kty' >"$JSON_SEEDS/jsonpath"
 printf '/json/keys/[2]/kty' >"$JSON_SEEDS/xpath"
-for target in der tree cert decode spki pkcs8 dn armor pem p8file keyfile keyder json json_split certmgr chain; do
+# PKCS#12 and CMS seeds: the PKCS fixtures, and PFX files with an iteration
+# count of 1 that the fuzzer's cap lets through to the decryption.
+PKCS_SEEDS="$WORK/pkcs-seeds"
+if [ ! -d "$PKCS_SEEDS" ] && [ -d "$WORK/kit" ] && command -v openssl >/dev/null 2>&1; then
+  sh "$SRC/tests/netlib/pki/pkcs/make_pkcs_kit.sh" "$WORK/kit" "$WORK/kit-pkcs" >"$WORK/kit-pkcs.log" 2>&1 || {
+    tail -n 20 "$WORK/kit-pkcs.log"; exit 1; }
+  mkdir -p "$PKCS_SEEDS"
+  cp "$WORK"/kit-pkcs/*.p12 "$WORK"/kit-pkcs/*.der "$WORK"/kit-pkcs/*.p7b "$WORK"/kit-pkcs/cms-*.pem "$PKCS_SEEDS"/
+  for opts in "" "-legacy" "-legacy -keypbe PBE-SHA1-RC4-40 -certpbe PBE-SHA1-RC2-128"; do
+    # shellcheck disable=SC2086
+    openssl pkcs12 -export $opts -iter 1 -maciter -inkey "$WORK/kit/p256-leaf.key" -in "$WORK/kit/p256-leaf.crt" \
+      -passout pass:fuzz -out "$PKCS_SEEDS/iter1$(echo "$opts" | tr -d ' -').p12"
+  done
+fi
+mkdir -p "$PKCS_SEEDS"
+for target in der tree cert decode spki pkcs8 dn armor pem p8file keyfile keyder json json_split certmgr chain p12 signed p7 enveloped; do
   corpus="$WORK/corpus-$target"
   mkdir -p "$corpus"
   echo "== $target"
   if ! PKI_FUZZ_TARGET=$target ASAN_OPTIONS=detect_leaks=1 "$WORK/pki_fuzz" \
       -max_total_time="$SECONDS_EACH" -max_len=8192 -seed=1 -artifact_prefix="$WORK/" \
-      "$corpus" "$(case $target in json*) echo "$JSON_SEEDS";; chain) echo "$CHAIN_SEEDS";; *) echo "$SEEDS";; esac)" \
-      >"$WORK/$target.log" 2>&1; then
+      "$corpus" "$(case $target in json*) echo "$JSON_SEEDS";; chain) echo "$CHAIN_SEEDS";; p12|signed|p7|enveloped) echo "$PKCS_SEEDS";; *) echo "$SEEDS";; esac)" >"$WORK/$target.log" 2>&1; then
     tail -n 40 "$WORK/$target.log"
     exit 1
   fi
