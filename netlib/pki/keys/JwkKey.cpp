@@ -148,6 +148,17 @@ int ReadMembers(JsonParser& parser, KeyHolder& holder) {
   return kStatusOk;
 }
 
+// The tree alone does not tell a whole document from a cut one: a key file
+// cut short is no key.
+class JwkParser : public JsonParser {
+ public:
+  bool ended = false;
+  int OnEndDocument() override {
+    ended = true;
+    return 0;
+  }
+};
+
 }  // namespace
 
 int KeyCodec::StripLeadingZero(ByteString& value) {
@@ -170,12 +181,13 @@ int KeyCodec::WriteJwk(KeyHolder& holder, int includePrivate, ByteString& out) {
 }
 
 int KeyCodec::ReadJwk(KeyHolder& holder, const ByteString& json) {
-  JsonParser parser;
+  JwkParser parser;
   static_cast<void>(parser.Restart());
   TORNELL_TRY(parser.SetValueDecoding(JsonParser::kDropQuotes));
   TORNELL_TRY(parser.SetRawContainerText(1));
   TORNELL_TRY(parser.SetBuildDom(1));
   TORNELL_TRY(parser.Input(json.Data(), json.Length()));
+  if (!parser.ended) return kKeyUnusable;
   if (parser.HasPath("/json/kty") == 0) return kKeyUnusable;
   TORNELL_TRY(parser.SelectPath("/json/kty"));
   const char* kty = parser.GetText();

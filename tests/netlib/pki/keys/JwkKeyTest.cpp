@@ -219,7 +219,8 @@ TEST(Jwk, UnknownMembersSurviveAReadAndAWrite) {
 TEST(Jwk, UnusableJwksGive271) {
   for (const char* jwk : {R"({"kty":"oct","k":"AQ"})", R"({"n":"AQ","e":"AQ"})", R"({"kty":"RSA","n":"AQAB"})",
                           R"({"kty":"EC","crv":"P-256","x":"AQ"})", R"({"kty":"EC","crv":"P-224","x":"AQ","y":"AQ"})",
-                          R"({"kty":"RSA","n":"AQ","e":"AQ","n":"AQ"})", R"({"kty":"EC","crv":"P-256","x":"AQ","y":"AQ","x":"Ag"})"}) {
+                          R"({"kty":"RSA","n":"AQ","e":"AQ","n":"AQ"})", R"({"kty":"EC","crv":"P-256","x":"AQ","y":"AQ","x":"Ag"})",
+                          R"({"kty":"RSA","n":"AQ","e":"AQ","kid":)", R"({"kty":"RSA","n":"AQ","e":"AQ")"}) {
     KeyHolder holder;
     EXPECT_EQ(ReadJwk(jwk, holder), kKeyUnusable) << jwk;
   }
