@@ -650,9 +650,15 @@ int KeyCodec::ReadPrivateKeyFile(const char* data, int length, const SecretBytes
     return holder.rsaKey.CopyFrom(key);
   }
   if (status != kKeyFormatNotFound) return status;
-  // The OpenSSH, SSH2 and PuTTY readers come with the SSH key formats; until
-  // then those steps find nothing.
-  return kKeyFormatNotFound;
+  status = ReadOpenSshKey(data, length, password, holder);
+  if (status == kStatusOk) return WriteHolderBlob(holder, blob);
+  if (status != kKeyFormatNotFound) return status;
+  status = KeyFileFormats::DecodePem(der, "SSH2 ENCRYPTED PRIVATE KEY", data, length, password, 1);
+  if (status == kStatusOk) return ReadSsh2EncryptedKey(der.Data(), der.Length(), password, blob, holder, errorText);
+  if (status != kKeyFormatNotFound) return status;
+  status = ReadPuttyKey(data, length, password, holder);
+  if (status == kStatusOk) return WriteHolderBlob(holder, blob);
+  return status;
 }
 
 }  // namespace tornell::pki

@@ -30,6 +30,31 @@ class KeyCodec {
   [[nodiscard]] static int PemDecode(const char* text, const char* label, SecretBytes& out,
                                      const SecretBytes* password);
 
+  // OpenSSH "openssh-key-v1" files; every failure, a wrong password included,
+  // is kKeyFormatNotFound. Sections decrypt with AES-256-CBC whatever cipher
+  // the file names.
+  [[nodiscard]] static int ReadOpenSshKey(const char* data, int length, const SecretBytes& password,
+                                          KeyHolder& holder);
+  // The decoded body of an "SSH2 ENCRYPTED PRIVATE KEY" file.
+  [[nodiscard]] static int ReadSsh2EncryptedKey(const void* body, int length, const SecretBytes& password,
+                                                TextArmor& blob, KeyHolder& holder, ByteString& errorText);
+  [[nodiscard]] static int ReadSsh2RsaKey(const void* body, int length, TextArmor& blob, KeyHolder& holder);
+  [[nodiscard]] static int ReadSsh2DsaKey(const void* body, int length, TextArmor& blob, KeyHolder& holder);
+  // PuTTY key files (aes256-cbc with the SHA-1 key, or none); the MAC is not
+  // checked. kKeyFormatNotFound for other text, else kKeyFileUnreadable.
+  [[nodiscard]] static int ReadPuttyKey(const char* data, int length, const SecretBytes& password,
+                                        KeyHolder& holder);
+  // The binary key blob of the holder's key; kKeyOtherType for no key.
+  [[nodiscard]] static int WriteHolderBlob(const KeyHolder& holder, TextArmor& blob);
+
+  // JSON Web Keys: RSA and EC only. Members the reader does not know are kept
+  // as "JWK_<type>_<name>" attributes and written back by the writer.
+  [[nodiscard]] static int WriteJwk(KeyHolder& holder, int includePrivate, ByteString& out);
+  [[nodiscard]] static int ReadJwk(KeyHolder& holder, const ByteString& json);
+  // A PKCS#8 private key or a SubjectPublicKeyInfo in PEM.
+  [[nodiscard]] static int ReadKeyText(KeyHolder& holder, const ByteString& pem);
+  [[nodiscard]] static int StripLeadingZero(ByteString& value);
+
   // Cipher "", "DES-EDE3-CBC", "3des-cbc", "DES-EDE3-CFB", "AES-128-CBC" or
   // "AES-256-CBC". A hash name containing "hmac" derives by PBKDF2 over the
   // whole salt, else by bytes-to-key over its first 8 bytes. The IV is the IV

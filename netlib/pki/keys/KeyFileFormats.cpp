@@ -209,6 +209,8 @@ int DecryptPkcs8(TextArmor& body, const SecretBytes& password) {
 
 }  // namespace
 
+int g_bcryptRoundsLimit = 0;
+
 int CheckBlockPadding(const unsigned char* data, int length, int blockLength) {
   if (blockLength <= 0 || length < blockLength || length % blockLength != 0) return kKeyBadPadding;
   const uint32_t n = data[length - 1];
@@ -337,6 +339,7 @@ int KeyFileFormats::BcryptPbkdf(const SecretBytes& password, const char* kdfName
   TORNELL_TRY(name.Set(kdfName));
   if (!name.EqualsIgnoreCase("bcrypt")) return kStatusOk;
   if (saltLength < 0 || (salt == nullptr && saltLength > 0)) return kKeyFormatNotFound;
+  if (g_bcryptRoundsLimit > 0 && rounds > g_bcryptRoundsLimit) return kKeyFormatNotFound;
   constexpr int kOutLength = 48;
   constexpr int kStride = (kOutLength + 31) / 32;
   constexpr int kAmount = (kOutLength + kStride - 1) / kStride;

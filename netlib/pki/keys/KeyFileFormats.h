@@ -10,7 +10,8 @@ namespace tornell::pki {
 
 constexpr int kKeyFormatNotFound = 1424;  // label, armour or key structure not found or not usable
 constexpr int kKeyUnknownName = 2001;     // cipher name, hash name or curve index the writers do not take
-constexpr int kKeyBadPadding = 2004;      // block padding wrong after decryption: a wrong password
+constexpr int kKeyBadPadding = 2004;
+constexpr int kKeyFileUnreadable = 280;   // an SSH2 or PuTTY key file that cannot be read      // block padding wrong after decryption: a wrong password
 
 class KeyFileFormats {
  public:
@@ -49,6 +50,10 @@ class KeyFileFormats {
   [[nodiscard]] static int WriteEdBlob(TextArmor& out, int curveIndex, const ByteString& publicKey,
                                        const ByteString& privateKey, const ByteString& third);
 };
+
+// Test seam: 0 is no limit; above 0, BcryptPbkdf refuses more rounds than
+// that, so that a fuzzed key file cannot make one input run for hours.
+extern int g_bcryptRoundsLimit;
 
 // PKCS#7 block padding of the last block, checked without branching on the
 // bytes: kStatusOk or kKeyBadPadding.

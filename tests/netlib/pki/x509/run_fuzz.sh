@@ -71,13 +71,30 @@ if [ ! -d "$PKCS_SEEDS" ] && [ -d "$WORK/kit" ] && command -v openssl >/dev/null
   done
 fi
 mkdir -p "$PKCS_SEEDS"
-for target in der tree cert decode spki pkcs8 dn armor pem p8file keyfile keyder json json_split certmgr chain p12 signed p7 enveloped; do
+# SSH key seeds: OpenSSH and PuTTY files, plain and encrypted (one bcrypt
+# round, within the fuzzer's cap), when the tools are here.
+SSH_SEEDS="$WORK/ssh-seeds"
+if [ ! -d "$SSH_SEEDS" ]; then
+  mkdir -p "$SSH_SEEDS"
+  printf '{"kty":"EC","crv":"P-256","x":"AQ","y":"Ag","d":"Aw","kid":"a","n":1}' >"$SSH_SEEDS/jwk-ec"
+  printf '{"kty":"RSA","n":"AMA","e":"AQAB","d":"AQ","x":[1,{}],"z":null}' >"$SSH_SEEDS/jwk-rsa"
+  if command -v ssh-keygen >/dev/null 2>&1; then
+    ssh-keygen -q -t ed25519 -N '' -f "$SSH_SEEDS/ossh-ed25519" && rm -f "$SSH_SEEDS/ossh-ed25519.pub"
+    ssh-keygen -q -t ecdsa -N fuzz -a 1 -Z aes256-cbc -f "$SSH_SEEDS/ossh-ecdsa" && rm -f "$SSH_SEEDS/ossh-ecdsa.pub"
+  fi
+  if command -v puttygen >/dev/null 2>&1; then
+    printf 'fuzz' >"$WORK/fuzz-pass"
+    puttygen -q -t ed25519 -O private --ppk-param version=2 --new-passphrase /dev/null -o "$SSH_SEEDS/putty.ppk"
+    puttygen -q -t ecdsa -O private --ppk-param version=2 --new-passphrase "$WORK/fuzz-pass" -o "$SSH_SEEDS/putty-enc.ppk"
+  fi
+fi
+for target in der tree cert decode spki pkcs8 dn armor pem p8file keyfile keyder json json_split certmgr chain p12 signed p7 enveloped jwk openssh putty ssh2; do
   corpus="$WORK/corpus-$target"
   mkdir -p "$corpus"
   echo "== $target"
   if ! PKI_FUZZ_TARGET=$target ASAN_OPTIONS=detect_leaks=1 "$WORK/pki_fuzz" \
       -max_total_time="$SECONDS_EACH" -max_len=8192 -seed=1 -artifact_prefix="$WORK/" \
-      "$corpus" "$(case $target in json*) echo "$JSON_SEEDS";; chain) echo "$CHAIN_SEEDS";; p12|signed|p7|enveloped) echo "$PKCS_SEEDS";; *) echo "$SEEDS";; esac)" >"$WORK/$target.log" 2>&1; then
+      "$corpus" "$(case $target in json*) echo "$JSON_SEEDS";; chain) echo "$CHAIN_SEEDS";; p12|signed|p7|enveloped) echo "$PKCS_SEEDS";; jwk|openssh|putty|ssh2) echo "$SSH_SEEDS";; *) echo "$SEEDS";; esac)" >"$WORK/$target.log" 2>&1; then
     tail -n 40 "$WORK/$target.log"
     exit 1
   fi
