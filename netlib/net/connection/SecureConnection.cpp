@@ -172,18 +172,20 @@ int SecureConnection::OnSocketConnected(int code) {
   }
   static_cast<void>(OnSocketStatus("Remote host connection complete. Initiating SSL handshake.", 0));
   if (tlsEnabled_ == 0) return OnConnected(0);
+  int status = kStatusNotAvailable;
   if (!UsesInternalEngine()) {
     static_cast<void>(FireSSLStatus("Using platform security API."));
     static_cast<void>(FireSSLStatus("Socket connection established."));
     static_cast<void>(FireSSLStatus("Starting to establish secure channel."));
-    return kStatusNotAvailable;
+    sslState_ = kSslStateIdle;
+  } else {
+    status = ConfigureTls();
+    if (status == 0) {
+      static_cast<void>(FireSSLStatus("Using internal security API."));
+      status = TlsStartHandshake();
+    }
+    if (status == 0) return 0;
   }
-  int status = ConfigureTls();
-  if (status == 0) {
-    static_cast<void>(FireSSLStatus("Using internal security API."));
-    status = TlsStartHandshake();
-  }
-  if (status == 0) return 0;
   // The event dispatcher drops this result: report the connect as failed and
   // close, so a waiting connect ends now with the real code.
   static_cast<void>(OnConnected(status));
@@ -203,6 +205,9 @@ int SecureConnection::OnSocketStatus(const char* text, int code) {
 int SecureConnection::OnSocketError(int code, const char* text) { return RaiseError(code, text); }
 
 int SecureConnection::OnSocketWritable() {
+  // Until the secure channel is up a send would fail: the end of the
+  // handshake announces readiness instead.
+  if (tlsEnabled_ != 0 && UsesInternalEngine() && tls_.IsEstablished() == 0) return 0;
   readyToSend_ = 1;
   return NotifyReadyToSend();
 }
