@@ -77,11 +77,12 @@ int ProtocolConnection::ConnectAndWait() {
   connectCode_ = 0;
   static_cast<void>(SetReceiveEnabled(0));
   TORNELL_TRY(SetConnected(1, 0));
-  const int timeout = GetTimeout();
+  // Kept exactly as set, whatever the unit.
+  const int savedTimeout = timeout_;
   const uint32_t deadline = GetDeadline();
   const bool ownTimeout = connectionTimeout_ > 0;
   if (ownTimeout) static_cast<void>(SetTimeout(static_cast<unsigned>(connectionTimeout_), 1));
-  if (timeout != 0 || connectionTimeout_ != 0) static_cast<void>(StartTimeout());
+  if (savedTimeout != 0 || connectionTimeout_ != 0) static_cast<void>(StartTimeout());
   int result = 0;
   for (;;) {
     if (IsConnected() || connectCode_ != 0) {
@@ -101,7 +102,7 @@ int ProtocolConnection::ConnectAndWait() {
   }
   // Every way out gives the caller its own Timeout back.
   if (ownTimeout) {
-    static_cast<void>(SetTimeout(static_cast<unsigned>(timeout), 0));
+    timeout_ = savedTimeout;
     if (absoluteTimeout_ != 0) static_cast<void>(SetDeadline(deadline));
   }
   return result;

@@ -206,8 +206,9 @@ int SecureConnection::OnSocketError(int code, const char* text) { return RaiseEr
 
 int SecureConnection::OnSocketWritable() {
   // Until the secure channel is up a send would fail: the end of the
-  // handshake announces readiness instead.
-  if (tlsEnabled_ != 0 && UsesInternalEngine() && tls_.IsEstablished() == 0) return 0;
+  // handshake announces readiness instead. A handshake flight the socket
+  // would not take goes out now.
+  if (tlsEnabled_ != 0 && UsesInternalEngine() && tls_.IsEstablished() == 0) return TlsFlushPending();
   readyToSend_ = 1;
   return NotifyReadyToSend();
 }
