@@ -2,6 +2,8 @@
 // Conversions between the key records and the encoded forms of key files:
 // PKCS#1, traditional DSA, PKCS#8 and SubjectPublicKeyInfo, encrypted PKCS#8
 // and encrypted PEM; reading private-key files; PEM and password helpers.
+#include <ctime>
+
 #include "core/text/ByteString.h"
 #include "core/text/SecretBytes.h"
 #include "crypto/dsa/DsaKey.h"
@@ -11,6 +13,7 @@
 #include "pki/keys/TextArmor.h"
 #include "pki/store/CertificateStore.h"
 #include "pki/store/KeyHolder.h"
+#include "pki/x509/CertificateRecords.h"
 
 namespace tornell::pki {
 
@@ -70,6 +73,26 @@ class KeyCodec {
   [[nodiscard]] static int ReadDsaPrivateKey(const void* der, int length, TextArmor& blob, DsaKey& key);
   [[nodiscard]] static int ReadEcPrivateKey(const void* der, int length, TextArmor& blob, EcKey& key,
                                             ByteString& errorText);
+  // ---- certificate names, validity and signatures ------------------------
+  // Times are YYYYMMDDhhmmss UTC texts: -1 not yet valid, 1 expired, 0 valid.
+  static int CheckValidityPeriod(const char* notBefore, const char* notAfter);
+  static int CheckValidityPeriodAt(const char* notBefore, const char* notAfter, std::time_t now);
+  // The next name, "=", "," or value token of distinguished-name text.
+  [[nodiscard]] static int NextNameToken(const char*& cursor, ByteString& token);
+  // Canonical form for comparing names: pairs upper-cased by name, aliases
+  // folded, sorted; text that is no pair list comes back as it was.
+  [[nodiscard]] static int NormalizeName(const char* name, ByteString& out);
+  // 0 when the issuer's key verifies the certificate's signature, -1 when
+  // not, 508 for an issuer key that is not RSA, DSA or EC. PEM or DER texts.
+  [[nodiscard]] static int VerifyCertificateSignature(const char* certificate, int certificateLength,
+                                                      const char* issuer, int issuerLength);
+  [[nodiscard]] static int VerifyCertificateSignature(const X509Certificate& certificate,
+                                                      const X509Certificate& issuer);
+  // The first key given (RSA, DSA, EC) checks the signature over the digest
+  // of the data (the data itself without a hash name): 0 valid, -1 not.
+  [[nodiscard]] static int VerifySignature(const ByteString& data, const ByteString& signature, const char* hashName,
+                                           RsaKey* rsaKey, DsaKey* dsaKey, EcKey* ecKey);
+  [[nodiscard]] static int HashByName(const void* data, int length, const char* hashName, ByteString& out);
 };
 
 }  // namespace tornell::pki

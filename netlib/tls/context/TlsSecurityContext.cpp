@@ -27,9 +27,12 @@ int TlsSecurityContext::Reset() {
   version = offeredVersion = prfHash = 0;
   ByteString* texts[] = {&sessionId, &masterSecret, &clientRandom, &serverRandom, &tls13SharedSecret,
                          &exporterMasterSecret, &clientApplicationKey, &clientApplicationIv,
-                         &serverApplicationKey, &serverApplicationIv, &certificateRequestContext};
+                         &serverApplicationKey, &serverApplicationIv, &certificateRequestContext,
+                         &peerCertificateDer, &peerKeyAlgorithm};
   TORNELL_TRY(ClearAll(texts, int(sizeof texts / sizeof texts[0])));
   peerCertificate = ownCertificate = nullptr;
+  hasEphemeralRsaKey = 0;
+  TORNELL_TRY(ephemeralRsaKey.Clear());
   TORNELL_TRY(keyExchange.Reset());
   TORNELL_TRY(readState.Reset());
   TORNELL_TRY(writeState.Reset());
@@ -51,6 +54,10 @@ int TlsSecurityContext::CopyFrom(const TlsSecurityContext& source, int keepCiphe
   TORNELL_TRY(tls13SharedSecret.Assign(source.tls13SharedSecret));
   peerCertificate = source.peerCertificate;
   ownCertificate = source.ownCertificate;
+  TORNELL_TRY(peerCertificateDer.Assign(source.peerCertificateDer));
+  TORNELL_TRY(peerKeyAlgorithm.Assign(source.peerKeyAlgorithm));
+  hasEphemeralRsaKey = source.hasEphemeralRsaKey;
+  TORNELL_TRY(ephemeralRsaKey.CopyFrom(source.ephemeralRsaKey));
   if (keepCipherStates == 0) {
     TORNELL_TRY(readState.CopyFrom(source.readState));
     TORNELL_TRY(writeState.CopyFrom(source.writeState));
@@ -81,6 +88,10 @@ int TlsSecurityContext::TakeNegotiated(const TlsSecurityContext& source) {
   prfHash = source.prfHash;
   ownCertificate = source.ownCertificate;
   peerCertificate = source.peerCertificate;
+  TORNELL_TRY(peerCertificateDer.Assign(source.peerCertificateDer));
+  TORNELL_TRY(peerKeyAlgorithm.Assign(source.peerKeyAlgorithm));
+  hasEphemeralRsaKey = source.hasEphemeralRsaKey;
+  TORNELL_TRY(ephemeralRsaKey.CopyFrom(source.ephemeralRsaKey));
   return kStatusOk;
 }
 
@@ -152,17 +163,7 @@ int TlsSecurityContext::Prf(const ByteString& secret, const char* label, const B
   return Prf(secret, text, seed, length, out);
 }
 
-// The certificate manager that holds the keys is not in the library yet.
-int TlsSecurityContext::EncryptPremaster(const ByteString&, WireBuffer&, ByteString& errorText) const {
-  TORNELL_TRY(errorText.Set("Public Key Encryption needs the certificate manager"));
-  return kStatusNoCertificateSupport;
-}
-
 int TlsSecurityContext::Sign(const ByteString&, ByteString&) const { return kStatusNoCertificateSupport; }
-
-int TlsSecurityContext::VerifyWithPeer(const ByteString&, const ByteString&, const char*) const {
-  return kStatusNoCertificateSupport;
-}
 
 int TlsSecurityContext::SetClientTrafficKeys(const ByteString& key, const ByteString& iv) {
   return (isClient != 0 ? writeState : readState).SetKeyAndIv(key, iv);

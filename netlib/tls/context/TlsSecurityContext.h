@@ -9,21 +9,28 @@
 #include "core/buffer/WireBuffer.h"
 #include "core/text/ByteString.h"
 #include "core/text/SecretBytes.h"
+#include "crypto/dsa/DsaKey.h"
+#include "crypto/ecc/curve/EcKey.h"
+#include "crypto/rsa/RsaKey.h"
 #include "tls/engine/SessionCache.h"
 #include "tls/suites/DhParameters.h"
 #include "tls/suites/RecordCipherState.h"
 
 namespace tornell {
 
+namespace pki {
 class SelectedCertificate;
+class X509Certificate;
+}  // namespace pki
+using pki::SelectedCertificate;
 
 class TlsSecurityContext {
  public:
   static constexpr int kStatusHandshakeFailed = 276;  // also an unknown transcript hash selector
   static constexpr int kStatusNotRsa = 278;           // RSA key transport with another key
-  // Operations that need the certificate manager, which is not part of the
-  // library yet: signing, verifying and RSA key transport.
+  // Signing with an own certificate needs the certificate manager.
   static constexpr int kStatusNoCertificateSupport = 306;
+  static constexpr int kStatusNoPeerKey = -1;  // no peer certificate, or its key is of another kind
   // Verify's result for a signature that does not match.
   static constexpr int kSignatureInvalid = 1;
 
@@ -64,7 +71,17 @@ class TlsSecurityContext {
 
   [[nodiscard]] int EncryptPremaster(const ByteString& premaster, WireBuffer& out, ByteString& errorText) const;
   [[nodiscard]] int Sign(const ByteString& digest, ByteString& out) const;
+  // 0 valid, kSignatureInvalid not, any other value a failure.
   [[nodiscard]] int VerifyWithPeer(const ByteString& digest, const ByteString& signature, const char* hashName) const;
+  // The keys of the peer's certificate (its leaf as received).
+  [[nodiscard]] int DecodePeerCertificate(pki::X509Certificate& out) const;
+  const char* PeerKeyAlgorithm() const;
+  [[nodiscard]] int GetRsaKey(RsaKey& out) const;
+  [[nodiscard]] int GetDsaKey(DsaKey& out) const;
+  [[nodiscard]] int GetEcKey(EcKey& out) const;
+  [[nodiscard]] int SetEphemeralRsaKey(const RsaKey& key);
+  // The strength the handshake summary reports.
+  int KeyExchangeBits() const;
 
   [[nodiscard]] int SetClientTrafficKeys(const ByteString& key, const ByteString& iv);
   [[nodiscard]] int SetServerTrafficKeys(const ByteString& key, const ByteString& iv);
@@ -84,6 +101,11 @@ class TlsSecurityContext {
   SecretBytes tls13SharedSecret;
   // Held by the engine's owner; the context only points at them.
   SelectedCertificate* peerCertificate = nullptr;
+  ByteString peerCertificateDer;  // the peer's leaf certificate, DER
+  ByteString peerKeyAlgorithm;    // "RSA", "DSA", "IdEcPublicKey"; filled with peerCertificateDer
+  // The server's ephemeral RSA key of an export key exchange.
+  int hasEphemeralRsaKey = 0;
+  RsaKey ephemeralRsaKey;
   SelectedCertificate* ownCertificate = nullptr;
   RecordCipherState readState;
   RecordCipherState writeState;

@@ -99,8 +99,14 @@ int TlsEngine::StartHandshake() {
   TORNELL_TRY(handshakeMessages.Clear());
   changeCipherSpecSeen = 0;
   tls13 = 0;
+  resumed = 0;
+  secureRenegotiation = 0;
+  ownVerifyData.Clear();
+  peerVerifyData.Clear();
   handshakeState = role != 0 ? tlsstate::kStart : tlsstate::kAwaitClientHello;
-  return kStatusOk;
+  if (role == 0) return kStatusOk;
+  const int status = SendFirstClientHello();
+  return status == kWouldBlock ? kStatusOk : status;
 }
 
 int TlsEngine::Receive(const char* data, int length) {
@@ -150,13 +156,6 @@ int TlsEngine::OnPeerClosed(long, int socketClosed) {
   established = 0;
   (void)status;  // the fatal error is reported to the owner; closing itself succeeds
   return kStatusOk;
-}
-
-int TlsEngine::CompleteHandshake() {
-  established = 1;
-  lastErrorText.Clear();
-  handshakeState = tlsstate::kComplete;
-  return owner != nullptr ? owner->OnTlsHandshakeDone(nullptr) : kStatusOk;
 }
 
 // Every write to the socket. Bytes the transport would not take are kept, in

@@ -4,14 +4,20 @@
 // answers through the owner's calls (TlsOwner) and never touches a socket.
 #include <cstdint>
 
+#include "core/buffer/PtrList.h"
 #include "core/buffer/WireBuffer.h"
 #include "core/text/ByteString.h"
 #include "core/text/StringList.h"
 #include "tls/context/TlsSecurityContext.h"
 #include "tls/engine/SessionCache.h"
 #include "tls/engine/TlsOwner.h"
+#include "tls/suites/DhParameters.h"
 
 namespace tornell {
+
+namespace tls {
+class MessageReader;
+}  // namespace tls
 
 namespace tlsalert {
 constexpr int kWarning = 1;
@@ -20,9 +26,14 @@ constexpr int kCloseNotify = 0;
 constexpr int kUnexpectedMessage = 10;
 constexpr int kBadRecordMac = 20;
 constexpr int kRecordOverflow = 22;
-constexpr int kDecodeError = 50;
+constexpr int kHandshakeFailure = 40;
+constexpr int kCertificateUnknown = 46;
 constexpr int kIllegalParameter = 47;
+constexpr int kDecodeError = 50;
+constexpr int kProtocolVersion = 70;
 constexpr int kUserCanceled = 90;
+constexpr int kNoRenegotiation = 100;
+constexpr int kMissingExtension = 109;
 }  // namespace tlsalert
 
 namespace tlsstate {
@@ -53,6 +64,9 @@ class TlsEngine {
   static constexpr int kHandshakeHeader = 4;
   static constexpr int kDefaultProtocolMask = 0xFFFF;
   static constexpr int kDefaultServerDhBits = 1024;
+  static constexpr int kStatusNameMismatch = 275;
+  static constexpr int kStatusCertificateRefused = 280;
+  static constexpr uint32_t kSkipHostCheck = 0x80000000u;
 
   TlsEngine();
   ~TlsEngine();
@@ -137,6 +151,62 @@ class TlsEngine {
                                   uint64_t sequence, int type, ByteString& out);
   [[nodiscard]] static int DigestByName(const char* name, const ByteString& data, ByteString& out);
 
+  // ---- client hello ----
+  [[nodiscard]] int SendFirstClientHello();
+  [[nodiscard]] int SendSsl2ClientHello();
+  [[nodiscard]] int SendClientHello();
+  [[nodiscard]] int BuildClientHelloExtensions(WireBuffer& out);
+  [[nodiscard]] static int PutExtension(WireBuffer& out, int type, const WireBuffer& body, int width);
+  [[nodiscard]] int InitPendingContext(TlsSecurityContext& context);
+  int MaxClientVersion() const;
+  static int HostTakesServerName(const char* host);
+  [[nodiscard]] static int EncodeTls12SignatureAlgorithms(const char* text, ByteString& out);
+
+  // ---- handshake dispatch and the server's messages ----
+  [[nodiscard]] int DispatchHandshake(WireBuffer& in);
+  [[nodiscard]] int RejectUnexpectedMessage(const char* name);
+  [[nodiscard]] int ProcessHelloRequest(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessServerHello(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessServerHelloExtensions(WireBuffer& in, int blockLength);
+  int PeekSupportedVersion(WireBuffer& in, int& version);
+  [[nodiscard]] int ProcessHelloRetryRequest(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessTls13ServerHello(WireBuffer& in, tls::MessageReader& read, bool retry, int length);
+  // A fatal alert that carries no text of its own; -1 once it went out.
+  [[nodiscard]] int FailWithAlertOnly(int description);
+  int IsVersionAcceptable(int version) const;
+  [[nodiscard]] int ProcessCertificate(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessServerKeyExchange(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessEcdheServerKeyExchange(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessDheServerKeyExchange(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessRsaServerKeyExchange(WireBuffer& in, int length);
+  [[nodiscard]] int VerifyKeyExchangeSignature(const ByteString& params, WireBuffer& in, int end, const char* digest);
+  [[nodiscard]] int KeyExchangeDigest(tls::MessageReader& read, const char*& digest);
+  [[nodiscard]] int ProcessCertificateRequest(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessTls13CertificateRequest(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessServerHelloDone(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessCertificateVerify(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessFinished(WireBuffer& in, int length);
+  // The peer's certificate: 1 accepted; otherwise a raised failure or 0.
+  [[nodiscard]] int VerifyPeerCertificate(const StringList& received);
+  static int IsSignatureAlgorithmAllowed(const char* list, const char* hash, const char* signature);
+
+  // ---- client flights and key derivation ----
+  [[nodiscard]] int SendCertificate();
+  [[nodiscard]] int SendClientKeyExchange();
+  [[nodiscard]] int SendRsaKeyExchange();
+  [[nodiscard]] int SendEcdhKeyExchange();
+  [[nodiscard]] int SendDhKeyExchange();
+  [[nodiscard]] int SendCertificateVerify();
+  [[nodiscard]] int SendChangeCipherSpec();
+  [[nodiscard]] int SendFinished(TlsSecurityContext& context);
+  [[nodiscard]] int ComputeFinished(TlsSecurityContext& context, const ByteString& label, int ownDirection,
+                                    ByteString& out);
+  [[nodiscard]] static int Ssl3HandshakeHash(const ByteString* sender, const ByteString& master,
+                                             const WireBuffer& messages, ByteString& out);
+  [[nodiscard]] int ComputeMasterSecret(const ByteString& premaster);
+  [[nodiscard]] int DeriveKeyBlock(TlsSecurityContext& context);
+  const char* SummaryText();
+
   [[nodiscard]] int Status(const char* text);
 
   // ---- trace (status texts) ----
@@ -200,9 +270,18 @@ class TlsEngine {
   // A ChangeCipherSpec has switched the read side in this handshake; the
   // peer's Finished requires it (TLS 1.2 and below) or allows one (TLS 1.3).
   int changeCipherSpecSeen = 0;
-  // Handshake messages handed to the dispatcher, kept until the handshake
-  // steps that read them are part of the engine.
-  StringList receivedMessages;
+  // The key pairs of the TLS 1.3 key shares offered, in the order sent.
+  PtrList<DhParameters> keyShares;
+  // Whether the server's hellos carry renegotiation_info, and the verify_data
+  // of both Finished messages of the last handshake (a renegotiation binds to them).
+  int secureRenegotiation = 0;
+  int serverRenegotiationInfo = 0;  // in the ServerHello being read
+  // The server's TLS 1.0 to 1.2 flight so far: 1 Certificate, 2
+  // ServerKeyExchange, 3 CertificateRequest.
+  int serverFlightStep = 0;
+  ByteString ownVerifyData;
+  ByteString peerSignatureAlgorithms;  // of a TLS 1.2 CertificateRequest
+  ByteString peerVerifyData;
 
  private:
   static const char* Text(const char* text) { return text != nullptr ? text : ""; }

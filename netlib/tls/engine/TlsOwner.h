@@ -6,7 +6,10 @@
 
 namespace tornell {
 
+namespace pki {
 class SelectedCertificate;
+}  // namespace pki
+using pki::SelectedCertificate;
 
 class TlsOwner {
  public:

@@ -192,10 +192,6 @@ int TlsEngine::ProcessHandshakeRecord(const char* payload, int length) {
   return kStatusOk;
 }
 
-int TlsEngine::DispatchHandshakeMessage(const char* message, int size) {
-  return receivedMessages.Add(message, size);
-}
-
 int TlsEngine::ProcessApplicationData(const char* payload, int length) {
   // Data counts only when it was protected by the keys of a finished handshake.
   if (current.IsReadActive() == 0 || established == 0) {

@@ -60,6 +60,9 @@ inline const char* const kCertificates[] = {
     "v1.der",        "bmp.der",      "multi.der",     "printable.der",    "far.der",         "y49.der",
     "y50.der",       "explicit.der", "compressed.der", "k1.der"};
 
+// Chain-verification and subject-alternative-name cases.
+inline const char* const kChainCases[] = {"rsa-int-expired.der", "rsa-leaf-future.der", "self-leaf.der", "self-decoy.der", "san.der"};
+
 inline const char* const kPrivateKeys[] = {"rsa.p8", "p256.p8", "p384.p8", "p521.p8", "dsa.p8", "ed25519.p8", "ed448.p8"};
 
 }  // namespace pkikit

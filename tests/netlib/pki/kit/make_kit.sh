@@ -149,3 +149,26 @@ $O genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:3000 -out rsa3000.key 2>/dev/
 for t in p256 p384 p521; do $O ec -in "$t-leaf.key" -out "$t-sec1.pem" 2>/dev/null; done
 $O ec -in p256-leaf.key -no_public -out p256-nopub.pem 2>/dev/null
 $O ecparam -genkey -name secp384r1 -out p384-param.pem
+
+# Chain-verification cases. An intermediate with the name and key of rsa-int
+# that expired in 2020; a leaf of rsa-int that is valid only from 2035.
+$O req -new -key rsa-int.key -subj "/C=US/O=Kit Org/CN=Kit rsa Intermediate" -out chain.csr
+faketime '2020-01-01 00:00:00' $O x509 -req -in chain.csr -CA rsa-root.crt -CAkey rsa-root.key -sha256 -days 30 \
+  -set_serial 0x42 -extfile int.ext -out rsa-int-expired.crt 2>/dev/null
+der rsa-int-expired
+$O req -new -key rsa-leaf.key -subj "/C=US/O=Kit Org/OU=Servers/CN=kit.example" -out chain.csr
+faketime '2035-01-01 00:00:00' $O x509 -req -in chain.csr -CA rsa-int.crt -CAkey rsa-int.key -sha256 -days 30 \
+  -set_serial 0x43 -extfile leaf.ext -out rsa-leaf-future.crt 2>/dev/null
+der rsa-leaf-future
+# A self-signed leaf, and a self-signed decoy with its names under another key.
+$O req -x509 -new -key rsa-leaf.key -sha256 -days 30 -set_serial 0x51 \
+  -subj "/C=US/O=Kit Org/OU=Servers/CN=kit.example" -out self-leaf.crt
+der self-leaf
+$O req -x509 -new -key rsa-int.key -sha256 -days 30 -set_serial 0x52 \
+  -subj "/C=US/O=Kit Org/OU=Servers/CN=kit.example" -out self-decoy.crt
+der self-decoy
+# Subject alternative names of every kind the manager reads or skips.
+$O req -x509 -new -key p256-leaf.key -days 30 -subj "/CN=Kit san" -set_serial 0x0abc \
+  -addext "subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1,email:a@b,IP:2001:db8::8:800:200c:417a" -out san.crt
+der san
+rm -f ./*.csr ./*.srl

@@ -1,8 +1,10 @@
 // libFuzzer target for the DER and certificate readers, the key files and the
 // JSON parser. The target is picked by PKI_FUZZ_TARGET: der, tree, cert,
 // decode, spki, pkcs8, dn, armor, pem, p8file, keyfile, keyder, json (the
-// parser, and the input as a path) or json_split (the first byte picks where
-// the rest is cut into two Input calls).
+// parser, and the input as a path), json_split (the first byte picks where
+// the rest is cut into two Input calls), certmgr (a certificate loaded by the
+// certificate manager, and the input as a name to normalise) or chain (the
+// input's consecutive DER elements verified as a received chain).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +19,8 @@
 #include "pki/keys/TextArmor.h"
 #include "pki/x509/X509Codec.h"
 #include "pki/json/JsonParser.h"
+#include "pki/store/CertificateManager.h"
+#include "pki/store/SelectedCertificate.h"
 #include "../json/JsonTestText.h"
 
 using namespace tornell;
@@ -229,6 +233,49 @@ void FuzzJsonSplit(const uint8_t* data, size_t size) {
   Require(ParseJson(data + 1, size - 1, cut, false) == whole, "split parse dropping input equals whole parse");
 }
 
+// The texts a loaded certificate gives the TLS host check come back whole.
+void FuzzCertificateManager(const uint8_t* data, size_t size) {
+  CertificateManager manager;
+  if (manager.LoadCertificate(reinterpret_cast<const char*>(data), static_cast<int>(size)) == 0) {
+    Require(manager.GetSubjectAltNames() != nullptr, "alternative names text");
+    ByteString subject, issuer;
+    (void)KeyCodec::NormalizeName(manager.GetSubject(), subject);
+    (void)KeyCodec::NormalizeName(manager.GetIssuer(), issuer);
+    char* encoded = nullptr;
+    int length = 0;
+    Require(manager.GetEncoded(&encoded, &length) == 0 && (size == 0 || encoded != nullptr), "encoded text");
+  }
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  ByteString canonical;
+  Require(KeyCodec::NormalizeName(text.c_str(), canonical) == 0, "normalise");
+  const char* cursor = text.c_str();
+  ByteString token;
+  // Every token moves the cursor on or ends the text; bounded by its length.
+  for (size_t i = 0; i <= size && *cursor != '\0'; ++i) {
+    const char* before = cursor;
+    if (KeyCodec::NextNameToken(cursor, token) != 0 || cursor == before) break;
+  }
+}
+
+void FuzzChain(const uint8_t* data, size_t size) {
+  StringList chain;
+  size_t at = 0;
+  while (at < size && chain.Count() < 40) {
+    const size_t length = DerElementLength(data + at, size - at);
+    if (length == 0) break;
+    if (chain.Add(data + at, static_cast<int>(length)) != 0) return;
+    at += length;
+  }
+  if (chain.Count() == 0) return;
+  SelectedCertificate leaf;
+  if (leaf.Init(nullptr, 0, 0, nullptr, nullptr, chain.Get(0), chain.EntryLength(0)) != 0) return;
+  const int verdict = SelectedCertificate::VerifyChain(leaf, chain, nullptr, 0x10, nullptr);
+  Require(verdict != 0 || chain.Count() <= kMaxReceivedCertificates, "bound on received certificates");
+  StringList trusted;
+  if (trusted.Add(chain.Get(chain.Count() - 1), chain.EntryLength(chain.Count() - 1)) != 0) return;
+  (void)SelectedCertificate::VerifyChain(leaf, chain, nullptr, 0, &trusted);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -263,6 +310,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzJson(data, size);
   } else if (which == "json_split") {
     FuzzJsonSplit(data, size);
+  } else if (which == "certmgr") {
+    FuzzCertificateManager(data, size);
+  } else if (which == "chain") {
+    FuzzChain(data, size);
   }
   return 0;
 }

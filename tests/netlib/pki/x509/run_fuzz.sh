@@ -39,6 +39,15 @@ if [ ! -d "$SEEDS" ] && command -v openssl >/dev/null 2>&1; then
   mkdir -p "$SEEDS"
   cp "$WORK"/kit/*.der "$WORK"/kit/*.p8 "$WORK"/kit/*.pem "$WORK"/kit/*.bin "$SEEDS"/
 fi
+# Chain seeds: leaf, intermediate and root DER laid end to end.
+CHAIN_SEEDS="$WORK/chain-seeds"
+if [ ! -d "$CHAIN_SEEDS" ] && [ -d "$WORK/kit" ]; then
+  mkdir -p "$CHAIN_SEEDS"
+  for t in rsa p256 dsa; do
+    cat "$WORK/kit/$t-leaf.der" "$WORK/kit/$t-int.der" "$WORK/kit/$t-root.der" >"$CHAIN_SEEDS/$t"
+  done
+fi
+mkdir -p "$CHAIN_SEEDS"
 mkdir -p "$SEEDS"
 # JSON seeds: small documents of every shape.
 JSON_SEEDS="$WORK/json-seeds"
@@ -47,13 +56,14 @@ printf '{"keys":[{"kty":"EC","crv":"P-256"},{"kty":"RSA","e":"AQAB"}]}' >"$JSON_
 printf '([1, -2.5e3, true, FALSE, null, "a\\u20ACb\\ud83d\\ude00", {}, [[]],])' >"$JSON_SEEDS/mixed"
 printf '$.keys[last()-1].kty' >"$JSON_SEEDS/jsonpath"
 printf '/json/keys/[2]/kty' >"$JSON_SEEDS/xpath"
-for target in der tree cert decode spki pkcs8 dn armor pem p8file keyfile keyder json json_split; do
+for target in der tree cert decode spki pkcs8 dn armor pem p8file keyfile keyder json json_split certmgr chain; do
   corpus="$WORK/corpus-$target"
   mkdir -p "$corpus"
   echo "== $target"
   if ! PKI_FUZZ_TARGET=$target ASAN_OPTIONS=detect_leaks=1 "$WORK/pki_fuzz" \
       -max_total_time="$SECONDS_EACH" -max_len=8192 -seed=1 -artifact_prefix="$WORK/" \
-      "$corpus" "$(case $target in json*) echo "$JSON_SEEDS";; *) echo "$SEEDS";; esac)" >"$WORK/$target.log" 2>&1; then
+      "$corpus" "$(case $target in json*) echo "$JSON_SEEDS";; chain) echo "$CHAIN_SEEDS";; *) echo "$SEEDS";; esac)" \
+      >"$WORK/$target.log" 2>&1; then
     tail -n 40 "$WORK/$target.log"
     exit 1
   fi

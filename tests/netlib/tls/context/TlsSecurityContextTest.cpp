@@ -134,13 +134,17 @@ TEST(TlsSecurityContext, SwitchCopyKeepsRecordStates) {
   EXPECT_TRUE(current.masterSecret.IsEmpty());
 }
 
-TEST(TlsSecurityContext, CertificateOperationsReportTheMissingManager) {
+TEST(TlsSecurityContext, CertificateOperationsWithoutCertificates) {
   TlsSecurityContext context;
   ByteString out, text;
   WireBuffer encrypted;
   EXPECT_EQ(context.Sign(Bytes("d"), out), TlsSecurityContext::kStatusNoCertificateSupport);
-  EXPECT_EQ(context.VerifyWithPeer(Bytes("d"), Bytes("s"), "SHA256"), TlsSecurityContext::kStatusNoCertificateSupport);
-  EXPECT_EQ(context.EncryptPremaster(Bytes("p"), encrypted, text), TlsSecurityContext::kStatusNoCertificateSupport);
+  // No peer certificate: nothing to verify with, nothing to encrypt to.
+  EXPECT_EQ(context.VerifyWithPeer(Bytes("d"), Bytes("s"), "SHA256"), TlsSecurityContext::kStatusNoPeerKey);
+  EXPECT_EQ(context.EncryptPremaster(Bytes("p"), encrypted, text), TlsSecurityContext::kStatusNotRsa);
+  EXPECT_STREQ(text.CStr(), "Public Key Encryption only supported with RSA certificates");
+  EXPECT_EQ(encrypted.Length(), 0);
+  EXPECT_EQ(context.KeyExchangeBits(), 0);
 }
 
 }  // namespace

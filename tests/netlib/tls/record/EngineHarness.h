@@ -89,7 +89,9 @@ inline int SetState(RecordCipherState& state, int code, const Keys& keys) {
 inline int Install(TlsEngine& engine, MemoryOwner& owner, int role, int code, int version, const Keys& client,
                    const Keys& server) {
   (void)engine.SetDefaults(&owner, role);
-  if (engine.StartHandshake() != 0) return 1;
+  // No hello: the keys below stand for the handshake.
+  if (engine.current.Reset() != 0 || engine.pending.Reset() != 0) return 1;
+  engine.current.isClient = engine.pending.isClient = role;
   engine.tls13 = version == 0x0304 ? 1 : 0;
   engine.current.version = version;
   engine.pending.version = version;

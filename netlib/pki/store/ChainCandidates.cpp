@@ -1,0 +1,98 @@
+#include "pki/store/ChainCandidates.h"
+
+#include <new>
+
+#include "core/base/Status.h"
+#include "pki/keys/KeyCodec.h"
+#include "pki/keys/KeyFileFormats.h"
+
+namespace tornell::pki {
+
+int ChainCandidates::Reserve(int capacity) {
+  delete[] items_;
+  delete[] live_;
+  capacity_ = used_ = liveCount_ = 0;
+  items_ = new (std::nothrow) ChainCandidate[capacity > 0 ? capacity : 1];
+  live_ = new (std::nothrow) ChainCandidate*[capacity > 0 ? capacity : 1];
+  if (items_ == nullptr || live_ == nullptr) return kStatusNoMemory;
+  capacity_ = capacity;
+  return kStatusOk;
+}
+
+int ChainCandidates::Decode(const char* text, int length, int index, ChainCandidate*& out) {
+  if (used_ >= capacity_) return kStatusIndexRange;
+  ChainCandidate& c = items_[used_];
+  c.index = index;
+  TORNELL_TRY(c.text.Set(text, length));
+  if (c.text.Contains("-----BEGIN CERTIFICATE-----")) {
+    TextArmor der;
+    SecretBytes none;
+    TORNELL_TRY(KeyFileFormats::DecodePem(der, "CERTIFICATE", c.text.Data(), c.text.Length(), none, 1));
+    TORNELL_TRY(c.own.encoded.Set(der.Data(), der.Length()));
+  } else {
+    TORNELL_TRY(c.own.encoded.Set(text, length));
+  }
+  TORNELL_TRY(c.own.Decode());
+  TORNELL_TRY(DescribeCandidate(c));
+  ++used_;
+  out = &c;
+  return kStatusOk;
+}
+
+void ChainCandidates::MergeLast() {
+  if (used_ == 0) return;
+  ChainCandidate* c = &items_[used_ - 1];
+  for (int k = 0; k < liveCount_; ++k) {
+    const ChainCandidate* held = live_[k];
+    if (held->subject.Equals(c->subject) && held->issuer.Equals(c->issuer) && held->serial.Equals(c->serial)) return;
+  }
+  live_[liveCount_++] = c;
+}
+
+void ChainCandidates::AddLast() {
+  if (used_ > 0) live_[liveCount_++] = &items_[used_ - 1];
+}
+
+void ChainCandidates::RemoveLive(int position) {
+  if (position < 0 || position >= liveCount_) return;
+  for (int k = position + 1; k < liveCount_; ++k) live_[k - 1] = live_[k];
+  --liveCount_;
+}
+
+int DescribeCandidate(ChainCandidate& candidate) {
+  TORNELL_TRY(KeyCodec::NormalizeName(candidate.record->GetSubject(), candidate.subject));
+  TORNELL_TRY(KeyCodec::NormalizeName(candidate.record->GetIssuer(), candidate.issuer));
+  const ByteString& hex = candidate.record->tbs.serialNumber;
+  // The manager's serial text: an odd number of digits gets a leading "0".
+  TORNELL_TRY(candidate.serial.Set(hex.Length() % 2 == 1 ? "0" : ""));
+  return candidate.serial.Append(hex);
+}
+
+int WalkPath(ByteString& issuer, ByteString& subject, ChainCandidates& candidates, const X509Certificate* last,
+             ChainCandidate** path, int& pathCount, int room) {
+  // A loop, not recursion: each step appends one candidate or stops.
+  for (;;) {
+    if (candidates.LiveCount() == 0) return issuer.Equals(subject) ? kStatusOk : kStatusFailed;
+    int match = -1;
+    for (int k = 0; k < candidates.LiveCount() && match < 0; ++k) {
+      ChainCandidate* c = candidates.Live(k);
+      if (!c->subject.Equals(issuer) || last == nullptr) continue;
+      const int verdict = KeyCodec::VerifyCertificateSignature(*last, *c->record);
+      if (verdict == kStatusOk) {
+        match = k;
+      } else if (verdict != kStatusFailed) {
+        return verdict;
+      }
+    }
+    if (match < 0 || pathCount >= room) return kStatusFailed;
+    ChainCandidate* found = candidates.Live(match);
+    path[pathCount++] = found;
+    if (found->issuer.Equals(found->subject)) return kStatusOk;
+    TORNELL_TRY(issuer.Assign(found->issuer));
+    TORNELL_TRY(subject.Assign(found->subject));
+    candidates.RemoveLive(match);
+    last = found->record;
+  }
+}
+
+}  // namespace tornell::pki

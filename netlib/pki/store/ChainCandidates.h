@@ -1,0 +1,61 @@
+#pragma once
+// The certificates a chain walk chooses from, each decoded once with its
+// normalised names and serial text, and the walk that extends a path of
+// issuers over them.
+#include "core/text/ByteString.h"
+#include "pki/x509/CertificateRecords.h"
+
+namespace tornell::pki {
+
+struct ChainCandidate {
+  ByteString text;                         // as given: PEM text or DER
+  X509Certificate own;                     // the decoded record, unless record points elsewhere
+  const X509Certificate* record = &own;
+  ByteString subject;                      // normalised
+  ByteString issuer;                       // normalised
+  ByteString serial;
+  int index = 0;                           // position in the list it came from
+};
+
+// A fixed set of candidates, allocated once for the number of certificates.
+class ChainCandidates {
+ public:
+  ChainCandidates() = default;
+  ~ChainCandidates() { delete[] items_; delete[] live_; }
+  ChainCandidates(const ChainCandidates&) = delete;
+  ChainCandidates& operator=(const ChainCandidates&) = delete;
+
+  [[nodiscard]] int Reserve(int capacity);
+  // Decodes a certificate text (PEM when it holds the CERTIFICATE armour,
+  // else DER) into the next free candidate without adding it to the live set.
+  [[nodiscard]] int Decode(const char* text, int length, int index, ChainCandidate*& out);
+  // Adds the last decoded candidate to the live set unless a live one has the
+  // same subject, issuer and serial.
+  void MergeLast();
+  // Adds the last decoded candidate to the live set as it is.
+  void AddLast();
+  void RemoveLive(int position);
+  int LiveCount() const { return liveCount_; }
+  ChainCandidate* Live(int position) const { return live_[position]; }
+
+ private:
+  ChainCandidate* items_ = nullptr;
+  ChainCandidate** live_ = nullptr;
+  int capacity_ = 0;
+  int used_ = 0;
+  int liveCount_ = 0;
+};
+
+// Fills a candidate's names and serial from its record.
+[[nodiscard]] int DescribeCandidate(ChainCandidate& candidate);
+
+// Extends the path, whose last certificate is `last`, over the live
+// candidates: the first whose subject is the current issuer and whose key
+// verifies the last certificate's signature is appended (at most `room`
+// entries) and, unless it is self-issued, leaves the set. 0 when a
+// self-issued certificate was reached (or nothing is left and the current
+// names are equal), -1 when the path stopped short, or a verification status.
+[[nodiscard]] int WalkPath(ByteString& issuer, ByteString& subject, ChainCandidates& candidates,
+                           const X509Certificate* last, ChainCandidate** path, int& pathCount, int room);
+
+}  // namespace tornell::pki

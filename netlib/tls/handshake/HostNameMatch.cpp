@@ -1,0 +1,139 @@
+#include "tls/handshake/HostNameMatch.h"
+
+#include <arpa/inet.h>
+
+#include <cstring>
+
+#include "core/base/Status.h"
+#include "pki/der/DerElement.h"
+#include "pki/x509/CertificateRecords.h"
+
+namespace tornell::tls {
+namespace {
+
+constexpr const char* kSubjectAltNameOid = "2.5.29.17";
+constexpr const char* kCommonNameOid = "2.5.4.3";
+constexpr uint8_t kDnsNameTag = 0x82;
+constexpr uint8_t kIpAddressTag = 0x87;
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; }
+
+bool SameText(const char* a, int aLength, const char* b, int bLength) {
+  if (aLength != bLength) return false;
+  for (int i = 0; i < aLength; ++i) {
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  }
+  return true;
+}
+
+// The host as address bytes (4 or 16), or 0 when it is a name.
+int HostAddress(const char* host, unsigned char* out) {
+  if (inet_pton(AF_INET, host, out) == 1) return 4;
+  if (inet_pton(AF_INET6, host, out) == 1) return 16;
+  return 0;
+}
+
+int Load(pki::DerElement& node, const ByteString& element) {
+  TORNELL_TRY(node.body.output.Assign(element));
+  return node.Parse();
+}
+
+int SubjectAltNames(const pki::X509Certificate& leaf, StringList& dnsNames, StringList& ipAddresses, int& hasNames) {
+  for (int i = 0; i < leaf.tbs.extensions.Count(); ++i) {
+    pki::CertificateExtension* extension = const_cast<pki::X509Certificate&>(leaf).tbs.extensions.Get(i);
+    if (extension == nullptr || !extension->extnId.Equals(kSubjectAltNameOid)) continue;
+    hasNames = 1;
+    pki::DerWriter octets;
+    TORNELL_TRY(octets.output.Assign(extension->extnValue));
+    ByteString content;
+    TORNELL_TRY(octets.ReadElement(0, content));
+    pki::DerElement names;
+    TORNELL_TRY(Load(names, content));
+    for (pki::DerElement* name = names.firstChild; name != nullptr; name = name->nextSibling) {
+      if (name->tag != kDnsNameTag && name->tag != kIpAddressTag) continue;
+      ByteString value;
+      TORNELL_TRY(name->body.ReadElement(0, value));
+      TORNELL_TRY((name->tag == kDnsNameTag ? dnsNames : ipAddresses).Add(value.Data(), value.Length()));
+    }
+  }
+  return kStatusOk;
+}
+
+// The value of the first CN attribute of the subject, read from the DER.
+int FirstCommonName(const pki::X509Certificate& leaf, ByteString& out) {
+  pki::DerElement certificate;
+  TORNELL_TRY(Load(certificate, leaf.encoded));
+  pki::DerElement* tbs = certificate.firstChild;
+  if (tbs == nullptr) return kStatusOk;
+  pki::DerElement* field = tbs->firstChild;
+  if (field != nullptr && field->tag == 0xA0) field = field->nextSibling;  // version
+  // serial, signature, issuer, validity, then the subject
+  for (int i = 0; i < 4 && field != nullptr; ++i) field = field->nextSibling;
+  if (field == nullptr) return kStatusOk;
+  for (pki::DerElement* rdn = field->firstChild; rdn != nullptr; rdn = rdn->nextSibling) {
+    for (pki::DerElement* pair = rdn->firstChild; pair != nullptr; pair = pair->nextSibling) {
+      pki::DerElement* type = pair->firstChild;
+      if (type == nullptr || type->nextSibling == nullptr) continue;
+      ByteString oid;
+      if (type->body.ReadOid(0, oid) != kStatusOk || !oid.Equals(kCommonNameOid)) continue;
+      return type->nextSibling->body.ReadElement(0, out);
+    }
+  }
+  return kStatusOk;
+}
+
+}  // namespace
+
+int DnsNameMatches(const char* pattern, int patternLength, const char* host) {
+  if (pattern == nullptr || host == nullptr || patternLength < 1) return 0;
+  const int hostLength = int(std::strlen(host));
+  if (hostLength == 0 || std::memchr(pattern, 0, size_t(patternLength)) != nullptr) return 0;
+  if (patternLength >= 2 && pattern[0] == '*' && pattern[1] == '.') {
+    // "*.b.c": the suffix needs two labels and the star one whole label.
+    const char* suffix = pattern + 1;
+    const int suffixLength = patternLength - 1;
+    const char* firstDot = static_cast<const char*>(std::memchr(suffix + 1, '.', size_t(suffixLength - 1)));
+    if (firstDot == nullptr || firstDot == suffix + 1 || pattern[patternLength - 1] == '.') return 0;
+    if (std::memchr(pattern + 1, '*', size_t(patternLength - 1)) != nullptr) return 0;
+    const char* hostDot = std::strchr(host, '.');
+    if (hostDot == nullptr || hostDot == host) return 0;
+    return SameText(hostDot, int(host + hostLength - hostDot), suffix, suffixLength) ? 1 : 0;
+  }
+  if (std::memchr(pattern, '*', size_t(patternLength)) != nullptr) return 0;
+  return SameText(pattern, patternLength, host, hostLength) ? 1 : 0;
+}
+
+int CertificateNames(const pki::X509Certificate& leaf, StringList& dnsNames, StringList& ipAddresses,
+                     ByteString& commonName, int& hasNames) {
+  hasNames = 0;
+  TORNELL_TRY(SubjectAltNames(leaf, dnsNames, ipAddresses, hasNames));
+  return FirstCommonName(leaf, commonName);
+}
+
+int HostMatchesCertificate(const pki::X509Certificate& leaf, const char* host) {
+  if (host == nullptr || *host == '\0') return 0;
+  StringList dnsNames, ipAddresses;
+  ByteString commonName;
+  int hasNames = 0;
+  if (CertificateNames(leaf, dnsNames, ipAddresses, commonName, hasNames) != kStatusOk) return 0;
+  unsigned char address[16];
+  const int addressLength = HostAddress(host, address);
+  if (addressLength > 0) {
+    for (int i = 0; i < ipAddresses.Count(); ++i) {
+      if (ipAddresses.EntryLength(i) == addressLength &&
+          std::memcmp(ipAddresses.Get(i), address, size_t(addressLength)) == 0) {
+        return 1;
+      }
+    }
+    return 0;
+  }
+  if (dnsNames.Count() > 0) {
+    for (int i = 0; i < dnsNames.Count(); ++i) {
+      if (DnsNameMatches(dnsNames.Get(i), dnsNames.EntryLength(i), host) == 1) return 1;
+    }
+    return 0;
+  }
+  return DnsNameMatches(commonName.Data(), commonName.Length(), host);
+}
+
+}  // namespace tornell::tls

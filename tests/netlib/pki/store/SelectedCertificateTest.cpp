@@ -1,0 +1,212 @@
+// The selected certificate: the blob and store routes, copies, the exported
+// chain with its collection status, and the validity check.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "../kit/PkiKit.h"
+#include "TestSupport.h"
+#include "TestText.h"
+#include "pki/store/CertificateCollection.h"
+#include "pki/store/SelectedCertificate.h"
+
+using namespace tornell;
+using namespace tornell::pki;
+
+namespace {
+
+constexpr const char* kKit = "openssl, faketime or flock missing, or make_kit.sh failed";
+constexpr const char* kNoCertificate = "No certificate selected.  Please select a certificate first.";
+
+int InitBlob(SelectedCertificate& s, const std::string& blob) {
+  return s.Init(nullptr, 0, 0, nullptr, nullptr, blob.data(), static_cast<int>(blob.size()));
+}
+
+TEST(SelectedCertificate, StoreRouteAndDefaultStore) {
+  SelectedCertificate s;
+  EXPECT_EQ(s.Init("MY", 2, 0, "", "", nullptr, 0), 281);
+  EXPECT_STREQ(s.GetLastErrorText(), kNoCertificate);
+  EXPECT_EQ(s.GetManager(), nullptr);
+  EXPECT_EQ(s.IsLoaded(), 0);
+  // Any store type goes on to the store, which this platform does not have.
+  EXPECT_EQ(s.Init("MY", 2, 2, "", "", nullptr, 0), 306);
+  EXPECT_EQ(s.GetManager(), nullptr);
+  // A blob of length 0 takes the store route too.
+  EXPECT_EQ(s.Init("MY", 2, 0, "pw", "", "x", 0), 306);
+  ByteString der;
+  EXPECT_EQ(s.GetEncoded(der), 281);
+  EXPECT_STREQ(s.GetLastErrorText(), kNoCertificate);
+  EXPECT_EQ(s.CheckValidity(), 281);
+  StringList encoded;
+  EXPECT_EQ(s.ExportChain(encoded, 0, nullptr, nullptr, nullptr, nullptr, 0), 281);
+}
+
+TEST(SelectedCertificate, BlobRouteKeepsTheBlob) {
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), kKit);
+  const std::string der = pkikit::Bytes("rsa-leaf.der");
+  SelectedCertificate s;
+  ASSERT_EQ(InitBlob(s, der), 0);
+  ASSERT_NE(s.GetManager(), nullptr);
+  EXPECT_EQ(s.IsLoaded(), 1);
+  ByteString out;
+  ASSERT_EQ(s.GetEncoded(out), 0);
+  EXPECT_EQ(std::string(out.Data(), static_cast<size_t>(out.Length())), der);
+  EXPECT_EQ(s.CheckValidity(), 0);
+  // Store arguments next to the kept blob: the blob is loaded again.
+  ASSERT_EQ(s.Init("MY", 2, 2, "pw", "*", nullptr, 0), 0);
+  EXPECT_STREQ(s.GetManager()->GetSubject(), "C=US,O=Kit Org,OU=Servers,CN=kit.example");
+  // A failing blob leaves no manager but keeps the loaded flag.
+  EXPECT_NE(InitBlob(s, "not a certificate"), 0);
+  EXPECT_EQ(s.GetManager(), nullptr);
+  EXPECT_EQ(s.IsLoaded(), 1);
+  ASSERT_EQ(s.Reset(), 0);
+  EXPECT_EQ(s.IsLoaded(), 0);
+  EXPECT_EQ(s.Init("MY", 2, 0, nullptr, nullptr, nullptr, 0), 281);
+}
+
+TEST(SelectedCertificate, CopyFrom) {
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), kKit);
+  SelectedCertificate source, copy, empty;
+  ASSERT_EQ(copy.CopyFrom(empty), 0);
+  EXPECT_EQ(copy.GetManager(), nullptr);
+  ASSERT_EQ(InitBlob(source, pkikit::Bytes("p256-leaf.der")), 0);
+  ASSERT_EQ(copy.CopyFrom(source), 0);
+  ASSERT_NE(copy.GetManager(), nullptr);
+  EXPECT_NE(copy.GetManager(), source.GetManager());
+  EXPECT_STREQ(copy.GetManager()->GetIssuer(), source.GetManager()->GetIssuer());
+  ASSERT_EQ(copy.CopyFrom(copy), 0);
+  EXPECT_NE(copy.GetManager(), nullptr);
+  // An unloaded source releases the copy's manager and loads nothing.
+  ASSERT_EQ(copy.CopyFrom(empty), 0);
+  EXPECT_EQ(copy.GetManager(), nullptr);
+}
+
+TEST(SelectedCertificate, ExportChain) {
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), kKit);
+  struct Case {
+    const char* file;
+    long flags;
+    int status;
+  } cases[] = {{"rsa-root.der", 0x10, 0}, {"rsa-root.der", 0, 274}, {"rsa-leaf.der", 0x10, 274},
+               {"self-leaf.der", 0x10 | 0x80000000L, 0}};
+  for (const Case& c : cases) {
+    const std::string der = pkikit::Bytes(c.file);
+    SelectedCertificate s;
+    ASSERT_EQ(InitBlob(s, der), 0);
+    StringList encoded, subjects, issuers, serials;
+    int status = -7;
+    ASSERT_EQ(s.ExportChain(encoded, 1, &subjects, &issuers, &serials, &status, c.flags), 0);
+    EXPECT_EQ(status, c.status) << c.file;
+    ASSERT_EQ(encoded.Count(), 1);
+    EXPECT_EQ(std::string(encoded.Get(0), static_cast<size_t>(encoded.EntryLength(0))), der);
+    ASSERT_EQ(subjects.Count(), 1);
+    EXPECT_STREQ(serials.Get(0), s.GetManager()->GetSerialNumber());
+    ASSERT_EQ(s.ExportChain(encoded, 0, nullptr, nullptr, nullptr, nullptr, c.flags), 0);
+    EXPECT_EQ(std::string(encoded.Get(0)).rfind("-----BEGIN CERTIFICATE-----\n", 0), 0u);
+  }
+  // Normalised names: the subject is sorted by attribute.
+  SelectedCertificate root;
+  ASSERT_EQ(InitBlob(root, pkikit::Bytes("rsa-root.der")), 0);
+  StringList encoded, subjects;
+  ASSERT_EQ(root.ExportChain(encoded, 0, &subjects, nullptr, nullptr, nullptr, 0), 0);
+  EXPECT_STREQ(subjects.Get(0), "C=US,CN=Kit rsa Root,E=root@example.com,L=Portland,O=Kit Org,OU=Kit Unit,ST=Oregon");
+}
+
+TEST(SelectedCertificate, CheckValidityOfKitCertificates) {
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), kKit);
+  struct Case {
+    const char* file;
+    int verdict;
+  } cases[] = {{"rsa-leaf.der", 0}, {"rsa-int-expired.der", 1}, {"rsa-leaf-future.der", -1}, {"y49.der", -1}, {"y50.der", 1}};
+  for (const Case& c : cases) {
+    SelectedCertificate s;
+    ASSERT_EQ(InitBlob(s, pkikit::Bytes(c.file)), 0) << c.file;
+    EXPECT_EQ(s.CheckValidity(), c.verdict) << c.file;
+  }
+}
+
+TEST(CertificateCollection, SelfSignedRule) {
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), kKit);
+  struct Case {
+    const char* file;
+    long flags;
+    int status;
+  } cases[] = {{"self-leaf.der", 0x10, 0}, {"self-leaf.der", 0, 274}, {"rsa-int.der", 0x10, 274}};
+  for (const Case& c : cases) {
+    CertificateCollection collection;
+    const std::string der = pkikit::Bytes(c.file);
+    ASSERT_EQ(collection.LoadCertificate(der.data(), static_cast<int>(der.size())), 0);
+    collection.SetSslSecurityFlags(c.flags);
+    StringList unused;
+    ASSERT_EQ(collection.CollectSelected(unused), 0);
+    EXPECT_EQ(collection.GetStatus(), c.status) << c.file;
+    ASSERT_EQ(collection.CollectSelected(unused), 0);  // no duplicate test here
+    StringList serials;
+    ASSERT_EQ(collection.GetSerials(serials), 0);
+    EXPECT_EQ(serials.Count(), 2);
+  }
+  CertificateCollection reports;
+  reports.SetSslSecurityFlags(0x10);
+  ASSERT_EQ(reports.FireCertificate("ab", 2, "CN=x", "CN=x", "01", 32, 0), 0);
+  EXPECT_EQ(reports.GetStatus(), 0);
+  ASSERT_EQ(reports.FireCertificate("ab", 2, "CN=x", "CN=x", "01", 31, 0), 0);
+  EXPECT_EQ(reports.GetStatus(), 31);
+  ASSERT_EQ(reports.FireCertificate("ab", 2, "CN=x", "CN=y", nullptr, 32, 0), 0);
+  EXPECT_EQ(reports.GetStatus(), 32);
+  StringList subjects;
+  ASSERT_EQ(reports.GetSubjects(subjects), 0);
+  EXPECT_EQ(subjects.Count(), 3);
+}
+
+TEST(SelectedCertificate, PathHelpers) {
+  StringList encoded, subjects, issuers, serials, fromEncoded, fromSubjects, fromIssuers, fromSerials;
+  for (const char* s : {"a", "b", "a"}) {
+    ASSERT_EQ(fromEncoded.Add(s), 0);
+    ASSERT_EQ(fromSubjects.Add(s), 0);
+    ASSERT_EQ(fromIssuers.Add("i"), 0);
+    ASSERT_EQ(fromSerials.Add("01"), 0);
+  }
+  ASSERT_EQ(SelectedCertificate::MergeCertificates(encoded, subjects, issuers, serials, fromEncoded, fromSubjects,
+                                                   fromIssuers, fromSerials),
+            0);
+  EXPECT_EQ(encoded.Count(), 2);
+  ASSERT_EQ(SelectedCertificate::RemoveCertificateAt(0, encoded, subjects, issuers), 0);
+  EXPECT_STREQ(subjects.Get(0), "b");
+  EXPECT_EQ(SelectedCertificate::RemoveCertificateAt(5, encoded, subjects, issuers), 432);
+  // An empty candidate list ends the walk on the names alone.
+  ByteString issuer("CN=a"), subject("CN=a"), other("CN=b");
+  StringList none, path;
+  EXPECT_EQ(SelectedCertificate::ExtendPath(issuer, subject, none, none, none, path), 0);
+  EXPECT_EQ(SelectedCertificate::ExtendPath(issuer, other, none, none, none, path), -1);
+}
+
+TEST(SelectedCertificate, ExtendPathOverKitLists) {
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), kKit);
+  // Candidates root then intermediate for the leaf: the walk takes the
+  // intermediate, then the root, and leaves the root in the lists.
+  StringList encoded, subjects, issuers, path;
+  std::string names[2][2];
+  for (const char* file : {"p256-root.der", "p256-int.der"}) {
+    SelectedCertificate s;
+    ASSERT_EQ(InitBlob(s, pkikit::Bytes(file)), 0);
+    StringList e, sub, iss;
+    ASSERT_EQ(s.ExportChain(e, 0, &sub, &iss, nullptr, nullptr, 0), 0);
+    ASSERT_EQ(encoded.Add(e.Get(0), e.EntryLength(0)), 0);
+    ASSERT_EQ(subjects.Add(sub.Get(0)), 0);
+    ASSERT_EQ(issuers.Add(iss.Get(0)), 0);
+  }
+  SelectedCertificate leaf;
+  ASSERT_EQ(InitBlob(leaf, pkikit::Bytes("p256-leaf.der")), 0);
+  StringList e, sub, iss;
+  ASSERT_EQ(leaf.ExportChain(e, 0, &sub, &iss, nullptr, nullptr, 0), 0);
+  ASSERT_EQ(path.Add(e.Get(0), e.EntryLength(0)), 0);
+  ByteString issuer, subject;
+  ASSERT_EQ(issuer.Set(iss.Get(0)), 0);
+  ASSERT_EQ(subject.Set(sub.Get(0)), 0);
+  EXPECT_EQ(SelectedCertificate::ExtendPath(issuer, subject, encoded, subjects, issuers, path), 0);
+  EXPECT_EQ(path.Count(), 3);
+  EXPECT_EQ(encoded.Count(), 1);
+  EXPECT_STREQ(subjects.Get(0), issuers.Get(0));
+}
+
+}  // namespace

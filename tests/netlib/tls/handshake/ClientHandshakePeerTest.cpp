@@ -1,0 +1,143 @@
+// The client handshake against openssl s_server on 127.0.0.1: each case
+// completes the handshake, exchanges data and derives the master secret the
+// server logged.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <string>
+
+#include "PeerSession.h"
+#include "TestSupport.h"
+#include "TestText.h"
+#include "../../pki/kit/PkiKit.h"
+
+namespace {
+
+using namespace peertest;
+
+struct Case {
+  const char* name;
+  const char* kit;        // leaf key type of the fixture kit
+  int mask;               // enabled protocols
+  const char* suite;      // our suite name
+  const char* serverCipher;
+  const char* serverVersion;
+  int code;               // the suite the server must choose
+};
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+  return text;
+}
+
+struct ServerRun {
+  PeerProcess server;
+  std::string keylog;
+  std::string log;
+
+  bool Start(const std::string& kit, const Case& c, const std::vector<std::string>& extra = {}) {
+    const std::string dir = std::filesystem::temp_directory_path() / ("tls_client_peer_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    keylog = dir + "/" + c.name + ".keys";
+    log = dir + "/" + c.name + ".log";
+    std::filesystem::remove(keylog);
+    const std::string k = pkikit::Path(kit);
+    const std::string chain = dir + "/" + kit + "-chain.pem";
+    {
+      std::ofstream out(chain);
+      out << testsupport::ReadFileText(pkikit::Path(kit + "-int.crt"))
+          << testsupport::ReadFileText(pkikit::Path(kit + "-root.crt"));
+    }
+    std::vector<std::string> argv = {"openssl", "s_server", "-accept", "127.0.0.1:{port}", "-cert",
+                                     k + "-leaf.crt", "-key", k + "-leaf.key", "-cert_chain", chain,
+                                     "-keylogfile", keylog, "-www", "-cipher", c.serverCipher, c.serverVersion};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    return server.Start(argv, 0, log);
+  }
+};
+
+// Connects, handshakes, asks for the status page and checks the master secret.
+void RunCase(const Case& c) {
+  ServerRun run;
+  ASSERT_TRUE(run.Start(c.kit, c)) << c.name;
+  TlsEngine engine;
+  SocketOwner owner;
+  owner.fd = Connect(run.server.port());
+  ASSERT_GE(owner.fd, 0);
+  (void)engine.SetDefaults(&owner, 1);
+  ASSERT_EQ(engine.SetEnabledProtocols(c.mask), 0);
+  ASSERT_EQ(engine.SetCipherSuites(c.suite), 0);
+  ASSERT_EQ(engine.SetRemoteHost("localhost"), 0);
+  ASSERT_EQ(engine.SetSecurityFlags(0x10), 0);  // the kit's self-signed root counts as trusted
+  ASSERT_EQ(engine.StartHandshake(), 0);
+  const int status = Pump(engine, owner, [&] { return engine.IsEstablished() != 0; });
+  ASSERT_EQ(status, 0) << c.name << ": " << owner.fatalText << " / "
+                       << testsupport::ReadFileText(run.log);
+  ASSERT_EQ(engine.IsEstablished(), 1) << c.name;
+  EXPECT_EQ(engine.current.readState.Suite().GetCode(), c.code) << c.name;
+  EXPECT_TRUE(owner.HasStatus("Negotiated SSL parameters:")) << c.name;
+
+  const std::string request = "GET / HTTP/1.0\r\n\r\n";
+  int sent = 0;
+  ASSERT_EQ(engine.Send(request.data(), int(request.size()), sent), 0);
+  EXPECT_EQ(sent, int(request.size()));
+  (void)Pump(engine, owner, [&] { return owner.data.find("</HTML>") != std::string::npos ||
+                                         owner.data.find("</html>") != std::string::npos; });
+  ::close(owner.fd);
+  EXPECT_EQ(owner.data.rfind("HTTP/1.0 200 ok", 0), 0u) << c.name << ": " << owner.data.substr(0, 200);
+  const std::string logged = LoggedMaster(run.keylog, Lower(Hex(engine.current.clientRandom)));
+  const std::string loggedUpper = LoggedMaster(run.keylog, [&] {
+    std::string h = Hex(engine.current.clientRandom);
+    std::transform(h.begin(), h.end(), h.begin(), [](unsigned char ch) { return char(std::toupper(ch)); });
+    return h;
+  }());
+  const std::string master = Lower(logged.empty() ? loggedUpper : logged);
+  EXPECT_EQ(master, Hex(engine.current.masterSecret)) << c.name;
+}
+
+class ClientHandshakePeer : public ::testing::TestWithParam<Case> {};
+
+TEST_P(ClientHandshakePeer, HandshakeDataAndMasterSecret) {
+  REQUIRE_OR_SKIP(testsupport::HaveOpenssl(), "openssl command not found");
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), "PKI fixture kit could not be made");
+  RunCase(GetParam());
+}
+
+const Case kCases[] = {
+    {"ecdhe_rsa_aes128_gcm", "rsa", 0x0C00, "TLS_ECDHE_RSA_WITH_AES_128_GCM_SHA256", "ECDHE-RSA-AES128-GCM-SHA256",
+     "-tls1_2", 0xC02F},
+    {"ecdhe_rsa_aes256_gcm", "rsa", 0x0C00, "TLS_ECDHE_RSA_WITH_AES_256_GCM_SHA384", "ECDHE-RSA-AES256-GCM-SHA384",
+     "-tls1_2", 0xC030},
+    {"ecdhe_ecdsa_aes128_gcm", "p256", 0x0C00, "TLS_ECDHE_ECDSA_WITH_AES_128_GCM_SHA256",
+     "ECDHE-ECDSA-AES128-GCM-SHA256", "-tls1_2", 0xC02B},
+    {"ecdhe_ecdsa_p384_cbc_sha384", "p384", 0x0C00, "TLS_ECDHE_ECDSA_WITH_AES_256_CBC_SHA384",
+     "ECDHE-ECDSA-AES256-SHA384", "-tls1_2", 0xC024},
+    {"dhe_rsa_aes128_gcm", "rsa", 0x0C00, "TLS_DHE_RSA_WITH_AES_128_GCM_SHA256", "DHE-RSA-AES128-GCM-SHA256",
+     "-tls1_2", 0x009E},
+    {"dhe_rsa_aes256_cbc_sha256", "rsa", 0x0C00, "TLS_DHE_RSA_WITH_AES_256_CBC_SHA256", "DHE-RSA-AES256-SHA256",
+     "-tls1_2", 0x006B},
+    {"rsa_aes128_cbc_sha", "rsa", 0x0C00, "TLS_RSA_WITH_AES_128_CBC_SHA", "AES128-SHA", "-tls1_2", 0x002F},
+    {"rsa_aes256_cbc_sha256", "rsa", 0x0C00, "TLS_RSA_WITH_AES_256_CBC_SHA256", "AES256-SHA256", "-tls1_2", 0x003D},
+    {"rsa_aes256_gcm", "rsa", 0x0C00, "TLS_RSA_WITH_AES_256_GCM_SHA384", "AES256-GCM-SHA384", "-tls1_2", 0x009D},
+    {"ecdhe_rsa_aes256_cbc_sha384", "rsa", 0x0C00, "TLS_ECDHE_RSA_WITH_AES_256_CBC_SHA384",
+     "ECDHE-RSA-AES256-SHA384", "-tls1_2", 0xC028},
+    {"tls10_rsa_aes128_cbc", "rsa", 0x00C0, "TLS_RSA_WITH_AES_128_CBC_SHA", "AES128-SHA:@SECLEVEL=0", "-tls1",
+     0x002F},
+    {"tls10_ecdhe_rsa_cbc", "rsa", 0x00C0, "TLS_ECDHE_RSA_WITH_AES_256_CBC_SHA", "ECDHE-RSA-AES256-SHA:@SECLEVEL=0",
+     "-tls1", 0xC014},
+    {"tls10_dhe_rsa_cbc", "rsa", 0x00C0, "TLS_DHE_RSA_WITH_AES_128_CBC_SHA", "DHE-RSA-AES128-SHA:@SECLEVEL=0",
+     "-tls1", 0x0033},
+    {"tls11_ecdhe_ecdsa_cbc", "p256", 0x0300, "TLS_ECDHE_ECDSA_WITH_AES_128_CBC_SHA",
+     "ECDHE-ECDSA-AES128-SHA:@SECLEVEL=0", "-tls1_1", 0xC009},
+    {"tls11_rsa_aes256_cbc", "rsa", 0x0300, "TLS_RSA_WITH_AES_256_CBC_SHA", "AES256-SHA:@SECLEVEL=0", "-tls1_1",
+     0x0035},
+};
+
+INSTANTIATE_TEST_SUITE_P(Suites, ClientHandshakePeer, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+}  // namespace
