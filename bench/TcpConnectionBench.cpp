@@ -1,6 +1,7 @@
 // 64 KB written to an echo thread over 127.0.0.1 and read back, repeated up
 // to 1 GB: the connection driven by Send and its wait step, the bytes
-// counted in OnSocketData (ours), beside a blocking socket loop (peer).
+// counted in OnSocketData (ours), beside a blocking socket loop (peer). The
+// SendData row sends each block through the blocking transport instead.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
@@ -10,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "net/connection/ProtocolConnection.h"
 #include "net/connection/TcpConnection.h"
 
 namespace {
@@ -131,6 +133,51 @@ void EchoOurs(benchmark::State &state) {
   static_cast<void>(connection.Disconnect(0));
 }
 
+class CountingTransport : public tornell::ProtocolConnection {
+ public:
+  int FireDataIn(const char *, int length, int) override {
+    received += length;
+    return 0;
+  }
+  int ExternalWait(long &) override { return 0; }
+  int ExternalRegisterSocket(long, long, void *&) override { return 0; }
+  int ExternalUnregisterSocket(void *) override { return 0; }
+
+  long received = 0;
+};
+
+void EchoSendData(benchmark::State &state) {
+  EchoServer server;
+  if (!server.Open()) {
+    state.SkipWithError("no loopback listener");
+    return;
+  }
+  CountingTransport connection;
+  if (connection.SetMaxLineLength(kBlock) != 0 || connection.SetTimeout(60, 1) != 0 ||
+      connection.ConnectTo("127.0.0.1", server.port) != 0) {
+    state.SkipWithError("connect failed");
+    return;
+  }
+  std::vector<char> block(kBlock, 'x');
+  for (auto _ : state) {
+    for (int round = 0; round < kRounds; ++round) {
+      connection.received = 0;
+      if (connection.SendData(block.data(), kBlock, 0, 0) != 0) {
+        state.SkipWithError("send failed");
+        return;
+      }
+      while (connection.received < kBlock) {
+        if (connection.DoEvents(1000) == 0) {
+          state.SkipWithError("wait failed");
+          return;
+        }
+      }
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kBlock * kRounds);
+  static_cast<void>(connection.DisconnectAndWait());
+}
+
 template <int kLine>
 void EchoPeer(benchmark::State &state) {
   EchoServer server;
@@ -182,5 +229,7 @@ void EchoPeer(benchmark::State &state) {
 // MaxLineLength 65536, and the default 2048.
 BENCHMARK(EchoOurs<65536>)->Name("LoopbackEcho1GB/ours")->Unit(benchmark::kMillisecond);
 BENCHMARK(EchoPeer<65536>)->Name("LoopbackEcho1GB/peer")->Unit(benchmark::kMillisecond);
+BENCHMARK(EchoSendData)->Name("LoopbackEcho1GBSendData/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(EchoPeer<65536>)->Name("LoopbackEcho1GBSendData/peer")->Unit(benchmark::kMillisecond);
 BENCHMARK(EchoOurs<2048>)->Name("LoopbackEcho1GBLine2048/ours")->Unit(benchmark::kMillisecond);
 BENCHMARK(EchoPeer<2048>)->Name("LoopbackEcho1GBLine2048/peer")->Unit(benchmark::kMillisecond);

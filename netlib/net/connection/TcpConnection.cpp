@@ -38,6 +38,8 @@ int TcpConnection::Reset() {
   recordLength_ = 0;
   splittingRecords_ = 0;
   logSslPackets_ = 0;
+  static_cast<void>(tls_.SetDefaults(this, 1));
+  if (ResetTlsLists() != 0) return 0;
   connected_ = connecting_ = 0;
   receiveEnabled_ = 1;
   linger_ = 1;

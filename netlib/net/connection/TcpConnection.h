@@ -3,7 +3,9 @@
 // the asynchronous connect, socket-event dispatch, receive with record
 // splitting, send, the TCP options and the transfer-rate limiter. Every
 // connect, received byte and writable event passes the proxy negotiator; the
-// results reach the socket hooks a subclass implements.
+// results reach the socket hooks a subclass implements. The embedded TLS
+// engine writes its records through SendRaw and hands everything else back
+// through the owner calls, which a subclass overrides.
 #include <netinet/in.h>
 
 #include <cstdint>
@@ -12,6 +14,8 @@
 #include "core/socket/SocketCore.h"
 #include "core/text/ByteString.h"
 #include "net/proxy/FirewallNegotiator.h"
+#include "tls/engine/TlsEngine.h"
+#include "tls/engine/TlsOwner.h"
 
 namespace tornell {
 
@@ -29,7 +33,7 @@ constexpr int kStatusWouldBlock = 11;
 constexpr int kStatusMaxLineLengthBusy = 112;
 constexpr int kStatusPortZero = 116;
 
-class TcpConnection : public SocketCore {
+class TcpConnection : public SocketCore, public TlsOwner {
  public:
   static constexpr unsigned kDefaultMaxLineLength = 2048;
   static constexpr unsigned kMaxLineLengthLimit = 65536;
@@ -50,7 +54,21 @@ class TcpConnection : public SocketCore {
   [[nodiscard]] virtual int Receive(int mode);
   [[nodiscard]] virtual int SendPlain(const char* data, int length);
   virtual int OnProxyReply(const char* data, int length);
-  virtual int ReturnError(int code, const char* text) { return ComponentBase::ReturnError(code, text); }
+  [[nodiscard]] virtual int TlsSetDefaults(int role);
+  [[nodiscard]] virtual int TlsStartHandshake();
+  [[nodiscard]] virtual int TlsClose(long code, int fromPeer);
+  [[nodiscard]] virtual int TlsReceive(const char* data, int length);
+  [[nodiscard]] virtual int TlsSend(const char* data, int length, int& sent);
+  [[nodiscard]] virtual int TlsFlushPending();
+  int SendRaw(const char* data, int length, int& sent) override;
+  int OnTlsData(const char* data, int length) override;
+  int OnTlsHandshakeDone(const char* error) override;
+  int OnTlsStatus(const char* text) override;
+  int OnTlsError(int code, const char* text) override;
+  int OnTlsCertificate(ByteString& encoded, SelectedCertificate& certificate, int status, const char* text,
+                       int& accept) override;
+  int ReturnError(int code, const char* text) override { return ComponentBase::ReturnError(code, text); }
+  [[nodiscard]] virtual int CopyTlsFrom(TcpConnection* other);
   virtual int OnSocketConnected(int code) = 0;
   virtual int OnSocketDisconnected(int code) = 0;
   virtual int OnSocketData(const char* data, int length, int eol) = 0;
@@ -127,6 +145,22 @@ class TcpConnection : public SocketCore {
   bool GetFirewallAutoDetect() const { return proxy_.GetAutoDetect(); }
   FirewallNegotiator& Proxy() { return proxy_; }
 
+  // The TLS lists: validated, then handed to the engine at each handshake.
+  [[nodiscard]] int SetTls12SupportedGroups(const char* text);
+  const char* GetTls12SupportedGroups() const { return tls12Groups_.CStr(); }
+  [[nodiscard]] int SetTls13SupportedGroups(const char* text);
+  const char* GetTls13SupportedGroups() const { return tls13Groups_.CStr(); }
+  [[nodiscard]] int SetTls13KeyShareGroups(const char* text);
+  const char* GetTls13KeyShareGroups() const { return tls13KeyShareGroups_.CStr(); }
+  [[nodiscard]] int SetTls13SignatureAlgorithms(const char* text);
+  const char* GetTls13SignatureAlgorithms() const { return tls13Schemes_.CStr(); }
+  [[nodiscard]] int SetTls12SignatureAlgorithms(const char* text);
+  const char* GetTls12SignatureAlgorithms() const { return tls12SignatureAlgorithms_.CStr(); }
+  int GetLogSslPackets() const { return logSslPackets_; }
+  void SetLogSslPackets(int value) { logSslPackets_ = value != 0 ? 1 : 0; }
+  int GetGracefullyShutDownSsl() const { return gracefulTlsShutdown_; }
+  TlsEngine& Tls() { return tls_; }
+
   int GetSocketHandle() const { return descriptor_; }
   bool IsConnected() const { return connected_ != 0 && !proxy_.IsNegotiating(); }
   bool IsNegotiatingProxy() const { return proxy_.GetType() != kFirewallNone && proxy_.IsNegotiating(); }
@@ -142,6 +176,7 @@ class TcpConnection : public SocketCore {
   [[nodiscard]] int FinishDisconnect(long code, bool drain);
   [[nodiscard]] int Deliver(const char* data, int length, int eol);
   [[nodiscard]] int DeliverRecords();
+  [[nodiscard]] int ResetTlsLists();
   [[nodiscard]] int ApplyLinger(int flag);
   [[nodiscard]] int ApplyShareLocalPort();
   [[nodiscard]] int OpenSocket(const sockaddr_in& target);
@@ -160,6 +195,12 @@ class TcpConnection : public SocketCore {
   ByteString recordBuffer_;
   int recordLength_ = 0;
   uint8_t splittingRecords_ = 0;
+  TlsEngine tls_;
+  ByteString tls12Groups_;
+  ByteString tls13Groups_;
+  ByteString tls13KeyShareGroups_;
+  ByteString tls13Schemes_;
+  ByteString tls12SignatureAlgorithms_;
   int logSslPackets_ = 0;
   uint8_t connected_ = 0;
   uint8_t connecting_ = 0;

@@ -216,6 +216,22 @@ int TcpConnection::Config(ConfigSetting* setting, const char*& answer) {
     bindIpv6Address_ = setting->AsBool() ? 1 : 0;
     return 0;
   }
+  if (setting->NameIs("TLS13SignatureAlgorithms")) {
+    return query ? SetConfigAnswer(answer, tls13Schemes_.CStr()) : SetTls13SignatureAlgorithms(setting->Value());
+  }
+  if (setting->NameIs("TLS12SignatureAlgorithms")) {
+    return query ? SetConfigAnswer(answer, tls12SignatureAlgorithms_.CStr())
+                 : SetTls12SignatureAlgorithms(setting->Value());
+  }
+  if (setting->NameIs("TLS13KeyShareGroups")) {
+    return query ? SetConfigAnswer(answer, tls13KeyShareGroups_.CStr()) : SetTls13KeyShareGroups(setting->Value());
+  }
+  if (setting->NameIs("TLS13SupportedGroups")) {
+    return query ? SetConfigAnswer(answer, tls13Groups_.CStr()) : SetTls13SupportedGroups(setting->Value());
+  }
+  if (setting->NameIs("TLS12SupportedGroups")) {
+    return query ? SetConfigAnswer(answer, tls12Groups_.CStr()) : SetTls12SupportedGroups(setting->Value());
+  }
   if (setting->NameIs("LogSSLPackets")) {
     if (query) return number(logSslPackets_);
     logSslPackets_ = setting->AsBool() ? 1 : 0;

@@ -1,11 +1,14 @@
 #!/bin/sh
 # Builds the proxy reply fuzzer with clang and runs it for a few seconds.
-# The Kerberos sources need the cipher layer, which this build leaves out.
-# Usage: run_fuzz.sh <source root> <work folder> [seconds]
+# The Kerberos sources need the cipher layer, which this build leaves out;
+# what the connection's TLS engine needs comes from the given build of the
+# library.
+# Usage: run_fuzz.sh <source root> <work folder> <library archive> [seconds]
 set -eu
 SRC=$1
 WORK=$2
-SECONDS_EACH=${3:-3}
+LIB=$3
+SECONDS_EACH=${4:-3}
 if ! command -v clang++ >/dev/null 2>&1; then
   echo "clang++ not found"
   [ "${CI:-}" = "true" ] && exit 1
@@ -19,7 +22,7 @@ clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
     "$SRC/netlib/net" "$SRC/netlib/pki/der" -name '*.cpp' -not -path '*/net/kerberos/*' | sort) \
   "$SRC/netlib/crypto/digest/hash/Md4Digest.cpp" "$SRC/netlib/crypto/digest/hash/Md5Digest.cpp" \
   "$SRC/netlib/crypto/cipher/block/CryptDes.cpp" "$SRC/netlib/crypto/random/RandomSource.cpp" \
-  -o "$WORK/proxy_fuzz"
+  "$LIB" -o "$WORK/proxy_fuzz"
 corpus="$WORK/corpus"
 mkdir -p "$corpus"
 if ! ASAN_OPTIONS=detect_leaks=1 "$WORK/proxy_fuzz" -max_total_time="$SECONDS_EACH" -max_len=2048 -seed=1 \
