@@ -22,6 +22,7 @@ namespace cp = tornell::cpu::path;
 
 inline constexpr Choice kAes[] = {{cp::kAesNi, "aes-ni"}};
 inline constexpr Choice kAesGcm[] = {{cp::kAesGcmVaes512, "vaes-512"},
+                                     {cp::kAesGcmVaes256, "vaes-256"},
                                      {cp::kAesGcmClmul, "aes-ni+clmul"}};
 inline constexpr Choice kChaCha20[] = {{cp::kChaCha20Avx512, "chacha20 avx-512"},
                                        {cp::kChaCha20Avx2, "chacha20 avx2"}};

@@ -33,6 +33,7 @@ namespace path {
 constexpr uint32_t kAesNi = cpu::kAesNi | kSsse3 | kSse41;
 constexpr uint32_t kAesGcmClmul = kAesNi | kPclmul;
 constexpr uint32_t kAesGcmVaes512 = kAesGcmClmul | kAvx512F | kAvx512Vl | kAvx512Bw | kVaes | kVpclmul;
+constexpr uint32_t kAesGcmVaes256 = kAesGcmClmul | kAvx | kAvx2 | kVaes | kVpclmul;
 constexpr uint32_t kCarrylessMultiply = kPclmul | kSse41;
 constexpr uint32_t kChaCha20Avx2 = kAvx2;
 constexpr uint32_t kChaCha20Avx512 = kAvx512F | kAvx512Vl;

@@ -125,10 +125,12 @@ int AesGcm::SetKey(const uint8_t* key, int keyLength) {
   budget = 0xFFFFFFFFu;
   fast = false;
   wide = false;
+  wide256 = false;
   int st = aes.SetKey(key, keyLength, 1, kModeCbc);
   if (st != 0) return st;
   fast = cpu::Has(cpu::path::kAesGcmClmul);
   wide = fast && cpu::Has(cpu::path::kAesGcmVaes512);
+  wide256 = fast && !wide && cpu::Has(cpu::path::kAesGcmVaes256);
   if (fast) {
     // The AES object holds big-endian round-key words; AES-NI takes them as bytes.
     rounds = aes.GetRounds();
@@ -245,9 +247,13 @@ int AesGcm::CloseDataBlock() {
 // the current counter block on entry and of the next one on return.
 int AesGcm::BulkBlocks(const uint8_t* in, uint8_t* out, uint64_t blocks, bool encrypt) {
   if (fast && budget >= blocks) {
-    if (wide && blocks >= 16) {
+    if ((wide || wide256) && blocks >= 16) {
       uint64_t w = blocks & ~uint64_t(15);
-      gcmclmul::CtrBlocksWide(roundKeys, rounds, counter, x, hWide, in, out, size_t(w), encrypt);
+      if (wide) {
+        gcmclmul::CtrBlocksWide(roundKeys, rounds, counter, x, hWide, in, out, size_t(w), encrypt);
+      } else {
+        gcmclmul::CtrBlocksVaes256(roundKeys, rounds, counter, x, hWide, in, out, size_t(w), encrypt);
+      }
       in += w * 16;
       out += w * 16;
       budget -= uint32_t(w);
@@ -367,6 +373,7 @@ int AesGcm::CopyFrom(const AesGcm& other) {
   budget = other.budget;
   fast = other.fast;
   wide = other.wide;
+  wide256 = other.wide256;
   rounds = other.rounds;
   std::memcpy(roundKeys, other.roundKeys, sizeof roundKeys);
   std::memcpy(hPowers, other.hPowers, sizeof hPowers);

@@ -28,6 +28,7 @@ struct AesGcm {
   // order and H^1..H^16 byte-reversed for aggregated GHASH.
   bool fast = false;
   bool wide = false;  // sixteen blocks at a time on VAES and VPCLMULQDQ
+  bool wide256 = false;  // the same on 256-bit vectors (no AVX-512)
   int rounds = 0;
   alignas(16) uint8_t roundKeys[15 * 16] = {};
   alignas(16) uint8_t hPowers[16 * 16] = {};

@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #define GCM_TARGET __attribute__((target("aes,pclmul,sse4.1,ssse3")))
+#define GCM_YMM_TARGET __attribute__((target("aes,pclmul,sse4.1,ssse3,avx,avx2,vaes,vpclmulqdq")))
 #define GCM_WIDE_TARGET __attribute__((target("aes,pclmul,sse4.1,ssse3,avx512f,avx512bw,vaes,vpclmulqdq")))
 
 namespace tornell::gcmclmul {
@@ -79,6 +80,74 @@ GCM_WIDE_TARGET inline __m512i Broadcast(__m128i v) { return _mm512_maskz_broadc
 GCM_WIDE_TARGET inline __m128i FoldLanes(__m512i v) {
   return _mm_xor_si128(_mm_xor_si128(_mm512_maskz_extracti32x4_epi32(__mmask8(0xFF), v, 0), _mm512_maskz_extracti32x4_epi32(__mmask8(0xFF), v, 1)),
                        _mm_xor_si128(_mm512_maskz_extracti32x4_epi32(__mmask8(0xFF), v, 2), _mm512_maskz_extracti32x4_epi32(__mmask8(0xFF), v, 3)));
+}
+
+
+// The 256-bit kernel's state: round keys and H powers in both lanes, the
+// byte shuffles, and the next counter pair with its last word in host order.
+struct Ymm {
+  __m256i k[15];
+  __m256i hp[8];
+  __m256i reverse, swapLast, next, two;
+};
+
+GCM_YMM_TARGET inline __m256i Broadcast256(__m128i v) { return _mm256_broadcastsi128_si256(v); }
+
+GCM_YMM_TARGET inline __m128i FoldLanes256(__m256i v) {
+  return _mm_xor_si128(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+}
+
+// GHASH products of one register of two blocks, unreduced.
+struct Product256 {
+  __m256i lo, mid, hi;
+};
+
+GCM_YMM_TARGET inline void MulAdd256(Product256& p, __m256i c, __m256i h) {
+  p.lo = _mm256_xor_si256(p.lo, _mm256_clmulepi64_epi128(c, h, 0x00));
+  p.hi = _mm256_xor_si256(p.hi, _mm256_clmulepi64_epi128(c, h, 0x11));
+  p.mid = _mm256_xor_si256(p.mid, _mm256_xor_si256(_mm256_clmulepi64_epi128(c, h, 0x10),
+                                                   _mm256_clmulepi64_epi128(c, h, 0x01)));
+}
+
+// Register j of the sixteen ciphertext blocks at c, the running hash folded
+// into the first block.
+GCM_YMM_TARGET inline void HashStep(const Ymm& s, Product256& p, const uint8_t* c, int j, __m128i acc) {
+  __m256i v = _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + 32 * j)), s.reverse);
+  if (j == 0) v = _mm256_xor_si256(v, _mm256_set_m128i(_mm_setzero_si128(), acc));
+  MulAdd256(p, v, s.hp[j]);
+}
+
+GCM_YMM_TARGET inline __m128i Fold(const Product256& p) {
+  return Reduce(Product{FoldLanes256(p.lo), FoldLanes256(p.mid), FoldLanes256(p.hi)});
+}
+
+// Sixteen blocks of counter mode; with kHash, the sixteen ciphertext blocks
+// at hashed (earlier output or this input) are absorbed into acc in between
+// the rounds, so the multiplier and the AES unit work side by side.
+template <bool kHash>
+GCM_YMM_TARGET inline void Chunk256(Ymm& s, int rounds, const uint8_t* in, uint8_t* out, const uint8_t* hashed,
+                                    __m128i& acc) {
+  __m256i b[8];
+  for (int j = 0; j < 8; ++j) {
+    b[j] = _mm256_xor_si256(_mm256_shuffle_epi8(s.next, s.swapLast), s.k[0]);
+    s.next = _mm256_add_epi32(s.next, s.two);
+  }
+  Product256 p{_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
+  // Every key size has at least nine middle rounds: one hash step after each of the first eight.
+  for (int r = 1; r <= 8; ++r) {
+    for (int j = 0; j < 8; ++j) b[j] = _mm256_aesenc_epi128(b[j], s.k[r]);
+    if constexpr (kHash) HashStep(s, p, hashed, r - 1, acc);
+  }
+  for (int r = 9; r < rounds; ++r)
+    for (int j = 0; j < 8; ++j) b[j] = _mm256_aesenc_epi128(b[j], s.k[r]);
+  // Read every input register before the first store: in and out may be the same.
+  __m256i m[8];
+  for (int j = 0; j < 8; ++j) m[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 32 * j));
+  for (int j = 0; j < 8; ++j) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32 * j),
+                        _mm256_xor_si256(m[j], _mm256_aesenclast_epi128(b[j], s.k[rounds])));
+  }
+  if constexpr (kHash) acc = Fold(p);
 }
 
 }  // namespace
@@ -191,6 +260,48 @@ GCM_WIDE_TARGET void CtrBlocksWide(const uint8_t* roundKeys, int rounds, uint8_t
     }
     Product p{FoldLanes(lo), FoldLanes(mid), FoldLanes(hi)};
     acc = Reduce(p);
+  }
+  Store(x, Reverse(acc));
+  counter[12] = uint8_t(ctr >> 24);
+  counter[13] = uint8_t(ctr >> 16);
+  counter[14] = uint8_t(ctr >> 8);
+  counter[15] = uint8_t(ctr);
+}
+
+GCM_YMM_TARGET void CtrBlocksVaes256(const uint8_t* roundKeys, int rounds, uint8_t* counter, uint8_t* x,
+                                    const uint8_t* hWide, const uint8_t* in, uint8_t* out, size_t blocks,
+                                    bool encrypt) {
+  Ymm s;
+  for (int i = 0; i <= rounds; ++i) s.k[i] = Broadcast256(Load(roundKeys + 16 * i));
+  for (int j = 0; j < 8; ++j) s.hp[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(hWide + 32 * j));
+  s.reverse = Broadcast256(_mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+  // The same shuffle swaps the counter word back (it is its own inverse).
+  s.swapLast = Broadcast256(_mm_set_epi8(12, 13, 14, 15, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0));
+  s.next = _mm256_shuffle_epi8(Broadcast256(Load(counter)), s.swapLast);
+  s.next = _mm256_add_epi32(s.next, _mm256_set_epi32(1, 0, 0, 0, 0, 0, 0, 0));
+  s.two = _mm256_set_epi32(2, 0, 0, 0, 2, 0, 0, 0);
+  uint32_t ctr = uint32_t(counter[12]) << 24 | uint32_t(counter[13]) << 16 | uint32_t(counter[14]) << 8 |
+                 counter[15];
+  __m128i acc = Reverse(Load(x));
+
+  if (encrypt) {
+    // Each chunk's ciphertext is hashed while the next chunk is encrypted.
+    const uint8_t* pending = nullptr;
+    for (; blocks >= 16; blocks -= 16, in += 256, out += 256, ctr += 16) {
+      if (pending == nullptr) {
+        Chunk256<false>(s, rounds, in, out, nullptr, acc);
+      } else {
+        Chunk256<true>(s, rounds, in, out, pending, acc);
+      }
+      pending = out;
+    }
+    if (pending != nullptr) {
+      Product256 p{_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
+      for (int j = 0; j < 8; ++j) HashStep(s, p, pending, j, acc);
+      acc = Fold(p);
+    }
+  } else {
+    for (; blocks >= 16; blocks -= 16, in += 256, out += 256, ctr += 16) Chunk256<true>(s, rounds, in, out, in, acc);
   }
   Store(x, Reverse(acc));
   counter[12] = uint8_t(ctr >> 24);

@@ -23,4 +23,10 @@ void CtrBlocks(const uint8_t* roundKeys, int rounds, uint8_t* counter, uint8_t* 
 void CtrBlocksWide(const uint8_t* roundKeys, int rounds, uint8_t* counter, uint8_t* x, const uint8_t* hWide,
                    const uint8_t* in, uint8_t* out, size_t blocks, bool encrypt);
 
+// The same on 256-bit vectors, two blocks to a register, for processors
+// with VAES and VPCLMULQDQ but no AVX-512 (cpu::path::kAesGcmVaes256 first).
+// GHASH of one sixteen-block chunk runs between the AES rounds of the next.
+void CtrBlocksVaes256(const uint8_t* roundKeys, int rounds, uint8_t* counter, uint8_t* x, const uint8_t* hWide,
+                      const uint8_t* in, uint8_t* out, size_t blocks, bool encrypt);
+
 }  // namespace tornell::gcmclmul

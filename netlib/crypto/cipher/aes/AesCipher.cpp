@@ -80,6 +80,23 @@ int AesCipher::EncryptCbc(unsigned char* chain, const unsigned char* input, unsi
   return kStatusOk;
 }
 
+int AesCipher::DecryptCbc(unsigned char* chain, const unsigned char* input, unsigned char* output,
+                          int blockCount) const {
+  if (roundKeys_ == nullptr) return kStatusNoMemory;
+  if (cpu::Has(cpu::path::kAesNi)) {
+    aeshw::DecryptCbcSwapped(Swapped(), rounds_, chain, input, output, blockCount);
+    return kStatusOk;
+  }
+  for (int i = 0; i < blockCount; ++i) {
+    unsigned char block[16], saved[16];
+    std::memcpy(saved, input + 16 * i, 16);  // output may overwrite it
+    AesDecryptBlocks(roundKeys_, rounds_, saved, block, 1);
+    for (int k = 0; k < 16; ++k) output[16 * i + k] = static_cast<unsigned char>(block[k] ^ chain[k]);
+    std::memcpy(chain, saved, 16);
+  }
+  return kStatusOk;
+}
+
 const unsigned char* AesCipher::Swapped() const {
   return reinterpret_cast<const unsigned char*>(roundKeys_ + kSwappedOffset);
 }

@@ -27,6 +27,8 @@ class AesCipher {
   // CBC encryption of blockCount blocks with the 16-byte chaining value,
   // which is left at the last ciphertext block. 200 without array.
   [[nodiscard]] int EncryptCbc(unsigned char* chain, const unsigned char* input, unsigned char* output, int blockCount) const;
+  // CBC decryption, the same way round; input and output may coincide.
+  [[nodiscard]] int DecryptCbc(unsigned char* chain, const unsigned char* input, unsigned char* output, int blockCount) const;
   [[nodiscard]] int CopyFrom(const AesCipher& other);
 
   int GetRounds() const { return rounds_; }

@@ -107,4 +107,32 @@ AESHW_TARGET void DecryptBlocksSwapped(const unsigned char* rk, int rounds, cons
   RunSwapped<true>(rk, rounds, in, out, blocks);
 }
 
+AESHW_TARGET void DecryptCbcSwapped(const unsigned char* rk, int rounds, unsigned char* chain,
+                                    const unsigned char* in, unsigned char* out, int blocks) {
+  __m128i k[15];
+  for (int r = 0; r <= rounds; ++r) k[r] = Load(rk + 16 * r);
+  __m128i previous = Load(chain);
+  int i = 0;
+  for (; i + 8 <= blocks; i += 8) {
+    // Every ciphertext block is read before any output is written.
+    __m128i c[8], b[8];
+    for (int j = 0; j < 8; ++j) c[j] = Load(in + 16 * (i + j));
+    for (int j = 0; j < 8; ++j) b[j] = _mm_xor_si128(c[j], k[0]);
+    for (int r = 1; r < rounds; ++r)
+      for (int j = 0; j < 8; ++j) b[j] = _mm_aesdec_si128(b[j], k[r]);
+    for (int j = 0; j < 8; ++j) b[j] = _mm_aesdeclast_si128(b[j], k[rounds]);
+    Store(out + 16 * i, _mm_xor_si128(b[0], previous));
+    for (int j = 1; j < 8; ++j) Store(out + 16 * (i + j), _mm_xor_si128(b[j], c[j - 1]));
+    previous = c[7];
+  }
+  for (; i < blocks; ++i) {
+    __m128i c = Load(in + 16 * i);
+    __m128i b = _mm_xor_si128(c, k[0]);
+    for (int r = 1; r < rounds; ++r) b = _mm_aesdec_si128(b, k[r]);
+    Store(out + 16 * i, _mm_xor_si128(_mm_aesdeclast_si128(b, k[rounds]), previous));
+    previous = c;
+  }
+  Store(chain, previous);
+}
+
 }  // namespace tornell::aeshw

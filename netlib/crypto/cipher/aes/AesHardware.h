@@ -20,5 +20,9 @@ void EncryptBlocksSwapped(const unsigned char* rk, int rounds, const unsigned ch
                           unsigned char* out, int blocks);
 void DecryptBlocksSwapped(const unsigned char* rk, int rounds, const unsigned char* in,
                           unsigned char* out, int blocks);
+// CBC decryption on the decryption schedule, eight blocks at a time; the
+// 16-byte chain is left at the last ciphertext block. in may equal out.
+void DecryptCbcSwapped(const unsigned char* rk, int rounds, unsigned char* chain, const unsigned char* in,
+                       unsigned char* out, int blocks);
 
 }  // namespace tornell::aeshw

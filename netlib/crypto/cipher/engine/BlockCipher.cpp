@@ -35,6 +35,7 @@ int BlockCipher::AeadFinal(uint8_t*, int*, int) { return SymmetricCipher::kUnkno
 
 int BlockCipher::DecryptBlocks(const uint8_t*, uint8_t*, int, int) { return SymmetricCipher::kUnknownAlgorithm; }
 int BlockCipher::EncryptCbc(uint8_t*, const uint8_t*, uint8_t*, int, int) { return SymmetricCipher::kUnknownAlgorithm; }
+int BlockCipher::DecryptCbc(uint8_t*, const uint8_t*, uint8_t*, int, int) { return SymmetricCipher::kUnknownAlgorithm; }
 
 namespace {
 
@@ -102,6 +103,9 @@ class HeldAes final : public Held<AesCipher, kAes> {
   }
   int EncryptCbc(uint8_t* chain, const uint8_t* in, uint8_t* out, int blocks, int) override {
     return object_.EncryptCbc(chain, in, out, blocks);
+  }
+  int DecryptCbc(uint8_t* chain, const uint8_t* in, uint8_t* out, int blocks, int) override {
+    return object_.DecryptCbc(chain, in, out, blocks);
   }
 };
 

@@ -43,6 +43,10 @@ class BlockCipher {
   // last ciphertext block).
   [[nodiscard]] virtual int EncryptCbc(uint8_t* chain, const uint8_t* input, uint8_t* output, int blocks,
                                        int blockLength);
+  // CBC decryption of whole blocks (in place too), the register left at the
+  // last ciphertext block.
+  [[nodiscard]] virtual int DecryptCbc(uint8_t* chain, const uint8_t* input, uint8_t* output, int blocks,
+                                       int blockLength);
 
   // Keystream algorithms: XORs the next length bytes of keystream.
   [[nodiscard]] virtual int Stream(const uint8_t* input, int length, uint8_t* output, int encrypt);

@@ -267,17 +267,12 @@ int SymmetricCipher::CbcDecrypt(const uint8_t* data, int length, ByteString& out
   uint8_t* dst = Grow(out, blocks * b);
   if (cipher == nullptr || dst == nullptr) return kStatusNoMemory;
   uint8_t* r = chain_.Bytes();
-  if (cipher->HasBulkBlocks()) {
-    // Blocks decrypt independently, so they run several at a time.
-    TORNELL_TRY(cipher->DecryptBlocks(data, dst, blocks, b));
-    for (int k = 0; k < b; ++k) dst[k] ^= r[k];
-    for (int i = b; i < blocks * b; ++i) dst[i] ^= data[i - b];
-  } else {
-    for (int i = 0; i < blocks * b; i += b) {
-      std::memcpy(inBlock_, data + i, size_t(b));
-      TORNELL_TRY(cipher->DecryptBlock(inBlock_, outBlock_));
-      for (int k = 0; k < b; ++k) dst[i + k] = uint8_t(outBlock_[k] ^ (i == 0 ? r[k] : data[i - b + k]));
-    }
+  // Blocks decrypt independently, so a bulk cipher runs several at a time.
+  if (cipher->HasBulkBlocks()) return cipher->DecryptCbc(r, data, dst, blocks, b);
+  for (int i = 0; i < blocks * b; i += b) {
+    std::memcpy(inBlock_, data + i, size_t(b));
+    TORNELL_TRY(cipher->DecryptBlock(inBlock_, outBlock_));
+    for (int k = 0; k < b; ++k) dst[i + k] = uint8_t(outBlock_[k] ^ (i == 0 ? r[k] : data[i - b + k]));
   }
   std::memcpy(r, data + (blocks - 1) * b, size_t(b));
   return kStatusOk;

@@ -62,6 +62,54 @@ TEST_P(AesPaths, PublishedBlocksBothDirectionsAndInPlace) {
   }
 }
 
+// SP 800-38A F.2.1/F.2.2, then a longer message (the eight-block loop and
+// its tail) decrypted whole, in place and in pieces against block calls.
+TEST_P(AesPaths, CbcEntriesBothDirectionsInPlaceAndInPieces) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
+  const Bytes key = Unhex("2b7e151628aed2a6abf7158809cf4f3c"), iv = Unhex("000102030405060708090a0b0c0d0e0f");
+  const Bytes pt = Unhex("6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
+                         "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710");
+  const std::string ct = "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
+                         "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7";
+  AesCipher enc, dec;
+  ASSERT_EQ(0, enc.SetKey(key.data(), 16, 1, 1));
+  ASSERT_EQ(0, dec.SetKey(key.data(), 16, 0, 1));
+  Bytes chain = iv, out(pt.size());
+  ASSERT_EQ(0, enc.EncryptCbc(chain.data(), pt.data(), out.data(), 4));
+  EXPECT_EQ(Hex(out), ct);
+  EXPECT_EQ(Hex(chain), ct.substr(96));
+  chain = iv;
+  ASSERT_EQ(0, dec.DecryptCbc(chain.data(), out.data(), out.data(), 4));
+  EXPECT_EQ(Hex(out), Hex(pt));
+  EXPECT_EQ(Hex(chain), ct.substr(96));
+
+  const int blocks = 8 * 3 + 5;
+  Bytes longPt(16 * blocks), longCt(16 * blocks), want(16 * blocks);
+  for (size_t i = 0; i < longPt.size(); ++i) longPt[i] = uint8_t(i * 37 + 11);
+  chain = iv;
+  ASSERT_EQ(0, enc.EncryptCbc(chain.data(), longPt.data(), longCt.data(), blocks));
+  for (int b = 0; b < blocks; ++b) {
+    ASSERT_EQ(0, dec.DecryptBlock(longCt.data() + 16 * b, want.data() + 16 * b));
+    for (int k = 0; k < 16; ++k) want[16 * b + k] ^= b == 0 ? iv[k] : longCt[16 * (b - 1) + k];
+  }
+  EXPECT_EQ(Hex(want), Hex(longPt));
+  Bytes whole(longCt.size()), inPlace = longCt, pieces(longCt.size());
+  chain = iv;
+  ASSERT_EQ(0, dec.DecryptCbc(chain.data(), longCt.data(), whole.data(), blocks));
+  EXPECT_EQ(Hex(whole), Hex(longPt));
+  chain = iv;
+  ASSERT_EQ(0, dec.DecryptCbc(chain.data(), inPlace.data(), inPlace.data(), blocks));
+  EXPECT_EQ(Hex(inPlace), Hex(longPt));
+  EXPECT_EQ(Hex(chain), Hex(longCt.data() + 16 * (blocks - 1), 16));
+  chain = iv;
+  int at = 0;
+  for (int n : {3, 9, 1, 16}) {
+    ASSERT_EQ(0, dec.DecryptCbc(chain.data(), longCt.data() + 16 * at, pieces.data() + 16 * at, n));
+    at += n;
+  }
+  EXPECT_EQ(Hex(pieces), Hex(longPt));
+}
+
 TEST_P(AesPaths, KeyExpansionWordsAndInvalidLengths) {
   USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   // FIPS 197 appendix A: first derived and last schedule words.

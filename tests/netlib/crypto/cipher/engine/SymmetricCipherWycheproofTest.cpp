@@ -97,7 +97,7 @@ TEST_P(AeadNarrowerPaths, WycheproofAeadFiles) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, AeadNarrowerPaths, ::testing::Values(kVectorPath, kPortablePath),
+INSTANTIATE_TEST_SUITE_P(Paths, AeadNarrowerPaths, ::testing::Values(kVaes256Path, kVectorPath, kPortablePath),
                          PathName);
 
 TEST(SymmetricCipherWycheproof, AesCbcPkcs5) {

@@ -50,4 +50,26 @@ TEST(Rc4, PiecesCopiesAndInPlaceMatchOneCall) {
   EXPECT_EQ(empty.SetKey(nullptr, 0), 1);
 }
 
+// Output overlapping the input a few bytes either side: each output byte is
+// the input byte at its position, as read when that byte is reached.
+TEST(Rc4, OverlappingBuffersFollowTheByteOrder) {
+  const Bytes key = Unhex("0102030405060708090a0b0c0d0e0f10");
+  Bytes stream(203, 0);
+  Rc4Cipher ks;
+  ASSERT_EQ(0, ks.SetKey(key.data(), 16));
+  ASSERT_EQ(0, ks.Encrypt(stream.data(), int(stream.size()), stream.data()));
+  for (int shift : {-9, -8, -1, 1, 3, 7, 8, 9}) {
+    SCOPED_TRACE(shift);
+    Bytes buf(240), want;
+    for (size_t n = 0; n < buf.size(); ++n) buf[n] = uint8_t(n * 29 + 3);
+    want = buf;
+    const int in = 16, out = in + shift, length = int(stream.size());
+    for (int k = 0; k < length; ++k) want[size_t(out + k)] = uint8_t(want[size_t(in + k)] ^ stream[size_t(k)]);
+    Rc4Cipher rc4;
+    ASSERT_EQ(0, rc4.SetKey(key.data(), 16));
+    ASSERT_EQ(0, rc4.Encrypt(buf.data() + in, length, buf.data() + out));
+    EXPECT_EQ(Hex(want), Hex(buf));
+  }
+}
+
 }  // namespace
