@@ -38,6 +38,9 @@ class DigestAuthenticator {
   // reproduce published examples).
   [[nodiscard]] int SetCnonce(const char* cnonce) { return cnonce_.Set(cnonce); }
   int GetNonceCount() const { return nc_; }
+  // The challenge's algorithm is one this client answers (MD5, MD5-sess, or
+  // none named).
+  bool KnownAlgorithm() const;
 
   // Appends the MD5 of the bytes as 32 lower-case hex digits.
   [[nodiscard]] static int Md5Hex(const void* bytes, int length, ByteString& out);
@@ -51,7 +54,6 @@ class DigestAuthenticator {
   [[nodiscard]] int NormaliseQop();
   [[nodiscard]] int MakeCnonce();
   [[nodiscard]] int Fail(const char* text);
-  bool KnownAlgorithm() const;
 
   ShortString realm_;
   ShortString qop_;

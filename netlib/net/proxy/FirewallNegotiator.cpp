@@ -146,6 +146,7 @@ int FirewallNegotiator::ProcessReply(const char* bytes, int length, int lineFlag
 }
 
 int FirewallNegotiator::OnClosed(int code) {
+  GiveBackTerminator();
   negotiating_ = false;
   replyBuffer_.Clear();
   savedTerminator_.Clear();
@@ -158,6 +159,7 @@ int FirewallNegotiator::OnWritable() { return owner_->OnSocketWritable(); }
 int FirewallNegotiator::ReportError(int code, const char* text) { return owner_->OnSocketError(code, text); }
 
 int FirewallNegotiator::Fail(const char* text) {
+  GiveBackTerminator();
   static_cast<void>(owner_->OnSocketError(kStatusProxyFailed, text != nullptr ? text : owner_->GetLastErrorText()));
   negotiating_ = false;
   if (text != nullptr) static_cast<void>(owner_->SetErrorText(text));

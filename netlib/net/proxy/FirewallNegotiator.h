@@ -8,7 +8,9 @@
 #include <cstdint>
 
 #include "core/text/ByteString.h"
+#include "core/text/HeaderText.h"
 #include "core/text/SecretBytes.h"
+#include "net/auth/DigestAuthenticator.h"
 
 namespace tornell {
 
@@ -63,6 +65,8 @@ class FirewallNegotiator {
   bool IsNegotiating() const { return negotiating_; }
   bool IsConnected() const;
   int GetNegotiationState() const { return negotiationState_; }
+  // The scheme of the NTLM and Negotiate tunnels: "NTLM" or "Negotiate".
+  const char* SchemeName() const;
   static bool IsProxyException(const char* list, const char* host, int port, const char* scheme);
   static bool AutoDetectBypass(const char* host, int port, const char* scheme);
   // '*' wildcards of one exception entry against a host, both lower case.
@@ -90,16 +94,54 @@ class FirewallNegotiator {
   [[nodiscard]] int Socks4Reply(const char* bytes, int length, int lineFlag);
   [[nodiscard]] int Socks5Reply(const char* bytes, int length, int lineFlag);
   [[nodiscard]] int Socks5ConnectReply(int lineFlag);
+  // "CONNECT host:port HTTP/1.0", refused (through Fail) when the host or
+  // the user agent would carry a line break; then the User-Agent line and
+  // the blank line that end every CONNECT request.
+  [[nodiscard]] int StartConnectRequest(ByteString& request);
+  [[nodiscard]] int AppendTarget(ByteString& out);
+  static bool IsSafeRequestText(const char* text, int length);
+  [[nodiscard]] int FinishConnectRequest(ByteString& request);
   // The CONNECT tunnels with NTLM, Negotiate and Digest credentials.
   [[nodiscard]] int BeginAuthenticatedTunnel();
   [[nodiscard]] int AuthenticatedTunnelReply(const char* bytes, int length, int lineFlag);
+  [[nodiscard]] int SendTokenRequest(const char* token);
+  [[nodiscard]] int SendDigestRequest(const ByteString* authorization);
+  [[nodiscard]] int SendLegRequest(int built, const ByteString& request);
+  [[nodiscard]] int ReplyLine();
+  // A Proxy-Authenticate value.
+  [[nodiscard]] int TokenChallenge(const char* value);
+  [[nodiscard]] int DigestChallenge(const char* value);
+  [[nodiscard]] int NoteBodyHeader(const char* name, const char* value);
+  [[nodiscard]] int EndOfChallengeHeaders();
+  [[nodiscard]] int ChunkSizeLine(const char* line);
+  bool BodyComplete(int length, int lineFlag);
+  [[nodiscard]] int Respond();
+  [[nodiscard]] int RespondWithToken();
+  [[nodiscard]] int RespondWithDigest();
+  [[nodiscard]] int LegStatusFailure(const char* prefix, const char* code, const char* reason);
+  [[nodiscard]] int TunnelUp();
+  [[nodiscard]] int SetLineTerminator();
+  [[nodiscard]] int SetRawTerminator();
+  [[nodiscard]] int SaveTerminator();
+  [[nodiscard]] int RestoreTerminator();
+  // A leg that ends early leaves the owner its own terminator.
+  void GiveBackTerminator();
 
   TcpConnection* owner_ = nullptr;
+  DigestAuthenticator digest_;
   int port_ = 0;
   uint8_t type_ = 0;
   uint8_t negotiationState_ = 0;
   bool negotiating_ = false;
+  int64_t bodyLength_ = 0;
+  int64_t bodyRead_ = 0;
+  bool bodyChunked_ = false;
+  // A Digest challenge this client can answer has been taken; later ones
+  // are passed over.
+  bool digestChallengeTaken_ = false;
+  HeaderText headerLine_;
   ShortString savedTerminator_;
+  bool savedLineMode_ = false;
   ShortString replyBuffer_;
   ShortString user_;
   SecretBytes password_;

@@ -19,14 +19,6 @@ namespace {
 constexpr int kSocks4ReplyLength = 8;
 constexpr int kSocks5NameLimit = 255;
 
-// A CR, LF or NUL would end the request line early and add lines of its own.
-bool IsSafeRequestText(const char* text, int length) {
-  for (int i = 0; i < length; ++i) {
-    if (text[i] == '\r' || text[i] == '\n' || text[i] == '\0') return false;
-  }
-  return true;
-}
-
 int AppendPort(ByteString& out, int port) {
   TORNELL_TRY(out.AppendByte((port >> 8) & 0xFF));
   return out.AppendByte(port & 0xFF);
@@ -49,6 +41,14 @@ const char* Socks5ReplyText(int code) {
 }
 
 }  // namespace
+
+// A CR, LF or NUL would end the request line early and add lines of its own.
+bool FirewallNegotiator::IsSafeRequestText(const char* text, int length) {
+  for (int i = 0; i < length; ++i) {
+    if (text[i] == '\r' || text[i] == '\n' || text[i] == '\0') return false;
+  }
+  return true;
+}
 
 int FirewallNegotiator::Send(const ByteString& bytes) {
   return owner_->SendPlain(bytes.Data(), bytes.Length());
@@ -78,19 +78,35 @@ int FirewallNegotiator::HandTailToOwner(const char* bytes, int length, int lineF
 
 // ---- HTTP CONNECT with Basic credentials ------------------------------------------
 
-int FirewallNegotiator::SendTunnelRequest() {
+int FirewallNegotiator::StartConnectRequest(ByteString& request) {
   const char* host = owner_->GetRemoteHostText();
   if (!IsSafeRequestText(host, static_cast<int>(std::strlen(host))) ||
       !IsSafeRequestText(userAgent_.Data(), userAgent_.Length())) {
     TORNELL_TRY(Fail("The firewall request would carry a line break."));
     return kStatusProxyFailed;
   }
-  SecretBytes request;
   TORNELL_TRY(request.Append("CONNECT "));
-  TORNELL_TRY(request.Append(host));
-  TORNELL_TRY(request.AppendByte(':'));
-  TORNELL_TRY(request.AppendInt(owner_->GetRemotePort()));
-  TORNELL_TRY(request.Append(" HTTP/1.0"));
+  TORNELL_TRY(AppendTarget(request));
+  return request.Append(" HTTP/1.0");
+}
+
+int FirewallNegotiator::AppendTarget(ByteString& out) {
+  TORNELL_TRY(out.Append(owner_->GetRemoteHostText()));
+  TORNELL_TRY(out.AppendByte(':'));
+  return out.AppendInt(owner_->GetRemotePort());
+}
+
+int FirewallNegotiator::FinishConnectRequest(ByteString& request) {
+  if (!userAgent_.IsEmpty()) {
+    TORNELL_TRY(request.Append("\r\nUser-Agent: "));
+    TORNELL_TRY(request.Append(userAgent_.Data(), userAgent_.Length()));
+  }
+  return request.Append("\r\n\r\n");
+}
+
+int FirewallNegotiator::SendTunnelRequest() {
+  SecretBytes request;
+  TORNELL_TRY(StartConnectRequest(request));
   if (!user_.IsEmpty() || !password_.IsEmpty()) {
     SecretBytes credentials;
     TORNELL_TRY(credentials.Append(user_.Data(), user_.Length()));
@@ -99,11 +115,7 @@ int FirewallNegotiator::SendTunnelRequest() {
     TORNELL_TRY(request.Append("\r\nProxy-Authorization: Basic "));
     TORNELL_TRY(request.AppendBase64(credentials.Data(), credentials.Length(), 0, 64, 0));
   }
-  if (!userAgent_.IsEmpty()) {
-    TORNELL_TRY(request.Append("\r\nUser-Agent: "));
-    TORNELL_TRY(request.Append(userAgent_.Data(), userAgent_.Length()));
-  }
-  TORNELL_TRY(request.Append("\r\n\r\n"));
+  TORNELL_TRY(FinishConnectRequest(request));
   return Send(request);
 }
 

@@ -86,4 +86,5 @@ def main():
         print(error)
 
 
-main()
+if __name__ == "__main__":
+    main()

@@ -14,7 +14,7 @@
 namespace nettest {
 
 struct Hook {
-  std::string kind;  // connected, disconnected, data, error, writable, status, record
+  std::string kind;  // connected, disconnected, data, error, writable, status, record, log TYPE
   int code = 0;      // code, or eol for data and records
   std::string text;  // data bytes or message text
 };
@@ -35,6 +35,10 @@ class RecordingConnection : public tornell::TcpConnection {
   int OnSocketError(int code, const char* text) override { return Add("error", code, text); }
   int OnSocketWritable() override { return Add("writable", 0, ""); }
   int OnSocketStatus(const char* text, int code) override { return Add("status", code, text); }
+  int OnLog(int level, const char* message, const char* type) override {
+    hooks.push_back({std::string("log ") + type, level, message});
+    return 0;
+  }
   int OnRecord(const char* data, int length, int eol) override {
     hooks.push_back({"record", eol, std::string(data, static_cast<size_t>(length))});
     return 0;

@@ -2,96 +2,12 @@
 // squid) to a socat echo, and through a scripted proxy for the replies
 // real ones do not produce on demand.
 #include <gtest/gtest.h>
-#include <grp.h>
-#include <pwd.h>
 
-#include <fstream>
 #include <string>
 
-#include "ConnectionTestSupport.h"
-#include "PeerProcess.h"
-#include "TestProcess.h"
-#include "TestSupport.h"
+#include "ProxyTestSupport.h"
 
-using nettest::PumpUntil;
-using nettest::RecordingConnection;
-using testsupport::PeerProcess;
-using testsupport::ScratchDir;
-
-namespace {
-
-bool StartEcho(PeerProcess& echo) {
-  return echo.Start({"socat", "TCP4-LISTEN:{port},bind=127.0.0.1,reuseaddr,fork", "EXEC:cat"});
-}
-
-// Connects through the proxy and returns the code OnSocketConnected got
-// (-1 when none came in time).
-int ConnectThrough(RecordingConnection& connection, int type, int proxyPort, const char* target, int targetPort) {
-  EXPECT_EQ(connection.SetFirewallType(type), 0);
-  EXPECT_EQ(connection.SetFirewallHost("127.0.0.1"), 0);
-  EXPECT_EQ(connection.SetFirewallPort(proxyPort), 0);
-  EXPECT_EQ(connection.SetRemoteHost(target), 0);
-  EXPECT_EQ(connection.SetRemotePort(targetPort), 0);
-  if (connection.Connect(1) != 0) return -1;
-  if (!PumpUntil(connection, [&] { return connection.Count("connected") > 0; }, 10000)) return -1;
-  return connection.First("connected")->code;
-}
-
-// Bytes sent after the tunnel is up come back through it.
-void ExpectEcho(RecordingConnection& connection, const std::string& before = "") {
-  ASSERT_TRUE(connection.IsConnected());
-  ASSERT_FALSE(connection.IsNegotiatingProxy());
-  ASSERT_EQ(connection.Send("through the tunnel", 18, 0, 1), 0);
-  ASSERT_TRUE(PumpUntil(connection, [&] { return connection.received.size() >= before.size() + 18; }));
-  EXPECT_EQ(connection.received, before + "through the tunnel");
-}
-
-void ExpectStatusLines(const RecordingConnection& connection) {
-  const nettest::Hook* status = connection.First("status");
-  ASSERT_NE(status, nullptr);
-  EXPECT_EQ(status->text, "Firewall connection complete.");
-}
-
-void OwnBy(const std::filesystem::path& dir, const char* user, const char* groupName) {
-  const passwd* account = getpwnam(user);
-  const struct group* team = getgrnam(groupName);
-  ASSERT_NE(account, nullptr);
-  ASSERT_NE(team, nullptr);
-  ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
-  ASSERT_EQ(chown(dir.c_str(), account->pw_uid, team->gr_gid), 0);
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream out(path);
-  out << text;
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
-struct Scripted {
-  ScratchDir dir{"scripted-proxy"};
-  PeerProcess peer;
-  bool Start(const std::string& mode) {
-    const std::string script = (testsupport::SourceDir() / "tests/netlib/net/proxy/scripted_proxy.py").string();
-    return peer.Start({"/usr/bin/python3", script, "{port}", mode, (dir.path() / "requests").string()});
-  }
-  std::string Requests() { return ReadFile(dir.path() / "requests"); }
-};
-
-}  // namespace
+using namespace proxytest;  // NOLINT(google-build-using-namespace)
 
 // ---- microsocks: SOCKS5 ----------------------------------------------------------------
 
@@ -208,42 +124,25 @@ TEST(ProxyTinyproxy, BasicConnect) {
 }
 
 TEST(ProxySquid, BasicConnect) {
-  PeerProcess echo, squid;
+  PeerProcess echo;
   REQUIRE_OR_SKIP(StartEcho(echo), "socat is not installed");
   REQUIRE_OR_SKIP(!testsupport::FindProgram("squid").empty(), "squid is not installed");
-  ScratchDir dir("squid");
+  Squid squid;
   const auto hash = testsupport::RunChild({"/usr/bin/openssl", "passwd", "-apr1", "pass"}, {}, "", 20);
   ASSERT_TRUE(hash.started);
-  WriteFile(dir.path() / "basic.passwd", "user:" + hash.output);
-  const int port = testsupport::FreePort();
-  const std::string s = dir.path().string();
-  WriteFile(dir.path() / "squid.conf",
-            "http_port 127.0.0.1:" + std::to_string(port) + "\npid_filename " + s + "/squid.pid\ncache_log " + s +
-                "/cache.log\naccess_log stdio:" + s +
-                "/access.log\ncache_store_log none\ncache deny all\ncache_mem 4 MB\ncoredump_dir " + s +
-                "\nnetdb_filename none\npinger_enable off\nshutdown_lifetime 0 seconds\n"
-                "dns_nameservers 127.0.0.1\nudp_outgoing_address 127.0.0.1\n"
-                "auth_param basic program /usr/lib/squid/basic_ncsa_auth " + s +
-                "/basic.passwd\nauth_param basic children 1 startup=1\nauth_param basic realm squid-basic\n"
-                "acl authed proxy_auth REQUIRED\nhttp_access allow authed\nhttp_access deny all\n");
-  const passwd* proxyUser = getpwnam("proxy");
-  ASSERT_NE(proxyUser, nullptr);
-  for (const char* name : {"", "/basic.passwd", "/squid.conf"}) {
-    ASSERT_EQ(chown((s + name).c_str(), proxyUser->pw_uid, proxyUser->pw_gid), 0);
-  }
-  ASSERT_EQ(chmod(s.c_str(), 0755), 0);
-  squid.SetStopSignal(SIGKILL);
-  ASSERT_TRUE(squid.Start({"squid", "-N", "-f", s + "/squid.conf"}, port, s + "/run.log"));
+  WriteFile(squid.Path("basic.passwd"), "user:" + hash.output);
+  ASSERT_TRUE(squid.Start("auth_param basic program /usr/lib/squid/basic_ncsa_auth " + squid.Path("basic.passwd") +
+                          "\nauth_param basic children 1 startup=1\nauth_param basic realm squid-basic\n"));
   {
     RecordingConnection connection;
     ASSERT_EQ(connection.SetFirewallUser("user"), 0);
     ASSERT_EQ(connection.SetFirewallPassword("pass"), 0);
-    ASSERT_EQ(ConnectThrough(connection, tornell::kFirewallTunnel, squid.port(), "127.0.0.1", echo.port()), 0);
+    ASSERT_EQ(ConnectThrough(connection, tornell::kFirewallTunnel, squid.peer.port(), "127.0.0.1", echo.port()), 0);
     ExpectEcho(connection);
   }
   {
     RecordingConnection connection;
-    ASSERT_EQ(ConnectThrough(connection, tornell::kFirewallTunnel, squid.port(), "127.0.0.1", echo.port()),
+    ASSERT_EQ(ConnectThrough(connection, tornell::kFirewallTunnel, squid.peer.port(), "127.0.0.1", echo.port()),
               tornell::kStatusProxyFailed);
     EXPECT_STREQ(connection.GetLastErrorText(), "Firewall error. HTTP/1.1 407 Proxy Authentication Required.");
   }

@@ -3,11 +3,25 @@
 
 Usage: scripted_proxy.py PORT MODE LOG
 Each connection's request bytes are appended to LOG in hex, one line per
-connection. After a successful reply the connection echoes what it gets.
+connection (one per request in the authenticated modes). After a successful
+reply the connection echoes what it gets.
+
+The authenticated modes, "leg-SCHEME-FRAMING[-SECOND]", answer the first
+CONNECT with a 407 framed as FRAMING and check the second request's
+credentials on their own (NTLM through ntlm_reference.py, Digest with
+hashlib): only right ones get SECOND (a 200 by default), else a 407.
 """
+import base64
+import hashlib
+import os
+import re
 import socket
+import struct
 import sys
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "auth"))
+import ntlm_reference  # noqa: E402
 
 PORT, MODE, LOG = int(sys.argv[1]), sys.argv[2], sys.argv[3]
 PAUSE = 0.02
@@ -33,10 +47,10 @@ def read_until(conn, end):
     return data
 
 
-def send_pieces(conn, pieces):
+def send_pieces(conn, pieces, pause=PAUSE):
     for piece in pieces:
         conn.sendall(piece)
-        time.sleep(PAUSE)
+        time.sleep(pause)
 
 
 def one_by_one(data):
@@ -66,9 +80,121 @@ def socks5_reply(atyp, code=0):
     return bytes([5, code, 0]) + bound + b"\x12\x34"
 
 
+LEG_USER, LEG_DOMAIN, LEG_PASSWORD = "alice", "CORP", "s3cret"
+SERVER_CHALLENGE = bytes.fromhex("0123456789abcdef")
+REALM, NONCE, OPAQUE = "script", "dcd98b7102dd2f0e8b11d0f600bfb0c093", "5ccc069c403ebaf9f0171e9517f40e41"
+# LF-only lines and no line end at the close, as squid's error pages have.
+BODY = b"<html>\n<body>\r\nProxy auth\n</body>\n</html>"
+
+
+def ntlm_challenge():
+    """A CHALLENGE without target name or information (MS-NLMP 2.2.1.2)."""
+    flags = 0x00088205  # Unicode, target requested, NTLM, always sign, extended session security
+    return (b"NTLMSSP\0" + struct.pack("<IHHII", 2, 0, 0, 0, flags) + SERVER_CHALLENGE + bytes(8)
+            + struct.pack("<HHI", 0, 0, 0) + b"\x06\x01\xb1\x1d\0\0\0\x0f")
+
+
+def challenge_lines(scheme, framing):
+    if scheme == "digest":
+        md5 = 'Digest realm="%s", qop="auth", nonce="%s", opaque="%s"' % (REALM, NONCE, OPAQUE)
+        lines = ["Proxy-Authenticate: " + md5]
+        if framing == "schemes":
+            lines = ['Proxy-Authenticate: Digest realm="%s", algorithm=SHA-256, qop="auth", nonce="sha"' % REALM,
+                     'Proxy-Authenticate: Basic realm="script"'] + lines
+        return lines
+    name = "Negotiate" if scheme == "negotiate" else "NTLM"
+    lines = ["Proxy-Authenticate: %s %s" % (name, base64.b64encode(ntlm_challenge()).decode())]
+    if framing == "schemes":
+        other = "NTLM" if scheme == "negotiate" else "Negotiate"
+        lines = ["Proxy-Authenticate: %s" % other] + lines + ['Proxy-Authenticate: Basic realm="script"']
+    return lines
+
+
+def reply_407(scheme, framing):
+    head = "HTTP/1.1 407 Proxy Authentication Required\r\n" + "".join(
+        line + "\r\n" for line in challenge_lines(scheme, framing))
+    if framing == "chunked":
+        # A chunk ending in CRLF, chunk extensions and a trailer.
+        chunks = [BODY[:9], BODY[9:10], BODY[10:]]
+        body = b"".join(b"%x;x=1\r\n%s\r\n" % (len(c), c) for c in chunks) + b"0\r\nX-Trailer: 1\r\n\r\n"
+        return [(head + "Transfer-Encoding: chunked\r\n\r\n").encode() + body]
+    if framing == "nolength":
+        return [(head + "\r\n").encode()]
+    head = (head + "Content-Length: %d\r\n\r\n" % len(BODY)).encode()
+    if framing == "split":
+        return [head] + one_by_one(BODY)
+    return [head + BODY]
+
+
+def digest_params(value):
+    return dict((k.lower(), v1 or v2) for k, v1, v2 in re.findall(r'(\w+)=(?:"([^"]*)"|([^,\s]*))', value))
+
+
+def check_digest(value, target):
+    if not value.startswith("Digest "):
+        return "not Digest"
+    p = digest_params(value[7:])
+    if p.get("username") != LEG_USER or p.get("realm") != REALM or p.get("nonce") != NONCE:
+        return "wrong user, realm or nonce"
+    if p.get("opaque") != OPAQUE or p.get("qop") != "auth" or p.get("nc") != "00000001":
+        return "wrong opaque, qop or nc"
+    if p.get("uri") != target:
+        return "uri %r is not the CONNECT target" % p.get("uri")
+    md5 = lambda text: hashlib.md5(text.encode()).hexdigest()  # noqa: E731
+    ha1 = md5("%s:%s:%s" % (LEG_USER, REALM, LEG_PASSWORD))
+    ha2 = md5("CONNECT:" + p["uri"])
+    want = md5(":".join([ha1, NONCE, p["nc"], p["cnonce"], "auth", ha2]))
+    return "ok" if p.get("response") == want else "wrong response"
+
+
+def check_credentials(scheme, request):
+    text = request.decode("latin-1")
+    target = text.split(" ")[1]
+    match = re.search(r"\r\nProxy-Authorization: ([^\r]*)\r\n", text)
+    if match is None:
+        return "no Proxy-Authorization"
+    value = match.group(1)
+    if scheme == "digest":
+        return check_digest(value, target)
+    name = "Negotiate " if scheme == "negotiate" else "NTLM "
+    if not value.startswith(name):
+        return "wrong scheme"
+    return ntlm_reference.check(base64.b64decode(value[len(name):]), LEG_USER, LEG_DOMAIN, LEG_PASSWORD,
+                                SERVER_CHALLENGE)
+
+
+def serve_leg(conn):
+    """leg-SCHEME-FRAMING[-SECOND]: False when the tunnel is not opened."""
+    conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+    parts = MODE.split("-")
+    scheme, framing = parts[1], parts[2]
+    second = parts[3] if len(parts) > 3 else "200"
+    request = read_until(conn, b"\r\n\r\n")
+    log(request)
+    if framing == "first200":
+        conn.sendall(b"HTTP/1.0 200 Connection established\r\nProxy-Agent: script\r\n\r\nxyz")
+        return True
+    send_pieces(conn, reply_407(scheme, framing), 0.002)
+    request = read_until(conn, b"\r\n\r\n")
+    log(request)
+    verdict = check_credentials(scheme, request)
+    with open(LOG + ".verdict", "a") as out:
+        out.write(verdict + "\n")
+    if verdict != "ok" or second == "407":
+        conn.sendall(b"HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\n\r\n")
+        return False
+    status = b"201 Created" if second == "201" else b"200 Connection established"
+    conn.sendall(b"HTTP/1.1 " + status + b"\r\nProxy-Agent: script\r\n\r\n")
+    return True
+
+
 def serve(conn):
     request = b""
-    if MODE.startswith("basic"):
+    if MODE.startswith("leg-"):
+        if not serve_leg(conn):
+            time.sleep(1)
+            return
+    elif MODE.startswith("basic"):
         request = read_until(conn, b"\r\n\r\n")
         log(request)
         if MODE == "basic-split":
