@@ -31,8 +31,7 @@ std::vector<std::string> Split(const std::string& line) {
 
 std::vector<std::vector<std::string>> LoadCases() {
   std::vector<std::vector<std::string>> cases;
-  // Beside this file; the source folder is known at build time.
-  std::string script = (std::filesystem::path(__FILE__).parent_path() / "oracle.py").string();
+  std::string script = (testsupport::SourceDir() / "tests/netlib/crypto/bigint/oracle.py").string();
   bool ok = false;
   const std::string out = testsupport::RunCommand("/usr/bin/python3 '" + script + "'", ok);
   if (!ok) return cases;

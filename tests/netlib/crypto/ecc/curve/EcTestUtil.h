@@ -19,7 +19,7 @@ inline std::string RunTool(const std::string& command) {
 
 // The helper scripts live beside this header.
 inline std::string ScriptPath(const char* name) {
-  return (std::filesystem::path(__FILE__).parent_path() / name).string();
+  return (testsupport::SourceDir() / "tests/netlib/crypto/ecc/curve" / name).string();
 }
 
 // Runs a helper script of this folder with /usr/bin/python3; lines of '|' fields.

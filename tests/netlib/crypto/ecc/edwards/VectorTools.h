@@ -16,9 +16,9 @@ using Bytes = std::vector<unsigned char>;
 inline Bytes FromHex(const std::string& hex) { return testsupport::UnhexBytes(hex); }
 inline std::string ToHex(const unsigned char* data, size_t n) { return testsupport::Hex(data, n); }
 
-// This folder and the project root, found from this file's own path.
-inline std::filesystem::path TestDir() { return std::filesystem::path(__FILE__).parent_path(); }
-inline std::filesystem::path ProjectRoot() { return TestDir() / ".." / ".." / ".." / ".." / ".."; }
+// This folder and the project root.
+inline std::filesystem::path ProjectRoot() { return testsupport::SourceDir(); }
+inline std::filesystem::path TestDir() { return ProjectRoot() / "tests/netlib/crypto/ecc/edwards"; }
 
 inline std::string ToHex(const Bytes& b) { return ToHex(b.data(), b.size()); }
 

@@ -16,7 +16,7 @@ using Row = std::vector<std::string>;
 
 // Runs engine_reference.py (beside this header) with the arguments.
 inline std::vector<Row> Reference(const std::string& args) {
-  const std::string script = (std::filesystem::path(__FILE__).parent_path() / "engine_reference.py").string();
+  const std::string script = (testsupport::SourceDir() / "tests/netlib/crypto/ecc/engine/engine_reference.py").string();
   return ectest::RunScript(script + " " + args);
 }
 
