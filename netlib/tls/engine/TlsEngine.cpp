@@ -1,13 +1,18 @@
 #include "tls/engine/TlsEngine.h"
 
 #include "core/base/Status.h"
+#include "pki/store/SelectedCertificate.h"
 #include "tls/engine/TlsSettingLists.h"
 
 namespace tornell {
 
 TlsEngine::TlsEngine() { (void)SetDefaults(nullptr, 1); }  // defaults cannot fail on fresh members
 
-TlsEngine::~TlsEngine() { delete flight; }
+TlsEngine::~TlsEngine() {
+  delete flight;
+  delete peerSelected;
+  delete previousPeerSelected;
+}
 
 int TlsEngine::SetDefaults(TlsOwner* newOwner, int newRole) {
   role = newRole;
@@ -66,6 +71,8 @@ int TlsEngine::CopyFrom(TlsEngine& source) {
   TORNELL_TRY(cachedSession.CopyFrom(source.cachedSession));
   TORNELL_TRY(current.CopyFrom(source.current, 0));
   TORNELL_TRY(pending.CopyFrom(source.pending, 0));
+  // The source owns its peer's selected certificate; the DER comes along.
+  current.peerCertificate = pending.peerCertificate = nullptr;
   ownCertificate = source.ownCertificate;
   delete flight;
   flight = nullptr;

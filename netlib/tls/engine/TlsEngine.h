@@ -188,6 +188,9 @@ class TlsEngine {
   [[nodiscard]] int ProcessFinished(WireBuffer& in, int length);
   // The peer's certificate: 1 accepted; otherwise a raised failure or 0.
   [[nodiscard]] int VerifyPeerCertificate(const StringList& received);
+  // A fresh selected certificate for the peer's leaf (empty for none), made
+  // the pending context's peerCertificate.
+  [[nodiscard]] int SelectPeerCertificate(const ByteString& der);
   static int IsSignatureAlgorithmAllowed(const char* list, const char* hash, const char* signature);
 
   // ---- client flights and key derivation ----
@@ -281,6 +284,10 @@ class TlsEngine {
   int serverFlightStep = 0;
   ByteString ownVerifyData;
   ByteString peerSignatureAlgorithms;  // of a TLS 1.2 CertificateRequest
+  // The peer's certificate of this handshake and of the one before (the
+  // current context may still point at it during a renegotiation).
+  SelectedCertificate* peerSelected = nullptr;
+  SelectedCertificate* previousPeerSelected = nullptr;
   ByteString peerVerifyData;
 
  private:

@@ -47,8 +47,7 @@ bool SplitPair(const char* piece, ByteString& hash, ByteString& signature) {
   StringList parts;
   if (SplitList(piece, '-', parts) != kStatusOk || parts.Count() != 2) return false;
   if (hash.Set(parts.Get(0)) != kStatusOk || signature.Set(parts.Get(1)) != kStatusOk) return false;
-  hash.Trim();
-  signature.Trim();
+  if (hash.Trim() != kStatusOk || signature.Trim() != kStatusOk) return false;
   hash.ToLower();
   signature.ToLower();
   return true;

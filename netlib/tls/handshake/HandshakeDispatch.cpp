@@ -252,14 +252,16 @@ int TlsEngine::ProcessServerHello(WireBuffer& in, int length) {
     version = selected;
   }
   if (version == 0x0304 && !hasSupportedVersions) return FailWithAlertOnly(tlsalert::kProtocolVersion);
-  if (IsVersionAcceptable(version) == 0 || (version <= 0x0303 && !(version == 0x0300 ? IsSsl30Enabled() != 0
-                                                                   : version == 0x0301 ? IsTls10Enabled() != 0
-                                                                   : version == 0x0302 ? IsTls11Enabled() != 0
-                                                                                       : IsTls12Enabled() != 0))) {
+  if (IsVersionAcceptable(version) == 0) {
     return RaiseFatal(kStatusHandshakeFailed,
                       "Error during handshake: The client and server cannot communicate, because they do not "
                       "possess a common algorithm.");
   }
+  // 0x0303 passes the test above for a TLS 1.3 offer; TLS 1.2 itself must be enabled.
+  const bool enabled = version == 0x0304 || (version == 0x0303 && IsTls12Enabled() != 0) ||
+                       (version == 0x0302 && IsTls11Enabled() != 0) || (version == 0x0301 && IsTls10Enabled() != 0) ||
+                       (version == 0x0300 && IsSsl30Enabled() != 0);
+  if (!enabled) return FailWithAlertOnly(tlsalert::kProtocolVersion);
   TORNELL_TRY(pending.serverRandom.Assign(random));
   TORNELL_TRY(SecretDump("ServerRandom", random));
   const bool retry = std::memcmp(random.Data(), kRetryRandom, 32) == 0;

@@ -1,19 +1,13 @@
 // The verdict on the peer's certificate: validity, chain, host name, then the
 // owner's word, which is final.
-#include <arpa/inet.h>
-
 #include <cstdio>
 #include <cstring>
-#include <ctime>
+#include <new>
 
 #include "core/base/Status.h"
-#include "crypto/digest/hash/HashContext.h"
-#include "crypto/ecc/engine/EccEngine.h"
-#include "crypto/rsa/RsaEngine.h"
-#include "pki/der/DerElement.h"
 #include "pki/keys/KeyCodec.h"
+#include "pki/store/SelectedCertificate.h"
 #include "pki/x509/CertificateRecords.h"
-#include "pki/x509/X509Codec.h"
 #include "tls/engine/TlsEngine.h"
 #include "tls/handshake/HostNameMatch.h"
 
@@ -22,7 +16,6 @@ namespace {
 
 constexpr uint32_t kCodeOutsideValidity = 0x800B0101u;
 constexpr uint32_t kCodeUntrustedRoot = 0x800B0109u;
-constexpr uint32_t kTrustSelfSignedRoot = 0x10u;
 const char* const kValidityText = "A required certificate is not within its validity period.";
 const char* const kChainText =
     "A certification chain processed correctly but terminated in a root certificate not trusted by the trust "
@@ -34,88 +27,50 @@ int Decode(const char* der, int length, pki::X509Certificate& out) {
   return out.Decode();
 }
 
-bool WithinValidity(const pki::X509Certificate& leaf) {
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  if (gmtime_r(&now, &utc) == nullptr) return false;
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
-                utc.tm_hour, utc.tm_min, utc.tm_sec);
-  return std::strcmp(leaf.tbs.notBefore.CStr(), text) <= 0 && std::strcmp(text, leaf.tbs.notAfter.CStr()) <= 0;
-}
-
-// Whether `issuer`'s key made the signature on `subject`.
-bool SignedBy(const pki::X509Certificate& subject, const pki::X509Certificate& issuer) {
-  if (!subject.tbs.issuerEncoded.Equals(issuer.tbs.issuerEncoded) && std::strcmp(subject.GetIssuer(), issuer.GetSubject()) != 0) {
-    return false;
-  }
-  const char* hashName = pki::X509Codec::SignatureOidToHash(subject.signatureAlgorithm.oid.CStr());
-  if (hashName == nullptr || subject.signatureValue.Length() < 2) return false;
-  HashContext hash;
-  ByteString digest;
-  if (hash.SetAlgorithm(hashName) != kStatusOk ||
-      hash.Digest(subject.tbsEncoded.Data(), subject.tbsEncoded.Length(), digest) != kStatusOk) {
-    return false;
-  }
-  const char* signature = subject.signatureValue.Data() + 1;  // past the unused-bits byte
-  const int signatureLength = subject.signatureValue.Length() - 1;
-  int valid = 0;
-  const ByteString algorithm(issuer.GetKeyAlgorithm());
-  if (algorithm.EqualsIgnoreCase("RSA")) {
-    RsaKey key;
-    RsaEngine engine;
-    if (issuer.GetRsaKey(key) != kStatusOk || engine.SetKey(key) != kStatusOk) return false;
-    return engine.VerifyHash(digest.Data(), digest.Length(), hashName, signature, signatureLength, valid, 0, 0, 1) ==
-               kStatusOk &&
-           valid == 1;
-  }
-  if (algorithm.EqualsIgnoreCase("IdEcPublicKey")) {
-    EcKey key;
-    EccEngine engine;
-    if (issuer.GetEcKey(key) != kStatusOk || engine.SetKey(key) != kStatusOk) return false;
-    return engine.VerifyHash(digest.Data(), digest.Length(), signature, signatureLength, valid) == kStatusOk &&
-           valid == 1;
-  }
-  return false;
-}
-
-// Without a trust store only a chain that ends in a self-signed root the
-// caller chose to trust (flag 0x10) passes; every link must verify.
-bool ChainTrusted(const StringList& received, uint32_t flags) {
-  if ((flags & kTrustSelfSignedRoot) == 0 || received.Count() == 0) return false;
-  pki::X509Certificate previous;
-  if (Decode(received.Get(0), received.EntryLength(0), previous) != kStatusOk) return false;
-  for (int i = 1; i < received.Count(); ++i) {
-    pki::X509Certificate next;
-    if (Decode(received.Get(i), received.EntryLength(i), next) != kStatusOk || !SignedBy(previous, next)) {
-      return false;
-    }
-    if (previous.CopyFrom(next) != kStatusOk) return false;
-  }
-  return std::strcmp(previous.GetIssuer(), previous.GetSubject()) == 0 && SignedBy(previous, previous);
-}
 
 }  // namespace
+
+int TlsEngine::SelectPeerCertificate(const ByteString& der) {
+  auto* fresh = new (std::nothrow) pki::SelectedCertificate();
+  if (fresh == nullptr) return kStatusNoMemory;
+  const int status = der.IsEmpty() ? kStatusOk
+                                   : fresh->Init(nullptr, 0, 0, nullptr, nullptr, der.Data(), der.Length());
+  if (status != kStatusOk) {
+    delete fresh;
+    return status;
+  }
+  delete previousPeerSelected;
+  previousPeerSelected = peerSelected;
+  peerSelected = fresh;
+  pending.peerCertificate = fresh;
+  return kStatusOk;
+}
 
 int TlsEngine::VerifyPeerCertificate(const StringList& received) {
   const char* statusText = "OK";
   uint32_t code = 0;
   pki::X509Certificate leaf;
   const bool haveLeaf = received.Count() > 0 && Decode(received.Get(0), received.EntryLength(0), leaf) == kStatusOk;
-  if (haveLeaf && !WithinValidity(leaf)) {
+  ByteString leafDer;
+  if (haveLeaf && leafDer.Set(received.Get(0), received.EntryLength(0)) != kStatusOk) return 0;
+  if (SelectPeerCertificate(leafDer) != kStatusOk) return 0;
+  pki::SelectedCertificate& peer = *pending.peerCertificate;
+  if (haveLeaf && peer.CheckValidity() != 0) {
     statusText = kValidityText;
     code = kCodeOutsideValidity;
   }
-  if (!ChainTrusted(received, securityFlags)) {
-    statusText = kChainText;
-    code = kCodeUntrustedRoot;
-  }
   ByteString chainText;
+  StringList pemChain;
   for (int i = 0; i < received.Count(); ++i) {
     ByteString pem;
     if (pki::KeyCodec::PemEncode(received.Get(i), received.EntryLength(i), "CERTIFICATE", pem) != kStatusOk) return 0;
+    if (pemChain.Add(pem.Data(), pem.Length()) != kStatusOk) return 0;
     if (i > 0 && chainText.Append("\r\n") != kStatusOk) return 0;
     if (chainText.Append(pem) != kStatusOk) return 0;
+  }
+  if (!haveLeaf || pki::SelectedCertificate::VerifyChain(peer, pemChain, nullptr, long(securityFlags), nullptr) != 0) {
+    statusText = kChainText;
+    code = kCodeUntrustedRoot;
   }
   if (role != 0 && (securityFlags & kSkipHostCheck) == 0) {
     if (!haveLeaf || tls::HostMatchesCertificate(leaf, remoteHost.CStr()) != 1) {
@@ -132,7 +87,7 @@ int TlsEngine::VerifyPeerCertificate(const StringList& received) {
   }
   int accept = code == 0 ? 1 : 0;
   int status = kStatusOk;
-  if (owner != nullptr && pending.peerCertificate != nullptr) {
+  if (owner != nullptr) {
     if (code == 0) {
       std::snprintf(text, sizeof text, "%s", statusText);
     } else {

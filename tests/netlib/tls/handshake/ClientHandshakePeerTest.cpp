@@ -107,6 +107,110 @@ TEST_P(ClientHandshakePeer, HandshakeDataAndMasterSecret) {
   RunCase(GetParam());
 }
 
+// A session whose certificate check is up to the test.
+struct Checked {
+  ServerRun run;
+  TlsEngine engine;
+  SocketOwner owner;
+  int status = -1;
+
+  void Run(const char* host, int flags, const std::string& pinned) {
+    const Case c{"checked", "rsa", 0x0C00, "TLS_ECDHE_RSA_WITH_AES_128_GCM_SHA256", "ECDHE-RSA-AES128-GCM-SHA256",
+                 "-tls1_2", 0xC02F};
+    ASSERT_TRUE(run.Start("rsa", c));
+    owner.fd = Connect(run.server.port());
+    ASSERT_GE(owner.fd, 0);
+    owner.pinned = pinned;
+    (void)engine.SetDefaults(&owner, 1);
+    ASSERT_EQ(engine.SetEnabledProtocols(c.mask), 0);
+    ASSERT_EQ(engine.SetRemoteHost(host), 0);
+    ASSERT_EQ(engine.SetSecurityFlags(flags), 0);
+    ASSERT_EQ(engine.StartHandshake(), 0);
+    status = Pump(engine, owner, [&] { return engine.IsEstablished() != 0; });
+    ::close(owner.fd);
+  }
+};
+
+TEST(ClientHandshakeChecks, PinnedLeafWithoutTrustStore) {
+  REQUIRE_OR_SKIP(testsupport::HaveOpenssl(), "openssl command not found");
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), "PKI fixture kit could not be made");
+  Checked run;
+  run.Run("localhost", 0, pkikit::Bytes("rsa-leaf.der"));
+  ASSERT_EQ(run.status, 0) << run.owner.fatalText;
+  EXPECT_EQ(run.engine.IsEstablished(), 1);
+  EXPECT_EQ(run.owner.certificateCode, int(0x800B0109u));
+  EXPECT_EQ(run.owner.certificateText,
+            "[0x800b0109] A certification chain processed correctly but terminated in a root certificate not trusted "
+            "by the trust provider.");
+  // The chain's trust is the owner's to settle; the error event still reports it.
+  ASSERT_FALSE(run.owner.errors.empty());
+  EXPECT_EQ(run.owner.errors[0].rfind("280 Error verifying Server certificate: 800b0109", 0), 0u);
+  EXPECT_EQ(run.owner.chainText.rfind("-----BEGIN CERTIFICATE-----", 0), 0u);
+}
+
+TEST(ClientHandshakeChecks, WrongHostIsRefused) {
+  REQUIRE_OR_SKIP(testsupport::HaveOpenssl(), "openssl command not found");
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), "PKI fixture kit could not be made");
+  Checked run;
+  run.Run("wrong.example", 0x10, "");
+  EXPECT_EQ(run.status, 280);
+  EXPECT_EQ(run.engine.IsEstablished(), 0);
+  EXPECT_EQ(run.owner.certificateText, "[0x113] Server name does not match server certificate");
+  EXPECT_EQ(run.owner.fatalCode, 280);
+  EXPECT_EQ(run.owner.fatalText, "Server certificate validation failed. Connection aborted.");
+  EXPECT_TRUE(run.owner.HasStatus("Error verifying Server certificate:  113 Server name does not match"));
+  EXPECT_TRUE(FileShows(run.run.log, "alert certificate unknown")) << testsupport::ReadFileText(run.run.log);
+}
+
+TEST(ClientHandshakeChecks, ResumptionWithACopiedEngine) {
+  REQUIRE_OR_SKIP(testsupport::HaveOpenssl(), "openssl command not found");
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), "PKI fixture kit could not be made");
+  const Case c{"resumed", "rsa", 0x0C00, "TLS_ECDHE_RSA_WITH_AES_128_GCM_SHA256", "ECDHE-RSA-AES128-GCM-SHA256",
+               "-tls1_2", 0xC02F};
+  ServerRun run;
+  ASSERT_TRUE(run.Start("rsa", c, {"-no_ticket"}));
+  TlsEngine first;
+  SocketOwner firstOwner;
+  firstOwner.fd = Connect(run.server.port());
+  ASSERT_GE(firstOwner.fd, 0);
+  (void)first.SetDefaults(&firstOwner, 1);
+  ASSERT_EQ(first.SetEnabledProtocols(c.mask), 0);
+  ASSERT_EQ(first.SetRemoteHost("localhost"), 0);
+  ASSERT_EQ(first.SetSecurityFlags(0x10), 0);
+  ASSERT_EQ(first.StartHandshake(), 0);
+  ASSERT_EQ(Pump(first, firstOwner, [&] { return first.IsEstablished() != 0; }), 0) << firstOwner.fatalText;
+  EXPECT_EQ(first.resumed, 0);
+  // A clean close keeps the session in the server's cache.
+  const std::string ask = "GET / HTTP/1.0\r\n\r\n";
+  int asked = 0;
+  ASSERT_EQ(first.Send(ask.data(), int(ask.size()), asked), 0);
+  (void)Pump(first, firstOwner, [&] { return first.IsClosed() != 0; });
+  ASSERT_EQ(first.SendCloseNotify(), 0);
+  ::close(firstOwner.fd);
+
+  // The copy carries the cached session to the next connection.
+  TlsEngine second;
+  ASSERT_EQ(second.CopyFrom(first), 0);
+  SocketOwner owner;
+  owner.fd = Connect(run.server.port());
+  ASSERT_GE(owner.fd, 0);
+  second.owner = &owner;
+  ASSERT_EQ(second.StartHandshake(), 0);
+  ASSERT_EQ(Pump(second, owner, [&] { return second.IsEstablished() != 0; }), 0) << owner.fatalText;
+  EXPECT_EQ(second.resumed, 1);
+  EXPECT_TRUE(owner.HasStatus("Resuming previous SSL session."));
+  EXPECT_EQ(owner.certificateCode, -1);  // no certificate in a resumed handshake
+  EXPECT_TRUE(Hex(second.current.masterSecret) == Hex(first.current.masterSecret));
+  const std::string request = "GET / HTTP/1.0\r\n\r\n";
+  int sent = 0;
+  ASSERT_EQ(second.Send(request.data(), int(request.size()), sent), 0);
+  (void)Pump(second, owner, [&] { return owner.data.find("</HTML>") != std::string::npos ||
+                                         owner.data.find("</html>") != std::string::npos; });
+  ::close(owner.fd);
+  EXPECT_EQ(owner.data.rfind("HTTP/1.0 200 ok", 0), 0u) << owner.data.substr(0, 200);
+  EXPECT_NE(owner.data.find("Reused, TLSv1.2"), std::string::npos);
+}
+
 const Case kCases[] = {
     {"ecdhe_rsa_aes128_gcm", "rsa", 0x0C00, "TLS_ECDHE_RSA_WITH_AES_128_GCM_SHA256", "ECDHE-RSA-AES128-GCM-SHA256",
      "-tls1_2", 0xC02F},

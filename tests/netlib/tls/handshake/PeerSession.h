@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "PeerProcess.h"
+#include "pki/store/SelectedCertificate.h"
 #include "tls/engine/TlsEngine.h"
 
 namespace peertest {
@@ -55,7 +56,22 @@ struct SocketOwner : TlsOwner {
     errors.push_back(std::to_string(code) + " " + text);
     return 0;
   }
-  int OnTlsCertificate(ByteString&, SelectedCertificate&, int, const char*, int&) override { return 0; }
+  // The certificate check: with `pinned` (DER) set, the leaf is accepted
+  // exactly when it is that certificate, whatever the checks said.
+  std::string pinned;
+  int certificateCode = -1;
+  std::string certificateText;
+  std::string chainText;
+  int OnTlsCertificate(ByteString& chain, SelectedCertificate& leaf, int code, const char* text, int& accept) override {
+    certificateCode = code;
+    certificateText = text;
+    chainText = chain.CStr();
+    if (!pinned.empty()) {
+      ByteString der;
+      accept = leaf.GetEncoded(der) == 0 && std::string(der.Data(), size_t(der.Length())) == pinned ? 1 : 0;
+    }
+    return 0;
+  }
   int ReturnError(int code, const char* text) override {
     fatalCode = code;
     fatalText = text;
@@ -98,6 +114,18 @@ int Pump(TlsEngine& engine, SocketOwner& owner, Done done, int seconds = 10) {
     if (status != 0) return status;
   }
   return engine.GetFailure();
+}
+
+// Waits (bounded) until the file holds the text.
+inline bool FileShows(const std::string& path, const std::string& text) {
+  for (int i = 0; i < 100; ++i) {
+    std::ifstream in(path);
+    std::stringstream all;
+    all << in.rdbuf();
+    if (all.str().find(text) != std::string::npos) return true;
+    ::usleep(20000);
+  }
+  return false;
 }
 
 inline std::string Hex(const ByteString& bytes) {

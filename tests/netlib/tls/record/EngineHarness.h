@@ -100,8 +100,9 @@ inline int Install(TlsEngine& engine, MemoryOwner& owner, int role, int code, in
   }
   if (SetState(engine.current.writeState, code, role != 0 ? client : server) != 0) return 1;
   if (SetState(engine.current.readState, code, role != 0 ? server : client) != 0) return 1;
-  owner.statuses.clear();
-  return engine.CompleteHandshake();
+  const int status = engine.CompleteHandshake();
+  owner.statuses.clear();  // the handshake summary
+  return status;
 }
 
 inline Keys ClientKeys(int keyLength, int ivLength) {

@@ -19,6 +19,8 @@ clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
   $(find "$SRC/netlib/tls" -name '*.cpp' | sort) "$LIB" -o "$WORK/engine_fuzz"
 corpus="$WORK/corpus"
 mkdir -p "$corpus"
+# Server flights captured from openssl s_server, behind the mode byte 0.
+cp "$SRC/tests/netlib/tls/record/seeds/"*.bin "$corpus/"
 if ! ASAN_OPTIONS=detect_leaks=1 "$WORK/engine_fuzz" -max_total_time="$SECONDS_EACH" -max_len=4096 -seed=1 \
     -artifact_prefix="$WORK/" "$corpus" >"$WORK/engine.log" 2>&1; then
   tail -n 40 "$WORK/engine.log"
