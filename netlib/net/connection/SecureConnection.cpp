@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "core/base/Status.h"
-#include "pki/x509/X509Codec.h"
+#include "pki/store/SelectedCertificate.h"
 
 namespace tornell {
 
@@ -249,16 +249,16 @@ int SecureConnection::OnTlsStatus(const char* text) { return FireSSLStatus(text)
 
 int SecureConnection::OnTlsError(int code, const char* text) { return RaiseError(code, text); }
 
-int SecureConnection::OnTlsCertificate(ByteString& encoded, SelectedCertificate&, int, const char* status,
-                                       int& accept) {
-  pki::X509Certificate certificate;
-  const char* subject = "";
-  const char* issuer = "";
-  if (pki::X509Codec::ParseCertificate(encoded, certificate) == 0) {
-    subject = certificate.GetSubject();
-    issuer = certificate.GetIssuer();
+int SecureConnection::OnTlsCertificate(ByteString& encoded, SelectedCertificate& certificate, int,
+                                       const char* status, int& accept) {
+  const char* subject = nullptr;
+  const char* issuer = nullptr;
+  if (pki::CertificateManager* manager = certificate.GetManager(); manager != nullptr) {
+    subject = manager->GetSubject();
+    issuer = manager->GetIssuer();
   }
-  return CheckServerCertificate(encoded.Data(), encoded.Length(), subject, issuer, status, accept);
+  return CheckServerCertificate(encoded.Data(), encoded.Length(), subject != nullptr ? subject : "",
+                                issuer != nullptr ? issuer : "", status, accept);
 }
 
 int SecureConnection::OnTlsData(const char* data, int length) { return DeliverTlsData(data, length); }
