@@ -34,15 +34,13 @@ void ConditionalSubtract(std::vector<uint32_t>& r, const std::vector<uint32_t>& 
 }  // namespace
 
 int ReduceSecret(const ByteString& value, const ByteString& modulus, int minusOne, SecretBytes& out) {
-  int skip = 0;
-  while (skip < modulus.Length() && modulus.ByteAt(skip) == 0) ++skip;
-  const int width = modulus.Length() - skip;
+  // The width is the modulus's as given: skipping its zero bytes would branch on it.
+  const int width = modulus.Length();
   if (width == 0) return kModulusUnusable;
   // One spare word: r < m before each doubling, so 2r + 1 < 2m fits.
   const size_t words = static_cast<size_t>(width + 3) / 4 + 1;
   std::vector<uint32_t> m(words, 0), r(words, 0), t(words, 0);
-  ToWords(modulus.Bytes() + skip, width, m);
-  uint32_t nonZero = 0;
+  ToWords(modulus.Bytes(), width, m);
   if (minusOne != 0) {
     uint64_t borrow = 1;
     for (size_t i = 0; i < words; ++i) {
@@ -51,11 +49,8 @@ int ReduceSecret(const ByteString& value, const ByteString& modulus, int minusOn
       borrow = (diff >> 63) & 1;
     }
   }
-  for (uint32_t w : m) nonZero |= w;
-  int status = kStatusOk;
-  if (ct::ValueBarrier(nonZero) == 0) status = kModulusUnusable;
   const unsigned char* v = value.Bytes();
-  for (int i = 0; status == kStatusOk && i < value.Length(); ++i) {
+  for (int i = 0; i < value.Length(); ++i) {
     for (int bit = 7; bit >= 0; --bit) {
       uint32_t carry = (v[i] >> bit) & 1u;
       for (size_t w = 0; w < words; ++w) {
@@ -66,7 +61,7 @@ int ReduceSecret(const ByteString& value, const ByteString& modulus, int minusOn
       ConditionalSubtract(r, m, t);
     }
   }
-  if (status == kStatusOk) status = out.SetLength(width);
+  int status = out.SetLength(width);
   if (status == kStatusOk) {
     unsigned char* o = reinterpret_cast<unsigned char*>(out.Data());
     for (int i = 0; i < width; ++i) {

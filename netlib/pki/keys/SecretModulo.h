@@ -7,10 +7,11 @@
 
 namespace tornell::pki {
 
-constexpr int kModulusUnusable = 2003;  // zero modulus (or 1 with minusOne)
+constexpr int kModulusUnusable = 2003;  // an empty modulus
 
-// Big-endian unsigned values; out gets the result at the modulus's width
-// (its bytes without leading zero bytes).
+// Big-endian unsigned values; out gets the result at the modulus's width. A
+// modulus of zero (or 1 with minusOne) is not refused, since telling it apart
+// would branch on the key: the result is then meaningless, as is such a key.
 [[nodiscard]] int ReduceSecret(const ByteString& value, const ByteString& modulus, int minusOne, SecretBytes& out);
 
 }  // namespace tornell::pki
