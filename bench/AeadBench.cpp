@@ -160,7 +160,7 @@ void Aes128CbcDecryptOurs(benchmark::State& state) {
     state.SkipWithError("keying failed");
     return;
   }
-  benchpath::Label(state, benchpath::kAes);
+  benchpath::Label(state, benchpath::kAesCbcDecrypt);
   std::vector<char> data(kRecord, 'x');
   tornell::ByteString out;
   for (auto _ : state) {

@@ -21,6 +21,7 @@ struct Choice {
 namespace cp = tornell::cpu::path;
 
 inline constexpr Choice kAes[] = {{cp::kAesNi, "aes-ni"}};
+inline constexpr Choice kAesCbcDecrypt[] = {{cp::kAesVaes256, "vaes-256"}, {cp::kAesNi, "aes-ni"}};
 inline constexpr Choice kAesGcm[] = {{cp::kAesGcmVaes512, "vaes-512"},
                                      {cp::kAesGcmVaes256, "vaes-256"},
                                      {cp::kAesGcmClmul, "aes-ni+clmul"}};

@@ -31,6 +31,7 @@ enum Feature : uint32_t {
 // What each fast path needs; a path runs only when all its bits are active.
 namespace path {
 constexpr uint32_t kAesNi = cpu::kAesNi | kSsse3 | kSse41;
+constexpr uint32_t kAesVaes256 = kAesNi | kAvx | kAvx2 | kVaes;
 constexpr uint32_t kAesGcmClmul = kAesNi | kPclmul;
 constexpr uint32_t kAesGcmVaes512 = kAesGcmClmul | kAvx512F | kAvx512Vl | kAvx512Bw | kVaes | kVpclmul;
 constexpr uint32_t kAesGcmVaes256 = kAesGcmClmul | kAvx | kAvx2 | kVaes | kVpclmul;

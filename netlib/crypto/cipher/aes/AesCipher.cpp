@@ -83,6 +83,10 @@ int AesCipher::EncryptCbc(unsigned char* chain, const unsigned char* input, unsi
 int AesCipher::DecryptCbc(unsigned char* chain, const unsigned char* input, unsigned char* output,
                           int blockCount) const {
   if (roundKeys_ == nullptr) return kStatusNoMemory;
+  if (cpu::Has(cpu::path::kAesVaes256)) {
+    aeshw::DecryptCbcVaes256(Swapped(), rounds_, chain, input, output, blockCount);
+    return kStatusOk;
+  }
   if (cpu::Has(cpu::path::kAesNi)) {
     aeshw::DecryptCbcSwapped(Swapped(), rounds_, chain, input, output, blockCount);
     return kStatusOk;

@@ -135,4 +135,33 @@ AESHW_TARGET void DecryptCbcSwapped(const unsigned char* rk, int rounds, unsigne
   Store(chain, previous);
 }
 
+__attribute__((target("aes,ssse3,avx,avx2,vaes"))) void DecryptCbcVaes256(const unsigned char* rk, int rounds,
+                                                                          unsigned char* chain,
+                                                                          const unsigned char* in,
+                                                                          unsigned char* out, int blocks) {
+  __m256i k[15];
+  for (int r = 0; r <= rounds; ++r) k[r] = _mm256_broadcastsi128_si256(Load(rk + 16 * r));
+  __m128i previous = Load(chain);
+  int i = 0;
+  for (; i + 16 <= blocks; i += 16) {
+    const unsigned char* c = in + 16 * i;
+    // Register j holds blocks 2j and 2j+1; each is XORed with the block
+    // before it, all read before any output is written.
+    __m256i b[8], before[8];
+    for (int j = 0; j < 8; ++j) b[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + 32 * j));
+    before[0] = _mm256_set_m128i(Load(c), previous);
+    for (int j = 1; j < 8; ++j) before[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + 32 * j - 16));
+    previous = Load(c + 16 * 15);
+    for (int j = 0; j < 8; ++j) b[j] = _mm256_xor_si256(b[j], k[0]);
+    for (int r = 1; r < rounds; ++r)
+      for (int j = 0; j < 8; ++j) b[j] = _mm256_aesdec_epi128(b[j], k[r]);
+    for (int j = 0; j < 8; ++j) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 16 * i + 32 * j),
+                          _mm256_xor_si256(_mm256_aesdeclast_epi128(b[j], k[rounds]), before[j]));
+    }
+  }
+  Store(chain, previous);
+  DecryptCbcSwapped(rk, rounds, chain, in + 16 * i, out + 16 * i, blocks - i);
+}
+
 }  // namespace tornell::aeshw

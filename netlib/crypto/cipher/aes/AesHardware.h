@@ -24,5 +24,9 @@ void DecryptBlocksSwapped(const unsigned char* rk, int rounds, const unsigned ch
 // 16-byte chain is left at the last ciphertext block. in may equal out.
 void DecryptCbcSwapped(const unsigned char* rk, int rounds, unsigned char* chain, const unsigned char* in,
                        unsigned char* out, int blocks);
+// The same sixteen blocks at a time on 256-bit VAES, the rest as above
+// (cpu::path::kAesVaes256 first).
+void DecryptCbcVaes256(const unsigned char* rk, int rounds, unsigned char* chain, const unsigned char* in,
+                       unsigned char* out, int blocks);
 
 }  // namespace tornell::aeshw

@@ -51,10 +51,15 @@ inline void Round(uint64_t a, uint64_t b, uint64_t& d, uint64_t e, uint64_t f, u
   h = t1 + t2;
 }
 
+struct NoHook {
+  void operator()() const {}
+};
+
 // The eighty rounds over precomputed schedule-plus-constant words, read
-// `stride` words apart.
-template <int kStride>
-inline __attribute__((always_inline)) void Rounds(uint64_t st[8], const uint64_t* wk) {
+// `stride` words apart; hook() runs after every eight (other work for the
+// units the rounds leave idle).
+template <int kStride, class Hook = const NoHook>
+inline __attribute__((always_inline)) void Rounds(uint64_t st[8], const uint64_t* wk, Hook& hook = NoHook()) {
   uint64_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];
   uint64_t x = b ^ c, y = 0;
 #pragma GCC unroll 10
@@ -67,6 +72,7 @@ inline __attribute__((always_inline)) void Rounds(uint64_t st[8], const uint64_t
     Round(d, e, g, h, a, b, c, wk[kStride * (t + 5)], y, x);
     Round(c, d, f, g, h, a, b, wk[kStride * (t + 6)], x, y);
     Round(b, c, e, f, g, h, a, wk[kStride * (t + 7)], y, x);
+    hook();
   }
   st[0] += a;
   st[1] += b;
@@ -99,43 +105,65 @@ AVX2_INLINE __m256i Rotr64x4(__m256i x, int n) {
   return _mm256_or_si256(_mm256_srli_epi64(x, n), _mm256_slli_epi64(x, 64 - n));
 }
 
+AVX2_INLINE __m256i Load4(const uint64_t* q) { return _mm256_load_si256(reinterpret_cast<const __m256i*>(q)); }
+
 // The schedules of four consecutive blocks at once, lane j holding block j:
-// wk[t][j] is word t of block j plus the round constant.
-AVX2_INLINE void Schedule4(const unsigned char* p, uint64_t wk[80][4]) {
-  const __m256i swap = _mm256_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10,
-                                       11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7);
-  const __m256i index = _mm256_set_epi64x(384, 256, 128, 0);
-  __m256i w[16];
-#pragma GCC unroll 16
-  for (int t = 0; t < 16; ++t) {
-    __m256i v = _mm256_i64gather_epi64(reinterpret_cast<const long long*>(p + 8 * t), index, 1);
-    w[t] = _mm256_shuffle_epi8(v, swap);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(wk[t]),
-                       _mm256_add_epi64(w[t], _mm256_set1_epi64x(static_cast<long long>(kK[t]))));
-  }
-#pragma GCC unroll 64
-  for (int t = 16; t < 80; ++t) {
-    __m256i x1 = w[(t + 1) & 15], x14 = w[(t + 14) & 15];
+// wk[t][j] is word t of block j plus the round constant. One step computes
+// word t from the last sixteen, kept in w.
+AVX2_INLINE void ScheduleStep(const unsigned char* p, int t, uint64_t w[16][4], uint64_t wk[80][4]) {
+  __m256i v;
+  if (t < 16) {
+    const __m256i swap = _mm256_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10,
+                                         11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i index = _mm256_set_epi64x(384, 256, 128, 0);
+    v = _mm256_shuffle_epi8(_mm256_i64gather_epi64(reinterpret_cast<const long long*>(p + 8 * t), index, 1), swap);
+  } else {
+    __m256i x1 = Load4(w[(t + 1) & 15]), x14 = Load4(w[(t + 14) & 15]);
     __m256i sigma0 = _mm256_xor_si256(_mm256_xor_si256(Rotr64x4(x1, 1), Rotr64x4(x1, 8)),
                                       _mm256_srli_epi64(x1, 7));
     __m256i sigma1 = _mm256_xor_si256(_mm256_xor_si256(Rotr64x4(x14, 19), Rotr64x4(x14, 61)),
                                       _mm256_srli_epi64(x14, 6));
-    __m256i v = _mm256_add_epi64(_mm256_add_epi64(w[t & 15], sigma0),
-                                 _mm256_add_epi64(w[(t + 9) & 15], sigma1));
-    w[t & 15] = v;
-    _mm256_store_si256(reinterpret_cast<__m256i*>(wk[t]),
-                       _mm256_add_epi64(v, _mm256_set1_epi64x(static_cast<long long>(kK[t]))));
+    v = _mm256_add_epi64(_mm256_add_epi64(Load4(w[t & 15]), sigma0), _mm256_add_epi64(Load4(w[(t + 9) & 15]), sigma1));
   }
+  _mm256_store_si256(reinterpret_cast<__m256i*>(w[t & 15]), v);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(wk[t]),
+                     _mm256_add_epi64(v, _mm256_set1_epi64x(static_cast<long long>(kK[t]))));
 }
 
-// Groups of four blocks take their schedules from the vector unit; the
-// rounds stay scalar, on three-operand rotates.
+// Two steps of the following group's schedule, for the rounds' hook.
+struct NextSchedule {
+  const unsigned char* p;
+  uint64_t (*w)[4];
+  uint64_t (*wk)[4];
+  int t = 0;
+  __attribute__((target("avx2,bmi,bmi2"))) void operator()() {
+    ScheduleStep(p, t, w, wk);
+    ScheduleStep(p, t + 1, w, wk);
+    t += 2;
+  }
+};
+
+// Groups of four blocks take their schedules from the vector unit, each
+// group's computed two steps at a time between the scalar rounds (on
+// three-operand rotates) of the group before, where the vector unit idles.
 __attribute__((target("avx2,bmi,bmi2"))) void CompressAvx2(uint64_t st[8], const unsigned char* p,
                                                           size_t blocks) {
-  alignas(32) uint64_t wk4[80][4];
+  alignas(32) uint64_t wk4[2][80][4];
+  alignas(32) uint64_t w[16][4];
+  int current = 0;
+  if (blocks >= 4) {
+    for (int t = 0; t < 80; ++t) ScheduleStep(p, t, w, wk4[0]);
+  }
   for (; blocks >= 4; blocks -= 4, p += 4 * Sha512Digest::kBlockBytes) {
-    Schedule4(p, wk4);
-    for (int j = 0; j < 4; ++j) Rounds<4>(st, &wk4[0][j]);
+    const unsigned char* following = p + 4 * Sha512Digest::kBlockBytes;
+    uint64_t(*next)[4] = wk4[current ^ 1];
+    NextSchedule step{following, w, next};
+    if (blocks >= 8) {
+      for (int j = 0; j < 4; ++j) Rounds<4>(st, &wk4[current][0][j], step);
+    } else {
+      for (int j = 0; j < 4; ++j) Rounds<4>(st, &wk4[current][0][j]);
+    }
+    current ^= 1;
   }
   for (; blocks > 0; --blocks, p += Sha512Digest::kBlockBytes) {
     uint64_t wk[80];

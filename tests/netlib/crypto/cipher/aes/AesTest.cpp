@@ -14,12 +14,18 @@ using namespace tornell;
 
 namespace {
 
-// Every AES case runs once on the processor instructions (skipped where the
-// processor lacks them) and once on the portable code.
+// Every AES case runs on the 256-bit VAES instructions (CBC decryption
+// uses them), on AES-NI (each skipped where the processor lacks it) and on
+// the portable code.
 class AesPaths : public ::testing::TestWithParam<uint32_t> {};
 
-INSTANTIATE_TEST_SUITE_P(Both, AesPaths, ::testing::Values(cpu::path::kAesNi, testsupport::kPortablePath),
-                         [](const auto& info) { return info.param == 0 ? "Portable" : "Hardware"; });
+INSTANTIATE_TEST_SUITE_P(Both, AesPaths,
+                         ::testing::Values(cpu::path::kAesVaes256, cpu::path::kAesNi, testsupport::kPortablePath),
+                         [](const auto& info) {
+                           return info.param == 0                      ? "Portable"
+                                  : info.param == cpu::path::kAesNi ? "Hardware"
+                                                                      : "Vaes256";
+                         });
 
 struct BlockVector {
   const char* key;
@@ -62,8 +68,8 @@ TEST_P(AesPaths, PublishedBlocksBothDirectionsAndInPlace) {
   }
 }
 
-// SP 800-38A F.2.1/F.2.2, then a longer message (the eight-block loop and
-// its tail) decrypted whole, in place and in pieces against block calls.
+// SP 800-38A F.2.1/F.2.2, then a longer message (the sixteen- and eight-block loops and
+// their tail) decrypted whole, in place and in pieces against block calls.
 TEST_P(AesPaths, CbcEntriesBothDirectionsInPlaceAndInPieces) {
   USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   const Bytes key = Unhex("2b7e151628aed2a6abf7158809cf4f3c"), iv = Unhex("000102030405060708090a0b0c0d0e0f");
@@ -83,7 +89,7 @@ TEST_P(AesPaths, CbcEntriesBothDirectionsInPlaceAndInPieces) {
   EXPECT_EQ(Hex(out), Hex(pt));
   EXPECT_EQ(Hex(chain), ct.substr(96));
 
-  const int blocks = 8 * 3 + 5;
+  const int blocks = 16 * 2 + 8 + 5;
   Bytes longPt(16 * blocks), longCt(16 * blocks), want(16 * blocks);
   for (size_t i = 0; i < longPt.size(); ++i) longPt[i] = uint8_t(i * 37 + 11);
   chain = iv;
@@ -103,7 +109,7 @@ TEST_P(AesPaths, CbcEntriesBothDirectionsInPlaceAndInPieces) {
   EXPECT_EQ(Hex(chain), Hex(longCt.data() + 16 * (blocks - 1), 16));
   chain = iv;
   int at = 0;
-  for (int n : {3, 9, 1, 16}) {
+  for (int n : {3, 17, 1, 16, 8}) {
     ASSERT_EQ(0, dec.DecryptCbc(chain.data(), longCt.data() + 16 * at, pieces.data() + 16 * at, n));
     at += n;
   }

@@ -73,6 +73,12 @@ std::vector<Message> Messages() {
     std::string bytes = prng.Bytes(prng.Below(600));
     out.push_back({bytes, Hex(bytes)});
   }
+  // Groups of four 128-byte blocks, one to several (the vector schedule
+  // runs a group ahead), with and without a tail.
+  for (int n : {512, 1023, 1024, 1025, 1600, 4096 + 77}) {
+    std::string bytes = prng.Bytes(n);
+    out.push_back({bytes, Hex(bytes)});
+  }
   out.push_back({std::string(1000000, 'a'), "a*1000000"});
   return out;
 }
