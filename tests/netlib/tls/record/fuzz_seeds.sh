@@ -1,0 +1,7 @@
+#!/bin/sh
+# Seeds of the engine fuzzer: server flights captured from openssl s_server,
+# behind the mode byte 0.
+# Usage: fuzz_seeds.sh <source root> <work folder>
+set -eu
+mkdir -p "$2/seeds"
+cp "$1"/tests/netlib/tls/record/seeds/*.bin "$2/seeds"/
