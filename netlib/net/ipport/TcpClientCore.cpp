@@ -62,7 +62,7 @@ int TcpClientCore::SendBytes(const char* data, int length) {
   fileSend_ = 0;
   if (!Blocking()) return Send(data, length, 0);
   const int result = SendData(data, length, 1, 0);
-  if (singleLineMode_ == 0) static_cast<void>(SetReceiveEnabled(1));
+  if (singleLineMode_ == 0) ResumeReceive();
   return result;
 }
 
@@ -113,8 +113,14 @@ int TcpClientCore::SendFile(const char* fileName) {
       break;
     default: break;
   }
-  if (singleLineMode_ == 0) static_cast<void>(SetReceiveEnabled(1));
+  if (singleLineMode_ == 0) ResumeReceive();
   return code;
+}
+
+// Only when it is off: turning it on again makes the next wait step read
+// first and then still wait its whole time, once for every send.
+void TcpClientCore::ResumeReceive() {
+  if (GetReceiveEnabled() == 0) static_cast<void>(SetReceiveEnabled(1));
 }
 
 int64_t TcpClientCore::GetBytesSent() const {

@@ -64,6 +64,7 @@ class TcpClientCore : public ProtocolConnection {
  private:
   bool Blocking() const { return GetTimeout() != 0; }
   IPPortBase* Sink();
+  void ResumeReceive();
 
   uint8_t fileSend_ = 0;
   int64_t fileBytes_ = 0;
