@@ -88,6 +88,8 @@ int FileStream::Close() {
 long FileStream::Size() const {
   struct stat st;
   if (fd_ == -1 || fstat(fd_, &st) != 0) return -1;
+  // A pipe's or a socket's size is not what it will yield: unknown.
+  if (!S_ISREG(st.st_mode)) return -1;
   return static_cast<long>(st.st_size);
 }
 

@@ -41,6 +41,7 @@ class FileStream {
   // Exactly length bytes are read, else 6 or 10; every failure closes the stream.
   [[nodiscard]] int Read(void* buffer, unsigned length);
   int Close();
+  // Bytes in the file; -1 when unknown (no file, or not a regular file).
   long Size() const;
   long Seek(long offset, int whence);
   long Seek(long offset);

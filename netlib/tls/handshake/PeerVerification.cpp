@@ -87,13 +87,17 @@ int TlsEngine::VerifyPeerCertificate(const StringList& received) {
   }
   int accept = code == 0 ? 1 : 0;
   int status = kStatusOk;
+  // The owner answers for every certificate, selected for this session or not:
+  // its answer is what lets an untrusted server through or stops a trusted one.
+  pki::SelectedCertificate unselected;
   if (owner != nullptr) {
     if (code == 0) {
       std::snprintf(text, sizeof text, "%s", statusText);
     } else {
       std::snprintf(text, sizeof text, "[0x%x] %s", code, statusText);
     }
-    status = owner->OnTlsCertificate(chainText, *pending.peerCertificate, int(code), text, accept);
+    SelectedCertificate& peer = pending.peerCertificate != nullptr ? *pending.peerCertificate : unselected;
+    status = owner->OnTlsCertificate(chainText, peer, int(code), text, accept);
   }
   if (status == kStatusOk && accept == 0) {
     const int sent = SendAlert(tlsalert::kFatal, tlsalert::kCertificateUnknown);

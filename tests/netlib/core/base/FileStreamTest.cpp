@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -70,6 +71,19 @@ TEST_F(FileStreamTest, OpenModesAndStatusCodes) {
   f.Close();
   EXPECT_EQ("", Slurp(path));
   EXPECT_EQ(4, f.OpenWrite("/nonexistent-dir/x"));
+}
+
+// A pipe has no size to read: a sender must not take it for an empty file.
+TEST_F(FileStreamTest, PipeSizeIsUnknown) {
+  std::remove(path.c_str());
+  ASSERT_EQ(0, mkfifo(path.c_str(), 0600));
+  const int writer = open(path.c_str(), O_RDWR);  // so that opening for reading does not wait
+  ASSERT_NE(-1, writer);
+  tornell::FileStream f;
+  ASSERT_EQ(0, f.OpenRead(path.c_str()));
+  EXPECT_EQ(-1, f.Size());
+  f.Close();
+  close(writer);
 }
 
 TEST_F(FileStreamTest, WholeFileRoundTrip) {
