@@ -4,17 +4,13 @@
 // component can hand it to the host as it is; Accept flags travel back.
 #include <cstdint>
 
+#include "net/component/ComponentHandle.h"
+
 namespace tornell {
 
-class HttpEventSink {
+class HttpEventSink : public ComponentHandle {
  public:
-  virtual ~HttpEventSink() = default;
-
-  // Called with the object's code page before every event.
-  virtual void OnCodePage(int) {}
-  virtual int ExternalWait(long&) { return 0; }
-  virtual int ExternalRegisterSocket(long&, long&, void*&) { return 0; }
-  virtual int ExternalUnregisterSocket(void*&) { return 0; }
+  HttpEventSink(EventCallback callback, void* context) : ComponentHandle(callback, context) {}
 
   virtual int FireConnected(int&, const char*&) { return 0; }
   virtual int FireConnectionStatus(const char*&, int&, const char*&) { return 0; }

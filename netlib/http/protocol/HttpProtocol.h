@@ -173,6 +173,8 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   // supplies it. `withBody` for POST and PUT.
   [[nodiscard]] virtual int RunRequest(const char* method, bool withBody);
 
+  HttpEventSink* RegisteredSink() const;
+  // The registered sink, handed the code page first.
   HttpEventSink* Sink();
   [[nodiscard]] int ClearCredentialState();
   [[nodiscard]] int ApplyUrlChange(const UrlChange& change);

@@ -11,9 +11,14 @@ const char* Text(const char* text) { return text != nullptr ? text : ""; }
 
 }  // namespace
 
+// Only an HTTP component registers itself on this object.
+HttpEventSink* HttpProtocol::RegisteredSink() const {
+  return static_cast<HttpEventSink*>(static_cast<ComponentHandle*>(GetEventSink()));
+}
+
 // The component registered itself; it receives the code page before each event.
 HttpEventSink* HttpProtocol::Sink() {
-  auto* sink = static_cast<HttpEventSink*>(GetEventSink());
+  HttpEventSink* sink = RegisteredSink();
   if (sink != nullptr) sink->OnCodePage(GetCodePage());
   return sink;
 }
@@ -157,17 +162,17 @@ int HttpProtocol::RegisterSocket(long descriptor, long mask, void*& handle) {
 }
 
 int HttpProtocol::ExternalWait(long& milliseconds) {
-  auto* sink = static_cast<HttpEventSink*>(GetEventSink());
+  HttpEventSink* sink = RegisteredSink();
   return sink != nullptr ? sink->ExternalWait(milliseconds) : 0;
 }
 
 int HttpProtocol::ExternalRegisterSocket(long descriptor, long mask, void*& handle) {
-  auto* sink = static_cast<HttpEventSink*>(GetEventSink());
+  HttpEventSink* sink = RegisteredSink();
   return sink != nullptr ? sink->ExternalRegisterSocket(descriptor, mask, handle) : 0;
 }
 
 int HttpProtocol::ExternalUnregisterSocket(void* handle) {
-  auto* sink = static_cast<HttpEventSink*>(GetEventSink());
+  HttpEventSink* sink = RegisteredSink();
   return sink != nullptr ? sink->ExternalUnregisterSocket(handle) : 0;
 }
 

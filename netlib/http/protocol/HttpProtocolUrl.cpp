@@ -61,12 +61,19 @@ int HttpProtocol::SetURLPort(int port) {
 
 int HttpProtocol::SetTargetHost(const char* host) {
   const char* name = host != nullptr ? host : "";
-  if (connected_ != 0 && !target_.Server().Equals(name) && !remoteHost_.Equals(name)) Close();
+  if (connected_ != 0) {
+    // Kept: the open connection already goes where this request goes.
+    if (target_.Server().Equals(name) || remoteHost_.Equals(name)) return kStatusOk;
+    Close();
+  }
   return SetRemoteHost(name);
 }
 
 int HttpProtocol::SetTargetPort(int port) {
-  if (connected_ != 0 && port != remotePort_) Close();
+  if (connected_ != 0) {
+    if (port == remotePort_) return kStatusOk;
+    Close();
+  }
   return SetRemotePort(port);
 }
 

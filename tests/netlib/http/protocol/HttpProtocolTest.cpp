@@ -27,13 +27,14 @@ struct Event {
 // Records every event with the code page handed over just before it.
 class RecordingSink : public HttpEventSink {
  public:
+  RecordingSink() : HttpEventSink(nullptr, nullptr) {}
   void OnCodePage(int page) override { codePages.push_back(page); }
   int ExternalWait(long& ms) override { return Add("wait", "", static_cast<int>(ms)); }
-  int ExternalRegisterSocket(long& descriptor, long&, void*& handle) override {
+  int ExternalRegisterSocket(long descriptor, long, void*& handle) override {
     handle = this;
     return Add("register", "", static_cast<int>(descriptor));
   }
-  int ExternalUnregisterSocket(void*&) override { return Add("unregister", "", 0) + 7; }
+  int ExternalUnregisterSocket(void*) override { return Add("unregister", "", 0) + 7; }
   int FireConnected(int& code, const char*& text) override { return Add("connected", text, code); }
   int FireConnectionStatus(const char*& event, int& code, const char*& text) override {
     return Add("status", std::string(event) + "|" + text, code);
@@ -91,7 +92,7 @@ class RecordingSink : public HttpEventSink {
 // dispatcher asked for and runs what a test gives it.
 class TestProtocol : public HttpProtocol {
  public:
-  TestProtocol() { SetEventSink(&sink); }
+  TestProtocol() { SetEventSink(static_cast<ComponentHandle*>(&sink)); }
 
   int RunRequest(const char* method, bool withBody) override {
     methods.push_back(std::string(method) + (withBody ? "+body" : ""));
