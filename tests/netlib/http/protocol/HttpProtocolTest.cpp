@@ -99,6 +99,7 @@ class TestProtocol : public HttpProtocol {
     return during ? during(*this) : 0;
   }
   using HttpProtocol::connected_;
+  void SetStatusCodeForTest(int code) { statusCode_ = code; }
 
   RecordingSink sink;
   std::vector<std::string> methods;
@@ -125,6 +126,10 @@ class Listener {
   }
   int Port() const { return port_; }
   int Accept() { return peer_ = accept(fd_, nullptr, nullptr); }
+  void ClosePeer() {
+    if (peer_ >= 0) close(peer_);
+    peer_ = -1;
+  }
   // Reads until `count` bytes came or 5 s passed.
   std::string Read(size_t count) {
     std::string out;
@@ -474,6 +479,50 @@ TEST(HttpProtocol, ChunkFramingOnTheWireAndConnectionReuse) {
   EXPECT_NE(http.connected_, 0);
   ASSERT_EQ(http.SetTargetPort(server.Port() + 1 > 65535 ? 1 : server.Port() + 1), 0);
   EXPECT_EQ(http.connected_, 0);
+}
+
+TEST(HttpProtocol, ResponseWaitEndsWhenThePeerCloses) {
+  Listener server;
+  ASSERT_NE(server.Port(), 0);
+  TestProtocol http;
+  ASSERT_EQ(http.SetTimeout(5, 1), 0);
+  int waited = -1;
+  http.during = [&server, &waited](TestProtocol& self) {
+    EXPECT_EQ(self.ConnectTo("127.0.0.1", server.Port()), 0);
+    EXPECT_GE(server.Accept(), 0);
+    server.ClosePeer();
+    waited = self.WaitForResponse();
+    return waited;
+  };
+  EXPECT_EQ(http.DoAction(kHttpGet), 0);
+  EXPECT_EQ(waited, 0);
+  EXPECT_EQ(http.GetResponseDone(), 1);
+  int ends = 0;
+  for (const Event& e : http.sink.events) ends += e.name == "end" && e.code == 1 ? 1 : 0;
+  EXPECT_EQ(ends, 1);  // once per response, however the end is reached
+  EXPECT_EQ(http.EndResponse(), 0);
+  ends = 0;
+  for (const Event& e : http.sink.events) ends += e.name == "end" ? 1 : 0;
+  EXPECT_EQ(ends, 1);
+
+  // Not connected, or asynchronous: nothing to wait for.
+  TestProtocol idle;
+  EXPECT_EQ(idle.WaitForResponse(), 0);
+  http.SetLogLevel(2);
+  EXPECT_EQ(http.WaitForResponse(), 0);
+  EXPECT_EQ(http.sink.Logs("Info").back(), "Request Sent");
+}
+
+TEST(HttpProtocol, RedirectResponseEndsWithoutEndTransfer) {
+  TestProtocol http;
+  http.during = [](TestProtocol& self) {
+    EXPECT_EQ(self.RedirectLocation().Set("/elsewhere"), 0);
+    self.SetStatusCodeForTest(302);
+    return self.EndResponse();
+  };
+  EXPECT_EQ(http.DoAction(kHttpGet), 0);
+  EXPECT_EQ(http.GetResponseDone(), 1);
+  for (const Event& e : http.sink.events) EXPECT_NE(e.name, "end");
 }
 
 }  // namespace
