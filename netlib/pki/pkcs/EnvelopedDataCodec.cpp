@@ -12,20 +12,11 @@ namespace {
 
 using detail::ChildAt;
 using detail::ContentOf;
+using detail::LoadSplit;
+using detail::OidOf;
 using detail::SplitChildAt;
 
 constexpr const char* kOidRsaesOaep = "1.2.840.113549.1.1.7";
-
-int LoadSplit(DerElement& node, const ByteString& element) {
-  TORNELL_TRY(node.body.output.Assign(element));
-  return node.SplitChildren();
-}
-
-int OidOf(const DerElement& node, int i, ByteString& out) {
-  DerElement* child = nullptr;
-  TORNELL_TRY(ChildAt(node, i, child));
-  return child->body.ReadOid(0, out);
-}
 
 // The AlgorithmIdentifier inside an explicitly tagged field.
 int TaggedAlgorithm(DerElement& field, AlgorithmIdentifier& out) {

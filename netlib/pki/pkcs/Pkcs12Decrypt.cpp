@@ -16,6 +16,7 @@ namespace {
 
 using detail::ChildAt;
 using detail::ContentOf;
+using detail::OidOf;
 using detail::SplitChildAt;
 
 constexpr const char* kOidPbes2 = "1.2.840.113549.1.5.13";
@@ -58,12 +59,6 @@ const Pbes2Cipher* FindPbes2Cipher(const ByteString& oid) {
     if (oid.Equals(c.oid)) return &c;
   }
   return nullptr;
-}
-
-int OidOf(const DerElement& node, int i, ByteString& out) {
-  DerElement* child = nullptr;
-  TORNELL_TRY(ChildAt(node, i, child));
-  return child->body.ReadOid(0, out);
 }
 
 }  // namespace

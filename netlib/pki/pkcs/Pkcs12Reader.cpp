@@ -13,6 +13,7 @@ namespace {
 
 using detail::ChildAt;
 using detail::ContentOf;
+using detail::OidOf;
 using detail::SplitChildAt;
 
 constexpr const char* kOidData = "1.2.840.113549.1.7.1";
@@ -21,12 +22,6 @@ constexpr const char* kOidShroudedKeyBag = "1.2.840.113549.1.12.10.1.2";
 constexpr const char* kOidCertBag = "1.2.840.113549.1.12.10.1.3";
 constexpr const char* kOidX509Certificate = "1.2.840.113549.1.9.22.1";
 constexpr const char* kOidPbes2 = "1.2.840.113549.1.5.13";
-
-int OidOf(const DerElement& node, int i, ByteString& out) {
-  DerElement* child = nullptr;
-  TORNELL_TRY(ChildAt(node, i, child));
-  return child->body.ReadOid(0, out);
-}
 
 // Decrypted bytes are trusted only when they form exactly one element.
 bool IsOneElement(const ByteString& bytes) {

@@ -227,36 +227,39 @@ namespace {
 
 const char* OrEmpty(const char* text) { return text != nullptr ? text : ""; }
 
+// Hands `call` a terminated copy of the bytes, so a sink may read them as text.
+template <typename Call>
+int WithTerminatedCopy(const char* bytes, int length, Call call) {
+  ByteString copy;
+  TORNELL_TRY(copy.Set(bytes, length));
+  call(copy.CStr());
+  return kStatusOk;
+}
+
 }  // namespace
 
 int CertificateManager::FireCertificate(const char* bytes, int length, const char* subject, const char* issuer,
                                         const char* extra, int status, int flags) {
   CertificateManagerEvents* sink = Sink();
   if (sink == nullptr) return kStatusOk;
-  // A terminated copy, so the sink may read the bytes as text.
-  ByteString copy;
-  TORNELL_TRY(copy.Set(bytes, length));
-  const char* b = copy.CStr();
-  const char* s = OrEmpty(subject);
-  const char* i = OrEmpty(issuer);
-  const char* e = OrEmpty(extra);
-  sink->OnCertificate(b, length, s, i, e, status, flags);
-  return kStatusOk;
+  return WithTerminatedCopy(bytes, length, [&](const char* b) {
+    const char* s = OrEmpty(subject);
+    const char* i = OrEmpty(issuer);
+    const char* e = OrEmpty(extra);
+    sink->OnCertificate(b, length, s, i, e, status, flags);
+  });
 }
 
 int CertificateManager::FireCertificateChain(const char* bytes, int length, const char* subject, const char* issuer,
                                              const char* extra, int status) {
   CertificateManagerEvents* sink = Sink();
   if (sink == nullptr) return kStatusOk;
-  // A terminated copy, so the sink may read the bytes as text.
-  ByteString copy;
-  TORNELL_TRY(copy.Set(bytes, length));
-  const char* b = copy.CStr();
-  const char* s = OrEmpty(subject);
-  const char* i = OrEmpty(issuer);
-  const char* e = OrEmpty(extra);
-  sink->OnCertificateChain(b, length, s, i, e, status);
-  return kStatusOk;
+  return WithTerminatedCopy(bytes, length, [&](const char* b) {
+    const char* s = OrEmpty(subject);
+    const char* i = OrEmpty(issuer);
+    const char* e = OrEmpty(extra);
+    sink->OnCertificateChain(b, length, s, i, e, status);
+  });
 }
 
 int CertificateManager::FireKeyInfo(const char* text, int number, const char* other, int otherNumber) {

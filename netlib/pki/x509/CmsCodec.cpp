@@ -10,21 +10,12 @@ namespace {
 
 using detail::ChildAt;
 using detail::ContentOf;
+using detail::LoadSplit;
+using detail::OidOf;
 
 constexpr const char* kOidContentType = "1.2.840.113549.1.9.3";
 constexpr const char* kOidMessageDigest = "1.2.840.113549.1.9.4";
 constexpr const char* kOidSigningTime = "1.2.840.113549.1.9.5";
-
-int LoadSplit(DerElement& node, const ByteString& element) {
-  TORNELL_TRY(node.body.output.Assign(element));
-  return node.SplitChildren();
-}
-
-int OidOf(const DerElement& node, int i, ByteString& out) {
-  DerElement* child = nullptr;
-  TORNELL_TRY(ChildAt(node, i, child));
-  return child->body.ReadOid(0, out);
-}
 
 // One value of an attribute's SET in the form the record keeps for its type.
 int AttributeValue(const ByteString& type, const DerElement& value, ByteString& out) {

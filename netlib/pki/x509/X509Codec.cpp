@@ -10,22 +10,11 @@ namespace tornell::pki {
 
 namespace {
 
-// The node holds the element and is split one level.
-int LoadSplit(DerElement& node, const void* data, int length) {
-  TORNELL_TRY(node.body.output.Set(data, length));
-  return node.SplitChildren();
-}
-int LoadSplit(DerElement& node, const ByteString& element) { return LoadSplit(node, element.Data(), element.Length()); }
-
 using detail::ChildAt;
 using detail::ContentOf;
+using detail::LoadSplit;
+using detail::OidOf;
 using detail::SplitChildAt;
-
-int OidOf(const DerElement& node, int i, ByteString& out) {
-  DerElement* child = nullptr;
-  TORNELL_TRY(ChildAt(node, i, child));
-  return child->body.ReadOid(0, out);
-}
 
 int TimeOf(const DerElement& node, int i, ByteString& text) {
   ByteString time;

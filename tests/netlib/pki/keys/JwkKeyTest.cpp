@@ -26,14 +26,9 @@ using namespace tornell::pki;
 
 namespace {
 
-std::string Text(const ByteString& b) { return std::string(b.Data(), static_cast<size_t>(b.Length())); }
-std::string HexOf(const ByteString& b) { return testsupport::Hex(Text(b)); }
-// Hex without leading zeros, in lower case, for comparing numbers.
-std::string Magnitude(std::string hex) {
-  for (char& c : hex) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const size_t first = hex.find_first_not_of('0');
-  return first == std::string::npos ? "0" : hex.substr(first);
-}
+using pkikit::HexOf;
+using pkikit::Magnitude;
+using pkikit::Text;
 ByteString Bytes(const std::string& s) {
   ByteString b;
   EXPECT_EQ(b.Set(s.data(), static_cast<int>(s.size())), 0);

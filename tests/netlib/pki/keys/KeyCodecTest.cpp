@@ -25,8 +25,9 @@ namespace {
 constexpr const char* kKit = "openssl, faketime or flock missing, or make_kit.sh failed";
 constexpr const char* kPassword = "kit secret";
 
-std::string Text(const ByteString& b) { return std::string(b.Data(), static_cast<size_t>(b.Length())); }
-std::string HexOf(const ByteString& b) { return testsupport::Hex(Text(b)); }
+using pkikit::HexOf;
+using pkikit::Text;
+
 std::string Magnitude(std::string hex) {
   while (hex.size() > 2 && hex.compare(0, 2, "00") == 0) hex.erase(0, 2);
   return hex;
@@ -43,21 +44,7 @@ std::map<std::string, std::string> PkeyFields(const std::string& file, const cha
   bool ok = false;
   std::string command = "openssl pkey -text -noout -in " + file;
   if (pass != nullptr) command += std::string(" -passin 'pass:") + pass + "'";
-  std::map<std::string, std::string> fields;
-  std::string name;
-  for (const std::string& line : testsupport::Lines(pkikit::Run(command, ok))) {
-    if (line.empty()) continue;
-    if (line[0] != ' ') {
-      name = line.substr(0, line.find(':'));
-      const size_t hex = line.find("(0x");
-      if (hex != std::string::npos) fields[name] = line.substr(hex + 3, line.find(')') - hex - 3);
-      continue;
-    }
-    for (char c : line) {
-      if (c != ' ' && c != ':') fields[name] += c;
-    }
-  }
-  return fields;
+  return pkikit::TextFields(pkikit::Run(command, ok));
 }
 
 int ReadFile(const std::string& name, const char* password, KeyHolder& holder, TextArmor& blob) {

@@ -268,20 +268,7 @@ ByteString Bytes(const std::string& hex) {
 std::vector<std::string> RsaFields(const std::string& file) {
   bool ok = false;
   const std::string text = pkikit::Run("openssl rsa -in " + file + " -text -noout", ok);
-  std::map<std::string, std::string> fields;
-  std::string name;
-  for (const std::string& line : testsupport::Lines(text)) {
-    if (line.empty()) continue;
-    if (line[0] != ' ') {
-      name = line.substr(0, line.find(':'));
-      const size_t hex = line.find("(0x");
-      if (hex != std::string::npos) fields[name] = line.substr(hex + 3, line.find(')') - hex - 3);
-      continue;
-    }
-    for (char c : line) {
-      if (c != ' ' && c != ':') fields[name] += c;
-    }
-  }
+  std::map<std::string, std::string> fields = pkikit::TextFields(text);
   std::vector<std::string> out;
   for (const char* n : {"modulus", "publicExponent", "prime1", "prime2", "exponent1", "exponent2", "coefficient",
                         "privateExponent"}) {

@@ -26,14 +26,9 @@ using namespace tornell::pki;
 
 namespace {
 
-std::string Text(const ByteString& b) { return std::string(b.Data(), static_cast<size_t>(b.Length())); }
-std::string HexOf(const ByteString& b) { return testsupport::Hex(Text(b)); }
-// Hex without leading zeros, in lower case, for comparing numbers.
-std::string Magnitude(std::string hex) {
-  for (char& c : hex) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const size_t first = hex.find_first_not_of('0');
-  return first == std::string::npos ? "0" : hex.substr(first);
-}
+using pkikit::HexOf;
+using pkikit::Magnitude;
+using pkikit::Text;
 
 SecretBytes Secret(const char* text) {
   SecretBytes s;
@@ -58,20 +53,7 @@ int ReadPutty(const std::string& bytes, const char* password, KeyHolder& holder)
 // The hex blocks of `openssl pkey -text -noout`, by field name.
 std::map<std::string, std::string> PkeyFields(const std::string& file) {
   bool ok = false;
-  std::map<std::string, std::string> fields;
-  std::string name;
-  for (const std::string& line : testsupport::Lines(sshkit::Run("openssl pkey -text -noout -in " + file, ok))) {
-    if (line.empty()) continue;
-    if (line[0] != ' ') {
-      name = line.substr(0, line.find(':'));
-      const size_t hex = line.find("(0x");
-      if (hex != std::string::npos) fields[name] = line.substr(hex + 3, line.find(')') - hex - 3);
-      continue;
-    }
-    for (char c : line) {
-      if (c != ' ' && c != ':') fields[name] += c;
-    }
-  }
+  auto fields = pkikit::TextFields(sshkit::Run("openssl pkey -text -noout -in " + file, ok));
   EXPECT_TRUE(ok) << file;
   return fields;
 }

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "../kit/PkiKit.h"
+#include "KitFolder.h"
 #include "TestSupport.h"
 #include "TestText.h"
 
@@ -27,15 +29,8 @@ inline std::string Ensure() {
         !testsupport::HaveTool("/usr/bin/puttygen") || !testsupport::HaveTool("/usr/bin/flock")) {
       return std::string();
     }
-    const std::string dir = Folder().string();
-    const std::string script = (testsupport::SourceDir() / "tests/netlib/pki/keys/make_ssh_kit.sh").string();
-    const std::string command = "flock '" + dir + ".lock' sh -c '"
-                                "if ! cmp -s \"" + script + "\" \"" + dir + "/.script\"; then "
-                                "rm -rf \"" + dir + "\" && sh \"" + script + "\" \"" + dir + "\" >\"" + dir + ".log\" 2>&1 && "
-                                "cp \"" + script + "\" \"" + dir + "/.script\"; fi' && test -f '" + dir + "/.script'";
-    bool ok = false;
-    testsupport::RunCommand(command, ok);
-    return ok ? dir : std::string();
+    return testsupport::MakeKitFolder(Folder().string(),
+                                      (testsupport::SourceDir() / "tests/netlib/pki/keys/make_ssh_kit.sh").string());
   }();
   return made;
 }
@@ -45,7 +40,7 @@ inline std::string Bytes(const std::string& name) { return testsupport::ReadFile
 
 // Runs a command in the kit folder and returns its output.
 inline std::string Run(const std::string& command, bool& ok) {
-  return testsupport::RunCommand("cd '" + Ensure() + "' && " + command + " 2>/dev/null", ok);
+  return testsupport::RunInFolder(Ensure(), command, ok);
 }
 
 }  // namespace sshkit

@@ -2,10 +2,13 @@
 // The PKI fixture kit: certificates and keys made by make_kit.sh with the
 // openssl command into a scratch folder of the build tree, once for all the
 // test programs (a lock keeps parallel tests from making it twice).
+#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 
+#include "KitFolder.h"
 #include "TestText.h"
 #include "core/text/ByteString.h"
 
@@ -26,14 +29,7 @@ inline std::string Ensure() {
         !testsupport::HaveTool("/usr/bin/flock")) {
       return std::string();
     }
-    const std::string dir = Folder().string(), script = Script().string();
-    const std::string command = "flock '" + dir + ".lock' sh -c '"
-                                "if ! cmp -s \"" + script + "\" \"" + dir + "/.script\"; then "
-                                "rm -rf \"" + dir + "\" && sh \"" + script + "\" \"" + dir + "\" >\"" + dir + ".log\" 2>&1 && "
-                                "cp \"" + script + "\" \"" + dir + "/.script\"; fi' && test -f '" + dir + "/.script'";
-    bool ok = false;
-    testsupport::RunCommand(command, ok);
-    return ok ? dir : std::string();
+    return testsupport::MakeKitFolder(Folder().string(), Script().string());
   }();
   return made;
 }
@@ -49,7 +45,37 @@ inline int Load(const std::string& name, tornell::ByteString& out) {
 
 // Runs a command in the kit folder and returns its output.
 inline std::string Run(const std::string& command, bool& ok) {
-  return testsupport::RunCommand("cd '" + Ensure() + "' && " + command + " 2>/dev/null", ok);
+  return testsupport::RunInFolder(Ensure(), command, ok);
+}
+
+inline std::string Text(const tornell::ByteString& b) { return std::string(b.Data(), static_cast<size_t>(b.Length())); }
+inline std::string HexOf(const tornell::ByteString& b) { return testsupport::Hex(Text(b)); }
+
+// Hex without leading zeros, in lower case, for comparing numbers.
+inline std::string Magnitude(std::string hex) {
+  for (char& c : hex) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const size_t first = hex.find_first_not_of('0');
+  return first == std::string::npos ? "0" : hex.substr(first);
+}
+
+// The hex blocks of an openssl `-text` key listing, by field name; a small
+// number given on its name's line as "(0x...)" is taken from there.
+inline std::map<std::string, std::string> TextFields(const std::string& text) {
+  std::map<std::string, std::string> fields;
+  std::string name;
+  for (const std::string& line : testsupport::Lines(text)) {
+    if (line.empty()) continue;
+    if (line[0] != ' ') {
+      name = line.substr(0, line.find(':'));
+      const size_t hex = line.find("(0x");
+      if (hex != std::string::npos) fields[name] = line.substr(hex + 3, line.find(')') - hex - 3);
+      continue;
+    }
+    for (char c : line) {
+      if (c != ' ' && c != ':') fields[name] += c;
+    }
+  }
+  return fields;
 }
 
 // The certificates of the kit, as DER.

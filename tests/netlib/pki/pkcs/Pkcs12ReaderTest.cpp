@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../store/StoreSeam.h"
 #include "PkcsKit.h"
 #include "TestSupport.h"
 #include "pki/pkcs/Pkcs12Reader.h"
@@ -248,21 +249,6 @@ TEST(Pkcs12Store, KeyTypesThroughTheStore) {
     EXPECT_EQ(store.entries.Count(), 1);
   }
 }
-
-// Puts store bytes into the socket core, whose own setter keeps nothing.
-class StoreSeam : public CertificateManager {
- public:
-  ~StoreSeam() override { storeBytes_ = nullptr; }
-  void PutStore(int type, const std::string& bytes) {
-    held_ = bytes;
-    storeBytes_ = held_.data();
-    storeLength_ = static_cast<int>(held_.size());
-    SetSslCertStoreType(type);
-  }
-
- private:
-  std::string held_;
-};
 
 // Store types 2 (file) and 3 (blob) load the PFX into a cleared store.
 TEST(Pkcs12Store, ManagerStoreTypes) {

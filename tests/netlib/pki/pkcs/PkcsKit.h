@@ -17,17 +17,10 @@ inline std::string Ensure() {
   static std::string made = [] {
     const std::string kit = pkikit::Ensure();
     if (kit.empty()) return std::string();
-    const std::string dir = kit + "-pkcs";
-    const std::string script = (testsupport::SourceDir() / "tests/netlib/pki/pkcs/make_pkcs_kit.sh").string();
-    const std::string command = "flock '" + dir + ".lock' sh -c '"
-                                "if ! cmp -s \"" + script + "\" \"" + dir + "/.script\" || "
-                                "[ \"" + kit + "/.script\" -nt \"" + dir + "/.script\" ]; then "
-                                "rm -rf \"" + dir + "\" && sh \"" + script + "\" \"" + kit + "\" \"" + dir + "\" >\"" +
-                                dir + ".log\" 2>&1 && cp \"" + script + "\" \"" + dir + "/.script\"; fi' && test -f '" +
-                                dir + "/.script'";
-    bool ok = false;
-    testsupport::RunCommand(command, ok);
-    return ok ? dir : std::string();
+    // Made again when the PKI kit it is made from is newer.
+    return testsupport::MakeKitFolder(kit + "-pkcs",
+                                      (testsupport::SourceDir() / "tests/netlib/pki/pkcs/make_pkcs_kit.sh").string(),
+                                      kit, kit + "/.script");
   }();
   return made;
 }
@@ -37,7 +30,7 @@ inline std::string Bytes(const std::string& name) { return testsupport::ReadFile
 
 // Runs a command in the fixture folder and returns its output.
 inline std::string Run(const std::string& command, bool& ok) {
-  return testsupport::RunCommand("cd '" + Ensure() + "' && " + command + " 2>/dev/null", ok);
+  return testsupport::RunInFolder(Ensure(), command, ok);
 }
 
 // The DER of each PEM certificate the command prints, in order.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "../kit/PkiKit.h"
+#include "StoreSeam.h"
 #include "TestSupport.h"
 #include "TestText.h"
 #include "pki/store/CertificateManager.h"
@@ -19,21 +20,6 @@ using namespace tornell::pki;
 namespace {
 
 constexpr const char* kKit = "openssl, faketime or flock missing, or make_kit.sh failed";
-
-// Puts store bytes into the socket core, whose own setter keeps nothing.
-class StoreSeam : public CertificateManager {
- public:
-  ~StoreSeam() override { storeBytes_ = nullptr; }
-  void PutStore(int type, const std::string& bytes) {
-    held_ = bytes;
-    storeBytes_ = held_.data();
-    storeLength_ = static_cast<int>(held_.size());
-    SetSslCertStoreType(type);
-  }
-
- private:
-  std::string held_;
-};
 
 class ErrorSink : public CertificateManagerEvents {
  public:

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "../keys/SshKit.h"
+#include "StoreSeam.h"
 #include "TestSupport.h"
 #include "TestText.h"
 #include "pki/keys/KeyCodec.h"
@@ -15,22 +16,6 @@ using namespace tornell;
 using namespace tornell::pki;
 
 namespace {
-
-// Puts store bytes into the socket core, whose own setter keeps nothing.
-class StoreSeam : public CertificateManager {
- public:
-  ~StoreSeam() override { storeBytes_ = nullptr; }
-  void PutStore(int type, const std::string& bytes, const char* password = nullptr) {
-    held_ = bytes;
-    storeBytes_ = held_.data();
-    storeLength_ = static_cast<int>(held_.size());
-    SetSslCertStoreType(type);
-    if (password != nullptr) EXPECT_EQ(SetStorePassword(password), 0);
-  }
-
- private:
-  std::string held_;
-};
 
 std::string Hex(const ByteString& b) { return testsupport::Hex(b.Data(), static_cast<size_t>(b.Length())); }
 
