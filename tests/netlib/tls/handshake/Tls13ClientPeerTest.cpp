@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "PeerSession.h"
 #include "TestSupport.h"
@@ -64,6 +65,72 @@ std::string Dumped(const SocketOwner& owner, const std::string& label) {
     return hex;
   }
   return "";
+}
+
+struct Session {
+  PeerProcess server;
+  std::string keylog;
+  std::string log;
+  TlsEngine engine;
+  SocketOwner owner;
+  int status = -1;
+
+  // Starts the server with `options` and runs a TLS 1.3-only handshake.
+  void Run(const std::string& name, const std::string& kit, const std::vector<std::string>& options) {
+    const std::string dir = std::filesystem::temp_directory_path() / ("tls13_client_peer_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    keylog = dir + "/" + name + ".keys";
+    log = dir + "/" + name + ".log";
+    std::filesystem::remove(keylog);
+    const std::string k = pkikit::Path(kit);
+    const std::string chain = dir + "/" + kit + "-chain.pem";
+    {
+      std::ofstream out(chain);
+      out << testsupport::ReadFileText(pkikit::Path(kit + "-int.crt"))
+          << testsupport::ReadFileText(pkikit::Path(kit + "-root.crt"));
+    }
+    std::vector<std::string> argv = {"openssl", "s_server", "-accept", "127.0.0.1:{port}", "-cert", k + "-leaf.crt",
+                                     "-key", k + "-leaf.key", "-cert_chain", chain, "-keylogfile", keylog, "-www"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    ASSERT_TRUE(server.Start(argv, 0, log));
+    owner.fd = Connect(server.port());
+    ASSERT_GE(owner.fd, 0);
+    (void)engine.SetDefaults(&owner, 1);
+    engine.logSecrets = 1;
+    ASSERT_EQ(engine.SetEnabledProtocols(0x3000), 0);
+    ASSERT_EQ(engine.SetRemoteHost("localhost"), 0);
+    ASSERT_EQ(engine.SetSecurityFlags(0x10), 0);  // the kit's self-signed root counts as trusted
+    ASSERT_EQ(engine.StartHandshake(), 0);
+    status = Pump(engine, owner, [&] { return engine.IsEstablished() != 0; });
+  }
+  ~Session() {
+    if (owner.fd >= 0) ::close(owner.fd);
+  }
+};
+
+// Groups the client does not offer and a server that stops at TLS 1.2 end
+// the handshake with the server's alert, never with a half-made session.
+TEST(Tls13ClientRefusals, ServerWithoutACommonGroupOrVersion) {
+  REQUIRE_OR_SKIP(testsupport::HaveOpenssl(), "openssl command not found");
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), "PKI fixture kit could not be made");
+  struct Refusal {
+    std::string name;
+    std::vector<std::string> options;
+    std::string alert;
+  };
+  const Refusal cases[] = {
+      {"x25519_only", {"-tls1_3", "-groups", "X25519"}, "Received fatal alert: HANDSHAKE_FAILURE"},
+      {"tls12_only", {"-tls1_2"}, "Received fatal alert: PROTOCOL_VERSION"},
+  };
+  for (const auto& [name, options, alert] : cases) {
+    Session s;
+    s.Run(name, "rsa", options);
+    EXPECT_NE(s.status, 0) << name;
+    EXPECT_EQ(s.engine.IsEstablished(), 0) << name;
+    EXPECT_TRUE(s.owner.data.empty()) << name;
+    EXPECT_EQ(s.status, 286) << name;
+    EXPECT_EQ(s.owner.fatalText, alert) << name;
+  }
 }
 
 void RunCase(const Case& c) {
