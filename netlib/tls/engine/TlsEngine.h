@@ -208,6 +208,15 @@ class TlsEngine {
                                              const WireBuffer& messages, ByteString& out);
   [[nodiscard]] int ComputeMasterSecret(const ByteString& premaster);
   [[nodiscard]] int DeriveKeyBlock(TlsSecurityContext& context);
+
+  // ---- TLS 1.3 key schedule ----
+  [[nodiscard]] int DeriveTls13HandshakeKeys();
+  [[nodiscard]] int DeriveTls13ApplicationKeys(int side);
+  [[nodiscard]] int InstallTls13ApplicationKeys(TlsSecurityContext& context);
+  [[nodiscard]] int ComputeTls13Finished(TlsSecurityContext& context, int ownDirection, ByteString& out);
+  [[nodiscard]] int ProcessTls13CertificateVerify(WireBuffer& in, int length);
+  // The client's flight after the server's Finished, then the application keys.
+  [[nodiscard]] int FinishTls13Handshake();
   const char* SummaryText();
 
   [[nodiscard]] int Status(const char* text);
@@ -289,6 +298,8 @@ class TlsEngine {
   SelectedCertificate* peerSelected = nullptr;
   SelectedCertificate* previousPeerSelected = nullptr;
   ByteString peerVerifyData;
+  // The client's and the server's TLS 1.3 application traffic secrets.
+  SecretBytes applicationTrafficSecrets[2];
 
  private:
   static const char* Text(const char* text) { return text != nullptr ? text : ""; }

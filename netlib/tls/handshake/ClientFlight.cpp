@@ -236,7 +236,9 @@ int TlsEngine::SendFinished(TlsSecurityContext& context) {
   return Status("Finished message sent");
 }
 
-int TlsEngine::ComputeFinished(TlsSecurityContext& context, const ByteString& label, int, ByteString& out) {
+int TlsEngine::ComputeFinished(TlsSecurityContext& context, const ByteString& label, int ownDirection,
+                               ByteString& out) {
+  if (context.IsTls13() != 0) return ComputeTls13Finished(context, ownDirection, out);
   if (context.IsSsl30() != 0) return Ssl3HandshakeHash(&label, context.masterSecret, handshakeMessages, out);
   ByteString hash;
   TORNELL_TRY(context.TranscriptHash(handshakeMessages, hash));

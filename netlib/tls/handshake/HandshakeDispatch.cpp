@@ -169,7 +169,7 @@ int TlsEngine::DispatchHandshake(WireBuffer& in) {
   if (before == 0) TORNELL_TRY(handshakeMessages.PutBytes(raw, rawLength));
   if (type != kFinished) return kStatusOk;
 
-  if (tls13 != 0) return RaiseFatal(kStatusNegotiationFailed, "TLS 1.3 key schedule not available");
+  if (tls13 != 0) return FinishTls13Handshake();
   if ((role != 0 && resumed != 0) || (role == 0 && resumed == 0)) {
     BeginFlight();
     status = SendChangeCipherSpec();
@@ -481,8 +481,7 @@ int TlsEngine::ProcessTls13ServerHello(WireBuffer&, tls::MessageReader& read, bo
     return SendClientHello();
   }
   handshakeState = tlsstate::kTls13ServerHello;
-  // The TLS 1.3 handshake secrets come with the key schedule.
-  return RaiseFatal(kStatusNegotiationFailed, "TLS 1.3 key schedule not available");
+  return DeriveTls13HandshakeKeys();
 }
 
 int TlsEngine::ProcessHelloRetryRequest(WireBuffer& in, int length) {

@@ -21,6 +21,16 @@ constexpr int kStepKeyExchange = 2;
 constexpr int kStepCertificateRequest = 3;
 constexpr int kMinDhBits = 1024;
 constexpr int kBadCertificate = 42;
+constexpr int kDecryptError = 51;
+constexpr int kExtSignatureAlgorithms = 13;
+
+// TLS 1.3 signs with RSA only under PSS (rsaEncryption keys) and with ECDSA
+// only under the scheme's own digest; PKCS#1 v1.5 and SHA-1 are out.
+bool Tls13SchemeFits(int scheme, int keyByte) {
+  if (keyByte == 1) return scheme == 0x0804 || scheme == 0x0805 || scheme == 0x0806;
+  if (keyByte == 3) return scheme == 0x0403 || scheme == 0x0503 || scheme == 0x0603;
+  return false;
+}
 
 const char* HashNameOf(int code) {
   switch (code) {
@@ -297,9 +307,33 @@ int TlsEngine::ProcessCertificateRequest(WireBuffer& in, int length) {
   return kStatusOk;
 }
 
-int TlsEngine::ProcessTls13CertificateRequest(WireBuffer&, int) {
-  if (handshakeState != tlsstate::kTls13Extensions) return RejectUnexpectedMessage("CertificateRequest");
-  return RaiseFatal(kStatusNegotiationFailed, "TLS 1.3 key schedule not available");
+// Context, then extensions, of which signature_algorithms is required.
+int TlsEngine::ProcessTls13CertificateRequest(WireBuffer& in, int length) {
+  if (role == 0 || handshakeState != tlsstate::kTls13Extensions) return RejectUnexpectedMessage("CertificateRequest");
+  tls::MessageReader read(in, length);
+  ByteString context, extensions;
+  if (!read.Vector(1, context) || !read.Vector(2, extensions) || !read.AtEnd()) {
+    return FailWithAlertOnly(tlsalert::kDecodeError);
+  }
+  WireBuffer block(extensions.Data(), 0, extensions.Length());
+  tls::MessageReader fields(block, extensions.Length());
+  bool schemes = false;
+  while (!fields.Bad() && fields.Left() > 0) {
+    const int type = fields.U16();
+    ByteString body;
+    if (!fields.Vector(2, body)) break;
+    if (type == kExtSignatureAlgorithms) {
+      TORNELL_TRY(peerSignatureAlgorithms.Assign(body));
+      schemes = true;
+    }
+  }
+  if (fields.Bad()) return FailWithAlertOnly(tlsalert::kDecodeError);
+  if (!schemes) return FailWithAlertOnly(tlsalert::kMissingExtension);
+  TORNELL_TRY(pending.certificateRequestContext.Assign(context));
+  TORNELL_TRY(current.certificateRequestContext.Assign(context));
+  pending.certificateRequested = current.certificateRequested = 1;
+  handshakeState = tlsstate::kCertificateRequest;
+  return kStatusOk;
 }
 
 int TlsEngine::ProcessServerHelloDone(WireBuffer&, int length) {
@@ -335,7 +369,8 @@ int TlsEngine::ProcessServerHelloDone(WireBuffer&, int length) {
 
 int TlsEngine::ProcessCertificateVerify(WireBuffer& in, int length) {
   TORNELL_TRY(Status("CertificateVerify message received"));
-  if (handshakeState != tlsstate::kPeerCertificate || tls13 != 0) return RejectUnexpectedMessage("CertificateVerify");
+  if (handshakeState != tlsstate::kPeerCertificate) return RejectUnexpectedMessage("CertificateVerify");
+  if (tls13 != 0) return ProcessTls13CertificateVerify(in, length);
   tls::MessageReader read(in, length);
   if (pending.version == 0x0303) pending.peerSignatureScheme = read.U16();
   ByteString signature;
@@ -364,6 +399,30 @@ int TlsEngine::ProcessCertificateVerify(WireBuffer& in, int length) {
     TORNELL_TRY(Status("Could not validate client certificate verify message"));
     return RaiseFatal(kStatusHandshakeFailed, "Could not verify certificate verify signature");
   }
+  handshakeState = tlsstate::kAwaitFinished;
+  return kStatusOk;
+}
+
+int TlsEngine::ProcessTls13CertificateVerify(WireBuffer& in, int length) {
+  tls::MessageReader read(in, length);
+  const int scheme = read.U16();
+  ByteString signature;
+  if (!read.Vector(2, signature) || !read.AtEnd()) return FailWithAlertOnly(tlsalert::kDecodeError);
+  const char* hashName = tls::SignatureSchemeHash(scheme);
+  if (hashName == nullptr || !Tls13SchemeFits(scheme, SignatureByteOf(pending.peerKeyAlgorithm.CStr()))) {
+    return FailWithAlertOnly(tlsalert::kIllegalParameter);
+  }
+  pending.peerSignatureScheme = scheme;
+  ByteString digest;
+  TORNELL_TRY(pending.Tls13CertificateVerifyDigest(handshakeMessages, 0, digest));
+  if (pending.VerifyWithPeer(digest, signature, hashName) != kStatusOk) {
+    const int sent = SendAlert(tlsalert::kFatal, kDecryptError);
+    if (sent != kStatusOk && sent != kWouldBlock) return sent;
+    return RaiseFatal(kStatusHandshakeFailed, "Could not verify certificate verify signature");
+  }
+  // The record states already live in current; it takes the peer's identity.
+  TORNELL_TRY(current.TakeNegotiated(pending));
+  current.peerSignatureScheme = scheme;
   handshakeState = tlsstate::kAwaitFinished;
   return kStatusOk;
 }

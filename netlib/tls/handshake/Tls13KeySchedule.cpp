@@ -1,0 +1,150 @@
+// The TLS 1.3 key schedule without pre-shared keys or early data: the
+// handshake secrets once the key shares are known, the application secrets
+// once the server's Finished is in the transcript, and the switch to them
+// after the client's Finished.
+#include "core/base/Status.h"
+#include "core/text/SecretBytes.h"
+#include "crypto/digest/hash/HashContext.h"
+#include "tls/engine/TlsEngine.h"
+#include "tls/suites/CipherSuite.h"
+
+namespace tornell {
+
+namespace {
+
+const char* const kLabelPrefix = "tls13 ";
+
+// The keys and IV of one traffic secret, sized for the suite.
+int TrafficKeys(const CipherSuite& suite, const ByteString& secret, ByteString& key, ByteString& iv) {
+  const ByteString none;
+  TORNELL_TRY(CipherSuite::HkdfExpandLabel(suite.GetMacHash(), secret, "key", none, suite.GetKeyLength(),
+                                           kLabelPrefix, key));
+  return CipherSuite::HkdfExpandLabel(suite.GetMacHash(), secret, "iv", none, suite.GetIvLength(), kLabelPrefix, iv);
+}
+
+}  // namespace
+
+int TlsEngine::DeriveTls13HandshakeKeys() {
+  const CipherSuite& suite = pending.readState.Suite();
+  const int hash = suite.GetMacHash();
+  const int length = suite.GetMacLength();
+  pending.tls13SharedSecret.Clear();
+  SecretBytes shared;
+  TORNELL_TRY(pending.keyExchange.ComputeSharedSecret());
+  TORNELL_TRY(pending.keyExchange.GetSharedSecretPadded(shared));
+  TORNELL_TRY(SecretDump("dhSecret", shared));
+  pending.UpdatePrfHash();
+  SecretBytes zeros;
+  TORNELL_TRY(zeros.AppendRepeated(length, 0));
+  TORNELL_TRY(pending.tls13SharedSecret.Assign(zeros));
+  TORNELL_TRY(SecretDump("PSK", pending.tls13SharedSecret));
+  SecretBytes early;
+  TORNELL_TRY(CipherSuite::HkdfExtract(hash, pending.tls13SharedSecret, zeros, early));
+  TORNELL_TRY(SecretDump("Tls13_EarlySecret", early));
+  ByteString h0;
+  HashContext digest;
+  TORNELL_TRY(digest.SetAlgorithm(hash));
+  TORNELL_TRY(digest.Digest("", 0, h0));
+  TORNELL_TRY(SecretDump("h0", h0));
+  SecretBytes derived;
+  TORNELL_TRY(CipherSuite::DeriveSecret(hash, early, "derived", h0, kLabelPrefix, derived));
+  TORNELL_TRY(SecretDump("preHandshakeSecret", derived));
+  SecretBytes handshakeSecret;
+  TORNELL_TRY(CipherSuite::HkdfExtract(hash, derived, shared, handshakeSecret));
+  TORNELL_TRY(SecretDump("Tls13_HandshakeSecret", handshakeSecret));
+  TORNELL_TRY(SecretDump("h2 bytes:", handshakeMessages.Data(), handshakeMessages.Length()));
+  ByteString h2;
+  TORNELL_TRY(pending.TranscriptHash(handshakeMessages, h2));
+  TORNELL_TRY(SecretDump("h2", h2));
+  SecretBytes clientSecret, serverSecret;
+  TORNELL_TRY(CipherSuite::DeriveSecret(hash, handshakeSecret, "c hs traffic", h2, kLabelPrefix, clientSecret));
+  TORNELL_TRY(SecretDump("Tls13_ClientHandshakeTrafficSecret", clientSecret));
+  TORNELL_TRY(CipherSuite::DeriveSecret(hash, handshakeSecret, "s hs traffic", h2, kLabelPrefix, serverSecret));
+  TORNELL_TRY(SecretDump("Tls13_ServerHandshakeTrafficSecret", serverSecret));
+  SecretBytes clientKey, clientIv, serverKey, serverIv;
+  TORNELL_TRY(TrafficKeys(suite, clientSecret, clientKey, clientIv));
+  TORNELL_TRY(SecretDump("Tls13_ClientHandshakeKey", clientKey));
+  TORNELL_TRY(SecretDump("Tls13_ClientHandshakeIV", clientIv));
+  TORNELL_TRY(TrafficKeys(suite, serverSecret, serverKey, serverIv));
+  TORNELL_TRY(SecretDump("Tls13_ServerHandshakeKey", serverKey));
+  TORNELL_TRY(SecretDump("Tls13_ServerHandshakeIV", serverIv));
+  SecretBytes derived2;
+  TORNELL_TRY(CipherSuite::DeriveSecret(hash, handshakeSecret, "derived", h0, kLabelPrefix, derived2));
+  TORNELL_TRY(CipherSuite::HkdfExtract(hash, derived2, zeros, pending.masterSecret));
+  TORNELL_TRY(SecretDump("MasterSecret", pending.masterSecret));
+  TORNELL_TRY(pending.SetClientTrafficKeys(clientKey, clientIv));
+  TORNELL_TRY(pending.SetServerTrafficKeys(serverKey, serverIv));
+  const ByteString none;
+  SecretBytes clientFinished, serverFinished;
+  TORNELL_TRY(CipherSuite::HkdfExpandLabel(hash, clientSecret, "finished", none, length, kLabelPrefix, clientFinished));
+  TORNELL_TRY(SecretDump("client_finished_key", clientFinished));
+  TORNELL_TRY(CipherSuite::HkdfExpandLabel(hash, serverSecret, "finished", none, length, kLabelPrefix, serverFinished));
+  TORNELL_TRY(SecretDump("server_finished_key", serverFinished));
+  TORNELL_TRY(pending.SetMacSecrets(clientFinished, serverFinished));
+  TORNELL_TRY(pending.SetIvs(clientIv, serverIv));
+  pending.readState.Activate();
+  pending.writeState.Activate();
+  if (current.HasHelloRandom() == 0) return current.CopyFrom(pending, 0);
+  return current.TakeNegotiated(pending);
+}
+
+int TlsEngine::DeriveTls13ApplicationKeys(int) {
+  const CipherSuite& suite = current.readState.Suite();
+  const int hash = suite.GetMacHash();
+  ByteString h4;
+  TORNELL_TRY(current.TranscriptHash(handshakeMessages, h4));
+  SecretBytes clientSecret, serverSecret;
+  TORNELL_TRY(CipherSuite::DeriveSecret(hash, current.masterSecret, "c ap traffic", h4, kLabelPrefix, clientSecret));
+  TORNELL_TRY(SecretDump("Tls13_ClientApplicationTrafficSecret", clientSecret));
+  TORNELL_TRY(CipherSuite::DeriveSecret(hash, current.masterSecret, "s ap traffic", h4, kLabelPrefix, serverSecret));
+  TORNELL_TRY(SecretDump("Tls13_ServerApplicationTrafficSecret", serverSecret));
+  // RFC 8446's label; peers derive their exporters from this value.
+  TORNELL_TRY(CipherSuite::DeriveSecret(hash, current.masterSecret, "exp master", h4, kLabelPrefix,
+                                        current.exporterMasterSecret));
+  TORNELL_TRY(SecretDump("Tls13_ExporterMasterSecret", current.exporterMasterSecret));
+  TORNELL_TRY(TrafficKeys(suite, clientSecret, current.clientApplicationKey, current.clientApplicationIv));
+  TORNELL_TRY(TrafficKeys(suite, serverSecret, current.serverApplicationKey, current.serverApplicationIv));
+  TORNELL_TRY(SecretDump("Tls13_ClientApplicationKey", current.clientApplicationKey));
+  TORNELL_TRY(SecretDump("Tls13_ClientApplicationIV", current.clientApplicationIv));
+  TORNELL_TRY(SecretDump("Tls13_ServerApplicationKey", current.serverApplicationKey));
+  TORNELL_TRY(SecretDump("Tls13_ServerApplicationIV", current.serverApplicationIv));
+  TORNELL_TRY(applicationTrafficSecrets[0].Assign(clientSecret));
+  TORNELL_TRY(applicationTrafficSecrets[1].Assign(serverSecret));
+  return pending.CopyFrom(current, 0);
+}
+
+int TlsEngine::InstallTls13ApplicationKeys(TlsSecurityContext& context) {
+  TORNELL_TRY(context.readState.SetSuiteByCode(context.readState.Suite().GetCode()));
+  TORNELL_TRY(context.writeState.SetSuiteByCode(context.writeState.Suite().GetCode()));
+  TORNELL_TRY(context.SetClientTrafficKeys(context.clientApplicationKey, context.clientApplicationIv));
+  TORNELL_TRY(context.SetServerTrafficKeys(context.serverApplicationKey, context.serverApplicationIv));
+  TORNELL_TRY(context.SetIvs(context.clientApplicationIv, context.serverApplicationIv));
+  context.readState.Activate();
+  context.writeState.Activate();
+  return kStatusOk;
+}
+
+int TlsEngine::FinishTls13Handshake() {
+  TORNELL_TRY(DeriveTls13ApplicationKeys(role));
+  BeginFlight();
+  int status = pending.certificateRequested != 0 ? SendCertificate() : kStatusOk;
+  if (status == kStatusOk || status == kWouldBlock) status = SendFinished(pending);
+  const int flushed = FlushFlight();
+  if (status != kStatusOk && status != kWouldBlock) return status;
+  if (flushed != kStatusOk && flushed != kWouldBlock) return flushed;
+  if (failure != 0) return failure;
+  TORNELL_TRY(InstallTls13ApplicationKeys(pending));
+  TORNELL_TRY(current.CopyFrom(pending, 0));
+  return CompleteHandshake();
+}
+
+// The verify_data of a TLS 1.3 Finished: an HMAC of the transcript hash under
+// the finished key, which sits as the MAC secret of that direction's suite.
+int TlsEngine::ComputeTls13Finished(TlsSecurityContext& context, int ownDirection, ByteString& out) {
+  ByteString hash;
+  TORNELL_TRY(context.TranscriptHash(handshakeMessages, hash));
+  CipherSuite& suite = ownDirection != 0 ? context.writeState.Suite() : context.readState.Suite();
+  return suite.ComputeMac(hash, out);
+}
+
+}  // namespace tornell
