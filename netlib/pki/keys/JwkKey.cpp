@@ -58,6 +58,14 @@ int AppendEcMembers(EcKey& key, int includePrivate, ByteString& out) {
 
 // Members a JWK read brought along, except those the key itself writes. The
 // value goes in as it came: quoted for a string, raw JSON text otherwise.
+// Member texts are kept as escaped JSON text, cut at a NUL byte; a cut that
+// leaves a lone backslash would escape the closing quote when written back.
+bool EndsInLoneBackslash(const char* text) {
+  size_t run = 0;
+  for (size_t at = std::strlen(text); at > 0 && text[at - 1] == '\\'; --at) ++run;
+  return run % 2 == 1;
+}
+
 int AppendExtraMembers(const KeyHolder& holder, ByteString& out) {
   for (int i = 0; i < holder.attributeNames.Count() && i < holder.attributeValues.Count(); ++i) {
     const char* name = holder.attributeNames.Get(i);
@@ -66,6 +74,7 @@ int AppendExtraMembers(const KeyHolder& holder, ByteString& out) {
     if (std::strcmp(member, "kty") == 0) continue;
     if (holder.type == kKeyTypeRsa ? IsOneOf(member, kRsaMembers) : IsOneOf(member, kEcMembers)) continue;
     const int type = name[kAttributeTypeAt] - '0';
+    if (EndsInLoneBackslash(member) || EndsInLoneBackslash(holder.attributeValues.Get(i))) return kKeyUnusable;
     TORNELL_TRY(out.AppendFormat(",\"%s\":", member));
     if (type == JsonNode::kNull) {
       TORNELL_TRY(out.Append("null"));

@@ -257,3 +257,17 @@ TEST(Jwk, KeyTextOfOpensslPemFeedsTheWriter) {
 }
 
 }  // namespace
+
+// A member name cut by a NUL byte right after a backslash reads, but written
+// back its backslash would escape the closing quote: the write refuses it.
+TEST(Jwk, NameCutAfterABackslashIsNotWrittenBroken) {
+  std::string text = "{\"kty\":\"RSA\",\"n\":\"AMA\",\"e\":\"AQAB\",\"x";
+  text += std::string("\xff\\\0+\0", 5);
+  text += "\":1}";
+  ByteString json;
+  ASSERT_EQ(json.Set(text.data(), static_cast<int>(text.size())), 0);
+  KeyHolder holder;
+  ASSERT_EQ(KeyCodec::ReadJwk(holder, json), 0);
+  ByteString written;
+  EXPECT_EQ(KeyCodec::WriteJwk(holder, 1, written), kKeyUnusable);
+}
