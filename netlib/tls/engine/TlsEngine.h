@@ -181,6 +181,8 @@ class TlsEngine {
   [[nodiscard]] int ProcessRsaServerKeyExchange(WireBuffer& in, int length);
   [[nodiscard]] int VerifyKeyExchangeSignature(const ByteString& params, WireBuffer& in, int end, const char* digest);
   [[nodiscard]] int KeyExchangeDigest(tls::MessageReader& read, const char*& digest);
+  [[nodiscard]] int AcceptKeyExchangeParameters(WireBuffer& in, tls::MessageReader& read, int start,
+                                                const DhParameters& built);
   [[nodiscard]] int ProcessCertificateRequest(WireBuffer& in, int length);
   [[nodiscard]] int ProcessTls13CertificateRequest(WireBuffer& in, int length);
   [[nodiscard]] int ProcessServerHelloDone(WireBuffer& in, int length);

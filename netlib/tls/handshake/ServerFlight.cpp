@@ -207,6 +207,14 @@ int TlsEngine::ProcessEcdheServerKeyExchange(WireBuffer& in, int length) {
   (void)built.UseEllipticCurve(1);
   (void)built.SetGroup(group, 1);
   if (built.SetPeerPublic(point) != kStatusOk) return FailWithAlertOnly(tlsalert::kIllegalParameter);
+  return AcceptKeyExchangeParameters(in, read, start, built);
+}
+
+// The parameters read since `start` are signed by the server unless the suite
+// is anonymous, where nothing may follow them; then they become the pending
+// key exchange.
+int TlsEngine::AcceptKeyExchangeParameters(WireBuffer& in, tls::MessageReader& read, int start,
+                                           const DhParameters& built) {
   ByteString params;
   TORNELL_TRY(params.Set(read.At(start), read.Position() - start));
   if (pending.readState.Suite().IsAnonymous() == 0) {
@@ -241,18 +249,7 @@ int TlsEngine::ProcessDheServerKeyExchange(WireBuffer& in, int length) {
                       "handshake message.");
   }
   if (built.SetPeerPublic(ys) != kStatusOk) return FailWithAlertOnly(tlsalert::kIllegalParameter);
-  ByteString params;
-  TORNELL_TRY(params.Set(read.At(start), read.Position() - start));
-  if (pending.readState.Suite().IsAnonymous() == 0) {
-    const char* digest = nullptr;
-    TORNELL_TRY(KeyExchangeDigest(read, digest));
-    if (failure != 0) return failure;
-    TORNELL_TRY(VerifyKeyExchangeSignature(params, in, read.Left(), digest));
-    if (failure != 0) return failure;
-  } else if (!read.AtEnd()) {
-    return FailWithAlertOnly(tlsalert::kDecodeError);
-  }
-  return pending.keyExchange.CopyFrom(built);
+  return AcceptKeyExchangeParameters(in, read, start, built);
 }
 
 int TlsEngine::ProcessRsaServerKeyExchange(WireBuffer& in, int length) {
