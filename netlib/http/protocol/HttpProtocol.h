@@ -54,6 +54,7 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   int OnConnected(int code) override;
   int FireDataIn(const char* data, int length, int eol) override;
   int OnFileProgress(long bytesSoFar, int code) override;
+  int Receive(int mode) override;
   int FireConnected(int code, const char* description) override;
   int FireDisconnected(int code, const char* description) override;
   int FireConnectionStatus(const char* event, int code, const char* description) override;
@@ -238,6 +239,7 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   [[nodiscard]] int ParseStatusLine(char* data, int length, int eol);
   [[nodiscard]] int OnHeaderLine(char* data, int length);
   [[nodiscard]] int OnHeadersDone();
+  [[nodiscard]] int SwitchTerminator(const char* eol, int length);
   [[nodiscard]] int OnChunkSize(const char* data, int length);
   [[nodiscard]] int OnChunkData(char* data, int length, int eol);
   [[nodiscard]] int DeliverBody(char* data, int length);
@@ -330,6 +332,9 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   // A line that arrived in pieces, gathered up to its end.
   ByteString partialLine_;
   ByteString scratch_;
+  // Plain body bytes are read into this block.
+  static constexpr int kBodyBlock = 256 * 1024;
+  ByteString bodyBlock_;
   ShortString responseContentType_;
   HeaderText currentHeader_;
   // Collected body bytes at most (0: no limit).

@@ -70,12 +70,14 @@ int HttpProtocol::StartRequest(const char* method) {
   TORNELL_TRY(responseHeaders_.Clear());
   TORNELL_TRY(requestMethod_.Set(method));
   ResetResponse();
+  // The status lines the transport keeps would pile up over kept connections.
+  reply_.Clear();
   responseParseState_ = kExpectStatus;
   contentLength_ = -1;
   responseDone_ = 0;
   responseError_ = 0;
   directRequest_ = IsDirectRequest() ? 1 : 0;
-  if (!(httpVersion_.Equals("2.0") && negotiatedHttpVersion_.Equals("2.0"))) TORNELL_TRY(SetEol("\n", 1));
+  if (!(httpVersion_.Equals("2.0") && negotiatedHttpVersion_.Equals("2.0"))) TORNELL_TRY(SwitchTerminator("\n", 1));
   if (target_.Server().IsEmpty()) return ReturnError(kStatusNoServer, kNoServerText);
 
   const bool viaProxy = !proxyServer_.IsEmpty() && directRequest_ == 0;

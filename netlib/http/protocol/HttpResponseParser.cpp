@@ -171,7 +171,7 @@ int HttpProtocol::ParseStatusLine(char* data, int length, int eol) {
     responseParseState_ = kBody;
     TORNELL_TRY(scratch_.Set(data, length));
     if (eol != 0) TORNELL_TRY(scratch_.Append("\n"));
-    TORNELL_TRY(SetEol("", 0));
+    TORNELL_TRY(SwitchTerminator("", 0));
     return OnDataIn(scratch_.Data(), scratch_.Length(), 0);
   }
   if (log_.Level() >= 2) TORNELL_TRY(LogText(2, "Response Received", "Info"));
@@ -262,11 +262,20 @@ int HttpProtocol::OnHeadersDone() {
   if (!(IsRedirectStatus(statusCode_) && !redirectLocation_.IsEmpty())) static_cast<void>(FireStartTransfer(1));
   if (chunked_ != 0) {
     responseParseState_ = kChunkHeader;
-    return SetEol("\r\n", 2);
+    return SwitchTerminator("\r\n", 2);
   }
   responseParseState_ = kBody;
   if (contentLength_ == 0) TORNELL_TRY(EndResponse());
-  return SetEol("", 0);
+  return SwitchTerminator("", 0);
+}
+
+// With nothing queued there is nothing to split again: the socket's own
+// readiness brings the next bytes, and the wait step does not linger over a
+// read it was told is pending.
+int HttpProtocol::SwitchTerminator(const char* eol, int length) {
+  TORNELL_TRY(SetEol(eol, length));
+  if (tlsEnabled_ == 0 && receiveQueue_.Length() == 0) readPending_ = 0;
+  return 0;
 }
 
 // ---- chunks -------------------------------------------------------------------------------

@@ -281,6 +281,20 @@ TEST_F(Exchange, TransferredDataLimitKeepsTheFirstBytes) {
   EXPECT_EQ(client.events.received, 26);
 }
 
+TEST_F(Exchange, AsynchronousRequestCompletesInTheHostsEventLoop) {
+  Client client;
+  static_cast<void>(client.SetTimeout(static_cast<unsigned>(-1), 1));
+  static_cast<void>(client.PostData().Set("posted"));
+  ASSERT_EQ(client.Run(kHttpPost, Url("/echo")), 0) << client.GetLastErrorText();
+  EXPECT_EQ(client.GetResponseDone(), 0);  // returned before the connection was up
+  for (int i = 0; i < 400 && client.GetResponseDone() == 0; ++i) static_cast<void>(client.DoEvents(10));
+  ASSERT_EQ(client.GetResponseDone(), 1);
+  EXPECT_EQ(client.GetStatusCode(), 200);
+  EXPECT_NE(client.Body().find("POST /echo HTTP/1.1\r\n"), std::string::npos);
+  EXPECT_NE(client.Body().find("\r\n\r\nposted"), std::string::npos);
+  EXPECT_LT(client.GetTimeout(), 0);
+}
+
 TEST_F(Exchange, MissingServerAndBadScheme) {
   Client client;
   EXPECT_EQ(client.DoAction(kHttpGet), 152);

@@ -3,6 +3,7 @@
 // openssl s_server for https. Uploads are compared with the file the server
 // wrote, downloads with the file it served.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -263,6 +264,96 @@ TEST(HttpPeers, HttpsFromOpensslServer) {
   ASSERT_EQ(client.Run(kHttpGet, "https://127.0.0.1:" + std::to_string(server.port()) + "/page.txt"), 0)
       << client.GetLastErrorText();
   EXPECT_TRUE(client.Body() == Pattern(200000, 5));
+}
+
+}  // namespace
+
+namespace {
+
+// An https origin served by openssl s_server -WWW from `dir`.
+bool StartHttpsOrigin(const Folder& dir, testsupport::PeerProcess& server) {
+  const std::string d = dir.path().string();
+  const std::string make = "cd " + d + " && openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=localhost -days 2 " +
+                           "-keyout key.pem -out cert.pem >/dev/null 2>&1";
+  if (std::system(make.c_str()) != 0) return false;
+  const std::string cwd = fs::current_path().string();
+  if (chdir(d.c_str()) != 0) return false;
+  const bool started = server.Start({"openssl", "s_server", "-accept", "127.0.0.1:{port}", "-cert", d + "/cert.pem",
+                                     "-key", d + "/key.pem", "-WWW", "-quiet"});
+  return chdir(cwd.c_str()) == 0 && started;
+}
+
+TEST(HttpPeers, ThroughTinyproxyAndSquid) {
+  REQUIRE_OR_SKIP(!testsupport::FindProgram("tinyproxy").empty(), "tinyproxy is not installed");
+  REQUIRE_OR_SKIP(!testsupport::FindProgram("squid").empty(), "squid is not installed");
+  REQUIRE_OR_SKIP(!testsupport::FindProgram("setpriv").empty(), "setpriv is not installed");
+  REQUIRE_OR_SKIP(!testsupport::FindProgram("openssl").empty(), "openssl is not installed");
+  Folder dir;
+  const std::string d = dir.path().string();
+  WriteFile(dir.path() / "page.txt", Pattern(50000, 6));
+  testsupport::PeerProcess plain;
+  ASSERT_TRUE(plain.Start({"/usr/bin/python3", "-m", "http.server", "{port}", "--bind", "127.0.0.1", "--directory", d}));
+  testsupport::PeerProcess secure;
+  ASSERT_TRUE(StartHttpsOrigin(dir, secure));
+
+  // tinyproxy forwards a request written in the absolute form, with Basic
+  // proxy credentials.
+  const int tinyPort = testsupport::FreePort();
+  ASSERT_EQ(std::system(("chmod 777 " + d).c_str()), 0);
+  {
+    std::ofstream conf(dir.path() / "tp.conf");
+    conf << "Port " << tinyPort << "\nListen 127.0.0.1\nTimeout 30\nPidFile \"" << d << "/tp.pid\"\nLogFile \"" << d
+         << "/tp.log\"\nAllow 127.0.0.1\nBasicAuth user pass\n";
+  }
+  testsupport::PeerProcess tiny;
+  ASSERT_TRUE(tiny.Start({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "tinyproxy", "-d", "-c",
+                          d + "/tp.conf"}, tinyPort));
+  Client viaTiny;
+  static_cast<void>(viaTiny.proxyServer_.Set("127.0.0.1"));
+  viaTiny.proxyPort_ = tinyPort;
+  EXPECT_EQ(viaTiny.Run(kHttpGet, "http://127.0.0.1:" + std::to_string(plain.port()) + "/page.txt"), kHttpStatusProtocolError);
+  EXPECT_STREQ(viaTiny.GetLastErrorText(), "Proxy error: HTTP protocol error. 407 Proxy Authentication Required.");
+  ASSERT_EQ(viaTiny.SetProxyUser("user"), 0);
+  ASSERT_EQ(viaTiny.SetProxyPassword("pass"), 0);
+  ASSERT_EQ(viaTiny.BuildProxyAuthorization(0), 0);
+  ASSERT_EQ(viaTiny.Run(kHttpGet, "http://127.0.0.1:" + std::to_string(plain.port()) + "/page.txt"), 0)
+      << viaTiny.GetLastErrorText();
+  EXPECT_TRUE(viaTiny.Body() == Pattern(50000, 6));
+
+  // squid opens a CONNECT tunnel to the https origin after Basic credentials.
+  const fs::path s = dir.path() / "squid";
+  fs::create_directories(s);
+  const int squidPort = testsupport::FreePort();
+  ASSERT_EQ(std::system(("htpasswd -bc " + s.string() + "/basic.passwd user pass >/dev/null 2>&1").c_str()), 0);
+  {
+    std::ofstream conf(s / "squid.conf");
+    conf << "http_port 127.0.0.1:" << squidPort << "\npid_filename " << s.string() << "/squid.pid\ncache_log "
+         << s.string() << "/cache.log\naccess_log stdio:" << s.string() << "/access.log\ncache_store_log none\n"
+         << "cache deny all\ncache_mem 4 MB\ncoredump_dir " << s.string() << "\nnetdb_filename none\n"
+         << "pinger_enable off\nshutdown_lifetime 0 seconds\ndns_nameservers 127.0.0.1\n"
+         << "udp_outgoing_address 127.0.0.1\nauth_param basic program /usr/lib/squid/basic_ncsa_auth " << s.string()
+         << "/basic.passwd\nauth_param basic children 1 startup=1\nauth_param basic realm squid-basic\n"
+         << "acl authed proxy_auth REQUIRED\nhttp_access allow authed\nhttp_access deny all\n";
+  }
+  ASSERT_EQ(std::system(("chown -R proxy:proxy " + s.string()).c_str()), 0);
+  testsupport::PeerProcess squid;
+  squid.SetStopSignal(SIGKILL);
+  ASSERT_TRUE(squid.Start({"squid", "-N", "-f", s.string() + "/squid.conf"}, squidPort));
+  Client viaSquid;
+  Accepting events;
+  viaSquid.SetEventSink(static_cast<ComponentHandle*>(&events));
+  static_cast<void>(viaSquid.proxyServer_.Set("127.0.0.1"));
+  viaSquid.proxyPort_ = squidPort;
+  // Tunnel mode set outright: the request inside goes in origin form, the
+  // only one s_server -WWW reads.
+  viaSquid.proxySsl_ = 3;
+  ASSERT_EQ(viaSquid.SetProxyUser("user"), 0);
+  ASSERT_EQ(viaSquid.SetProxyPassword("pass"), 0);
+  ASSERT_EQ(viaSquid.Run(kHttpGet, "https://127.0.0.1:" + std::to_string(secure.port()) + "/page.txt"), 0)
+      << viaSquid.GetLastErrorText();
+  EXPECT_TRUE(viaSquid.Body() == Pattern(50000, 6));
+  squid.Stop();
+  EXPECT_NE(ReadFile(s / "access.log").find("CONNECT 127.0.0.1:" + std::to_string(secure.port())), std::string::npos);
 }
 
 }  // namespace
