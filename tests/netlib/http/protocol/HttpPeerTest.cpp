@@ -297,6 +297,7 @@ TEST(HttpPeers, ThroughTinyproxyAndSquid) {
   REQUIRE_OR_SKIP(!testsupport::FindProgram("tinyproxy").empty(), "tinyproxy is not installed");
   REQUIRE_OR_SKIP(!testsupport::FindProgram("squid").empty(), "squid is not installed");
   REQUIRE_OR_SKIP(!testsupport::FindProgram("setpriv").empty(), "setpriv is not installed");
+  REQUIRE_OR_SKIP(!testsupport::FindProgram("htpasswd").empty(), "htpasswd is not installed");
   REQUIRE_OR_SKIP(!testsupport::FindProgram("openssl").empty(), "openssl is not installed");
   Folder dir;
   const std::string d = dir.path().string();
