@@ -133,9 +133,16 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   int GetFollowRedirects() const { return target_.followRedirects; }
   void SetFollowRedirects(int value) { target_.followRedirects = value; }
   const char* GetUser() const { return target_.User().CStr(); }
-  [[nodiscard]] int SetUser(const char* user) { return target_.SetUser(user); }
+  // New credentials answer no earlier challenge.
+  [[nodiscard]] int SetUser(const char* user) {
+    pendingAuth_.Clear();
+    return target_.SetUser(user);
+  }
   const char* GetPassword() const { return target_.Password().CStr(); }
-  [[nodiscard]] int SetPassword(const char* password) { return target_.SetPassword(password); }
+  [[nodiscard]] int SetPassword(const char* password) {
+    pendingAuth_.Clear();
+    return target_.SetPassword(password);
+  }
   const char* GetAuthorization() const { return authorization_.CStr(); }
   [[nodiscard]] int SetAuthorization(const char* text) { return authorization_.Set(text); }
   const char* GetProxyUser() const { return proxyUser_.CStr(); }
@@ -168,6 +175,34 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   const char* GetAcceptEncoding() const { return acceptEncoding_.CStr(); }
   int64_t GetContentLength() const { return contentLength_; }
 
+  // ---- configuration keys and the component's property accessors ----
+  int Config(ConfigSetting* setting, const char*& answer) override;
+  // Stored first, then checked: 202 for anything but 1.0, 1.1 and 2.0.
+  [[nodiscard]] int SetHTTPVersion(const char* text);
+  // The host's Authorization text: the scheme becomes Proprietary unless it
+  // already sends the text as it is.
+  [[nodiscard]] int SetCallerAuthorization(const char* text);
+  ShortString& From() { return from_; }
+  ShortString& IfModifiedSince() { return ifModifiedSince_; }
+  ShortString& Referer() { return referer_; }
+  ShortString& Pragma() { return pragma_; }
+  ByteString& ContentType() { return contentType_; }
+  FilePath& AttachedFile() { return attachedFile_; }
+  FilePath& LocalFile() { return localFile_; }
+  ShortString& ProxyServer() { return proxyServer_; }
+  int GetProxyPort() const { return proxyPort_; }
+  void SetProxyPort(int port) { proxyPort_ = port; }
+  int GetProxyAutoDetect() const { return proxyAutoDetect_; }
+  int GetProxySSL() const { return proxySsl_; }
+  // 3 tunnels through a CONNECT proxy; every other mode leaves the firewall off.
+  [[nodiscard]] int SetProxySSL(int mode);
+  int GetAllowHTTPCompression() const { return allowHttpCompression_; }
+  void SetAllowHTTPCompression(int on) { allowHttpCompression_ = on != 0 ? 1 : 0; }
+  int64_t GetTransferredDataLimit() const { return transferredDataLimit_; }
+  void SetTransferredDataLimit(int64_t limit) { transferredDataLimit_ = limit; }
+  ByteString& TransferredHeaders() { return transferredHeaders_; }
+  int GetIdle() const { return currentAction_ == 0 ? 1 : 0; }
+
  protected:
   // The request itself (line, headers, body, response); the request side
   // supplies it. `withBody` for POST and PUT.
@@ -190,6 +225,8 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   HttpLog log_{this};
   ByteString transferredHeaders_;
   ByteString transferredData_;
+  // Most body bytes kept in TransferredData; 0 = no limit.
+  int64_t transferredDataLimit_ = 0;
   int64_t contentLength_ = -1;
   uint8_t keepAliveRequests_ = 0;
   uint8_t responseDone_ = 0;
