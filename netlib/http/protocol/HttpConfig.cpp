@@ -11,6 +11,8 @@ namespace {
 
 constexpr char kVersionText[] = "Invalid HTTP version. Please use a supported HTTP version (1.0, 1.1, 2.0).";
 constexpr char kHttp2Alpn[] = "h2";
+// The scheme code without a name; its text is sent as it is, like Proprietary.
+constexpr int kAuthUnnamed = 6;
 
 const char* BoolText(int value) { return value != 0 ? "True" : "False"; }
 
@@ -31,8 +33,31 @@ int HttpProtocol::SetHTTPVersion(const char* text) {
 }
 
 int HttpProtocol::SetCallerAuthorization(const char* text) {
-  if (authScheme_ != kAuthProprietary && authScheme_ != 6) authScheme_ = kAuthProprietary;
+  if (authScheme_ != kAuthProprietary && authScheme_ != kAuthUnnamed) authScheme_ = kAuthProprietary;
   return authorization_.Set(text);
+}
+
+int HttpProtocol::SetUser(const char* user) {
+  TORNELL_TRY(target_.SetUser(user));
+  pendingAuth_.Clear();
+  // NTLM and Negotiate tokens are made per request.
+  return authScheme_ == kAuthNtlm || authScheme_ == kAuthNegotiate ? kStatusOk : BuildAuthorization(0);
+}
+
+int HttpProtocol::SetPassword(const char* password) {
+  TORNELL_TRY(target_.SetPassword(password));
+  pendingAuth_.Clear();
+  return authScheme_ == kAuthNtlm || authScheme_ == kAuthNegotiate ? kStatusOk : BuildAuthorization(0);
+}
+
+int HttpProtocol::SetProxyUser(const char* text) {
+  TORNELL_TRY(proxyUser_.Set(text));
+  return BuildProxyAuthorization(0);
+}
+
+int HttpProtocol::SetProxyPassword(const char* text) {
+  TORNELL_TRY(proxyPassword_.Set(text));
+  return BuildProxyAuthorization(0);
 }
 
 int HttpProtocol::SetProxySSL(int mode) {

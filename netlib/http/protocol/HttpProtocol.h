@@ -162,22 +162,16 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   int GetFollowRedirects() const { return target_.followRedirects; }
   void SetFollowRedirects(int value) { target_.followRedirects = value; }
   const char* GetUser() const { return target_.User().CStr(); }
-  // New credentials answer no earlier challenge.
-  [[nodiscard]] int SetUser(const char* user) {
-    pendingAuth_.Clear();
-    return target_.SetUser(user);
-  }
+  // New credentials answer no earlier challenge and rebuild the header.
+  [[nodiscard]] int SetUser(const char* user);
   const char* GetPassword() const { return target_.Password().CStr(); }
-  [[nodiscard]] int SetPassword(const char* password) {
-    pendingAuth_.Clear();
-    return target_.SetPassword(password);
-  }
+  [[nodiscard]] int SetPassword(const char* password);
   const char* GetAuthorization() const { return authorization_.CStr(); }
   [[nodiscard]] int SetAuthorization(const char* text) { return authorization_.Set(text); }
   const char* GetProxyUser() const { return proxyUser_.CStr(); }
-  [[nodiscard]] int SetProxyUser(const char* text) { return proxyUser_.Set(text); }
+  [[nodiscard]] int SetProxyUser(const char* text);
   const char* GetProxyPassword() const { return proxyPassword_.CStr(); }
-  [[nodiscard]] int SetProxyPassword(const char* text) { return proxyPassword_.Set(text); }
+  [[nodiscard]] int SetProxyPassword(const char* text);
   const char* GetProxyAuthorization() const { return proxyAuthorization_.CStr(); }
   [[nodiscard]] int SetProxyAuthorization(const char* text) { return proxyAuthorization_.Set(text); }
   const char* GetPendingAuth() const { return pendingAuth_.CStr(); }
@@ -237,9 +231,6 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   [[nodiscard]] int SetProxySSL(int mode);
   int GetAllowHTTPCompression() const { return allowHttpCompression_; }
   void SetAllowHTTPCompression(int on) { allowHttpCompression_ = on != 0 ? 1 : 0; }
-  int64_t GetTransferredDataLimit() const { return transferredDataLimit_; }
-  void SetTransferredDataLimit(int64_t limit) { transferredDataLimit_ = limit; }
-  ByteString& TransferredHeaders() { return transferredHeaders_; }
   int GetIdle() const { return currentAction_ == 0 ? 1 : 0; }
 
  protected:
@@ -295,8 +286,6 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   HttpLog log_{this};
   ByteString transferredHeaders_;
   ByteString transferredData_;
-  // Most body bytes kept in TransferredData; 0 = no limit.
-  int64_t transferredDataLimit_ = 0;
   int64_t contentLength_ = -1;
   uint8_t keepAliveRequests_ = 0;
   uint8_t responseDone_ = 0;
