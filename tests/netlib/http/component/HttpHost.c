@@ -6,6 +6,7 @@
 void HttpHostInit(HttpHost* host) {
   memset(host, 0, sizeof *host);
   host->redirectAccept = -1;
+  host->serverAccept = -1;
 }
 
 static long IntAt(void** argv, int i) { return (long)(intptr_t)argv[i]; }
@@ -47,6 +48,12 @@ int HttpHostCallback(void* context, int id, int argc, void** argv, int* lengths)
       event->ints[1] = IntAt(argv, 1);
       CopyText(event, (const char*)argv[0]);
       if (host->redirectAccept >= 0) argv[1] = (void*)(intptr_t)host->redirectAccept;
+      break;
+    case 10:  /* SSLServerAuthentication: certificate, subject, issuer, status, accept */
+      host->certificateLength = lengths[0];
+      event->ints[4] = IntAt(argv, 4);
+      CopyText(event, (const char*)argv[3]);
+      if (host->serverAccept >= 0) argv[4] = (void*)(intptr_t)host->serverAccept;
       break;
     case 9:  /* SetCookie */
       for (i = 0; i < 5; i++) event->ints[i] = 0;

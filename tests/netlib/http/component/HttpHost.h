@@ -27,6 +27,8 @@ typedef struct HttpHost {
   long bodyLength;
   long long lastBytesTransferred;
   int redirectAccept;          /* written into argv[1] of Redirect when >= 0 */
+  int serverAccept;            /* written into argv[4] of SSLServerAuthentication when >= 0 */
+  int certificateLength;       /* lengths[0] of the last SSLServerAuthentication */
   int interruptOnTransfer;     /* Do(Interrupt) from the first response Transfer */
 } HttpHost;
 

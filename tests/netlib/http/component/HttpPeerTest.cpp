@@ -170,6 +170,39 @@ TEST_F(NginxHost, DestroyAfterAnInterruptedAction) {
   http_.reset();
 }
 
+// The host's answer to the certificate event decides, whatever the check found.
+TEST(HttpPeer, TheHostAnswersForTheServerCertificate) {
+  REQUIRE_OR_SKIP(!testsupport::FindProgram("openssl").empty(), "openssl is not installed");
+  Folder dir;
+  const std::string d = dir.path().string();
+  const std::string make = "cd " + d + " && openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes " +
+                           "-subj /CN=localhost -days 2 -keyout key.pem -out cert.pem >/dev/null 2>&1";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  std::ofstream(dir.path() / "page.txt", std::ios::binary) << Pattern(5000, 3);
+  testsupport::PeerProcess server;
+  // -WWW serves the folder it runs in.
+  ASSERT_TRUE(server.Start({"/bin/sh", "-c", "cd " + d + " && exec openssl s_server -accept 127.0.0.1:{port} " +
+                            "-cert cert.pem -key key.pem -WWW -quiet"}));
+  const std::string url = "https://127.0.0.1:" + std::to_string(server.port()) + "/page.txt";
+  for (int accept : {0, 1}) {
+    SCOPED_TRACE(accept);
+    auto host = std::make_unique<HttpHost>();
+    HttpHostInit(host.get());
+    host->serverAccept = accept;
+    Http http(Tornell_HTTP_Create(HttpHostCallback, host.get()));
+    const int code = HttpHostUrlMethod(http.get(), 6, url.c_str());
+    ASSERT_EQ(HttpHostCount(host.get(), 10), 1);
+    EXPECT_GT(host->certificateLength, 0);
+    if (accept == 1) {
+      EXPECT_EQ(code, 0) << Tornell_HTTP_GetLastError(http.get());
+      EXPECT_TRUE(Body(http.get()) == Pattern(5000, 3));
+    } else {
+      EXPECT_NE(code, 0);
+      EXPECT_EQ(Body(http.get()), "");
+    }
+  }
+}
+
 // Interrupt from inside a Transfer event of a body that trickles in.
 class Interrupting : public tornell::HTTP {
  public:
