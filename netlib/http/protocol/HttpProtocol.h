@@ -163,15 +163,16 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   int GetFollowRedirects() const { return target_.followRedirects; }
   void SetFollowRedirects(int value) { target_.followRedirects = value; }
   const char* GetUser() const { return target_.User().CStr(); }
-  [[nodiscard]] int SetUser(const char* user) { return target_.SetUser(user); }
+  // New credentials answer no earlier challenge and rebuild the header.
+  [[nodiscard]] int SetUser(const char* user);
   const char* GetPassword() const { return target_.Password().CStr(); }
-  [[nodiscard]] int SetPassword(const char* password) { return target_.SetPassword(password); }
+  [[nodiscard]] int SetPassword(const char* password);
   const char* GetAuthorization() const { return authorization_.CStr(); }
   [[nodiscard]] int SetAuthorization(const char* text) { return authorization_.Set(text); }
   const char* GetProxyUser() const { return proxyUser_.CStr(); }
-  [[nodiscard]] int SetProxyUser(const char* text) { return proxyUser_.Set(text); }
+  [[nodiscard]] int SetProxyUser(const char* text);
   const char* GetProxyPassword() const { return proxyPassword_.CStr(); }
-  [[nodiscard]] int SetProxyPassword(const char* text) { return proxyPassword_.Set(text); }
+  [[nodiscard]] int SetProxyPassword(const char* text);
   const char* GetProxyAuthorization() const { return proxyAuthorization_.CStr(); }
   [[nodiscard]] int SetProxyAuthorization(const char* text) { return proxyAuthorization_.Set(text); }
   const char* GetPendingAuth() const { return pendingAuth_.CStr(); }
@@ -207,6 +208,31 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   const ByteString& SentHeaders() const { return sentHeaders_; }
   const ByteString& TransferredRequest() const { return transferredRequest_; }
   const char* GetResponseContentType() const { return responseContentType_.CStr(); }
+
+  // ---- configuration keys and the component's property accessors ----
+  int Config(ConfigSetting* setting, const char*& answer) override;
+  // Stored first, then checked: 202 for anything but 1.0, 1.1 and 2.0.
+  [[nodiscard]] int SetHTTPVersion(const char* text);
+  // The host's Authorization text: the scheme becomes Proprietary unless it
+  // already sends the text as it is.
+  [[nodiscard]] int SetCallerAuthorization(const char* text);
+  ShortString& From() { return from_; }
+  ShortString& IfModifiedSince() { return ifModifiedSince_; }
+  ShortString& Referer() { return referer_; }
+  ShortString& Pragma() { return pragma_; }
+  ByteString& ContentType() { return contentType_; }
+  FilePath& AttachedFile() { return attachedFile_; }
+  FilePath& LocalFile() { return localFile_; }
+  ShortString& ProxyServer() { return proxyServer_; }
+  int GetProxyPort() const { return proxyPort_; }
+  void SetProxyPort(int port) { proxyPort_ = port; }
+  int GetProxyAutoDetect() const { return proxyAutoDetect_; }
+  int GetProxySSL() const { return proxySsl_; }
+  // 3 tunnels through a CONNECT proxy; every other mode leaves the firewall off.
+  [[nodiscard]] int SetProxySSL(int mode);
+  int GetAllowHTTPCompression() const { return allowHttpCompression_; }
+  void SetAllowHTTPCompression(int on) { allowHttpCompression_ = on != 0 ? 1 : 0; }
+  int GetIdle() const { return currentAction_ == 0 ? 1 : 0; }
 
  protected:
   // The request itself (line, headers, body, response); the request side

@@ -50,6 +50,8 @@ class UrlTarget {
   [[nodiscard]] int SetUser(const char* user) { return user_.Set(user); }
   [[nodiscard]] int SetPassword(const char* password) { return password_.Set(password); }
   int RedirectsLeft() const { return redirectsLeft_; }
+  // A new budget also restarts the one being spent.
+  void SetMaxRedirectAttempts(int count) { maxRedirectAttempts = redirectsLeft_ = count; }
   const ByteString& ErrorText() const { return errorText_; }
 
   int maxRedirectAttempts = kDefaultMaxRedirects;

@@ -68,6 +68,27 @@ inline long UnpackLong(const void* slot) { return static_cast<long>(reinterpret_
 inline void* PackText(const char* text) { return const_cast<char*>(text != nullptr ? text : ""); }
 inline const char* UnpackText(const void* slot) { return slot != nullptr ? static_cast<const char*>(slot) : ""; }
 
+// Argument i of a Do call; null beyond argc, so a host's short array is never
+// read past its end.
+inline void* ArgAt(int argc, void** argv, int i) { return argv != nullptr && i < argc ? argv[i] : nullptr; }
+// The length of bytes a host hands over: 0 for null bytes or a negative length.
+inline int BytesLength(const void* bytes, int length) { return bytes != nullptr && length > 0 ? length : 0; }
+
+// A bytes property read out through `read(char** data, int* count)`: the
+// data, with the count in *length; or null, with the read's error code there.
+template <typename Read>
+void* ReadBytes(Read read, int* length) {
+  char* data = nullptr;
+  int count = 0;
+  const int code = read(&data, &count);
+  if (code != 0) {
+    if (length != nullptr) *length = code;
+    return nullptr;
+  }
+  if (length != nullptr) *length = count;
+  return data;
+}
+
 // Strips the wide offset from a Get id (20000 first, then 10000); true when
 // one was there.
 bool StripWideOffset(int& id);

@@ -7,26 +7,6 @@
 
 namespace tornell {
 
-namespace {
-
-void* ArgAt(int argc, void** argv, int i) { return argv != nullptr && i < argc ? argv[i] : nullptr; }
-
-// A byte value read out, or null with the error code in the length.
-template <typename Read>
-void* Bytes(Read read, int* length) {
-  char* data = nullptr;
-  int count = 0;
-  const int code = read(&data, &count);
-  if (code != 0) {
-    if (length != nullptr) *length = code;
-    return nullptr;
-  }
-  if (length != nullptr) *length = count;
-  return data;
-}
-
-}  // namespace
-
 IPPort::IPPort(EventCallback callback, void* context) : IPPortBase(callback, context) {
   core_.SetEventSink(static_cast<IPPortBase*>(this));
   static_cast<void>(core_.Init());
@@ -128,7 +108,7 @@ void* IPPort::Get(int property, int, int* length) {
     case 1: return PackInt(core_.GetReceiveEnabled());
     case 2: return reinterpret_cast<void*>(static_cast<intptr_t>(core_.GetBytesSent()));
     case 3: return PackInt(core_.IsConnected() ? 1 : 0);
-    case 5: return Bytes([this](char** d, int* n) { return core_.GetEol(d, n); }, length);
+    case 5: return ReadBytes([this](char** d, int* n) { return core_.GetEol(d, n); }, length);
     case 6: return PackInt(core_.GetFirewallAutoDetect() ? 1 : 0);
     case 7: return PackInt(core_.GetFirewallType());
     case 8: return PackText(core_.GetFirewallHost());
@@ -144,14 +124,14 @@ void* IPPort::Get(int property, int, int* length) {
     case 18: return PackText(core_.GetRemoteHost());
     case 19: return PackInt(core_.GetRemotePort());
     case 20: return PackInt(core_.GetSingleLineMode());
-    case 21: return Bytes([this](char** d, int* n) { return core_.GetStoredBytes(d, n); }, length);
-    case 22: return Bytes([this](char** d, int* n) { return core_.GetSslCertEncoded(d, n); }, length);
-    case 23: return Bytes([this](char** d, int* n) { return core_.GetSslCertStore(d, n); }, length);
+    case 21: return ReadBytes([this](char** d, int* n) { return core_.GetStoredBytes(d, n); }, length);
+    case 22: return ReadBytes([this](char** d, int* n) { return core_.GetSslCertEncoded(d, n); }, length);
+    case 23: return ReadBytes([this](char** d, int* n) { return core_.GetSslCertStore(d, n); }, length);
     case 24: return PackText(core_.GetSslCertStorePassword());
     case 25: return PackInt(core_.GetSslCertStoreType());
     case 26: return PackText(core_.GetSslCertSubject());
     case 27: return PackInt(core_.GetTlsEnabled() ? 1 : 0);
-    case 28: return Bytes([this](char** d, int* n) { return core_.GetClearedBytes(d, n); }, length);
+    case 28: return ReadBytes([this](char** d, int* n) { return core_.GetClearedBytes(d, n); }, length);
     case 29: return PackInt(core_.GetTlsStartMode());
     case 30: return PackInt(core_.GetTimeout());
     default: return nullptr;  // unknown ids, and the write-only property 4
