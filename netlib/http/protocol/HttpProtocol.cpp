@@ -66,12 +66,6 @@ int HttpProtocol::Init() {
 
 // ---- actions ------------------------------------------------------------------------
 
-int HttpProtocol::RunRequest(const char* method, bool) {
-  // Stands until the request writer is part of the object.
-  static_cast<void>(requestMethod_.Set(method));
-  return ReturnError(kStatusNotAvailable, "HTTP requests are not available in this build.");
-}
-
 int HttpProtocol::DoAction(int action) {
   ByteString urlLine;
   if (log_.Level() >= 2 && urlLine.Set("URL: ") == kStatusOk && urlLine.Append(target_.Url().CStr()) == kStatusOk) {
@@ -175,7 +169,8 @@ int HttpProtocol::WaitForResponse() {
   static_cast<void>(LogText(2, "Request Sent", "Info"));
   if (connected_ == 0 || GetTimeout() < 0) return 0;
   disconnectCode_ = 0;
-  responseDone_ = 0;
+  // ResponseDone was cleared when the request started: an answer that came
+  // during the upload has ended the wait already.
   for (;;) {
     if (DoEvents() == kWaitStop) return kStatusInterrupted;
     if (responseDone_ != 0) return 0;
@@ -186,17 +181,16 @@ int HttpProtocol::WaitForResponse() {
 
 int HttpProtocol::EndResponse() {
   localStream_.Close();
-  if (keepAliveRequests_ == 0 || GetTimeout() < 0) Close();
+  // An HTTP/1.0 server closes after its answer unless it says otherwise: a
+  // next request must not go out on that connection.
+  const bool peerCloses = responseVersion_.Equals("HTTP/1.0") &&
+                          CompareNoCase(responseHeaders_.Find("Connection"), "keep-alive") != 0;
+  if (keepAliveRequests_ == 0 || GetTimeout() < 0 || peerCloses) Close();
   if (responseDone_ != 0) return 0;
   responseDone_ = 1;
   const bool redirecting = statusCode_ >= 300 && statusCode_ < 400 && !redirectLocation_.IsEmpty();
   if (!redirecting) static_cast<void>(FireEndTransfer(1));
   return 0;
-}
-
-int HttpProtocol::OnDisconnected(int code) {
-  static_cast<void>(EndResponse());
-  return TransferConnection::OnDisconnected(code);
 }
 
 // ---- authentication schemes ---------------------------------------------------------------

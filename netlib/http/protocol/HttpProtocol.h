@@ -7,6 +7,7 @@
 #include "core/base/FilePath.h"
 #include "core/base/FileStream.h"
 #include "core/text/ByteString.h"
+#include "core/text/HeaderText.h"
 #include "core/text/InlineString.h"
 #include "core/text/SecretBytes.h"
 #include "http/cookies/HttpCookieList.h"
@@ -50,6 +51,10 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   int OnProxyReply(const char* data, int length) override;
   int OnLog(int level, const char* message, const char* type) override;
   int OnDisconnected(int code) override;
+  int OnConnected(int code) override;
+  int FireDataIn(const char* data, int length, int eol) override;
+  int OnFileProgress(long bytesSoFar, int code) override;
+  int Receive(int mode) override;
   int FireConnected(int code, const char* description) override;
   int FireDisconnected(int code, const char* description) override;
   int FireConnectionStatus(const char* event, int code, const char* description) override;
@@ -76,6 +81,30 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   [[nodiscard]] int WaitForResponse();
   // The end of a response: file closed, EndTransfer once, ResponseDone set.
   int EndResponse();
+
+  // ---- request side ----
+  // `unused` is 1 for HEAD and DELETE, 0 otherwise; it changes nothing.
+  [[nodiscard]] int RequestWithoutBody(const char* method, int unused);
+  [[nodiscard]] int RequestWithBody(const char* method, int unused);
+  [[nodiscard]] int StartRequest(const char* method);
+  [[nodiscard]] int WriteRequestLine(const char* method, bool hasBody, bool finalCrlf, ByteString& out);
+  [[nodiscard]] virtual int WriteHeaders(bool hasBody, ByteString& out);
+  [[nodiscard]] int SendRequestHead(const char* method, bool hasBody, bool finalCrlf);
+  [[nodiscard]] int SendHttp1NoBody(const char* method);
+  [[nodiscard]] int SendHttp1WithBody(const char* method, bool finalCrlf);
+  // The Authorization and Proxy-Authorization texts for the schemes this
+  // object builds itself; `retry` after a 401 or 407.
+  [[nodiscard]] virtual int BuildAuthorization(int retry);
+  [[nodiscard]] virtual int BuildProxyAuthorization(int retry);
+
+  // ---- response side ----
+  // One line (terminator removed, eol set) or block of the response. The
+  // data must have room for two more bytes.
+  [[nodiscard]] int OnDataIn(char* data, int length, int eol);
+  [[nodiscard]] int OnResponseHeader(const char* name, const char* value);
+  [[nodiscard]] int OnResponseBody(char* data, int length);
+  // The wait for the response ended with `code`: the action's result.
+  [[nodiscard]] int FinishRequest(int code);
 
   [[nodiscard]] int SetAuthScheme(int code);
   int GetAuthScheme() const { return authScheme_; }
@@ -167,6 +196,16 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   int GetAllowHTTPFallback() const { return allowHttpFallback_; }
   const char* GetAcceptEncoding() const { return acceptEncoding_.CStr(); }
   int64_t GetContentLength() const { return contentLength_; }
+  int64_t GetTransferredDataLimit() const { return transferredDataLimit_; }
+  void SetTransferredDataLimit(int64_t limit) { transferredDataLimit_ = limit; }
+  int GetResponseParseState() const { return responseParseState_; }
+  int64_t GetBytesTransferred() const { return bytesTransferred_; }
+  const char* GetResponseVersion() const { return responseVersion_.CStr(); }
+  const char* GetReasonPhrase() const { return reasonPhrase_.CStr(); }
+  const ByteString& TransferredHeaders() const { return transferredHeaders_; }
+  const ByteString& SentHeaders() const { return sentHeaders_; }
+  const ByteString& TransferredRequest() const { return transferredRequest_; }
+  const char* GetResponseContentType() const { return responseContentType_.CStr(); }
 
  protected:
   // The request itself (line, headers, body, response); the request side
@@ -178,6 +217,37 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   HttpEventSink* Sink();
   [[nodiscard]] int ClearCredentialState();
   [[nodiscard]] int ApplyUrlChange(const UrlChange& change);
+
+  // Response parser states.
+  enum ParseState : uint8_t { kExpectStatus = 0, kInterimResponse = 1, kHeaders = 2, kBody = 3, kChunkHeader = 4,
+                              kChunkData = 5, kChunkEnd = 6, kChunkDataCr = 7 };
+  // A header line longer than this is refused rather than gathered.
+  static constexpr int kMaxHeaderLine = 65536;
+
+  // Request side helpers.
+  bool IsDirectRequest() const;
+  bool IsBodyWithheld() const;
+  [[nodiscard]] int SendRequestHead(const char* method, bool hasBody, bool finalCrlf, const ByteString* inlineBody);
+  [[nodiscard]] int AppendHeader(ByteString& out, const char* name, const char* value);
+  [[nodiscard]] int SendBody(int chunkSize);
+  [[nodiscard]] int SendPostData(int chunkSize);
+  [[nodiscard]] int RecordAttachedFile();
+  [[nodiscard]] int SendChunkedFile(int chunkSize);
+  [[nodiscard]] int ReissueRequest();
+  // Response side helpers.
+  void ResetResponse();
+  [[nodiscard]] int ParseStatusLine(char* data, int length, int eol);
+  [[nodiscard]] int OnHeaderLine(char* data, int length);
+  [[nodiscard]] int OnHeadersDone();
+  [[nodiscard]] int SwitchTerminator(const char* eol, int length);
+  [[nodiscard]] int OnChunkSize(const char* data, int length);
+  [[nodiscard]] int OnChunkData(char* data, int length, int eol);
+  [[nodiscard]] int DeliverBody(char* data, int length);
+  [[nodiscard]] int OpenLocalFile();
+  [[nodiscard]] int FailResponse(int code, const char* text);
+  [[nodiscard]] int RepeatAction(int action);
+  [[nodiscard]] int FollowRedirect(int action);
+  friend class BodySink;
 
   HttpHeaderList responseHeaders_;
   HttpCookieList cookies_;
@@ -250,6 +320,28 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   FilePath localFile_;
   FileStream localStream_;
   int64_t requestLength_ = 0;
+  // One request: the proxy mode, whether the proxy is bypassed, whether the
+  // body waits for the authentication handshake.
+  uint8_t proxyMode_ = 0;
+  uint8_t directRequest_ = 0;
+  uint8_t chunked_ = 0;
+  // The connected hook sends the request of an asynchronous action; it
+  // does not wait for the response there.
+  uint8_t sendOnly_ = 0;
+  int chunkRemaining_ = 0;
+  // A line that arrived in pieces, gathered up to its end.
+  ByteString partialLine_;
+  ByteString scratch_;
+  // Plain body bytes are read into this block.
+  static constexpr int kBodyBlock = 256 * 1024;
+  ByteString bodyBlock_;
+  ShortString responseContentType_;
+  HeaderText currentHeader_;
+  // Collected body bytes at most (0: no limit).
+  int64_t transferredDataLimit_ = 0;
+  // What ended the response early: a parse or storage error, or a close
+  // before the body was complete.
+  int responseError_ = 0;
   ByteString contentType_;
   ByteString postData_;
   ByteString otherHeaders_;
