@@ -54,7 +54,8 @@ int Http2Connection::SendPreface() {
   TORNELL_TRY(owner_->SendBytes(out.Data(), out.Length()));
   connectionReceiveWindow_ += initialWindowSize_;
   prefaceSent_ = 1;
-  return kStatusOk;
+  // The server's own preface may have come first; it is answered now.
+  return engine_.ProcessHeldInput();
 }
 
 int Http2Connection::OpenStream(StringList& headers, bool endStream) {
@@ -75,8 +76,10 @@ int Http2Connection::SendData(const char* data, int length, bool endStream) {
 }
 
 int Http2Connection::OnDataIn(const char* data, int length, int flag) {
-  // Before the preface nothing of ours is on the wire to answer to.
-  if (owner_ == nullptr || prefaceSent_ == 0) return kStatusOk;
+  if (owner_ == nullptr) return kStatusOk;
+  // Nothing may be answered before our preface: the server's SETTINGS,
+  // which can arrive first, wait for it.
+  if (prefaceSent_ == 0) return engine_.HoldInput(data, length);
   return engine_.ProcessInput(data, length, flag);
 }
 

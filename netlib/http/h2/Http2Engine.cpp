@@ -30,9 +30,20 @@ int Http2Engine::Fail(int code, const char* text) {
 }
 
 int Http2Engine::WriteFrame(Http2Frame& frame) {
+  // While received bytes are being handled, answers wait until they are
+  // done: a write may wait, and the transport may then reuse the buffer
+  // those bytes are in.
+  if (busy_ != 0) return frame.Serialize(answers_);
   TORNELL_TRY(frameOut_.Clear());
   TORNELL_TRY(frame.Serialize(frameOut_));
   return connection_->Owner()->SendBytes(frameOut_.Data(), frameOut_.Length());
+}
+
+int Http2Engine::SendAnswers() {
+  if (answers_.Length() == 0) return kStatusOk;
+  ByteString out(std::move(answers_));
+  (void)answers_.Clear();
+  return connection_->Owner()->SendBytes(out.Data(), out.Length());
 }
 
 // ---- sending -------------------------------------------------------------------------
@@ -244,13 +255,23 @@ int Http2Engine::ProcessInput(const char* data, int length, int flag) {
   if (busy_ != 0) return deferred_.Append(data, length);
   busy_ = 1;
   int status = Consume(data, length);
+  if (status == kStatusOk) status = SendAnswers();
   while (status == kStatusOk && deferred_.Length() > 0) {
     ByteString more(std::move(deferred_));
     (void)deferred_.Clear();
     status = Consume(more.Data(), more.Length());
+    if (status == kStatusOk) status = SendAnswers();
   }
+  (void)answers_.Clear();
   busy_ = 0;
   return status;
+}
+
+int Http2Engine::ProcessHeldInput() {
+  if (busy_ != 0 || deferred_.Length() == 0) return kStatusOk;
+  ByteString held(std::move(deferred_));
+  (void)deferred_.Clear();
+  return ProcessInput(held.Data(), held.Length(), 0);
 }
 
 int Http2Engine::Consume(const char* data, int length) {

@@ -83,6 +83,9 @@ class Http2Engine {
 
   // ---- receiving ----
   [[nodiscard]] int ProcessInput(const char* data, int length, int flag);
+  // Keeps bytes that may not be answered yet; ProcessHeldInput runs them.
+  [[nodiscard]] int HoldInput(const char* data, int length) { return deferred_.Append(data, length); }
+  [[nodiscard]] int ProcessHeldInput();
 
   // ---- texts ----
   static const char* ReasonPhrase(int code);
@@ -135,6 +138,7 @@ class Http2Engine {
   [[nodiscard]] int FinishBlock();
   [[nodiscard]] int DeliverHeaders(const StringList& pairs);
   [[nodiscard]] int WriteFrame(Http2Frame& frame);
+  [[nodiscard]] int SendAnswers();
 
   Http2Connection* connection_ = nullptr;
   uint8_t peerClosed_ = 0;
@@ -160,6 +164,8 @@ class Http2Engine {
   int blockPromisedId_ = 0;
   uint8_t blockEndStream_ = 0;
   ByteString frameOut_;
+  // Frames written while received bytes were being handled, sent after them.
+  ByteString answers_;
 };
 
 }  // namespace tornell

@@ -24,6 +24,8 @@ class Http2Owner {
   [[nodiscard]] virtual int SendText(const char* text) = 0;
   [[nodiscard]] virtual int SendBytes(const char* data, int length) = 0;
   [[nodiscard]] virtual int SendInChunks(const char* data, int length, int chunk, int flag) = 0;
+  // Data events point into the received bytes: the handler must not run a
+  // wait step, which could reuse the buffer they are in.
   virtual int DeliverEvent(int kind, const void* data, int length) = 0;
 };
 

@@ -1,0 +1,148 @@
+// Requests with HTTPVersion 2.0 through the protocol object: over TLS with
+// ALPN "h2" to nghttpd, the fall back to HTTP/1.1 from a server without h2
+// (openssl s_server), and the refusals without TLS or without the fallback.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "Http1Client.h"
+#include "PeerProcess.h"
+#include "TestSupport.h"
+
+using namespace tornell;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Events : public http1test::EventLog {
+ public:
+  int FireSSLServerAuthentication(const char*&, int&, const char*&, const char*&, const char*&, int& accept) override {
+    accept = 1;  // the test's own certificate
+    return 0;
+  }
+  int FireSSLStatus(const char*& message) override {
+    sslStatus.push_back(message);
+    return 0;
+  }
+  int FireHeader(const char*& name, const char*& value) override {
+    headers.push_back(std::string(name) + ": " + value);
+    return 0;
+  }
+  std::vector<std::string> sslStatus;
+  std::vector<std::string> headers;
+};
+
+class H2Client : public http1test::Client {
+ public:
+  H2Client() {
+    SetEventSink(static_cast<ComponentHandle*>(&log));
+    static_cast<void>(SetTimeout(30, 1));
+    static_cast<void>(httpVersion_.Set("2.0"));
+  }
+  using tornell::HttpProtocol::allowHttpFallback_;
+  using tornell::HttpProtocol::negotiatedHttpVersion_;
+  using tornell::HttpProtocol::sentHeaders_;
+  Events log;
+};
+
+// A folder with a certificate for localhost and the files to serve.
+class Site {
+ public:
+  Site() {
+    char pattern[] = "/tmp/h2req-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return;
+    dir = pattern;
+    fs::create_directories(dir + "/www");
+    const std::string make = "cd '" + dir + "' && openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 "
+                             "-nodes -keyout srv.key -out srv.crt -days 2 -subj /CN=localhost "
+                             "-addext subjectAltName=DNS:localhost >/dev/null 2>&1";
+    std::mt19937 random(11);
+    body.resize(1 << 20);
+    for (char& c : body) c = static_cast<char>(random());
+    std::ofstream(dir + "/www/index.html") << "hello over h2\n";
+    std::ofstream(dir + "/www/page.txt") << "plain page\n";
+    ok = std::system(make.c_str()) == 0;
+  }
+  ~Site() {
+    std::error_code ignored;
+    if (!dir.empty()) fs::remove_all(dir, ignored);
+  }
+  bool ok = false;
+  std::string dir;
+  std::string body;
+};
+
+}  // namespace
+
+TEST(Http2Request, NghttpdGetHeadAndPostOnOneKeptConnection) {
+  Site site;
+  testsupport::PeerProcess server;
+  REQUIRE_OR_SKIP(site.ok && server.Start({"nghttpd", "-a", "127.0.0.1", "-d", site.dir + "/www", "--echo-upload",
+                                           "{port}", site.dir + "/srv.key", site.dir + "/srv.crt"}),
+                  "nghttpd (nghttp2-server) or openssl is not installed");
+  H2Client client;
+  client.SetHttpKeepAlive(1);
+  const std::string base = "https://localhost:" + std::to_string(server.port());
+  ASSERT_EQ(client.Run(kHttpGet, base + "/index.html"), 0) << client.GetLastErrorText();
+  EXPECT_EQ(client.Body(), "hello over h2\n");
+  EXPECT_EQ(client.GetStatusCode(), 200);
+  EXPECT_STREQ(client.negotiatedHttpVersion_.CStr(), "2.0");
+  const std::string sent(client.sentHeaders_.CStr(), static_cast<size_t>(client.sentHeaders_.Length()));
+  EXPECT_EQ(sent.rfind(":method: GET\r\n:scheme: https\r\n:path: /index.html\r\n:authority: localhost:" +
+                           std::to_string(server.port()) + "\r\n",
+                       0),
+            0u)
+      << sent;
+  EXPECT_EQ(sent.find("Host:"), std::string::npos);
+  EXPECT_EQ(client.Http2().GetNextStreamId(), 3);
+  ASSERT_EQ(client.Run(kHttpHead, base + "/index.html"), 0) << client.GetLastErrorText();
+  EXPECT_EQ(client.Body(), "");
+  ASSERT_EQ(client.PostData().Set(site.body.data(), static_cast<int>(site.body.size())), 0);
+  ASSERT_EQ(client.Run(kHttpPost, base + "/echo"), 0) << client.GetLastErrorText() << " " << client.Http2().GetLastErrorText();
+  EXPECT_TRUE(client.Body() == site.body) << client.Body().size();
+  // Three streams on the one connection: 1, 3 and 5.
+  EXPECT_EQ(client.Http2().GetNextStreamId(), 7);
+}
+
+TEST(Http2Request, FallbackToHttp11AndTheRefusals) {
+  Site site;
+  REQUIRE_OR_SKIP(site.ok, "openssl is not installed");
+  const std::string cwd = fs::current_path().string();
+  ASSERT_EQ(chdir((site.dir + "/www").c_str()), 0);  // -WWW serves the working folder
+  testsupport::PeerProcess server;
+  const bool started = server.Start({"openssl", "s_server", "-accept", "127.0.0.1:{port}", "-cert",
+                                     site.dir + "/srv.crt", "-key", site.dir + "/srv.key", "-WWW", "-quiet"});
+  ASSERT_EQ(chdir(cwd.c_str()), 0);
+  REQUIRE_OR_SKIP(started, "openssl s_server does not start");
+  const std::string url = "https://localhost:" + std::to_string(server.port()) + "/page.txt";
+  {
+    H2Client client;
+    ASSERT_EQ(client.Run(kHttpGet, url), 0) << client.GetLastErrorText();
+    EXPECT_EQ(client.Body(), "plain page\n");
+    EXPECT_STREQ(client.negotiatedHttpVersion_.CStr(), "1.1");
+    const std::vector<std::string>& status = client.log.sslStatus;
+    EXPECT_NE(std::find(status.begin(), status.end(),
+                        "Server does not support ALPN protocol h2. Falling back to HTTP/1.1"),
+              status.end());
+  }
+  {
+    H2Client client;
+    client.allowHttpFallback_ = 0;
+    EXPECT_EQ(client.Run(kHttpGet, url), 161);
+    EXPECT_STREQ(client.GetLastErrorText(), "Server does not support HTTP/2 and AllowHTTPFallback is False.");
+  }
+  {
+    testsupport::PeerProcess plain;
+    ASSERT_TRUE(plain.Start({"/usr/bin/python3", "-m", "http.server", "{port}", "--bind", "127.0.0.1", "--directory",
+                             site.dir + "/www"}));
+    H2Client client;
+    EXPECT_EQ(client.Run(kHttpGet, "http://127.0.0.1:" + std::to_string(plain.port()) + "/page.txt"), 161);
+    EXPECT_STREQ(client.GetLastErrorText(), "Plaintext URLs are not supported over HTTP/2.");
+  }
+}
