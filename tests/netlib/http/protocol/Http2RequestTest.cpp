@@ -3,6 +3,7 @@
 // (openssl s_server), and the refusals without TLS or without the fallback.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "Http1Client.h"
 #include "PeerProcess.h"
 #include "TestSupport.h"
+#include "TestText.h"
 
 using namespace tornell;
 
@@ -144,5 +146,46 @@ TEST(Http2Request, FallbackToHttp11AndTheRefusals) {
     H2Client client;
     EXPECT_EQ(client.Run(kHttpGet, "http://127.0.0.1:" + std::to_string(plain.port()) + "/page.txt"), 161);
     EXPECT_STREQ(client.GetLastErrorText(), "Plaintext URLs are not supported over HTTP/2.");
+  }
+}
+
+TEST(Http2Request, ScriptedServerInterimTrailersAndReset) {
+  Site site;
+  testsupport::PeerProcess server;
+  REQUIRE_OR_SKIP(site.ok && testsupport::HavePythonModule("h2") &&
+                      server.Start({"/usr/bin/python3", std::string(H2_TEST_DIR) + "/scripted_h2_server.py", "{port}",
+                                    site.dir + "/srv.crt", site.dir + "/srv.key"}),
+                  "python3-h2 or openssl is not installed");
+  const std::string base = "https://localhost:" + std::to_string(server.port());
+  {
+    // 103 then 200: the interim answer leaves no trace in the response.
+    H2Client client;
+    ASSERT_EQ(client.Run(kHttpGet, base + "/early"), 0) << client.GetLastErrorText();
+    EXPECT_EQ(client.GetStatusCode(), 200);
+    EXPECT_EQ(client.Body(), "final");
+    EXPECT_STREQ(client.ResponseHeaders().Find("link"), "");
+  }
+  {
+    // Trailers reach the Header event only.
+    H2Client client;
+    ASSERT_EQ(client.Run(kHttpGet, base + "/trailers"), 0) << client.GetLastErrorText();
+    EXPECT_EQ(client.Body(), "body");
+    const std::vector<std::string>& headers = client.log.headers;
+    EXPECT_NE(std::find(headers.begin(), headers.end(), "x-checksum: abc"), headers.end());
+    EXPECT_STREQ(client.ResponseHeaders().Find("x-checksum"), "");
+  }
+  {
+    H2Client client;
+    EXPECT_EQ(client.Run(kHttpGet, base + "/reset"), 162);
+    EXPECT_STREQ(client.GetLastErrorText(),
+                 "HTTP/2 Protocol Error: Stream reset. The stream was no longer needed. Error code 0x8 (CANCEL).");
+  }
+  {
+    // The server ends the response and resets the stream during the upload.
+    H2Client client;
+    const std::string body(300000, 'q');
+    ASSERT_EQ(client.PostData().Set(body.data(), static_cast<int>(body.size())), 0);
+    ASSERT_EQ(client.Run(kHttpPost, base + "/early-end"), 0) << client.GetLastErrorText();
+    EXPECT_EQ(client.Body(), "early");
   }
 }
