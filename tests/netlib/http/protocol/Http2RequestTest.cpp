@@ -2,9 +2,11 @@
 // ALPN "h2" to nghttpd, the fall back to HTTP/1.1 from a server without h2
 // (openssl s_server), and the refusals without TLS or without the fallback.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -188,4 +190,58 @@ TEST(Http2Request, ScriptedServerInterimTrailersAndReset) {
     ASSERT_EQ(client.Run(kHttpPost, base + "/early-end"), 0) << client.GetLastErrorText();
     EXPECT_EQ(client.Body(), "early");
   }
+}
+
+TEST(Http2Request, NginxPutOverHttp2AndFallbackWithoutIt) {
+  Site site;
+  REQUIRE_OR_SKIP(site.ok && !testsupport::FindProgram("nginx").empty(), "nginx or openssl is not installed");
+  const std::string d = site.dir;
+  fs::create_directories(d + "/www/up");
+  const int h2Port = testsupport::FreePort();
+  const int plainPort = testsupport::FreePort();
+  {
+    std::ofstream conf(d + "/nginx.conf");
+    conf << "daemon off; master_process off; worker_processes 1;\n"
+         << "pid " << d << "/nginx.pid; error_log " << d << "/error.log;\n"
+         << "events { worker_connections 64; }\nhttp {\n"
+         << "  log_format p '$server_port $request';\n  access_log " << d << "/access.log p;\n";
+    for (const char* t : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"}) {
+      conf << "  " << t << "_temp_path " << d << "/" << t << ";\n";
+    }
+    for (int port : {h2Port, plainPort}) {
+      conf << "  server {\n    listen 127.0.0.1:" << port << " ssl" << (port == h2Port ? " http2" : "") << ";\n"
+           << "    ssl_certificate " << d << "/srv.crt; ssl_certificate_key " << d << "/srv.key;\n"
+           << "    root " << d << "/www;\n"
+           << "    location /up/ { dav_methods PUT DELETE; create_full_put_path on; client_max_body_size 0; }\n"
+           << "  }\n";
+    }
+    conf << "}\n";
+  }
+  testsupport::PeerProcess nginx;
+  ASSERT_TRUE(nginx.Start({"nginx", "-p", d, "-c", d + "/nginx.conf"}, h2Port, d + "/nginx.out"));
+  for (int i = 0; i < 200 && !testsupport::IsListening(plainPort); ++i) usleep(10000);
+  std::ofstream(d + "/attach.bin", std::ios::binary) << site.body;
+  {
+    H2Client client;
+    ASSERT_EQ(client.attachedFile_.Set((d + "/attach.bin").c_str()), 0);
+    ASSERT_EQ(client.Run(kHttpPut, "https://localhost:" + std::to_string(h2Port) + "/up/stored.bin"), 0)
+        << client.GetLastErrorText();
+    EXPECT_STREQ(client.negotiatedHttpVersion_.CStr(), "2.0");
+    EXPECT_EQ(client.GetStatusCode(), 201);
+  }
+  std::ifstream stored(d + "/www/up/stored.bin", std::ios::binary);
+  const std::string copy((std::istreambuf_iterator<char>(stored)), std::istreambuf_iterator<char>());
+  EXPECT_TRUE(copy == site.body) << copy.size();
+  {
+    H2Client client;
+    ASSERT_EQ(client.Run(kHttpGet, "https://localhost:" + std::to_string(plainPort) + "/index.html"), 0)
+        << client.GetLastErrorText();
+    EXPECT_EQ(client.Body(), "hello over h2\n");
+    EXPECT_STREQ(client.negotiatedHttpVersion_.CStr(), "1.1");
+  }
+  nginx.Stop();
+  std::ifstream log(d + "/access.log");
+  const std::string lines((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+  EXPECT_NE(lines.find(std::to_string(h2Port) + " PUT /up/stored.bin HTTP/2.0"), std::string::npos) << lines;
+  EXPECT_NE(lines.find(std::to_string(plainPort) + " GET /index.html HTTP/1.1"), std::string::npos) << lines;
 }
