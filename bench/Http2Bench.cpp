@@ -22,9 +22,7 @@
 #include "http/h2/Http2Connection.h"
 #include "net/connection/ProtocolConnection.h"
 
-#ifdef TORNELL_BENCH_CURL
 #include <curl/curl.h>
-#endif
 
 namespace {
 
@@ -200,7 +198,6 @@ void FetchOurs(benchmark::State& state, bool h2o) {
   benchpath::Label(state, benchpath::kAesGcm);
 }
 
-#ifdef TORNELL_BENCH_CURL
 size_t CountBytes(char*, size_t size, size_t count, void* total) {
   *static_cast<int64_t*>(total) += static_cast<int64_t>(size * count);
   return size * count;
@@ -238,7 +235,6 @@ void FetchCurl(benchmark::State& state, bool h2o) {
 
 BENCHMARK_CAPTURE(FetchCurl, nghttpd, false)->Name("Http2Get100MBNghttpd/peer")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(FetchCurl, h2o, true)->Name("Http2Get100MBH2o/peer")->Unit(benchmark::kMillisecond)->UseRealTime();
-#endif
 
 BENCHMARK_CAPTURE(FetchOurs, nghttpd, false)->Name("Http2Get100MBNghttpd/ours")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(FetchOurs, h2o, true)->Name("Http2Get100MBH2o/ours")->Unit(benchmark::kMillisecond)->UseRealTime();

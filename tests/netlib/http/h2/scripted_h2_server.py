@@ -2,7 +2,8 @@
 tests: each request path picks a behaviour. A query of "bytes" writes every
 byte in its own TLS record.
 
-  scripted_h2_server.py PORT CERT KEY
+  scripted_h2_server.py PORT CERT KEY [RECORD]
+With RECORD, every byte received (after TLS) is appended to that file.
 Paths:
   /plain           200 with the body "plain"
   /continuation    a 40000-byte header, so the block runs on in CONTINUATION
@@ -27,6 +28,9 @@ import h2.connection
 import h2.events
 import h2.errors
 import h2.settings
+
+
+RECORD = None
 
 
 class Session:
@@ -104,6 +108,9 @@ class Session:
             data = self.sock.recv(65536)
             if not data:
                 return
+            if RECORD:
+                with open(RECORD, "ab") as out:
+                    out.write(data)
             if self.closing:
                 continue
             for event in self.conn.receive_data(data):
@@ -138,7 +145,9 @@ def serve(client):
 
 
 def main():
+    global RECORD
     port, cert, key = int(sys.argv[1]), sys.argv[2], sys.argv[3]
+    RECORD = sys.argv[4] if len(sys.argv) > 4 else None
     ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     ctx.load_cert_chain(cert, key)
     ctx.set_alpn_protocols(["h2"])

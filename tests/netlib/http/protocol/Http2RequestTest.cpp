@@ -245,3 +245,37 @@ TEST(Http2Request, NginxPutOverHttp2AndFallbackWithoutIt) {
   EXPECT_NE(lines.find(std::to_string(h2Port) + " PUT /up/stored.bin HTTP/2.0"), std::string::npos) << lines;
   EXPECT_NE(lines.find(std::to_string(plainPort) + " GET /index.html HTTP/1.1"), std::string::npos) << lines;
 }
+
+TEST(Http2Request, TheServerSeesPrefaceSettingsWindowThenOneHeadersFrameAStream) {
+  Site site;
+  testsupport::PeerProcess server;
+  const std::string record = site.dir + "/received.bin";
+  REQUIRE_OR_SKIP(site.ok && testsupport::HavePythonModule("h2") &&
+                      server.Start({"/usr/bin/python3", std::string(H2_TEST_DIR) + "/scripted_h2_server.py", "{port}",
+                                    site.dir + "/srv.crt", site.dir + "/srv.key", record}),
+                  "python3-h2 or openssl is not installed");
+  H2Client client;
+  client.SetHttpKeepAlive(1);
+  const std::string url = "https://localhost:" + std::to_string(server.port()) + "/plain";
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(client.Run(kHttpGet, url), 0) << client.GetLastErrorText();
+    EXPECT_EQ(client.Body(), "plain");
+  }
+  std::ifstream in(record, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GT(bytes.size(), 58u);
+  EXPECT_EQ(testsupport::Hex(bytes.substr(0, 58)),
+            testsupport::Hex("PRI * HTTP/2.0\r\n\r\nSM\r\n\r\n") + "00000c040000000000000300000064" "00040000ffff" +
+                "000004080000000000" "0000ffff");
+  bool ok = false;
+  const std::string out = testsupport::RunCommand(
+      "/usr/bin/python3 '" + std::string(H2_TEST_DIR) + "/engine_oracle.py' describe", testsupport::Hex(bytes), ok);
+  std::vector<std::string> headers;
+  for (const std::string& line : testsupport::Lines(out)) {
+    if (line.rfind("1 ", 0) == 0) headers.push_back(line.substr(0, line.find(':') == std::string::npos ? line.size()
+                                                                                                          : 6));
+  }
+  // One HEADERS frame (END_STREAM, END_HEADERS) on stream 1, then on 3.
+  EXPECT_EQ(headers, (std::vector<std::string>{"1 5 1 ", "1 5 3 "})) << out;
+  EXPECT_EQ(bytes.find("PRI * HTTP/2.0", 1), std::string::npos);
+}
