@@ -189,11 +189,9 @@ int SocketCore::PollEvents(long) { return WaitForEvents(0); }
 int SocketCore::WaitForEvents(int milliseconds, unsigned message) {
   int fd = eventDescriptor_;
   if (fd == -1) return kStatusOk;
-  bool handled = false;
   if (readPending_ != 0) {
     HandleMessage(static_cast<int>(message), static_cast<unsigned long>(fd), kEventRead);
     readPending_ = 0;
-    handled = true;
     fd = eventDescriptor_;
     if (fd == -1) return kStatusOk;
   }
@@ -201,9 +199,7 @@ int SocketCore::WaitForEvents(int milliseconds, unsigned message) {
   pollfd entry{};
   entry.fd = fd;
   entry.events = static_cast<short>(POLLIN | POLLPRI | (wantWrite ? POLLOUT : 0));
-  // A pending read that ran may have been what the caller waits for: it
-  // looks again at once instead of after the whole wait.
-  const int wait = milliseconds > 0 && !handled ? milliseconds : 0;
+  const int wait = milliseconds > 0 ? milliseconds : 0;
   int ready = -1;
   for (int attempt = 0; attempt < 3; ++attempt) {
     ready = poll(&entry, 1, wait);

@@ -57,6 +57,7 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   int FireDataIn(const char* data, int length, int eol) override;
   int OnFileProgress(long bytesSoFar, int code) override;
   int Receive(int mode) override;
+  int Close() override;
   int FireConnected(int code, const char* description) override;
   int FireDisconnected(int code, const char* description) override;
   int FireConnectionStatus(const char* event, int code, const char* description) override;
@@ -254,6 +255,7 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   [[nodiscard]] int OnHeaderLine(char* data, int length);
   [[nodiscard]] int OnHeadersDone();
   [[nodiscard]] int SwitchTerminator(const char* eol, int length);
+  void SkipIdleRead();
   [[nodiscard]] int OnChunkSize(const char* data, int length);
   [[nodiscard]] int OnChunkData(char* data, int length, int eol);
   [[nodiscard]] int DeliverBody(char* data, int length);

@@ -339,6 +339,7 @@ int HttpProtocol::SendHttp1NoBody(const char* method) {
   TORNELL_TRY(SendRequestHead(method, false, true));
   if (GetTimeout() < 0 && !IsConnected()) return 0;
   TORNELL_TRY(SetReceiveEnabled(1));
+  SkipIdleRead();
   if (sendOnly_ != 0) return 0;
   return FinishRequest(WaitForResponse());
 }
@@ -353,6 +354,7 @@ int HttpProtocol::SendHttp1WithBody(const char* method, bool finalCrlf) {
   TORNELL_TRY(SendRequestHead(method, true, finalCrlf, inlineBody ? &postData_ : nullptr));
   if (GetTimeout() < 0 && !IsConnected()) return 0;
   TORNELL_TRY(SetReceiveEnabled(1));
+  SkipIdleRead();
   if (keepTransferredRequest_ != 0) transferredRequest_.Clear();
 
   int sent = 0;
@@ -403,16 +405,22 @@ int HttpProtocol::SendBody(int chunkSize) {
   static_cast<void>(FireStartTransfer(0));
   if (log_.Level() >= 2) TORNELL_TRY(LogText(2, "Sending Body", "Info"));
   uploading_ = 1;
-  if (!postData_.IsEmpty()) TORNELL_TRY(SendPostData(chunkSize));
-  if (!(attachedFile_.Length() == 0)) {
-    TORNELL_TRY(useChunkedEncoding_ != 0 ? SendChunkedFile(chunkSize) : SendFile(attachedFile_, chunkSize, 0));
-    if (keepTransferredRequest_ != 0 || log_.Level() >= 3) TORNELL_TRY(RecordAttachedFile());
+  int status = 0;
+  if (!postData_.IsEmpty()) status = SendPostData(chunkSize);
+  if (status == 0 && attachedFile_.Length() != 0) {
+    status = useChunkedEncoding_ != 0 ? SendChunkedFile(chunkSize) : SendFile(attachedFile_, chunkSize, 0);
+    if (status == 0 && (keepTransferredRequest_ != 0 || log_.Level() >= 3)) status = RecordAttachedFile();
   }
-  if (useChunkedEncoding_ != 0) TORNELL_TRY(SendData(http::kLastChunk, 5, 0, 0));
+  if (status == 0 && useChunkedEncoding_ != 0) status = SendData(http::kLastChunk, 5, 0, 0);
+  // The server answered and closed while the body was still going out.
+  if (status != 0 && responseDone_ != 0 && !statusLine_.IsEmpty()) status = kUploadAnswered;
+  // An answer that arrived early ends the upload as a finished one; any
+  // other failure leaves Uploading for the caller to settle.
+  if (status != 0 && status != kUploadAnswered) return status;
   if (IsInterruptRequested() != 0 || WasInterrupted() != 0) Close();
   uploading_ = 0;
   static_cast<void>(FireEndTransfer(0));
-  return 0;
+  return status;
 }
 
 // Each chunk goes out framed in one write.

@@ -281,8 +281,14 @@ int HttpProtocol::OnHeadersDone() {
 // read it was told is pending.
 int HttpProtocol::SwitchTerminator(const char* eol, int length) {
   TORNELL_TRY(SetEol(eol, length));
-  if (tlsEnabled_ == 0 && receiveQueue_.Length() == 0) readPending_ = 0;
+  SkipIdleRead();
   return 0;
+}
+
+// A read marked pending runs at the start of the next wait step, which then
+// still waits its whole time even when that read completed the response.
+void HttpProtocol::SkipIdleRead() {
+  if (receiveQueue_.Length() == 0) readPending_ = 0;
 }
 
 // ---- chunks -------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -36,8 +37,16 @@ class Exchange : public ::testing::Test {
   void SetUp() override {
     REQUIRE_OR_SKIP(!testsupport::FindProgram(kPython).empty(), "python3 is not installed");
     other_.reset(new testsupport::PeerProcess);
-    ASSERT_TRUE(other_->Start({kPython, Script(), "{port}"}));
-    ASSERT_TRUE(peer_.Start({kPython, Script(), "{port}", std::to_string(other_->port())}));
+    // A free port may be taken by another program before the server binds
+    // it: a few tries.
+    bool started = false;
+    for (int i = 0; i < 3 && !started; ++i) started = other_->Start({kPython, Script(), "{port}"});
+    ASSERT_TRUE(started);
+    started = false;
+    for (int i = 0; i < 3 && !started; ++i) {
+      started = peer_.Start({kPython, Script(), "{port}", std::to_string(other_->port())});
+    }
+    ASSERT_TRUE(started);
   }
   std::string Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(peer_.port()) + path;
@@ -293,6 +302,16 @@ TEST_F(Exchange, AsynchronousRequestCompletesInTheHostsEventLoop) {
   EXPECT_NE(client.Body().find("POST /echo HTTP/1.1\r\n"), std::string::npos);
   EXPECT_NE(client.Body().find("\r\n\r\nposted"), std::string::npos);
   EXPECT_LT(client.GetTimeout(), 0);
+}
+
+TEST_F(Exchange, AnAnswerDuringTheUploadEndsIt) {
+  Client client;
+  ASSERT_EQ(client.PostData().Set(std::string(8 << 20, 'u').c_str()), 0);
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(client.Run(kHttpPost, Url("/early")), kHttpStatusProtocolError);
+  EXPECT_STREQ(client.GetLastErrorText(), "HTTP protocol error. 413 Payload Too Large.");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  EXPECT_EQ(client.IsUploading(), 0);
 }
 
 TEST_F(Exchange, MissingServerAndBadScheme) {

@@ -61,6 +61,10 @@ class Handler(socketserver.BaseRequestHandler):
             name, _, value = line.partition(b":")
             fields[name.strip().lower()] = value.strip()
         body = b""
+        if lines[0].split(b" ")[1].endswith(b"/early"):
+            # Refused before the body is read, as a server with a size cap does.
+            self.buf = b""
+            return "/early", head
         if fields.get(b"transfer-encoding", b"").lower() == b"chunked":
             while True:
                 while b"\r\n" not in rest:
@@ -107,6 +111,10 @@ class Handler(socketserver.BaseRequestHandler):
         if path == "/echo":
             port = self.client_address[1]
             send(response("200 OK", [("Content-Length", len(raw)), ("X-Client-Port", port)], raw))
+        elif path == "/early":
+            send(response("413 Payload Too Large", [("Content-Length", 0)]))
+            time.sleep(1)
+            return False
         elif path == "/continue":
             send(b"HTTP/1.1 100 Continue\r\n\r\n")
             time.sleep(0.05)

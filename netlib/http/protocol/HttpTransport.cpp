@@ -1,5 +1,7 @@
-// A plain body is read from the socket in large blocks straight into the
-// body stage, instead of through the receive queue a line at a time.
+// How the protocol object uses its connection: a plain body is read from
+// the socket in large blocks straight into the body stage, instead of
+// through the receive queue a line at a time; a closed connection takes its
+// secure channel and the bytes decrypted for it along.
 #include <sys/socket.h>
 
 #include "core/base/Status.h"
@@ -28,6 +30,18 @@ int HttpProtocol::Receive(int mode) {
     static_cast<void>(Deliver(bodyBlock_.Data(), n, 0));
     if (n < kBodyBlock || responseParseState_ != kBody || !MayRead() || closePending_ != 0) return 0;
   }
+}
+
+int HttpProtocol::Close() {
+  if (tlsEnabled_ != 0) {
+    // The next connection starts a handshake of its own, and nothing of this
+    // one reaches its response.
+    static_cast<void>(TlsClose(0, 0));
+    static_cast<void>(tlsQueue_.Clear());
+    tlsPending_.Clear();
+    pendingStart_ = 0;
+  }
+  return TransferConnection::Close();
 }
 
 }  // namespace tornell
