@@ -203,19 +203,8 @@ int Http2Engine::SendWindowUpdate(Http2WindowUpdateFrame& frame) {
   return WriteFrame(frame);
 }
 
-int Http2Engine::RaiseStreamWindow() {
-  const int64_t raise = kHttp2ReceiveWindow - streamReceiveWindow_;
-  if (raise <= 0) return kStatusOk;
-  Http2WindowUpdateFrame update;
-  update.SetStreamId(streamId_);
-  update.Increment = static_cast<uint32_t>(raise);
-  TORNELL_TRY(SendWindowUpdate(update));
-  streamReceiveWindow_ = kHttp2ReceiveWindow;
-  return kStatusOk;
-}
-
-int Http2Engine::ReportStreamReset(int code, const char* pattern) {
-  TORNELL_TRY(connection_->Owner()->DeliverEvent(kHttp2EventStreamEnd, nullptr, 0));
+int Http2Engine::ReportStreamReset(int code, const char* pattern, bool responseEnded) {
+  if (!responseEnded) TORNELL_TRY(connection_->Owner()->DeliverEvent(kHttp2EventStreamEnd, nullptr, 0));
   connection_->SetError(kStatusHttp2StreamReset, FormatMessage(pattern, ErrorCodeText(code), ErrorCodeName(code)));
   return kStatusOk;
 }

@@ -78,8 +78,6 @@ class Http2Engine {
   [[nodiscard]] int Close();
   [[nodiscard]] int SendRstStream(int streamId, int errorCode);
   [[nodiscard]] int SendWindowUpdate(Http2WindowUpdateFrame& frame);
-  // Raises the stream's receive window to kHttp2ReceiveWindow.
-  [[nodiscard]] int RaiseStreamWindow();
 
   // ---- receiving ----
   [[nodiscard]] int ProcessInput(const char* data, int length, int flag);
@@ -95,8 +93,9 @@ class Http2Engine {
   const char* FormatMessage(const char* pattern, const char* a, const char* b = nullptr);
   const char* FormatMessage(const char* pattern, int64_t a);
   const char* FormatMessage(const char* pattern, int64_t a, int64_t b);
-  // Event 3, then error 162 with the code's text on the connection.
-  [[nodiscard]] int ReportStreamReset(int code, const char* pattern);
+  // Event 3 (unless the response had ended), then error 162 with the
+  // code's text on the connection.
+  [[nodiscard]] int ReportStreamReset(int code, const char* pattern, bool responseEnded);
 
  private:
   struct FrameHeader {

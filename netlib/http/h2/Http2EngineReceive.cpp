@@ -227,11 +227,7 @@ int Http2Engine::OnRstStream(const char* frame, int length) {
     // response ends where it is.
     return responseEnded ? kStatusOk : owner->DeliverEvent(kHttp2EventStreamEnd, nullptr, 0);
   }
-  const int code = static_cast<int>(reset.ErrorCode);
-  if (!responseEnded) TORNELL_TRY(owner->DeliverEvent(kHttp2EventStreamEnd, nullptr, 0));
-  connection_->SetError(kStatusHttp2StreamReset,
-                        FormatMessage(kStreamResetPattern, ErrorCodeText(code), ErrorCodeName(code)));
-  return kStatusOk;
+  return ReportStreamReset(static_cast<int>(reset.ErrorCode), kStreamResetPattern, responseEnded);
 }
 
 int Http2Engine::OnSettings(const FrameHeader& header, const char* payload) {
@@ -335,10 +331,7 @@ int Http2Engine::OnGoAway(const char* frame, int length) {
   }
   state_ = kStreamClosed;
   remoteEnded_ = 1;
-  TORNELL_TRY(connection_->Owner()->DeliverEvent(kHttp2EventStreamEnd, nullptr, 0));
-  const int code = static_cast<int>(goAway.ErrorCode);
-  connection_->SetError(kStatusHttp2StreamReset, FormatMessage(kGoAwayPattern, ErrorCodeText(code), ErrorCodeName(code)));
-  return kStatusOk;
+  return ReportStreamReset(static_cast<int>(goAway.ErrorCode), kGoAwayPattern, false);
 }
 
 int Http2Engine::OnWindowUpdate(const char* frame, int length) {

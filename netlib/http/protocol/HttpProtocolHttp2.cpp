@@ -53,7 +53,14 @@ int Http2Forwarders::DeliverEvent(int kind, const void* data, int length) {
 // ---- request -------------------------------------------------------------------------------
 
 int HttpProtocol::OfferAlpnForVersion() {
-  if (!httpVersion_.Equals("2.0")) return SetAlpnList("");
+  if (!httpVersion_.Equals("2.0")) {
+    // An HTTP/1.x request cannot go on a connection that speaks HTTP/2.
+    if (IsConnected() && GetNegotiatedAlpnLength() > 0 && AlpnHasH2(GetNegotiatedAlpn())) {
+      Close();
+      ClearNegotiatedAlpn();
+    }
+    return SetAlpnList("");
+  }
   return SetAlpnList(allowHttpFallback_ != 0 ? "h2,http/1.1" : "h2");
 }
 
@@ -152,6 +159,8 @@ int HttpProtocol::SendHttp2Data(const char* data, int length, const char* what, 
   if (length <= 0) return 0;
   const int status = http2_.SendData(data, length, last);
   if (status == 0) return 0;
+  // A wait for the send window that was interrupted or timed out.
+  if (status == kStatusHttp2Wait) return ReturnError(status, http2_.GetLastErrorText());
   ByteString text;
   TORNELL_TRY(text.Set("Cannot upload "));
   TORNELL_TRY(text.Append(what));
