@@ -18,6 +18,9 @@ HttpProtocol::~HttpProtocol() { localStream_.Close(); }
 
 int HttpProtocol::Init() {
   if (ProtocolConnection::Reset() == 0) return 0;
+  http2_.BindProtocol(&http2Owner_);
+  if (http2_.Reset() != 0) return 0;
+  http2HeadersDone_ = 0;
   debugTrace_ = 0;
   currentAction_ = 0;
   authScheme_ = kAuthBasic;

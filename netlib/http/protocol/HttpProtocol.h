@@ -13,8 +13,10 @@
 #include "http/cookies/HttpCookieList.h"
 #include "http/decode/ContentDecoder.h"
 #include "http/headers/HttpHeaderList.h"
+#include "http/h2/Http2Connection.h"
 #include "http/headers/HttpLog.h"
 #include "http/protocol/HttpEventSink.h"
+#include "http/protocol/Http2Forwarders.h"
 #include "http/url/UrlTarget.h"
 #include "net/auth/DigestAuthenticator.h"
 #include "net/connection/TransferConnection.h"
@@ -97,6 +99,18 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   // object builds itself; `retry` after a 401 or 407.
   [[nodiscard]] virtual int BuildAuthorization(int retry);
   [[nodiscard]] virtual int BuildProxyAuthorization(int retry);
+
+  // ---- HTTP/2 request path ----
+  [[nodiscard]] int SendHttp2Request(const char* method, bool hasBody, int flag);
+  [[nodiscard]] int BuildHttp2HeaderList(const char* method, bool hasBody, StringList& list);
+  [[nodiscard]] int SendHttp2Data(const char* data, int length, const char* what, bool last);
+  int OnHttp2Event(int kind, const void* data, int length);
+  Http2Connection& Http2() { return http2_; }
+  // What "h2" the request offers by ALPN: both protocols with the fallback
+  // allowed, "h2" alone without it, none for HTTP/1.x.
+  [[nodiscard]] int OfferAlpnForVersion();
+  // The connection speaks HTTP/2: asked for, and "h2" selected by ALPN.
+  bool IsHttp2Active() const;
 
   // ---- response side ----
   // One line (terminator removed, eol set) or block of the response. The
@@ -341,7 +355,12 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   int append_ = 0;
   int postDataAfterNegotiate_ = 1;
   int negotiateTokenReady_ = 0;
-  // The HTTP/2 connection takes its place here.
+  // The HTTP/2 side and what it calls back (Http2Forwarders).
+  Http2Connection http2_;
+  Http2Forwarders http2Owner_{*this};
+  // The final header block of the HTTP/2 response has ended: another one
+  // is trailers.
+  uint8_t http2HeadersDone_ = 0;
   int useInternalKerberos_ = 0;
   // The Kerberos client takes its place here.
   FilePath attachedFile_;

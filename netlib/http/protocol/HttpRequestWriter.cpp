@@ -41,9 +41,8 @@ int HttpProtocol::RequestWithoutBody(const char* method, int) {
   if (!IsHttpVersion(httpVersion_)) return ReturnError(kHttpStatusInvalidValue, kVersionText);
   TORNELL_TRY(negotiatedHttpVersion_.Assign(httpVersion_));
   if (connected_ == 0) ClearNegotiatedAlpn();
-  if (httpVersion_.Equals("2.0")) {
-    return ReturnError(kStatusNotAvailable, "HTTP/2 requests are not available in this build.");
-  }
+  if (httpVersion_.Equals("2.0")) return SendHttp2Request(method, false, 0);
+  TORNELL_TRY(OfferAlpnForVersion());
   return SendHttp1NoBody(method);
 }
 
@@ -51,9 +50,8 @@ int HttpProtocol::RequestWithBody(const char* method, int) {
   if (!IsHttpVersion(httpVersion_)) return ReturnError(kHttpStatusInvalidValue, kVersionText);
   TORNELL_TRY(negotiatedHttpVersion_.Assign(httpVersion_));
   if (connected_ == 0) ClearNegotiatedAlpn();
-  if (httpVersion_.Equals("2.0")) {
-    return ReturnError(kStatusNotAvailable, "HTTP/2 requests are not available in this build.");
-  }
+  if (httpVersion_.Equals("2.0")) return SendHttp2Request(method, true, 0);
+  TORNELL_TRY(OfferAlpnForVersion());
   // The header block of a body request ends with its own blank line.
   return SendHttp1WithBody(method, false);
 }
