@@ -23,6 +23,8 @@ def load(path):
         if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
             continue
         name = b.get("run_name", b["name"])
+        # Rows timed by the wall clock (network rows) carry this suffix.
+        name = name.removesuffix("/real_time")
         row, _, side = name.rpartition("/")
         if side not in ("ours", "peer"):
             continue

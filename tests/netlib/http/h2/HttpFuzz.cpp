@@ -1,6 +1,7 @@
 // libFuzzer target for what the HTTP/2 layer reads from a peer. The target is
-// picked by HTTP_FUZZ_TARGET: hpack (header blocks, fresh or warm table) or
-// frames (the input as a frame of every type).
+// picked by HTTP_FUZZ_TARGET: hpack (header blocks, fresh or warm table),
+// frames (the input as a frame of every type) or engine (the input as the
+// byte stream a server sends to the connection engine, in pieces).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include "core/buffer/PtrList.h"
 #include "core/text/StringList.h"
 #include "http/h2/HpackStaticTable.h"
+#include "http/h2/Http2Connection.h"
 #include "http/h2/Http2Frames.h"
 #include "http/h2/Http2HeadersFrame.h"
 
@@ -124,6 +126,59 @@ void FuzzFrames(const uint8_t* data, size_t size) {
   }
 }
 
+// Writes vanish, waits end at once, events are counted.
+class NullOwner : public Http2Owner {
+ public:
+  int GetLogLevel() override { return 3; }
+  int Log(const char*, const char*) override { return 0; }
+  bool IsInterruptPending() override { return false; }
+  int DoEvents() override { return 1; }
+  int SendText(const char*) override { return 0; }
+  int SendBytes(const char*, int length) override { return length >= 0 ? 0 : 1; }
+  int SendInChunks(const char*, int length, int, int) override { return length >= 0 ? 0 : 1; }
+  int DeliverEvent(int kind, const void* data, int length) override {
+    Require(kind >= 0 && kind <= 3, "event kind");
+    if (kind == kHttp2EventHeader) Require(static_cast<const StringList*>(data)->Count() == 2 && length == 2, "pair");
+    if (kind == kHttp2EventData) Require(data != nullptr && length > 0 && length <= 16384, "data");
+    return 0;
+  }
+};
+
+void FuzzEngine(const uint8_t* data, size_t size) {
+  if (size < 1) return;
+  const int mode = data[0];
+  ++data;
+  --size;
+  Http2Connection connection;
+  NullOwner owner;
+  connection.BindProtocol(&owner);
+  Require(connection.SendPreface() == 0, "preface");
+  StringList headers;
+  for (const char* entry : {":method", "POST", ":scheme", "https", ":path", "/", ":authority", "a:443"}) {
+    Require(headers.Add(entry) == 0, "header");
+  }
+  Require(connection.OpenStream(headers, (mode & 1) != 0) == 0, "open");
+  // Pieces of 1 to 64 bytes, or the whole input at once.
+  const size_t piece = (mode >> 1) == 0 ? size : static_cast<size_t>((mode >> 1) & 63) + 1;
+  int status = 0;
+  for (size_t at = 0; at < size && status == 0; at += piece) {
+    const size_t n = size - at < piece ? size - at : piece;
+    status = connection.OnDataIn(reinterpret_cast<const char*>(data) + at, static_cast<int>(n), 0);
+  }
+  Require(status == 0 || status == 1 || status == 3 || status == 6 || status == 9, "engine status");
+  Require(status == 0 || std::strlen(connection.GetLastErrorText()) > 0, "engine error text");
+  Http2Engine& engine = connection.Engine();
+  Require(engine.StreamSendWindow() <= kHttp2MaxWindow && connection.ConnectionSendWindow() <= kHttp2MaxWindow,
+          "send windows");
+  Require(engine.StreamReceiveWindow() >= 0 && connection.ConnectionReceiveWindow() >= 0, "receive windows");
+  if (status == 0 && (mode & 1) == 0) {
+    const char body[100] = {};
+    const int sent = connection.SendData(body, sizeof body, true);
+    Require(sent == 0 || sent == 1 || sent == 301, "send status");
+  }
+  Require(connection.CloseStream() == 0 || engine.State() == kStreamIdle, "close");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -131,6 +186,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string which = target != nullptr ? target : "hpack";
   if (which == "frames") {
     FuzzFrames(data, size);
+  } else if (which == "engine") {
+    FuzzEngine(data, size);
   } else {
     FuzzHpack(data, size);
   }
