@@ -106,6 +106,8 @@ int TlsSecurityContext::SignWithOwnKey(const ByteString& digest, const char* has
     TORNELL_TRY(manager.GetEcKey(key, 1));
     EccEngine engine;
     TORNELL_TRY(engine.SetKey(key));
+    // TLS carries ECDSA and DSA signatures as DER, not as raw r and s.
+    TORNELL_TRY(engine.SetRawSignature(0));
     return engine.SignHash(digest.Data(), digest.Length(), out);
   }
   if (algorithm.EqualsIgnoreCase("DSA")) {
@@ -113,6 +115,7 @@ int TlsSecurityContext::SignWithOwnKey(const ByteString& digest, const char* has
     TORNELL_TRY(manager.GetDsaKey(key, 1));
     DsaEngine engine;
     TORNELL_TRY(engine.SetKey(key));
+    TORNELL_TRY(engine.SetSignatureFormat(1));
     return engine.SignHash(digest.Data(), digest.Length(), out);
   }
   return kStatusNoPeerKey;

@@ -200,6 +200,8 @@ int TlsEngine::DispatchHandshake(WireBuffer& in) {
     TORNELL_TRY(current.SaveSession(entry));
     TORNELL_TRY(CacheSession(entry));
   }
+  // The next handshake on this connection (a renegotiation) switches keys again.
+  changeCipherSpecSeen = 0;
   return CompleteHandshake();
 }
 

@@ -48,7 +48,14 @@ struct KeyExchangeSignature {
   int pair = 0;
 };
 
-KeyExchangeSignature SignatureFor(const CipherSuite& suite, int version, int prfHash) {
+bool Lists(const ByteString& pairs, int pair) {
+  for (int i = 0; i + 1 < pairs.Length(); i += 2) {
+    if (((pairs.ByteAt(i) << 8) | pairs.ByteAt(i + 1)) == pair) return true;
+  }
+  return false;
+}
+
+KeyExchangeSignature SignatureFor(const CipherSuite& suite, int version, int prfHash, const ByteString& offered) {
   KeyExchangeSignature s;
   const bool tls12 = version == 0x0303;
   const bool sha384 = prfHash == TlsSecurityContext::kPrfSha384;
@@ -59,6 +66,10 @@ KeyExchangeSignature SignatureFor(const CipherSuite& suite, int version, int prf
   } else if (suite.UsesRsaCertificate() != 0 || kind == keyexchange::kRsaExport) {
     s.digest = !tls12 ? "MD5SHA1" : sha384 ? "SHA384" : "SHA256";
     s.pair = sha384 ? 0x0501 : 0x0401;
+  } else if (tls12 && Lists(offered, 0x0402)) {
+    // SHA-1 signatures are refused by current clients; SHA-256 when the client takes it.
+    s.digest = "SHA256";
+    s.pair = 0x0402;
   } else {
     s.digest = "SHA1";
     s.pair = 0x0202;
@@ -251,7 +262,8 @@ static int FinishKeyExchange(TlsEngine& engine, WireBuffer& message, const ByteS
   const CipherSuite& suite = engine.pending.readState.Suite();
   TORNELL_TRY(message.PutBytes(params));
   if (suite.IsAnonymous() != 0) return kStatusOk;
-  const KeyExchangeSignature how = SignatureFor(suite, engine.pending.version, engine.pending.prfHash);
+  const KeyExchangeSignature how =
+      SignatureFor(suite, engine.pending.version, engine.pending.prfHash, engine.peerSignatureAlgorithms);
   ByteString signature;
   const int signed_ = engine.SignKeyExchangeParameters(params, how.digest, signature);
   if (signed_ != kStatusOk) {

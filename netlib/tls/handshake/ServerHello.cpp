@@ -274,6 +274,12 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
     }
   }
 
+  // The pairs a TLS 1.2 client takes, for the ServerKeyExchange's signature.
+  peerSignatureAlgorithms.Clear();
+  for (int i = 0; i < offer.schemes.Count(); ++i) {
+    TORNELL_TRY(peerSignatureAlgorithms.AppendByte(int(offer.schemes.GetLong(i) >> 8)));
+    TORNELL_TRY(peerSignatureAlgorithms.AppendByte(int(offer.schemes.GetLong(i) & 0xFF)));
+  }
   StringList tls13Groups, tls12Groups, common13, common12;
   TORNELL_TRY(GroupIds(tls13SupportedGroups, tls13Groups));
   TORNELL_TRY(GroupIds(tls12SupportedGroups, tls12Groups));

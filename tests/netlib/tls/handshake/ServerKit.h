@@ -67,6 +67,7 @@ struct MemoryPair {
   TlsEngine client, server;
   TrustingOwner clientOwner, serverOwner;
   int clientStatus = 0, serverStatus = 0;
+  std::string upLog, downLog;  // every byte each side sent, in order
 
   MemoryPair() {
     (void)client.SetDefaults(&clientOwner, 1);
@@ -79,6 +80,8 @@ struct MemoryPair {
       const std::string toServer = clientOwner.Take();
       const std::string toClient = serverOwner.Take();
       if (toServer.empty() && toClient.empty()) return;
+      upLog += toServer;
+      downLog += toClient;
       if (!toServer.empty() && serverStatus == 0) serverStatus = server.Receive(toServer.data(), int(toServer.size()));
       if (!toClient.empty() && clientStatus == 0) clientStatus = client.Receive(toClient.data(), int(toClient.size()));
     }

@@ -2,9 +2,12 @@
 // exchanges no peer program offers, and both ends agreeing on the secrets.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <fstream>
 #include <string>
 
 #include "ServerKit.h"
+#include "TestProcess.h"
 #include "TestSupport.h"
 
 namespace {
@@ -41,7 +44,9 @@ TEST_P(ServerMemory, CompletesAndCarriesData) {
   pair.server.ownCertificate = own.get();
   ASSERT_EQ(pair.client.SetEnabledProtocols(c.clientMask), 0);
   ASSERT_EQ(pair.server.SetEnabledProtocols(c.serverMask), 0);
-  if (*c.suite != '\0') ASSERT_EQ(pair.client.SetCipherSuites(c.suite), 0);
+  if (*c.suite != '\0') {
+    ASSERT_EQ(pair.client.SetCipherSuites(c.suite), 0);
+  }
   ASSERT_EQ(pair.Handshake(), 0) << "client: " << pair.clientOwner.fatalText << " server: " << pair.serverOwner.fatalText
                                  << "\n" << Tail(pair.clientOwner) << "\n" << Tail(pair.serverOwner);
   ASSERT_TRUE(pair.Established());
@@ -79,5 +84,104 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"tls13_chacha", "rsa", 0x3000, 0x3000, "TLS_CHACHA20_POLY1305_SHA256", 0x0304, 0x1303},
         Case{"default_masks", "rsa", 0xFFFF, 0xFFFF, "", 0x0304, 0x1301}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+// The hex of one secret dump among the status texts ("==label==(n)" and
+// lines of "xx " pairs).
+std::string Dumped(const TrustingOwner& owner, const std::string& label) {
+  const std::string head = "==" + label + "==(";
+  for (const std::string& s : owner.statuses) {
+    if (s.rfind(head, 0) != 0) continue;
+    std::string hex;
+    size_t at = s.find("\r\n");
+    while (at != std::string::npos) {
+      size_t i = at + 2;
+      while (i + 2 < s.size() && std::isxdigit(uint8_t(s[i])) && std::isxdigit(uint8_t(s[i + 1])) && s[i + 2] == ' ') {
+        hex += char(std::tolower(uint8_t(s[i])));
+        hex += char(std::tolower(uint8_t(s[i + 1])));
+        i += 3;
+      }
+      at = s.find("\r\n", i);
+    }
+    return hex;
+  }
+  return "";
+}
+
+std::string HexOf(const std::string& bytes) {
+  static const char* digits = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+struct Ssl3Case {
+  const char* name;
+  const char* suite;
+  const char* cipher;
+  int keyLength;
+  const char* mac;
+};
+
+void PrintTo(const Ssl3Case& c, std::ostream* out) { *out << c.name; }
+
+class Ssl3Model : public ::testing::TestWithParam<Ssl3Case> {};
+
+// SSL 3.0 has no peer program left: a Python model reads the captured bytes
+// with the master secret and must agree on the key block, every record's MAC
+// and both Finished messages.
+TEST_P(Ssl3Model, AgreesWithTheCapturedHandshake) {
+  const Ssl3Case& c = GetParam();
+  REQUIRE_OR_SKIP(testsupport::HaveTool("/usr/bin/python3"), "python3 not found");
+  auto own = Identity("rsa");
+  REQUIRE_OR_SKIP(own != nullptr, "PKI fixture kit or its PKCS#12 file could not be made");
+  MemoryPair pair;
+  pair.server.ownCertificate = own.get();
+  pair.server.logSecrets = 1;
+  ASSERT_EQ(pair.client.SetEnabledProtocols(0x00F0), 0);
+  ASSERT_EQ(pair.server.SetEnabledProtocols(0x0030), 0);
+  ASSERT_EQ(pair.client.SetCipherSuites(c.suite), 0);
+  ASSERT_EQ(pair.Handshake(), 0) << pair.serverOwner.fatalText;
+  ASSERT_EQ(pair.server.current.version, 0x0300);
+  ASSERT_TRUE(pair.Exchange("client data over ssl 3.0", std::string(3000, 's')));
+  testsupport::ScratchDir dir("ssl3_model");
+  const std::string input = (dir.path() / "input.json").string();
+  {
+    std::ofstream out(input);
+    out << "{\"master\": \"" << HexOf(std::string(pair.server.current.masterSecret.Data(),
+                                                  size_t(pair.server.current.masterSecret.Length())))
+        << "\", \"client_to_server\": \"" << HexOf(pair.upLog) << "\", \"server_to_client\": \"" << HexOf(pair.downLog)
+        << "\", \"cipher\": \"" << c.cipher << "\", \"key_length\": " << c.keyLength << ", \"mac\": \"" << c.mac
+        << "\"}";
+  }
+  const auto run = testsupport::RunChild(
+      {"/usr/bin/python3", (testsupport::SourceDir() / "tests/netlib/tls/handshake/ssl3_model.py").string(), input},
+      {"PATH=/usr/bin:/bin"}, "", 60);
+  ASSERT_TRUE(run.started);
+  ASSERT_EQ(run.status, 0) << run.output;
+  const std::string keyBlock = Dumped(pair.serverOwner, "Key Block");
+  const size_t at = run.output.find("\"key_block\": \"") + 14;
+  const std::string modelBlock = run.output.substr(at, run.output.find('"', at) - at);
+  ASSERT_FALSE(keyBlock.empty());
+  EXPECT_EQ(keyBlock.substr(0, modelBlock.size()), modelBlock);
+  EXPECT_NE(run.output.find(HexOf("client data over ssl 3.0")), std::string::npos);
+  EXPECT_NE(run.output.find(HexOf(std::string(3000, 's'))), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Suites, Ssl3Model,
+    ::testing::Values(Ssl3Case{"rsa_aes128", "TLS_RSA_WITH_AES_128_CBC_SHA", "aes", 16, "sha1"},
+                      Ssl3Case{"dhe_rsa_aes256", "TLS_DHE_RSA_WITH_AES_256_CBC_SHA", "aes", 32, "sha1"},
+                      Ssl3Case{"rsa_3des", "TLS_RSA_WITH_3DES_EDE_CBC_SHA", "3des", 24, "sha1"},
+                      Ssl3Case{"rsa_des", "TLS_RSA_WITH_DES_CBC_SHA", "des", 8, "sha1"},
+                      Ssl3Case{"rsa_rc4_md5", "TLS_RSA_WITH_RC4_128_MD5", "rc4", 16, "md5"},
+                      Ssl3Case{"rsa_rc4_sha", "TLS_RSA_WITH_RC4_128_SHA", "rc4", 16, "sha1"}),
+    [](const ::testing::TestParamInfo<Ssl3Case>& info) { return std::string(info.param.name); });
 
 }  // namespace
