@@ -221,6 +221,37 @@ class TlsEngine {
   [[nodiscard]] int FinishTls13Handshake();
   const char* SummaryText();
 
+  // ---- server role ----
+  [[nodiscard]] int ProcessClientHello(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessSsl2ClientHello(WireBuffer& in);
+  [[nodiscard]] int ProcessSsl2Record(const char* record, int size);
+  // The version the server speaks for a client's offer, or a raised failure.
+  [[nodiscard]] int ChooseServerVersion(int version, int& chosen);
+  [[nodiscard]] int SendServerFlight(const SessionCacheEntry* cached);
+  [[nodiscard]] int SendServerHello(TlsSecurityContext& context);
+  [[nodiscard]] int SendHelloRetryRequest(TlsSecurityContext& context, int suite, int group);
+  [[nodiscard]] int SendEncryptedExtensions(TlsSecurityContext& context);
+  [[nodiscard]] int SendServerCertificate();
+  [[nodiscard]] int SendServerCertificateVerify();
+  [[nodiscard]] int SendServerKeyExchange();
+  [[nodiscard]] int SendRsaServerKeyExchange();
+  [[nodiscard]] int SendDhServerKeyExchange();
+  [[nodiscard]] int SendEcdhServerKeyExchange();
+  [[nodiscard]] int SendCertificateRequest();
+  [[nodiscard]] int SendServerHelloDone();
+  [[nodiscard]] int SignKeyExchangeParameters(const ByteString& params, const char* digest, ByteString& out);
+  [[nodiscard]] int ProcessClientKeyExchange(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessRsaClientKeyExchange(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessDhClientKeyExchange(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessEcdhClientKeyExchange(WireBuffer& in, int length);
+  // After the client's TLS 1.3 Finished: the application keys in force.
+  [[nodiscard]] int FinishServerTls13Handshake();
+  // The signature schemes the own certificate's key can make, among the list's names.
+  [[nodiscard]] static int OwnSignatureSchemes(SelectedCertificate* own, const char* list, StringList& out);
+  [[nodiscard]] static int MakeRandom(ByteString& out);
+  const SessionCacheEntry* FindCachedSession(const ByteString& id);
+  [[nodiscard]] int CacheSession(const SessionCacheEntry& entry) { return sessionCache.Add(entry); }
+
   [[nodiscard]] int Status(const char* text);
 
   // ---- trace (status texts) ----

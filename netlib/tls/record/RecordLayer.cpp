@@ -112,7 +112,7 @@ int TlsEngine::ProcessInput(const char* data, int length) {
 int TlsEngine::ProcessRecord(const char* record, int size) {
   int type = uint8_t(record[0]);
   if (type < kChangeCipherSpec || type > kApplicationData) {
-    // The SSL 2.0 client-hello of old clients is not taken.
+    if (role == 0 && handshakeState == tlsstate::kAwaitClientHello) return ProcessSsl2Record(record, size);
     return RaiseFatal(kStatusNegotiationFailed, "SSL 2.0 not supported");
   }
   const char* payload = record + kRecordHeader;
