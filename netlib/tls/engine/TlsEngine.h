@@ -213,8 +213,18 @@ class TlsEngine {
 
   // ---- TLS 1.3 key schedule ----
   [[nodiscard]] int DeriveTls13HandshakeKeys();
+  // The schedule from a known (EC)DHE secret, whatever group gave it.
+  [[nodiscard]] int DeriveTls13HandshakeKeysFrom(const ByteString& shared);
   [[nodiscard]] int DeriveTls13ApplicationKeys(int side);
   [[nodiscard]] int InstallTls13ApplicationKeys(TlsSecurityContext& context);
+  // A KeyUpdate after the handshake: the peer's next keys, and our own
+  // KeyUpdate when the peer asks for it.
+  [[nodiscard]] int ProcessKeyUpdate(WireBuffer& in, int length);
+  // Sends a KeyUpdate (requestUpdate 1 asks the peer for one back) under the
+  // current keys, then switches the write side to the next ones.
+  [[nodiscard]] int SendKeyUpdate(int requestUpdate);
+  // Moves the read (write 0) or write side to its next traffic secret.
+  [[nodiscard]] int UpdateTrafficSecret(int write);
   [[nodiscard]] int ComputeTls13Finished(TlsSecurityContext& context, int ownDirection, ByteString& out);
   [[nodiscard]] int ProcessTls13CertificateVerify(WireBuffer& in, int length);
   // The client's flight after the server's Finished, then the application keys.

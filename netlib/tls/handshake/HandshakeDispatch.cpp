@@ -30,6 +30,7 @@ constexpr int kServerHelloDone = 14;
 constexpr int kCertificateVerify = 15;
 constexpr int kClientKeyExchange = 16;
 constexpr int kFinished = 20;
+constexpr int kKeyUpdate = 24;
 
 constexpr int kExtAlpn = 16;
 constexpr int kExtPreSharedKey = 41;
@@ -110,6 +111,8 @@ int TlsEngine::DispatchHandshake(WireBuffer& in) {
   if (role != 0 && ((tls13 != 0 && oldOnly) || (tls13 == 0 && newOnly && handshakeState != tlsstate::kStart))) {
     return FailWithAlertOnly(tlsalert::kUnexpectedMessage);
   }
+  // A post-handshake message: no step of the handshake and not in the transcript.
+  if (type == kKeyUpdate && tls13 != 0) return ProcessKeyUpdate(in, length);
   const char* label = nullptr;
   int before = 1;
   switch (type) {
