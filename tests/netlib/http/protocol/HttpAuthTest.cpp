@@ -229,6 +229,37 @@ TEST_F(AuthPeer, DigestTakesTheFirstUsableChallenge) {
   }
 }
 
+TEST_F(AuthPeer, ProxyDigestRetriesOnce) {
+  for (const char* password : {"secret", "wrong"}) {
+    SCOPED_TRACE(password);
+    LoggingClient client;
+    client.SetLogLevel(3);
+    ASSERT_EQ(client.proxyServer_.Set("127.0.0.1"), 0);
+    client.proxyPort_ = peer_.port();
+    ASSERT_EQ(client.SetProxyAuthScheme(kAuthDigest), 0);
+    ASSERT_EQ(client.SetProxyUser("user"), 0);
+    ASSERT_EQ(client.SetProxyPassword(password), 0);
+    const int result = client.Run(kHttpGet, "http://origin.example/page");
+    if (std::string(password) == "secret") {
+      ASSERT_EQ(result, 0) << client.GetLastErrorText();
+      EXPECT_EQ(client.Body(), "proxied http://origin.example/page");
+      EXPECT_EQ(client.events.statuses, (std::vector<int>{407, 200}));
+    } else {
+      EXPECT_EQ(result, 157);
+      EXPECT_EQ(client.events.statuses, (std::vector<int>{407, 407}));
+    }
+    bool announced = false;
+    for (const std::string& line : client.lines) {
+      // Proxy Digest lines leave the algorithm out.
+      if (line.find("Authorization: Digest") != std::string::npos) {
+        EXPECT_EQ(line.find("algorithm"), std::string::npos) << line;
+      }
+      announced |= line.find("with AuthScheme Digest. User:'user', Password:'") != std::string::npos;
+    }
+    EXPECT_TRUE(announced);
+  }
+}
+
 TEST_F(AuthPeer, NtlmHandshakeOnOneConnection) {
   REQUIRE_OR_SKIP(std::system("/usr/bin/python3 -c 'import Cryptodome' 2>/dev/null") == 0,
                   "python3-pycryptodome is not installed");

@@ -102,12 +102,23 @@ class Handler(http.server.BaseHTTPRequestHandler):
         body = self.rfile.read(length) if length else b""
         auth = self.headers.get("Authorization", "")
         path = self.path
+        if path.startswith("http://"):
+            return self.proxy(path, body)
         if path == "/ntlm":
             return self.ntlm(auth)
         if auth.startswith("Digest ") and digest_ok(auth[7:], self.command, body):
             return self.answer(200, b"digest ok " + body)
         nonce = os.urandom(8).hex()
         self.answer(401, b"denied", [("WWW-Authenticate", c) for c in CHALLENGES[path](nonce)])
+
+    def proxy(self, url, body):
+        # Forwarding proxy mode: Digest on Proxy-Authenticate, answered for
+        # the path of the absolute URL.
+        auth = self.headers.get("Proxy-Authorization", "")
+        if auth.startswith("Digest ") and digest_ok(auth[7:], self.command, body):
+            return self.answer(200, b"proxied " + url.encode())
+        challenge = MD5 % (os.urandom(8).hex(), "auth")
+        self.answer(407, b"proxy auth", [("Proxy-Authenticate", challenge)])
 
     def ntlm(self, auth):
         token = base64.b64decode(auth[5:]) if auth.startswith("NTLM ") else b""
