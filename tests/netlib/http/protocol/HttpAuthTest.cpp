@@ -260,16 +260,24 @@ TEST_F(AuthPeer, ProxyDigestRetriesOnce) {
   }
 }
 
-TEST_F(AuthPeer, NtlmHandshakeOnOneConnection) {
+TEST_F(AuthPeer, NtlmAndRawNegotiateAnswerTheChallenge) {
   REQUIRE_OR_SKIP(std::system("/usr/bin/python3 -c 'import Cryptodome' 2>/dev/null") == 0,
                   "python3-pycryptodome is not installed");
-  for (const char* password : {"secret", "wrong"}) {
-    SCOPED_TRACE(password);
+  struct Case {
+    int scheme;
+    const char* path;
+    const char* password;
+  };
+  const Case cases[] = {{kAuthNtlm, "/ntlm", "secret"}, {kAuthNtlm, "/ntlm", "wrong"},
+                        {kAuthNegotiate, "/negotiate", "secret"}, {kAuthNegotiate, "/negotiate", "wrong"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.path) + " " + c.password);
+    const char* password = c.password;
     Client client;
-    ASSERT_EQ(client.SetAuthScheme(kAuthNtlm), 0);
+    ASSERT_EQ(client.SetAuthScheme(c.scheme), 0);
     ASSERT_EQ(client.SetUser("user"), 0);
     ASSERT_EQ(client.SetPassword(password), 0);
-    const int result = client.Run(kHttpGet, Url("/ntlm"));
+    const int result = client.Run(kHttpGet, Url(c.path));
     if (std::string(password) == "secret") {
       ASSERT_EQ(result, 0) << client.GetLastErrorText();
       EXPECT_EQ(client.Body(), "ntlm ok");

@@ -104,8 +104,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         path = self.path
         if path.startswith("http://"):
             return self.proxy(path, body)
-        if path == "/ntlm":
-            return self.ntlm(auth)
+        if path in ("/ntlm", "/negotiate"):
+            return self.ntlm(auth, "NTLM" if path == "/ntlm" else "Negotiate")
         if auth.startswith("Digest ") and digest_ok(auth[7:], self.command, body):
             return self.answer(200, b"digest ok " + body)
         nonce = os.urandom(8).hex()
@@ -120,8 +120,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         challenge = MD5 % (os.urandom(8).hex(), "auth")
         self.answer(407, b"proxy auth", [("Proxy-Authenticate", challenge)])
 
-    def ntlm(self, auth):
-        token = base64.b64decode(auth[5:]) if auth.startswith("NTLM ") else b""
+    def ntlm(self, auth, scheme):
+        # Negotiate without Kerberos carries the same raw NTLM messages.
+        prefix = scheme + " "
+        token = base64.b64decode(auth[len(prefix):]) if auth.startswith(prefix) else b""
         kind = struct.unpack_from("<I", token, 8)[0] if len(token) >= 12 else 0
         if kind == 1:
             Handler.ntlm_challenge = os.urandom(8)
@@ -130,11 +132,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             message = (b"NTLMSSP\0" + struct.pack("<I", 2) + struct.pack("<HHI", len(target), len(target), 48) +
                        struct.pack("<I", flags) + Handler.ntlm_challenge + b"\0" * 8 +
                        struct.pack("<HHI", 0, 0, 48 + len(target)) + target)
-            challenge = "NTLM " + base64.b64encode(message).decode()
+            challenge = prefix + base64.b64encode(message).decode()
             return self.answer(401, b"challenge", [("WWW-Authenticate", challenge)])
         if kind == 3 and Handler.ntlm_challenge and ntlm_ok(token, Handler.ntlm_challenge):
             return self.answer(200, b"ntlm ok")
-        self.answer(401, b"denied", [("WWW-Authenticate", "NTLM")])
+        self.answer(401, b"denied", [("WWW-Authenticate", scheme)])
 
     do_GET = do_POST = handle_any
 
