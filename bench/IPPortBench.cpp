@@ -2,67 +2,18 @@
 // to 1 GB, through the IPPort entry points: Send (method 9) with a Timeout
 // set, the echo counted in the host's DataIn events, MaxLineLength 65536
 // (ours); beside a blocking socket loop (peer).
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <thread>
 #include <vector>
 
+#include "LoopbackEcho.h"
 #include "net/ipport/IPPortEntry.h"
 
 namespace {
 
-constexpr int kBlock = 65536;
-constexpr int kRounds = 16384;  // 1 GB an iteration
-
-// Accepts one connection and echoes it until it closes.
-struct Echo {
-  int listener = -1;
-  int port = 0;
-  std::thread thread;
-
-  bool Open() {
-    listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-        listen(listener, 1) != 0 ||
-        getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size) != 0) {
-      return false;
-    }
-    port = ntohs(address.sin_port);
-    thread = std::thread([fd = listener] {
-      const int peer = accept(fd, nullptr, nullptr);
-      if (peer < 0) return;
-      std::vector<char> buffer(kBlock);
-      for (;;) {
-        const ssize_t n = recv(peer, buffer.data(), buffer.size(), 0);
-        if (n <= 0) break;
-        ssize_t sent = 0;
-        while (sent < n) {
-          const ssize_t m = send(peer, buffer.data() + sent, static_cast<size_t>(n - sent), MSG_NOSIGNAL);
-          if (m <= 0) break;
-          sent += m;
-        }
-        if (sent < n) break;
-      }
-      close(peer);
-    });
-    return true;
-  }
-
-  ~Echo() {
-    if (listener >= 0) shutdown(listener, SHUT_RDWR);
-    if (thread.joinable()) thread.join();
-    if (listener >= 0) close(listener);
-  }
-};
+using loopback::kBlock;
+using loopback::kRounds;
 
 int CountDataIn(void *context, int id, int, void **, int *lengths) {
   if (id == 3) *static_cast<long *>(context) += lengths[0];
@@ -70,11 +21,8 @@ int CountDataIn(void *context, int id, int, void **, int *lengths) {
 }
 
 void EchoOurs(benchmark::State &state) {
-  Echo server;
-  if (!server.Open()) {
-    state.SkipWithError("no loopback listener");
-    return;
-  }
+  loopback::EchoServer server;
+  if (!loopback::OpenOrSkip(server, state)) return;
   long received = 0;
   void *port = Tornell_IPPort_Create(CountDataIn, &received);
   void *config[2] = {const_cast<char *>("MaxLineLength=65536"), nullptr};
@@ -114,48 +62,7 @@ void EchoOurs(benchmark::State &state) {
   Tornell_IPPort_Destroy(port);
 }
 
-void EchoPeer(benchmark::State &state) {
-  Echo server;
-  if (!server.Open()) {
-    state.SkipWithError("no loopback listener");
-    return;
-  }
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(server.port));
-  if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-    close(fd);
-    state.SkipWithError("connect failed");
-    return;
-  }
-  std::vector<char> block(kBlock, 'x');
-  std::vector<char> reply(kBlock);
-  for (auto _ : state) {
-    for (int round = 0; round < kRounds; ++round) {
-      ssize_t sent = 0;
-      while (sent < kBlock) {
-        const ssize_t n = ::send(fd, block.data() + sent, static_cast<size_t>(kBlock - sent), MSG_NOSIGNAL);
-        if (n <= 0) break;
-        sent += n;
-      }
-      long got = 0;
-      while (got < kBlock) {
-        const ssize_t n = recv(fd, reply.data(), reply.size(), 0);
-        if (n <= 0) break;
-        got += n;
-      }
-      if (sent != kBlock || got != kBlock) {
-        state.SkipWithError("echo failed");
-        close(fd);
-        return;
-      }
-    }
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kBlock * kRounds);
-  close(fd);
-}
+void EchoPeer(benchmark::State &state) { loopback::PlainEchoLoop(state, kBlock); }
 
 }  // namespace
 

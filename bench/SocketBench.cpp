@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "BenchPath.h"
+#include "LoopbackEcho.h"
 #include "core/socket/SocketCore.h"
 
 namespace {
@@ -23,17 +24,9 @@ struct EchoPair {
   std::thread echo;
 
   bool Open() {
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener, 1) != 0 ||
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-      close(listener);
-      return false;
-    }
+    const int listener = loopback::ListenOnLoopback(address);
+    if (listener < 0) return false;
     client = socket(AF_INET, SOCK_STREAM, 0);
     const bool ok = connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
                     (server = accept(listener, nullptr, nullptr)) >= 0;

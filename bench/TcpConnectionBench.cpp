@@ -2,67 +2,19 @@
 // to 1 GB: the connection driven by Send and its wait step, the bytes
 // counted in OnSocketData (ours), beside a blocking socket loop (peer). The
 // SendData row sends each block through the blocking transport instead.
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <thread>
 #include <vector>
 
+#include "LoopbackEcho.h"
 #include "net/connection/ProtocolConnection.h"
 #include "net/connection/TcpConnection.h"
 
 namespace {
 
-constexpr int kBlock = 65536;
-constexpr int kRounds = 16384;  // 1 GB an iteration
-
-// Accepts one connection and echoes it until it closes.
-struct EchoServer {
-  int listener = -1;
-  int port = 0;
-  std::thread echo;
-
-  bool Open() {
-    listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-        listen(listener, 1) != 0 ||
-        getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size) != 0) {
-      return false;
-    }
-    port = ntohs(address.sin_port);
-    echo = std::thread([fd = listener] {
-      const int peer = accept(fd, nullptr, nullptr);
-      if (peer < 0) return;
-      std::vector<char> buffer(kBlock);
-      for (;;) {
-        const ssize_t n = recv(peer, buffer.data(), buffer.size(), 0);
-        if (n <= 0) break;
-        ssize_t sent = 0;
-        while (sent < n) {
-          const ssize_t m = send(peer, buffer.data() + sent, static_cast<size_t>(n - sent), MSG_NOSIGNAL);
-          if (m <= 0) break;
-          sent += m;
-        }
-        if (sent < n) break;
-      }
-      close(peer);
-    });
-    return true;
-  }
-
-  ~EchoServer() {
-    if (listener >= 0) shutdown(listener, SHUT_RDWR);
-    if (echo.joinable()) echo.join();
-    if (listener >= 0) close(listener);
-  }
-};
+using loopback::EchoServer;
+using loopback::kBlock;
+using loopback::kRounds;
 
 class CountingConnection : public tornell::TcpConnection {
  public:
@@ -92,10 +44,7 @@ class CountingConnection : public tornell::TcpConnection {
 template <int kLine>
 void EchoOurs(benchmark::State &state) {
   EchoServer server;
-  if (!server.Open()) {
-    state.SkipWithError("no loopback listener");
-    return;
-  }
+  if (!loopback::OpenOrSkip(server, state)) return;
   CountingConnection connection;
   if (connection.SetMaxLineLength(static_cast<unsigned>(kLine)) != 0 ||
       connection.SetRemoteHost("127.0.0.1") != 0 || connection.SetRemotePort(server.port) != 0 ||
@@ -148,10 +97,7 @@ class CountingTransport : public tornell::ProtocolConnection {
 
 void EchoSendData(benchmark::State &state) {
   EchoServer server;
-  if (!server.Open()) {
-    state.SkipWithError("no loopback listener");
-    return;
-  }
+  if (!loopback::OpenOrSkip(server, state)) return;
   CountingTransport connection;
   if (connection.SetMaxLineLength(kBlock) != 0 || connection.SetTimeout(60, 1) != 0 ||
       connection.ConnectTo("127.0.0.1", server.port) != 0) {
@@ -180,48 +126,7 @@ void EchoSendData(benchmark::State &state) {
 
 template <int kLine>
 void EchoPeer(benchmark::State &state) {
-  EchoServer server;
-  if (!server.Open()) {
-    state.SkipWithError("no loopback listener");
-    return;
-  }
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(server.port));
-  if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-    close(fd);
-    state.SkipWithError("connect failed");
-    return;
-  }
-  std::vector<char> block(kBlock, 'x');
-  std::vector<char> reply(static_cast<size_t>(kLine));
-  for (auto _ : state) {
-    for (int round = 0; round < kRounds; ++round) {
-      // Written whole, then read back: a blocking write of 64 KB fits the
-      // loopback buffers while the echo drains them.
-      ssize_t sent = 0;
-      while (sent < kBlock) {
-        const ssize_t n = send(fd, block.data() + sent, static_cast<size_t>(kBlock - sent), MSG_NOSIGNAL);
-        if (n <= 0) break;
-        sent += n;
-      }
-      long received = 0;
-      while (received < kBlock) {
-        const ssize_t n = recv(fd, reply.data(), reply.size(), 0);
-        if (n <= 0) break;
-        received += n;
-      }
-      if (sent != kBlock || received != kBlock) {
-        state.SkipWithError("echo failed");
-        close(fd);
-        return;
-      }
-    }
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kBlock * kRounds);
-  close(fd);
+  loopback::PlainEchoLoop(state, kLine);
 }
 
 }  // namespace

@@ -1,71 +1,12 @@
 #include "crypto/bigint/LimbMath.h"
 
+#include <utility>
 #include <vector>
 
 #include "core/cpu/CpuFeatures.h"
+#include "crypto/bigint/MulAddRowAdx.h"
 
 namespace tornell::limb {
-
-namespace {
-
-#if defined(__x86_64__)
-// Two independent carry chains (CF through ADCX, OF through ADOX) let the
-// processor overlap the high-half additions with the accumulations. The loop
-// counters use LEA and JRCXZ, which leave both flags alone.
-Limb MulAddRowAdx(Limb* r, const Limb* a, size_t n, Limb w) {
-  size_t quads = n / 4, rest = n % 4;
-  Limb carry;
-  __asm__ volatile(
-      "xorl %%r8d, %%r8d\n\t"
-      "1:\n\t"
-      "jrcxz 2f\n\t"
-      "mulx 0(%[a]), %%r10, %%r11\n\t"
-      "adcx %%r8, %%r10\n\t"
-      "adox 0(%[r]), %%r10\n\t"
-      "movq %%r10, 0(%[r])\n\t"
-      "mulx 8(%[a]), %%r10, %%r8\n\t"
-      "adcx %%r11, %%r10\n\t"
-      "adox 8(%[r]), %%r10\n\t"
-      "movq %%r10, 8(%[r])\n\t"
-      "mulx 16(%[a]), %%r10, %%r11\n\t"
-      "adcx %%r8, %%r10\n\t"
-      "adox 16(%[r]), %%r10\n\t"
-      "movq %%r10, 16(%[r])\n\t"
-      "mulx 24(%[a]), %%r10, %%r8\n\t"
-      "adcx %%r11, %%r10\n\t"
-      "adox 24(%[r]), %%r10\n\t"
-      "movq %%r10, 24(%[r])\n\t"
-      "leaq 32(%[a]), %[a]\n\t"
-      "leaq 32(%[r]), %[r]\n\t"
-      "leaq -1(%%rcx), %%rcx\n\t"
-      "jmp 1b\n\t"
-      "2:\n\t"
-      "movq %[rest], %%rcx\n\t"
-      "3:\n\t"
-      "jrcxz 4f\n\t"
-      "mulx 0(%[a]), %%r10, %%r11\n\t"
-      "adcx %%r8, %%r10\n\t"
-      "adox 0(%[r]), %%r10\n\t"
-      "movq %%r10, 0(%[r])\n\t"
-      "movq %%r11, %%r8\n\t"
-      "leaq 8(%[a]), %[a]\n\t"
-      "leaq 8(%[r]), %[r]\n\t"
-      "leaq -1(%%rcx), %%rcx\n\t"
-      "jmp 3b\n\t"
-      "4:\n\t"
-      "movl $0, %%r10d\n\t"
-      "adcx %%r10, %%r8\n\t"
-      "adox %%r10, %%r8\n\t"
-      "movq %%r8, %[carry]\n\t"
-      : [a] "+r"(a), [r] "+r"(r), "+c"(quads), [carry] "=&r"(carry)
-      : "d"(w), [rest] "r"(rest)
-      : "r8", "r10", "r11", "cc", "memory");
-  return carry;
-}
-
-#endif
-
-}  // namespace
 
 Limb MulAddRow(Limb* r, const Limb* a, size_t n, Limb w) {
 #if defined(__x86_64__)
@@ -74,26 +15,24 @@ Limb MulAddRow(Limb* r, const Limb* a, size_t n, Limb w) {
   return MulAddWord(r, a, n, w);
 }
 
-void Mul(Limb* r, const Limb* a, size_t an, const Limb* b, size_t bn) {
-  if (an == 0 || bn == 0) {
-    for (size_t i = 0; i < an + bn; ++i) r[i] = 0;
-    return;
-  }
+namespace {
+
+template <Limb (*Row)(Limb*, const Limb*, size_t, Limb)>
+void MulRows(Limb* r, const Limb* a, size_t an, const Limb* b, size_t bn) {
   for (size_t i = 0; i < an; ++i) r[i] = 0;
-  for (size_t j = 0; j < bn; ++j) r[an + j] = MulAddRow(r + j, a, an, b[j]);
+  for (size_t j = 0; j < bn; ++j) r[an + j] = Row(r + j, a, an, b[j]);
 }
 
-void Square(Limb* r, const Limb* a, size_t n) {
-  if (n == 0) return;
-  // Cross products once, doubled, then the diagonal squares added in.
-  r[0] = 0;
+// The cross products a[i] a[j] (i < j) once each into r[1..2n-1); r[0] and
+// r[2n-1] are cleared.
+template <Limb (*Row)(Limb*, const Limb*, size_t, Limb)>
+void CrossProducts(Limb* r, const Limb* a, size_t n) {
+  for (size_t i = 0; i < n; ++i) r[i] = 0;
   r[2 * n - 1] = 0;
-  if (n > 1) {
-    for (size_t i = 1; i < n; ++i) r[i] = 0;
-    for (size_t i = 0; i + 1 < n; ++i) r[n + i] = MulAddRow(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
-  } else {
-    r[1] = 0;
-  }
+  for (size_t i = 0; i + 1 < n; ++i) r[n + i] = Row(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
+}
+
+void DoubleAddSquares(Limb* r, const Limb* a, size_t n) {
   ShiftLeftBits(r, 2 * n, 1);
   Limb carry = 0;
   for (size_t i = 0; i < n; ++i) {
@@ -104,6 +43,64 @@ void Square(Limb* r, const Limb* a, size_t n) {
     r[2 * i + 1] = Lo(hi);
     carry = Hi(hi);
   }
+}
+
+#if defined(__x86_64__)
+template <size_t N>
+Limb FixedRow(Limb* r, const Limb* a, size_t, Limb w) {
+  return MulAddRowAdxFixed<N>(r, a, w);
+}
+
+template <size_t N, size_t... I>
+void CrossProductsFixed(Limb* r, const Limb* a, std::index_sequence<I...>) {
+  for (size_t i = 0; i < N; ++i) r[i] = 0;
+  r[2 * N - 1] = 0;
+  ((r[N + I] = MulAddRowAdxFixed<N - 1 - I>(r + 2 * I + 1, a + I + 1, a[I])), ...);
+}
+
+// The sizes of RSA and DSA moduli and their halves get rows unrolled for
+// their length.
+void MulAdx(Limb* r, const Limb* a, size_t an, const Limb* b, size_t bn) {
+  switch (an) {
+    case 8: return MulRows<FixedRow<8>>(r, a, an, b, bn);
+    case 16: return MulRows<FixedRow<16>>(r, a, an, b, bn);
+    case 32: return MulRows<FixedRow<32>>(r, a, an, b, bn);
+    default: return MulRows<MulAddRowAdx>(r, a, an, b, bn);
+  }
+}
+
+void SquareAdx(Limb* r, const Limb* a, size_t n) {
+  switch (n) {
+    case 8: CrossProductsFixed<8>(r, a, std::make_index_sequence<7>()); break;
+    case 16: CrossProductsFixed<16>(r, a, std::make_index_sequence<15>()); break;
+    case 32: CrossProductsFixed<32>(r, a, std::make_index_sequence<31>()); break;
+    default: CrossProducts<MulAddRowAdx>(r, a, n); break;
+  }
+  DoubleAddSquaresAdx(r, a, n);
+}
+#endif
+
+}  // namespace
+
+void Mul(Limb* r, const Limb* a, size_t an, const Limb* b, size_t bn) {
+  if (an == 0 || bn == 0) {
+    for (size_t i = 0; i < an + bn; ++i) r[i] = 0;
+    return;
+  }
+#if defined(__x86_64__)
+  if (cpu::Has(cpu::path::kMulxAdx)) return MulAdx(r, a, an, b, bn);
+#endif
+  MulRows<MulAddWord>(r, a, an, b, bn);
+}
+
+void Square(Limb* r, const Limb* a, size_t n) {
+  if (n == 0) return;
+  // Cross products once, doubled, then the diagonal squares added in.
+#if defined(__x86_64__)
+  if (cpu::Has(cpu::path::kMulxAdx)) return SquareAdx(r, a, n);
+#endif
+  CrossProducts<MulAddWord>(r, a, n);
+  DoubleAddSquares(r, a, n);
 }
 
 Limb ShiftLeftBits(Limb* a, size_t n, int bits) {

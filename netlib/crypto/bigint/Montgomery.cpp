@@ -1,7 +1,9 @@
 #include "crypto/bigint/Montgomery.h"
 
+#include "core/cpu/CpuFeatures.h"
 #include "core/secure/ConstantTime.h"
 #include "core/secure/SecureWipe.h"
+#include "crypto/bigint/MulAddRowAdx.h"
 
 namespace tornell {
 
@@ -12,18 +14,43 @@ namespace {
 
 // Adds multiples of m that clear the low k limbs of the 2k-limb t; the value
 // t / R is left in top:t[k..2k).
-Limb ReduceLoop(const Montgomery& ctx, Limb* t) {
+template <Limb (*Row)(Limb*, const Limb*, size_t, Limb)>
+Limb ReduceRows(const Montgomery& ctx, Limb* t) {
   const size_t k = ctx.k;
   const Limb* m = ctx.mod.data();
   Limb top = 0;
   for (size_t i = 0; i < k; ++i) {
     Limb q = t[i] * ctx.n0;
-    Limb c = limb::MulAddRow(t + i, m, k, q);
+    Limb c = Row(t + i, m, k, q);
     DLimb s = DLimb(t[i + k]) + c + top;
     t[i + k] = limb::Lo(s);
     top = limb::Hi(s);
   }
   return top;
+}
+
+#if defined(__x86_64__)
+template <size_t K>
+Limb FixedRow(Limb* r, const Limb* a, size_t, Limb w) {
+  return limb::MulAddRowAdxFixed<K>(r, a, w);
+}
+
+// The common RSA and DSA sizes get rows unrolled for their length.
+Limb ReduceLoopAdx(const Montgomery& ctx, Limb* t) {
+  switch (ctx.k) {
+    case 8: return ReduceRows<FixedRow<8>>(ctx, t);
+    case 16: return ReduceRows<FixedRow<16>>(ctx, t);
+    case 32: return ReduceRows<FixedRow<32>>(ctx, t);
+    default: return ReduceRows<limb::MulAddRowAdx>(ctx, t);
+  }
+}
+#endif
+
+Limb ReduceLoop(const Montgomery& ctx, Limb* t) {
+#if defined(__x86_64__)
+  if (cpu::Has(cpu::path::kMulxAdx)) return ReduceLoopAdx(ctx, t);
+#endif
+  return ReduceRows<limb::MulAddWord>(ctx, t);
 }
 
 // r = top:v - m when that is >= 0, else v (for top:v < 2m), chosen by mask so

@@ -275,6 +275,15 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   [[nodiscard]] int RecordAttachedFile();
   [[nodiscard]] int SendChunkedFile(int chunkSize);
   [[nodiscard]] int ReissueRequest();
+  // Authorization helpers: one Digest value, one NTLM or Negotiate token.
+  [[nodiscard]] int BuildDigest(DigestAuthenticator& digest, const char* user, const SecretBytes& password,
+                                bool withAlgorithm, ByteString& out);
+  [[nodiscard]] int BuildNtlmToken(const char* user, const SecretBytes& password, const char* server,
+                                   const char* challenge, int retry, ByteString& out);
+  [[nodiscard]] int BuildNegotiateToken(int retry, ByteString& out);
+  // The first Digest challenge of a response this client can answer wins;
+  // later ones (say SHA-256 after MD5) must not replace it.
+  [[nodiscard]] int TakeDigestChallenge(DigestAuthenticator& digest, uint8_t& taken, const char* text);
   // Response side helpers.
   void ResetResponse();
   [[nodiscard]] int ParseStatusLine(char* data, int length, int eol);
@@ -349,6 +358,8 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   int createLocalFileAttributes_ = 0;
   DigestAuthenticator serverDigest_;
   DigestAuthenticator proxyDigest_;
+  uint8_t serverDigestTaken_ = 0;
+  uint8_t proxyDigestTaken_ = 0;
   int allowHttpCompression_ = 0;
   ContentDecoder decoder_;
   int usePlatformHttpClient_ = 0;

@@ -34,6 +34,12 @@ int HttpProtocol::ApplyUrlChange(const UrlChange& change) {
     pendingAuth_.Clear();
     pendingProxyAuth_.Clear();
   }
+  if (change.resetAuthentication) {
+    // Each new URL starts its own handshake: NTLM and Negotiate need their
+    // first token on the first request.
+    TORNELL_TRY(BuildAuthorization(1));
+    TORNELL_TRY(BuildProxyAuthorization(0));
+  }
   // A Location on another origin gets no credentials of the first one,
   // whatever their scheme.
   if (change.clearAuthorization) authorization_.Clear();

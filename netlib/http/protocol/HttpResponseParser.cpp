@@ -105,6 +105,8 @@ void HttpProtocol::ResetResponse() {
   partialLine_.Clear();
   chunked_ = 0;
   chunkRemaining_ = 0;
+  serverDigestTaken_ = 0;
+  proxyDigestTaken_ = 0;
   SetSingleLineMode(false);
 }
 
@@ -238,7 +240,7 @@ int HttpProtocol::OnResponseHeader(const char* name, const char* value) {
         (authScheme_ == kAuthNegotiate && schemeLength == 9 && strncasecmp(value, "Negotiate", 9) == 0)) {
       TORNELL_TRY(pendingAuth_.Set(rest));
     } else if (schemeLength == 6 && strncasecmp(value, "Digest", 6) == 0) {
-      static_cast<void>(serverDigest_.ParseChallenge(rest));
+      TORNELL_TRY(TakeDigestChallenge(serverDigest_, serverDigestTaken_, rest));
     }
   } else if (CompareNoCase(name, "content-encoding") == 0) {
     if (allowHttpCompression_ != 0 && decoder_.OnContentEncoding(value) != 0) {
@@ -252,7 +254,7 @@ int HttpProtocol::OnResponseHeader(const char* name, const char* value) {
     if (schemeLength == 4 && std::strncmp(value, "NTLM", 4) == 0) {
       TORNELL_TRY(pendingProxyAuth_.Set(rest));
     } else if (schemeLength == 6 && strncasecmp(value, "Digest", 6) == 0) {
-      static_cast<void>(proxyDigest_.ParseChallenge(rest));
+      TORNELL_TRY(TakeDigestChallenge(proxyDigest_, proxyDigestTaken_, rest));
     }
   } else if (CompareNoCase(name, "Set-Cookie") == 0) {
     static_cast<void>(ParseSetCookie(value));

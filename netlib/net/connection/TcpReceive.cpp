@@ -41,6 +41,8 @@ int TcpConnection::Receive(int mode) {
   const bool timed = maxReceiveDataTime_ > 0 && inReceive_ != 0;
   const uint32_t started = timed ? TickCountMs() : 0;
   int error = 0;
+  // Set once a read filled the queue: see below.
+  bool readAgainNextStep = false;
   for (;;) {
     if (!MayRead()) return 0;
     TORNELL_TRY(DeliverRecords());
@@ -50,6 +52,7 @@ int TcpConnection::Receive(int mode) {
       return FinishDisconnect(pendingCloseCode_, false);
     }
     if (receiveQueue_.FreeSpace() > 0) {
+      if (readAgainNextStep) return 0;
       char* at = nullptr;
       unsigned span = receiveQueue_.FreeSpace();
       static_cast<void>(receiveQueue_.GetWriteSpan(&at, &span));  // span is what it holds
@@ -80,6 +83,12 @@ int TcpConnection::Receive(int mode) {
           TORNELL_TRY(DeliverRecords());
           if (closePending_ == 0) return 0;
         }
+        // A read that filled the queue cannot tell whether more is waiting.
+        // Our own wait step polls level-triggered and reports what is left
+        // at once, so the queue is handed on and the next step reads on,
+        // sparing a recv that mostly only says "would block". A host's loop
+        // may report new input only, so there the socket is read dry.
+        if (externalLoop_ == 0) readAgainNextStep = true;
       } else {
         static_cast<void>(receiveQueue_.CommitWrite(static_cast<unsigned>(n)));
         TORNELL_TRY(DeliverRecords());

@@ -178,7 +178,10 @@ int TcpClientCore::OnRecord(const char* data, int length, int eol) { return OnLi
 int TcpClientCore::OnLineData(const char* data, int length, int eol) {
   if (static_cast<unsigned>(reply_.Length()) > kReplyLinesKept * GetMaxLineLength()) reply_.Clear();
   if (absoluteTimeout_ == 0) static_cast<void>(StartTimeout());
-  if (Blocking()) static_cast<void>(ProtocolConnection::OnDataIn(data, length, eol));
+  // Only GetLine reads the reply buffer, and it empties it before it waits:
+  // a piece that arrives outside that wait would be copied there only to be
+  // thrown away, so of such a piece only the line end counts.
+  if (Blocking()) static_cast<void>(ProtocolConnection::OnDataIn(data, waiting_ != 0 ? length : 0, eol));
   return FireDataIn(data, length, eol);
 }
 

@@ -65,7 +65,9 @@ int KerberosUtcTime(ByteString& out) {
   gmtime_r(&now, &parts);
   char text[32];
   const size_t n = std::strftime(text, sizeof text, "%Y%m%d%H%M%SZ", &parts);
-  return out.Set(text, static_cast<int>(n));
+  // strftime never counts past the buffer; bounding n says so to the
+  // optimiser too, which otherwise sees a copy of up to the string's size.
+  return out.Set(text, static_cast<int>(n < sizeof text ? n : 0));
 }
 
 EtypeInfoEntry* EtypeInfoEntry::Clone() const {

@@ -71,6 +71,14 @@ class TlsSecurityContext {
 
   [[nodiscard]] int EncryptPremaster(const ByteString& premaster, WireBuffer& out, ByteString& errorText) const;
   [[nodiscard]] int Sign(const ByteString& digest, ByteString& out) const;
+  // The server's RSA key transport: always 48 bytes out, the client's secret
+  // or random ones, chosen without a branch; nothing tells the cases apart.
+  [[nodiscard]] int DecryptPremaster(const ByteString& encrypted, ByteString& out, ByteString& errorText) const;
+  // Signs with the own certificate's key: RSA under the hash name (PSS when
+  // the own scheme asks for it), ECDSA or DSA over the digest.
+  [[nodiscard]] int SignWithOwnKey(const ByteString& digest, const char* hashName, ByteString& out) const;
+  // "RSA", "DSA", "IdEcPublicKey", "EdDSA", or "" without an own certificate.
+  const char* OwnKeyAlgorithm() const;
   // 0 valid, kSignatureInvalid not, any other value a failure.
   [[nodiscard]] int VerifyWithPeer(const ByteString& digest, const ByteString& signature, const char* hashName) const;
   // The keys of the peer's certificate (its leaf as received).

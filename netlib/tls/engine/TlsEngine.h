@@ -213,13 +213,54 @@ class TlsEngine {
 
   // ---- TLS 1.3 key schedule ----
   [[nodiscard]] int DeriveTls13HandshakeKeys();
+  // The schedule from a known (EC)DHE secret, whatever group gave it.
+  [[nodiscard]] int DeriveTls13HandshakeKeysFrom(const ByteString& shared);
   [[nodiscard]] int DeriveTls13ApplicationKeys(int side);
   [[nodiscard]] int InstallTls13ApplicationKeys(TlsSecurityContext& context);
+  // A KeyUpdate after the handshake: the peer's next keys, and our own
+  // KeyUpdate when the peer asks for it.
+  [[nodiscard]] int ProcessKeyUpdate(WireBuffer& in, int length);
+  // Sends a KeyUpdate (requestUpdate 1 asks the peer for one back) under the
+  // current keys, then switches the write side to the next ones.
+  [[nodiscard]] int SendKeyUpdate(int requestUpdate);
+  // Moves the read (write 0) or write side to its next traffic secret.
+  [[nodiscard]] int UpdateTrafficSecret(int write);
   [[nodiscard]] int ComputeTls13Finished(TlsSecurityContext& context, int ownDirection, ByteString& out);
   [[nodiscard]] int ProcessTls13CertificateVerify(WireBuffer& in, int length);
   // The client's flight after the server's Finished, then the application keys.
   [[nodiscard]] int FinishTls13Handshake();
   const char* SummaryText();
+
+  // ---- server role ----
+  [[nodiscard]] int ProcessClientHello(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessSsl2ClientHello(WireBuffer& in);
+  [[nodiscard]] int ProcessSsl2Record(const char* record, int size);
+  // The version the server speaks for a client's offer, or a raised failure.
+  [[nodiscard]] int ChooseServerVersion(int version, int& chosen);
+  [[nodiscard]] int SendServerFlight(const SessionCacheEntry* cached);
+  [[nodiscard]] int SendServerHello(TlsSecurityContext& context);
+  [[nodiscard]] int SendHelloRetryRequest(TlsSecurityContext& context, int suite, int group);
+  [[nodiscard]] int SendEncryptedExtensions(TlsSecurityContext& context);
+  [[nodiscard]] int SendServerCertificate();
+  [[nodiscard]] int SendServerCertificateVerify();
+  [[nodiscard]] int SendServerKeyExchange();
+  [[nodiscard]] int SendRsaServerKeyExchange();
+  [[nodiscard]] int SendDhServerKeyExchange();
+  [[nodiscard]] int SendEcdhServerKeyExchange();
+  [[nodiscard]] int SendCertificateRequest();
+  [[nodiscard]] int SendServerHelloDone();
+  [[nodiscard]] int SignKeyExchangeParameters(const ByteString& params, const char* digest, ByteString& out);
+  [[nodiscard]] int ProcessClientKeyExchange(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessRsaClientKeyExchange(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessDhClientKeyExchange(WireBuffer& in, int length);
+  [[nodiscard]] int ProcessEcdhClientKeyExchange(WireBuffer& in, int length);
+  // After the client's TLS 1.3 Finished: the application keys in force.
+  [[nodiscard]] int FinishServerTls13Handshake();
+  // The signature schemes the own certificate's key can make, among the list's names.
+  [[nodiscard]] static int OwnSignatureSchemes(SelectedCertificate* own, const char* list, StringList& out);
+  [[nodiscard]] static int MakeRandom(ByteString& out);
+  const SessionCacheEntry* FindCachedSession(const ByteString& id);
+  [[nodiscard]] int CacheSession(const SessionCacheEntry& entry) { return sessionCache.Add(entry); }
 
   [[nodiscard]] int Status(const char* text);
 

@@ -149,7 +149,11 @@ int TlsEngine::SendClientHello() {
   handshakeState = tlsstate::kStart;
   handshakeFragment.Clear();
   const bool retry = handshakeMessages.Length() > 0 && IsTls13Enabled() != 0 && pending.helloRetry != 0;
-  if (!retry) TORNELL_TRY(InitPendingContext(pending));
+  if (!retry) {
+    TORNELL_TRY(InitPendingContext(pending));
+    // A renegotiation takes the server's ChangeCipherSpec again.
+    changeCipherSpecSeen = 0;
+  }
   const int clientVersion = MaxClientVersion();
   if (clientVersion == 0) return RaiseFatal(kStatusNegotiationFailed, "No supported protocol versions enabled");
   pending.offeredVersion = clientVersion;

@@ -30,6 +30,7 @@ constexpr int kServerHelloDone = 14;
 constexpr int kCertificateVerify = 15;
 constexpr int kClientKeyExchange = 16;
 constexpr int kFinished = 20;
+constexpr int kKeyUpdate = 24;
 
 constexpr int kExtAlpn = 16;
 constexpr int kExtPreSharedKey = 41;
@@ -110,6 +111,8 @@ int TlsEngine::DispatchHandshake(WireBuffer& in) {
   if (role != 0 && ((tls13 != 0 && oldOnly) || (tls13 == 0 && newOnly && handshakeState != tlsstate::kStart))) {
     return FailWithAlertOnly(tlsalert::kUnexpectedMessage);
   }
+  // A post-handshake message: no step of the handshake and not in the transcript.
+  if (type == kKeyUpdate && tls13 != 0) return ProcessKeyUpdate(in, length);
   const char* label = nullptr;
   int before = 1;
   switch (type) {
@@ -136,6 +139,10 @@ int TlsEngine::DispatchHandshake(WireBuffer& in) {
     }
   }
   if (label != nullptr) TORNELL_TRY(SecretDump(label, raw, rawLength));
+  // A ClientHello starts the transcript, except the one answering a HelloRetryRequest.
+  if (type == kClientHello && role == 0 && !(tls13 != 0 && pending.helloRetry != 0)) {
+    TORNELL_TRY(handshakeMessages.Clear());
+  }
   if (before == 1) TORNELL_TRY(handshakeMessages.PutBytes(raw, rawLength));
   int status = kStatusOk;
   switch (type) {
@@ -160,6 +167,19 @@ int TlsEngine::DispatchHandshake(WireBuffer& in) {
     case kServerHelloDone: status = ProcessServerHelloDone(in, length); break;
     case kCertificateVerify: status = ProcessCertificateVerify(in, length); break;
     case kFinished: status = ProcessFinished(in, length); break;
+    case kClientHello:
+      if (role == 0) {
+        status = ProcessClientHello(in, length);
+        break;
+      }
+      return RejectUnexpectedMessage("ClientHello");
+    case kClientKeyExchange:
+      if (role == 0) {
+        status = ProcessClientKeyExchange(in, length);
+        if (status == kStatusOk && failure == 0) status = DeriveKeyBlock(pending);
+        break;
+      }
+      return RejectUnexpectedMessage("ClientKeyExchange");
     default:
       // A client takes no ClientHello or ClientKeyExchange.
       return RejectUnexpectedMessage(type == kClientHello ? "ClientHello" : "ClientKeyExchange");
@@ -169,7 +189,7 @@ int TlsEngine::DispatchHandshake(WireBuffer& in) {
   if (before == 0) TORNELL_TRY(handshakeMessages.PutBytes(raw, rawLength));
   if (type != kFinished) return kStatusOk;
 
-  if (tls13 != 0) return FinishTls13Handshake();
+  if (tls13 != 0) return role != 0 ? FinishTls13Handshake() : FinishServerTls13Handshake();
   if ((role != 0 && resumed != 0) || (role == 0 && resumed == 0)) {
     BeginFlight();
     status = SendChangeCipherSpec();
@@ -178,6 +198,13 @@ int TlsEngine::DispatchHandshake(WireBuffer& in) {
     TORNELL_TRY(status);
     if (flushed != kStatusOk && flushed != kWouldBlock) return flushed;
   }
+  if (role == 0 && resumed == 0 && !current.sessionId.IsEmpty() && !current.masterSecret.IsEmpty()) {
+    SessionCacheEntry entry;
+    TORNELL_TRY(current.SaveSession(entry));
+    TORNELL_TRY(CacheSession(entry));
+  }
+  // The next handshake on this connection (a renegotiation) switches keys again.
+  changeCipherSpecSeen = 0;
   return CompleteHandshake();
 }
 
@@ -291,7 +318,9 @@ int TlsEngine::ProcessServerHello(WireBuffer& in, int length) {
   if (read.Bad()) return FailWithAlertOnly(tlsalert::kDecodeError);
   // The suite must be one this hello offered and that fits the version.
   const CipherSuite* suite = CipherSuite::FindByCode(code);
-  if (!ListHasInt(offeredSuites, code) || suite == nullptr || suite->GetMinVersion() > version ||
+  // SSL 3.0 takes the suites TLS 1.0 takes.
+  const int floor = version < 0x0301 ? 0x0301 : version;
+  if (!ListHasInt(offeredSuites, code) || suite == nullptr || suite->GetMinVersion() > floor ||
       suite->GetKeyExchange() == keyexchange::kNone || compression != 0) {
     return FailWithAlertOnly(tlsalert::kIllegalParameter);
   }

@@ -379,7 +379,9 @@ int TlsEngine::ProcessCertificateVerify(WireBuffer& in, int length) {
     TORNELL_TRY(Ssl3HandshakeHash(nullptr, pending.masterSecret, handshakeMessages, value));
   } else if (pending.version == 0x0303) {
     digest = HashNameOf(pending.peerSignatureScheme >> 8);
-    if (digest == nullptr || (pending.peerSignatureScheme & 0xFF) != SignatureByteOf(pending.peerKeyAlgorithm.CStr())) {
+    // A server takes only the pairs its CertificateRequest listed.
+    const bool requested = pending.peerSignatureScheme == 0x0401 || pending.peerSignatureScheme == 0x0202;
+    if (digest == nullptr || (role == 0 && !requested) || (pending.peerSignatureScheme & 0xFF) != SignatureByteOf(pending.peerKeyAlgorithm.CStr())) {
       return FailWithAlertOnly(tlsalert::kIllegalParameter);
     }
     ByteString messages;

@@ -25,13 +25,18 @@ int TrafficKeys(const CipherSuite& suite, const ByteString& secret, ByteString& 
 }  // namespace
 
 int TlsEngine::DeriveTls13HandshakeKeys() {
-  const CipherSuite& suite = pending.readState.Suite();
-  const int hash = suite.GetMacHash();
-  const int length = suite.GetMacLength();
   pending.tls13SharedSecret.Clear();
   SecretBytes shared;
   TORNELL_TRY(pending.keyExchange.ComputeSharedSecret());
   TORNELL_TRY(pending.keyExchange.GetSharedSecretPadded(shared));
+  return DeriveTls13HandshakeKeysFrom(shared);
+}
+
+int TlsEngine::DeriveTls13HandshakeKeysFrom(const ByteString& shared) {
+  const CipherSuite& suite = pending.readState.Suite();
+  const int hash = suite.GetMacHash();
+  const int length = suite.GetMacLength();
+  pending.tls13SharedSecret.Clear();
   TORNELL_TRY(SecretDump("dhSecret", shared));
   pending.UpdatePrfHash();
   SecretBytes zeros;
@@ -122,6 +127,33 @@ int TlsEngine::InstallTls13ApplicationKeys(TlsSecurityContext& context) {
   context.readState.Activate();
   context.writeState.Activate();
   return kStatusOk;
+}
+
+// The next generation of one direction's application traffic secret
+// (RFC 8446 section 7.2) replaces that record state's keys; its sequence
+// number starts again at 0.
+int TlsEngine::UpdateTrafficSecret(int write) {
+  RecordCipherState& state = write != 0 ? current.writeState : current.readState;
+  const int code = state.Suite().GetCode();
+  const int client = (write != 0) == (current.isClient != 0) ? 1 : 0;
+  SecretBytes& secret = applicationTrafficSecrets[client != 0 ? 0 : 1];
+  if (secret.IsEmpty()) return kStatusHandshakeFailed;
+  CipherSuite suite;
+  TORNELL_TRY(CipherSuite::CopyByCode(code, suite));
+  const ByteString none;
+  SecretBytes next, key, iv;
+  TORNELL_TRY(CipherSuite::HkdfExpandLabel(suite.GetMacHash(), secret, "traffic upd", none, suite.GetMacLength(),
+                                           kLabelPrefix, next));
+  TORNELL_TRY(TrafficKeys(suite, next, key, iv));
+  TORNELL_TRY(SecretDump(client != 0 ? "Tls13_ClientApplicationTrafficSecret" : "Tls13_ServerApplicationTrafficSecret",
+                         next));
+  TORNELL_TRY(state.SetSuiteByCode(code));
+  TORNELL_TRY(state.SetKeyAndIv(key, iv));
+  TORNELL_TRY(state.SetFixedIv(iv));
+  state.Activate();
+  TORNELL_TRY(secret.Assign(next));
+  TORNELL_TRY((client != 0 ? current.clientApplicationKey : current.serverApplicationKey).Assign(key));
+  return (client != 0 ? current.clientApplicationIv : current.serverApplicationIv).Assign(iv);
 }
 
 int TlsEngine::FinishTls13Handshake() {

@@ -19,6 +19,7 @@ constexpr int kChangeCipherSpec = 20;
 constexpr int kAlert = 21;
 constexpr int kHandshake = 22;
 constexpr int kApplicationData = 23;
+constexpr int kKeyUpdate = 24;  // handshake message type
 constexpr int kSsl30 = 0x0300;
 constexpr int kTls10 = 0x0301;
 constexpr int kTls12Wire = 0x0303;
@@ -112,7 +113,7 @@ int TlsEngine::ProcessInput(const char* data, int length) {
 int TlsEngine::ProcessRecord(const char* record, int size) {
   int type = uint8_t(record[0]);
   if (type < kChangeCipherSpec || type > kApplicationData) {
-    // The SSL 2.0 client-hello of old clients is not taken.
+    if (role == 0 && handshakeState == tlsstate::kAwaitClientHello) return ProcessSsl2Record(record, size);
     return RaiseFatal(kStatusNegotiationFailed, "SSL 2.0 not supported");
   }
   const char* payload = record + kRecordHeader;
@@ -185,6 +186,11 @@ int TlsEngine::ProcessHandshakeRecord(const char* payload, int length) {
     }
     const int messageSize = body + kHandshakeHeader;
     if (messageSize > left) return handshakeFragment.Set(bytes + offset, left);
+    // The keys change after a KeyUpdate: nothing may follow it under the old ones.
+    if (tls13 != 0 && uint8_t(bytes[offset]) == kKeyUpdate && messageSize != left) {
+      return FailWithAlert(tlsalert::kUnexpectedMessage, kStatusNegotiationFailed,
+                           "KeyUpdate not at the end of its record");
+    }
     TORNELL_TRY(DispatchHandshakeMessage(bytes + offset, messageSize));
     if (failure != 0) return failure;
     offset += messageSize;

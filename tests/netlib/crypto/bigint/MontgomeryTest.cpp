@@ -36,7 +36,7 @@ std::vector<Limb> MulMod(const std::vector<Limb>& a, const std::vector<Limb>& b,
 
 void CheckModuli() {
   std::mt19937_64 g(7);
-  for (size_t k : {1, 2, 3, 5, 16}) {
+  for (size_t k : {1, 2, 3, 5, 8, 16, 31, 32}) {
     for (Limb top : {Limb(1), Limb(3), Limb(0x8000000000000001ULL), ~Limb(0)}) {
       std::vector<Limb> m(k);
       for (auto& x : m) x = g();

@@ -124,3 +124,14 @@ for _ in range(40):
     a = operand(300)
     e = rng.randint(0, 20)
     emit('pow', a, str(e), a ** e)
+
+# Full-width operands of the RSA and DSA sizes, whose multiply, square and
+# Montgomery kernels are unrolled for their length.
+for bits in (512, 1024, 2048):
+    for _ in range(3):
+        a = rng.getrandbits(bits) | (1 << (bits - 1))
+        b = rng.getrandbits(bits) | (1 << (bits - 1))
+        emit('mul', a, b, a * b)
+        m = rng.getrandbits(bits) | (1 << (bits - 1)) | 1
+        e = rng.getrandbits(bits)
+        emit('modpow', a % m, e, m, pow(a % m, e, m))

@@ -4,72 +4,28 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 
 #include "PeerProcess.h"
 #include "SecureTestSupport.h"
+#include "TestPki.h"
 #include "TestSupport.h"
-#include "TestText.h"
 
 using nettest::Event;
 using nettest::EventConnection;
+using nettest::PrepareTls;
 using nettest::PumpUntil;
 using testsupport::PeerProcess;
+using testsupport::StartOpensslServer;
+using testsupport::TestPki;
 
 namespace {
 
-// An RSA CA and a server certificate for localhost and 127.0.0.1.
-class TestPki {
- public:
-  static const TestPki& Get() {
-    static TestPki pki;
-    return pki;
-  }
-  bool ok = false;
-  std::string dir;
-  std::string Path(const std::string& name) const { return dir + "/" + name; }
-
- private:
-  TestPki() {
-    char pattern[] = "/tmp/secconn-pki-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) return;
-    dir = pattern;
-    const std::string script =
-        "set -e; cd '" + dir + "'\n"
-        "printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\\nextendedKeyUsage=serverAuth\\n' > srv.ext\n"
-        "openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.crt -days 3650 -subj '/CN=Test rsa CA' "
-        "-addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign 2>/dev/null\n"
-        "openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out srv.key 2>/dev/null\n"
-        "openssl req -new -key srv.key -subj /CN=localhost -out srv.csr\n"
-        "openssl x509 -req -in srv.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 825 "
-        "-extfile srv.ext -out srv.crt 2>/dev/null\n"
-        "cat srv.crt ca.crt > chain.crt\n";
-    RunShell(script);
-    ok = std::filesystem::exists(Path("srv.crt"));
-  }
-  ~TestPki() {
-    if (!dir.empty()) std::filesystem::remove_all(dir);
-  }
-  void RunShell(const std::string& script) {
-    const std::string file = Path("make.sh");
-    { std::ofstream(file) << script; }
-    bool done = false;
-    testsupport::RunCommand("sh '" + file + "' 2>&1", done);
-  }
-};
-
-bool StartOpenssl(PeerProcess& server, const std::vector<std::string>& extra) {
-  const TestPki& pki = TestPki::Get();
-  if (!pki.ok) return false;
-  std::vector<std::string> argv = {"openssl", "s_server", "-accept", "127.0.0.1:{port}", "-cert",
-                                   pki.Path("srv.crt"), "-key", pki.Path("srv.key"), "-cert_chain",
-                                   pki.Path("ca.crt")};
-  argv.insert(argv.end(), extra.begin(), extra.end());
-  return server.Start(argv);
+// A TLS 1.2 server that requires a client certificate from the test CA.
+bool StartRequiringClientCertificate(PeerProcess& server) {
+  return StartOpensslServer(server, {"-www", "-tls1_2", "-Verify", "1", "-verify_return_error", "-CAfile",
+                               TestPki::Get().Path("ca.crt")});
 }
 
 // The connection's own SSLStatus lines, without the engine's progress texts.
@@ -88,11 +44,9 @@ std::vector<Event> ConnectionEvents(const EventConnection& connection) {
 
 TEST(SecureConnectionPeer, OpensslEventsAlpnAndAGet) {
   PeerProcess server;
-  REQUIRE_OR_SKIP(StartOpenssl(server, {"-www", "-alpn", "h2,http/1.1"}), "openssl is not installed");
+  REQUIRE_OR_SKIP(StartOpensslServer(server, {"-www", "-alpn", "h2,http/1.1"}), "openssl is not installed");
   EventConnection connection;
-  ASSERT_EQ(connection.SetTimeout(20, 1), 0);
-  ASSERT_EQ(connection.Configure("SSLSecurityFlags=16"), 0);  // the chain's self-signed root counts as trusted
-  ASSERT_EQ(connection.SetUseSSL(true), 0);
+  ASSERT_EQ(PrepareTls(connection), 0);
   ASSERT_EQ(connection.Configure("ALPNExtension=http/1.1"), 0);
   ASSERT_EQ(connection.ConnectTo("localhost", server.port()), 0) << connection.GetLastErrorText();
   const std::vector<Event> events = ConnectionEvents(connection);
@@ -124,10 +78,8 @@ TEST(SecureConnectionPeer, GnutlsEchoLinesAndHeldBackBytes) {
                   "gnutls-serv is not installed");
   EventConnection connection;
   connection.SetSingleLineMode(false);
-  ASSERT_EQ(connection.SetTimeout(20, 1), 0);
-  ASSERT_EQ(connection.Configure("SSLSecurityFlags=16"), 0);  // the chain's self-signed root counts as trusted
+  ASSERT_EQ(PrepareTls(connection), 0);
   ASSERT_EQ(connection.SetEol("\r\n", 2), 0);
-  ASSERT_EQ(connection.SetUseSSL(true), 0);
   ASSERT_EQ(connection.ConnectTo("localhost", server.port()), 0) << connection.GetLastErrorText();
   // Two records, the line split between them. (The echo turns a CR LF that
   // ends a record into LF, so no record ends with the terminator.)
@@ -155,7 +107,7 @@ TEST(SecureConnectionPeer, GnutlsEchoLinesAndHeldBackBytes) {
 
 TEST(SecureConnectionPeer, StartSslAndWaitOverAPlainConnection) {
   PeerProcess server;
-  REQUIRE_OR_SKIP(StartOpenssl(server, {"-www"}), "openssl is not installed");
+  REQUIRE_OR_SKIP(StartOpensslServer(server, {"-www"}), "openssl is not installed");
   EventConnection connection;
   ASSERT_EQ(connection.SetTimeout(20, 1), 0);
   ASSERT_EQ(connection.Configure("SSLSecurityFlags=16"), 0);  // the chain's self-signed root counts as trusted
@@ -167,14 +119,9 @@ TEST(SecureConnectionPeer, StartSslAndWaitOverAPlainConnection) {
 
 TEST(SecureConnectionPeer, RequiredClientCertificateFailsTheConnect) {
   PeerProcess server;
-  const TestPki& pki = TestPki::Get();
-  REQUIRE_OR_SKIP(StartOpenssl(server, {"-www", "-tls1_2", "-Verify", "1", "-verify_return_error", "-CAfile",
-                                        pki.Path("ca.crt")}),
-                  "openssl is not installed");
+  REQUIRE_OR_SKIP(StartRequiringClientCertificate(server), "openssl is not installed");
   EventConnection connection;
-  ASSERT_EQ(connection.SetTimeout(20, 1), 0);
-  ASSERT_EQ(connection.Configure("SSLSecurityFlags=16"), 0);
-  ASSERT_EQ(connection.SetUseSSL(true), 0);
+  ASSERT_EQ(PrepareTls(connection), 0);
   const auto started = std::chrono::steady_clock::now();
   const int status = connection.ConnectTo("localhost", server.port());
   EXPECT_NE(status, 0);
@@ -189,14 +136,9 @@ TEST(SecureConnectionPeer, RequiredClientCertificateFailsTheConnect) {
 // only; the end-of-handshake call with the error text is not made yet.
 TEST(SecureConnectionPeer, DISABLED_RequiredClientCertificateReportsTheHandshakeEnd) {
   PeerProcess server;
-  const TestPki& pki = TestPki::Get();
-  REQUIRE_OR_SKIP(StartOpenssl(server, {"-www", "-tls1_2", "-Verify", "1", "-verify_return_error", "-CAfile",
-                                        pki.Path("ca.crt")}),
-                  "openssl is not installed");
+  REQUIRE_OR_SKIP(StartRequiringClientCertificate(server), "openssl is not installed");
   EventConnection connection;
-  ASSERT_EQ(connection.SetTimeout(20, 1), 0);
-  ASSERT_EQ(connection.Configure("SSLSecurityFlags=16"), 0);
-  ASSERT_EQ(connection.SetUseSSL(true), 0);
+  ASSERT_EQ(PrepareTls(connection), 0);
   EXPECT_NE(connection.ConnectTo("localhost", server.port()), 0);
   bool seen = false;
   for (const Event& event : connection.events) {
@@ -211,7 +153,7 @@ TEST(SecureConnectionPeer, DISABLED_RequiredClientCertificateReportsTheHandshake
 
 TEST(SecureConnectionPeer, HandshakeWithNoProtocolEndsAtOnce) {
   PeerProcess server;
-  REQUIRE_OR_SKIP(StartOpenssl(server, {"-www"}), "openssl is not installed");
+  REQUIRE_OR_SKIP(StartOpensslServer(server, {"-www"}), "openssl is not installed");
   EventConnection connection;
   ASSERT_EQ(connection.SetTimeout(60, 1), 0);
   ASSERT_EQ(connection.Configure("SSLEnabledProtocols=0"), 0);
@@ -225,7 +167,7 @@ TEST(SecureConnectionPeer, HandshakeWithNoProtocolEndsAtOnce) {
 // Disabled: the engine does not yet hand the peer certificate to its owner.
 TEST(SecureConnectionPeer, DISABLED_ServerAuthenticationCarriesSubjectAndIssuer) {
   PeerProcess server;
-  REQUIRE_OR_SKIP(StartOpenssl(server, {"-www"}), "openssl is not installed");
+  REQUIRE_OR_SKIP(StartOpensslServer(server, {"-www"}), "openssl is not installed");
   EventConnection connection;
   ASSERT_EQ(connection.SetTimeout(20, 1), 0);
   ASSERT_EQ(connection.SetUseSSL(true), 0);

@@ -17,6 +17,7 @@
 
 #include "IPPortHost.h"
 #include "PeerProcess.h"
+#include "TestPki.h"
 #include "TestSupport.h"
 #include "TestText.h"
 
@@ -136,6 +137,30 @@ TEST(IPPortPeer, BlockingConnectLinesAndDisconnect) {
   EXPECT_EQ(1, HostCount(c.host.get(), 4));
   EXPECT_EQ(301, HostGetLine(c.p(), &line));
   EXPECT_STREQ("Disconnected.", Tornell_IPPort_GetLastError(c.p()));
+}
+
+// GetLine's reply buffer is emptied once it holds more than 20 lines' worth
+// (MaxLineLength 100): a line that arrives as 25 full queues comes back as
+// the four that followed the emptying, while DataIn saw every byte.
+TEST(IPPortPeer, ReplyBufferEmptiedAboveTwentyLines) {
+  PeerProcess echo;
+  REQUIRE_OR_SKIP(StartEcho(echo), "socat is not installed");
+  Client c;
+  const char* answer = nullptr;
+  ASSERT_EQ(0, HostConfig(c.p(), "MaxLineLength=100", &answer));
+  ASSERT_EQ(0, HostConnect(c.p(), "127.0.0.1", echo.port())) << Tornell_IPPort_GetLastError(c.p());
+  ASSERT_EQ(0, HostSetInt(c.p(), 20, 1));  // the echo waits for GetLine
+  const std::string sent(2500, 'x');
+  ASSERT_EQ(0, HostSendLine(c.p(), sent.c_str()));
+  const char* line = nullptr;
+  ASSERT_EQ(0, HostGetLine(c.p(), &line)) << Tornell_IPPort_GetLastError(c.p());
+  EXPECT_EQ(std::string(400, 'x'), line);
+  EXPECT_EQ(sent, c.Received());
+  // A short line after it comes back whole.
+  ASSERT_EQ(0, HostSendLine(c.p(), "short"));
+  ASSERT_EQ(0, HostGetLine(c.p(), &line));
+  EXPECT_STREQ("short", line);
+  ASSERT_EQ(0, HostDo(c.p(), 4));
 }
 
 TEST(IPPortPeer, BytesGoOutExactly) {
@@ -330,42 +355,10 @@ TEST(IPPortPeer, ThroughSocks5AndConnectProxies) {
 
 namespace {
 
-// An RSA CA and a server certificate for localhost and 127.0.0.1.
-class TestPki {
- public:
-  static const TestPki& Get() {
-    static TestPki pki;
-    return pki;
-  }
-  bool ok = false;
-  std::string Path(const std::string& name) const { return dir.Path(name); }
-
- private:
-  TestPki() {
-    const std::string script =
-        "set -e; cd '" + dir.Path("") + "'\n"
-        "printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\\nextendedKeyUsage=serverAuth\\n' > srv.ext\n"
-        "openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.crt -days 3650 -subj '/CN=Test rsa CA' "
-        "-addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign 2>/dev/null\n"
-        "openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out srv.key 2>/dev/null\n"
-        "openssl req -new -key srv.key -subj /CN=localhost -out srv.csr\n"
-        "openssl x509 -req -in srv.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 825 "
-        "-extfile srv.ext -out srv.crt 2>/dev/null\n";
-    { std::ofstream(dir.Path("make.sh")) << script; }
-    bool done = false;
-    testsupport::RunCommand("sh '" + dir.Path("make.sh") + "' 2>&1", done);
-    ok = std::filesystem::exists(dir.Path("srv.crt"));
-  }
-  TempDir dir;
-};
-
 // openssl s_server answering each line reversed.
 bool StartTlsPeer(PeerProcess& server) {
-  const TestPki& pki = TestPki::Get();
-  if (!pki.ok) return false;
-  return server.Start({"openssl", "s_server", "-accept", "127.0.0.1:{port}", "-cert", pki.Path("srv.crt"), "-key",
-                       pki.Path("srv.key"), "-cert_chain", pki.Path("ca.crt"), "-rev", "-tls1_2"},
-                      0, pki.Path("server.log"));
+  return testsupport::StartOpensslServer(server, {"-rev", "-tls1_2"},
+                                         testsupport::TestPki::Get().Path("server.log"));
 }
 
 }  // namespace

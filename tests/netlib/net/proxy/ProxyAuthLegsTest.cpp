@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 
 #include "ProxyTestSupport.h"
+#include "SecureTestSupport.h"
+#include "TestPki.h"
 
 using namespace proxytest;  // NOLINT(google-build-using-namespace)
 
@@ -45,6 +48,24 @@ void SetLegCredentials(RecordingConnection& connection, int type) {
   ASSERT_EQ(connection.SetFirewallPassword(kLegPassword), 0);
 }
 
+bool HaveSquidHelpers() {
+  return !testsupport::FindProgram("squid").empty() && access("/usr/lib/squid/ntlm_fake_auth", X_OK) == 0;
+}
+
+// squid with its own NTLM, Negotiate and Digest helpers; the Digest user is
+// dave with the password "secret". Each scheme is offered in its own
+// Proxy-Authenticate line of one 407.
+bool StartAuthSquid(Squid& squid) {
+  WriteFile(squid.Path("digest.passwd"), "dave:secret\n");
+  return squid.Start(
+      "auth_param negotiate program /usr/lib/squid/negotiate_wrapper_auth --ntlm /usr/lib/squid/ntlm_fake_auth "
+      "--kerberos /usr/lib/squid/negotiate_kerberos_auth -s GSS_C_NO_NAME\n"
+      "auth_param negotiate children 1 startup=1\nauth_param negotiate keep_alive on\n"
+      "auth_param ntlm program /usr/lib/squid/ntlm_fake_auth\nauth_param ntlm children 1 startup=1\n"
+      "auth_param digest program /usr/lib/squid/digest_file_auth " + squid.Path("digest.passwd") +
+      "\nauth_param digest children 1 startup=1\nauth_param digest realm squid-digest\n");
+}
+
 }  // namespace
 
 // ---- squid with its NTLM, Negotiate and Digest helpers ---------------------------------
@@ -52,18 +73,9 @@ void SetLegCredentials(RecordingConnection& connection, int type) {
 TEST(ProxySquidAuth, NtlmNegotiateAndDigestTunnels) {
   PeerProcess echo;
   REQUIRE_OR_SKIP(StartEcho(echo), "socat is not installed");
-  REQUIRE_OR_SKIP(!testsupport::FindProgram("squid").empty() && access("/usr/lib/squid/ntlm_fake_auth", X_OK) == 0,
-                  "squid with its authentication helpers is not installed");
+  REQUIRE_OR_SKIP(HaveSquidHelpers(), "squid with its authentication helpers is not installed");
   Squid squid;
-  WriteFile(squid.Path("digest.passwd"), "dave:secret\n");
-  // Each scheme is offered in its own Proxy-Authenticate line of one 407.
-  ASSERT_TRUE(squid.Start(
-      "auth_param negotiate program /usr/lib/squid/negotiate_wrapper_auth --ntlm /usr/lib/squid/ntlm_fake_auth "
-      "--kerberos /usr/lib/squid/negotiate_kerberos_auth -s GSS_C_NO_NAME\n"
-      "auth_param negotiate children 1 startup=1\nauth_param negotiate keep_alive on\n"
-      "auth_param ntlm program /usr/lib/squid/ntlm_fake_auth\nauth_param ntlm children 1 startup=1\n"
-      "auth_param digest program /usr/lib/squid/digest_file_auth " + squid.Path("digest.passwd") +
-      "\nauth_param digest children 1 startup=1\nauth_param digest realm squid-digest\n"));
+  ASSERT_TRUE(StartAuthSquid(squid));
   const std::string target = "127.0.0.1:" + std::to_string(echo.port());
   struct Case {
     int type;
@@ -106,6 +118,43 @@ TEST(ProxySquidAuth, NtlmNegotiateAndDigestTunnels) {
   // squid names each user it let through.
   const std::string access = ReadFile(squid.Path("access.log"));
   for (const char* name : {"nina", "gus", "dave"}) EXPECT_NE(access.find(name), std::string::npos) << access;
+}
+
+// TLS through each tunnel: once squid has let the CONNECT through, the
+// handshake runs with openssl s_server behind it and a GET is answered.
+TEST(ProxySquidAuth, TlsThroughEachTunnel) {
+  PeerProcess server;
+  REQUIRE_OR_SKIP(testsupport::StartOpensslServer(server, {"-www"}), "openssl is not installed");
+  REQUIRE_OR_SKIP(HaveSquidHelpers(), "squid with its authentication helpers is not installed");
+  Squid squid;
+  ASSERT_TRUE(StartAuthSquid(squid));
+  struct Case {
+    int type;
+    const char* user;
+    const char* password;
+  };
+  for (const Case& c : {Case{tornell::kFirewallTunnelNtlm, "NTDOM\\tina", "any"},
+                        Case{tornell::kFirewallTunnelNegotiate, "NGDOM\\tom", "any"},
+                        Case{tornell::kFirewallTunnelDigest, "dave", "secret"}}) {
+    nettest::EventConnection connection;
+    ASSERT_EQ(nettest::PrepareTls(connection), 0);
+    ASSERT_EQ(connection.SetFirewallType(c.type), 0);
+    ASSERT_EQ(connection.SetFirewallHost("127.0.0.1"), 0);
+    ASSERT_EQ(connection.SetFirewallPort(squid.peer.port()), 0);
+    ASSERT_EQ(connection.SetFirewallUser(c.user), 0);
+    ASSERT_EQ(connection.SetFirewallPassword(c.password), 0);
+    ASSERT_EQ(connection.ConnectTo("127.0.0.1", server.port()), 0) << c.type << " " << connection.GetLastErrorText();
+    const nettest::Event handshake{"ConnectionStatus", 0, "SSL handshake complete.", "OK"};
+    EXPECT_NE(std::find(connection.events.begin(), connection.events.end(), handshake), connection.events.end())
+        << c.type;
+    ASSERT_EQ(connection.SendText("GET / HTTP/1.0\r\n\r\n"), 0);
+    ASSERT_EQ(connection.WaitForReply(), 0) << c.type << " " << connection.GetLastErrorText();
+    const std::string reply(connection.GetReply().Data(), static_cast<size_t>(connection.GetReply().Length()));
+    EXPECT_EQ(reply.rfind("HTTP/1.0 200 ok", 0), 0u) << c.type << " " << reply;
+  }
+  squid.peer.Stop();
+  const std::string access = ReadFile(squid.Path("access.log"));
+  for (const char* name : {"tina", "tom", "dave"}) EXPECT_NE(access.find(name), std::string::npos) << access;
 }
 
 // ---- the scripted proxy ------------------------------------------------------------------

@@ -80,6 +80,7 @@ void RunCase(const Case& c) {
   ASSERT_EQ(engine.IsEstablished(), 1) << c.name;
   EXPECT_EQ(engine.current.readState.Suite().GetCode(), c.code) << c.name;
   EXPECT_TRUE(owner.HasStatus("Negotiated SSL parameters:")) << c.name;
+  EXPECT_EQ(owner.HasStatus("ClientHello (SSL2) message sent"), (c.mask & 0x3030) == 0x0030) << c.name;
 
   const std::string request = "GET / HTTP/1.0\r\n\r\n";
   int sent = 0;
@@ -239,6 +240,15 @@ const Case kCases[] = {
      "ECDHE-ECDSA-AES128-SHA:@SECLEVEL=0", "-tls1_1", 0xC009},
     {"tls11_rsa_aes256_cbc", "rsa", 0x0300, "TLS_RSA_WITH_AES_256_CBC_SHA", "AES256-SHA:@SECLEVEL=0", "-tls1_1",
      0x0035},
+    {"dhe_dss_aes128_cbc", "dsa", 0x0C00, "TLS_DHE_DSS_WITH_AES_128_CBC_SHA", "DHE-DSS-AES128-SHA:@SECLEVEL=0",
+     "-tls1_2", 0x0032},
+    {"dhe_dss_aes256_gcm", "dsa", 0x0C00, "TLS_DHE_DSS_WITH_AES_256_GCM_SHA384", "DHE-DSS-AES256-GCM-SHA384:@SECLEVEL=0",
+     "-tls1_2", 0x00A3},
+    {"tls10_dhe_dss_cbc", "dsa", 0x00C0, "TLS_DHE_DSS_WITH_AES_256_CBC_SHA", "DHE-DSS-AES256-SHA:@SECLEVEL=0", "-tls1",
+     0x0038},
+    // SSL 3.0 and TLS 1.0 without TLS 1.3: the hello goes out in the SSL 2.0 form.
+    {"ssl2_form_hello_tls10", "rsa", 0x00F0, "TLS_RSA_WITH_AES_128_CBC_SHA", "AES128-SHA:@SECLEVEL=0", "-tls1",
+     0x002F},
 };
 
 INSTANTIATE_TEST_SUITE_P(Suites, ClientHandshakePeer, ::testing::ValuesIn(kCases),

@@ -11,25 +11,19 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <vector>
 
+#include "../record/EngineHarness.h"
 #include "PeerProcess.h"
 #include "pki/store/SelectedCertificate.h"
-#include "tls/engine/TlsEngine.h"
 
 namespace peertest {
 
 using namespace tornell;
 using testsupport::PeerProcess;
 
-struct SocketOwner : TlsOwner {
+// The in-memory owner's records, with the writes going to the socket.
+struct SocketOwner : enginetest::MemoryOwner {
   int fd = -1;
-  std::string data;
-  std::vector<std::string> statuses;
-  std::vector<std::string> errors;
-  int fatalCode = 0;
-  std::string fatalText;
-  int handshakeDone = 0;
 
   int SendRaw(const char* p, int n, int& sent) override {
     sent = 0;
@@ -38,22 +32,6 @@ struct SocketOwner : TlsOwner {
       if (w <= 0) return 1;
       sent += int(w);
     }
-    return 0;
-  }
-  int OnTlsData(const char* p, int n) override {
-    data.append(p, size_t(n));
-    return 0;
-  }
-  int OnTlsHandshakeDone(const char*) override {
-    ++handshakeDone;
-    return 0;
-  }
-  int OnTlsStatus(const char* text) override {
-    statuses.emplace_back(text);
-    return 0;
-  }
-  int OnTlsError(int code, const char* text) override {
-    errors.push_back(std::to_string(code) + " " + text);
     return 0;
   }
   // The certificate check: with `pinned` (DER) set, the leaf is accepted
@@ -71,17 +49,6 @@ struct SocketOwner : TlsOwner {
       accept = leaf.GetEncoded(der) == 0 && std::string(der.Data(), size_t(der.Length())) == pinned ? 1 : 0;
     }
     return 0;
-  }
-  int ReturnError(int code, const char* text) override {
-    fatalCode = code;
-    fatalText = text;
-    return code;
-  }
-  bool HasStatus(const std::string& text) const {
-    for (const std::string& s : statuses) {
-      if (s.find(text) != std::string::npos) return true;
-    }
-    return false;
   }
 };
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "PeerSession.h"
+#include "SecretDumps.h"
 #include "TestSupport.h"
 #include "TestText.h"
 #include "../../pki/kit/PkiKit.h"
@@ -46,25 +47,8 @@ std::map<std::string, std::string> KeyLog(const std::string& path, const std::st
   return out;
 }
 
-// The bytes of one secret dump among the status texts, in hex.
 std::string Dumped(const SocketOwner& owner, const std::string& label) {
-  const std::string head = "==" + label + "==(";
-  for (const std::string& s : owner.statuses) {
-    if (s.rfind(head, 0) != 0) continue;
-    std::string hex;
-    size_t at = s.find("\r\n");
-    while (at != std::string::npos) {
-      size_t i = at + 2;
-      while (i + 2 < s.size() && std::isxdigit(uint8_t(s[i])) && std::isxdigit(uint8_t(s[i + 1])) && s[i + 2] == ' ') {
-        hex += char(std::tolower(uint8_t(s[i])));
-        hex += char(std::tolower(uint8_t(s[i + 1])));
-        i += 3;
-      }
-      at = s.find("\r\n", i);
-    }
-    return hex;
-  }
-  return "";
+  return peertest::Dumped(owner.statuses, label);
 }
 
 struct Session {
@@ -108,23 +92,27 @@ struct Session {
   }
 };
 
-// Groups the client does not offer and a server that stops at TLS 1.2 end
-// the handshake with the server's alert, never with a half-made session.
+// Groups or certificate kinds the client does not offer and a server that
+// stops at TLS 1.2 end the handshake with the server's alert, never with a
+// half-made session.
 TEST(Tls13ClientRefusals, ServerWithoutACommonGroupOrVersion) {
   REQUIRE_OR_SKIP(testsupport::HaveOpenssl(), "openssl command not found");
   REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), "PKI fixture kit could not be made");
   struct Refusal {
     std::string name;
+    std::string kit;
     std::vector<std::string> options;
     std::string alert;
   };
   const Refusal cases[] = {
-      {"x25519_only", {"-tls1_3", "-groups", "X25519"}, "Received fatal alert: HANDSHAKE_FAILURE"},
-      {"tls12_only", {"-tls1_2"}, "Received fatal alert: PROTOCOL_VERSION"},
+      {"x25519_only", "rsa", {"-tls1_3", "-groups", "X25519"}, "Received fatal alert: HANDSHAKE_FAILURE"},
+      {"tls12_only", "rsa", {"-tls1_2"}, "Received fatal alert: PROTOCOL_VERSION"},
+      // No Ed25519 scheme is offered, so the server has no certificate to use.
+      {"ed25519_only", "ed25519", {"-tls1_3"}, "Received fatal alert: HANDSHAKE_FAILURE"},
   };
-  for (const auto& [name, options, alert] : cases) {
+  for (const auto& [name, kit, options, alert] : cases) {
     Session s;
-    s.Run(name, "rsa", options);
+    s.Run(name, kit, options);
     EXPECT_NE(s.status, 0) << name;
     EXPECT_EQ(s.engine.IsEstablished(), 0) << name;
     EXPECT_TRUE(s.owner.data.empty()) << name;
@@ -203,6 +191,8 @@ const Case kCases[] = {
     {"chacha_ffdhe2048_rsa", "rsa", "TLS_CHACHA20_POLY1305_SHA256", "ffdhe2048", 0x1303, false},
     {"aes128_p256_ecdsa_p256", "p256", "TLS_AES_128_GCM_SHA256", "P-256", 0x1301, false},
     {"aes256_p384_ecdsa_p384", "p384", "TLS_AES_256_GCM_SHA384", "P-384", 0x1302, false},
+    {"ffdhe3072_rsa", "rsa", "TLS_AES_128_GCM_SHA256", "ffdhe3072", 0x1301, false},
+    {"retry_ffdhe4096", "rsa", "TLS_AES_256_GCM_SHA384", "ffdhe4096", 0x1302, true},
     {"retry_p521", "rsa", "TLS_AES_128_GCM_SHA256", "P-521", 0x1301, true},
     {"retry_aes256_p521", "rsa", "TLS_AES_256_GCM_SHA384", "P-521", 0x1302, true},
 };

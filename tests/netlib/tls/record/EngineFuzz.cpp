@@ -2,7 +2,8 @@
 // bytes from the server, cut into Receive calls where the input says. The
 // first byte picks the engine's keys (none, TLS 1.3 AES-GCM, TLS 1.2 CBC,
 // TLS 1.2 GCM) and the number of cuts; the cut offsets follow, one byte each.
-// The same bytes also go through the TLS 1.3 message parsers.
+// The same bytes also go through the TLS 1.3 message parsers and, as
+// decrypted handshake records, through an established TLS 1.3 session.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -53,6 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // A failure latches.
   if (status != 0) Check(engine.Receive("x", 1) == status);
+
+  // The same bytes as the decrypted handshake records of an established TLS
+  // 1.3 session: post-handshake messages, KeyUpdate among them.
+  TlsEngine established;
+  MemoryOwner establishedOwner;
+  Check(Install(established, establishedOwner, 1, 0x1301, 0x0304, ClientKeys(16, 12), ServerKeys(16, 12)) == 0);
+  for (SecretBytes& secret : established.applicationTrafficSecrets) Check(secret.Set(std::string(32, 's').c_str()) == 0);
+  (void)established.ProcessHandshakeRecord(input, length);
 
   TlsEngine parser;
   MemoryOwner parserOwner;

@@ -59,6 +59,12 @@ struct MemoryOwner : TlsOwner {
     fatalText = text;
     return code;
   }
+  bool HasStatus(const std::string& text) const {
+    for (const std::string& s : statuses) {
+      if (s.find(text) != std::string::npos) return true;
+    }
+    return false;
+  }
   std::string Take() {
     std::string out;
     out.swap(wire);

@@ -86,7 +86,8 @@ TEST(Hkdf, LabelBytes) {
 }
 
 // openssl's TLS13-KDF in expand mode is HKDF-Expand-Label: its output for the
-// labels key, iv, finished and derived, with and without a context.
+// labels key, iv, finished, derived, a traffic secret and its update, with
+// and without a context.
 TEST(Hkdf, ExpandLabelAgreesWithOpenssl) {
   REQUIRE_OR_SKIP(testsupport::HaveOpenssl(), "openssl is not available");
   struct Case {
@@ -104,6 +105,9 @@ TEST(Hkdf, ExpandLabelAgreesWithOpenssl) {
       {HashAlgorithm::kSha256, "SHA256", "derived", 32, transcript},
       {HashAlgorithm::kSha384, "SHA384", "key", 32, ""},
       {HashAlgorithm::kSha384, "SHA384", "derived", 48, transcript + transcript.substr(0, 16)},
+      {HashAlgorithm::kSha256, "SHA256", "traffic upd", 32, ""},
+      {HashAlgorithm::kSha384, "SHA384", "traffic upd", 48, ""},
+      {HashAlgorithm::kSha256, "SHA256", "c hs traffic", 32, transcript},
   };
   std::string secret;
   for (int i = 0; i < 48; ++i) secret += char(i * 7 + 1);
@@ -112,7 +116,7 @@ TEST(Hkdf, ExpandLabelAgreesWithOpenssl) {
     const std::string key = secret.substr(0, size_t(HashContext::DigestLengthOf(c.hash)));
     std::string command = "openssl kdf -keylen " + std::to_string(c.length) + " -kdfopt digest:" + c.digest +
                           " -kdfopt mode:EXPAND_ONLY -kdfopt hexkey:" + Hex(key) +
-                          " -kdfopt 'prefix:tls13 ' -kdfopt label:" + c.label;
+                          " -kdfopt 'prefix:tls13 ' -kdfopt 'label:" + c.label + "'";
     if (!c.context.empty()) command += " -kdfopt hexdata:" + Hex(c.context);
     command += " TLS13-KDF";
     bool ok = false;

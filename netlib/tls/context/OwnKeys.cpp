@@ -1,0 +1,124 @@
+// The own certificate's private key at work: the server's side of RSA key
+// transport and the signatures over key-exchange parameters and transcripts.
+#include <cstring>
+
+#include "core/base/Status.h"
+#include "core/secure/ConstantTime.h"
+#include "core/secure/SecureWipe.h"
+#include "core/text/SecretBytes.h"
+#include "crypto/dsa/DsaEngine.h"
+#include "crypto/ecc/engine/EccEngine.h"
+#include "crypto/random/RandomSource.h"
+#include "crypto/rsa/RsaEngine.h"
+#include "pki/store/SelectedCertificate.h"
+#include "tls/context/PremasterCheck.h"
+#include "tls/context/TlsSecurityContext.h"
+
+namespace tornell {
+
+namespace tls {
+
+void SelectPremaster(const uint8_t* em, size_t k, int version, const uint8_t* fallback, uint8_t* out) {
+  // The message has a fixed length, so it sits at a fixed place: no index
+  // depends on the block's bytes.
+  const size_t least = 2 + 8 + 1 + kPremasterLength;
+  uint32_t good = 0;
+  size_t at = 0;
+  if (k >= least) {
+    at = k - kPremasterLength;
+    good = ct::Equal<uint32_t>(em[0], 0) & ct::Equal<uint32_t>(em[1], 2) & ct::Equal<uint32_t>(em[at - 1], 0);
+    uint32_t zeroInPadding = 0;
+    for (size_t i = 2; i + 1 < at; ++i) zeroInPadding |= ct::IsZero<uint32_t>(em[i]);
+    good &= ~zeroInPadding;
+    good &= ct::Equal<uint32_t>(em[at], uint32_t(version >> 8) & 0xFF);
+    good &= ct::Equal<uint32_t>(em[at + 1], uint32_t(version) & 0xFF);
+  }
+  const uint8_t mask = uint8_t(good);
+  for (int i = 0; i < kPremasterLength; ++i) {
+    out[i] = ct::Select<uint8_t>(mask, k >= least ? em[at + size_t(i)] : 0, fallback[i]);
+  }
+}
+
+}  // namespace tls
+
+namespace {
+
+constexpr int kStatusNotRsa = 278;
+
+bool IsRsaName(const char* name) {
+  ByteString text(name);
+  return text.EqualsIgnoreCase("RSA") || text.EqualsIgnoreCase("RSA_RSA");
+}
+
+}  // namespace
+
+const char* TlsSecurityContext::OwnKeyAlgorithm() const {
+  if (ownCertificate == nullptr || ownCertificate->GetManager() == nullptr) return "";
+  return ownCertificate->GetManager()->GetKeyAlgorithm();
+}
+
+int TlsSecurityContext::DecryptPremaster(const ByteString& encrypted, ByteString& out, ByteString& errorText) const {
+  if (!IsRsaName(OwnKeyAlgorithm())) {
+    TORNELL_TRY(errorText.Set("Public Key Encryption only supported with RSA certificates"));
+    return kStatusNotRsa;
+  }
+  // The stand-in is drawn before anything is decrypted, whatever follows.
+  uint8_t fallback[tls::kPremasterLength];
+  RandomSource random;
+  random.Fill(fallback, 0, tls::kPremasterLength);
+  RsaKey key;
+  if (hasEphemeralRsaKey != 0) {
+    TORNELL_TRY(key.CopyFrom(ephemeralRsaKey));
+  } else {
+    TORNELL_TRY(ownCertificate->GetManager()->GetRsaKey(key, 1));
+  }
+  RsaEngine engine;
+  TORNELL_TRY(engine.SetKey(key));
+  SecretBytes block;
+  int k = key.n.Length();
+  while (k > 0 && key.n.ByteAt(key.n.Length() - k) == 0) --k;
+  // A ciphertext of the wrong size is public: it gets the stand-in too.
+  int decrypted = kStatusHandshakeFailed;
+  if (encrypted.Length() == k) decrypted = engine.PrivateFixed(encrypted.Data(), encrypted.Length(), block);
+  SecretBytes premaster;
+  TORNELL_TRY(premaster.Resize(tls::kPremasterLength));
+  const bool usable = decrypted == kStatusOk && block.Length() == k;
+  tls::SelectPremaster(usable ? reinterpret_cast<const uint8_t*>(block.Data()) : nullptr, usable ? size_t(k) : 0,
+                       offeredVersion, fallback, premaster.Bytes());
+  SecureWipe(fallback, sizeof fallback);
+  return out.Assign(premaster);
+}
+
+int TlsSecurityContext::SignWithOwnKey(const ByteString& digest, const char* hashName, ByteString& out) const {
+  if (ownCertificate == nullptr || ownCertificate->GetManager() == nullptr) return kStatusNoCertificateSupport;
+  pki::CertificateManager& manager = *ownCertificate->GetManager();
+  const ByteString algorithm(manager.GetKeyAlgorithm());
+  out.Clear();
+  if (IsRsaName(algorithm.CStr())) {
+    RsaKey key;
+    TORNELL_TRY(manager.GetRsaKey(key, 1));
+    RsaEngine engine;
+    TORNELL_TRY(engine.SetKey(key));
+    return engine.SignHash(digest.Data(), digest.Length(), hashName, out, UsesRsaPss(ownSignatureScheme), -1);
+  }
+  if (algorithm.EqualsIgnoreCase("IdEcPublicKey")) {
+    EcKey key;
+    TORNELL_TRY(manager.GetEcKey(key, 1));
+    EccEngine engine;
+    TORNELL_TRY(engine.SetKey(key));
+    // TLS carries ECDSA and DSA signatures as DER, not as raw r and s.
+    TORNELL_TRY(engine.SetRawSignature(0));
+    return engine.SignHash(digest.Data(), digest.Length(), out);
+  }
+  if (algorithm.EqualsIgnoreCase("DSA")) {
+    DsaKey key;
+    TORNELL_TRY(manager.GetDsaKey(key, 1));
+    DsaEngine engine;
+    TORNELL_TRY(engine.SetKey(key));
+    TORNELL_TRY(engine.SetSignatureFormat(1));
+    return engine.SignHash(digest.Data(), digest.Length(), out);
+  }
+  return kStatusNoPeerKey;
+}
+
+}  // namespace tornell

@@ -1,0 +1,359 @@
+// The server's first flight: ServerHello (or a HelloRetryRequest), then in
+// TLS 1.3 EncryptedExtensions, Certificate, CertificateVerify and Finished,
+// in TLS 1.0 to 1.2 Certificate, ServerKeyExchange, CertificateRequest and
+// ServerHelloDone, or ChangeCipherSpec and Finished for a resumed session.
+#include "core/base/Status.h"
+#include "pki/store/SelectedCertificate.h"
+#include "tls/engine/TlsEngine.h"
+#include "tls/engine/TlsSettingLists.h"
+#include "tls/suites/CipherSuite.h"
+
+namespace tornell {
+namespace {
+
+constexpr int kServerHello = 2;
+constexpr int kEncryptedExtensions = 8;
+constexpr int kCertificate = 11;
+constexpr int kServerKeyExchange = 12;
+constexpr int kCertificateRequest = 13;
+constexpr int kServerHelloDone = 14;
+constexpr int kCertificateVerify = 15;
+constexpr int kExtEcPointFormats = 11;
+constexpr int kExtSupportedVersions = 43;
+constexpr int kExtKeyShare = 51;
+constexpr int kExtRenegotiationInfo = 0xFF01;
+constexpr int kNamedCurve = 3;
+
+const unsigned char kRetryRandom[32] = {0xCF, 0x21, 0xAD, 0x74, 0xE5, 0x9A, 0x61, 0x11, 0xBE, 0x1D, 0x8C,
+                                        0x02, 0x1E, 0x65, 0xB8, 0x91, 0xC2, 0xA2, 0x11, 0x16, 0x7A, 0xBB,
+                                        0x8C, 0x5E, 0x07, 0x9E, 0x09, 0xE2, 0xC8, 0xA8, 0x33, 0x9C};
+
+int Sent(int status) { return status == TlsEngine::kWouldBlock ? kStatusOk : status; }
+
+// An extension whose body is written as it is (the ServerHello's have no inner list length).
+int PutRawExtension(WireBuffer& out, int type, const WireBuffer& body) {
+  TORNELL_TRY(out.PutU16(type));
+  TORNELL_TRY(out.PutU16(body.Length()));
+  return out.PutBytes(body.Data(), body.Length());
+}
+
+int PutVector16(WireBuffer& out, const ByteString& bytes) {
+  TORNELL_TRY(out.PutU16(bytes.Length()));
+  return out.PutBytes(bytes);
+}
+
+// The digest and TLS 1.2 signature pair of a ServerKeyExchange.
+struct KeyExchangeSignature {
+  const char* digest = "SHA1";
+  int pair = 0;
+};
+
+bool Lists(const ByteString& pairs, int pair) {
+  for (int i = 0; i + 1 < pairs.Length(); i += 2) {
+    if (((pairs.ByteAt(i) << 8) | pairs.ByteAt(i + 1)) == pair) return true;
+  }
+  return false;
+}
+
+KeyExchangeSignature SignatureFor(const CipherSuite& suite, int version, int prfHash, const ByteString& offered) {
+  KeyExchangeSignature s;
+  const bool tls12 = version == 0x0303;
+  const bool sha384 = prfHash == TlsSecurityContext::kPrfSha384;
+  const int kind = suite.GetKeyExchange();
+  if (kind == keyexchange::kEcdheEcdsa) {
+    s.digest = !tls12 ? "SHA1" : sha384 ? "SHA384" : "SHA256";
+    s.pair = sha384 ? 0x0503 : 0x0403;
+  } else if (suite.UsesRsaCertificate() != 0 || kind == keyexchange::kRsaExport) {
+    s.digest = !tls12 ? "MD5SHA1" : sha384 ? "SHA384" : "SHA256";
+    s.pair = sha384 ? 0x0501 : 0x0401;
+  } else if (tls12 && Lists(offered, 0x0402)) {
+    // SHA-1 signatures are refused by current clients; SHA-256 when the client takes it.
+    s.digest = "SHA256";
+    s.pair = 0x0402;
+  } else {
+    s.digest = "SHA1";
+    s.pair = 0x0202;
+  }
+  if (!tls12) s.pair = 0;
+  return s;
+}
+
+}  // namespace
+
+int TlsEngine::SendServerHello(TlsSecurityContext& context) {
+  WireBuffer message;
+  TORNELL_TRY(BeginHandshakeMessage(kServerHello, message));
+  TORNELL_TRY(message.PutU16(context.IsTls13() != 0 ? 0x0303 : context.version));
+  TORNELL_TRY(message.PutBytes(context.serverRandom));
+  TORNELL_TRY(message.PutU8(context.sessionId.Length()));
+  TORNELL_TRY(message.PutBytes(context.sessionId));
+  const int code = context.readState.Suite().GetCode();
+  TORNELL_TRY(message.PutU16(code));
+  TORNELL_TRY(message.PutU8(0));
+  WireBuffer extensions;
+  if (context.IsTls13() != 0) {
+    ByteString key;
+    TORNELL_TRY(context.keyExchange.GetOwnPublicPadded(key));
+    WireBuffer share;
+    TORNELL_TRY(share.PutU16(context.keyExchange.GetGroupId()));
+    TORNELL_TRY(PutVector16(share, key));
+    TORNELL_TRY(PutRawExtension(extensions, kExtKeyShare, share));
+    WireBuffer versions;
+    TORNELL_TRY(versions.PutU16(context.version));
+    TORNELL_TRY(PutRawExtension(extensions, kExtSupportedVersions, versions));
+  } else {
+    if (secureRenegotiation != 0) {
+      // Empty at first; a renegotiation names both Finished of the last handshake.
+      WireBuffer info;
+      TORNELL_TRY(info.PutBytes(peerVerifyData));
+      TORNELL_TRY(info.PutBytes(ownVerifyData));
+      TORNELL_TRY(PutExtension(extensions, kExtRenegotiationInfo, info, 1));
+    }
+    if (CipherSuite::IsEccCode(code) != 0) {
+      WireBuffer formats;
+      TORNELL_TRY(formats.PutU8(0));
+      TORNELL_TRY(PutExtension(extensions, kExtEcPointFormats, formats, 1));
+    }
+  }
+  if (extensions.Length() > 0) {
+    TORNELL_TRY(message.PutU16(extensions.Length()));
+    TORNELL_TRY(message.PutBytes(extensions.Data(), extensions.Length()));
+  }
+  TORNELL_TRY(Sent(SendHandshakeMessage(message)));
+  return Status("ServerHello message sent");
+}
+
+int TlsEngine::SendHelloRetryRequest(TlsSecurityContext& context, int suite, int group) {
+  WireBuffer message;
+  TORNELL_TRY(BeginHandshakeMessage(kServerHello, message));
+  TORNELL_TRY(message.PutU16(0x0303));
+  TORNELL_TRY(message.PutBytes(reinterpret_cast<const char*>(kRetryRandom), 32));
+  TORNELL_TRY(message.PutU8(context.sessionId.Length()));
+  TORNELL_TRY(message.PutBytes(context.sessionId));
+  TORNELL_TRY(message.PutU16(suite));
+  TORNELL_TRY(message.PutU8(0));
+  WireBuffer extensions, share, versions;
+  TORNELL_TRY(share.PutU16(group));
+  TORNELL_TRY(PutRawExtension(extensions, kExtKeyShare, share));
+  TORNELL_TRY(versions.PutU16(context.version));
+  TORNELL_TRY(PutRawExtension(extensions, kExtSupportedVersions, versions));
+  TORNELL_TRY(message.PutU16(extensions.Length()));
+  TORNELL_TRY(message.PutBytes(extensions.Data(), extensions.Length()));
+  TORNELL_TRY(Sent(SendHandshakeMessage(message)));
+  context.helloRetry = 1;
+  context.selectedGroup = group;
+  return Status("HelloRetryRequest message sent");
+}
+
+int TlsEngine::SendEncryptedExtensions(TlsSecurityContext&) {
+  WireBuffer message;
+  TORNELL_TRY(BeginHandshakeMessage(kEncryptedExtensions, message));
+  TORNELL_TRY(message.PutU16(0));
+  TORNELL_TRY(Sent(SendHandshakeMessage(message)));
+  return Status("Encrypted Extensions message sent");
+}
+
+// The own chain, leaf first, as the certificate's collection gives it.
+int TlsEngine::SendServerCertificate() {
+  StringList chain;
+  if (ownCertificate != nullptr && ownCertificate->ExportChain(chain, 1, nullptr, nullptr, nullptr, nullptr, 0) != kStatusOk) {
+    chain.Clear();
+    ByteString leaf;
+    if (ownCertificate->GetEncoded(leaf) == kStatusOk) TORNELL_TRY(chain.Add(leaf.Data(), leaf.Length()));
+  }
+  WireBuffer message;
+  TORNELL_TRY(BeginHandshakeMessage(kCertificate, message));
+  if (tls13 != 0) TORNELL_TRY(message.PutU8(0));
+  const int perEntry = tls13 != 0 ? 5 : 3;
+  int total = 0;
+  for (int i = 0; i < chain.Count(); ++i) total += chain.EntryLength(i) + perEntry;
+  TORNELL_TRY(message.PutU24(total));
+  for (int i = 0; i < chain.Count(); ++i) {
+    TORNELL_TRY(message.PutU24(chain.EntryLength(i)));
+    TORNELL_TRY(message.PutBytes(chain.Get(i), chain.EntryLength(i)));
+    if (tls13 != 0) TORNELL_TRY(message.PutU16(0));
+  }
+  TORNELL_TRY(Sent(SendHandshakeMessage(message)));
+  return Status("Certificate sent to peer");
+}
+
+int TlsEngine::SendServerCertificateVerify() {
+  const char* hashName = tls::SignatureSchemeHash(pending.ownSignatureScheme);
+  if (hashName == nullptr) return FailWithAlertOnly(tlsalert::kHandshakeFailure);
+  ByteString digest, signature;
+  TORNELL_TRY(pending.Tls13CertificateVerifyDigest(handshakeMessages, 1, digest));
+  const int signed_ = pending.SignWithOwnKey(digest, hashName, signature);
+  if (signed_ != kStatusOk) return RaiseFatal(kStatusHandshakeFailed, "Could not sign the certificate verify message");
+  WireBuffer message;
+  TORNELL_TRY(BeginHandshakeMessage(kCertificateVerify, message));
+  TORNELL_TRY(message.PutU16(pending.ownSignatureScheme));
+  TORNELL_TRY(PutVector16(message, signature));
+  TORNELL_TRY(Sent(SendHandshakeMessage(message)));
+  return Status("CertificateVerify message sent");
+}
+
+int TlsEngine::SignKeyExchangeParameters(const ByteString& params, const char* digest, ByteString& out) {
+  ByteString data, hash;
+  TORNELL_TRY(tls::Concat3(pending.clientRandom, pending.serverRandom, params, data));
+  TORNELL_TRY(DigestByName(digest, data, hash));
+  return pending.SignWithOwnKey(hash, digest, out);
+}
+
+int TlsEngine::SendServerFlight(const SessionCacheEntry* cached) {
+  if (tls13 != 0) {
+    BeginFlight();
+    int status = SendServerHello(pending);
+    if (status == kStatusOk) status = DeriveTls13HandshakeKeys();
+    if (status == kStatusOk) status = SendEncryptedExtensions(pending);
+    if (status == kStatusOk) status = SendServerCertificate();
+    if (status == kStatusOk) status = SendServerCertificateVerify();
+    if (status == kStatusOk) status = Sent(SendFinished(pending));
+    if (status == kStatusOk) status = DeriveTls13ApplicationKeys(1);
+    const int flushed = FlushFlight();
+    TORNELL_TRY(status);
+    if (failure != 0) return failure;
+    handshakeState = tlsstate::kAwaitFinished;
+    return Sent(flushed);
+  }
+  handshakeState = tlsstate::kAwaitFinished;
+  if (current.HasHelloRandom() == 0) TORNELL_TRY(InitPendingContext(current));
+  BeginFlight();
+  int status = SendServerHello(pending);
+  if (cached != nullptr) {
+    if (status == kStatusOk) status = pending.masterSecret.Assign(cached->secret);
+    resumed = 1;
+    if (status == kStatusOk) status = DeriveKeyBlock(pending);
+    if (status == kStatusOk) status = Sent(SendChangeCipherSpec());
+    if (status == kStatusOk) status = Sent(SendFinished(pending));
+    if (status == kStatusOk) status = Status("Resuming previous SSL session.");
+  } else {
+    const CipherSuite& suite = pending.readState.Suite();
+    const bool anonymous = suite.IsAnonymous() != 0;
+    if (status == kStatusOk && ownCertificate != nullptr && !anonymous) status = SendServerCertificate();
+    if (status == kStatusOk) status = SendServerKeyExchange();
+    if (status == kStatusOk && authenticateClients != 0 && !anonymous) status = SendCertificateRequest();
+    if (status == kStatusOk) status = SendServerHelloDone();
+  }
+  const int flushed = FlushFlight();
+  TORNELL_TRY(status);
+  if (failure != 0) return failure;
+  return Sent(flushed);
+}
+
+int TlsEngine::SendServerKeyExchange() {
+  const int kind = pending.readState.Suite().GetKeyExchange();
+  switch (kind) {
+    case keyexchange::kEcdheEcdsa:
+    case keyexchange::kEcdheRsa:
+    case keyexchange::kEcdhAnon: return SendEcdhServerKeyExchange();
+    case keyexchange::kDheDss:
+    case keyexchange::kDheDssExport:
+    case keyexchange::kDheRsa:
+    case keyexchange::kDheRsaExport:
+    case keyexchange::kDhAnon:
+    case keyexchange::kDhAnonExport: return SendDhServerKeyExchange();
+    case keyexchange::kRsaExport: return SendRsaServerKeyExchange();
+    default: return kStatusOk;
+  }
+}
+
+// Parameters, then (unless anonymous) the TLS 1.2 pair and the signature.
+static int FinishKeyExchange(TlsEngine& engine, WireBuffer& message, const ByteString& params) {
+  const CipherSuite& suite = engine.pending.readState.Suite();
+  TORNELL_TRY(message.PutBytes(params));
+  if (suite.IsAnonymous() != 0) return kStatusOk;
+  const KeyExchangeSignature how =
+      SignatureFor(suite, engine.pending.version, engine.pending.prfHash, engine.peerSignatureAlgorithms);
+  ByteString signature;
+  const int signed_ = engine.SignKeyExchangeParameters(params, how.digest, signature);
+  if (signed_ != kStatusOk) {
+    return engine.RaiseFatal(TlsEngine::kStatusHandshakeFailed, "Could not sign the key exchange parameters");
+  }
+  if (how.pair != 0) TORNELL_TRY(message.PutU16(how.pair));
+  return PutVector16(message, signature);
+}
+
+int TlsEngine::SendRsaServerKeyExchange() {
+  // Export key exchange needs a 512-bit key, which this server does not make.
+  return RaiseFatal(kStatusNegotiationFailed, "Could not agree on a cipher suite");
+}
+
+int TlsEngine::SendDhServerKeyExchange() {
+  const CipherSuite& suite = pending.readState.Suite();
+  DhParameters exchange(0);
+  TORNELL_TRY(exchange.SetupGroup(suite.IsExport(), serverDhBits, 0));
+  ByteString p, g, y, params;
+  TORNELL_TRY(exchange.GetP(p));
+  TORNELL_TRY(exchange.GetG(g));
+  TORNELL_TRY(exchange.GetOwnPublicPadded(y));
+  WireBuffer values;
+  for (ByteString* value : {&p, &g, &y}) {
+    TORNELL_TRY(tls::StripOneLeadingZero(*value));
+    TORNELL_TRY(PutVector16(values, *value));
+  }
+  TORNELL_TRY(params.Set(values.Data(), values.Length()));
+  WireBuffer message;
+  TORNELL_TRY(BeginHandshakeMessage(kServerKeyExchange, message));
+  TORNELL_TRY(FinishKeyExchange(*this, message, params));
+  TORNELL_TRY(pending.keyExchange.CopyFrom(exchange));
+  TORNELL_TRY(Sent(SendHandshakeMessage(message)));
+  return Status("ServerKeyExchange message with Diffie-Hellman keys sent");
+}
+
+int TlsEngine::SendEcdhServerKeyExchange() {
+  DhParameters& exchange = pending.keyExchange;
+  (void)exchange.UseEllipticCurve(1);
+  TORNELL_TRY(exchange.GenerateEcKey());
+  ByteString point;
+  TORNELL_TRY(exchange.GetOwnPublic(point));
+  WireBuffer values;
+  TORNELL_TRY(values.PutU8(kNamedCurve));
+  TORNELL_TRY(values.PutU16(exchange.GetCurveGroup()));
+  TORNELL_TRY(values.PutU8(point.Length()));
+  TORNELL_TRY(values.PutBytes(point));
+  ByteString params;
+  TORNELL_TRY(params.Set(values.Data(), values.Length()));
+  WireBuffer message;
+  TORNELL_TRY(BeginHandshakeMessage(kServerKeyExchange, message));
+  TORNELL_TRY(FinishKeyExchange(*this, message, params));
+  TORNELL_TRY(Sent(SendHandshakeMessage(message)));
+  return Status("ServerKeyExchange message with Diffie-Hellman keys sent");
+}
+
+int TlsEngine::SendCertificateRequest() {
+  WireBuffer message;
+  TORNELL_TRY(BeginHandshakeMessage(kCertificateRequest, message));
+  TORNELL_TRY(message.PutU8(2));
+  TORNELL_TRY(message.PutU8(1));
+  TORNELL_TRY(message.PutU8(2));
+  if (pending.version == 0x0303) {
+    ByteString pairs;
+    TORNELL_TRY(EncodeTls12SignatureAlgorithms("sha256-rsa,sha1-dsa", pairs));
+    TORNELL_TRY(PutVector16(message, pairs));
+  }
+  TORNELL_TRY(message.PutU16(0));
+  TORNELL_TRY(Sent(SendHandshakeMessage(message)));
+  handshakeState = tlsstate::kCertificateRequest;
+  return Status("CertificateRequest message sent");
+}
+
+int TlsEngine::SendServerHelloDone() {
+  WireBuffer message;
+  TORNELL_TRY(BeginHandshakeMessage(kServerHelloDone, message));
+  TORNELL_TRY(Sent(SendHandshakeMessage(message)));
+  return Status("ServerHelloDone message sent");
+}
+
+}  // namespace tornell
+
+namespace tornell {
+
+// The client's Finished is verified: the application keys, derived when the
+// server's Finished went out, now protect both directions.
+int TlsEngine::FinishServerTls13Handshake() {
+  TORNELL_TRY(InstallTls13ApplicationKeys(pending));
+  TORNELL_TRY(current.CopyFrom(pending, 0));
+  return CompleteHandshake();
+}
+
+}  // namespace tornell

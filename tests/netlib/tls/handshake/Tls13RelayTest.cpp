@@ -1,0 +1,138 @@
+// The TLS 1.3 client against openssl s_server through a relay in the test
+// that rewrites one record of the server's: each fault ends the handshake
+// with the client's alert, which the server's log shows, and nothing of the
+// application is sent.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../record/EngineHarness.h"
+#include "FifoServer.h"
+#include "TestSupport.h"
+
+namespace {
+
+using namespace peertest;
+
+std::string U16(int v) { return std::string{char(v >> 8), char(v)}; }
+
+// The records the server sent, each rewritten before the client sees it.
+using Rewrite = std::function<std::vector<std::string>(TlsEngine& client, const std::string& record)>;
+
+int Relay(TlsEngine& engine, SocketOwner& owner, const Rewrite& rewrite) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  std::string pending;
+  char buffer[16384];
+  while (engine.IsEstablished() == 0 && engine.GetFailure() == 0 && std::chrono::steady_clock::now() < deadline) {
+    pollfd p{owner.fd, POLLIN, 0};
+    if (::poll(&p, 1, 100) <= 0) continue;
+    const ssize_t n = ::recv(owner.fd, buffer, sizeof buffer, 0);
+    if (n <= 0) return engine.GetFailure();
+    pending.append(buffer, size_t(n));
+    while (pending.size() >= 5) {
+      const size_t size = 5 + ((uint8_t(pending[3]) << 8) | uint8_t(pending[4]));
+      if (pending.size() < size) break;
+      const std::string record = pending.substr(0, size);
+      pending.erase(0, size);
+      for (const std::string& out : rewrite(engine, record)) {
+        const int status = engine.Receive(out.data(), int(out.size()));
+        if (status != 0) return status;
+      }
+    }
+  }
+  return engine.GetFailure();
+}
+
+// The extensions of a plaintext ServerHello record without the one of `type`.
+std::string WithoutExtension(const std::string& record, int type) {
+  // header 5, message header 4, version 2, random 32, session id, suite 2, compression 1
+  size_t at = 5 + 4 + 2 + 32;
+  at += 1 + uint8_t(record[at]);
+  at += 3;
+  const size_t blockAt = at;
+  std::string kept;
+  for (at += 2; at + 4 <= record.size();) {
+    const size_t n = size_t((uint8_t(record[at + 2]) << 8) | uint8_t(record[at + 3]));
+    if (((uint8_t(record[at]) << 8) | uint8_t(record[at + 1])) != type) kept += record.substr(at, 4 + n);
+    at += 4 + n;
+  }
+  std::string body = record.substr(9, blockAt - 9) + U16(int(kept.size())) + kept;
+  const std::string message = std::string(1, char(2)) + char(0) + U16(int(body.size())) + body;
+  return record.substr(0, 3) + U16(int(message.size())) + message;
+}
+
+bool IsServerHello(const std::string& record) { return record.size() > 5 && record[0] == 22 && record[5] == 2; }
+
+struct Fault {
+  const char* name;
+  std::vector<std::string> options;  // the server's
+  const char* alpn;                  // ours
+  const char* serverSees;            // in the server's log
+  Rewrite rewrite;
+};
+
+TEST(Tls13Relay, ServerFaultsEndTheHandshake) {
+  REQUIRE_OR_SKIP(testsupport::HaveOpenssl(), "openssl command not found");
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), "PKI fixture kit could not be made");
+  bool sawHello = false;
+  const Fault faults[] = {
+      {"plaintext_after_server_hello", {"-tls1_3"}, "", "unexpected message",
+       [&](TlsEngine&, const std::string& r) -> std::vector<std::string> {
+         if (!IsServerHello(r)) return {r};
+         // A copy of the hello, in the clear, once the handshake keys are in force.
+         return {r, r};
+       }},
+      {"second_hello_retry", {"-tls1_3", "-groups", "P-521"}, "", "unexpected message",
+       [&](TlsEngine&, const std::string& r) -> std::vector<std::string> {
+         if (!IsServerHello(r) || sawHello) return {r};
+         sawHello = true;
+         return {r, r};
+       }},
+      {"server_hello_without_key_share", {"-tls1_3"}, "", "missing extension",
+       [&](TlsEngine&, const std::string& r) -> std::vector<std::string> {
+         return {IsServerHello(r) ? WithoutExtension(r, 51) : r};
+       }},
+      {"alpn_not_offered", {"-tls1_3", "-alpn", "http/1.1"}, "http/1.1", "illegal parameter",
+       [&](TlsEngine& client, const std::string& r) -> std::vector<std::string> {
+         // The first protected record (EncryptedExtensions first) becomes an
+         // EncryptedExtensions naming h2, sealed with the server's handshake key.
+         if (r[0] != 23 || client.handshakeState != tlsstate::kTls13ServerHello) return {r};
+         enginetest::MemoryOwner sink;
+         TlsEngine mirror;
+         (void)mirror.SetDefaults(&sink, 0);
+         mirror.tls13 = 1;
+         if (mirror.current.writeState.CopyFrom(client.current.readState) != 0) return {r};
+         const std::string alpn = U16(16) + U16(5) + U16(3) + char(2) + "h2";
+         const std::string body = U16(int(alpn.size())) + alpn;
+         const std::string message = std::string(1, char(8)) + char(0) + U16(int(body.size())) + body;
+         if (mirror.SendRecord(22, 0x0303, message.data(), int(message.size())) != 0) return {r};
+         return {sink.Take()};
+       }},
+  };
+  for (const Fault& fault : faults) {
+    sawHello = false;
+    FifoServer peer;
+    ASSERT_TRUE(peer.Start(fault.name, "rsa", fault.options));
+    TlsEngine engine;
+    SocketOwner owner;
+    owner.fd = Connect(peer.server.port());
+    ASSERT_GE(owner.fd, 0);
+    (void)engine.SetDefaults(&owner, 1);
+    ASSERT_EQ(engine.SetEnabledProtocols(0x3000), 0);
+    ASSERT_EQ(engine.SetRemoteHost("localhost"), 0);
+    ASSERT_EQ(engine.SetSecurityFlags(0x10), 0);
+    ASSERT_EQ(engine.SetAlpnProtocols(fault.alpn), 0);
+    ASSERT_EQ(engine.StartHandshake(), 0);
+    const int status = Relay(engine, owner, fault.rewrite);
+    EXPECT_NE(status, 0) << fault.name;
+    EXPECT_EQ(engine.IsEstablished(), 0) << fault.name;
+    EXPECT_EQ(owner.handshakeDone, 0) << fault.name;
+    EXPECT_TRUE(FileShows(peer.log, fault.serverSees)) << fault.name << ": " << testsupport::ReadFileText(peer.log);
+    ::close(owner.fd);
+    owner.fd = -1;
+  }
+}
+
+}  // namespace
