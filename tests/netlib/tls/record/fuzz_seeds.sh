@@ -1,6 +1,6 @@
 #!/bin/sh
 # Seeds of the engine fuzzer: server flights captured from openssl s_server,
-# behind the mode byte 0.
+# behind the mode byte 0, and a KeyUpdate for the established TLS 1.3 path.
 # Usage: fuzz_seeds.sh <source root> <work folder>
 set -eu
 mkdir -p "$2/seeds"

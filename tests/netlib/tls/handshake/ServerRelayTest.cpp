@@ -1,6 +1,6 @@
-// The TLS 1.3 client against openssl s_server through a relay in the test
-// that rewrites one record of the server's: each fault ends the handshake
-// with the client's alert, which the server's log shows, and nothing of the
+// The client against openssl s_server through a relay in the test that
+// rewrites one record of the server's: each fault ends the handshake with
+// the client's alert, which the server's log shows, and nothing of the
 // application is sent.
 #include <gtest/gtest.h>
 
@@ -45,56 +45,66 @@ int Relay(TlsEngine& engine, SocketOwner& owner, const Rewrite& rewrite) {
   return engine.GetFailure();
 }
 
-// The extensions of a plaintext ServerHello record without the one of `type`.
-std::string WithoutExtension(const std::string& record, int type) {
+// A plaintext ServerHello record rebuilt: `fixed` may change the bytes from
+// the version to the compression method, `extension` each whole extension
+// (type, length, body; "" drops it).
+std::string RebuildServerHello(const std::string& record, const std::function<void(std::string&)>& fixed,
+                               const std::function<std::string(int, const std::string&)>& extension) {
   // header 5, message header 4, version 2, random 32, session id, suite 2, compression 1
   size_t at = 5 + 4 + 2 + 32;
   at += 1 + uint8_t(record[at]);
   at += 3;
-  const size_t blockAt = at;
+  std::string head = record.substr(9, at - 9);
+  fixed(head);
   std::string kept;
   for (at += 2; at + 4 <= record.size();) {
     const size_t n = size_t((uint8_t(record[at + 2]) << 8) | uint8_t(record[at + 3]));
-    if (((uint8_t(record[at]) << 8) | uint8_t(record[at + 1])) != type) kept += record.substr(at, 4 + n);
+    kept += extension((uint8_t(record[at]) << 8) | uint8_t(record[at + 1]), record.substr(at, 4 + n));
     at += 4 + n;
   }
-  std::string body = record.substr(9, blockAt - 9) + U16(int(kept.size())) + kept;
+  const std::string body = head + U16(int(kept.size())) + kept;
   const std::string message = std::string(1, char(2)) + char(0) + U16(int(body.size())) + body;
   return record.substr(0, 3) + U16(int(message.size())) + message;
 }
+
+void Unchanged(std::string&) {}
+std::string Kept(int, const std::string& whole) { return whole; }
 
 bool IsServerHello(const std::string& record) { return record.size() > 5 && record[0] == 22 && record[5] == 2; }
 
 struct Fault {
   const char* name;
+  int mask;                          // our protocols
   std::vector<std::string> options;  // the server's
   const char* alpn;                  // ours
   const char* serverSees;            // in the server's log
   Rewrite rewrite;
 };
 
-TEST(Tls13Relay, ServerFaultsEndTheHandshake) {
+TEST(ServerRelay, ServerFaultsEndTheHandshake) {
   REQUIRE_OR_SKIP(testsupport::HaveOpenssl(), "openssl command not found");
   REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), "PKI fixture kit could not be made");
   bool sawHello = false;
   const Fault faults[] = {
-      {"plaintext_after_server_hello", {"-tls1_3"}, "", "unexpected message",
+      {"plaintext_after_server_hello", 0x3000, {"-tls1_3"}, "", "unexpected message",
        [&](TlsEngine&, const std::string& r) -> std::vector<std::string> {
          if (!IsServerHello(r)) return {r};
          // A copy of the hello, in the clear, once the handshake keys are in force.
          return {r, r};
        }},
-      {"second_hello_retry", {"-tls1_3", "-groups", "P-521"}, "", "unexpected message",
+      {"second_hello_retry", 0x3000, {"-tls1_3", "-groups", "P-521"}, "", "unexpected message",
        [&](TlsEngine&, const std::string& r) -> std::vector<std::string> {
          if (!IsServerHello(r) || sawHello) return {r};
          sawHello = true;
          return {r, r};
        }},
-      {"server_hello_without_key_share", {"-tls1_3"}, "", "missing extension",
+      {"server_hello_without_key_share", 0x3000, {"-tls1_3"}, "", "missing extension",
        [&](TlsEngine&, const std::string& r) -> std::vector<std::string> {
-         return {IsServerHello(r) ? WithoutExtension(r, 51) : r};
+         return {IsServerHello(r) ? RebuildServerHello(r, Unchanged, [](int type, const std::string& whole) {
+           return type == 51 ? std::string() : whole;
+         }) : r};
        }},
-      {"alpn_not_offered", {"-tls1_3", "-alpn", "http/1.1"}, "http/1.1", "illegal parameter",
+      {"alpn_not_offered", 0x3000, {"-tls1_3", "-alpn", "http/1.1"}, "http/1.1", "illegal parameter",
        [&](TlsEngine& client, const std::string& r) -> std::vector<std::string> {
          // The first protected record (EncryptedExtensions first) becomes an
          // EncryptedExtensions naming h2, sealed with the server's handshake key.
@@ -110,6 +120,30 @@ TEST(Tls13Relay, ServerFaultsEndTheHandshake) {
          if (mirror.SendRecord(22, 0x0303, message.data(), int(message.size())) != 0) return {r};
          return {sink.Take()};
        }},
+      // TLS 1.2: the server's hello against what was offered.
+      {"suite_not_offered", 0x0C00, {"-tls1_2"}, "", "illegal parameter",
+       [&](TlsEngine&, const std::string& r) -> std::vector<std::string> {
+         if (!IsServerHello(r)) return {r};
+         return {RebuildServerHello(r, [](std::string& head) { head.replace(head.size() - 3, 2, U16(0x009C)); }, Kept)};
+       }},
+      {"compression", 0x0C00, {"-tls1_2"}, "", "illegal parameter",
+       [&](TlsEngine&, const std::string& r) -> std::vector<std::string> {
+         if (!IsServerHello(r)) return {r};
+         return {RebuildServerHello(r, [](std::string& head) { head.back() = 1; }, Kept)};
+       }},
+      {"downgrade_sentinel", 0x3C00, {"-tls1_2"}, "", "illegal parameter",
+       [&](TlsEngine&, const std::string& r) -> std::vector<std::string> {
+         if (!IsServerHello(r)) return {r};
+         return {RebuildServerHello(r, [](std::string& head) { head.replace(26, 8, std::string("DOWNGRD\x01", 8)); },
+                                    Kept)};
+       }},
+      {"renegotiation_info_not_empty", 0x0C00, {"-tls1_2"}, "", "handshake failure",
+       [&](TlsEngine&, const std::string& r) -> std::vector<std::string> {
+         if (!IsServerHello(r)) return {r};
+         return {RebuildServerHello(r, Unchanged, [](int type, const std::string& whole) {
+           return type == 0xFF01 ? U16(0xFF01) + U16(2) + char(1) + char(0x41) : whole;
+         })};
+       }},
   };
   for (const Fault& fault : faults) {
     sawHello = false;
@@ -120,7 +154,8 @@ TEST(Tls13Relay, ServerFaultsEndTheHandshake) {
     owner.fd = Connect(peer.server.port());
     ASSERT_GE(owner.fd, 0);
     (void)engine.SetDefaults(&owner, 1);
-    ASSERT_EQ(engine.SetEnabledProtocols(0x3000), 0);
+    ASSERT_EQ(engine.SetEnabledProtocols(fault.mask), 0);
+    ASSERT_EQ(engine.SetCipherSuites("TLS_ECDHE_RSA_WITH_AES_128_GCM_SHA256;TLS_AES_128_GCM_SHA256"), 0);
     ASSERT_EQ(engine.SetRemoteHost("localhost"), 0);
     ASSERT_EQ(engine.SetSecurityFlags(0x10), 0);
     ASSERT_EQ(engine.SetAlpnProtocols(fault.alpn), 0);
