@@ -50,6 +50,7 @@ int TcpConnection::Reset() {
   inReceive_ = disconnecting_ = 0;
   proxy_.SetOwner(this);
   static_cast<void>(receiveQueue_.Reset());
+  holdsByte_ = 0;
   return receiveQueue_.Allocate(kDefaultMaxLineLength);
 }
 
@@ -158,6 +159,7 @@ int TcpConnection::Connect(int connect) {
   }
   closePending_ = 0;
   static_cast<void>(receiveQueue_.Clear());
+  holdsByte_ = 0;
   sockaddr_in target{};
   target.sin_family = AF_INET;
   int targetPort = remotePort_;

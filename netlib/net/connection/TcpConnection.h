@@ -173,6 +173,7 @@ class TcpConnection : public SocketCore, public TlsOwner {
  protected:
   // True while the receive loop may go on reading.
   bool MayRead() const;
+  bool LogsReceivedData() const;
   [[nodiscard]] int FinishDisconnect(long code, bool drain);
   [[nodiscard]] int Deliver(const char* data, int length, int eol);
   [[nodiscard]] int DeliverRecords();
@@ -192,6 +193,9 @@ class TcpConnection : public SocketCore, public TlsOwner {
   FirewallNegotiator proxy_;
   ByteString proxyExceptions_;
   ByteQueue receiveQueue_;
+  // A received byte that did not fit the queue; it goes in before any other.
+  char heldByte_ = 0;
+  uint8_t holdsByte_ = 0;
   ByteString recordBuffer_;
   int recordLength_ = 0;
   uint8_t splittingRecords_ = 0;

@@ -1,4 +1,5 @@
 #include <sys/socket.h>
+#include <sys/uio.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -14,7 +15,21 @@ namespace tornell {
 namespace {
 // A proxy exchange that reads raw bytes as they arrive, not records.
 bool ReadsRawReplies(int type) { return type >= kFirewallTunnel && type <= kFirewallSocks5; }
+
+// Reads into the span and, with `extra`, one byte more into it: a read that
+// fills the span then shows whether the socket held more.
+ssize_t ReadSpan(int descriptor, char* at, unsigned span, char* extra) {
+  iovec parts[2] = {{at, span}, {extra, 1}};
+  msghdr message{};
+  message.msg_iov = parts;
+  message.msg_iovlen = extra != nullptr ? 2 : 1;
+  return recvmsg(descriptor, &message, 0);
+}
 }  // namespace
+
+bool TcpConnection::LogsReceivedData() const {
+  return transcriptFile_.IsOpen() || recordToString_ != 0 || IsLogging();
+}
 
 bool TcpConnection::MayRead() const {
   return descriptor_ != -1 && (receiveEnabled_ != 0 || proxy_.IsNegotiating()) && interruptRequest_ == 0;
@@ -41,8 +56,8 @@ int TcpConnection::Receive(int mode) {
   const bool timed = maxReceiveDataTime_ > 0 && inReceive_ != 0;
   const uint32_t started = timed ? TickCountMs() : 0;
   int error = 0;
-  // Set once a read filled the queue: see below.
-  bool readAgainNextStep = false;
+  // Set once a read took all the socket held: see below.
+  bool drained = false;
   for (;;) {
     if (!MayRead()) return 0;
     TORNELL_TRY(DeliverRecords());
@@ -52,16 +67,46 @@ int TcpConnection::Receive(int mode) {
       return FinishDisconnect(pendingCloseCode_, false);
     }
     if (receiveQueue_.FreeSpace() > 0) {
-      if (readAgainNextStep) return 0;
+      // The byte a read took beyond the queue goes in first, and the read
+      // that follows joins it, as one read would have (a CR and its LF stay
+      // one line end).
+      const bool hadHeldByte = holdsByte_ != 0;
+      if (hadHeldByte) {
+        holdsByte_ = 0;
+        static_cast<void>(receiveQueue_.Append(&heldByte_, 1));  // there is free space
+        // Only read while nothing was logged; logged if that has changed since.
+        if (tlsEnabled_ == 0 || proxy_.IsNegotiating()) static_cast<void>(LogData(1, &heldByte_, 1));
+        if (receiveQueue_.FreeSpace() == 0) continue;
+      } else if (drained) {
+        return 0;
+      }
       char* at = nullptr;
       unsigned span = receiveQueue_.FreeSpace();
       static_cast<void>(receiveQueue_.GetWriteSpan(&at, &span));  // span is what it holds
-      const ssize_t got = recv(descriptor_, at, span, 0);
+      // A read that fills the queue would otherwise need one more, mostly
+      // answered "would block", to know the socket is empty. Not while the
+      // bytes are logged, where each read is one record, nor for a proxy's
+      // raw reply.
+      const bool probe = mode == 0 && !(proxy_.IsNegotiating() && ReadsRawReplies(proxy_.GetType())) &&
+                         !LogsReceivedData();
+      const ssize_t got = ReadSpan(descriptor_, at, span, probe ? &heldByte_ : nullptr);
       if (got < 0) {
         error = GetSystemError();
+        // The held byte was the last one: as after a short read.
+        if (hadHeldByte && error == EAGAIN) {
+          TORNELL_TRY(DeliverRecords());
+          if (closePending_ == 0) return 0;
+          continue;
+        }
         break;
       }
-      const int n = static_cast<int>(got);
+      int n = static_cast<int>(got);
+      if (probe && static_cast<unsigned>(n) > span) {
+        n = static_cast<int>(span);
+        holdsByte_ = 1;
+      } else if (probe && static_cast<unsigned>(n) == span) {
+        drained = true;
+      }
       if (n > 0 && (tlsEnabled_ == 0 || proxy_.IsNegotiating())) static_cast<void>(LogData(1, at, n));
       if (n > 0 && proxy_.IsNegotiating() && ReadsRawReplies(proxy_.GetType())) {
         const int result = Deliver(at, n, 0);
@@ -83,12 +128,6 @@ int TcpConnection::Receive(int mode) {
           TORNELL_TRY(DeliverRecords());
           if (closePending_ == 0) return 0;
         }
-        // A read that filled the queue cannot tell whether more is waiting.
-        // Our own wait step polls level-triggered and reports what is left
-        // at once, so the queue is handed on and the next step reads on,
-        // sparing a recv that mostly only says "would block". A host's loop
-        // may report new input only, so there the socket is read dry.
-        if (externalLoop_ == 0) readAgainNextStep = true;
       } else {
         static_cast<void>(receiveQueue_.CommitWrite(static_cast<unsigned>(n)));
         TORNELL_TRY(DeliverRecords());

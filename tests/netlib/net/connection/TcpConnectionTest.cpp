@@ -233,6 +233,31 @@ TEST(TcpConnection, SmallQueueHandsOnFullContent) {
   EXPECT_EQ(connection.First("data")->code, 0);
 }
 
+// Input that fills the queue exactly, then one byte more that ends a line:
+// each is handed on in the wait steps it arrives in, without waiting for
+// input that never comes.
+TEST(TcpConnection, ReadsThatFillTheQueue) {
+  Listener listener;
+  RecordingConnection connection;
+  ASSERT_EQ(connection.SetMaxLineLength(4), 0);
+  ASSERT_EQ(connection.SetEol("\n", 1), 0);
+  ASSERT_TRUE(ConnectTo(connection, "127.0.0.1", listener.port));
+  ASSERT_TRUE(listener.Accept());
+  listener.Write("abcd");
+  ASSERT_TRUE(PumpUntil(connection, [&] { return connection.received == "abcd"; }));
+  listener.Write("efgh\n");
+  ASSERT_TRUE(PumpUntil(connection, [&] { return connection.Count("data") == 3; }));
+  std::vector<nettest::Hook> pieces;
+  for (const nettest::Hook& hook : connection.hooks) {
+    if (hook.kind == "data") pieces.push_back(hook);
+  }
+  // Two full queues, then the line end.
+  EXPECT_EQ(pieces[1].text, "efgh");
+  EXPECT_EQ(pieces[1].code, 0);
+  EXPECT_EQ(pieces[2].text, "");
+  EXPECT_EQ(pieces[2].code, 1);
+}
+
 TEST(TcpConnection, FixedRecordsFromSplitRecords) {
   RecordingConnection connection;
   ASSERT_EQ(connection.SetRecordLength(10), 0);
