@@ -2,11 +2,9 @@
 // through edwards25519 for the base point u = 9.
 #include <cstring>
 
-#include "core/cpu/CpuFeatures.h"
 #include "core/secure/SecureWipe.h"
 #include "crypto/ecc/edwards/Curve25519FieldOps.h"
 #include "crypto/ecc/edwards/EdwardsMath.h"
-#include "crypto/ecc/edwards/X25519Mulx.h"
 #include "crypto/ecc/edwards/XdhBytes.h"
 
 namespace tornell {
@@ -20,14 +18,19 @@ void Clamp25519(unsigned char* k, const unsigned char* scalar) {
   k[31] |= 64;
 }
 
-// The ladder in radix 2^51; leaves the projective x2 and z2 of k u.
-void LadderPortable(const unsigned char* k, const unsigned char* u, Fe25519& x2, Fe25519& z2) {
-  Fe25519 x1, x3, z3, a, aa, b, bb, e, c, d, da, cb, t;
-  EdwardsMath::Fe25519FromBytes(x1, u, 32);
-  EdwardsMath::Fe25519One(x2);
-  EdwardsMath::Fe25519Zero(z2);
+}  // namespace
+
+int EdwardsMath::X25519Ladder(const unsigned char* scalar, int scalarLength, const unsigned char* u, int uLength,
+                              unsigned char* out, int outLength) {
+  if (!xdh::ValidLengths(scalar, scalarLength, u, uLength, out, outLength, 32)) return kEdwardsShortBuffer;
+  unsigned char k[32];
+  Clamp25519(k, scalar);
+  Fe25519 x1, x2, z2, x3, z3, a, aa, b, bb, e, c, d, da, cb, t;
+  Fe25519FromBytes(x1, u, 32);
+  Fe25519One(x2);
+  Fe25519Zero(z2);
   x3 = x1;
-  EdwardsMath::Fe25519One(z3);
+  Fe25519One(z3);
   uint64_t swap = 0;
   for (int pos = 254; pos >= 0; --pos) {
     const uint64_t bit = (k[pos >> 3] >> (pos & 7)) & 1;
@@ -57,30 +60,6 @@ void LadderPortable(const unsigned char* k, const unsigned char* u, Fe25519& x2,
   }
   fe25519::CSwap(x2, x3, 0 - swap);
   fe25519::CSwap(z2, z3, 0 - swap);
-}
-
-}  // namespace
-
-int EdwardsMath::X25519Ladder(const unsigned char* scalar, int scalarLength, const unsigned char* u, int uLength,
-                              unsigned char* out, int outLength) {
-  if (!xdh::ValidLengths(scalar, scalarLength, u, uLength, out, outLength, 32)) return kEdwardsShortBuffer;
-  unsigned char k[32];
-  Clamp25519(k, scalar);
-  Fe25519 x2, z2;
-#if defined(__x86_64__)
-  if (cpu::Has(cpu::path::kMulxAdx)) {
-    unsigned char xb[32], zb[32];
-    X25519LadderMulx(k, u, xb, zb);
-    Fe25519FromBytes(x2, xb, 32);
-    Fe25519FromBytes(z2, zb, 32);
-    SecureWipe(xb, sizeof xb);
-    SecureWipe(zb, sizeof zb);
-  } else {
-    LadderPortable(k, u, x2, z2);
-  }
-#else
-  LadderPortable(k, u, x2, z2);
-#endif
   Fe25519Invert(z2, z2);
   fe25519::Mul(x2, x2, z2);
   Fe25519ToBytes(out, 32, x2);

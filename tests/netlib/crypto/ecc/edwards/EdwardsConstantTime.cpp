@@ -7,7 +7,6 @@
 #include "core/text/ByteString.h"
 #include "crypto/ecc/edwards/EdDsa.h"
 #include "crypto/ecc/edwards/EdwardsMath.h"
-#include "crypto/ecc/edwards/X25519Mulx.h"
 
 using namespace tornell;
 
@@ -39,22 +38,6 @@ int Agreement(int (*xdh)(const unsigned char*, int, const unsigned char*, int, u
 }
 
 int X25519Agreement() { return Agreement<32>(EdwardsMath::X25519, 9); }
-#if defined(__x86_64__)
-// The radix 2^64 ladder, called directly: memcheck's processor hides ADX
-// from the feature check that would choose it.
-int X25519MulxLadder() {
-  unsigned char k[32], u[32], x2[32], z2[32];
-  Fill(k, 32, 5);
-  Fill(u, 32, 6);
-  k[0] &= 248, k[31] = (k[31] & 127) | 64;
-  probe::MarkSecret(k, sizeof k);
-  X25519LadderMulx(k, u, x2, z2);
-  Reveal(x2, sizeof x2);
-  Reveal(z2, sizeof z2);
-  return 0;
-}
-#endif
-
 int X448Agreement() { return Agreement<56>(EdwardsMath::X448, 5); }
 
 template <int W>
@@ -89,9 +72,6 @@ int Ed448Signing() { return Signing<57>(EdDsa::Ed448PublicFromSeed, Ed448Sign); 
 
 const probe::Case kCases[] = {
     {"x25519", X25519Agreement},
-#if defined(__x86_64__)
-    {"x25519, radix 2^64 ladder", X25519MulxLadder},
-#endif
     {"x448", X448Agreement},
     {"ed25519 signing", Ed25519Signing},
     {"ed448 signing", Ed448Signing},

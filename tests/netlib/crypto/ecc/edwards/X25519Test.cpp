@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "ProcessorPath.h"
 #include "TestSupport.h"
 #include "VectorTools.h"
 #include "crypto/ecc/edwards/EdwardsMath.h"
@@ -36,22 +35,16 @@ const XdhCase kRfcCases[] = {
      "4a5d9d5ba4ce2de1728e3bf480350f25e07e21c947d19e3376f09b3c1e161742"},
 };
 
-// Each processor path of the ladder: radix 2^51, and radix 2^64 with MULX
-// and ADX where the processor has them.
-class X25519Path : public ::testing::TestWithParam<uint32_t> {};
-
 }  // namespace
 
-TEST_P(X25519Path, RfcVectorsThroughLadderAndFixedBase) {
-  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
+TEST(X25519, RfcVectorsThroughLadderAndFixedBase) {
   for (const XdhCase& c : kRfcCases) {
     EXPECT_EQ(Xdh(EdwardsMath::X25519Ladder, FromHex(c.scalar), FromHex(c.u)), c.out);
     EXPECT_EQ(Xdh(EdwardsMath::X25519, FromHex(c.scalar), FromHex(c.u)), c.out);
   }
 }
 
-TEST_P(X25519Path, RfcIterations) {
-  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
+TEST(X25519, RfcIterations) {
   Bytes k(32, 0), u(32, 0);
   k[0] = u[0] = 9;
   for (int i = 1; i <= 1000; ++i) {
@@ -66,8 +59,7 @@ TEST_P(X25519Path, RfcIterations) {
   EXPECT_EQ(ToHex(k), "684cf59ba83309552800ef566f2f4d3c1c3887c49360e3875f2eb94d99532c51");
 }
 
-TEST_P(X25519Path, ZeroResultAndLengths) {
-  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
+TEST(X25519, ZeroResultAndLengths) {
   Bytes k(32, 0x77), zero(32, 0);
   int status = 0;
   EXPECT_EQ(Xdh(EdwardsMath::X25519Ladder, k, zero, &status), std::string(64, '0'));
@@ -90,8 +82,7 @@ TEST(X25519, FieldEncodingIsCanonical) {
   EXPECT_EQ(EdwardsMath::Fe25519FromBytes(f, ff.data(), 31), tornell::kEdwardsShortBuffer);
 }
 
-TEST_P(X25519Path, Wycheproof) {
-  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
+TEST(X25519, Wycheproof) {
   auto file = testsupport::VectorsDir() / "wycheproof" / "x25519_test.json";
   REQUIRE_OR_SKIP(std::filesystem::exists(file) && HavePython(), "x25519_test.json or python3 missing");
   auto rows = testsupport::WycheproofRows("x25519_test.json", "t['tcId'], t['result'], t['private'], t['public'], t['shared']");
@@ -107,16 +98,9 @@ TEST_P(X25519Path, Wycheproof) {
   }
 }
 
-TEST_P(X25519Path, RandomInputsAgainstPythonCryptography) {
-  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
+TEST(X25519, RandomInputsAgainstPythonCryptography) {
   REQUIRE_OR_SKIP(HavePython(), "python3 with cryptography missing");
   Bytes nine(32, 0);
   nine[0] = 9;
   ExpectXdhAgreesWithPython("x25519", 64, EdwardsMath::X25519, EdwardsMath::X25519Ladder, nine);
 }
-
-INSTANTIATE_TEST_SUITE_P(Paths, X25519Path, ::testing::Values(testsupport::kPortablePath, tornell::cpu::path::kMulxAdx),
-                         [](const ::testing::TestParamInfo<uint32_t>& info) {
-                           return info.param == testsupport::kPortablePath ? std::string("Portable")
-                                                                           : std::string("Mulx");
-                         });
