@@ -3,6 +3,9 @@
 // works on caller-owned storage so the exponentiation loops never allocate.
 #include <cstddef>
 #include <cstdint>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace tornell::limb {
 
@@ -36,6 +39,16 @@ inline int CompareTrimmed(const Limb* a, size_t an, const Limb* b, size_t bn) {
 
 // r = a + b over n limbs; returns the carry out.
 inline Limb AddN(Limb* r, const Limb* a, const Limb* b, size_t n) {
+#if defined(__x86_64__)
+  // The carry flag chain: one ADC a limb.
+  unsigned char c = 0;
+  for (size_t i = 0; i < n; ++i) {
+    unsigned long long out;
+    c = _addcarry_u64(c, a[i], b[i], &out);
+    r[i] = out;
+  }
+  return c;
+#else
   Limb carry = 0;
   for (size_t i = 0; i < n; ++i) {
     DLimb s = DLimb(a[i]) + b[i] + carry;
@@ -43,10 +56,20 @@ inline Limb AddN(Limb* r, const Limb* a, const Limb* b, size_t n) {
     carry = Hi(s);
   }
   return carry;
+#endif
 }
 
 // r = a - b over n limbs; returns the borrow out (0 or 1).
 inline Limb SubN(Limb* r, const Limb* a, const Limb* b, size_t n) {
+#if defined(__x86_64__)
+  unsigned char c = 0;
+  for (size_t i = 0; i < n; ++i) {
+    unsigned long long out;
+    c = _subborrow_u64(c, a[i], b[i], &out);
+    r[i] = out;
+  }
+  return c;
+#else
   Limb borrow = 0;
   for (size_t i = 0; i < n; ++i) {
     DLimb d = DLimb(a[i]) - b[i] - borrow;
@@ -54,6 +77,7 @@ inline Limb SubN(Limb* r, const Limb* a, const Limb* b, size_t n) {
     borrow = Hi(d) & 1;
   }
   return borrow;
+#endif
 }
 
 // r[0..n) += w, propagating; returns the carry out.

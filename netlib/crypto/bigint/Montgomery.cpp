@@ -68,14 +68,28 @@ void Reduce(const Montgomery& ctx, Limb* r, Limb* t) {
   SubtractIfAbove(ctx, r, t + ctx.k, top);
 }
 
-// Copies entry idx of the table of n entries of k limbs into out, touching
-// every entry the same way whatever idx is.
+// Copies entry idx of the table of n (at most 32) entries of k limbs into
+// out, touching every entry the same way whatever idx is. Four limbs of out
+// at a time stay in registers across the whole scan.
 void ScanTable(Limb* out, const Limb* table, size_t n, size_t k, Limb idx) {
-  for (size_t j = 0; j < k; ++j) out[j] = 0;
-  for (size_t i = 0; i < n; ++i) {
-    const Limb mask = ct::Equal(Limb(i), idx);
-    const Limb* e = table + i * k;
-    for (size_t j = 0; j < k; ++j) out[j] |= e[j] & mask;
+  Limb masks[32];
+  for (size_t i = 0; i < n; ++i) masks[i] = ct::Equal(Limb(i), idx);
+  size_t j = 0;
+  for (; j + 4 <= k; j += 4) {
+    Limb a0 = 0, a1 = 0, a2 = 0, a3 = 0;
+    for (size_t i = 0; i < n; ++i) {
+      const Limb* e = table + i * k + j;
+      a0 |= e[0] & masks[i];
+      a1 |= e[1] & masks[i];
+      a2 |= e[2] & masks[i];
+      a3 |= e[3] & masks[i];
+    }
+    out[j] = a0, out[j + 1] = a1, out[j + 2] = a2, out[j + 3] = a3;
+  }
+  for (; j < k; ++j) {
+    Limb a = 0;
+    for (size_t i = 0; i < n; ++i) a |= table[i * k + j] & masks[i];
+    out[j] = a;
   }
 }
 

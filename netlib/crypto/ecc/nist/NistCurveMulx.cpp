@@ -26,7 +26,9 @@
 
 namespace tornell {
 namespace {
-struct MulxTag {};
+struct MulxTag {
+  static constexpr bool kAdx = true;
+};
 }  // namespace
 
 const NistCurveOps& NistMulxOps(int curve) {

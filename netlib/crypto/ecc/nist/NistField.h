@@ -12,6 +12,7 @@
 #endif
 
 #include "core/secure/ConstantTime.h"
+#include "crypto/ecc/nist/P256FieldAdx.h"
 
 namespace tornell {
 namespace nistfield {
@@ -157,13 +158,23 @@ static void PowSlidingWindow(typename Fd::Fe& r, const typename Fd::Fe& base, co
   r = acc;
 }
 
+// Whether a variant's tag says it was compiled for MULX and ADX.
+template <class Tag>
+constexpr bool TagUsesAdx() {
+  if constexpr (requires { Tag::kAdx; }) {
+    return Tag::kAdx;
+  } else {
+    return false;
+  }
+}
+
 template <int N, const Modulus<N>& M, class Tag>
 struct Field {
   static constexpr int kLimbs = N;
   using Fe = Elem<N>;
 
   // r = t - p when t (with its carry word) is at least p, else t.
-  static inline void FinalSubtract(Fe& r, const uint64_t* t, uint64_t carry) {
+  [[gnu::always_inline]] static inline void FinalSubtract(Fe& r, const uint64_t* t, uint64_t carry) {
     uint64_t d[N];
     uint64_t borrow = 0;
 #pragma GCC unroll 16
@@ -174,7 +185,7 @@ struct Field {
     for (int i = 0; i < N; ++i) r.v[i] = (t[i] & keep) | (d[i] & ~keep);
   }
 
-  static inline void Add(Fe& r, const Fe& a, const Fe& b) {
+  [[gnu::always_inline]] static inline void Add(Fe& r, const Fe& a, const Fe& b) {
     uint64_t t[N];
     uint64_t carry = 0;
 #pragma GCC unroll 16
@@ -182,7 +193,7 @@ struct Field {
     FinalSubtract(r, t, carry);
   }
 
-  static inline void Sub(Fe& r, const Fe& a, const Fe& b) {
+  [[gnu::always_inline]] static inline void Sub(Fe& r, const Fe& a, const Fe& b) {
     uint64_t t[N];
     uint64_t borrow = 0;
 #pragma GCC unroll 16
@@ -258,8 +269,22 @@ struct Field {
     (void)c;  // the sum is below 2^(64·5): no carry leaves t[4]
   }
 
+#if defined(__x86_64__)
+  static constexpr bool kP256Adx = kP256Shape && TagUsesAdx<Tag>();
+#else
+  static constexpr bool kP256Adx = false;
+#endif
+
   // Montgomery product a·b·R^-1 mod p (operand scanning, reduction interleaved).
   static inline void Mul(Fe& r, const Fe& a, const Fe& b) {
+#if defined(__x86_64__)
+    if constexpr (kP256Adx) {
+      uint64_t t[5];
+      P256MulAdx(t, a.v, b.v);
+      FinalSubtract(r, t, t[4]);
+      return;
+    }
+#endif
     uint64_t t[N + 2] = {};
 #pragma GCC unroll 16
     for (int i = 0; i < N; ++i) {
@@ -278,7 +303,17 @@ struct Field {
     FinalSubtract(r, t, t[N]);
   }
 
-  static inline void Sqr(Fe& r, const Fe& a) { Mul(r, a, a); }
+  static inline void Sqr(Fe& r, const Fe& a) {
+#if defined(__x86_64__)
+    if constexpr (kP256Adx) {
+      uint64_t t[5];
+      P256SqrAdx(t, a.v);
+      FinalSubtract(r, t, t[4]);
+      return;
+    }
+#endif
+    Mul(r, a, a);
+  }
 
   static inline void SqrN(Fe& r, const Fe& a, int n) {
     Sqr(r, a);

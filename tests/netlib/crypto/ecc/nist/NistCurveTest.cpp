@@ -167,6 +167,41 @@ TEST(NistCurve, FieldArithmeticMatchesPythonIntegers) {
   check(nistcurve::Impl<nistcurve::P521Params, Tag>{}, 2);
 }
 
+// The P-256 product and square written for MULX and ADX (the curve code's
+// own tag picks them), on the same cases and the field's edge values.
+struct AdxTag {
+  static constexpr bool kAdx = true;
+};
+
+TEST(NistCurve, MulxFieldProductsMatchPythonIntegers) {
+  USE_PROCESSOR_PATH_OR_SKIP(cpu::path::kMulxAdx);
+  REQUIRE_OR_SKIP(HavePython(), "python3 with cryptography missing");
+  using I = nistcurve::Impl<nistcurve::P256Params, AdxTag>;
+  using F = I::F;
+  static_assert(F::kP256Adx);
+  int checked = 0;
+  for (const Row& r : Cases(0)) {
+    if (r[0] != "field") continue;
+    I::Fe a, b, prod, sq, sqInPlace;
+    F::FromBytes(a, FromHex(r[1]).data(), I::kBytes);
+    F::FromBytes(b, FromHex(r[2]).data(), I::kBytes);
+    F::ToMont(a, a);
+    F::ToMont(b, b);
+    F::Mul(prod, a, b);
+    F::Sqr(sq, a);
+    sqInPlace = a;
+    F::Sqr(sqInPlace, sqInPlace);
+    uint8_t out[3][32];
+    for (auto* v : {&prod, &sq, &sqInPlace}) F::FromMont(*v, *v);
+    F::ToBytes(out[0], I::kBytes, prod);
+    F::ToBytes(out[1], I::kBytes, sq);
+    F::ToBytes(out[2], I::kBytes, sqInPlace);
+    EXPECT_EQ(ToHex(out[0], 32) + " " + ToHex(out[1], 32) + " " + ToHex(out[2], 32), r[3] + " " + r[6] + " " + r[6]);
+    ++checked;
+  }
+  EXPECT_GT(checked, 30);
+}
+
 const char* const kEcdhFiles[3] = {"ecdh_secp256r1_ecpoint_test.json", "ecdh_secp384r1_ecpoint_test.json",
                                    "ecdh_secp521r1_ecpoint_test.json"};
 

@@ -74,10 +74,15 @@ def cases(index, seed, count):
     rnd = random.Random(seed)
     s = c.size
     out = []
-    for _ in range(count):
-        a, b = rnd.randrange(c.p), rnd.randrange(c.p)
-        out.append('field %s %s %s %s %s' % (hx(a, s), hx(b, s), hx(a * b % c.p, s), hx((a - b) % c.p, s),
-                                              hx(pow(a, -1, c.p) if a else 0, s)))
+    pairs = [(rnd.randrange(c.p), rnd.randrange(c.p)) for _ in range(count)]
+    # Edge values for the carries of the products: the extremes of the field
+    # and values with long runs of set or clear limbs.
+    edges = [0, 1, 2, c.p - 1, c.p - 2, 2 ** (c.p.bit_length() - 1), (2 ** (8 * s) - 1) % c.p, 2 ** 64 - 1,
+             (c.p - 1) // 2, c.p - 2 ** 64]
+    pairs += [(x, y) for x in edges for y in edges[::3]]
+    for a, b in pairs:
+        out.append('field %s %s %s %s %s %s' % (hx(a, s), hx(b, s), hx(a * b % c.p, s), hx((a - b) % c.p, s),
+                                                 hx(pow(a, -1, c.p) if a else 0, s), hx(a * a % c.p, s)))
     scalars = edge_scalars(c) + [rnd.randrange(2 ** (8 * s)) for _ in range(count)]
     for k in scalars:
         out.append('base %s %s %s' % ((hx(k, s),) + c.point(c.mul(k, c.g))))
