@@ -19,7 +19,8 @@ class TestPki {
     return pki;
   }
   bool ok = false;
-  // ca.crt, srv.crt, srv.key, and chain.crt (the server's then the CA's).
+  // ca.crt, srv.crt, srv.key, chain.crt (the server's then the CA's), and a
+  // client certificate: cli.crt, cli.key (P-256) and cli.p12 (password "pw").
   std::string Path(const std::string& name) const { return (dir_.path() / name).string(); }
 
  private:
@@ -33,11 +34,17 @@ class TestPki {
         "openssl req -new -key srv.key -subj /CN=localhost -out srv.csr\n"
         "openssl x509 -req -in srv.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 825 "
         "-extfile srv.ext -out srv.crt 2>/dev/null\n"
-        "cat srv.crt ca.crt > chain.crt\n";
+        "cat srv.crt ca.crt > chain.crt\n"
+        "printf 'extendedKeyUsage=clientAuth\\n' > cli.ext\n"
+        "openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out cli.key 2>/dev/null\n"
+        "openssl req -new -key cli.key -subj /CN=client -out cli.csr\n"
+        "openssl x509 -req -in cli.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 825 "
+        "-extfile cli.ext -out cli.crt 2>/dev/null\n"
+        "openssl pkcs12 -export -inkey cli.key -in cli.crt -passout pass:pw -out cli.p12\n";
     { std::ofstream(Path("make.sh")) << script; }
     bool done = false;
     RunCommand("sh '" + Path("make.sh") + "' 2>&1", done);
-    ok = done && std::filesystem::exists(Path("chain.crt"));
+    ok = done && std::filesystem::exists(Path("cli.p12"));
   }
   ScratchDir dir_{"test-pki"};
 };

@@ -156,6 +156,9 @@ int SecureConnection::ConfigureTls() {
   TORNELL_TRY(tls_.SetSecurityFlags(static_cast<int>(GetSslSecurityFlags())));
   TORNELL_TRY(tls_.SetCipherSuites(GetSslEnabledCipherSuites()));
   TORNELL_TRY(tls_.SetRemoteHost(remoteHost_.CStr()));
+  // Without a usable store the client simply has no certificate to offer.
+  static_cast<void>(tls_.SetCertificateStore(store, storeLength, GetSslCertStoreType(), GetSslCertStorePassword(),
+                                             GetSslCertSubject()));
   TORNELL_TRY(tls_.SetTls12SupportedGroups(tls12Groups_.CStr()));
   TORNELL_TRY(tls_.SetTls13KeyShareGroups(tls13KeyShareGroups_.CStr()));
   TORNELL_TRY(tls_.SetTls13SupportedGroups(tls13Groups_.CStr()));

@@ -21,7 +21,9 @@ int TcpConnection::TlsFlushPending() { return tls_.FlushPending(); }
 
 int TcpConnection::CopyTlsFrom(TcpConnection* other) {
   if (other == nullptr) return kStatusOk;
-  return tls_.CopyFrom(other->tls_);
+  TORNELL_TRY(tls_.CopyFrom(other->tls_));
+  // The copy is made to resume the other connection's session.
+  return tls_.SetSessionReuse(1);
 }
 
 int TcpConnection::SendRaw(const char* data, int length, int& sent) {

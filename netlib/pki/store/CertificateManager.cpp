@@ -44,11 +44,23 @@ CertificateManager::CertificateManager() {
   static_cast<void>(exportFormat_.Set("PEM"));
 }
 
-CertificateManager::~CertificateManager() { ClearCertificate(); }
+CertificateManager::~CertificateManager() {
+  ClearCertificate();
+  storeBytes_ = nullptr;  // heldStore_'s
+  storeLength_ = 0;
+}
 
 int CertificateManager::Reset() { return SocketCore::Reset(); }
 
-int CertificateManager::SetStore(const char* bytes, int length) { return SetSslCertStore(bytes, length); }
+// The platform's named stores are not available here, but the file and blob
+// stores this manager reads itself are kept for LoadStore.
+int CertificateManager::SetStore(const char* bytes, int length) {
+  if (!IsReadableStoreType(GetSslCertStoreType())) return SetSslCertStore(bytes, length);
+  TORNELL_TRY(heldStore_.Set(bytes, bytes != nullptr && length > 0 ? length : 0));
+  storeBytes_ = heldStore_.Data();
+  storeLength_ = heldStore_.Length();
+  return kStatusOk;
+}
 
 int CertificateManager::SetStoreType(int type) { return SetSslCertStoreType(type); }
 
@@ -56,7 +68,13 @@ int CertificateManager::SetStorePassword(const char* text) { return SetSslCertSt
 
 int CertificateManager::SelectCertificate(const char* subject) {
   if (subject == nullptr || *subject == '\0') return kStatusOk;
-  if (LoadStore() == kStatusOk && store_.GetKeyOnly() != 0) return store_.SelectSubject(subject);
+  const int loaded = LoadStore();
+  if (loaded == kStatusOk && store_.GetKeyOnly() != 0) return store_.SelectSubject(subject);
+  if (loaded == kStatusOk && store_.Current() != nullptr && store_.Current()->pkcs12 != nullptr) {
+    return SelectPkcs12Certificate(subject);
+  }
+  // A store of its own that failed to load says why; the platform's does not exist.
+  if (loaded != kStatusOk && IsReadableStoreType(GetSslCertStoreType())) return loaded;
   ByteString copy;
   TORNELL_TRY(copy.Set(subject));
   const int status = SetSslCertSubject(const_cast<char*>(copy.CStr()));

@@ -7,6 +7,7 @@
 
 #include "core/socket/SocketCore.h"
 #include "core/text/ByteString.h"
+#include "core/text/SecretBytes.h"
 #include "core/text/StringList.h"
 #include "crypto/dsa/DsaKey.h"
 #include "crypto/ecc/curve/EcKey.h"
@@ -137,6 +138,13 @@ class CertificateManager : public SocketCore {
   [[nodiscard]] int ExportJwkKey(const char* keyText, ByteString& out);
   // Fills the serial and subject-alternative-name texts of the loaded certificate.
   [[nodiscard]] int FillCertificateTexts();
+  // For the store kinds this manager reads itself; 306 for the others.
+  static bool IsReadableStoreType(int type);
+  // A PKCS#12 store: its certificate for the subject ("*": the one of its
+  // key) becomes the loaded certificate, holding the store's private key.
+  [[nodiscard]] int SelectPkcs12Certificate(const char* subject);
+  // The loaded certificate and the private key as the store's one entry.
+  [[nodiscard]] int AdoptCertificate(const char* data, int length, const KeyHolder& key);
 
   CertificateStore store_;
   char* encodedText_ = nullptr;
@@ -163,6 +171,8 @@ class CertificateManager : public SocketCore {
   int32_t keyFormat_ = 0;
   StringList attributeNames_;
   StringList attributeValues_;
+  // The store bytes of a readable store type; the socket core points at them.
+  SecretBytes heldStore_;
 };
 
 }  // namespace tornell::pki

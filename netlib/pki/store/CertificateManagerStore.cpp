@@ -68,6 +68,15 @@ int CertificateManager::LoadPemKeyStore(const char* data, int length, const char
   const int status = KeyCodec::ReadPrivateKeyFile(text.CStr(), text.Length(), secret, blob, holder, errorText);
   if (status != kStatusOk) return ReturnError(status, errorText.CStr());
   TORNELL_TRY(store_.AddKeyHolder(holder));
+  store_.SetKeyOnly(1);
+  // A certificate in the same text is the one the key signs for.
+  if (!text.Contains("-----BEGIN CERTIFICATE-----")) return kStatusOk;
+  TORNELL_TRY(AdoptCertificate(text.CStr(), text.Length(), holder));
+  if (store_.GetKeyType() != kKeyTypeNone && store_.GetKeyHolder()->type != kKeyTypeNone) return kStatusOk;
+  // Another key's certificate: the key stays alone.
+  ClearCertificate();
+  store_.Clear();
+  TORNELL_TRY(store_.AddKeyHolder(holder));
   return store_.SetKeyOnly(1);
 }
 

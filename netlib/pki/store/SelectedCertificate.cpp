@@ -49,8 +49,9 @@ bool SelectedCertificate::IsDefaultStoreOnly() const {
 
 int SelectedCertificate::LoadSelection(CertificateManager& manager) {
   if (blob_.Length() > 0) return manager.LoadCertificate(blob_.Data(), blob_.Length());
-  TORNELL_TRY(manager.SetStore(storeName_.Data(), storeName_.Length()));
+  // The type first: it decides whether the manager keeps the store bytes.
   TORNELL_TRY(manager.SetStoreType(storeType_));
+  TORNELL_TRY(manager.SetStore(storeName_.Data(), storeName_.Length()));
   TORNELL_TRY(manager.SetStorePassword(storePassword_.CStr()));
   return manager.SelectCertificate(subject_.CStr());
 }

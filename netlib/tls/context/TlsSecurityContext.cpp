@@ -163,8 +163,6 @@ int TlsSecurityContext::Prf(const ByteString& secret, const char* label, const B
   return Prf(secret, text, seed, length, out);
 }
 
-int TlsSecurityContext::Sign(const ByteString&, ByteString&) const { return kStatusNoCertificateSupport; }
-
 int TlsSecurityContext::SetClientTrafficKeys(const ByteString& key, const ByteString& iv) {
   return (isClient != 0 ? writeState : readState).SetKeyAndIv(key, iv);
 }

@@ -28,8 +28,7 @@ class TlsSecurityContext {
  public:
   static constexpr int kStatusHandshakeFailed = 276;  // also an unknown transcript hash selector
   static constexpr int kStatusNotRsa = 278;           // RSA key transport with another key
-  // Signing with an own certificate needs the certificate manager.
-  static constexpr int kStatusNoCertificateSupport = 306;
+  static constexpr int kStatusNoCertificate = 281;  // no own certificate selected
   static constexpr int kStatusNoPeerKey = -1;  // no peer certificate, or its key is of another kind
   // Verify's result for a signature that does not match.
   static constexpr int kSignatureInvalid = 1;
@@ -70,6 +69,8 @@ class TlsSecurityContext {
   [[nodiscard]] int SaveSession(SessionCacheEntry& entry) const { return entry.Set(sessionId, masterSecret); }
 
   [[nodiscard]] int EncryptPremaster(const ByteString& premaster, WireBuffer& out, ByteString& errorText) const;
+  // Signs with the own certificate's private key: RSA (PSS under a TLS 1.3
+  // PSS scheme), ECDSA or DSA, the last two as DER.
   [[nodiscard]] int Sign(const ByteString& digest, ByteString& out) const;
   // The server's RSA key transport: always 48 bytes out, the client's secret
   // or random ones, chosen without a branch; nothing tells the cases apart.
@@ -77,8 +78,13 @@ class TlsSecurityContext {
   // Signs with the own certificate's key: RSA under the hash name (PSS when
   // the own scheme asks for it), ECDSA or DSA over the digest.
   [[nodiscard]] int SignWithOwnKey(const ByteString& digest, const char* hashName, ByteString& out) const;
-  // "RSA", "DSA", "IdEcPublicKey", "EdDSA", or "" without an own certificate.
+  // The digest an own RSA key signs under: the own scheme's in TLS 1.3 and
+  // when a TLS 1.2 pair was chosen, else the PRF's.
+  const char* OwnRsaHashName() const;
+  // The own certificate's key algorithm ("RSA", "IdEcPublicKey", ...), "" without one.
   const char* OwnKeyAlgorithm() const;
+  // Whether an own certificate with its private key is selected.
+  int HasOwnKey() const;
   // 0 valid, kSignatureInvalid not, any other value a failure.
   [[nodiscard]] int VerifyWithPeer(const ByteString& digest, const ByteString& signature, const char* hashName) const;
   // The keys of the peer's certificate (its leaf as received).

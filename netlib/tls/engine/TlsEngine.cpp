@@ -12,6 +12,7 @@ TlsEngine::~TlsEngine() {
   delete flight;
   delete peerSelected;
   delete previousPeerSelected;
+  delete ownSelected;
 }
 
 int TlsEngine::SetDefaults(TlsOwner* newOwner, int newRole) {
@@ -73,7 +74,7 @@ int TlsEngine::CopyFrom(TlsEngine& source) {
   TORNELL_TRY(pending.CopyFrom(source.pending, 0));
   // The source owns its peer's selected certificate; the DER comes along.
   current.peerCertificate = pending.peerCertificate = nullptr;
-  ownCertificate = source.ownCertificate;
+  TORNELL_TRY(CopyOwnCertificate(source));
   delete flight;
   flight = nullptr;
   TORNELL_TRY(handshakeMessages.Clear());
@@ -189,6 +190,8 @@ int TlsEngine::RaiseFatal(int code, const char* text) {
   // A failure never turns into success, whatever the owner answers.
   if (status == kStatusOk) status = code;
   failure = status;
+  // A handshake that fails has ended too; the owner hears it as it would a success.
+  if (established == 0 && owner != nullptr) (void)owner->OnTlsHandshakeDone(text != nullptr ? text : "");
   return status;
 }
 

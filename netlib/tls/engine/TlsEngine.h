@@ -77,6 +77,8 @@ class TlsEngine {
   int SetDefaults(TlsOwner* newOwner, int newRole);
   // A deep copy of the settings, state and both contexts; not the owner.
   [[nodiscard]] int CopyFrom(TlsEngine& source);
+  // The source's own certificate, as a selection of this engine's own.
+  [[nodiscard]] int CopyOwnCertificate(const TlsEngine& source);
   [[nodiscard]] int SetEnabledProtocols(int mask) { protocolMask = mask; return kStatusOk; }
   [[nodiscard]] int SetSecurityFlags(int flags) { securityFlags = uint32_t(flags); return kStatusOk; }
   [[nodiscard]] int SetTls12SignatureAlgorithms(const char* text) { return tls12SignatureAlgorithms.Set(Text(text)); }
@@ -89,6 +91,10 @@ class TlsEngine {
   [[nodiscard]] int SetCipherSuites(const char* text);
   [[nodiscard]] int SetSessionReuse(int value) { sessionReuse = value; return kStatusOk; }
   [[nodiscard]] int SetLogPackets(int value) { logPackets = value; return kStatusOk; }
+  // Selects the own certificate and key from a store (no blob); without one
+  // the engine answers a CertificateRequest with an empty list.
+  [[nodiscard]] int SetCertificateStore(const char* store, int length, int type, const char* password,
+                                        const char* subject);
   int GetAcceptPeerChain() const { return acceptPeerChain; }
   int IsRenegotiationEnabled() const { return renegotiationEnabled; }
   int IsEstablished() const { return established; }
@@ -202,6 +208,11 @@ class TlsEngine {
   [[nodiscard]] int SendEcdhKeyExchange();
   [[nodiscard]] int SendDhKeyExchange();
   [[nodiscard]] int SendCertificateVerify();
+  // The TLS 1.3 schemes the certificate's key signs with, as decimal
+  // entries in the text's order; -1 for an unknown name.
+  [[nodiscard]] int OwnSignatureSchemes(SelectedCertificate* certificate, const char* text, StringList& out);
+  [[nodiscard]] int ChooseTls13OwnScheme(const ByteString& serverSchemes);
+  int ChooseTls12OwnPair();
   [[nodiscard]] int SendChangeCipherSpec();
   [[nodiscard]] int SendFinished(TlsSecurityContext& context);
   [[nodiscard]] int ComputeFinished(TlsSecurityContext& context, const ByteString& label, int ownDirection,
@@ -312,6 +323,10 @@ class TlsEngine {
   TlsSecurityContext current;
   TlsSecurityContext pending;
   SelectedCertificate* ownCertificate = nullptr;
+  // The selection SetCertificateStore made, which ownCertificate points at.
+  SelectedCertificate* ownSelected = nullptr;
+  // This handshake's Certificate carried the own certificate.
+  int ownCertificateSent = 0;
   WireBuffer* flight = nullptr;
   WireBuffer handshakeMessages;
   SessionCache sessionCache;

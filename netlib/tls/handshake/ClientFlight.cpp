@@ -15,8 +15,6 @@
 namespace tornell {
 namespace {
 
-constexpr int kCertificate = 11;
-constexpr int kCertificateVerify = 15;
 constexpr int kClientKeyExchange = 16;
 constexpr int kFinished = 20;
 constexpr int kChangeCipherSpec = 20;
@@ -42,24 +40,6 @@ const char* ProtocolName(int version) {
 }
 
 }  // namespace
-
-int TlsEngine::SendCertificate() {
-  WireBuffer message;
-  TORNELL_TRY(BeginHandshakeMessage(kCertificate, message));
-  if (tls13 != 0) {
-    TORNELL_TRY(message.PutU8(pending.certificateRequestContext.Length()));
-    TORNELL_TRY(message.PutBytes(pending.certificateRequestContext));
-  }
-  // Own certificates come with the certificate manager; until one is
-  // selected the list is empty and the server decides.
-  TORNELL_TRY(message.PutU24(0));
-  if (pending.isClient != 0 && pending.certificateRequested != 0) {
-    TORNELL_TRY(Status("Client certificate is not specified."));
-  }
-  const int status = SendHandshakeMessage(message);
-  if (status != kStatusOk && status != kWouldBlock) return status;
-  return Status("Certificate sent to peer");
-}
 
 int TlsEngine::SendClientKeyExchange() {
   const int kind = pending.readState.Suite().GetKeyExchange();
@@ -200,13 +180,6 @@ int TlsEngine::DeriveKeyBlock(TlsSecurityContext& context) {
   TORNELL_TRY(context.SetMacSecrets(clientMac, serverMac));
   TORNELL_TRY(context.SetClientTrafficKeys(clientKey, clientIv));
   return context.SetServerTrafficKeys(serverKey, serverIv);
-}
-
-// Signing with an own certificate needs the certificate manager; without a
-// selected certificate there is nothing to prove.
-int TlsEngine::SendCertificateVerify() {
-  (void)kCertificateVerify;
-  return kStatusOk;
 }
 
 int TlsEngine::SendChangeCipherSpec() {

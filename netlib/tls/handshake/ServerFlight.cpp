@@ -326,6 +326,11 @@ int TlsEngine::ProcessTls13CertificateRequest(WireBuffer& in, int length) {
   }
   if (fields.Bad()) return FailWithAlertOnly(tlsalert::kDecodeError);
   if (!schemes) return FailWithAlertOnly(tlsalert::kMissingExtension);
+  // Without a key of its own the client answers with an empty list.
+  if (pending.HasOwnKey() != 0) {
+    TORNELL_TRY(ChooseTls13OwnScheme(peerSignatureAlgorithms));
+    if (failure != 0) return failure;
+  }
   TORNELL_TRY(pending.certificateRequestContext.Assign(context));
   TORNELL_TRY(current.certificateRequestContext.Assign(context));
   pending.certificateRequested = current.certificateRequested = 1;

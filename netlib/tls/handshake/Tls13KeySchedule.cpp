@@ -160,6 +160,7 @@ int TlsEngine::FinishTls13Handshake() {
   TORNELL_TRY(DeriveTls13ApplicationKeys(role));
   BeginFlight();
   int status = pending.certificateRequested != 0 ? SendCertificate() : kStatusOk;
+  if (status == kStatusOk && pending.certificateRequested != 0) status = SendCertificateVerify();
   if (status == kStatusOk || status == kWouldBlock) status = SendFinished(pending);
   const int flushed = FlushFlight();
   if (status != kStatusOk && status != kWouldBlock) return status;

@@ -132,9 +132,7 @@ TEST(SecureConnectionPeer, RequiredClientCertificateFailsTheConnect) {
   EXPECT_EQ(connection.Count("Connected"), 0);
 }
 
-// Disabled: the engine reports a failed handshake through its error calls
-// only; the end-of-handshake call with the error text is not made yet.
-TEST(SecureConnectionPeer, DISABLED_RequiredClientCertificateReportsTheHandshakeEnd) {
+TEST(SecureConnectionPeer, RequiredClientCertificateReportsTheHandshakeEnd) {
   PeerProcess server;
   REQUIRE_OR_SKIP(StartRequiringClientCertificate(server), "openssl is not installed");
   EventConnection connection;
@@ -164,8 +162,7 @@ TEST(SecureConnectionPeer, HandshakeWithNoProtocolEndsAtOnce) {
   EXPECT_EQ(connection.GetTimeout(), 60);
 }
 
-// Disabled: the engine does not yet hand the peer certificate to its owner.
-TEST(SecureConnectionPeer, DISABLED_ServerAuthenticationCarriesSubjectAndIssuer) {
+TEST(SecureConnectionPeer, ServerAuthenticationCarriesSubjectAndIssuer) {
   PeerProcess server;
   REQUIRE_OR_SKIP(StartOpensslServer(server, {"-www"}), "openssl is not installed");
   EventConnection connection;
@@ -177,4 +174,33 @@ TEST(SecureConnectionPeer, DISABLED_ServerAuthenticationCarriesSubjectAndIssuer)
   EXPECT_EQ(events[3].kind, "SSLServerAuthentication");
   EXPECT_NE(events[3].text.find("localhost|"), std::string::npos);
   EXPECT_NE(events[3].text.find("Test rsa CA"), std::string::npos);
+}
+
+// The connection hands its certificate store to the engine: a server that
+// requires a client certificate gets the ECDSA one of a PKCS#12 store, and
+// the connection completes.
+TEST(SecureConnectionPeer, ClientCertificateFromTheStore) {
+  PeerProcess server;
+  const TestPki& pki = TestPki::Get();
+  REQUIRE_OR_SKIP(StartOpensslServer(server, {"-www", "-Verify", "1", "-verify_return_error", "-CAfile",
+                                              pki.Path("ca.crt")}),
+                  "openssl is not installed");
+  for (int protocols : {0x0C00, 0x3000}) {
+    SCOPED_TRACE(protocols);
+    EventConnection connection;
+    connection.SetSingleLineMode(false);
+    ASSERT_EQ(connection.SetTimeout(20, 1), 0);
+    ASSERT_EQ(connection.Configure("SSLSecurityFlags=16"), 0);
+    ASSERT_EQ(connection.Configure("SSLEnabledProtocols=" + std::to_string(protocols)), 0);
+    connection.UseCertificateStore(3, testsupport::ReadFileText(pki.Path("cli.p12")), "pw", "*");
+    ASSERT_EQ(connection.SetUseSSL(true), 0);
+    ASSERT_EQ(connection.ConnectTo("localhost", server.port()), 0) << connection.GetLastErrorText();
+    ASSERT_EQ(connection.SendText("GET / HTTP/1.0\r\n\r\n"), 0);
+    ASSERT_TRUE(PumpUntil(connection, [&] { return connection.received.find("</HTML>") != std::string::npos; }))
+        << connection.received.size() << " " << connection.received.substr(0, 200);
+    const std::string& reply = connection.received;
+    EXPECT_NE(reply.find("Client certificate"), std::string::npos) << reply.substr(0, 300);
+    EXPECT_NE(reply.find("CN=client"), std::string::npos);
+    static_cast<void>(connection.Close());
+  }
 }

@@ -90,11 +90,31 @@ class EventConnection : public tornell::TransferConnection {
     return answer;
   }
 
+  // The socket core keeps no certificate store on this platform: the test
+  // holds the store and the subject for the connection to hand on.
+  void UseCertificateStore(int type, const std::string& bytes, const char* password, const char* subject) {
+    heldStore_ = bytes;
+    heldSubject_ = subject;
+    storeBytes_ = heldStore_.data();
+    storeLength_ = static_cast<int>(heldStore_.size());
+    certSubject_ = heldSubject_.data();
+    static_cast<void>(SetSslCertStoreType(type));
+    static_cast<void>(SetSslCertStorePassword(password));
+  }
+  ~EventConnection() override {
+    storeBytes_ = nullptr;
+    certSubject_ = nullptr;
+  }
+
   std::vector<Event> events;
   std::vector<long> progress;
   std::string received;
   bool recordData = true;
   std::function<int(EventConnection&, const char*)> onStatus;
+
+ private:
+  std::string heldStore_;
+  std::string heldSubject_;
 };
 
 // TLS from the connect on, a 20 s Timeout, and a self-signed root at the top

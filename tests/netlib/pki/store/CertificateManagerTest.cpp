@@ -239,6 +239,10 @@ TEST(CertificateManager, StoreTypeEdges) {
   EXPECT_EQ(plain.SetStore("MY", 2), 306);
   EXPECT_EQ(plain.SetStoreType(2), 0);
   EXPECT_EQ(plain.SetStorePassword("secret"), 0);
+  // A store kind the manager reads itself reports why it did not load; the
+  // platform's own stores are not there.
+  EXPECT_EQ(plain.SelectCertificate("CN=x"), 280);
+  EXPECT_EQ(plain.SetStoreType(0), 0);
   EXPECT_EQ(plain.SelectCertificate("CN=x"), 306);
   CertificateManager none;
   EXPECT_EQ(none.ExportKey("", nullptr), 282);

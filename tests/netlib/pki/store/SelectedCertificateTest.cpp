@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "../kit/OwnStore.h"
 #include "../kit/PkiKit.h"
 #include "TestSupport.h"
 #include "TestText.h"
@@ -28,8 +29,12 @@ TEST(SelectedCertificate, StoreRouteAndDefaultStore) {
   EXPECT_STREQ(s.GetLastErrorText(), kNoCertificate);
   EXPECT_EQ(s.GetManager(), nullptr);
   EXPECT_EQ(s.IsLoaded(), 0);
-  // Any store type goes on to the store, which this platform does not have.
-  EXPECT_EQ(s.Init("MY", 2, 2, "", "", nullptr, 0), 306);
+  // A named store of the platform does not exist here; a store file the
+  // manager reads itself must exist.
+  EXPECT_EQ(s.Init("MY", 2, 1, "", "*", nullptr, 0), 306);
+  EXPECT_EQ(s.GetManager(), nullptr);
+  EXPECT_EQ(s.Init("MY", 2, 2, "", "*", nullptr, 0), 280);
+  EXPECT_STREQ(s.GetLastErrorText(), "Cannot open store file.");
   EXPECT_EQ(s.GetManager(), nullptr);
   // A blob of length 0 takes the store route too.
   EXPECT_EQ(s.Init("MY", 2, 0, "pw", "", "x", 0), 306);
@@ -207,6 +212,54 @@ TEST(SelectedCertificate, ExtendPathOverKitLists) {
   EXPECT_EQ(path.Count(), 3);
   EXPECT_EQ(encoded.Count(), 1);
   EXPECT_STREQ(subjects.Get(0), issuers.Get(0));
+}
+
+// A store the manager reads selects the certificate that goes with its key:
+// the PKCS#12 file's own, or the one beside the key in a PEM text; the key
+// is the private one, the certificate the kit's bytes.
+TEST(SelectedCertificate, StoreRouteYieldsTheCertificateWithItsKey) {
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), kKit);
+  struct Case {
+    const char* kind;
+    int type;
+    const char* algorithm;
+  } cases[] = {{"rsa", 3, "RSA"}, {"p256", 3, "IdEcPublicKey"}, {"rsa", 7, "RSA"}, {"dsa", 7, "DSA"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.kind) + " " + std::to_string(c.type));
+    const std::string store = c.type == 3 ? pkikit::Pkcs12Store(c.kind) : pkikit::PemStore(c.kind);
+    ASSERT_FALSE(store.empty());
+    SelectedCertificate s;
+    ASSERT_EQ(s.Init(store.data(), int(store.size()), c.type, pkikit::kStorePassword, "*", nullptr, 0), 0)
+        << s.GetLastErrorText();
+    ByteString der;
+    ASSERT_EQ(s.GetEncoded(der), 0);
+    EXPECT_EQ(std::string(der.Data(), size_t(der.Length())), pkikit::Bytes(std::string(c.kind) + "-leaf.der"));
+    EXPECT_STREQ(s.GetManager()->GetKeyAlgorithm(), c.algorithm);
+    EXPECT_STREQ(s.GetManager()->GetSubject(), "C=US,O=Kit Org,OU=Servers,CN=kit.example");
+    const KeyHolder& key = *s.GetManager()->Store().GetKeyHolder();
+    const bool privateKey = key.type == kKeyTypeRsa ? !key.rsaKey.d.IsEmpty()
+                            : key.type == kKeyTypeEc ? !key.ecKey.D.IsEmpty()
+                                                     : !key.dsaKey.x.IsEmpty();
+    EXPECT_TRUE(privateKey);
+    // A copy loads the same store again.
+    SelectedCertificate copy;
+    ASSERT_EQ(copy.CopyFrom(s), 0);
+    ByteString copied;
+    ASSERT_EQ(copy.GetEncoded(copied), 0);
+    EXPECT_TRUE(copied.Equals(der.Data(), der.Length()));
+  }
+  // A wrong password loads nothing; a PEM key beside another key's
+  // certificate stays a key alone.
+  const std::string pfx = pkikit::Pkcs12Store("rsa");
+  SelectedCertificate wrong;
+  EXPECT_NE(wrong.Init(pfx.data(), int(pfx.size()), 3, "not it", "*", nullptr, 0), 0);
+  EXPECT_EQ(wrong.GetManager(), nullptr);
+  const std::string mixed = pkikit::Bytes("rsa-leaf.key") + pkikit::Bytes("p256-leaf.crt");
+  SelectedCertificate alone;
+  ASSERT_EQ(alone.Init(mixed.data(), int(mixed.size()), 7, "", "*", nullptr, 0), 0);
+  ByteString none;
+  EXPECT_NE(alone.GetEncoded(none), 0);
+  EXPECT_STREQ(alone.GetManager()->GetKeyAlgorithm(), "RSA");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "pki/der/DerCodec.h"
@@ -279,6 +280,17 @@ void FuzzChain(const uint8_t* data, size_t size) {
   (void)SelectedCertificate::VerifyChain(leaf, chain, nullptr, 0, &trusted);
 }
 
+// A manager holding an already parsed PFX, so the fuzzed iteration cap
+// holds for the selection too.
+struct PfxSelection : CertificateManager {
+  int Select(const Pkcs12Reader& reader) {
+    CertStoreEntry entry;
+    entry.pkcs12 = new (std::nothrow) Pkcs12Reader();
+    if (entry.pkcs12 == nullptr || entry.pkcs12->CopyFrom(reader) != 0 || store_.entries.Append(entry) != 0) return -1;
+    return SelectPkcs12Certificate("*");
+  }
+};
+
 // PFX files: iteration counts above a few are refused through the reader's
 // cap, so a fuzzed count cannot stall the run.
 void FuzzPkcs12(const uint8_t* data, size_t size) {
@@ -294,6 +306,14 @@ void FuzzPkcs12(const uint8_t* data, size_t size) {
   (void)reader.GetEcKey(ec);
   Pkcs12Reader copy;
   Require(copy.CopyFrom(reader) == 0 && copy.keys.Count() == reader.keys.Count(), "copy");
+  // The store's selection: the certificate that goes with the key, rebuilt
+  // from the reader's parts, must load as the manager's certificate.
+  PfxSelection selection;
+  if (selection.Select(reader) == 0) {
+    char* encoded = nullptr;
+    int length = 0;
+    Require(selection.GetEncoded(&encoded, &length) == 0 && length > 0, "selected certificate");
+  }
 }
 
 // SignedData elements; what was read is written again.

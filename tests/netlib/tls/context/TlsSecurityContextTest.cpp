@@ -5,8 +5,11 @@
 
 #include <string>
 
+#include "../../pki/kit/OwnStore.h"
 #include "TestSupport.h"
 #include "TestText.h"
+#include "crypto/digest/hash/HashContext.h"
+#include "pki/store/SelectedCertificate.h"
 #include "tls/context/TlsSecurityContext.h"
 
 using namespace tornell;
@@ -138,13 +141,93 @@ TEST(TlsSecurityContext, CertificateOperationsWithoutCertificates) {
   TlsSecurityContext context;
   ByteString out, text;
   WireBuffer encrypted;
-  EXPECT_EQ(context.Sign(Bytes("d"), out), TlsSecurityContext::kStatusNoCertificateSupport);
+  EXPECT_EQ(context.Sign(Bytes("d"), out), TlsSecurityContext::kStatusNoCertificate);
   // No peer certificate: nothing to verify with, nothing to encrypt to.
   EXPECT_EQ(context.VerifyWithPeer(Bytes("d"), Bytes("s"), "SHA256"), TlsSecurityContext::kStatusNoPeerKey);
   EXPECT_EQ(context.EncryptPremaster(Bytes("p"), encrypted, text), TlsSecurityContext::kStatusNotRsa);
   EXPECT_STREQ(text.CStr(), "Public Key Encryption only supported with RSA certificates");
   EXPECT_EQ(encrypted.Length(), 0);
   EXPECT_EQ(context.KeyExchangeBits(), 0);
+}
+
+// Signatures made with the own certificate's key, loaded from a PKCS#12 or a
+// PEM store, checked by `openssl pkeyutl` against the kit certificate: RSA
+// PKCS#1 v1.5 over a DigestInfo and over the bare TLS 1.0 MD5+SHA-1 pair, RSA
+// PSS, ECDSA and DSA.
+TEST(TlsSecurityContext, SignWithTheOwnKeyVerifiesWithOpenssl) {
+  REQUIRE_OR_SKIP(testsupport::HaveOpenssl(), "openssl is not available");
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), "PKI fixture kit could not be made");
+  struct Case {
+    const char* kind;
+    int storeType;
+    int version;
+    int prfHash;
+    int scheme;
+    const char* digest;  // what the context signs
+    const char* check;   // pkeyutl options; "recover" compares the recovered block
+  } cases[] = {
+      {"rsa", 3, 0x0303, 1, 0x0401, "SHA256", "-pkeyopt digest:sha256"},
+      {"rsa", 7, 0x0303, 2, 0, "SHA384", "-pkeyopt digest:sha384"},
+      {"rsa", 3, 0x0301, 0, 0, "MD5SHA1", "recover"},
+      {"rsa", 7, 0x0304, 1, 0x0804, "SHA256",
+       "-pkeyopt digest:sha256 -pkeyopt rsa_padding_mode:pss -pkeyopt rsa_pss_saltlen:32"},
+      {"rsa", 3, 0x0304, 2, 0x0806, "SHA512",
+       "-pkeyopt digest:sha512 -pkeyopt rsa_padding_mode:pss -pkeyopt rsa_pss_saltlen:64"},
+      {"p256", 3, 0x0304, 1, 0x0403, "SHA256", ""},
+      {"p384", 7, 0x0303, 2, 0x0503, "SHA384", ""},
+      {"dsa", 7, 0x0303, 1, 0x0202, "SHA1", ""},
+      {"dsa", 3, 0x0301, 0, 0, "SHA1", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.kind) + " " + c.digest + " " + std::to_string(c.storeType));
+    const std::string store = c.storeType == 3 ? pkikit::Pkcs12Store(c.kind) : pkikit::PemStore(c.kind);
+    ASSERT_FALSE(store.empty());
+    SelectedCertificate own;
+    ASSERT_EQ(own.Init(store.data(), int(store.size()), c.storeType, pkikit::kStorePassword, "*", nullptr, 0), 0)
+        << own.GetLastErrorText();
+    TlsSecurityContext context;
+    context.ownCertificate = &own;
+    context.version = c.version;
+    context.prfHash = c.prfHash;
+    context.ownSignatureScheme = c.scheme;
+    EXPECT_EQ(context.HasOwnKey(), 1);
+    HashContext hash;
+    ASSERT_EQ(hash.SetAlgorithm(c.digest), 0);
+    ByteString digest, signature;
+    ASSERT_EQ(hash.Digest("to be signed", 12, digest), 0);
+    ASSERT_EQ(context.Sign(digest, signature), 0);
+    testsupport::TempFile data(Str(digest)), sig(Str(signature));
+    const std::string cert = pkikit::Path(std::string(c.kind) + "-leaf.crt");
+    bool ok = false;
+    if (std::string(c.check) == "recover") {
+      const std::string recovered = testsupport::RunCommand(
+          "openssl pkeyutl -verifyrecover -certin -inkey '" + cert + "' -in '" + sig.Path() + "' 2>/dev/null", ok);
+      EXPECT_TRUE(ok);
+      EXPECT_EQ(Hex(recovered), Hex(Str(digest)));
+    } else {
+      const std::string out = testsupport::RunCommand("openssl pkeyutl -verify -certin -inkey '" + cert + "' -in '" +
+                                                          data.Path() + "' -sigfile '" + sig.Path() + "' " + c.check +
+                                                          " 2>&1",
+                                                      ok);
+      EXPECT_TRUE(ok) << out;
+      EXPECT_NE(out.find("Signature Verified Successfully"), std::string::npos) << out;
+    }
+  }
+}
+
+// A certificate without its key signs nothing.
+TEST(TlsSecurityContext, SignNeedsThePrivateKey) {
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), "PKI fixture kit could not be made");
+  const std::string der = pkikit::Bytes("rsa-leaf.der");
+  SelectedCertificate own;
+  ASSERT_EQ(own.Init(nullptr, 0, 0, nullptr, nullptr, der.data(), int(der.size())), 0);
+  TlsSecurityContext context;
+  context.ownCertificate = &own;
+  context.version = 0x0303;
+  EXPECT_EQ(context.HasOwnKey(), 0);
+  ByteString signature;
+  EXPECT_NE(context.Sign(Bytes(std::string(32, 'x')), signature), 0);
+  EXPECT_TRUE(signature.IsEmpty());
 }
 
 }  // namespace

@@ -4,8 +4,11 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "../../pki/kit/OwnStore.h"
 #include "../record/EngineHarness.h"
+#include "TestSupport.h"
 #include "tls/handshake/HostNameMatch.h"
 
 namespace {
@@ -193,6 +196,98 @@ TEST(HostNames, DnsNamePatterns) {
   }
   // An embedded NUL never matches.
   EXPECT_EQ(tls::DnsNameMatches("kit.example\0.evil", 17, "kit.example"), 0);
+}
+
+// The handshake messages of the plaintext handshake records on the wire,
+// up to the first record of another type.
+std::vector<std::string> HandshakeMessages(const std::string& wire) {
+  std::string bytes;
+  for (size_t at = 0; at + 5 <= wire.size() && wire[at] == 22;) {
+    const size_t length = size_t(uint8_t(wire[at + 3])) << 8 | uint8_t(wire[at + 4]);
+    bytes += wire.substr(at + 5, length);
+    at += 5 + length;
+  }
+  std::vector<std::string> out;
+  for (size_t at = 0; at + 4 <= bytes.size();) {
+    const size_t length = size_t(uint8_t(bytes[at + 1])) << 16 | size_t(uint8_t(bytes[at + 2])) << 8 | uint8_t(bytes[at + 3]);
+    out.push_back(bytes.substr(at, 4 + length));
+    at += 4 + length;
+  }
+  return out;
+}
+
+struct AcceptingOwner : MemoryOwner {
+  int OnTlsCertificate(ByteString&, SelectedCertificate&, int, const char*, int& accept) override {
+    accept = 1;
+    return 0;
+  }
+};
+
+// A TLS 1.2 CertificateRequest: the client signs with the first pair of the
+// server's list that its key can make and that it offered itself, and
+// without one it sends an empty list and no CertificateVerify. The
+// signature verifies with openssl over the transcript it covers.
+TEST(CraftedCertificateRequest, Tls12PairChoice) {
+  REQUIRE_OR_SKIP(testsupport::HaveOpenssl(), "openssl command not found");
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), "PKI fixture kit could not be made");
+  struct Row {
+    const char* kind;  // "" for no own certificate
+    std::string pairs;
+    int chosen;        // 0: the empty list
+  } rows[] = {
+      {"rsa", U16(0x0601) + U16(0x0401), 0x0601},
+      {"p256", U16(0x0401) + U16(0x0203) + U16(0x0403), 0x0203},
+      {"p256", U16(0x0401) + U16(0x0501), 0},
+      {"p256", U16(0x0903) + U16(0x0403), 0x0403},
+      {"", U16(0x0401), 0},
+  };
+  const std::string serverDer = pkikit::Bytes("rsa-leaf.der");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.kind) + " " + std::to_string(row.chosen));
+    TlsEngine engine;
+    AcceptingOwner owner;
+    (void)engine.SetDefaults(&owner, 1);
+    ASSERT_EQ(engine.SetEnabledProtocols(0x0C00), 0);
+    ASSERT_EQ(engine.SetCipherSuites("TLS_RSA_WITH_AES_128_CBC_SHA"), 0);
+    ASSERT_EQ(engine.SetSecurityFlags(int(TlsEngine::kSkipHostCheck)), 0);
+    if (*row.kind != '\0') {
+      const std::string store = pkikit::PemStore(row.kind);
+      ASSERT_EQ(engine.SetCertificateStore(store.data(), int(store.size()), 7, "", "*"), 0);
+    }
+    ASSERT_EQ(engine.StartHandshake(), 0);
+    const std::vector<std::string> hello = HandshakeMessages(owner.Take());
+    ASSERT_EQ(hello.size(), 1u);
+    const std::string flight =
+        ServerHello(0x0303, 0x002F) + Message(11, U24(int(serverDer.size()) + 3) + U24(int(serverDer.size())) + serverDer) +
+        Message(13, std::string("\x02\x01\x40", 3) + U16(int(row.pairs.size())) + row.pairs + U16(0)) + Message(14, "");
+    const std::string record = Record(22, 0x0303, flight);
+    ASSERT_EQ(engine.Receive(record.data(), int(record.size())), 0) << owner.fatalText;
+    const std::vector<std::string> sent = HandshakeMessages(owner.wire);
+    ASSERT_GE(sent.size(), 2u);
+    ASSERT_EQ(sent[0][0], 11);
+    if (row.chosen == 0) {
+      EXPECT_EQ(sent[0], std::string("\x0b\x00\x00\x03\x00\x00\x00", 7));
+      EXPECT_EQ(sent.size(), 2u);  // Certificate and ClientKeyExchange
+      continue;
+    }
+    const std::string own = pkikit::Bytes(std::string(row.kind) + "-leaf.der");
+    EXPECT_EQ(sent[0], Message(11, U24(int(own.size()) + 3) + U24(int(own.size())) + own));
+    ASSERT_EQ(sent.size(), 3u);
+    const std::string& verify = sent[2];
+    ASSERT_EQ(verify[0], 15);
+    EXPECT_EQ(verify.substr(4, 2), U16(row.chosen));
+    const std::string transcript = hello[0] + flight + sent[0] + sent[1];
+    const std::string signature = verify.substr(8);
+    testsupport::TempFile data(transcript), sig(signature);
+    const char* digest = (row.chosen >> 8) == 6 ? "sha512" : (row.chosen >> 8) == 4 ? "sha256" : "sha1";
+    bool ok = false;
+    testsupport::TempFile key(testsupport::RunCommand(
+        "openssl x509 -noout -pubkey -in '" + pkikit::Path(std::string(row.kind) + "-leaf.crt") + "'", ok));
+    const std::string out = testsupport::RunCommand("openssl dgst -" + std::string(digest) + " -verify '" + key.Path() +
+                                                        "' -signature '" + sig.Path() + "' '" + data.Path() + "' 2>&1",
+                                                    ok);
+    EXPECT_NE(out.find("Verified OK"), std::string::npos) << out;
+  }
 }
 
 }  // namespace
