@@ -263,7 +263,9 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
   const SessionCacheEntry* cached = renegotiation ? nullptr : FindCachedSession(offer.sessionId);
   TORNELL_TRY(Status(OfferedSuitesText(offer.suites)));
   bool nullCompression = false;
-  for (int i = 0; i < offer.compression.Length(); ++i) nullCompression = nullCompression || offer.compression.ByteAt(i) == 0;
+  for (int i = 0; i < offer.compression.Length(); ++i) {
+    nullCompression = nullCompression || offer.compression.ByteAt(i) == 0;
+  }
   if (!nullCompression) {
     (void)SendAlert(tlsalert::kFatal, tlsalert::kHandshakeFailure);
     return RaiseFatal(kStatusNegotiationFailed, "Could not agree on a compression method");
@@ -308,7 +310,9 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
     const int scheme = int(offer.schemes.GetLong(i));
     // TLS 1.3 signs its CertificateVerify with PSS or ECDSA, never PKCS#1 v1.5.
     const bool pkcs1 = (scheme & 0xFF) == 0x01;
-    if (ListHas(ownSchemes, scheme) && !(tls13 != 0 && pkcs1)) pending.peerSignatureScheme = pending.ownSignatureScheme = scheme;
+    if (ListHas(ownSchemes, scheme) && !(tls13 != 0 && pkcs1)) {
+      pending.peerSignatureScheme = pending.ownSignatureScheme = scheme;
+    }
   }
   if (pending.ownSignatureScheme != 0) {
     const char* name = tls::SignatureSchemeName(pending.ownSignatureScheme);
@@ -326,9 +330,10 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
   int certificateGroup = -1;
   const char* certificateAlgorithm = CertificateAlgorithm(pending, certificateGroup);
   CipherSuite chosen;
-  if (CipherSuite::ChooseServerSuiteFor(candidates, certificateAlgorithm, certificateGroup,
-                                        tls13 != 0 ? &common13 : &common12, EnabledSuitesText(cipherSuites), authenticateClients,
-                                        relaxedChecks, tls13, chosen) != kStatusOk) {
+  const StringList* groups = tls13 != 0 ? &common13 : &common12;
+  if (CipherSuite::ChooseServerSuiteFor(candidates, certificateAlgorithm, certificateGroup, groups,
+                                        EnabledSuitesText(cipherSuites), authenticateClients, relaxedChecks, tls13,
+                                        chosen) != kStatusOk) {
     (void)SendAlert(tlsalert::kFatal, tlsalert::kHandshakeFailure);
     return RaiseFatal(kStatusNegotiationFailed, "Could not agree on a cipher suite");
   }
