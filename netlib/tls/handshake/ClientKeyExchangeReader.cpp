@@ -30,7 +30,9 @@ int TlsEngine::ProcessClientKeyExchange(WireBuffer& in, int length) {
   }
   const int kind = pending.readState.Suite().GetKeyExchange();
   if (kind == keyexchange::kRsa || kind == keyexchange::kRsaExport) return ProcessRsaClientKeyExchange(in, length);
-  if (kind >= keyexchange::kEcdheEcdsa && kind <= keyexchange::kEcdhAnon) return ProcessEcdhClientKeyExchange(in, length);
+  if (kind >= keyexchange::kEcdheEcdsa && kind <= keyexchange::kEcdhAnon) {
+    return ProcessEcdhClientKeyExchange(in, length);
+  }
   return ProcessDhClientKeyExchange(in, length);
 }
 

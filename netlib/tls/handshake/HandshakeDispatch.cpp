@@ -31,6 +31,7 @@ constexpr int kCertificateVerify = 15;
 constexpr int kClientKeyExchange = 16;
 constexpr int kFinished = 20;
 constexpr int kKeyUpdate = 24;
+constexpr int kInternalError = 80;
 
 constexpr int kExtAlpn = 16;
 constexpr int kExtPreSharedKey = 41;
@@ -168,18 +169,15 @@ int TlsEngine::DispatchHandshake(WireBuffer& in) {
     case kCertificateVerify: status = ProcessCertificateVerify(in, length); break;
     case kFinished: status = ProcessFinished(in, length); break;
     case kClientHello:
-      if (role == 0) {
-        status = ProcessClientHello(in, length);
-        break;
-      }
-      return RejectUnexpectedMessage("ClientHello");
     case kClientKeyExchange:
-      if (role == 0) {
-        status = ProcessClientKeyExchange(in, length);
-        if (status == kStatusOk && failure == 0) status = DeriveKeyBlock(pending);
-        break;
+      if (role != 0) return RejectUnexpectedMessage(type == kClientHello ? "ClientHello" : "ClientKeyExchange");
+      status = type == kClientHello ? ProcessClientHello(in, length) : ProcessClientKeyExchange(in, length);
+      if (type == kClientKeyExchange && status == kStatusOk && failure == 0) status = DeriveKeyBlock(pending);
+      // A step of the server's own that fails (a key it cannot make) ends the connection too.
+      if (status != kStatusOk && status != kWouldBlock && failure == 0) {
+        return FailWithAlert(kInternalError, status, "The server could not complete the handshake step");
       }
-      return RejectUnexpectedMessage("ClientKeyExchange");
+      break;
     default:
       // A client takes no ClientHello or ClientKeyExchange.
       return RejectUnexpectedMessage(type == kClientHello ? "ClientHello" : "ClientKeyExchange");

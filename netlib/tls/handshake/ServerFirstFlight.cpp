@@ -156,7 +156,8 @@ int TlsEngine::SendEncryptedExtensions(TlsSecurityContext&) {
 // The own chain, leaf first, as the certificate's collection gives it.
 int TlsEngine::SendServerCertificate() {
   StringList chain;
-  if (ownCertificate != nullptr && ownCertificate->ExportChain(chain, 1, nullptr, nullptr, nullptr, nullptr, 0) != kStatusOk) {
+  if (ownCertificate != nullptr &&
+      ownCertificate->ExportChain(chain, 1, nullptr, nullptr, nullptr, nullptr, 0) != kStatusOk) {
     chain.Clear();
     ByteString leaf;
     if (ownCertificate->GetEncoded(leaf) == kStatusOk) TORNELL_TRY(chain.Add(leaf.Data(), leaf.Length()));

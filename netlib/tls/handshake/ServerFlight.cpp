@@ -386,7 +386,8 @@ int TlsEngine::ProcessCertificateVerify(WireBuffer& in, int length) {
     digest = HashNameOf(pending.peerSignatureScheme >> 8);
     // A server takes only the pairs its CertificateRequest listed.
     const bool requested = pending.peerSignatureScheme == 0x0401 || pending.peerSignatureScheme == 0x0202;
-    if (digest == nullptr || (role == 0 && !requested) || (pending.peerSignatureScheme & 0xFF) != SignatureByteOf(pending.peerKeyAlgorithm.CStr())) {
+    if (digest == nullptr || (role == 0 && !requested) ||
+        (pending.peerSignatureScheme & 0xFF) != SignatureByteOf(pending.peerKeyAlgorithm.CStr())) {
       return FailWithAlertOnly(tlsalert::kIllegalParameter);
     }
     ByteString messages;

@@ -118,8 +118,9 @@ const char* CertificateAlgorithm(TlsSecurityContext& context, int& group) {
   return algorithm;
 }
 
-// The offered codes a suite of this version may come from.
-int SuitesForVersion(const StringList& offered, int version, int tls13, StringList& out) {
+// The offered codes a suite of this version may come from; an ephemeral
+// elliptic-curve suite only with a curve both sides take.
+int SuitesForVersion(const StringList& offered, int version, int tls13, const StringList& curves, StringList& out) {
   for (int i = 0; i < offered.Count(); ++i) {
     const CipherSuite* suite = CipherSuite::FindByCode(int(offered.GetLong(i)));
     if (suite == nullptr) continue;
@@ -127,6 +128,7 @@ int SuitesForVersion(const StringList& offered, int version, int tls13, StringLi
     // SSL 3.0 takes the suites TLS 1.0 takes.
     const int floor = version < 0x0301 ? 0x0301 : version;
     if (tls13 != 0 ? !isTls13Suite : (isTls13Suite || suite->GetMinVersion() > floor)) continue;
+    if (suite->IsEcdhe() != 0 && curves.Count() == 0) continue;
     TORNELL_TRY(out.AddInt(offered.GetLong(i)));
   }
   return kStatusOk;
@@ -261,7 +263,9 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
   const SessionCacheEntry* cached = renegotiation ? nullptr : FindCachedSession(offer.sessionId);
   TORNELL_TRY(Status(OfferedSuitesText(offer.suites)));
   bool nullCompression = false;
-  for (int i = 0; i < offer.compression.Length(); ++i) nullCompression = nullCompression || offer.compression.ByteAt(i) == 0;
+  for (int i = 0; i < offer.compression.Length(); ++i) {
+    nullCompression = nullCompression || offer.compression.ByteAt(i) == 0;
+  }
   if (!nullCompression) {
     (void)SendAlert(tlsalert::kFatal, tlsalert::kHandshakeFailure);
     return RaiseFatal(kStatusNegotiationFailed, "Could not agree on a compression method");
@@ -306,7 +310,9 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
     const int scheme = int(offer.schemes.GetLong(i));
     // TLS 1.3 signs its CertificateVerify with PSS or ECDSA, never PKCS#1 v1.5.
     const bool pkcs1 = (scheme & 0xFF) == 0x01;
-    if (ListHas(ownSchemes, scheme) && !(tls13 != 0 && pkcs1)) pending.peerSignatureScheme = pending.ownSignatureScheme = scheme;
+    if (ListHas(ownSchemes, scheme) && !(tls13 != 0 && pkcs1)) {
+      pending.peerSignatureScheme = pending.ownSignatureScheme = scheme;
+    }
   }
   if (pending.ownSignatureScheme != 0) {
     const char* name = tls::SignatureSchemeName(pending.ownSignatureScheme);
@@ -316,13 +322,18 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
   if (tls13 != 0 && pending.ownSignatureScheme == 0) return FailWithAlertOnly(tlsalert::kHandshakeFailure);
 
   StringList candidates;
-  TORNELL_TRY(SuitesForVersion(offer.suites, version, tls13, candidates));
+  StringList curves12;
+  for (int i = 0; i < common12.Count(); ++i) {
+    if (IsNistCurveGroup(int(common12.GetLong(i))) != 0) TORNELL_TRY(curves12.AddInt(common12.GetLong(i)));
+  }
+  TORNELL_TRY(SuitesForVersion(offer.suites, version, tls13, curves12, candidates));
   int certificateGroup = -1;
   const char* certificateAlgorithm = CertificateAlgorithm(pending, certificateGroup);
   CipherSuite chosen;
-  if (CipherSuite::ChooseServerSuiteFor(candidates, certificateAlgorithm, certificateGroup,
-                                        tls13 != 0 ? &common13 : &common12, EnabledSuitesText(cipherSuites), authenticateClients,
-                                        relaxedChecks, tls13, chosen) != kStatusOk) {
+  const StringList* groups = tls13 != 0 ? &common13 : &common12;
+  if (CipherSuite::ChooseServerSuiteFor(candidates, certificateAlgorithm, certificateGroup, groups,
+                                        EnabledSuitesText(cipherSuites), authenticateClients, relaxedChecks, tls13,
+                                        chosen) != kStatusOk) {
     (void)SendAlert(tlsalert::kFatal, tlsalert::kHandshakeFailure);
     return RaiseFatal(kStatusNegotiationFailed, "Could not agree on a cipher suite");
   }
@@ -338,7 +349,7 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
 
   int group = 0;
   if (tls13 == 0 && chosen.UsesEcc() != 0) {
-    group = chosen.IsEcdh() != 0 ? certificateGroup : int(common12.GetLong(0));
+    group = chosen.IsEcdh() != 0 ? certificateGroup : int(curves12.GetLong(0));
     DhParameters curve(0);
     (void)curve.UseEllipticCurve(1);
     (void)curve.SetGroup(group, 1);
@@ -438,7 +449,7 @@ int TlsEngine::ProcessSsl2ClientHello(WireBuffer& in) {
   TORNELL_TRY(Status(OfferedSuitesText(specs)));
   secureRenegotiation = ListHas(specs, kRenegotiationScsv) ? 1 : 0;
   StringList candidates;
-  TORNELL_TRY(SuitesForVersion(specs, version, 0, candidates));
+  TORNELL_TRY(SuitesForVersion(specs, version, 0, StringList(), candidates));
   int certificateGroup = -1;
   const char* certificateAlgorithm = CertificateAlgorithm(pending, certificateGroup);
   CipherSuite chosen;

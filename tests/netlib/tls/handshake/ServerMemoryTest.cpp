@@ -47,7 +47,8 @@ TEST_P(ServerMemory, CompletesAndCarriesData) {
   if (*c.suite != '\0') {
     ASSERT_EQ(pair.client.SetCipherSuites(c.suite), 0);
   }
-  ASSERT_EQ(pair.Handshake(), 0) << "client: " << pair.clientOwner.fatalText << " server: " << pair.serverOwner.fatalText
+  ASSERT_EQ(pair.Handshake(), 0) << "client: " << pair.clientOwner.fatalText
+                                 << " server: " << pair.serverOwner.fatalText
                                  << "\n" << Tail(pair.clientOwner) << "\n" << Tail(pair.serverOwner);
   ASSERT_TRUE(pair.Established());
   EXPECT_EQ(pair.server.current.version, c.version);

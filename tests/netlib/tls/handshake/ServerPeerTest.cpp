@@ -86,7 +86,8 @@ struct Connection {
   int status = -1;
   std::string clientRandom;
 
-  void Run(SelectedCertificate& own, const ServerSetup& setup, const std::string& command, const std::string& pinned = "") {
+  void Run(SelectedCertificate& own, const ServerSetup& setup, const std::string& command,
+           const std::string& pinned = "") {
     Listener listener;
     ASSERT_GT(listener.port, 0);
     std::string line = command;
@@ -148,7 +149,8 @@ std::string Scratch() {
 std::string TrustFile(const std::string& kit) {
   const std::string path = Scratch() + "/" + kit + "-trust.pem";
   std::ofstream out(path);
-  out << testsupport::ReadFileText(pkikit::Path(kit + "-int.crt")) << testsupport::ReadFileText(pkikit::Path(kit + "-root.crt"));
+  out << testsupport::ReadFileText(pkikit::Path(kit + "-int.crt"))
+      << testsupport::ReadFileText(pkikit::Path(kit + "-root.crt"));
   return path;
 }
 
@@ -251,15 +253,19 @@ TEST_P(GnutlsClient, CompletesWithData) {
 INSTANTIATE_TEST_SUITE_P(
     Versions, GnutlsClient,
     ::testing::Values(
-        GnutlsCase{"tls10_3des", "NORMAL:-VERS-ALL:+VERS-TLS1.0:-CIPHER-ALL:+3DES-CBC:-KX-ALL:+RSA", "- Description: (TLS1.0", 0x000A},
+        GnutlsCase{"tls10_3des", "NORMAL:-VERS-ALL:+VERS-TLS1.0:-CIPHER-ALL:+3DES-CBC:-KX-ALL:+RSA",
+                   "- Description: (TLS1.0", 0x000A},
         GnutlsCase{"tls10_rc4", "NORMAL:-VERS-ALL:+VERS-TLS1.0:-CIPHER-ALL:+ARCFOUR-128:-KX-ALL:+RSA",
                    "- Description: (TLS1.0", 0x0005},
-        GnutlsCase{"tls11_dhe_rsa", "NORMAL:-VERS-ALL:+VERS-TLS1.1:-KX-ALL:+DHE-RSA:-CIPHER-ALL:+AES-128-CBC", "- Description: (TLS1.1", 0x0033},
+        GnutlsCase{"tls11_dhe_rsa", "NORMAL:-VERS-ALL:+VERS-TLS1.1:-KX-ALL:+DHE-RSA:-CIPHER-ALL:+AES-128-CBC",
+                   "- Description: (TLS1.1", 0x0033},
         GnutlsCase{"tls12_ecdhe_3des",
-                   "NORMAL:-VERS-ALL:+VERS-TLS1.2:-CIPHER-ALL:+3DES-CBC:-KX-ALL:+ECDHE-RSA", "- Description: (TLS1.2", 0xC012},
+                   "NORMAL:-VERS-ALL:+VERS-TLS1.2:-CIPHER-ALL:+3DES-CBC:-KX-ALL:+ECDHE-RSA",
+                   "- Description: (TLS1.2", 0xC012},
         GnutlsCase{"tls12_dhe_gcm", "NORMAL:-VERS-ALL:+VERS-TLS1.2:-KX-ALL:+DHE-RSA:-CIPHER-ALL:+AES-128-GCM",
                    "- Description: (TLS1.2", 0x009E},
-        GnutlsCase{"tls13", "NORMAL:-VERS-ALL:+VERS-TLS1.3:-CIPHER-ALL:+AES-128-GCM", "- Description: (TLS1.3", 0x1301}),
+        GnutlsCase{"tls13", "NORMAL:-VERS-ALL:+VERS-TLS1.3:-CIPHER-ALL:+AES-128-GCM", "- Description: (TLS1.3",
+                   0x1301}),
     [](const ::testing::TestParamInfo<GnutlsCase>& info) { return std::string(info.param.name); });
 
 // TLS 1.2 resumption through the server's session cache: the second
