@@ -408,3 +408,34 @@ TEST(IPPortPeer, HostAnswerReachesTheCertificateCheck) {
     EXPECT_EQ(accept, HostGetInt(c.p(), 3));
   }
 }
+
+// The component keeps no certificate store of its own: writing one answers
+// 306, so a server that requires a client certificate refuses the handshake,
+// and the connect reports that refusal rather than success.
+TEST(IPPortPeer, ServerRequiringAClientCertificateRefusesTheConnect) {
+  PeerProcess server;
+  const TestPki& pki = TestPki::Get();
+  REQUIRE_OR_SKIP(pki.ok && server.Start({"openssl", "s_server", "-accept", "127.0.0.1:{port}", "-cert",
+                                          pki.Path("srv.crt"), "-key", pki.Path("srv.key"), "-cert_chain",
+                                          pki.Path("ca.crt"), "-rev", "-tls1_2", "-Verify", "1",
+                                          "-verify_return_error", "-CAfile", pki.Path("ca.crt")},
+                                         0, pki.Path("verify.log")),
+                  "openssl is not installed");
+  Client c;
+  static const char kStore[] = "-----BEGIN CERTIFICATE-----";
+  ASSERT_EQ(0, HostSetInt(c.p(), 25, 6));
+  ASSERT_EQ(0, HostSetText(c.p(), 24, "pw"));
+  EXPECT_EQ(306, Tornell_IPPort_Set(c.p(), 23, 0, kStore, static_cast<int>(sizeof kStore - 1)));
+  EXPECT_EQ(306, HostSetText(c.p(), 26, "*"));
+  int length = -1;
+  static_cast<void>(Tornell_IPPort_Get(c.p(), 23, 0, &length));
+  EXPECT_EQ(0, length);
+  ASSERT_EQ(0, HostSetInt(c.p(), 29, 0));
+  const char* answer = nullptr;
+  ASSERT_EQ(0, HostConfig(c.p(), "SSLSecurityFlags=0x10", &answer));
+  const int connected = HostConnect(c.p(), "127.0.0.1", server.port());
+  EXPECT_NE(0, connected);
+  EXPECT_EQ(0, HostGetInt(c.p(), 3));
+  EXPECT_NE(std::string(Tornell_IPPort_GetLastError(c.p())).find("HANDSHAKE_FAILURE"), std::string::npos)
+      << connected << " " << Tornell_IPPort_GetLastError(c.p());
+}
