@@ -132,7 +132,7 @@ int TlsSecurityContext::DecryptPremaster(const ByteString& encrypted, ByteString
 }
 
 int TlsSecurityContext::SignWithOwnKey(const ByteString& digest, const char* hashName, ByteString& out) const {
-  if (ownCertificate == nullptr || ownCertificate->GetManager() == nullptr) return kStatusNoCertificateSupport;
+  if (ownCertificate == nullptr || ownCertificate->GetManager() == nullptr) return kStatusNoCertificate;
   pki::CertificateManager& manager = *ownCertificate->GetManager();
   const ByteString algorithm(manager.GetKeyAlgorithm());
   out.Clear();

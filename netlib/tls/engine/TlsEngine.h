@@ -208,9 +208,6 @@ class TlsEngine {
   [[nodiscard]] int SendEcdhKeyExchange();
   [[nodiscard]] int SendDhKeyExchange();
   [[nodiscard]] int SendCertificateVerify();
-  // The TLS 1.3 schemes the certificate's key signs with, as decimal
-  // entries in the text's order; -1 for an unknown name.
-  [[nodiscard]] int OwnSignatureSchemes(SelectedCertificate* certificate, const char* text, StringList& out);
   [[nodiscard]] int ChooseTls13OwnScheme(const ByteString& serverSchemes);
   int ChooseTls12OwnPair();
   [[nodiscard]] int SendChangeCipherSpec();

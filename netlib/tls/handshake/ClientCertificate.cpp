@@ -50,36 +50,6 @@ bool Listed(const StringList& list, int scheme) {
 
 }  // namespace
 
-int TlsEngine::OwnSignatureSchemes(SelectedCertificate* certificate, const char* text, StringList& out) {
-  TORNELL_TRY(out.Clear());
-  StringList names;
-  TORNELL_TRY(SplitList(text != nullptr ? text : "", ',', names));
-  pki::CertificateManager* manager = certificate != nullptr ? certificate->GetManager() : nullptr;
-  const char* algorithm = manager != nullptr ? manager->GetKeyAlgorithm() : nullptr;
-  const bool ec = algorithm != nullptr && ByteString(algorithm).EqualsIgnoreCase("IdEcPublicKey");
-  int curve = -1;
-  if (ec) {
-    EcKey key;
-    if (manager->GetEcKey(key, 0) == kStatusOk) curve = key.curveIndex;
-  }
-  for (int i = 0; i < names.Count(); ++i) {
-    int scheme = 0;
-    if (tls::SignatureSchemeId(names.Get(i), scheme) != kStatusOk) return -1;
-    bool keep = false;
-    if (!ec) {
-      keep = scheme == 0x0401 || scheme == 0x0501 || scheme == 0x0601 || IsRsaPss(scheme);
-    } else {
-      keep = (scheme == 0x0403 && curve == eckeycurve::kP256) || (scheme == 0x0503 && curve == eckeycurve::kP384) ||
-             (scheme == 0x0603 && curve == eckeycurve::kP521) || scheme == 0x0807 || scheme == 0x0808;
-    }
-    if (!keep) continue;
-    char number[16];
-    std::snprintf(number, sizeof number, "%d", scheme);
-    TORNELL_TRY(out.Add(number));
-  }
-  return kStatusOk;
-}
-
 // Under TLS 1.3 an RSA key signs only with PSS: PKCS#1 v1.5 is for
 // certificates, not for the handshake.
 int TlsEngine::ChooseTls13OwnScheme(const ByteString& serverSchemes) {

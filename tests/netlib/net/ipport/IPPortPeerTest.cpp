@@ -22,6 +22,7 @@
 #include "TestText.h"
 
 using testsupport::PeerProcess;
+using testsupport::TestPki;
 
 namespace {
 
