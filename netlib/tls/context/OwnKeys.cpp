@@ -52,19 +52,6 @@ bool IsRsaName(const char* name) {
   return text.EqualsIgnoreCase("RSA") || text.EqualsIgnoreCase("RSA_RSA");
 }
 
-// The digest name of a TLS 1.2 HashAlgorithm byte.
-const char* Tls12HashName(int code) {
-  switch (code) {
-    case 1: return "MD5";
-    case 2: return "SHA1";
-    case 3: return "SHA224";
-    case 4: return "SHA256";
-    case 5: return "SHA384";
-    case 6: return "SHA512";
-    default: return nullptr;
-  }
-}
-
 pki::CertificateManager* OwnManager(const SelectedCertificate* certificate) {
   return certificate != nullptr ? certificate->GetManager() : nullptr;
 }
@@ -187,7 +174,7 @@ int TlsSecurityContext::HasOwnKey() const {
 const char* TlsSecurityContext::OwnRsaHashName() const {
   if (version == 0x0304) return tls::SignatureSchemeHash(ownSignatureScheme);
   if (version == 0x0303 && ownSignatureScheme != 0) {
-    if (const char* name = Tls12HashName(ownSignatureScheme >> 8); name != nullptr) return name;
+    if (const char* name = tls::Tls12HashName(ownSignatureScheme >> 8); name != nullptr) return name;
   }
   if (prfHash == kPrfSha256) return "SHA256";
   if (prfHash == kPrfSha384) return "SHA384";

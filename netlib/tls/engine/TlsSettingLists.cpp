@@ -161,6 +161,11 @@ const char* SignatureSchemeHash(int id) {
   return nullptr;
 }
 
+const char* Tls12HashName(int code) {
+  static const char* const kNames[] = {"MD5", "SHA1", "SHA224", "SHA256", "SHA384", "SHA512"};
+  return code >= 1 && code <= 6 ? kNames[code - 1] : nullptr;
+}
+
 int GroupId(const char* name, int& id) {
   if (name == nullptr) return kNotFound;
   for (const Group& group : kGroups) {

@@ -41,6 +41,8 @@ const char* AlertName(int code, int tls13);
 [[nodiscard]] int SignatureSchemeId(const char* name, int& id);  // 0 or -1
 const char* SignatureSchemeName(int id);                         // "" when unknown
 const char* SignatureSchemeHash(int id);                         // null for EdDSA and unknown ids
+// The digest name of a TLS 1.2 HashAlgorithm byte (1 MD5 to 6 SHA512), null for others.
+const char* Tls12HashName(int code);
 
 [[nodiscard]] int GroupId(const char* name, int& id);  // 0 or -1
 [[nodiscard]] int GroupName(int id, ByteString& out);

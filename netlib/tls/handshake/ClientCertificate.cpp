@@ -27,18 +27,6 @@ int SignatureByteOf(const char* keyAlgorithm) {
   return -1;
 }
 
-const char* Tls12HashName(int code) {
-  switch (code) {
-    case 1: return "MD5";
-    case 2: return "SHA1";
-    case 3: return "SHA224";
-    case 4: return "SHA256";
-    case 5: return "SHA384";
-    case 6: return "SHA512";
-    default: return nullptr;
-  }
-}
-
 bool IsRsaPss(int scheme) { return scheme == 0x0804 || scheme == 0x0805 || scheme == 0x0806; }
 
 bool Listed(const StringList& list, int scheme) {
@@ -84,7 +72,7 @@ int TlsEngine::ChooseTls12OwnPair() {
   TORNELL_TRY(EncodeTls12SignatureAlgorithms(tls12SignatureAlgorithms.CStr(), offered));
   for (int i = 0; i + 1 < peerSignatureAlgorithms.Length(); i += 2) {
     const int hash = peerSignatureAlgorithms.ByteAt(i);
-    if (peerSignatureAlgorithms.ByteAt(i + 1) != signature || Tls12HashName(hash) == nullptr) continue;
+    if (peerSignatureAlgorithms.ByteAt(i + 1) != signature || tls::Tls12HashName(hash) == nullptr) continue;
     for (int j = 0; j + 1 < offered.Length(); j += 2) {
       if (offered.ByteAt(j) == hash && offered.ByteAt(j + 1) == signature) return hash << 8 | signature;
     }
@@ -153,7 +141,7 @@ int TlsEngine::SendCertificateVerify() {
   } else if (pending.IsSsl30() != 0) {
     TORNELL_TRY(Ssl3HandshakeHash(nullptr, pending.masterSecret, handshakeMessages, value));
   } else if (pending.IsTls12() != 0) {
-    TORNELL_TRY(DigestByName(Tls12HashName(pending.ownSignatureScheme >> 8), messages, value));
+    TORNELL_TRY(DigestByName(tls::Tls12HashName(pending.ownSignatureScheme >> 8), messages, value));
   } else if (rsa) {
     TORNELL_TRY(pending.TranscriptHash(handshakeMessages, value));
   } else {

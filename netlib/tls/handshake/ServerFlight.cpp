@@ -32,18 +32,6 @@ bool Tls13SchemeFits(int scheme, int keyByte) {
   return false;
 }
 
-const char* HashNameOf(int code) {
-  switch (code) {
-    case 1: return "MD5";
-    case 2: return "SHA1";
-    case 3: return "SHA224";
-    case 4: return "SHA256";
-    case 5: return "SHA384";
-    case 6: return "SHA512";
-    default: return nullptr;
-  }
-}
-
 // The TLS 1.2 signature byte a peer key algorithm signs with.
 int SignatureByteOf(const char* keyAlgorithm) {
   ByteString name(keyAlgorithm);
@@ -171,7 +159,7 @@ int TlsEngine::KeyExchangeDigest(tls::MessageReader& read, const char*& digest) 
   for (int i = 0; i + 1 < offered.Length() && !listed; i += 2) {
     listed = offered.ByteAt(i) == hash && offered.ByteAt(i + 1) == signature;
   }
-  digest = HashNameOf(hash);
+  digest = tls::Tls12HashName(hash);
   if (!listed || digest == nullptr || signature != SignatureByteOf(pending.peerKeyAlgorithm.CStr())) {
     return FailWithAlertOnly(tlsalert::kIllegalParameter);
   }
@@ -383,7 +371,7 @@ int TlsEngine::ProcessCertificateVerify(WireBuffer& in, int length) {
   if (pending.version == 0x0300) {
     TORNELL_TRY(Ssl3HandshakeHash(nullptr, pending.masterSecret, handshakeMessages, value));
   } else if (pending.version == 0x0303) {
-    digest = HashNameOf(pending.peerSignatureScheme >> 8);
+    digest = tls::Tls12HashName(pending.peerSignatureScheme >> 8);
     // A server takes only the pairs its CertificateRequest listed.
     const bool requested = pending.peerSignatureScheme == 0x0401 || pending.peerSignatureScheme == 0x0202;
     if (digest == nullptr || (role == 0 && !requested) ||

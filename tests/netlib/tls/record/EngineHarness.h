@@ -19,7 +19,8 @@ struct MemoryOwner : TlsOwner {
   int fatalCode = 0;
   std::string fatalText;
   int fatalCalls = 0;
-  int handshakeDone = 0;
+  int handshakeDone = 0;    // every end, failed ones included
+  int handshakeFailed = 0;  // the ends that carried an error text
   int sendCalls = 0;
   long budget = -1;  // bytes the transport takes before it would block; -1 no limit
 
@@ -40,8 +41,9 @@ struct MemoryOwner : TlsOwner {
     data.append(p, size_t(n));
     return 0;
   }
-  int OnTlsHandshakeDone(const char*) override {
+  int OnTlsHandshakeDone(const char* error) override {
     ++handshakeDone;
+    if (error != nullptr) ++handshakeFailed;
     return 0;
   }
   int OnTlsStatus(const char* text) override {
