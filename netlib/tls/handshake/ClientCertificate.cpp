@@ -10,12 +10,13 @@
 #include "pki/store/SelectedCertificate.h"
 #include "tls/engine/TlsEngine.h"
 #include "tls/engine/TlsSettingLists.h"
+#include "tls/handshake/HandshakeNumbers.h"
 
 namespace tornell {
+
+using namespace hs;
 namespace {
 
-constexpr int kCertificate = 11;
-constexpr int kCertificateVerify = 15;
 constexpr int kStatusChainUnavailable = 279;
 
 // The TLS 1.2 SignatureAlgorithm byte of a key algorithm.

@@ -11,12 +11,13 @@
 #include "tls/engine/TlsEngine.h"
 #include "tls/engine/TlsSettingLists.h"
 #include "tls/suites/CipherSuite.h"
+#include "tls/handshake/HandshakeNumbers.h"
 
 namespace tornell {
+
+using namespace hs;
 namespace {
 
-constexpr int kClientKeyExchange = 16;
-constexpr int kFinished = 20;
 constexpr int kChangeCipherSpec = 20;
 constexpr int kPremasterLength = 48;
 constexpr int kMasterLength = 48;

@@ -8,22 +8,14 @@
 #include "tls/engine/TlsEngine.h"
 #include "tls/engine/TlsSettingLists.h"
 #include "tls/suites/CipherSuite.h"
+#include "tls/handshake/HandshakeNumbers.h"
 
 namespace tornell {
+
+using namespace hs;
 namespace {
 
-constexpr int kClientHello = 1;
-constexpr int kExtServerName = 0;
-constexpr int kExtSupportedGroups = 10;
 constexpr int kExtPointFormats = 11;
-constexpr int kExtSignatureAlgorithms = 13;
-constexpr int kExtAlpn = 16;
-constexpr int kExtSupportedVersions = 43;
-constexpr int kExtCookie = 44;
-constexpr int kExtPskModes = 45;
-constexpr int kExtKeyShare = 51;
-constexpr int kExtRenegotiationInfo = 0xFF01;
-constexpr int kRenegotiationScsv = 0x00FF;
 constexpr int kSsl2ChallengeLength = 16;
 
 int HashCode(const char* name) {

@@ -10,41 +10,19 @@
 #include "tls/engine/TlsSettingLists.h"
 #include "tls/handshake/MessageReader.h"
 #include "tls/suites/CipherSuite.h"
+#include "tls/handshake/HandshakeNumbers.h"
 
 namespace tornell {
+
+using namespace hs;
 
 using tls::MessageReader;
 
 namespace {
 
-constexpr int kHelloRequest = 0;
-constexpr int kClientHello = 1;
-constexpr int kServerHello = 2;
-constexpr int kNewSessionTicket = 4;
-constexpr int kHelloRetryRequest = 6;
-constexpr int kEncryptedExtensions = 8;
-constexpr int kCertificate = 11;
-constexpr int kServerKeyExchange = 12;
-constexpr int kCertificateRequest = 13;
-constexpr int kServerHelloDone = 14;
-constexpr int kCertificateVerify = 15;
-constexpr int kClientKeyExchange = 16;
-constexpr int kFinished = 20;
-constexpr int kKeyUpdate = 24;
 constexpr int kInternalError = 80;
 
-constexpr int kExtAlpn = 16;
-constexpr int kExtPreSharedKey = 41;
-constexpr int kExtSupportedVersions = 43;
-constexpr int kExtCookie = 44;
-constexpr int kExtKeyShare = 51;
-constexpr int kExtRenegotiationInfo = 0xFF01;
 
-const unsigned char kRetryRandom[32] = {0xCF, 0x21, 0xAD, 0x74, 0xE5, 0x9A, 0x61, 0x11, 0xBE, 0x1D, 0x8C,
-                                        0x02, 0x1E, 0x65, 0xB8, 0x91, 0xC2, 0xA2, 0x11, 0x16, 0x7A, 0xBB,
-                                        0x8C, 0x5E, 0x07, 0x9E, 0x09, 0xE2, 0xC8, 0xA8, 0x33, 0x9C};
-const char kDowngradeTls12[8] = {'D', 'O', 'W', 'N', 'G', 'R', 'D', 1};
-const char kDowngradeTls11[8] = {'D', 'O', 'W', 'N', 'G', 'R', 'D', 0};
 const char* const kFullGroupList =
     "ecdhe_secp256r1,ecdhe_secp384r1,ecdhe_secp521r1,ffdhe_2048,ffdhe_3072,ffdhe_4096,ffdhe_6144,ffdhe_8192";
 

@@ -3,12 +3,14 @@
 // side and, when asked, answers with a KeyUpdate of its own.
 #include "core/base/Status.h"
 #include "tls/engine/TlsEngine.h"
+#include "tls/handshake/HandshakeNumbers.h"
 
 namespace tornell {
 
+using namespace hs;
+
 namespace {
 
-constexpr int kKeyUpdate = 24;
 constexpr int kHandshakeRecord = 22;
 constexpr int kUpdateNotRequested = 0;
 constexpr int kUpdateRequested = 1;

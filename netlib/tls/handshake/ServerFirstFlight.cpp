@@ -7,26 +7,16 @@
 #include "tls/engine/TlsEngine.h"
 #include "tls/engine/TlsSettingLists.h"
 #include "tls/suites/CipherSuite.h"
+#include "tls/handshake/HandshakeNumbers.h"
 
 namespace tornell {
+
+using namespace hs;
 namespace {
 
-constexpr int kServerHello = 2;
-constexpr int kEncryptedExtensions = 8;
-constexpr int kCertificate = 11;
-constexpr int kServerKeyExchange = 12;
-constexpr int kCertificateRequest = 13;
-constexpr int kServerHelloDone = 14;
-constexpr int kCertificateVerify = 15;
 constexpr int kExtEcPointFormats = 11;
-constexpr int kExtSupportedVersions = 43;
-constexpr int kExtKeyShare = 51;
-constexpr int kExtRenegotiationInfo = 0xFF01;
 constexpr int kNamedCurve = 3;
 
-const unsigned char kRetryRandom[32] = {0xCF, 0x21, 0xAD, 0x74, 0xE5, 0x9A, 0x61, 0x11, 0xBE, 0x1D, 0x8C,
-                                        0x02, 0x1E, 0x65, 0xB8, 0x91, 0xC2, 0xA2, 0x11, 0x16, 0x7A, 0xBB,
-                                        0x8C, 0x5E, 0x07, 0x9E, 0x09, 0xE2, 0xC8, 0xA8, 0x33, 0x9C};
 
 int Sent(int status) { return status == TlsEngine::kWouldBlock ? kStatusOk : status; }
 

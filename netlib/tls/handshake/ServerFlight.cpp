@@ -12,8 +12,11 @@
 #include "tls/engine/TlsSettingLists.h"
 #include "tls/handshake/MessageReader.h"
 #include "tls/suites/CipherSuite.h"
+#include "tls/handshake/HandshakeNumbers.h"
 
 namespace tornell {
+
+using namespace hs;
 namespace {
 
 constexpr int kStepCertificate = 1;
@@ -22,7 +25,6 @@ constexpr int kStepCertificateRequest = 3;
 constexpr int kMinDhBits = 1024;
 constexpr int kBadCertificate = 42;
 constexpr int kDecryptError = 51;
-constexpr int kExtSignatureAlgorithms = 13;
 
 // TLS 1.3 signs with RSA only under PSS (rsaEncryption keys) and with ECDSA
 // only under the scheme's own digest; PKCS#1 v1.5 and SHA-1 are out.

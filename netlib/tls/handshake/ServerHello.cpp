@@ -11,25 +11,19 @@
 #include "tls/engine/TlsSettingLists.h"
 #include "tls/handshake/MessageReader.h"
 #include "tls/suites/CipherSuite.h"
+#include "tls/handshake/HandshakeNumbers.h"
 
 namespace tornell {
+
+using namespace hs;
 
 using tls::MessageReader;
 
 namespace {
 
-constexpr int kExtSupportedGroups = 10;
-constexpr int kExtSignatureAlgorithms = 13;
-constexpr int kExtSupportedVersions = 43;
-constexpr int kExtPskModes = 45;
-constexpr int kExtKeyShare = 51;
-constexpr int kExtRenegotiationInfo = 0xFF01;
-constexpr int kRenegotiationScsv = 0x00FF;
 constexpr int kSessionIdLength = 32;
 constexpr int kMinChallenge = 16;
 
-const char kDowngradeTls12[8] = {'D', 'O', 'W', 'N', 'G', 'R', 'D', 1};
-const char kDowngradeTls11[8] = {'D', 'O', 'W', 'N', 'G', 'R', 'D', 0};
 
 // What one ClientHello brings, read whole before anything is decided.
 struct Offer {
