@@ -13,6 +13,7 @@
 
 #include "HttpHost.h"
 #include "PeerProcess.h"
+#include "TestFiles.h"
 #include "TestSupport.h"
 #include "http/HTTP.h"
 
@@ -20,37 +21,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
+using testsupport::ReadFile;
+using testsupport::Pattern;
 
-std::string Pattern(size_t size, unsigned seed) {
-  std::string out(size, '\0');
-  uint32_t x = seed;
-  for (size_t i = 0; i < size; ++i) {
-    x = x * 1103515245u + 12345u;
-    out[i] = static_cast<char>(x >> 16);
-  }
-  return out;
-}
-
-class Folder {
+class Folder : public testsupport::TempFolder {
  public:
-  Folder() {
-    char name[] = "/tmp/httpcomp-test-XXXXXX";
-    path_ = mkdtemp(name) != nullptr ? name : "";
-  }
-  ~Folder() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
+  Folder() : TempFolder("httpcomp-test") {}
 };
 
 struct HttpDeleter {

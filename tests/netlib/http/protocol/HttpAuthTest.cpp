@@ -12,6 +12,7 @@
 
 #include "Http1Client.h"
 #include "PeerProcess.h"
+#include "TestFiles.h"
 #include "TestSupport.h"
 #include "http/base/HttpStatus.h"
 
@@ -25,20 +26,9 @@ constexpr char kApache[] = "/usr/sbin/apache2";
 constexpr char kApacheModules[] = "/usr/lib/apache2/modules";
 constexpr char kPython[] = "/usr/bin/python3";
 
-class Folder {
+class Folder : public testsupport::TempFolder {
  public:
-  Folder() {
-    char name[] = "/tmp/http-auth-XXXXXX";
-    path_ = mkdtemp(name) != nullptr ? name : "";
-  }
-  ~Folder() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
+  Folder() : TempFolder("http-auth") {}
 };
 
 std::string Md5Hex(const std::string& text) {

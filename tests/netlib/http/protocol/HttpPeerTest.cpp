@@ -15,6 +15,7 @@
 
 #include "Http1Client.h"
 #include "PeerProcess.h"
+#include "TestFiles.h"
 #include "TestSupport.h"
 #include "http/base/HttpStatus.h"
 
@@ -24,26 +25,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& data) {
-  std::ofstream(path, std::ios::binary) << data;
-}
-
-std::string Pattern(size_t size, unsigned seed) {
-  std::string out(size, '\0');
-  uint32_t x = seed;
-  for (size_t i = 0; i < size; ++i) {
-    x = x * 1103515245u + 12345u;
-    out[i] = static_cast<char>(x >> 16);
-  }
-  return out;
-}
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+using testsupport::Pattern;
 
 std::string Words(size_t size) {
   std::string out;
@@ -51,20 +35,9 @@ std::string Words(size_t size) {
   return out;
 }
 
-class Folder {
+class Folder : public testsupport::TempFolder {
  public:
-  Folder() {
-    char name[] = "/tmp/http1-test-XXXXXX";
-    path_ = mkdtemp(name) != nullptr ? name : "";
-  }
-  ~Folder() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
+  Folder() : TempFolder("http1-test") {}
 };
 
 class Nginx : public ::testing::Test {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "SecretDumps.h"
 #include "ServerKit.h"
 #include "TestProcess.h"
 #include "TestSupport.h"
@@ -90,26 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 namespace {
 
-// The hex of one secret dump among the status texts ("==label==(n)" and
-// lines of "xx " pairs).
 std::string Dumped(const TrustingOwner& owner, const std::string& label) {
-  const std::string head = "==" + label + "==(";
-  for (const std::string& s : owner.statuses) {
-    if (s.rfind(head, 0) != 0) continue;
-    std::string hex;
-    size_t at = s.find("\r\n");
-    while (at != std::string::npos) {
-      size_t i = at + 2;
-      while (i + 2 < s.size() && std::isxdigit(uint8_t(s[i])) && std::isxdigit(uint8_t(s[i + 1])) && s[i + 2] == ' ') {
-        hex += char(std::tolower(uint8_t(s[i])));
-        hex += char(std::tolower(uint8_t(s[i + 1])));
-        i += 3;
-      }
-      at = s.find("\r\n", i);
-    }
-    return hex;
-  }
-  return "";
+  return peertest::Dumped(owner.statuses, label);
 }
 
 std::string HexOf(const std::string& bytes) {
