@@ -119,34 +119,13 @@ int TlsSecurityContext::DecryptPremaster(const ByteString& encrypted, ByteString
 }
 
 int TlsSecurityContext::SignWithOwnKey(const ByteString& digest, const char* hashName, ByteString& out) const {
-  if (ownCertificate == nullptr || ownCertificate->GetManager() == nullptr) return kStatusNoCertificate;
-  pki::CertificateManager& manager = *ownCertificate->GetManager();
-  const ByteString algorithm(manager.GetKeyAlgorithm());
+  pki::CertificateManager* manager = OwnManager(ownCertificate);
+  if (manager == nullptr) return kStatusNoCertificate;
   out.Clear();
-  if (IsRsaName(algorithm.CStr())) {
-    RsaKey key;
-    TORNELL_TRY(manager.GetRsaKey(key, 1));
-    RsaEngine engine;
-    TORNELL_TRY(engine.SetKey(key));
-    return engine.SignHash(digest.Data(), digest.Length(), hashName, out, UsesRsaPss(ownSignatureScheme), -1);
-  }
-  if (algorithm.EqualsIgnoreCase("IdEcPublicKey")) {
-    EcKey key;
-    TORNELL_TRY(manager.GetEcKey(key, 1));
-    EccEngine engine;
-    TORNELL_TRY(engine.SetKey(key));
-    // TLS carries ECDSA and DSA signatures as DER, not as raw r and s.
-    TORNELL_TRY(engine.SetRawSignature(0));
-    return engine.SignHash(digest.Data(), digest.Length(), out);
-  }
-  if (algorithm.EqualsIgnoreCase("DSA")) {
-    DsaKey key;
-    TORNELL_TRY(manager.GetDsaKey(key, 1));
-    DsaEngine engine;
-    TORNELL_TRY(engine.SetKey(key));
-    TORNELL_TRY(engine.SetSignatureFormat(1));
-    return engine.SignHash(digest.Data(), digest.Length(), out);
-  }
+  const ByteString algorithm(manager->GetKeyAlgorithm());
+  if (IsRsaName(algorithm.CStr())) return SignRsa(*manager, digest, hashName, UsesRsaPss(ownSignatureScheme), out);
+  if (algorithm.EqualsIgnoreCase("IdEcPublicKey")) return SignEcdsa(*manager, digest, out);
+  if (algorithm.EqualsIgnoreCase("DSA")) return SignDsa(*manager, digest, out);
   return kStatusNoPeerKey;
 }
 
@@ -182,17 +161,13 @@ const char* TlsSecurityContext::OwnRsaHashName() const {
 }
 
 int TlsSecurityContext::Sign(const ByteString& digest, ByteString& out) const {
-  pki::CertificateManager* manager = OwnManager(ownCertificate);
-  if (manager == nullptr) return kStatusNoCertificate;
-  out.Clear();
-  const char* algorithm = OwnKeyAlgorithm();
-  if (IsRsaName(algorithm)) {
-    const char* hashName = OwnRsaHashName();
+  if (OwnManager(ownCertificate) == nullptr) return kStatusNoCertificate;
+  const char* hashName = nullptr;
+  if (IsRsaName(OwnKeyAlgorithm())) {
+    hashName = OwnRsaHashName();
     if (hashName == nullptr) return kStatusUnknownDigest;
-    return SignRsa(*manager, digest, hashName, UsesRsaPss(ownSignatureScheme), out);
   }
-  if (ByteString(algorithm).EqualsIgnoreCase("IdEcPublicKey")) return SignEcdsa(*manager, digest, out);
-  return SignDsa(*manager, digest, out);
+  return SignWithOwnKey(digest, hashName, out);
 }
 
 }  // namespace tornell
