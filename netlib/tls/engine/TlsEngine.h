@@ -242,6 +242,11 @@ class TlsEngine {
   // ---- server role ----
   [[nodiscard]] int ProcessClientHello(WireBuffer& in, int length);
   [[nodiscard]] int ProcessSsl2ClientHello(WireBuffer& in);
+  // The suite for the own certificate among the candidates (handshake
+  // failure when none fits), reported with the version in the status texts;
+  // also the curve of an EC certificate (-1 for others).
+  [[nodiscard]] int ChooseServerSuite(const StringList& candidates, const StringList* groups, int tls13,
+                                      CipherSuite& chosen, int& certificateGroup);
   [[nodiscard]] int ProcessSsl2Record(const char* record, int size);
   // The version the server speaks for a client's offer, or a raised failure.
   [[nodiscard]] int ChooseServerVersion(int version, int& chosen);

@@ -187,6 +187,23 @@ int TlsEngine::OwnSignatureSchemes(SelectedCertificate* own, const char* list, S
   return kStatusOk;
 }
 
+int TlsEngine::ChooseServerSuite(const StringList& candidates, const StringList* groups, int tls13,
+                                 CipherSuite& chosen, int& certificateGroup) {
+  certificateGroup = -1;
+  const char* certificateAlgorithm = CertificateAlgorithm(pending, certificateGroup);
+  if (CipherSuite::ChooseServerSuiteFor(candidates, certificateAlgorithm, certificateGroup, groups,
+                                        EnabledSuitesText(cipherSuites), authenticateClients, relaxedChecks, tls13,
+                                        chosen) != kStatusOk) {
+    (void)SendAlert(tlsalert::kFatal, tlsalert::kHandshakeFailure);
+    return RaiseFatal(kStatusNegotiationFailed, "Could not agree on a cipher suite");
+  }
+  TORNELL_TRY(Status(VersionText(pending.version)));
+  ByteString text;
+  TORNELL_TRY(text.Set("Selected Cipher Suite: "));
+  TORNELL_TRY(text.Append(chosen.GetDisplayName()));
+  return Status(text.CStr());
+}
+
 int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
   TORNELL_TRY(Status("ClientHello message received"));
   const bool renegotiation = handshakeState == tlsstate::kComplete;
@@ -321,21 +338,9 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
     if (IsNistCurveGroup(int(common12.GetLong(i))) != 0) TORNELL_TRY(curves12.AddInt(common12.GetLong(i)));
   }
   TORNELL_TRY(SuitesForVersion(offer.suites, version, tls13, curves12, candidates));
-  int certificateGroup = -1;
-  const char* certificateAlgorithm = CertificateAlgorithm(pending, certificateGroup);
   CipherSuite chosen;
-  const StringList* groups = tls13 != 0 ? &common13 : &common12;
-  if (CipherSuite::ChooseServerSuiteFor(candidates, certificateAlgorithm, certificateGroup, groups,
-                                        EnabledSuitesText(cipherSuites), authenticateClients, relaxedChecks, tls13,
-                                        chosen) != kStatusOk) {
-    (void)SendAlert(tlsalert::kFatal, tlsalert::kHandshakeFailure);
-    return RaiseFatal(kStatusNegotiationFailed, "Could not agree on a cipher suite");
-  }
-  TORNELL_TRY(Status(VersionText(version)));
-  ByteString text;
-  TORNELL_TRY(text.Set("Selected Cipher Suite: "));
-  TORNELL_TRY(text.Append(chosen.GetDisplayName()));
-  TORNELL_TRY(Status(text.CStr()));
+  int certificateGroup = -1;
+  TORNELL_TRY(ChooseServerSuite(candidates, tls13 != 0 ? &common13 : &common12, tls13, chosen, certificateGroup));
 
   if (IsTls13Enabled() != 0 && version < 0x0304 && pending.serverRandom.Length() == 32) {
     std::memcpy(pending.serverRandom.Data() + 24, version == 0x0303 ? kDowngradeTls12 : kDowngradeTls11, 8);
@@ -390,6 +395,7 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
   if (group != 0) {
     ByteString name;
     if (tls::GroupName(group, name) == kStatusOk) {
+      ByteString text;
       TORNELL_TRY(text.Set("Selected Group: "));
       TORNELL_TRY(text.Append(name));
       TORNELL_TRY(Status(text.CStr()));
@@ -444,20 +450,9 @@ int TlsEngine::ProcessSsl2ClientHello(WireBuffer& in) {
   secureRenegotiation = ListHas(specs, kRenegotiationScsv) ? 1 : 0;
   StringList candidates;
   TORNELL_TRY(SuitesForVersion(specs, version, 0, StringList(), candidates));
-  int certificateGroup = -1;
-  const char* certificateAlgorithm = CertificateAlgorithm(pending, certificateGroup);
   CipherSuite chosen;
-  if (CipherSuite::ChooseServerSuiteFor(candidates, certificateAlgorithm, certificateGroup, nullptr,
-                                        EnabledSuitesText(cipherSuites), authenticateClients, relaxedChecks, 0,
-                                        chosen) != kStatusOk) {
-    (void)SendAlert(tlsalert::kFatal, tlsalert::kHandshakeFailure);
-    return RaiseFatal(kStatusNegotiationFailed, "Could not agree on a cipher suite");
-  }
-  TORNELL_TRY(Status(VersionText(version)));
-  ByteString text;
-  TORNELL_TRY(text.Set("Selected Cipher Suite: "));
-  TORNELL_TRY(text.Append(chosen.GetDisplayName()));
-  TORNELL_TRY(Status(text.CStr()));
+  int certificateGroup = -1;
+  TORNELL_TRY(ChooseServerSuite(candidates, nullptr, 0, chosen, certificateGroup));
   TORNELL_TRY(tls::RandomBytes(kSessionIdLength, pending.sessionId));
   if (challenge.Length() < kMinChallenge) {
     return RaiseFatal(kStatusNegotiationFailed, "SSL2 ClientHello challenge too short");
