@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "PeerSession.h"
+#include "SecretDumps.h"
 #include "TestSupport.h"
 #include "TestText.h"
 #include "../../pki/kit/PkiKit.h"
@@ -31,23 +32,6 @@ struct Case {
 };
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
-
-// gnutls' key log: label to secret (hex, lower case) for this client random.
-std::map<std::string, std::string> KeyLog(const std::string& path, const std::string& clientRandom) {
-  std::map<std::string, std::string> out;
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream words(line);
-    std::string label, random, secret;
-    words >> label >> random >> secret;
-    for (std::string* s : {&random, &secret}) {
-      for (char& ch : *s) ch = char(std::tolower(static_cast<unsigned char>(ch)));
-    }
-    if (random == clientRandom) out[label] = secret;
-  }
-  return out;
-}
 
 struct GnutlsRun {
   PeerProcess server;

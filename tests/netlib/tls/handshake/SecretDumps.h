@@ -1,7 +1,11 @@
 #pragma once
-// Reads the engine's secret dumps back out of its status texts.
+// Reads secrets back: the engine's dumps out of its status texts, and a
+// peer's key log file.
 #include <cctype>
 #include <cstdint>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,6 +30,25 @@ inline std::string Dumped(const std::vector<std::string>& statuses, const std::s
     return hex;
   }
   return "";
+}
+
+// A key log file's lines for one client random (lower-case hex): label to
+// secret, in lower-case hex.
+inline std::map<std::string, std::string> KeyLog(const std::string& path, const std::string& clientRandom) {
+  const auto lower = [](std::string text) {
+    for (char& ch : text) ch = char(std::tolower(uint8_t(ch)));
+    return text;
+  };
+  std::map<std::string, std::string> out;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::string label, random, secret;
+    words >> label >> random >> secret;
+    if (lower(random) == clientRandom) out[label] = lower(secret);
+  }
+  return out;
 }
 
 }  // namespace peertest

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "PeerSession.h"
+#include "SecretDumps.h"
 #include "ServerKit.h"
 #include "TestProcess.h"
 #include "TestSupport.h"
@@ -22,25 +23,6 @@
 namespace {
 
 using namespace peertest;
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char ch) { return char(std::tolower(ch)); });
-  return text;
-}
-
-// The key log's lines for one client random, label to secret (hex, lower case).
-std::map<std::string, std::string> KeyLog(const std::string& path, const std::string& clientRandom) {
-  std::map<std::string, std::string> out;
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream words(line);
-    std::string label, random, secret;
-    words >> label >> random >> secret;
-    if (Lower(random) == clientRandom) out[label] = Lower(secret);
-  }
-  return out;
-}
 
 // A listening socket on 127.0.0.1 with a port the system chose.
 struct Listener {

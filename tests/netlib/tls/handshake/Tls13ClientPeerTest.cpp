@@ -31,22 +31,6 @@ struct Case {
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
-// The keylog lines of one connection, label to hex secret.
-std::map<std::string, std::string> KeyLog(const std::string& path, const std::string& clientRandom) {
-  std::map<std::string, std::string> out;
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream words(line);
-    std::string label, random, secret;
-    words >> label >> random >> secret;
-    std::transform(random.begin(), random.end(), random.begin(), [](unsigned char ch) { return char(std::tolower(ch)); });
-    std::transform(secret.begin(), secret.end(), secret.begin(), [](unsigned char ch) { return char(std::tolower(ch)); });
-    if (random == clientRandom) out[label] = secret;
-  }
-  return out;
-}
-
 std::string Dumped(const SocketOwner& owner, const std::string& label) {
   return peertest::Dumped(owner.statuses, label);
 }
