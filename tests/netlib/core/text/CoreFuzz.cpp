@@ -8,17 +8,11 @@
 
 #include "ByteStringModel.h"
 #include "core/text/ByteString.h"
+#include "../../../support/FuzzRequire.h"
 
 using tornell::ByteString;
 
 namespace {
-
-void Require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "fuzz check failed: %s\n", what);
-    std::abort();
-  }
-}
 
 std::string Str(const ByteString& s) { return std::string(s.Data(), s.Length()); }
 

@@ -8,17 +8,11 @@
 
 #include "crypto/pubkey/DerLength.h"
 #include "crypto/pubkey/PublicKeyAlgorithm.h"
+#include "../../../support/FuzzRequire.h"
 
 using namespace tornell;
 
 namespace {
-
-void Require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "fuzz check failed: %s\n", what);
-    std::abort();
-  }
-}
 
 }  // namespace
 

@@ -15,17 +15,11 @@
 #include "http/h2/Http2Connection.h"
 #include "http/h2/Http2Frames.h"
 #include "http/h2/Http2HeadersFrame.h"
+#include "../../../support/FuzzRequire.h"
 
 using namespace tornell;
 
 namespace {
-
-void Require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "fuzz check failed: %s\n", what);
-    std::abort();
-  }
-}
 
 // RFC 7541 C.3, so later blocks can refer to dynamic entries.
 const char* const kWarmBlocks[] = {

@@ -12,17 +12,11 @@
 #include "core/buffer/ByteQueue.h"
 #include "http/decode/GzipHeader.h"
 #include "http/protocol/HttpProtocol.h"
+#include "../../../support/FuzzRequire.h"
 
 using namespace tornell;
 
 namespace {
-
-void Require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "fuzz check failed: %s\n", what);
-    std::abort();
-  }
-}
 
 class Parser : public HttpProtocol {
  public:

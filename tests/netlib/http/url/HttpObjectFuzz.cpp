@@ -14,17 +14,11 @@
 #include "http/headers/HeaderText.h"
 #include "http/headers/HttpHeaderList.h"
 #include "http/url/UrlTarget.h"
+#include "../../../support/FuzzRequire.h"
 
 using namespace tornell;
 
 namespace {
-
-void Require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "fuzz check failed: %s\n", what);
-    std::abort();
-  }
-}
 
 void FuzzHeaders(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -10,17 +10,11 @@
 #include "core/text/ByteString.h"
 #include "net/auth/DigestAuthenticator.h"
 #include "net/auth/NtlmProvider.h"
+#include "../../../support/FuzzRequire.h"
 
 using tornell::ByteString;
 
 namespace {
-
-void Require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "fuzz check failed: %s\n", what);
-    std::abort();
-  }
-}
 
 void FuzzDigest(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -11,15 +11,9 @@
 
 #include "net/kerberos/KerberosClient.h"
 #include "net/kerberos/Keytab.h"
+#include "../../../support/FuzzRequire.h"
 
 namespace {
-
-void Require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "fuzz check failed: %s\n", what);
-    std::abort();
-  }
-}
 
 const int kEtypes[] = {3, 23, 17, 18};
 

@@ -10,15 +10,9 @@
 #include <string>
 
 #include "net/connection/TcpConnection.h"
+#include "../../../support/FuzzRequire.h"
 
 namespace {
-
-void Require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "fuzz check failed: %s\n", what);
-    std::abort();
-  }
-}
 
 class FakeOwner : public tornell::TcpConnection {
  public:

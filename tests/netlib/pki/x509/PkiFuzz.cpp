@@ -26,18 +26,12 @@
 #include "pki/store/CertificateManager.h"
 #include "pki/store/SelectedCertificate.h"
 #include "../json/JsonTestText.h"
+#include "../../../support/FuzzRequire.h"
 
 using namespace tornell;
 using namespace tornell::pki;
 
 namespace {
-
-void Require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "fuzz check failed: %s\n", what);
-    std::abort();
-  }
-}
 
 // Every reader of the writer, at a few indexes; none may read outside the input.
 void FuzzDer(const uint8_t* data, size_t size) {
