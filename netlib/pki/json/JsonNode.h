@@ -32,7 +32,12 @@ class JsonNode {
   int RemoveChild(JsonNode* child);
   int RemoveAllChildren();
 
-  using SmallText = InlineString<15>;
+  // Values may be private key members (a JWK's "d"): the text wipes what it
+  // gives back.
+  class SmallText : public InlineString<15> {
+   public:
+    SmallText() { MarkSecret(); }
+  };
 
   const char* Name() const { return name_.CStr(); }
   [[nodiscard]] int SetName(const void* name, int length) { return name_.Set(name, length); }

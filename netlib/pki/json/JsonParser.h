@@ -8,6 +8,7 @@
 // wrapped in "(" and ")", and any run of number characters as a number.
 #include "core/base/ComponentBase.h"
 #include "core/text/ByteString.h"
+#include "core/text/SecretBytes.h"
 #include "pki/json/ByteStack.h"
 #include "pki/json/JsonNode.h"
 #include "pki/json/JsonPathQuery.h"
@@ -116,15 +117,16 @@ class JsonParser : public ComponentBase {
   JsonNode* current_ = nullptr;
   JsonNode* selected_ = nullptr;
   int keepInput_ = 0;
-  ByteString input_;
+  // The document and the values taken from it may be a private key.
+  SecretBytes input_;
   TextBuffer token_;
   int buildDom_ = 0;
   ByteString selectedPath_;
   int escape_ = 0;
   int parenthesis_ = 0;
   int canonicalPath_ = 1;
-  ByteString valueText_;
-  ByteString decoded_;
+  SecretBytes valueText_;
+  SecretBytes decoded_;
   int mark_ = 0;
   int valueDecoding_ = 0;
   int scalar_ = 0;

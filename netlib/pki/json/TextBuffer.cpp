@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/secure/SecureWipe.h"
 #include "pki/json/JsonStatus.h"
 
 namespace tornell::pki {
@@ -23,7 +24,9 @@ int TextBuffer::Set(const void* data, int length) {
 }
 
 int TextBuffer::Clear() {
-  inline_[0] = 0;
+  // A token may be a private key member.
+  SecureWipe(inline_, sizeof inline_);
+  static_cast<void>(heap_.Clear());
   text_ = inline_;
   length_ = 0;
   return kStatusOk;

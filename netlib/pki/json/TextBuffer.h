@@ -1,13 +1,14 @@
 #pragma once
 // Copy of the token being read: short tokens stay in an inline area, longer
 // ones in a string that only grows, so a run of tokens rarely allocates.
-#include "core/text/InlineString.h"
+#include "core/text/SecretBytes.h"
 
 namespace tornell::pki {
 
 class TextBuffer {
  public:
   TextBuffer() { Clear(); }
+  ~TextBuffer() { Clear(); }
   TextBuffer(const TextBuffer&) = delete;
   TextBuffer& operator=(const TextBuffer&) = delete;
 
@@ -18,7 +19,7 @@ class TextBuffer {
 
  private:
   static constexpr int kInline = 1024;
-  InlineString<1024> heap_;
+  SecretBytes heap_;
   int length_ = 0;
   int reserved_ = 0;
   const char* text_ = inline_;
