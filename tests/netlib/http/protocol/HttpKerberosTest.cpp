@@ -11,6 +11,7 @@
 #include "PeerProcess.h"
 #include "TestSupport.h"
 #include "TestText.h"
+#include "http/base/HttpStatus.h"
 
 using namespace tornell;
 using kerberostest::Realm;
@@ -72,8 +73,8 @@ class KerberosHttp : public ::testing::Test {
   // The user's long-term keys as MIT's klist shows them, lower-case hex.
   static std::vector<std::string> UserKeys() {
     bool ok = false;
-    const std::string listing =
-        testsupport::RunCommand(realm_->EnvPrefix() + "klist -k -t -e -K '" + (realm_->dir->path() / "user.keytab").string() + "'", ok);
+    const std::string table = (realm_->dir->path() / "user.keytab").string();
+    const std::string listing = testsupport::RunCommand(realm_->EnvPrefix() + "klist -k -t -e -K '" + table + "'", ok);
     std::vector<std::string> keys;
     for (size_t at = listing.find("(0x"); at != std::string::npos; at = listing.find("(0x", at + 1)) {
       keys.push_back(listing.substr(at + 3, listing.find(')', at) - at - 3));
@@ -169,6 +170,22 @@ TEST_F(KerberosHttp, WrongPasswordFails) {
   }
 }
 
+TEST_F(KerberosHttp, RefusedTicketIsAskedForOnceMore) {
+  // Without the service's key the server refuses the ticket; the retry runs
+  // a fresh exchange, and its refusal ends the request.
+  StartServer("user.keytab");
+  LoggingClient client;
+  Prepare(client, "user@TEST.LOCAL", "userpw");
+  ASSERT_EQ(client.Config("KerberosKDC=127.0.0.1"), "");
+  EXPECT_EQ(client.Run(kHttpGet, Url("localhost")), kHttpStatusProtocolError);
+  EXPECT_EQ(client.events.statuses, (std::vector<int>{401, 401}));
+  int exchanges = 0;
+  for (const std::string& line : client.lines) {
+    exchanges += line.rfind("1 Kerberos [Kerberos] Authenticate start.", 0) == 0 ? 1 : 0;
+  }
+  EXPECT_EQ(exchanges, 2);
+}
+
 TEST_F(KerberosHttp, PostCarriesItsBodyAtOnce) {
   StartServer("http.keytab");
   LoggingClient client;
@@ -207,7 +224,8 @@ TEST_F(KerberosHttp, LogLinesByLevelWithoutKeys) {
     EXPECT_GT(kerberosLines, 0);
     EXPECT_TRUE(client.Logged("1 Kerberos [Kerberos] Current Encrypt Type is 17."));
     // Packets at level 3, each with its dump.
-    EXPECT_EQ(client.Logged("3 Kerberos [Kerberos] Direction: 0, Description: KRB_AS_REQ.\r\n00000000  6A "), level == 3);
+    EXPECT_EQ(client.Logged("3 Kerberos [Kerberos] Direction: 0, Description: KRB_AS_REQ.\r\n00000000  6A "),
+              level == 3);
     EXPECT_EQ(client.Logged("3 Kerberos [Kerberos] Direction: 1, Description: KRB_TGS_REP.\r\n00000000  6D "),
               level == 3);
     EXPECT_EQ(client.Logged("3 Kerberos [Kerberos] Kerberos Key Hex String:\r\n(16 bytes)"), level == 3);

@@ -37,10 +37,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             try:
                 context = gssapi.SecurityContext(usage="accept")
                 reply = context.step(base64.b64decode(auth[10:]))
-            except gssapi.exceptions.GSSError as error:
-                return self.answer(401, str(error).encode(), [("WWW-Authenticate", "Negotiate")])
+                initiator = str(context.initiator_name) if context.complete else None
+            except Exception:  # noqa: BLE001  (any refusal is a 401)
+                initiator = None
+            if initiator is None:
+                return self.answer(401, b"refused", [("WWW-Authenticate", "Negotiate")])
             headers = [("WWW-Authenticate", "Negotiate " + base64.b64encode(reply).decode())] if reply else []
-            return self.answer(200, str(context.initiator_name).encode() + b" " + body, headers)
+            return self.answer(200, initiator.encode() + b" " + body, headers)
         self.answer(401, b"denied", [("WWW-Authenticate", "Negotiate")])
 
     do_GET = do_POST = handle_any
