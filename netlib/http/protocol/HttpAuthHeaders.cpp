@@ -1,7 +1,8 @@
 // The Authorization and Proxy-Authorization texts the object builds itself:
 // Basic from the credentials, Digest through the two authenticators, NTLM and
-// Negotiate tokens through the socket core's token provider. A Proprietary
-// text is sent as the caller set it.
+// Negotiate tokens through the socket core's token provider, or Negotiate
+// through the built-in Kerberos client. A Proprietary text is sent as the
+// caller set it.
 #include <cstdio>
 #include <cstring>
 
@@ -64,6 +65,7 @@ int HttpProtocol::BuildNegotiateToken(int retry, ByteString& out) {
     TORNELL_TRY(spn.Set("HTTP/"));
     TORNELL_TRY(spn.Append(target_.Server().CStr()));
   }
+  if (useInternalKerberos_ != 0 || kdc_.GetKeytabFile()[0] != '\0') return BuildKerberosToken(spn, out);
   if (pendingAuth_.IsEmpty()) {
     TORNELL_TRY(SetAuthCredentials("Negotiate", target_.User().CStr(), target_.Password().CStr()));
     TORNELL_TRY(GetAuthToken(out, "Negotiate", spn.CStr(), ""));
@@ -72,6 +74,29 @@ int HttpProtocol::BuildNegotiateToken(int retry, ByteString& out) {
     TORNELL_TRY(GetAuthToken(out, "Negotiate", spn.CStr(), pendingAuth_.CStr()));
   }
   if (retry != 0) TORNELL_TRY(log_.Log2("", GetAuthDiagnostics(), "Info"));
+  return kStatusOk;
+}
+
+int HttpProtocol::BuildKerberosToken(const ByteString& spn, ByteString& out) {
+  // A failing step reports the Kerberos client's code and text.
+  auto step = [this](int status) {
+    return status == kStatusOk ? status : ReturnError(status, kdc_.GetLastErrorText());
+  };
+  // A keytab brings its own key, and its entry names the service.
+  if (kdc_.GetKeytabFile()[0] == '\0') {
+    TORNELL_TRY(step(kdc_.SetPassword(target_.Password().CStr())));
+    TORNELL_TRY(step(kdc_.SetServicePrincipal(spn.CStr())));
+  }
+  TORNELL_TRY(step(kdc_.SetUser(target_.User().CStr())));
+  const char* kdcHost = !kerberosKdc_.IsEmpty() ? kerberosKdc_.CStr() : target_.Server().CStr();
+  TORNELL_TRY(step(kdc_.SetKdcHost(kdcHost)));
+  static_cast<void>(kdc_.SetEncodeAuthToken(1));
+  TORNELL_TRY(step(kdc_.Authenticate()));
+  const char* token = nullptr;
+  int length = 0;
+  TORNELL_TRY(step(kdc_.GetAuthToken(token, length)));
+  TORNELL_TRY(out.Set(token, length));
+  negotiateTokenReady_ = IsKerberosToken(out.CStr());
   return kStatusOk;
 }
 

@@ -181,8 +181,23 @@ int HttpProtocol::Config(ConfigSetting* setting, const char*& answer) {
   }
   if (is("NegotiatedHTTPVersion")) return query ? SetConfigAnswer(answer, negotiatedHttpVersion_.CStr()) : base();
   if (is("AllowHTTPFallback")) return flag(allowHttpFallback_);
+  if (is("HTTP2HeadersWithoutIndexing")) {
+    if (query) return SetConfigAnswer(answer, http2_.GetHeadersWithoutIndexing());
+    return http2_.SetHeadersWithoutIndexing(setting->Value());
+  }
   if (is("UseInternalKerberos")) return digit(useInternalKerberos_);
+  if (is("KerberosKeytabFile")) {
+    kdc_.ClearError();
+    const int status = kdc_.Config(setting, answer);
+    return status == kStatusOk ? status : ReturnError(status, kdc_.GetLastErrorText());
+  }
+  if (is("KerberosKDC")) return text(kerberosKdc_);
   return base();
+}
+
+void HttpProtocol::SetLogLevel(int level) {
+  log_.SetLevel(level);
+  static_cast<void>(kdc_.SetLogPackets(level >= 2 ? 1 : 0));
 }
 
 }  // namespace tornell

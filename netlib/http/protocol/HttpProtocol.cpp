@@ -64,7 +64,7 @@ int HttpProtocol::Init() {
   useWinInetCookies_ = 1;
   log_.SetLevel(HttpLog::kDefaultLevel);
   useInternalKerberos_ = 0;
-  return 1;
+  return kdc_.Bind(this);
 }
 
 // ---- actions ------------------------------------------------------------------------

@@ -17,6 +17,7 @@
 #include "http/headers/HttpLog.h"
 #include "http/protocol/HttpEventSink.h"
 #include "http/protocol/Http2Forwarders.h"
+#include "http/protocol/KdcUdpClient.h"
 #include "http/url/UrlTarget.h"
 #include "net/auth/DigestAuthenticator.h"
 #include "net/connection/TransferConnection.h"
@@ -106,6 +107,7 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   [[nodiscard]] int SendHttp2Data(const char* data, int length, const char* what, bool last);
   int OnHttp2Event(int kind, const void* data, int length);
   Http2Connection& Http2() { return http2_; }
+  KdcUdpClient& Kerberos() { return kdc_; }
   // What "h2" the request offers by ALPN: both protocols with the fallback
   // allowed, "h2" alone without it, none for HTTP/1.x.
   [[nodiscard]] int OfferAlpnForVersion();
@@ -166,7 +168,8 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
     return log_.LogBody(data, length, type);
   }
   int GetLogLevel() const { return log_.Level(); }
-  void SetLogLevel(int level) { log_.SetLevel(level); }
+  // Also switches the Kerberos client's packet dumps: on from level 2.
+  void SetLogLevel(int level);
 
   // ---- settings and state ----
   HttpHeaderList& ResponseHeaders() { return responseHeaders_; }
@@ -281,6 +284,9 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   [[nodiscard]] int BuildNtlmToken(const char* user, const SecretBytes& password, const char* server,
                                    const char* challenge, int retry, ByteString& out);
   [[nodiscard]] int BuildNegotiateToken(int retry, ByteString& out);
+  // Negotiate through the built-in Kerberos client: a whole AS and TGS
+  // exchange with the KDC, then the Base64 GSS-API token.
+  [[nodiscard]] int BuildKerberosToken(const ByteString& spn, ByteString& out);
   // The first Digest challenge of a response this client can answer wins;
   // later ones (say SHA-256 after MD5) must not replace it.
   [[nodiscard]] int TakeDigestChallenge(DigestAuthenticator& digest, uint8_t& taken, const char* text);
@@ -373,7 +379,9 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   // is trailers.
   uint8_t http2HeadersDone_ = 0;
   int useInternalKerberos_ = 0;
-  // The Kerberos client takes its place here.
+  KdcUdpClient kdc_;
+  // The KDC host; empty: the URL's server.
+  ShortString kerberosKdc_;
   FilePath attachedFile_;
   FilePath localFile_;
   FileStream localStream_;
