@@ -2,7 +2,8 @@
 // feeds it: a 4000-byte receive queue split by whatever terminator the parser
 // asks for (LF lines, CR LF lines, raw blocks), in pieces of input-chosen
 // sizes; and for the gzip member header walk. HTTP1_FUZZ_TARGET picks
-// "parser" or "gzip".
+// "parser" or "gzip". The parser runs under input-chosen server and proxy
+// authentication schemes and then answers the challenges it stored.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +21,16 @@ namespace {
 
 class Parser : public HttpProtocol {
  public:
-  void Begin(uint8_t flags) {
+  void Begin(uint8_t flags, uint8_t schemes) {
+    // Credentials on both sides, so that stored challenges get answered.
+    static_cast<void>(SetAuthScheme(schemes & 7));
+    static_cast<void>(SetProxyAuthScheme((schemes >> 4) & 7));
+    static_cast<void>(SetUser("user"));
+    static_cast<void>(SetPassword("pass"));
+    static_cast<void>(SetProxyUser("DOM\\proxy"));
+    static_cast<void>(SetProxyPassword("secret"));
+    static_cast<void>(proxyServer_.Set("proxy.example"));
+    SetLogLevel((schemes & 8) != 0 ? 3 : 1);
     responseParseState_ = 0;
     currentAction_ = kHttpGet;
     static_cast<void>(requestMethod_.Set((flags & 1) != 0 ? "HEAD" : "GET"));
@@ -31,16 +41,41 @@ class Parser : public HttpProtocol {
     static_cast<void>(SetEol("\n", 1));
   }
   int Feed(char* data, int length, int eol) { return FireDataIn(data, length, eol); }
+  // The retry's texts from whatever the response left: Digest from the
+  // parsed challenge, NTLM and Negotiate from the stored token.
+  void Answer() {
+    static_cast<void>(BuildAuthorization(1));
+    static_cast<void>(BuildProxyAuthorization(1));
+    if (authScheme_ != kAuthProprietary && authScheme_ != 6) RequireAnswer(authorization_.CStr(), authScheme_, true);
+    if (proxyAuthScheme_ != kAuthProprietary) {
+      RequireAnswer(proxyAuthorization_.CStr(), proxyAuthScheme_, proxyAuthScheme_ != kAuthNegotiate);
+    }
+  }
+
+ private:
+  // An answer names its scheme; schemes without answers leave the text empty.
+  static void RequireAnswer(const char* text, int scheme, bool answered) {
+    const bool named = scheme == kAuthBasic || scheme == kAuthDigest || scheme == kAuthNtlm || scheme == kAuthNegotiate;
+    if (!named || !answered) {
+      Require(text[0] == '\0', "no answer for the scheme");
+      return;
+    }
+    if (text[0] == '\0') return;
+    const std::string name = std::string(AuthSchemeName(scheme)) + " ";
+    Require(std::strncmp(text, name.c_str(), name.size()) == 0, "scheme of the answer");
+  }
+
+ public:
   int Failed() const { return responseError_; }
 };
 
 void FuzzParser(const uint8_t* data, size_t size) {
-  if (size < 2) return;
+  if (size < 3) return;
   Parser parser;
-  parser.Begin(data[0]);
+  parser.Begin(data[0], data[2]);
   const unsigned step = 1 + data[1] % 64 * 97;  // bytes the socket hands over at a time
-  data += 2;
-  size -= 2;
+  data += 3;
+  size -= 3;
   ByteQueue queue;
   Require(queue.Allocate(HttpProtocol::kDefaultMaxLineLength) != 0, "queue");
   size_t at = 0;
@@ -74,6 +109,7 @@ void FuzzParser(const uint8_t* data, size_t size) {
     Require(parser.TransferredData().Length() <= 100, "limit");
   }
   static_cast<void>(parser.EndResponse());
+  parser.Answer();
 }
 
 void FuzzGzip(const uint8_t* data, size_t size) {
