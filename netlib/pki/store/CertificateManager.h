@@ -99,6 +99,11 @@ class CertificateManager : public SocketCore {
   [[nodiscard]] int GetEncoded(char** data, int* length);
   [[nodiscard]] int GetEncodedPem(char** data, int* length);
   [[nodiscard]] int GetEncodedXml(char** data, int* length);
+  // The DER of the store's certificates that issue the loaded one, by name,
+  // nearest first, up to a self-issued top (reachedRoot 1 when the last one
+  // is); the loaded certificate itself is not among them. Signatures are the
+  // receiver's to check.
+  [[nodiscard]] int GetIssuerChain(StringList& der, int& reachedRoot);
   [[nodiscard]] int GetRsaKey(RsaKey& key, int flag);
   [[nodiscard]] int GetDsaKey(DsaKey& key, int flag);
   [[nodiscard]] int GetEcKey(EcKey& key, int flag);

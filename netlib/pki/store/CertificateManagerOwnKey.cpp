@@ -1,12 +1,14 @@
 // The certificate that goes with a loaded private key: a PKCS#12 store's own
 // certificate, or the certificate beside the key in a PEM key store. Either
 // becomes the manager's loaded certificate, holding the private key, so the
-// TLS engine can send it and sign with it.
+// TLS engine can send it and sign with it; the store's other certificates
+// give the chain it sends with it.
 #include <cstring>
 #include <new>
 
 #include "core/base/Status.h"
 #include "pki/der/DerElement.h"
+#include "pki/keys/KeyCodec.h"
 #include "pki/x509/DerChildren.h"
 #include "pki/store/CertificateManager.h"
 
@@ -59,7 +61,60 @@ int WholeCertificate(const X509Certificate& part, ByteString& der) {
   return der.Assign(whole.output);
 }
 
+// One decoded store certificate as a chain candidate: DER with normalised names.
+int AddCandidate(const X509Certificate& certificate, StringList& der, StringList& subjects, StringList& issuers) {
+  X509Certificate decoded;
+  if (WholeCertificate(certificate, decoded.encoded) != kStatusOk || decoded.Decode() != kStatusOk) return kStatusOk;
+  ByteString subject, issuer;
+  TORNELL_TRY(KeyCodec::NormalizeName(decoded.GetSubject(), subject));
+  TORNELL_TRY(KeyCodec::NormalizeName(decoded.GetIssuer(), issuer));
+  TORNELL_TRY(der.Add(decoded.encoded.Data(), decoded.encoded.Length()));
+  TORNELL_TRY(subjects.Add(subject.Data(), subject.Length()));
+  return issuers.Add(issuer.Data(), issuer.Length());
+}
+
+constexpr int kMaxIssuers = 16;
+
 }  // namespace
+
+int CertificateManager::GetIssuerChain(StringList& der, int& reachedRoot) {
+  TORNELL_TRY(der.Clear());
+  reachedRoot = 0;
+  if (GetSubject() == nullptr || GetIssuer() == nullptr) return kStatusOk;
+  ByteString subject, issuer;
+  TORNELL_TRY(KeyCodec::NormalizeName(GetSubject(), subject));
+  TORNELL_TRY(KeyCodec::NormalizeName(GetIssuer(), issuer));
+  if (issuer.Equals(subject)) return kStatusOk;  // a self-issued certificate has no issuers to send
+  StringList candidates, subjects, issuers;
+  for (int i = 0; i < store_.entries.Count(); ++i) {
+    const CertStoreEntry* entry = store_.entries.Get(i);
+    if (entry == nullptr) continue;
+    if (entry->certificate != nullptr) TORNELL_TRY(AddCandidate(*entry->certificate, candidates, subjects, issuers));
+    if (entry->pkcs12 == nullptr) continue;
+    PtrList<X509Certificate>& held = entry->pkcs12->certificates;
+    for (int j = 0; j < held.Count(); ++j) TORNELL_TRY(AddCandidate(*held.Get(j), candidates, subjects, issuers));
+  }
+  // Each step takes a certificate named as the current issuer that is not
+  // taken yet; a name loop ends when none is left, a long one at the bound.
+  int used[kMaxIssuers] = {};
+  int taken = 0;
+  while (!issuer.Equals(subject) && taken < kMaxIssuers) {
+    int next = -1;
+    for (int k = 0; k < candidates.Count() && next < 0; ++k) {
+      if (std::strcmp(subjects.Get(k), issuer.CStr()) != 0) continue;
+      bool again = false;
+      for (int t = 0; t < taken; ++t) again = again || used[t] == k;
+      if (!again) next = k;
+    }
+    if (next < 0) break;
+    used[taken++] = next;
+    TORNELL_TRY(der.Add(candidates.Get(next), candidates.EntryLength(next)));
+    TORNELL_TRY(subject.Set(subjects.Get(next), subjects.EntryLength(next)));
+    TORNELL_TRY(issuer.Set(issuers.Get(next), issuers.EntryLength(next)));
+  }
+  reachedRoot = taken > 0 && issuer.Equals(subject) ? 1 : 0;
+  return kStatusOk;
+}
 
 bool CertificateManager::IsReadableStoreType(int type) {
   return type == kStorePfxFile || type == kStorePfxBlob || type == kStorePemKeyFile || type == kStorePemKeyBlob ||

@@ -46,6 +46,7 @@ void SelectPremaster(const uint8_t* em, size_t k, int version, const uint8_t* fa
 namespace {
 
 constexpr int kStatusNotRsa = 278;
+constexpr int kExportRsaBits = 512;
 
 bool IsRsaName(const char* name) {
   ByteString text(name);
@@ -116,6 +117,26 @@ int TlsSecurityContext::DecryptPremaster(const ByteString& encrypted, ByteString
                        offeredVersion, fallback, premaster.Bytes());
   SecureWipe(fallback, sizeof fallback);
   return out.Assign(premaster);
+}
+
+int TlsSecurityContext::NeedsEphemeralRsa() const {
+  if (readState.Suite().IsExport() == 0) return 0;
+  pki::CertificateManager* manager = OwnManager(ownCertificate);
+  if (manager == nullptr) return 1;
+  RsaKey key;
+  if (!IsRsaName(OwnKeyAlgorithm()) || manager->GetRsaKey(key, 1) != kStatusOk) return 1;
+  int i = 0;
+  while (i < key.n.Length() && key.n.ByteAt(i) == 0) ++i;
+  int bits = 8 * (key.n.Length() - i);
+  for (int top = i < key.n.Length() ? key.n.ByteAt(i) : 0x80; top < 0x80; top <<= 1) --bits;
+  return bits > kExportRsaBits ? 1 : 0;
+}
+
+int TlsSecurityContext::GetEphemeralRsaKey(RsaKey& out) const {
+  if (hasEphemeralRsaKey != 0) return out.CopyFrom(ephemeralRsaKey);
+  RsaEngine engine;
+  TORNELL_TRY(engine.SetKeySize(kExportRsaBits));
+  return engine.GenerateKey(1, out, 0);
 }
 
 int TlsSecurityContext::SignWithOwnKey(const ByteString& digest, const char* hashName, ByteString& out) const {

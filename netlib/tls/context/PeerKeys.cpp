@@ -34,25 +34,41 @@ int TlsSecurityContext::DecodePeerCertificate(pki::X509Certificate& out) const {
 
 const char* TlsSecurityContext::PeerKeyAlgorithm() const { return peerKeyAlgorithm.CStr(); }
 
+int TlsSecurityContext::RememberPeerKey(const pki::X509Certificate& leaf) const {
+  TORNELL_TRY(peerKey.CopyFrom(leaf.tbs.subjectPublicKeyInfo));
+  return peerKeyDer.Assign(leaf.encoded);
+}
+
+int TlsSecurityContext::PeerPublicKey(const pki::SubjectPublicKeyInfo*& out) const {
+  if (peerCertificateDer.IsEmpty()) return kStatusNoPeerKey;
+  if (!peerKeyDer.Equals(peerCertificateDer)) {
+    pki::X509Certificate certificate;
+    TORNELL_TRY(DecodePeerCertificate(certificate));
+    TORNELL_TRY(RememberPeerKey(certificate));
+  }
+  out = &peerKey;
+  return kStatusOk;
+}
+
 int TlsSecurityContext::GetRsaKey(RsaKey& out) const {
-  pki::X509Certificate certificate;
-  TORNELL_TRY(DecodePeerCertificate(certificate));
-  if (!IsRsaName(certificate.GetKeyAlgorithm())) return kStatusNoPeerKey;
-  return certificate.GetRsaKey(out);
+  const pki::SubjectPublicKeyInfo* key = nullptr;
+  TORNELL_TRY(PeerPublicKey(key));
+  if (!IsRsaName(key->KeyAlgorithmName())) return kStatusNoPeerKey;
+  return out.CopyFrom(key->rsaKey);
 }
 
 int TlsSecurityContext::GetDsaKey(DsaKey& out) const {
-  pki::X509Certificate certificate;
-  TORNELL_TRY(DecodePeerCertificate(certificate));
-  if (!ByteString(certificate.GetKeyAlgorithm()).EqualsIgnoreCase("DSA")) return kStatusNoPeerKey;
-  return certificate.GetDsaKey(out);
+  const pki::SubjectPublicKeyInfo* key = nullptr;
+  TORNELL_TRY(PeerPublicKey(key));
+  if (!ByteString(key->KeyAlgorithmName()).EqualsIgnoreCase("DSA")) return kStatusNoPeerKey;
+  return out.CopyFrom(key->dsaKey);
 }
 
 int TlsSecurityContext::GetEcKey(EcKey& out) const {
-  pki::X509Certificate certificate;
-  TORNELL_TRY(DecodePeerCertificate(certificate));
-  if (!ByteString(certificate.GetKeyAlgorithm()).EqualsIgnoreCase("IdEcPublicKey")) return kStatusNoPeerKey;
-  return certificate.GetEcKey(out);
+  const pki::SubjectPublicKeyInfo* key = nullptr;
+  TORNELL_TRY(PeerPublicKey(key));
+  if (!ByteString(key->KeyAlgorithmName()).EqualsIgnoreCase("IdEcPublicKey")) return kStatusNoPeerKey;
+  return out.CopyFrom(key->ecKey);
 }
 
 int TlsSecurityContext::SetEphemeralRsaKey(const RsaKey& key) {

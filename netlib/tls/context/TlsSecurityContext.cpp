@@ -1,5 +1,7 @@
 #include "tls/context/TlsSecurityContext.h"
 
+#include <cstring>
+
 #include "core/base/Status.h"
 #include "crypto/digest/hash/HashAlgorithm.h"
 #include "crypto/digest/hash/HashContext.h"
@@ -109,9 +111,22 @@ int TlsSecurityContext::TranscriptHash(const WireBuffer& messages, ByteString& o
     case kPrfSha384: id = HashAlgorithm::kSha384; break;
     default: return kStatusHandshakeFailed;
   }
-  HashContext hash;
-  TORNELL_TRY(hash.SetAlgorithm(id));
-  return hash.Digest(messages.Data(), messages.Length(), out);
+  const int seen = transcriptSeen.Length();
+  const bool grown = id == transcriptId && messages.Length() >= seen &&
+                     (seen == 0 || std::memcmp(messages.Data(), transcriptSeen.Data(), size_t(seen)) == 0);
+  if (!grown) {
+    transcriptId = -1;
+    TORNELL_TRY(transcriptDigest.SetAlgorithm(id));
+    TORNELL_TRY(transcriptSeen.Clear());
+  }
+  const int from = transcriptSeen.Length();
+  TORNELL_TRY(transcriptDigest.Update(messages.Data() + from, messages.Length() - from));
+  TORNELL_TRY(transcriptSeen.Append(messages.Data() + from, messages.Length() - from));
+  transcriptId = id;
+  TORNELL_TRY(transcriptScratch.SetAlgorithm(id));
+  TORNELL_TRY(transcriptScratch.CopyFrom(transcriptDigest));
+  TORNELL_TRY(transcriptScratch.Final());
+  return out.Set(transcriptScratch.GetDigest(), transcriptScratch.GetDigestLength());
 }
 
 int TlsSecurityContext::Tls13CertificateVerifyDigest(const WireBuffer& messages, int own, ByteString& out) const {

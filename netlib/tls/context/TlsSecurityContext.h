@@ -9,9 +9,11 @@
 #include "core/buffer/WireBuffer.h"
 #include "core/text/ByteString.h"
 #include "core/text/SecretBytes.h"
+#include "crypto/digest/hash/HashContext.h"
 #include "crypto/dsa/DsaKey.h"
 #include "crypto/ecc/curve/EcKey.h"
 #include "crypto/rsa/RsaKey.h"
+#include "pki/x509/CertificateRecords.h"
 #include "tls/engine/SessionCache.h"
 #include "tls/suites/DhParameters.h"
 #include "tls/suites/RecordCipherState.h"
@@ -20,7 +22,6 @@ namespace tornell {
 
 namespace pki {
 class SelectedCertificate;
-class X509Certificate;
 }  // namespace pki
 using pki::SelectedCertificate;
 
@@ -90,10 +91,19 @@ class TlsSecurityContext {
   // The keys of the peer's certificate (its leaf as received).
   [[nodiscard]] int DecodePeerCertificate(pki::X509Certificate& out) const;
   const char* PeerKeyAlgorithm() const;
+  // Keeps the public key of a decoded peer leaf, so that the signatures and
+  // key exchange of the handshake do not decode the certificate again.
+  [[nodiscard]] int RememberPeerKey(const pki::X509Certificate& leaf) const;
   [[nodiscard]] int GetRsaKey(RsaKey& out) const;
   [[nodiscard]] int GetDsaKey(DsaKey& out) const;
   [[nodiscard]] int GetEcKey(EcKey& out) const;
   [[nodiscard]] int SetEphemeralRsaKey(const RsaKey& key);
+  // Server side: whether the suite's export key exchange needs a temporary
+  // 512-bit key (the own key is not RSA, or longer than 512 bits).
+  int NeedsEphemeralRsa() const;
+  // The temporary key of an export key exchange: the one this context holds,
+  // else a new 512-bit key (private half included).
+  [[nodiscard]] int GetEphemeralRsaKey(RsaKey& out) const;
   // The strength the handshake summary reports.
   int KeyExchangeBits() const;
 
@@ -136,6 +146,20 @@ class TlsSecurityContext {
   int ownSignatureScheme = 0;
   int selectedGroup = 0;
   int helloRetry = 0;
+
+ private:
+  // The peer leaf's public key and the DER it was read from: any change of
+  // peerCertificateDer, however made, is seen by comparing the two.
+  [[nodiscard]] int PeerPublicKey(const pki::SubjectPublicKeyInfo*& out) const;
+  mutable ByteString peerKeyDer;
+  mutable pki::SubjectPublicKeyInfo peerKey;
+  // The transcript digest runs on as the messages grow, instead of hashing
+  // the whole buffer at every step; the bytes it has taken are kept to tell
+  // a grown buffer from a replaced one (a HelloRetryRequest, a new handshake).
+  mutable HashContext transcriptDigest;
+  mutable HashContext transcriptScratch;
+  mutable ByteString transcriptSeen;
+  mutable int transcriptId = -1;
 };
 
 }  // namespace tornell

@@ -1,4 +1,5 @@
-// The engine's own certificate: chosen from a store, copied with the engine.
+// The engine's own certificate: chosen from a store, copied with the engine,
+// and sent with the certificates that issue it.
 #include <new>
 
 #include "core/base/Status.h"
@@ -28,6 +29,27 @@ int TlsEngine::CopyOwnCertificate(const TlsEngine& source) {
     ownCertificate = ownSelected;
   }
   current.ownCertificate = pending.ownCertificate = ownCertificate;
+  return kStatusOk;
+}
+
+int TlsEngine::OwnChain(SelectedCertificate& own, StringList& chain) {
+  TORNELL_TRY(chain.Clear());
+  // The selection's manager holds it loaded already: loading it again per
+  // handshake (a key store means a key derivation) would give the same bytes.
+  ByteString leaf;
+  TORNELL_TRY(own.GetEncoded(leaf));
+  TORNELL_TRY(chain.Add(leaf.Data(), leaf.Length()));
+  StringList issuers;
+  int reachedRoot = 0;
+  if (own.GetManager() == nullptr || own.GetManager()->GetIssuerChain(issuers, reachedRoot) != kStatusOk) {
+    if (owner != nullptr) {
+      (void)owner->OnTlsError(kStatusChainUnavailable, "Could not get certificate chain for our certificate");
+    }
+    return kStatusOk;
+  }
+  // The root is the peer's to have; an intermediate without one goes out.
+  const int count = reachedRoot != 0 ? issuers.Count() - 1 : issuers.Count();
+  for (int i = 0; i < count; ++i) TORNELL_TRY(chain.Add(issuers.Get(i), issuers.EntryLength(i)));
   return kStatusOk;
 }
 

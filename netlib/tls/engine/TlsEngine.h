@@ -66,6 +66,7 @@ class TlsEngine {
   static constexpr int kDefaultServerDhBits = 1024;
   static constexpr int kStatusNameMismatch = 275;
   static constexpr int kStatusCertificateRefused = 280;
+  static constexpr int kStatusChainUnavailable = 279;  // an event only
   static constexpr uint32_t kSkipHostCheck = 0x80000000u;
 
   TlsEngine();
@@ -194,8 +195,9 @@ class TlsEngine {
   [[nodiscard]] int ProcessServerHelloDone(WireBuffer& in, int length);
   [[nodiscard]] int ProcessCertificateVerify(WireBuffer& in, int length);
   [[nodiscard]] int ProcessFinished(WireBuffer& in, int length);
-  // The peer's certificate: 1 accepted; otherwise a raised failure or 0.
-  [[nodiscard]] int VerifyPeerCertificate(const StringList& received);
+  // The peer's certificate: 1 accepted; otherwise a raised failure or 0. The
+  // leaf, when given, is the first received certificate already decoded.
+  [[nodiscard]] int VerifyPeerCertificate(const StringList& received, const pki::X509Certificate* decodedLeaf);
   // A fresh selected certificate for the peer's leaf (empty for none), made
   // the pending context's peerCertificate.
   [[nodiscard]] int SelectPeerCertificate(const ByteString& der);
@@ -203,6 +205,9 @@ class TlsEngine {
 
   // ---- client flights and key derivation ----
   [[nodiscard]] int SendCertificate();
+  // The own certificate's DER, then those of the store's certificates that
+  // issue it, without a root (event 279 when they cannot be had).
+  [[nodiscard]] int OwnChain(SelectedCertificate& own, StringList& chain);
   [[nodiscard]] int SendClientKeyExchange();
   [[nodiscard]] int SendRsaKeyExchange();
   [[nodiscard]] int SendEcdhKeyExchange();

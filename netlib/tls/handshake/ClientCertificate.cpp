@@ -17,8 +17,6 @@ namespace tornell {
 using namespace hs;
 namespace {
 
-constexpr int kStatusChainUnavailable = 279;
-
 // The TLS 1.2 SignatureAlgorithm byte of a key algorithm.
 int SignatureByteOf(const char* keyAlgorithm) {
   ByteString name(keyAlgorithm);
@@ -97,19 +95,9 @@ int TlsEngine::SendCertificate() {
   }
   if (ownCertificateSent != 0) {
     StringList chain;
-    SelectedCertificate& own = *pending.ownCertificate;
-    if (own.ExportChain(chain, 1, nullptr, nullptr, nullptr, nullptr, long(securityFlags)) != kStatusOk ||
-        chain.Count() == 0) {
-      if (owner != nullptr) (void)owner->OnTlsError(kStatusChainUnavailable, "Could not get certificate chain for our certificate");
-      ByteString der;
-      TORNELL_TRY(chain.Clear());
-      TORNELL_TRY(own.GetEncoded(der));
-      TORNELL_TRY(chain.Add(der.Data(), der.Length()));
-    }
-    // The top of a longer chain is the peer's to have.
-    const int count = chain.Count() >= 2 ? chain.Count() - 1 : chain.Count();
+    TORNELL_TRY(OwnChain(*pending.ownCertificate, chain));
     WireBuffer list;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < chain.Count(); ++i) {
       if (chain.EntryLength(i) < 1) continue;
       TORNELL_TRY(list.PutU24(chain.EntryLength(i)));
       TORNELL_TRY(list.PutBytes(chain.Get(i), chain.EntryLength(i)));

@@ -46,16 +46,20 @@ int TlsEngine::SelectPeerCertificate(const ByteString& der) {
   return kStatusOk;
 }
 
-int TlsEngine::VerifyPeerCertificate(const StringList& received) {
+int TlsEngine::VerifyPeerCertificate(const StringList& received, const pki::X509Certificate* decodedLeaf) {
   const char* statusText = "OK";
   uint32_t code = 0;
-  pki::X509Certificate leaf;
-  const bool haveLeaf = received.Count() > 0 && Decode(received.Get(0), received.EntryLength(0), leaf) == kStatusOk;
+  pki::X509Certificate decoded;
+  const bool haveLeaf =
+      decodedLeaf != nullptr ||
+      (received.Count() > 0 && Decode(received.Get(0), received.EntryLength(0), decoded) == kStatusOk);
+  const pki::X509Certificate& leaf = decodedLeaf != nullptr ? *decodedLeaf : decoded;
   ByteString leafDer;
   if (haveLeaf && leafDer.Set(received.Get(0), received.EntryLength(0)) != kStatusOk) return 0;
   if (SelectPeerCertificate(leafDer) != kStatusOk) return 0;
   pki::SelectedCertificate& peer = *pending.peerCertificate;
-  if (haveLeaf && peer.CheckValidity() != 0) {
+  // The leaf is decoded already: its period is read from there, not decoded again.
+  if (haveLeaf && pki::KeyCodec::CheckValidityPeriod(leaf.tbs.notBefore.CStr(), leaf.tbs.notAfter.CStr()) != 0) {
     statusText = kValidityText;
     code = kCodeOutsideValidity;
   }

@@ -143,15 +143,11 @@ int TlsEngine::SendEncryptedExtensions(TlsSecurityContext&) {
   return Status("Encrypted Extensions message sent");
 }
 
-// The own chain, leaf first, as the certificate's collection gives it.
+// The own chain, leaf first.
 int TlsEngine::SendServerCertificate() {
   StringList chain;
-  if (ownCertificate != nullptr &&
-      ownCertificate->ExportChain(chain, 1, nullptr, nullptr, nullptr, nullptr, 0) != kStatusOk) {
-    chain.Clear();
-    ByteString leaf;
-    if (ownCertificate->GetEncoded(leaf) == kStatusOk) TORNELL_TRY(chain.Add(leaf.Data(), leaf.Length()));
-  }
+  // A selection without a certificate sends an empty list; the client decides.
+  if (ownCertificate != nullptr && OwnChain(*ownCertificate, chain) != kStatusOk) TORNELL_TRY(chain.Clear());
   WireBuffer message;
   TORNELL_TRY(BeginHandshakeMessage(kCertificate, message));
   if (tls13 != 0) TORNELL_TRY(message.PutU8(0));
@@ -243,7 +239,7 @@ int TlsEngine::SendServerKeyExchange() {
     case keyexchange::kDheRsaExport:
     case keyexchange::kDhAnon:
     case keyexchange::kDhAnonExport: return SendDhServerKeyExchange();
-    case keyexchange::kRsaExport: return SendRsaServerKeyExchange();
+    case keyexchange::kRsaExport: return pending.NeedsEphemeralRsa() != 0 ? SendRsaServerKeyExchange() : kStatusOk;
     default: return kStatusOk;
   }
 }
@@ -265,8 +261,25 @@ static int FinishKeyExchange(TlsEngine& engine, WireBuffer& message, const ByteS
 }
 
 int TlsEngine::SendRsaServerKeyExchange() {
-  // Export key exchange needs a 512-bit key, which this server does not make.
-  return RaiseFatal(kStatusNegotiationFailed, "Could not agree on a cipher suite");
+  RsaKey key;
+  TORNELL_TRY(pending.GetEphemeralRsaKey(key));
+  ByteString modulus, exponent;
+  TORNELL_TRY(modulus.Assign(key.n));
+  TORNELL_TRY(exponent.Assign(key.e));
+  TORNELL_TRY(tls::StripOneLeadingZero(modulus));
+  TORNELL_TRY(tls::StripOneLeadingZero(exponent));
+  WireBuffer values;
+  TORNELL_TRY(PutVector16(values, modulus));
+  TORNELL_TRY(PutVector16(values, exponent));
+  ByteString params;
+  TORNELL_TRY(params.Set(values.Data(), values.Length()));
+  // The client's pre-master secret comes encrypted to this key.
+  TORNELL_TRY(pending.SetEphemeralRsaKey(key));
+  WireBuffer message;
+  TORNELL_TRY(BeginHandshakeMessage(kServerKeyExchange, message));
+  TORNELL_TRY(FinishKeyExchange(*this, message, params));
+  TORNELL_TRY(Sent(SendHandshakeMessage(message)));
+  return Status("ServerKeyExchange message with ephemeral RSA keys sent");
 }
 
 int TlsEngine::SendDhServerKeyExchange() {

@@ -91,18 +91,19 @@ int TlsEngine::ProcessCertificate(WireBuffer& in, int length) {
   }
   pending.peerCertificateDer.Clear();
   pending.peerKeyAlgorithm.Clear();
+  pki::X509Certificate leaf;
   if (chain.Count() > 0) {
     TORNELL_TRY(pending.peerCertificateDer.Set(chain.Get(0), chain.EntryLength(0)));
-    pki::X509Certificate leaf;
     if (pending.DecodePeerCertificate(leaf) != kStatusOk) return FailWithAlertOnly(kBadCertificate);
     TORNELL_TRY(pending.peerKeyAlgorithm.Set(leaf.GetKeyAlgorithm()));
+    TORNELL_TRY(pending.RememberPeerKey(leaf));
   } else if (role == 0 && authenticateClients != 0) {
     return RaiseFatal(kStatusHandshakeFailed, "Client did not send any certificates and SSLAuthenticateClients is true");
   } else if (role != 0) {
     // A server always names itself.
     return FailWithAlertOnly(tlsalert::kDecodeError);
   }
-  const int verdict = VerifyPeerCertificate(chain);
+  const int verdict = VerifyPeerCertificate(chain, chain.Count() > 0 ? &leaf : nullptr);
   if (failure != 0) return failure;
   if (verdict != 1) return kStatusNameMismatch;
   const int kind = suite.GetKeyExchange();
@@ -341,7 +342,7 @@ int TlsEngine::ProcessServerHelloDone(WireBuffer&, int length) {
   if (anonymous) {
     // Nobody vouches for an anonymous server: the owner decides.
     StringList none;
-    const int verdict = VerifyPeerCertificate(none);
+    const int verdict = VerifyPeerCertificate(none, nullptr);
     if (failure != 0) return failure;
     if (verdict != 1) return kStatusNameMismatch;
   }

@@ -261,7 +261,7 @@ int CipherSuite::ListHasEcc(const StringList& codes) {
 
 int CipherSuite::BuildEnabledList(const char* enabledText, int maxVersion, int allowExport, int protocolMask,
                                   StringList& out) {
-  int codes[kMaxEnabledCodes];
+  const CipherSuite* chosen[kMaxEnabledCodes];
   int count = 0;
   const bool everything = enabledText == nullptr || std::strchr(enabledText, '*') != nullptr;
   if (everything) {
@@ -269,7 +269,7 @@ int CipherSuite::BuildEnabledList(const char* enabledText, int maxVersion, int a
       const CipherSuite* suite = CipherSuiteRegistry::Get(i);
       // No certificate authenticates an anonymous suite: "*" never offers one.
       if (suite->IsAnonymous() != 0 && suite->IsListedIn(enabledText) == 0) continue;
-      codes[count++] = suite->code;
+      chosen[count++] = suite;
     }
   } else {
     StringList items;
@@ -277,15 +277,15 @@ int CipherSuite::BuildEnabledList(const char* enabledText, int maxVersion, int a
     // Names beyond the working list's size are ignored.
     for (int i = 0; i < items.Count() && count < kMaxEnabledCodes; ++i) {
       const CipherSuite* suite = FindByName(items.Get(i));
-      if (suite != nullptr) codes[count++] = suite->code;
+      if (suite != nullptr) chosen[count++] = suite;
     }
   }
   for (int i = 0; i < count; ++i) {
-    const CipherSuite* suite = FindByCode(codes[i]);
+    const CipherSuite* suite = chosen[i];
     if (allowExport == 0 && suite->IsExport() != 0) continue;
     if (suite->minVersion > maxVersion) continue;
     if (protocolMask == 0x3000 && suite->minVersion <= tlsversion::kTls12) continue;
-    TORNELL_TRY(out.AddInt(codes[i]));
+    TORNELL_TRY(out.AddInt(suite->code));
   }
   return kStatusOk;
 }

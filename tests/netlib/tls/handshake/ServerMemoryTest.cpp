@@ -87,6 +87,49 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"default_masks", "rsa", 0xFFFF, 0xFFFF, "", 0x0304, 0x1301}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
+// Export suites, which both ends take only with the export permission: RSA
+// export with the server's temporary 512-bit key (its own key is 2048
+// bits), and Diffie-Hellman export with the 512-bit group.
+TEST(ServerMemoryExport, AgreesOnTheExportKeyExchanges) {
+  auto own = Identity("rsa");
+  REQUIRE_OR_SKIP(own != nullptr, "PKI fixture kit or its PKCS#12 file could not be made");
+  struct ExportCase {
+    const char* suite;
+    int code;
+    const char* keyExchangeText;
+  };
+  const ExportCase cases[] = {{"TLS_RSA_EXPORT_WITH_DES40_CBC_SHA", 0x0008, "with ephemeral RSA keys sent"},
+                              {"TLS_DHE_RSA_EXPORT_WITH_DES40_CBC_SHA", 0x0014, "with Diffie-Hellman keys sent"}};
+  for (const ExportCase& c : cases) {
+    SCOPED_TRACE(c.suite);
+    MemoryPair pair;
+    pair.server.ownCertificate = own.get();
+    pair.client.relaxedChecks = pair.server.relaxedChecks = 1;
+    ASSERT_EQ(pair.client.SetEnabledProtocols(0x00C0), 0);
+    ASSERT_EQ(pair.server.SetEnabledProtocols(0x00C0), 0);
+    ASSERT_EQ(pair.client.SetCipherSuites(c.suite), 0);
+    ASSERT_EQ(pair.Handshake(), 0) << "client: " << pair.clientOwner.fatalText
+                                   << " server: " << pair.serverOwner.fatalText << "\n"
+                                   << Tail(pair.clientOwner) << "\n" << Tail(pair.serverOwner);
+    ASSERT_TRUE(pair.Established());
+    EXPECT_EQ(pair.server.current.readState.Suite().GetCode(), c.code);
+    EXPECT_TRUE(pair.serverOwner.HasStatus(std::string("ServerKeyExchange message ") + c.keyExchangeText));
+    EXPECT_TRUE(pair.server.current.masterSecret.Equals(pair.client.current.masterSecret));
+    if (c.code == 0x0008) {
+      EXPECT_EQ(pair.client.current.KeyExchangeBits(), 512);
+      EXPECT_EQ(pair.server.current.KeyExchangeBits(), 512);
+    }
+    EXPECT_TRUE(pair.Exchange("client to server", "server to client"));
+  }
+  // Without the permission the client offers neither and the server takes neither.
+  MemoryPair refused;
+  refused.server.ownCertificate = own.get();
+  refused.server.relaxedChecks = 1;
+  ASSERT_EQ(refused.client.SetCipherSuites("TLS_RSA_EXPORT_WITH_DES40_CBC_SHA"), 0);
+  EXPECT_NE(refused.Handshake(), 0);
+  EXPECT_FALSE(refused.Established());
+}
+
 }  // namespace
 
 namespace {

@@ -250,6 +250,38 @@ INSTANTIATE_TEST_SUITE_P(
                    0x1301}),
     [](const ::testing::TestParamInfo<GnutlsCase>& info) { return std::string(info.param.name); });
 
+// The server sends its leaf with the intermediate its store holds, and never
+// the root: a client that trusts only the root verifies the chain, at TLS 1.2
+// and 1.3 (the store holds leaf, intermediate and root).
+TEST(OpensslClientChain, RootAloneVerifiesTheSentChain) {
+  REQUIRE_OR_SKIP(testsupport::HaveOpenssl(), "openssl command not found");
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), "PKI fixture kit could not be made");
+  const std::string pfx = Scratch() + "/p256-chain.p12";
+  bool made = false;
+  (void)pkikit::Run("cat p256-int.crt p256-root.crt > " + Scratch() + "/p256-issuers.pem && "
+                    "openssl pkcs12 -export -inkey p256-leaf.key -in p256-leaf.crt -certfile " + Scratch() +
+                        "/p256-issuers.pem -passout pass:pw -out " + pfx + " 2>&1",
+                    made);
+  REQUIRE_OR_SKIP(made, "openssl could not make the PKCS#12 file");
+  const std::string leaf = pkikit::Bytes("p256-leaf.crt");
+  const std::string bytes = testsupport::ReadFileText(pfx);
+  SelectedCertificate own;
+  ASSERT_EQ(own.Init(nullptr, 0, 0, nullptr, nullptr, leaf.data(), int(leaf.size())), 0);
+  ASSERT_EQ(own.GetManager()->Store().Clear(), 0);
+  ASSERT_EQ(own.GetManager()->Store().AddPkcs12(bytes.data(), int(bytes.size()), "pw"), 0);
+  for (const char* version : {"-tls1_2", "-tls1_3"}) {
+    Connection conn;
+    conn.Run(own, ServerSetup{"p256"}, std::string("printf 'ping\\n' | openssl s_client -connect 127.0.0.1:{port} ") +
+                                           version + " -showcerts -verify_return_error -ign_eof -CAfile " +
+                                           pkikit::Path("p256-root.crt"));
+    ASSERT_EQ(conn.status, 0) << version << " " << conn.owner.fatalText << "\n" << conn.clientOutput;
+    EXPECT_NE(conn.clientOutput.find("Verify return code: 0 (ok)"), std::string::npos) << conn.clientOutput;
+    EXPECT_NE(conn.clientOutput.find(" 1 s:"), std::string::npos) << conn.clientOutput;
+    EXPECT_EQ(conn.clientOutput.find(" 2 s:"), std::string::npos) << conn.clientOutput;
+    EXPECT_EQ(conn.owner.data, "ping\n");
+  }
+}
+
 // TLS 1.2 resumption through the server's session cache: the second
 // connection reuses the first one's session and master secret.
 TEST(OpensslClientSessions, ResumesFromTheCache) {
