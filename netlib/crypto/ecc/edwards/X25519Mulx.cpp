@@ -276,13 +276,21 @@ inline void Sub(Fe64& r, const Fe64& a, const Fe64& b) {
   r.v[3] = t3;
 }
 
-// a·121666 (the curve's (A + 2) / 4).
-inline void Mul121666(Fe64& r, const Fe64& a) {
+// sum = a + b and diff = a - b from one read of a and b.
+inline void AddSub(Fe64& sum, Fe64& diff, const Fe64& a, const Fe64& b) {
+  const Fe64 x = a, y = b;
+  Add(sum, x, y);
+  Sub(diff, x, y);
+}
+
+// 121666·a + b (121666 is the curve's (A + 2) / 4): each limb's product and
+// carry stay below 2^82, the top word is folded as 38 times itself.
+inline void Mul121666Add(Fe64& r, const Fe64& a, const Fe64& b) {
   using u128 = unsigned __int128;
-  const u128 x0 = (u128)a.v[0] * 121666;
-  const u128 x1 = (u128)a.v[1] * 121666 + (uint64_t)(x0 >> 64);
-  const u128 x2 = (u128)a.v[2] * 121666 + (uint64_t)(x1 >> 64);
-  const u128 x3 = (u128)a.v[3] * 121666 + (uint64_t)(x2 >> 64);
+  const u128 x0 = (u128)a.v[0] * 121666 + b.v[0];
+  const u128 x1 = (u128)a.v[1] * 121666 + b.v[1] + (uint64_t)(x0 >> 64);
+  const u128 x2 = (u128)a.v[2] * 121666 + b.v[2] + (uint64_t)(x1 >> 64);
+  const u128 x3 = (u128)a.v[3] * 121666 + b.v[3] + (uint64_t)(x2 >> 64);
   AddSmall(r, (uint64_t)x0, (uint64_t)x1, (uint64_t)x2, (uint64_t)x3, (uint64_t)(x3 >> 64) * 38);
 }
 
@@ -373,23 +381,19 @@ void X25519LadderMulx(const unsigned char* k, const unsigned char* u, unsigned c
     CSwap(x2, x3, 0 - swap);
     CSwap(z2, z3, 0 - swap);
     swap = bit;
-    Add(a, x2, z2);
+    AddSub(a, b, x2, z2);
     Sqr(aa, a);
-    Sub(b, x2, z2);
     Sqr(bb, b);
     Sub(e, aa, bb);
-    Add(c, x3, z3);
-    Sub(d, x3, z3);
+    AddSub(c, d, x3, z3);
     Mul(da, d, a);
     Mul(cb, c, b);
-    Add(t, da, cb);
-    Sqr(x3, t);
-    Sub(t, da, cb);
+    AddSub(x3, t, da, cb);
+    Sqr(x3, x3);
     Sqr(t, t);
     Mul(z3, x1, t);
     Mul(x2, aa, bb);
-    Mul121666(t, e);
-    Add(t, t, bb);
+    Mul121666Add(t, e, bb);
     Mul(z2, e, t);
   }
   CSwap(x2, x3, 0 - swap);
