@@ -2,9 +2,11 @@
 // through edwards25519 for the base point u = 9.
 #include <cstring>
 
+#include "core/cpu/CpuFeatures.h"
 #include "core/secure/SecureWipe.h"
 #include "crypto/ecc/edwards/Curve25519FieldOps.h"
 #include "crypto/ecc/edwards/EdwardsMath.h"
+#include "crypto/ecc/edwards/X25519Mulx.h"
 #include "crypto/ecc/edwards/XdhBytes.h"
 
 namespace tornell {
@@ -25,6 +27,13 @@ int EdwardsMath::X25519Ladder(const unsigned char* scalar, int scalarLength, con
   if (!xdh::ValidLengths(scalar, scalarLength, u, uLength, out, outLength, 32)) return kEdwardsShortBuffer;
   unsigned char k[32];
   Clamp25519(k, scalar);
+#if defined(__x86_64__)
+  if (cpu::Has(cpu::path::kMulxAdx)) {
+    X25519LadderMulx(k, u, out);
+    SecureWipe(k, sizeof(k));
+    return static_cast<int>(ct::Select<uint32_t>(xdh::AllZeroMask(out, 32), kEdwardsZeroResult, 0));
+  }
+#endif
   Fe25519 x1, x2, z2, x3, z3, a, aa, b, bb, e, c, d, da, cb, t;
   Fe25519FromBytes(x1, u, 32);
   Fe25519One(x2);

@@ -186,6 +186,12 @@ struct Field {
   }
 
   [[gnu::always_inline]] static inline void Add(Fe& r, const Fe& a, const Fe& b) {
+#if defined(__x86_64__)
+    if constexpr (kP256Adx) {
+      P256AddAdx(r.v, a.v, b.v);
+      return;
+    }
+#endif
     uint64_t t[N];
     uint64_t carry = 0;
 #pragma GCC unroll 16
@@ -194,6 +200,12 @@ struct Field {
   }
 
   [[gnu::always_inline]] static inline void Sub(Fe& r, const Fe& a, const Fe& b) {
+#if defined(__x86_64__)
+    if constexpr (kP256Adx) {
+      P256SubAdx(r.v, a.v, b.v);
+      return;
+    }
+#endif
     uint64_t t[N];
     uint64_t borrow = 0;
 #pragma GCC unroll 16
@@ -279,9 +291,7 @@ struct Field {
   static inline void Mul(Fe& r, const Fe& a, const Fe& b) {
 #if defined(__x86_64__)
     if constexpr (kP256Adx) {
-      uint64_t t[5];
-      P256MulAdx(t, a.v, b.v);
-      FinalSubtract(r, t, t[4]);
+      P256MulAdx(r.v, a.v, b.v);
       return;
     }
 #endif
@@ -306,9 +316,7 @@ struct Field {
   static inline void Sqr(Fe& r, const Fe& a) {
 #if defined(__x86_64__)
     if constexpr (kP256Adx) {
-      uint64_t t[5];
-      P256SqrAdx(t, a.v);
-      FinalSubtract(r, t, t[4]);
+      P256SqrAdx(r.v, a.v);
       return;
     }
 #endif

@@ -1,9 +1,10 @@
 #pragma once
-// The P-256 field product and square with MULX, ADCX and ADOX, for the curve
-// code compiled for those instructions. p = 2^256 - 2^224 + 2^192 + 2^96 - 1
+// The P-256 field product and square with MULX, ADCX and ADOX, and the sum
+// and difference with conditional moves, for the curve code compiled for
+// those instructions. p = 2^256 - 2^224 + 2^192 + 2^96 - 1
 // has -p^-1 = 1 mod 2^64, so each reduction step's multiplier is the low limb
-// itself and costs one product (by p's top limb) and two shifts. Both leave a
-// value below 2p as four limbs and a carry word for the final subtraction.
+// itself and costs one product (by p's top limb) and two shifts. Both end with
+// the final subtraction, so they return a value below p.
 #include <cstdint>
 
 namespace tornell {
@@ -11,12 +12,14 @@ namespace nistfield {
 
 #if defined(__x86_64__)
 
-inline constexpr uint64_t kP256Top = 0xffffffff00000001ULL;
+static constexpr uint64_t kP256Top = 0xffffffff00000001ULL;
+static constexpr uint64_t kP256P1 = 0x00000000ffffffffULL;
 
-// out[0..4) + 2^256 out[4] = a b / 2^256 mod p (below 2p), for a, b below p:
-// one row of products and one reduction step per limb of b.
+// out[0..4) = a b / 2^256 mod p (below p), for a, b below p: one row of
+// products and one reduction step per limb of b, then a subtraction of p
+// kept or dropped by conditional moves.
 static inline void P256MulAdx(uint64_t* out, const uint64_t* a, const uint64_t* b) {
-  uint64_t t0, t1, t2, t3, t4, t5, lo, hi;
+  uint64_t t0, t1, t2, t3, t4, t5, lo, hi, dx;
   __asm__(
       "movq 0(%[b]), %%rdx\n\t"
       "mulx 0(%[a]), %[t0], %[t1]\n\t"
@@ -122,11 +125,27 @@ static inline void P256MulAdx(uint64_t* out, const uint64_t* a, const uint64_t* 
       "adcq %[lo], %[t0]\n\t"
       "adcq %[hi], %[t1]\n\t"
       "adcq $0, %[t2]\n\t"
+      // (t4, t5, t0, t1) + 2^256 t2 is below 2p: subtract p unless that
+      // borrows past the carry word
+      "movq %[t4], %[lo]\n\t"
+      "subq $-1, %[lo]\n\t"
+      "movq %[t5], %[hi]\n\t"
+      "sbbq %[p1], %[hi]\n\t"
+      "movq %[t0], %%rdx\n\t"
+      "sbbq $0, %%rdx\n\t"
+      "movq %[t1], %[t3]\n\t"
+      "sbbq %[p3], %[t3]\n\t"
+      "sbbq $0, %[t2]\n\t"
+      "cmovcq %[t4], %[lo]\n\t"
+      "cmovcq %[t5], %[hi]\n\t"
+      "cmovcq %[t0], %%rdx\n\t"
+      "cmovcq %[t1], %[t3]\n\t"
       : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4), [t5] "=&r"(t5),
-        [lo] "=&r"(lo), [hi] "=&r"(hi)
-      : [a] "r"(a), [b] "r"(b), [p3] "m"(kP256Top), "m"(*(const uint64_t(*)[4])a), "m"(*(const uint64_t(*)[4])b)
-      : "rdx", "cc");
-  out[0] = t4, out[1] = t5, out[2] = t0, out[3] = t1, out[4] = t2;
+        [lo] "=&r"(lo), [hi] "=&r"(hi), [dx] "=&d"(dx)
+      : [a] "r"(a), [b] "r"(b), [p1] "m"(kP256P1), [p3] "m"(kP256Top), "m"(*(const uint64_t(*)[4])a),
+        "m"(*(const uint64_t(*)[4])b)
+      : "cc");
+  out[0] = lo, out[1] = hi, out[2] = dx, out[3] = t3;
 }
 
 // The same for a a: the six cross products once, doubled, the four squares
@@ -134,49 +153,50 @@ static inline void P256MulAdx(uint64_t* out, const uint64_t* a, const uint64_t* 
 static inline void P256SqrAdx(uint64_t* out, const uint64_t* a) {
   uint64_t t0, t1, t2, t3, t4, t5, t6, t7, lo, hi;
   __asm__(
+      // cross products in two carry chains, t0 kept zero for the ends
       "movq 0(%[a]), %%rdx\n\t"
       "mulx 8(%[a]), %[t1], %[t2]\n\t"
       "mulx 16(%[a]), %[lo], %[t3]\n\t"
-      "addq %[lo], %[t2]\n\t"
+      "xorl %k[t0], %k[t0]\n\t"
+      "adcx %[lo], %[t2]\n\t"
       "mulx 24(%[a]), %[lo], %[t4]\n\t"
-      "adcq %[lo], %[t3]\n\t"
-      "adcq $0, %[t4]\n\t"
+      "adcx %[lo], %[t3]\n\t"
       "movq 8(%[a]), %%rdx\n\t"
-      "movl $0, %k[t5]\n\t"
       "mulx 16(%[a]), %[lo], %[hi]\n\t"
-      "addq %[lo], %[t3]\n\t"
-      "adcq %[hi], %[t4]\n\t"
-      "adcq $0, %[t5]\n\t"
-      "mulx 24(%[a]), %[lo], %[hi]\n\t"
-      "addq %[lo], %[t4]\n\t"
-      "adcq %[hi], %[t5]\n\t"
+      "adox %[lo], %[t3]\n\t"
+      "adcx %[hi], %[t4]\n\t"
+      "mulx 24(%[a]), %[lo], %[t5]\n\t"
+      "adox %[lo], %[t4]\n\t"
       "movq 16(%[a]), %%rdx\n\t"
       "mulx 24(%[a]), %[lo], %[t6]\n\t"
-      "addq %[lo], %[t5]\n\t"
-      "adcq $0, %[t6]\n\t"
-      "movl $0, %k[t7]\n\t"
-      "addq %[t1], %[t1]\n\t"
-      "adcq %[t2], %[t2]\n\t"
-      "adcq %[t3], %[t3]\n\t"
-      "adcq %[t4], %[t4]\n\t"
-      "adcq %[t5], %[t5]\n\t"
-      "adcq %[t6], %[t6]\n\t"
-      "adcq $0, %[t7]\n\t"
+      "adcx %[lo], %[t5]\n\t"
+      "adox %[t0], %[t5]\n\t"
+      "adcx %[t0], %[t6]\n\t"
+      "adox %[t0], %[t6]\n\t"
+      // doubled (CF chain) while the squares go in (OF chain)
+      "xorl %k[t7], %k[t7]\n\t"
       "movq 0(%[a]), %%rdx\n\t"
       "mulx %%rdx, %[t0], %[hi]\n\t"
-      "addq %[hi], %[t1]\n\t"
+      "adcx %[t1], %[t1]\n\t"
+      "adox %[hi], %[t1]\n\t"
       "movq 8(%[a]), %%rdx\n\t"
       "mulx %%rdx, %[lo], %[hi]\n\t"
-      "adcq %[lo], %[t2]\n\t"
-      "adcq %[hi], %[t3]\n\t"
+      "adcx %[t2], %[t2]\n\t"
+      "adox %[lo], %[t2]\n\t"
+      "adcx %[t3], %[t3]\n\t"
+      "adox %[hi], %[t3]\n\t"
       "movq 16(%[a]), %%rdx\n\t"
       "mulx %%rdx, %[lo], %[hi]\n\t"
-      "adcq %[lo], %[t4]\n\t"
-      "adcq %[hi], %[t5]\n\t"
+      "adcx %[t4], %[t4]\n\t"
+      "adox %[lo], %[t4]\n\t"
+      "adcx %[t5], %[t5]\n\t"
+      "adox %[hi], %[t5]\n\t"
       "movq 24(%[a]), %%rdx\n\t"
       "mulx %%rdx, %[lo], %[hi]\n\t"
-      "adcq %[lo], %[t6]\n\t"
-      "adcq %[hi], %[t7]\n\t"
+      "adcx %[t6], %[t6]\n\t"
+      "adox %[lo], %[t6]\n\t"
+      "adcx %[t7], %[t7]\n\t"
+      "adox %[hi], %[t7]\n\t"
       "movq %[t0], %%rdx\n\t"
       "mulx %[p3], %[lo], %[hi]\n\t"
       "shlq $32, %%rdx\n\t"
@@ -215,11 +235,88 @@ static inline void P256SqrAdx(uint64_t* out, const uint64_t* a) {
       "adcq %[t6], %[t1]\n\t"
       "adcq %[t7], %[t2]\n\t"
       "adcq $0, %[t3]\n\t"
+      "movq %[hi], %[t4]\n\t"
+      "subq $-1, %[t4]\n\t"
+      "movq %[t0], %[t5]\n\t"
+      "sbbq %[p1], %[t5]\n\t"
+      "movq %[t1], %[t6]\n\t"
+      "sbbq $0, %[t6]\n\t"
+      "movq %[t2], %[t7]\n\t"
+      "sbbq %[p3], %[t7]\n\t"
+      "sbbq $0, %[t3]\n\t"
+      "cmovcq %[hi], %[t4]\n\t"
+      "cmovcq %[t0], %[t5]\n\t"
+      "cmovcq %[t1], %[t6]\n\t"
+      "cmovcq %[t2], %[t7]\n\t"
       : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4), [t5] "=&r"(t5),
         [t6] "=&r"(t6), [t7] "=&r"(t7), [lo] "=&r"(lo), [hi] "=&r"(hi)
-      : [a] "r"(a), [p3] "m"(kP256Top), "m"(*(const uint64_t(*)[4])a)
+      : [a] "r"(a), [p1] "m"(kP256P1), [p3] "m"(kP256Top), "m"(*(const uint64_t(*)[4])a)
       : "rdx", "cc");
-  out[0] = hi, out[1] = t0, out[2] = t1, out[3] = t2, out[4] = t3;
+  out[0] = t4, out[1] = t5, out[2] = t6, out[3] = t7;
+}
+
+// out = a + b mod p for a, b below p: the sum's carry word kept, p
+// subtracted, and the sum chosen back by conditional moves when that borrows.
+static inline void P256AddAdx(uint64_t* out, const uint64_t* a, const uint64_t* b) {
+  uint64_t t0, t1, t2, t3, u0, u1, u2, u3, c;
+  __asm__(
+      "xorl %k[c], %k[c]\n\t"
+      "movq 0(%[a]), %[t0]\n\t"
+      "addq 0(%[b]), %[t0]\n\t"
+      "movq 8(%[a]), %[t1]\n\t"
+      "adcq 8(%[b]), %[t1]\n\t"
+      "movq 16(%[a]), %[t2]\n\t"
+      "adcq 16(%[b]), %[t2]\n\t"
+      "movq 24(%[a]), %[t3]\n\t"
+      "adcq 24(%[b]), %[t3]\n\t"
+      "adcq $0, %[c]\n\t"
+      "movq %[t0], %[u0]\n\t"
+      "subq $-1, %[u0]\n\t"
+      "movq %[t1], %[u1]\n\t"
+      "sbbq %[p1], %[u1]\n\t"
+      "movq %[t2], %[u2]\n\t"
+      "sbbq $0, %[u2]\n\t"
+      "movq %[t3], %[u3]\n\t"
+      "sbbq %[p3], %[u3]\n\t"
+      "sbbq $0, %[c]\n\t"
+      "cmovcq %[t0], %[u0]\n\t"
+      "cmovcq %[t1], %[u1]\n\t"
+      "cmovcq %[t2], %[u2]\n\t"
+      "cmovcq %[t3], %[u3]\n\t"
+      : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [u0] "=&r"(u0), [u1] "=&r"(u1),
+        [u2] "=&r"(u2), [u3] "=&r"(u3), [c] "=&r"(c)
+      : [a] "r"(a), [b] "r"(b), [p1] "m"(kP256P1), [p3] "m"(kP256Top), "m"(*(const uint64_t(*)[4])a),
+        "m"(*(const uint64_t(*)[4])b)
+      : "cc");
+  out[0] = u0, out[1] = u1, out[2] = u2, out[3] = u3;
+}
+
+// out = a - b mod p for a, b below p: p added back, masked by the borrow.
+static inline void P256SubAdx(uint64_t* out, const uint64_t* a, const uint64_t* b) {
+  uint64_t t0, t1, t2, t3, m, m1, m3;
+  __asm__(
+      "movq 0(%[a]), %[t0]\n\t"
+      "subq 0(%[b]), %[t0]\n\t"
+      "movq 8(%[a]), %[t1]\n\t"
+      "sbbq 8(%[b]), %[t1]\n\t"
+      "movq 16(%[a]), %[t2]\n\t"
+      "sbbq 16(%[b]), %[t2]\n\t"
+      "movq 24(%[a]), %[t3]\n\t"
+      "sbbq 24(%[b]), %[t3]\n\t"
+      "sbbq %[m], %[m]\n\t"
+      "movq %[m], %[m1]\n\t"
+      "shrq $32, %[m1]\n\t"
+      "movq %[m], %[m3]\n\t"
+      "andq %[p3], %[m3]\n\t"
+      "addq %[m], %[t0]\n\t"
+      "adcq %[m1], %[t1]\n\t"
+      "adcq $0, %[t2]\n\t"
+      "adcq %[m3], %[t3]\n\t"
+      : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [m] "=&r"(m), [m1] "=&r"(m1),
+        [m3] "=&r"(m3)
+      : [a] "r"(a), [b] "r"(b), [p3] "m"(kP256Top), "m"(*(const uint64_t(*)[4])a), "m"(*(const uint64_t(*)[4])b)
+      : "cc");
+  out[0] = t0, out[1] = t1, out[2] = t2, out[3] = t3;
 }
 
 #endif

@@ -1,8 +1,10 @@
-// X25519 against RFC 7748, Wycheproof and Python's cryptography package.
+// X25519 against RFC 7748, Wycheproof and Python's cryptography package, on
+// every compiled path of the ladder.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
+#include "ProcessorPath.h"
 #include "TestSupport.h"
 #include "VectorTools.h"
 #include "crypto/ecc/edwards/EdwardsMath.h"
@@ -35,16 +37,22 @@ const XdhCase kRfcCases[] = {
      "4a5d9d5ba4ce2de1728e3bf480350f25e07e21c947d19e3376f09b3c1e161742"},
 };
 
+// The five-limb ladder, and the four-limb MULX/ADX one where the processor
+// has it.
+class X25519Path : public ::testing::TestWithParam<uint32_t> {};
+
 }  // namespace
 
-TEST(X25519, RfcVectorsThroughLadderAndFixedBase) {
+TEST_P(X25519Path, RfcVectorsThroughLadderAndFixedBase) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   for (const XdhCase& c : kRfcCases) {
     EXPECT_EQ(Xdh(EdwardsMath::X25519Ladder, FromHex(c.scalar), FromHex(c.u)), c.out);
     EXPECT_EQ(Xdh(EdwardsMath::X25519, FromHex(c.scalar), FromHex(c.u)), c.out);
   }
 }
 
-TEST(X25519, RfcIterations) {
+TEST_P(X25519Path, RfcIterations) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   Bytes k(32, 0), u(32, 0);
   k[0] = u[0] = 9;
   for (int i = 1; i <= 1000; ++i) {
@@ -59,7 +67,8 @@ TEST(X25519, RfcIterations) {
   EXPECT_EQ(ToHex(k), "684cf59ba83309552800ef566f2f4d3c1c3887c49360e3875f2eb94d99532c51");
 }
 
-TEST(X25519, ZeroResultAndLengths) {
+TEST_P(X25519Path, ZeroResultAndLengths) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   Bytes k(32, 0x77), zero(32, 0);
   int status = 0;
   EXPECT_EQ(Xdh(EdwardsMath::X25519Ladder, k, zero, &status), std::string(64, '0'));
@@ -82,7 +91,8 @@ TEST(X25519, FieldEncodingIsCanonical) {
   EXPECT_EQ(EdwardsMath::Fe25519FromBytes(f, ff.data(), 31), tornell::kEdwardsShortBuffer);
 }
 
-TEST(X25519, Wycheproof) {
+TEST_P(X25519Path, Wycheproof) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   auto file = testsupport::VectorsDir() / "wycheproof" / "x25519_test.json";
   REQUIRE_OR_SKIP(std::filesystem::exists(file) && HavePython(), "x25519_test.json or python3 missing");
   auto rows = testsupport::WycheproofRows("x25519_test.json", "t['tcId'], t['result'], t['private'], t['public'], t['shared']");
@@ -98,9 +108,36 @@ TEST(X25519, Wycheproof) {
   }
 }
 
-TEST(X25519, RandomInputsAgainstPythonCryptography) {
+TEST_P(X25519Path, RandomInputsAgainstPythonCryptography) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
   REQUIRE_OR_SKIP(HavePython(), "python3 with cryptography missing");
   Bytes nine(32, 0);
   nine[0] = 9;
   ExpectXdhAgreesWithPython("x25519", 64, EdwardsMath::X25519, EdwardsMath::X25519Ladder, nine);
 }
+
+// Each bit of u at and below 255 and each scalar bit: one-hot inputs reach
+// the carries of every limb, and the two paths must agree byte for byte.
+TEST(X25519, MulxLadderMatchesPortableOnOneHotInputs) {
+  USE_PROCESSOR_PATH_OR_SKIP(tornell::cpu::path::kMulxAdx);
+  for (int bit = 0; bit < 256; ++bit) {
+    Bytes u(32, 0), k(32, 0x5a), high(32, 0xff);
+    u[bit / 8] = static_cast<unsigned char>(1u << (bit % 8));
+    k[bit / 8] ^= static_cast<unsigned char>(1u << (bit % 8));
+    high[bit / 8] ^= static_cast<unsigned char>(1u << (bit % 8));
+    std::string fast[3], portable[3];
+    const Bytes* inputs[3][2] = {{&k, &u}, {&k, &high}, {&high, &k}};
+    for (int i = 0; i < 3; ++i) fast[i] = Xdh(EdwardsMath::X25519Ladder, *inputs[i][0], *inputs[i][1]);
+    {
+      tornell::cpu::ScopedRestrict portableOnly(testsupport::kPortablePath);
+      for (int i = 0; i < 3; ++i) portable[i] = Xdh(EdwardsMath::X25519Ladder, *inputs[i][0], *inputs[i][1]);
+    }
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(fast[i], portable[i]) << "bit " << bit << " case " << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, X25519Path,
+                         ::testing::Values(testsupport::kPortablePath, tornell::cpu::path::kMulxAdx),
+                         [](const ::testing::TestParamInfo<uint32_t>& info) {
+                           return std::string(info.param == testsupport::kPortablePath ? "portable" : "mulx");
+                         });
