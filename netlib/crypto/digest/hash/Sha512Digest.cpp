@@ -2,6 +2,7 @@
 
 #include "core/base/Status.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -51,28 +52,20 @@ inline void Round(uint64_t a, uint64_t b, uint64_t& d, uint64_t e, uint64_t f, u
   h = t1 + t2;
 }
 
-struct NoHook {
-  void operator()() const {}
-};
-
-// The eighty rounds over precomputed schedule-plus-constant words, read
-// `stride` words apart; hook() runs after every eight (other work for the
-// units the rounds leave idle).
-template <int kStride, class Hook = const NoHook>
-inline __attribute__((always_inline)) void Rounds(uint64_t st[8], const uint64_t* wk, Hook& hook = NoHook()) {
+// The eighty rounds over precomputed schedule-plus-constant words.
+inline __attribute__((always_inline)) void Rounds(uint64_t st[8], const uint64_t* wk) {
   uint64_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];
   uint64_t x = b ^ c, y = 0;
 #pragma GCC unroll 10
   for (int t = 0; t < 80; t += 8) {
-    Round(a, b, d, e, f, g, h, wk[kStride * t], x, y);
-    Round(h, a, c, d, e, f, g, wk[kStride * (t + 1)], y, x);
-    Round(g, h, b, c, d, e, f, wk[kStride * (t + 2)], x, y);
-    Round(f, g, a, b, c, d, e, wk[kStride * (t + 3)], y, x);
-    Round(e, f, h, a, b, c, d, wk[kStride * (t + 4)], x, y);
-    Round(d, e, g, h, a, b, c, wk[kStride * (t + 5)], y, x);
-    Round(c, d, f, g, h, a, b, wk[kStride * (t + 6)], x, y);
-    Round(b, c, e, f, g, h, a, wk[kStride * (t + 7)], y, x);
-    hook();
+    Round(a, b, d, e, f, g, h, wk[t], x, y);
+    Round(h, a, c, d, e, f, g, wk[t + 1], y, x);
+    Round(g, h, b, c, d, e, f, wk[t + 2], x, y);
+    Round(f, g, a, b, c, d, e, wk[t + 3], y, x);
+    Round(e, f, h, a, b, c, d, wk[t + 4], x, y);
+    Round(d, e, g, h, a, b, c, wk[t + 5], y, x);
+    Round(c, d, f, g, h, a, b, wk[t + 6], x, y);
+    Round(b, c, e, f, g, h, a, wk[t + 7], y, x);
   }
   st[0] += a;
   st[1] += b;
@@ -95,80 +88,205 @@ void CompressPortable(uint64_t st[8], const unsigned char* p, size_t blocks) {
   for (; blocks > 0; --blocks, p += Sha512Digest::kBlockBytes) {
     uint64_t wk[80];
     Schedule(p, wk);
-    Rounds<1>(st, wk);
+    Rounds(st, wk);
   }
 }
 
 #define AVX2_INLINE inline __attribute__((always_inline, target("avx2,bmi,bmi2")))
 
-AVX2_INLINE __m256i Rotr64x4(__m256i x, int n) {
-  return _mm256_or_si256(_mm256_srli_epi64(x, n), _mm256_slli_epi64(x, 64 - n));
-}
+// The vector path keeps four blocks' schedules side by side, lane j holding
+// block j. Each word's entry holds wk (word plus round constant), the word
+// itself and the round constant repeated, so that one pointer reaches all
+// three.
+struct ScheduleEntry {
+  uint64_t wk[4];
+  uint64_t w[4];
+  uint64_t k[4];
+};
+constexpr int kEntryBytes = sizeof(ScheduleEntry);
 
 AVX2_INLINE __m256i Load4(const uint64_t* q) { return _mm256_load_si256(reinterpret_cast<const __m256i*>(q)); }
+AVX2_INLINE void Store4(uint64_t* q, __m256i v) { _mm256_store_si256(reinterpret_cast<__m256i*>(q), v); }
 
-// The schedules of four consecutive blocks at once, lane j holding block j:
-// wk[t][j] is word t of block j plus the round constant. One step computes
-// word t from the last sixteen, kept in w.
-AVX2_INLINE void ScheduleStep(const unsigned char* p, int t, uint64_t w[16][4], uint64_t wk[80][4]) {
-  __m256i v;
-  if (t < 16) {
-    const __m256i swap = _mm256_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10,
-                                         11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256i index = _mm256_set_epi64x(384, 256, 128, 0);
-    v = _mm256_shuffle_epi8(_mm256_i64gather_epi64(reinterpret_cast<const long long*>(p + 8 * t), index, 1), swap);
-  } else {
-    __m256i x1 = Load4(w[(t + 1) & 15]), x14 = Load4(w[(t + 14) & 15]);
-    __m256i sigma0 = _mm256_xor_si256(_mm256_xor_si256(Rotr64x4(x1, 1), Rotr64x4(x1, 8)),
-                                      _mm256_srli_epi64(x1, 7));
-    __m256i sigma1 = _mm256_xor_si256(_mm256_xor_si256(Rotr64x4(x14, 19), Rotr64x4(x14, 61)),
-                                      _mm256_srli_epi64(x14, 6));
-    v = _mm256_add_epi64(_mm256_add_epi64(Load4(w[t & 15]), sigma0), _mm256_add_epi64(Load4(w[(t + 9) & 15]), sigma1));
-  }
-  _mm256_store_si256(reinterpret_cast<__m256i*>(w[t & 15]), v);
-  _mm256_store_si256(reinterpret_cast<__m256i*>(wk[t]),
-                     _mm256_add_epi64(v, _mm256_set1_epi64x(static_cast<long long>(kK[t]))));
+AVX2_INLINE __m256i RotateBytes8() {
+  return _mm256_set_epi8(8, 15, 14, 13, 12, 11, 10, 9, 0, 7, 6, 5, 4, 3, 2, 1, 8, 15, 14, 13, 12, 11, 10, 9, 0, 7, 6,
+                         5, 4, 3, 2, 1);
 }
 
-// Two steps of the following group's schedule, for the rounds' hook.
-struct NextSchedule {
-  const unsigned char* p;
-  uint64_t (*w)[4];
-  uint64_t (*wk)[4];
-  int t = 0;
-  __attribute__((target("avx2,bmi,bmi2"))) void operator()() {
-    ScheduleStep(p, t, w, wk);
-    ScheduleStep(p, t + 1, w, wk);
-    t += 2;
-  }
-};
+// Words t..t+3 of one block.
+AVX2_INLINE __m256i LoadBe4(const unsigned char* block, int t) {
+  const __m256i swap = _mm256_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12,
+                                       13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7);
+  return _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 8 * t)), swap);
+}
 
-// Groups of four blocks take their schedules from the vector unit, each
-// group's computed two steps at a time between the scalar rounds (on
-// three-operand rotates) of the group before, where the vector unit idles.
+// The first sixteen words of four consecutive blocks, turned into lanes.
+AVX2_INLINE void LoadWords(const unsigned char* p, ScheduleEntry* s) {
+  for (int t = 0; t < 16; t += 4) {
+    __m256i b0 = LoadBe4(p, t), b1 = LoadBe4(p + 128, t), b2 = LoadBe4(p + 256, t), b3 = LoadBe4(p + 384, t);
+    __m256i even01 = _mm256_unpacklo_epi64(b0, b1), odd01 = _mm256_unpackhi_epi64(b0, b1);
+    __m256i even23 = _mm256_unpacklo_epi64(b2, b3), odd23 = _mm256_unpackhi_epi64(b2, b3);
+    __m256i v[4] = {_mm256_permute2x128_si256(even01, even23, 0x20), _mm256_permute2x128_si256(odd01, odd23, 0x20),
+                    _mm256_permute2x128_si256(even01, even23, 0x31), _mm256_permute2x128_si256(odd01, odd23, 0x31)};
+    for (int i = 0; i < 4; ++i) {
+      Store4(s[t + i].w, v[i]);
+      Store4(s[t + i].wk, _mm256_add_epi64(v[i], Load4(s[t + i].k)));
+    }
+  }
+}
+
+// Word t of four blocks from the sixteen before it. The shifted halves of
+// each rotation share no bits, so xor joins them.
+AVX2_INLINE void ComputeWord(ScheduleEntry* s, int t) {
+  __m256i x1 = Load4(s[t - 15].w), x14 = Load4(s[t - 2].w);
+  __m256i sigma0 =
+      _mm256_xor_si256(_mm256_xor_si256(_mm256_srli_epi64(x1, 1), _mm256_slli_epi64(x1, 63)),
+                       _mm256_xor_si256(_mm256_shuffle_epi8(x1, RotateBytes8()), _mm256_srli_epi64(x1, 7)));
+  __m256i sigma1 = _mm256_xor_si256(
+      _mm256_xor_si256(_mm256_xor_si256(_mm256_srli_epi64(x14, 19), _mm256_slli_epi64(x14, 45)),
+                       _mm256_xor_si256(_mm256_srli_epi64(x14, 61), _mm256_slli_epi64(x14, 3))),
+      _mm256_srli_epi64(x14, 6));
+  __m256i v =
+      _mm256_add_epi64(_mm256_add_epi64(Load4(s[t - 16].w), sigma0), _mm256_add_epi64(Load4(s[t - 7].w), sigma1));
+  Store4(s[t].w, v);
+  Store4(s[t].wk, _mm256_add_epi64(v, Load4(s[t].k)));
+}
+
+// One round on BMI rotates, the roles of a..h and of the a ^ b and b ^ c
+// registers named in rotated order. The new e is (d + h + wk + Ch) + Sigma1(e),
+// so it waits on e for four steps; the new a takes the same sums and then
+// Maj and Sigma0(a). Maj(a, b, c) is ((a ^ b) & (b ^ c)) ^ b: this round's
+// a ^ b is the next round's b ^ c.
+#define SHA512_ROUND(A, B, D, E, F, G, H, AB, BC, OFFSET) \
+  "add " #OFFSET "(%[wk]), %[" #H "]\n\t"                 \
+  "mov %[" #F "], %[" #AB "]\n\t"                         \
+  "and %[" #E "], %[" #AB "]\n\t"                         \
+  "andn %[" #G "], %[" #E "], %[s]\n\t"                   \
+  "add %[s], %[" #AB "]\n\t"                              \
+  "add %[" #H "], %[" #D "]\n\t"                          \
+  "rorx $14, %[" #E "], %[s]\n\t"                         \
+  "add %[" #AB "], %[" #D "]\n\t"                         \
+  "add %[" #AB "], %[" #H "]\n\t"                         \
+  "rorx $18, %[" #E "], %[" #AB "]\n\t"                   \
+  "xor %[" #AB "], %[s]\n\t"                              \
+  "rorx $41, %[" #E "], %[" #AB "]\n\t"                   \
+  "xor %[" #AB "], %[s]\n\t"                              \
+  "mov %[" #A "], %[" #AB "]\n\t"                         \
+  "xor %[" #B "], %[" #AB "]\n\t"                         \
+  "add %[s], %[" #D "]\n\t"                               \
+  "add %[s], %[" #H "]\n\t"                               \
+  "and %[" #AB "], %[" #BC "]\n\t"                        \
+  "xor %[" #B "], %[" #BC "]\n\t"                         \
+  "rorx $28, %[" #A "], %[s]\n\t"                         \
+  "add %[" #BC "], %[" #H "]\n\t"                         \
+  "rorx $34, %[" #A "], %[" #BC "]\n\t"                   \
+  "xor %[" #BC "], %[s]\n\t"                              \
+  "rorx $39, %[" #A "], %[" #BC "]\n\t"                   \
+  "xor %[" #BC "], %[s]\n\t"                              \
+  "add %[s], %[" #H "]\n\t"
+
+// One word of the following group's schedule at entry q + N (offsets in
+// bytes from the entry: wk 0, w 32, k 64, one entry 96).
+#define SHA512_STEP(W16, W15, W7, W2, WK, W, K) \
+  "vmovdqa " #W15 "(%[q]), %%ymm12\n\t"         \
+  "vmovdqa " #W2 "(%[q]), %%ymm13\n\t"          \
+  "vpsrlq $1, %%ymm12, %%ymm14\n\t"             \
+  "vpsllq $63, %%ymm12, %%ymm15\n\t"            \
+  "vpxor %%ymm15, %%ymm14, %%ymm14\n\t"         \
+  "vpsrlq $7, %%ymm12, %%ymm15\n\t"             \
+  "vpxor %%ymm15, %%ymm14, %%ymm14\n\t"         \
+  "vpshufb %[rotate8], %%ymm12, %%ymm15\n\t"    \
+  "vpxor %%ymm15, %%ymm14, %%ymm14\n\t"         \
+  "vpsrlq $19, %%ymm13, %%ymm15\n\t"            \
+  "vpsllq $45, %%ymm13, %%ymm12\n\t"            \
+  "vpxor %%ymm12, %%ymm15, %%ymm15\n\t"         \
+  "vpsrlq $61, %%ymm13, %%ymm12\n\t"            \
+  "vpxor %%ymm12, %%ymm15, %%ymm15\n\t"         \
+  "vpsllq $3, %%ymm13, %%ymm12\n\t"             \
+  "vpxor %%ymm12, %%ymm15, %%ymm15\n\t"         \
+  "vpsrlq $6, %%ymm13, %%ymm12\n\t"             \
+  "vpxor %%ymm12, %%ymm15, %%ymm15\n\t"         \
+  "vpaddq %%ymm15, %%ymm14, %%ymm14\n\t"        \
+  "vpaddq " #W16 "(%[q]), %%ymm14, %%ymm14\n\t" \
+  "vpaddq " #W7 "(%[q]), %%ymm14, %%ymm14\n\t"  \
+  "vmovdqa %%ymm14, " #W "(%[q])\n\t"           \
+  "vpaddq " #K "(%[q]), %%ymm14, %%ymm14\n\t"   \
+  "vmovdqa %%ymm14, " #WK "(%[q])\n\t"
+
+// The eighty rounds of block j of a group (wk points at its lane of the
+// group's first entry), computing between every eight of the first 64 rounds
+// two words of the following group's schedule at q, until q reaches qEnd.
+AVX2_INLINE void BlockRounds(uint64_t st[8], const uint64_t* wk, ScheduleEntry*& q, const ScheduleEntry* qEnd) {
+  uint64_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];
+  uint64_t bc = b ^ c, ab, s;
+  const uint64_t* wkEnd = wk + 80 * (kEntryBytes / 8);
+  asm("1:\n\t"
+      SHA512_ROUND(ra, rb, rd, re, rf, rg, rh, ab, bc, 0)
+      SHA512_ROUND(rh, ra, rc, rd, re, rf, rg, bc, ab, 96)
+      SHA512_ROUND(rg, rh, rb, rc, rd, re, rf, ab, bc, 192)
+      SHA512_ROUND(rf, rg, ra, rb, rc, rd, re, bc, ab, 288)
+      SHA512_ROUND(re, rf, rh, ra, rb, rc, rd, ab, bc, 384)
+      SHA512_ROUND(rd, re, rg, rh, ra, rb, rc, bc, ab, 480)
+      SHA512_ROUND(rc, rd, rf, rg, rh, ra, rb, ab, bc, 576)
+      SHA512_ROUND(rb, rc, re, rf, rg, rh, ra, bc, ab, 672)
+      "cmp %[qEnd], %[q]\n\t"
+      "jae 2f\n\t"
+      SHA512_STEP(-1504, -1408, -640, -160, 0, 32, 64)
+      SHA512_STEP(-1408, -1312, -544, -64, 96, 128, 160)
+      "add $192, %[q]\n"
+      "2:\n\t"
+      "add $768, %[wk]\n\t"
+      "cmp %[wkEnd], %[wk]\n\t"
+      "jne 1b"
+      : [ra] "+r"(a), [rb] "+r"(b), [rc] "+r"(c), [rd] "+r"(d), [re] "+r"(e), [rf] "+r"(f), [rg] "+r"(g),
+        [rh] "+r"(h), [ab] "=&r"(ab), [bc] "+r"(bc), [s] "=&r"(s), [wk] "+r"(wk), [q] "+r"(q)
+      : [qEnd] "m"(qEnd), [wkEnd] "m"(wkEnd), [rotate8] "x"(RotateBytes8())
+      : "cc", "memory", "xmm12", "xmm13", "xmm14", "xmm15");
+#undef SHA512_ROUND
+#undef SHA512_STEP
+  st[0] += a;
+  st[1] += b;
+  st[2] += c;
+  st[3] += d;
+  st[4] += e;
+  st[5] += f;
+  st[6] += g;
+  st[7] += h;
+}
+
+// Groups of four blocks take their schedules from the vector unit: each
+// group's is computed between the scalar rounds of the group before, where
+// the vector unit would idle.
 __attribute__((target("avx2,bmi,bmi2"))) void CompressAvx2(uint64_t st[8], const unsigned char* p,
                                                           size_t blocks) {
-  alignas(32) uint64_t wk4[2][80][4];
-  alignas(32) uint64_t w[16][4];
-  int current = 0;
   if (blocks >= 4) {
-    for (int t = 0; t < 80; ++t) ScheduleStep(p, t, w, wk4[0]);
-  }
-  for (; blocks >= 4; blocks -= 4, p += 4 * Sha512Digest::kBlockBytes) {
-    const unsigned char* following = p + 4 * Sha512Digest::kBlockBytes;
-    uint64_t(*next)[4] = wk4[current ^ 1];
-    NextSchedule step{following, w, next};
-    if (blocks >= 8) {
-      for (int j = 0; j < 4; ++j) Rounds<4>(st, &wk4[current][0][j], step);
-    } else {
-      for (int j = 0; j < 4; ++j) Rounds<4>(st, &wk4[current][0][j]);
+    alignas(32) ScheduleEntry schedule[2][80];
+    for (int t = 0; t < 80; ++t) {
+      __m256i k = _mm256_set1_epi64x(static_cast<long long>(kK[t]));
+      Store4(schedule[0][t].k, k);
+      Store4(schedule[1][t].k, k);
     }
-    current ^= 1;
+    LoadWords(p, schedule[0]);
+    for (int t = 16; t < 80; ++t) ComputeWord(schedule[0], t);
+    int current = 0;
+    for (; blocks >= 4; blocks -= 4, p += 4 * Sha512Digest::kBlockBytes) {
+      ScheduleEntry* next = schedule[current ^ 1];
+      ScheduleEntry* q = next + 16;
+      const ScheduleEntry* qEnd = q;
+      if (blocks >= 8) {
+        LoadWords(p + 4 * Sha512Digest::kBlockBytes, next);
+        qEnd = next + 80;
+      }
+      for (int j = 0; j < 4; ++j) {
+        BlockRounds(st, &schedule[current][0].wk[j], q, std::min<const ScheduleEntry*>(q + 16, qEnd));
+      }
+      current ^= 1;
+    }
   }
   for (; blocks > 0; --blocks, p += Sha512Digest::kBlockBytes) {
     uint64_t wk[80];
     Schedule(p, wk);
-    Rounds<1>(st, wk);
+    Rounds(st, wk);
   }
 }
 

@@ -75,7 +75,7 @@ std::vector<Message> Messages() {
   }
   // Groups of four 128-byte blocks, one to several (the vector schedule
   // runs a group ahead), with and without a tail.
-  for (int n : {512, 1023, 1024, 1025, 1600, 4096 + 77}) {
+  for (int n : {512, 896, 1023, 1024, 1025, 1536, 1537, 1600, 2047, 2048, 4096 + 77}) {
     std::string bytes = prng.Bytes(n);
     out.push_back({bytes, Hex(bytes)});
   }
