@@ -53,11 +53,19 @@ bool StartSquid(proxytest::Squid& squid) {
 
 // squid writes a line when a transaction ends; a tunnel ends after the client
 // closed it.
-std::string WaitForAccessLine(const proxytest::Squid& squid, const std::string& text) {
+size_t Occurrences(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// squid logs a request when it ends (a tunnel when it closes), a little after
+// the client is done: wait, bounded, until the text is there `count` times.
+std::string WaitForAccessLine(const proxytest::Squid& squid, const std::string& text, size_t count = 1) {
   std::string access;
   for (int i = 0; i < 250; ++i) {
     access = proxytest::ReadFile(squid.Path("access.log"));
-    if (access.find(text) != std::string::npos) break;
+    if (Occurrences(access, text) >= count) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return access;
@@ -136,11 +144,8 @@ TEST_F(SquidAuth, ForwardedRequests) {
   }
   // squid forwarded each good request under the user it authenticated (its
   // NTLM helper mangles the name around the user's own letters).
-  const std::string access = WaitForAccessLine(squid_, "nina");
-  const std::string request = "TCP_MISS/200 ";
-  int forwarded = 0;
-  for (size_t at = access.find(request); at != std::string::npos; at = access.find(request, at + 1)) ++forwarded;
-  EXPECT_EQ(forwarded, 3) << access;
+  const std::string access = WaitForAccessLine(squid_, "TCP_MISS/200 ", 3);
+  EXPECT_EQ(Occurrences(access, "TCP_MISS/200 "), 3u) << access;
   EXPECT_NE(AccessLineWith(access, "GET " + Page() + " user ").find("TCP_MISS/200"), std::string::npos) << access;
   EXPECT_NE(AccessLineWith(access, "nina").find("GET " + Page()), std::string::npos) << access;
 }
@@ -168,13 +173,10 @@ TEST_F(SquidAuth, TunnelledHttps) {
     static_cast<void>(client.Close());
   }
   const std::string tunnel = "CONNECT 127.0.0.1:" + std::to_string(server.port());
-  const std::string access = WaitForAccessLine(squid_, tunnel + " user ");
+  std::string access = WaitForAccessLine(squid_, tunnel + " user ", 2);
+  access = WaitForAccessLine(squid_, "nina");
   EXPECT_NE(AccessLineWith(access, "nina").find(tunnel), std::string::npos) << access;
-  size_t users = 0;
-  for (size_t at = access.find(tunnel + " user "); at != std::string::npos; at = access.find(tunnel + " user ", at + 1)) {
-    ++users;
-  }
-  EXPECT_EQ(users, 2u) << access;
+  EXPECT_EQ(Occurrences(access, tunnel + " user "), 2u) << access;
 }
 
 class Tinyproxy : public ::testing::Test {
