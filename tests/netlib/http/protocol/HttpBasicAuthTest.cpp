@@ -86,12 +86,13 @@ TEST_F(NginxBasic, CredentialsAsTheServerSeesThem) {
     const char* password;
     int result;
     const char* logged;  // what nginx logged: user, Authorization header, status
+    int masked;          // length of the value our own log line masks; -1: no line
   };
   const Case cases[] = {
-      {"user", "secret", 0, "[user|Basic dXNlcjpzZWNyZXQ=|200]"},
-      {"user", "wrong", kHttpStatusProtocolError, "[user|Basic dXNlcjp3cm9uZw==|401]"},
-      {"", "secret", kHttpStatusProtocolError, "[-|Basic OnNlY3JldA==|401]"},
-      {"", "", kHttpStatusProtocolError, "[-|-|401]"},
+      {"user", "secret", 0, "[user|Basic dXNlcjpzZWNyZXQ=|200]", 16},
+      {"user", "wrong", kHttpStatusProtocolError, "[user|Basic dXNlcjp3cm9uZw==|401]", 16},
+      {"", "secret", kHttpStatusProtocolError, "[-|Basic OnNlY3JldA==|401]", 12},
+      {"", "", kHttpStatusProtocolError, "[-|-|401]", -1},
   };
   std::vector<std::string> expected;
   for (const Case& c : cases) {
@@ -111,6 +112,13 @@ TEST_F(NginxBasic, CredentialsAsTheServerSeesThem) {
       EXPECT_STREQ(client.GetLastErrorText(), "HTTP protocol error. 401 Unauthorized.");
     }
     authpeer::ExpectNoCredentials(client.lines, {"secret", "dXNlcjpzZWNyZXQ=", "OnNlY3JldA=="});
+    // Setting the URL logs the text it rebuilt, with the value masked.
+    int authorizationLines = 0;
+    for (const std::string& line : client.lines) authorizationLines += line.rfind("2 Info Authorization: ", 0) == 0;
+    EXPECT_EQ(authorizationLines, c.masked < 0 ? 0 : 1);
+    if (c.masked >= 0) {
+      EXPECT_TRUE(client.Logged("2 Info Authorization: Basic " + std::string(c.masked, 'x')));
+    }
     expected.push_back(c.logged);
   }
   EXPECT_EQ(AccessLines(), expected);

@@ -150,6 +150,22 @@ TEST_F(SquidAuth, ForwardedRequests) {
   EXPECT_NE(AccessLineWith(access, "nina").find("GET " + Page()), std::string::npos) << access;
 }
 
+// NTLM keeps the connection to squid: each request on it runs its own
+// handshake, and every one gets through.
+TEST_F(SquidAuth, NtlmRequestsOnOneKeptConnection) {
+  LoggingClient client;
+  UseProxy(client, squid_.peer.port(), kAuthNtlm, "NTDOM\\nina", kPassword);
+  EXPECT_EQ(client.GetHttpKeepAlive(), 1);
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    client.events.statuses.clear();
+    ASSERT_EQ(client.Run(kHttpGet, Page()), 0) << client.GetLastErrorText();
+    EXPECT_TRUE(client.Body() == testsupport::Pattern(20000, 7));
+    EXPECT_EQ(client.events.statuses.back(), 200);
+  }
+  authpeer::ExpectNoCredentials(client.lines, kSecrets);
+}
+
 // https through squid: the CONNECT leg carries the proxy credentials, the
 // request inside the tunnel none.
 TEST_F(SquidAuth, TunnelledHttps) {
