@@ -108,6 +108,7 @@ constexpr int kEntryBytes = sizeof(ScheduleEntry);
 AVX2_INLINE __m256i Load4(const uint64_t* q) { return _mm256_load_si256(reinterpret_cast<const __m256i*>(q)); }
 AVX2_INLINE void Store4(uint64_t* q, __m256i v) { _mm256_store_si256(reinterpret_cast<__m256i*>(q), v); }
 
+// Each 64-bit lane rotated right by eight bits, as one byte shuffle.
 AVX2_INLINE __m256i RotateBytes8() {
   return _mm256_set_epi8(8, 15, 14, 13, 12, 11, 10, 9, 0, 7, 6, 5, 4, 3, 2, 1, 8, 15, 14, 13, 12, 11, 10, 9, 0, 7, 6,
                          5, 4, 3, 2, 1);
@@ -214,8 +215,8 @@ AVX2_INLINE void ComputeWord(ScheduleEntry* s, int t) {
   "vmovdqa %%ymm14, " #WK "(%[q])\n\t"
 
 // The eighty rounds of block j of a group (wk points at its lane of the
-// group's first entry), computing between every eight of the first 64 rounds
-// two words of the following group's schedule at q, until q reaches qEnd.
+// group's first entry), sixteen to a pass, computing after every eight two
+// words of the following group's schedule at q until q reaches qEnd.
 AVX2_INLINE void BlockRounds(uint64_t st[8], const uint64_t* wk, ScheduleEntry*& q, const ScheduleEntry* qEnd) {
   uint64_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];
   uint64_t bc = b ^ c, ab, s;
@@ -235,7 +236,21 @@ AVX2_INLINE void BlockRounds(uint64_t st[8], const uint64_t* wk, ScheduleEntry*&
       SHA512_STEP(-1408, -1312, -544, -64, 96, 128, 160)
       "add $192, %[q]\n"
       "2:\n\t"
-      "add $768, %[wk]\n\t"
+      SHA512_ROUND(ra, rb, rd, re, rf, rg, rh, ab, bc, 768)
+      SHA512_ROUND(rh, ra, rc, rd, re, rf, rg, bc, ab, 864)
+      SHA512_ROUND(rg, rh, rb, rc, rd, re, rf, ab, bc, 960)
+      SHA512_ROUND(rf, rg, ra, rb, rc, rd, re, bc, ab, 1056)
+      SHA512_ROUND(re, rf, rh, ra, rb, rc, rd, ab, bc, 1152)
+      SHA512_ROUND(rd, re, rg, rh, ra, rb, rc, bc, ab, 1248)
+      SHA512_ROUND(rc, rd, rf, rg, rh, ra, rb, ab, bc, 1344)
+      SHA512_ROUND(rb, rc, re, rf, rg, rh, ra, bc, ab, 1440)
+      "cmp %[qEnd], %[q]\n\t"
+      "jae 3f\n\t"
+      SHA512_STEP(-1504, -1408, -640, -160, 0, 32, 64)
+      SHA512_STEP(-1408, -1312, -544, -64, 96, 128, 160)
+      "add $192, %[q]\n"
+      "3:\n\t"
+      "add $1536, %[wk]\n\t"
       "cmp %[wkEnd], %[wk]\n\t"
       "jne 1b"
       : [ra] "+r"(a), [rb] "+r"(b), [rc] "+r"(c), [rd] "+r"(d), [re] "+r"(e), [rf] "+r"(f), [rg] "+r"(g),
