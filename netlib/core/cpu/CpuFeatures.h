@@ -43,6 +43,7 @@ constexpr uint32_t kShaNi = kSha | kSsse3 | kSse41;
 constexpr uint32_t kSha512Avx2 = kAvx2 | kBmi1 | kBmi2;
 constexpr uint32_t kKeccakAvx2 = kAvx2 | kBmi1 | kBmi2;
 constexpr uint32_t kMulxAdx = kBmi2 | kAdx;
+constexpr uint32_t kTableScanAvx2 = kAvx | kAvx2;
 constexpr uint32_t kMontgomeryIfma = kAvx512F | kAvx512Vl | kAvx512Ifma;
 }  // namespace path
 

@@ -128,10 +128,15 @@ void BigInteger::SetFromTwosComplementBytes(const uint8_t* bytes, int len) {
 
 void BigInteger::SetFromMagnitudeBytes(const uint8_t* bytes, int len, int sign) {
   if (bytes == nullptr || len <= 0) return;
-  mag_.assign((size_t(len) + 7) / 8, 0);
-  for (int i = 0; i < len; ++i) {
-    size_t bit = size_t(len - 1 - i) * 8;
-    mag_[bit / 64] |= Limb(bytes[i]) << (bit % 64);
+  // A limb at a time from the low end, the bytes of each big-endian.
+  mag_.resize((size_t(len) + 7) / 8);
+  int end = len;
+  for (Limb& l : mag_) {
+    const int begin = end > 8 ? end - 8 : 0;
+    Limb v = 0;
+    for (int i = begin; i < end; ++i) v = (v << 8) | bytes[i];
+    l = v;
+    end = begin;
   }
   sign_ = sign;
   Trim();
@@ -594,6 +599,15 @@ BigInteger BigInteger::ShiftRight(int n) const {
 
 void BigInteger::ToBytes(uint8_t* buf, int len) const {
   if (buf == nullptr) return;
+  if (sign_ >= 0) {
+    // The magnitude as it stands, zeros above it: no scan for the lowest
+    // set bit, which only the negative form needs.
+    for (int i = 0; i < len; ++i) {
+      const size_t li = size_t(i) / 8;
+      buf[len - 1 - i] = uint8_t((li < mag_.size() ? mag_[li] : 0) >> (8 * (i % 8)));
+    }
+    return;
+  }
   const int low = LowestSetBit();
   for (int i = 0; i < len; ++i) {
     Limb l = TwosLimb(sign_, mag_, low, size_t(i) / 8);

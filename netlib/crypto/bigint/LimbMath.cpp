@@ -71,12 +71,19 @@ void MulAdx(Limb* r, const Limb* a, size_t an, const Limb* b, size_t bn) {
 
 void SquareAdx(Limb* r, const Limb* a, size_t n) {
   switch (n) {
-    case 8: CrossProductsFixed<8>(r, a, std::make_index_sequence<7>()); break;
-    case 16: CrossProductsFixed<16>(r, a, std::make_index_sequence<15>()); break;
-    case 32: CrossProductsFixed<32>(r, a, std::make_index_sequence<31>()); break;
-    default: CrossProducts<MulAddRowAdx>(r, a, n); break;
+    case 8:
+      CrossProductsFixed<8>(r, a, std::make_index_sequence<7>());
+      return DoubleAddSquaresAdxFixed<8>(r, a);
+    case 16:
+      CrossProductsFixed<16>(r, a, std::make_index_sequence<15>());
+      return DoubleAddSquaresAdxFixed<16>(r, a);
+    case 32:
+      CrossProductsFixed<32>(r, a, std::make_index_sequence<31>());
+      return DoubleAddSquaresAdxFixed<32>(r, a);
+    default:
+      CrossProducts<MulAddRowAdx>(r, a, n);
+      return DoubleAddSquaresAdx(r, a, n);
   }
-  DoubleAddSquaresAdx(r, a, n);
 }
 #endif
 

@@ -30,17 +30,12 @@ Limb ReduceRows(const Montgomery& ctx, Limb* t) {
 }
 
 #if defined(__x86_64__)
-template <size_t K>
-Limb FixedRow(Limb* r, const Limb* a, size_t, Limb w) {
-  return limb::MulAddRowAdxFixed<K>(r, a, w);
-}
-
-// The common RSA and DSA sizes get rows unrolled for their length.
+// The common RSA and DSA sizes reduce eight rows at a time in registers.
 Limb ReduceLoopAdx(const Montgomery& ctx, Limb* t) {
   switch (ctx.k) {
-    case 8: return ReduceRows<FixedRow<8>>(ctx, t);
-    case 16: return ReduceRows<FixedRow<16>>(ctx, t);
-    case 32: return ReduceRows<FixedRow<32>>(ctx, t);
+    case 8: return limb::ReduceWindowAdx<8>(t, ctx.mod.data(), ctx.n0);
+    case 16: return limb::ReduceWindowAdx<16>(t, ctx.mod.data(), ctx.n0);
+    case 32: return limb::ReduceWindowAdx<32>(t, ctx.mod.data(), ctx.n0);
     default: return ReduceRows<limb::MulAddRowAdx>(ctx, t);
   }
 }
@@ -68,12 +63,48 @@ void Reduce(const Montgomery& ctx, Limb* r, Limb* t) {
   SubtractIfAbove(ctx, r, t + ctx.k, top);
 }
 
+#if defined(__x86_64__)
+// R 256-bit registers of out (4R limbs from limb j) gathered across the
+// whole table: every entry is loaded, masked and OR-ed in.
+template <size_t R>
+[[gnu::target("avx2"), gnu::always_inline]] inline void ScanColumnsAvx2(Limb* out, const Limb* table, size_t n,
+                                                                         size_t k, const Limb* masks, size_t j) {
+  __m256i acc[R];
+  for (size_t r = 0; r < R; ++r) acc[r] = _mm256_setzero_si256();
+  for (size_t i = 0; i < n; ++i) {
+    const __m256i mask = _mm256_set1_epi64x(static_cast<long long>(masks[i]));
+    const Limb* e = table + i * k + j;
+    for (size_t r = 0; r < R; ++r) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(e + 4 * r));
+      acc[r] = _mm256_or_si256(acc[r], _mm256_and_si256(mask, v));
+    }
+  }
+  for (size_t r = 0; r < R; ++r) _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + j + 4 * r), acc[r]);
+}
+
+// The scan below with four limbs to a register, sixteen limbs of out held
+// across each pass over the table.
+[[gnu::target("avx2")]] void ScanTableAvx2(Limb* out, const Limb* table, size_t n, size_t k, const Limb* masks) {
+  size_t j = 0;
+  for (; j + 16 <= k; j += 16) ScanColumnsAvx2<4>(out, table, n, k, masks, j);
+  for (; j + 4 <= k; j += 4) ScanColumnsAvx2<1>(out, table, n, k, masks, j);
+  for (; j < k; ++j) {
+    Limb a = 0;
+    for (size_t i = 0; i < n; ++i) a |= table[i * k + j] & masks[i];
+    out[j] = a;
+  }
+}
+#endif
+
 // Copies entry idx of the table of n (at most 32) entries of k limbs into
 // out, touching every entry the same way whatever idx is. Four limbs of out
 // at a time stay in registers across the whole scan.
 void ScanTable(Limb* out, const Limb* table, size_t n, size_t k, Limb idx) {
   Limb masks[32];
   for (size_t i = 0; i < n; ++i) masks[i] = ct::Equal(Limb(i), idx);
+#if defined(__x86_64__)
+  if (cpu::Has(cpu::path::kTableScanAvx2)) return ScanTableAvx2(out, table, n, k, masks);
+#endif
   size_t j = 0;
   for (; j + 4 <= k; j += 4) {
     Limb a0 = 0, a1 = 0, a2 = 0, a3 = 0;
@@ -106,13 +137,17 @@ Limb MontgomeryWindow(const Limb* exp, size_t en, size_t pos, int w) {
 
 namespace {
 
-// R mod m into r: computed as REDC(R^2 mod m).
-void MontgomeryOne(const Montgomery& ctx, Limb* r, Limb* scratch) {
+// a / R mod m into r (a < m, k limbs): the value a stands for in
+// Montgomery form. A reduction alone, with no product.
+void MontgomeryLeave(const Montgomery& ctx, Limb* r, const Limb* a, Limb* scratch) {
   const size_t k = ctx.k;
-  for (size_t i = 0; i < 2 * k; ++i) scratch[i] = 0;
-  for (size_t i = 0; i < k; ++i) scratch[i] = ctx.rr[i];
+  for (size_t i = 0; i < k; ++i) scratch[i] = a[i];
+  for (size_t i = k; i < 2 * k; ++i) scratch[i] = 0;
   Reduce(ctx, r, scratch);
 }
+
+// R mod m into r: computed as REDC(R^2 mod m).
+void MontgomeryOne(const Montgomery& ctx, Limb* r, Limb* scratch) { MontgomeryLeave(ctx, r, ctx.rr.data(), scratch); }
 
 }  // namespace
 
@@ -191,7 +226,7 @@ void MontgomeryPowSecret(Montgomery& ctx, Limb* r, const Limb* base, const Limb*
   const size_t ebits = bits != 0 && bits < 64 * en ? bits : MontgomeryExponentBits(exp, en);
   const int w = MontgomeryWindowBits(ebits);
   const size_t entries = size_t(1) << w;
-  std::vector<Limb> work(entries * k + 3 * k);
+  std::vector<Limb> work(entries * k + 2 * k);
   Limb* table = work.data();
   Limb* acc = table + entries * k;
   Limb* pick = acc + k;
@@ -211,30 +246,30 @@ void MontgomeryPowSecret(Montgomery& ctx, Limb* r, const Limb* base, const Limb*
     ScanTable(pick, table, entries, k, MontgomeryWindow(exp, en, pos, w));
     MontgomeryMul(ctx, acc, acc, pick, scratch);
   }
-  // Leave Montgomery form: multiply by plain 1.
-  for (size_t i = 0; i < k; ++i) pick[i] = 0;
-  pick[0] = 1;
-  MontgomeryMul(ctx, r, acc, pick, scratch);
+  MontgomeryLeave(ctx, r, acc, scratch);
 }
 
 void MontgomeryPowPublic(Montgomery& ctx, Limb* r, const Limb* base, const Limb* exp, size_t en) {
   const size_t k = ctx.k;
-  std::vector<Limb> work(3 * k);
+  Limb* scratch = ctx.scratch.data();
+  const size_t n = limb::Trim(exp, en);
+  if (n == 0) {  // m >= 3, so 1 is already reduced
+    for (size_t i = 0; i < k; ++i) r[i] = 0;
+    r[0] = 1;
+    return;
+  }
+  // The top bit is set: the walk starts from the base itself, sparing a
+  // square and a product of one (e = 65537 takes 16 squares and 1 product).
+  std::vector<Limb> work(2 * k);
   Limb* b = work.data();
   Limb* acc = b + k;
-  Limb* one = acc + k;
-  Limb* scratch = ctx.scratch.data();
   MontgomeryMul(ctx, b, base, ctx.rr.data(), scratch);
-  const size_t n = limb::Trim(exp, en);
-  const size_t ebits = n == 0 ? 0 : (n - 1) * 64 + size_t(limb::BitLen(exp[n - 1]));
-  MontgomeryOne(ctx, acc, scratch);
-  for (size_t i = ebits; i-- > 0;) {
+  for (size_t i = 0; i < k; ++i) acc[i] = b[i];
+  for (size_t i = (n - 1) * 64 + size_t(limb::BitLen(exp[n - 1])) - 1; i-- > 0;) {
     MontgomerySquare(ctx, acc, acc, scratch);
     if ((exp[i / 64] >> (i % 64)) & 1) MontgomeryMul(ctx, acc, acc, b, scratch);
   }
-  for (size_t i = 0; i < k; ++i) one[i] = 0;
-  one[0] = 1;
-  MontgomeryMul(ctx, r, acc, one, scratch);
+  MontgomeryLeave(ctx, r, acc, scratch);
 }
 
 }  // namespace tornell

@@ -1,5 +1,6 @@
 // BigInteger::ModPow with a secret exponent, over an odd and an even modulus.
 #include "SecretProbe.h"
+#include "core/cpu/CpuFeatures.h"
 #include "crypto/bigint/BigInteger.h"
 
 using namespace tornell;
@@ -28,7 +29,16 @@ int Run(bool odd) {
 int OddModulus() { return Run(true); }
 int EvenModulus() { return Run(false); }
 
-const probe::Case kCases[] = {{"modpow, odd modulus", OddModulus}, {"modpow, even modulus", EvenModulus}};
+// The plain cases read the window table on 256-bit registers where the
+// processor has them; this one reads it by plain limbs.
+int OddModulusLimbScan() {
+  cpu::ScopedRestrict limbs(cpu::Active() & ~cpu::path::kTableScanAvx2);
+  return Run(true);
+}
+
+const probe::Case kCases[] = {{"modpow, odd modulus", OddModulus},
+                              {"modpow, even modulus", EvenModulus},
+                              {"modpow, odd modulus, limb table scan", OddModulusLimbScan}};
 
 }  // namespace
 

@@ -38,25 +38,56 @@ int Row() {
   return c1 == wantCarry && c2 == wantCarry && r1 == want && r2 == want ? 0 : 1;
 }
 
+// A reduction eight rows at a time against the portable rows, modulus,
+// input and -1/m all secret (as for the primes of an RSA key).
+template <size_t K>
+int ReduceWindow() {
+  std::vector<Limb> m = Operand(K, 7), t = Operand(2 * K, 13), want = t;
+  m[0] |= 1;
+  Limb n0 = Limb(0) - limb::InverseLimb(m[0]);
+  Limb wantTop = 0;
+  for (size_t i = 0; i < K; ++i) {
+    const Limb c = limb::MulAddWord(want.data() + i, m.data(), K, want[i] * n0);
+    const limb::DLimb s = limb::DLimb(want[i + K]) + c + wantTop;
+    want[i + K] = limb::Lo(s);
+    wantTop = limb::Hi(s);
+  }
+  probe::MarkSecret(m.data(), K * sizeof(Limb));
+  probe::MarkSecret(t.data(), 2 * K * sizeof(Limb));
+  probe::MarkSecret(&n0, sizeof n0);
+  Limb top = limb::ReduceWindowAdx<K>(t.data(), m.data(), n0);
+  probe::Reveal(&top, sizeof top);
+  probe::Reveal(t.data(), 2 * K * sizeof(Limb));
+  bool ok = top == wantTop;
+  for (size_t i = K; i < 2 * K; ++i) ok = ok && t[i] == want[i];
+  return ok ? 0 : 1;
+}
+
 // The doubling and diagonal step of a square against the portable square.
 int Squares() {
-  const size_t n = 16;
+  constexpr size_t n = 16;
   std::vector<Limb> a = Operand(n, 5), r(2 * n, 0), want(2 * n);
   {
     cpu::ScopedRestrict portable(0);
     limb::Square(want.data(), a.data(), n);
   }
   for (size_t i = 0; i + 1 < n; ++i) r[n + i] = limb::MulAddWord(r.data() + 2 * i + 1, a.data() + i + 1, n - i - 1, a[i]);
+  std::vector<Limb> fixed = r;
   probe::MarkSecret(a.data(), n * sizeof(Limb));
   probe::MarkSecret(r.data(), r.size() * sizeof(Limb));
+  probe::MarkSecret(fixed.data(), fixed.size() * sizeof(Limb));
   limb::DoubleAddSquaresAdx(r.data(), a.data(), n);
+  limb::DoubleAddSquaresAdxFixed<n>(fixed.data(), a.data());
   probe::Reveal(r.data(), r.size() * sizeof(Limb));
-  return r == want ? 0 : 1;
+  probe::Reveal(fixed.data(), fixed.size() * sizeof(Limb));
+  return r == want && fixed == want ? 0 : 1;
 }
 
 int Rows() { return Row<1>() | Row<7>() | Row<8>() | Row<16>() | Row<31>() | Row<32>(); }
+int ReduceWindows() { return ReduceWindow<8>() | ReduceWindow<16>() | ReduceWindow<32>(); }
 
-const probe::Case kCases[] = {{"mulx rows", Rows}, {"mulx square diagonal", Squares}};
+const probe::Case kCases[] = {
+    {"mulx rows", Rows}, {"mulx reduction window", ReduceWindows}, {"mulx square diagonal", Squares}};
 
 }  // namespace
 

@@ -58,9 +58,13 @@ void LoadRsa(const Case& c, RsaEngine& engine) {
   REQUIRE_OR_SKIP(!cases.empty(), "Wycheproof vectors " + file + " not found")
 
 // The processor paths the RSA exponentiations take: 52-bit digits with
-// AVX-512 IFMA, and the portable 64-bit limbs.
-constexpr uint32_t kPaths[] = {cpu::path::kMontgomeryIfma, testsupport::kPortablePath};
-std::string PathName(uint32_t path) { return path != 0 ? "Ifma" : "Portable"; }
+// AVX-512 IFMA, 64-bit limbs with MULX/ADX and the table read on AVX2
+// registers, and the portable 64-bit limbs.
+constexpr uint32_t kMulxPath = cpu::path::kMulxAdx | cpu::path::kTableScanAvx2;
+constexpr uint32_t kPaths[] = {cpu::path::kMontgomeryIfma, kMulxPath, testsupport::kPortablePath};
+std::string PathName(uint32_t path) {
+  return path == cpu::path::kMontgomeryIfma ? "Ifma" : path == kMulxPath ? "Mulx" : "Portable";
+}
 
 class RsaPkcs1Verify : public ::testing::TestWithParam<std::tuple<const char*, uint32_t>> {};
 
@@ -94,8 +98,8 @@ INSTANTIATE_TEST_SUITE_P(Files, RsaPkcs1Verify,
                            return name + PathName(std::get<1>(info.param));
                          });
 
-// Signing runs on the IFMA path where the processor has it and on the 64-bit
-// path; both must give every vector's signature.
+// Signing runs on each path the processor has; every one must give every
+// vector's signature.
 class RsaPkcs1Sign : public ::testing::TestWithParam<uint32_t> {};
 
 TEST_P(RsaPkcs1Sign, SignatureGenerationMatchesEveryVector) {
