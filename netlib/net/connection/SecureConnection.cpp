@@ -242,10 +242,13 @@ int SecureConnection::StartSslAndWait() {
 int SecureConnection::OnTlsHandshakeDone(const char* error) {
   if (error != nullptr) return FireConnectionStatus("SSL handshake complete.", kStatusTlsHandshakeFailed, error);
   static_cast<void>(FireConnectionStatus("SSL handshake complete.", 0, "OK"));
+  // The connected hook may start a request that depends on the protocol
+  // ALPN selected: it must see it.
+  const int alpn = negotiatedAlpn_.Set(tls_.GetNegotiatedAlpn());
   static_cast<void>(OnConnected(0));
   readyToSend_ = 1;
   static_cast<void>(NotifyReadyToSend());
-  return negotiatedAlpn_.Set(tls_.GetNegotiatedAlpn());
+  return alpn;
 }
 
 int SecureConnection::OnTlsStatus(const char* text) { return FireSSLStatus(text); }
