@@ -43,9 +43,10 @@ demo_driver() {
 demo_driver
 
 # An HTTPS page from a local nginx that speaks only TLS 1.3, fetched through a
-# class derived from HTTP and by curl, both trusting a CA made for the run.
+# class derived from HTTP and by curl, both trusting a CA made for the run;
+# then the same over HTTP/2 from a second nginx server with http2 on.
 demo_https() {
-  local work fetch port nginx_pid i url
+  local work fetch port port2 nginx_pid i url
   fetch="$BUILD/tests/netlib/http/component/http_fetch_demo"
   if [[ ! -x "$fetch" ]]; then
     echo "fetch program missing: $fetch (configure with SARNVALE_TESTS=ON)" >&2
@@ -65,6 +66,7 @@ demo_https() {
   mkdir -p "$work/www"
   for i in $(seq 1 2000); do echo "line $i of the page served over TLS 1.3"; done > "$work/www/page.txt"
   port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  port2=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
   cat > "$work/nginx.conf" <<EOF
 daemon off; master_process off; worker_processes 1;
 pid $work/nginx.pid; error_log $work/error.log;
@@ -80,12 +82,18 @@ http {
     ssl_protocols TLSv1.3;
     root $work/www;
   }
+  server {
+    listen 127.0.0.1:$port2 ssl http2;
+    ssl_certificate $work/srv.crt; ssl_certificate_key $work/srv.key;
+    ssl_protocols TLSv1.3;
+    root $work/www;
+  }
 }
 EOF
   nginx -p "$work" -c "$work/nginx.conf" > "$work/nginx.out" 2>&1 &
   nginx_pid=$!
   for i in $(seq 1 100); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+    (exec 3<>"/dev/tcp/127.0.0.1/$port2") 2>/dev/null && break
     sleep 0.05
   done
   url="https://localhost:$port/page.txt"
@@ -99,5 +107,17 @@ EOF
   tr -d '\r' < "$work/headers.curl" | sed '/^$/d; s/^/  /'
   echo "  body: $(wc -c < "$work/body.curl") bytes"
   echo "  body sha256: $(sha256sum < "$work/body.curl" | cut -d' ' -f1)"
+
+  url="https://localhost:$port2/page.txt"
+  echo
+  echo "== GET $url over HTTP/2 (HTTPVersion 2.0, ALPN h2; nginx: listen ssl http2)"
+  "$fetch" "$url" "$work/ca.crt" "$work/body2.ours" 2.0 | sed 's/^/  /'
+  echo "  body sha256: $(sha256sum < "$work/body2.ours" | cut -d' ' -f1)"
+  echo
+  echo "== the same with curl --http2 -s --cacert CA -D -"
+  curl --http2 -s --cacert "$work/ca.crt" -D "$work/headers2.curl" -o "$work/body2.curl" "$url"
+  tr -d '\r' < "$work/headers2.curl" | sed '/^$/d; s/^/  /'
+  echo "  body: $(wc -c < "$work/body2.curl") bytes"
+  echo "  body sha256: $(sha256sum < "$work/body2.curl" | cut -d' ' -f1)"
 }
 demo_https

@@ -21,6 +21,7 @@ int HttpProtocol::Init() {
   http2_.BindProtocol(&http2Owner_);
   if (http2_.Reset() != 0) return 0;
   http2HeadersDone_ = 0;
+  http2Async_ = 0;
   debugTrace_ = 0;
   currentAction_ = 0;
   authScheme_ = kAuthBasic;

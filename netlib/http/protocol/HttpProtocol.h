@@ -55,6 +55,8 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   int OnLog(int level, const char* message, const char* type) override;
   int OnDisconnected(int code) override;
   int OnConnected(int code) override;
+  int DoEvents(int milliseconds, void* context) override;
+  using TransferConnection::DoEvents;
   int FireDataIn(const char* data, int length, int eol) override;
   int OnFileProgress(long bytesSoFar, int code) override;
   int Receive(int mode) override;
@@ -106,6 +108,9 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   [[nodiscard]] int BuildHttp2HeaderList(const char* method, bool hasBody, StringList& list);
   [[nodiscard]] int SendHttp2Data(const char* data, int length, const char* what, bool last);
   int OnHttp2Event(int kind, const void* data, int length);
+  // Received bytes of an HTTP/2 exchange, and the end of an asynchronous one.
+  int OnHttp2DataIn(const char* data, int length, int eol);
+  int EndAsyncHttp2Exchange();
   Http2Connection& Http2() { return http2_; }
   KdcUdpClient& Kerberos() { return kdc_; }
   // What "h2" the request offers by ALPN: both protocols with the fallback
@@ -278,6 +283,7 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   [[nodiscard]] int RecordAttachedFile();
   [[nodiscard]] int SendChunkedFile(int chunkSize);
   [[nodiscard]] int ReissueRequest();
+  bool HasRequestBody() const;
   // Authorization helpers: one Digest value, one NTLM or Negotiate token.
   [[nodiscard]] int BuildDigest(DigestAuthenticator& digest, const char* user, const SecretBytes& password,
                                 bool withAlgorithm, ByteString& out);
@@ -378,6 +384,10 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   // The final header block of the HTTP/2 response has ended: another one
   // is trailers.
   uint8_t http2HeadersDone_ = 0;
+  // An asynchronous request went out over HTTP/2; its stream is still open.
+  uint8_t http2Async_ = 0;
+  // An asynchronous HTTP/2 request with a body waits for the next wait step.
+  uint8_t http2Reissue_ = 0;
   int useInternalKerberos_ = 0;
   KdcUdpClient kdc_;
   // The KDC host; empty: the URL's server.

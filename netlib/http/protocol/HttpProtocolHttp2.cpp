@@ -78,7 +78,11 @@ int HttpProtocol::SendHttp2Request(const char* method, bool hasBody, int flag) {
   // would split them (the server's SETTINGS may come during the connect).
   TORNELL_TRY(SwitchTerminator("", 0));
   TORNELL_TRY(OfferAlpnForVersion());
+  http2Async_ = http2Reissue_ = 0;
   TORNELL_TRY(StartRequest(method));
+  // Asynchronous and still connecting: the connected hook sends the
+  // request once ALPN has settled the protocol.
+  if (GetTimeout() < 0 && !IsConnected()) return 0;
   bool h2 = false;
   if (GetNegotiatedAlpnLength() > 0) {
     if (log_.Level() >= 2) TORNELL_TRY(log_.Log2("Received ALPN: ", GetNegotiatedAlpn(), "Info"));
@@ -144,6 +148,12 @@ int HttpProtocol::SendHttp2Request(const char* method, bool hasBody, int flag) {
     static_cast<void>(FireEndTransfer(0));
     if (sent != 0) return sent;
   }
+  if (sendOnly_ != 0) {
+    // Asynchronous: the response completes through the events of the host's
+    // wait steps; one that came during the upload is complete already.
+    http2Async_ = 1;
+    return responseDone_ != 0 ? EndAsyncHttp2Exchange() : 0;
+  }
   const int waited = WaitForResponse();
   static_cast<void>(http2_.CloseStream());  // a failed reset changes nothing of the response
   const bool goingAway = http2_.IsGoingAway();
@@ -153,6 +163,41 @@ int HttpProtocol::SendHttp2Request(const char* method, bool hasBody, int flag) {
   }
   if (http2_.GetLastErrorCode() != 0) return ReturnError(http2_.GetLastErrorCode(), http2_.GetLastErrorText());
   return FinishRequest(waited);
+}
+
+// Nobody waits for an asynchronous exchange: its end settles the HTTP/2
+// state here, and a failure (a reset stream, a protocol error) goes to the
+// Error event, since no action returns it.
+int HttpProtocol::EndAsyncHttp2Exchange() {
+  http2Async_ = 0;
+  const int code = http2_.GetLastErrorCode();
+  ByteString text;
+  if (code != 0) static_cast<void>(text.Set(http2_.GetLastErrorText()));
+  static_cast<void>(http2_.CloseStream());  // the connection may be closed already
+  if (keepAliveRequests_ == 0 || GetTimeout() < 0 || http2_.IsGoingAway()) {
+    Close();
+    TORNELL_TRY(http2_.Reset());
+  }
+  if (code == 0) return 0;
+  static_cast<void>(ReturnError(code, text.CStr()));
+  static_cast<void>(RaiseError(code, text.CStr()));
+  return code;
+}
+
+int HttpProtocol::OnHttp2DataIn(const char* data, int length, int eol) {
+  const int framed = http2_.OnDataIn(data, length, eol);
+  // Once the response is whole, a failing write of a window update or an
+  // acknowledgement (the connection may be closing) changes nothing.
+  if (framed != 0 && responseDone_ == 0) {
+    const int failed = FailResponse(framed, http2_.GetLastErrorText());
+    if (http2Async_ != 0) {
+      http2Async_ = 0;
+      static_cast<void>(RaiseError(failed, GetLastErrorText()));
+    }
+    return failed;
+  }
+  if (http2Async_ != 0 && responseDone_ != 0) static_cast<void>(EndAsyncHttp2Exchange());
+  return 0;
 }
 
 int HttpProtocol::SendHttp2Data(const char* data, int length, const char* what, bool last) {

@@ -486,16 +486,33 @@ int HttpProtocol::OnFileProgress(long bytesSoFar, int) {
 int HttpProtocol::OnConnected(int code) {
   if (code != 0 || GetTimeout() >= 0) return TransferConnection::OnConnected(code);
   const int status = TransferConnection::OnConnected(code);
+  // This hook runs inside the receive step that finished the handshake, where
+  // nothing more is read: an HTTP/2 upload, which waits for the server's
+  // window updates, goes out from the host's next wait step instead.
+  if (httpVersion_.Equals("2.0") && IsHttp2Active() && HasRequestBody()) {
+    http2Reissue_ = 1;
+    return status;
+  }
   static_cast<void>(ReissueRequest());
   return status;
 }
+
+int HttpProtocol::DoEvents(int milliseconds, void* context) {
+  if (http2Reissue_ != 0 && inReceive_ == 0) {
+    http2Reissue_ = 0;
+    static_cast<void>(ReissueRequest());  // a failure went to the Error event
+  }
+  return TransferConnection::DoEvents(milliseconds, context);
+}
+
+bool HttpProtocol::HasRequestBody() const { return !postData_.IsEmpty() || !(attachedFile_.Length() == 0); }
 
 int HttpProtocol::ReissueRequest() {
   const int saved = timeout_;
   static_cast<void>(SetTimeout(kAsyncSendSeconds, 1));
   static_cast<void>(StartTimeout());
   sendOnly_ = 1;
-  const bool withBody = !postData_.IsEmpty() || !(attachedFile_.Length() == 0);
+  const bool withBody = HasRequestBody();
   ByteString method;
   int status = method.Assign(requestMethod_);
   if (status == 0) status = withBody ? RequestWithBody(method.CStr(), 0) : RequestWithoutBody(method.CStr(), 0);

@@ -71,13 +71,7 @@ class BodySink : public DecodedSink {
 int HttpProtocol::FireDataIn(const char* data, int length, int eol) {
   // After a failure the rest of the stream means nothing.
   if (responseError_ != 0) return 0;
-  if (IsHttp2Active()) {
-    const int framed = http2_.OnDataIn(data, length, eol);
-    // Once the response is whole, a failing write of a window update or an
-    // acknowledgement (the connection may be closing) changes nothing.
-    if (framed != 0 && responseDone_ == 0) return FailResponse(framed, http2_.GetLastErrorText());
-    return 0;
-  }
+  if (IsHttp2Active()) return OnHttp2DataIn(data, length, eol);
   const int status = OnDataIn(const_cast<char*>(data), length, eol);
   if (status != 0) return FailResponse(status, nullptr);
   return 0;

@@ -242,10 +242,13 @@ int SecureConnection::StartSslAndWait() {
 int SecureConnection::OnTlsHandshakeDone(const char* error) {
   if (error != nullptr) return FireConnectionStatus("SSL handshake complete.", kStatusTlsHandshakeFailed, error);
   static_cast<void>(FireConnectionStatus("SSL handshake complete.", 0, "OK"));
+  // The connected hook may start a request that depends on the protocol
+  // ALPN selected: it must see it.
+  const int alpn = negotiatedAlpn_.Set(tls_.GetNegotiatedAlpn());
   static_cast<void>(OnConnected(0));
   readyToSend_ = 1;
   static_cast<void>(NotifyReadyToSend());
-  return negotiatedAlpn_.Set(tls_.GetNegotiatedAlpn());
+  return alpn;
 }
 
 int SecureConnection::OnTlsStatus(const char* text) { return FireSSLStatus(text); }
@@ -304,11 +307,18 @@ int SecureConnection::QueuePending() {
 }
 
 int SecureConnection::DeliverTlsData(const char* data, int length) {
+  // A record larger than the queue feeds it straight from the caller's
+  // buffer; only what delivery leaves over is copied into tlsPending_.
+  const char* source = nullptr;
+  unsigned left = 0;
   if (data != nullptr && length > 0) {
     const unsigned held = static_cast<unsigned>(GetTlsPendingLength());
     if (tlsQueue_.FreeSpace() >= held + static_cast<unsigned>(length)) {
       TORNELL_TRY(QueuePending());
       if (tlsQueue_.Append(data, static_cast<unsigned>(length)) == 0) return kStatusNoMemory;
+    } else if (held == 0) {
+      source = data;
+      left = static_cast<unsigned>(length);
     } else if (tlsPending_.Append(data, length) != 0) {
       static_cast<void>(RaiseError(kStatusNoMemory, "Out of memory [ssllb]. Aborting connection."));
       return kStatusNoMemory;
@@ -321,13 +331,25 @@ int SecureConnection::DeliverTlsData(const char* data, int length) {
       static_cast<void>(DeliverData(record, n, 1));
       continue;
     }
-    if (GetTlsPendingLength() == 0) break;
+    if (GetTlsPendingLength() == 0 && left == 0) break;
     if (tlsQueue_.FreeSpace() == 0) {
       char* all = nullptr;
       unsigned allLength = 0;
       if (tlsQueue_.ReadAvailable(&all, &allLength) != 0) static_cast<void>(DeliverData(all, int(allLength), 0));
     }
-    TORNELL_TRY(QueuePending());
+    if (GetTlsPendingLength() > 0) {
+      TORNELL_TRY(QueuePending());
+    } else {
+      const unsigned room = tlsQueue_.FreeSpace();
+      const unsigned take = left < room ? left : room;
+      static_cast<void>(tlsQueue_.Append(source, take));  // within the free space
+      source += take;
+      left -= take;
+    }
+  }
+  if (left > 0 && tlsPending_.Append(source, static_cast<int>(left)) != 0) {
+    static_cast<void>(RaiseError(kStatusNoMemory, "Out of memory [ssllb]. Aborting connection."));
+    return kStatusNoMemory;
   }
   if (tlsReceiveEnabled_ == 0) {
     // Delivery is off but the socket is still read: past the limit stop

@@ -177,6 +177,12 @@ class TcpConnection : public SocketCore, public TlsOwner {
   [[nodiscard]] int FinishDisconnect(long code, bool drain);
   [[nodiscard]] int Deliver(const char* data, int length, int eol);
   [[nodiscard]] int DeliverRecords();
+  // Encrypted input is read in blocks of this size, not the queue's.
+  static constexpr int kTlsReadSize = 65536;
+  static constexpr int kTlsReadDrained = -1;
+  static constexpr int kTlsReadClosed = -2;
+  bool ReadsTlsRecords(int mode) const;
+  [[nodiscard]] int ReceiveTlsRecords();
   [[nodiscard]] int ResetTlsLists();
   [[nodiscard]] int ApplyLinger(int flag);
   [[nodiscard]] int ApplyShareLocalPort();
@@ -193,6 +199,7 @@ class TcpConnection : public SocketCore, public TlsOwner {
   FirewallNegotiator proxy_;
   ByteString proxyExceptions_;
   ByteQueue receiveQueue_;
+  ByteString tlsReadBlock_;
   // A received byte that did not fit the queue; it goes in before any other.
   char heldByte_ = 0;
   uint8_t holdsByte_ = 0;

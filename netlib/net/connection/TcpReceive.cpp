@@ -66,7 +66,21 @@ int TcpConnection::Receive(int mode) {
       inReceive_ = 0;
       return FinishDisconnect(pendingCloseCode_, false);
     }
-    if (receiveQueue_.FreeSpace() > 0) {
+    if (ReadsTlsRecords(mode)) {
+      // TLS records go to the engine straight from one large read: the
+      // queue's capacity is the line length of the plain stream, and a
+      // record read in small pieces is gathered again by the engine.
+      const int status = ReceiveTlsRecords();
+      if (status == kTlsReadDrained) return 0;
+      if (status == kTlsReadClosed) {
+        inReceive_ = 0;
+        return FinishDisconnect(pendingCloseCode_, false);
+      }
+      if (status != 0) {
+        error = status;
+        break;
+      }
+    } else if (receiveQueue_.FreeSpace() > 0) {
       // The byte a read took beyond the queue goes in first, and the read
       // that follows joins it, as one read would have (a CR and its LF stay
       // one line end).
@@ -161,6 +175,24 @@ int TcpConnection::Receive(int mode) {
   std::snprintf(text, sizeof text, "socket error in recv: %d", error);
   static_cast<void>(proxy_.ReportError(error, text));
   return error;
+}
+
+// ---- TLS records --------------------------------------------------------------------------
+
+bool TcpConnection::ReadsTlsRecords(int mode) const {
+  return mode == 0 && tlsEnabled_ != 0 && !proxy_.IsNegotiating() && receiveQueue_.Length() == 0 && holdsByte_ == 0;
+}
+
+// One read into the record block, handed on whole. Returns 0 when the socket
+// may hold more, kTlsReadDrained after a short read, kTlsReadClosed at the
+// end of the stream, else the system error.
+int TcpConnection::ReceiveTlsRecords() {
+  if (tlsReadBlock_.Length() == 0) TORNELL_TRY(tlsReadBlock_.Resize(kTlsReadSize));
+  const ssize_t got = recv(descriptor_, tlsReadBlock_.Data(), static_cast<size_t>(kTlsReadSize), 0);
+  if (got < 0) return GetSystemError();
+  if (got == 0) return kTlsReadClosed;
+  static_cast<void>(Deliver(tlsReadBlock_.Data(), static_cast<int>(got), 0));
+  return got < kTlsReadSize ? kTlsReadDrained : 0;
 }
 
 // ---- fixed-length records -------------------------------------------------------------

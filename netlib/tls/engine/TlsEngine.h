@@ -123,6 +123,7 @@ class TlsEngine {
 
   // ---- record layer ----
   [[nodiscard]] int ProcessInput(const char* data, int length);
+  [[nodiscard]] int RecordSize(const char* bytes, int left, int& size);
   [[nodiscard]] int ProcessRecord(const char* record, int size);
   [[nodiscard]] int ProcessHandshakeRecord(const char* payload, int length);
   [[nodiscard]] int ProcessApplicationData(const char* payload, int length);

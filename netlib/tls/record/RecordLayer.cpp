@@ -72,39 +72,57 @@ int ReadValue(WireBuffer& in, int width) {
 
 // ---- input ----------------------------------------------------------------
 
+// The size of the record that starts at bytes, header included; 0 while
+// fewer than a header's bytes are there.
+int TlsEngine::RecordSize(const char* bytes, int left, int& size) {
+  size = 0;
+  if (left < kRecordHeader) return kStatusOk;
+  const uint8_t first = uint8_t(bytes[0]);
+  if (first >= kChangeCipherSpec && first <= kApplicationData) {
+    const int fragment = ReadU16(bytes + 3);
+    if (fragment > kMaxCiphertext) {
+      return FailWithAlert(tlsalert::kRecordOverflow, kStatusIntegrityFailed, "Record exceeds the maximum length");
+    }
+    size = fragment + kRecordHeader;
+  } else if (role == 0 && handshakeState == tlsstate::kAwaitClientHello) {
+    size = (ReadU16(bytes) & 0x7FFF) + 2;
+  } else {
+    return RaiseFatal(kStatusHandshakeFailed, "Unrecognized SSL packet data received.");
+  }
+  return kStatusOk;
+}
+
 int TlsEngine::ProcessInput(const char* data, int length) {
-  ByteString joined;
-  const char* bytes = data;
-  int total = length;
+  // A record begun in an earlier call takes only the bytes it lacks; the
+  // rest is read where it is, not copied once more.
   if (!receiveBuffer.IsEmpty()) {
-    TORNELL_TRY(receiveBuffer.Append(data, length));
-    joined = std::move(receiveBuffer);
+    if (failure != 0) return failure;
+    if (handshakeState == tlsstate::kClosed) return kStatusOk;
+    int size = 0;
+    for (;;) {
+      TORNELL_TRY(RecordSize(receiveBuffer.Data(), receiveBuffer.Length(), size));
+      const int want = (size == 0 ? kRecordHeader : size) - receiveBuffer.Length();
+      const int take = want < length ? want : length;
+      TORNELL_TRY(receiveBuffer.Append(data, take));
+      data += take;
+      length -= take;
+      if (size != 0 || take < want) break;
+    }
+    if (size == 0 || receiveBuffer.Length() < size) return kStatusOk;
+    ByteString record(std::move(receiveBuffer));
     receiveBuffer.Clear();
-    bytes = joined.Data();
-    total = joined.Length();
+    TORNELL_TRY(ProcessRecord(record.Data(), record.Length()));
   }
   int offset = 0;
-  while (offset < total) {
+  while (offset < length) {
     if (failure != 0) return failure;
     // After close_notify nothing more is read from this connection.
     if (handshakeState == tlsstate::kClosed) return kStatusOk;
-    const int left = total - offset;
-    if (left < kRecordHeader) return receiveBuffer.Set(bytes + offset, left);
-    const uint8_t first = uint8_t(bytes[offset]);
+    const int left = length - offset;
     int size = 0;
-    if (first >= kChangeCipherSpec && first <= kApplicationData) {
-      const int fragment = ReadU16(bytes + offset + 3);
-      if (fragment > kMaxCiphertext) {
-        return FailWithAlert(tlsalert::kRecordOverflow, kStatusIntegrityFailed, "Record exceeds the maximum length");
-      }
-      size = fragment + kRecordHeader;
-    } else if (role == 0 && handshakeState == tlsstate::kAwaitClientHello) {
-      size = (ReadU16(bytes + offset) & 0x7FFF) + 2;
-    } else {
-      return RaiseFatal(kStatusHandshakeFailed, "Unrecognized SSL packet data received.");
-    }
-    if (size > left) return receiveBuffer.Set(bytes + offset, left);
-    TORNELL_TRY(ProcessRecord(bytes + offset, size));
+    TORNELL_TRY(RecordSize(data + offset, left, size));
+    if (size == 0 || size > left) return receiveBuffer.Set(data + offset, left);
+    TORNELL_TRY(ProcessRecord(data + offset, size));
     offset += size;
   }
   return failure;

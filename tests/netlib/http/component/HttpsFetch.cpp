@@ -3,7 +3,7 @@
 // The server certificate is accepted only when the connection layer's one
 // complaint is the unknown root and the given CA signed it.
 //
-// Usage: http_fetch_demo URL CA-PEM-FILE BODY-FILE
+// Usage: http_fetch_demo URL CA-PEM-FILE BODY-FILE [HTTP-VERSION]
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -61,16 +61,25 @@ class Fetch : public tornell::HTTP {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: %s URL CA-PEM-FILE BODY-FILE\n", argv[0]);
+  if (argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: %s URL CA-PEM-FILE BODY-FILE [HTTP-VERSION]\n", argv[0]);
     return 2;
   }
   Fetch fetch(ReadFile(argv[2]));
+  if (argc == 5) {
+    const std::string setting = std::string("HTTPVersion=") + argv[4];
+    fetch.Config(setting.c_str());
+    if (Tornell_HTTP_GetLastErrorCode(fetch.Handle()) != 0) {
+      std::printf("HTTPVersion %s refused: %s\n", argv[4], fetch.GetLastError());
+      return 1;
+    }
+  }
   const int code = fetch.Get(argv[1]);
   if (code != 0) {
     std::printf("GET failed: %d %s\n", code, fetch.GetLastError());
     return 1;
   }
+  if (argc == 5) std::printf("negotiated HTTP version: %s\n", fetch.Config("NegotiatedHTTPVersion"));
   std::printf("%s\n", static_cast<const char*>(Tornell_HTTP_Get(fetch.Handle(), 52, 0, nullptr)));
   for (const auto& [name, value] : fetch.headers) std::printf("%s: %s\n", name.c_str(), value.c_str());
   char* data = nullptr;

@@ -279,3 +279,84 @@ TEST(Http2Request, TheServerSeesPrefaceSettingsWindowThenOneHeadersFrameAStream)
   EXPECT_EQ(headers, (std::vector<std::string>{"1 5 1 ", "1 5 3 "})) << out;
   EXPECT_EQ(bytes.find("PRI * HTTP/2.0", 1), std::string::npos);
 }
+
+namespace {
+
+// The host's own wait steps until the asynchronous response is done.
+bool PumpUntilDone(H2Client& client) {
+  for (int i = 0; i < 3000 && client.GetResponseDone() == 0; ++i) static_cast<void>(client.DoEvents(10));
+  return client.GetResponseDone() != 0;
+}
+
+// The Error events but the one for the test's own certificate, which the
+// SSLServerAuthentication handler accepts.
+std::vector<std::string> Failures(const H2Client& client) {
+  std::vector<std::string> out;
+  for (const std::string& e : client.log.errors) {
+    if (e.rfind("280 ", 0) != 0) out.push_back(e);
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(Http2Request, AsynchronousRequestsCompleteInTheHostsEventLoop) {
+  Site site;
+  testsupport::PeerProcess nghttpd;
+  REQUIRE_OR_SKIP(site.ok && nghttpd.Start({"nghttpd", "-a", "127.0.0.1", "-d", site.dir + "/www", "--echo-upload",
+                                            "{port}", site.dir + "/srv.key", site.dir + "/srv.crt"}),
+                  "nghttpd (nghttp2-server) or openssl is not installed");
+  std::ofstream(site.dir + "/www/one.bin", std::ios::binary) << site.body;
+  const int h2oPort = testsupport::FreePort();
+  std::ofstream(site.dir + "/h2o.conf") << "user: root\npid-file: " << site.dir << "/h2o.pid\nerror-log: " << site.dir
+                                        << "/h2o.log\nnum-threads: 1\nlisten: {host: 127.0.0.1, port: " << h2oPort
+                                        << ", ssl: {certificate-file: " << site.dir << "/srv.crt, key-file: "
+                                        << site.dir << "/srv.key, ocsp-update-interval: 0}}\n"
+                                        << "hosts: {default: {paths: {/: {file.dir: " << site.dir << "/www}}}}\n";
+  testsupport::PeerProcess h2o;
+  REQUIRE_OR_SKIP(h2o.Start({"h2o", "-c", site.dir + "/h2o.conf"}, h2oPort), "h2o is not installed");
+  const std::string nghttpdBase = "https://localhost:" + std::to_string(nghttpd.port());
+  struct Case {
+    std::string url;
+    std::string post;  // a POST body, else GET
+    std::string body;  // the expected response body
+  };
+  const std::vector<Case> cases = {
+      {nghttpdBase + "/index.html", "", "hello over h2\n"},
+      // The upload runs from the connected hook and waits on the server's windows.
+      {nghttpdBase + "/echo", site.body, site.body},
+      {"https://localhost:" + std::to_string(h2oPort) + "/one.bin", "", site.body},
+  };
+  for (const Case& c : cases) {
+    H2Client client;
+    static_cast<void>(client.SetTimeout(static_cast<unsigned>(-1), 1));
+    ASSERT_EQ(client.PostData().Set(c.post.data(), static_cast<int>(c.post.size())), 0);
+    // Two requests: the second on a new connection, as the first closes it.
+    for (int round = 0; round < 2; ++round) {
+      ASSERT_EQ(client.Run(c.post.empty() ? kHttpGet : kHttpPost, c.url), 0) << c.url << client.GetLastErrorText();
+      EXPECT_EQ(client.GetResponseDone(), 0) << c.url;  // returned before the connection was up
+      ASSERT_TRUE(PumpUntilDone(client)) << c.url;
+      EXPECT_EQ(client.GetStatusCode(), 200) << c.url;
+      EXPECT_STREQ(client.negotiatedHttpVersion_.CStr(), "2.0") << c.url;
+      EXPECT_TRUE(client.Body() == c.body) << c.url << " " << client.Body().size();
+      EXPECT_EQ(Failures(client), std::vector<std::string>{}) << c.url;
+      EXPECT_EQ(client.log.ends, round + 1) << c.url;
+      EXPECT_LT(client.GetTimeout(), 0);
+    }
+  }
+}
+
+TEST(Http2Request, AnAsynchronousStreamResetReachesTheErrorEvent) {
+  Site site;
+  testsupport::PeerProcess server;
+  REQUIRE_OR_SKIP(site.ok && testsupport::HavePythonModule("h2") &&
+                      server.Start({"/usr/bin/python3", std::string(H2_TEST_DIR) + "/scripted_h2_server.py", "{port}",
+                                    site.dir + "/srv.crt", site.dir + "/srv.key"}),
+                  "python3-h2 or openssl is not installed");
+  H2Client client;
+  static_cast<void>(client.SetTimeout(static_cast<unsigned>(-1), 1));
+  ASSERT_EQ(client.Run(kHttpGet, "https://localhost:" + std::to_string(server.port()) + "/reset"), 0);
+  ASSERT_TRUE(PumpUntilDone(client));
+  EXPECT_EQ(Failures(client), (std::vector<std::string>{"162 HTTP/2 Protocol Error: Stream reset. The stream was no "
+                                                         "longer needed. Error code 0x8 (CANCEL)."}));
+}

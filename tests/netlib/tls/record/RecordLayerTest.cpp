@@ -3,6 +3,7 @@
 // unauthenticated or malformed input, checked by the alert on the wire.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "EngineHarness.h"
@@ -64,6 +65,17 @@ TEST(RecordLayer, DataRoundTripsWholeByteByByteAndCoalesced) {
     const std::string two = pair.clientOwner.Take();
     for (char c : two) ASSERT_EQ(pair.server.Receive(&c, 1), 0);
     EXPECT_EQ(pair.serverOwner.data, "hello world");
+
+    // Reads that end inside a header, inside a record and beyond the next.
+    for (size_t piece : {3u, 4099u, 16390u, 40000u}) {
+      pair.serverOwner.data.clear();
+      ASSERT_EQ(pair.client.Send(data.data(), int(data.size()), sent), 0);
+      const std::string stream = pair.clientOwner.Take();
+      for (size_t at = 0; at < stream.size(); at += piece) {
+        ASSERT_EQ(pair.server.Receive(stream.data() + at, int(std::min(piece, stream.size() - at))), 0);
+      }
+      EXPECT_EQ(pair.serverOwner.data, data) << piece;
+    }
   }
 }
 
