@@ -220,8 +220,10 @@ class TlsEngine {
   [[nodiscard]] int SendFinished(TlsSecurityContext& context);
   [[nodiscard]] int ComputeFinished(TlsSecurityContext& context, const ByteString& label, int ownDirection,
                                     ByteString& out);
+  // The MD5 hash (kSsl3Md5Length bytes), then the SHA-1 hash.
   [[nodiscard]] static int Ssl3HandshakeHash(const ByteString* sender, const ByteString& master,
                                              const WireBuffer& messages, ByteString& out);
+  static constexpr int kSsl3Md5Length = 16;
   [[nodiscard]] int ComputeMasterSecret(const ByteString& premaster);
   [[nodiscard]] int DeriveKeyBlock(TlsSecurityContext& context);
 

@@ -129,6 +129,8 @@ int TlsEngine::SendCertificateVerify() {
     TORNELL_TRY(pending.Tls13CertificateVerifyDigest(handshakeMessages, 1, value));
   } else if (pending.IsSsl30() != 0) {
     TORNELL_TRY(Ssl3HandshakeHash(nullptr, pending.masterSecret, handshakeMessages, value));
+    // DSA and ECDSA keys sign the SHA-1 hash alone (RFC 6101 section 5.6.8).
+    if (!rsa) TORNELL_TRY(value.Substring(kSsl3Md5Length));
   } else if (pending.IsTls12() != 0) {
     TORNELL_TRY(DigestByName(tls::Tls12HashName(pending.ownSignatureScheme >> 8), messages, value));
   } else if (rsa) {

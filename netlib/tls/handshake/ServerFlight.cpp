@@ -373,6 +373,8 @@ int TlsEngine::ProcessCertificateVerify(WireBuffer& in, int length) {
   const char* digest = rsa ? "MD5SHA1" : "SHA1";
   if (pending.version == 0x0300) {
     TORNELL_TRY(Ssl3HandshakeHash(nullptr, pending.masterSecret, handshakeMessages, value));
+    // DSA and ECDSA keys sign the SHA-1 hash alone (RFC 6101 section 5.6.8).
+    if (!rsa) TORNELL_TRY(value.Substring(kSsl3Md5Length));
   } else if (pending.version == 0x0303) {
     digest = tls::Tls12HashName(pending.peerSignatureScheme >> 8);
     // A server takes only the pairs its CertificateRequest listed.

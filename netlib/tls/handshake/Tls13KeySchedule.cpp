@@ -5,6 +5,7 @@
 #include "core/base/Status.h"
 #include "core/text/SecretBytes.h"
 #include "crypto/digest/hash/HashContext.h"
+#include "crypto/digest/mac/Hmac.h"
 #include "tls/engine/TlsEngine.h"
 #include "tls/suites/CipherSuite.h"
 
@@ -14,12 +15,28 @@ namespace {
 
 const char* const kLabelPrefix = "tls13 ";
 
-// The keys and IV of one traffic secret, sized for the suite.
-int TrafficKeys(const CipherSuite& suite, const ByteString& secret, ByteString& key, ByteString& iv) {
+// The keys and IV of one traffic secret, sized for the suite, from an HMAC
+// keyed with the secret.
+int TrafficKeys(const CipherSuite& suite, Hmac& secret, ByteString& key, ByteString& iv) {
   const ByteString none;
-  TORNELL_TRY(CipherSuite::HkdfExpandLabel(suite.GetMacHash(), secret, "key", none, suite.GetKeyLength(),
+  TORNELL_TRY(CipherSuite::HkdfExpandLabel(secret, suite.GetMacHash(), "key", none, suite.GetKeyLength(),
                                            kLabelPrefix, key));
-  return CipherSuite::HkdfExpandLabel(suite.GetMacHash(), secret, "iv", none, suite.GetIvLength(), kLabelPrefix, iv);
+  return CipherSuite::HkdfExpandLabel(secret, suite.GetMacHash(), "iv", none, suite.GetIvLength(), kLabelPrefix, iv);
+}
+
+int TrafficKeys(const CipherSuite& suite, const ByteString& secret, ByteString& key, ByteString& iv) {
+  Hmac keyed;
+  TORNELL_TRY(keyed.Init(suite.GetMacHash(), secret.Data(), secret.Length()));
+  return TrafficKeys(suite, keyed, key, iv);
+}
+
+// Each secret keys one HMAC, which every label drawn from it reuses.
+int Keyed(int hash, const ByteString& secret, Hmac& out) { return out.Init(hash, secret.Data(), secret.Length()); }
+
+// Derive-Secret (RFC 8446 section 7.1) from a keyed secret.
+int Derive(Hmac& from, int hash, const char* label, const ByteString& transcript, ByteString& out) {
+  return CipherSuite::HkdfExpandLabel(from, hash, label, transcript, HashContext::DigestLengthOf(hash), kLabelPrefix,
+                                      out);
 }
 
 }  // namespace
@@ -61,29 +78,33 @@ int TlsEngine::DeriveTls13HandshakeKeysFrom(const ByteString& shared) {
   ByteString h2;
   TORNELL_TRY(pending.TranscriptHash(handshakeMessages, h2));
   TORNELL_TRY(SecretDump("h2", h2));
+  Hmac fromHandshake, fromClient, fromServer;
+  TORNELL_TRY(Keyed(hash, handshakeSecret, fromHandshake));
   SecretBytes clientSecret, serverSecret;
-  TORNELL_TRY(CipherSuite::DeriveSecret(hash, handshakeSecret, "c hs traffic", h2, kLabelPrefix, clientSecret));
+  TORNELL_TRY(Derive(fromHandshake, hash, "c hs traffic", h2, clientSecret));
   TORNELL_TRY(SecretDump("Tls13_ClientHandshakeTrafficSecret", clientSecret));
-  TORNELL_TRY(CipherSuite::DeriveSecret(hash, handshakeSecret, "s hs traffic", h2, kLabelPrefix, serverSecret));
+  TORNELL_TRY(Derive(fromHandshake, hash, "s hs traffic", h2, serverSecret));
   TORNELL_TRY(SecretDump("Tls13_ServerHandshakeTrafficSecret", serverSecret));
+  TORNELL_TRY(Keyed(hash, clientSecret, fromClient));
+  TORNELL_TRY(Keyed(hash, serverSecret, fromServer));
   SecretBytes clientKey, clientIv, serverKey, serverIv;
-  TORNELL_TRY(TrafficKeys(suite, clientSecret, clientKey, clientIv));
+  TORNELL_TRY(TrafficKeys(suite, fromClient, clientKey, clientIv));
   TORNELL_TRY(SecretDump("Tls13_ClientHandshakeKey", clientKey));
   TORNELL_TRY(SecretDump("Tls13_ClientHandshakeIV", clientIv));
-  TORNELL_TRY(TrafficKeys(suite, serverSecret, serverKey, serverIv));
+  TORNELL_TRY(TrafficKeys(suite, fromServer, serverKey, serverIv));
   TORNELL_TRY(SecretDump("Tls13_ServerHandshakeKey", serverKey));
   TORNELL_TRY(SecretDump("Tls13_ServerHandshakeIV", serverIv));
   SecretBytes derived2;
-  TORNELL_TRY(CipherSuite::DeriveSecret(hash, handshakeSecret, "derived", h0, kLabelPrefix, derived2));
+  TORNELL_TRY(Derive(fromHandshake, hash, "derived", h0, derived2));
   TORNELL_TRY(CipherSuite::HkdfExtract(hash, derived2, zeros, pending.masterSecret));
   TORNELL_TRY(SecretDump("MasterSecret", pending.masterSecret));
   TORNELL_TRY(pending.SetClientTrafficKeys(clientKey, clientIv));
   TORNELL_TRY(pending.SetServerTrafficKeys(serverKey, serverIv));
   const ByteString none;
   SecretBytes clientFinished, serverFinished;
-  TORNELL_TRY(CipherSuite::HkdfExpandLabel(hash, clientSecret, "finished", none, length, kLabelPrefix, clientFinished));
+  TORNELL_TRY(CipherSuite::HkdfExpandLabel(fromClient, hash, "finished", none, length, kLabelPrefix, clientFinished));
   TORNELL_TRY(SecretDump("client_finished_key", clientFinished));
-  TORNELL_TRY(CipherSuite::HkdfExpandLabel(hash, serverSecret, "finished", none, length, kLabelPrefix, serverFinished));
+  TORNELL_TRY(CipherSuite::HkdfExpandLabel(fromServer, hash, "finished", none, length, kLabelPrefix, serverFinished));
   TORNELL_TRY(SecretDump("server_finished_key", serverFinished));
   TORNELL_TRY(pending.SetMacSecrets(clientFinished, serverFinished));
   TORNELL_TRY(pending.SetIvs(clientIv, serverIv));
@@ -98,14 +119,15 @@ int TlsEngine::DeriveTls13ApplicationKeys(int) {
   const int hash = suite.GetMacHash();
   ByteString h4;
   TORNELL_TRY(current.TranscriptHash(handshakeMessages, h4));
+  Hmac fromMaster;
+  TORNELL_TRY(Keyed(hash, current.masterSecret, fromMaster));
   SecretBytes clientSecret, serverSecret;
-  TORNELL_TRY(CipherSuite::DeriveSecret(hash, current.masterSecret, "c ap traffic", h4, kLabelPrefix, clientSecret));
+  TORNELL_TRY(Derive(fromMaster, hash, "c ap traffic", h4, clientSecret));
   TORNELL_TRY(SecretDump("Tls13_ClientApplicationTrafficSecret", clientSecret));
-  TORNELL_TRY(CipherSuite::DeriveSecret(hash, current.masterSecret, "s ap traffic", h4, kLabelPrefix, serverSecret));
+  TORNELL_TRY(Derive(fromMaster, hash, "s ap traffic", h4, serverSecret));
   TORNELL_TRY(SecretDump("Tls13_ServerApplicationTrafficSecret", serverSecret));
   // RFC 8446's label; peers derive their exporters from this value.
-  TORNELL_TRY(CipherSuite::DeriveSecret(hash, current.masterSecret, "exp master", h4, kLabelPrefix,
-                                        current.exporterMasterSecret));
+  TORNELL_TRY(Derive(fromMaster, hash, "exp master", h4, current.exporterMasterSecret));
   TORNELL_TRY(SecretDump("Tls13_ExporterMasterSecret", current.exporterMasterSecret));
   TORNELL_TRY(TrafficKeys(suite, clientSecret, current.clientApplicationKey, current.clientApplicationIv));
   TORNELL_TRY(TrafficKeys(suite, serverSecret, current.serverApplicationKey, current.serverApplicationIv));

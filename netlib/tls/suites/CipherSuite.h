@@ -127,6 +127,12 @@ class CipherSuite {
                                            ByteString& out);
   [[nodiscard]] static int DeriveSecret(int hash, const ByteString& secret, const char* label,
                                         const ByteString& context, const char* prefix, ByteString& out);
+  // The same under an HMAC already keyed with the secret: the labels drawn
+  // from one secret then share its keyed digest states.
+  [[nodiscard]] static int HkdfExpandKeyed(Hmac& keyed, int hash, const ByteString& info, int length,
+                                           ByteString& out);
+  [[nodiscard]] static int HkdfExpandLabel(Hmac& keyed, int hash, const char* label, const ByteString& context,
+                                           int length, const char* prefix, ByteString& out);
 
   // The registry.
   static const CipherSuite* FindByCode(int code);

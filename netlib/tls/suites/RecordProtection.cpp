@@ -187,13 +187,18 @@ int CipherSuite::HkdfExtract(int hash, const ByteString& salt, const ByteString&
 }
 
 int CipherSuite::HkdfExpand(int hash, const ByteString& key, const ByteString& info, int length, ByteString& out) {
+  if (HashContext::DigestLengthOf(hash) <= 0) return kStatusKdfBadRequest;
+  Hmac hmac;
+  TORNELL_TRY(hmac.Init(hash, key.Data(), key.Length()));
+  return HkdfExpandKeyed(hmac, hash, info, length, out);
+}
+
+int CipherSuite::HkdfExpandKeyed(Hmac& hmac, int hash, const ByteString& info, int length, ByteString& out) {
   const int digestLength = HashContext::DigestLengthOf(hash);
   // An unknown digest has no length to divide by; the counter is one byte.
   if (digestLength <= 0 || length < 0) return kStatusKdfBadRequest;
   const int blocks = (length + digestLength - 1) / digestLength;
   if (blocks > kMaxHkdfBlocks) return kStatusKdfBadRequest;
-  Hmac hmac;
-  TORNELL_TRY(hmac.Init(hash, key.Data(), key.Length()));
   SecretBytes result;
   SecretBytes block;
   SecretBytes message;
@@ -228,6 +233,13 @@ int CipherSuite::HkdfExpandLabel(int hash, const ByteString& secret, const char*
   ByteString info;
   TORNELL_TRY(BuildHkdfLabel(label, length, context, prefix, info));
   return HkdfExpand(hash, secret, info, length, out);
+}
+
+int CipherSuite::HkdfExpandLabel(Hmac& keyed, int hash, const char* label, const ByteString& context, int length,
+                                 const char* prefix, ByteString& out) {
+  ByteString info;
+  TORNELL_TRY(BuildHkdfLabel(label, length, context, prefix, info));
+  return HkdfExpandKeyed(keyed, hash, info, length, out);
 }
 
 int CipherSuite::DeriveSecret(int hash, const ByteString& secret, const char* label, const ByteString& context,

@@ -160,6 +160,24 @@ void PrintTo(const Ssl3Case& c, std::ostream* out) { *out << c.name; }
 
 class Ssl3Model : public ::testing::TestWithParam<Ssl3Case> {};
 
+// The model's verdict on the captured handshake; extra is more JSON fields.
+testsupport::ChildRun RunSsl3Model(const MemoryPair& pair, const char* cipher, int keyLength, const char* mac,
+                                      const std::string& extra) {
+  testsupport::ScratchDir dir("ssl3_model");
+  const std::string input = (dir.path() / "input.json").string();
+  {
+    std::ofstream out(input);
+    out << "{\"master\": \"" << HexOf(std::string(pair.server.current.masterSecret.Data(),
+                                                  size_t(pair.server.current.masterSecret.Length())))
+        << "\", \"client_to_server\": \"" << HexOf(pair.upLog) << "\", \"server_to_client\": \"" << HexOf(pair.downLog)
+        << "\", \"cipher\": \"" << cipher << "\", \"key_length\": " << keyLength << ", \"mac\": \"" << mac << "\""
+        << extra << "}";
+  }
+  return testsupport::RunChild(
+      {"/usr/bin/python3", (testsupport::SourceDir() / "tests/netlib/tls/handshake/ssl3_model.py").string(), input},
+      {"PATH=/usr/bin:/bin"}, "", 60);
+}
+
 // SSL 3.0 has no peer program left: a Python model reads the captured bytes
 // with the master secret and must agree on the key block, every record's MAC
 // and both Finished messages.
@@ -177,19 +195,7 @@ TEST_P(Ssl3Model, AgreesWithTheCapturedHandshake) {
   ASSERT_EQ(pair.Handshake(), 0) << pair.serverOwner.fatalText;
   ASSERT_EQ(pair.server.current.version, 0x0300);
   ASSERT_TRUE(pair.Exchange("client data over ssl 3.0", std::string(3000, 's')));
-  testsupport::ScratchDir dir("ssl3_model");
-  const std::string input = (dir.path() / "input.json").string();
-  {
-    std::ofstream out(input);
-    out << "{\"master\": \"" << HexOf(std::string(pair.server.current.masterSecret.Data(),
-                                                  size_t(pair.server.current.masterSecret.Length())))
-        << "\", \"client_to_server\": \"" << HexOf(pair.upLog) << "\", \"server_to_client\": \"" << HexOf(pair.downLog)
-        << "\", \"cipher\": \"" << c.cipher << "\", \"key_length\": " << c.keyLength << ", \"mac\": \"" << c.mac
-        << "\"}";
-  }
-  const auto run = testsupport::RunChild(
-      {"/usr/bin/python3", (testsupport::SourceDir() / "tests/netlib/tls/handshake/ssl3_model.py").string(), input},
-      {"PATH=/usr/bin:/bin"}, "", 60);
+  const auto run = RunSsl3Model(pair, c.cipher, c.keyLength, c.mac, "");
   ASSERT_TRUE(run.started);
   ASSERT_EQ(run.status, 0) << run.output;
   const std::string keyBlock = Dumped(pair.serverOwner, "Key Block");
@@ -199,6 +205,34 @@ TEST_P(Ssl3Model, AgreesWithTheCapturedHandshake) {
   EXPECT_EQ(keyBlock.substr(0, modelBlock.size()), modelBlock);
   EXPECT_NE(run.output.find(HexOf("client data over ssl 3.0")), std::string::npos);
   EXPECT_NE(run.output.find(HexOf(std::string(3000, 's'))), std::string::npos);
+}
+
+// A client certificate under SSL 3.0: the CertificateVerify of an RSA, a DSA
+// and an ECDSA key, checked by the model and by our server.
+TEST(Ssl3ModelClientCertificate, CertificateVerifyOfEachKeyType) {
+  REQUIRE_OR_SKIP(testsupport::HaveTool("/usr/bin/python3"), "python3 not found");
+  auto own = Identity("rsa");
+  REQUIRE_OR_SKIP(own != nullptr, "PKI fixture kit or its PKCS#12 file could not be made");
+  for (const char* kit : {"rsa", "dsa", "p256"}) {
+    SCOPED_TRACE(kit);
+    auto client = Identity(kit);
+    ASSERT_NE(client, nullptr);
+    MemoryPair pair;
+    pair.server.ownCertificate = own.get();
+    pair.server.authenticateClients = 1;
+    pair.client.ownCertificate = client.get();
+    ASSERT_EQ(pair.client.SetEnabledProtocols(0x00F0), 0);
+    ASSERT_EQ(pair.server.SetEnabledProtocols(0x0030), 0);
+    ASSERT_EQ(pair.client.SetCipherSuites("TLS_RSA_WITH_AES_128_CBC_SHA"), 0);
+    ASSERT_EQ(pair.Handshake(), 0) << pair.serverOwner.fatalText << pair.clientOwner.fatalText;
+    ASSERT_TRUE(pair.serverOwner.HasStatus("CertificateVerify message received"));
+    ASSERT_TRUE(pair.Exchange("client data over ssl 3.0", "server data"));
+    const std::string leaf = pkikit::Bytes(std::string(kit) + "-leaf.der");
+    const auto run = RunSsl3Model(pair, "aes", 16, "sha1", ", \"client_certificate\": \"" + HexOf(leaf) + "\"");
+    ASSERT_TRUE(run.started);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("\"certificate_verify\": true"), std::string::npos) << run.output;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -6,11 +6,16 @@ block and the application data of each direction; exits 1 on any mismatch.
 
 Usage: ssl3_model.py <input file>, a JSON object with hex fields master,
 client_to_server, server_to_client and the suite's cipher ("aes", "3des",
-"des", "rc4"), key_length and mac ("md5" or "sha1")."""
+"des", "rc4"), key_length and mac ("md5" or "sha1"). With client_certificate
+(hex DER) the client's CertificateVerify is checked too: RSA signs both
+hashes, DSA and ECDSA the SHA-1 one alone (RFC 6101 section 5.6.8)."""
 import hashlib
 import json
 import sys
 
+from cryptography import x509
+from cryptography.hazmat.primitives import hashes
+from cryptography.hazmat.primitives.asymmetric import dsa, ec, rsa, utils
 from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
 
 
@@ -48,6 +53,27 @@ def ssl3_mac(name, secret, seq, kind, data):
     h = lambda b: hashlib.new(name, b).digest()
     inner = h(secret + b"\x36" * pad + seq.to_bytes(8, "big") + bytes([kind]) + len(data).to_bytes(2, "big") + data)
     return h(secret + b"\x5c" * pad + inner)
+
+
+def check_certificate_verify(certificate, master, messages, body):
+    signature = body[6:6 + int.from_bytes(body[4:6], "big")]
+    hashes36 = finished(master, messages, b"")
+    key = x509.load_der_x509_certificate(certificate).public_key()
+    try:
+        if isinstance(key, rsa.RSAPublicKey):
+            numbers = key.public_numbers()
+            k = (numbers.n.bit_length() + 7) // 8
+            block = pow(int.from_bytes(signature, "big"), numbers.e, numbers.n).to_bytes(k, "big")
+            if block != b"\x00\x01" + b"\xff" * (k - 3 - 36) + b"\x00" + hashes36:
+                fail("client CertificateVerify (RSA)")
+        elif isinstance(key, dsa.DSAPublicKey):
+            key.verify(signature, hashes36[16:], utils.Prehashed(hashes.SHA1()))
+        elif isinstance(key, ec.EllipticCurvePublicKey):
+            key.verify(signature, hashes36[16:], ec.ECDSA(utils.Prehashed(hashes.SHA1())))
+        else:
+            fail("client key type")
+    except Exception as error:  # an invalid signature raises
+        fail("client CertificateVerify: %r" % error)
 
 
 def finished(master, messages, sender):
@@ -105,7 +131,14 @@ def main():
     server_hello = down_plain[0][1]
     server_random = server_hello[6:38]
     transcript = b"".join(r[1] for r in up_plain[:1]) + b"".join(r[1] for r in down_plain)
-    transcript += b"".join(r[1] for r in up_plain[1:])
+    verified = False
+    for kind, body in up_plain[1:]:
+        if body[0] == 15 and "client_certificate" in spec:
+            check_certificate_verify(bytes.fromhex(spec["client_certificate"]), master, transcript, body)
+            verified = True
+        transcript += body
+    if "client_certificate" in spec and not verified:
+        fail("no client CertificateVerify")
 
     mac = spec["mac"]
     mac_size = 16 if mac == "md5" else 20
@@ -130,7 +163,7 @@ def main():
     up_data = b"".join(from_client.open(k, f) for k, f in up_protected[1:] if k == 23)
     down_data = b"".join(from_server.open(k, f) for k, f in down_protected[1:] if k == 23)
     print(json.dumps({"key_block": block.hex(), "client_data": up_data.hex(), "server_data": down_data.hex(),
-                      "records": from_client.seq + from_server.seq}))
+                      "records": from_client.seq + from_server.seq, "certificate_verify": verified}))
 
 
 main()
