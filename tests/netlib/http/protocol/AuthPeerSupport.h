@@ -11,21 +11,7 @@
 
 namespace authpeer {
 
-// Collects every Log line as "level type message".
-class LoggingClient : public http1test::Client {
- public:
-  int FireLog(int level, const char* message, const char* type) override {
-    lines.push_back(std::to_string(level) + " " + type + " " + message);
-    return 0;
-  }
-  bool Logged(const std::string& line) const {
-    for (const std::string& l : lines) {
-      if (l == line) return true;
-    }
-    return false;
-  }
-  std::vector<std::string> lines;
-};
+using http1test::LoggingClient;
 
 // Test peers use throwaway certificates.
 class AcceptingEvents : public http1test::EventLog {

@@ -89,4 +89,34 @@ class Client : public tornell::HttpProtocol {
   EventLog events;
 };
 
+// Every Log line as "level type message", so tests can look for lines and for
+// leaked credentials.
+class LoggingClient : public Client {
+ public:
+  int FireLog(int level, const char* message, const char* type) override {
+    lines.push_back(std::to_string(level) + " " + type + " " + message);
+    return 0;
+  }
+  bool Logged(const std::string& line) const {
+    for (const std::string& l : lines) {
+      if (l == line) return true;
+    }
+    return false;
+  }
+  bool LoggedStartingWith(const std::string& prefix) const {
+    for (const std::string& l : lines) {
+      if (l.rfind(prefix, 0) == 0) return true;
+    }
+    return false;
+  }
+  // A configuration key's answer, or "<code N>" when it fails.
+  std::string Config(const std::string& text) {
+    const char* answer = nullptr;
+    const int code = ConfigText(text.c_str(), answer);
+    if (code != 0) return "<code " + std::to_string(code) + ">";
+    return answer != nullptr ? answer : "";
+  }
+  std::vector<std::string> lines;
+};
+
 }  // namespace http1test

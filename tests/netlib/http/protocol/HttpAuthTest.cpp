@@ -38,15 +38,7 @@ std::string Md5Hex(const std::string& text) {
   return out;
 }
 
-// Collects every Log line so tests can look for leaked credentials.
-class LoggingClient : public Client {
- public:
-  int FireLog(int level, const char* message, const char* type) override {
-    lines.push_back(std::to_string(level) + " " + type + " " + message);
-    return 0;
-  }
-  std::vector<std::string> lines;
-};
+using http1test::LoggingClient;
 
 TEST(AuthorizationText, SettersAndSchemes) {
   struct Case {

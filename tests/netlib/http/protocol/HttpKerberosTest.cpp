@@ -18,36 +18,10 @@ using kerberostest::Realm;
 
 namespace {
 
-// Every Log line as "level type message".
-class LoggingClient : public http1test::Client {
- public:
-  int FireLog(int level, const char* message, const char* type) override {
-    lines.push_back(std::to_string(level) + " " + type + " " + message);
-    return 0;
-  }
-  std::string Config(const std::string& text) {
-    const char* answer = nullptr;
-    const int code = ConfigText(text.c_str(), answer);
-    if (code != 0) return "<code " + std::to_string(code) + ">";
-    return answer != nullptr ? answer : "";
-  }
-  bool Logged(const std::string& prefix) const {
-    for (const std::string& line : lines) {
-      if (line.rfind(prefix, 0) == 0) return true;
-    }
-    return false;
-  }
-  std::vector<std::string> lines;
-};
+using http1test::LoggingClient;
 
-class KerberosHttp : public ::testing::Test {
+class KerberosHttp : public kerberostest::RealmTest {
  protected:
-  static void SetUpTestSuite() { realm_ = new Realm(); }
-  static void TearDownTestSuite() {
-    delete realm_;
-    realm_ = nullptr;
-  }
-  void SetUp() override { REQUIRE_OR_SKIP(realm_->ok, realm_->problem); }
 
   // The server accepts with this key table of the realm.
   void StartServer(const char* keytab) {
@@ -82,11 +56,9 @@ class KerberosHttp : public ::testing::Test {
     return keys;
   }
 
-  static Realm* realm_;
   testsupport::PeerProcess server_;
 };
 
-Realm* KerberosHttp::realm_ = nullptr;
 
 TEST_F(KerberosHttp, PasswordLoginReachesTheAcceptor) {
   StartServer("http.keytab");
@@ -114,7 +86,7 @@ TEST_F(KerberosHttp, PasswordLoginReachesTheAcceptor) {
     EXPECT_EQ(client.Body(), name + " ");
     // The ticket goes with the first request.
     EXPECT_EQ(client.events.statuses, std::vector<int>{200});
-    EXPECT_TRUE(client.Logged("1 Kerberos [Kerberos] Authenticate start. (KerberosKDC: 127.0.0.1)."));
+    EXPECT_TRUE(client.LoggedStartingWith("1 Kerberos [Kerberos] Authenticate start. (KerberosKDC: 127.0.0.1)."));
   }
 }
 
@@ -135,8 +107,8 @@ TEST_F(KerberosHttp, KeytabLogin) {
   EXPECT_EQ(client.Config("UseInternalKerberos"), "0");
   ASSERT_EQ(client.Run(kHttpGet, Url("localhost")), 0) << client.GetLastErrorText();
   EXPECT_EQ(client.Body(), "user@TEST.LOCAL ");
-  EXPECT_TRUE(client.Logged("3 Kerberos [Kerberos] Kerberos KeytabFile Hex String:\r\n("));
-  EXPECT_TRUE(client.Logged("1 Kerberos [Kerberos] Encrypt type match, Current Encrypt Type is 17."));
+  EXPECT_TRUE(client.LoggedStartingWith("3 Kerberos [Kerberos] Kerberos KeytabFile Hex String:\r\n("));
+  EXPECT_TRUE(client.LoggedStartingWith("1 Kerberos [Kerberos] Encrypt type match, Current Encrypt Type is 17."));
 
   // A file that cannot be read fails the setting; the name stays, as the
   // Kerberos client keeps it.
@@ -222,13 +194,13 @@ TEST_F(KerberosHttp, LogLinesByLevelWithoutKeys) {
       EXPECT_EQ(line.find("[Kerberos] "), 11u) << line;
     }
     EXPECT_GT(kerberosLines, 0);
-    EXPECT_TRUE(client.Logged("1 Kerberos [Kerberos] Current Encrypt Type is 17."));
+    EXPECT_TRUE(client.LoggedStartingWith("1 Kerberos [Kerberos] Current Encrypt Type is 17."));
     // Packets at level 3, each with its dump.
-    EXPECT_EQ(client.Logged("3 Kerberos [Kerberos] Direction: 0, Description: KRB_AS_REQ.\r\n00000000  6A "),
+    EXPECT_EQ(client.LoggedStartingWith("3 Kerberos [Kerberos] Direction: 0, Description: KRB_AS_REQ.\r\n00000000  6A "),
               level == 3);
-    EXPECT_EQ(client.Logged("3 Kerberos [Kerberos] Direction: 1, Description: KRB_TGS_REP.\r\n00000000  6D "),
+    EXPECT_EQ(client.LoggedStartingWith("3 Kerberos [Kerberos] Direction: 1, Description: KRB_TGS_REP.\r\n00000000  6D "),
               level == 3);
-    EXPECT_EQ(client.Logged("3 Kerberos [Kerberos] Kerberos Key Hex String:\r\n(16 bytes)"), level == 3);
+    EXPECT_EQ(client.LoggedStartingWith("3 Kerberos [Kerberos] Kerberos Key Hex String:\r\n(16 bytes)"), level == 3);
   }
 }
 

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "PeerProcess.h"
 #include "TestProcess.h"
 #include "TestSupport.h"
@@ -131,6 +133,19 @@ struct Realm {
   int port = 0;
   bool ok = false;
   std::string problem;
+};
+
+// One realm for every test of a suite: starting a KDC takes seconds.
+class RealmTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { realm_ = new Realm(); }
+  static void TearDownTestSuite() {
+    delete realm_;
+    realm_ = nullptr;
+  }
+  void SetUp() override { REQUIRE_OR_SKIP(realm_->ok, realm_->problem); }
+
+  static inline Realm* realm_ = nullptr;
 };
 
 }  // namespace kerberostest

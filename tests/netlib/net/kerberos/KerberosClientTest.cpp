@@ -18,19 +18,7 @@ using kerberostest::Realm;
 using kerberostest::TestClient;
 using testsupport::Hex;
 
-class KerberosClientTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { realm_ = new Realm(); }
-  static void TearDownTestSuite() {
-    delete realm_;
-    realm_ = nullptr;
-  }
-  void SetUp() override { REQUIRE_OR_SKIP(realm_->ok, realm_->problem); }
-
-  static Realm* realm_;
-};
-
-Realm* KerberosClientTest::realm_ = nullptr;
+class KerberosClientTest : public kerberostest::RealmTest {};
 
 // MIT takes an AP-REQ whose authenticator carries no GSS checksum as one
 // with no flags: the token is accepted as it stands.
