@@ -77,6 +77,11 @@ class Site {
     std::error_code ignored;
     if (!dir.empty()) fs::remove_all(dir, ignored);
   }
+  // nghttpd over TLS serving www/ and echoing uploads.
+  bool StartNghttpd(testsupport::PeerProcess& server) const {
+    return ok && server.Start({"nghttpd", "-a", "127.0.0.1", "-d", dir + "/www", "--echo-upload", "{port}",
+                               dir + "/srv.key", dir + "/srv.crt"});
+  }
   bool ok = false;
   std::string dir;
   std::string body;
@@ -87,9 +92,7 @@ class Site {
 TEST(Http2Request, NghttpdGetHeadAndPostOnOneKeptConnection) {
   Site site;
   testsupport::PeerProcess server;
-  REQUIRE_OR_SKIP(site.ok && server.Start({"nghttpd", "-a", "127.0.0.1", "-d", site.dir + "/www", "--echo-upload",
-                                           "{port}", site.dir + "/srv.key", site.dir + "/srv.crt"}),
-                  "nghttpd (nghttp2-server) or openssl is not installed");
+  REQUIRE_OR_SKIP(site.StartNghttpd(server), "nghttpd (nghttp2-server) or openssl is not installed");
   H2Client client;
   client.SetHttpKeepAlive(1);
   const std::string base = "https://localhost:" + std::to_string(server.port());
@@ -303,9 +306,7 @@ std::vector<std::string> Failures(const H2Client& client) {
 TEST(Http2Request, AsynchronousRequestsCompleteInTheHostsEventLoop) {
   Site site;
   testsupport::PeerProcess nghttpd;
-  REQUIRE_OR_SKIP(site.ok && nghttpd.Start({"nghttpd", "-a", "127.0.0.1", "-d", site.dir + "/www", "--echo-upload",
-                                            "{port}", site.dir + "/srv.key", site.dir + "/srv.crt"}),
-                  "nghttpd (nghttp2-server) or openssl is not installed");
+  REQUIRE_OR_SKIP(site.StartNghttpd(nghttpd), "nghttpd (nghttp2-server) or openssl is not installed");
   std::ofstream(site.dir + "/www/one.bin", std::ios::binary) << site.body;
   const int h2oPort = testsupport::FreePort();
   std::ofstream(site.dir + "/h2o.conf") << "user: root\npid-file: " << site.dir << "/h2o.pid\nerror-log: " << site.dir

@@ -14,6 +14,8 @@ import re
 import struct
 import sys
 
+from peer_handler import PeerHandler
+
 USER, PASSWORD, REALM = "user", "secret", "test"
 MD5 = 'Digest realm="test", nonce="%s", qop="%s", algorithm=MD5'
 SHA = 'Digest realm="test", nonce="%s", qop="auth", algorithm=SHA-256'
@@ -82,24 +84,11 @@ def ntlm_ok(message, server_challenge):
     return proof == nt[:16]
 
 
-class Handler(http.server.BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
+class Handler(PeerHandler):
     ntlm_challenge = None
 
-    def log_message(self, *args):
-        pass
-
-    def answer(self, code, body, headers=()):
-        self.send_response(code)
-        for name, value in headers:
-            self.send_header(name, value)
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
-
     def handle_any(self):
-        length = int(self.headers.get("Content-Length", "0"))
-        body = self.rfile.read(length) if length else b""
+        body = self.read_body()
         auth = self.headers.get("Authorization", "")
         path = self.path
         if path.startswith("http://"):

@@ -10,28 +10,16 @@ import http.server
 import os
 import sys
 
+from peer_handler import PeerHandler
+
 os.environ["KRB5_KTNAME"] = "FILE:" + sys.argv[2]
 os.environ["KRB5RCACHETYPE"] = "none"
 import gssapi  # noqa: E402  (reads the key table name at first use)
 
 
-class Handler(http.server.BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
-
-    def log_message(self, *args):
-        pass
-
-    def answer(self, code, body, headers=()):
-        self.send_response(code)
-        for name, value in headers:
-            self.send_header(name, value)
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
-
+class Handler(PeerHandler):
     def handle_any(self):
-        length = int(self.headers.get("Content-Length", "0"))
-        body = self.rfile.read(length) if length else b""
+        body = self.read_body()
         auth = self.headers.get("Authorization", "")
         if auth.startswith("Negotiate "):
             try:
