@@ -82,6 +82,15 @@ class Site {
     return ok && server.Start({"nghttpd", "-a", "127.0.0.1", "-d", dir + "/www", "--echo-upload", "{port}",
                                dir + "/srv.key", dir + "/srv.crt"});
   }
+  // The scripted python3-h2 server over TLS; with a record file it writes
+  // there the bytes it received.
+  bool StartScriptedServer(testsupport::PeerProcess& server, const std::string& record = "") const {
+    if (!ok || !testsupport::HavePythonModule("h2")) return false;
+    std::vector<std::string> args = {"/usr/bin/python3", std::string(H2_TEST_DIR) + "/scripted_h2_server.py",
+                                     "{port}", dir + "/srv.crt", dir + "/srv.key"};
+    if (!record.empty()) args.push_back(record);
+    return server.Start(args);
+  }
   bool ok = false;
   std::string dir;
   std::string body;
@@ -157,10 +166,7 @@ TEST(Http2Request, FallbackToHttp11AndTheRefusals) {
 TEST(Http2Request, ScriptedServerInterimTrailersAndReset) {
   Site site;
   testsupport::PeerProcess server;
-  REQUIRE_OR_SKIP(site.ok && testsupport::HavePythonModule("h2") &&
-                      server.Start({"/usr/bin/python3", std::string(H2_TEST_DIR) + "/scripted_h2_server.py", "{port}",
-                                    site.dir + "/srv.crt", site.dir + "/srv.key"}),
-                  "python3-h2 or openssl is not installed");
+  REQUIRE_OR_SKIP(site.StartScriptedServer(server), "python3-h2 or openssl is not installed");
   const std::string base = "https://localhost:" + std::to_string(server.port());
   {
     // 103 then 200: the interim answer leaves no trace in the response.
@@ -253,10 +259,7 @@ TEST(Http2Request, TheServerSeesPrefaceSettingsWindowThenOneHeadersFrameAStream)
   Site site;
   testsupport::PeerProcess server;
   const std::string record = site.dir + "/received.bin";
-  REQUIRE_OR_SKIP(site.ok && testsupport::HavePythonModule("h2") &&
-                      server.Start({"/usr/bin/python3", std::string(H2_TEST_DIR) + "/scripted_h2_server.py", "{port}",
-                                    site.dir + "/srv.crt", site.dir + "/srv.key", record}),
-                  "python3-h2 or openssl is not installed");
+  REQUIRE_OR_SKIP(site.StartScriptedServer(server, record), "python3-h2 or openssl is not installed");
   H2Client client;
   client.SetHttpKeepAlive(1);
   const std::string url = "https://localhost:" + std::to_string(server.port()) + "/plain";
@@ -350,10 +353,7 @@ TEST(Http2Request, AsynchronousRequestsCompleteInTheHostsEventLoop) {
 TEST(Http2Request, AnAsynchronousStreamResetReachesTheErrorEvent) {
   Site site;
   testsupport::PeerProcess server;
-  REQUIRE_OR_SKIP(site.ok && testsupport::HavePythonModule("h2") &&
-                      server.Start({"/usr/bin/python3", std::string(H2_TEST_DIR) + "/scripted_h2_server.py", "{port}",
-                                    site.dir + "/srv.crt", site.dir + "/srv.key"}),
-                  "python3-h2 or openssl is not installed");
+  REQUIRE_OR_SKIP(site.StartScriptedServer(server), "python3-h2 or openssl is not installed");
   H2Client client;
   static_cast<void>(client.SetTimeout(static_cast<unsigned>(-1), 1));
   ASSERT_EQ(client.Run(kHttpGet, "https://localhost:" + std::to_string(server.port()) + "/reset"), 0);
