@@ -1,6 +1,7 @@
 #include "http/h2/Http2Engine.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/base/Status.h"
 #include "core/buffer/BigEndian.h"
@@ -19,8 +20,9 @@ void Http2Engine::Reset() {
 }
 
 void Http2Engine::ClearInput() {
-  (void)input_.Clear();  // Clear cannot fail
-  (void)deferred_.Clear();
+  // The buffer stays: a frame being handled may still be read from it.
+  partialLength_ = 0;
+  (void)deferred_.Clear();  // Clear cannot fail
   (void)block_.Clear();
   blockType_ = -1;
 }
@@ -266,28 +268,28 @@ int Http2Engine::ProcessHeldInput() {
 int Http2Engine::Consume(const char* data, int length) {
   int at = 0;
   // First finish a frame begun in an earlier call, taking only its bytes.
-  while (input_.Length() > 0 && at < length) {
-    int wanted = kHttp2FrameHeaderSize - input_.Length();
-    if (wanted <= 0) {
-      const FrameHeader header = ReadHeader(input_.Data());
-      wanted = kHttp2FrameHeaderSize + header.length - input_.Length();
-    }
+  while (partialLength_ > 0 && at < length) {
+    char* held = partial_.Data();
+    int wanted = kHttp2FrameHeaderSize - partialLength_;
+    if (wanted <= 0) wanted = kHttp2FrameHeaderSize + ReadHeader(held).length - partialLength_;
     const int take = std::min(wanted, length - at);
-    TORNELL_TRY(input_.Append(data + at, take));
+    std::memcpy(held + partialLength_, data + at, static_cast<size_t>(take));
+    partialLength_ += take;
     at += take;
-    if (input_.Length() == kHttp2FrameHeaderSize) {
-      const int checked = CheckHeader(ReadHeader(input_.Data()));
+    if (partialLength_ == kHttp2FrameHeaderSize) {
+      const int checked = CheckHeader(ReadHeader(held));
       if (checked != kStatusOk) {
-        (void)input_.Clear();
+        partialLength_ = 0;
         return checked;
       }
     }
-    if (input_.Length() < kHttp2FrameHeaderSize) continue;
-    const FrameHeader header = ReadHeader(input_.Data());
-    if (input_.Length() < kHttp2FrameHeaderSize + header.length) continue;
-    ByteString frame(std::move(input_));
-    (void)input_.Clear();
-    TORNELL_TRY(Dispatch(frame.Data(), frame.Length()));
+    if (partialLength_ < kHttp2FrameHeaderSize) continue;
+    const int size = kHttp2FrameHeaderSize + ReadHeader(held).length;
+    if (partialLength_ < size) continue;
+    // Handled where it was joined: nothing writes to the buffer until this
+    // returns, since bytes taken in meanwhile wait in deferred_.
+    partialLength_ = 0;
+    TORNELL_TRY(Dispatch(held, size));
   }
   // Then whole frames straight from the caller's bytes.
   while (length - at >= kHttp2FrameHeaderSize) {
@@ -299,7 +301,16 @@ int Http2Engine::Consume(const char* data, int length) {
     at += size;
     if (status != kStatusOk) return status;
   }
-  return input_.Append(data + at, length - at);
+  return HoldPartial(data + at, length - at);
+}
+
+int Http2Engine::HoldPartial(const char* data, int length) {
+  if (length <= 0) return kStatusOk;
+  // Never more than one frame: CheckHeader has bounded its length.
+  if (partial_.Length() == 0) TORNELL_TRY(partial_.Resize(kHttp2FrameHeaderSize + kHttp2MaxFrameSize));
+  std::memcpy(partial_.Data() + partialLength_, data, static_cast<size_t>(length));
+  partialLength_ += length;
+  return kStatusOk;
 }
 
 int Http2Engine::Dispatch(const char* frame, int length) {

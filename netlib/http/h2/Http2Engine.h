@@ -68,7 +68,7 @@ class Http2Engine {
   bool PeerClosed() const { return peerClosed_ != 0; }
   // True once the peer has ended or reset the stream: an upload stops there.
   bool RemoteEnded() const { return remoteEnded_ != 0; }
-  int InputLength() const { return input_.Length(); }
+  int InputLength() const { return partialLength_; }
 
   // ---- sending ----
   [[nodiscard]] int SendHeaders(StringList& headers, bool endStream);
@@ -107,6 +107,8 @@ class Http2Engine {
 
   static FrameHeader ReadHeader(const char* bytes);
   [[nodiscard]] int Consume(const char* data, int length);
+  // Keeps the start of a frame that the next bytes complete.
+  [[nodiscard]] int HoldPartial(const char* data, int length);
   [[nodiscard]] int CheckHeader(const FrameHeader& header);
   [[nodiscard]] int Dispatch(const char* frame, int length);
   // Fails with the code and the formatted text (the connection keeps the text).
@@ -147,9 +149,12 @@ class Http2Engine {
   int streamId_ = 1;
   int64_t streamSendWindow_ = 0;
   int64_t streamReceiveWindow_ = 0;
-  // A frame begun in an earlier call, and bytes that arrived while a frame
-  // was being handled.
-  ByteString input_;
+  // A frame begun in an earlier call: the first partialLength_ bytes of
+  // partial_, which is sized once for the largest frame and never shrinks
+  // while the connection lives, so a frame joined in it is handled in place.
+  ByteString partial_;
+  int partialLength_ = 0;
+  // Bytes that arrived while a frame was being handled.
   ByteString deferred_;
   uint8_t busy_ = 0;
   ByteString errorText_;

@@ -58,6 +58,7 @@ class HttpProtocol : public TransferConnection, public HttpLogSink {
   int DoEvents(int milliseconds, void* context) override;
   using TransferConnection::DoEvents;
   int FireDataIn(const char* data, int length, int eol) override;
+  bool TakesWholeRecords() const override;
   int OnFileProgress(long bytesSoFar, int code) override;
   int Receive(int mode) override;
   int Close() override;

@@ -68,6 +68,10 @@ bool HttpProtocol::IsHttp2Active() const {
   return negotiatedHttpVersion_.Equals("2.0") && GetNegotiatedAlpnLength() > 0 && AlpnHasH2(GetNegotiatedAlpn());
 }
 
+// The frame reader joins frames across records itself; the TLS queue's
+// pieces would only copy each record once more.
+bool HttpProtocol::TakesWholeRecords() const { return IsHttp2Active(); }
+
 int HttpProtocol::SendHttp2Request(const char* method, bool hasBody, int flag) {
   // A connection the server is closing takes no new stream.
   if (IsConnected() && http2_.IsGoingAway()) Close();

@@ -307,6 +307,15 @@ int SecureConnection::QueuePending() {
 }
 
 int SecureConnection::DeliverTlsData(const char* data, int length) {
+  // With no terminator the queue would only cut the record into pieces of
+  // its capacity, each copied once more; a receiver that frames the stream
+  // itself takes the record as it is. Only while nothing waits before it,
+  // so the order of the bytes stays.
+  if (data != nullptr && length > 0 && tlsReceiveEnabled_ != 0 && tlsQueue_.TerminatorLength() == 0 &&
+      tlsQueue_.Length() == 0 && GetTlsPendingLength() == 0 && TakesWholeRecords()) {
+    static_cast<void>(DeliverData(data, length, 1));
+    return 0;
+  }
   // A record larger than the queue feeds it straight from the caller's
   // buffer; only what delivery leaves over is copied into tlsPending_.
   const char* source = nullptr;

@@ -49,6 +49,10 @@ class SecureConnection : public TcpConnection {
   virtual int FireSSLStatus(const char* message);
   virtual int OnTlsStartModeChanged(int mode);
 
+  // True while the receiver frames the decrypted stream itself (no
+  // terminator, no split into lines): records then reach it whole.
+  virtual bool TakesWholeRecords() const { return false; }
+
   // ---- overrides ----
   int DataHook(int kind, const char* data, int length) override { return SocketCore::DataHook(kind, data, length); }
   int FireError(int code, char* description) override;

@@ -280,3 +280,69 @@ TEST(SecureConnection, TlsListKeysAreValidated) {
   EventConnection fresh;
   EXPECT_EQ(fresh.Query("TLS12SupportedGroups"), "ecdhe_secp256r1,ecdhe_secp384r1,ecdhe_secp521r1");
 }
+
+namespace {
+
+// A receiver that frames the decrypted stream itself, as HTTP/2 does.
+class FramingReceiver : public EventConnection {
+ public:
+  bool TakesWholeRecords() const override { return takesWhole; }
+  bool takesWhole = true;
+
+  // The DataIn events since the last call, as (eol, bytes).
+  std::vector<std::pair<int, std::string>> TakeData() {
+    std::vector<std::pair<int, std::string>> data;
+    for (const Event& event : events) {
+      if (event.kind == "DataIn") data.emplace_back(event.code, event.text);
+    }
+    events.clear();
+    return data;
+  }
+};
+
+}  // namespace
+
+TEST(SecureConnection, WholeRecordsGoStraightOnOnlyWhenNothingWaitsBeforeThem) {
+  FramingReceiver connection;
+  connection.SetSingleLineMode(false);
+  ASSERT_EQ(connection.SetUseSSL(true), 0);
+  ASSERT_EQ(connection.SetMaxLineLength(1000), 0);
+  std::string record(2500, '\0');
+  for (size_t i = 0; i < record.size(); ++i) record[i] = static_cast<char>(i * 7 + i / 256);
+  using Pieces = std::vector<std::pair<int, std::string>>;
+
+  // Without the receiver asking, the queue cuts the record to its capacity.
+  connection.takesWhole = false;
+  ASSERT_EQ(connection.DeliverTlsData(record.data(), 2500), 0);
+  EXPECT_EQ(connection.TakeData(), (Pieces{{1, record.substr(0, 1000)}, {1, record.substr(1000, 1000)},
+                                           {1, record.substr(2000)}}));
+  connection.takesWhole = true;
+  ASSERT_EQ(connection.DeliverTlsData(record.data(), 2500), 0);
+  EXPECT_EQ(connection.TakeData(), (Pieces{{1, record}}));
+
+  // A terminator keeps the queue in the way; a partial line stays queued.
+  ASSERT_EQ(connection.SetEol("\n", 1), 0);
+  ASSERT_EQ(connection.DeliverTlsData("ab\ncd", 5), 0);
+  EXPECT_EQ(connection.TakeData(), (Pieces{{1, "ab"}}));
+  // Queued bytes go first, and the record after them through the queue too.
+  ASSERT_EQ(connection.SetEol("", 0), 0);
+  ASSERT_EQ(connection.DeliverTlsData(record.data(), 2500), 0);
+  const Pieces behind = connection.TakeData();
+  ASSERT_GT(behind.size(), 1u);
+  std::string joined;
+  for (const auto& piece : behind) joined += piece.second;
+  EXPECT_EQ(joined, "cd" + record);
+  EXPECT_EQ(connection.TlsQueue().Length(), 0u);
+  // Held back while delivery is off, then in order before the next record.
+  ASSERT_EQ(connection.SetReceiveEnabled(0), 0);
+  ASSERT_EQ(connection.DeliverTlsData(record.data(), 1200), 0);
+  EXPECT_TRUE(connection.TakeData().empty());
+  ASSERT_EQ(connection.SetReceiveEnabled(1), 0);
+  ASSERT_EQ(connection.DeliverTlsData(record.data() + 1200, 1300), 0);
+  joined.clear();
+  for (const auto& piece : connection.TakeData()) joined += piece.second;
+  EXPECT_EQ(joined, record);
+  // Nothing waits any more: whole again.
+  ASSERT_EQ(connection.DeliverTlsData(record.data(), 2500), 0);
+  EXPECT_EQ(connection.TakeData(), (Pieces{{1, record}}));
+}
