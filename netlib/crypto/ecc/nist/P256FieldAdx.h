@@ -312,6 +312,35 @@ static constexpr uint64_t kP256P1 = 0x00000000ffffffffULL;
   out[0] = t0, out[1] = t1, out[2] = t2, out[3] = t3;
 }
 
+// out = a / 2 mod p for a below p: p added when a is odd (a mask, no
+// branch), then the 257-bit sum shifted down.
+[[gnu::always_inline]] static inline void P256HalfAdx(uint64_t* out, const uint64_t* a) {
+  uint64_t t0 = a[0], t1 = a[1], t2 = a[2], t3 = a[3], m, m1, m3, c;
+  __asm__(
+      "movq %[t0], %[m]\n\t"
+      "andq $1, %[m]\n\t"
+      "negq %[m]\n\t"
+      "movq %[m], %[m1]\n\t"
+      "shrq $32, %[m1]\n\t"
+      "movq %[m], %[m3]\n\t"
+      "andq %[p3], %[m3]\n\t"
+      "xorl %k[c], %k[c]\n\t"
+      "addq %[m], %[t0]\n\t"
+      "adcq %[m1], %[t1]\n\t"
+      "adcq $0, %[t2]\n\t"
+      "adcq %[m3], %[t3]\n\t"
+      "adcq $0, %[c]\n\t"
+      "shrdq $1, %[t1], %[t0]\n\t"
+      "shrdq $1, %[t2], %[t1]\n\t"
+      "shrdq $1, %[t3], %[t2]\n\t"
+      "shrdq $1, %[c], %[t3]\n\t"
+      : [t0] "+&r"(t0), [t1] "+&r"(t1), [t2] "+&r"(t2), [t3] "+&r"(t3), [m] "=&r"(m), [m1] "=&r"(m1),
+        [m3] "=&r"(m3), [c] "=&r"(c)
+      : [p3] "rm"(kP256Top)
+      : "cc");
+  out[0] = t0, out[1] = t1, out[2] = t2, out[3] = t3;
+}
+
 #endif
 
 }  // namespace nistfield
