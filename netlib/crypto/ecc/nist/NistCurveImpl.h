@@ -149,6 +149,7 @@ struct Impl {
       const uint64_t m = ct::IsZero<uint64_t>((j + first) ^ index);
       const Pair mask = {m, m};
       const char* entry = reinterpret_cast<const char*>(&entries[j]);
+#pragma GCC unroll 16
       for (int w = 0; w < kWords / 2; ++w) {
         Pair x;
         std::memcpy(&x, entry + 16 * w, 16);
