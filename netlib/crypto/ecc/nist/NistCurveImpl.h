@@ -149,6 +149,7 @@ struct Impl {
       const uint64_t m = ct::IsZero<uint64_t>((j + first) ^ index);
       const Pair mask = {m, m};
       const char* entry = reinterpret_cast<const char*>(&entries[j]);
+#pragma GCC unroll 16
       for (int w = 0; w < kWords / 2; ++w) {
         Pair x;
         std::memcpy(&x, entry + 16 * w, 16);
@@ -212,30 +213,54 @@ struct Impl {
   static bool IsZeroVartime(const Fe& a) { return F::IsZero(a) != 0; }
 
   // 2p with a = -3 in four products and four squares: alpha = 3(X - Z^2)(X + Z^2),
-  // X3 = alpha^2 - 8XY^2, Y3 = alpha(4XY^2 - X3) - 8Y^4, Z3 = 2YZ. Taking 2YZ
-  // as a product and 8Y^4 as 2(2Y^2)^2 needs fewer sums than the squared forms.
+  // X3 = alpha^2 - 8XY^2, Y3 = alpha(4XY^2 - X3) - 8Y^4, Z3 = 2YZ. Fields
+  // that halve cheaply start from 2Y: Z3 = 2Y·Z, 4Y^2 = (2Y)^2, 4XY^2 = X·4Y^2
+  // and 8Y^4 = (4Y^2)^2 / 2, three sums fewer; the others take 2YZ as a
+  // product and 8Y^4 as 2(2Y^2)^2. Both give the same coordinates.
   static void JDouble(Point& r, const Point& p) {
-    Fe delta, gamma, alpha, s4, t, u, x3, y3, z3;
-    F::Sqr(delta, p.z);
-    F::Sqr(gamma, p.y);
-    F::SubLazy(t, p.x, delta);
-    F::AddLazy(u, p.x, delta);
-    F::Mul(alpha, t, u);
-    F::template Scale<3>(alpha, alpha);
-    F::Add(gamma, gamma, gamma);  // 2Y^2
-    F::Mul(s4, p.x, gamma);
-    F::Add(s4, s4, s4);  // 4XY^2
-    F::Mul(z3, p.y, p.z);
-    F::Add(z3, z3, z3);
-    F::Sqr(x3, alpha);
-    F::Add(t, s4, s4);
-    F::Sub(x3, x3, t);
-    F::SubLazy(t, s4, x3);
-    F::Mul(y3, alpha, t);
-    F::Sqr(gamma, gamma);
-    F::Add(gamma, gamma, gamma);  // 8Y^4
-    F::Sub(y3, y3, gamma);
-    r = Point{x3, y3, z3};
+    if constexpr (requires(Fe& x, const Fe& y) { F::Half(x, y); }) {
+      Fe delta, y2, gamma, alpha, s4, t, u, x3, y3, z3;
+      F::Sqr(delta, p.z);
+      F::Add(y2, p.y, p.y);
+      F::Mul(z3, y2, p.z);
+      F::Sqr(gamma, y2);  // 4Y^2
+      F::SubLazy(t, p.x, delta);
+      F::AddLazy(u, p.x, delta);
+      F::Mul(alpha, t, u);
+      F::template Scale<3>(alpha, alpha);
+      F::Mul(s4, p.x, gamma);  // 4XY^2
+      F::Sqr(x3, alpha);
+      F::Add(t, s4, s4);
+      F::Sub(x3, x3, t);
+      F::SubLazy(t, s4, x3);
+      F::Mul(y3, alpha, t);
+      F::Sqr(gamma, gamma);
+      F::Half(gamma, gamma);  // 8Y^4
+      F::Sub(y3, y3, gamma);
+      r = Point{x3, y3, z3};
+    } else {
+      Fe delta, gamma, alpha, s4, t, u, x3, y3, z3;
+      F::Sqr(delta, p.z);
+      F::Sqr(gamma, p.y);
+      F::SubLazy(t, p.x, delta);
+      F::AddLazy(u, p.x, delta);
+      F::Mul(alpha, t, u);
+      F::template Scale<3>(alpha, alpha);
+      F::Add(gamma, gamma, gamma);  // 2Y^2
+      F::Mul(s4, p.x, gamma);
+      F::Add(s4, s4, s4);  // 4XY^2
+      F::Mul(z3, p.y, p.z);
+      F::Add(z3, z3, z3);
+      F::Sqr(x3, alpha);
+      F::Add(t, s4, s4);
+      F::Sub(x3, x3, t);
+      F::SubLazy(t, s4, x3);
+      F::Mul(y3, alpha, t);
+      F::Sqr(gamma, gamma);
+      F::Add(gamma, gamma, gamma);  // 8Y^4
+      F::Sub(y3, y3, gamma);
+      r = Point{x3, y3, z3};
+    }
   }
 
   // First half of p + q (q affine when qAffine: its z is then ignored):

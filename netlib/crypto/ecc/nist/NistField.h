@@ -216,6 +216,24 @@ struct Field {
     for (int i = 0; i < N; ++i) carry = AddCarry(carry, t[i], M.p[i] & mask, r.v[i]);
   }
 
+  // a / 2 mod p: p added to an odd a (by mask), then one shift.
+  [[gnu::always_inline]] static inline void Half(Fe& r, const Fe& a) {
+#if defined(__x86_64__)
+    if constexpr (kP256Adx) {
+      P256HalfAdx(r.v, a.v);
+      return;
+    }
+#endif
+    const uint64_t mask = ct::ValueBarrier<uint64_t>(0 - (a.v[0] & 1));
+    uint64_t t[N];
+    uint64_t carry = 0;
+#pragma GCC unroll 16
+    for (int i = 0; i < N; ++i) carry = AddCarry(carry, a.v[i], M.p[i] & mask, t[i]);
+#pragma GCC unroll 16
+    for (int i = 0; i < N - 1; ++i) r.v[i] = (t[i] >> 1) | (t[i + 1] << 63);
+    r.v[N - 1] = (t[N - 1] >> 1) | (carry << 63);
+  }
+
   static inline void Neg(Fe& r, const Fe& a) {
     Fe zero{};
     Sub(r, zero, a);
@@ -223,8 +241,8 @@ struct Field {
 
   // Sums and differences that only feed a product: fully reduced here, left
   // unsettled by fields with spare bits in their limbs.
-  static inline void AddLazy(Fe& r, const Fe& a, const Fe& b) { Add(r, a, b); }
-  static inline void SubLazy(Fe& r, const Fe& a, const Fe& b) { Sub(r, a, b); }
+  [[gnu::always_inline]] static inline void AddLazy(Fe& r, const Fe& a, const Fe& b) { Add(r, a, b); }
+  [[gnu::always_inline]] static inline void SubLazy(Fe& r, const Fe& a, const Fe& b) { Sub(r, a, b); }
 
   // K·a for K = 2, 3, 4 or 8, by doublings.
   template <int K>
@@ -287,14 +305,21 @@ struct Field {
   static constexpr bool kP256Adx = false;
 #endif
 
-  // Montgomery product a·b·R^-1 mod p (operand scanning, reduction interleaved).
-  static inline void Mul(Fe& r, const Fe& a, const Fe& b) {
+  // Montgomery product a·b·R^-1 mod p. The P-256 assembly is always inlined
+  // (a call per product costs more than the sums around it); the generic
+  // form is left to the compiler.
+  [[gnu::always_inline]] static inline void Mul(Fe& r, const Fe& a, const Fe& b) {
 #if defined(__x86_64__)
     if constexpr (kP256Adx) {
       P256MulAdx(r.v, a.v, b.v);
       return;
     }
 #endif
+    MulGeneric(r, a, b);
+  }
+
+  // Operand scanning, reduction interleaved.
+  static inline void MulGeneric(Fe& r, const Fe& a, const Fe& b) {
     uint64_t t[N + 2] = {};
 #pragma GCC unroll 16
     for (int i = 0; i < N; ++i) {
@@ -313,14 +338,14 @@ struct Field {
     FinalSubtract(r, t, t[N]);
   }
 
-  static inline void Sqr(Fe& r, const Fe& a) {
+  [[gnu::always_inline]] static inline void Sqr(Fe& r, const Fe& a) {
 #if defined(__x86_64__)
     if constexpr (kP256Adx) {
       P256SqrAdx(r.v, a.v);
       return;
     }
 #endif
-    Mul(r, a, a);
+    MulGeneric(r, a, a);
   }
 
   static inline void SqrN(Fe& r, const Fe& a, int n) {

@@ -18,7 +18,7 @@ static constexpr uint64_t kP256P1 = 0x00000000ffffffffULL;
 // out[0..4) = a b / 2^256 mod p (below p), for a, b below p: one row of
 // products and one reduction step per limb of b, then a subtraction of p
 // kept or dropped by conditional moves.
-static inline void P256MulAdx(uint64_t* out, const uint64_t* a, const uint64_t* b) {
+[[gnu::always_inline]] static inline void P256MulAdx(uint64_t* out, const uint64_t* a, const uint64_t* b) {
   uint64_t t0, t1, t2, t3, t4, t5, lo, hi, dx;
   __asm__(
       "movq 0(%[b]), %%rdx\n\t"
@@ -150,7 +150,7 @@ static inline void P256MulAdx(uint64_t* out, const uint64_t* a, const uint64_t* 
 
 // The same for a a: the six cross products once, doubled, the four squares
 // on the diagonal, then the low half reduced and the high half added.
-static inline void P256SqrAdx(uint64_t* out, const uint64_t* a) {
+[[gnu::always_inline]] static inline void P256SqrAdx(uint64_t* out, const uint64_t* a) {
   uint64_t t0, t1, t2, t3, t4, t5, t6, t7, lo, hi;
   __asm__(
       // cross products in two carry chains, t0 kept zero for the ends
@@ -257,18 +257,16 @@ static inline void P256SqrAdx(uint64_t* out, const uint64_t* a) {
 
 // out = a + b mod p for a, b below p: the sum's carry word kept, p
 // subtracted, and the sum chosen back by conditional moves when that borrows.
-static inline void P256AddAdx(uint64_t* out, const uint64_t* a, const uint64_t* b) {
-  uint64_t t0, t1, t2, t3, u0, u1, u2, u3, c;
+// a comes in registers and b wherever the compiler holds it, so a chain of
+// sums between products need not pass through memory.
+[[gnu::always_inline]] static inline void P256AddAdx(uint64_t* out, const uint64_t* a, const uint64_t* b) {
+  uint64_t t0 = a[0], t1 = a[1], t2 = a[2], t3 = a[3], u0, u1, u2, u3, c;
   __asm__(
       "xorl %k[c], %k[c]\n\t"
-      "movq 0(%[a]), %[t0]\n\t"
-      "addq 0(%[b]), %[t0]\n\t"
-      "movq 8(%[a]), %[t1]\n\t"
-      "adcq 8(%[b]), %[t1]\n\t"
-      "movq 16(%[a]), %[t2]\n\t"
-      "adcq 16(%[b]), %[t2]\n\t"
-      "movq 24(%[a]), %[t3]\n\t"
-      "adcq 24(%[b]), %[t3]\n\t"
+      "addq %[b0], %[t0]\n\t"
+      "adcq %[b1], %[t1]\n\t"
+      "adcq %[b2], %[t2]\n\t"
+      "adcq %[b3], %[t3]\n\t"
       "adcq $0, %[c]\n\t"
       "movq %[t0], %[u0]\n\t"
       "subq $-1, %[u0]\n\t"
@@ -283,26 +281,21 @@ static inline void P256AddAdx(uint64_t* out, const uint64_t* a, const uint64_t* 
       "cmovcq %[t1], %[u1]\n\t"
       "cmovcq %[t2], %[u2]\n\t"
       "cmovcq %[t3], %[u3]\n\t"
-      : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [u0] "=&r"(u0), [u1] "=&r"(u1),
+      : [t0] "+&r"(t0), [t1] "+&r"(t1), [t2] "+&r"(t2), [t3] "+&r"(t3), [u0] "=&r"(u0), [u1] "=&r"(u1),
         [u2] "=&r"(u2), [u3] "=&r"(u3), [c] "=&r"(c)
-      : [a] "r"(a), [b] "r"(b), [p1] "m"(kP256P1), [p3] "m"(kP256Top), "m"(*(const uint64_t(*)[4])a),
-        "m"(*(const uint64_t(*)[4])b)
+      : [b0] "rm"(b[0]), [b1] "rm"(b[1]), [b2] "rm"(b[2]), [b3] "rm"(b[3]), [p1] "rm"(kP256P1), [p3] "rm"(kP256Top)
       : "cc");
   out[0] = u0, out[1] = u1, out[2] = u2, out[3] = u3;
 }
 
 // out = a - b mod p for a, b below p: p added back, masked by the borrow.
-static inline void P256SubAdx(uint64_t* out, const uint64_t* a, const uint64_t* b) {
-  uint64_t t0, t1, t2, t3, m, m1, m3;
+[[gnu::always_inline]] static inline void P256SubAdx(uint64_t* out, const uint64_t* a, const uint64_t* b) {
+  uint64_t t0 = a[0], t1 = a[1], t2 = a[2], t3 = a[3], m, m1, m3;
   __asm__(
-      "movq 0(%[a]), %[t0]\n\t"
-      "subq 0(%[b]), %[t0]\n\t"
-      "movq 8(%[a]), %[t1]\n\t"
-      "sbbq 8(%[b]), %[t1]\n\t"
-      "movq 16(%[a]), %[t2]\n\t"
-      "sbbq 16(%[b]), %[t2]\n\t"
-      "movq 24(%[a]), %[t3]\n\t"
-      "sbbq 24(%[b]), %[t3]\n\t"
+      "subq %[b0], %[t0]\n\t"
+      "sbbq %[b1], %[t1]\n\t"
+      "sbbq %[b2], %[t2]\n\t"
+      "sbbq %[b3], %[t3]\n\t"
       "sbbq %[m], %[m]\n\t"
       "movq %[m], %[m1]\n\t"
       "shrq $32, %[m1]\n\t"
@@ -312,9 +305,38 @@ static inline void P256SubAdx(uint64_t* out, const uint64_t* a, const uint64_t* 
       "adcq %[m1], %[t1]\n\t"
       "adcq $0, %[t2]\n\t"
       "adcq %[m3], %[t3]\n\t"
-      : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [m] "=&r"(m), [m1] "=&r"(m1),
+      : [t0] "+&r"(t0), [t1] "+&r"(t1), [t2] "+&r"(t2), [t3] "+&r"(t3), [m] "=&r"(m), [m1] "=&r"(m1),
         [m3] "=&r"(m3)
-      : [a] "r"(a), [b] "r"(b), [p3] "m"(kP256Top), "m"(*(const uint64_t(*)[4])a), "m"(*(const uint64_t(*)[4])b)
+      : [b0] "rm"(b[0]), [b1] "rm"(b[1]), [b2] "rm"(b[2]), [b3] "rm"(b[3]), [p3] "rm"(kP256Top)
+      : "cc");
+  out[0] = t0, out[1] = t1, out[2] = t2, out[3] = t3;
+}
+
+// out = a / 2 mod p for a below p: p added when a is odd (a mask, no
+// branch), then the 257-bit sum shifted down.
+[[gnu::always_inline]] static inline void P256HalfAdx(uint64_t* out, const uint64_t* a) {
+  uint64_t t0 = a[0], t1 = a[1], t2 = a[2], t3 = a[3], m, m1, m3, c;
+  __asm__(
+      "movq %[t0], %[m]\n\t"
+      "andq $1, %[m]\n\t"
+      "negq %[m]\n\t"
+      "movq %[m], %[m1]\n\t"
+      "shrq $32, %[m1]\n\t"
+      "movq %[m], %[m3]\n\t"
+      "andq %[p3], %[m3]\n\t"
+      "xorl %k[c], %k[c]\n\t"
+      "addq %[m], %[t0]\n\t"
+      "adcq %[m1], %[t1]\n\t"
+      "adcq $0, %[t2]\n\t"
+      "adcq %[m3], %[t3]\n\t"
+      "adcq $0, %[c]\n\t"
+      "shrdq $1, %[t1], %[t0]\n\t"
+      "shrdq $1, %[t2], %[t1]\n\t"
+      "shrdq $1, %[t3], %[t2]\n\t"
+      "shrdq $1, %[c], %[t3]\n\t"
+      : [t0] "+&r"(t0), [t1] "+&r"(t1), [t2] "+&r"(t2), [t3] "+&r"(t3), [m] "=&r"(m), [m1] "=&r"(m1),
+        [m3] "=&r"(m3), [c] "=&r"(c)
+      : [p3] "rm"(kP256Top)
       : "cc");
   out[0] = t0, out[1] = t1, out[2] = t2, out[3] = t3;
 }

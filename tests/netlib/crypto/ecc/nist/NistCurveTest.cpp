@@ -153,6 +153,13 @@ TEST(NistCurve, FieldArithmeticMatchesPythonIntegers) {
       F::Mul(prod, a, b);
       F::Sub(diff, a, b);
       F::Invert(inv, a);
+      // Halving: h + h gives a back, for odd and even a alike.
+      if constexpr (requires(typename I::Fe& x, const typename I::Fe& y) { F::Half(x, y); }) {
+        typename I::Fe half, twice;
+        F::Half(half, a);
+        F::Add(twice, half, half);
+        EXPECT_EQ(F::Equal(twice, a), ~0ULL);
+      }
       uint8_t out[3][66];
       for (auto* v : {&prod, &diff, &inv}) F::FromMont(*v, *v);
       F::ToBytes(out[0], I::kBytes, prod);
@@ -167,8 +174,8 @@ TEST(NistCurve, FieldArithmeticMatchesPythonIntegers) {
   check(nistcurve::Impl<nistcurve::P521Params, Tag>{}, 2);
 }
 
-// The P-256 product and square written for MULX and ADX (the curve code's
-// own tag picks them), on the same cases and the field's edge values.
+// The P-256 product, square and halving written for MULX and ADX (the curve
+// code's own tag picks them), on the same cases and the field's edge values.
 struct AdxTag {
   static constexpr bool kAdx = true;
 };
@@ -189,6 +196,10 @@ TEST(NistCurve, MulxFieldProductsMatchPythonIntegers) {
     F::ToMont(b, b);
     F::Mul(prod, a, b);
     F::Sqr(sq, a);
+    I::Fe half, twice;
+    F::Half(half, a);
+    F::Add(twice, half, half);
+    EXPECT_EQ(F::Equal(twice, a), ~0ULL);
     sqInPlace = a;
     F::Sqr(sqInPlace, sqInPlace);
     uint8_t out[3][32];
