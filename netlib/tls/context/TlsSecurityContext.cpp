@@ -123,7 +123,7 @@ int TlsSecurityContext::TranscriptHash(const WireBuffer& messages, ByteString& o
   TORNELL_TRY(transcriptDigest.Update(messages.Data() + from, messages.Length() - from));
   TORNELL_TRY(transcriptSeen.Append(messages.Data() + from, messages.Length() - from));
   transcriptId = id;
-  TORNELL_TRY(transcriptScratch.SetAlgorithm(id));
+  // The copy takes the algorithm too and reuses the scratch's digest object.
   TORNELL_TRY(transcriptScratch.CopyFrom(transcriptDigest));
   TORNELL_TRY(transcriptScratch.Final());
   return out.Set(transcriptScratch.GetDigest(), transcriptScratch.GetDigestLength());

@@ -4,6 +4,7 @@
 // after the client's Finished.
 #include "core/base/Status.h"
 #include "core/text/SecretBytes.h"
+#include "crypto/digest/hash/HashAlgorithm.h"
 #include "crypto/digest/hash/HashContext.h"
 #include "crypto/digest/mac/Hmac.h"
 #include "tls/engine/TlsEngine.h"
@@ -39,6 +40,50 @@ int Derive(Hmac& from, int hash, const char* label, const ByteString& transcript
                                       out);
 }
 
+// Without a pre-shared key, the early secret (HKDF-Extract of two zero
+// strings), the empty transcript's hash and Derive-Secret(early, "derived")
+// are the same for every handshake of a hash: RFC 8446 values, not worked
+// out again each time.
+struct NoPskValues {
+  int hash;
+  int length;
+  const char* early;
+  const char* emptyHash;
+  const char* derived;
+};
+
+constexpr NoPskValues kNoPsk[] = {
+    {HashAlgorithm::kSha256, 32,
+     "\x33\xad\x0a\x1c\x60\x7e\xc0\x3b\x09\xe6\xcd\x98\x93\x68\x0c\xe2\x10\xad\xf3\x00\xaa\x1f\x26\x60"
+     "\xe1\xb2\x2e\x10\xf1\x70\xf9\x2a",
+     "\xe3\xb0\xc4\x42\x98\xfc\x1c\x14\x9a\xfb\xf4\xc8\x99\x6f\xb9\x24\x27\xae\x41\xe4\x64\x9b\x93\x4c"
+     "\xa4\x95\x99\x1b\x78\x52\xb8\x55",
+     "\x6f\x26\x15\xa1\x08\xc7\x02\xc5\x67\x8f\x54\xfc\x9d\xba\xb6\x97\x16\xc0\x76\x18\x9c\x48\x25\x0c"
+     "\xeb\xea\xc3\x57\x6c\x36\x11\xba"},
+    {HashAlgorithm::kSha384, 48,
+     "\x7e\xe8\x20\x6f\x55\x70\x02\x3e\x6d\xc7\x51\x9e\xb1\x07\x3b\xc4\xe7\x91\xad\x37\xb5\xc3\x82\xaa"
+     "\x10\xba\x18\xe2\x35\x7e\x71\x69\x71\xf9\x36\x2f\x2c\x2f\xe2\xa7\x6b\xfd\x78\xdf\xec\x4e\xa9\xb5",
+     "\x38\xb0\x60\xa7\x51\xac\x96\x38\x4c\xd9\x32\x7e\xb1\xb1\xe3\x6a\x21\xfd\xb7\x11\x14\xbe\x07\x43"
+     "\x4c\x0c\xc7\xbf\x63\xf6\xe1\xda\x27\x4e\xde\xbf\xe7\x6f\x65\xfb\xd5\x1a\xd2\xf1\x48\x98\xb9\x5b",
+     "\x15\x91\xda\xc5\xcb\xbf\x03\x30\xa4\xa8\x4d\xe9\xc7\x53\x33\x0e\x92\xd0\x1f\x0a\x88\x21\x4b\x44"
+     "\x64\x97\x2f\xd6\x68\x04\x9e\x93\xe5\x2f\x2b\x16\xfa\xd9\x22\xfd\xc0\x58\x44\x78\x42\x8f\x28\x2b"},
+};
+
+// The early secret, the empty hash and the derived secret for a hash.
+int NoPskStart(int hash, const ByteString& zeros, ByteString& early, ByteString& h0, ByteString& derived) {
+  for (const NoPskValues& row : kNoPsk) {
+    if (row.hash != hash || row.length != zeros.Length()) continue;
+    TORNELL_TRY(early.Set(row.early, row.length));
+    TORNELL_TRY(h0.Set(row.emptyHash, row.length));
+    return derived.Set(row.derived, row.length);
+  }
+  TORNELL_TRY(CipherSuite::HkdfExtract(hash, zeros, zeros, early));
+  HashContext digest;
+  TORNELL_TRY(digest.SetAlgorithm(hash));
+  TORNELL_TRY(digest.Digest("", 0, h0));
+  return CipherSuite::DeriveSecret(hash, early, "derived", h0, kLabelPrefix, derived);
+}
+
 }  // namespace
 
 int TlsEngine::DeriveTls13HandshakeKeys() {
@@ -60,16 +105,11 @@ int TlsEngine::DeriveTls13HandshakeKeysFrom(const ByteString& shared) {
   TORNELL_TRY(zeros.AppendRepeated(length, 0));
   TORNELL_TRY(pending.tls13SharedSecret.Assign(zeros));
   TORNELL_TRY(SecretDump("PSK", pending.tls13SharedSecret));
-  SecretBytes early;
-  TORNELL_TRY(CipherSuite::HkdfExtract(hash, pending.tls13SharedSecret, zeros, early));
-  TORNELL_TRY(SecretDump("Tls13_EarlySecret", early));
+  SecretBytes early, derived;
   ByteString h0;
-  HashContext digest;
-  TORNELL_TRY(digest.SetAlgorithm(hash));
-  TORNELL_TRY(digest.Digest("", 0, h0));
+  TORNELL_TRY(NoPskStart(hash, zeros, early, h0, derived));
+  TORNELL_TRY(SecretDump("Tls13_EarlySecret", early));
   TORNELL_TRY(SecretDump("h0", h0));
-  SecretBytes derived;
-  TORNELL_TRY(CipherSuite::DeriveSecret(hash, early, "derived", h0, kLabelPrefix, derived));
   TORNELL_TRY(SecretDump("preHandshakeSecret", derived));
   SecretBytes handshakeSecret;
   TORNELL_TRY(CipherSuite::HkdfExtract(hash, derived, shared, handshakeSecret));

@@ -26,6 +26,23 @@ bool KindIn(int kind, std::initializer_list<int> kinds) {
 
 bool IsNamedCurveGroup(int group) { return group == 23 || group == 24 || group == 25; }
 
+bool AnonymousKind(int kind) { return KindIn(kind, {kDhAnon, kDhAnonExport, kEcdhAnon}); }
+
+bool ExportKind(int kind) { return KindIn(kind, {kRsaExport, kDheDssExport, kDheRsaExport, kDhAnonExport}); }
+
+// Whether the enabled-suites text holds the suite name, in capitals.
+int NameListedIn(const char* name, const char* text) {
+  if (text == nullptr || name == nullptr || *name == '\0') return 0;
+  char upper[128];
+  size_t n = 0;
+  for (; name[n] != '\0' && n + 1 < sizeof upper; ++n) {
+    const char c = name[n];
+    upper[n] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+  }
+  upper[n] = '\0';
+  return std::strstr(text, upper) != nullptr ? 1 : 0;
+}
+
 }  // namespace
 
 CipherSuite::CipherSuite() = default;
@@ -58,7 +75,22 @@ int CipherSuite::Setup(const char* suiteName, int kind, int hash, const char* bu
   encryptStarted = 0;
   decryptStarted = 0;
   aeadKeyed = 0;
+  return DropMacKey();
+}
+
+// The MAC is keyed when first used, not with every copy or reset of the
+// suite: most suites in a handshake never compute one.
+int CipherSuite::DropMacKey() {
+  if (macKeyed == 0) return kStatusOk;
+  macKeyed = 0;
   return mac.Init(macHash);
+}
+
+int CipherSuite::KeyMac() {
+  if (macKeyed != 0) return kStatusOk;
+  TORNELL_TRY(mac.Init(macHash, macSecret.Data(), macSecret.Length()));
+  macKeyed = 1;
+  return kStatusOk;
 }
 
 int CipherSuite::IsKnownCode(int suiteCode) {
@@ -69,13 +101,9 @@ int CipherSuite::Reset() {
   TORNELL_TRY(fixedIv.Clear());
   TORNELL_TRY(macSecret.Clear());
   aeadTagLength = -1;
-  if (aeadKeyed != 0 && IsGcm()) {
-    // Overwrites the expanded key and GHASH tables of the old key.
-    static constexpr uint8_t kZeroKey[16] = {};
-    TORNELL_TRY(gcmKeyed.SetKey(kZeroKey, sizeof kZeroKey));
-    TORNELL_TRY(gcmRecord.CopyFrom(gcmKeyed));
-    aeadKeyed = 0;
-  }
+  // The states wipe the expanded key and GHASH tables of the old key as they go.
+  aead.reset();
+  aeadKeyed = 0;
   if (IsKnownCode(code) == 0) return kStatusOk;
   ShortString ownName;
   ShortString ownCipher;
@@ -96,7 +124,7 @@ int CipherSuite::CopyFrom(const CipherSuite& other) {
   TORNELL_TRY(cipherName.Assign(other.cipherName));
   TORNELL_TRY(fixedIv.Assign(other.fixedIv));
   TORNELL_TRY(macSecret.Assign(other.macSecret));
-  TORNELL_TRY(mac.Init(macHash, macSecret.Data(), macSecret.Length()));
+  TORNELL_TRY(DropMacKey());
   TORNELL_TRY(cipher.CopyFrom(other.cipher));
   encryptStarted = other.encryptStarted;
   decryptStarted = other.decryptStarted;
@@ -157,7 +185,7 @@ bool CipherSuite::IsGcm() const { return cipherName.Equals("AES-GCM"); }
 
 int CipherSuite::IsRc4() const { return cipherName.Equals("RC4") ? 1 : 0; }
 
-int CipherSuite::IsAnonymous() const { return KindIn(keyExchangeKind, {kDhAnon, kDhAnonExport, kEcdhAnon}) ? 1 : 0; }
+int CipherSuite::IsAnonymous() const { return AnonymousKind(keyExchangeKind) ? 1 : 0; }
 
 int CipherSuite::UsesRsaCertificate() const {
   return KindIn(keyExchangeKind, {kRsa, kRsaExport, kDhRsa, kDheRsa, kDheRsaExport, kEcdheRsa, kEcdhRsa}) ? 1 : 0;
@@ -167,9 +195,7 @@ int CipherSuite::UsesDssCertificate() const {
   return KindIn(keyExchangeKind, {kDhDss, kDheDss, kDheDssExport}) ? 1 : 0;
 }
 
-int CipherSuite::IsExport() const {
-  return KindIn(keyExchangeKind, {kRsaExport, kDheDssExport, kDheRsaExport, kDhAnonExport}) ? 1 : 0;
-}
+int CipherSuite::IsExport() const { return ExportKind(keyExchangeKind) ? 1 : 0; }
 
 int CipherSuite::IsEcdhe() const { return KindIn(keyExchangeKind, {kEcdheEcdsa, kEcdheRsa}) ? 1 : 0; }
 
@@ -179,15 +205,7 @@ int CipherSuite::GetPrfHash(int version) const {
   return version == tlsversion::kTls12 || version == tlsversion::kTls13 ? prfHash : 0;
 }
 
-int CipherSuite::IsListedIn(const char* text) const {
-  if (text == nullptr || name.IsEmpty()) return 0;
-  char upper[128];
-  std::snprintf(upper, sizeof upper, "%s", name.CStr());
-  for (char* c = upper; *c != '\0'; ++c) {
-    if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 32);
-  }
-  return std::strstr(text, upper) != nullptr ? 1 : 0;
-}
+int CipherSuite::IsListedIn(const char* text) const { return NameListedIn(name.CStr(), text); }
 
 const char* CipherSuite::GetDisplayName() const {
   char text[128] = {};
@@ -212,24 +230,19 @@ int CipherSuite::GetKey(ByteString& out) const {
 
 int CipherSuite::SetMacSecret(const ByteString& secret) {
   TORNELL_TRY(macSecret.Assign(secret));
-  return mac.SetKey(macSecret.Data(), macSecret.Length());
+  return DropMacKey();
 }
 
 // ---- the registry -----------------------------------------------------------
 
 const CipherSuite* CipherSuite::FindByCode(int suiteCode) {
-  for (int i = 0; i < CipherSuiteRegistry::Count(); ++i) {
-    const CipherSuite* suite = CipherSuiteRegistry::Get(i);
-    if (suite->code == suiteCode) return suite;
-  }
-  return nullptr;
+  return CipherSuiteRegistry::Get(CipherSuiteRegistry::IndexOf(suiteCode));
 }
 
 const CipherSuite* CipherSuite::FindByName(const char* suiteName) {
   if (suiteName == nullptr) return nullptr;
   for (int i = 0; i < CipherSuiteRegistry::Count(); ++i) {
-    const CipherSuite* suite = CipherSuiteRegistry::Get(i);
-    if (std::strcmp(suite->name.CStr(), suiteName) == 0) return suite;
+    if (std::strcmp(CipherSuiteRegistry::Row(i).name, suiteName) == 0) return CipherSuiteRegistry::Get(i);
   }
   return nullptr;
 }
@@ -237,8 +250,8 @@ const CipherSuite* CipherSuite::FindByName(const char* suiteName) {
 int CipherSuite::FindIdByName(const char* suiteName) {
   if (suiteName == nullptr) return -1;
   for (int i = 0; i < CipherSuiteRegistry::Count(); ++i) {
-    const CipherSuite* suite = CipherSuiteRegistry::Get(i);
-    if (CompareNoCase(suite->name.CStr(), suiteName) == 0) return suite->code;
+    const SuiteParameters& row = CipherSuiteRegistry::Row(i);
+    if (CompareNoCase(row.name, suiteName) == 0) return row.code;
   }
   return -1;
 }
@@ -261,31 +274,36 @@ int CipherSuite::ListHasEcc(const StringList& codes) {
 
 int CipherSuite::BuildEnabledList(const char* enabledText, int maxVersion, int allowExport, int protocolMask,
                                   StringList& out) {
-  const CipherSuite* chosen[kMaxEnabledCodes];
+  // The table rows, not the suites: choosing touches only the small rows.
+  const SuiteParameters* chosen[kMaxEnabledCodes];
   int count = 0;
   const bool everything = enabledText == nullptr || std::strchr(enabledText, '*') != nullptr;
   if (everything) {
     for (int i = 0; i < CipherSuiteRegistry::Count() && count < kMaxEnabledCodes; ++i) {
-      const CipherSuite* suite = CipherSuiteRegistry::Get(i);
+      const SuiteParameters& row = CipherSuiteRegistry::Row(i);
       // No certificate authenticates an anonymous suite: "*" never offers one.
-      if (suite->IsAnonymous() != 0 && suite->IsListedIn(enabledText) == 0) continue;
-      chosen[count++] = suite;
+      if (AnonymousKind(row.keyExchangeKind) && NameListedIn(row.name, enabledText) == 0) continue;
+      chosen[count++] = &row;
     }
   } else {
     StringList items;
     TORNELL_TRY(SplitList(enabledText, ';', items));
     // Names beyond the working list's size are ignored.
     for (int i = 0; i < items.Count() && count < kMaxEnabledCodes; ++i) {
-      const CipherSuite* suite = FindByName(items.Get(i));
-      if (suite != nullptr) chosen[count++] = suite;
+      const char* wanted = items.Get(i);
+      for (int k = 0; k < CipherSuiteRegistry::Count(); ++k) {
+        if (std::strcmp(CipherSuiteRegistry::Row(k).name, wanted) != 0) continue;
+        chosen[count++] = &CipherSuiteRegistry::Row(k);
+        break;
+      }
     }
   }
   for (int i = 0; i < count; ++i) {
-    const CipherSuite* suite = chosen[i];
-    if (allowExport == 0 && suite->IsExport() != 0) continue;
-    if (suite->minVersion > maxVersion) continue;
-    if (protocolMask == 0x3000 && suite->minVersion <= tlsversion::kTls12) continue;
-    TORNELL_TRY(out.AddInt(suite->code));
+    const SuiteParameters& row = *chosen[i];
+    if (allowExport == 0 && ExportKind(row.keyExchangeKind)) continue;
+    if (row.minVersion > maxVersion) continue;
+    if (protocolMask == 0x3000 && row.minVersion <= tlsversion::kTls12) continue;
+    TORNELL_TRY(out.AddInt(row.code));
   }
   return kStatusOk;
 }
@@ -314,13 +332,15 @@ int CipherSuite::ChooseServerSuiteFor(const StringList& offered, const char* cer
     peerHasCertificateGroup = peerHasCertificateGroup || (certificateGroup != -1 && group == certificateGroup);
   }
   for (int i = 0; i < offered.Count(); ++i) {
-    const CipherSuite* suite = FindByCode(static_cast<int>(offered.GetLong(i)));
-    if (suite == nullptr) continue;
-    if (allowExport == 0 && suite->IsExport() != 0) continue;
-    const int listed = suite->IsListedIn(enabledText);
+    const int index = CipherSuiteRegistry::IndexOf(static_cast<int>(offered.GetLong(i)));
+    if (index < 0) continue;
+    const SuiteParameters& row = CipherSuiteRegistry::Row(index);
+    if (allowExport == 0 && ExportKind(row.keyExchangeKind)) continue;
+    const int listed = NameListedIn(row.name, enabledText);
     if (!everything && listed == 0) continue;
     // An anonymous suite only when the enabled text names it: "*" never lets one in.
-    if (suite->IsAnonymous() != 0 && listed == 0) continue;
+    if (AnonymousKind(row.keyExchangeKind) && listed == 0) continue;
+    const CipherSuite* suite = CipherSuiteRegistry::Get(index);
     if (suite->Acceptable(certificateAlgorithm, peerHasCurve, peerHasCertificateGroup,
                           anonymousFlag, tls13) != 0) {
       return out.CopyFrom(*suite);

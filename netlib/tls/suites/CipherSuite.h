@@ -4,6 +4,7 @@
 // the suites the engine negotiates is CipherSuiteRegistry; the static
 // operations below search it.
 #include <cstdint>
+#include <memory>
 
 #include "core/buffer/WireBuffer.h"
 #include "core/text/ByteString.h"
@@ -154,6 +155,8 @@ class CipherSuite {
                                                 int tls13, CipherSuite& out);
 
  private:
+  int DropMacKey();
+  int KeyMac();
   int AeadEncrypt(const char* data, int length, ByteString& out);
   int AeadDecrypt(const char* data, int length, ByteString& out);
   int KeyAead();
@@ -172,18 +175,23 @@ class CipherSuite {
   ShortString cipherName;
   SecretBytes fixedIv;
   SecretBytes macSecret;
-  Hmac mac;
+  Hmac mac;  // keyed with macSecret when macKeyed is set
+  int macKeyed = 0;
   SymmetricCipher cipher;
   mutable ByteString displayName;
   int encryptStarted = 0;
   int decryptStarted = 0;
 
   // AEAD records: the expanded AES-GCM key and GHASH tables are made once per
-  // key and copied into the working state for each record.
+  // key and copied into the working state for each record. Made when a key is
+  // first used: most suites a handshake holds never protect a record.
+  struct AeadStates {
+    AesGcm gcmKeyed;
+    AesGcm gcmRecord;
+    ChaCha20Poly1305 chachaRecord;
+  };
   int aeadKeyed = 0;
-  AesGcm gcmKeyed;
-  AesGcm gcmRecord;
-  ChaCha20Poly1305 chachaRecord;
+  std::unique_ptr<AeadStates> aead;
   ByteString aeadNonce;
   ByteString aeadData;
   uint8_t aeadTag[kAeadTagLength] = {};

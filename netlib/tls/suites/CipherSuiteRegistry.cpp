@@ -1,5 +1,7 @@
 #include "tls/suites/CipherSuiteRegistry.h"
 
+#include <cstdint>
+
 #include "crypto/digest/hash/HashAlgorithm.h"
 
 namespace tornell {
@@ -93,6 +95,29 @@ constexpr SuiteParameters kSuites[] = {
 
 constexpr int kSuiteCount = static_cast<int>(sizeof kSuites / sizeof kSuites[0]);
 
+// Every registry code has 0x00, 0x13 or 0xC0 as its high byte: the index of
+// a code, plus one, by high-byte group and low byte (0 for none).
+struct CodeIndex {
+  uint8_t slots[3][256] = {};
+};
+
+constexpr int GroupOf(int code) {
+  switch (code >> 8) {
+    case 0x00: return 0;
+    case 0x13: return 1;
+    case 0xC0: return 2;
+    default: return -1;
+  }
+}
+
+constexpr CodeIndex MakeCodeIndex() {
+  CodeIndex index;
+  for (int i = 0; i < kSuiteCount; ++i) index.slots[GroupOf(kSuites[i].code)][kSuites[i].code & 0xFF] = uint8_t(i + 1);
+  return index;
+}
+
+constexpr CodeIndex kCodeIndex = MakeCodeIndex();
+
 // Owns the suites; built once, on first use, and never changed.
 class Registry {
  public:
@@ -129,10 +154,15 @@ const CipherSuite* CipherSuiteRegistry::Get(int i) {
 }
 
 const SuiteParameters* CipherSuiteRegistry::ParametersOf(int code) {
-  for (const SuiteParameters& suite : kSuites) {
-    if (suite.code == code) return &suite;
-  }
-  return nullptr;
+  const int i = IndexOf(code);
+  return i >= 0 ? &kSuites[i] : nullptr;
+}
+
+const SuiteParameters& CipherSuiteRegistry::Row(int i) { return kSuites[i]; }
+
+int CipherSuiteRegistry::IndexOf(int code) {
+  const int group = code >= 0 && code <= 0xFFFF ? GroupOf(code) : -1;
+  return group < 0 ? -1 : kCodeIndex.slots[group][code & 0xFF] - 1;
 }
 
 }  // namespace tornell

@@ -24,6 +24,11 @@ class CipherSuiteRegistry {
   static const CipherSuite* Get(int i);
   // The table row of a registry code, or null.
   static const SuiteParameters* ParametersOf(int code);
+  // Row i of the table, 0 <= i < Count(), in the order of Get.
+  static const SuiteParameters& Row(int i);
+  // The index of a registry code, or -1. Searches the table, not the suites:
+  // the rows are small and the suites are not.
+  static int IndexOf(int code);
 };
 
 }  // namespace tornell

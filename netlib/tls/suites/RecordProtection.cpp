@@ -2,6 +2,7 @@
 // record MAC, the AEAD nonce and additional data, the SSL 3.0 MAC pads and
 // the HKDF functions of TLS 1.3.
 #include <cstring>
+#include <new>
 
 #include "core/base/Status.h"
 #include "core/secure/SecureWipe.h"
@@ -60,7 +61,10 @@ int CipherSuite::Decrypt(const char* data, int length, ByteString& out) {
 
 int CipherSuite::Decrypt(const ByteString& data, ByteString& out) { return Decrypt(data.Data(), data.Length(), out); }
 
-int CipherSuite::ComputeMac(const ByteString& data, ByteString& out) { return mac.Mac(data.Data(), data.Length(), out); }
+int CipherSuite::ComputeMac(const ByteString& data, ByteString& out) {
+  TORNELL_TRY(KeyMac());
+  return mac.Mac(data.Data(), data.Length(), out);
+}
 
 int CipherSuite::PrepareAead(const WireBuffer& nonce, const WireBuffer& additionalData, const ByteString* expectedTag) {
   if (IsAead() == 0) return kStatusOk;
@@ -79,6 +83,11 @@ int CipherSuite::PrepareAead(const WireBuffer& nonce, const WireBuffer& addition
 // from a copy of it, so only the nonce and additional data change.
 int CipherSuite::KeyAead() {
   if (aeadKeyed != 0) return kStatusOk;
+  if (aead == nullptr) {
+    aead.reset(new (std::nothrow) AeadStates());
+    if (aead == nullptr) return kStatusNoMemory;
+  }
+  AesGcm& gcmKeyed = aead->gcmKeyed;
   if (IsGcm()) {
     const char* key = nullptr;
     int keyBytes = 0;
@@ -91,6 +100,9 @@ int CipherSuite::KeyAead() {
 
 int CipherSuite::AeadEncrypt(const char* data, int length, ByteString& out) {
   TORNELL_TRY(KeyAead());
+  AesGcm& gcmRecord = aead->gcmRecord;
+  const AesGcm& gcmKeyed = aead->gcmKeyed;
+  ChaCha20Poly1305& chachaRecord = aead->chachaRecord;
   if (aeadNonce.IsEmpty()) return SymmetricCipher::kBadIvSize;
   const int start = out.Length();
   TORNELL_TRY(out.Resize(start + length + kAeadTagLength));
@@ -125,6 +137,9 @@ int CipherSuite::AeadEncrypt(const char* data, int length, ByteString& out) {
 
 int CipherSuite::AeadDecrypt(const char* data, int length, ByteString& out) {
   TORNELL_TRY(KeyAead());
+  AesGcm& gcmRecord = aead->gcmRecord;
+  const AesGcm& gcmKeyed = aead->gcmKeyed;
+  ChaCha20Poly1305& chachaRecord = aead->chachaRecord;
   if (aeadNonce.IsEmpty()) return SymmetricCipher::kBadIvSize;
   if (aeadTagLength < 0) return IsGcm() ? SymmetricCipher::kAuthFailed : SymmetricCipher::kNoTag;
   if (aeadTagLength != kAeadTagLength) return SymmetricCipher::kAuthFailed;

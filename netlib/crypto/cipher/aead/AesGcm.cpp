@@ -1,5 +1,7 @@
 #include "crypto/cipher/aead/AesGcm.h"
 
+#include "crypto/cipher/aes/Aes.h"
+
 #include <cstring>
 
 #include "core/base/Status.h"
@@ -126,22 +128,26 @@ int AesGcm::SetKey(const uint8_t* key, int keyLength) {
   fast = false;
   wide = false;
   wide256 = false;
-  int st = aes.SetKey(key, keyLength, 1, kModeCbc);
-  if (st != 0) return st;
-  fast = cpu::Has(cpu::path::kAesGcmClmul);
+  const bool usualLength = keyLength == 16 || keyLength == 24 || keyLength == 32;
+  fast = usualLength && cpu::Has(cpu::path::kAesGcmClmul);
   wide = fast && cpu::Has(cpu::path::kAesGcmVaes512);
   wide256 = fast && !wide && cpu::Has(cpu::path::kAesGcmVaes256);
   if (fast) {
-    // The AES object holds big-endian round-key words; AES-NI takes them as bytes.
-    rounds = aes.GetRounds();
-    const uint32_t* rk = aes.GetRoundKeys();
+    // The schedule is expanded on the stack and kept only in AES-NI byte
+    // order: the AES object, with its heap array, stays unkeyed.
+    uint32_t rk[60];
+    rounds = AesKeySetupEncrypt(rk, key, keyLength * 8);
     for (int i = 0; i < 4 * (rounds + 1); ++i) {
       uint32_t bytes = __builtin_bswap32(rk[i]);  // little-endian host
       std::memcpy(roundKeys + 4 * i, &bytes, 4);
     }
+    SecureWipeObject(rk);
+  } else {
+    const int keyed = aes.SetKey(key, keyLength, 1, kModeCbc);
+    if (keyed != 0) return keyed;
   }
   uint8_t h[16] = {};
-  st = EncryptBlock(h, h);
+  int st = EncryptBlock(h, h);
   if (st != 0) return st;
   BuildTables(h);
   if (fast) gcmclmul::Powers(h, hPowers, hWide);

@@ -16,7 +16,16 @@
 
 namespace tornell {
 
-AesCipher::AesCipher() : roundKeys_(new (std::nothrow) uint32_t[kArrayWords]()), rounds_(14) {}
+namespace {
+
+// The schedule of a cipher never keyed: all zero, as a fresh array was. Most
+// ciphers inside larger objects are never keyed, so the array is made at the
+// first key instead of with the object.
+alignas(16) const uint32_t kUnkeyedSchedule[512] = {};
+
+}  // namespace
+
+AesCipher::AesCipher() : roundKeys_(nullptr), rounds_(14) {}
 
 AesCipher::~AesCipher() {
   if (roundKeys_ != nullptr) {
@@ -26,8 +35,18 @@ AesCipher::~AesCipher() {
   }
 }
 
+const uint32_t* AesCipher::Keys() const {
+  static_assert(sizeof kUnkeyedSchedule == sizeof(uint32_t) * kArrayWords);
+  return roundKeys_ != nullptr ? roundKeys_ : kUnkeyedSchedule;
+}
+
+int AesCipher::Allocate() {
+  if (roundKeys_ == nullptr) roundKeys_ = new (std::nothrow) uint32_t[kArrayWords]();
+  return roundKeys_ != nullptr ? kStatusOk : kStatusNoMemory;
+}
+
 int AesCipher::SetKey(const unsigned char* key, int keyLength, int encrypt, int mode) {
-  if (roundKeys_ == nullptr) return kStatusNoMemory;
+  if (Allocate() != kStatusOk) return kStatusNoMemory;
   rounds_ = cipherdirection::WantsDecryptSchedule(encrypt, mode)
                 ? AesKeySetupDecrypt(roundKeys_, key, keyLength * 8)
                 : AesKeySetupEncrypt(roundKeys_, key, keyLength * 8);
@@ -45,36 +64,33 @@ int AesCipher::DecryptBlock(const unsigned char* input, unsigned char* output) c
 
 int AesCipher::EncryptBlocks(const unsigned char* input, unsigned char* output,
                              int blockCount) const {
-  if (roundKeys_ == nullptr) return kStatusNoMemory;
   if (cpu::Has(cpu::path::kAesNi))
     aeshw::EncryptBlocksSwapped(Swapped(), rounds_, input, output, blockCount);
   else
-    AesEncryptBlocks(roundKeys_, rounds_, input, output, blockCount);
+    AesEncryptBlocks(Keys(), rounds_, input, output, blockCount);
   return kStatusOk;
 }
 
 int AesCipher::DecryptBlocks(const unsigned char* input, unsigned char* output,
                              int blockCount) const {
-  if (roundKeys_ == nullptr) return kStatusNoMemory;
   if (cpu::Has(cpu::path::kAesNi))
     aeshw::DecryptBlocksSwapped(Swapped(), rounds_, input, output, blockCount);
   else
-    AesDecryptBlocks(roundKeys_, rounds_, input, output, blockCount);
+    AesDecryptBlocks(Keys(), rounds_, input, output, blockCount);
   return kStatusOk;
 }
 
 int AesCipher::EncryptCbc(unsigned char* chain, const unsigned char* input, unsigned char* output,
                           int blockCount) const {
-  if (roundKeys_ == nullptr) return kStatusNoMemory;
   if (cpu::Has(cpu::path::kAesNi)) {
     // The chain is serial: the round keys stay in registers across blocks.
-    aesnicbc::Encrypt(roundKeys_, rounds_, chain, input, output, size_t(blockCount));
+    aesnicbc::Encrypt(Keys(), rounds_, chain, input, output, size_t(blockCount));
     return kStatusOk;
   }
   for (int i = 0; i < blockCount; ++i) {
     unsigned char block[16];
     for (int k = 0; k < 16; ++k) block[k] = static_cast<unsigned char>(input[16 * i + k] ^ chain[k]);
-    AesEncryptBlocks(roundKeys_, rounds_, block, output + 16 * i, 1);
+    AesEncryptBlocks(Keys(), rounds_, block, output + 16 * i, 1);
     std::memcpy(chain, output + 16 * i, 16);
   }
   return kStatusOk;
@@ -82,7 +98,6 @@ int AesCipher::EncryptCbc(unsigned char* chain, const unsigned char* input, unsi
 
 int AesCipher::DecryptCbc(unsigned char* chain, const unsigned char* input, unsigned char* output,
                           int blockCount) const {
-  if (roundKeys_ == nullptr) return kStatusNoMemory;
   if (cpu::Has(cpu::path::kAesVaes256)) {
     aeshw::DecryptCbcVaes256(Swapped(), rounds_, chain, input, output, blockCount);
     return kStatusOk;
@@ -94,7 +109,7 @@ int AesCipher::DecryptCbc(unsigned char* chain, const unsigned char* input, unsi
   for (int i = 0; i < blockCount; ++i) {
     unsigned char block[16], saved[16];
     std::memcpy(saved, input + 16 * i, 16);  // output may overwrite it
-    AesDecryptBlocks(roundKeys_, rounds_, saved, block, 1);
+    AesDecryptBlocks(Keys(), rounds_, saved, block, 1);
     for (int k = 0; k < 16; ++k) output[16 * i + k] = static_cast<unsigned char>(block[k] ^ chain[k]);
     std::memcpy(chain, saved, 16);
   }
@@ -102,14 +117,18 @@ int AesCipher::DecryptCbc(unsigned char* chain, const unsigned char* input, unsi
 }
 
 const unsigned char* AesCipher::Swapped() const {
-  return reinterpret_cast<const unsigned char*>(roundKeys_ + kSwappedOffset);
+  return reinterpret_cast<const unsigned char*>(Keys() + kSwappedOffset);
 }
 
 int AesCipher::CopyFrom(const AesCipher& other) {
-  if (roundKeys_ == nullptr) return kStatusNoMemory;
   if (&other == this) return kStatusOk;
-  if (other.roundKeys_ != nullptr)
+  if (other.roundKeys_ != nullptr) {
+    if (Allocate() != kStatusOk) return kStatusNoMemory;
     std::memcpy(roundKeys_, other.roundKeys_, sizeof(uint32_t) * kArrayWords);
+  } else if (roundKeys_ != nullptr) {
+    // The other was never keyed: back to the all-zero schedule.
+    SecureWipe(roundKeys_, sizeof(uint32_t) * kArrayWords);
+  }
   rounds_ = other.rounds_;
   return kStatusOk;
 }

@@ -1,5 +1,6 @@
 #pragma once
-// AES algorithm object: owns a heap round-key array and the round count.
+// AES algorithm object: owns a heap round-key array, made at the first key,
+// and the round count. Before any key it runs on an all-zero schedule.
 #include <cstdint>
 
 namespace tornell {
@@ -13,10 +14,10 @@ class AesCipher {
 
   // keyLength in bytes (16, 24 or 32); encrypt is 1 or 0, mode a CipherMode
   // value. Builds the decryption schedule only when decrypting in a mode
-  // other than OFB (3) or CFB (4). 200 when the array is missing.
+  // other than OFB (3) or CFB (4). 200 when the array cannot be made.
   [[nodiscard]] int SetKey(const unsigned char* key, int keyLength, int encrypt, int mode);
 
-  // One 16-byte block; input and output may coincide. 200 without array.
+  // One 16-byte block; input and output may coincide.
   [[nodiscard]] int EncryptBlock(const unsigned char* input, unsigned char* output) const;
   [[nodiscard]] int DecryptBlock(const unsigned char* input, unsigned char* output) const;
 
@@ -25,14 +26,15 @@ class AesCipher {
   [[nodiscard]] int DecryptBlocks(const unsigned char* input, unsigned char* output, int blockCount) const;
 
   // CBC encryption of blockCount blocks with the 16-byte chaining value,
-  // which is left at the last ciphertext block. 200 without array.
+  // which is left at the last ciphertext block.
   [[nodiscard]] int EncryptCbc(unsigned char* chain, const unsigned char* input, unsigned char* output, int blockCount) const;
   // CBC decryption, the same way round; input and output may coincide.
   [[nodiscard]] int DecryptCbc(unsigned char* chain, const unsigned char* input, unsigned char* output, int blockCount) const;
+  // 200 when the array cannot be made.
   [[nodiscard]] int CopyFrom(const AesCipher& other);
 
   int GetRounds() const { return rounds_; }
-  const uint32_t* GetRoundKeys() const { return roundKeys_; }
+  const uint32_t* GetRoundKeys() const { return Keys(); }
 
  private:
   // 2048 bytes: the big-endian word schedule in the first half, the same
@@ -40,7 +42,10 @@ class AesCipher {
   static constexpr int kArrayWords = 512;
   static constexpr int kSwappedOffset = 256;
   const unsigned char* Swapped() const;
-  uint32_t* roundKeys_;
+  const uint32_t* Keys() const;
+  [[nodiscard]] int Allocate();
+  uint32_t* roundKeys_;  // null until the first key
+
   int rounds_;
 };
 

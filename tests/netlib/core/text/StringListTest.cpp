@@ -52,6 +52,23 @@ TEST(StringList, SetMovesLaterEntries) {
   EXPECT_EQ(list.GetInt64(1), 4294967296L);
 }
 
+TEST(StringList, AddIntWritesTheLow32BitsInDecimal) {
+  const struct {
+    long value;
+    const char* text;
+  } kCases[] = {{0, "0"},
+                {7, "7"},
+                {-5, "-5"},
+                {1000000000, "1000000000"},
+                {2147483647, "2147483647"},
+                {-2147483647L - 1, "-2147483648"},
+                {4294967295L, "-1"},
+                {4294967296L + 42, "42"}};
+  StringList list;
+  for (const auto& c : kCases) ASSERT_EQ(0, list.AddInt(c.value));
+  for (int i = 0; i < list.Count(); ++i) EXPECT_STREQ(list.Get(i), kCases[i].text) << i;
+}
+
 TEST(StringList, NumbersAndSearch) {
   StringList list;
   EXPECT_EQ(0, list.AddInt(4294967296L));

@@ -54,6 +54,14 @@ const std::set<int> kExport = {0x0011, 0x0014, 0x0008, 0x0019};
 const std::set<int> kAnonymous = {0x006D, 0x003A, 0x006C, 0x0034, 0x001B, 0x001A, 0x0019,
                                   0x0018, 0x00A6, 0x00A7, 0xC017, 0xC018, 0xC019};
 
+TEST(CipherSuiteRegistry, CodesOutsideItAreNotFound) {
+  for (int code : {0, -1, 0x00FF, 0x1300, 0x1304, 0xC000, 0xC033, 0xFF2F, 0x1002F, 0x1C02F}) {
+    SCOPED_TRACE(code);
+    EXPECT_EQ(CipherSuite::FindByCode(code), nullptr);
+    EXPECT_EQ(CipherSuite::IsKnownCode(code), 0);
+  }
+}
+
 TEST(CipherSuiteRegistry, FollowsItsColumnRules) {
   ASSERT_EQ(CipherSuiteRegistry::Count(), 77);
   std::set<int> seen;

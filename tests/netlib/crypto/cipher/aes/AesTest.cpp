@@ -290,6 +290,16 @@ TEST_P(AesPaths, ObjectDirectionRuleAndCopy) {
   Bytes c = Unhex(ct);
   EXPECT_EQ(0, copy.DecryptBlock(c.data(), out));
   EXPECT_EQ(Hex(out, 16), Hex(pt));
+  // A cipher never keyed runs on the all-zero schedule; copied over a keyed
+  // one, it takes that one back there, old round keys gone.
+  AesCipher fresh, reset;
+  ASSERT_EQ(reset.SetKey(key.data(), 32, 1, 1), 0);
+  ASSERT_EQ(reset.CopyFrom(fresh), 0);
+  unsigned char fromFresh[16], fromReset[16];
+  EXPECT_EQ(0, fresh.EncryptBlock(pt.data(), fromFresh));
+  EXPECT_EQ(0, reset.EncryptBlock(pt.data(), fromReset));
+  EXPECT_EQ(Hex(fromReset, 16), Hex(fromFresh, 16));
+  EXPECT_NE(Hex(fromReset, 16), ct);
 }
 
 }  // namespace
