@@ -58,6 +58,12 @@ struct ServerSetup {
   const char* cipherSuites = nullptr;
 };
 
+std::string Scratch() {
+  const std::string dir = std::filesystem::temp_directory_path() / ("tls_server_peer_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
 // One connection: the client command runs in the background (its output
 // kept), our server answers on the accepted socket, reads one line and
 // answers it, then closes.
@@ -72,9 +78,14 @@ struct Connection {
            const std::string& pinned = "") {
     Listener listener;
     ASSERT_GT(listener.port, 0);
+    // {done} names a file made once the server has answered: a client whose
+    // input must stay open until then waits for it, bounded, not for a fixed time.
+    const std::string done = Scratch() + "/answered-" + std::to_string(listener.port);
+    std::filesystem::remove(done);
     std::string line = command;
-    for (size_t at = line.find("{port}"); at != std::string::npos; at = line.find("{port}")) {
-      line.replace(at, 6, std::to_string(listener.port));
+    for (const auto& [key, value] : {std::pair<std::string, std::string>{"{port}", std::to_string(listener.port)},
+                                     std::pair<std::string, std::string>{"{done}", done}}) {
+      for (size_t at = line.find(key); at != std::string::npos; at = line.find(key)) line.replace(at, key.size(), value);
     }
     auto client = std::async(std::launch::async, [line] {
       return testsupport::RunChild({"/bin/sh", "-c", line + " 2>&1"}, {"PATH=/usr/bin:/bin"}, "", 20).output;
@@ -100,9 +111,12 @@ struct Connection {
         (void)engine.SendCloseNotify();
       }
       ::shutdown(owner.fd, SHUT_WR);
+      std::ofstream{done};
       (void)Pump(engine, owner, [] { return false; }, 2);
     }
+    std::ofstream{done};
     clientOutput = client.get();
+    std::filesystem::remove(done);
   }
   ~Connection() {
     if (owner.fd >= 0) ::close(owner.fd);
@@ -120,12 +134,6 @@ struct OpensslCase {
 void PrintTo(const OpensslCase& c, std::ostream* out) { *out << c.name; }
 
 class OpensslClient : public ::testing::TestWithParam<OpensslCase> {};
-
-std::string Scratch() {
-  const std::string dir = std::filesystem::temp_directory_path() / ("tls_server_peer_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  return dir;
-}
 
 // The kit's intermediate and root: what a client needs to trust our leaf.
 std::string TrustFile(const std::string& kit) {
@@ -222,7 +230,8 @@ TEST_P(GnutlsClient, CompletesWithData) {
   setup.mask = 0xFFFF;
   Connection conn;
   conn.Run(*own, setup,
-           "(printf 'ping\\n'; sleep 1) | SSLKEYLOGFILE=" + keylog + " gnutls-cli -p {port} --x509cafile " +
+           "(printf 'ping\\n'; i=0; while [ ! -e {done} ] && [ $i -lt 150 ]; do sleep 0.1; i=$((i+1)); done) | "
+               "SSLKEYLOGFILE=" + keylog + " gnutls-cli -p {port} --x509cafile " +
                TrustFile("rsa") + " --priority '" + c.priority + "' localhost");
   ASSERT_EQ(conn.status, 0) << conn.owner.fatalText << "\n" << conn.clientOutput;
   EXPECT_EQ(conn.owner.data, "ping\n");
