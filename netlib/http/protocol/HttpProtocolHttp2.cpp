@@ -91,6 +91,7 @@ int Http2Forwarders::EndBatch() {
   batching_ = false;
   return Flush();
 }
+
 int Http2Forwarders::DeliverEvent(int kind, const void* data, int length) {
   return protocol_.OnHttp2Event(kind, data, length);
 }
