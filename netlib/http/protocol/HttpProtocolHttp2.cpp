@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "core/base/Status.h"
 #include "core/text/TextUtils.h"
@@ -20,6 +21,26 @@ constexpr char kPlaintextText[] = "Plaintext URLs are not supported over HTTP/2.
 constexpr char kFallbackText[] = "Server does not support ALPN protocol h2. Falling back to HTTP/1.1";
 // File pieces: the largest multiple of the peer's frame size up to this.
 constexpr int kFilePiece = 16384;
+
+// Holds the HTTP/2 writes between its start and End (or its end of scope,
+// on an early return) for one send.
+class Http2Batch {
+ public:
+  explicit Http2Batch(Http2Forwarders& owner) : owner_(owner) { owner_.BeginBatch(); }
+  Http2Batch(const Http2Batch&) = delete;
+  Http2Batch& operator=(const Http2Batch&) = delete;
+  ~Http2Batch() {
+    if (open_) static_cast<void>(owner_.EndBatch());  // the early return's own status stands
+  }
+  int End() {
+    open_ = false;
+    return owner_.EndBatch();
+  }
+
+ private:
+  Http2Forwarders& owner_;
+  bool open_ = true;
+};
 
 bool AlpnHasH2(const char* text) {
   const char* at = text;
@@ -39,13 +60,38 @@ bool AlpnHasH2(const char* text) {
 int Http2Forwarders::GetLogLevel() { return protocol_.GetLogLevel(); }
 int Http2Forwarders::Log(const char* text, const char* category) { return protocol_.LogText(3, text, category); }
 bool Http2Forwarders::IsInterruptPending() { return protocol_.IsInterruptRequested() != 0; }
-int Http2Forwarders::DoEvents() { return protocol_.DoEvents() == kWaitStop ? 1 : 0; }
-int Http2Forwarders::SendText(const char* text) { return protocol_.SendText(text); }
-int Http2Forwarders::SendBytes(const char* data, int length) { return protocol_.SendData(data, length, 1, 0); }
+int Http2Forwarders::DoEvents() {
+  // Nothing may wait for an answer to bytes not yet sent.
+  if (Flush() != 0) return 1;
+  return protocol_.DoEvents() == kWaitStop ? 1 : 0;
+}
+int Http2Forwarders::SendText(const char* text) {
+  return Write(text, text != nullptr ? static_cast<int>(std::strlen(text)) : 0);
+}
+int Http2Forwarders::SendBytes(const char* data, int length) { return Write(data, length); }
 int Http2Forwarders::SendInChunks(const char* data, int length, int chunk, int) {
+  TORNELL_TRY(Flush());
   // Never HTTP/1.1 chunk framing inside HTTP/2.
   return protocol_.SendInChunks(data, length, chunk, 0);
 }
+
+int Http2Forwarders::Write(const char* data, int length) {
+  if (!batching_) return protocol_.SendData(data, length, 1, 0);
+  return batch_.Append(data, length);
+}
+
+int Http2Forwarders::Flush() {
+  if (batch_.IsEmpty()) return 0;
+  ByteString out(std::move(batch_));
+  batch_.Clear();
+  return protocol_.SendData(out.Data(), out.Length(), 1, 0);
+}
+
+int Http2Forwarders::EndBatch() {
+  batching_ = false;
+  return Flush();
+}
+
 int Http2Forwarders::DeliverEvent(int kind, const void* data, int length) {
   return protocol_.OnHttp2Event(kind, data, length);
 }
@@ -101,18 +147,27 @@ int HttpProtocol::SendHttp2Request(const char* method, bool hasBody, int flag) {
     return hasBody ? SendHttp1WithBody(method, flag != 0) : SendHttp1NoBody(method);
   }
   TORNELL_TRY(negotiatedHttpVersion_.Set("2.0"));
-  if (http2_.IsPrefaceSent() == 0) {
-    const int preface = http2_.SendPreface();
-    if (preface != 0) return ReturnError(preface, http2_.GetLastErrorText());
+  bool withBody = false;
+  {
+    // Everything up to the HEADERS frame leaves in one send, also what
+    // answers the server's first frames meanwhile.
+    Http2Batch batch(http2Owner_);
+    if (http2_.IsPrefaceSent() == 0) {
+      const int preface = http2_.SendPreface();
+      if (preface != 0) return ReturnError(preface, http2_.GetLastErrorText());
+    }
+    http2HeadersDone_ = 0;
+    StringList headers;
+    TORNELL_TRY(BuildHttp2HeaderList(method, hasBody, headers));
+    const bool withheld = hasBody && IsBodyWithheld();
+    withBody = hasBody && !withheld && (!postData_.IsEmpty() || attachedFile_.Length() != 0);
+    TORNELL_TRY(SetReceiveEnabled(1));
+    const int opened = http2_.OpenStream(headers, !withBody);
+    if (opened != 0) return ReturnError(opened, http2_.GetLastErrorText());
+    // A failing send reports as it did from the preface or the stream's opening.
+    const int sent = batch.End();
+    if (sent != 0) return ReturnError(sent, http2_.GetLastErrorText());
   }
-  http2HeadersDone_ = 0;
-  StringList headers;
-  TORNELL_TRY(BuildHttp2HeaderList(method, hasBody, headers));
-  const bool withheld = hasBody && IsBodyWithheld();
-  const bool withBody = hasBody && !withheld && (!postData_.IsEmpty() || attachedFile_.Length() != 0);
-  TORNELL_TRY(SetReceiveEnabled(1));
-  const int opened = http2_.OpenStream(headers, !withBody);
-  if (opened != 0) return ReturnError(opened, http2_.GetLastErrorText());
   if (withBody) {
     static_cast<void>(FireStartTransfer(0));
     uploading_ = 1;

@@ -3,7 +3,8 @@ tests: each request path picks a behaviour. A query of "bytes" writes every
 byte in its own TLS record.
 
   scripted_h2_server.py PORT CERT KEY [RECORD]
-With RECORD, every byte received (after TLS) is appended to that file.
+With RECORD, every byte received (after TLS) is appended to that file, and
+the length of each read (at most one TLS record) as a line to RECORD.reads.
 Paths:
   /plain           200 with the body "plain"
   /continuation    a 40000-byte header, so the block runs on in CONTINUATION
@@ -111,6 +112,8 @@ class Session:
             if RECORD:
                 with open(RECORD, "ab") as out:
                     out.write(data)
+                with open(RECORD + ".reads", "a") as out:
+                    out.write("%d\n" % len(data))
             if self.closing:
                 continue
             for event in self.conn.receive_data(data):

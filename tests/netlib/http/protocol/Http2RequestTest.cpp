@@ -284,6 +284,15 @@ TEST(Http2Request, TheServerSeesPrefaceSettingsWindowThenOneHeadersFrameAStream)
   // One HEADERS frame (END_STREAM, END_HEADERS) on stream 1, then on 3.
   EXPECT_EQ(headers, (std::vector<std::string>{"1 5 1 ", "1 5 3 "})) << out;
   EXPECT_EQ(bytes.find("PRI * HTTP/2.0", 1), std::string::npos);
+  // All of it up to the first stream's WINDOW_UPDATE came in one record: as
+  // small separate sends, the later ones would wait for the server's delayed
+  // acknowledgement of the first.
+  const size_t headersLength = static_cast<unsigned char>(bytes[58]) << 16 |
+                               static_cast<unsigned char>(bytes[59]) << 8 | static_cast<unsigned char>(bytes[60]);
+  std::ifstream reads(record + ".reads");
+  size_t firstRead = 0;
+  reads >> firstRead;
+  EXPECT_GE(firstRead, 58 + 9 + headersLength + 13);
 }
 
 namespace {
