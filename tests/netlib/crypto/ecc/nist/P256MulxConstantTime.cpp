@@ -1,8 +1,9 @@
-// P-256 base and variable-point multiplication through the field product and
-// square written for MULX and ADX, with the scalar secret. memcheck's
+// P-256 base and variable-point multiplication through the field product,
+// square and halving written for MULX and ADX, with the scalar secret. memcheck's
 // processor hides ADX from the feature check, so the variant is instantiated
 // here directly; its results must match the library's.
 #include <cstring>
+#include <initializer_list>
 
 #include "SecretProbe.h"
 #include "crypto/ecc/nist/NistCurve.h"
@@ -41,7 +42,23 @@ int BaseAndVariable() {
   return failures;
 }
 
-const probe::Case kCases[] = {{"p-256 with the mulx field", BaseAndVariable}};
+// The halving on its own, odd and even secret values: the mask that adds p
+// must not turn into a branch.
+int Halving() {
+  int failures = 0;
+  for (uint64_t low : {uint64_t{0x1234567}, uint64_t{0x1234568}}) {
+    P256::Fe a{{low, 0x89abcdefULL, 0x13579bdfULL, 0x2468ace0ULL}}, half, twice;
+    probe::MarkSecret(&a, sizeof a);
+    P256::F::Half(half, a);
+    P256::F::Add(twice, half, half);
+    uint64_t same = P256::F::Equal(twice, a);
+    probe::Reveal(&same, sizeof same);
+    failures += same != ~0ULL;
+  }
+  return failures;
+}
+
+const probe::Case kCases[] = {{"p-256 with the mulx field", BaseAndVariable}, {"p-256 mulx halving", Halving}};
 
 }  // namespace
 
