@@ -239,9 +239,21 @@ int DerWriter::ReadOid(int n, ByteString& text, int* tagOut) const {
   uint32_t arcs[kMaxOidArcs];
   int count = kMaxOidArcs;
   if (DerReadOid(at, length, arcs, count) == nullptr) return kDerMalformed;
-  ByteString result;
-  for (int i = 0; i < count; ++i) TORNELL_TRY(result.AppendFormat(i == 0 ? "%u" : ".%u", arcs[i]));
-  text = static_cast<ByteString&&>(result);
+  // Dotted decimal written in place: certificate decoding reads many OIDs.
+  char dotted[kMaxOidArcs * 11];
+  int used = 0;
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) dotted[used++] = '.';
+    char digits[10];
+    int n = 0;
+    uint32_t arc = arcs[i];
+    do {
+      digits[n++] = static_cast<char>('0' + arc % 10);
+      arc /= 10;
+    } while (arc != 0);
+    while (n > 0) dotted[used++] = digits[--n];
+  }
+  TORNELL_TRY(text.Set(dotted, used));
   if (tagOut != nullptr) *tagOut = at[0];
   return kStatusOk;
 }

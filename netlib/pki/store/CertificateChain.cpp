@@ -1,5 +1,6 @@
 // Verification of a received certificate chain for a selected leaf, and the
 // path walk it is built on. Every certificate is decoded once per call.
+#include <cstring>
 #include <new>
 
 #include "core/base/Status.h"
@@ -23,12 +24,40 @@ int WithoutLineEnds(const char* text, int length, ByteString& out) {
   return kStatusOk;
 }
 
+// Whether two certificate texts are the same, carriage returns aside (the
+// manager keeps its PEM text with LF line ends).
+bool SameTextWithoutCr(const char* a, int aLength, const char* b, int bLength) {
+  const char* aEnd = a + aLength;
+  const char* bEnd = b + bLength;
+  // Runs between carriage returns (the PEM lines) compared whole.
+  for (;;) {
+    while (a < aEnd && *a == '\r') ++a;
+    while (b < bEnd && *b == '\r') ++b;
+    if (a == aEnd || b == bEnd) return a == aEnd && b == bEnd;
+    const void* aCr = std::memchr(a, '\r', static_cast<size_t>(aEnd - a));
+    const void* bCr = std::memchr(b, '\r', static_cast<size_t>(bEnd - b));
+    const size_t aRun = static_cast<size_t>((aCr != nullptr ? static_cast<const char*>(aCr) : aEnd) - a);
+    const size_t bRun = static_cast<size_t>((bCr != nullptr ? static_cast<const char*>(bCr) : bEnd) - b);
+    const size_t run = aRun < bRun ? aRun : bRun;
+    if (std::memcmp(a, b, run) != 0) return false;
+    a += run;
+    b += run;
+  }
+}
+
 // The received certificates, validity-checked in order, merged into one set.
-int CollectReceived(const StringList& chain, ChainCandidates& received) {
+// A received text that is the leaf's own (`leafText`, decoded as `leafRecord`)
+// takes that record instead of being decoded again.
+int CollectReceived(const StringList& chain, ChainCandidates& received, const char* leafText, int leafLength,
+                    const X509Certificate* leafRecord) {
   TORNELL_TRY(received.Reserve(chain.Count()));
   for (int i = 0; i < chain.Count(); ++i) {
     ChainCandidate* c = nullptr;
-    TORNELL_TRY(received.Decode(chain.Get(i), chain.EntryLength(i), i, c));
+    if (leafRecord != nullptr && SameTextWithoutCr(chain.Get(i), chain.EntryLength(i), leafText, leafLength)) {
+      TORNELL_TRY(received.Adopt(chain.Get(i), chain.EntryLength(i), i, *leafRecord, c));
+    } else {
+      TORNELL_TRY(received.Decode(chain.Get(i), chain.EntryLength(i), i, c));
+    }
     const int validity = KeyCodec::CheckValidityPeriod(c->record->tbs.notBefore.CStr(), c->record->tbs.notAfter.CStr());
     if (validity != 0) return validity;
     received.MergeLast();
@@ -100,16 +129,21 @@ int SelectedCertificate::VerifyChain(SelectedCertificate& leaf, StringList& chai
   if (manager == nullptr) return leaf.ReturnError(kStatusNoCertificateSelected, kNoCertificateText);
   // A bound on the walk, checked before any signature.
   if (chain.Count() > kMaxReceivedCertificates || chain.Count() == 0) return kStatusFailed;
-  ChainCandidates received;
-  TORNELL_TRY(CollectReceived(chain, received));
-
-  ChainCandidate leafEntry;
+  CertStoreEntry* stored = manager->Store().Current();
+  const bool storedLeaf = stored != nullptr && stored->certificate != nullptr && manager->GetKeyFormat() != 1;
   char* leafText = nullptr;
   int leafLength = 0;
-  TORNELL_TRY(manager->GetEncoded(&leafText, &leafLength));
+  // The peer's chain starts with the leaf itself, decoded already in the store.
+  int leafStatus = storedLeaf ? manager->GetEncoded(&leafText, &leafLength) : kStatusOk;
+  const X509Certificate* leafRecord = storedLeaf && leafStatus == kStatusOk ? stored->certificate : nullptr;
+  ChainCandidates received;
+  TORNELL_TRY(CollectReceived(chain, received, leafText, leafLength, leafRecord));
+
+  ChainCandidate leafEntry;
+  if (!storedLeaf) leafStatus = manager->GetEncoded(&leafText, &leafLength);
+  TORNELL_TRY(leafStatus);
   TORNELL_TRY(leafEntry.text.Set(leafText, leafLength));
-  CertStoreEntry* stored = manager->Store().Current();
-  if (stored != nullptr && stored->certificate != nullptr && manager->GetKeyFormat() != 1) {
+  if (storedLeaf) {
     leafEntry.record = stored->certificate;
   } else {
     ChainCandidates decoded;

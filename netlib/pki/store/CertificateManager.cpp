@@ -107,8 +107,19 @@ int CertificateManager::LoadCertificate(const char* data, int length) {
     TORNELL_TRY(der.Set(input.Data(), input.Length()));
   }
   TORNELL_TRY(store_.AddCertificate(der.Data(), der.Length()));
+  return TakeLoadedCertificate(der.Data(), der.Length());
+}
+
+int CertificateManager::LoadCertificate(const X509Certificate& decoded) {
+  ClearCertificate();
+  if (decoded.encoded.IsEmpty()) return kStatusOk;
+  TORNELL_TRY(store_.AddCertificate(decoded));
+  return TakeLoadedCertificate(decoded.encoded.Data(), decoded.encoded.Length());
+}
+
+int CertificateManager::TakeLoadedCertificate(const char* der, int length) {
   ByteString pem;
-  int status = KeyCodec::PemEncode(der.Data(), der.Length(), "CERTIFICATE", pem);
+  int status = KeyCodec::PemEncode(der, length, "CERTIFICATE", pem);
   if (status == kStatusOk) status = pem.ReplaceAll("\r\n", "\n");
   if (status == kStatusOk) {
     encodedText_ = static_cast<char*>(std::malloc(static_cast<size_t>(pem.Length()) + 1));

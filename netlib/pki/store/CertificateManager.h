@@ -82,6 +82,9 @@ class CertificateManager : public SocketCore {
   [[nodiscard]] int SetStorePassword(const char* text);
   [[nodiscard]] int SelectCertificate(const char* subject);
   [[nodiscard]] int LoadCertificate(const char* data, int length);
+  // As LoadCertificate with the DER of a certificate X509Certificate::Decode
+  // has read already, which is copied instead of decoded again.
+  [[nodiscard]] int LoadCertificate(const X509Certificate& decoded);
   [[nodiscard]] int LoadStore();
   int ClearCertificate();
 
@@ -141,6 +144,8 @@ class CertificateManager : public SocketCore {
   [[nodiscard]] int LoadJwkStore(const char* data, int length, const char* password);
   // The JWK text of a private-key PEM text, with the attribute lists.
   [[nodiscard]] int ExportJwkKey(const char* keyText, ByteString& out);
+  // The loaded certificate's texts once the store holds it as its last entry.
+  [[nodiscard]] int TakeLoadedCertificate(const char* der, int length);
   // Fills the serial and subject-alternative-name texts of the loaded certificate.
   [[nodiscard]] int FillCertificateTexts();
   // For the store kinds this manager reads itself; 306 for the others.

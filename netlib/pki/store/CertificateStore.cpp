@@ -8,10 +8,31 @@
 
 namespace tornell::pki {
 
+namespace {
+
+// A new empty entry at the end of the list, loaded there by `load`; a failed
+// load takes it out again. Loading in place spares the copy Append makes.
+template <typename Load>
+int AddInPlace(PtrList<CertStoreEntry>& entries, Load load) {
+  const int at = entries.Count();
+  TORNELL_TRY(entries.Resize(at + 1));
+  CertStoreEntry* entry = entries.GetOrCreate(at);
+  const int status = entry != nullptr ? load(*entry) : kStatusNoMemory;
+  if (status != kStatusOk) static_cast<void>(entries.RemoveAt(at));
+  return status;
+}
+
+}  // namespace
+
 int CertificateStore::AddCertificate(const void* der, int length) {
-  CertStoreEntry entry;
-  TORNELL_TRY(entry.LoadCertificate(der, length));
-  return entries.Append(entry);
+  return AddInPlace(entries, [&](CertStoreEntry& entry) { return entry.LoadCertificate(der, length); });
+}
+
+int CertificateStore::AddCertificate(const X509Certificate& decoded) {
+  return AddInPlace(entries, [&](CertStoreEntry& entry) {
+    entry.certificate = decoded.Clone();
+    return entry.certificate != nullptr ? kStatusOk : kStatusNoMemory;
+  });
 }
 
 int CertificateStore::AddPkcs12(const void* der, int length, const char* password) {

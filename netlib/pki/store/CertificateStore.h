@@ -22,6 +22,8 @@ class CertificateStore {
 
   // A failed load adds nothing.
   [[nodiscard]] int AddCertificate(const void* der, int length);
+  // A copy of a certificate X509Certificate::Decode has read already.
+  [[nodiscard]] int AddCertificate(const X509Certificate& decoded);
   [[nodiscard]] int AddPkcs12(const void* der, int length, const char* password);
   [[nodiscard]] int AddKeyHolder(const KeyHolder& holder);
   // Keeps the subject text.

@@ -39,6 +39,19 @@ int ChainCandidates::Decode(const char* text, int length, int index, ChainCandid
   return kStatusOk;
 }
 
+int ChainCandidates::Adopt(const char* text, int length, int index, const X509Certificate& record,
+                           ChainCandidate*& out) {
+  if (used_ >= capacity_) return kStatusIndexRange;
+  ChainCandidate& c = items_[used_];
+  c.index = index;
+  TORNELL_TRY(c.text.Set(text, length));
+  c.record = &record;
+  TORNELL_TRY(DescribeCandidate(c));
+  ++used_;
+  out = &c;
+  return kStatusOk;
+}
+
 void ChainCandidates::MergeLast() {
   if (used_ == 0) return;
   ChainCandidate* c = &items_[used_ - 1];

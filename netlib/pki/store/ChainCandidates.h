@@ -29,6 +29,10 @@ class ChainCandidates {
   // Decodes a certificate text (PEM when it holds the CERTIFICATE armour,
   // else DER) into the next free candidate without adding it to the live set.
   [[nodiscard]] int Decode(const char* text, int length, int index, ChainCandidate*& out);
+  // As Decode for a text whose certificate `record` holds decoded already; the
+  // candidate points at the record, which must outlive it.
+  [[nodiscard]] int Adopt(const char* text, int length, int index, const X509Certificate& record,
+                          ChainCandidate*& out);
   // Adds the last decoded candidate to the live set unless a live one has the
   // same subject, issuer and serial.
   void MergeLast();

@@ -47,8 +47,11 @@ bool SelectedCertificate::IsDefaultStoreOnly() const {
          storeType_ == 0 && storePassword_.Length() == 0 && subject_.Length() == 0;
 }
 
-int SelectedCertificate::LoadSelection(CertificateManager& manager) {
-  if (blob_.Length() > 0) return manager.LoadCertificate(blob_.Data(), blob_.Length());
+int SelectedCertificate::LoadSelection(CertificateManager& manager, const X509Certificate* decoded) {
+  if (blob_.Length() > 0) {
+    if (decoded != nullptr) return manager.LoadCertificate(*decoded);
+    return manager.LoadCertificate(blob_.Data(), blob_.Length());
+  }
   // The type first: it decides whether the manager keeps the store bytes.
   TORNELL_TRY(manager.SetStoreType(storeType_));
   TORNELL_TRY(manager.SetStore(storeName_.Data(), storeName_.Length()));
@@ -75,6 +78,16 @@ int SelectedCertificate::Init(const char* store, int storeLength, int storeType,
     TORNELL_TRY(storePassword_.Assign(secret));
     TORNELL_TRY(subject_.Assign(selector));
   }
+  return MakeManager(nullptr);
+}
+
+int SelectedCertificate::Init(const X509Certificate& decoded) {
+  if (decoded.encoded.IsEmpty()) return Init(nullptr, 0, 0, nullptr, nullptr, nullptr, 0);
+  TORNELL_TRY(blob_.Assign(decoded.encoded));
+  return MakeManager(&decoded);
+}
+
+int SelectedCertificate::MakeManager(const X509Certificate* decoded) {
   ReleaseManager();
   manager_ = new (std::nothrow) CertificateManager();
   if (manager_ == nullptr) return ReturnError(kStatusNoCertificateSelected, "Failed to initialize CertMgr.");
@@ -86,7 +99,7 @@ int SelectedCertificate::Init(const char* store, int storeLength, int storeType,
     ReleaseManager();
     return ReturnError(kStatusNoCertificateSelected, kNoCertificateText);
   }
-  const int status = LoadSelection(*manager_);
+  const int status = LoadSelection(*manager_, decoded);
   if (status != kStatusOk) {
     ByteString text;
     static_cast<void>(text.Set(manager_->GetLastErrorText()));
@@ -102,7 +115,14 @@ int SelectedCertificate::GetEncoded(ByteString& der) {
   char* data = nullptr;
   int length = 0;
   TORNELL_TRY(manager_->GetEncoded(&data, &length));
-  return UnwrapPem(data, length, der);
+  // An own certificate goes out in every handshake: the same text is
+  // unwrapped once.
+  if (length <= 0 || !unwrappedText_.Equals(data, length)) {
+    TORNELL_TRY(unwrappedText_.Clear());
+    TORNELL_TRY(UnwrapPem(data, length, unwrapped_));
+    TORNELL_TRY(unwrappedText_.Set(data, length));
+  }
+  return der.Assign(unwrapped_);
 }
 
 int SelectedCertificate::CopyFrom(const SelectedCertificate& other) {

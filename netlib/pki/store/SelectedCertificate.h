@@ -26,6 +26,9 @@ class SelectedCertificate : public ComponentBase {
   // not stored; a blob kept from an earlier Init is loaded again.
   [[nodiscard]] int Init(const char* store, int storeLength, int storeType, const char* password,
                          const char* subject, const char* blob, int blobLength);
+  // Init with the certificate's DER as the blob, for a certificate that
+  // X509Certificate::Decode has read already: it is copied, not decoded again.
+  [[nodiscard]] int Init(const X509Certificate& decoded);
   // The DER bytes of the selected certificate.
   [[nodiscard]] int GetEncoded(ByteString& der);
   CertificateManager* GetManager() const { return manager_; }
@@ -56,8 +59,10 @@ class SelectedCertificate : public ComponentBase {
                                                StringList& issuers);
 
  private:
-  // Hands the blob, else the store fields, to a manager.
-  [[nodiscard]] int LoadSelection(CertificateManager& manager);
+  // Hands the blob (as decoded already when given), else the store fields, to a manager.
+  [[nodiscard]] int LoadSelection(CertificateManager& manager, const X509Certificate* decoded = nullptr);
+  // The manager made and loaded for the fields stored.
+  [[nodiscard]] int MakeManager(const X509Certificate* decoded);
   // Only the default store name with no type, password or subject: nothing
   // to select from.
   bool IsDefaultStoreOnly() const;
@@ -69,6 +74,9 @@ class SelectedCertificate : public ComponentBase {
   ByteString blob_;
   CertificateManager* manager_ = nullptr;
   int loaded_ = 0;
+  // GetEncoded's last answer and the manager's text it was unwrapped from.
+  ByteString unwrappedText_;
+  ByteString unwrapped_;
 };
 
 }  // namespace tornell::pki

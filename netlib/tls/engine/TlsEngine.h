@@ -200,8 +200,9 @@ class TlsEngine {
   // leaf, when given, is the first received certificate already decoded.
   [[nodiscard]] int VerifyPeerCertificate(const StringList& received, const pki::X509Certificate* decodedLeaf);
   // A fresh selected certificate for the peer's leaf (empty for none), made
-  // the pending context's peerCertificate.
-  [[nodiscard]] int SelectPeerCertificate(const ByteString& der);
+  // the pending context's peerCertificate; `decoded`, when given, is the leaf
+  // decoded already.
+  [[nodiscard]] int SelectPeerCertificate(const ByteString& der, const pki::X509Certificate* decoded = nullptr);
   static int IsSignatureAlgorithmAllowed(const char* list, const char* hash, const char* signature);
 
   // ---- client flights and key derivation ----

@@ -30,11 +30,12 @@ int Decode(const char* der, int length, pki::X509Certificate& out) {
 
 }  // namespace
 
-int TlsEngine::SelectPeerCertificate(const ByteString& der) {
+int TlsEngine::SelectPeerCertificate(const ByteString& der, const pki::X509Certificate* decoded) {
   auto* fresh = new (std::nothrow) pki::SelectedCertificate();
   if (fresh == nullptr) return kStatusNoMemory;
-  const int status = der.IsEmpty() ? kStatusOk
-                                   : fresh->Init(nullptr, 0, 0, nullptr, nullptr, der.Data(), der.Length());
+  const int status = der.IsEmpty()        ? kStatusOk
+                     : decoded != nullptr ? fresh->Init(*decoded)
+                                          : fresh->Init(nullptr, 0, 0, nullptr, nullptr, der.Data(), der.Length());
   if (status != kStatusOk) {
     delete fresh;
     return status;
@@ -56,7 +57,7 @@ int TlsEngine::VerifyPeerCertificate(const StringList& received, const pki::X509
   const pki::X509Certificate& leaf = decodedLeaf != nullptr ? *decodedLeaf : decoded;
   ByteString leafDer;
   if (haveLeaf && leafDer.Set(received.Get(0), received.EntryLength(0)) != kStatusOk) return 0;
-  if (SelectPeerCertificate(leafDer) != kStatusOk) return 0;
+  if (SelectPeerCertificate(leafDer, haveLeaf ? &leaf : nullptr) != kStatusOk) return 0;
   pki::SelectedCertificate& peer = *pending.peerCertificate;
   // The leaf is decoded already: its period is read from there, not decoded again.
   if (haveLeaf && pki::KeyCodec::CheckValidityPeriod(leaf.tbs.notBefore.CStr(), leaf.tbs.notAfter.CStr()) != 0) {

@@ -1,6 +1,7 @@
 #include "crypto/digest/hash/HashContext.h"
 
 #include "core/base/Status.h"
+#include "core/secure/SecureWipe.h"
 
 #include <new>
 
@@ -38,7 +39,14 @@ namespace {
 template <class T>
 class SlotFor final : public HashContext::Slot {
  public:
-  explicit SlotFor(int id) : id_(id) {}
+  explicit SlotFor(int id) : id_(id) { new (&digest_) T(); }
+  // A digest state may be keyed (HMAC pads): nothing of it stays behind.
+  ~SlotFor() override {
+    digest_.~T();
+    SecureWipe(&digest_, sizeof digest_);
+  }
+  SlotFor(const SlotFor&) = delete;
+  SlotFor& operator=(const SlotFor&) = delete;
 
   int Reset() override {
     if constexpr (std::is_void_v<decltype(digest_.Reset())>) {
@@ -81,15 +89,25 @@ class SlotFor final : public HashContext::Slot {
 
  private:
   int id_;
-  T digest_;
+  union {
+    T digest_;
+  };
 };
 
+// Builds the object in `room` when it fits there (room may be null).
 template <class T>
-HashContext::Slot* Make(int id) {
+HashContext::Slot* Make(int id, void* room) {
+  if constexpr (sizeof(SlotFor<T>) <= HashContext::kInlineSlotBytes && alignof(SlotFor<T>) <= 16) {
+    if (room != nullptr) return new (room) SlotFor<T>(id);
+  }
   return new (std::nothrow) SlotFor<T>(id);
 }
 
-using SlotMaker = HashContext::Slot* (*)(int id);
+using SlotMaker = HashContext::Slot* (*)(int id, void* room);
+
+// The digests of certificates and handshakes select without allocating.
+static_assert(sizeof(SlotFor<Sha512Digest>) <= HashContext::kInlineSlotBytes);
+static_assert(sizeof(SlotFor<Md5Sha1Digest>) <= HashContext::kInlineSlotBytes);
 
 const SlotMaker kMakers[HashAlgorithm::kCount] = {
     Make<Sha1Digest>,       Make<Md5Digest>,        Make<Sha256Digest>,     Make<Sha224Digest>,
@@ -106,24 +124,50 @@ bool InTable(int id) { return static_cast<unsigned>(id) < HashAlgorithm::kCount;
 
 }  // namespace
 
-HashContext::HashContext() : id_(HashAlgorithm::kSha1), slots_{} {
-  slots_[HashAlgorithm::kSha1] = kMakers[HashAlgorithm::kSha1](HashAlgorithm::kSha1);
-}
+HashContext::HashContext()
+    : id_(HashAlgorithm::kSha1), slots_{}, held_(0), fresh_(HashAlgorithm::kSha1), inlineId_(-1) {}
 
 HashContext::~HashContext() { ReleaseDigests(); }
 
-void HashContext::ReleaseDigests() {
-  for (Slot*& slot : slots_) {
+HashContext::Slot* HashContext::NewSlot(int id) {
+  void* room = inlineId_ < 0 ? inlineRoom_ : nullptr;
+  Slot* slot = kMakers[id](id, room);
+  if (slot == nullptr) return nullptr;
+  if (static_cast<void*>(slot) == room) inlineId_ = id;
+  held_ |= uint32_t{1} << id;
+  if (fresh_ == id) fresh_ = -1;
+  return slot;
+}
+
+HashContext::Slot* HashContext::Held(int id) {
+  if (slots_[id] == nullptr && fresh_ == id) slots_[id] = NewSlot(id);
+  return slots_[id];
+}
+
+void HashContext::ReleaseSlot(int id) {
+  Slot*& slot = slots_[id];
+  if (slot == nullptr) return;
+  if (id == inlineId_) {
+    slot->~Slot();
+    inlineId_ = -1;
+  } else {
     delete slot;
-    slot = nullptr;
   }
+  slot = nullptr;
+  held_ &= ~(uint32_t{1} << id);
+}
+
+void HashContext::ReleaseDigests() {
+  fresh_ = -1;
+  while (held_ != 0) ReleaseSlot(__builtin_ctz(held_));
 }
 
 int HashContext::SetAlgorithm(int id) {
   id_ = id;
   ReleaseDigests();
-  // A failed allocation leaves the slot empty; Update and Final report it.
-  if (InTable(id)) slots_[id] = kMakers[id](id);
+  // Built on first use; a failed allocation then leaves the slot empty and
+  // Update and Final report it.
+  if (InTable(id)) fresh_ = id;
   return kStatusOk;
 }
 
@@ -137,10 +181,11 @@ int HashContext::SetAlgorithm(const char* name) {
   return SetAlgorithm(id);
 }
 
-HashContext::Slot* HashContext::Selected() const { return InTable(id_) ? slots_[id_] : nullptr; }
+HashContext::Slot* HashContext::Selected() { return InTable(id_) ? Held(id_) : nullptr; }
 
 void* HashContext::HeldObject(int slot) {
-  return slots_[slot] != nullptr ? slots_[slot]->Object() : nullptr;
+  Slot* held = Held(slot);
+  return held != nullptr ? held->Object() : nullptr;
 }
 
 int HashContext::Reset() {
@@ -190,14 +235,28 @@ int HashContext::CopyFrom(const HashContext& other) {
   id_ = other.id_;
   int status = result_.Assign(other.result_);
   if (status != 0) return status;
+  const uint32_t held = other.held_ | (other.fresh_ >= 0 ? uint32_t{1} << other.fresh_ : 0);
+  // One held object, the usual case (HMAC states): no order to keep.
+  if ((held & (held - 1)) == 0) return held == 0 ? kStatusOk : CopySlot(__builtin_ctz(held), other);
   for (int id : kCopyOrder) {
-    if (other.slots_[id] == nullptr) continue;
-    if (slots_[id] == nullptr) slots_[id] = kMakers[id](id);
-    if (slots_[id] == nullptr) return kStatusNoMemory;
-    status = slots_[id]->CopyFrom(*other.slots_[id]);
+    if ((held >> id & 1) == 0) continue;
+    status = CopySlot(id, other);
     if (status != 0) return status;
   }
   return kStatusOk;
+}
+
+int HashContext::CopySlot(int id, const HashContext& other) {
+  if (other.slots_[id] == nullptr) {
+    // Other's object is a fresh one not built yet: so is this one's.
+    ReleaseSlot(id);
+    if (fresh_ >= 0 && fresh_ != id && Held(fresh_) == nullptr) return kStatusNoMemory;
+    fresh_ = id;
+    return kStatusOk;
+  }
+  if (slots_[id] == nullptr) slots_[id] = NewSlot(id);
+  if (slots_[id] == nullptr) return kStatusNoMemory;
+  return slots_[id]->CopyFrom(*other.slots_[id]);
 }
 
 HashContext* HashContext::Clone() const {

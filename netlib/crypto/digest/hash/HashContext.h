@@ -2,9 +2,11 @@
 // The library's single front for message digests: choose an algorithm by
 // digest number (HashAlgorithm) or name, feed bytes, finish, and read the
 // digest from a result buffer the context owns.
+#include <cstddef>
+#include <cstdint>
 #include <type_traits>
 
-#include "core/text/ByteString.h"
+#include "core/text/SecretBytes.h"
 #include "crypto/digest/hash/HashAlgorithm.h"
 
 namespace tornell {
@@ -83,6 +85,10 @@ class HashContext {
   }
 
   class Slot;
+  // Room inside the context for one digest object: every MD and SHA-1/SHA-2
+  // object fits, so selecting or copying one allocates nothing; the larger
+  // sponges (SHA-3, SHAKE) and a second held object go to the heap.
+  static constexpr size_t kInlineSlotBytes = 304;
 
  private:
   template <class T>
@@ -111,11 +117,26 @@ class HashContext {
     }
   }
   void* HeldObject(int slot);
-  Slot* Selected() const;
+  Slot* Selected();
+  // The object for the id, built now when it is the fresh one still due.
+  Slot* Held(int id);
+  // A fresh object for the id, in the inline room when it is free; null when
+  // memory runs out.
+  Slot* NewSlot(int id);
+  void ReleaseSlot(int id);
+  // Copies other's object for the id into this context's, made when missing.
+  [[nodiscard]] int CopySlot(int id, const HashContext& other);
 
   int id_;
-  ByteString result_;
+  // Digests are often keys (HMAC, HKDF): wiped when given back.
+  SecretBytes result_;
   Slot* slots_[HashAlgorithm::kCount];
+  uint32_t held_;  // bit id set while slots_[id] holds an object
+  // The id of a fresh object this context holds without having built it yet
+  // (a selection builds its object on first use), -1 for none.
+  int fresh_;
+  int inlineId_;  // the id whose object lives in inlineRoom_, -1 when free
+  alignas(16) unsigned char inlineRoom_[kInlineSlotBytes];
 };
 
 }  // namespace tornell

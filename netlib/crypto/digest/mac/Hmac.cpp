@@ -124,6 +124,7 @@ int Hmac::Final() {
   if (status == 0) status = hash_.Update(innerDigest, innerLength);
   if (status == 0) status = hash_.Final();
   if (status == 0) status = mac_.Set(hash_.GetDigest(), hash_.GetDigestLength());
+  SecureWipeObject(innerDigest);
   if (status == 0) padsPending_ = 1;
   return status;
 }

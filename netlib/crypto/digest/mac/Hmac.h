@@ -61,8 +61,8 @@ class Hmac {
   HashContext inner_;  // digest state after the key block XOR 0x36
   HashContext outer_;  // digest state after the key block XOR 0x5C
   // The last MAC, apart from the running context whose result buffer the
-  // state copies overwrite.
-  ByteString mac_;
+  // state copies overwrite; HKDF and the TLS PRF draw keys from it.
+  SecretBytes mac_;
 };
 
 }  // namespace tornell

@@ -34,7 +34,7 @@ int TlsPrf::PHash(Hmac& mac, const ByteString& seed, int length, ByteString& out
   }
   // A(0) = seed; A(i) = HMAC(A(i-1)); each block is HMAC(A(i) + seed). Mac
   // starts afresh, so a message the caller left open takes no part.
-  ByteString a;
+  SecretBytes a;  // keyed with the secret: as secret as the output
   int status = a.Assign(seed);
   while (status == 0 && out.Length() < length) {
     status = mac.Mac(a.Data(), a.Length(), a);
@@ -67,8 +67,8 @@ int TlsPrf::Tls10Prf(const ByteString& secret, const ByteString& seed, int lengt
   if (status == 0) {
     status = sha1.Init(HashAlgorithm::kSha1, secret.Data() + secret.Length() - half, half);
   }
-  ByteString first;
-  ByteString second;
+  SecretBytes first;
+  SecretBytes second;
   if (status == 0) status = PHash(md5, seed, length, first);
   if (status == 0) status = PHash(sha1, seed, length, second);
   if (status != 0) return status;

@@ -33,11 +33,20 @@ std::string Pem(const std::string& name) {
   return std::string(out.Data(), static_cast<size_t>(out.Length()));
 }
 
-int Verify(const std::vector<std::string>& chain, long flags, const std::vector<std::string>* trusted = nullptr) {
+// The chain as PEM texts; unarmoured, the received DER never matches the
+// leaf's own text, so each certificate is decoded afresh instead of the leaf
+// standing in for the first.
+int Verify(const std::vector<std::string>& chain, long flags, const std::vector<std::string>* trusted = nullptr,
+           bool armoured = true) {
   StringList received, anchors;
   for (const std::string& name : chain) {
-    const std::string pem = Pem(name);
-    EXPECT_EQ(received.Add(pem.data(), static_cast<int>(pem.size())), 0);
+    std::string text = Pem(name);
+    if (!armoured) {
+      const bool flip = name[0] == '!';
+      text = pkikit::Bytes((flip ? name.substr(1) : name) + ".der");
+      if (flip) text.back() = static_cast<char>(text.back() ^ 0x01);
+    }
+    EXPECT_EQ(received.Add(text.data(), static_cast<int>(text.size())), 0);
   }
   if (trusted != nullptr) {
     for (const std::string& pem : *trusted) EXPECT_EQ(anchors.Add(pem.data(), static_cast<int>(pem.size())), 0);
@@ -115,6 +124,7 @@ TEST(ChainVerification, KitChainsAgreeWithOpenssl) {
       for (const std::string& part : c.chain) chain.push_back(Named(kind, part));
       EXPECT_EQ(Verify(chain, 0), c.plain) << kind << ": " << c.what;
       EXPECT_EQ(Verify(chain, kSelfSigned), c.selfSigned) << kind << ": " << c.what;
+      EXPECT_EQ(Verify(chain, kSelfSigned, nullptr, false), c.selfSigned) << kind << ", DER: " << c.what;
       if (c.anchor == nullptr) continue;
       EXPECT_EQ(OpensslAccepts(chain, Named(kind, c.anchor)), c.selfSigned == 0) << kind << ": " << c.what;
     }
@@ -136,6 +146,7 @@ TEST(ChainVerification, SelfSignedLeaves) {
   for (const ChainCase& c : cases) {
     EXPECT_EQ(Verify(c.chain, 0), c.plain) << c.what;
     EXPECT_EQ(Verify(c.chain, kSelfSigned), c.selfSigned) << c.what;
+    EXPECT_EQ(Verify(c.chain, kSelfSigned, nullptr, false), c.selfSigned) << "DER: " << c.what;
     EXPECT_EQ(OpensslAccepts(c.chain, Named("rsa", c.anchor)), c.selfSigned == 0) << c.what;
   }
 }
@@ -147,6 +158,7 @@ TEST(ChainVerification, ValidityPeriods) {
   const std::vector<std::string> future = {"rsa-leaf-future", "rsa-int", "rsa-root"};
   EXPECT_EQ(Verify(expired, kSelfSigned), 1);
   EXPECT_EQ(Verify(future, kSelfSigned), -1);
+  EXPECT_EQ(Verify(future, kSelfSigned, nullptr, false), -1);
   EXPECT_FALSE(OpensslAccepts(expired, "rsa-root"));
   EXPECT_FALSE(OpensslAccepts(future, "rsa-root"));
   // The expired copy's signature itself is good: openssl takes it without the clock.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "../kit/OwnStore.h"
 #include "../kit/PkiKit.h"
@@ -115,6 +117,97 @@ TEST(SelectedCertificate, ExportChain) {
   StringList encoded, subjects;
   ASSERT_EQ(root.ExportChain(encoded, 0, &subjects, nullptr, nullptr, nullptr, 0), 0);
   EXPECT_STREQ(subjects.Get(0), "C=US,CN=Kit rsa Root,E=root@example.com,L=Portland,O=Kit Org,OU=Kit Unit,ST=Oregon");
+}
+
+// Everything a selection tells of its certificate, as one text to compare.
+std::string Answers(SelectedCertificate& s) {
+  CertificateManager* m = s.GetManager();
+  if (m == nullptr) return "no manager";
+  std::string out;
+  auto add = [&out](const char* name, const std::string& value) { out += std::string(name) + "=" + value + "\n"; };
+  auto text = [](const char* value) { return std::string(value != nullptr ? value : "(null)"); };
+  auto hex = [](const ByteString& b) { return testsupport::Hex(b.Data(), static_cast<size_t>(b.Length())); };
+  add("subject", text(m->GetSubject()));
+  add("issuer", text(m->GetIssuer()));
+  add("key", text(m->GetKeyAlgorithm()));
+  add("serial", text(m->GetSerialNumber()));
+  add("signature", text(m->GetSignatureAlgorithm()));
+  add("names", text(m->GetSubjectAltNames()));
+  char* data = nullptr;
+  int length = 0;
+  add("text", m->GetEncoded(&data, &length) == 0 ? std::string(data, static_cast<size_t>(length)) : "fails");
+  ByteString der;
+  add("der", s.GetEncoded(der) == 0 ? hex(der) : "fails");
+  add("validity", std::to_string(s.CheckValidity()));
+  StringList chain, subjects, issuers, serials;
+  int status = 0;
+  add("chain", std::to_string(s.ExportChain(chain, 1, &subjects, &issuers, &serials, &status, 0)) + " " +
+                   std::to_string(chain.Count()) + " " + std::to_string(status));
+  const CertStoreEntry* entry = m->Store().Current();
+  const X509Certificate* c = entry != nullptr ? entry->certificate : nullptr;
+  if (c == nullptr) return out + "no record\n";
+  const TbsCertificate& t = c->tbs;
+  const SubjectPublicKeyInfo& k = t.subjectPublicKeyInfo;
+  add("record", hex(c->encoded) + " " + hex(c->tbsEncoded) + " " + hex(c->signatureValue) + " " +
+                    text(c->signatureAlgorithm.oid.CStr()) + " " + hex(c->signatureAlgorithm.parameters));
+  add("tbs", std::to_string(t.version) + " " + hex(t.serialNumberEncoded) + " " + text(t.serialNumber.CStr()) + " " +
+                 text(t.signature.oid.CStr()) + " " + hex(t.signature.parameters) + " " + hex(t.issuerEncoded) + " " +
+                 text(t.notBefore.CStr()) + " " + text(t.notAfter.CStr()) + " " + hex(t.subjectPublicKeyInfoContent));
+  add("spki", text(k.algorithm.oid.CStr()) + " " + hex(k.algorithm.parameters) + " " + hex(k.rsaKey.n) + " " +
+                  hex(k.rsaKey.e) + " " + hex(k.dsaKey.p) + " " + hex(k.dsaKey.y) + " " + hex(k.ecKey.X) + " " +
+                  hex(k.ecKey.Y) + " " + std::to_string(k.ecKey.curveIndex));
+  auto& extensions = const_cast<PtrList<CertificateExtension>&>(t.extensions);
+  for (int i = 0; i < extensions.Count(); ++i) {
+    const CertificateExtension* e = extensions.Get(i);
+    add("extension", text(e->extnId.CStr()) + " " + std::to_string(e->critical) + " " + hex(e->extnValue));
+  }
+  for (int i = 0; i < t.extensionsEncoded.Count(); ++i) {
+    const size_t length = static_cast<size_t>(t.extensionsEncoded.EntryLength(i));
+    add("encoded extension", testsupport::Hex(t.extensionsEncoded.Get(i), length));
+  }
+  return out;
+}
+
+// A certificate decoded once (as the TLS engine holds the peer's) selects
+// exactly what its DER does; a malformed one fails alike on both routes.
+TEST(SelectedCertificate, DecodedCertificateAnswersAsItsBlob) {
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), kKit);
+  std::vector<std::pair<std::string, std::string>> inputs;
+  for (const char* file : pkikit::kCertificates) inputs.emplace_back(file, pkikit::Bytes(file));
+  for (const char* file : pkikit::kChainCases) inputs.emplace_back(file, pkikit::Bytes(file));
+  const std::string leaf = pkikit::Bytes("p256-leaf.der");
+  std::string flippedTag = leaf;
+  flippedTag[4] = static_cast<char>(flippedTag[4] ^ 0x20);
+  std::string longerLength = leaf;
+  longerLength[5] = static_cast<char>(longerLength[5] + 1);
+  inputs.emplace_back("truncated", leaf.substr(0, leaf.size() - 9));
+  inputs.emplace_back("inner tag changed", flippedTag);
+  inputs.emplace_back("inner length grown", longerLength);
+  inputs.emplace_back("trailing bytes", leaf + std::string("\x05\x00", 2));
+  inputs.emplace_back("two integers", std::string("\x30\x06\x02\x01\x01\x02\x01\x02", 8));
+  inputs.emplace_back("not DER", "not a certificate");
+  int decodedCount = 0;
+  for (const auto& [name, der] : inputs) {
+    SelectedCertificate fromBlob;
+    const int blobStatus = InitBlob(fromBlob, der);
+    X509Certificate record;
+    ASSERT_EQ(record.encoded.Set(der.data(), static_cast<int>(der.size())), 0);
+    const int decodeStatus = record.Decode();
+    if (decodeStatus != 0) {
+      EXPECT_EQ(blobStatus, decodeStatus) << name;
+      continue;
+    }
+    ++decodedCount;
+    SelectedCertificate fromRecord;
+    EXPECT_EQ(fromRecord.Init(record), blobStatus) << name;
+    EXPECT_EQ(fromRecord.IsLoaded(), fromBlob.IsLoaded()) << name;
+    EXPECT_EQ(Answers(fromRecord), Answers(fromBlob)) << name;
+    // A copy loads again from the kept DER.
+    SelectedCertificate copy;
+    EXPECT_EQ(copy.CopyFrom(fromRecord), 0) << name;
+    EXPECT_EQ(Answers(copy), Answers(fromBlob)) << name;
+  }
+  EXPECT_GE(decodedCount, 34);
 }
 
 TEST(SelectedCertificate, CheckValidityOfKitCertificates) {

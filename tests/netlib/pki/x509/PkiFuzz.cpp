@@ -269,6 +269,23 @@ void FuzzChain(const uint8_t* data, size_t size) {
   if (leaf.Init(nullptr, 0, 0, nullptr, nullptr, chain.Get(0), chain.EntryLength(0)) != 0) return;
   const int verdict = SelectedCertificate::VerifyChain(leaf, chain, nullptr, 0x10, nullptr);
   Require(verdict != 0 || chain.Count() <= kMaxReceivedCertificates, "bound on received certificates");
+  // As the TLS engine asks: the leaf selected from its decoded record and the
+  // chain armoured, so that the leaf's record stands in for its own text.
+  StringList armoured;
+  for (int i = 0; i < chain.Count(); ++i) {
+    const std::string entry(chain.Get(i), static_cast<size_t>(chain.EntryLength(i)));
+    if (entry.find("-----BEGIN") != std::string::npos) return;  // DER that reads as armour
+    ByteString pem;
+    if (KeyCodec::PemEncode(entry.data(), static_cast<int>(entry.size()), "CERTIFICATE", pem) != 0) return;
+    if (armoured.Add(pem.Data(), pem.Length()) != 0) return;
+  }
+  X509Certificate record;
+  if (record.encoded.Set(chain.Get(0), chain.EntryLength(0)) != 0) return;
+  Require(record.Decode() == 0, "a selected leaf decodes");
+  SelectedCertificate decodedLeaf;
+  Require(decodedLeaf.Init(record) == 0, "a decoded leaf selects");
+  Require(SelectedCertificate::VerifyChain(decodedLeaf, armoured, nullptr, 0x10, nullptr) == verdict,
+          "the decoded leaf's verdict");
   StringList trusted;
   if (trusted.Add(chain.Get(chain.Count() - 1), chain.EntryLength(chain.Count() - 1)) != 0) return;
   (void)SelectedCertificate::VerifyChain(leaf, chain, nullptr, 0, &trusted);

@@ -9,6 +9,7 @@
 #include "crypto/digest/hash/HashContext.h"
 #include "crypto/digest/hash/Md5Sha1Digest.h"
 #include "crypto/digest/hash/Sha1Digest.h"
+#include "crypto/digest/hash/Sha256Digest.h"
 
 namespace {
 
@@ -156,6 +157,47 @@ TEST(HashContext, CopyFromContinuesWhereTheSourceStands) {
     ASSERT_EQ(ctx->Final(), 0);
     EXPECT_EQ(Result(*ctx), kSha256Abc);
   }
+}
+
+// A selection's object is built on first use; a copy taken before that still
+// starts afresh, and copies of contexts holding several objects (one kept in
+// the context, one on the heap) carry each object's state.
+TEST(HashContext, CopiesOfFreshAndOfSeveralObjects) {
+  // SHA3-256 with its default (Keccak) padding.
+  const char kKeccakAbc[] = "4e03657aea45a94fc7d47ba826c8d667c0d1e6e33a64a036ec44f58fa12d6c45";
+  HashContext used;
+  EXPECT_EQ(0, used.SetAlgorithm(HashAlgorithm::kSha256));
+  EXPECT_EQ(0, used.Update("xyz", 3));
+  HashContext fresh;
+  EXPECT_EQ(0, fresh.SetAlgorithm(HashAlgorithm::kSha256));
+  ASSERT_EQ(used.CopyFrom(fresh), 0);
+  EXPECT_EQ(0, used.Update("abc", 3));
+  ASSERT_EQ(used.Final(), 0);
+  EXPECT_EQ(Result(used), kSha256Abc);
+
+  HashContext sha3;
+  EXPECT_EQ(0, sha3.SetAlgorithm(HashAlgorithm::kSha3_256));
+  EXPECT_EQ(0, sha3.Update("ab", 2));
+  HashContext mixed;
+  EXPECT_EQ(0, mixed.SetAlgorithm(HashAlgorithm::kSha256));
+  EXPECT_EQ(0, mixed.Update("ab", 2));
+  ASSERT_EQ(mixed.CopyFrom(sha3), 0);
+  HashContext third;
+  ASSERT_EQ(third.CopyFrom(mixed), 0);
+  for (HashContext* ctx : {&mixed, &third}) {
+    EXPECT_EQ(ctx->GetAlgorithm(), HashAlgorithm::kSha3_256);
+    Sha256Digest* sha256 = ctx->HeldDigest<Sha256Digest>();
+    ASSERT_NE(sha256, nullptr);
+    sha256->Update("c", 1);
+    EXPECT_EQ(Hex(sha256->Final(), 32), kSha256Abc);
+    EXPECT_EQ(0, ctx->Update("c", 1));
+    ASSERT_EQ(ctx->Final(), 0);
+    EXPECT_EQ(Result(*ctx), kKeccakAbc);
+  }
+  // The fresh SHA-1 object of a new context travels as a fresh one.
+  HashContext unused;
+  ASSERT_EQ(third.CopyFrom(unused), 0);
+  EXPECT_EQ(HashAbc(third), kSha1Abc);
 }
 
 TEST(HashContext, CloneKeepsNumberAndResultButNotTheDigestObject) {
