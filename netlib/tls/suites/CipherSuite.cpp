@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "core/base/Status.h"
 #include "core/text/SplitList.h"
@@ -83,12 +84,16 @@ int CipherSuite::Setup(const char* suiteName, int kind, int hash, const char* bu
 int CipherSuite::DropMacKey() {
   if (macKeyed == 0) return kStatusOk;
   macKeyed = 0;
-  return mac.Init(macHash);
+  return mac->Init(macHash);
 }
 
 int CipherSuite::KeyMac() {
   if (macKeyed != 0) return kStatusOk;
-  TORNELL_TRY(mac.Init(macHash, macSecret.Data(), macSecret.Length()));
+  if (mac == nullptr) {
+    mac.reset(new (std::nothrow) Hmac());
+    if (mac == nullptr) return kStatusNoMemory;
+  }
+  TORNELL_TRY(mac->Init(macHash, macSecret.Data(), macSecret.Length()));
   macKeyed = 1;
   return kStatusOk;
 }

@@ -175,7 +175,7 @@ class CipherSuite {
   ShortString cipherName;
   SecretBytes fixedIv;
   SecretBytes macSecret;
-  Hmac mac;  // keyed with macSecret when macKeyed is set
+  std::unique_ptr<Hmac> mac;  // made and keyed with macSecret when first used
   int macKeyed = 0;
   SymmetricCipher cipher;
   mutable ByteString displayName;

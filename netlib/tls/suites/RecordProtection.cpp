@@ -63,7 +63,7 @@ int CipherSuite::Decrypt(const ByteString& data, ByteString& out) { return Decry
 
 int CipherSuite::ComputeMac(const ByteString& data, ByteString& out) {
   TORNELL_TRY(KeyMac());
-  return mac.Mac(data.Data(), data.Length(), out);
+  return mac->Mac(data.Data(), data.Length(), out);
 }
 
 int CipherSuite::PrepareAead(const WireBuffer& nonce, const WireBuffer& additionalData, const ByteString* expectedTag) {
