@@ -347,7 +347,7 @@ int BigInteger::ModInverse(const BigInteger& m, BigInteger& result) const {
 }
 
 std::vector<Limb> BigInteger::OddModPow(const BigInteger& x, const BigInteger& e, const BigInteger& m,
-                                        bool publicExponent) {
+                                        bool publicExponent, size_t boundLimbs) {
   const size_t k = m.mag_.size();
   Montgomery ctx;
   MontgomeryInit(ctx, m.mag_.data(), k);
@@ -364,9 +364,9 @@ std::vector<Limb> BigInteger::OddModPow(const BigInteger& x, const BigInteger& e
   if (publicExponent) {
     MontgomeryPowPublic(ctx, r.data(), b.data(), e.mag_.data(), e.mag_.size());
   } else {
-    // The ladder walks the exponent at a fixed width: that of m, or the
-    // exponent's own limb count when it is longer.
-    std::vector<Limb> fixed(std::max(k, e.mag_.size()), 0);
+    // The ladder walks the exponent at a fixed width: the caller's bound or
+    // that of m, or the exponent's own limb count when it is longer.
+    std::vector<Limb> fixed(std::max(boundLimbs != 0 ? boundLimbs : k, e.mag_.size()), 0);
     std::copy(e.mag_.begin(), e.mag_.end(), fixed.begin());
     MontgomeryPowSecret(ctx, r.data(), b.data(), fixed.data(), fixed.size());
     SecureWipe(fixed.data(), fixed.size() * sizeof(Limb));
@@ -415,8 +415,14 @@ int BigInteger::ModPowPublic(const BigInteger& exponent, const BigInteger& m, Bi
   return ModPowWith(exponent, m, result, true);
 }
 
+int BigInteger::ModPowBounded(const BigInteger& exponent, int exponentBits, const BigInteger& m,
+                              BigInteger& result) const {
+  const size_t limbs = exponentBits > 0 ? (size_t(exponentBits) + 63) / 64 : 0;
+  return ModPowWith(exponent, m, result, false, limbs);
+}
+
 int BigInteger::ModPowWith(const BigInteger& exponent, const BigInteger& m, BigInteger& result,
-                           bool publicExponent) const {
+                           bool publicExponent, size_t boundLimbs) const {
   if (m.sign_ <= 0) return kModulusNotPositive;
   const bool mIsOne = m.IsOneValue();
   if (exponent.sign_ == 0 || IsOneValue()) {
@@ -428,7 +434,7 @@ int BigInteger::ModPowWith(const BigInteger& exponent, const BigInteger& m, BigI
     return kStatusOk;
   }
   std::vector<Limb> limbs;
-  TORNELL_TRY(ModPowLimbs(exponent.Abs(), m, limbs, publicExponent));
+  TORNELL_TRY(ModPowLimbs(exponent.Abs(), m, limbs, publicExponent, boundLimbs));
   const BigInteger r = FromLimbs(std::move(limbs), 1);
   if (exponent.sign_ < 0) {
     BigInteger inv;
@@ -441,7 +447,7 @@ int BigInteger::ModPowWith(const BigInteger& exponent, const BigInteger& m, BigI
 }
 
 int BigInteger::ModPowLimbs(const BigInteger& e, const BigInteger& m, std::vector<Limb>& out,
-                            bool publicExponent) const {
+                            bool publicExponent, size_t boundLimbs) const {
   if (m.sign_ <= 0) return kModulusNotPositive;
   if (m.IsOneValue()) {
     out.assign(1, 0);
@@ -451,7 +457,7 @@ int BigInteger::ModPowLimbs(const BigInteger& e, const BigInteger& m, std::vecto
     // The Montgomery set-up reduces a non-negative base itself.
     BigInteger base(*this);
     if (sign_ < 0) TORNELL_TRY(Mod(m, base));
-    out = OddModPow(base, e, m, publicExponent);
+    out = OddModPow(base, e, m, publicExponent, boundLimbs);
     return kStatusOk;
   }
   BigInteger base(*this);

@@ -64,6 +64,11 @@ class BigInteger {
   // Constant time in the exponent (its value; its limb count is public) for
   // every modulus.
   [[nodiscard]] int ModPow(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
+  // ModPow for a secret exponent below 2^exponentBits, a public bound (a short
+  // Diffie-Hellman exponent): an odd modulus walks that many bits, not its own
+  // width.
+  [[nodiscard]] int ModPowBounded(const BigInteger& e, int exponentBits, const BigInteger& m,
+                                  BigInteger& result) const;
   // The same result for an exponent that is public (RSA's e, DSA
   // verification): square and multiply on its exact bits.
   [[nodiscard]] int ModPowPublic(const BigInteger& e, const BigInteger& m, BigInteger& result) const;
@@ -100,15 +105,16 @@ class BigInteger {
   // this^e mod m for e > 0 as untrimmed limbs (the width follows m alone),
   // for callers that keep the power secret; constant time in e.
   [[nodiscard]] int ModPowLimbs(const BigInteger& e, const BigInteger& m, std::vector<limb::Limb>& out,
-                                bool publicExponent = false) const;
+                                bool publicExponent = false, size_t boundLimbs = 0) const;
 
  private:
   bool IsOneValue() const { return sign_ == 1 && mag_.size() == 1 && mag_[0] == 1; }
-  int ModPowWith(const BigInteger& e, const BigInteger& m, BigInteger& result, bool publicExponent) const;
+  int ModPowWith(const BigInteger& e, const BigInteger& m, BigInteger& result, bool publicExponent,
+                 size_t boundLimbs = 0) const;
   // base^e mod 2^p on ceil(p / 64) limbs, walking `width` limbs of e.
   static std::vector<limb::Limb> ModPow2(const BigInteger& base, const BigInteger& e, int p, size_t width);
   static std::vector<limb::Limb> OddModPow(const BigInteger& base, const BigInteger& e, const BigInteger& m,
-                                           bool publicExponent);
+                                           bool publicExponent, size_t boundLimbs = 0);
   void SetFromTwosComplementBytes(const uint8_t* bytes, int len);
   void SetFromMagnitudeBytes(const uint8_t* bytes, int len, int sign);
   void Trim();

@@ -116,7 +116,7 @@ int DhParameters::GenerateKeyPair() {
   Wipe(x);
   x = BigInteger(ExponentBits(), random);
   BigInteger own;
-  TORNELL_TRY(g.ModPow(x, p, own));
+  TORNELL_TRY(g.ModPowBounded(x, ExponentBits(), p, own));
   return SetOwnPublic(own);
 }
 
@@ -221,7 +221,7 @@ int DhParameters::ComputeSharedSecret() {
   // value that never came (zero).
   TORNELL_TRY(CheckPeerValue(PeerValue()));
   Wipe(sharedSecret);
-  return PeerValue().ModPow(x, p, sharedSecret);
+  return PeerValue().ModPowBounded(x, ExponentBits(), p, sharedSecret);
 }
 
 int DhParameters::GetSharedSecret(ByteString& out) {

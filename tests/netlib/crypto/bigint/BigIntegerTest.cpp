@@ -173,6 +173,31 @@ TEST(BigInteger, PublicExponentAgreesWithModPow) {
   EXPECT_EQ("38201", r.ToText(10));  // pow(-7, 12345, 2**20)
 }
 
+// A bounded secret exponent gives the plain square-and-multiply result
+// whether the bound covers it, falls short of it (the exponent's own width
+// counts) or exceeds the modulus, for an odd and an even modulus.
+TEST(BigInteger, BoundedExponentAgreesWithSquareAndMultiply) {
+  std::vector<uint8_t> odd(256), even(256), base(200), exponent(40);
+  for (size_t i = 0; i < odd.size(); ++i) odd[i] = even[i] = uint8_t(i * 37 + 11);
+  for (size_t i = 0; i < base.size(); ++i) base[i] = uint8_t(i * 13 + 5);
+  for (size_t i = 0; i < exponent.size(); ++i) exponent[i] = uint8_t(i * 71 + 3);
+  odd[0] = even[0] = 0xC3;
+  odd.back() |= 1;
+  even.back() &= 0xF8;
+  struct Case {
+    int exponentBytes, bound;
+  } cases[] = {{29, 225}, {29, 232}, {29, 64}, {40, 320}, {40, 4096}, {1, 225}, {8, 0}};
+  for (const auto& m : {BigInteger(odd.data(), int(odd.size()), 1), BigInteger(even.data(), int(even.size()), 1)}) {
+    for (const auto& c : cases) {
+      const BigInteger e = Bytes(std::vector<uint8_t>(exponent.begin(), exponent.begin() + c.exponentBytes));
+      BigInteger got, want;
+      ASSERT_EQ(0, Bytes(base).ModPowBounded(e, c.bound, m, got));
+      ASSERT_EQ(0, Bytes(base).ModPowBinary(e, m, want));
+      EXPECT_TRUE(got.Equals(want)) << c.exponentBytes << " bytes, bound " << c.bound;
+    }
+  }
+}
+
 TEST(BigInteger, Exponentiation) {
   BigInteger r;
   EXPECT_EQ(V(9).ModPow(V(0), V(1), r), 0);
