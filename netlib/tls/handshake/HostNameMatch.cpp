@@ -5,14 +5,15 @@
 #include <cstring>
 
 #include "core/base/Status.h"
+#include "pki/der/DerCodec.h"
 #include "pki/der/DerElement.h"
+#include "pki/der/DerStatus.h"
 #include "pki/x509/CertificateRecords.h"
 
 namespace tornell::tls {
 namespace {
 
 constexpr const char* kSubjectAltNameOid = "2.5.29.17";
-constexpr const char* kCommonNameOid = "2.5.4.3";
 constexpr uint8_t kDnsNameTag = 0x82;
 constexpr uint8_t kIpAddressTag = 0x87;
 
@@ -59,24 +60,83 @@ int SubjectAltNames(const pki::X509Certificate& leaf, StringList& dnsNames, Stri
   return kStatusOk;
 }
 
-// The value of the first CN attribute of the subject, read from the DER.
+// A run of sibling DER elements read in place, without copies.
+struct DerRun {
+  const uint8_t* at = nullptr;
+  const uint8_t* end = nullptr;
+  bool Empty() const { return at >= end; }
+};
+
+struct DerPiece {
+  int tag = 0;
+  DerRun whole;
+  DerRun content;
+  bool Constructed() const { return (tag & 0x20) != 0; }
+};
+
+// Takes the next element of a run that is not empty.
+int NextElement(DerRun& run, DerPiece& piece) {
+  const size_t length = pki::DerElementLength(run.at, size_t(run.end - run.at));
+  if (length == 0) return pki::kDerMalformed;
+  size_t available = length;
+  const uint8_t* body = pki::DerParseHeader(run.at, available, piece.tag);
+  if (body == nullptr) return pki::kDerMalformed;
+  piece.whole = {run.at, run.at + length};
+  piece.content = {body, body + available};
+  run.at += length;
+  return kStatusOk;
+}
+
+bool IsCommonNameOid(const DerRun& element) {
+  size_t available = size_t(element.end - element.at);
+  uint32_t arcs[pki::kMaxOidArcs];
+  int count = pki::kMaxOidArcs;
+  if (pki::DerReadOid(element.at, available, arcs, count) == nullptr) return false;
+  return count == 4 && arcs[0] == 2 && arcs[1] == 5 && arcs[2] == 4 && arcs[3] == 3;
+}
+
+// The value of the first CN attribute of the subject, read in place from the
+// decoded certificate's to-be-signed part.
 int FirstCommonName(const pki::X509Certificate& leaf, ByteString& out) {
-  pki::DerElement certificate;
-  TORNELL_TRY(Load(certificate, leaf.encoded));
-  pki::DerElement* tbs = certificate.firstChild;
-  if (tbs == nullptr) return kStatusOk;
-  pki::DerElement* field = tbs->firstChild;
-  if (field != nullptr && field->tag == 0xA0) field = field->nextSibling;  // version
+  const uint8_t* tbsBytes = reinterpret_cast<const uint8_t*>(leaf.tbsEncoded.Data());
+  DerRun top{tbsBytes, tbsBytes + leaf.tbsEncoded.Length()};
+  if (top.Empty()) return kStatusOk;
+  DerPiece tbs;
+  TORNELL_TRY(NextElement(top, tbs));
+  if (!tbs.Constructed()) return kStatusOk;
+  DerRun fields = tbs.content;
+  DerPiece field;
+  if (fields.Empty()) return kStatusOk;
+  TORNELL_TRY(NextElement(fields, field));
+  if (field.tag == 0xA0) {  // version
+    if (fields.Empty()) return kStatusOk;
+    TORNELL_TRY(NextElement(fields, field));
+  }
   // serial, signature, issuer, validity, then the subject
-  for (int i = 0; i < 4 && field != nullptr; ++i) field = field->nextSibling;
-  if (field == nullptr) return kStatusOk;
-  for (pki::DerElement* rdn = field->firstChild; rdn != nullptr; rdn = rdn->nextSibling) {
-    for (pki::DerElement* pair = rdn->firstChild; pair != nullptr; pair = pair->nextSibling) {
-      pki::DerElement* type = pair->firstChild;
-      if (type == nullptr || type->nextSibling == nullptr) continue;
-      ByteString oid;
-      if (type->body.ReadOid(0, oid) != kStatusOk || !oid.Equals(kCommonNameOid)) continue;
-      return type->nextSibling->body.ReadElement(0, out);
+  for (int i = 0; i < 4; ++i) {
+    if (fields.Empty()) return kStatusOk;
+    TORNELL_TRY(NextElement(fields, field));
+  }
+  if (!field.Constructed()) return kStatusOk;
+  DerRun rdns = field.content;
+  while (!rdns.Empty()) {
+    DerPiece rdn;
+    TORNELL_TRY(NextElement(rdns, rdn));
+    if (!rdn.Constructed()) continue;
+    DerRun pairs = rdn.content;
+    while (!pairs.Empty()) {
+      DerPiece pair;
+      TORNELL_TRY(NextElement(pairs, pair));
+      if (!pair.Constructed()) continue;
+      DerRun parts = pair.content;
+      DerPiece type, value;
+      if (parts.Empty()) continue;
+      TORNELL_TRY(NextElement(parts, type));
+      if (parts.Empty()) continue;
+      TORNELL_TRY(NextElement(parts, value));
+      if (type.Constructed() || !IsCommonNameOid(type.whole)) continue;
+      if (value.Constructed()) return pki::kDerMissing;
+      return out.Set(value.content.at, int(value.content.end - value.content.at));
     }
   }
   return kStatusOk;

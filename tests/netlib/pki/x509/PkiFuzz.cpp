@@ -25,6 +25,7 @@
 #include "pki/json/JsonParser.h"
 #include "pki/store/CertificateManager.h"
 #include "pki/store/SelectedCertificate.h"
+#include "tls/handshake/HostNameMatch.h"
 #include "../json/JsonTestText.h"
 #include "../../../support/FuzzRequire.h"
 
@@ -107,6 +108,12 @@ void FuzzDecode(const uint8_t* data, size_t size) {
   Require(copy != nullptr, "clone");
   Require(copy->tbs.extensions.Count() == cert.tbs.extensions.Count(), "clone extensions");
   delete copy;
+  // The host check reads the names again from the decoded certificate.
+  StringList dnsNames, ipAddresses;
+  ByteString commonName;
+  int hasNames = 0;
+  (void)tornell::tls::CertificateNames(cert, dnsNames, ipAddresses, commonName, hasNames);
+  (void)tornell::tls::HostMatchesCertificate(cert, "kit.example");
 }
 
 void FuzzSpki(const uint8_t* data, size_t size) {
