@@ -22,17 +22,6 @@ const char kFipsText[] =
 // Content bytes of the Kerberos 5 mechanism OID 1.2.840.113554.1.2.2.
 const unsigned char kKerberosOid[9] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x12, 0x01, 0x02, 0x02};
 
-// A write to a closed peer must fail with a status, not end the process. The
-// disposition is process-wide and Reset runs for every certificate manager a
-// handshake makes, so the system call is made once.
-void IgnoreBrokenPipe() {
-  static const bool ignored = [] {
-    std::signal(SIGPIPE, SIG_IGN);
-    return true;
-  }();
-  (void)ignored;
-}
-
 const char* BoolText(int value) { return value != 0 ? "True" : "False"; }
 
 // The store password is a secret: its bytes are wiped before the block goes back.
@@ -83,7 +72,8 @@ int SocketCore::Reset() {
   // A level below 6 selects these sizes; this platform reports -1.
   receiveBufferSize_ = 65536;
   sendBufferSize_ = 65536;
-  IgnoreBrokenPipe();
+  // A write to a closed peer must fail with a status, not end the process.
+  std::signal(SIGPIPE, SIG_IGN);
   return kDone;
 }
 

@@ -1,8 +1,6 @@
 #pragma once
 // The library's source of random bytes, drawn from the kernel's generator.
-// Objects hold no state; any number of them behave the same. Small draws
-// are served from a block of kernel bytes kept per thread, which a forked
-// child never shares.
+// Objects hold no state; any number of them behave the same.
 #include <cstdint>
 
 namespace tornell {

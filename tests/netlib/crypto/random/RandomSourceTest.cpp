@@ -2,8 +2,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <set>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -55,64 +53,6 @@ TEST(RandomSource, DiffersAcrossProcesses) {
   int status = 0;
   waitpid(child, &status, 0);
   EXPECT_NE(std::memcmp(mine, theirs, 32), 0);
-}
-
-// Bytes drawn ahead by the parent must not reach a child: both draw after
-// the fork with the parent's block part used, small and large draws alike.
-TEST(RandomSource, ChildNeverRepeatsBytesDrawnAheadByTheParent) {
-  for (int size : {16, 32, 200, 600}) {
-    SCOPED_TRACE(size);
-    uint8_t warm[8];
-    RandomSource().Fill(warm, 0, sizeof warm);
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      std::vector<uint8_t> buf(size_t(size) * 4);
-      for (int i = 0; i < 4; ++i) RandomSource().Fill(buf.data(), i * size, size);
-      ssize_t n = write(fds[1], buf.data(), buf.size());
-      _exit(n == ssize_t(buf.size()) ? 0 : 1);
-    }
-    close(fds[1]);
-    std::vector<uint8_t> mine(size_t(size) * 4), theirs(mine.size());
-    for (int i = 0; i < 4; ++i) RandomSource().Fill(mine.data(), i * size, size);
-    size_t got = 0;
-    for (int tries = 0; tries < 1000 && got < theirs.size(); ++tries) {
-      ssize_t n = read(fds[0], theirs.data() + got, theirs.size() - got);
-      if (n <= 0) break;
-      got += size_t(n);
-    }
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_EQ(got, theirs.size());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    // No 16-byte piece of the child's output appears anywhere in the parent's.
-    for (size_t at = 0; at + 16 <= theirs.size(); at += 16) {
-      for (size_t from = 0; from + 16 <= mine.size(); ++from) {
-        ASSERT_NE(std::memcmp(theirs.data() + at, mine.data() + from, 16), 0) << at << " " << from;
-      }
-    }
-  }
-}
-
-TEST(RandomSource, ThreadsDrawDistinctBytes) {
-  constexpr int kThreads = 4, kDraws = 64;
-  std::vector<std::vector<uint8_t>> out(kThreads, std::vector<uint8_t>(size_t(kDraws) * 16));
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&out, t] {
-      for (int i = 0; i < kDraws; ++i) RandomSource().Fill(out[size_t(t)].data(), i * 16, 16);
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  std::set<std::vector<uint8_t>> seen;
-  for (const std::vector<uint8_t>& bytes : out) {
-    for (size_t at = 0; at < bytes.size(); at += 16) {
-      EXPECT_TRUE(seen.insert(std::vector<uint8_t>(bytes.begin() + long(at), bytes.begin() + long(at + 16))).second);
-    }
-  }
 }
 
 TEST(RandomSource, FillNonZeroLeavesNoZero) {
