@@ -21,7 +21,8 @@ int ClearAll(ByteString* const* items, int count) {
 
 }  // namespace
 
-TlsSecurityContext::TlsSecurityContext() { (void)Reset(); }  // fresh members: nothing to fail
+// The members' initializers are the state Reset leaves: nothing to clear yet.
+TlsSecurityContext::TlsSecurityContext() = default;
 
 int TlsSecurityContext::Reset() {
   isClient = 1;

@@ -98,6 +98,13 @@ bool SignaturePairAccepted(const char* item) {
   return Contains(kKnownSignatures, signature);
 }
 
+// A table name against `length` bytes of text, ASCII case ignored.
+bool NameIs(const char* tableName, const char* text, int length) {
+  if (length < 0 || std::strlen(tableName) != size_t(length)) return false;
+  // Settings spell the names as the table does: the exact test settles most.
+  return std::memcmp(tableName, text, size_t(length)) == 0 || CompareNoCaseN(tableName, text, size_t(length)) == 0;
+}
+
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -137,9 +144,12 @@ const char* AlertName(int code, int tls13) {
 }
 
 int SignatureSchemeId(const char* name, int& id) {
-  if (name == nullptr) return kNotFound;
+  return name != nullptr ? SignatureSchemeId(name, int(std::strlen(name)), id) : kNotFound;
+}
+
+int SignatureSchemeId(const char* name, int length, int& id) {
   for (const Scheme& scheme : kSchemes) {
-    if (CompareNoCase(scheme.name, name) == 0) {
+    if (NameIs(scheme.name, name, length)) {
       id = scheme.id;
       return kStatusOk;
     }
@@ -167,9 +177,12 @@ const char* Tls12HashName(int code) {
 }
 
 int GroupId(const char* name, int& id) {
-  if (name == nullptr) return kNotFound;
+  return name != nullptr ? GroupId(name, int(std::strlen(name)), id) : kNotFound;
+}
+
+int GroupId(const char* name, int length, int& id) {
   for (const Group& group : kGroups) {
-    if (CompareNoCase(group.name, name) == 0) {
+    if (NameIs(group.name, name, length)) {
       id = group.id;
       return kStatusOk;
     }

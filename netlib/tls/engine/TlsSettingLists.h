@@ -39,12 +39,15 @@ inline constexpr const char* kTls12SignatureAlgorithmsText =
 const char* AlertName(int code, int tls13);
 
 [[nodiscard]] int SignatureSchemeId(const char* name, int& id);  // 0 or -1
+// The same for a name of `length` bytes that need not end in NUL.
+[[nodiscard]] int SignatureSchemeId(const char* name, int length, int& id);
 const char* SignatureSchemeName(int id);                         // "" when unknown
 const char* SignatureSchemeHash(int id);                         // null for EdDSA and unknown ids
 // The digest name of a TLS 1.2 HashAlgorithm byte (1 MD5 to 6 SHA512), null for others.
 const char* Tls12HashName(int code);
 
 [[nodiscard]] int GroupId(const char* name, int& id);  // 0 or -1
+[[nodiscard]] int GroupId(const char* name, int length, int& id);
 [[nodiscard]] int GroupName(int id, ByteString& out);
 // FFDHE ids set bits and give 0; 23, 24, 25 give 256, 384, 521; -1 otherwise.
 int GroupSize(int id, int& bits);

@@ -2,6 +2,7 @@
 // extensions and the SSL 2.0-compatible form of old servers.
 #include <cctype>
 #include <cstring>
+#include <string_view>
 
 #include "core/base/Status.h"
 #include "core/text/SplitList.h"
@@ -200,16 +201,16 @@ int TlsEngine::BuildClientHelloExtensions(WireBuffer& out) {
     WireBuffer groups, shares;
     keyShares.Clear();
     keyShareGroups.Clear();
-    StringList names;
-    TORNELL_TRY(SplitList(tls13SupportedGroups.CStr(), ',', names));
-    for (int i = 0; i < names.Count(); ++i) {
+    const std::string_view shareText(tls13KeyShareGroups.CStr());
+    TORNELL_TRY(ForEachListItem(tls13SupportedGroups.CStr(), ',', [&](const char* name, int length) {
       int id = 0;
-      if (tls::GroupId(names.Get(i), id) != kStatusOk) return tls::kStatusBadListItem;
+      if (tls::GroupId(name, length, id) != kStatusOk) return tls::kStatusBadListItem;
       TORNELL_TRY(keyShareGroups.AddInt(id));
       TORNELL_TRY(groups.PutU16(id));
-      const bool share = pending.helloRetry != 0 ? id == pending.selectedGroup
-                                                 : std::strstr(tls13KeyShareGroups.CStr(), names.Get(i)) != nullptr;
-      if (!share) continue;
+      const bool share = pending.helloRetry != 0
+                             ? id == pending.selectedGroup
+                             : shareText.find(std::string_view(name, size_t(length))) != std::string_view::npos;
+      if (!share) return kStatusOk;
       DhParameters pair(role);
       if (IsNistCurveGroup(id) != 0) {
         (void)pair.UseEllipticCurve(1);
@@ -224,8 +225,8 @@ int TlsEngine::BuildClientHelloExtensions(WireBuffer& out) {
       TORNELL_TRY(shares.PutU16(id));
       TORNELL_TRY(shares.PutU16(point.Length()));
       TORNELL_TRY(shares.PutBytes(point));
-      TORNELL_TRY(SecretDump("send keyshare pbk", point));
-    }
+      return SecretDump("send keyshare pbk", point);
+    }));
     TORNELL_TRY(PutExtension(out, kExtSupportedGroups, groups, 2));
     TORNELL_TRY(PutExtension(out, kExtKeyShare, shares, 2));
     if (pending.helloRetry != 0 && !pending.retryCookie.IsEmpty()) {
@@ -249,25 +250,21 @@ int TlsEngine::BuildClientHelloExtensions(WireBuffer& out) {
   }
 
   if (IsTls13Enabled() != 0) {
-    StringList names;
     WireBuffer schemes;
-    TORNELL_TRY(SplitList(tls13SignatureAlgorithms.CStr(), ',', names));
-    for (int i = 0; i < names.Count(); ++i) {
+    TORNELL_TRY(ForEachListItem(tls13SignatureAlgorithms.CStr(), ',', [&schemes](const char* name, int length) {
       int id = 0;
-      if (tls::SignatureSchemeId(names.Get(i), id) != kStatusOk) return tls::kStatusBadListItem;
-      TORNELL_TRY(schemes.PutU16(id));
-    }
+      if (tls::SignatureSchemeId(name, length, id) != kStatusOk) return tls::kStatusBadListItem;
+      return schemes.PutU16(id);
+    }));
     TORNELL_TRY(PutExtension(out, kExtSignatureAlgorithms, schemes, 2));
   } else {
     if (CipherSuite::ListHasEcc(offeredSuites) != 0) {
-      StringList names;
       WireBuffer groups;
-      TORNELL_TRY(SplitList(tls12SupportedGroups.CStr(), ',', names));
-      for (int i = 0; i < names.Count(); ++i) {
+      TORNELL_TRY(ForEachListItem(tls12SupportedGroups.CStr(), ',', [&groups](const char* name, int length) {
         int id = 0;
-        if (tls::GroupId(names.Get(i), id) != kStatusOk) return tls::kStatusBadListItem;
-        TORNELL_TRY(groups.PutU16(id));
-      }
+        if (tls::GroupId(name, length, id) != kStatusOk) return tls::kStatusBadListItem;
+        return groups.PutU16(id);
+      }));
       TORNELL_TRY(PutExtension(out, kExtSupportedGroups, groups, 2));
       WireBuffer formats;
       TORNELL_TRY(formats.PutU8(0));

@@ -173,9 +173,10 @@ int CertificateNames(const pki::X509Certificate& leaf, StringList& dnsNames, Str
 int HostMatchesCertificate(const pki::X509Certificate& leaf, const char* host) {
   if (host == nullptr || *host == '\0') return 0;
   StringList dnsNames, ipAddresses;
-  ByteString commonName;
   int hasNames = 0;
-  if (CertificateNames(leaf, dnsNames, ipAddresses, commonName, hasNames) != kStatusOk) return 0;
+  // The subject's name is read only when no DNS name settles the match: finding
+  // it walks the whole certificate again.
+  if (SubjectAltNames(leaf, dnsNames, ipAddresses, hasNames) != kStatusOk) return 0;
   unsigned char address[16];
   const int addressLength = HostAddress(host, address);
   if (addressLength > 0) {
@@ -193,6 +194,8 @@ int HostMatchesCertificate(const pki::X509Certificate& leaf, const char* host) {
     }
     return 0;
   }
+  ByteString commonName;
+  if (FirstCommonName(leaf, commonName) != kStatusOk) return 0;
   return DnsNameMatches(commonName.Data(), commonName.Length(), host);
 }
 

@@ -49,13 +49,10 @@ bool ListHas(const StringList& list, long value) {
 }
 
 int GroupIds(const ByteString& text, StringList& out) {
-  StringList names;
-  TORNELL_TRY(SplitList(text.CStr(), ',', names));
-  for (int i = 0; i < names.Count(); ++i) {
+  return ForEachListItem(text.CStr(), ',', [&out](const char* name, int length) {
     int id = 0;
-    if (tls::GroupId(names.Get(i), id) == kStatusOk) TORNELL_TRY(out.AddInt(id));
-  }
-  return kStatusOk;
+    return tls::GroupId(name, length, id) == kStatusOk ? out.AddInt(id) : kStatusOk;
+  });
 }
 
 // A list of 2-byte values behind a length of `width` bytes that fills the body exactly.
@@ -175,16 +172,14 @@ int TlsEngine::OwnSignatureSchemes(SelectedCertificate* own, const char* list, S
     if (group == 24) candidates[count++] = 0x0503;
     if (group == 25) candidates[count++] = 0x0603;
   }
-  StringList names;
-  TORNELL_TRY(SplitList(list, ',', names));
-  for (int i = 0; i < names.Count(); ++i) {
+  return ForEachListItem(list, ',', [&](const char* name, int length) {
     int id = 0;
-    if (tls::SignatureSchemeId(names.Get(i), id) != kStatusOk) continue;
+    if (tls::SignatureSchemeId(name, length, id) != kStatusOk) return kStatusOk;
     for (int c = 0; c < count; ++c) {
       if (candidates[c] == id && !ListHas(out, id)) TORNELL_TRY(out.AddInt(id));
     }
-  }
-  return kStatusOk;
+    return kStatusOk;
+  });
 }
 
 int TlsEngine::ChooseServerSuite(const StringList& candidates, const StringList* groups, int tls13,

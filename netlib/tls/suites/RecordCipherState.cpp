@@ -2,10 +2,8 @@
 
 namespace tornell {
 
-RecordCipherState::RecordCipherState() {
-  // An empty suite has nothing to re-select: its Reset cannot fail.
-  (void)Reset();
-}
+// The members' initializers are the state Reset leaves.
+RecordCipherState::RecordCipherState() = default;
 
 int RecordCipherState::Reset() {
   compressionMethod = 0;

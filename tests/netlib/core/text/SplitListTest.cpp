@@ -5,6 +5,7 @@
 
 #include "core/text/SplitList.h"
 
+using tornell::ForEachListItem;
 using tornell::SplitList;
 using tornell::StringList;
 
@@ -46,4 +47,20 @@ TEST(SplitList, AppendsWithoutEmptyingAndTakesNull) {
   ASSERT_EQ(SplitList("x,y", ',', list), 0);
   ASSERT_EQ(SplitList(nullptr, ',', list), 0);
   EXPECT_EQ(Items(list), (std::vector<std::string>{"kept", "x", "y"}));
+}
+
+TEST(SplitList, ForEachListItemSeesTheSameItemsAndStopsOnAnAnswer) {
+  std::vector<std::string> seen;
+  const auto collect = [&seen](const char* item, int length) {
+    seen.emplace_back(item, size_t(length));
+    return seen.back() == "stop" ? 7 : 0;
+  };
+  EXPECT_EQ(ForEachListItem(" a, ,b ,", ',', collect), 0);
+  EXPECT_EQ(seen, (std::vector<std::string>{"a", "b"}));
+  seen.clear();
+  EXPECT_EQ(ForEachListItem("x, stop ,y", ',', collect), 7);
+  EXPECT_EQ(seen, (std::vector<std::string>{"x", "stop"}));
+  seen.clear();
+  EXPECT_EQ(ForEachListItem(nullptr, ',', collect), 0);
+  EXPECT_TRUE(seen.empty());
 }

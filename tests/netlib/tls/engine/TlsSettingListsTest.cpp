@@ -126,6 +126,16 @@ TEST(TlsSettingLists, Groups) {
   EXPECT_EQ(GroupId("ecdhe_x448", id), 0);
   EXPECT_EQ(id, 30);
   EXPECT_EQ(GroupId("x25519", id), kNotFound);
+  // A name inside a longer text, by its length: neither a prefix nor a longer run matches.
+  const char* text = "ecdhe_SECP384R1,rsa_pss_sha512x";
+  EXPECT_EQ(GroupId(text, 15, id), 0);
+  EXPECT_EQ(id, 24);
+  EXPECT_EQ(GroupId(text, 14, id), kNotFound);
+  EXPECT_EQ(GroupId(text, 16, id), kNotFound);
+  EXPECT_EQ(SignatureSchemeId(text + 16, 14, id), 0);
+  EXPECT_EQ(id, 0x0806);
+  EXPECT_EQ(SignatureSchemeId(text + 16, 15, id), kNotFound);
+  EXPECT_EQ(SignatureSchemeId(text + 16, -1, id), kNotFound);
   ByteString name;
   ASSERT_EQ(GroupName(29, name), 0);
   EXPECT_STREQ(name.CStr(), "ecdhe_x25519");

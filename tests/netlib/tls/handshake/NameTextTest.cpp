@@ -2,7 +2,8 @@
 // its own rules where fnmatch differs (escapes, reversed ranges, unclosed
 // classes, case folding); the distinguished-name splitter against the
 // escapes it must undo and against the alternative names Python's
-// cryptography decodes from a fixture certificate.
+// cryptography decodes from a fixture certificate; the host check against
+// the kit's leaf (alternative names) and root (a subject name alone).
 #include <gtest/gtest.h>
 
 #include <random>
@@ -12,6 +13,8 @@
 #include "TestSupport.h"
 #include "TestText.h"
 #include "pki/store/CertificateManager.h"
+#include "pki/x509/CertificateRecords.h"
+#include "tls/handshake/HostNameMatch.h"
 #include "tls/handshake/SplitDistinguishedName.h"
 #include "tls/handshake/WildcardMatch.h"
 #include "../../pki/kit/PkiKit.h"
@@ -126,6 +129,28 @@ TEST(SplitDistinguishedName, GivesBackTheDecodedAlternativeNames) {
   ASSERT_EQ(parts.size(), 2u);
   EXPECT_EQ(parts[0], expected[0]);
   EXPECT_EQ(parts[1], expected[1]);
+}
+
+TEST(HostMatchesCertificate, AlternativeNamesFirstThenTheSubjectName) {
+  REQUIRE_OR_SKIP(!pkikit::Ensure().empty(), "PKI fixture kit could not be made");
+  struct Row {
+    const char* file;
+    const char* host;
+    int expected;
+  } rows[] = {
+      {"rsa-leaf.der", "localhost", 1},    {"rsa-leaf.der", "KIT.Example", 1},
+      {"rsa-leaf.der", "127.0.0.1", 1},    {"rsa-leaf.der", "127.0.0.2", 0},
+      {"rsa-leaf.der", "wrong.example", 0}, {"rsa-leaf.der", "", 0},
+      {"rsa-root.der", "kit rsa root", 1}, {"rsa-root.der", "kit.example", 0},
+      {"rsa-root.der", "127.0.0.1", 0},
+  };
+  for (const Row& row : rows) {
+    tornell::pki::X509Certificate leaf;
+    const std::string der = pkikit::Bytes(row.file);
+    ASSERT_EQ(leaf.encoded.Set(der.data(), int(der.size())), 0);
+    ASSERT_EQ(leaf.Decode(), 0) << row.file;
+    EXPECT_EQ(tornell::tls::HostMatchesCertificate(leaf, row.host), row.expected) << row.file << " " << row.host;
+  }
 }
 
 }  // namespace
