@@ -4,28 +4,21 @@
 #include <cstring>
 
 #include "core/base/Status.h"
+#include "core/text/TextUtils.h"
 
 namespace tornell {
 
 namespace {
 constexpr int kOverhead = 4;  // 3 length bytes and a NUL
 
-// "%d" of the low 32 bits, written by hand: protocol code keeps its numbers in
+// "%d" of the low 32 bits, without printf: protocol code keeps its numbers in
 // lists and adds them often. `out` holds at least 12 bytes.
 int FormatLow32(char* out, size_t, long value) {
   const auto low = static_cast<int32_t>(static_cast<uint32_t>(value));
-  uint32_t magnitude = low < 0 ? 0u - static_cast<uint32_t>(low) : static_cast<uint32_t>(low);
-  char digits[10];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  int length = 0;
-  if (low < 0) out[length++] = '-';
-  while (n > 0) out[length++] = digits[--n];
-  out[length] = '\0';
-  return length;
+  char* cursor = out;
+  if (low < 0) *cursor++ = '-';
+  FormatPaddedUnsigned(&cursor, low < 0 ? 0u - static_cast<uint32_t>(low) : static_cast<uint32_t>(low), 0, '0');
+  return static_cast<int>(cursor - out);
 }
 int FormatWide(char* out, size_t size, long value) {
   return std::snprintf(out, size, "%lld", static_cast<long long>(value));

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/base/Status.h"
+#include "core/text/TextUtils.h"
 #include "pki/der/DerCodec.h"
 
 namespace tornell::pki {
@@ -241,19 +242,12 @@ int DerWriter::ReadOid(int n, ByteString& text, int* tagOut) const {
   if (DerReadOid(at, length, arcs, count) == nullptr) return kDerMalformed;
   // Dotted decimal written in place: certificate decoding reads many OIDs.
   char dotted[kMaxOidArcs * 11];
-  int used = 0;
+  char* cursor = dotted;
   for (int i = 0; i < count; ++i) {
-    if (i > 0) dotted[used++] = '.';
-    char digits[10];
-    int n = 0;
-    uint32_t arc = arcs[i];
-    do {
-      digits[n++] = static_cast<char>('0' + arc % 10);
-      arc /= 10;
-    } while (arc != 0);
-    while (n > 0) dotted[used++] = digits[--n];
+    if (i > 0) *cursor++ = '.';
+    FormatPaddedUnsigned(&cursor, arcs[i], 0, '0');
   }
-  TORNELL_TRY(text.Set(dotted, used));
+  TORNELL_TRY(text.Set(dotted, static_cast<int>(cursor - dotted)));
   if (tagOut != nullptr) *tagOut = at[0];
   return kStatusOk;
 }
