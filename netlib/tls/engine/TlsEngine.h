@@ -11,6 +11,7 @@
 #include "tls/context/TlsSecurityContext.h"
 #include "tls/engine/SessionCache.h"
 #include "tls/engine/TlsOwner.h"
+#include "tls/suites/CodeList.h"
 #include "tls/suites/DhParameters.h"
 
 namespace tornell {
@@ -142,8 +143,8 @@ class TlsEngine {
   [[nodiscard]] int SendAlert(int level, int description);
   [[nodiscard]] int SendCloseNotify();
   // Bytes consumed, or -1 for a width outside 1-4 or a length past the end.
-  static int ReadIntVector(WireBuffer& in, int lengthWidth, int itemWidth, StringList& out);
-  static int ReadPairVector(WireBuffer& in, int lengthWidth, int keyWidth, int valueLengthWidth, StringList& keys,
+  static int ReadIntVector(WireBuffer& in, int lengthWidth, int itemWidth, CodeList& out);
+  static int ReadPairVector(WireBuffer& in, int lengthWidth, int keyWidth, int valueLengthWidth, CodeList& keys,
                             StringList& values);
   [[nodiscard]] int ParseEncryptedExtensions(WireBuffer& in, int& consumed);
   [[nodiscard]] int ParseNewSessionTicket(WireBuffer& in, int& consumed);
@@ -165,6 +166,8 @@ class TlsEngine {
   [[nodiscard]] int SendClientHello();
   [[nodiscard]] int BuildClientHelloExtensions(WireBuffer& out);
   [[nodiscard]] static int PutExtension(WireBuffer& out, int type, const WireBuffer& body, int width);
+  // One key_share entry, its key pair kept in keyShares.
+  [[nodiscard]] int PutKeyShare(WireBuffer& out, int group);
   [[nodiscard]] int InitPendingContext(TlsSecurityContext& context);
   int MaxClientVersion() const;
   static int HostTakesServerName(const char* host);
@@ -254,7 +257,7 @@ class TlsEngine {
   // The suite for the own certificate among the candidates (handshake
   // failure when none fits), reported with the version in the status texts;
   // also the curve of an EC certificate (-1 for others).
-  [[nodiscard]] int ChooseServerSuite(const StringList& candidates, const StringList* groups, int tls13,
+  [[nodiscard]] int ChooseServerSuite(const CodeList& candidates, const CodeList* groups, int tls13,
                                       CipherSuite& chosen, int& certificateGroup);
   [[nodiscard]] int ProcessSsl2Record(const char* record, int size);
   // The version the server speaks for a client's offer, or a raised failure.
@@ -279,7 +282,7 @@ class TlsEngine {
   // After the client's TLS 1.3 Finished: the application keys in force.
   [[nodiscard]] int FinishServerTls13Handshake();
   // The signature schemes the own certificate's key can make, among the list's names.
-  [[nodiscard]] static int OwnSignatureSchemes(SelectedCertificate* own, const char* list, StringList& out);
+  [[nodiscard]] static int OwnSignatureSchemes(SelectedCertificate* own, const char* list, CodeList& out);
   [[nodiscard]] static int MakeRandom(ByteString& out);
   const SessionCacheEntry* FindCachedSession(const ByteString& id);
   [[nodiscard]] int CacheSession(const SessionCacheEntry& entry) { return sessionCache.Add(entry); }
@@ -292,7 +295,9 @@ class TlsEngine {
                                 int protectedLength, int outgoing);
   const char* VersionText(int version);
   const char* EnabledVersionsText();
-  const char* OfferedSuitesText(const StringList& codes);
+  const char* OfferedSuitesText(const CodeList& codes);
+  // The same text straight to the status call, built on the stack.
+  [[nodiscard]] int ReportOfferedSuites(const CodeList& codes);
   const char* LabelText(const char* first, const char* second);
   // Key material, only with logSecrets on.
   [[nodiscard]] int SecretDump(const char* label, const char* bytes, int length);
@@ -341,9 +346,9 @@ class TlsEngine {
   WireBuffer* flight = nullptr;
   WireBuffer handshakeMessages;
   SessionCache sessionCache;
-  StringList offeredVersions;
-  StringList offeredSuites;
-  StringList keyShareGroups;
+  CodeList offeredVersions;
+  CodeList offeredSuites;
+  CodeList keyShareGroups;
   int logPackets = 0;
   TlsOwner* owner = nullptr;
   ByteString pendingOutput;

@@ -101,8 +101,28 @@ bool SignaturePairAccepted(const char* item) {
 // A table name against `length` bytes of text, ASCII case ignored.
 bool NameIs(const char* tableName, const char* text, int length) {
   if (length < 0 || std::strlen(tableName) != size_t(length)) return false;
-  // Settings spell the names as the table does: the exact test settles most.
-  return std::memcmp(tableName, text, size_t(length)) == 0 || CompareNoCaseN(tableName, text, size_t(length)) == 0;
+  return CompareNoCaseN(tableName, text, size_t(length)) == 0;
+}
+
+// The id of the table entry named by `length` bytes of text. Settings spell
+// the names as the table does, so an exact pass settles most before the
+// case-blind one.
+template <typename T, size_t N>
+int IdByName(const T (&table)[N], const char* text, int length, int& id) {
+  if (text == nullptr || length < 0) return kNotFound;
+  for (const T& entry : table) {
+    if (std::strlen(entry.name) == size_t(length) && std::memcmp(entry.name, text, size_t(length)) == 0) {
+      id = entry.id;
+      return kStatusOk;
+    }
+  }
+  for (const T& entry : table) {
+    if (NameIs(entry.name, text, length)) {
+      id = entry.id;
+      return kStatusOk;
+    }
+  }
+  return kNotFound;
 }
 
 int HexDigit(char c) {
@@ -147,15 +167,7 @@ int SignatureSchemeId(const char* name, int& id) {
   return name != nullptr ? SignatureSchemeId(name, int(std::strlen(name)), id) : kNotFound;
 }
 
-int SignatureSchemeId(const char* name, int length, int& id) {
-  for (const Scheme& scheme : kSchemes) {
-    if (NameIs(scheme.name, name, length)) {
-      id = scheme.id;
-      return kStatusOk;
-    }
-  }
-  return kNotFound;
-}
+int SignatureSchemeId(const char* name, int length, int& id) { return IdByName(kSchemes, name, length, id); }
 
 const char* SignatureSchemeName(int id) {
   for (const Scheme& scheme : kSchemes) {
@@ -180,15 +192,7 @@ int GroupId(const char* name, int& id) {
   return name != nullptr ? GroupId(name, int(std::strlen(name)), id) : kNotFound;
 }
 
-int GroupId(const char* name, int length, int& id) {
-  for (const Group& group : kGroups) {
-    if (NameIs(group.name, name, length)) {
-      id = group.id;
-      return kStatusOk;
-    }
-  }
-  return kNotFound;
-}
+int GroupId(const char* name, int length, int& id) { return IdByName(kGroups, name, length, id); }
 
 int GroupName(int id, ByteString& out) {
   for (const Group& group : kGroups) {

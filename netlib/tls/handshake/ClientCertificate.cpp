@@ -28,31 +28,24 @@ int SignatureByteOf(const char* keyAlgorithm) {
 
 bool IsRsaPss(int scheme) { return scheme == 0x0804 || scheme == 0x0805 || scheme == 0x0806; }
 
-bool Listed(const StringList& list, int scheme) {
-  for (int i = 0; i < list.Count(); ++i) {
-    if (std::atoi(list.Get(i)) == scheme) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 // Under TLS 1.3 an RSA key signs only with PSS: PKCS#1 v1.5 is for
 // certificates, not for the handshake.
 int TlsEngine::ChooseTls13OwnScheme(const ByteString& serverSchemes) {
-  StringList own;
+  CodeList own;
   TORNELL_TRY(OwnSignatureSchemes(pending.ownCertificate, tls13SignatureAlgorithms.CStr(), own));
-  StringList usable;
+  CodeList usable;
   for (int i = 0; i < own.Count(); ++i) {
-    const int scheme = std::atoi(own.Get(i));
+    const int scheme = own.Get(i);
     const bool rsaKey = SignatureByteOf(pending.OwnKeyAlgorithm()) == 1;
-    if (!rsaKey || IsRsaPss(scheme)) TORNELL_TRY(usable.Add(own.Get(i)));
+    if (!rsaKey || IsRsaPss(scheme)) TORNELL_TRY(usable.Add(scheme));
   }
   if (usable.Count() == 0) return FailWithAlertOnly(tlsalert::kHandshakeFailure);
   int chosen = 0;
   for (int i = 0; i + 1 < serverSchemes.Length(); i += 2) {
     const int scheme = serverSchemes.ByteAt(i) << 8 | serverSchemes.ByteAt(i + 1);
-    if (Listed(usable, scheme)) chosen = scheme;
+    if (usable.Has(scheme)) chosen = scheme;
   }
   if (chosen == 0) return FailWithAlertOnly(tlsalert::kMissingExtension);
   ByteString text;

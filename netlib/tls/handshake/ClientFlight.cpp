@@ -8,6 +8,7 @@
 #include "core/text/SecretBytes.h"
 #include "crypto/digest/hash/HashContext.h"
 #include "crypto/random/RandomSource.h"
+#include "tls/engine/NumberText.h"
 #include "tls/engine/TlsEngine.h"
 #include "tls/engine/TlsSettingLists.h"
 #include "tls/suites/CipherSuite.h"
@@ -246,37 +247,53 @@ int TlsEngine::Ssl3HandshakeHash(const ByteString* sender, const ByteString& mas
   return kStatusOk;
 }
 
-const char* TlsEngine::SummaryText() {
-  CipherSuite& suite = current.readState.Suite();
-  char number[32];
-  traceText.Clear();
-  (void)traceText.Append("Negotiated SSL parameters: Protocol: ");
-  (void)traceText.Append(ProtocolName(current.version));
-  (void)traceText.Append(" Cipher: ");
-  (void)traceText.Append(suite.GetCipherName());
-  std::snprintf(number, sizeof number, " Cipher strength: %d", suite.GetKeyLength() * 8);
-  (void)traceText.Append(number);
+namespace {
+
+// A text that fails to grow stays shorter.
+template <int N>
+void AppendSummary(TlsEngine& engine, InlineString<N>& out) {
+  const TlsSecurityContext& current = engine.current;
+  CipherSuite& suite = engine.current.readState.Suite();
+  char number[16];
+  (void)out.Append("Negotiated SSL parameters: Protocol: ");
+  (void)out.Append(ProtocolName(current.version));
+  (void)out.Append(" Cipher: ");
+  (void)out.Append(suite.GetCipherName());
+  (void)out.Append(" Cipher strength: ");
+  (void)out.Append(tls::DecimalText(suite.GetKeyLength() * 8, number));
   if (suite.IsAead() == 0) {
-    (void)traceText.Append(" Hash: ");
-    (void)traceText.Append(suite.GetMacHashName());
-    std::snprintf(number, sizeof number, " Hash Strength: 0x%x", suite.GetMacLength());
-    (void)traceText.Append(number);
+    (void)out.Append(" Hash: ");
+    (void)out.Append(suite.GetMacHashName());
+    (void)out.Append(" Hash Strength: 0x");
+    (void)out.Append(tls::HexText(uint32_t(suite.GetMacLength()), false, number));
   }
-  (void)traceText.Append(" Key exchange: ");
-  (void)traceText.Append(suite.GetKeyExchangeName());
-  std::snprintf(number, sizeof number, " Key exchange strength: %d", current.KeyExchangeBits());
-  (void)traceText.Append(number);
-  if (tls13 != 0) {
-    (void)traceText.Append(" Local Signature scheme: ");
-    (void)traceText.Append(tls::SignatureSchemeName(current.ownSignatureScheme));
-    (void)traceText.Append(" Remote Signature scheme: ");
-    (void)traceText.Append(tls::SignatureSchemeName(current.peerSignatureScheme));
+  (void)out.Append(" Key exchange: ");
+  (void)out.Append(suite.GetKeyExchangeName());
+  (void)out.Append(" Key exchange strength: ");
+  (void)out.Append(tls::DecimalText(current.KeyExchangeBits(), number));
+  if (engine.tls13 != 0) {
+    (void)out.Append(" Local Signature scheme: ");
+    (void)out.Append(tls::SignatureSchemeName(current.ownSignatureScheme));
+    (void)out.Append(" Remote Signature scheme: ");
+    (void)out.Append(tls::SignatureSchemeName(current.peerSignatureScheme));
   }
+}
+
+}  // namespace
+
+const char* TlsEngine::SummaryText() {
+  traceText.Clear();
+  AppendSummary(*this, traceText);
   return traceText.CStr();
 }
 
 int TlsEngine::CompleteHandshake() {
-  TORNELL_TRY(Status(SummaryText()));
+  if (owner != nullptr) {
+    // Built on the stack: traceText would go to the heap for it.
+    InlineString<1024> summary;
+    AppendSummary(*this, summary);
+    TORNELL_TRY(Status(summary.CStr()));
+  }
   TORNELL_TRY(handshakeMessages.Clear());
   handshakeState = tlsstate::kComplete;
   current.helloRetry = 0;

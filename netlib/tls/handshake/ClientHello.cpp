@@ -19,20 +19,20 @@ namespace {
 constexpr int kExtPointFormats = 11;
 constexpr int kSsl2ChallengeLength = 16;
 
-int HashCode(const char* name) {
-  static const char* const kNames[] = {"none", "md5", "sha1", "sha224", "sha256", "sha384", "sha512"};
+int HashCode(std::string_view name) {
+  static constexpr std::string_view kNames[] = {"none", "md5", "sha1", "sha224", "sha256", "sha384", "sha512"};
   for (int i = 0; i < 7; ++i) {
-    if (std::strcmp(name, kNames[i]) == 0) return i;
+    if (name == kNames[i]) return i;
   }
-  return std::strcmp(name, "all") == 0 ? 255 : -1;
+  return name == "all" ? 255 : -1;
 }
 
-int SignatureCode(const char* name) {
-  static const char* const kNames[] = {"anonymous", "rsa", "dsa", "ecdsa"};
+int SignatureCode(std::string_view name) {
+  static constexpr std::string_view kNames[] = {"anonymous", "rsa", "dsa", "ecdsa"};
   for (int i = 0; i < 4; ++i) {
-    if (std::strcmp(name, kNames[i]) == 0) return i;
+    if (name == kNames[i]) return i;
   }
-  return std::strcmp(name, "all") == 0 ? 255 : -1;
+  return name == "all" ? 255 : -1;
 }
 
 // "hash-signature" into its two trimmed, lower-cased halves; false unless exactly two.
@@ -46,22 +46,116 @@ bool SplitPair(const char* piece, ByteString& hash, ByteString& signature) {
   return true;
 }
 
+// SplitPair on `length` bytes read in place: the halves still untrimmed of
+// control bytes and in their own case.
+bool SplitPairInPlace(const char* piece, int length, std::string_view& hash, std::string_view& signature) {
+  int parts = 0;
+  const char* end = piece + length;
+  for (const char* start = piece; start <= end;) {
+    const char* stop = static_cast<const char*>(std::memchr(start, '-', size_t(end - start)));
+    if (stop == nullptr) stop = end;
+    const char* first = start;
+    const char* last = stop;
+    while (first < last && *first == ' ') ++first;
+    while (last > first && last[-1] == ' ') --last;
+    if (last > first) {
+      if (parts < 2) (parts == 0 ? hash : signature) = std::string_view(first, size_t(last - first));
+      ++parts;
+    }
+    start = stop + 1;
+  }
+  return parts == 2;
+}
+
+// Longer than any hash or signature name: such a half names none.
+constexpr int kMaxPairName = 15;
+
+// A half trimmed and lower-cased as SplitPair leaves it, in `out`; empty
+// when too long to be a name.
+std::string_view LowerName(std::string_view half, char (&out)[kMaxPairName]) {
+  size_t first = 0, last = half.size();
+  while (first < last && uint8_t(half[first]) <= 0x20) ++first;
+  while (last > first && uint8_t(half[last - 1]) <= 0x20) --last;
+  if (last - first > size_t(kMaxPairName)) return {};
+  size_t n = 0;
+  for (size_t i = first; i < last; ++i) out[n++] = half[i] >= 'A' && half[i] <= 'Z' ? char(half[i] + 32) : half[i];
+  return std::string_view(out, n);
+}
+
+// An extension written in place: its type and a length patched by CloseExtension.
+int OpenExtension(WireBuffer& out, int type, int& lengthAt) {
+  TORNELL_TRY(out.PutU16(type));
+  lengthAt = out.Length();
+  return out.PutU16(0);
+}
+
+int CloseExtension(WireBuffer& out, int lengthAt) { return out.PatchU16(lengthAt, out.Length() - lengthAt - 2); }
+
+// The body's own list length, of `width` bytes, patched by CloseList.
+int OpenList(WireBuffer& out, int width, int& lengthAt) {
+  lengthAt = out.Length();
+  return width == 1 ? out.PutU8(0) : out.PutU16(0);
+}
+
+int CloseList(WireBuffer& out, int width, int lengthAt) {
+  const int n = out.Length() - lengthAt - width;
+  if (width == 2) return out.PatchU16(lengthAt, n);
+  const char byte = char(n);
+  return out.WriteAt(&byte, lengthAt, 1);
+}
+
+// The codes as 2-byte values, put in blocks: a put per code costs more than the code.
+int PutCodes(WireBuffer& out, const CodeList& codes) {
+  uint8_t block[128];
+  int n = 0;
+  for (int i = 0; i < codes.Count(); ++i) {
+    block[n++] = uint8_t(codes.Get(i) >> 8);
+    block[n++] = uint8_t(codes.Get(i));
+    if (n == int(sizeof block) || i + 1 == codes.Count()) {
+      TORNELL_TRY(out.PutBytes(block, n));
+      n = 0;
+    }
+  }
+  return kStatusOk;
+}
+
+// A list extension of 2-byte codes.
+int PutCodeExtension(WireBuffer& out, int type, int width, const CodeList& codes) {
+  int extensionAt = 0, listAt = 0;
+  TORNELL_TRY(OpenExtension(out, type, extensionAt));
+  TORNELL_TRY(OpenList(out, width, listAt));
+  TORNELL_TRY(PutCodes(out, codes));
+  TORNELL_TRY(CloseList(out, width, listAt));
+  return CloseExtension(out, extensionAt);
+}
+
+// The ids of a group or scheme setting, in its order; an unknown name fails.
+template <typename Lookup>
+int SettingCodes(const ByteString& text, Lookup lookup, CodeList& out) {
+  return ForEachListItem(text.CStr(), ',', [&](const char* name, int length) {
+    int id = 0;
+    if (lookup(name, length, id) != kStatusOk) return tls::kStatusBadListItem;
+    return out.Add(id);
+  });
+}
+
+int GroupIdOf(const char* name, int length, int& id) { return tls::GroupId(name, length, id); }
+int SchemeIdOf(const char* name, int length, int& id) { return tls::SignatureSchemeId(name, length, id); }
+
 }  // namespace
 
 int TlsEngine::EncodeTls12SignatureAlgorithms(const char* text, ByteString& out) {
   out.Clear();
-  StringList pieces;
-  TORNELL_TRY(SplitList(text != nullptr ? text : "", ',', pieces));
-  for (int i = 0; i < pieces.Count(); ++i) {
-    ByteString hash, signature;
-    if (!SplitPair(pieces.Get(i), hash, signature)) continue;
-    const int h = HashCode(hash.CStr());
-    const int s = SignatureCode(signature.CStr());
-    if (h < 0 || s < 0) continue;
+  return ForEachListItem(text != nullptr ? text : "", ',', [&out](const char* piece, int length) {
+    std::string_view hash, signature;
+    if (!SplitPairInPlace(piece, length, hash, signature)) return kStatusOk;
+    char lowered[kMaxPairName];
+    const int h = HashCode(LowerName(hash, lowered));
+    const int s = SignatureCode(LowerName(signature, lowered));
+    if (h < 0 || s < 0) return kStatusOk;
     TORNELL_TRY(out.AppendByte(h));
-    TORNELL_TRY(out.AppendByte(s));
-  }
-  return kStatusOk;
+    return out.AppendByte(s);
+  });
 }
 
 int TlsEngine::IsSignatureAlgorithmAllowed(const char* list, const char* hash, const char* signature) {
@@ -167,9 +261,9 @@ int TlsEngine::SendClientHello() {
   const bool renegotiating = current.HasHelloRandom() != 0;
   const bool scsv = !renegotiating && clientVersion <= 0x0303 && !retry;
   TORNELL_TRY(message.PutU16(2 * (offeredSuites.Count() + (scsv ? 1 : 0))));
-  for (int i = 0; i < offeredSuites.Count(); ++i) TORNELL_TRY(message.PutU16(int(offeredSuites.GetLong(i))));
+  TORNELL_TRY(PutCodes(message, offeredSuites));
   if (scsv) TORNELL_TRY(message.PutU16(kRenegotiationScsv));
-  TORNELL_TRY(Status(OfferedSuitesText(offeredSuites)));
+  TORNELL_TRY(ReportOfferedSuites(offeredSuites));
   TORNELL_TRY(message.PutU8(1));
   TORNELL_TRY(message.PutU8(0));
   WireBuffer extensions;
@@ -187,56 +281,45 @@ int TlsEngine::SendClientHello() {
 
 int TlsEngine::BuildClientHelloExtensions(WireBuffer& out) {
   if (IsTls13Enabled() != 0) {
-    WireBuffer versions;
     offeredVersions.Clear();
     const int candidates[] = {0x0304, 0x0303, 0x0302, 0x0301, 0x0300};
     const int enabled[] = {1, IsTls12Enabled(), IsTls11Enabled(), IsTls10Enabled(), IsSsl30Enabled()};
     for (int i = 0; i < 5; ++i) {
-      if (enabled[i] == 0) continue;
-      TORNELL_TRY(versions.PutU16(candidates[i]));
-      TORNELL_TRY(offeredVersions.AddInt(candidates[i]));
+      if (enabled[i] != 0) TORNELL_TRY(offeredVersions.Add(candidates[i]));
     }
-    TORNELL_TRY(PutExtension(out, kExtSupportedVersions, versions, 1));
+    TORNELL_TRY(PutCodeExtension(out, kExtSupportedVersions, 1, offeredVersions));
 
-    WireBuffer groups, shares;
     keyShares.Clear();
     keyShareGroups.Clear();
+    // The groups sent with a share: a retry sends the one the server chose.
+    CodeList shared;
     const std::string_view shareText(tls13KeyShareGroups.CStr());
     TORNELL_TRY(ForEachListItem(tls13SupportedGroups.CStr(), ',', [&](const char* name, int length) {
       int id = 0;
       if (tls::GroupId(name, length, id) != kStatusOk) return tls::kStatusBadListItem;
-      TORNELL_TRY(keyShareGroups.AddInt(id));
-      TORNELL_TRY(groups.PutU16(id));
+      TORNELL_TRY(keyShareGroups.Add(id));
       const bool share = pending.helloRetry != 0
                              ? id == pending.selectedGroup
                              : shareText.find(std::string_view(name, size_t(length))) != std::string_view::npos;
-      if (!share) return kStatusOk;
-      DhParameters pair(role);
-      if (IsNistCurveGroup(id) != 0) {
-        (void)pair.UseEllipticCurve(1);
-        (void)pair.SetGroup(id, 1);
-        TORNELL_TRY(pair.GenerateEcKey());
-      } else {
-        TORNELL_TRY(pair.SetupGroup(0, id, 1));
-      }
-      ByteString point;
-      TORNELL_TRY(pair.GetOwnPublicPadded(point));
-      TORNELL_TRY(keyShares.Add(pair));
-      TORNELL_TRY(shares.PutU16(id));
-      TORNELL_TRY(shares.PutU16(point.Length()));
-      TORNELL_TRY(shares.PutBytes(point));
-      return SecretDump("send keyshare pbk", point);
+      return share ? shared.Add(id) : kStatusOk;
     }));
-    TORNELL_TRY(PutExtension(out, kExtSupportedGroups, groups, 2));
-    TORNELL_TRY(PutExtension(out, kExtKeyShare, shares, 2));
+    TORNELL_TRY(PutCodeExtension(out, kExtSupportedGroups, 2, keyShareGroups));
+    int extensionAt = 0, listAt = 0;
+    TORNELL_TRY(OpenExtension(out, kExtKeyShare, extensionAt));
+    TORNELL_TRY(OpenList(out, 2, listAt));
+    for (int i = 0; i < shared.Count(); ++i) TORNELL_TRY(PutKeyShare(out, shared.Get(i)));
+    TORNELL_TRY(CloseList(out, 2, listAt));
+    TORNELL_TRY(CloseExtension(out, extensionAt));
     if (pending.helloRetry != 0 && !pending.retryCookie.IsEmpty()) {
-      WireBuffer cookie;
-      TORNELL_TRY(cookie.PutBytes(pending.retryCookie));
-      TORNELL_TRY(PutExtension(out, kExtCookie, cookie, 2));
+      TORNELL_TRY(OpenExtension(out, kExtCookie, extensionAt));
+      TORNELL_TRY(out.PutU16(pending.retryCookie.Length()));
+      TORNELL_TRY(out.PutBytes(pending.retryCookie));
+      TORNELL_TRY(CloseExtension(out, extensionAt));
     }
-    WireBuffer modes;
-    TORNELL_TRY(modes.PutU8(1));
-    TORNELL_TRY(PutExtension(out, kExtPskModes, modes, 1));
+    TORNELL_TRY(out.PutU16(kExtPskModes));
+    TORNELL_TRY(out.PutU16(2));
+    TORNELL_TRY(out.PutU8(1));
+    TORNELL_TRY(out.PutU8(1));
   }
 
   if (HostTakesServerName(remoteHost.CStr()) != 0) {
@@ -250,33 +333,28 @@ int TlsEngine::BuildClientHelloExtensions(WireBuffer& out) {
   }
 
   if (IsTls13Enabled() != 0) {
-    WireBuffer schemes;
-    TORNELL_TRY(ForEachListItem(tls13SignatureAlgorithms.CStr(), ',', [&schemes](const char* name, int length) {
-      int id = 0;
-      if (tls::SignatureSchemeId(name, length, id) != kStatusOk) return tls::kStatusBadListItem;
-      return schemes.PutU16(id);
-    }));
-    TORNELL_TRY(PutExtension(out, kExtSignatureAlgorithms, schemes, 2));
+    CodeList schemes;
+    TORNELL_TRY(SettingCodes(tls13SignatureAlgorithms, SchemeIdOf, schemes));
+    TORNELL_TRY(PutCodeExtension(out, kExtSignatureAlgorithms, 2, schemes));
   } else {
     if (CipherSuite::ListHasEcc(offeredSuites) != 0) {
-      WireBuffer groups;
-      TORNELL_TRY(ForEachListItem(tls12SupportedGroups.CStr(), ',', [&groups](const char* name, int length) {
-        int id = 0;
-        if (tls::GroupId(name, length, id) != kStatusOk) return tls::kStatusBadListItem;
-        return groups.PutU16(id);
-      }));
-      TORNELL_TRY(PutExtension(out, kExtSupportedGroups, groups, 2));
-      WireBuffer formats;
-      TORNELL_TRY(formats.PutU8(0));
-      TORNELL_TRY(PutExtension(out, kExtPointFormats, formats, 1));
+      CodeList groups;
+      TORNELL_TRY(SettingCodes(tls12SupportedGroups, GroupIdOf, groups));
+      TORNELL_TRY(PutCodeExtension(out, kExtSupportedGroups, 2, groups));
+      TORNELL_TRY(out.PutU16(kExtPointFormats));
+      TORNELL_TRY(out.PutU16(2));
+      TORNELL_TRY(out.PutU8(1));
+      TORNELL_TRY(out.PutU8(0));
     }
     if (IsTls12Enabled() != 0 && !tls12SignatureAlgorithms.IsEmpty()) {
       ByteString pairs;
       TORNELL_TRY(EncodeTls12SignatureAlgorithms(tls12SignatureAlgorithms.CStr(), pairs));
       if (!pairs.IsEmpty()) {
-        WireBuffer body;
-        TORNELL_TRY(body.PutBytes(pairs));
-        TORNELL_TRY(PutExtension(out, kExtSignatureAlgorithms, body, 2));
+        int extensionAt = 0;
+        TORNELL_TRY(OpenExtension(out, kExtSignatureAlgorithms, extensionAt));
+        TORNELL_TRY(out.PutU16(pairs.Length()));
+        TORNELL_TRY(out.PutBytes(pairs));
+        TORNELL_TRY(CloseExtension(out, extensionAt));
       }
     }
   }
@@ -303,6 +381,36 @@ int TlsEngine::BuildClientHelloExtensions(WireBuffer& out) {
   return kStatusOk;
 }
 
+int TlsEngine::PutKeyShare(WireBuffer& out, int group) {
+  // Made in its place in the list (a client's pair, as every hello is a
+  // client's): a copy would clone the key pair.
+  const int n = keyShares.Count();
+  TORNELL_TRY(keyShares.Resize(n + 1));
+  DhParameters* pair = keyShares.Get(n);
+  if (pair == nullptr) {
+    (void)keyShares.Resize(n);
+    return kStatusNoMemory;
+  }
+  int status = kStatusOk;
+  if (IsNistCurveGroup(group) != 0) {
+    (void)pair->UseEllipticCurve(1);
+    (void)pair->SetGroup(group, 1);
+    status = pair->GenerateEcKey();
+  } else {
+    status = pair->SetupGroup(0, group, 1);
+  }
+  ByteString point;
+  if (status == kStatusOk) status = pair->GetOwnPublicPadded(point);
+  if (status != kStatusOk) {
+    (void)keyShares.Resize(n);
+    return status;
+  }
+  TORNELL_TRY(out.PutU16(group));
+  TORNELL_TRY(out.PutU16(point.Length()));
+  TORNELL_TRY(out.PutBytes(point));
+  return SecretDump("send keyshare pbk", point);
+}
+
 int TlsEngine::SendSsl2ClientHello() {
   handshakeState = tlsstate::kStart;
   handshakeFragment.Clear();
@@ -326,11 +434,11 @@ int TlsEngine::SendSsl2ClientHello() {
   TORNELL_TRY(message.PutU16(kSsl2ChallengeLength));
   for (int i = 0; i < offeredSuites.Count(); ++i) {
     TORNELL_TRY(message.PutU8(0));
-    TORNELL_TRY(message.PutU16(int(offeredSuites.GetLong(i))));
+    TORNELL_TRY(message.PutU16(offeredSuites.Get(i)));
   }
   TORNELL_TRY(message.PutU8(0));
   TORNELL_TRY(message.PutU16(kRenegotiationScsv));
-  TORNELL_TRY(Status(OfferedSuitesText(offeredSuites)));
+  TORNELL_TRY(ReportOfferedSuites(offeredSuites));
   TORNELL_TRY(message.PutBytes(pending.sessionId));
   // The client random is the challenge behind 16 zero bytes.
   std::memset(pending.clientRandom.Bytes(), 0, 32 - kSsl2ChallengeLength);

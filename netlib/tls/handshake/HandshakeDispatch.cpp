@@ -26,13 +26,6 @@ constexpr int kInternalError = 80;
 const char* const kFullGroupList =
     "ecdhe_secp256r1,ecdhe_secp384r1,ecdhe_secp521r1,ffdhe_2048,ffdhe_3072,ffdhe_4096,ffdhe_6144,ffdhe_8192";
 
-bool ListHasInt(const StringList& list, int value) {
-  for (int i = 0; i < list.Count(); ++i) {
-    if (list.GetLong(i) == value) return true;
-  }
-  return false;
-}
-
 bool InFullGroupList(int id) {
   for (const char* name : {"ecdhe_secp256r1", "ecdhe_secp384r1", "ecdhe_secp521r1", "ffdhe_2048", "ffdhe_3072",
                            "ffdhe_4096", "ffdhe_6144", "ffdhe_8192"}) {
@@ -296,7 +289,7 @@ int TlsEngine::ProcessServerHello(WireBuffer& in, int length) {
   const CipherSuite* suite = CipherSuite::FindByCode(code);
   // SSL 3.0 takes the suites TLS 1.0 takes.
   const int floor = version < 0x0301 ? 0x0301 : version;
-  if (!ListHasInt(offeredSuites, code) || suite == nullptr || suite->GetMinVersion() > floor ||
+  if (!offeredSuites.Has(code) || suite == nullptr || suite->GetMinVersion() > floor ||
       suite->GetKeyExchange() == keyexchange::kNone || compression != 0) {
     return FailWithAlertOnly(tlsalert::kIllegalParameter);
   }
@@ -396,13 +389,13 @@ int TlsEngine::ProcessServerHelloExtensions(WireBuffer& in, int blockLength) {
 }
 
 int TlsEngine::ProcessTls13ServerHello(WireBuffer&, tls::MessageReader& read, bool retry, int length) {
-  if (!ListHasInt(offeredVersions, 0x0304)) return FailWithAlertOnly(tlsalert::kProtocolVersion);
+  if (!offeredVersions.Has(0x0304)) return FailWithAlertOnly(tlsalert::kProtocolVersion);
   ByteString echo;
   if (!read.Vector(1, echo)) return FailWithAlertOnly(tlsalert::kDecodeError);
   const int code = read.U16();
   const int compression = read.U8();
   if (read.Bad()) return FailWithAlertOnly(tlsalert::kDecodeError);
-  if (!echo.Equals(pending.sessionId) || compression != 0 || !ListHasInt(offeredSuites, code)) {
+  if (!echo.Equals(pending.sessionId) || compression != 0 || !offeredSuites.Has(code)) {
     return FailWithAlertOnly(tlsalert::kIllegalParameter);
   }
   const CipherSuite* suite = CipherSuite::FindByCode(code);
@@ -438,7 +431,7 @@ int TlsEngine::ProcessTls13ServerHello(WireBuffer&, tls::MessageReader& read, bo
         // A group this hello listed but sent no share for.
         bool shared = false;
         for (int i = 0; i < keyShares.Count(); ++i) shared = shared || keyShares.Get(i)->GetGroupId() == group;
-        if (!InFullGroupList(group) || !ListHasInt(keyShareGroups, group) || shared) {
+        if (!InFullGroupList(group) || !keyShareGroups.Has(group) || shared) {
           return FailWithAlertOnly(tlsalert::kIllegalParameter);
         }
         pending.selectedGroup = group;
@@ -494,13 +487,14 @@ int TlsEngine::ProcessHelloRetryRequest(WireBuffer& in, int length) {
   pending.helloRetry = 1;
   MessageReader read(in, length);
   read.U16();
-  StringList types, bodies;
+  CodeList types;
+  StringList bodies;
   WireBuffer rest(in.Data(), in.Position(), read.Left() > 0 ? read.Left() : 0);
   const int consumed = ReadPairVector(rest, 2, 2, 2, types, bodies);
   if (read.Bad() || consumed < 0 || consumed + 2 != length) return FailWithAlertOnly(tlsalert::kDecodeError);
   int group = 0;
   for (int i = 0; i < types.Count() && group == 0; ++i) {
-    if (types.GetLong(i) == kExtKeyShare && bodies.EntryLength(i) >= 2) {
+    if (types.Get(i) == kExtKeyShare && bodies.EntryLength(i) >= 2) {
       group = (uint8_t(bodies.Get(i)[0]) << 8) | uint8_t(bodies.Get(i)[1]);
     }
   }

@@ -82,27 +82,31 @@ int TlsEngine::SendServerHello(TlsSecurityContext& context) {
   TORNELL_TRY(message.PutU8(0));
   WireBuffer extensions;
   if (context.IsTls13() != 0) {
+    // The bodies are written in place: each would be a buffer of its own.
     ByteString key;
     TORNELL_TRY(context.keyExchange.GetOwnPublicPadded(key));
-    WireBuffer share;
-    TORNELL_TRY(share.PutU16(context.keyExchange.GetGroupId()));
-    TORNELL_TRY(PutVector16(share, key));
-    TORNELL_TRY(PutRawExtension(extensions, kExtKeyShare, share));
-    WireBuffer versions;
-    TORNELL_TRY(versions.PutU16(context.version));
-    TORNELL_TRY(PutRawExtension(extensions, kExtSupportedVersions, versions));
+    TORNELL_TRY(extensions.PutU16(kExtKeyShare));
+    TORNELL_TRY(extensions.PutU16(2 + 2 + key.Length()));
+    TORNELL_TRY(extensions.PutU16(context.keyExchange.GetGroupId()));
+    TORNELL_TRY(PutVector16(extensions, key));
+    TORNELL_TRY(extensions.PutU16(kExtSupportedVersions));
+    TORNELL_TRY(extensions.PutU16(2));
+    TORNELL_TRY(extensions.PutU16(context.version));
   } else {
     if (secureRenegotiation != 0) {
       // Empty at first; a renegotiation names both Finished of the last handshake.
-      WireBuffer info;
-      TORNELL_TRY(info.PutBytes(peerVerifyData));
-      TORNELL_TRY(info.PutBytes(ownVerifyData));
-      TORNELL_TRY(PutExtension(extensions, kExtRenegotiationInfo, info, 1));
+      const int n = peerVerifyData.Length() + ownVerifyData.Length();
+      TORNELL_TRY(extensions.PutU16(kExtRenegotiationInfo));
+      TORNELL_TRY(extensions.PutU16(1 + n));
+      TORNELL_TRY(extensions.PutU8(n));
+      TORNELL_TRY(extensions.PutBytes(peerVerifyData));
+      TORNELL_TRY(extensions.PutBytes(ownVerifyData));
     }
     if (CipherSuite::IsEccCode(code) != 0) {
-      WireBuffer formats;
-      TORNELL_TRY(formats.PutU8(0));
-      TORNELL_TRY(PutExtension(extensions, kExtEcPointFormats, formats, 1));
+      TORNELL_TRY(extensions.PutU16(kExtEcPointFormats));
+      TORNELL_TRY(extensions.PutU16(2));
+      TORNELL_TRY(extensions.PutU8(1));
+      TORNELL_TRY(extensions.PutU8(0));
     }
   }
   if (extensions.Length() > 0) {

@@ -77,7 +77,8 @@ int TlsEngine::ProcessCertificate(WireBuffer& in, int length) {
       ByteString extensions;
       if (!read.Vector(2, extensions)) return FailWithAlertOnly(tlsalert::kDecodeError);
       WireBuffer block(extensions.Data(), 0, extensions.Length());
-      StringList types, bodies;
+      CodeList types;
+      StringList bodies;
       WireBuffer whole;
       TORNELL_TRY(whole.PutU16(extensions.Length()));
       TORNELL_TRY(whole.PutBytes(extensions));

@@ -7,6 +7,7 @@
 #include "core/secure/ConstantTime.h"
 #include "core/text/SplitList.h"
 #include "pki/store/SelectedCertificate.h"
+#include "tls/engine/NumberText.h"
 #include "tls/engine/TlsEngine.h"
 #include "tls/engine/TlsSettingLists.h"
 #include "tls/handshake/MessageReader.h"
@@ -25,67 +26,95 @@ constexpr int kSessionIdLength = 32;
 constexpr int kMinChallenge = 16;
 
 
-// What one ClientHello brings, read whole before anything is decided.
+// What one ClientHello brings, read whole before anything is decided. The
+// key shares stay in the message: their offsets and lengths are kept.
 struct Offer {
   int legacyVersion = 0;
   ByteString random;
   ByteString sessionId;
-  StringList suites;
+  CodeList suites;
   ByteString compression;
-  StringList groups;
-  StringList schemes;
-  StringList versions;
-  StringList shareGroups;
-  StringList shareKeys;
+  CodeList groups;
+  CodeList schemes;
+  CodeList versions;
+  CodeList shareGroups;
+  CodeList shareOffsets;
+  CodeList shareLengths;
   int hasRenegotiationInfo = 0;
   ByteString renegotiationInfo;
 };
 
-bool ListHas(const StringList& list, long value) {
-  for (int i = 0; i < list.Count(); ++i) {
-    if (list.GetLong(i) == value) return true;
-  }
-  return false;
-}
-
-int GroupIds(const ByteString& text, StringList& out) {
+int GroupIds(const ByteString& text, CodeList& out) {
   return ForEachListItem(text.CStr(), ',', [&out](const char* name, int length) {
     int id = 0;
-    return tls::GroupId(name, length, id) == kStatusOk ? out.AddInt(id) : kStatusOk;
+    return tls::GroupId(name, length, id) == kStatusOk ? out.Add(id) : kStatusOk;
   });
 }
 
 // A list of 2-byte values behind a length of `width` bytes that fills the body exactly.
-bool ReadU16List(const ByteString& body, int width, StringList& out) {
-  WireBuffer in(body.Data(), 0, body.Length());
-  MessageReader read(in, body.Length());
-  const int n = read.Value(width);
-  if (read.Bad() || n != read.Left() || n % 2 != 0) return false;
-  while (read.Left() > 0) {
-    if (out.AddInt(read.U16()) != kStatusOk) return false;
+bool ReadU16List(MessageReader& body, int width, CodeList& out) {
+  const int n = body.Value(width);
+  if (body.Bad() || n != body.Left() || n % 2 != 0) return false;
+  const auto* at = reinterpret_cast<const uint8_t*>(body.At(body.Position()));
+  for (int i = 0; i < n; i += 2) {
+    if (out.Add((at[i] << 8) | at[i + 1]) != kStatusOk) return false;
   }
-  return !read.Bad();
+  return body.Skip(n);
 }
 
-bool ReadKeyShares(const ByteString& body, StringList& groups, StringList& keys) {
-  WireBuffer in(body.Data(), 0, body.Length());
-  MessageReader read(in, body.Length());
-  const int n = read.U16();
-  if (read.Bad() || n != read.Left()) return false;
-  while (read.Left() > 0) {
-    const int group = read.U16();
-    ByteString key;
-    if (!read.Vector(2, key) || groups.AddInt(group) != kStatusOk || keys.Add(key.Data(), key.Length()) != kStatusOk) {
+bool ReadKeyShares(MessageReader& body, Offer& offer) {
+  const int n = body.U16();
+  if (body.Bad() || n != body.Left()) return false;
+  while (body.Left() > 0) {
+    const int group = body.U16();
+    const int length = body.U16();
+    const int at = body.Position();
+    if (body.Bad() || !body.Skip(length)) return false;
+    if (offer.shareGroups.Add(group) != kStatusOk || offer.shareOffsets.Add(at) != kStatusOk ||
+        offer.shareLengths.Add(length) != kStatusOk) {
       return false;
     }
   }
   return true;
 }
 
+// One extension's body of `size` bytes at the reader's position; false when malformed.
+bool ReadExtension(WireBuffer& in, int type, int size, Offer& offer) {
+  MessageReader body(in, size);
+  const char* at = body.At(body.Position());
+  const bool counted = size >= 1 && uint8_t(at[0]) == size - 1;  // one length byte, then the bytes
+  switch (type) {
+    case kExtSupportedGroups: return ReadU16List(body, 2, offer.groups);
+    case kExtSignatureAlgorithms: return ReadU16List(body, 2, offer.schemes);
+    case kExtSupportedVersions: return ReadU16List(body, 1, offer.versions);
+    case kExtKeyShare: return ReadKeyShares(body, offer);
+    case kExtPskModes: return counted;
+    case kExtRenegotiationInfo:
+      offer.hasRenegotiationInfo = 1;
+      return counted && offer.renegotiationInfo.Set(at + 1, size - 1) == kStatusOk;
+    default: return true;
+  }
+}
+
+// The extension block fills the rest of the hello exactly.
+bool ReadExtensions(WireBuffer& in, MessageReader& read, Offer& offer) {
+  const int block = read.U16();
+  if (read.Bad() || block != read.Left()) return false;
+  while (read.Left() > 0) {
+    const int type = read.U16();
+    const int size = read.U16();
+    if (read.Bad() || size > read.Left()) return false;
+    const int end = read.Position() + size;
+    if (!ReadExtension(in, type, size, offer)) return false;
+    in.SetPosition(end);
+  }
+  return true;
+}
+
 // The first entry the client lists that this server knows and has enabled.
-int FirstEnabledVersion(const TlsEngine& engine, const StringList& versions) {
+int FirstEnabledVersion(const TlsEngine& engine, const CodeList& versions) {
   for (int i = 0; i < versions.Count(); ++i) {
-    const int v = int(versions.GetLong(i));
+    const int v = versions.Get(i);
     if ((v == 0x0304 && engine.IsTls13Enabled() != 0) || (v == 0x0303 && engine.IsTls12Enabled() != 0) ||
         (v == 0x0302 && engine.IsTls11Enabled() != 0) || (v == 0x0301 && engine.IsTls10Enabled() != 0) ||
         (v == 0x0300 && engine.IsSsl30Enabled() != 0)) {
@@ -111,16 +140,16 @@ const char* CertificateAlgorithm(TlsSecurityContext& context, int& group) {
 
 // The offered codes a suite of this version may come from; an ephemeral
 // elliptic-curve suite only with a curve both sides take.
-int SuitesForVersion(const StringList& offered, int version, int tls13, const StringList& curves, StringList& out) {
+int SuitesForVersion(const CodeList& offered, int version, int tls13, const CodeList& curves, CodeList& out) {
   for (int i = 0; i < offered.Count(); ++i) {
-    const CipherSuite* suite = CipherSuite::FindByCode(int(offered.GetLong(i)));
+    const CipherSuite* suite = CipherSuite::FindByCode(offered.Get(i));
     if (suite == nullptr) continue;
     const bool isTls13Suite = suite->GetKeyExchange() == keyexchange::kNone;
     // SSL 3.0 takes the suites TLS 1.0 takes.
     const int floor = version < 0x0301 ? 0x0301 : version;
     if (tls13 != 0 ? !isTls13Suite : (isTls13Suite || suite->GetMinVersion() > floor)) continue;
     if (suite->IsEcdhe() != 0 && curves.Count() == 0) continue;
-    TORNELL_TRY(out.AddInt(offered.GetLong(i)));
+    TORNELL_TRY(out.Add(offered.Get(i)));
   }
   return kStatusOk;
 }
@@ -155,7 +184,7 @@ int TlsEngine::ChooseServerVersion(int version, int& chosen) {
   return kStatusOk;
 }
 
-int TlsEngine::OwnSignatureSchemes(SelectedCertificate* own, const char* list, StringList& out) {
+int TlsEngine::OwnSignatureSchemes(SelectedCertificate* own, const char* list, CodeList& out) {
   out.Clear();
   if (own == nullptr || own->GetManager() == nullptr) return kStatusOk;
   pki::CertificateManager& manager = *own->GetManager();
@@ -176,13 +205,13 @@ int TlsEngine::OwnSignatureSchemes(SelectedCertificate* own, const char* list, S
     int id = 0;
     if (tls::SignatureSchemeId(name, length, id) != kStatusOk) return kStatusOk;
     for (int c = 0; c < count; ++c) {
-      if (candidates[c] == id && !ListHas(out, id)) TORNELL_TRY(out.AddInt(id));
+      if (candidates[c] == id && !out.Has(id)) TORNELL_TRY(out.Add(id));
     }
     return kStatusOk;
   });
 }
 
-int TlsEngine::ChooseServerSuite(const StringList& candidates, const StringList* groups, int tls13,
+int TlsEngine::ChooseServerSuite(const CodeList& candidates, const CodeList* groups, int tls13,
                                  CipherSuite& chosen, int& certificateGroup) {
   certificateGroup = -1;
   const char* certificateAlgorithm = CertificateAlgorithm(pending, certificateGroup);
@@ -193,9 +222,14 @@ int TlsEngine::ChooseServerSuite(const StringList& candidates, const StringList*
     return RaiseFatal(kStatusNegotiationFailed, "Could not agree on a cipher suite");
   }
   TORNELL_TRY(Status(VersionText(pending.version)));
+  // The suite's display name, "<name> (0x<CODE>)", written here without printf.
+  char code[16];
   ByteString text;
   TORNELL_TRY(text.Set("Selected Cipher Suite: "));
-  TORNELL_TRY(text.Append(chosen.GetDisplayName()));
+  TORNELL_TRY(text.Append(chosen.GetName()));
+  TORNELL_TRY(text.Append(" (0x"));
+  TORNELL_TRY(text.Append(tls::HexText(uint32_t(chosen.GetCode()), true, code)));
+  TORNELL_TRY(text.Append(")"));
   return Status(text.CStr());
 }
 
@@ -219,32 +253,9 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
     return FailWithAlertOnly(tlsalert::kDecodeError);
   }
   for (int i = 0; i + 1 < suiteBytes.Length(); i += 2) {
-    TORNELL_TRY(offer.suites.AddInt((suiteBytes.ByteAt(i) << 8) | suiteBytes.ByteAt(i + 1)));
+    TORNELL_TRY(offer.suites.Add((suiteBytes.ByteAt(i) << 8) | suiteBytes.ByteAt(i + 1)));
   }
-  StringList types, bodies;
-  if (read.Left() > 0) {
-    WireBuffer rest(in.Data(), in.Position(), read.Left());
-    if (ReadPairVector(rest, 2, 2, 2, types, bodies) != read.Left()) return FailWithAlertOnly(tlsalert::kDecodeError);
-  }
-  for (int i = 0; i < types.Count(); ++i) {
-    ByteString body;
-    TORNELL_TRY(body.Set(bodies.Get(i), bodies.EntryLength(i)));
-    bool good = true;
-    switch (types.GetLong(i)) {
-      case kExtSupportedGroups: good = ReadU16List(body, 2, offer.groups); break;
-      case kExtSignatureAlgorithms: good = ReadU16List(body, 2, offer.schemes); break;
-      case kExtSupportedVersions: good = ReadU16List(body, 1, offer.versions); break;
-      case kExtKeyShare: good = ReadKeyShares(body, offer.shareGroups, offer.shareKeys); break;
-      case kExtPskModes: good = body.Length() >= 1 && body.ByteAt(0) == body.Length() - 1; break;
-      case kExtRenegotiationInfo:
-        offer.hasRenegotiationInfo = 1;
-        good = body.Length() >= 1 && body.ByteAt(0) == body.Length() - 1;
-        if (good) TORNELL_TRY(offer.renegotiationInfo.Set(body.Data() + 1, body.Length() - 1));
-        break;
-      default: break;
-    }
-    if (!good) return FailWithAlertOnly(tlsalert::kDecodeError);
-  }
+  if (read.Left() > 0 && !ReadExtensions(in, read, offer)) return FailWithAlertOnly(tlsalert::kDecodeError);
 
   if (renegotiation) {
     // Only a client that proves it saw the last handshake's Finished may start another.
@@ -267,7 +278,7 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
   TORNELL_TRY(ChooseServerVersion(offer.legacyVersion, version));
   TORNELL_TRY(pending.clientRandom.Assign(offer.random));
   const SessionCacheEntry* cached = renegotiation ? nullptr : FindCachedSession(offer.sessionId);
-  TORNELL_TRY(Status(OfferedSuitesText(offer.suites)));
+  TORNELL_TRY(ReportOfferedSuites(offer.suites));
   bool nullCompression = false;
   for (int i = 0; i < offer.compression.Length(); ++i) {
     nullCompression = nullCompression || offer.compression.ByteAt(i) == 0;
@@ -277,7 +288,7 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
     return RaiseFatal(kStatusNegotiationFailed, "Could not agree on a compression method");
   }
   if (!renegotiation) {
-    secureRenegotiation = offer.hasRenegotiationInfo != 0 || ListHas(offer.suites, kRenegotiationScsv) ? 1 : 0;
+    secureRenegotiation = offer.hasRenegotiationInfo != 0 || offer.suites.Has(kRenegotiationScsv) ? 1 : 0;
     // A first hello's renegotiation_info must be empty.
     if (offer.hasRenegotiationInfo != 0 && !offer.renegotiationInfo.IsEmpty()) {
       return FailWithAlertOnly(tlsalert::kHandshakeFailure);
@@ -287,15 +298,16 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
   // The pairs a TLS 1.2 client takes, for the ServerKeyExchange's signature.
   peerSignatureAlgorithms.Clear();
   for (int i = 0; i < offer.schemes.Count(); ++i) {
-    TORNELL_TRY(peerSignatureAlgorithms.AppendByte(int(offer.schemes.GetLong(i) >> 8)));
-    TORNELL_TRY(peerSignatureAlgorithms.AppendByte(int(offer.schemes.GetLong(i) & 0xFF)));
+    TORNELL_TRY(peerSignatureAlgorithms.AppendByte(offer.schemes.Get(i) >> 8));
+    TORNELL_TRY(peerSignatureAlgorithms.AppendByte(offer.schemes.Get(i) & 0xFF));
   }
-  StringList tls13Groups, tls12Groups, common13, common12;
+  CodeList tls13Groups, tls12Groups, common13, common12;
   TORNELL_TRY(GroupIds(tls13SupportedGroups, tls13Groups));
   TORNELL_TRY(GroupIds(tls12SupportedGroups, tls12Groups));
   for (int i = 0; i < offer.groups.Count(); ++i) {
-    if (ListHas(tls13Groups, offer.groups.GetLong(i))) TORNELL_TRY(common13.AddInt(offer.groups.GetLong(i)));
-    if (ListHas(tls12Groups, offer.groups.GetLong(i))) TORNELL_TRY(common12.AddInt(offer.groups.GetLong(i)));
+    const int group = offer.groups.Get(i);
+    if (tls13Groups.Has(group)) TORNELL_TRY(common13.Add(group));
+    if (tls12Groups.Has(group)) TORNELL_TRY(common12.Add(group));
   }
   tls13 = 0;
   if (offer.versions.Count() > 0 && !renegotiation) {
@@ -309,14 +321,14 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
     (void)SendAlert(tlsalert::kFatal, tlsalert::kHandshakeFailure);
     return RaiseFatal(kStatusNegotiationFailed, "Could not agree on tls version. Only tls 1.3 is accepted.");
   }
-  StringList ownSchemes;
+  CodeList ownSchemes;
   TORNELL_TRY(OwnSignatureSchemes(ownCertificate, tls13SignatureAlgorithms.CStr(), ownSchemes));
   pending.peerSignatureScheme = pending.ownSignatureScheme = 0;
   for (int i = 0; i < offer.schemes.Count() && pending.ownSignatureScheme == 0; ++i) {
-    const int scheme = int(offer.schemes.GetLong(i));
+    const int scheme = offer.schemes.Get(i);
     // TLS 1.3 signs its CertificateVerify with PSS or ECDSA, never PKCS#1 v1.5.
     const bool pkcs1 = (scheme & 0xFF) == 0x01;
-    if (ListHas(ownSchemes, scheme) && !(tls13 != 0 && pkcs1)) {
+    if (ownSchemes.Has(scheme) && !(tls13 != 0 && pkcs1)) {
       pending.peerSignatureScheme = pending.ownSignatureScheme = scheme;
     }
   }
@@ -327,10 +339,10 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
   }
   if (tls13 != 0 && pending.ownSignatureScheme == 0) return FailWithAlertOnly(tlsalert::kHandshakeFailure);
 
-  StringList candidates;
-  StringList curves12;
+  CodeList candidates;
+  CodeList curves12;
   for (int i = 0; i < common12.Count(); ++i) {
-    if (IsNistCurveGroup(int(common12.GetLong(i))) != 0) TORNELL_TRY(curves12.AddInt(common12.GetLong(i)));
+    if (IsNistCurveGroup(common12.Get(i)) != 0) TORNELL_TRY(curves12.Add(common12.Get(i)));
   }
   TORNELL_TRY(SuitesForVersion(offer.suites, version, tls13, curves12, candidates));
   CipherSuite chosen;
@@ -343,7 +355,7 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
 
   int group = 0;
   if (tls13 == 0 && chosen.UsesEcc() != 0) {
-    group = chosen.IsEcdh() != 0 ? certificateGroup : int(curves12.GetLong(0));
+    group = chosen.IsEcdh() != 0 ? certificateGroup : curves12.Get(0);
     DhParameters curve(0);
     (void)curve.UseEllipticCurve(1);
     (void)curve.SetGroup(group, 1);
@@ -351,7 +363,7 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
   } else if (tls13 != 0) {
     int share = -1;
     for (int i = 0; i < offer.shareGroups.Count() && share < 0; ++i) {
-      if (ListHas(common13, offer.shareGroups.GetLong(i))) share = i;
+      if (common13.Has(offer.shareGroups.Get(i))) share = i;
     }
     if (share < 0) {
       if (common13.Count() == 0 || pending.helloRetry != 0) return FailWithAlertOnly(tlsalert::kDecodeError);
@@ -368,9 +380,9 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
       TORNELL_TRY(rebuilt.PutU8(hash.Length()));
       TORNELL_TRY(rebuilt.PutBytes(hash));
       TORNELL_TRY(handshakeMessages.Assign(rebuilt));
-      return SendHelloRetryRequest(pending, chosen.GetCode(), int(common13.GetLong(0)));
+      return SendHelloRetryRequest(pending, chosen.GetCode(), common13.Get(0));
     }
-    group = int(offer.shareGroups.GetLong(share));
+    group = offer.shareGroups.Get(share);
     DhParameters exchange(0);
     if (IsNistCurveGroup(group) != 0) {
       (void)exchange.UseEllipticCurve(1);
@@ -380,7 +392,7 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
       TORNELL_TRY(exchange.SetupGroup(0, group, 1));
     }
     ByteString key;
-    TORNELL_TRY(key.Set(offer.shareKeys.Get(share), offer.shareKeys.EntryLength(share)));
+    TORNELL_TRY(key.Set(in.Data() + offer.shareOffsets.Get(share), offer.shareLengths.Get(share)));
     TORNELL_TRY(SecretDump("selectedKeyShare", key));
     // The client's value must be a group element before any secret is made from it.
     if (exchange.SetPeerPublic(key) != kStatusOk) return FailWithAlertOnly(tlsalert::kIllegalParameter);
@@ -435,16 +447,16 @@ int TlsEngine::ProcessSsl2ClientHello(WireBuffer& in) {
   const int sessionIdLength = read.U16();
   const int challengeLength = read.U16();
   if (read.Bad() || specLength % 3 != 0) return FailWithAlertOnly(tlsalert::kDecodeError);
-  StringList specs;
-  for (int i = 0; i < specLength / 3; ++i) TORNELL_TRY(specs.AddInt(read.Value(3)));
+  CodeList specs;
+  for (int i = 0; i < specLength / 3; ++i) TORNELL_TRY(specs.Add(read.Value(3)));
   ByteString challenge;
   if (!read.Skip(sessionIdLength) || !read.Bytes(challengeLength, challenge)) {
     return FailWithAlertOnly(tlsalert::kDecodeError);
   }
-  TORNELL_TRY(Status(OfferedSuitesText(specs)));
-  secureRenegotiation = ListHas(specs, kRenegotiationScsv) ? 1 : 0;
-  StringList candidates;
-  TORNELL_TRY(SuitesForVersion(specs, version, 0, StringList(), candidates));
+  TORNELL_TRY(ReportOfferedSuites(specs));
+  secureRenegotiation = specs.Has(kRenegotiationScsv) ? 1 : 0;
+  CodeList candidates;
+  TORNELL_TRY(SuitesForVersion(specs, version, 0, CodeList(), candidates));
   CipherSuite chosen;
   int certificateGroup = -1;
   TORNELL_TRY(ChooseServerSuite(candidates, nullptr, 0, chosen, certificateGroup));

@@ -43,6 +43,22 @@ int AppendTitle(const char* plain, int length, ByteString& out) {
   }
 }
 
+template <int N>
+int AppendOfferedSuites(const CodeList& codes, InlineString<N>& out) {
+  TORNELL_TRY(out.Append("Cipher Suites:\r\n    "));
+  ByteString unknown;
+  for (int i = 0; i < codes.Count(); ++i) {
+    if (i > 0) TORNELL_TRY(out.Append(";\r\n    "));
+    const char* name = cipherSuiteKnownName(codes.Get(i));
+    if (name == nullptr) {
+      TORNELL_TRY(cipherSuiteDisplayName(codes.Get(i), unknown));
+      name = unknown.CStr();
+    }
+    TORNELL_TRY(out.Append(name));
+  }
+  return kStatusOk;
+}
+
 }  // namespace
 
 int TlsEngine::TraceRecord(const char* plain, int plainLength, const char* protectedRecord, int protectedLength,
@@ -85,17 +101,18 @@ const char* TlsEngine::EnabledVersionsText() {
   return traceLabel.CStr();
 }
 
-const char* TlsEngine::OfferedSuitesText(const StringList& codes) {
+const char* TlsEngine::OfferedSuitesText(const CodeList& codes) {
   traceText.Clear();
-  ByteString name;
-  int status = traceText.Append("Cipher Suites:\r\n    ");
-  for (int i = 0; i < codes.Count() && status == kStatusOk; ++i) {
-    if (i > 0) status = traceText.Append(";\r\n    ");
-    if (status == kStatusOk) status = cipherSuiteDisplayName(int(codes.GetLong(i)), name);
-    if (status == kStatusOk) status = traceText.Append(name);
-  }
-  if (status != kStatusOk) traceText.Clear();
+  if (AppendOfferedSuites(codes, traceText) != kStatusOk) traceText.Clear();
   return traceText.CStr();
+}
+
+int TlsEngine::ReportOfferedSuites(const CodeList& codes) {
+  if (owner == nullptr) return kStatusOk;
+  // Most offers fit the stack; traceText would go to the heap for each.
+  InlineString<1024> text;
+  if (AppendOfferedSuites(codes, text) != kStatusOk) text.Clear();
+  return Status(text.CStr());
 }
 
 const char* TlsEngine::LabelText(const char* first, const char* second) {

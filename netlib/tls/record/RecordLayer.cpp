@@ -532,17 +532,17 @@ int TlsEngine::SendCloseNotify() {
 
 // ---- vectors and TLS 1.3 messages ------------------------------------------------
 
-int TlsEngine::ReadIntVector(WireBuffer& in, int lengthWidth, int itemWidth, StringList& out) {
+int TlsEngine::ReadIntVector(WireBuffer& in, int lengthWidth, int itemWidth, CodeList& out) {
   if (lengthWidth < 1 || lengthWidth > 4 || itemWidth < 1 || itemWidth > 4) return -1;
   const int total = ReadValue(in, lengthWidth);
   if (total < 0 || total > in.Remaining() || total % itemWidth != 0) return -1;
   for (int read = 0; read < total; read += itemWidth) {
-    if (out.AddInt(ReadValue(in, itemWidth)) != kStatusOk) return -1;
+    if (out.Add(ReadValue(in, itemWidth)) != kStatusOk) return -1;
   }
   return total + lengthWidth;
 }
 
-int TlsEngine::ReadPairVector(WireBuffer& in, int lengthWidth, int keyWidth, int valueLengthWidth, StringList& keys,
+int TlsEngine::ReadPairVector(WireBuffer& in, int lengthWidth, int keyWidth, int valueLengthWidth, CodeList& keys,
                               StringList& values) {
   if (lengthWidth < 1 || lengthWidth > 4 || keyWidth < 0 || keyWidth > 4 || valueLengthWidth < 1 ||
       valueLengthWidth > 4) {
@@ -553,7 +553,7 @@ int TlsEngine::ReadPairVector(WireBuffer& in, int lengthWidth, int keyWidth, int
   const int end = in.Position() + total;
   while (in.Position() < end) {
     if (end - in.Position() < keyWidth + valueLengthWidth) return -1;
-    if (keyWidth > 0 && keys.AddInt(ReadValue(in, keyWidth)) != kStatusOk) return -1;
+    if (keyWidth > 0 && keys.Add(ReadValue(in, keyWidth)) != kStatusOk) return -1;
     const int valueLength = ReadValue(in, valueLengthWidth);
     if (valueLength < 0 || valueLength > end - in.Position()) return -1;
     if (values.Add(in.Data() + in.Position(), valueLength) != kStatusOk) return -1;
@@ -563,16 +563,16 @@ int TlsEngine::ReadPairVector(WireBuffer& in, int lengthWidth, int keyWidth, int
 }
 
 int TlsEngine::ParseEncryptedExtensions(WireBuffer& in, int& consumed) {
-  StringList types;
+  CodeList types;
   StringList bodies;
   consumed = ReadPairVector(in, 2, 2, 2, types, bodies);
   if (consumed < 0) return FailWithAlert(tlsalert::kDecodeError, kStatusNegotiationFailed, "Malformed EncryptedExtensions");
   for (int i = 0; i < types.Count(); ++i) {
-    const int type = int(types.GetLong(i));
+    const int type = types.Get(i);
     WireBuffer body(bodies.Get(i), 0, bodies.EntryLength(i));
     if (type == kExtServerName) continue;
     if (type == kExtSupportedGroups) {
-      StringList groups;
+      CodeList groups;
       if (ReadIntVector(body, 2, 2, groups) != body.Length()) {
         return FailWithAlert(tlsalert::kDecodeError, kStatusNegotiationFailed, "Malformed supported_groups extension");
       }
@@ -611,7 +611,7 @@ int TlsEngine::ParseNewSessionTicket(WireBuffer& in, int& consumed) {
     if (ok != 0) in.Skip(ticketLength);
   }
   if (ok != 0) {
-    StringList types;
+    CodeList types;
     StringList bodies;
     ok = ReadPairVector(in, 2, 2, 2, types, bodies) >= 0 ? 1 : 0;
   }

@@ -270,45 +270,53 @@ int CipherSuite::IsEccCode(int suiteCode) {
   return (suiteCode >= 0xC001 && suiteCode <= 0xC019) || (suiteCode >= 0xC023 && suiteCode <= 0xC032) ? 1 : 0;
 }
 
-int CipherSuite::ListHasEcc(const StringList& codes) {
+int CipherSuite::ListHasEcc(const CodeList& codes) {
   for (int i = 0; i < codes.Count(); ++i) {
-    if (IsEccCode(static_cast<int>(codes.GetLong(i))) != 0) return 1;
+    if (IsEccCode(codes.Get(i)) != 0) return 1;
   }
   return 0;
 }
 
 int CipherSuite::BuildEnabledList(const char* enabledText, int maxVersion, int allowExport, int protocolMask,
-                                  StringList& out) {
+                                  CodeList& out) {
   // The table rows, not the suites: choosing touches only the small rows.
+  const auto offered = [maxVersion, allowExport, protocolMask](const SuiteParameters& row) {
+    if (row.minVersion > maxVersion) return false;
+    if (protocolMask == 0x3000 && row.minVersion <= tlsversion::kTls12) return false;
+    return allowExport != 0 || !ExportKind(row.keyExchangeKind);
+  };
   const SuiteParameters* chosen[kMaxEnabledCodes];
   int count = 0;
   const bool everything = enabledText == nullptr || std::strchr(enabledText, '*') != nullptr;
   if (everything) {
+    // One pass over the registry; `count` still caps the rows taken before
+    // the version and export filters.
+    const size_t textLength = enabledText != nullptr ? std::strlen(enabledText) : 0;
     for (int i = 0; i < CipherSuiteRegistry::Count() && count < kMaxEnabledCodes; ++i) {
       const SuiteParameters& row = CipherSuiteRegistry::Row(i);
       // No certificate authenticates an anonymous suite: "*" never offers one.
-      if (AnonymousKind(row.keyExchangeKind) && NameListedIn(row.name, enabledText) == 0) continue;
-      chosen[count++] = &row;
+      if (AnonymousKind(row.keyExchangeKind) &&
+          (textLength < std::strlen(row.name) || NameListedIn(row.name, enabledText) == 0)) {
+        continue;
+      }
+      ++count;
+      if (offered(row)) TORNELL_TRY(out.Add(row.code));
     }
+    return kStatusOk;
   } else {
-    StringList items;
-    TORNELL_TRY(SplitList(enabledText, ';', items));
     // Names beyond the working list's size are ignored.
-    for (int i = 0; i < items.Count() && count < kMaxEnabledCodes; ++i) {
-      const char* wanted = items.Get(i);
-      for (int k = 0; k < CipherSuiteRegistry::Count(); ++k) {
-        if (std::strcmp(CipherSuiteRegistry::Row(k).name, wanted) != 0) continue;
+    TORNELL_TRY(ForEachListItem(enabledText, ';', [&chosen, &count](const char* wanted, int length) {
+      for (int k = 0; k < CipherSuiteRegistry::Count() && count < kMaxEnabledCodes; ++k) {
+        const char* name = CipherSuiteRegistry::Row(k).name;
+        if (std::strncmp(name, wanted, size_t(length)) != 0 || name[length] != '\0') continue;
         chosen[count++] = &CipherSuiteRegistry::Row(k);
         break;
       }
-    }
+      return kStatusOk;
+    }));
   }
   for (int i = 0; i < count; ++i) {
-    const SuiteParameters& row = *chosen[i];
-    if (allowExport == 0 && ExportKind(row.keyExchangeKind)) continue;
-    if (row.minVersion > maxVersion) continue;
-    if (protocolMask == 0x3000 && row.minVersion <= tlsversion::kTls12) continue;
-    TORNELL_TRY(out.AddInt(row.code));
+    if (offered(*chosen[i])) TORNELL_TRY(out.Add(chosen[i]->code));
   }
   return kStatusOk;
 }
@@ -325,19 +333,19 @@ int CipherSuite::Acceptable(const char* certificateAlgorithm, bool peerHasCurve,
   return 0;
 }
 
-int CipherSuite::ChooseServerSuiteFor(const StringList& offered, const char* certificateAlgorithm,
-                                      int certificateGroup, const StringList* peerGroups, const char* enabledText,
+int CipherSuite::ChooseServerSuiteFor(const CodeList& offered, const char* certificateAlgorithm,
+                                      int certificateGroup, const CodeList* peerGroups, const char* enabledText,
                                       int anonymousFlag, int allowExport, int tls13, CipherSuite& out) {
   const bool everything = enabledText != nullptr && std::strchr(enabledText, '*') != nullptr;
   bool peerHasCurve = false;
   bool peerHasCertificateGroup = false;
   for (int i = 0; peerGroups != nullptr && i < peerGroups->Count(); ++i) {
-    const int group = static_cast<int>(peerGroups->GetLong(i));
+    const int group = peerGroups->Get(i);
     peerHasCurve = peerHasCurve || IsNamedCurveGroup(group);
     peerHasCertificateGroup = peerHasCertificateGroup || (certificateGroup != -1 && group == certificateGroup);
   }
   for (int i = 0; i < offered.Count(); ++i) {
-    const int index = CipherSuiteRegistry::IndexOf(static_cast<int>(offered.GetLong(i)));
+    const int index = CipherSuiteRegistry::IndexOf(offered.Get(i));
     if (index < 0) continue;
     const SuiteParameters& row = CipherSuiteRegistry::Row(index);
     if (allowExport == 0 && ExportKind(row.keyExchangeKind)) continue;

@@ -14,6 +14,7 @@
 #include "crypto/cipher/aead/ChaCha20Poly1305.h"
 #include "crypto/cipher/engine/SymmetricCipher.h"
 #include "crypto/digest/mac/Hmac.h"
+#include "tls/suites/CodeList.h"
 
 namespace tornell {
 
@@ -141,16 +142,16 @@ class CipherSuite {
   static int FindIdByName(const char* name);
   [[nodiscard]] static int CopyByCode(int code, CipherSuite& target);
   static int IsEccCode(int code);
-  static int ListHasEcc(const StringList& codes);
-  // The codes a client offers, as decimal entries appended to `out`.
+  static int ListHasEcc(const CodeList& codes);
+  // The codes a client offers, appended to `out`.
   [[nodiscard]] static int BuildEnabledList(const char* enabledText, int maxVersion, int allowExport,
-                                            int protocolMask, StringList& out);
+                                            int protocolMask, CodeList& out);
   // The server's choice from the peer's codes, given its own certificate's
   // key algorithm name ("RSA", "DSA", "IdEcPublicKey" ...; null without a
   // certificate) and, for an EC key, the certificate's TLS group (-1 when
   // none). 278 when no suite is acceptable.
-  [[nodiscard]] static int ChooseServerSuiteFor(const StringList& offered, const char* certificateAlgorithm,
-                                                int certificateGroup, const StringList* peerGroups,
+  [[nodiscard]] static int ChooseServerSuiteFor(const CodeList& offered, const char* certificateAlgorithm,
+                                                int certificateGroup, const CodeList* peerGroups,
                                                 const char* enabledText, int anonymousFlag, int allowExport,
                                                 int tls13, CipherSuite& out);
 

@@ -1,7 +1,5 @@
 #include "tls/suites/CipherSuiteNames.h"
 
-#include <cstdio>
-
 namespace tornell {
 namespace {
 
@@ -379,13 +377,24 @@ const char* Lookup(int code) {
 
 }  // namespace
 
+const char* cipherSuiteKnownName(int code) { return Lookup(code); }
+
 int cipherSuiteDisplayName(int code, ByteString& out) {
   const char* known = Lookup(code);
   if (known != nullptr) return out.Set(known);
-  char digits[16];
+  // Four digits at least up to 0xFFFE, then a leading zero to an even count.
   const unsigned value = static_cast<unsigned>(code);
-  const int count = std::snprintf(digits, sizeof digits, value <= 0xFFFEu ? "%04x" : "%x", value);
-  return out.Format("Unknown (0x%s%s)", count % 2 != 0 ? "0" : "", digits);
+  char digits[12];
+  int n = 0;
+  for (unsigned rest = value; n == 0 || rest != 0; rest >>= 4) digits[n++] = "0123456789abcdef"[rest & 0xF];
+  while (value <= 0xFFFEu && n < 4) digits[n++] = '0';
+  if (n % 2 != 0) digits[n++] = '0';
+  char text[32] = "Unknown (0x";
+  int at = 11;
+  while (n > 0) text[at++] = digits[--n];
+  text[at++] = ')';
+  text[at] = '\0';
+  return out.Set(text);
 }
 
 }  // namespace tornell

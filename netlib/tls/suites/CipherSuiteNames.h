@@ -7,5 +7,7 @@
 namespace tornell {
 
 [[nodiscard]] int cipherSuiteDisplayName(int code, ByteString& out);
+// The display text of a code with a name, in place; null for other codes.
+const char* cipherSuiteKnownName(int code);
 
 }  // namespace tornell

@@ -43,6 +43,20 @@ TEST(TlsEngine, DefaultsAndSetters) {
   EXPECT_EQ(engine.IsTls12Enabled(), 0);
 }
 
+// The pairs are read in place: the halves are split at '-', trimmed and
+// lower-cased, and an item that is no known pair is left out.
+TEST(TlsEngine, Tls12SignatureAlgorithmPairs) {
+  ByteString pairs;
+  ASSERT_EQ(TlsEngine::EncodeTls12SignatureAlgorithms(
+                "SHA256-RSA, sha1 - ecdsa,md5-dsa-x,foo-rsa,all-anonymous, \tsha512-ALL,-rsa,sha384-,,sha224-rsaX",
+                pairs),
+            0);
+  EXPECT_EQ(std::string(pairs.Data(), size_t(pairs.Length())),
+            std::string("\x04\x01\x02\x03\xff\x00\x06\xff", 8));
+  ASSERT_EQ(TlsEngine::EncodeTls12SignatureAlgorithms(nullptr, pairs), 0);
+  EXPECT_EQ(pairs.Length(), 0);
+}
+
 TEST(TlsEngine, StartHandshakeReports) {
   TlsEngine engine;
   MemoryOwner owner;
@@ -133,7 +147,7 @@ TEST(TlsEngine, CopyFrom) {
   Pair pair;
   ASSERT_EQ(pair.Setup(0x1301, 0x0304, 16, 12), 0);
   ASSERT_EQ(pair.client.SetRemoteHost("example.org"), 0);
-  ASSERT_EQ(pair.client.keyShareGroups.AddInt(23), 0);
+  ASSERT_EQ(pair.client.keyShareGroups.Add(23), 0);
   TlsEngine copy;
   ASSERT_EQ(copy.CopyFrom(pair.client), 0);
   EXPECT_EQ(copy.IsEstablished(), 0);

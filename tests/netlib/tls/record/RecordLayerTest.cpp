@@ -448,11 +448,11 @@ TEST(RecordLayer, NewSessionTicketAndVectors) {
   WireBuffer cut(ticket.data(), 0, 14);
   EXPECT_EQ(p.engine.ParseNewSessionTicket(cut, consumed), TlsEngine::kStatusNegotiationFailed);
 
-  StringList items;
+  CodeList items;
   const std::string groups("\x00\x04\x00\x17\x00\x18", 6);
   WireBuffer g(groups.data(), 0, 6);
   EXPECT_EQ(TlsEngine::ReadIntVector(g, 2, 2, items), 6);
-  EXPECT_EQ(items.GetLong(1), 24);
+  EXPECT_EQ(items.Get(1), 24);
   WireBuffer overlong(groups.data(), 0, 5);
   EXPECT_EQ(TlsEngine::ReadIntVector(overlong, 2, 2, items), -1);
   WireBuffer wide(groups.data(), 0, 6);
@@ -527,9 +527,9 @@ TEST(PacketTrace, RecordsAndSummaries) {
   EXPECT_STREQ(pair.server.VersionText(0x0303), "Selected TLS Version: TLS1.2");
   ASSERT_EQ(pair.server.SetEnabledProtocols(0x3C00), 0);
   EXPECT_STREQ(pair.server.EnabledVersionsText(), "Enabling TLS versions: TLS1.3 TLS1.2 ");
-  StringList codes;
-  ASSERT_EQ(codes.AddInt(0x1301), 0);
-  ASSERT_EQ(codes.AddInt(0x002F), 0);
+  CodeList codes;
+  ASSERT_EQ(codes.Add(0x1301), 0);
+  ASSERT_EQ(codes.Add(0x002F), 0);
   EXPECT_STREQ(pair.server.OfferedSuitesText(codes),
                "Cipher Suites:\r\n    TLS_AES_128_GCM_SHA256 (0x1301);\r\n    TLS_RSA_WITH_AES_128_CBC_SHA (0x002f)");
   EXPECT_EQ(TlsEngine::IsNistCurveGroup(24), 1);

@@ -23,9 +23,9 @@ std::string Upper(std::string text) {
   return text;
 }
 
-std::vector<int> Codes(const StringList& list) {
+std::vector<int> Codes(const CodeList& list) {
   std::vector<int> codes;
-  for (int i = 0; i < list.Count(); ++i) codes.push_back(int(list.GetLong(i)));
+  for (int i = 0; i < list.Count(); ++i) codes.push_back(list.Get(i));
   return codes;
 }
 
@@ -44,7 +44,7 @@ std::vector<int> Without(std::vector<int> codes, const std::set<int>& drop) {
 }
 
 int Offer(const char* text, int maxVersion, int allowExport, int mask, std::vector<int>& codes) {
-  StringList out;
+  CodeList out;
   const int status = CipherSuite::BuildEnabledList(text, maxVersion, allowExport, mask, out);
   codes = Codes(out);
   return status;
@@ -167,10 +167,10 @@ TEST(CipherSuite, LookupsAndNames) {
   EXPECT_EQ(CipherSuite::IsEccCode(0xC001), 1);
   EXPECT_EQ(CipherSuite::IsEccCode(0xC01A), 0);
   EXPECT_EQ(CipherSuite::IsEccCode(0xC032), 1);
-  StringList codes;
-  ASSERT_EQ(codes.AddInt(47), 0);
+  CodeList codes;
+  ASSERT_EQ(codes.Add(47), 0);
   EXPECT_EQ(CipherSuite::ListHasEcc(codes), 0);
-  ASSERT_EQ(codes.AddInt(0xC030), 0);
+  ASSERT_EQ(codes.Add(0xC030), 0);
   EXPECT_EQ(CipherSuite::ListHasEcc(codes), 1);
 
   EXPECT_EQ(CipherSuite::FindByCode(0x0035)->IsListedIn("X;TLS_RSA_WITH_AES_256_CBC_SHA256"), 1);  // substring
@@ -287,9 +287,9 @@ TEST(CipherSuite, ServerChoice) {
   };
   for (const Choice& c : cases) {
     SCOPED_TRACE(c.what);
-    StringList offered, groups;
-    for (int code : c.offered) ASSERT_EQ(offered.AddInt(code), 0);
-    for (int g : c.peerGroups) ASSERT_EQ(groups.AddInt(g), 0);
+    CodeList offered, groups;
+    for (int code : c.offered) ASSERT_EQ(offered.Add(code), 0);
+    for (int g : c.peerGroups) ASSERT_EQ(groups.Add(g), 0);
     CipherSuite out;
     const int status = CipherSuite::ChooseServerSuiteFor(offered, c.certificate, c.certificateGroup, &groups,
                                                          c.enabled, c.anonymousFlag, c.allowExport, c.tls13, out);

@@ -33,12 +33,12 @@ void Lists(const std::string& text) {
   int id = 0;
   (void)tls::GroupId(text.c_str(), id);
   (void)tls::SignatureSchemeId(text.c_str(), id);
-  StringList offer;
+  CodeList offer;
   Check(CipherSuite::BuildEnabledList(text.c_str(), 0x0304, 1, 0xFFFF, offer) == 0);
   Check(offer.Count() <= CipherSuite::kMaxEnabledCodes);
-  StringList offered;
+  CodeList offered;
   for (size_t i = 0; i + 1 < text.size(); i += 2) {
-    Check(offered.AddInt((static_cast<unsigned char>(text[i]) << 8) | static_cast<unsigned char>(text[i + 1])) == 0);
+    Check(offered.Add((static_cast<unsigned char>(text[i]) << 8) | static_cast<unsigned char>(text[i + 1])) == 0);
   }
   CipherSuite chosen;
   const int status = CipherSuite::ChooseServerSuiteFor(offered, "RSA", -1, &offered, text.c_str(), 0, 0, 1, chosen);
