@@ -64,16 +64,15 @@ int TlsEngine::VerifyPeerCertificate(const StringList& received, const pki::X509
     statusText = kValidityText;
     code = kCodeOutsideValidity;
   }
+  // The owner sees the chain as PEM text; the check reads the DER as received.
   ByteString chainText;
-  StringList pemChain;
-  for (int i = 0; i < received.Count(); ++i) {
+  for (int i = 0; owner != nullptr && i < received.Count(); ++i) {
     ByteString pem;
     if (pki::KeyCodec::PemEncode(received.Get(i), received.EntryLength(i), "CERTIFICATE", pem) != kStatusOk) return 0;
-    if (pemChain.Add(pem.Data(), pem.Length()) != kStatusOk) return 0;
     if (i > 0 && chainText.Append("\r\n") != kStatusOk) return 0;
     if (chainText.Append(pem) != kStatusOk) return 0;
   }
-  if (!haveLeaf || pki::SelectedCertificate::VerifyChain(peer, pemChain, nullptr, long(securityFlags), nullptr) != 0) {
+  if (!haveLeaf || pki::SelectedCertificate::VerifyDerChain(peer, received, long(securityFlags)) != 0) {
     statusText = kChainText;
     code = kCodeUntrustedRoot;
   }
