@@ -89,13 +89,28 @@ int DerContentAt(DerRun bytes, ByteString& out, int* tag) {
   return kStatusOk;
 }
 
-int DerOidTextAt(DerRun bytes, ByteString& text) {
+namespace {
+
+int ReadArcs(DerRun bytes, uint32_t* arcs, int& count) {
   while (!bytes.Empty() && bytes.at[0] == 0x2E) ++bytes.at;
   size_t length = 0;
   TORNELL_TRY(Locate(bytes, length));
+  count = kMaxOidArcs;
+  return DerReadOid(bytes.at, length, arcs, count) == nullptr ? kDerMalformed : kStatusOk;
+}
+
+}  // namespace
+
+int DerOidCheckAt(DerRun bytes) {
   uint32_t arcs[kMaxOidArcs];
-  int count = kMaxOidArcs;
-  if (DerReadOid(bytes.at, length, arcs, count) == nullptr) return kDerMalformed;
+  int count = 0;
+  return ReadArcs(bytes, arcs, count);
+}
+
+int DerOidTextAt(DerRun bytes, ByteString& text) {
+  uint32_t arcs[kMaxOidArcs];
+  int count = 0;
+  TORNELL_TRY(ReadArcs(bytes, arcs, count));
   char dotted[kMaxOidArcs * 11];
   char* cursor = dotted;
   for (int i = 0; i < count; ++i) {

@@ -56,6 +56,8 @@ DerRun DerTakeChild(DerRun& run);
 [[nodiscard]] int DerContentAt(DerRun bytes, ByteString& out, int* tag = nullptr);
 // Leading 0x2E bytes are skipped, as DerWriter::ReadOid does.
 [[nodiscard]] int DerOidTextAt(DerRun bytes, ByteString& text);
+// DerOidTextAt's status without the text.
+[[nodiscard]] int DerOidCheckAt(DerRun bytes);
 // The content after the unused-bits count.
 [[nodiscard]] int DerBitStringAt(DerRun bytes, DerRun& bits);
 [[nodiscard]] int DerBitStringAt(DerRun bytes, ByteString& out);

@@ -141,8 +141,14 @@ int VerifyReceived(SelectedCertificate& leaf, const StringList& chain, bool der,
   const bool storedLeaf = stored != nullptr && stored->certificate != nullptr && manager->GetKeyFormat() != 1;
   char* leafText = nullptr;
   int leafLength = 0;
-  // The peer's chain starts with the leaf itself, decoded already in the store.
-  int leafStatus = storedLeaf ? manager->GetEncoded(&leafText, &leafLength) : kStatusOk;
+  // The peer's chain starts with the leaf itself, decoded already in the
+  // store; DER is compared with the bytes it was decoded from, and needs no text.
+  const bool leafDer = der && storedLeaf;
+  if (leafDer) {
+    leafText = const_cast<char*>(stored->certificate->encoded.Data());
+    leafLength = stored->certificate->encoded.Length();
+  }
+  int leafStatus = storedLeaf && !leafDer ? manager->GetEncoded(&leafText, &leafLength) : kStatusOk;
   const X509Certificate* leafRecord = storedLeaf && leafStatus == kStatusOk ? stored->certificate : nullptr;
   ChainCandidates received;
   TORNELL_TRY(CollectReceived(chain, der, received, leafText, leafLength, leafRecord));
@@ -151,6 +157,7 @@ int VerifyReceived(SelectedCertificate& leaf, const StringList& chain, bool der,
   if (!storedLeaf) leafStatus = manager->GetEncoded(&leafText, &leafLength);
   TORNELL_TRY(leafStatus);
   TORNELL_TRY(leafEntry.text.Set(leafText, leafLength));
+  leafEntry.der = leafDer;
   if (storedLeaf) {
     leafEntry.record = stored->certificate;
   } else {

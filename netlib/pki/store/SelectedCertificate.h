@@ -51,7 +51,8 @@ class SelectedCertificate : public ComponentBase {
   [[nodiscard]] static int VerifyChain(SelectedCertificate& leaf, const StringList& chain, const char* text,
                                        long flags, StringList* trusted);
   // VerifyChain for DER certificates as received, the leaf first, without a
-  // trusted list: the same verdicts, with nothing armoured or unwrapped.
+  // trusted list: the same verdicts, with nothing armoured or unwrapped. The
+  // leaf's own certificate is read from its store entry, not its text.
   [[nodiscard]] static int VerifyDerChain(SelectedCertificate& leaf, const StringList& chain, long flags);
   // Extends the path from its last certificate over the candidates: 0 when it
   // reached a self-issued certificate, -1 when it stopped short.

@@ -164,20 +164,30 @@ int ReadDistinguishedName(DerRun bytes, ByteString& text) {
   TORNELL_TRY(DerSplit(bytes, root));
   TORNELL_TRY(text.Clear());
   // The whole structure is checked before any text is written, as the pair
-  // list was collected first.
+  // list was collected first; the first attributes found are kept for the text.
+  constexpr int kKept = 16;
+  DerRun types[kKept], values[kKept];
   ChildCursor check(root);
   DerRun rdn, type, value;
-  ByteString oid;
-  while (check.Take(rdn) == kStatusOk) {
+  for (int i = 0; check.Take(rdn) == kStatusOk; ++i) {
     TORNELL_TRY(FirstAttribute(rdn, type, value));
-    TORNELL_TRY(DerOidTextAt(type, oid));
+    TORNELL_TRY(DerOidCheckAt(type));
+    if (i < kKept) {
+      types[i] = type;
+      values[i] = value;
+    }
   }
   ChildCursor cursor(root);
-  ByteString shortName, content;
-  for (bool first = true; cursor.Take(rdn) == kStatusOk; first = false) {
-    TORNELL_TRY(FirstAttribute(rdn, type, value));
+  ByteString oid, shortName, content;
+  for (int i = 0; cursor.Take(rdn) == kStatusOk; ++i) {
+    if (i < kKept) {
+      type = types[i];
+      value = values[i];
+    } else {
+      TORNELL_TRY(FirstAttribute(rdn, type, value));
+    }
     TORNELL_TRY(DerOidTextAt(type, oid));
-    if (!first) TORNELL_TRY(text.AppendByte(','));
+    if (i > 0) TORNELL_TRY(text.AppendByte(','));
     TORNELL_TRY(X509Codec::AttributeOidToShortName(oid, shortName));
     TORNELL_TRY(text.Append(shortName));
     TORNELL_TRY(text.AppendByte('='));

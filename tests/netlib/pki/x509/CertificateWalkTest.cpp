@@ -67,7 +67,7 @@ TEST(CertificateWalk, KitCertificatesDecodeAsTheTreeDid) {
 TEST(CertificateWalk, DamagedCertificatesFailAsTheTreeDid) {
   REQUIRE_KIT();
   int failures = 0, successes = 0;
-  for (const std::string& name : {"rsa-leaf.der", "p256-leaf.der", "dsa-leaf.der", "san.der", "v1.der", "bmp.der",
+  for (const char* name : {"rsa-leaf.der", "p256-leaf.der", "dsa-leaf.der", "san.der", "v1.der", "bmp.der",
                                    "multi.der", "explicit.der"}) {
     const std::string der = pkikit::Bytes(name);
     if (der.empty()) continue;
@@ -106,8 +106,38 @@ TEST(CertificateWalk, NamesDecodeAsTheTreeDid) {
         ASSERT_EQ(in.Set(damaged.data(), int(damaged.size())), 0);
         const int walkedStatus = X509Codec::DecodeDistinguishedName(in, walked);
         EXPECT_EQ(walkedStatus, treereader::DecodeName(in, tree)) << name << " byte " << at;
-        if (walkedStatus == 0) EXPECT_STREQ(walked.CStr(), tree.CStr()) << name << " byte " << at;
+        if (walkedStatus == 0) {
+          EXPECT_STREQ(walked.CStr(), tree.CStr()) << name << " byte " << at;
+        }
       }
+    }
+  }
+}
+
+// More relative names than the reader keeps at hand on its first pass.
+TEST(CertificateWalk, LongNamesDecodeAsTheTreeDid) {
+  std::string rdns;
+  for (int i = 0; i < 18; ++i) {
+    const std::string value = "v" + std::to_string(i);
+    const std::string atv = std::string("\x06\x03\x55\x04", 4) + char(i % 2 == 0 ? 0x03 : 0x0A) + "\x0c" +
+                            char(value.size()) + value;
+    rdns += std::string("\x31") + char(atv.size() + 2) + "\x30" + char(atv.size()) + atv;
+  }
+  ASSERT_LT(rdns.size(), 256u);
+  const std::string name = std::string("\x30\x81") + char(rdns.size()) + rdns;
+  for (size_t at = 0; at <= name.size(); ++at) {
+    std::string damaged = name;
+    if (at < name.size()) damaged[at] = static_cast<char>(damaged[at] ^ 0x1F);
+    ByteString in, walked, tree;
+    ASSERT_EQ(in.Set(damaged.data(), int(damaged.size())), 0);
+    const int walkedStatus = X509Codec::DecodeDistinguishedName(in, walked);
+    EXPECT_EQ(walkedStatus, treereader::DecodeName(in, tree)) << "byte " << at;
+    if (walkedStatus == 0) {
+      EXPECT_STREQ(walked.CStr(), tree.CStr()) << "byte " << at;
+    }
+    if (at == name.size()) {
+      EXPECT_EQ(walkedStatus, 0);
+      EXPECT_EQ(std::string(walked.CStr()).substr(0, 12), "CN=v0,O=v1,C");
     }
   }
 }
