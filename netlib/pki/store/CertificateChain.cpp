@@ -45,18 +45,28 @@ bool SameTextWithoutCr(const char* a, int aLength, const char* b, int bLength) {
   }
 }
 
+// Whether a received certificate is the leaf's own: its text (`leafText`)
+// carriage returns aside, or for DER the bytes `leafRecord` was decoded from.
+bool IsLeafItself(const char* text, int length, bool der, const char* leafText, int leafLength,
+                  const X509Certificate& leafRecord) {
+  if (der) return leafRecord.encoded.Equals(text, length);
+  return SameTextWithoutCr(text, length, leafText, leafLength);
+}
+
 // The received certificates, validity-checked in order, merged into one set.
-// A received text that is the leaf's own (`leafText`, decoded as `leafRecord`)
+// A received certificate that is the leaf's own (decoded as `leafRecord`)
 // takes that record instead of being decoded again.
-int CollectReceived(const StringList& chain, ChainCandidates& received, const char* leafText, int leafLength,
-                    const X509Certificate* leafRecord) {
+int CollectReceived(const StringList& chain, bool der, ChainCandidates& received, const char* leafText,
+                    int leafLength, const X509Certificate* leafRecord) {
   TORNELL_TRY(received.Reserve(chain.Count()));
   for (int i = 0; i < chain.Count(); ++i) {
     ChainCandidate* c = nullptr;
-    if (leafRecord != nullptr && SameTextWithoutCr(chain.Get(i), chain.EntryLength(i), leafText, leafLength)) {
+    if (leafRecord != nullptr &&
+        IsLeafItself(chain.Get(i), chain.EntryLength(i), der, leafText, leafLength, *leafRecord)) {
       TORNELL_TRY(received.Adopt(chain.Get(i), chain.EntryLength(i), i, *leafRecord, c));
+      c->der = der;
     } else {
-      TORNELL_TRY(received.Decode(chain.Get(i), chain.EntryLength(i), i, c));
+      TORNELL_TRY(received.Decode(chain.Get(i), chain.EntryLength(i), i, c, der));
     }
     const int validity = KeyCodec::CheckValidityPeriod(c->record->tbs.notBefore.CStr(), c->record->tbs.notAfter.CStr());
     if (validity != 0) return validity;
@@ -112,7 +122,7 @@ int VerifyWithoutTrusted(ChainCandidate& top, int walkResult, ByteString& issuer
   ChainCandidates self;
   TORNELL_TRY(self.Reserve(1));
   ChainCandidate* copy = nullptr;
-  TORNELL_TRY(self.Decode(top.text.Data(), top.text.Length(), 0, copy));
+  TORNELL_TRY(self.Decode(top.text.Data(), top.text.Length(), 0, copy, top.der));
   self.AddLast();
   ChainCandidate* path[2] = {};
   int count = 0;
@@ -121,10 +131,8 @@ int VerifyWithoutTrusted(ChainCandidate& top, int walkResult, ByteString& issuer
   return second;
 }
 
-}  // namespace
-
-int SelectedCertificate::VerifyChain(SelectedCertificate& leaf, StringList& chain, const char*, long flags,
-                                     StringList* trusted) {
+// The received chain (texts, or DER when der is set) verified for the leaf.
+int VerifyReceived(SelectedCertificate& leaf, const StringList& chain, bool der, long flags, StringList* trusted) {
   CertificateManager* manager = leaf.GetManager();
   if (manager == nullptr) return leaf.ReturnError(kStatusNoCertificateSelected, kNoCertificateText);
   // A bound on the walk, checked before any signature.
@@ -133,16 +141,23 @@ int SelectedCertificate::VerifyChain(SelectedCertificate& leaf, StringList& chai
   const bool storedLeaf = stored != nullptr && stored->certificate != nullptr && manager->GetKeyFormat() != 1;
   char* leafText = nullptr;
   int leafLength = 0;
-  // The peer's chain starts with the leaf itself, decoded already in the store.
-  int leafStatus = storedLeaf ? manager->GetEncoded(&leafText, &leafLength) : kStatusOk;
+  // The peer's chain starts with the leaf itself, decoded already in the
+  // store; DER is compared with the bytes it was decoded from, and needs no text.
+  const bool leafDer = der && storedLeaf;
+  if (leafDer) {
+    leafText = const_cast<char*>(stored->certificate->encoded.Data());
+    leafLength = stored->certificate->encoded.Length();
+  }
+  int leafStatus = storedLeaf && !leafDer ? manager->GetEncoded(&leafText, &leafLength) : kStatusOk;
   const X509Certificate* leafRecord = storedLeaf && leafStatus == kStatusOk ? stored->certificate : nullptr;
   ChainCandidates received;
-  TORNELL_TRY(CollectReceived(chain, received, leafText, leafLength, leafRecord));
+  TORNELL_TRY(CollectReceived(chain, der, received, leafText, leafLength, leafRecord));
 
   ChainCandidate leafEntry;
   if (!storedLeaf) leafStatus = manager->GetEncoded(&leafText, &leafLength);
   TORNELL_TRY(leafStatus);
   TORNELL_TRY(leafEntry.text.Set(leafText, leafLength));
+  leafEntry.der = leafDer;
   if (storedLeaf) {
     leafEntry.record = stored->certificate;
   } else {
@@ -166,10 +181,30 @@ int SelectedCertificate::VerifyChain(SelectedCertificate& leaf, StringList& chai
   const int walk = WalkPath(issuer, subject, received, leafEntry.record, path, count, room);
   if (walk != kStatusOk && walk != kStatusFailed) return walk;
   ChainCandidate& top = *path[count - 1];
-  if (&top == &leafEntry) TORNELL_TRY(DescribeCandidate(leafEntry));
+  if (&top == &leafEntry) {
+    // The leaf adopted from the received chain has its names already.
+    if (first->record == leafEntry.record) {
+      TORNELL_TRY(leafEntry.subject.Assign(first->subject));
+      TORNELL_TRY(leafEntry.issuer.Assign(first->issuer));
+      TORNELL_TRY(leafEntry.serial.Assign(first->serial));
+    } else {
+      TORNELL_TRY(DescribeCandidate(leafEntry));
+    }
+  }
 
   if (trusted != nullptr && trusted->Count() > 0) return VerifyAgainstTrusted(top, *trusted);
   return VerifyWithoutTrusted(top, walk, issuer, subject, flags);
+}
+
+}  // namespace
+
+int SelectedCertificate::VerifyChain(SelectedCertificate& leaf, const StringList& chain, const char*, long flags,
+                                     StringList* trusted) {
+  return VerifyReceived(leaf, chain, false, flags, trusted);
+}
+
+int SelectedCertificate::VerifyDerChain(SelectedCertificate& leaf, const StringList& chain, long flags) {
+  return VerifyReceived(leaf, chain, true, flags, nullptr);
 }
 
 int SelectedCertificate::ExtendPath(ByteString& issuer, ByteString& subject, StringList& encoded,

@@ -81,6 +81,9 @@ int CertificateManager::GetIssuerChain(StringList& der, int& reachedRoot) {
   TORNELL_TRY(der.Clear());
   reachedRoot = 0;
   if (GetSubject() == nullptr || GetIssuer() == nullptr) return kStatusOk;
+  // The same text is the same name: a self-signed certificate, asked for in
+  // every handshake, needs no normalising.
+  if (std::strcmp(GetSubject(), GetIssuer()) == 0) return kStatusOk;
   ByteString subject, issuer;
   TORNELL_TRY(KeyCodec::NormalizeName(GetSubject(), subject));
   TORNELL_TRY(KeyCodec::NormalizeName(GetIssuer(), issuer));

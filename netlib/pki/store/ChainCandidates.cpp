@@ -19,12 +19,13 @@ int ChainCandidates::Reserve(int capacity) {
   return kStatusOk;
 }
 
-int ChainCandidates::Decode(const char* text, int length, int index, ChainCandidate*& out) {
+int ChainCandidates::Decode(const char* text, int length, int index, ChainCandidate*& out, bool der) {
   if (used_ >= capacity_) return kStatusIndexRange;
   ChainCandidate& c = items_[used_];
   c.index = index;
+  c.der = der;
   TORNELL_TRY(c.text.Set(text, length));
-  if (c.text.Contains("-----BEGIN CERTIFICATE-----")) {
+  if (!der && c.text.Contains("-----BEGIN CERTIFICATE-----")) {
     TextArmor der;
     SecretBytes none;
     TORNELL_TRY(KeyFileFormats::DecodePem(der, "CERTIFICATE", c.text.Data(), c.text.Length(), none, 1));

@@ -15,6 +15,7 @@ struct ChainCandidate {
   ByteString issuer;                       // normalised
   ByteString serial;
   int index = 0;                           // position in the list it came from
+  bool der = false;                        // text is DER, never read as PEM
 };
 
 // A fixed set of candidates, allocated once for the number of certificates.
@@ -26,9 +27,10 @@ class ChainCandidates {
   ChainCandidates& operator=(const ChainCandidates&) = delete;
 
   [[nodiscard]] int Reserve(int capacity);
-  // Decodes a certificate text (PEM when it holds the CERTIFICATE armour,
-  // else DER) into the next free candidate without adding it to the live set.
-  [[nodiscard]] int Decode(const char* text, int length, int index, ChainCandidate*& out);
+  // Decodes a certificate text (PEM when it holds the CERTIFICATE armour and
+  // der is not set, else DER) into the next free candidate without adding it
+  // to the live set.
+  [[nodiscard]] int Decode(const char* text, int length, int index, ChainCandidate*& out, bool der = false);
   // As Decode for a text whose certificate `record` holds decoded already; the
   // candidate points at the record, which must outlive it.
   [[nodiscard]] int Adopt(const char* text, int length, int index, const X509Certificate& record,

@@ -111,6 +111,12 @@ int SelectedCertificate::MakeManager(const X509Certificate* decoded) {
 }
 
 int SelectedCertificate::GetEncoded(ByteString& der) {
+  const ByteString* view = nullptr;
+  TORNELL_TRY(EncodedView(view));
+  return der.Assign(*view);
+}
+
+int SelectedCertificate::EncodedView(const ByteString*& der) {
   if (manager_ == nullptr) return ReturnError(kStatusNoCertificateSelected, kNoCertificateText);
   char* data = nullptr;
   int length = 0;
@@ -122,7 +128,8 @@ int SelectedCertificate::GetEncoded(ByteString& der) {
     TORNELL_TRY(UnwrapPem(data, length, unwrapped_));
     TORNELL_TRY(unwrappedText_.Set(data, length));
   }
-  return der.Assign(unwrapped_);
+  der = &unwrapped_;
+  return kStatusOk;
 }
 
 int SelectedCertificate::CopyFrom(const SelectedCertificate& other) {

@@ -31,6 +31,9 @@ class SelectedCertificate : public ComponentBase {
   [[nodiscard]] int Init(const X509Certificate& decoded);
   // The DER bytes of the selected certificate.
   [[nodiscard]] int GetEncoded(ByteString& der);
+  // The same bytes without a copy, held by this object until it is asked again
+  // or its selection changes.
+  [[nodiscard]] int EncodedView(const ByteString*& der);
   CertificateManager* GetManager() const { return manager_; }
   int ReleaseManager();
   int IsLoaded() const { return loaded_; }
@@ -45,8 +48,12 @@ class SelectedCertificate : public ComponentBase {
   // Verifies the received chain (PEM texts, the leaf first) for the leaf: 0
   // trusted, -1 no trusted path, 274 untrusted root, -1 or 1 a certificate
   // outside its validity period, or a status. The text is not used.
-  [[nodiscard]] static int VerifyChain(SelectedCertificate& leaf, StringList& chain, const char* text, long flags,
-                                       StringList* trusted);
+  [[nodiscard]] static int VerifyChain(SelectedCertificate& leaf, const StringList& chain, const char* text,
+                                       long flags, StringList* trusted);
+  // VerifyChain for DER certificates as received, the leaf first, without a
+  // trusted list: the same verdicts, with nothing armoured or unwrapped. The
+  // leaf's own certificate is read from its store entry, not its text.
+  [[nodiscard]] static int VerifyDerChain(SelectedCertificate& leaf, const StringList& chain, long flags);
   // Extends the path from its last certificate over the candidates: 0 when it
   // reached a self-issued certificate, -1 when it stopped short.
   [[nodiscard]] static int ExtendPath(ByteString& issuer, ByteString& subject, StringList& encoded,

@@ -4,6 +4,7 @@
 #include "core/base/Status.h"
 #include "crypto/ecc/curve/EcCurve.h"
 #include "pki/der/DerStatus.h"
+#include "pki/x509/CertificateWalk.h"
 #include "pki/x509/DerChildren.h"
 
 namespace tornell::pki {
@@ -16,95 +17,12 @@ using detail::LoadSplit;
 using detail::OidOf;
 using detail::SplitChildAt;
 
-int TimeOf(const DerElement& node, int i, ByteString& text) {
-  ByteString time;
-  TORNELL_TRY(ContentOf(node, i, time));
-  return X509Codec::TimeToText(time, text);
-}
-
-// Fields of a TBSCertificate that may stand between the public-key info and
-// the extensions: issuerUniqueID and subjectUniqueID, implicitly tagged
-// [1] and [2], in either tag form.
-bool IsUniqueId(int tag) { return tag == 0x81 || tag == 0x82 || tag == 0xA1 || tag == 0xA2; }
-
-int ParseExtensions(DerElement& wrapper, TbsCertificate& tbs) {
-  TORNELL_TRY(wrapper.SplitChildren());
-  DerElement* list = nullptr;
-  TORNELL_TRY(SplitChildAt(wrapper, 0, list));
-  for (DerElement* e = list->firstChild; e != nullptr; e = e->nextSibling) {
-    TORNELL_TRY(tbs.extensionsEncoded.Add(e->body.output.Data(), e->body.output.Length()));
-    CertificateExtension ext;
-    TORNELL_TRY(X509Codec::ParseExtension(e->body.output, ext));
-    TORNELL_TRY(tbs.extensions.Append(ext));
-  }
-  return kStatusOk;
-}
-
-int ParseSpkiRsa(const DerElement& node, SubjectPublicKeyInfo& info) {
-  DerElement* bitString = nullptr;
-  TORNELL_TRY(ChildAt(node, 1, bitString));
-  ByteString bits;
-  TORNELL_TRY(bitString->body.ReadBitString(0, bits));
-  DerElement key;
-  TORNELL_TRY(LoadSplit(key, bits));
-  if (key.childCount < 2) return kStatusOk;
-  TORNELL_TRY(ContentOf(key, 0, info.rsaKey.n));
-  return ContentOf(key, 1, info.rsaKey.e);
-}
-
-int ParseSpkiDsa(const DerElement& node, const DerElement& algorithm, SubjectPublicKeyInfo& info) {
-  DerElement* params = nullptr;
-  TORNELL_TRY(SplitChildAt(algorithm, 1, params));
-  if (params->childCount < 3) return kDerMissing;
-  TORNELL_TRY(ContentOf(*params, 0, info.dsaKey.p));
-  TORNELL_TRY(ContentOf(*params, 1, info.dsaKey.q));
-  TORNELL_TRY(ContentOf(*params, 2, info.dsaKey.g));
-  DerElement* bitString = nullptr;
-  TORNELL_TRY(ChildAt(node, 1, bitString));
-  DerWriter bits;
-  TORNELL_TRY(bitString->body.ReadBitString(0, bits.output));
-  return bits.ReadElement(0, info.dsaKey.y);
-}
-
-int ParseSpkiEc(const DerElement& node, const DerElement& algorithm, SubjectPublicKeyInfo& info) {
-  DerElement* params = nullptr;
-  TORNELL_TRY(ChildAt(algorithm, 1, params));
-  TORNELL_TRY(X509Codec::ParseEcParameters(params->body.output.Data(), params->body.output.Length(), info.ecKey));
-  DerElement* bitString = nullptr;
-  TORNELL_TRY(ChildAt(node, 1, bitString));
-  ByteString point;
-  TORNELL_TRY(bitString->body.ReadBitString(0, point));
-  return info.ecKey.SetPublicPoint(point);
-}
-
-int ParseCertificateInto(const void* data, int length, X509Certificate& cert, bool fullAlgorithm) {
-  DerElement node;
-  TORNELL_TRY(LoadSplit(node, data, length));
-  if (node.childCount < 3) return kDerMissing;
-  DerElement* tbs = node.firstChild;
-  DerElement* algorithm = tbs->nextSibling;
-  DerElement* signature = algorithm->nextSibling;
-  TORNELL_TRY(cert.tbsEncoded.Assign(tbs->body.output));
-  TORNELL_TRY(X509Codec::ParseTbsCertificate(tbs->body.output, cert.tbs));
-  if (fullAlgorithm) {
-    TORNELL_TRY(X509Codec::ParseAlgorithmIdentifier(algorithm->body.output, cert.signatureAlgorithm));
-    return signature->body.ReadElement(0, cert.signatureValue);
-  }
-  TORNELL_TRY(algorithm->SplitChildren());
-  TORNELL_TRY(OidOf(*algorithm, 0, cert.signatureAlgorithm.oid));
-  return signature->body.ReadBitString(0, cert.signatureValue);
-}
-
 }  // namespace
 
-int X509Certificate::Decode() { return ParseCertificateInto(encoded.Data(), encoded.Length(), *this, true); }
+int X509Certificate::Decode() { return walk::ReadCertificate(DerRunOf(encoded), *this, true); }
 
 int X509Codec::ParseAlgorithmIdentifier(const ByteString& element, AlgorithmIdentifier& out) {
-  DerElement node;
-  TORNELL_TRY(LoadSplit(node, element));
-  TORNELL_TRY(OidOf(node, 0, out.oid));
-  if (node.childCount >= 2) TORNELL_TRY(out.parameters.Assign(node.Child(1)->body.output));
-  return kStatusOk;
+  return walk::ReadAlgorithmIdentifier(DerRunOf(element), out);
 }
 
 int X509Codec::WriteAlgorithmIdentifier(const AlgorithmIdentifier* id, ByteString& out, int withParameters) {
@@ -124,48 +42,7 @@ int X509Codec::WriteAlgorithmIdentifier(const AlgorithmIdentifier* id, ByteStrin
 }
 
 int X509Codec::ParseTbsCertificate(const ByteString& element, TbsCertificate& tbs) {
-  DerElement node;
-  TORNELL_TRY(LoadSplit(node, element));
-  DerElement* first = nullptr;
-  TORNELL_TRY(ChildAt(node, 0, first));
-  int k = 0;
-  if (first->IsConstructed()) {
-    TORNELL_TRY(first->SplitChildren());
-    DerElement* value = nullptr;
-    TORNELL_TRY(ChildAt(*first, 0, value));
-    TORNELL_TRY(value->body.ReadInt(0, tbs.version));
-    k = 1;
-  }
-  DerElement* field = nullptr;
-  TORNELL_TRY(ChildAt(node, k, field));
-  TORNELL_TRY(tbs.serialNumberEncoded.Assign(field->body.output));
-  TORNELL_TRY(tbs.serialNumber.Clear());
-  ByteString serial;
-  TORNELL_TRY(field->body.ReadIntegerBytes(0, serial));
-  TORNELL_TRY(tbs.serialNumber.AppendHex(serial.Data(), serial.Length()));
-
-  TORNELL_TRY(ChildAt(node, k + 1, field));
-  TORNELL_TRY(ParseAlgorithmIdentifier(field->body.output, tbs.signature));
-
-  TORNELL_TRY(ChildAt(node, k + 2, field));
-  TORNELL_TRY(tbs.issuerEncoded.Assign(field->body.output));
-  TORNELL_TRY(DecodeDistinguishedName(field->body.output, tbs.issuer));
-
-  TORNELL_TRY(SplitChildAt(node, k + 3, field));
-  TORNELL_TRY(TimeOf(*field, 0, tbs.notBefore));
-  TORNELL_TRY(TimeOf(*field, 1, tbs.notAfter));
-
-  TORNELL_TRY(ChildAt(node, k + 4, field));
-  TORNELL_TRY(DecodeDistinguishedName(field->body.output, tbs.subject));
-
-  TORNELL_TRY(ChildAt(node, k + 5, field));
-  TORNELL_TRY(field->body.ReadElement(0, tbs.subjectPublicKeyInfoContent));
-  TORNELL_TRY(ParseSubjectPublicKeyInfo(field->body.output, tbs.subjectPublicKeyInfo));
-
-  DerElement* optional = field->nextSibling;
-  while (optional != nullptr && IsUniqueId(optional->tag)) optional = optional->nextSibling;
-  if (optional != nullptr && optional->tag == 0xA3) TORNELL_TRY(ParseExtensions(*optional, tbs));
-  return kStatusOk;
+  return walk::ReadTbsCertificate(DerRunOf(element), tbs);
 }
 
 int X509Codec::WriteTbsCertificate(const TbsCertificate* tbs, DerWriter& w) {
@@ -202,7 +79,7 @@ int X509Codec::WriteTbsCertificate(const TbsCertificate* tbs, DerWriter& w) {
 
 int X509Codec::ParseCertificate(const void* data, int length, X509Certificate& cert) {
   TORNELL_TRY(cert.encoded.Set(data, length));
-  return ParseCertificateInto(data, length, cert, false);
+  return walk::ReadCertificate(DerRunOf(data, size_t(length > 0 ? length : 0)), cert, false);
 }
 
 int X509Codec::ParseCertificate(const ByteString& encoded, X509Certificate& cert) {
@@ -219,17 +96,7 @@ int X509Codec::WriteCertificate(const X509Certificate& cert, DerWriter& w) {
 }
 
 int X509Codec::ParseSubjectPublicKeyInfo(const ByteString& element, SubjectPublicKeyInfo& info) {
-  DerElement node;
-  TORNELL_TRY(LoadSplit(node, element));
-  if (node.childCount != 2) return kDerMissing;
-  DerElement* algorithm = node.firstChild;
-  TORNELL_TRY(algorithm->SplitChildren());
-  TORNELL_TRY(OidOf(*algorithm, 0, info.algorithm.oid));
-  const ByteString name(info.KeyAlgorithmName());
-  if (name.Equals("RSA")) return ParseSpkiRsa(node, info);
-  if (name.Equals("DSA")) return ParseSpkiDsa(node, *algorithm, info);
-  if (name.Equals("IdEcPublicKey")) return ParseSpkiEc(node, *algorithm, info);
-  return kStatusOk;
+  return walk::ReadSubjectPublicKeyInfo(DerRunOf(element), info);
 }
 
 int X509Codec::WriteSubjectPublicKeyInfo(const SubjectPublicKeyInfo* info, DerWriter& w) {
@@ -285,19 +152,7 @@ int X509Codec::WriteTime(const ByteString* text, DerWriter& w) {
 }
 
 int X509Codec::ParseExtension(const ByteString& element, CertificateExtension& ext) {
-  DerElement node;
-  TORNELL_TRY(LoadSplit(node, element));
-  TORNELL_TRY(OidOf(node, 0, ext.extnId));
-  ext.critical = 0;
-  DerElement* value = nullptr;
-  TORNELL_TRY(ChildAt(node, 1, value));
-  if (value->tag == 0x01) {
-    ByteString flag;
-    TORNELL_TRY(value->body.ReadElement(0, flag));
-    ext.critical = flag.ByteAt(0) != 0 ? 1 : 0;
-    TORNELL_TRY(ChildAt(node, 2, value));
-  }
-  return ext.extnValue.Assign(value->body.output);
+  return walk::ReadExtension(DerRunOf(element), ext);
 }
 
 int X509Codec::WriteExtension(const CertificateExtension& ext, DerWriter& w) {

@@ -4,6 +4,7 @@
 #include "core/base/Status.h"
 #include "core/text/TextUtils.h"
 #include "pki/der/DerStatus.h"
+#include "pki/x509/CertificateWalk.h"
 #include "pki/x509/X509Codec.h"
 
 namespace tornell::pki {
@@ -129,13 +130,6 @@ bool IsIa5Attribute(const char* oid) {
          std::strcmp(oid, "0.9.2342.19200300.100.1.3") == 0 || std::strcmp(oid, "1.2.840.113549.1.9.2") == 0;
 }
 
-// The first child of a split node, or 447 when it has none.
-int SplitFirst(DerElement& node, DerElement*& first) {
-  TORNELL_TRY(node.SplitChildren());
-  first = node.firstChild;
-  return first == nullptr ? kDerMissing : kStatusOk;
-}
-
 }  // namespace
 
 const char* X509Codec::OidToName(const char* oid) { return Lookup(kOidNames, oid, false); }
@@ -199,24 +193,13 @@ int X509Codec::DnTextToPairs(const char* text, StringList& pairs) {
 }
 
 int X509Codec::DecodeDistinguishedName(const ByteString& name, ByteString& text) {
-  DerElement root;
-  TORNELL_TRY(root.body.output.Assign(name));
-  TORNELL_TRY(root.SplitChildren());
-  TORNELL_TRY(text.Clear());
-  StringList pairs;
-  for (DerElement* rdn = root.firstChild; rdn != nullptr; rdn = rdn->nextSibling) {
-    DerElement* atv = nullptr;
-    TORNELL_TRY(SplitFirst(*rdn, atv));
-    DerElement* type = nullptr;
-    TORNELL_TRY(SplitFirst(*atv, type));
-    if (type->nextSibling == nullptr) return kDerMissing;
-    ByteString oid;
-    TORNELL_TRY(type->body.ReadOid(0, oid));
-    TORNELL_TRY(pairs.Add(oid.Data(), oid.Length()));
-    const ByteString& value = type->nextSibling->body.output;
-    TORNELL_TRY(pairs.Add(value.Data(), value.Length()));
+  if (&name == &text) {
+    // Read in place: the text must not overwrite the name being read.
+    ByteString copy;
+    TORNELL_TRY(copy.Assign(name));
+    return walk::ReadDistinguishedName(DerRunOf(copy), text);
   }
-  return DnPairsToText(pairs, text);
+  return walk::ReadDistinguishedName(DerRunOf(name), text);
 }
 
 int X509Codec::EncodeDistinguishedName(const char* text, DerWriter& writer) {

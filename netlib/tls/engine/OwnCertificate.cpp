@@ -36,9 +36,9 @@ int TlsEngine::OwnChain(SelectedCertificate& own, StringList& chain) {
   TORNELL_TRY(chain.Clear());
   // The selection's manager holds it loaded already: loading it again per
   // handshake (a key store means a key derivation) would give the same bytes.
-  ByteString leaf;
-  TORNELL_TRY(own.GetEncoded(leaf));
-  TORNELL_TRY(chain.Add(leaf.Data(), leaf.Length()));
+  const ByteString* leaf = nullptr;
+  TORNELL_TRY(own.EncodedView(leaf));
+  TORNELL_TRY(chain.Add(leaf->Data(), leaf->Length()));
   StringList issuers;
   int reachedRoot = 0;
   if (own.GetManager() == nullptr || own.GetManager()->GetIssuerChain(issuers, reachedRoot) != kStatusOk) {

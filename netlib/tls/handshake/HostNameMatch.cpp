@@ -7,11 +7,16 @@
 #include "core/base/Status.h"
 #include "pki/der/DerCodec.h"
 #include "pki/der/DerElement.h"
+#include "pki/der/DerRun.h"
 #include "pki/der/DerStatus.h"
 #include "pki/x509/CertificateRecords.h"
 
 namespace tornell::tls {
 namespace {
+
+using pki::DerPiece;
+using pki::DerRun;
+using pki::NextElement;
 
 constexpr const char* kSubjectAltNameOid = "2.5.29.17";
 constexpr uint8_t kDnsNameTag = 0x82;
@@ -57,33 +62,6 @@ int SubjectAltNames(const pki::X509Certificate& leaf, StringList& dnsNames, Stri
       TORNELL_TRY((name->tag == kDnsNameTag ? dnsNames : ipAddresses).Add(value.Data(), value.Length()));
     }
   }
-  return kStatusOk;
-}
-
-// A run of sibling DER elements read in place, without copies.
-struct DerRun {
-  const uint8_t* at = nullptr;
-  const uint8_t* end = nullptr;
-  bool Empty() const { return at >= end; }
-};
-
-struct DerPiece {
-  int tag = 0;
-  DerRun whole;
-  DerRun content;
-  bool Constructed() const { return (tag & 0x20) != 0; }
-};
-
-// Takes the next element of a run that is not empty.
-int NextElement(DerRun& run, DerPiece& piece) {
-  const size_t length = pki::DerElementLength(run.at, size_t(run.end - run.at));
-  if (length == 0) return pki::kDerMalformed;
-  size_t available = length;
-  const uint8_t* body = pki::DerParseHeader(run.at, available, piece.tag);
-  if (body == nullptr) return pki::kDerMalformed;
-  piece.whole = {run.at, run.at + length};
-  piece.content = {body, body + available};
-  run.at += length;
   return kStatusOk;
 }
 

@@ -22,6 +22,37 @@ const char* const kChainText =
     "provider.";
 const char* const kHostText = "Server name does not match server certificate";
 
+// A text built as snprintf into a fixed buffer would build it, cut short at
+// the end of the buffer: every verdict writes these, snprintf costs more.
+class VerdictText {
+ public:
+  VerdictText(char* buffer, size_t size) : at_(buffer), end_(buffer + size - 1) { *at_ = '\0'; }
+  VerdictText& Put(const char* text) {
+    while (*text != '\0' && at_ < end_) *at_++ = *text++;
+    *at_ = '\0';
+    return *this;
+  }
+  // "%x" (width 0) or "%4x" (width 4).
+  VerdictText& Hex(uint32_t value, int width) {
+    char digits[9];
+    int n = 0;
+    do {
+      digits[n++] = "0123456789abcdef"[value & 15];
+      value >>= 4;
+    } while (value != 0);
+    char padded[16];
+    int k = 0;
+    for (int i = n; i < width; ++i) padded[k++] = ' ';
+    while (n > 0) padded[k++] = digits[--n];
+    padded[k] = '\0';
+    return Put(padded);
+  }
+
+ private:
+  char* at_;
+  char* end_;
+};
+
 int Decode(const char* der, int length, pki::X509Certificate& out) {
   TORNELL_TRY(out.encoded.Set(der, length));
   return out.Decode();
@@ -64,16 +95,15 @@ int TlsEngine::VerifyPeerCertificate(const StringList& received, const pki::X509
     statusText = kValidityText;
     code = kCodeOutsideValidity;
   }
+  // The owner sees the chain as PEM text; the check reads the DER as received.
   ByteString chainText;
-  StringList pemChain;
-  for (int i = 0; i < received.Count(); ++i) {
+  for (int i = 0; owner != nullptr && i < received.Count(); ++i) {
     ByteString pem;
     if (pki::KeyCodec::PemEncode(received.Get(i), received.EntryLength(i), "CERTIFICATE", pem) != kStatusOk) return 0;
-    if (pemChain.Add(pem.Data(), pem.Length()) != kStatusOk) return 0;
     if (i > 0 && chainText.Append("\r\n") != kStatusOk) return 0;
     if (chainText.Append(pem) != kStatusOk) return 0;
   }
-  if (!haveLeaf || pki::SelectedCertificate::VerifyChain(peer, pemChain, nullptr, long(securityFlags), nullptr) != 0) {
+  if (!haveLeaf || pki::SelectedCertificate::VerifyDerChain(peer, received, long(securityFlags)) != 0) {
     statusText = kChainText;
     code = kCodeUntrustedRoot;
   }
@@ -86,7 +116,8 @@ int TlsEngine::VerifyPeerCertificate(const StringList& received, const pki::X509
   const char* side = role != 0 ? "Server" : "Client";
   char text[512];
   if (code != 0) {
-    std::snprintf(text, sizeof text, "Error verifying %s certificate: %4x %s", side, code, statusText);
+    VerdictText(text, sizeof text).Put("Error verifying ").Put(side).Put(" certificate: ").Hex(code, 4).Put(" ").Put(
+        statusText);
     TORNELL_TRY(Status(text));
     if (owner != nullptr) (void)owner->OnTlsError(kStatusCertificateRefused, text);  // an event only
   }
@@ -97,9 +128,9 @@ int TlsEngine::VerifyPeerCertificate(const StringList& received, const pki::X509
   pki::SelectedCertificate unselected;
   if (owner != nullptr) {
     if (code == 0) {
-      std::snprintf(text, sizeof text, "%s", statusText);
+      VerdictText(text, sizeof text).Put(statusText);
     } else {
-      std::snprintf(text, sizeof text, "[0x%x] %s", code, statusText);
+      VerdictText(text, sizeof text).Put("[0x").Hex(code, 0).Put("] ").Put(statusText);
     }
     SelectedCertificate& peer = pending.peerCertificate != nullptr ? *pending.peerCertificate : unselected;
     status = owner->OnTlsCertificate(chainText, peer, int(code), text, accept);

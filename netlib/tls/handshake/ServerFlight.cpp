@@ -76,14 +76,16 @@ int TlsEngine::ProcessCertificate(WireBuffer& in, int length) {
     if (tls13 != 0) {
       ByteString extensions;
       if (!read.Vector(2, extensions)) return FailWithAlertOnly(tlsalert::kDecodeError);
-      WireBuffer block(extensions.Data(), 0, extensions.Length());
-      CodeList types;
-      StringList bodies;
-      WireBuffer whole;
-      TORNELL_TRY(whole.PutU16(extensions.Length()));
-      TORNELL_TRY(whole.PutBytes(extensions));
-      if (!extensions.IsEmpty() && ReadPairVector(whole, 2, 2, 2, types, bodies) != whole.Length()) {
-        return FailWithAlertOnly(tlsalert::kDecodeError);
+      // Most certificates carry no extensions: nothing to check then.
+      if (!extensions.IsEmpty()) {
+        CodeList types;
+        StringList bodies;
+        WireBuffer whole;
+        TORNELL_TRY(whole.PutU16(extensions.Length()));
+        TORNELL_TRY(whole.PutBytes(extensions));
+        if (ReadPairVector(whole, 2, 2, 2, types, bodies) != whole.Length()) {
+          return FailWithAlertOnly(tlsalert::kDecodeError);
+        }
       }
     }
     if (der.IsEmpty()) continue;

@@ -1,6 +1,7 @@
 // libFuzzer target for the DER and certificate readers, the key files and the
 // JSON parser. The target is picked by PKI_FUZZ_TARGET: der, tree, cert,
-// decode, spki, pkcs8, dn, armor, pem, p8file, keyfile, keyder, json (the
+// decode, walk (the in-place certificate and name readers against the tree
+// readers they replaced), spki, pkcs8, dn, armor, pem, p8file, keyfile, keyder, json (the
 // parser, and the input as a path), json_split (the first byte picks where
 // the rest is cut into two Input calls), certmgr (a certificate loaded by the
 // certificate manager, and the input as a name to normalise), chain (the
@@ -26,6 +27,7 @@
 #include "pki/store/CertificateManager.h"
 #include "pki/store/SelectedCertificate.h"
 #include "tls/handshake/HostNameMatch.h"
+#include "TreeCertificateReader.h"
 #include "../json/JsonTestText.h"
 #include "../../../support/FuzzRequire.h"
 
@@ -114,6 +116,29 @@ void FuzzDecode(const uint8_t* data, size_t size) {
   int hasNames = 0;
   (void)tornell::tls::CertificateNames(cert, dnsNames, ipAddresses, commonName, hasNames);
   (void)tornell::tls::HostMatchesCertificate(cert, "kit.example");
+}
+
+// The same status from both readers and, on success, the same fields; the
+// input also read as a name.
+void FuzzWalk(const uint8_t* data, size_t size) {
+  for (const bool full : {false, true}) {
+    X509Certificate walked, tree;
+    int walkedStatus = 0;
+    if (full) {
+      if (walked.encoded.Set(data, static_cast<int>(size)) != 0) return;
+      walkedStatus = walked.Decode();
+    } else {
+      walkedStatus = X509Codec::ParseCertificate(data, static_cast<int>(size), walked);
+    }
+    const int treeStatus = treereader::DecodeCertificate(data, static_cast<int>(size), tree, full);
+    Require(walkedStatus == treeStatus, "certificate status as the tree's");
+    if (walkedStatus == 0) Require(*treereader::FirstDifference(walked, tree) == '\0', "fields as the tree's");
+  }
+  ByteString name, walkedText, treeText;
+  if (name.Set(data, static_cast<int>(size)) != 0) return;
+  const int walkedStatus = X509Codec::DecodeDistinguishedName(name, walkedText);
+  Require(walkedStatus == treereader::DecodeName(name, treeText), "name status as the tree's");
+  if (walkedStatus == 0) Require(walkedText.Equals(treeText), "name text as the tree's");
 }
 
 void FuzzSpki(const uint8_t* data, size_t size) {
@@ -430,6 +455,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzCertificate(data, size);
   } else if (which == "decode") {
     FuzzDecode(data, size);
+  } else if (which == "walk") {
+    FuzzWalk(data, size);
   } else if (which == "spki") {
     FuzzSpki(data, size);
   } else if (which == "pkcs8") {
