@@ -182,12 +182,11 @@ class CipherSuite {
   int encryptStarted = 0;
   int decryptStarted = 0;
 
-  // AEAD records: the expanded AES-GCM key and GHASH tables are made once per
-  // key and copied into the working state for each record. Made when a key is
+  // AEAD records: the expanded AES-GCM key and GHASH powers are made once per
+  // key and each record restarts the message on them. Made when a key is
   // first used: most suites a handshake holds never protect a record.
   struct AeadStates {
-    AesGcm gcmKeyed;
-    AesGcm gcmRecord;
+    AesGcm gcm;
     ChaCha20Poly1305 chachaRecord;
   };
   int aeadKeyed = 0;
