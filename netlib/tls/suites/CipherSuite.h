@@ -114,6 +114,10 @@ class CipherSuite {
   // record; nothing for other suites.
   [[nodiscard]] int PrepareAead(const WireBuffer& nonce, const WireBuffer& additionalData,
                                 const ByteString* expectedTag);
+  // The same from plain bytes (tag null for encryption), as the record layer
+  // holds them.
+  [[nodiscard]] int PrepareAead(const uint8_t* nonce, int nonceLength, const uint8_t* additionalData,
+                                int additionalLength, const char* expectedTag, int tagLength);
   [[nodiscard]] int Ssl3Pad1(ByteString& out) const;
   [[nodiscard]] int Ssl3Pad2(ByteString& out) const;
 

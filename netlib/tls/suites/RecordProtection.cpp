@@ -119,14 +119,22 @@ int CipherSuite::ComputeMac(const ByteString& data, ByteString& out) {
 }
 
 int CipherSuite::PrepareAead(const WireBuffer& nonce, const WireBuffer& additionalData, const ByteString* expectedTag) {
+  return PrepareAead(reinterpret_cast<const uint8_t*>(nonce.Data()), nonce.Length(),
+                     reinterpret_cast<const uint8_t*>(additionalData.Data()), additionalData.Length(),
+                     expectedTag != nullptr ? expectedTag->Data() : nullptr,
+                     expectedTag != nullptr ? expectedTag->Length() : 0);
+}
+
+int CipherSuite::PrepareAead(const uint8_t* nonce, int nonceLength, const uint8_t* additionalData,
+                             int additionalLength, const char* expectedTag, int tagLength) {
   if (IsAead() == 0) return kStatusOk;
-  TORNELL_TRY(aeadNonce.Set(nonce.Data(), nonce.Length()));
-  TORNELL_TRY(aeadData.Set(additionalData.Data(), additionalData.Length()));
+  TORNELL_TRY(aeadNonce.Set(reinterpret_cast<const char*>(nonce), nonceLength));
+  TORNELL_TRY(aeadData.Set(reinterpret_cast<const char*>(additionalData), additionalLength));
   aeadTagLength = -1;
   if (expectedTag != nullptr) {
     // Only a full tag is ever checked; a shorter or longer one fails the record.
-    aeadTagLength = expectedTag->Length();
-    if (aeadTagLength == kAeadTagLength) std::memcpy(aeadTag, expectedTag->Data(), kAeadTagLength);
+    aeadTagLength = tagLength;
+    if (aeadTagLength == kAeadTagLength) std::memcpy(aeadTag, expectedTag, kAeadTagLength);
   }
   return kStatusOk;
 }

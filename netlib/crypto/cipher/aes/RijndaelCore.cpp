@@ -264,12 +264,13 @@ void ExpandKey(uint32_t* w, const unsigned char* key, int nk, int nb, int rounds
   for (int i = 0; i < nk; ++i) t[i] = blockbytes::LoadBe32(key + 4 * i);
   uint32_t rcon = 1;
   const SubWordFunction SubWord = SubWordFor();
-  for (int i = nk; i < total; ++i) {
+  // column counts i mod nk: a division per word costs more than the word.
+  for (int i = nk, column = 0; i < total; ++i, column = column + 1 == nk ? 0 : column + 1) {
     uint32_t x = t[i - 1];
-    if (i % nk == 0) {
+    if (column == 0) {
       x = SubWord((x << 8) | (x >> 24)) ^ (rcon << 24);
       rcon = Xtime(rcon);
-    } else if (nk > 6 && i % nk == 4) {
+    } else if (nk > 6 && column == 4) {
       x = SubWord(x);
     }
     t[i] = t[i - nk] ^ x;
