@@ -246,8 +246,13 @@ int TlsEngine::FinishTls13Handshake() {
 int TlsEngine::ComputeTls13Finished(TlsSecurityContext& context, int ownDirection, ByteString& out) {
   ByteString hash;
   TORNELL_TRY(RunningTranscriptHash(pending, context, handshakeMessages, hash));
-  CipherSuite& suite = ownDirection != 0 ? context.writeState.Suite() : context.readState.Suite();
-  return suite.ComputeMac(hash, out);
+  const CipherSuite& suite = ownDirection != 0 ? context.writeState.Suite() : context.readState.Suite();
+  // Each finished key serves one MAC: keyed here, not kept on the suite's heap.
+  SecretBytes key;
+  TORNELL_TRY(suite.GetMacSecret(key));
+  Hmac mac;
+  TORNELL_TRY(mac.Init(suite.GetMacHash(), key.Data(), key.Length()));
+  return mac.Mac(hash.Data(), hash.Length(), out);
 }
 
 }  // namespace tornell
