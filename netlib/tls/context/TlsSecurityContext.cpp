@@ -136,8 +136,8 @@ int TlsSecurityContext::Tls13CertificateVerifyDigest(const WireBuffer& messages,
   const bool clientSigns = own != 0 ? isClient != 0 : isClient == 0;
   const char* hashName = tls::SignatureSchemeHash(own != 0 ? ownSignatureScheme : peerSignatureScheme);
   if (hashName == nullptr) return kStatusUnknownDigest;
-  // The signed content (RFC 8446 section 4.4.3) goes to the digest piece by
-  // piece, never gathered in one buffer.
+  // The signed content (RFC 8446 section 4.4.3) is fed to the digest field
+  // by field, never gathered in one buffer.
   char pad[kCertificateVerifyPadLength];
   std::memset(pad, 0x20, sizeof pad);
   const char* context = clientSigns ? "TLS 1.3, client CertificateVerify" : "TLS 1.3, server CertificateVerify";
