@@ -134,16 +134,20 @@ int TlsSecurityContext::Tls13CertificateVerifyDigest(const WireBuffer& messages,
   ByteString transcript;
   TORNELL_TRY(TranscriptHash(messages, transcript));
   const bool clientSigns = own != 0 ? isClient != 0 : isClient == 0;
-  ByteString content;
-  TORNELL_TRY(content.AppendRepeated(kCertificateVerifyPadLength, 0x20));
-  TORNELL_TRY(content.Append(clientSigns ? "TLS 1.3, client CertificateVerify" : "TLS 1.3, server CertificateVerify"));
-  TORNELL_TRY(content.AppendByte(0));
-  TORNELL_TRY(content.Append(transcript));
   const char* hashName = tls::SignatureSchemeHash(own != 0 ? ownSignatureScheme : peerSignatureScheme);
   if (hashName == nullptr) return kStatusUnknownDigest;
+  // The signed content (RFC 8446 section 4.4.3) is fed to the digest field
+  // by field, never gathered in one buffer.
+  char pad[kCertificateVerifyPadLength];
+  std::memset(pad, 0x20, sizeof pad);
+  const char* context = clientSigns ? "TLS 1.3, client CertificateVerify" : "TLS 1.3, server CertificateVerify";
   HashContext hash;
   TORNELL_TRY(hash.SetAlgorithm(hashName));
-  return hash.Digest(content.Data(), content.Length(), out);
+  TORNELL_TRY(hash.Update(pad, int(sizeof pad)));
+  TORNELL_TRY(hash.Update(context, int(std::strlen(context)) + 1));  // with its zero byte
+  TORNELL_TRY(hash.Update(transcript.Data(), transcript.Length()));
+  TORNELL_TRY(hash.Final());
+  return out.Set(hash.GetDigest(), hash.GetDigestLength());
 }
 
 int TlsSecurityContext::FinishedLabel(int own, ByteString& out) const {

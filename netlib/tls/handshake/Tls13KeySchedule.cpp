@@ -84,6 +84,14 @@ int NoPskStart(int hash, const ByteString& zeros, ByteString& early, ByteString&
   return CipherSuite::DeriveSecret(hash, early, "derived", h0, kLabelPrefix, derived);
 }
 
+// The transcript hash depends on nothing but the hash and the messages, so
+// the pending context's running digest serves every context of the handshake
+// with that hash: the messages are hashed once, not once per context.
+int RunningTranscriptHash(const TlsSecurityContext& pending, const TlsSecurityContext& context,
+                          const WireBuffer& messages, ByteString& out) {
+  return (pending.prfHash == context.prfHash ? pending : context).TranscriptHash(messages, out);
+}
+
 }  // namespace
 
 int TlsEngine::DeriveTls13HandshakeKeys() {
@@ -158,7 +166,7 @@ int TlsEngine::DeriveTls13ApplicationKeys(int) {
   const CipherSuite& suite = current.readState.Suite();
   const int hash = suite.GetMacHash();
   ByteString h4;
-  TORNELL_TRY(current.TranscriptHash(handshakeMessages, h4));
+  TORNELL_TRY(RunningTranscriptHash(pending, current, handshakeMessages, h4));
   Hmac fromMaster;
   TORNELL_TRY(Keyed(hash, current.masterSecret, fromMaster));
   SecretBytes clientSecret, serverSecret;
@@ -237,9 +245,14 @@ int TlsEngine::FinishTls13Handshake() {
 // the finished key, which sits as the MAC secret of that direction's suite.
 int TlsEngine::ComputeTls13Finished(TlsSecurityContext& context, int ownDirection, ByteString& out) {
   ByteString hash;
-  TORNELL_TRY(context.TranscriptHash(handshakeMessages, hash));
-  CipherSuite& suite = ownDirection != 0 ? context.writeState.Suite() : context.readState.Suite();
-  return suite.ComputeMac(hash, out);
+  TORNELL_TRY(RunningTranscriptHash(pending, context, handshakeMessages, hash));
+  const CipherSuite& suite = ownDirection != 0 ? context.writeState.Suite() : context.readState.Suite();
+  // Each finished key serves one MAC: keyed here, not kept on the suite's heap.
+  SecretBytes key;
+  TORNELL_TRY(suite.GetMacSecret(key));
+  Hmac mac;
+  TORNELL_TRY(mac.Init(suite.GetMacHash(), key.Data(), key.Length()));
+  return mac.Mac(hash.Data(), hash.Length(), out);
 }
 
 }  // namespace tornell

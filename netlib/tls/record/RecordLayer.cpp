@@ -315,11 +315,7 @@ int TlsEngine::UnprotectAead(const char* record, int length, RecordCipherState& 
     PutU16(aad + 11, sealedLength);
     aadLength = 13;
   }
-  ByteString expectedTag;
-  TORNELL_TRY(expectedTag.Set(sealed + sealedLength, tag));
-  const WireBuffer nonceBuffer(nonce, 0, nonceLength);
-  const WireBuffer aadBuffer(aad, 0, aadLength);
-  TORNELL_TRY(suite.PrepareAead(nonceBuffer, aadBuffer, &expectedTag));
+  TORNELL_TRY(suite.PrepareAead(nonce, nonceLength, aad, aadLength, sealed + sealedLength, tag));
   if (suite.Decrypt(sealed, sealedLength, plain) != kStatusOk) {
     return FailWithAlert(tlsalert::kBadRecordMac, kStatusIntegrityFailed, kBadMacText);
   }
@@ -430,9 +426,7 @@ int TlsEngine::ProtectRecord(int type, int version, const char* data, int length
       TORNELL_TRY(out.Append(header, kRecordHeader));
       TORNELL_TRY(out.Append(nonce + iv.Length(), kExplicitNonce));
     }
-    const WireBuffer nonceBuffer(nonce, 0, nonceLength);
-    const WireBuffer aadBuffer(aad, 0, aadLength);
-    TORNELL_TRY(suite.PrepareAead(nonceBuffer, aadBuffer, nullptr));
+    TORNELL_TRY(suite.PrepareAead(nonce, nonceLength, aad, aadLength, nullptr, 0));
     TORNELL_TRY(suite.Encrypt(plainData, plainLength, out));
   } else {
     const bool stream = suite.IsRc4() != 0;

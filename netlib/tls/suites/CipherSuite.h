@@ -115,6 +115,10 @@ class CipherSuite {
   // record; nothing for other suites.
   [[nodiscard]] int PrepareAead(const WireBuffer& nonce, const WireBuffer& additionalData,
                                 const ByteString* expectedTag);
+  // The same from plain bytes (tag null for encryption), as the record layer
+  // holds them.
+  [[nodiscard]] int PrepareAead(const uint8_t* nonce, int nonceLength, const uint8_t* additionalData,
+                                int additionalLength, const char* expectedTag, int tagLength);
   [[nodiscard]] int Ssl3Pad1(ByteString& out) const;
   [[nodiscard]] int Ssl3Pad2(ByteString& out) const;
 
@@ -183,12 +187,11 @@ class CipherSuite {
   int encryptStarted = 0;
   int decryptStarted = 0;
 
-  // AEAD records: the expanded AES-GCM key and GHASH tables are made once per
-  // key and copied into the working state for each record. Made when a key is
+  // AEAD records: the expanded AES-GCM key and GHASH powers are made once per
+  // key and each record restarts the message on them. Made when a key is
   // first used: most suites a handshake holds never protect a record.
   struct AeadStates {
-    AesGcm gcmKeyed;
-    AesGcm gcmRecord;
+    AesGcm gcm;
     ChaCha20Poly1305 chachaRecord;
   };
   int aeadKeyed = 0;

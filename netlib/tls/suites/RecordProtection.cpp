@@ -14,10 +14,62 @@ namespace tornell {
 namespace {
 
 constexpr int kMaxHkdfBlocks = 255;  // the block counter is one byte
+// Two length bytes, then the label and the context, each up to 255 bytes
+// behind its length byte.
+constexpr int kMaxHkdfLabel = 2 + 1 + 255 + 1 + 255;
 constexpr int kSsl3Md5PadLength = 48;
 constexpr int kSsl3PadLength = 40;
 
 uint8_t* Writable(const char* data) { return reinterpret_cast<uint8_t*>(const_cast<char*>(data)); }
+
+// The HkdfLabel structure of RFC 8446 section 7.1 into `to`; its size, or -1
+// when a field does not fit its length.
+int HkdfLabelInto(const char* label, int length, const ByteString& context, const char* prefix, char* to) {
+  if (label == nullptr) label = "";
+  if (prefix == nullptr) prefix = "";
+  const size_t prefixLength = std::strlen(prefix);
+  const size_t labelLength = prefixLength + std::strlen(label);
+  if (length < 0 || length > 0xFFFF || labelLength > 255 || context.Length() > 255) return -1;
+  int at = 0;
+  to[at++] = char(length >> 8);
+  to[at++] = char(length & 0xFF);
+  to[at++] = char(labelLength);
+  std::memcpy(to + at, prefix, prefixLength);
+  std::memcpy(to + at + prefixLength, label, labelLength - prefixLength);
+  at += int(labelLength);
+  to[at++] = char(context.Length());
+  std::memcpy(to + at, context.Data(), size_t(context.Length()));
+  return at + context.Length();
+}
+
+// HKDF-Expand (RFC 5869) under an HMAC keyed with the pseudorandom key,
+// straight into `out`: T(i) = HMAC(T(i-1) | info | i), each block but the
+// last whole, so T(i-1) is read back from the output.
+int ExpandInfo(Hmac& hmac, int hash, const char* info, int infoLength, int length, ByteString& out) {
+  const int digestLength = HashContext::DigestLengthOf(hash);
+  // An unknown digest has no length to divide by; the counter is one byte.
+  if (digestLength <= 0 || length < 0) return kStatusKdfBadRequest;
+  const int blocks = (length + digestLength - 1) / digestLength;
+  if (blocks > kMaxHkdfBlocks) return kStatusKdfBadRequest;
+  TORNELL_TRY(out.Resize(length));
+  char* to = out.Data();
+  for (int i = 1; i <= blocks; ++i) {
+    const char counter = char(i);
+    const int at = (i - 1) * digestLength;
+    int status = i > 1 ? hmac.Update(to + at - digestLength, digestLength) : kStatusOk;
+    if (status == kStatusOk) status = hmac.Update(info, infoLength);
+    if (status == kStatusOk) status = hmac.Update(&counter, 1);
+    if (status == kStatusOk) status = hmac.Final();
+    if (status != kStatusOk) {
+      SecureWipe(to, size_t(length));
+      (void)out.Resize(0);  // shrinking cannot fail
+      return status;
+    }
+    const int take = length - at < digestLength ? length - at : digestLength;
+    std::memcpy(to + at, hmac.GetMac(), size_t(take));
+  }
+  return kStatusOk;
+}
 
 }  // namespace
 
@@ -67,32 +119,39 @@ int CipherSuite::ComputeMac(const ByteString& data, ByteString& out) {
 }
 
 int CipherSuite::PrepareAead(const WireBuffer& nonce, const WireBuffer& additionalData, const ByteString* expectedTag) {
+  return PrepareAead(reinterpret_cast<const uint8_t*>(nonce.Data()), nonce.Length(),
+                     reinterpret_cast<const uint8_t*>(additionalData.Data()), additionalData.Length(),
+                     expectedTag != nullptr ? expectedTag->Data() : nullptr,
+                     expectedTag != nullptr ? expectedTag->Length() : 0);
+}
+
+int CipherSuite::PrepareAead(const uint8_t* nonce, int nonceLength, const uint8_t* additionalData,
+                             int additionalLength, const char* expectedTag, int tagLength) {
   if (IsAead() == 0) return kStatusOk;
-  TORNELL_TRY(aeadNonce.Set(nonce.Data(), nonce.Length()));
-  TORNELL_TRY(aeadData.Set(additionalData.Data(), additionalData.Length()));
+  TORNELL_TRY(aeadNonce.Set(reinterpret_cast<const char*>(nonce), nonceLength));
+  TORNELL_TRY(aeadData.Set(reinterpret_cast<const char*>(additionalData), additionalLength));
   aeadTagLength = -1;
   if (expectedTag != nullptr) {
     // Only a full tag is ever checked; a shorter or longer one fails the record.
-    aeadTagLength = expectedTag->Length();
-    if (aeadTagLength == kAeadTagLength) std::memcpy(aeadTag, expectedTag->Data(), kAeadTagLength);
+    aeadTagLength = tagLength;
+    if (aeadTagLength == kAeadTagLength) std::memcpy(aeadTag, expectedTag, kAeadTagLength);
   }
   return kStatusOk;
 }
 
-// Keys the AES-GCM state once per installed key: every record then starts
-// from a copy of it, so only the nonce and additional data change.
+// Keys the AES-GCM state once per installed key: every record then restarts
+// the message on it, so only the nonce and additional data change.
 int CipherSuite::KeyAead() {
   if (aeadKeyed != 0) return kStatusOk;
   if (aead == nullptr) {
     aead.reset(new (std::nothrow) AeadStates());
     if (aead == nullptr) return kStatusNoMemory;
   }
-  AesGcm& gcmKeyed = aead->gcmKeyed;
   if (IsGcm()) {
     const char* key = nullptr;
     int keyBytes = 0;
     TORNELL_TRY(cipher.GetKey(&key, &keyBytes));
-    TORNELL_TRY(gcmKeyed.SetKey(reinterpret_cast<const uint8_t*>(key), keyBytes));
+    TORNELL_TRY(aead->gcm.SetKey(reinterpret_cast<const uint8_t*>(key), keyBytes));
   }
   aeadKeyed = 1;
   return kStatusOk;
@@ -100,8 +159,7 @@ int CipherSuite::KeyAead() {
 
 int CipherSuite::AeadEncrypt(const char* data, int length, ByteString& out) {
   TORNELL_TRY(KeyAead());
-  AesGcm& gcmRecord = aead->gcmRecord;
-  const AesGcm& gcmKeyed = aead->gcmKeyed;
+  AesGcm& gcmRecord = aead->gcm;
   ChaCha20Poly1305& chachaRecord = aead->chachaRecord;
   if (aeadNonce.IsEmpty()) return SymmetricCipher::kBadIvSize;
   const int start = out.Length();
@@ -111,8 +169,8 @@ int CipherSuite::AeadEncrypt(const char* data, int length, ByteString& out) {
   int tagLength = kAeadTagLength;
   int status = kStatusOk;
   if (IsGcm()) {
-    status = gcmRecord.CopyFrom(gcmKeyed);
-    if (status == kStatusOk) status = gcmRecord.SetIV(aeadNonce.Bytes(), static_cast<uint64_t>(aeadNonce.Length()));
+    gcmRecord.Restart();
+    status = gcmRecord.SetIV(aeadNonce.Bytes(), static_cast<uint64_t>(aeadNonce.Length()));
     if (status == kStatusOk) status = gcmRecord.AddAad(aeadData.Bytes(), static_cast<uint64_t>(aeadData.Length()));
     if (status == kStatusOk) status = gcmRecord.Update(Writable(data), static_cast<uint64_t>(length), sealed, true);
     if (status == kStatusOk) status = gcmRecord.Finish(tag, &tagLength, 1);
@@ -137,8 +195,7 @@ int CipherSuite::AeadEncrypt(const char* data, int length, ByteString& out) {
 
 int CipherSuite::AeadDecrypt(const char* data, int length, ByteString& out) {
   TORNELL_TRY(KeyAead());
-  AesGcm& gcmRecord = aead->gcmRecord;
-  const AesGcm& gcmKeyed = aead->gcmKeyed;
+  AesGcm& gcmRecord = aead->gcm;
   ChaCha20Poly1305& chachaRecord = aead->chachaRecord;
   if (aeadNonce.IsEmpty()) return SymmetricCipher::kBadIvSize;
   if (aeadTagLength < 0) return IsGcm() ? SymmetricCipher::kAuthFailed : SymmetricCipher::kNoTag;
@@ -149,8 +206,8 @@ int CipherSuite::AeadDecrypt(const char* data, int length, ByteString& out) {
   int tagLength = kAeadTagLength;
   int status = kStatusOk;
   if (IsGcm()) {
-    status = gcmRecord.CopyFrom(gcmKeyed);
-    if (status == kStatusOk) status = gcmRecord.SetIV(aeadNonce.Bytes(), static_cast<uint64_t>(aeadNonce.Length()));
+    gcmRecord.Restart();
+    status = gcmRecord.SetIV(aeadNonce.Bytes(), static_cast<uint64_t>(aeadNonce.Length()));
     if (status == kStatusOk) status = gcmRecord.AddAad(aeadData.Bytes(), static_cast<uint64_t>(aeadData.Length()));
     if (status == kStatusOk) status = gcmRecord.Update(opened, static_cast<uint64_t>(length), Writable(data), false);
     if (status == kStatusOk && gcmRecord.Finish(aeadTag, &tagLength, 0) != kStatusOk) {
@@ -209,52 +266,37 @@ int CipherSuite::HkdfExpand(int hash, const ByteString& key, const ByteString& i
 }
 
 int CipherSuite::HkdfExpandKeyed(Hmac& hmac, int hash, const ByteString& info, int length, ByteString& out) {
-  const int digestLength = HashContext::DigestLengthOf(hash);
-  // An unknown digest has no length to divide by; the counter is one byte.
-  if (digestLength <= 0 || length < 0) return kStatusKdfBadRequest;
-  const int blocks = (length + digestLength - 1) / digestLength;
-  if (blocks > kMaxHkdfBlocks) return kStatusKdfBadRequest;
+  if (&out != &info) return ExpandInfo(hmac, hash, info.Data(), info.Length(), length, out);
   SecretBytes result;
-  SecretBytes block;
-  SecretBytes message;
-  for (int i = 1; i <= blocks; ++i) {
-    TORNELL_TRY(message.Assign(block));
-    TORNELL_TRY(message.Append(info));
-    TORNELL_TRY(message.AppendByte(i));
-    TORNELL_TRY(hmac.Mac(message.Data(), message.Length(), block));
-    TORNELL_TRY(result.Append(block));
-  }
-  TORNELL_TRY(result.Resize(length));
+  TORNELL_TRY(ExpandInfo(hmac, hash, info.Data(), info.Length(), length, result));
   return out.Assign(result);
 }
 
 int CipherSuite::BuildHkdfLabel(const char* label, int length, const ByteString& context, const char* prefix,
                                 ByteString& out) {
-  if (label == nullptr) label = "";
-  if (prefix == nullptr) prefix = "";
-  const size_t labelLength = std::strlen(prefix) + std::strlen(label);
-  if (length < 0 || length > 0xFFFF || labelLength > 255 || context.Length() > 255) return kStatusKdfBadRequest;
-  TORNELL_TRY(out.AppendByte(length >> 8));
-  TORNELL_TRY(out.AppendByte(length & 0xFF));
-  TORNELL_TRY(out.AppendByte(static_cast<int>(labelLength)));
-  TORNELL_TRY(out.Append(prefix));
-  TORNELL_TRY(out.Append(label));
-  TORNELL_TRY(out.AppendByte(context.Length()));
-  return out.Append(context);
+  char info[kMaxHkdfLabel];
+  const int size = HkdfLabelInto(label, length, context, prefix, info);
+  if (size < 0) return kStatusKdfBadRequest;
+  return out.Append(info, size);
 }
 
 int CipherSuite::HkdfExpandLabel(int hash, const ByteString& secret, const char* label, const ByteString& context,
                                  int length, const char* prefix, ByteString& out) {
-  ByteString info;
-  TORNELL_TRY(BuildHkdfLabel(label, length, context, prefix, info));
-  return HkdfExpand(hash, secret, info, length, out);
+  if (HashContext::DigestLengthOf(hash) <= 0) return kStatusKdfBadRequest;
+  Hmac hmac;
+  TORNELL_TRY(hmac.Init(hash, secret.Data(), secret.Length()));
+  return HkdfExpandLabel(hmac, hash, label, context, length, prefix, out);
 }
 
 int CipherSuite::HkdfExpandLabel(Hmac& keyed, int hash, const char* label, const ByteString& context, int length,
                                  const char* prefix, ByteString& out) {
-  ByteString info;
-  TORNELL_TRY(BuildHkdfLabel(label, length, context, prefix, info));
-  return HkdfExpandKeyed(keyed, hash, info, length, out);
+  char info[kMaxHkdfLabel];
+  const int size = HkdfLabelInto(label, length, context, prefix, info);
+  if (size < 0) return kStatusKdfBadRequest;
+  if (&out != &context) return ExpandInfo(keyed, hash, info, size, length, out);
+  SecretBytes result;
+  TORNELL_TRY(ExpandInfo(keyed, hash, info, size, length, result));
+  return out.Assign(result);
 }
 
 int CipherSuite::DeriveSecret(int hash, const ByteString& secret, const char* label, const ByteString& context,

@@ -115,16 +115,37 @@ int AesGcm::IncrementCounter() {
   return kStatusOk;
 }
 
-int AesGcm::SetKey(const uint8_t* key, int keyLength) {
+void AesGcm::Restart() {
   SecureWipeObject(x);
   SecureWipeObject(work);
   count = 0;
   phase = 0;
   aadLength = 0;
   cipherLength = 0;
-  hl[0] = hh[0] = 0;
   twelveByteIv = 1;
   budget = 0xFFFFFFFFu;
+}
+
+void AesGcm::NeedPowers(int want) {
+  if (powers >= want) return;
+  gcmclmul::Powers(nullptr, hPowers, powers, want);
+  powers = want;
+}
+
+void AesGcm::NeedWide() {
+  if (wideReady) return;
+  NeedPowers(16);
+  for (int i = 0; i < 16; ++i) std::memcpy(hWide + 16 * (15 - i), hPowers + 16 * i, 16);
+  wideReady = true;
+}
+
+int AesGcm::SetKey(const uint8_t* key, int keyLength) {
+  Restart();
+  hl[0] = hh[0] = 0;
+  if (powers > 1) SecureWipeObject(hPowers);
+  if (wideReady) SecureWipeObject(hWide);
+  powers = 0;
+  wideReady = false;
   fast = false;
   wide = false;
   wide256 = false;
@@ -150,7 +171,10 @@ int AesGcm::SetKey(const uint8_t* key, int keyLength) {
   int st = EncryptBlock(h, h);
   if (st != 0) return st;
   BuildTables(h);
-  if (fast) gcmclmul::Powers(h, hPowers, hWide);
+  if (fast) {
+    gcmclmul::Powers(h, hPowers, 0, 1);
+    powers = 1;
+  }
   SecureWipeObject(h);
   return kStatusOk;
 }
@@ -254,6 +278,7 @@ int AesGcm::CloseDataBlock() {
 int AesGcm::BulkBlocks(const uint8_t* in, uint8_t* out, uint64_t blocks, bool encrypt) {
   if (fast && budget >= blocks) {
     if ((wide || wide256) && blocks >= 16) {
+      NeedWide();
       uint64_t w = blocks & ~uint64_t(15);
       if (wide) {
         gcmclmul::CtrBlocksWide(roundKeys, rounds, counter, x, hWide, in, out, size_t(w), encrypt);
@@ -266,6 +291,8 @@ int AesGcm::BulkBlocks(const uint8_t* in, uint8_t* out, uint64_t blocks, bool en
       cipherLength += w * 128;
       blocks -= w;
     }
+    // The eight-block loop reads H^1 .. H^8; the tail only H^1.
+    if (blocks >= 8) NeedPowers(8);
     gcmclmul::CtrBlocks(roundKeys, rounds, counter, x, hPowers, in, out, size_t(blocks), encrypt);
     budget -= uint32_t(blocks);
     cipherLength += blocks * 128;
@@ -384,6 +411,8 @@ int AesGcm::CopyFrom(const AesGcm& other) {
   std::memcpy(roundKeys, other.roundKeys, sizeof roundKeys);
   std::memcpy(hPowers, other.hPowers, sizeof hPowers);
   std::memcpy(hWide, other.hWide, sizeof hWide);
+  powers = other.powers;
+  wideReady = other.wideReady;
   return st;
 }
 

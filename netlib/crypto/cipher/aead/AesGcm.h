@@ -33,6 +33,8 @@ struct AesGcm {
   alignas(16) uint8_t roundKeys[15 * 16] = {};
   alignas(16) uint8_t hPowers[16 * 16] = {};
   alignas(64) uint8_t hWide[16 * 16] = {};
+  int powers = 0;      // H^1 .. H^powers are in hPowers
+  bool wideReady = false;  // hWide holds them too
 
   static constexpr int kTagMismatch = 1000;
   static constexpr int kBudgetSpent = 1001;
@@ -46,6 +48,8 @@ struct AesGcm {
   static constexpr int kMinVerifyTag = 12;
 
   [[nodiscard]] int SetKey(const uint8_t* key, int keyLength);
+  // A new message under the same key: what SetKey leaves, without keying again.
+  void Restart();
   [[nodiscard]] int SetIV(const uint8_t* iv, uint64_t length);
   [[nodiscard]] int AddAad(const uint8_t* aad, uint64_t length);
   // Encrypting reads plaintext and writes ciphertext; decrypting the reverse.
@@ -67,6 +71,8 @@ struct AesGcm {
  private:
   [[nodiscard]] int EncryptBlock(const uint8_t* in, uint8_t* out) const;
   void BuildTables(const uint8_t* h);
+  void NeedPowers(int want);
+  void NeedWide();
   uint64_t HashBlocks(const uint8_t* data, uint64_t blocks);
   [[nodiscard]] int EndIvPhase();
   [[nodiscard]] int EndAadPhase();

@@ -158,15 +158,16 @@ GCM_TARGET void EncryptBlock(const uint8_t* roundKeys, int rounds, const uint8_t
   Store(out, EncryptOne(k, rounds, Load(in)));
 }
 
-GCM_TARGET void Powers(const uint8_t* h, uint8_t* hPowers, uint8_t* hWide) {
-  __m128i h1 = Reverse(Load(h));
-  __m128i p = h1;
-  Store(hPowers, p);
-  Store(hWide + 16 * 15, p);
-  for (int i = 1; i < 16; ++i) {
+GCM_TARGET void Powers(const uint8_t* h, uint8_t* hPowers, int have, int want) {
+  __m128i h1 = have > 0 ? Load(hPowers) : Reverse(Load(h));
+  if (have <= 0) {
+    Store(hPowers, h1);
+    have = 1;
+  }
+  __m128i p = Load(hPowers + 16 * (have - 1));
+  for (int i = have; i < want; ++i) {
     p = Multiply(p, h1);
     Store(hPowers + 16 * i, p);
-    Store(hWide + 16 * (15 - i), p);
   }
 }
 

@@ -8,9 +8,10 @@
 namespace tornell::gcmclmul {
 
 void EncryptBlock(const uint8_t* roundKeys, int rounds, const uint8_t* in, uint8_t* out);
-// hPowers receives H^1 .. H^16, 16 bytes each; hWide the same powers in the
-// lane order of the sixteen-block loop (H^16, H^15, ... H^1).
-void Powers(const uint8_t* h, uint8_t* hPowers, uint8_t* hWide);
+// hPowers holds H^1 .. H^have, 16 bytes each; this adds H^(have+1) .. H^want
+// (H^1 from h when have is 0). A key's short records need only H^1: the
+// higher powers are made when the first long stretch of data comes.
+void Powers(const uint8_t* h, uint8_t* hPowers, int have, int want);
 // x = x * H.
 void MultiplyH(uint8_t* x, const uint8_t* hPowers);
 // Counter mode over blocks whole blocks starting with the counter block given
@@ -19,7 +20,8 @@ void CtrBlocks(const uint8_t* roundKeys, int rounds, uint8_t* counter, uint8_t* 
                const uint8_t* hPowers, const uint8_t* in, uint8_t* out, size_t blocks, bool encrypt);
 
 // The same over a multiple of sixteen blocks with VAES and VPCLMULQDQ, four
-// blocks to a 512-bit vector (cpu::path::kAesGcmVaes512 first).
+// blocks to a 512-bit vector (cpu::path::kAesGcmVaes512 first). hWide holds
+// H^16, H^15, ... H^1: the lane order of the sixteen-block loop.
 void CtrBlocksWide(const uint8_t* roundKeys, int rounds, uint8_t* counter, uint8_t* x, const uint8_t* hWide,
                    const uint8_t* in, uint8_t* out, size_t blocks, bool encrypt);
 

@@ -232,9 +232,10 @@ void KeyPlanes(const uint32_t* k, int nb, uint32_t p[8]) {
   ToPlanes(bytes, 4 * nb, p);
 }
 
-uint32_t SubWord(uint32_t w) {
-  return cpu::Has(cpu::path::kAesNi) ? aeshw::SubWord(w) : SubWordPortable(w);
-}
+using SubWordFunction = uint32_t (*)(uint32_t);
+
+// Chosen once per key schedule: the processor check costs more than a word.
+SubWordFunction SubWordFor() { return cpu::Has(cpu::path::kAesNi) ? aeshw::SubWord : SubWordPortable; }
 
 }  // namespace
 
@@ -262,12 +263,14 @@ void ExpandKey(uint32_t* w, const unsigned char* key, int nk, int nb, int rounds
   uint32_t t[(14 + 1) * 8];
   for (int i = 0; i < nk; ++i) t[i] = blockbytes::LoadBe32(key + 4 * i);
   uint32_t rcon = 1;
-  for (int i = nk; i < total; ++i) {
+  const SubWordFunction SubWord = SubWordFor();
+  // column counts i mod nk: a division per word costs more than the word.
+  for (int i = nk, column = 0; i < total; ++i, column = column + 1 == nk ? 0 : column + 1) {
     uint32_t x = t[i - 1];
-    if (i % nk == 0) {
+    if (column == 0) {
       x = SubWord((x << 8) | (x >> 24)) ^ (rcon << 24);
       rcon = Xtime(rcon);
-    } else if (nk > 6 && i % nk == 4) {
+    } else if (nk > 6 && column == 4) {
       x = SubWord(x);
     }
     t[i] = t[i - nk] ^ x;

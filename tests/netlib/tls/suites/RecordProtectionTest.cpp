@@ -92,14 +92,17 @@ TEST(RecordProtection, AeadRecordsInARowMatchPython) {
       "from cryptography.hazmat.primitives.ciphers.aead import AESGCM, ChaCha20Poly1305\n"
       "key = bytes(range(32))\n"
       "for alg in (AESGCM(key[:16]), AESGCM(key), ChaCha20Poly1305(key)):\n"
-      "  for seq in range(4):\n"
+      "  for seq, size in enumerate((0, 17, 34, 51, 700, 150, 20)):\n"
       "    nonce = bytes(4) + seq.to_bytes(8, 'big')\n"
-      "    aad = seq.to_bytes(8, 'big') + bytes([23, 3, 3, 0, 17 * seq])\n"
-      "    print(alg.encrypt(nonce, bytes([seq]) * (17 * seq), aad).hex() or '-')\n";
+      "    aad = seq.to_bytes(8, 'big') + bytes([23, 3, 3]) + size.to_bytes(2, 'big')\n"
+      "    print(alg.encrypt(nonce, bytes([seq]) * size, aad).hex() or '-')\n";
   bool ok = false;
   const auto lines = testsupport::Lines(testsupport::RunPython(program, ok));
   ASSERT_TRUE(ok);
-  ASSERT_EQ(lines.size(), 12u);
+  // Short records, then long ones after them: one key serves every length.
+  const int sizes[] = {0, 17, 34, 51, 700, 150, 20};
+  const int records = int(sizeof sizes / sizeof sizes[0]);
+  ASSERT_EQ(lines.size(), size_t(3 * records));
   std::string key;
   for (int i = 0; i < 32; ++i) key += char(i);
   const int codes[] = {0x009C, 0x009D, 0x1303};
@@ -110,18 +113,18 @@ TEST(RecordProtection, AeadRecordsInARowMatchPython) {
     const std::string k = key.substr(0, size_t(writer.GetKeyLength()));
     ASSERT_EQ(writer.SetKeyAndIv(Bytes(k), ByteString()), 0);
     ASSERT_EQ(reader.SetKeyAndIv(Bytes(k), ByteString()), 0);
-    for (int seq = 0; seq < 4; ++seq) {
+    for (int seq = 0; seq < records; ++seq) {
       SCOPED_TRACE("suite " + std::to_string(codes[a]) + " record " + std::to_string(seq));
       std::string number(8, '\0');
       number[7] = char(seq);
       const std::string nonce = std::string(4, '\0') + number;
-      const std::string aad = number + std::string{23, 3, 3, 0, char(17 * seq)};
-      const std::string plain(size_t(17 * seq), char(seq));
+      const std::string aad = number + std::string{23, 3, 3, char(sizes[seq] >> 8), char(sizes[seq] & 0xFF)};
+      const std::string plain(size_t(sizes[seq]), char(seq));
       int status = 0;
       const std::string sealed = Seal(writer, nonce, aad, plain, status);
       ASSERT_EQ(status, 0);
       EXPECT_EQ(sealed.size(), plain.size() + 16);
-      EXPECT_EQ(Hex(sealed), lines[size_t(a * 4 + seq)]);
+      EXPECT_EQ(Hex(sealed), lines[size_t(a * records + seq)]);
       const std::string body = sealed.substr(0, plain.size()), tag = sealed.substr(plain.size());
       EXPECT_EQ(Open(reader, nonce, aad, body, tag, status), plain);
       EXPECT_EQ(status, 0);

@@ -250,6 +250,28 @@ TEST_P(GcmPaths, CopyFromContinuesTheMessage) {
   EXPECT_EQ(whole, ToHex(ct) + "/" + ToHex(tag));
 }
 
+// A key's GHASH powers grow with the longest message so far: messages
+// restarted on one key, short ones before and after long ones, seal as a
+// freshly keyed state does.
+TEST_P(GcmPaths, RestartedMessagesMatchAFreshKey) {
+  USE_PROCESSOR_PATH_OR_SKIP(GetParam());
+  Bytes key = Hex(K + K), iv = Hex("cafebabefacedbaddecaf888"), aad = Hex(A);
+  AesGcm reused;
+  ASSERT_EQ(0, reused.SetKey(key.data(), 32));
+  for (size_t size : {5u, 40u, 130u, 300u, 16u, 700u, 3u}) {
+    SCOPED_TRACE(size);
+    Bytes pt(size);
+    for (size_t i = 0; i < size; ++i) pt[i] = uint8_t(i * 7 + size);
+    iv[11] = uint8_t(size);
+    reused.Restart();
+    Bytes ct(size), tag(16);
+    int len = 16;
+    ASSERT_EQ(0, reused.EncryptAndTag(iv.data(), 12, aad.data(), aad.size(), pt.data(), size, ct.data(), tag.data(),
+                                      &len));
+    EXPECT_EQ(Seal(key, iv, aad, pt, {}), ToHex(ct) + "/" + ToHex(tag));
+  }
+}
+
 // Record layers seal and open in place; the wide kernels hash a chunk while
 // the next is ciphered, so a long message in place must give the same bytes.
 TEST_P(GcmPaths, InPlaceGivesTheSameBytes) {
