@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "core/buffer/BigEndian.h"
 
@@ -12,20 +13,34 @@ WireBuffer::WireBuffer(const void* buffer, int offset, int length) {
   static_cast<void>(Assign(buffer, offset, length));
 }
 
-WireBuffer::WireBuffer(const WireBuffer& other) : position_(other.position_), storage_(other.storage_) {
+// A copy that cannot get a shared block starts empty, like one of bytes that cannot be copied.
+WireBuffer::WireBuffer(const WireBuffer& other) : position_(other.position_) {
+  if (other.Share() != kStatusOk) {
+    position_ = 0;
+    return;
+  }
+  storage_ = other.storage_;
   if (storage_ != nullptr) storage_->AddRef();
 }
 
 WireBuffer::~WireBuffer() {
-  if (storage_ != nullptr) storage_->Release();
+  if (storage_ != nullptr && !OwnsLocal()) storage_->Release();
+}
+
+int WireBuffer::Share() const {
+  if (!OwnsLocal()) return kStatusOk;
+  SharedBytes* shared = AllocationFaultInjected() ? nullptr : new (std::nothrow) SharedBytes();
+  if (shared == nullptr) return kStatusNoMemory;
+  shared->Bytes() = std::move(local_.Bytes());
+  shared->AddRef();
+  storage_ = shared;
+  return kStatusOk;
 }
 
 int WireBuffer::EnsureStorage() {
   if (storage_ != nullptr) return kStatusOk;
   position_ = 0;
-  storage_ = AllocationFaultInjected() ? nullptr : new (std::nothrow) SharedBytes();
-  if (storage_ == nullptr) return kStatusNoMemory;
-  storage_->AddRef();
+  storage_ = &local_;
   return kStatusOk;
 }
 

@@ -2,6 +2,10 @@
 // Big-endian cursor for building and parsing binary messages (TLS records,
 // HTTP/2 frames, key blobs, Kerberos). Puts append at the end and advance the
 // position; gets read at the position. Copies share the bytes.
+//
+// A buffer holds its bytes itself until it is first copied: most are built or
+// read once and never shared, and a heap block each would cost more than the
+// message work. A copy moves the bytes to a shared block both then use.
 #include <cstdint>
 
 #include "core/text/ByteString.h"
@@ -69,7 +73,7 @@ class WireBuffer {
 
  protected:
   [[nodiscard]] int EnsureStorage();
-  // The shared bytes, for derived buffers (null until first needed).
+  // The bytes, for derived buffers (null until first needed).
   SharedBytes* Storage() const { return storage_; }
 
  private:
@@ -79,8 +83,14 @@ class WireBuffer {
   int PeekBig(int offset, int count);
   const unsigned char* At(int offset) const { return Bytes() + offset; }
 
+  // Moves the buffer's own bytes to a shared block (a copy is being made).
+  [[nodiscard]] int Share() const;
+  bool OwnsLocal() const { return storage_ == &local_; }
+
   int position_ = 0;
-  SharedBytes* storage_ = nullptr;
+  // local_ or a shared block; a copy of a const buffer moves the bytes, hence mutable.
+  mutable SharedBytes* storage_ = nullptr;
+  mutable SharedBytes local_;
 };
 
 }  // namespace tornell

@@ -62,7 +62,12 @@ class InlineString {
     length_ = 0;
     capacity_ = N;
     if (Wipes()) {
-      detail::WipeBytes(inline_, N + 1);
+      // Only the inline bytes ever written can hold anything to wipe.
+      if (inlineUsed_ > 0) detail::WipeBytes(inline_, static_cast<size_t>(inlineUsed_) + 1);
+      inlineUsed_ = 0;
+      inline_[0] = 0;
+      inline_[1] = 0;
+      inline_[N] = 0;
     } else {
       inline_[0] = 0;
       inline_[1] = 0;
@@ -124,6 +129,7 @@ class InlineString {
       std::memcpy(data + length_, bytes, static_cast<size_t>(count));
       length_ = static_cast<int>(total);
       data[length_] = 0;
+      NoteInlineLength();
       return kStatusOk;
     }
     return AppendSlow(static_cast<const char*>(bytes), count);
@@ -145,6 +151,7 @@ class InlineString {
       char* data = Data();
       data[length_++] = static_cast<char>(c);
       data[length_] = 0;
+      NoteInlineLength();
       return kStatusOk;
     }
     const char byte = static_cast<char>(c);
@@ -498,11 +505,21 @@ class InlineString {
     capacity_ = other.capacity_;
     heap_ = other.heap_;
     std::memcpy(inline_, other.inline_, N + 1);
+    if (other.inlineUsed_ > inlineUsed_) inlineUsed_ = other.inlineUsed_;
     other.heap_ = nullptr;
     other.length_ = 0;
     other.capacity_ = N;
     other.inline_[0] = 0;
-    if (other.Wipes()) detail::WipeBytes(other.inline_, N + 1);
+    if (other.Wipes()) {
+      detail::WipeBytes(other.inline_, static_cast<size_t>(other.inlineUsed_) + 1);
+      other.inlineUsed_ = 0;
+    }
+  }
+
+  // Inline content, once written, stays in the buffer past a shrink or a move
+  // to the heap until Clear wipes it: the longest inline length bounds it.
+  void NoteInlineLength() {
+    if (heap_ == nullptr && length_ > inlineUsed_) inlineUsed_ = length_;
   }
 
   void ReleaseHeap() {
@@ -538,6 +555,7 @@ class InlineString {
         std::memmove(inline_, src, static_cast<size_t>(want));
       }
       inline_[want] = 0;
+      if (want > inlineUsed_) inlineUsed_ = want;
     }
     length_ = want;
     return kStatusOk;
@@ -609,6 +627,8 @@ class InlineString {
   int length_ = 0;
   int capacity_ = N;
   uint8_t secret_ = 0;
+  // The longest content held inline since the last wipe (see NoteInlineLength).
+  int inlineUsed_ = 0;
 };
 
 // Compiled once in InlineString.cpp.

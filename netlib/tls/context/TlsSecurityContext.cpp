@@ -19,6 +19,19 @@ int ClearAll(ByteString* const* items, int count) {
   return kStatusOk;
 }
 
+bool IsEmptyKey(const RsaKey& key) {
+  const ByteString* const parts[] = {&key.e, &key.n, &key.p, &key.q, &key.dP, &key.dQ, &key.qInv, &key.d};
+  for (const ByteString* part : parts) {
+    if (!part->IsEmpty()) return false;
+  }
+  return true;
+}
+
+// Only an export key exchange has a temporary RSA key: two empty ones need no copy.
+int CopyRsaKey(RsaKey& to, const RsaKey& from) {
+  return IsEmptyKey(to) && IsEmptyKey(from) ? kStatusOk : to.CopyFrom(from);
+}
+
 }  // namespace
 
 // The members' initializers are the state Reset leaves: nothing to clear yet.
@@ -60,7 +73,7 @@ int TlsSecurityContext::CopyFrom(const TlsSecurityContext& source, int keepCiphe
   TORNELL_TRY(peerCertificateDer.Assign(source.peerCertificateDer));
   TORNELL_TRY(peerKeyAlgorithm.Assign(source.peerKeyAlgorithm));
   hasEphemeralRsaKey = source.hasEphemeralRsaKey;
-  TORNELL_TRY(ephemeralRsaKey.CopyFrom(source.ephemeralRsaKey));
+  TORNELL_TRY(CopyRsaKey(ephemeralRsaKey, source.ephemeralRsaKey));
   if (keepCipherStates == 0) {
     TORNELL_TRY(readState.CopyFrom(source.readState));
     TORNELL_TRY(writeState.CopyFrom(source.writeState));
@@ -94,7 +107,7 @@ int TlsSecurityContext::TakeNegotiated(const TlsSecurityContext& source) {
   TORNELL_TRY(peerCertificateDer.Assign(source.peerCertificateDer));
   TORNELL_TRY(peerKeyAlgorithm.Assign(source.peerKeyAlgorithm));
   hasEphemeralRsaKey = source.hasEphemeralRsaKey;
-  TORNELL_TRY(ephemeralRsaKey.CopyFrom(source.ephemeralRsaKey));
+  TORNELL_TRY(CopyRsaKey(ephemeralRsaKey, source.ephemeralRsaKey));
   return kStatusOk;
 }
 

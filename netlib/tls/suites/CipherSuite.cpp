@@ -110,7 +110,7 @@ int CipherSuite::Reset() {
   aead.reset();
   aeadKeyed = 0;
   if (IsKnownCode(code) == 0) return kStatusOk;
-  ShortString ownName;
+  SuiteName ownName;
   ShortString ownCipher;
   TORNELL_TRY(ownName.Assign(name));
   TORNELL_TRY(ownCipher.Assign(cipherName));

@@ -47,6 +47,7 @@ constexpr int kTls13 = 0x0304;
 
 class CipherSuite {
  public:
+  using SuiteName = InlineString<50>;
   static constexpr int kNoAcceptableSuite = 278;  // the server finds no suite it may choose
   static constexpr int kAeadTagLength = 16;
   static constexpr int kMaxEnabledCodes = 256;
@@ -171,7 +172,9 @@ class CipherSuite {
                  bool peerHasCertificateGroup, int anonymousFlag, int tls13) const;
 
   int code = 0;
-  ShortString name;
+  // Wide enough for every registry name: suites are copied often, and a name
+  // on the heap would cost an allocation each time.
+  SuiteName name;
   int keyExchangeKind = 0;
   int macHash = 0;
   int prfHash = 0;

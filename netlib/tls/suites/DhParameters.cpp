@@ -249,9 +249,8 @@ int DhParameters::CopyFrom(const DhParameters& other) {
   if (this == &other) return kStatusOk;
   g = other.g;
   p = other.p;
-  Wipe(x);
+  // Assignment wipes the storage it replaces.
   x = other.x;
-  Wipe(sharedSecret);
   sharedSecret = other.sharedSecret;
   clientPublic = other.clientPublic;
   serverPublic = other.serverPublic;

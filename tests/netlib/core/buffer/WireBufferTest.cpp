@@ -97,6 +97,16 @@ TEST(WireBuffer, CopiesShareBytes) {
   EXPECT_EQ(Bytes(source), std::string("\xAB\xCD\x01\x02\xAB\xCD\x01\x02", 8));
 }
 
+TEST(WireBuffer, CopyOutlivesItsSource) {
+  auto* source = new WireBuffer();
+  EXPECT_EQ(0, source->PutU16(0x1234));
+  WireBuffer copy(*source);
+  delete source;
+  copy.Rewind();
+  EXPECT_EQ(copy.GetU16(), 0x1234);
+  EXPECT_EQ(copy.Length(), 2);
+}
+
 TEST(WireBuffer, PatchAndPrefixedForms) {
   WireBuffer b("\x00\x00\x00\x00\x00", 0, 5);
   b.SetPosition(5);

@@ -1,5 +1,6 @@
 #include "core/buffer/AllocationFault.h"
 #include "core/text/ByteString.h"
+#include "core/text/SecretBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -268,6 +269,21 @@ TEST(InlineString, WipeFlagClearsStorage) {
   EXPECT_EQ(0, big.AppendRepeated(200, 'k'));
   EXPECT_EQ(big.Clear(), 0);
   EXPECT_EQ(big.Length(), 0);
+}
+
+TEST(InlineString, SecretWipesInlineBytesLeftBehind) {
+  SecretBytes s;
+  ASSERT_EQ(0, s.AppendRepeated(60, 's'));
+  ASSERT_EQ(0, s.Resize(5));                 // a shrink leaves bytes 5-59 in the buffer
+  ASSERT_EQ(0, s.AppendRepeated(200, 'h'));  // on the heap now; the inline bytes stay
+  ASSERT_EQ(0, s.Resize(3));                 // inline again, over the old bytes' front
+  s.Clear();
+  for (int i = 0; i <= 60; ++i) ASSERT_EQ(s.Data()[i], 0) << i;
+  SecretBytes moved;
+  ASSERT_EQ(0, moved.AppendRepeated(40, 'm'));
+  SecretBytes taker(std::move(moved));
+  for (int i = 0; i <= 40; ++i) ASSERT_EQ(moved.Data()[i], 0) << i;  // NOLINT(bugprone-use-after-move)
+  EXPECT_EQ(taker.Length(), 40);
 }
 
 TEST(InlineString, MoveHandsOverStorage) {
