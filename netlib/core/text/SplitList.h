@@ -11,12 +11,12 @@ namespace tornell {
 // counts as an empty text. Returns 0 or 200.
 [[nodiscard]] int SplitList(const char* text, char delimiter, StringList& out);
 
-// Hands each item SplitList would append to `visit(item, length)` in place,
-// without copying; stops at the first non-zero answer and returns it.
+// Hands each item of the `length` bytes at text, split as SplitList splits,
+// to `visit(item, length)` in place, without copying; stops at the first
+// non-zero answer and returns it.
 template <typename Visit>
-[[nodiscard]] int ForEachListItem(const char* text, char delimiter, Visit&& visit) {
-  if (text == nullptr) return 0;
-  const char* end = text + std::strlen(text);
+[[nodiscard]] int ForEachListItemIn(const char* text, int length, char delimiter, Visit&& visit) {
+  const char* end = text + length;
   for (const char* start = text; start <= end;) {
     const char* stop = static_cast<const char*>(std::memchr(start, delimiter, static_cast<size_t>(end - start)));
     if (stop == nullptr) stop = end;
@@ -31,6 +31,13 @@ template <typename Visit>
     start = stop + 1;
   }
   return 0;
+}
+
+// ForEachListItemIn over a null-terminated text; null counts as empty.
+template <typename Visit>
+[[nodiscard]] int ForEachListItem(const char* text, char delimiter, Visit&& visit) {
+  if (text == nullptr) return 0;
+  return ForEachListItemIn(text, static_cast<int>(std::strlen(text)), delimiter, static_cast<Visit&&>(visit));
 }
 
 }  // namespace tornell

@@ -50,20 +50,11 @@ bool SplitPair(const char* piece, ByteString& hash, ByteString& signature) {
 // control bytes and in their own case.
 bool SplitPairInPlace(const char* piece, int length, std::string_view& hash, std::string_view& signature) {
   int parts = 0;
-  const char* end = piece + length;
-  for (const char* start = piece; start <= end;) {
-    const char* stop = static_cast<const char*>(std::memchr(start, '-', size_t(end - start)));
-    if (stop == nullptr) stop = end;
-    const char* first = start;
-    const char* last = stop;
-    while (first < last && *first == ' ') ++first;
-    while (last > first && last[-1] == ' ') --last;
-    if (last > first) {
-      if (parts < 2) (parts == 0 ? hash : signature) = std::string_view(first, size_t(last - first));
-      ++parts;
-    }
-    start = stop + 1;
-  }
+  (void)ForEachListItemIn(piece, length, '-', [&](const char* item, int itemLength) {
+    if (parts < 2) (parts == 0 ? hash : signature) = std::string_view(item, size_t(itemLength));
+    ++parts;
+    return 0;
+  });
   return parts == 2;
 }
 

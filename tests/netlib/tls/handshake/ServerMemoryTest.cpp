@@ -87,60 +87,61 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"default_masks", "rsa", 0xFFFF, 0xFFFF, "", 0x0304, 0x1301}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
-// Export suites, which both ends take only with the export permission: RSA
-// export with the server's temporary 512-bit key (its own key is 2048
-// bits), and Diffie-Hellman export with the 512-bit group.
+bool HasStatus(const TrustingOwner& owner, const std::string& text) {
+  for (const std::string& s : owner.statuses) {
+    if (s == text) return true;
+  }
+  return false;
+}
+
+void HandshakeAt(MemoryPair& pair, pki::SelectedCertificate* own, int mask, const char* suites) {
+  pair.server.ownCertificate = own;
+  ASSERT_EQ(pair.client.SetEnabledProtocols(mask), 0);
+  ASSERT_EQ(pair.server.SetEnabledProtocols(mask), 0);
+  ASSERT_EQ(pair.client.SetCipherSuites(suites), 0);
+  ASSERT_EQ(pair.Handshake(), 0);
+}
+
 // The status texts every handshake builds, byte for byte on both sides:
 // the offered suites (the renegotiation SCSV has no name), the version and
 // suite chosen, and the summary with its numbers.
 TEST(ServerMemoryStatus, HandshakeTexts) {
-  const auto has = [](const TrustingOwner& owner, const std::string& text) {
-    for (const std::string& s : owner.statuses) {
-      if (s == text) return true;
-    }
-    return false;
-  };
   auto rsa = Identity("rsa");
   REQUIRE_OR_SKIP(rsa != nullptr, "PKI fixture kit or its PKCS#12 file could not be made");
   {
     MemoryPair pair;
-    pair.server.ownCertificate = rsa.get();
-    ASSERT_EQ(pair.client.SetEnabledProtocols(0x0C00), 0);
-    ASSERT_EQ(pair.server.SetEnabledProtocols(0x0C00), 0);
-    ASSERT_EQ(pair.client.SetCipherSuites("TLS_ECDHE_RSA_WITH_AES_128_CBC_SHA"), 0);
-    ASSERT_EQ(pair.Handshake(), 0);
-    EXPECT_TRUE(has(pair.clientOwner, "Cipher Suites:\r\n    TLS_ECDHE_RSA_WITH_AES_128_CBC_SHA (0xc013)"));
-    EXPECT_TRUE(has(pair.serverOwner,
+    HandshakeAt(pair, rsa.get(), 0x0C00, "TLS_ECDHE_RSA_WITH_AES_128_CBC_SHA");
+    EXPECT_TRUE(HasStatus(pair.clientOwner, "Cipher Suites:\r\n    TLS_ECDHE_RSA_WITH_AES_128_CBC_SHA (0xc013)"));
+    EXPECT_TRUE(HasStatus(pair.serverOwner,
                     "Cipher Suites:\r\n    TLS_ECDHE_RSA_WITH_AES_128_CBC_SHA (0xc013);\r\n    Unknown (0x00ff)"));
-    EXPECT_TRUE(has(pair.serverOwner, "Selected TLS Version: TLS1.2"));
-    EXPECT_TRUE(has(pair.serverOwner, "Selected Cipher Suite: TLS_ECDHE_RSA_WITH_AES_128_CBC_SHA (0xC013)"));
+    EXPECT_TRUE(HasStatus(pair.serverOwner, "Selected TLS Version: TLS1.2"));
+    EXPECT_TRUE(HasStatus(pair.serverOwner, "Selected Cipher Suite: TLS_ECDHE_RSA_WITH_AES_128_CBC_SHA (0xC013)"));
     const std::string summary =
         "Negotiated SSL parameters: Protocol: TLS1.2 Cipher: AES Cipher strength: 128 Hash: SHA1 Hash Strength: 0x14 "
         "Key exchange: DH Ephemeral Key exchange strength: 256";
-    EXPECT_TRUE(has(pair.clientOwner, summary));
-    EXPECT_TRUE(has(pair.serverOwner, summary));
+    EXPECT_TRUE(HasStatus(pair.clientOwner, summary));
+    EXPECT_TRUE(HasStatus(pair.serverOwner, summary));
   }
   auto ec = Identity("p256");
   REQUIRE_OR_SKIP(ec != nullptr, "PKI fixture kit or its PKCS#12 file could not be made");
   MemoryPair pair;
-  pair.server.ownCertificate = ec.get();
-  ASSERT_EQ(pair.client.SetEnabledProtocols(0x3000), 0);
-  ASSERT_EQ(pair.server.SetEnabledProtocols(0x3000), 0);
-  ASSERT_EQ(pair.client.SetCipherSuites("TLS_AES_256_GCM_SHA384;TLS_AES_128_GCM_SHA256"), 0);
-  ASSERT_EQ(pair.Handshake(), 0);
-  EXPECT_TRUE(has(pair.serverOwner,
+  HandshakeAt(pair, ec.get(), 0x3000, "TLS_AES_256_GCM_SHA384;TLS_AES_128_GCM_SHA256");
+  EXPECT_TRUE(HasStatus(pair.serverOwner,
                   "Cipher Suites:\r\n    TLS_AES_256_GCM_SHA384 (0x1302);\r\n    TLS_AES_128_GCM_SHA256 (0x1301);"
                   "\r\n    Unknown (0x00ff)"));
-  EXPECT_TRUE(has(pair.serverOwner, "Selected TLS Version: TLS1.3"));
-  EXPECT_TRUE(has(pair.serverOwner, "Selected Cipher Suite: TLS_AES_256_GCM_SHA384 (0x1302)"));
-  EXPECT_TRUE(has(pair.serverOwner, "Selected Group: ecdhe_secp256r1"));
+  EXPECT_TRUE(HasStatus(pair.serverOwner, "Selected TLS Version: TLS1.3"));
+  EXPECT_TRUE(HasStatus(pair.serverOwner, "Selected Cipher Suite: TLS_AES_256_GCM_SHA384 (0x1302)"));
+  EXPECT_TRUE(HasStatus(pair.serverOwner, "Selected Group: ecdhe_secp256r1"));
   const std::string summary =
       "Negotiated SSL parameters: Protocol: TLS1.3 Cipher: AES-GCM Cipher strength: 256 Key exchange:  "
       "Key exchange strength: 256 Local Signature scheme: ecdsa_secp256r1_sha256 Remote Signature scheme: "
       "ecdsa_secp256r1_sha256";
-  EXPECT_TRUE(has(pair.serverOwner, summary));
+  EXPECT_TRUE(HasStatus(pair.serverOwner, summary));
 }
 
+// Export suites, which both ends take only with the export permission: RSA
+// export with the server's temporary 512-bit key (its own key is 2048
+// bits), and Diffie-Hellman export with the 512-bit group.
 TEST(ServerMemoryExport, AgreesOnTheExportKeyExchanges) {
   auto own = Identity("rsa");
   REQUIRE_OR_SKIP(own != nullptr, "PKI fixture kit or its PKCS#12 file could not be made");
