@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "core/base/Status.h"
 #include "pki/keys/KeyCodec.h"
@@ -115,6 +116,15 @@ int CertificateManager::LoadCertificate(const X509Certificate& decoded) {
   if (decoded.encoded.IsEmpty()) return kStatusOk;
   TORNELL_TRY(store_.AddCertificate(decoded));
   return TakeLoadedCertificate(decoded.encoded.Data(), decoded.encoded.Length());
+}
+
+int CertificateManager::LoadCertificate(std::unique_ptr<X509Certificate> decoded) {
+  ClearCertificate();
+  if (decoded == nullptr || decoded->encoded.IsEmpty()) return kStatusOk;
+  // The store keeps the record where it is: the bytes stay put.
+  const ByteString& der = decoded->encoded;
+  TORNELL_TRY(store_.AddCertificate(std::move(decoded)));
+  return TakeLoadedCertificate(der.Data(), der.Length());
 }
 
 int CertificateManager::TakeLoadedCertificate(const char* der, int length) {

@@ -85,6 +85,8 @@ class CertificateManager : public SocketCore {
   // As LoadCertificate with the DER of a certificate X509Certificate::Decode
   // has read already, which is copied instead of decoded again.
   [[nodiscard]] int LoadCertificate(const X509Certificate& decoded);
+  // The same, taking the decoded certificate over instead of copying it.
+  [[nodiscard]] int LoadCertificate(std::unique_ptr<X509Certificate> decoded);
   [[nodiscard]] int LoadStore();
   int ClearCertificate();
 

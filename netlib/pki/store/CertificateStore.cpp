@@ -35,6 +35,13 @@ int CertificateStore::AddCertificate(const X509Certificate& decoded) {
   });
 }
 
+int CertificateStore::AddCertificate(std::unique_ptr<X509Certificate> decoded) {
+  return AddInPlace(entries, [&](CertStoreEntry& entry) {
+    entry.certificate = decoded.release();
+    return kStatusOk;
+  });
+}
+
 int CertificateStore::AddPkcs12(const void* der, int length, const char* password) {
   CertStoreEntry entry;
   TORNELL_TRY(entry.LoadPkcs12(der, length, password));

@@ -1,6 +1,8 @@
 #pragma once
 // The certificates and keys a certificate manager has loaded, in load order,
 // with the current selection and the subject filter text.
+#include <memory>
+
 #include "core/buffer/PtrList.h"
 #include "core/text/ByteString.h"
 #include "pki/store/CertStoreEntry.h"
@@ -24,6 +26,8 @@ class CertificateStore {
   [[nodiscard]] int AddCertificate(const void* der, int length);
   // A copy of a certificate X509Certificate::Decode has read already.
   [[nodiscard]] int AddCertificate(const X509Certificate& decoded);
+  // The decoded certificate itself, taken over: a failed add frees it.
+  [[nodiscard]] int AddCertificate(std::unique_ptr<X509Certificate> decoded);
   [[nodiscard]] int AddPkcs12(const void* der, int length, const char* password);
   [[nodiscard]] int AddKeyHolder(const KeyHolder& holder);
   // Keeps the subject text.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "core/base/Status.h"
 #include "pki/keys/KeyCodec.h"
@@ -47,8 +48,10 @@ bool SelectedCertificate::IsDefaultStoreOnly() const {
          storeType_ == 0 && storePassword_.Length() == 0 && subject_.Length() == 0;
 }
 
-int SelectedCertificate::LoadSelection(CertificateManager& manager, const X509Certificate* decoded) {
+int SelectedCertificate::LoadSelection(CertificateManager& manager, const X509Certificate* decoded,
+                                       std::unique_ptr<X509Certificate> owned) {
   if (blob_.Length() > 0) {
+    if (owned != nullptr) return manager.LoadCertificate(std::move(owned));
     if (decoded != nullptr) return manager.LoadCertificate(*decoded);
     return manager.LoadCertificate(blob_.Data(), blob_.Length());
   }
@@ -87,7 +90,13 @@ int SelectedCertificate::Init(const X509Certificate& decoded) {
   return MakeManager(&decoded);
 }
 
-int SelectedCertificate::MakeManager(const X509Certificate* decoded) {
+int SelectedCertificate::Init(std::unique_ptr<X509Certificate> decoded) {
+  if (decoded == nullptr || decoded->encoded.IsEmpty()) return Init(nullptr, 0, 0, nullptr, nullptr, nullptr, 0);
+  TORNELL_TRY(blob_.Assign(decoded->encoded));
+  return MakeManager(nullptr, std::move(decoded));
+}
+
+int SelectedCertificate::MakeManager(const X509Certificate* decoded, std::unique_ptr<X509Certificate> owned) {
   ReleaseManager();
   manager_ = new (std::nothrow) CertificateManager();
   if (manager_ == nullptr) return ReturnError(kStatusNoCertificateSelected, "Failed to initialize CertMgr.");
@@ -99,7 +108,7 @@ int SelectedCertificate::MakeManager(const X509Certificate* decoded) {
     ReleaseManager();
     return ReturnError(kStatusNoCertificateSelected, kNoCertificateText);
   }
-  const int status = LoadSelection(*manager_, decoded);
+  const int status = LoadSelection(*manager_, decoded, std::move(owned));
   if (status != kStatusOk) {
     ByteString text;
     static_cast<void>(text.Set(manager_->GetLastErrorText()));

@@ -1,4 +1,6 @@
 #pragma once
+#include <memory>
+
 // The handle on one certificate chosen for use: given as bytes or text (the
 // blob route) or picked from a store by name, type, password and subject
 // (the store route). It owns the certificate manager that loads it, exports
@@ -29,6 +31,8 @@ class SelectedCertificate : public ComponentBase {
   // Init with the certificate's DER as the blob, for a certificate that
   // X509Certificate::Decode has read already: it is copied, not decoded again.
   [[nodiscard]] int Init(const X509Certificate& decoded);
+  // The same, taking the decoded certificate over instead of copying it.
+  [[nodiscard]] int Init(std::unique_ptr<X509Certificate> decoded);
   // The DER bytes of the selected certificate.
   [[nodiscard]] int GetEncoded(ByteString& der);
   // The same bytes without a copy, held by this object until it is asked again
@@ -67,9 +71,11 @@ class SelectedCertificate : public ComponentBase {
 
  private:
   // Hands the blob (as decoded already when given), else the store fields, to a manager.
-  [[nodiscard]] int LoadSelection(CertificateManager& manager, const X509Certificate* decoded = nullptr);
+  // An owned record, when given, is taken over rather than copied.
+  [[nodiscard]] int LoadSelection(CertificateManager& manager, const X509Certificate* decoded = nullptr,
+                                  std::unique_ptr<X509Certificate> owned = nullptr);
   // The manager made and loaded for the fields stored.
-  [[nodiscard]] int MakeManager(const X509Certificate* decoded);
+  [[nodiscard]] int MakeManager(const X509Certificate* decoded, std::unique_ptr<X509Certificate> owned = nullptr);
   // Only the default store name with no type, password or subject: nothing
   // to select from.
   bool IsDefaultStoreOnly() const;

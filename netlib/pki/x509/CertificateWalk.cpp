@@ -44,9 +44,10 @@ int ContentAt(const DerNode& node, int i, ByteString& out) {
 }
 
 int TimeAt(const DerNode& node, int i, ByteString& text) {
-  ByteString time;
-  TORNELL_TRY(ContentAt(node, i, time));
-  return X509Codec::TimeToText(time, text);
+  DerRun child, time;
+  TORNELL_TRY(DerChildAt(node, i, child));
+  TORNELL_TRY(DerContentAt(child, time));
+  return X509Codec::TimeToText(reinterpret_cast<const char*>(time.at), time.Length(), text);
 }
 
 int ReadExtensions(DerRun wrapper, TbsCertificate& tbs) {

@@ -1,6 +1,8 @@
 // Certificates, their parts and the PKCS#6 / PKCS#7 certificate forms.
 #include "pki/x509/X509Codec.h"
 
+#include <cstring>
+
 #include "core/base/Status.h"
 #include "crypto/ecc/curve/EcCurve.h"
 #include "pki/der/DerStatus.h"
@@ -117,9 +119,37 @@ int X509Codec::WriteSubjectPublicKeyInfo(const SubjectPublicKeyInfo* info, DerWr
 }
 
 int X509Codec::TimeToText(const ByteString& time, ByteString& text) {
-  const int n = time.Length();
-  const char* t = time.Data();
+  return TimeToText(time.Data(), time.Length(), text);
+}
+
+int X509Codec::TimeToText(const char* t, int n, ByteString& text) {
   if (n < 2) return kDerMalformed;
+  // Every certificate read has two of these: a usual one is put together in
+  // place, with the Z trimmed from both ends as the general route trims it.
+  char small[32];
+  if (n < 28) {
+    int length = 0;
+    if (n == 13) {
+      if (t[0] < '0' || t[0] > '9' || t[1] < '0' || t[1] > '9') return kDerMalformed;
+      const int yy = (t[0] - '0') * 10 + (t[1] - '0');
+      const int year = yy < 50 ? 2000 + yy : 1900 + yy;
+      small[0] = char('0' + year / 1000);
+      small[1] = char('0' + year / 100 % 10);
+      small[2] = char('0' + year / 10 % 10);
+      small[3] = char('0' + year % 10);
+      length = 4;
+    } else {
+      small[0] = t[0];
+      small[1] = t[1];
+      length = 2;
+    }
+    std::memcpy(small + length, t + 2, size_t(n - 2));
+    length += n - 2;
+    int front = 0;
+    while (front < length && small[front] == 'Z') ++front;
+    while (length > front && small[length - 1] == 'Z') --length;
+    return text.Set(small + front, length - front);
+  }
   ByteString result;
   if (n == 13) {
     if (t[0] < '0' || t[0] > '9' || t[1] < '0' || t[1] > '9') return kDerMalformed;

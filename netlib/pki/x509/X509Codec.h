@@ -32,6 +32,7 @@ class X509Codec {
   [[nodiscard]] static int ParseSubjectPublicKeyInfo(const ByteString& element, SubjectPublicKeyInfo& info);
   [[nodiscard]] static int WriteSubjectPublicKeyInfo(const SubjectPublicKeyInfo* info, DerWriter& writer);
   [[nodiscard]] static int TimeToText(const ByteString& time, ByteString& text);
+  [[nodiscard]] static int TimeToText(const char* time, int length, ByteString& text);
   [[nodiscard]] static int WriteTime(const ByteString* text, DerWriter& writer);
   [[nodiscard]] static int ParseExtension(const ByteString& element, CertificateExtension& ext);
   [[nodiscard]] static int WriteExtension(const CertificateExtension& ext, DerWriter& writer);

@@ -3,6 +3,7 @@
 // the socket (Receive) and the application data to send (Send); the engine
 // answers through the owner's calls (TlsOwner) and never touches a socket.
 #include <cstdint>
+#include <memory>
 
 #include "core/buffer/PtrList.h"
 #include "core/buffer/WireBuffer.h"
@@ -200,12 +201,15 @@ class TlsEngine {
   [[nodiscard]] int ProcessCertificateVerify(WireBuffer& in, int length);
   [[nodiscard]] int ProcessFinished(WireBuffer& in, int length);
   // The peer's certificate: 1 accepted; otherwise a raised failure or 0. The
-  // leaf, when given, is the first received certificate already decoded.
-  [[nodiscard]] int VerifyPeerCertificate(const StringList& received, const pki::X509Certificate* decodedLeaf);
-  // A fresh selected certificate for the peer's leaf (empty for none), made
+  // leaf, when given, is the first received certificate already decoded; it
+  // becomes the peer's selected certificate.
+  [[nodiscard]] int VerifyPeerCertificate(const StringList& received,
+                                          std::unique_ptr<pki::X509Certificate> decodedLeaf);
+  // A fresh selected certificate for the peer's leaf (no bytes for none), made
   // the pending context's peerCertificate; `decoded`, when given, is the leaf
-  // decoded already.
-  [[nodiscard]] int SelectPeerCertificate(const ByteString& der, const pki::X509Certificate* decoded = nullptr);
+  // decoded already, taken over.
+  [[nodiscard]] int SelectPeerCertificate(const char* der, int length,
+                                          std::unique_ptr<pki::X509Certificate> decoded = nullptr);
   static int IsSignatureAlgorithmAllowed(const char* list, const char* hash, const char* signature);
 
   // ---- client flights and key derivation ----

@@ -6,7 +6,6 @@
 
 #include "core/base/Status.h"
 #include "pki/der/DerCodec.h"
-#include "pki/der/DerElement.h"
 #include "pki/der/DerRun.h"
 #include "pki/der/DerStatus.h"
 #include "pki/x509/CertificateRecords.h"
@@ -39,9 +38,23 @@ int HostAddress(const char* host, unsigned char* out) {
   return 0;
 }
 
-int Load(pki::DerElement& node, const ByteString& element) {
-  TORNELL_TRY(node.body.output.Assign(element));
-  return node.Parse();
+bool IsConstructed(const uint8_t* element) { return (element[0] & 0x20) != 0; }
+
+// Every constructed element inside the split names, at any depth, split as a
+// parsed DerElement tree splits it: one that will not split fails the whole
+// list, as it fails the tree. Split children tile their parent exactly, so the
+// elements are met in document order by stepping into a split element and
+// over any other, with no stack of parents.
+int CheckNested(const pki::DerNode& names) {
+  const uint8_t* at = names.children.at;
+  const uint8_t* const end = names.children.end;
+  while (at < end) {
+    const pki::DerRun element{at, at + pki::DerElementLength(at, size_t(end - at))};
+    pki::DerNode node;
+    if (IsConstructed(at)) TORNELL_TRY(pki::DerSplit(element, node));
+    at = node.count > 0 ? node.children.at : element.end;
+  }
+  return kStatusOk;
 }
 
 int SubjectAltNames(const pki::X509Certificate& leaf, StringList& dnsNames, StringList& ipAddresses, int& hasNames) {
@@ -49,17 +62,18 @@ int SubjectAltNames(const pki::X509Certificate& leaf, StringList& dnsNames, Stri
     pki::CertificateExtension* extension = const_cast<pki::X509Certificate&>(leaf).tbs.extensions.Get(i);
     if (extension == nullptr || !extension->extnId.Equals(kSubjectAltNameOid)) continue;
     hasNames = 1;
-    pki::DerWriter octets;
-    TORNELL_TRY(octets.output.Assign(extension->extnValue));
-    ByteString content;
-    TORNELL_TRY(octets.ReadElement(0, content));
-    pki::DerElement names;
-    TORNELL_TRY(Load(names, content));
-    for (pki::DerElement* name = names.firstChild; name != nullptr; name = name->nextSibling) {
-      if (name->tag != kDnsNameTag && name->tag != kIpAddressTag) continue;
-      ByteString value;
-      TORNELL_TRY(name->body.ReadElement(0, value));
-      TORNELL_TRY((name->tag == kDnsNameTag ? dnsNames : ipAddresses).Add(value.Data(), value.Length()));
+    DerRun content;
+    TORNELL_TRY(pki::DerContentAt(pki::DerRunOf(extension->extnValue), content));
+    if (content.Empty() || !IsConstructed(content.at)) continue;
+    pki::DerNode names;
+    TORNELL_TRY(pki::DerSplit(content, names));
+    TORNELL_TRY(CheckNested(names));
+    for (DerRun run = names.children; !run.Empty();) {
+      const DerRun name = pki::DerTakeChild(run);
+      if (name.at[0] != kDnsNameTag && name.at[0] != kIpAddressTag) continue;
+      DerRun value;
+      TORNELL_TRY(pki::DerContentAt(name, value));
+      TORNELL_TRY((name.at[0] == kDnsNameTag ? dnsNames : ipAddresses).Add(value.at, value.Length()));
     }
   }
   return kStatusOk;

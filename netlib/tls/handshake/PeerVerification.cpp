@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "core/base/Status.h"
 #include "pki/keys/KeyCodec.h"
@@ -61,12 +62,12 @@ int Decode(const char* der, int length, pki::X509Certificate& out) {
 
 }  // namespace
 
-int TlsEngine::SelectPeerCertificate(const ByteString& der, const pki::X509Certificate* decoded) {
+int TlsEngine::SelectPeerCertificate(const char* der, int length, std::unique_ptr<pki::X509Certificate> decoded) {
   auto* fresh = new (std::nothrow) pki::SelectedCertificate();
   if (fresh == nullptr) return kStatusNoMemory;
-  const int status = der.IsEmpty()        ? kStatusOk
-                     : decoded != nullptr ? fresh->Init(*decoded)
-                                          : fresh->Init(nullptr, 0, 0, nullptr, nullptr, der.Data(), der.Length());
+  const int status = length <= 0          ? kStatusOk
+                     : decoded != nullptr ? fresh->Init(std::move(decoded))
+                                          : fresh->Init(nullptr, 0, 0, nullptr, nullptr, der, length);
   if (status != kStatusOk) {
     delete fresh;
     return status;
@@ -78,20 +79,27 @@ int TlsEngine::SelectPeerCertificate(const ByteString& der, const pki::X509Certi
   return kStatusOk;
 }
 
-int TlsEngine::VerifyPeerCertificate(const StringList& received, const pki::X509Certificate* decodedLeaf) {
+int TlsEngine::VerifyPeerCertificate(const StringList& received, std::unique_ptr<pki::X509Certificate> decodedLeaf) {
   const char* statusText = "OK";
   uint32_t code = 0;
-  pki::X509Certificate decoded;
-  const bool haveLeaf =
-      decodedLeaf != nullptr ||
-      (received.Count() > 0 && Decode(received.Get(0), received.EntryLength(0), decoded) == kStatusOk);
-  const pki::X509Certificate& leaf = decodedLeaf != nullptr ? *decodedLeaf : decoded;
-  ByteString leafDer;
-  if (haveLeaf && leafDer.Set(received.Get(0), received.EntryLength(0)) != kStatusOk) return 0;
-  if (SelectPeerCertificate(leafDer, haveLeaf ? &leaf : nullptr) != kStatusOk) return 0;
+  if (decodedLeaf == nullptr && received.Count() > 0) {
+    decodedLeaf.reset(new (std::nothrow) pki::X509Certificate());
+    if (decodedLeaf == nullptr) return 0;
+    if (Decode(received.Get(0), received.EntryLength(0), *decodedLeaf) != kStatusOk) decodedLeaf.reset();
+  }
+  const bool haveLeaf = decodedLeaf != nullptr;
+  // The leaf goes to the peer's selection below: what is read from it is read first.
+  const bool outsidePeriod =
+      haveLeaf && pki::KeyCodec::CheckValidityPeriod(decodedLeaf->tbs.notBefore.CStr(),
+                                                     decodedLeaf->tbs.notAfter.CStr()) != 0;
+  const bool checkHost = role != 0 && (securityFlags & kSkipHostCheck) == 0;
+  const bool hostMatches = checkHost && haveLeaf && tls::HostMatchesCertificate(*decodedLeaf, remoteHost.CStr()) == 1;
+  if (SelectPeerCertificate(haveLeaf ? received.Get(0) : nullptr, haveLeaf ? received.EntryLength(0) : 0,
+                            std::move(decodedLeaf)) != kStatusOk) {
+    return 0;
+  }
   pki::SelectedCertificate& peer = *pending.peerCertificate;
-  // The leaf is decoded already: its period is read from there, not decoded again.
-  if (haveLeaf && pki::KeyCodec::CheckValidityPeriod(leaf.tbs.notBefore.CStr(), leaf.tbs.notAfter.CStr()) != 0) {
+  if (outsidePeriod) {
     statusText = kValidityText;
     code = kCodeOutsideValidity;
   }
@@ -107,11 +115,9 @@ int TlsEngine::VerifyPeerCertificate(const StringList& received, const pki::X509
     statusText = kChainText;
     code = kCodeUntrustedRoot;
   }
-  if (role != 0 && (securityFlags & kSkipHostCheck) == 0) {
-    if (!haveLeaf || tls::HostMatchesCertificate(leaf, remoteHost.CStr()) != 1) {
-      statusText = kHostText;
-      code = kStatusNameMismatch;
-    }
+  if (checkHost && !hostMatches) {
+    statusText = kHostText;
+    code = kStatusNameMismatch;
   }
   const char* side = role != 0 ? "Server" : "Client";
   char text[512];

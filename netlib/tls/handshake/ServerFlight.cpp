@@ -2,6 +2,8 @@
 // CertificateRequest and ServerHelloDone, each only in its place, and the
 // server's Finished; also the peer's CertificateVerify.
 #include <cstring>
+#include <new>
+#include <utility>
 
 #include "core/base/Status.h"
 #include "core/secure/ConstantTime.h"
@@ -94,19 +96,22 @@ int TlsEngine::ProcessCertificate(WireBuffer& in, int length) {
   }
   pending.peerCertificateDer.Clear();
   pending.peerKeyAlgorithm.Clear();
-  pki::X509Certificate leaf;
+  // On the heap: the peer's selected certificate takes the decoded leaf over.
+  std::unique_ptr<pki::X509Certificate> leaf;
   if (chain.Count() > 0) {
     TORNELL_TRY(pending.peerCertificateDer.Set(chain.Get(0), chain.EntryLength(0)));
-    if (pending.DecodePeerCertificate(leaf) != kStatusOk) return FailWithAlertOnly(kBadCertificate);
-    TORNELL_TRY(pending.peerKeyAlgorithm.Set(leaf.GetKeyAlgorithm()));
-    TORNELL_TRY(pending.RememberPeerKey(leaf));
+    leaf.reset(new (std::nothrow) pki::X509Certificate());
+    if (leaf == nullptr) return kStatusNoMemory;
+    if (pending.DecodePeerCertificate(*leaf) != kStatusOk) return FailWithAlertOnly(kBadCertificate);
+    TORNELL_TRY(pending.peerKeyAlgorithm.Set(leaf->GetKeyAlgorithm()));
+    TORNELL_TRY(pending.RememberPeerKey(*leaf));
   } else if (role == 0 && authenticateClients != 0) {
     return RaiseFatal(kStatusHandshakeFailed, "Client did not send any certificates and SSLAuthenticateClients is true");
   } else if (role != 0) {
     // A server always names itself.
     return FailWithAlertOnly(tlsalert::kDecodeError);
   }
-  const int verdict = VerifyPeerCertificate(chain, chain.Count() > 0 ? &leaf : nullptr);
+  const int verdict = VerifyPeerCertificate(chain, std::move(leaf));
   if (failure != 0) return failure;
   if (verdict != 1) return kStatusNameMismatch;
   const int kind = suite.GetKeyExchange();

@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "TestText.h"
+#include "pki/der/DerElement.h"
 #include "pki/x509/CertificateRecords.h"
 #include "tls/handshake/HostNameMatch.h"
 
@@ -47,6 +48,47 @@ for name, alt in subjects:
     names = cert.subject.get_attributes_for_oid(cn)
     print(der.hex(), names[0].value.encode().hex() if names else "-")
 )PY";
+
+// The subjectAltName entries as a parsed DerElement tree reads them: the
+// reference for the reading in place.
+int TreeNames(const std::string& extnValue, std::vector<std::string>& dns, std::vector<std::string>& ips) {
+  pki::DerWriter octets;
+  if (octets.output.Set(extnValue.data(), int(extnValue.size())) != 0) return -1;
+  ByteString content;
+  if (const int status = octets.ReadElement(0, content); status != 0) return status;
+  pki::DerElement names;
+  if (names.body.output.Assign(content) != 0) return -1;
+  if (const int status = names.Parse(); status != 0) return status;
+  for (pki::DerElement* name = names.firstChild; name != nullptr; name = name->nextSibling) {
+    if (name->tag != 0x82 && name->tag != 0x87) continue;
+    ByteString value;
+    if (const int status = name->body.ReadElement(0, value); status != 0) return status;
+    (name->tag == 0x82 ? dns : ips).emplace_back(value.Data(), size_t(value.Length()));
+  }
+  return 0;
+}
+
+std::vector<std::string> Entries(const StringList& list) {
+  std::vector<std::string> out;
+  for (int i = 0; i < list.Count(); ++i) out.emplace_back(list.Get(i), size_t(list.EntryLength(i)));
+  return out;
+}
+
+std::string Tlv(int tag, const std::string& content) {
+  std::string out(1, char(tag));
+  const size_t n = content.size();
+  if (n < 0x80) {
+    out += char(n);
+  } else if (n < 0x100) {
+    out += "\x81";
+    out += char(n);
+  } else {
+    out += "\x82";
+    out += char(n >> 8);
+    out += char(n & 0xFF);
+  }
+  return out + content;
+}
 
 std::vector<std::string> Certificates() {
   bool ok = false;
@@ -88,5 +130,60 @@ TEST(HostNameMatch, FirstCommonNameAndHostChecks) {
       EXPECT_EQ(tls::HostMatchesCertificate(leaf, rows[i].match), 1);
     }
     EXPECT_EQ(tls::HostMatchesCertificate(leaf, rows[i].other), 0);
+  }
+}
+
+TEST(HostNameMatch, SubjectAltNamesReadInPlaceAsTheTreeReadsThem) {
+  const std::string dns = Tlv(0x82, "a.example"), ip = Tlv(0x87, std::string("\x0a\x00\x00\x01", 4));
+  const std::string rdn = Tlv(0x31, Tlv(0x30, Tlv(0x06, "\x55\x04\x03") + Tlv(0x0C, "dir.example")));
+  const std::string directory = Tlv(0xA4, Tlv(0x30, rdn));
+  const std::string other = Tlv(0xA0, Tlv(0x06, "\x2b\x06\x01") + Tlv(0xA0, Tlv(0x0C, "x")));
+  std::string deep = Tlv(0x0C, "z");
+  for (int i = 0; i < 300; ++i) deep = Tlv(0xA0 | (i % 3), deep);
+  const std::string broken = Tlv(0xA4, std::string("\x30\x02\x31\x00\x05", 5));  // a child past its first is cut
+  const std::string highTag = Tlv(0xA4, Tlv(0x30, std::string("\x3f\x01\x00", 3)));
+  const std::vector<std::string> lists = {
+      "",
+      Tlv(0x30, ""),
+      Tlv(0x30, dns),
+      Tlv(0x30, dns + ip + dns),
+      Tlv(0x30, directory + dns + other + ip),
+      Tlv(0x30, deep + dns),
+      Tlv(0x30, dns + broken + ip),
+      Tlv(0x30, highTag + dns),
+      Tlv(0x30, dns) + "trailing",
+      Tlv(0x04, dns),
+      Tlv(0x30, std::string("\x82\x05" "abc", 5)),
+      Tlv(0x30, dns + std::string("\x82\x05" "abc", 5)),
+      Tlv(0x30, std::string("\x01", 1)),
+      Tlv(0x30, Tlv(0xA4, std::string("\x01", 1)) + dns),
+      Tlv(0x30, Tlv(0xA4, "") + ip),
+      std::string("\x30\x05", 2) + dns,
+  };
+  std::vector<std::string> values;
+  for (const std::string& list : lists) {
+    values.push_back(Tlv(0x04, list));
+    values.push_back(list);  // an outer element that is not an octet string
+  }
+  values.push_back("");
+  values.push_back(std::string("\x04\x09", 2));
+  for (size_t i = 0; i < values.size(); ++i) {
+    SCOPED_TRACE(i);
+    pki::CertificateExtension extension;
+    ASSERT_EQ(extension.extnId.Set("2.5.29.17"), 0);
+    ASSERT_EQ(extension.extnValue.Set(values[i].data(), int(values[i].size())), 0);
+    pki::X509Certificate leaf;
+    ASSERT_EQ(leaf.tbs.extensions.Append(extension), 0);
+    std::vector<std::string> treeDns, treeIps;
+    const int treeStatus = TreeNames(values[i], treeDns, treeIps);
+    StringList dnsNames, ipAddresses;
+    ByteString commonName;
+    int hasNames = 0;
+    const int status = tls::CertificateNames(leaf, dnsNames, ipAddresses, commonName, hasNames);
+    EXPECT_EQ(status, treeStatus);
+    EXPECT_EQ(hasNames, 1);
+    if (status != 0 || treeStatus != 0) continue;
+    EXPECT_EQ(Entries(dnsNames), treeDns);
+    EXPECT_EQ(Entries(ipAddresses), treeIps);
   }
 }
