@@ -1,5 +1,7 @@
 // The peer's public key at work: verifying its signatures, encrypting the
 // RSA pre-master secret to it, and the strength the summary reports.
+#include <new>
+
 #include "core/base/Status.h"
 #include "crypto/dsa/DsaEngine.h"
 #include "crypto/ecc/engine/EccEngine.h"
@@ -35,18 +37,22 @@ int TlsSecurityContext::DecodePeerCertificate(pki::X509Certificate& out) const {
 const char* TlsSecurityContext::PeerKeyAlgorithm() const { return peerKeyAlgorithm.CStr(); }
 
 int TlsSecurityContext::RememberPeerKey(const pki::X509Certificate& leaf) const {
-  TORNELL_TRY(peerKey.CopyFrom(leaf.tbs.subjectPublicKeyInfo));
-  return peerKeyDer.Assign(leaf.encoded);
+  if (peerKey == nullptr) {
+    peerKey.reset(new (std::nothrow) RememberedPeerKey());
+    if (peerKey == nullptr) return kStatusNoMemory;
+  }
+  TORNELL_TRY(peerKey->key.CopyFrom(leaf.tbs.subjectPublicKeyInfo));
+  return peerKey->der.Assign(leaf.encoded);
 }
 
 int TlsSecurityContext::PeerPublicKey(const pki::SubjectPublicKeyInfo*& out) const {
   if (peerCertificateDer.IsEmpty()) return kStatusNoPeerKey;
-  if (!peerKeyDer.Equals(peerCertificateDer)) {
+  if (peerKey == nullptr || !peerKey->der.Equals(peerCertificateDer)) {
     pki::X509Certificate certificate;
     TORNELL_TRY(DecodePeerCertificate(certificate));
     TORNELL_TRY(RememberPeerKey(certificate));
   }
-  out = &peerKey;
+  out = &peerKey->key;
   return kStatusOk;
 }
 
@@ -72,7 +78,11 @@ int TlsSecurityContext::GetEcKey(EcKey& out) const {
 }
 
 int TlsSecurityContext::SetEphemeralRsaKey(const RsaKey& key) {
-  TORNELL_TRY(ephemeralRsaKey.CopyFrom(key));
+  if (ephemeralRsaKey == nullptr) {
+    ephemeralRsaKey.reset(new (std::nothrow) RsaKey());
+    if (ephemeralRsaKey == nullptr) return kStatusNoMemory;
+  }
+  TORNELL_TRY(ephemeralRsaKey->CopyFrom(key));
   hasEphemeralRsaKey = 1;
   return kStatusOk;
 }
@@ -116,7 +126,7 @@ int TlsSecurityContext::EncryptPremaster(const ByteString& premaster, WireBuffer
   }
   RsaKey key;
   if (hasEphemeralRsaKey != 0) {
-    TORNELL_TRY(key.CopyFrom(ephemeralRsaKey));
+    TORNELL_TRY(key.CopyFrom(*ephemeralRsaKey));
   } else {
     TORNELL_TRY(GetRsaKey(key));
   }
@@ -134,7 +144,7 @@ int TlsSecurityContext::EncryptPremaster(const ByteString& premaster, WireBuffer
 
 int TlsSecurityContext::KeyExchangeBits() const {
   if (keyExchange.IsEmpty() == 0) return keyExchange.GetBits();
-  if (hasEphemeralRsaKey != 0) return ModulusBits(ephemeralRsaKey.n);
+  if (hasEphemeralRsaKey != 0) return ModulusBits(ephemeralRsaKey->n);
   if (isClient == 0) return 0;  // the own key's width needs the certificate manager
   RsaKey key;
   if (GetRsaKey(key) != kStatusOk) return 0;

@@ -1,6 +1,7 @@
 #include "tls/context/TlsSecurityContext.h"
 
 #include <cstring>
+#include <new>
 
 #include "core/base/Status.h"
 #include "crypto/digest/hash/HashAlgorithm.h"
@@ -19,17 +20,17 @@ int ClearAll(ByteString* const* items, int count) {
   return kStatusOk;
 }
 
-bool IsEmptyKey(const RsaKey& key) {
-  const ByteString* const parts[] = {&key.e, &key.n, &key.p, &key.q, &key.dP, &key.dQ, &key.qInv, &key.d};
-  for (const ByteString* part : parts) {
-    if (!part->IsEmpty()) return false;
+// Only an export key exchange has a temporary RSA key; dropping one wipes its private half.
+int CopyRsaKey(std::unique_ptr<RsaKey>& to, const std::unique_ptr<RsaKey>& from) {
+  if (from == nullptr) {
+    to.reset();
+    return kStatusOk;
   }
-  return true;
-}
-
-// Only an export key exchange has a temporary RSA key: two empty ones need no copy.
-int CopyRsaKey(RsaKey& to, const RsaKey& from) {
-  return IsEmptyKey(to) && IsEmptyKey(from) ? kStatusOk : to.CopyFrom(from);
+  if (to == nullptr) {
+    to.reset(new (std::nothrow) RsaKey());
+    if (to == nullptr) return kStatusNoMemory;
+  }
+  return to->CopyFrom(*from);
 }
 
 }  // namespace
@@ -48,7 +49,7 @@ int TlsSecurityContext::Reset() {
   TORNELL_TRY(ClearAll(texts, int(sizeof texts / sizeof texts[0])));
   peerCertificate = ownCertificate = nullptr;
   hasEphemeralRsaKey = 0;
-  TORNELL_TRY(ephemeralRsaKey.Clear());
+  ephemeralRsaKey.reset();
   TORNELL_TRY(keyExchange.Reset());
   TORNELL_TRY(readState.Reset());
   TORNELL_TRY(writeState.Reset());

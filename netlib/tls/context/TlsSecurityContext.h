@@ -5,6 +5,7 @@
 // transcript hash, the PRF, the Finished labels, the TLS 1.3
 // CertificateVerify content and signing and verifying.
 #include <cstdint>
+#include <memory>
 
 #include "core/buffer/WireBuffer.h"
 #include "core/text/ByteString.h"
@@ -127,9 +128,10 @@ class TlsSecurityContext {
   SelectedCertificate* peerCertificate = nullptr;
   ByteString peerCertificateDer;  // the peer's leaf certificate, DER
   ByteString peerKeyAlgorithm;    // "RSA", "DSA", "IdEcPublicKey"; filled with peerCertificateDer
-  // The server's ephemeral RSA key of an export key exchange.
+  // The server's ephemeral RSA key of an export key exchange, held (and set)
+  // only while hasEphemeralRsaKey is on: other contexts never build one.
   int hasEphemeralRsaKey = 0;
-  RsaKey ephemeralRsaKey;
+  std::unique_ptr<RsaKey> ephemeralRsaKey;
   SelectedCertificate* ownCertificate = nullptr;
   RecordCipherState readState;
   RecordCipherState writeState;
@@ -151,8 +153,12 @@ class TlsSecurityContext {
   // The peer leaf's public key and the DER it was read from: any change of
   // peerCertificateDer, however made, is seen by comparing the two.
   [[nodiscard]] int PeerPublicKey(const pki::SubjectPublicKeyInfo*& out) const;
-  mutable ByteString peerKeyDer;
-  mutable pki::SubjectPublicKeyInfo peerKey;
+  // Made when first remembered: most contexts never read a peer key.
+  struct RememberedPeerKey {
+    ByteString der;
+    pki::SubjectPublicKeyInfo key;
+  };
+  mutable std::unique_ptr<RememberedPeerKey> peerKey;
   // The transcript digest runs on as the messages grow, instead of hashing
   // the whole buffer at every step; the bytes it has taken are kept to tell
   // a grown buffer from a replaced one (a HelloRetryRequest, a new handshake).
