@@ -3,6 +3,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "core/text/TextUtils.h"
 #include "pki/keys/KeyCodec.h"
 
 namespace tornell::pki {
@@ -16,15 +17,13 @@ int KeyCodec::CheckValidityPeriodAt(const char* notBefore, const char* notAfter,
   gmtime_r(&now, &utc);
   char text[32];
   const int year = utc.tm_year + 1900;
-  if (year >= 0 && year <= 9999) {
-    // Every peer certificate is checked in each handshake: digits by hand, not snprintf.
-    const int fields[] = {year / 100, year % 100, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec};
+  if (year >= 0) {
+    // Every peer certificate is checked in each handshake: no snprintf.
     char* at = text;
-    for (const int field : fields) {
-      *at++ = char('0' + field / 10);
-      *at++ = char('0' + field % 10);
+    FormatPaddedUnsigned(&at, unsigned(year), 4, '0');
+    for (const int field : {utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec}) {
+      FormatPaddedUnsigned(&at, unsigned(field), 2, '0');
     }
-    *at = '\0';
   } else {
     std::snprintf(text, sizeof text, "%04i%02i%02i%02i%02i%02i", year, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour,
                   utc.tm_min, utc.tm_sec);

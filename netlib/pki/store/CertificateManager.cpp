@@ -111,13 +111,6 @@ int CertificateManager::LoadCertificate(const char* data, int length) {
   return TakeLoadedCertificate(der.Data(), der.Length());
 }
 
-int CertificateManager::LoadCertificate(const X509Certificate& decoded) {
-  ClearCertificate();
-  if (decoded.encoded.IsEmpty()) return kStatusOk;
-  TORNELL_TRY(store_.AddCertificate(decoded));
-  return TakeLoadedCertificate(decoded.encoded.Data(), decoded.encoded.Length());
-}
-
 int CertificateManager::LoadCertificate(std::unique_ptr<X509Certificate> decoded) {
   ClearCertificate();
   if (decoded == nullptr || decoded->encoded.IsEmpty()) return kStatusOk;

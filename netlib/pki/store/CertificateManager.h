@@ -83,9 +83,7 @@ class CertificateManager : public SocketCore {
   [[nodiscard]] int SelectCertificate(const char* subject);
   [[nodiscard]] int LoadCertificate(const char* data, int length);
   // As LoadCertificate with the DER of a certificate X509Certificate::Decode
-  // has read already, which is copied instead of decoded again.
-  [[nodiscard]] int LoadCertificate(const X509Certificate& decoded);
-  // The same, taking the decoded certificate over instead of copying it.
+  // has read already, taken over instead of decoded again.
   [[nodiscard]] int LoadCertificate(std::unique_ptr<X509Certificate> decoded);
   [[nodiscard]] int LoadStore();
   int ClearCertificate();

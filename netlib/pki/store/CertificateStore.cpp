@@ -28,13 +28,6 @@ int CertificateStore::AddCertificate(const void* der, int length) {
   return AddInPlace(entries, [&](CertStoreEntry& entry) { return entry.LoadCertificate(der, length); });
 }
 
-int CertificateStore::AddCertificate(const X509Certificate& decoded) {
-  return AddInPlace(entries, [&](CertStoreEntry& entry) {
-    entry.certificate = decoded.Clone();
-    return entry.certificate != nullptr ? kStatusOk : kStatusNoMemory;
-  });
-}
-
 int CertificateStore::AddCertificate(std::unique_ptr<X509Certificate> decoded) {
   return AddInPlace(entries, [&](CertStoreEntry& entry) {
     entry.certificate = decoded.release();

@@ -24,9 +24,8 @@ class CertificateStore {
 
   // A failed load adds nothing.
   [[nodiscard]] int AddCertificate(const void* der, int length);
-  // A copy of a certificate X509Certificate::Decode has read already.
-  [[nodiscard]] int AddCertificate(const X509Certificate& decoded);
-  // The decoded certificate itself, taken over: a failed add frees it.
+  // A certificate X509Certificate::Decode has read already, taken over: a
+  // failed add frees it.
   [[nodiscard]] int AddCertificate(std::unique_ptr<X509Certificate> decoded);
   [[nodiscard]] int AddPkcs12(const void* der, int length, const char* password);
   [[nodiscard]] int AddKeyHolder(const KeyHolder& holder);

@@ -48,11 +48,9 @@ bool SelectedCertificate::IsDefaultStoreOnly() const {
          storeType_ == 0 && storePassword_.Length() == 0 && subject_.Length() == 0;
 }
 
-int SelectedCertificate::LoadSelection(CertificateManager& manager, const X509Certificate* decoded,
-                                       std::unique_ptr<X509Certificate> owned) {
+int SelectedCertificate::LoadSelection(CertificateManager& manager, std::unique_ptr<X509Certificate> decoded) {
   if (blob_.Length() > 0) {
-    if (owned != nullptr) return manager.LoadCertificate(std::move(owned));
-    if (decoded != nullptr) return manager.LoadCertificate(*decoded);
+    if (decoded != nullptr) return manager.LoadCertificate(std::move(decoded));
     return manager.LoadCertificate(blob_.Data(), blob_.Length());
   }
   // The type first: it decides whether the manager keeps the store bytes.
@@ -81,22 +79,16 @@ int SelectedCertificate::Init(const char* store, int storeLength, int storeType,
     TORNELL_TRY(storePassword_.Assign(secret));
     TORNELL_TRY(subject_.Assign(selector));
   }
-  return MakeManager(nullptr);
-}
-
-int SelectedCertificate::Init(const X509Certificate& decoded) {
-  if (decoded.encoded.IsEmpty()) return Init(nullptr, 0, 0, nullptr, nullptr, nullptr, 0);
-  TORNELL_TRY(blob_.Assign(decoded.encoded));
-  return MakeManager(&decoded);
+  return MakeManager();
 }
 
 int SelectedCertificate::Init(std::unique_ptr<X509Certificate> decoded) {
   if (decoded == nullptr || decoded->encoded.IsEmpty()) return Init(nullptr, 0, 0, nullptr, nullptr, nullptr, 0);
   TORNELL_TRY(blob_.Assign(decoded->encoded));
-  return MakeManager(nullptr, std::move(decoded));
+  return MakeManager(std::move(decoded));
 }
 
-int SelectedCertificate::MakeManager(const X509Certificate* decoded, std::unique_ptr<X509Certificate> owned) {
+int SelectedCertificate::MakeManager(std::unique_ptr<X509Certificate> decoded) {
   ReleaseManager();
   manager_ = new (std::nothrow) CertificateManager();
   if (manager_ == nullptr) return ReturnError(kStatusNoCertificateSelected, "Failed to initialize CertMgr.");
@@ -108,7 +100,7 @@ int SelectedCertificate::MakeManager(const X509Certificate* decoded, std::unique
     ReleaseManager();
     return ReturnError(kStatusNoCertificateSelected, kNoCertificateText);
   }
-  const int status = LoadSelection(*manager_, decoded, std::move(owned));
+  const int status = LoadSelection(*manager_, std::move(decoded));
   if (status != kStatusOk) {
     ByteString text;
     static_cast<void>(text.Set(manager_->GetLastErrorText()));

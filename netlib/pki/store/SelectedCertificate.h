@@ -29,9 +29,7 @@ class SelectedCertificate : public ComponentBase {
   [[nodiscard]] int Init(const char* store, int storeLength, int storeType, const char* password,
                          const char* subject, const char* blob, int blobLength);
   // Init with the certificate's DER as the blob, for a certificate that
-  // X509Certificate::Decode has read already: it is copied, not decoded again.
-  [[nodiscard]] int Init(const X509Certificate& decoded);
-  // The same, taking the decoded certificate over instead of copying it.
+  // X509Certificate::Decode has read already: taken over, not decoded again.
   [[nodiscard]] int Init(std::unique_ptr<X509Certificate> decoded);
   // The DER bytes of the selected certificate.
   [[nodiscard]] int GetEncoded(ByteString& der);
@@ -71,11 +69,9 @@ class SelectedCertificate : public ComponentBase {
 
  private:
   // Hands the blob (as decoded already when given), else the store fields, to a manager.
-  // An owned record, when given, is taken over rather than copied.
-  [[nodiscard]] int LoadSelection(CertificateManager& manager, const X509Certificate* decoded = nullptr,
-                                  std::unique_ptr<X509Certificate> owned = nullptr);
+  [[nodiscard]] int LoadSelection(CertificateManager& manager, std::unique_ptr<X509Certificate> decoded = nullptr);
   // The manager made and loaded for the fields stored.
-  [[nodiscard]] int MakeManager(const X509Certificate* decoded, std::unique_ptr<X509Certificate> owned = nullptr);
+  [[nodiscard]] int MakeManager(std::unique_ptr<X509Certificate> decoded = nullptr);
   // Only the default store name with no type, password or subject: nothing
   // to select from.
   bool IsDefaultStoreOnly() const;

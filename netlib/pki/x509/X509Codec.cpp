@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/base/Status.h"
+#include "core/text/TextUtils.h"
 #include "crypto/ecc/curve/EcCurve.h"
 #include "pki/der/DerStatus.h"
 #include "pki/x509/CertificateWalk.h"
@@ -124,37 +125,15 @@ int X509Codec::TimeToText(const ByteString& time, ByteString& text) {
 
 int X509Codec::TimeToText(const char* t, int n, ByteString& text) {
   if (n < 2) return kDerMalformed;
-  // Every certificate read has two of these: a usual one is put together in
-  // place, with the Z trimmed from both ends as the general route trims it.
-  char small[32];
-  if (n < 28) {
-    int length = 0;
-    if (n == 13) {
-      if (t[0] < '0' || t[0] > '9' || t[1] < '0' || t[1] > '9') return kDerMalformed;
-      const int yy = (t[0] - '0') * 10 + (t[1] - '0');
-      const int year = yy < 50 ? 2000 + yy : 1900 + yy;
-      small[0] = char('0' + year / 1000);
-      small[1] = char('0' + year / 100 % 10);
-      small[2] = char('0' + year / 10 % 10);
-      small[3] = char('0' + year % 10);
-      length = 4;
-    } else {
-      small[0] = t[0];
-      small[1] = t[1];
-      length = 2;
-    }
-    std::memcpy(small + length, t + 2, size_t(n - 2));
-    length += n - 2;
-    int front = 0;
-    while (front < length && small[front] == 'Z') ++front;
-    while (length > front && small[length - 1] == 'Z') --length;
-    return text.Set(small + front, length - front);
-  }
+  // Every certificate read has two of these: kept off the printf route.
   ByteString result;
   if (n == 13) {
     if (t[0] < '0' || t[0] > '9' || t[1] < '0' || t[1] > '9') return kDerMalformed;
     const int yy = (t[0] - '0') * 10 + (t[1] - '0');
-    TORNELL_TRY(result.AppendInt(yy < 50 ? 2000 + yy : 1900 + yy));
+    char year[8];
+    char* at = year;
+    FormatPaddedUnsigned(&at, unsigned(yy < 50 ? 2000 + yy : 1900 + yy), 0, '0');
+    TORNELL_TRY(result.Append(year, int(at - year)));
   } else {
     TORNELL_TRY(result.Append(t, 2));
   }

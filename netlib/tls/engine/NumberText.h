@@ -3,21 +3,15 @@
 // printf machinery: every handshake reports several numbers.
 #include <cstdint>
 
+#include "core/text/TextUtils.h"
+
 namespace tornell::tls {
 
 // "%d" of the value into `out`; returns out.
 inline const char* DecimalText(int value, char (&out)[16]) {
-  char digits[12];
-  int n = 0;
-  uint32_t magnitude = value < 0 ? 0u - uint32_t(value) : uint32_t(value);
-  do {
-    digits[n++] = char('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  int at = 0;
-  if (value < 0) out[at++] = '-';
-  while (n > 0) out[at++] = digits[--n];
-  out[at] = '\0';
+  char* at = out;
+  if (value < 0) *at++ = '-';
+  FormatPaddedUnsigned(&at, value < 0 ? 0u - unsigned(value) : unsigned(value), 0, '0');
   return out;
 }
 

@@ -253,7 +253,6 @@ class TlsEngine {
   [[nodiscard]] int ProcessTls13CertificateVerify(WireBuffer& in, int length);
   // The client's flight after the server's Finished, then the application keys.
   [[nodiscard]] int FinishTls13Handshake();
-  const char* SummaryText();
 
   // ---- server role ----
   [[nodiscard]] int ProcessClientHello(WireBuffer& in, int length);

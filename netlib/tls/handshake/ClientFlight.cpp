@@ -281,12 +281,6 @@ void AppendSummary(TlsEngine& engine, InlineString<N>& out) {
 
 }  // namespace
 
-const char* TlsEngine::SummaryText() {
-  traceText.Clear();
-  AppendSummary(*this, traceText);
-  return traceText.CStr();
-}
-
 int TlsEngine::CompleteHandshake() {
   if (owner != nullptr) {
     // Built on the stack: traceText would go to the heap for it.

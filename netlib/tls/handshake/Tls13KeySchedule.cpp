@@ -251,7 +251,7 @@ int TlsEngine::ComputeTls13Finished(TlsSecurityContext& context, int ownDirectio
   SecretBytes key;
   TORNELL_TRY(suite.GetMacSecret(key));
   Hmac mac;
-  TORNELL_TRY(mac.Init(suite.GetMacHash(), key.Data(), key.Length()));
+  TORNELL_TRY(Keyed(suite.GetMacHash(), key, mac));
   return mac.Mac(hash.Data(), hash.Length(), out);
 }
 

@@ -56,6 +56,8 @@ int ExpandInfo(Hmac& hmac, int hash, const char* info, int infoLength, int lengt
   for (int i = 1; i <= blocks; ++i) {
     const char counter = char(i);
     const int at = (i - 1) * digestLength;
+    // A block left half-fed by a failure must not prefix the next expansion.
+    hmac.Restart();
     int status = i > 1 ? hmac.Update(to + at - digestLength, digestLength) : kStatusOk;
     if (status == kStatusOk) status = hmac.Update(info, infoLength);
     if (status == kStatusOk) status = hmac.Update(&counter, 1);

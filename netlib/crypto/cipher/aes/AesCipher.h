@@ -34,7 +34,6 @@ class AesCipher {
   [[nodiscard]] int CopyFrom(const AesCipher& other);
 
   int GetRounds() const { return rounds_; }
-  const uint32_t* GetRoundKeys() const { return Keys(); }
 
  private:
   // 2048 bytes: the big-endian word schedule in the first half, the same

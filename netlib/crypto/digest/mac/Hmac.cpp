@@ -130,7 +130,7 @@ int Hmac::Final() {
 }
 
 int Hmac::Mac(const char* data, int length, ByteString& out) {
-  padsPending_ = 1;
+  Restart();
   int status = Update(data, length);
   if (status == 0) status = Final();
   if (status == 0) status = out.Set(GetMac(), GetMacLength());

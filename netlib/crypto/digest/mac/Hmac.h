@@ -34,6 +34,8 @@ class Hmac {
   // Finishes the message (an empty one when nothing was fed); the next Update
   // starts a new message with the same id and key.
   [[nodiscard]] int Final();
+  // Abandons any message in progress: the next Update starts a new one.
+  void Restart() { padsPending_ = 1; }
 
   const char* GetMac() const { return mac_.Data(); }
   int GetMacLength() const { return mac_.Length(); }

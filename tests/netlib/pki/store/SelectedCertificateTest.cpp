@@ -1,5 +1,6 @@
 // The selected certificate: the blob and store routes, copies, the exported
 // chain with its collection status, and the validity check.
+#include <memory>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -190,16 +191,16 @@ TEST(SelectedCertificate, DecodedCertificateAnswersAsItsBlob) {
   for (const auto& [name, der] : inputs) {
     SelectedCertificate fromBlob;
     const int blobStatus = InitBlob(fromBlob, der);
-    X509Certificate record;
-    ASSERT_EQ(record.encoded.Set(der.data(), static_cast<int>(der.size())), 0);
-    const int decodeStatus = record.Decode();
+    auto record = std::make_unique<X509Certificate>();
+    ASSERT_EQ(record->encoded.Set(der.data(), static_cast<int>(der.size())), 0);
+    const int decodeStatus = record->Decode();
     if (decodeStatus != 0) {
       EXPECT_EQ(blobStatus, decodeStatus) << name;
       continue;
     }
     ++decodedCount;
     SelectedCertificate fromRecord;
-    EXPECT_EQ(fromRecord.Init(record), blobStatus) << name;
+    EXPECT_EQ(fromRecord.Init(std::move(record)), blobStatus) << name;
     EXPECT_EQ(fromRecord.IsLoaded(), fromBlob.IsLoaded()) << name;
     EXPECT_EQ(Answers(fromRecord), Answers(fromBlob)) << name;
     // A copy loads again from the kept DER.

@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "pki/der/DerCodec.h"
 #include "pki/der/DerElement.h"
@@ -311,11 +313,11 @@ void FuzzChain(const uint8_t* data, size_t size) {
     if (KeyCodec::PemEncode(entry.data(), static_cast<int>(entry.size()), "CERTIFICATE", pem) != 0) return;
     if (armoured.Add(pem.Data(), pem.Length()) != 0) return;
   }
-  X509Certificate record;
-  if (record.encoded.Set(chain.Get(0), chain.EntryLength(0)) != 0) return;
-  Require(record.Decode() == 0, "a selected leaf decodes");
+  auto record = std::make_unique<X509Certificate>();
+  if (record->encoded.Set(chain.Get(0), chain.EntryLength(0)) != 0) return;
+  Require(record->Decode() == 0, "a selected leaf decodes");
   SelectedCertificate decodedLeaf;
-  Require(decodedLeaf.Init(record) == 0, "a decoded leaf selects");
+  Require(decodedLeaf.Init(std::move(record)) == 0, "a decoded leaf selects");
   Require(SelectedCertificate::VerifyChain(decodedLeaf, armoured, nullptr, 0x10, nullptr) == verdict,
           "the decoded leaf's verdict");
   StringList trusted;
