@@ -1,8 +1,8 @@
 // The selected certificate: the blob and store routes, copies, the exported
 // chain with its collection status, and the validity check.
-#include <memory>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
