@@ -62,7 +62,8 @@ class Peer {
       execv(kNghttpd, args.data());
       _exit(127);
     }
-    for (int i = 0; i < 100 && fd_ < 0; ++i) {
+    // Up to 10 s, as for every other peer: on a loaded machine it starts slowly.
+    for (int i = 0; i < 500 && fd_ < 0; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
       fd_ = Connect(port_);
     }

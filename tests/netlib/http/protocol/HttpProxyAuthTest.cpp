@@ -6,10 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "AuthPeerSupport.h"
@@ -49,26 +47,6 @@ bool StartSquid(proxytest::Squid& squid) {
                      "\nauth_param basic children 1 startup=1\nauth_param basic realm squid-basic\n"
                      "auth_param digest program /usr/lib/squid/digest_file_auth " + squid.Path("digest.passwd") +
                      "\nauth_param digest children 1 startup=1\nauth_param digest realm squid-digest\n");
-}
-
-// squid writes a line when a transaction ends; a tunnel ends after the client
-// closed it.
-size_t Occurrences(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
-// squid logs a request when it ends (a tunnel when it closes), a little after
-// the client is done: wait, bounded, until the text is there `count` times.
-std::string WaitForAccessLine(const proxytest::Squid& squid, const std::string& text, size_t count = 1) {
-  std::string access;
-  for (int i = 0; i < 250; ++i) {
-    access = proxytest::ReadFile(squid.Path("access.log"));
-    if (Occurrences(access, text) >= count) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return access;
 }
 
 std::string AccessLineWith(const std::string& access, const std::string& text) {
@@ -144,8 +122,8 @@ TEST_F(SquidAuth, ForwardedRequests) {
   }
   // squid forwarded each good request under the user it authenticated (its
   // NTLM helper mangles the name around the user's own letters).
-  const std::string access = WaitForAccessLine(squid_, "TCP_MISS/200 ", 3);
-  EXPECT_EQ(Occurrences(access, "TCP_MISS/200 "), 3u) << access;
+  const std::string access = squid_.WaitForAccessLine("TCP_MISS/200 ", 3);
+  EXPECT_EQ(proxytest::Occurrences(access, "TCP_MISS/200 "), 3u) << access;
   EXPECT_NE(AccessLineWith(access, "GET " + Page() + " user ").find("TCP_MISS/200"), std::string::npos) << access;
   EXPECT_NE(AccessLineWith(access, "nina").find("GET " + Page()), std::string::npos) << access;
 }
@@ -189,10 +167,10 @@ TEST_F(SquidAuth, TunnelledHttps) {
     static_cast<void>(client.Close());
   }
   const std::string tunnel = "CONNECT 127.0.0.1:" + std::to_string(server.port());
-  std::string access = WaitForAccessLine(squid_, tunnel + " user ", 2);
-  access = WaitForAccessLine(squid_, "nina");
+  std::string access = squid_.WaitForAccessLine(tunnel + " user ", 2);
+  access = squid_.WaitForAccessLine("nina");
   EXPECT_NE(AccessLineWith(access, "nina").find(tunnel), std::string::npos) << access;
-  EXPECT_EQ(Occurrences(access, tunnel + " user "), 2u) << access;
+  EXPECT_EQ(proxytest::Occurrences(access, tunnel + " user "), 2u) << access;
 }
 
 class Tinyproxy : public ::testing::Test {

@@ -5,9 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <string>
-#include <thread>
 
 #include "ProxyTestSupport.h"
 #include "SecureTestSupport.h"
@@ -116,10 +114,12 @@ TEST(ProxySquidAuth, NtlmNegotiateAndDigestTunnels) {
                  "Proxy Authentication Required");
     EXPECT_NE(connection.GetSocketHandle(), -1);  // a status failure keeps the connection
   }
+  // squid names each user it let through, once their tunnels have closed.
+  for (const char* name : {"nina", "gus", "dave"}) {
+    const std::string access = squid.WaitForAccessLine(name);
+    EXPECT_NE(access.find(name), std::string::npos) << access;
+  }
   squid.peer.Stop();
-  // squid names each user it let through.
-  const std::string access = ReadFile(squid.Path("access.log"));
-  for (const char* name : {"nina", "gus", "dave"}) EXPECT_NE(access.find(name), std::string::npos) << access;
 }
 
 // TLS through each tunnel: once squid has let the CONNECT through, the
@@ -154,12 +154,8 @@ TEST(ProxySquidAuth, TlsThroughEachTunnel) {
     const std::string reply(connection.GetReply().Data(), static_cast<size_t>(connection.GetReply().Length()));
     EXPECT_EQ(reply.rfind("HTTP/1.0 200 ok", 0), 0u) << c.type << " " << reply;
   }
-  // squid logs a tunnel once it has closed: wait (bounded) for the last one.
-  std::string access;
-  for (int i = 0; i < 250 && access.find("dave") == std::string::npos; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    access = ReadFile(squid.Path("access.log"));
-  }
+  // The last tunnel closed just now.
+  const std::string access = squid.WaitForAccessLine("dave");
   for (const char* name : {"tina", "tom", "dave"}) EXPECT_NE(access.find(name), std::string::npos) << access;
 }
 

@@ -6,9 +6,11 @@
 #include <pwd.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "ConnectionTestSupport.h"
 #include "PeerProcess.h"
@@ -96,6 +98,12 @@ struct Scripted {
 };
 
 
+inline size_t Occurrences(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
 // squid on a free port with a scratch folder that its user "proxy" owns;
 // authLines are its auth_param lines. Every request needs credentials.
 struct Squid {
@@ -120,6 +128,18 @@ struct Squid {
     if (chown(s.c_str(), proxyUser->pw_uid, proxyUser->pw_gid) != 0 || chmod(s.c_str(), 0755) != 0) return false;
     peer.SetStopSignal(SIGKILL);
     return peer.Start({"squid", "-N", "-f", s + "/squid.conf"}, port, s + "/run.log");
+  }
+  // squid logs a request when it ends (a tunnel when it closes), a little
+  // after the client is done: waits, bounded, until the text is in the access
+  // log `count` times, and returns the log.
+  std::string WaitForAccessLine(const std::string& text, size_t count = 1) const {
+    std::string access;
+    for (int i = 0; i < 500; ++i) {
+      access = ReadFile(Path("access.log"));
+      if (Occurrences(access, text) >= count) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return access;
   }
 };
 

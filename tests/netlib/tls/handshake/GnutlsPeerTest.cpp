@@ -103,7 +103,7 @@ TEST_P(GnutlsPeer, HandshakeEchoAndSecrets) {
   EXPECT_EQ(client.owner.data, line) << client.owner.fatalText;
 
   std::map<std::string, std::string> logged;
-  for (int i = 0; i < 100 && logged.empty(); ++i) {
+  for (int i = 0; i < 500 && logged.empty(); ++i) {  // up to 10 s
     logged = KeyLog(run.keylog, Hex(client.engine.current.clientRandom));
     if (logged.empty()) ::usleep(20000);
   }

@@ -83,9 +83,10 @@ int Pump(TlsEngine& engine, SocketOwner& owner, Done done, int seconds = 10) {
   return engine.GetFailure();
 }
 
-// Waits (bounded) until the file holds the text.
+// Waits (bounded, 10 s: a peer under a loaded machine may be slow to write)
+// until the file holds the text.
 inline bool FileShows(const std::string& path, const std::string& text) {
-  for (int i = 0; i < 100; ++i) {
+  for (int i = 0; i < 500; ++i) {
     std::ifstream in(path);
     std::stringstream all;
     all << in.rdbuf();
