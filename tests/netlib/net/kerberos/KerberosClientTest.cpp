@@ -266,6 +266,7 @@ TEST_F(KerberosClientTest, ScriptedRepliesThatSucceed) {
     ScriptedKdc kdc;
     ASSERT_TRUE(kdc.Start(c.mode, realm_->port));
     TestClient client;
+    client.awaitCopy = std::string(c.mode) == "duplicate";
     realm_->Prepare(client, c.user, c.password, kdc.port());
     ASSERT_EQ(client.Authenticate(), 0) << client.GetLastErrorText();
     EXPECT_EQ(client.GetEtype(), c.etype);
