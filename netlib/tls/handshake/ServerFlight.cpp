@@ -7,7 +7,6 @@
 
 #include "core/base/Status.h"
 #include "core/secure/ConstantTime.h"
-#include "core/text/SplitList.h"
 #include "crypto/rsa/RsaKey.h"
 #include "pki/x509/CertificateRecords.h"
 #include "tls/engine/TlsEngine.h"
@@ -186,21 +185,14 @@ int TlsEngine::ProcessEcdheServerKeyExchange(WireBuffer& in, int length) {
   const int group = read.U16();
   ByteString point;
   if (!read.Vector(1, point)) return FailWithAlertOnly(tlsalert::kDecodeError);
-  ByteString name;
-  if (tls::GroupName(group, name) == kStatusOk) {
-    ByteString text;
-    TORNELL_TRY(text.Set("Selected Group: "));
-    TORNELL_TRY(text.Append(name));
-    TORNELL_TRY(Status(text.CStr()));
-  }
+  TORNELL_TRY(ReportSelectedGroup(group));
   // The group must be one the hello listed.
-  StringList names;
-  TORNELL_TRY(SplitList(tls12SupportedGroups.CStr(), ',', names));
   bool offered = false;
-  for (int i = 0; i < names.Count() && !offered; ++i) {
-    int id = 0;
-    offered = tls::GroupId(names.Get(i), id) == kStatusOk && id == group;
-  }
+  TORNELL_TRY(tls::ForEachListedId(tls12SupportedGroups.CStr(), tls::ListKind::kGroups, false,
+                                   [&offered, group](int id, const char*, int) {
+                                     offered = offered || id == group;
+                                     return kStatusOk;
+                                   }));
   if (!offered || IsNistCurveGroup(group) == 0) return FailWithAlertOnly(tlsalert::kIllegalParameter);
   DhParameters built(role);
   (void)built.UseEllipticCurve(1);

@@ -1,5 +1,9 @@
 #include "tls/suites/CipherSuiteNames.h"
 
+#include <cstring>
+
+#include "tls/engine/NumberText.h"
+
 namespace tornell {
 namespace {
 
@@ -384,14 +388,15 @@ int cipherSuiteDisplayName(int code, ByteString& out) {
   if (known != nullptr) return out.Set(known);
   // Four digits at least up to 0xFFFE, then a leading zero to an even count.
   const unsigned value = static_cast<unsigned>(code);
-  char digits[12];
-  int n = 0;
-  for (unsigned rest = value; n == 0 || rest != 0; rest >>= 4) digits[n++] = "0123456789abcdef"[rest & 0xF];
-  while (value <= 0xFFFEu && n < 4) digits[n++] = '0';
-  if (n % 2 != 0) digits[n++] = '0';
+  char hex[16];
+  const int n = static_cast<int>(std::strlen(tls::HexText(value, false, hex)));
+  int width = value <= 0xFFFEu && n < 4 ? 4 : n;
+  width += width % 2;
   char text[32] = "Unknown (0x";
   int at = 11;
-  while (n > 0) text[at++] = digits[--n];
+  for (int i = n; i < width; ++i) text[at++] = '0';
+  std::memcpy(text + at, hex, static_cast<size_t>(n));
+  at += n;
   text[at++] = ')';
   text[at] = '\0';
   return out.Set(text);
