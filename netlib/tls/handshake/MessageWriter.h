@@ -53,7 +53,17 @@ class MessageWriter {
   void Bytes(const ByteString& bytes) { Bytes(bytes.Data(), bytes.Length()); }
   // Each code as two bytes.
   void Codes(const CodeList& codes) {
-    for (int i = 0; i < codes.Count(); ++i) U16(codes.Get(i));
+    const int n = codes.Count();
+    if (2 * n > kStaged) {
+      for (int i = 0; i < n; ++i) U16(codes.Get(i));
+      return;
+    }
+    uint8_t* at = Room(2 * n);
+    if (at == nullptr) return;
+    for (int i = 0; i < n; ++i) {
+      at[2 * i] = uint8_t(codes.Get(i) >> 8);
+      at[2 * i + 1] = uint8_t(codes.Get(i));
+    }
   }
 
   // A length of `width` (1 or 2) bytes, written by Close.

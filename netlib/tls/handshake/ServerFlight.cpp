@@ -7,6 +7,7 @@
 
 #include "core/base/Status.h"
 #include "core/secure/ConstantTime.h"
+#include "core/text/TextUtils.h"
 #include "crypto/rsa/RsaKey.h"
 #include "pki/x509/CertificateRecords.h"
 #include "tls/engine/TlsEngine.h"
@@ -37,10 +38,12 @@ bool Tls13SchemeFits(int scheme, int keyByte) {
 
 // The TLS 1.2 signature byte a peer key algorithm signs with.
 int SignatureByteOf(const char* keyAlgorithm) {
-  ByteString name(keyAlgorithm);
-  if (name.EqualsIgnoreCase("RSA") || name.EqualsIgnoreCase("RSA_RSA")) return 1;
-  if (name.EqualsIgnoreCase("DSA")) return 2;
-  if (name.EqualsIgnoreCase("IdEcPublicKey")) return 3;
+  const auto is = [keyAlgorithm](const char* name) {
+    return CompareNoCase(keyAlgorithm != nullptr ? keyAlgorithm : "", name) == 0;
+  };
+  if (is("RSA") || is("RSA_RSA")) return 1;
+  if (is("DSA")) return 2;
+  if (is("IdEcPublicKey")) return 3;
   return -1;
 }
 

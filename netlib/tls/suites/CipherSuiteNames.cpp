@@ -364,19 +364,17 @@ constexpr DisplayName kNames[] = {
     {0x0700c0, "SSL2_DES_192_EDE3_CBC_WITH_MD5 (0x0700c0)"},
 };
 
+// A search without a branch on the comparison: the codes looked up each
+// handshake would mispredict half of them.
 const char* Lookup(int code) {
-  int low = 0;
-  int high = static_cast<int>(sizeof kNames / sizeof kNames[0]) - 1;
-  while (low <= high) {
-    const int middle = low + (high - low) / 2;
-    if (kNames[middle].code == code) return kNames[middle].text;
-    if (kNames[middle].code < code) {
-      low = middle + 1;
-    } else {
-      high = middle - 1;
-    }
+  const DisplayName* base = kNames;
+  size_t n = sizeof kNames / sizeof kNames[0];
+  while (n > 1) {
+    const size_t half = n / 2;
+    base = base[half].code <= code ? base + half : base;
+    n -= half;
   }
-  return nullptr;
+  return base->code == code ? base->text : nullptr;
 }
 
 }  // namespace

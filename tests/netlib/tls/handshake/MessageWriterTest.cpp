@@ -77,6 +77,19 @@ TEST(MessageWriter, CodeExtension) {
   EXPECT_EQ(Text(message), std::string("\x00\x2B\x00\x05\x04\x03\x04\x03\x03"
                                        "\x00\x0A\x00\x06\x00\x04\x03\x04\x03\x03",
                                        19));
+  // More codes than the array holds go out a pair at a time.
+  CodeList many;
+  std::string pairs;
+  for (int code = 0; code < 300; ++code) {
+    ASSERT_EQ(many.Add(0x0100 + code), 0);
+    pairs += U16(0x0100 + code);
+  }
+  WireBuffer longer;
+  MessageWriter out2(longer);
+  out2.U8(7);
+  out2.CodeExtension(13, 2, many);
+  ASSERT_EQ(out2.Finish(), 0);
+  EXPECT_EQ(Text(longer), '\x07' + U16(13) + U16(602) + U16(600) + pairs);
 }
 
 }  // namespace
