@@ -19,6 +19,7 @@ namespace tornell {
 
 namespace tls {
 class MessageReader;
+class MessageWriter;
 }  // namespace tls
 
 namespace tlsalert {
@@ -166,9 +167,10 @@ class TlsEngine {
   [[nodiscard]] int SendSsl2ClientHello();
   [[nodiscard]] int SendClientHello();
   [[nodiscard]] int BuildClientHelloExtensions(WireBuffer& out);
+  [[nodiscard]] int WriteClientHelloExtensions(tls::MessageWriter& out);
   [[nodiscard]] static int PutExtension(WireBuffer& out, int type, const WireBuffer& body, int width);
   // One key_share entry, its key pair kept in keyShares.
-  [[nodiscard]] int PutKeyShare(WireBuffer& out, int group);
+  [[nodiscard]] int PutKeyShare(tls::MessageWriter& out, int group);
   [[nodiscard]] int InitPendingContext(TlsSecurityContext& context);
   int MaxClientVersion() const;
   static int HostTakesServerName(const char* host);
@@ -301,6 +303,8 @@ class TlsEngine {
   const char* OfferedSuitesText(const CodeList& codes);
   // The same text straight to the status call, built on the stack.
   [[nodiscard]] int ReportOfferedSuites(const CodeList& codes);
+  // "Selected Group: " and the group's name.
+  [[nodiscard]] int ReportSelectedGroup(int group);
   const char* LabelText(const char* first, const char* second);
   // Key material, only with logSecrets on.
   [[nodiscard]] int SecretDump(const char* label, const char* bytes, int length);

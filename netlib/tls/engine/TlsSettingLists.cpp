@@ -2,11 +2,12 @@
 
 #include <cstring>
 #include <ctime>
+#include <iterator>
+#include <string_view>
 
 #include "core/base/Status.h"
 #include "core/text/SecretBytes.h"
 #include "core/text/SplitList.h"
-#include "core/text/TextUtils.h"
 #include "crypto/random/RandomSource.h"
 
 namespace tornell::tls {
@@ -34,7 +35,7 @@ constexpr Named kAlerts[] = {
 
 struct Scheme {
   int id;
-  const char* name;
+  std::string_view name;
   const char* hash;
 };
 
@@ -49,7 +50,7 @@ constexpr Scheme kSchemes[] = {
 
 struct Group {
   int id;
-  const char* name;
+  std::string_view name;
   int bits;  // prime size of a finite-field group, 0 for a curve
 };
 
@@ -59,6 +60,20 @@ constexpr Group kGroups[] = {
     {24, "ecdhe_secp384r1", 0}, {25, "ecdhe_secp521r1", 0}, {29, "ecdhe_x25519", 0},
     {30, "ecdhe_x448", 0},
 };
+
+// The default setting texts, name by name.
+constexpr ListedName kTls12GroupNames[] = {
+    {23, "ecdhe_secp256r1", 15}, {24, "ecdhe_secp384r1", 15}, {25, "ecdhe_secp521r1", 15}};
+constexpr ListedName kTls13GroupNames[] = {
+    {23, "ecdhe_secp256r1", 15}, {24, "ecdhe_secp384r1", 15}, {25, "ecdhe_secp521r1", 15},
+    {256, "ffdhe_2048", 10},     {257, "ffdhe_3072", 10},     {258, "ffdhe_4096", 10},
+    {259, "ffdhe_6144", 10},     {260, "ffdhe_8192", 10}};
+constexpr ListedName kTls13SchemeNames[] = {
+    {0x0804, "rsa_pss_sha256", 14},         {0x0805, "rsa_pss_sha384", 14},
+    {0x0806, "rsa_pss_sha512", 14},         {0x0401, "rsa_pkcs1_sha256", 16},
+    {0x0501, "rsa_pkcs1_sha384", 16},       {0x0601, "rsa_pkcs1_sha512", 16},
+    {0x0403, "ecdsa_secp256r1_sha256", 22}, {0x0503, "ecdsa_secp384r1_sha384", 22},
+    {0x0603, "ecdsa_secp521r1_sha512", 22}};
 
 constexpr const char* kKnownHashes[] = {"none", "md5", "sha1", "sha224", "sha256", "sha384", "sha512"};
 constexpr const char* kKnownSignatures[] = {"rsa", "dsa", "ecdsa", "all"};
@@ -98,26 +113,18 @@ bool SignaturePairAccepted(const char* item) {
   return Contains(kKnownSignatures, signature);
 }
 
-// A table name against `length` bytes of text, ASCII case ignored.
-bool NameIs(const char* tableName, const char* text, int length) {
-  if (length < 0 || std::strlen(tableName) != size_t(length)) return false;
-  return CompareNoCaseN(tableName, text, size_t(length)) == 0;
-}
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; }
 
-// The id of the table entry named by `length` bytes of text. Settings spell
-// the names as the table does, so an exact pass settles most before the
-// case-blind one.
+// The id of the table entry named by `length` bytes of text, ASCII case
+// ignored (the table names are lower case).
 template <typename T, size_t N>
 int IdByName(const T (&table)[N], const char* text, int length, int& id) {
   if (text == nullptr || length < 0) return kNotFound;
   for (const T& entry : table) {
-    if (std::strlen(entry.name) == size_t(length) && std::memcmp(entry.name, text, size_t(length)) == 0) {
-      id = entry.id;
-      return kStatusOk;
-    }
-  }
-  for (const T& entry : table) {
-    if (NameIs(entry.name, text, length)) {
+    if (entry.name.size() != size_t(length)) continue;
+    size_t i = 0;
+    while (i < entry.name.size() && LowerAscii(text[i]) == entry.name[i]) ++i;
+    if (i == entry.name.size()) {
       id = entry.id;
       return kStatusOk;
     }
@@ -170,8 +177,9 @@ int SignatureSchemeId(const char* name, int& id) {
 int SignatureSchemeId(const char* name, int length, int& id) { return IdByName(kSchemes, name, length, id); }
 
 const char* SignatureSchemeName(int id) {
+  // The names are literals: their views end in NUL.
   for (const Scheme& scheme : kSchemes) {
-    if (scheme.id == id) return scheme.name;
+    if (scheme.id == id) return scheme.name.data();
   }
   return "";
 }
@@ -194,9 +202,23 @@ int GroupId(const char* name, int& id) {
 
 int GroupId(const char* name, int length, int& id) { return IdByName(kGroups, name, length, id); }
 
+const ListedName* DefaultListNames(const char* text, ListKind kind, int& count) {
+  if (text == nullptr) return nullptr;
+  if (kind == ListKind::kSchemes) {
+    count = int(std::size(kTls13SchemeNames));
+    return std::strcmp(text, kTls13SignatureSchemesText) == 0 ? kTls13SchemeNames : nullptr;
+  }
+  if (std::strcmp(text, kTls13GroupsText) == 0) {
+    count = int(std::size(kTls13GroupNames));
+    return kTls13GroupNames;
+  }
+  count = int(std::size(kTls12GroupNames));
+  return std::strcmp(text, kTls12GroupsText) == 0 ? kTls12GroupNames : nullptr;
+}
+
 int GroupName(int id, ByteString& out) {
   for (const Group& group : kGroups) {
-    if (group.id == id) return out.Set(group.name);
+    if (group.id == id) return out.Set(group.name.data(), int(group.name.size()));
   }
   return out.Format("Unknown group name for id: %d", id);
 }

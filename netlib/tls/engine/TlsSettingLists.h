@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/text/ByteString.h"
+#include "core/text/SplitList.h"
 #include "core/text/StringList.h"
 
 namespace tornell::tls {
@@ -48,6 +49,41 @@ const char* Tls12HashName(int code);
 
 [[nodiscard]] int GroupId(const char* name, int& id);  // 0 or -1
 [[nodiscard]] int GroupId(const char* name, int length, int& id);
+
+// The names a group or scheme setting list may hold.
+enum class ListKind { kGroups, kSchemes };
+
+// A name of a default setting list with its id.
+struct ListedName {
+  int id;
+  const char* name;
+  int length;
+};
+
+// The default list whose text the setting holds, or null; `count` its names.
+const ListedName* DefaultListNames(const char* text, ListKind kind, int& count);
+
+// Hands each name of a group or scheme setting list, in order, to
+// `visit(id, name, length)`. A name that is no group or scheme gives
+// kStatusBadListItem when `strict`, else is passed over. Every handshake
+// reads these lists: the default texts come already looked up.
+template <typename Visit>
+[[nodiscard]] int ForEachListedId(const char* text, ListKind kind, bool strict, Visit&& visit) {
+  int count = 0;
+  if (const ListedName* names = DefaultListNames(text, kind, count)) {
+    for (int i = 0; i < count; ++i) {
+      const int answer = visit(names[i].id, names[i].name, names[i].length);
+      if (answer != 0) return answer;
+    }
+    return 0;
+  }
+  return ForEachListItem(text, ',', [&](const char* name, int length) {
+    int id = 0;
+    const int found = kind == ListKind::kGroups ? GroupId(name, length, id) : SignatureSchemeId(name, length, id);
+    if (found != 0) return strict ? kStatusBadListItem : 0;
+    return visit(id, name, length);
+  });
+}
 [[nodiscard]] int GroupName(int id, ByteString& out);
 // FFDHE ids set bits and give 0; 23, 24, 25 give 256, 384, 521; -1 otherwise.
 int GroupSize(int id, int& bits);

@@ -10,6 +10,7 @@
 #include "tls/engine/TlsSettingLists.h"
 #include "tls/suites/CipherSuite.h"
 #include "tls/handshake/HandshakeNumbers.h"
+#include "tls/handshake/MessageWriter.h"
 
 namespace tornell {
 
@@ -73,65 +74,10 @@ std::string_view LowerName(std::string_view half, char (&out)[kMaxPairName]) {
   return std::string_view(out, n);
 }
 
-// An extension written in place: its type and a length patched by CloseExtension.
-int OpenExtension(WireBuffer& out, int type, int& lengthAt) {
-  TORNELL_TRY(out.PutU16(type));
-  lengthAt = out.Length();
-  return out.PutU16(0);
-}
-
-int CloseExtension(WireBuffer& out, int lengthAt) { return out.PatchU16(lengthAt, out.Length() - lengthAt - 2); }
-
-// The body's own list length, of `width` bytes, patched by CloseList.
-int OpenList(WireBuffer& out, int width, int& lengthAt) {
-  lengthAt = out.Length();
-  return width == 1 ? out.PutU8(0) : out.PutU16(0);
-}
-
-int CloseList(WireBuffer& out, int width, int lengthAt) {
-  const int n = out.Length() - lengthAt - width;
-  if (width == 2) return out.PatchU16(lengthAt, n);
-  const char byte = char(n);
-  return out.WriteAt(&byte, lengthAt, 1);
-}
-
-// The codes as 2-byte values, put in blocks: a put per code costs more than the code.
-int PutCodes(WireBuffer& out, const CodeList& codes) {
-  uint8_t block[128];
-  int n = 0;
-  for (int i = 0; i < codes.Count(); ++i) {
-    block[n++] = uint8_t(codes.Get(i) >> 8);
-    block[n++] = uint8_t(codes.Get(i));
-    if (n == int(sizeof block) || i + 1 == codes.Count()) {
-      TORNELL_TRY(out.PutBytes(block, n));
-      n = 0;
-    }
-  }
-  return kStatusOk;
-}
-
-// A list extension of 2-byte codes.
-int PutCodeExtension(WireBuffer& out, int type, int width, const CodeList& codes) {
-  int extensionAt = 0, listAt = 0;
-  TORNELL_TRY(OpenExtension(out, type, extensionAt));
-  TORNELL_TRY(OpenList(out, width, listAt));
-  TORNELL_TRY(PutCodes(out, codes));
-  TORNELL_TRY(CloseList(out, width, listAt));
-  return CloseExtension(out, extensionAt);
-}
-
 // The ids of a group or scheme setting, in its order; an unknown name fails.
-template <typename Lookup>
-int SettingCodes(const ByteString& text, Lookup lookup, CodeList& out) {
-  return ForEachListItem(text.CStr(), ',', [&](const char* name, int length) {
-    int id = 0;
-    if (lookup(name, length, id) != kStatusOk) return tls::kStatusBadListItem;
-    return out.Add(id);
-  });
+int ListedIds(const ByteString& text, tls::ListKind kind, CodeList& out) {
+  return tls::ForEachListedId(text.CStr(), kind, true, [&out](int id, const char*, int) { return out.Add(id); });
 }
-
-int GroupIdOf(const char* name, int length, int& id) { return tls::GroupId(name, length, id); }
-int SchemeIdOf(const char* name, int length, int& id) { return tls::SignatureSchemeId(name, length, id); }
 
 }  // namespace
 
@@ -192,10 +138,13 @@ int TlsEngine::MaxClientVersion() const {
 }
 
 int TlsEngine::PutExtension(WireBuffer& out, int type, const WireBuffer& body, int width) {
-  TORNELL_TRY(out.PutU16(type));
-  TORNELL_TRY(out.PutU16(body.Length() + width));
-  TORNELL_TRY(width == 1 ? out.PutU8(body.Length()) : out.PutU16(body.Length()));
-  return out.PutBytes(body);
+  tls::MessageWriter writer(out);
+  const int extension = writer.OpenExtension(type);
+  const int list = writer.Open(width);
+  writer.Bytes(body.Data(), body.Length());
+  writer.Close(list, width);
+  writer.CloseExtension(extension);
+  return writer.Finish();
 }
 
 int TlsEngine::InitPendingContext(TlsSecurityContext& context) {
@@ -238,11 +187,12 @@ int TlsEngine::SendClientHello() {
   if (tls13 == 0 && pending.helloRetry == 0) pending.version = clientVersion;
   WireBuffer message;
   TORNELL_TRY(BeginHandshakeMessage(kClientHello, message));
-  TORNELL_TRY(message.PutU16(clientVersion));
-  TORNELL_TRY(message.PutBytes(pending.clientRandom));
+  tls::MessageWriter out(message);
+  out.U16(clientVersion);
+  out.Bytes(pending.clientRandom);
   TORNELL_TRY(Status(EnabledVersionsText()));
-  TORNELL_TRY(message.PutU8(pending.sessionId.Length()));
-  TORNELL_TRY(message.PutBytes(pending.sessionId));
+  out.U8(pending.sessionId.Length());
+  out.Bytes(pending.sessionId);
   offeredSuites.Clear();
   TORNELL_TRY(CipherSuite::BuildEnabledList(cipherSuites.IsEmpty() ? "*" : cipherSuites.CStr(),
                                             IsTls13Enabled() != 0 ? 0x0304 : clientVersion, relaxedChecks,
@@ -251,18 +201,21 @@ int TlsEngine::SendClientHello() {
   // hello carries the extension instead.
   const bool renegotiating = current.HasHelloRandom() != 0;
   const bool scsv = !renegotiating && clientVersion <= 0x0303 && !retry;
-  TORNELL_TRY(message.PutU16(2 * (offeredSuites.Count() + (scsv ? 1 : 0))));
-  TORNELL_TRY(PutCodes(message, offeredSuites));
-  if (scsv) TORNELL_TRY(message.PutU16(kRenegotiationScsv));
+  out.U16(2 * (offeredSuites.Count() + (scsv ? 1 : 0)));
+  out.Codes(offeredSuites);
+  if (scsv) out.U16(kRenegotiationScsv);
   TORNELL_TRY(ReportOfferedSuites(offeredSuites));
-  TORNELL_TRY(message.PutU8(1));
-  TORNELL_TRY(message.PutU8(0));
-  WireBuffer extensions;
-  TORNELL_TRY(BuildClientHelloExtensions(extensions));
-  if (extensions.Length() > 0) {
-    TORNELL_TRY(message.PutU16(extensions.Length()));
-    TORNELL_TRY(message.PutBytes(extensions));
+  out.U8(1);
+  out.U8(0);
+  // Without extensions the message ends after the compression methods.
+  const int block = out.Open(2);
+  TORNELL_TRY(WriteClientHelloExtensions(out));
+  if (out.Offset() == block + 2) {
+    out.Drop(2);
+  } else {
+    out.Close(block, 2);
   }
+  TORNELL_TRY(out.Finish());
   TORNELL_TRY(SecretDump("ClientHello", message.Data(), message.Length()));
   const int status = SendHandshakeMessage(message);
   if (status != kStatusOk && status != kWouldBlock) return status;
@@ -271,6 +224,12 @@ int TlsEngine::SendClientHello() {
 }
 
 int TlsEngine::BuildClientHelloExtensions(WireBuffer& out) {
+  tls::MessageWriter writer(out);
+  TORNELL_TRY(WriteClientHelloExtensions(writer));
+  return writer.Finish();
+}
+
+int TlsEngine::WriteClientHelloExtensions(tls::MessageWriter& out) {
   if (IsTls13Enabled() != 0) {
     offeredVersions.Clear();
     const int candidates[] = {0x0304, 0x0303, 0x0302, 0x0301, 0x0300};
@@ -278,101 +237,109 @@ int TlsEngine::BuildClientHelloExtensions(WireBuffer& out) {
     for (int i = 0; i < 5; ++i) {
       if (enabled[i] != 0) TORNELL_TRY(offeredVersions.Add(candidates[i]));
     }
-    TORNELL_TRY(PutCodeExtension(out, kExtSupportedVersions, 1, offeredVersions));
+    out.CodeExtension(kExtSupportedVersions, 1, offeredVersions);
 
     keyShares.Clear();
     keyShareGroups.Clear();
     // The groups sent with a share: a retry sends the one the server chose.
     CodeList shared;
     const std::string_view shareText(tls13KeyShareGroups.CStr());
-    TORNELL_TRY(ForEachListItem(tls13SupportedGroups.CStr(), ',', [&](const char* name, int length) {
-      int id = 0;
-      if (tls::GroupId(name, length, id) != kStatusOk) return tls::kStatusBadListItem;
-      TORNELL_TRY(keyShareGroups.Add(id));
-      const bool share = pending.helloRetry != 0
-                             ? id == pending.selectedGroup
-                             : shareText.find(std::string_view(name, size_t(length))) != std::string_view::npos;
-      return share ? shared.Add(id) : kStatusOk;
-    }));
-    TORNELL_TRY(PutCodeExtension(out, kExtSupportedGroups, 2, keyShareGroups));
-    int extensionAt = 0, listAt = 0;
-    TORNELL_TRY(OpenExtension(out, kExtKeyShare, extensionAt));
-    TORNELL_TRY(OpenList(out, 2, listAt));
+    TORNELL_TRY(tls::ForEachListedId(tls13SupportedGroups.CStr(), tls::ListKind::kGroups, true,
+                                     [&](int id, const char* name, int length) {
+                                       TORNELL_TRY(keyShareGroups.Add(id));
+                                       const bool share =
+                                           pending.helloRetry != 0
+                                               ? id == pending.selectedGroup
+                                               : shareText.find(std::string_view(name, size_t(length))) !=
+                                                     std::string_view::npos;
+                                       return share ? shared.Add(id) : kStatusOk;
+                                     }));
+    out.CodeExtension(kExtSupportedGroups, 2, keyShareGroups);
+    const int extension = out.OpenExtension(kExtKeyShare);
+    const int list = out.Open(2);
     for (int i = 0; i < shared.Count(); ++i) TORNELL_TRY(PutKeyShare(out, shared.Get(i)));
-    TORNELL_TRY(CloseList(out, 2, listAt));
-    TORNELL_TRY(CloseExtension(out, extensionAt));
+    out.Close(list, 2);
+    out.CloseExtension(extension);
     if (pending.helloRetry != 0 && !pending.retryCookie.IsEmpty()) {
-      TORNELL_TRY(OpenExtension(out, kExtCookie, extensionAt));
-      TORNELL_TRY(out.PutU16(pending.retryCookie.Length()));
-      TORNELL_TRY(out.PutBytes(pending.retryCookie));
-      TORNELL_TRY(CloseExtension(out, extensionAt));
+      const int cookie = out.OpenExtension(kExtCookie);
+      out.U16(pending.retryCookie.Length());
+      out.Bytes(pending.retryCookie);
+      out.CloseExtension(cookie);
     }
-    TORNELL_TRY(out.PutU16(kExtPskModes));
-    TORNELL_TRY(out.PutU16(2));
-    TORNELL_TRY(out.PutU8(1));
-    TORNELL_TRY(out.PutU8(1));
+    out.U16(kExtPskModes);
+    out.U16(2);
+    out.U8(1);
+    out.U8(1);
   }
 
   if (HostTakesServerName(remoteHost.CStr()) != 0) {
     const int n = remoteHost.Length();
-    TORNELL_TRY(out.PutU16(kExtServerName));
-    TORNELL_TRY(out.PutU16(n + 5));
-    TORNELL_TRY(out.PutU16(n + 3));
-    TORNELL_TRY(out.PutU8(0));
-    TORNELL_TRY(out.PutU16(n));
-    TORNELL_TRY(out.PutBytes(remoteHost));
+    out.U16(kExtServerName);
+    out.U16(n + 5);
+    out.U16(n + 3);
+    out.U8(0);
+    out.U16(n);
+    out.Bytes(remoteHost);
   }
 
   if (IsTls13Enabled() != 0) {
     CodeList schemes;
-    TORNELL_TRY(SettingCodes(tls13SignatureAlgorithms, SchemeIdOf, schemes));
-    TORNELL_TRY(PutCodeExtension(out, kExtSignatureAlgorithms, 2, schemes));
+    TORNELL_TRY(ListedIds(tls13SignatureAlgorithms, tls::ListKind::kSchemes, schemes));
+    out.CodeExtension(kExtSignatureAlgorithms, 2, schemes);
   } else {
     if (CipherSuite::ListHasEcc(offeredSuites) != 0) {
       CodeList groups;
-      TORNELL_TRY(SettingCodes(tls12SupportedGroups, GroupIdOf, groups));
-      TORNELL_TRY(PutCodeExtension(out, kExtSupportedGroups, 2, groups));
-      TORNELL_TRY(out.PutU16(kExtPointFormats));
-      TORNELL_TRY(out.PutU16(2));
-      TORNELL_TRY(out.PutU8(1));
-      TORNELL_TRY(out.PutU8(0));
+      TORNELL_TRY(ListedIds(tls12SupportedGroups, tls::ListKind::kGroups, groups));
+      out.CodeExtension(kExtSupportedGroups, 2, groups);
+      out.U16(kExtPointFormats);
+      out.U16(2);
+      out.U8(1);
+      out.U8(0);
     }
     if (IsTls12Enabled() != 0 && !tls12SignatureAlgorithms.IsEmpty()) {
       ByteString pairs;
       TORNELL_TRY(EncodeTls12SignatureAlgorithms(tls12SignatureAlgorithms.CStr(), pairs));
       if (!pairs.IsEmpty()) {
-        int extensionAt = 0;
-        TORNELL_TRY(OpenExtension(out, kExtSignatureAlgorithms, extensionAt));
-        TORNELL_TRY(out.PutU16(pairs.Length()));
-        TORNELL_TRY(out.PutBytes(pairs));
-        TORNELL_TRY(CloseExtension(out, extensionAt));
+        const int extension = out.OpenExtension(kExtSignatureAlgorithms);
+        out.U16(pairs.Length());
+        out.Bytes(pairs);
+        out.CloseExtension(extension);
       }
     }
   }
 
   if (!alpnProtocols.IsEmpty()) {
-    StringList names;
-    WireBuffer list;
-    TORNELL_TRY(SplitList(alpnProtocols.CStr(), ',', names));
-    for (int i = 0; i < names.Count(); ++i) {
-      const int n = names.EntryLength(i);
-      if (n < 1 || n > 255) continue;
-      TORNELL_TRY(list.PutU8(n));
-      TORNELL_TRY(list.PutBytes(names.Get(i), n));
+    // Taken back when no name fits a length byte.
+    out.Reserve(6);
+    const int extension = out.OpenExtension(kExtAlpn);
+    const int list = out.Open(2);
+    TORNELL_TRY(ForEachListItem(alpnProtocols.CStr(), ',', [&out](const char* name, int n) {
+      if (n <= 255) {
+        out.U8(n);
+        out.Bytes(name, n);
+      }
+      return kStatusOk;
+    }));
+    if (out.Offset() == list + 2) {
+      out.Drop(6);
+    } else {
+      out.Close(list, 2);
+      out.CloseExtension(extension);
     }
-    if (list.Length() > 0) TORNELL_TRY(PutExtension(out, kExtAlpn, list, 2));
   }
 
   // A renegotiation binds itself to the handshake before it.
   if (current.HasHelloRandom() != 0 && MaxClientVersion() <= 0x0303) {
-    WireBuffer binding;
-    TORNELL_TRY(binding.PutBytes(ownVerifyData));
-    TORNELL_TRY(PutExtension(out, kExtRenegotiationInfo, binding, 1));
+    const int extension = out.OpenExtension(kExtRenegotiationInfo);
+    const int binding = out.Open(1);
+    out.Bytes(ownVerifyData);
+    out.Close(binding, 1);
+    out.CloseExtension(extension);
   }
   return kStatusOk;
 }
 
-int TlsEngine::PutKeyShare(WireBuffer& out, int group) {
+int TlsEngine::PutKeyShare(tls::MessageWriter& out, int group) {
   // Made in its place in the list (a client's pair, as every hello is a
   // client's): a copy would clone the key pair.
   const int n = keyShares.Count();
@@ -396,9 +363,9 @@ int TlsEngine::PutKeyShare(WireBuffer& out, int group) {
     (void)keyShares.Resize(n);
     return status;
   }
-  TORNELL_TRY(out.PutU16(group));
-  TORNELL_TRY(out.PutU16(point.Length()));
-  TORNELL_TRY(out.PutBytes(point));
+  out.U16(group);
+  out.U16(point.Length());
+  out.Bytes(point);
   return SecretDump("send keyshare pbk", point);
 }
 

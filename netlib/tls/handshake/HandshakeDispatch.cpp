@@ -23,16 +23,13 @@ namespace {
 constexpr int kInternalError = 80;
 
 
-const char* const kFullGroupList =
-    "ecdhe_secp256r1,ecdhe_secp384r1,ecdhe_secp521r1,ffdhe_2048,ffdhe_3072,ffdhe_4096,ffdhe_6144,ffdhe_8192";
-
+// A group of the full TLS 1.3 list, whatever the setting holds.
 bool InFullGroupList(int id) {
-  for (const char* name : {"ecdhe_secp256r1", "ecdhe_secp384r1", "ecdhe_secp521r1", "ffdhe_2048", "ffdhe_3072",
-                           "ffdhe_4096", "ffdhe_6144", "ffdhe_8192"}) {
-    int known = 0;
-    if (tls::GroupId(name, known) == kStatusOk && known == id) return true;
+  int count = 0;
+  const tls::ListedName* names = tls::DefaultListNames(tls::kTls13GroupsText, tls::ListKind::kGroups, count);
+  for (int i = 0; i < count; ++i) {
+    if (names[i].id == id) return true;
   }
-  (void)kFullGroupList;
   return false;
 }
 
@@ -388,7 +385,7 @@ int TlsEngine::ProcessServerHelloExtensions(WireBuffer& in, int blockLength) {
   return kStatusOk;
 }
 
-int TlsEngine::ProcessTls13ServerHello(WireBuffer&, tls::MessageReader& read, bool retry, int length) {
+int TlsEngine::ProcessTls13ServerHello(WireBuffer& in, tls::MessageReader& read, bool retry, int length) {
   if (!offeredVersions.Has(0x0304)) return FailWithAlertOnly(tlsalert::kProtocolVersion);
   ByteString echo;
   if (!read.Vector(1, echo)) return FailWithAlertOnly(tlsalert::kDecodeError);
@@ -416,10 +413,12 @@ int TlsEngine::ProcessTls13ServerHello(WireBuffer&, tls::MessageReader& read, bo
   ByteString peerKey;
   while (!read.Bad() && read.Left() > 0) {
     const int type = read.U16();
-    ByteString body;
-    if (!read.Vector(2, body)) break;
-    WireBuffer bodyBuffer(body.Data(), 0, body.Length());
-    MessageReader field(bodyBuffer, body.Length());
+    const int size = read.U16();
+    // Read in place: the body ends where the next extension starts.
+    if (read.Bad() || !read.Skip(size)) break;
+    const int end = read.Position();
+    in.SetPosition(end - size);
+    MessageReader field(in, size);
     if (type == kExtCookie) {
       if (!field.Vector(2, pending.retryCookie) || !field.AtEnd()) return FailWithAlertOnly(tlsalert::kDecodeError);
     } else if (type == kExtKeyShare) {
@@ -437,13 +436,7 @@ int TlsEngine::ProcessTls13ServerHello(WireBuffer&, tls::MessageReader& read, bo
         pending.selectedGroup = group;
       } else {
         if (!field.Vector(2, peerKey) || !field.AtEnd()) return FailWithAlertOnly(tlsalert::kDecodeError);
-        ByteString name;
-        if (tls::GroupName(group, name) == kStatusOk) {
-          ByteString text;
-          TORNELL_TRY(text.Set("Selected Group: "));
-          TORNELL_TRY(text.Append(name));
-          TORNELL_TRY(Status(text.CStr()));
-        }
+        TORNELL_TRY(ReportSelectedGroup(group));
         TORNELL_TRY(SecretDump("group_key", peerKey));
         DhParameters* match = nullptr;
         for (int i = 0; i < keyShares.Count() && match == nullptr; ++i) {
@@ -458,6 +451,7 @@ int TlsEngine::ProcessTls13ServerHello(WireBuffer&, tls::MessageReader& read, bo
     } else if (type == kExtPreSharedKey) {
       return FailWithAlertOnly(tlsalert::kIllegalParameter);
     }
+    in.SetPosition(end);
   }
   if (read.Bad()) return FailWithAlertOnly(tlsalert::kDecodeError);
   if (sawKeyShare == 0) return FailWithAlertOnly(tlsalert::kMissingExtension);

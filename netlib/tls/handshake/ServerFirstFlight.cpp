@@ -8,6 +8,7 @@
 #include "tls/engine/TlsSettingLists.h"
 #include "tls/suites/CipherSuite.h"
 #include "tls/handshake/HandshakeNumbers.h"
+#include "tls/handshake/MessageWriter.h"
 
 namespace tornell {
 
@@ -19,13 +20,6 @@ constexpr int kNamedCurve = 3;
 
 
 int Sent(int status) { return status == TlsEngine::kWouldBlock ? kStatusOk : status; }
-
-// An extension whose body is written as it is (the ServerHello's have no inner list length).
-int PutRawExtension(WireBuffer& out, int type, const WireBuffer& body) {
-  TORNELL_TRY(out.PutU16(type));
-  TORNELL_TRY(out.PutU16(body.Length()));
-  return out.PutBytes(body.Data(), body.Length());
-}
 
 int PutVector16(WireBuffer& out, const ByteString& bytes) {
   TORNELL_TRY(out.PutU16(bytes.Length()));
@@ -73,46 +67,50 @@ KeyExchangeSignature SignatureFor(const CipherSuite& suite, int version, int prf
 int TlsEngine::SendServerHello(TlsSecurityContext& context) {
   WireBuffer message;
   TORNELL_TRY(BeginHandshakeMessage(kServerHello, message));
-  TORNELL_TRY(message.PutU16(context.IsTls13() != 0 ? 0x0303 : context.version));
-  TORNELL_TRY(message.PutBytes(context.serverRandom));
-  TORNELL_TRY(message.PutU8(context.sessionId.Length()));
-  TORNELL_TRY(message.PutBytes(context.sessionId));
+  tls::MessageWriter out(message);
+  out.U16(context.IsTls13() != 0 ? 0x0303 : context.version);
+  out.Bytes(context.serverRandom);
+  out.U8(context.sessionId.Length());
+  out.Bytes(context.sessionId);
   const int code = context.readState.Suite().GetCode();
-  TORNELL_TRY(message.PutU16(code));
-  TORNELL_TRY(message.PutU8(0));
-  WireBuffer extensions;
+  out.U16(code);
+  out.U8(0);
+  // Written only when it holds an extension.
+  const int block = out.Open(2);
   if (context.IsTls13() != 0) {
-    // The bodies are written in place: each would be a buffer of its own.
     ByteString key;
     TORNELL_TRY(context.keyExchange.GetOwnPublicPadded(key));
-    TORNELL_TRY(extensions.PutU16(kExtKeyShare));
-    TORNELL_TRY(extensions.PutU16(2 + 2 + key.Length()));
-    TORNELL_TRY(extensions.PutU16(context.keyExchange.GetGroupId()));
-    TORNELL_TRY(PutVector16(extensions, key));
-    TORNELL_TRY(extensions.PutU16(kExtSupportedVersions));
-    TORNELL_TRY(extensions.PutU16(2));
-    TORNELL_TRY(extensions.PutU16(context.version));
+    const int share = out.OpenExtension(kExtKeyShare);
+    out.U16(context.keyExchange.GetGroupId());
+    out.U16(key.Length());
+    out.Bytes(key);
+    out.CloseExtension(share);
+    out.U16(kExtSupportedVersions);
+    out.U16(2);
+    out.U16(context.version);
   } else {
     if (secureRenegotiation != 0) {
       // Empty at first; a renegotiation names both Finished of the last handshake.
-      const int n = peerVerifyData.Length() + ownVerifyData.Length();
-      TORNELL_TRY(extensions.PutU16(kExtRenegotiationInfo));
-      TORNELL_TRY(extensions.PutU16(1 + n));
-      TORNELL_TRY(extensions.PutU8(n));
-      TORNELL_TRY(extensions.PutBytes(peerVerifyData));
-      TORNELL_TRY(extensions.PutBytes(ownVerifyData));
+      const int extension = out.OpenExtension(kExtRenegotiationInfo);
+      const int binding = out.Open(1);
+      out.Bytes(peerVerifyData);
+      out.Bytes(ownVerifyData);
+      out.Close(binding, 1);
+      out.CloseExtension(extension);
     }
     if (CipherSuite::IsEccCode(code) != 0) {
-      TORNELL_TRY(extensions.PutU16(kExtEcPointFormats));
-      TORNELL_TRY(extensions.PutU16(2));
-      TORNELL_TRY(extensions.PutU8(1));
-      TORNELL_TRY(extensions.PutU8(0));
+      out.U16(kExtEcPointFormats);
+      out.U16(2);
+      out.U8(1);
+      out.U8(0);
     }
   }
-  if (extensions.Length() > 0) {
-    TORNELL_TRY(message.PutU16(extensions.Length()));
-    TORNELL_TRY(message.PutBytes(extensions.Data(), extensions.Length()));
+  if (out.Offset() == block + 2) {
+    out.Drop(2);
+  } else {
+    out.Close(block, 2);
   }
+  TORNELL_TRY(out.Finish());
   TORNELL_TRY(Sent(SendHandshakeMessage(message)));
   return Status("ServerHello message sent");
 }
@@ -120,19 +118,22 @@ int TlsEngine::SendServerHello(TlsSecurityContext& context) {
 int TlsEngine::SendHelloRetryRequest(TlsSecurityContext& context, int suite, int group) {
   WireBuffer message;
   TORNELL_TRY(BeginHandshakeMessage(kServerHello, message));
-  TORNELL_TRY(message.PutU16(0x0303));
-  TORNELL_TRY(message.PutBytes(reinterpret_cast<const char*>(kRetryRandom), 32));
-  TORNELL_TRY(message.PutU8(context.sessionId.Length()));
-  TORNELL_TRY(message.PutBytes(context.sessionId));
-  TORNELL_TRY(message.PutU16(suite));
-  TORNELL_TRY(message.PutU8(0));
-  WireBuffer extensions, share, versions;
-  TORNELL_TRY(share.PutU16(group));
-  TORNELL_TRY(PutRawExtension(extensions, kExtKeyShare, share));
-  TORNELL_TRY(versions.PutU16(context.version));
-  TORNELL_TRY(PutRawExtension(extensions, kExtSupportedVersions, versions));
-  TORNELL_TRY(message.PutU16(extensions.Length()));
-  TORNELL_TRY(message.PutBytes(extensions.Data(), extensions.Length()));
+  tls::MessageWriter out(message);
+  out.U16(0x0303);
+  out.Bytes(kRetryRandom, 32);
+  out.U8(context.sessionId.Length());
+  out.Bytes(context.sessionId);
+  out.U16(suite);
+  out.U8(0);
+  const int block = out.Open(2);
+  out.U16(kExtKeyShare);
+  out.U16(2);
+  out.U16(group);
+  out.U16(kExtSupportedVersions);
+  out.U16(2);
+  out.U16(context.version);
+  out.Close(block, 2);
+  TORNELL_TRY(out.Finish());
   TORNELL_TRY(Sent(SendHandshakeMessage(message)));
   context.helloRetry = 1;
   context.selectedGroup = group;
@@ -142,7 +143,9 @@ int TlsEngine::SendHelloRetryRequest(TlsSecurityContext& context, int suite, int
 int TlsEngine::SendEncryptedExtensions(TlsSecurityContext&) {
   WireBuffer message;
   TORNELL_TRY(BeginHandshakeMessage(kEncryptedExtensions, message));
-  TORNELL_TRY(message.PutU16(0));
+  tls::MessageWriter out(message);
+  out.U16(0);
+  TORNELL_TRY(out.Finish());
   TORNELL_TRY(Sent(SendHandshakeMessage(message)));
   return Status("Encrypted Extensions message sent");
 }
@@ -154,16 +157,18 @@ int TlsEngine::SendServerCertificate() {
   if (ownCertificate != nullptr && OwnChain(*ownCertificate, chain) != kStatusOk) TORNELL_TRY(chain.Clear());
   WireBuffer message;
   TORNELL_TRY(BeginHandshakeMessage(kCertificate, message));
-  if (tls13 != 0) TORNELL_TRY(message.PutU8(0));
+  tls::MessageWriter out(message);
+  if (tls13 != 0) out.U8(0);
   const int perEntry = tls13 != 0 ? 5 : 3;
   int total = 0;
   for (int i = 0; i < chain.Count(); ++i) total += chain.EntryLength(i) + perEntry;
-  TORNELL_TRY(message.PutU24(total));
+  out.U24(total);
   for (int i = 0; i < chain.Count(); ++i) {
-    TORNELL_TRY(message.PutU24(chain.EntryLength(i)));
-    TORNELL_TRY(message.PutBytes(chain.Get(i), chain.EntryLength(i)));
-    if (tls13 != 0) TORNELL_TRY(message.PutU16(0));
+    out.U24(chain.EntryLength(i));
+    out.Bytes(chain.Get(i), chain.EntryLength(i));
+    if (tls13 != 0) out.U16(0);
   }
+  TORNELL_TRY(out.Finish());
   TORNELL_TRY(Sent(SendHandshakeMessage(message)));
   return Status("Certificate sent to peer");
 }
@@ -177,8 +182,11 @@ int TlsEngine::SendServerCertificateVerify() {
   if (signed_ != kStatusOk) return RaiseFatal(kStatusHandshakeFailed, "Could not sign the certificate verify message");
   WireBuffer message;
   TORNELL_TRY(BeginHandshakeMessage(kCertificateVerify, message));
-  TORNELL_TRY(message.PutU16(pending.ownSignatureScheme));
-  TORNELL_TRY(PutVector16(message, signature));
+  tls::MessageWriter out(message);
+  out.U16(pending.ownSignatureScheme);
+  out.U16(signature.Length());
+  out.Bytes(signature);
+  TORNELL_TRY(out.Finish());
   TORNELL_TRY(Sent(SendHandshakeMessage(message)));
   return Status("CertificateVerify message sent");
 }

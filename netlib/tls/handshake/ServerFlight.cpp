@@ -7,7 +7,7 @@
 
 #include "core/base/Status.h"
 #include "core/secure/ConstantTime.h"
-#include "core/text/SplitList.h"
+#include "core/text/TextUtils.h"
 #include "crypto/rsa/RsaKey.h"
 #include "pki/x509/CertificateRecords.h"
 #include "tls/engine/TlsEngine.h"
@@ -38,10 +38,12 @@ bool Tls13SchemeFits(int scheme, int keyByte) {
 
 // The TLS 1.2 signature byte a peer key algorithm signs with.
 int SignatureByteOf(const char* keyAlgorithm) {
-  ByteString name(keyAlgorithm);
-  if (name.EqualsIgnoreCase("RSA") || name.EqualsIgnoreCase("RSA_RSA")) return 1;
-  if (name.EqualsIgnoreCase("DSA")) return 2;
-  if (name.EqualsIgnoreCase("IdEcPublicKey")) return 3;
+  const auto is = [keyAlgorithm](const char* name) {
+    return CompareNoCase(keyAlgorithm != nullptr ? keyAlgorithm : "", name) == 0;
+  };
+  if (is("RSA") || is("RSA_RSA")) return 1;
+  if (is("DSA")) return 2;
+  if (is("IdEcPublicKey")) return 3;
   return -1;
 }
 
@@ -186,21 +188,14 @@ int TlsEngine::ProcessEcdheServerKeyExchange(WireBuffer& in, int length) {
   const int group = read.U16();
   ByteString point;
   if (!read.Vector(1, point)) return FailWithAlertOnly(tlsalert::kDecodeError);
-  ByteString name;
-  if (tls::GroupName(group, name) == kStatusOk) {
-    ByteString text;
-    TORNELL_TRY(text.Set("Selected Group: "));
-    TORNELL_TRY(text.Append(name));
-    TORNELL_TRY(Status(text.CStr()));
-  }
+  TORNELL_TRY(ReportSelectedGroup(group));
   // The group must be one the hello listed.
-  StringList names;
-  TORNELL_TRY(SplitList(tls12SupportedGroups.CStr(), ',', names));
   bool offered = false;
-  for (int i = 0; i < names.Count() && !offered; ++i) {
-    int id = 0;
-    offered = tls::GroupId(names.Get(i), id) == kStatusOk && id == group;
-  }
+  TORNELL_TRY(tls::ForEachListedId(tls12SupportedGroups.CStr(), tls::ListKind::kGroups, false,
+                                   [&offered, group](int id, const char*, int) {
+                                     offered = offered || id == group;
+                                     return kStatusOk;
+                                   }));
   if (!offered || IsNistCurveGroup(group) == 0) return FailWithAlertOnly(tlsalert::kIllegalParameter);
   DhParameters built(role);
   (void)built.UseEllipticCurve(1);

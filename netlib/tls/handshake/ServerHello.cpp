@@ -5,9 +5,8 @@
 
 #include "core/base/Status.h"
 #include "core/secure/ConstantTime.h"
-#include "core/text/SplitList.h"
+#include "core/text/TextUtils.h"
 #include "pki/store/SelectedCertificate.h"
-#include "tls/engine/NumberText.h"
 #include "tls/engine/TlsEngine.h"
 #include "tls/engine/TlsSettingLists.h"
 #include "tls/handshake/MessageReader.h"
@@ -44,17 +43,17 @@ struct Offer {
   ByteString renegotiationInfo;
 };
 
+// The ids of the groups a setting names; other names are passed over.
 int GroupIds(const ByteString& text, CodeList& out) {
-  return ForEachListItem(text.CStr(), ',', [&out](const char* name, int length) {
-    int id = 0;
-    return tls::GroupId(name, length, id) == kStatusOk ? out.Add(id) : kStatusOk;
-  });
+  return tls::ForEachListedId(text.CStr(), tls::ListKind::kGroups, false,
+                              [&out](int id, const char*, int) { return out.Add(id); });
 }
 
-// A list of 2-byte values behind a length of `width` bytes that fills the body exactly.
-bool ReadU16List(MessageReader& body, int width, CodeList& out) {
+// A list of 2-byte values behind a length of `width` bytes, read in place;
+// an extension's fills its body exactly.
+bool ReadU16List(MessageReader& body, int width, CodeList& out, bool fillsBody = true) {
   const int n = body.Value(width);
-  if (body.Bad() || n != body.Left() || n % 2 != 0) return false;
+  if (body.Bad() || (fillsBody ? n != body.Left() : n > body.Left()) || n % 2 != 0) return false;
   const auto* at = reinterpret_cast<const uint8_t*>(body.At(body.Position()));
   for (int i = 0; i < n; i += 2) {
     if (out.Add((at[i] << 8) | at[i + 1]) != kStatusOk) return false;
@@ -188,12 +187,13 @@ int TlsEngine::OwnSignatureSchemes(SelectedCertificate* own, const char* list, C
   out.Clear();
   if (own == nullptr || own->GetManager() == nullptr) return kStatusOk;
   pki::CertificateManager& manager = *own->GetManager();
-  const ByteString algorithm(manager.GetKeyAlgorithm());
+  const char* algorithm = manager.GetKeyAlgorithm();
+  if (algorithm == nullptr) algorithm = "";
   int candidates[6] = {};
   int count = 0;
-  if (algorithm.EqualsIgnoreCase("RSA") || algorithm.EqualsIgnoreCase("RSA_RSA")) {
+  if (CompareNoCase(algorithm, "RSA") == 0 || CompareNoCase(algorithm, "RSA_RSA") == 0) {
     for (int scheme : {0x0804, 0x0805, 0x0806, 0x0401, 0x0501, 0x0601}) candidates[count++] = scheme;
-  } else if (algorithm.EqualsIgnoreCase("IdEcPublicKey")) {
+  } else if (CompareNoCase(algorithm, "IdEcPublicKey") == 0) {
     EcKey key;
     TORNELL_TRY(manager.GetEcKey(key, 0));
     const int group = DhParameters::CurveIndexToGroup(key.curveIndex);
@@ -201,9 +201,7 @@ int TlsEngine::OwnSignatureSchemes(SelectedCertificate* own, const char* list, C
     if (group == 24) candidates[count++] = 0x0503;
     if (group == 25) candidates[count++] = 0x0603;
   }
-  return ForEachListItem(list, ',', [&](const char* name, int length) {
-    int id = 0;
-    if (tls::SignatureSchemeId(name, length, id) != kStatusOk) return kStatusOk;
+  return tls::ForEachListedId(list, tls::ListKind::kSchemes, false, [&](int id, const char*, int) {
     for (int c = 0; c < count; ++c) {
       if (candidates[c] == id && !out.Has(id)) TORNELL_TRY(out.Add(id));
     }
@@ -222,14 +220,10 @@ int TlsEngine::ChooseServerSuite(const CodeList& candidates, const CodeList* gro
     return RaiseFatal(kStatusNegotiationFailed, "Could not agree on a cipher suite");
   }
   TORNELL_TRY(Status(VersionText(pending.version)));
-  // The suite's display name, "<name> (0x<CODE>)", written here without printf.
-  char code[16];
-  ByteString text;
+  if (owner == nullptr) return kStatusOk;
+  InlineString<160> text;
   TORNELL_TRY(text.Set("Selected Cipher Suite: "));
-  TORNELL_TRY(text.Append(chosen.GetName()));
-  TORNELL_TRY(text.Append(" (0x"));
-  TORNELL_TRY(text.Append(tls::HexText(uint32_t(chosen.GetCode()), true, code)));
-  TORNELL_TRY(text.Append(")"));
+  TORNELL_TRY(text.Append(chosen.GetDisplayName()));
   return Status(text.CStr());
 }
 
@@ -248,12 +242,8 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
   if (!read.Bytes(32, offer.random) || !read.Vector(1, offer.sessionId) || offer.sessionId.Length() > 32) {
     return FailWithAlertOnly(tlsalert::kDecodeError);
   }
-  ByteString suiteBytes;
-  if (!read.Vector(2, suiteBytes) || suiteBytes.Length() % 2 != 0 || !read.Vector(1, offer.compression)) {
+  if (!ReadU16List(read, 2, offer.suites, false) || !read.Vector(1, offer.compression)) {
     return FailWithAlertOnly(tlsalert::kDecodeError);
-  }
-  for (int i = 0; i + 1 < suiteBytes.Length(); i += 2) {
-    TORNELL_TRY(offer.suites.Add((suiteBytes.ByteAt(i) << 8) | suiteBytes.ByteAt(i + 1)));
   }
   if (read.Left() > 0 && !ReadExtensions(in, read, offer)) return FailWithAlertOnly(tlsalert::kDecodeError);
 
@@ -296,10 +286,10 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
   }
 
   // The pairs a TLS 1.2 client takes, for the ServerKeyExchange's signature.
-  peerSignatureAlgorithms.Clear();
+  TORNELL_TRY(peerSignatureAlgorithms.Resize(2 * offer.schemes.Count()));
   for (int i = 0; i < offer.schemes.Count(); ++i) {
-    TORNELL_TRY(peerSignatureAlgorithms.AppendByte(offer.schemes.Get(i) >> 8));
-    TORNELL_TRY(peerSignatureAlgorithms.AppendByte(offer.schemes.Get(i) & 0xFF));
+    peerSignatureAlgorithms.Bytes()[2 * i] = uint8_t(offer.schemes.Get(i) >> 8);
+    peerSignatureAlgorithms.Bytes()[2 * i + 1] = uint8_t(offer.schemes.Get(i));
   }
   CodeList tls13Groups, tls12Groups, common13, common12;
   TORNELL_TRY(GroupIds(tls13SupportedGroups, tls13Groups));
@@ -399,15 +389,7 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
     TORNELL_TRY(pending.keyExchange.CopyFrom(exchange));
     pending.selectedGroup = group;
   }
-  if (group != 0) {
-    ByteString name;
-    if (tls::GroupName(group, name) == kStatusOk) {
-      ByteString text;
-      TORNELL_TRY(text.Set("Selected Group: "));
-      TORNELL_TRY(text.Append(name));
-      TORNELL_TRY(Status(text.CStr()));
-    }
-  }
+  if (group != 0) TORNELL_TRY(ReportSelectedGroup(group));
 
   if (cached == nullptr && tls13 == 0) {
     TORNELL_TRY(MakeRandom(pending.sessionId));

@@ -2,6 +2,7 @@
 // trace, the version and suite summaries and the key-material dump.
 #include "core/base/Status.h"
 #include "tls/engine/TlsEngine.h"
+#include "tls/engine/TlsSettingLists.h"
 #include "tls/suites/CipherSuiteNames.h"
 
 namespace tornell {
@@ -112,6 +113,16 @@ int TlsEngine::ReportOfferedSuites(const CodeList& codes) {
   // Most offers fit the stack; traceText would go to the heap for each.
   InlineString<1024> text;
   if (AppendOfferedSuites(codes, text) != kStatusOk) text.Clear();
+  return Status(text.CStr());
+}
+
+int TlsEngine::ReportSelectedGroup(int group) {
+  if (owner == nullptr) return kStatusOk;
+  ByteString name;
+  TORNELL_TRY(tls::GroupName(group, name));
+  InlineString<128> text;
+  TORNELL_TRY(text.Set("Selected Group: "));
+  TORNELL_TRY(text.Append(name));
   return Status(text.CStr());
 }
 

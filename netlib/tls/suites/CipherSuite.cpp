@@ -1,6 +1,5 @@
 #include "tls/suites/CipherSuite.h"
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -11,6 +10,7 @@
 #include "crypto/cipher/engine/CipherPadding.h"
 #include "crypto/digest/hash/HashAlgorithm.h"
 #include "crypto/digest/hash/HashContext.h"
+#include "tls/engine/NumberText.h"
 #include "tls/suites/CipherSuiteRegistry.h"
 
 namespace tornell {
@@ -213,10 +213,22 @@ int CipherSuite::GetPrfHash(int version) const {
 int CipherSuite::IsListedIn(const char* text) const { return NameListedIn(name.CStr(), text); }
 
 const char* CipherSuite::GetDisplayName() const {
-  char text[128] = {};
-  std::snprintf(text, sizeof text, "%s (0x%X)", name.CStr(), static_cast<unsigned>(code));
+  // "<name> (0x<CODE>)" in at most 127 bytes, without printf: the server
+  // reports it every handshake.
+  char text[128];
+  size_t n = 0;
+  const auto put = [&text, &n](const char* part, size_t length) {
+    if (length > sizeof text - 1 - n) length = sizeof text - 1 - n;
+    std::memcpy(text + n, part, length);
+    n += length;
+  };
+  char hex[16];
+  put(name.CStr(), size_t(name.Length()));
+  put(" (0x", 4);
+  put(hex, std::strlen(tls::HexText(static_cast<uint32_t>(code), true, hex)));
+  put(")", 1);
   // A failed copy leaves the previous text; the caller still gets a C string.
-  if (displayName.Set(text) != kStatusOk) return "";
+  if (displayName.Set(text, int(n)) != kStatusOk) return "";
   return displayName.CStr();
 }
 

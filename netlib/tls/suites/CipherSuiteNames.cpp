@@ -1,5 +1,9 @@
 #include "tls/suites/CipherSuiteNames.h"
 
+#include <cstring>
+
+#include "tls/engine/NumberText.h"
+
 namespace tornell {
 namespace {
 
@@ -360,19 +364,17 @@ constexpr DisplayName kNames[] = {
     {0x0700c0, "SSL2_DES_192_EDE3_CBC_WITH_MD5 (0x0700c0)"},
 };
 
+// A search without a branch on the comparison: the codes looked up each
+// handshake would mispredict half of them.
 const char* Lookup(int code) {
-  int low = 0;
-  int high = static_cast<int>(sizeof kNames / sizeof kNames[0]) - 1;
-  while (low <= high) {
-    const int middle = low + (high - low) / 2;
-    if (kNames[middle].code == code) return kNames[middle].text;
-    if (kNames[middle].code < code) {
-      low = middle + 1;
-    } else {
-      high = middle - 1;
-    }
+  const DisplayName* base = kNames;
+  size_t n = sizeof kNames / sizeof kNames[0];
+  while (n > 1) {
+    const size_t half = n / 2;
+    base = base[half].code <= code ? base + half : base;
+    n -= half;
   }
-  return nullptr;
+  return base->code == code ? base->text : nullptr;
 }
 
 }  // namespace
@@ -384,14 +386,15 @@ int cipherSuiteDisplayName(int code, ByteString& out) {
   if (known != nullptr) return out.Set(known);
   // Four digits at least up to 0xFFFE, then a leading zero to an even count.
   const unsigned value = static_cast<unsigned>(code);
-  char digits[12];
-  int n = 0;
-  for (unsigned rest = value; n == 0 || rest != 0; rest >>= 4) digits[n++] = "0123456789abcdef"[rest & 0xF];
-  while (value <= 0xFFFEu && n < 4) digits[n++] = '0';
-  if (n % 2 != 0) digits[n++] = '0';
+  char hex[16];
+  const int n = static_cast<int>(std::strlen(tls::HexText(value, false, hex)));
+  int width = value <= 0xFFFEu && n < 4 ? 4 : n;
+  width += width % 2;
   char text[32] = "Unknown (0x";
   int at = 11;
-  while (n > 0) text[at++] = digits[--n];
+  for (int i = n; i < width; ++i) text[at++] = '0';
+  std::memcpy(text + at, hex, static_cast<size_t>(n));
+  at += n;
   text[at++] = ')';
   text[at] = '\0';
   return out.Set(text);

@@ -151,6 +151,56 @@ TEST(TlsSettingLists, Groups) {
   EXPECT_EQ(GroupSize(29, bits), -1);
 }
 
+// Each id with the name as the list spells it, "!" for a refused list.
+std::string ListedIds(const char* text, ListKind kind, bool strict) {
+  std::string out;
+  const int status = ForEachListedId(text, kind, strict, [&out](int id, const char* name, int length) {
+    out += std::to_string(id) + "=" + std::string(name, size_t(length)) + " ";
+    return 0;
+  });
+  return status == 0 ? out : "!";
+}
+
+// The same by splitting the text and looking every name up, as any list is read.
+std::string ListedIdsByName(const char* text, ListKind kind) {
+  std::string out;
+  StringList names;
+  EXPECT_EQ(SplitList(text, ',', names), 0);
+  for (int i = 0; i < names.Count(); ++i) {
+    int id = 0;
+    const int found = kind == ListKind::kGroups ? GroupId(names.Get(i), id) : SignatureSchemeId(names.Get(i), id);
+    if (found == 0) out += std::to_string(id) + "=" + names.Get(i) + " ";
+  }
+  return out;
+}
+
+TEST(TlsSettingLists, ListedIds) {
+  // The default texts come looked up already: they must read as any other text.
+  const struct {
+    const char* text;
+    ListKind kind;
+  } defaults[] = {{kTls12GroupsText, ListKind::kGroups},
+                  {kTls13GroupsText, ListKind::kGroups},
+                  {kTls13KeyShareGroupsText, ListKind::kGroups},
+                  {kTls13SignatureSchemesText, ListKind::kSchemes}};
+  for (const auto& list : defaults) {
+    EXPECT_EQ(ListedIds(list.text, list.kind, true), ListedIdsByName(list.text, list.kind)) << list.text;
+    EXPECT_EQ(ListedIds((std::string(list.text) + ",").c_str(), list.kind, true),
+              ListedIdsByName(list.text, list.kind))
+        << list.text;
+  }
+  EXPECT_EQ(ListedIds(kTls12GroupsText, ListKind::kGroups, true),
+            "23=ecdhe_secp256r1 24=ecdhe_secp384r1 25=ecdhe_secp521r1 ");
+  // Names keep their spelling; an unknown one is passed over or refuses the list.
+  EXPECT_EQ(ListedIds(" FFDHE_2048 ,secp256r1,ecdhe_x25519", ListKind::kGroups, false),
+            "256=FFDHE_2048 29=ecdhe_x25519 ");
+  EXPECT_EQ(ListedIds(" FFDHE_2048 ,secp256r1,ecdhe_x25519", ListKind::kGroups, true), "!");
+  EXPECT_EQ(ListedIds("ed448,rsa_pss_sha256", ListKind::kGroups, false), "");
+  EXPECT_EQ(ListedIds("ed448,RSA_PSS_SHA256", ListKind::kSchemes, true), "2056=ed448 2052=RSA_PSS_SHA256 ");
+  EXPECT_EQ(ListedIds("", ListKind::kSchemes, true), "");
+  EXPECT_EQ(ListedIds(nullptr, ListKind::kGroups, true), "");
+}
+
 TEST(TlsSettingLists, HexValue) {
   EXPECT_EQ(HexValue("1F"), 31u);
   EXPECT_EQ(HexValue("1g"), 23u);  // g contributes its low four bits, 7
