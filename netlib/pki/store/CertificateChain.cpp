@@ -2,6 +2,7 @@
 // path walk it is built on. Every certificate is decoded once per call.
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "core/base/Status.h"
 #include "pki/keys/KeyCodec.h"
@@ -165,7 +166,8 @@ int VerifyReceived(SelectedCertificate& leaf, const StringList& chain, bool der,
     ChainCandidate* c = nullptr;
     TORNELL_TRY(decoded.Reserve(1));
     TORNELL_TRY(decoded.Decode(leafText, leafLength, 0, c));
-    TORNELL_TRY(leafEntry.own.CopyFrom(c->own));
+    leafEntry.own = std::move(c->own);
+    leafEntry.record = leafEntry.own.get();
   }
 
   ByteString issuer, subject;

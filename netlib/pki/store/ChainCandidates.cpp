@@ -8,13 +8,29 @@
 
 namespace tornell::pki {
 
+void ChainCandidates::ReleaseHeap() {
+  if (items_ != inlineItems_) delete[] items_;
+  if (live_ != inlineLive_) delete[] live_;
+  items_ = nullptr;
+  live_ = nullptr;
+}
+
 int ChainCandidates::Reserve(int capacity) {
-  delete[] items_;
-  delete[] live_;
+  // Inline candidates used before start afresh.
+  for (int i = 0; items_ == inlineItems_ && i < used_; ++i) inlineItems_[i] = ChainCandidate();
+  ReleaseHeap();
   capacity_ = used_ = liveCount_ = 0;
-  items_ = new (std::nothrow) ChainCandidate[capacity > 0 ? capacity : 1];
-  live_ = new (std::nothrow) ChainCandidate*[capacity > 0 ? capacity : 1];
-  if (items_ == nullptr || live_ == nullptr) return kStatusNoMemory;
+  if (capacity <= kInline) {
+    items_ = inlineItems_;
+    live_ = inlineLive_;
+  } else {
+    items_ = new (std::nothrow) ChainCandidate[capacity];
+    live_ = new (std::nothrow) ChainCandidate*[capacity];
+    if (items_ == nullptr || live_ == nullptr) {
+      ReleaseHeap();
+      return kStatusNoMemory;
+    }
+  }
   capacity_ = capacity;
   return kStatusOk;
 }
@@ -25,15 +41,18 @@ int ChainCandidates::Decode(const char* text, int length, int index, ChainCandid
   c.index = index;
   c.der = der;
   TORNELL_TRY(c.text.Set(text, length));
+  c.own.reset(new (std::nothrow) X509Certificate());
+  if (c.own == nullptr) return kStatusNoMemory;
+  c.record = c.own.get();
   if (!der && c.text.Contains("-----BEGIN CERTIFICATE-----")) {
     TextArmor der;
     SecretBytes none;
     TORNELL_TRY(KeyFileFormats::DecodePem(der, "CERTIFICATE", c.text.Data(), c.text.Length(), none, 1));
-    TORNELL_TRY(c.own.encoded.Set(der.Data(), der.Length()));
+    TORNELL_TRY(c.own->encoded.Set(der.Data(), der.Length()));
   } else {
-    TORNELL_TRY(c.own.encoded.Set(text, length));
+    TORNELL_TRY(c.own->encoded.Set(text, length));
   }
-  TORNELL_TRY(c.own.Decode());
+  TORNELL_TRY(c.own->Decode());
   TORNELL_TRY(DescribeCandidate(c));
   ++used_;
   out = &c;
