@@ -91,26 +91,33 @@ int DerContentAt(DerRun bytes, ByteString& out, int* tag) {
 
 namespace {
 
-int ReadArcs(DerRun bytes, uint32_t* arcs, int& count) {
+// Steps over any leading 0x2E bytes to the OID element: 447 when incomplete.
+int LocateOid(DerRun& bytes, size_t& length) {
   while (!bytes.Empty() && bytes.at[0] == 0x2E) ++bytes.at;
-  size_t length = 0;
-  TORNELL_TRY(Locate(bytes, length));
-  count = kMaxOidArcs;
-  return DerReadOid(bytes.at, length, arcs, count) == nullptr ? kDerMalformed : kStatusOk;
+  return Locate(bytes, length);
 }
 
 }  // namespace
 
 int DerOidCheckAt(DerRun bytes) {
+  size_t length = 0;
+  TORNELL_TRY(LocateOid(bytes, length));
   uint32_t arcs[kMaxOidArcs];
-  int count = 0;
-  return ReadArcs(bytes, arcs, count);
+  int count = kMaxOidArcs;
+  return DerReadOid(bytes.at, length, arcs, count) == nullptr ? kDerMalformed : kStatusOk;
 }
 
 int DerOidTextAt(DerRun bytes, ByteString& text) {
+  size_t length = 0;
+  TORNELL_TRY(LocateOid(bytes, length));
+  return DerOidDotted(bytes.at, length, text);
+}
+
+int DerOidDotted(const uint8_t* element, size_t length, ByteString& text) {
   uint32_t arcs[kMaxOidArcs];
-  int count = 0;
-  TORNELL_TRY(ReadArcs(bytes, arcs, count));
+  int count = kMaxOidArcs;
+  if (DerReadOid(element, length, arcs, count) == nullptr) return kDerMalformed;
+  // Written in place: certificate decoding reads many OIDs.
   char dotted[kMaxOidArcs * 11];
   char* cursor = dotted;
   for (int i = 0; i < count; ++i) {

@@ -156,22 +156,25 @@ int X509Codec::ShortNameToAttributeOid(const char* name, ByteString& out) {
 int X509Codec::DnPairsToText(const StringList& pairs, ByteString& text) {
   TORNELL_TRY(text.Clear());
   if (pairs.Count() % 2 != 0) return kX509BadNameText;
+  ByteString oid;
   for (int i = 0; i < pairs.Count(); i += 2) {
-    if (i > 0) TORNELL_TRY(text.AppendByte(','));
-    ByteString oid, shortName;
     TORNELL_TRY(oid.Set(pairs.Get(i), pairs.EntryLength(i)));
-    TORNELL_TRY(AttributeOidToShortName(oid, shortName));
-    TORNELL_TRY(text.Append(shortName));
-    TORNELL_TRY(text.AppendByte('='));
-    DerWriter value;
-    TORNELL_TRY(value.output.Set(pairs.Get(i + 1), pairs.EntryLength(i + 1)));
-    ByteString content;
-    int tag = 0;
-    TORNELL_TRY(value.ReadString(0, content, &tag));
-    if (tag == 0x1E) TORNELL_TRY(content.Utf16BeToUtf8());
-    TORNELL_TRY(text.Append(content));
+    TORNELL_TRY(AppendDnPair(oid, pairs.Get(i + 1), pairs.EntryLength(i + 1), text));
   }
   return kStatusOk;
+}
+
+int X509Codec::AppendDnPair(const ByteString& oid, const void* value, int valueLength, ByteString& text) {
+  if (!text.IsEmpty()) TORNELL_TRY(text.AppendByte(','));
+  ByteString shortName;
+  TORNELL_TRY(AttributeOidToShortName(oid, shortName));
+  TORNELL_TRY(text.Append(shortName));
+  TORNELL_TRY(text.AppendByte('='));
+  ByteString content;
+  int tag = 0;
+  TORNELL_TRY(DerContentAt(DerRunOf(value, size_t(valueLength > 0 ? valueLength : 0)), content, &tag));
+  if (tag == 0x1E) TORNELL_TRY(content.Utf16BeToUtf8());
+  return text.Append(content);
 }
 
 int X509Codec::DnTextToPairs(const char* text, StringList& pairs) {
