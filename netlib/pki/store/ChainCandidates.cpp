@@ -1,5 +1,6 @@
 #include "pki/store/ChainCandidates.h"
 
+#include <cstring>
 #include <new>
 
 #include "core/base/Status.h"
@@ -93,8 +94,15 @@ void ChainCandidates::RemoveLive(int position) {
 }
 
 int DescribeCandidate(ChainCandidate& candidate) {
-  TORNELL_TRY(KeyCodec::NormalizeName(candidate.record->GetSubject(), candidate.subject));
-  TORNELL_TRY(KeyCodec::NormalizeName(candidate.record->GetIssuer(), candidate.issuer));
+  const char* subject = candidate.record->GetSubject();
+  const char* issuer = candidate.record->GetIssuer();
+  TORNELL_TRY(KeyCodec::NormalizeName(subject, candidate.subject));
+  // A self-issued certificate (every root) names itself twice.
+  if (std::strcmp(issuer, subject) == 0) {
+    TORNELL_TRY(candidate.issuer.Assign(candidate.subject));
+  } else {
+    TORNELL_TRY(KeyCodec::NormalizeName(issuer, candidate.issuer));
+  }
   const ByteString& hex = candidate.record->tbs.serialNumber;
   // The manager's serial text: an odd number of digits gets a leading "0".
   TORNELL_TRY(candidate.serial.Set(hex.Length() % 2 == 1 ? "0" : ""));

@@ -138,11 +138,21 @@ const char* X509Codec::NameToOid(const char* name) { return Lookup(kNameOids, na
 
 const char* X509Codec::SignatureOidToHash(const char* oid) { return Lookup(kSignatureHashes, oid, false); }
 
-int X509Codec::AttributeOidToShortName(const ByteString& oid, ByteString& out) {
+namespace {
+
+// The short name of an attribute type's dotted OID, null when it has none.
+const char* ShortNameOf(const ByteString& oid) {
   for (const NamePair& row : kShortNames) {
-    if (oid.Equals(row.value)) return out.Set(row.key);
+    if (oid.Equals(row.value)) return row.key;
   }
-  return out.Set(oid.Data(), oid.Length());
+  return nullptr;
+}
+
+}  // namespace
+
+int X509Codec::AttributeOidToShortName(const ByteString& oid, ByteString& out) {
+  const char* name = ShortNameOf(oid);
+  return name != nullptr ? out.Set(name) : out.Set(oid.Data(), oid.Length());
 }
 
 int X509Codec::ShortNameToAttributeOid(const char* name, ByteString& out) {
@@ -166,15 +176,17 @@ int X509Codec::DnPairsToText(const StringList& pairs, ByteString& text) {
 
 int X509Codec::AppendDnPair(const ByteString& oid, const void* value, int valueLength, ByteString& text) {
   if (!text.IsEmpty()) TORNELL_TRY(text.AppendByte(','));
-  ByteString shortName;
-  TORNELL_TRY(AttributeOidToShortName(oid, shortName));
-  TORNELL_TRY(text.Append(shortName));
+  const char* name = ShortNameOf(oid);
+  TORNELL_TRY(name != nullptr ? text.Append(name) : text.Append(oid));
   TORNELL_TRY(text.AppendByte('='));
-  ByteString content;
+  DerRun content;
   int tag = 0;
   TORNELL_TRY(DerContentAt(DerRunOf(value, size_t(valueLength > 0 ? valueLength : 0)), content, &tag));
-  if (tag == 0x1E) TORNELL_TRY(content.Utf16BeToUtf8());
-  return text.Append(content);
+  if (tag != 0x1E) return text.Append(reinterpret_cast<const char*>(content.at), content.Length());
+  ByteString wide;
+  TORNELL_TRY(wide.Set(content.at, content.Length()));
+  TORNELL_TRY(wide.Utf16BeToUtf8());
+  return text.Append(wide);
 }
 
 int X509Codec::DnTextToPairs(const char* text, StringList& pairs) {
