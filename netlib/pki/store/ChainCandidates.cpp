@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <string_view>
 
 #include "core/base/Status.h"
 #include "pki/keys/KeyCodec.h"
@@ -41,14 +42,16 @@ int ChainCandidates::Decode(const char* text, int length, int index, ChainCandid
   ChainCandidate& c = items_[used_];
   c.index = index;
   c.der = der;
-  TORNELL_TRY(c.text.Set(text, length));
+  c.text = text;
+  c.textLength = length;
   c.own.reset(new (std::nothrow) X509Certificate());
   if (c.own == nullptr) return kStatusNoMemory;
   c.record = c.own.get();
-  if (!der && c.text.Contains("-----BEGIN CERTIFICATE-----")) {
+  if (!der && std::string_view(text, size_t(length > 0 ? length : 0)).find("-----BEGIN CERTIFICATE-----") !=
+                   std::string_view::npos) {
     TextArmor der;
     SecretBytes none;
-    TORNELL_TRY(KeyFileFormats::DecodePem(der, "CERTIFICATE", c.text.Data(), c.text.Length(), none, 1));
+    TORNELL_TRY(KeyFileFormats::DecodePem(der, "CERTIFICATE", text, length, none, 1));
     TORNELL_TRY(c.own->encoded.Set(der.Data(), der.Length()));
   } else {
     TORNELL_TRY(c.own->encoded.Set(text, length));
@@ -65,7 +68,8 @@ int ChainCandidates::Adopt(const char* text, int length, int index, const X509Ce
   if (used_ >= capacity_) return kStatusIndexRange;
   ChainCandidate& c = items_[used_];
   c.index = index;
-  TORNELL_TRY(c.text.Set(text, length));
+  c.text = text;
+  c.textLength = length;
   c.record = &record;
   TORNELL_TRY(DescribeCandidate(c));
   ++used_;

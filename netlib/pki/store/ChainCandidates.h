@@ -10,7 +10,9 @@
 namespace tornell::pki {
 
 struct ChainCandidate {
-  ByteString text;                         // as given: PEM text or DER
+  // As given, PEM text or DER: the caller's bytes, which outlive the set.
+  const char* text = nullptr;
+  int textLength = 0;
   // Made only when decoded here: most candidates adopt a record held elsewhere.
   std::unique_ptr<X509Certificate> own;
   const X509Certificate* record = nullptr;
