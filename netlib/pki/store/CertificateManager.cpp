@@ -7,6 +7,7 @@
 #include "core/base/Status.h"
 #include "pki/keys/KeyCodec.h"
 #include "pki/keys/KeyFileFormats.h"
+#include "pki/keys/TextArmor.h"
 
 namespace tornell::pki {
 
@@ -137,7 +138,7 @@ int CertificateManager::TakeLoadedCertificate(const char* der, int length) {
 int CertificateManager::MakeEncodedText() {
   if (encodedText_ != nullptr || loadedDer_.IsEmpty()) return kStatusOk;
   ByteString pem;
-  int status = KeyCodec::PemEncode(loadedDer_.Data(), loadedDer_.Length(), "CERTIFICATE", pem);
+  int status = AppendPem("CERTIFICATE", loadedDer_.Data(), loadedDer_.Length(), pem);
   if (status == kStatusOk) status = pem.ReplaceAll("\r\n", "\n");
   if (status == kStatusOk) {
     encodedText_ = static_cast<char*>(std::malloc(static_cast<size_t>(pem.Length()) + 1));

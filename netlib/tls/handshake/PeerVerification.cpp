@@ -8,6 +8,7 @@
 
 #include "core/base/Status.h"
 #include "pki/keys/KeyCodec.h"
+#include "pki/keys/TextArmor.h"
 #include "pki/store/SelectedCertificate.h"
 #include "pki/x509/CertificateRecords.h"
 #include "tls/engine/NumberText.h"
@@ -101,10 +102,8 @@ int TlsEngine::VerifyPeerCertificate(const StringList& received, std::unique_ptr
   // The owner sees the chain as PEM text; the check reads the DER as received.
   ByteString chainText;
   for (int i = 0; owner != nullptr && i < received.Count(); ++i) {
-    ByteString pem;
-    if (pki::KeyCodec::PemEncode(received.Get(i), received.EntryLength(i), "CERTIFICATE", pem) != kStatusOk) return 0;
     if (i > 0 && chainText.Append("\r\n") != kStatusOk) return 0;
-    if (chainText.Append(pem) != kStatusOk) return 0;
+    if (pki::AppendPem("CERTIFICATE", received.Get(i), received.EntryLength(i), chainText) != kStatusOk) return 0;
   }
   if (!haveLeaf || pki::SelectedCertificate::VerifyDerChain(peer, received, long(securityFlags)) != 0) {
     verdict = &kUntrustedChain;
