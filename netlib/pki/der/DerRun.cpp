@@ -1,5 +1,7 @@
 #include "pki/der/DerRun.h"
 
+#include <cstring>
+
 #include "core/base/Status.h"
 #include "core/text/TextUtils.h"
 #include "pki/der/DerCodec.h"
@@ -91,26 +93,87 @@ int DerContentAt(DerRun bytes, ByteString& out, int* tag) {
 
 namespace {
 
-int ReadArcs(DerRun bytes, uint32_t* arcs, int& count) {
+// Identifiers every certificate carries, by their content bytes: their text
+// is copied instead of decoded arc by arc.
+struct KnownOid {
+  uint8_t length;
+  uint8_t content[9];
+  const char* text;
+};
+constexpr KnownOid kKnownOids[] = {
+    {3, {0x55, 0x04, 0x03}, "2.5.4.3"},
+    {3, {0x55, 0x04, 0x06}, "2.5.4.6"},
+    {3, {0x55, 0x04, 0x07}, "2.5.4.7"},
+    {3, {0x55, 0x04, 0x08}, "2.5.4.8"},
+    {3, {0x55, 0x04, 0x0A}, "2.5.4.10"},
+    {3, {0x55, 0x04, 0x0B}, "2.5.4.11"},
+    {3, {0x55, 0x1D, 0x0E}, "2.5.29.14"},
+    {3, {0x55, 0x1D, 0x0F}, "2.5.29.15"},
+    {3, {0x55, 0x1D, 0x11}, "2.5.29.17"},
+    {3, {0x55, 0x1D, 0x13}, "2.5.29.19"},
+    {3, {0x55, 0x1D, 0x23}, "2.5.29.35"},
+    {3, {0x55, 0x1D, 0x25}, "2.5.29.37"},
+    {5, {0x2B, 0x81, 0x04, 0x00, 0x22}, "1.3.132.0.34"},
+    {5, {0x2B, 0x81, 0x04, 0x00, 0x23}, "1.3.132.0.35"},
+    {7, {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x02, 0x01}, "1.2.840.10045.2.1"},
+    {8, {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x03, 0x01, 0x07}, "1.2.840.10045.3.1.7"},
+    {8, {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x04, 0x03, 0x02}, "1.2.840.10045.4.3.2"},
+    {8, {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x04, 0x03, 0x03}, "1.2.840.10045.4.3.3"},
+    {8, {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x04, 0x03, 0x04}, "1.2.840.10045.4.3.4"},
+    {9, {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x01}, "1.2.840.113549.1.1.1"},
+    {9, {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x05}, "1.2.840.113549.1.1.5"},
+    {9, {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x0A}, "1.2.840.113549.1.1.10"},
+    {9, {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x0B}, "1.2.840.113549.1.1.11"},
+    {9, {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x0C}, "1.2.840.113549.1.1.12"},
+    {9, {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x0D}, "1.2.840.113549.1.1.13"},
+};
+
+// The text of a known identifier in a low-tag element with a short length
+// that fits, else null.
+const char* KnownOidText(const uint8_t* element, size_t length) {
+  if (length < 2 || (element[0] & 0x1F) == 0x1F || element[1] >= 0x80 || size_t(element[1]) + 2 > length) {
+    return nullptr;
+  }
+  const uint8_t n = element[1];
+  for (const KnownOid& known : kKnownOids) {
+    if (known.length == n && std::memcmp(known.content, element + 2, n) == 0) return known.text;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+// Steps over any leading 0x2E bytes to the OID element: 447 when incomplete.
+int LocateOid(DerRun& bytes, size_t& length) {
   while (!bytes.Empty() && bytes.at[0] == 0x2E) ++bytes.at;
-  size_t length = 0;
-  TORNELL_TRY(Locate(bytes, length));
-  count = kMaxOidArcs;
-  return DerReadOid(bytes.at, length, arcs, count) == nullptr ? kDerMalformed : kStatusOk;
+  return Locate(bytes, length);
 }
 
 }  // namespace
 
 int DerOidCheckAt(DerRun bytes) {
+  size_t length = 0;
+  TORNELL_TRY(LocateOid(bytes, length));
+  if (KnownOidText(bytes.at, length) != nullptr) return kStatusOk;
   uint32_t arcs[kMaxOidArcs];
-  int count = 0;
-  return ReadArcs(bytes, arcs, count);
+  int count = kMaxOidArcs;
+  return DerReadOid(bytes.at, length, arcs, count) == nullptr ? kDerMalformed : kStatusOk;
 }
 
 int DerOidTextAt(DerRun bytes, ByteString& text) {
+  size_t length = 0;
+  TORNELL_TRY(LocateOid(bytes, length));
+  return DerOidDotted(bytes.at, length, text);
+}
+
+int DerOidDotted(const uint8_t* element, size_t length, ByteString& text) {
+  if (const char* known = KnownOidText(element, length)) return text.Set(known);
   uint32_t arcs[kMaxOidArcs];
-  int count = 0;
-  TORNELL_TRY(ReadArcs(bytes, arcs, count));
+  int count = kMaxOidArcs;
+  if (DerReadOid(element, length, arcs, count) == nullptr) return kDerMalformed;
+  // Written in place: certificate decoding reads many OIDs.
   char dotted[kMaxOidArcs * 11];
   char* cursor = dotted;
   for (int i = 0; i < count; ++i) {

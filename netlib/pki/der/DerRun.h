@@ -56,6 +56,9 @@ DerRun DerTakeChild(DerRun& run);
 [[nodiscard]] int DerContentAt(DerRun bytes, ByteString& out, int* tag = nullptr);
 // Leading 0x2E bytes are skipped, as DerWriter::ReadOid does.
 [[nodiscard]] int DerOidTextAt(DerRun bytes, ByteString& text);
+// The dotted text of the OID element of `length` bytes at `element`: 446
+// when it cannot be read.
+[[nodiscard]] int DerOidDotted(const uint8_t* element, size_t length, ByteString& text);
 // DerOidTextAt's status without the text.
 [[nodiscard]] int DerOidCheckAt(DerRun bytes);
 // The content after the unused-bits count.

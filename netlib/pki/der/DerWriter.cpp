@@ -6,6 +6,7 @@
 #include "core/base/Status.h"
 #include "core/text/TextUtils.h"
 #include "pki/der/DerCodec.h"
+#include "pki/der/DerRun.h"
 
 namespace tornell::pki {
 
@@ -237,17 +238,7 @@ int DerWriter::ReadOid(int n, ByteString& text, int* tagOut) const {
   const uint8_t* at = nullptr;
   size_t length = 0;
   TORNELL_TRY(Locate(n, skip, at, length));
-  uint32_t arcs[kMaxOidArcs];
-  int count = kMaxOidArcs;
-  if (DerReadOid(at, length, arcs, count) == nullptr) return kDerMalformed;
-  // Dotted decimal written in place: certificate decoding reads many OIDs.
-  char dotted[kMaxOidArcs * 11];
-  char* cursor = dotted;
-  for (int i = 0; i < count; ++i) {
-    if (i > 0) *cursor++ = '.';
-    FormatPaddedUnsigned(&cursor, arcs[i], 0, '0');
-  }
-  TORNELL_TRY(text.Set(dotted, static_cast<int>(cursor - dotted)));
+  TORNELL_TRY(DerOidDotted(at, length, text));
   if (tagOut != nullptr) *tagOut = at[0];
   return kStatusOk;
 }

@@ -48,15 +48,19 @@ int TextArmor::Decode(const char* marker, const char* data, int length) {
 
 int TextArmor::EncodePem(const char* label, const void* data, int length) {
   Clear();
-  int status = Append("-----BEGIN ");
-  if (status == kStatusOk) status = Append(label);
-  if (status == kStatusOk) status = Append("-----\r\n");
-  if (status == kStatusOk && length > 0) status = AppendBase64(data, length, 1, 64, 0);
-  if (status == kStatusOk) status = Append("\r\n-----END ");
-  if (status == kStatusOk) status = Append(label);
-  if (status == kStatusOk) status = Append("-----\r\n");
+  const int status = AppendPem(label, data, length, *this);
   if (status != kStatusOk) Clear();
   return status;
+}
+
+int AppendPem(const char* label, const void* data, int length, ByteString& out) {
+  TORNELL_TRY(out.Append("-----BEGIN "));
+  TORNELL_TRY(out.Append(label));
+  TORNELL_TRY(out.Append("-----\r\n"));
+  if (length > 0) TORNELL_TRY(out.AppendBase64(data, length, 1, 64, 0));
+  TORNELL_TRY(out.Append("\r\n-----END "));
+  TORNELL_TRY(out.Append(label));
+  return out.Append("-----\r\n");
 }
 
 int TextArmor::EncodeArmor(const char* label, const void* data, int length, int dashCount, int lineLength,

@@ -31,6 +31,10 @@ class TextArmor : public JisText {
   [[nodiscard]] int AppendReversed(const void* source, int sourceLength, int count, int padFlag);
 };
 
+// EncodePem's block appended to out as it is: for public data only, since a
+// plain string does not wipe what it outgrows.
+[[nodiscard]] int AppendPem(const char* label, const void* data, int length, ByteString& out);
+
 // Relabels "RSA PUBLIC KEY" or "DSA PUBLIC KEY" armour as "PUBLIC KEY"; the DER
 // inside is not converted.
 [[nodiscard]] int RearmorPublicKey(const char* data, int length, TextArmor& out);

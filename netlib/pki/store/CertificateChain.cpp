@@ -2,6 +2,7 @@
 // path walk it is built on. Every certificate is decoded once per call.
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "core/base/Status.h"
 #include "pki/keys/KeyCodec.h"
@@ -79,7 +80,7 @@ int CollectReceived(const StringList& chain, bool der, ChainCandidates& received
 int TopIsTrusted(const ChainCandidate& top, const StringList& trusted, bool& found) {
   found = false;
   ByteString plainTop, plainTrusted;
-  TORNELL_TRY(WithoutLineEnds(top.text.Data(), top.text.Length(), plainTop));
+  TORNELL_TRY(WithoutLineEnds(top.text, top.textLength, plainTop));
   for (int i = 0; i < trusted.Count() && !found; ++i) {
     TORNELL_TRY(WithoutLineEnds(trusted.Get(i), trusted.EntryLength(i), plainTrusted));
     found = plainTrusted.Equals(plainTop);
@@ -122,7 +123,7 @@ int VerifyWithoutTrusted(ChainCandidate& top, int walkResult, ByteString& issuer
   ChainCandidates self;
   TORNELL_TRY(self.Reserve(1));
   ChainCandidate* copy = nullptr;
-  TORNELL_TRY(self.Decode(top.text.Data(), top.text.Length(), 0, copy, top.der));
+  TORNELL_TRY(self.Decode(top.text, top.textLength, 0, copy, top.der));
   self.AddLast();
   ChainCandidate* path[2] = {};
   int count = 0;
@@ -156,7 +157,8 @@ int VerifyReceived(SelectedCertificate& leaf, const StringList& chain, bool der,
   ChainCandidate leafEntry;
   if (!storedLeaf) leafStatus = manager->GetEncoded(&leafText, &leafLength);
   TORNELL_TRY(leafStatus);
-  TORNELL_TRY(leafEntry.text.Set(leafText, leafLength));
+  leafEntry.text = leafText;
+  leafEntry.textLength = leafLength;
   leafEntry.der = leafDer;
   if (storedLeaf) {
     leafEntry.record = stored->certificate;
@@ -165,7 +167,8 @@ int VerifyReceived(SelectedCertificate& leaf, const StringList& chain, bool der,
     ChainCandidate* c = nullptr;
     TORNELL_TRY(decoded.Reserve(1));
     TORNELL_TRY(decoded.Decode(leafText, leafLength, 0, c));
-    TORNELL_TRY(leafEntry.own.CopyFrom(c->own));
+    leafEntry.own = std::move(c->own);
+    leafEntry.record = leafEntry.own.get();
   }
 
   ByteString issuer, subject;
@@ -231,7 +234,10 @@ int SelectedCertificate::ExtendPath(ByteString& issuer, ByteString& subject, Str
   ChainCandidate* walked[kMaxReceivedCertificates + 1] = {};
   int count = 0;
   const int result = WalkPath(issuer, subject, candidates, last, walked, count, kMaxReceivedCertificates + 1);
-  for (int i = 0; i < count; ++i) TORNELL_TRY(path.Add(walked[i]->text.Data(), walked[i]->text.Length()));
+  // Through a copy: the texts point into the caller's lists, which may be the path itself.
+  StringList found;
+  for (int i = 0; i < count; ++i) TORNELL_TRY(found.Add(walked[i]->text, walked[i]->textLength));
+  for (int i = 0; i < count; ++i) TORNELL_TRY(path.Add(found.Get(i), found.EntryLength(i)));
   // Matched candidates leave the lists, except a self-issued one that ended the walk.
   int removed = result == kStatusOk && count > 0 && walked[count - 1]->issuer.Equals(walked[count - 1]->subject)
                     ? count - 1

@@ -7,6 +7,7 @@
 #include "core/base/Status.h"
 #include "pki/keys/KeyCodec.h"
 #include "pki/keys/KeyFileFormats.h"
+#include "pki/keys/TextArmor.h"
 
 namespace tornell::pki {
 
@@ -121,20 +122,11 @@ int CertificateManager::LoadCertificate(std::unique_ptr<X509Certificate> decoded
 }
 
 int CertificateManager::TakeLoadedCertificate(const char* der, int length) {
-  ByteString pem;
-  int status = KeyCodec::PemEncode(der, length, "CERTIFICATE", pem);
-  if (status == kStatusOk) status = pem.ReplaceAll("\r\n", "\n");
-  if (status == kStatusOk) {
-    encodedText_ = static_cast<char*>(std::malloc(static_cast<size_t>(pem.Length()) + 1));
-    if (encodedText_ == nullptr) status = kStatusNoMemory;
-  }
-  if (status != kStatusOk) {
-    if (status == kStatusNoMemory) FireError(kStatusNoMemory, const_cast<char*>("Out of memory"));
+  if (loadedDer_.Set(der, length) != kStatusOk) {
+    FireError(kStatusNoMemory, const_cast<char*>("Out of memory"));
     ClearCertificate();
-    return status;
+    return kStatusNoMemory;
   }
-  std::memcpy(encodedText_, pem.Data(), static_cast<size_t>(pem.Length()) + 1);
-  encodedLength_ = pem.Length();
   CertStoreEntry* entry = store_.Current();
   if (entry == nullptr) return kStatusOk;
   TORNELL_TRY(DuplicateText(entry->GetIssuer(), issuer_));
@@ -143,7 +135,26 @@ int CertificateManager::TakeLoadedCertificate(const char* der, int length) {
   return FillCertificateTexts();
 }
 
+int CertificateManager::MakeEncodedText() {
+  if (encodedText_ != nullptr || loadedDer_.IsEmpty()) return kStatusOk;
+  ByteString pem;
+  int status = AppendPem("CERTIFICATE", loadedDer_.Data(), loadedDer_.Length(), pem);
+  if (status == kStatusOk) status = pem.ReplaceAll("\r\n", "\n");
+  if (status == kStatusOk) {
+    encodedText_ = static_cast<char*>(std::malloc(static_cast<size_t>(pem.Length()) + 1));
+    if (encodedText_ == nullptr) status = kStatusNoMemory;
+  }
+  if (status != kStatusOk) {
+    if (status == kStatusNoMemory) FireError(kStatusNoMemory, const_cast<char*>("Out of memory"));
+    return status;
+  }
+  std::memcpy(encodedText_, pem.Data(), static_cast<size_t>(pem.Length()) + 1);
+  encodedLength_ = pem.Length();
+  return kStatusOk;
+}
+
 int CertificateManager::ClearCertificate() {
+  loadedDer_.Clear();
   FreeText(encodedText_);
   encodedLength_ = 0;
   FreeText(subject_);
@@ -193,6 +204,7 @@ int CertificateManager::GetEncoded(char** data, int* length) {
 }
 
 int CertificateManager::GetEncodedPem(char** data, int* length) {
+  TORNELL_TRY(MakeEncodedText());
   if (encodedText_ != nullptr && !HasEightBitBytes(encodedText_, encodedLength_) &&
       std::strstr(encodedText_, kPemBegin) == nullptr) {
     TORNELL_TRY(pemWrapping_.Set(kPemBegin));
@@ -208,6 +220,7 @@ int CertificateManager::GetEncodedPem(char** data, int* length) {
 }
 
 int CertificateManager::GetEncodedXml(char** data, int* length) {
+  TORNELL_TRY(MakeEncodedText());
   TORNELL_TRY(xmlWrapping_.Set("<X509Data><X509Certificate>"));
   TORNELL_TRY(xmlWrapping_.Append(encodedText_ != nullptr ? encodedText_ : "", encodedLength_));
   TORNELL_TRY(xmlWrapping_.Append("</X509Certificate></X509Data>"));

@@ -102,6 +102,8 @@ class CertificateManager : public SocketCore {
   [[nodiscard]] int GetEncoded(char** data, int* length);
   [[nodiscard]] int GetEncodedPem(char** data, int* length);
   [[nodiscard]] int GetEncodedXml(char** data, int* length);
+  // The DER bytes the encoded text armours, empty when nothing is loaded.
+  const ByteString& GetLoadedDer() const { return loadedDer_; }
   // The DER of the store's certificates that issue the loaded one, by name,
   // nearest first, up to a self-issued top (reachedRoot 1 when the last one
   // is); the loaded certificate itself is not among them. Signatures are the
@@ -146,6 +148,8 @@ class CertificateManager : public SocketCore {
   [[nodiscard]] int ExportJwkKey(const char* keyText, ByteString& out);
   // The loaded certificate's texts once the store holds it as its last entry.
   [[nodiscard]] int TakeLoadedCertificate(const char* der, int length);
+  // The encoded text, armoured from the loaded DER when first asked for.
+  [[nodiscard]] int MakeEncodedText();
   // Fills the serial and subject-alternative-name texts of the loaded certificate.
   [[nodiscard]] int FillCertificateTexts();
   // For the store kinds this manager reads itself; 306 for the others.
@@ -157,6 +161,9 @@ class CertificateManager : public SocketCore {
   [[nodiscard]] int AdoptCertificate(const char* data, int length, const KeyHolder& key);
 
   CertificateStore store_;
+  // A peer's certificate is loaded in every handshake and its text seldom
+  // read: the DER is kept and armoured on demand.
+  ByteString loadedDer_;
   char* encodedText_ = nullptr;
   int encodedLength_ = 0;
   ByteString pemWrapping_;

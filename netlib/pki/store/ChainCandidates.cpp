@@ -1,6 +1,8 @@
 #include "pki/store/ChainCandidates.h"
 
+#include <cstring>
 #include <new>
+#include <string_view>
 
 #include "core/base/Status.h"
 #include "pki/keys/KeyCodec.h"
@@ -8,13 +10,29 @@
 
 namespace tornell::pki {
 
+void ChainCandidates::ReleaseHeap() {
+  if (items_ != inlineItems_) delete[] items_;
+  if (live_ != inlineLive_) delete[] live_;
+  items_ = nullptr;
+  live_ = nullptr;
+}
+
 int ChainCandidates::Reserve(int capacity) {
-  delete[] items_;
-  delete[] live_;
+  // Inline candidates used before start afresh.
+  for (int i = 0; items_ == inlineItems_ && i < used_; ++i) inlineItems_[i] = ChainCandidate();
+  ReleaseHeap();
   capacity_ = used_ = liveCount_ = 0;
-  items_ = new (std::nothrow) ChainCandidate[capacity > 0 ? capacity : 1];
-  live_ = new (std::nothrow) ChainCandidate*[capacity > 0 ? capacity : 1];
-  if (items_ == nullptr || live_ == nullptr) return kStatusNoMemory;
+  if (capacity <= kInline) {
+    items_ = inlineItems_;
+    live_ = inlineLive_;
+  } else {
+    items_ = new (std::nothrow) ChainCandidate[capacity];
+    live_ = new (std::nothrow) ChainCandidate*[capacity];
+    if (items_ == nullptr || live_ == nullptr) {
+      ReleaseHeap();
+      return kStatusNoMemory;
+    }
+  }
   capacity_ = capacity;
   return kStatusOk;
 }
@@ -24,16 +42,21 @@ int ChainCandidates::Decode(const char* text, int length, int index, ChainCandid
   ChainCandidate& c = items_[used_];
   c.index = index;
   c.der = der;
-  TORNELL_TRY(c.text.Set(text, length));
-  if (!der && c.text.Contains("-----BEGIN CERTIFICATE-----")) {
+  c.text = text;
+  c.textLength = length;
+  c.own.reset(new (std::nothrow) X509Certificate());
+  if (c.own == nullptr) return kStatusNoMemory;
+  c.record = c.own.get();
+  if (!der && std::string_view(text, size_t(length > 0 ? length : 0)).find("-----BEGIN CERTIFICATE-----") !=
+                   std::string_view::npos) {
     TextArmor der;
     SecretBytes none;
-    TORNELL_TRY(KeyFileFormats::DecodePem(der, "CERTIFICATE", c.text.Data(), c.text.Length(), none, 1));
-    TORNELL_TRY(c.own.encoded.Set(der.Data(), der.Length()));
+    TORNELL_TRY(KeyFileFormats::DecodePem(der, "CERTIFICATE", text, length, none, 1));
+    TORNELL_TRY(c.own->encoded.Set(der.Data(), der.Length()));
   } else {
-    TORNELL_TRY(c.own.encoded.Set(text, length));
+    TORNELL_TRY(c.own->encoded.Set(text, length));
   }
-  TORNELL_TRY(c.own.Decode());
+  TORNELL_TRY(c.own->Decode());
   TORNELL_TRY(DescribeCandidate(c));
   ++used_;
   out = &c;
@@ -45,7 +68,8 @@ int ChainCandidates::Adopt(const char* text, int length, int index, const X509Ce
   if (used_ >= capacity_) return kStatusIndexRange;
   ChainCandidate& c = items_[used_];
   c.index = index;
-  TORNELL_TRY(c.text.Set(text, length));
+  c.text = text;
+  c.textLength = length;
   c.record = &record;
   TORNELL_TRY(DescribeCandidate(c));
   ++used_;
@@ -74,8 +98,15 @@ void ChainCandidates::RemoveLive(int position) {
 }
 
 int DescribeCandidate(ChainCandidate& candidate) {
-  TORNELL_TRY(KeyCodec::NormalizeName(candidate.record->GetSubject(), candidate.subject));
-  TORNELL_TRY(KeyCodec::NormalizeName(candidate.record->GetIssuer(), candidate.issuer));
+  const char* subject = candidate.record->GetSubject();
+  const char* issuer = candidate.record->GetIssuer();
+  TORNELL_TRY(KeyCodec::NormalizeName(subject, candidate.subject));
+  // A self-issued certificate (every root) names itself twice.
+  if (std::strcmp(issuer, subject) == 0) {
+    TORNELL_TRY(candidate.issuer.Assign(candidate.subject));
+  } else {
+    TORNELL_TRY(KeyCodec::NormalizeName(issuer, candidate.issuer));
+  }
   const ByteString& hex = candidate.record->tbs.serialNumber;
   // The manager's serial text: an odd number of digits gets a leading "0".
   TORNELL_TRY(candidate.serial.Set(hex.Length() % 2 == 1 ? "0" : ""));

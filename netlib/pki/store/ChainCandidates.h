@@ -2,15 +2,20 @@
 // The certificates a chain walk chooses from, each decoded once with its
 // normalised names and serial text, and the walk that extends a path of
 // issuers over them.
+#include <memory>
+
 #include "core/text/ByteString.h"
 #include "pki/x509/CertificateRecords.h"
 
 namespace tornell::pki {
 
 struct ChainCandidate {
-  ByteString text;                         // as given: PEM text or DER
-  X509Certificate own;                     // the decoded record, unless record points elsewhere
-  const X509Certificate* record = &own;
+  // As given, PEM text or DER: the caller's bytes, which outlive the set.
+  const char* text = nullptr;
+  int textLength = 0;
+  // Made only when decoded here: most candidates adopt a record held elsewhere.
+  std::unique_ptr<X509Certificate> own;
+  const X509Certificate* record = nullptr;
   ByteString subject;                      // normalised
   ByteString issuer;                       // normalised
   ByteString serial;
@@ -18,11 +23,12 @@ struct ChainCandidate {
   bool der = false;                        // text is DER, never read as PEM
 };
 
-// A fixed set of candidates, allocated once for the number of certificates.
+// A fixed set of candidates, allocated once for the number of certificates;
+// a chain of one or two (the usual peer) needs no allocation.
 class ChainCandidates {
  public:
   ChainCandidates() = default;
-  ~ChainCandidates() { delete[] items_; delete[] live_; }
+  ~ChainCandidates() { ReleaseHeap(); }
   ChainCandidates(const ChainCandidates&) = delete;
   ChainCandidates& operator=(const ChainCandidates&) = delete;
 
@@ -45,6 +51,11 @@ class ChainCandidates {
   ChainCandidate* Live(int position) const { return live_[position]; }
 
  private:
+  static constexpr int kInline = 2;
+  void ReleaseHeap();
+
+  ChainCandidate inlineItems_[kInline];
+  ChainCandidate* inlineLive_[kInline] = {};
   ChainCandidate* items_ = nullptr;
   ChainCandidate** live_ = nullptr;
   int capacity_ = 0;

@@ -119,16 +119,15 @@ int SelectedCertificate::GetEncoded(ByteString& der) {
 
 int SelectedCertificate::EncodedView(const ByteString*& der) {
   if (manager_ == nullptr) return ReturnError(kStatusNoCertificateSelected, kNoCertificateText);
+  // The manager's PEM text is armoured from these very bytes.
+  if (manager_->GetKeyFormat() != 1 && !manager_->GetLoadedDer().IsEmpty()) {
+    der = &manager_->GetLoadedDer();
+    return kStatusOk;
+  }
   char* data = nullptr;
   int length = 0;
   TORNELL_TRY(manager_->GetEncoded(&data, &length));
-  // An own certificate goes out in every handshake: the same text is
-  // unwrapped once.
-  if (length <= 0 || !unwrappedText_.Equals(data, length)) {
-    TORNELL_TRY(unwrappedText_.Clear());
-    TORNELL_TRY(UnwrapPem(data, length, unwrapped_));
-    TORNELL_TRY(unwrappedText_.Set(data, length));
-  }
+  TORNELL_TRY(UnwrapPem(data, length, unwrapped_));
   der = &unwrapped_;
   return kStatusOk;
 }

@@ -83,8 +83,7 @@ class SelectedCertificate : public ComponentBase {
   ByteString blob_;
   CertificateManager* manager_ = nullptr;
   int loaded_ = 0;
-  // GetEncoded's last answer and the manager's text it was unwrapped from.
-  ByteString unwrappedText_;
+  // GetEncoded's last answer when the manager's text had to be unwrapped.
   ByteString unwrapped_;
 };
 

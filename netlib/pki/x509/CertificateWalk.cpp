@@ -179,7 +179,7 @@ int ReadDistinguishedName(DerRun bytes, ByteString& text) {
     }
   }
   ChildCursor cursor(root);
-  ByteString oid, shortName, content;
+  ByteString oid;
   for (int i = 0; cursor.Take(rdn) == kStatusOk; ++i) {
     if (i < kKept) {
       type = types[i];
@@ -188,14 +188,7 @@ int ReadDistinguishedName(DerRun bytes, ByteString& text) {
       TORNELL_TRY(FirstAttribute(rdn, type, value));
     }
     TORNELL_TRY(DerOidTextAt(type, oid));
-    if (i > 0) TORNELL_TRY(text.AppendByte(','));
-    TORNELL_TRY(X509Codec::AttributeOidToShortName(oid, shortName));
-    TORNELL_TRY(text.Append(shortName));
-    TORNELL_TRY(text.AppendByte('='));
-    int tag = 0;
-    TORNELL_TRY(DerContentAt(value, content, &tag));
-    if (tag == 0x1E) TORNELL_TRY(content.Utf16BeToUtf8());
-    TORNELL_TRY(text.Append(content));
+    TORNELL_TRY(X509Codec::AppendDnPair(oid, value.at, value.Length(), text));
   }
   return kStatusOk;
 }

@@ -240,10 +240,8 @@ int X509Codec::ParseEcParameters(const void* data, int length, EcKey& key) {
   if (data == nullptr || length < 1) return kStatusOk;
   const int first = static_cast<const unsigned char*>(data)[0];
   if (first == 0x06) {
-    DerWriter oidElement;
-    TORNELL_TRY(oidElement.output.Set(data, length));
     ByteString oid;
-    TORNELL_TRY(oidElement.ReadOid(0, oid));
+    TORNELL_TRY(DerOidTextAt(DerRunOf(data, size_t(length)), oid));
     return key.SetCurveByOid(oid.CStr());
   }
   if (first != 0x30) return kStatusOk;

@@ -68,6 +68,10 @@ class X509Codec {
   [[nodiscard]] static int AttributeOidToShortName(const ByteString& oid, ByteString& out);
   [[nodiscard]] static int ShortNameToAttributeOid(const char* name, ByteString& out);
   [[nodiscard]] static int DnPairsToText(const StringList& pairs, ByteString& text);
+  // Appends "name=value" for an attribute type's dotted OID and the value's
+  // whole element, after a ',' unless the text is empty; a BMPString value
+  // is turned into UTF-8.
+  [[nodiscard]] static int AppendDnPair(const ByteString& oid, const void* value, int valueLength, ByteString& text);
   [[nodiscard]] static int DnTextToPairs(const char* text, StringList& pairs);
   [[nodiscard]] static int DecodeDistinguishedName(const ByteString& name, ByteString& text);
   [[nodiscard]] static int EncodeDistinguishedName(const char* text, DerWriter& writer);

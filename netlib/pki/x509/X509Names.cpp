@@ -138,11 +138,21 @@ const char* X509Codec::NameToOid(const char* name) { return Lookup(kNameOids, na
 
 const char* X509Codec::SignatureOidToHash(const char* oid) { return Lookup(kSignatureHashes, oid, false); }
 
-int X509Codec::AttributeOidToShortName(const ByteString& oid, ByteString& out) {
+namespace {
+
+// The short name of an attribute type's dotted OID, null when it has none.
+const char* ShortNameOf(const ByteString& oid) {
   for (const NamePair& row : kShortNames) {
-    if (oid.Equals(row.value)) return out.Set(row.key);
+    if (oid.Equals(row.value)) return row.key;
   }
-  return out.Set(oid.Data(), oid.Length());
+  return nullptr;
+}
+
+}  // namespace
+
+int X509Codec::AttributeOidToShortName(const ByteString& oid, ByteString& out) {
+  const char* name = ShortNameOf(oid);
+  return name != nullptr ? out.Set(name) : out.Set(oid.Data(), oid.Length());
 }
 
 int X509Codec::ShortNameToAttributeOid(const char* name, ByteString& out) {
@@ -156,22 +166,27 @@ int X509Codec::ShortNameToAttributeOid(const char* name, ByteString& out) {
 int X509Codec::DnPairsToText(const StringList& pairs, ByteString& text) {
   TORNELL_TRY(text.Clear());
   if (pairs.Count() % 2 != 0) return kX509BadNameText;
+  ByteString oid;
   for (int i = 0; i < pairs.Count(); i += 2) {
-    if (i > 0) TORNELL_TRY(text.AppendByte(','));
-    ByteString oid, shortName;
     TORNELL_TRY(oid.Set(pairs.Get(i), pairs.EntryLength(i)));
-    TORNELL_TRY(AttributeOidToShortName(oid, shortName));
-    TORNELL_TRY(text.Append(shortName));
-    TORNELL_TRY(text.AppendByte('='));
-    DerWriter value;
-    TORNELL_TRY(value.output.Set(pairs.Get(i + 1), pairs.EntryLength(i + 1)));
-    ByteString content;
-    int tag = 0;
-    TORNELL_TRY(value.ReadString(0, content, &tag));
-    if (tag == 0x1E) TORNELL_TRY(content.Utf16BeToUtf8());
-    TORNELL_TRY(text.Append(content));
+    TORNELL_TRY(AppendDnPair(oid, pairs.Get(i + 1), pairs.EntryLength(i + 1), text));
   }
   return kStatusOk;
+}
+
+int X509Codec::AppendDnPair(const ByteString& oid, const void* value, int valueLength, ByteString& text) {
+  if (!text.IsEmpty()) TORNELL_TRY(text.AppendByte(','));
+  const char* name = ShortNameOf(oid);
+  TORNELL_TRY(name != nullptr ? text.Append(name) : text.Append(oid));
+  TORNELL_TRY(text.AppendByte('='));
+  DerRun content;
+  int tag = 0;
+  TORNELL_TRY(DerContentAt(DerRunOf(value, size_t(valueLength > 0 ? valueLength : 0)), content, &tag));
+  if (tag != 0x1E) return text.Append(reinterpret_cast<const char*>(content.at), content.Length());
+  ByteString wide;
+  TORNELL_TRY(wide.Set(content.at, content.Length()));
+  TORNELL_TRY(wide.Utf16BeToUtf8());
+  return text.Append(wide);
 }
 
 int X509Codec::DnTextToPairs(const char* text, StringList& pairs) {

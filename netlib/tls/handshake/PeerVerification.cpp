@@ -2,57 +2,57 @@
 // owner's word, which is final.
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 #include <utility>
 
 #include "core/base/Status.h"
 #include "pki/keys/KeyCodec.h"
+#include "pki/keys/TextArmor.h"
 #include "pki/store/SelectedCertificate.h"
 #include "pki/x509/CertificateRecords.h"
+#include "tls/engine/NumberText.h"
 #include "tls/engine/TlsEngine.h"
 #include "tls/handshake/HostNameMatch.h"
 
 namespace tornell {
 namespace {
 
-constexpr uint32_t kCodeOutsideValidity = 0x800B0101u;
-constexpr uint32_t kCodeUntrustedRoot = 0x800B0109u;
-const char* const kValidityText = "A required certificate is not within its validity period.";
-const char* const kChainText =
-    "A certification chain processed correctly but terminated in a root certificate not trusted by the trust "
-    "provider.";
-const char* const kHostText = "Server name does not match server certificate";
-
-// A text built as snprintf into a fixed buffer would build it, cut short at
-// the end of the buffer: every verdict writes these, snprintf costs more.
-class VerdictText {
- public:
-  VerdictText(char* buffer, size_t size) : at_(buffer), end_(buffer + size - 1) { *at_ = '\0'; }
-  VerdictText& Put(const char* text) {
-    while (*text != '\0' && at_ < end_) *at_++ = *text++;
-    *at_ = '\0';
-    return *this;
-  }
-  // "%x" (width 0) or "%4x" (width 4).
-  VerdictText& Hex(uint32_t value, int width) {
-    char digits[9];
-    int n = 0;
-    do {
-      digits[n++] = "0123456789abcdef"[value & 15];
-      value >>= 4;
-    } while (value != 0);
-    char padded[16];
-    int k = 0;
-    for (int i = n; i < width; ++i) padded[k++] = ' ';
-    while (n > 0) padded[k++] = digits[--n];
-    padded[k] = '\0';
-    return Put(padded);
-  }
-
- private:
-  char* at_;
-  char* end_;
+// The verdict rows, in the order the checks run: a later failure overrides.
+struct Verdict {
+  uint32_t code;
+  const char* text;
 };
+constexpr Verdict kPassed{0, "OK"};
+constexpr Verdict kOutsideValidity{0x800B0101u, "A required certificate is not within its validity period."};
+constexpr Verdict kUntrustedChain{
+    0x800B0109u,
+    "A certification chain processed correctly but terminated in a root certificate not trusted by the trust "
+    "provider."};
+constexpr Verdict kHostMismatch{uint32_t(TlsEngine::kStatusNameMismatch), "Server name does not match server certificate"};
+
+// Pieces joined into a fixed buffer, cut short at its end, as snprintf would
+// cut them: every verdict writes these, snprintf costs more.
+void JoinTexts(char* out, size_t size, std::initializer_list<const char*> pieces) {
+  char* at = out;
+  char* const end = out + size - 1;
+  for (const char* piece : pieces) {
+    while (*piece != '\0' && at < end) *at++ = *piece++;
+  }
+  *at = '\0';
+}
+
+// The failed verdict's texts: "Error verifying %s certificate: %4x %s" for the
+// status and the error event, "[0x%x] %s" for the owner.
+void FailureTexts(const Verdict& verdict, const char* side, char (&status)[512], char (&owner)[512]) {
+  char hex[16];
+  tls::HexText(verdict.code, false, hex);
+  const size_t digits = std::strlen(hex);
+  const char* padding = "    " + (digits < 4 ? digits : 4);
+  JoinTexts(status, sizeof status,
+            {"Error verifying ", side, " certificate: ", padding, hex, " ", verdict.text});
+  JoinTexts(owner, sizeof owner, {"[0x", hex, "] ", verdict.text});
+}
 
 int Decode(const char* der, int length, pki::X509Certificate& out) {
   TORNELL_TRY(out.encoded.Set(der, length));
@@ -80,8 +80,7 @@ int TlsEngine::SelectPeerCertificate(const char* der, int length, std::unique_pt
 }
 
 int TlsEngine::VerifyPeerCertificate(const StringList& received, std::unique_ptr<pki::X509Certificate> decodedLeaf) {
-  const char* statusText = "OK";
-  uint32_t code = 0;
+  const Verdict* verdict = &kPassed;
   if (decodedLeaf == nullptr && received.Count() > 0) {
     decodedLeaf.reset(new (std::nothrow) pki::X509Certificate());
     if (decodedLeaf == nullptr) return 0;
@@ -99,31 +98,23 @@ int TlsEngine::VerifyPeerCertificate(const StringList& received, std::unique_ptr
     return 0;
   }
   pki::SelectedCertificate& peer = *pending.peerCertificate;
-  if (outsidePeriod) {
-    statusText = kValidityText;
-    code = kCodeOutsideValidity;
-  }
+  if (outsidePeriod) verdict = &kOutsideValidity;
   // The owner sees the chain as PEM text; the check reads the DER as received.
   ByteString chainText;
   for (int i = 0; owner != nullptr && i < received.Count(); ++i) {
-    ByteString pem;
-    if (pki::KeyCodec::PemEncode(received.Get(i), received.EntryLength(i), "CERTIFICATE", pem) != kStatusOk) return 0;
     if (i > 0 && chainText.Append("\r\n") != kStatusOk) return 0;
-    if (chainText.Append(pem) != kStatusOk) return 0;
+    if (pki::AppendPem("CERTIFICATE", received.Get(i), received.EntryLength(i), chainText) != kStatusOk) return 0;
   }
   if (!haveLeaf || pki::SelectedCertificate::VerifyDerChain(peer, received, long(securityFlags)) != 0) {
-    statusText = kChainText;
-    code = kCodeUntrustedRoot;
+    verdict = &kUntrustedChain;
   }
-  if (checkHost && !hostMatches) {
-    statusText = kHostText;
-    code = kStatusNameMismatch;
-  }
+  if (checkHost && !hostMatches) verdict = &kHostMismatch;
+  const uint32_t code = verdict->code;
   const char* side = role != 0 ? "Server" : "Client";
   char text[512];
+  char ownerText[512];
   if (code != 0) {
-    VerdictText(text, sizeof text).Put("Error verifying ").Put(side).Put(" certificate: ").Hex(code, 4).Put(" ").Put(
-        statusText);
+    FailureTexts(*verdict, side, text, ownerText);
     TORNELL_TRY(Status(text));
     if (owner != nullptr) (void)owner->OnTlsError(kStatusCertificateRefused, text);  // an event only
   }
@@ -131,15 +122,8 @@ int TlsEngine::VerifyPeerCertificate(const StringList& received, std::unique_ptr
   int status = kStatusOk;
   // The owner answers for every certificate, selected for this session or not:
   // its answer is what lets an untrusted server through or stops a trusted one.
-  pki::SelectedCertificate unselected;
   if (owner != nullptr) {
-    if (code == 0) {
-      VerdictText(text, sizeof text).Put(statusText);
-    } else {
-      VerdictText(text, sizeof text).Put("[0x").Hex(code, 0).Put("] ").Put(statusText);
-    }
-    SelectedCertificate& peer = pending.peerCertificate != nullptr ? *pending.peerCertificate : unselected;
-    status = owner->OnTlsCertificate(chainText, peer, int(code), text, accept);
+    status = owner->OnTlsCertificate(chainText, peer, int(code), code == 0 ? verdict->text : ownerText, accept);
   }
   if (status == kStatusOk && accept == 0) {
     const int sent = SendAlert(tlsalert::kFatal, tlsalert::kCertificateUnknown);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include "DerTestText.h"
@@ -182,6 +183,64 @@ TEST(DerWriter, ObjectIdentifiers) {
   ByteString text;
   ASSERT_EQ(dots.ReadOid(0, text), 0);
   EXPECT_STREQ(text.CStr(), "2.5.4.3");
+}
+
+// The identifiers certificates carry read back the same whatever length form
+// their element takes, and a neighbour of one reads as itself.
+TEST(DerWriter, CertificateOidsInEveryLengthForm) {
+  const struct {
+    const char* text;
+    const char* content;
+  } cases[] = {{"2.5.4.3", "550403"},
+               {"2.5.4.6", "550406"},
+               {"2.5.4.7", "550407"},
+               {"2.5.4.8", "550408"},
+               {"2.5.4.10", "55040a"},
+               {"2.5.4.11", "55040b"},
+               {"2.5.29.14", "551d0e"},
+               {"2.5.29.15", "551d0f"},
+               {"2.5.29.17", "551d11"},
+               {"2.5.29.19", "551d13"},
+               {"2.5.29.35", "551d23"},
+               {"2.5.29.37", "551d25"},
+               {"1.3.132.0.34", "2b81040022"},
+               {"1.3.132.0.35", "2b81040023"},
+               {"1.2.840.10045.2.1", "2a8648ce3d0201"},
+               {"1.2.840.10045.3.1.7", "2a8648ce3d030107"},
+               {"1.2.840.10045.4.3.2", "2a8648ce3d040302"},
+               {"1.2.840.10045.4.3.3", "2a8648ce3d040303"},
+               {"1.2.840.10045.4.3.4", "2a8648ce3d040304"},
+               {"1.2.840.113549.1.1.1", "2a864886f70d010101"},
+               {"1.2.840.113549.1.1.5", "2a864886f70d010105"},
+               {"1.2.840.113549.1.1.10", "2a864886f70d01010a"},
+               {"1.2.840.113549.1.1.11", "2a864886f70d01010b"},
+               {"1.2.840.113549.1.1.12", "2a864886f70d01010c"},
+               {"1.2.840.113549.1.1.13", "2a864886f70d01010d"},
+               {"2.5.4.4", "550404"},
+               {"1.2.840.10045.4.3.1", "2a8648ce3d040301"},
+               {"1.2.840.113549.1.1.14", "2a864886f70d01010e"}};
+  for (const auto& c : cases) {
+    const std::string content = c.content;
+    char length[3];
+    std::snprintf(length, sizeof length, "%02x", static_cast<unsigned>(content.size() / 2));
+    DerWriter written;
+    ASSERT_EQ(written.AppendOid(c.text, 0x06), 0) << c.text;
+    EXPECT_EQ(HexOf(written.output), "06" + std::string(length) + content) << c.text;
+    // Short length, long length, and another tag: the reader ignores the tag.
+    for (const std::string& hex : {"06" + std::string(length) + content, "0681" + std::string(length) + content,
+                                   "04" + std::string(length) + content}) {
+      DerWriter r;
+      SetHex(r.output, hex);
+      ByteString text("junk");
+      ASSERT_EQ(r.ReadOid(0, text), 0) << hex;
+      EXPECT_STREQ(text.CStr(), c.text) << hex;
+    }
+    // Cut short by a byte: incomplete, whatever the content would have named.
+    DerWriter cut;
+    SetHex(cut.output, ("06" + std::string(length) + content).substr(0, 2 + 2 + content.size() - 2));
+    ByteString text;
+    EXPECT_EQ(cut.ReadOid(0, text), 447) << c.text;
+  }
 }
 
 TEST(DerWriter, OidReadLimits) {

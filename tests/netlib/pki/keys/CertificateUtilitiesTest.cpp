@@ -2,6 +2,7 @@
 // names, and certificate signatures against kit chains and Wycheproof.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <ctime>
 #include <string>
 
@@ -47,6 +48,32 @@ TEST(CertificateUtilities, ValidityPeriodEdges) {
   EXPECT_EQ(KeyCodec::CheckValidityPeriodAt("21000101000000", "19990101000000", Utc(2050, 1, 1, 0, 0, 0)), -1);
   EXPECT_EQ(KeyCodec::CheckValidityPeriod("19700101000000", "29991231235959"), 0);
   EXPECT_EQ(KeyCodec::CheckValidityPeriod("19700101000000", "20000101000000"), 1);
+}
+
+// The clock text agrees with the C library's gmtime at every second tried:
+// each day boundary of leap and century years, and a stride over 1970-9999.
+TEST(CertificateUtilities, ValidityClockMatchesGmtime) {
+  auto expect = [](std::time_t at) {
+    std::tm utc{};
+    ASSERT_NE(gmtime_r(&at, &utc), nullptr);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04i%02i%02i%02i%02i%02i", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
+                  utc.tm_hour, utc.tm_min, utc.tm_sec);
+    EXPECT_EQ(KeyCodec::CheckValidityPeriodAt(text, text, at), 0) << text;
+  };
+  for (const int year : {1970, 1999, 2000, 2024, 2100, 2400, 9999}) {
+    for (const int day : {1, 59, 60, 61, 365, 366}) {
+      const std::time_t start = Utc(year, 1, 1, 0, 0, 0) + std::time_t(day - 1) * 86400;
+      for (const std::time_t delta : {-1, 0, 1, 86399}) {
+        if (start + delta >= 0) expect(start + delta);
+      }
+    }
+  }
+  const std::time_t last = Utc(9999, 12, 31, 23, 59, 59);
+  for (std::time_t at = 0; at <= last; at += 7777777) expect(at);
+  expect(last);
+  expect(last + 1);
+  expect(-1);
 }
 
 TEST(CertificateUtilities, NameTokens) {
