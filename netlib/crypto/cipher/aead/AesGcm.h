@@ -32,7 +32,9 @@ struct AesGcm {
   int rounds = 0;
   alignas(16) uint8_t roundKeys[15 * 16] = {};
   alignas(16) uint8_t hPowers[16 * 16] = {};
-  alignas(64) uint8_t hWide[16 * 16] = {};
+  // 16-byte alignment only: the wide loops load it unaligned once per call,
+  // and the suites embedding this state must not need over-aligned storage.
+  alignas(16) uint8_t hWide[16 * 16] = {};
   bool keyed = false;  // the tables or schedules may hold key material
   int powers = 0;      // H^1 .. H^powers are in hPowers
   bool wideReady = false;  // hWide holds them too
