@@ -136,8 +136,9 @@ int CipherSuite::CopyFrom(const CipherSuite& other) {
   minVersion = other.minVersion;
   TORNELL_TRY(name.Assign(other.name));
   TORNELL_TRY(cipherName.Assign(other.cipherName));
-  TORNELL_TRY(fixedIv.Assign(other.fixedIv));
-  TORNELL_TRY(macSecret.Assign(other.macSecret));
+  // Most copies are of unkeyed suites into unkeyed ones: nothing to carry.
+  if (!fixedIv.IsEmpty() || !other.fixedIv.IsEmpty()) TORNELL_TRY(fixedIv.Assign(other.fixedIv));
+  if (!macSecret.IsEmpty() || !other.macSecret.IsEmpty()) TORNELL_TRY(macSecret.Assign(other.macSecret));
   TORNELL_TRY(DropMacKey());
   TORNELL_TRY(cipher.CopyFrom(other.cipher));
   aeadKind = other.aeadKind;

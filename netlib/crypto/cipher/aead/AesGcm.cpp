@@ -96,7 +96,11 @@ void AesGcm::MultiplyH(uint8_t* value) const {
 }
 
 // The hash key's tables and powers and the round-key copy are key material.
-AesGcm::~AesGcm() { Forget(); }
+// Unkeyed (never keyed, or forgotten already), the state holds nothing
+// drawn from a key: suites that never carried one skip the wipes.
+AesGcm::~AesGcm() {
+  if (keyed) Forget();
+}
 
 void AesGcm::Forget() {
   Restart();
