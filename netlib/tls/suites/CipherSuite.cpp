@@ -1,5 +1,6 @@
 #include "tls/suites/CipherSuite.h"
 
+#include <cstddef>
 #include <cstring>
 #include <new>
 
@@ -46,6 +47,10 @@ int NameListedIn(const char* name, const char* text) {
 
 }  // namespace
 
+// Suites sit inside engines and components that are made with plain new or
+// malloc, which promise no more than this.
+static_assert(alignof(CipherSuite) <= alignof(std::max_align_t), "a suite must not need over-aligned storage");
+
 CipherSuite::CipherSuite() = default;
 
 CipherSuite::CipherSuite(int suiteCode) {
@@ -69,6 +74,9 @@ int CipherSuite::Setup(const char* suiteName, int kind, int hash, const char* bu
   TORNELL_TRY(name.Set(suiteName));
   TORNELL_TRY(cipherName.Set(bulkName));
   TORNELL_TRY(cipher.SetAlgorithmByName(bulkName));
+  aeadKind = cipherName.Equals("AES-GCM")             ? kAesGcmAead
+             : cipherName.Equals("CHACHA20-POLY1305") ? kChaChaAead
+                                                      : kNotAead;
   if (IsAead() == 0) {
     TORNELL_TRY(cipher.SetMode(CipherMode::CBC));
     TORNELL_TRY(cipher.SetPadding(CipherPadding::None));
@@ -106,8 +114,9 @@ int CipherSuite::Reset() {
   TORNELL_TRY(fixedIv.Clear());
   TORNELL_TRY(macSecret.Clear());
   aeadTagLength = -1;
-  // The states wipe the expanded key and GHASH tables of the old key as they go.
-  aead.reset();
+  // Nothing of the old key stays: its expanded key and GHASH tables are wiped.
+  gcm.Forget();
+  chacha.reset();
   aeadKeyed = 0;
   if (IsKnownCode(code) == 0) return kStatusOk;
   SuiteName ownName;
@@ -127,10 +136,12 @@ int CipherSuite::CopyFrom(const CipherSuite& other) {
   minVersion = other.minVersion;
   TORNELL_TRY(name.Assign(other.name));
   TORNELL_TRY(cipherName.Assign(other.cipherName));
-  TORNELL_TRY(fixedIv.Assign(other.fixedIv));
-  TORNELL_TRY(macSecret.Assign(other.macSecret));
+  // Most copies are of unkeyed suites into unkeyed ones: nothing to carry.
+  if (!fixedIv.IsEmpty() || !other.fixedIv.IsEmpty()) TORNELL_TRY(fixedIv.Assign(other.fixedIv));
+  if (!macSecret.IsEmpty() || !other.macSecret.IsEmpty()) TORNELL_TRY(macSecret.Assign(other.macSecret));
   TORNELL_TRY(DropMacKey());
   TORNELL_TRY(cipher.CopyFrom(other.cipher));
+  aeadKind = other.aeadKind;
   encryptStarted = other.encryptStarted;
   decryptStarted = other.decryptStarted;
   aeadKeyed = 0;  // keyed again from the copied key on the next record
@@ -181,12 +192,6 @@ int CipherSuite::GetFinalKeyLength() const {
   if (IsExport() != 0) return cipherName.Equals("DES") ? 8 : 16;
   return keyLength;
 }
-
-int CipherSuite::IsAead() const {
-  return cipherName.Equals("AES-GCM") || cipherName.Equals("CHACHA20-POLY1305") ? 1 : 0;
-}
-
-bool CipherSuite::IsGcm() const { return cipherName.Equals("AES-GCM"); }
 
 int CipherSuite::IsRc4() const { return cipherName.Equals("RC4") ? 1 : 0; }
 

@@ -81,7 +81,7 @@ class CipherSuite {
   int GetIvLength() const;
   int GetFinalKeyLength() const;
   int GetTagLength() const { return IsAead() ? kAeadTagLength : 0; }
-  int IsAead() const;
+  int IsAead() const { return aeadKind != kNotAead ? 1 : 0; }
   int IsRc4() const;
   int IsAnonymous() const;
   int UsesRsaCertificate() const;
@@ -165,9 +165,10 @@ class CipherSuite {
   int KeyMac();
   int AeadEncrypt(const char* data, int length, ByteString& out);
   int AeadDecrypt(const char* data, int length, ByteString& out);
+  int AeadRecord(const char* from, int length, uint8_t* to, uint8_t* tag, bool seal);
   int KeyAead();
   int CheckWholeBlocks(int length) const;
-  bool IsGcm() const;
+  bool IsGcm() const { return aeadKind == kAesGcmAead; }
   int Acceptable(const char* certificateAlgorithm, bool peerHasCurve,
                  bool peerHasCertificateGroup, int anonymousFlag, int tls13) const;
 
@@ -190,15 +191,20 @@ class CipherSuite {
   int encryptStarted = 0;
   int decryptStarted = 0;
 
+  // Which AEAD the cipher is, fixed when the suite is set up: records ask
+  // for every one.
+  static constexpr int kNotAead = 0;
+  static constexpr int kAesGcmAead = 1;
+  static constexpr int kChaChaAead = 2;
+  int aeadKind = kNotAead;
+
   // AEAD records: the expanded AES-GCM key and GHASH powers are made once per
-  // key and each record restarts the message on them. Made when a key is
-  // first used: most suites a handshake holds never protect a record.
-  struct AeadStates {
-    AesGcm gcm;
-    ChaCha20Poly1305 chachaRecord;
-  };
+  // key and each record restarts the message on them. The AES-GCM state
+  // lives in the suite; the rarer ChaCha20-Poly1305 one is made when a key
+  // is first used.
   int aeadKeyed = 0;
-  std::unique_ptr<AeadStates> aead;
+  AesGcm gcm;
+  std::unique_ptr<ChaCha20Poly1305> chacha;
   ByteString aeadNonce;
   ByteString aeadData;
   uint8_t aeadTag[kAeadTagLength] = {};

@@ -73,6 +73,16 @@ int ExpandInfo(Hmac& hmac, int hash, const char* info, int infoLength, int lengt
   return kStatusOk;
 }
 
+// The same when `out` may be the input the info was made from: the result
+// then goes through a wiped buffer.
+int ExpandInfoApart(Hmac& hmac, int hash, const char* info, int infoLength, int length, const ByteString& input,
+                    ByteString& out) {
+  if (&out != &input) return ExpandInfo(hmac, hash, info, infoLength, length, out);
+  SecretBytes result;
+  TORNELL_TRY(ExpandInfo(hmac, hash, info, infoLength, length, result));
+  return out.Assign(result);
+}
+
 }  // namespace
 
 // A CBC record is whole blocks. The cipher would keep a partial block back
@@ -145,49 +155,58 @@ int CipherSuite::PrepareAead(const uint8_t* nonce, int nonceLength, const uint8_
 // the message on it, so only the nonce and additional data change.
 int CipherSuite::KeyAead() {
   if (aeadKeyed != 0) return kStatusOk;
-  if (aead == nullptr) {
-    aead.reset(new (std::nothrow) AeadStates());
-    if (aead == nullptr) return kStatusNoMemory;
-  }
   if (IsGcm()) {
     const char* key = nullptr;
     int keyBytes = 0;
     TORNELL_TRY(cipher.GetKey(&key, &keyBytes));
-    TORNELL_TRY(aead->gcm.SetKey(reinterpret_cast<const uint8_t*>(key), keyBytes));
+    TORNELL_TRY(gcm.SetKey(reinterpret_cast<const uint8_t*>(key), keyBytes));
+  } else if (chacha == nullptr) {
+    chacha.reset(new (std::nothrow) ChaCha20Poly1305());
+    if (chacha == nullptr) return kStatusNoMemory;
   }
   aeadKeyed = 1;
   return kStatusOk;
 }
 
-int CipherSuite::AeadEncrypt(const char* data, int length, ByteString& out) {
-  TORNELL_TRY(KeyAead());
-  AesGcm& gcmRecord = aead->gcm;
-  ChaCha20Poly1305& chachaRecord = aead->chachaRecord;
-  if (aeadNonce.IsEmpty()) return SymmetricCipher::kBadIvSize;
-  const int start = out.Length();
-  TORNELL_TRY(out.Resize(start + length + kAeadTagLength));
-  uint8_t* sealed = out.Bytes() + start;
-  uint8_t* tag = sealed + length;
+// One AEAD record on the keyed state: sealing reads `from` and writes the
+// ciphertext to `to` and the tag; opening reads the ciphertext from `from`,
+// writes the plaintext to `to` and checks the tag (a mismatch is kAuthFailed).
+int CipherSuite::AeadRecord(const char* from, int length, uint8_t* to, uint8_t* tag, bool seal) {
+  uint8_t* in = Writable(from);
+  uint8_t* plainSide = seal ? in : to;
+  uint8_t* cipherSide = seal ? to : in;
   int tagLength = kAeadTagLength;
   int status = kStatusOk;
+  int finished = kStatusOk;
   if (IsGcm()) {
-    gcmRecord.Restart();
-    status = gcmRecord.SetIV(aeadNonce.Bytes(), static_cast<uint64_t>(aeadNonce.Length()));
-    if (status == kStatusOk) status = gcmRecord.AddAad(aeadData.Bytes(), static_cast<uint64_t>(aeadData.Length()));
-    if (status == kStatusOk) status = gcmRecord.Update(Writable(data), static_cast<uint64_t>(length), sealed, true);
-    if (status == kStatusOk) status = gcmRecord.Finish(tag, &tagLength, 1);
+    gcm.Restart();
+    status = gcm.SetIV(aeadNonce.Bytes(), static_cast<uint64_t>(aeadNonce.Length()));
+    if (status == kStatusOk) status = gcm.AddAad(aeadData.Bytes(), static_cast<uint64_t>(aeadData.Length()));
+    if (status == kStatusOk) status = gcm.Update(plainSide, static_cast<uint64_t>(length), cipherSide, seal);
+    if (status == kStatusOk) finished = gcm.Finish(tag, &tagLength, seal ? 1 : 0);
   } else {
     const char* key = nullptr;
     int keyBytes = 0;
     status = cipher.GetKey(&key, &keyBytes);
     if (status == kStatusOk) {
-      status = chachaRecord.Init(reinterpret_cast<const uint8_t*>(key), keyBytes, aeadNonce.Bytes(),
-                                 aeadNonce.Length(), 0, 1);
+      status = chacha->Init(reinterpret_cast<const uint8_t*>(key), keyBytes, aeadNonce.Bytes(), aeadNonce.Length(),
+                            0, seal ? 1 : 0);
     }
-    if (status == kStatusOk) status = chachaRecord.SetAad(aeadData.Bytes(), aeadData.Length());
-    if (status == kStatusOk) status = chachaRecord.Process(Writable(data), static_cast<size_t>(length), sealed, true);
-    if (status == kStatusOk) status = chachaRecord.Final(tag, &tagLength, true);
+    if (status == kStatusOk) status = chacha->SetAad(aeadData.Bytes(), aeadData.Length());
+    if (status == kStatusOk) status = chacha->Process(plainSide, static_cast<size_t>(length), cipherSide, seal);
+    if (status == kStatusOk) finished = chacha->Final(tag, &tagLength, seal);
   }
+  if (finished != kStatusOk) status = seal ? finished : SymmetricCipher::kAuthFailed;
+  return status;
+}
+
+int CipherSuite::AeadEncrypt(const char* data, int length, ByteString& out) {
+  TORNELL_TRY(KeyAead());
+  if (aeadNonce.IsEmpty()) return SymmetricCipher::kBadIvSize;
+  const int start = out.Length();
+  TORNELL_TRY(out.Resize(start + length + kAeadTagLength));
+  uint8_t* sealed = out.Bytes() + start;
+  const int status = AeadRecord(data, length, sealed, sealed + length, true);
   if (status != kStatusOk) {
     SecureWipe(sealed, static_cast<size_t>(length) + kAeadTagLength);
     (void)out.Resize(start);  // shrinking cannot fail
@@ -197,38 +216,13 @@ int CipherSuite::AeadEncrypt(const char* data, int length, ByteString& out) {
 
 int CipherSuite::AeadDecrypt(const char* data, int length, ByteString& out) {
   TORNELL_TRY(KeyAead());
-  AesGcm& gcmRecord = aead->gcm;
-  ChaCha20Poly1305& chachaRecord = aead->chachaRecord;
   if (aeadNonce.IsEmpty()) return SymmetricCipher::kBadIvSize;
   if (aeadTagLength < 0) return IsGcm() ? SymmetricCipher::kAuthFailed : SymmetricCipher::kNoTag;
   if (aeadTagLength != kAeadTagLength) return SymmetricCipher::kAuthFailed;
   const int start = out.Length();
   TORNELL_TRY(out.Resize(start + length));
   uint8_t* opened = out.Bytes() + start;
-  int tagLength = kAeadTagLength;
-  int status = kStatusOk;
-  if (IsGcm()) {
-    gcmRecord.Restart();
-    status = gcmRecord.SetIV(aeadNonce.Bytes(), static_cast<uint64_t>(aeadNonce.Length()));
-    if (status == kStatusOk) status = gcmRecord.AddAad(aeadData.Bytes(), static_cast<uint64_t>(aeadData.Length()));
-    if (status == kStatusOk) status = gcmRecord.Update(opened, static_cast<uint64_t>(length), Writable(data), false);
-    if (status == kStatusOk && gcmRecord.Finish(aeadTag, &tagLength, 0) != kStatusOk) {
-      status = SymmetricCipher::kAuthFailed;
-    }
-  } else {
-    const char* key = nullptr;
-    int keyBytes = 0;
-    status = cipher.GetKey(&key, &keyBytes);
-    if (status == kStatusOk) {
-      status = chachaRecord.Init(reinterpret_cast<const uint8_t*>(key), keyBytes, aeadNonce.Bytes(),
-                                 aeadNonce.Length(), 0, 0);
-    }
-    if (status == kStatusOk) status = chachaRecord.SetAad(aeadData.Bytes(), aeadData.Length());
-    if (status == kStatusOk) status = chachaRecord.Process(opened, static_cast<size_t>(length), Writable(data), false);
-    if (status == kStatusOk && chachaRecord.Final(aeadTag, &tagLength, false) != kStatusOk) {
-      status = SymmetricCipher::kAuthFailed;
-    }
-  }
+  const int status = AeadRecord(data, length, opened, aeadTag, false);
   // A tag serves one record.
   aeadTagLength = -1;
   if (status != kStatusOk) {
@@ -255,9 +249,8 @@ int CipherSuite::HkdfExtract(int hash, const ByteString& salt, const ByteString&
   if (HashContext::DigestLengthOf(hash) <= 0) return kStatusKdfBadRequest;
   Hmac hmac;
   TORNELL_TRY(hmac.Init(hash, salt.Data(), salt.Length()));
-  SecretBytes prk;
-  TORNELL_TRY(hmac.Mac(inputKey.Data(), inputKey.Length(), prk));
-  return out.Assign(prk);
+  // The MAC is written only once the input key is read: `out` may be either input.
+  return hmac.Mac(inputKey.Data(), inputKey.Length(), out);
 }
 
 int CipherSuite::HkdfExpand(int hash, const ByteString& key, const ByteString& info, int length, ByteString& out) {
@@ -268,10 +261,7 @@ int CipherSuite::HkdfExpand(int hash, const ByteString& key, const ByteString& i
 }
 
 int CipherSuite::HkdfExpandKeyed(Hmac& hmac, int hash, const ByteString& info, int length, ByteString& out) {
-  if (&out != &info) return ExpandInfo(hmac, hash, info.Data(), info.Length(), length, out);
-  SecretBytes result;
-  TORNELL_TRY(ExpandInfo(hmac, hash, info.Data(), info.Length(), length, result));
-  return out.Assign(result);
+  return ExpandInfoApart(hmac, hash, info.Data(), info.Length(), length, info, out);
 }
 
 int CipherSuite::BuildHkdfLabel(const char* label, int length, const ByteString& context, const char* prefix,
@@ -295,10 +285,7 @@ int CipherSuite::HkdfExpandLabel(Hmac& keyed, int hash, const char* label, const
   char info[kMaxHkdfLabel];
   const int size = HkdfLabelInto(label, length, context, prefix, info);
   if (size < 0) return kStatusKdfBadRequest;
-  if (&out != &context) return ExpandInfo(keyed, hash, info, size, length, out);
-  SecretBytes result;
-  TORNELL_TRY(ExpandInfo(keyed, hash, info, size, length, result));
-  return out.Assign(result);
+  return ExpandInfoApart(keyed, hash, info, size, length, context, out);
 }
 
 int CipherSuite::DeriveSecret(int hash, const ByteString& secret, const char* label, const ByteString& context,

@@ -1,7 +1,5 @@
 #include "crypto/cipher/aead/AesGcm.h"
 
-#include "crypto/cipher/aes/Aes.h"
-
 #include <cstring>
 
 #include "core/base/Status.h"
@@ -9,6 +7,7 @@
 #include "core/secure/ConstantTime.h"
 #include "core/secure/SecureWipe.h"
 #include "crypto/cipher/aead/AesGcmClmul.h"
+#include "crypto/cipher/aes/AesHardware.h"
 
 namespace tornell {
 
@@ -97,14 +96,15 @@ void AesGcm::MultiplyH(uint8_t* value) const {
 }
 
 // The hash key's tables and powers and the round-key copy are key material.
+// Unkeyed (never keyed, or forgotten already), the state holds nothing
+// drawn from a key: suites that never carried one skip the wipes.
 AesGcm::~AesGcm() {
-  SecureWipeObject(hl);
-  SecureWipeObject(hh);
-  SecureWipeObject(roundKeys);
-  SecureWipeObject(hPowers);
-  SecureWipeObject(hWide);
-  SecureWipeObject(x);
-  SecureWipeObject(work);
+  if (keyed) Forget();
+}
+
+void AesGcm::Forget() {
+  Restart();
+  WipeKey();
 }
 
 int AesGcm::IncrementCounter() {
@@ -139,41 +139,47 @@ void AesGcm::NeedWide() {
   wideReady = true;
 }
 
-int AesGcm::SetKey(const uint8_t* key, int keyLength) {
-  Restart();
-  hl[0] = hh[0] = 0;
-  if (powers > 1) SecureWipeObject(hPowers);
+// Clears what a key left: a new key, even one refused, keeps nothing of it.
+void AesGcm::WipeKey() {
+  if (!keyed) return;
+  keyed = false;
+  // Only the portable path builds the 4-bit tables.
+  if (!fast) {
+    SecureWipeObject(hl);
+    SecureWipeObject(hh);
+  }
+  if (powers > 0) SecureWipe(hPowers, size_t(16 * powers));
   if (wideReady) SecureWipeObject(hWide);
+  if (rounds > 0) SecureWipe(roundKeys, size_t(16 * (rounds + 1)));
   powers = 0;
   wideReady = false;
-  fast = false;
-  wide = false;
-  wide256 = false;
+  rounds = 0;
+}
+
+int AesGcm::SetKey(const uint8_t* key, int keyLength) {
+  Restart();
+  WipeKey();
+  keyed = true;
   const bool usualLength = keyLength == 16 || keyLength == 24 || keyLength == 32;
   fast = usualLength && cpu::Has(cpu::path::kAesGcmClmul);
   wide = fast && cpu::Has(cpu::path::kAesGcmVaes512);
   wide256 = fast && !wide && cpu::Has(cpu::path::kAesGcmVaes256);
   if (fast) {
-    // The schedule is expanded on the stack and kept only in AES-NI byte
-    // order: the AES object, with its heap array, stays unkeyed.
-    uint32_t rk[60];
-    rounds = AesKeySetupEncrypt(rk, key, keyLength * 8);
-    for (int i = 0; i < 4 * (rounds + 1); ++i) {
-      uint32_t bytes = __builtin_bswap32(rk[i]);  // little-endian host
-      std::memcpy(roundKeys + 4 * i, &bytes, 4);
-    }
-    SecureWipeObject(rk);
+    // Kept only in AES-NI byte order: the AES object, with its heap array,
+    // stays unkeyed.
+    rounds = aeshw::ExpandEncryptKeySwapped(key, keyLength * 8, roundKeys);
   } else {
-    const int keyed = aes.SetKey(key, keyLength, 1, kModeCbc);
-    if (keyed != 0) return keyed;
+    const int status = aes.SetKey(key, keyLength, 1, kModeCbc);
+    if (status != 0) return status;
   }
   uint8_t h[16] = {};
   int st = EncryptBlock(h, h);
   if (st != 0) return st;
-  BuildTables(h);
   if (fast) {
     gcmclmul::Powers(h, hPowers, 0, 1);
     powers = 1;
+  } else {
+    BuildTables(h);
   }
   SecureWipeObject(h);
   return kStatusOk;
@@ -413,6 +419,7 @@ int AesGcm::CopyFrom(const AesGcm& other) {
   std::memcpy(hWide, other.hWide, sizeof hWide);
   powers = other.powers;
   wideReady = other.wideReady;
+  keyed = other.keyed;
   return st;
 }
 

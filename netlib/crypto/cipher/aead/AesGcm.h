@@ -32,7 +32,10 @@ struct AesGcm {
   int rounds = 0;
   alignas(16) uint8_t roundKeys[15 * 16] = {};
   alignas(16) uint8_t hPowers[16 * 16] = {};
-  alignas(64) uint8_t hWide[16 * 16] = {};
+  // 16-byte alignment only: the wide loops load it unaligned once per call,
+  // and the suites embedding this state must not need over-aligned storage.
+  alignas(16) uint8_t hWide[16 * 16] = {};
+  bool keyed = false;  // the tables or schedules may hold key material
   int powers = 0;      // H^1 .. H^powers are in hPowers
   bool wideReady = false;  // hWide holds them too
 
@@ -50,6 +53,8 @@ struct AesGcm {
   [[nodiscard]] int SetKey(const uint8_t* key, int keyLength);
   // A new message under the same key: what SetKey leaves, without keying again.
   void Restart();
+  // Wipes the key and the message in progress; SetKey is needed again.
+  void Forget();
   [[nodiscard]] int SetIV(const uint8_t* iv, uint64_t length);
   [[nodiscard]] int AddAad(const uint8_t* aad, uint64_t length);
   // Encrypting reads plaintext and writes ciphertext; decrypting the reverse.
@@ -70,6 +75,7 @@ struct AesGcm {
 
  private:
   [[nodiscard]] int EncryptBlock(const uint8_t* in, uint8_t* out) const;
+  void WipeKey();
   void BuildTables(const uint8_t* h);
   void NeedPowers(int want);
   void NeedWide();

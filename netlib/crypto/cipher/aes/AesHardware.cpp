@@ -1,5 +1,6 @@
 #include "crypto/cipher/aes/AesHardware.h"
 
+#include "core/secure/SecureWipe.h"
 #include "crypto/cipher/block/BlockBytes.h"
 
 #include <immintrin.h>
@@ -95,6 +96,118 @@ AESHW_TARGET void DecryptBlocks(const uint32_t* rk, int rounds, const unsigned c
 
 void SwapSchedule(const uint32_t* rk, int rounds, unsigned char* out) {
   for (int w = 0; w < 4 * (rounds + 1); ++w) blockbytes::StoreBe32(out + 4 * w, rk[w]);
+}
+
+namespace {
+
+// w ^= w << 32 ^ w << 64 ^ w << 96: each word of a round key is the XOR of
+// the words before it in the previous one.
+AESHW_TARGET inline __m128i PrefixXor(__m128i w) {
+  w = _mm_xor_si128(w, _mm_slli_si128(w, 4));
+  return _mm_xor_si128(w, _mm_slli_si128(w, 8));
+}
+
+// The next four words from the previous four and the assist word broadcast
+// from lane `Lane` of `assist`.
+template <int Lane>
+AESHW_TARGET inline __m128i NextWords(__m128i previous, __m128i assist) {
+  return _mm_xor_si128(PrefixXor(previous), _mm_shuffle_epi32(assist, Lane * 0x55));
+}
+
+AESHW_TARGET void Expand128(const unsigned char* key, __m128i* k) {
+  k[0] = Load(key);
+#define AESHW_STEP128(i, rcon) k[i] = NextWords<3>(k[i - 1], _mm_aeskeygenassist_si128(k[i - 1], rcon))
+  AESHW_STEP128(1, 0x01);
+  AESHW_STEP128(2, 0x02);
+  AESHW_STEP128(3, 0x04);
+  AESHW_STEP128(4, 0x08);
+  AESHW_STEP128(5, 0x10);
+  AESHW_STEP128(6, 0x20);
+  AESHW_STEP128(7, 0x40);
+  AESHW_STEP128(8, 0x80);
+  AESHW_STEP128(9, 0x1B);
+  AESHW_STEP128(10, 0x36);
+#undef AESHW_STEP128
+}
+
+// Six words per step: `a` holds words 0-3 of the step, `b` words 4-5 in its
+// low half. The round keys straddle steps, so they are put together from
+// the halves.
+AESHW_TARGET inline void Step192(__m128i& a, __m128i& b, __m128i assist) {
+  a = NextWords<1>(a, assist);
+  const __m128i last = _mm_shuffle_epi32(a, 0xFF);
+  b = _mm_xor_si128(_mm_xor_si128(b, _mm_slli_si128(b, 4)), last);
+}
+
+AESHW_TARGET inline __m128i LowHigh(__m128i low, __m128i high) { return _mm_unpacklo_epi64(low, high); }
+AESHW_TARGET inline __m128i HighLow(__m128i high, __m128i low) {
+  return _mm_castpd_si128(_mm_shuffle_pd(_mm_castsi128_pd(high), _mm_castsi128_pd(low), 1));
+}
+
+AESHW_TARGET void Expand192(const unsigned char* key, __m128i* k) {
+  __m128i a = Load(key);
+  __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(key + 16));
+  k[0] = a;
+  __m128i previousB = b;
+#define AESHW_STEP192(rcon) Step192(a, b, _mm_aeskeygenassist_si128(b, rcon))
+  // Two steps give twelve words: three round keys.
+  AESHW_STEP192(0x01);
+  k[1] = LowHigh(previousB, a);
+  k[2] = HighLow(a, b);
+  AESHW_STEP192(0x02);
+  k[3] = a;
+  previousB = b;
+  AESHW_STEP192(0x04);
+  k[4] = LowHigh(previousB, a);
+  k[5] = HighLow(a, b);
+  AESHW_STEP192(0x08);
+  k[6] = a;
+  previousB = b;
+  AESHW_STEP192(0x10);
+  k[7] = LowHigh(previousB, a);
+  k[8] = HighLow(a, b);
+  AESHW_STEP192(0x20);
+  k[9] = a;
+  previousB = b;
+  AESHW_STEP192(0x40);
+  k[10] = LowHigh(previousB, a);
+  k[11] = HighLow(a, b);
+  AESHW_STEP192(0x80);
+  k[12] = a;
+#undef AESHW_STEP192
+}
+
+AESHW_TARGET void Expand256(const unsigned char* key, __m128i* k) {
+  k[0] = Load(key);
+  k[1] = Load(key + 16);
+  // The second key of each pair takes SubWord alone: no rotation, no constant.
+#define AESHW_STEP256(i, rcon)                                                 \
+  k[i] = NextWords<3>(k[(i) - 2], _mm_aeskeygenassist_si128(k[(i) - 1], rcon)); \
+  k[(i) + 1] = NextWords<2>(k[(i) - 1], _mm_aeskeygenassist_si128(k[i], 0))
+  AESHW_STEP256(2, 0x01);
+  AESHW_STEP256(4, 0x02);
+  AESHW_STEP256(6, 0x04);
+  AESHW_STEP256(8, 0x08);
+  AESHW_STEP256(10, 0x10);
+  AESHW_STEP256(12, 0x20);
+  k[14] = NextWords<3>(k[12], _mm_aeskeygenassist_si128(k[13], 0x40));
+#undef AESHW_STEP256
+}
+
+}  // namespace
+
+AESHW_TARGET int ExpandEncryptKeySwapped(const unsigned char* key, int keyBits, unsigned char* out) {
+  __m128i k[15];
+  int rounds = 0;
+  switch (keyBits) {
+    case 128: Expand128(key, k); rounds = 10; break;
+    case 192: Expand192(key, k); rounds = 12; break;
+    case 256: Expand256(key, k); rounds = 14; break;
+    default: return 0;
+  }
+  for (int r = 0; r <= rounds; ++r) Store(out + 16 * r, k[r]);
+  SecureWipeObject(k);
+  return rounds;
 }
 
 AESHW_TARGET void EncryptBlocksSwapped(const unsigned char* rk, int rounds, const unsigned char* in,

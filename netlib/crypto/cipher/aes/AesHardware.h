@@ -16,6 +16,10 @@ void DecryptBlocks(const uint32_t* rk, int rounds, const unsigned char* in, unsi
 // Same operations on a schedule already in block byte order (16 bytes per
 // round key, as SwapSchedule writes it), which saves the swap per call.
 void SwapSchedule(const uint32_t* rk, int rounds, unsigned char* out);
+// The encryption schedule of a 128-, 192- or 256-bit key made with
+// AESKEYGENASSIST, straight into block byte order; the rounds, or 0 for any
+// other key size (nothing written).
+int ExpandEncryptKeySwapped(const unsigned char* key, int keyBits, unsigned char* out);
 void EncryptBlocksSwapped(const unsigned char* rk, int rounds, const unsigned char* in,
                           unsigned char* out, int blocks);
 void DecryptBlocksSwapped(const unsigned char* rk, int rounds, const unsigned char* in,

@@ -65,6 +65,9 @@ class SymmetricCipher {
   [[nodiscard]] int KeyObject();
   [[nodiscard]] int EnsureRegister();
   int BlockLength() const { return blockBits_ / 8; }
+  bool HoldsNothing() const {
+    return cipher_ == nullptr && key_.IsEmpty() && iv_.IsEmpty() && chain_.IsEmpty() && pending_.IsEmpty();
+  }
   [[nodiscard]] int RunMode(const uint8_t* data, int length, ByteString& out);
   [[nodiscard]] int Ecb(const uint8_t* data, int length, ByteString& out);
   [[nodiscard]] int CbcEncrypt(const uint8_t* data, int length, ByteString& out);

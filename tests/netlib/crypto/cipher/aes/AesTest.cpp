@@ -1,5 +1,6 @@
 #include "crypto/cipher/aes/Aes.h"
 #include "crypto/cipher/aes/AesCipher.h"
+#include "crypto/cipher/aes/AesHardware.h"
 
 #include "../CipherTestUtil.h"
 #include "ProcessorPath.h"
@@ -146,6 +147,30 @@ TEST_P(AesPaths, KeyExpansionWordsAndInvalidLengths) {
   unsigned char key[32] = {};
   EXPECT_EQ(AesKeySetupEncrypt(w, key, 64), 0);
   EXPECT_EQ(AesKeySetupDecrypt(w, key, 160), 0);
+}
+
+// The AESKEYGENASSIST schedule, byte for byte the word schedule above (which
+// the FIPS 197 words check), for keys of every size with every byte value.
+TEST(AesHardwareSchedule, MatchesTheWordScheduleForEveryKeySize) {
+  USE_PROCESSOR_PATH_OR_SKIP(cpu::path::kAesNi);
+  for (int keyBytes : {16, 24, 32}) {
+    for (int seed = 0; seed < 64; ++seed) {
+      unsigned char key[32];
+      for (int i = 0; i < keyBytes; ++i) key[i] = static_cast<unsigned char>(seed * 67 + i * 29 + (seed >> 3) * i);
+      uint32_t words[60];
+      const int rounds = AesKeySetupEncrypt(words, key, keyBytes * 8);
+      unsigned char expected[15 * 16], got[15 * 16];
+      aeshw::SwapSchedule(words, rounds, expected);
+      std::memset(got, 0xA5, sizeof got);
+      ASSERT_EQ(rounds, aeshw::ExpandEncryptKeySwapped(key, keyBytes * 8, got)) << keyBytes;
+      ASSERT_EQ(0, std::memcmp(expected, got, size_t(16 * (rounds + 1)))) << keyBytes << " " << seed;
+      // Nothing beyond the last round key is touched.
+      for (size_t i = size_t(16 * (rounds + 1)); i < sizeof got; ++i) ASSERT_EQ(0xA5, got[i]);
+    }
+  }
+  unsigned char key[32] = {}, out[15 * 16] = {};
+  EXPECT_EQ(0, aeshw::ExpandEncryptKeySwapped(key, 64, out));
+  EXPECT_EQ(0, aeshw::ExpandEncryptKeySwapped(key, 160, out));
 }
 
 // Random keys and data against Python's cryptography: ECB over 19 blocks

@@ -7,6 +7,7 @@
 #include "PathLevels.h"
 #include "VectorFiles.h"
 #include "crypto/cipher/aead/AesGcm.h"
+#include "crypto/cipher/aes/Aes.h"
 #include "crypto/cipher/engine/SymmetricCipher.h"
 
 using namespace tornell;
@@ -303,5 +304,54 @@ TEST_P(GcmPaths, InPlaceGivesTheSameBytes) {
 }
 
 AEAD_ALL_PATHS(GcmPaths);
+
+bool Holds(const AesGcm& g, const uint8_t* secret) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(&g);
+  for (size_t at = 0; at + 16 <= sizeof g; ++at) {
+    if (std::memcmp(bytes + at, secret, 16) == 0) return true;
+  }
+  return false;
+}
+
+// A new key leaves nothing of the old one in the object: not its hash key H
+// in either byte order (the tables and the powers of the carry-less path),
+// nor a round key, whichever paths the two keys run on.
+TEST(GcmRekey, NothingOfThePreviousKeyRemains) {
+  const Bytes oldKey = Hex(K), newKey = Hex(K.substr(2) + "11");
+  uint32_t words[60];
+  const int rounds = AesKeySetupEncrypt(words, oldKey.data(), 128);
+  uint8_t h[16] = {}, reversed[16], roundKey[16];
+  AesEncryptBlock(words, rounds, h, h);
+  for (int i = 0; i < 16; ++i) reversed[i] = h[15 - i];
+  for (int i = 0; i < 4; ++i) {
+    for (int b = 0; b < 4; ++b) roundKey[4 * i + b] = uint8_t(words[4 + i] >> (24 - 8 * b));
+  }
+  for (size_t length : {size_t(0), size_t(1000)}) {
+    Bytes pt(length, 0x5A);
+    for (uint32_t first : {kWidePath, kVaes256Path, kVectorPath, kPortablePath}) {
+      for (uint32_t second : {kWidePath, kVaes256Path, kVectorPath, kPortablePath}) {
+        if (!Available(first) || !Available(second)) continue;
+        SCOPED_TRACE(testing::Message() << first << " then " << second << ", " << length << " bytes");
+        AesGcm g;
+        {
+          tornell::cpu::ScopedRestrict path(first);
+          ASSERT_EQ(0, g.SetKey(oldKey.data(), 16));
+          Bytes ct(pt.size()), tag(16);
+          int tagLength = 16;
+          // A long message makes the higher powers of H as well.
+          if (length > 0) {
+            ASSERT_EQ(0, g.EncryptAndTag(oldKey.data(), 12, nullptr, 0, pt.data(), pt.size(), ct.data(), tag.data(),
+                                         &tagLength));
+          }
+        }
+        tornell::cpu::ScopedRestrict path(second);
+        ASSERT_EQ(0, g.SetKey(newKey.data(), 16));
+        EXPECT_FALSE(Holds(g, h));
+        EXPECT_FALSE(Holds(g, reversed));
+        EXPECT_FALSE(Holds(g, roundKey));
+      }
+    }
+  }
+}
 
 }  // namespace
