@@ -30,7 +30,9 @@ int CopyRsaKey(std::unique_ptr<RsaKey>& to, const std::unique_ptr<RsaKey>& from)
     to.reset(new (std::nothrow) RsaKey());
     if (to == nullptr) return kStatusNoMemory;
   }
-  return to->CopyFrom(*from);
+  const int status = to->CopyFrom(*from);
+  if (status != kStatusOk) to.reset();  // never half a key
+  return status;
 }
 
 }  // namespace
@@ -48,7 +50,6 @@ int TlsSecurityContext::Reset() {
                          &peerCertificateDer, &peerKeyAlgorithm};
   TORNELL_TRY(ClearAll(texts, int(sizeof texts / sizeof texts[0])));
   peerCertificate = ownCertificate = nullptr;
-  hasEphemeralRsaKey = 0;
   ephemeralRsaKey.reset();
   TORNELL_TRY(keyExchange.Reset());
   TORNELL_TRY(readState.Reset());
@@ -73,7 +74,6 @@ int TlsSecurityContext::CopyFrom(const TlsSecurityContext& source, int keepCiphe
   ownCertificate = source.ownCertificate;
   TORNELL_TRY(peerCertificateDer.Assign(source.peerCertificateDer));
   TORNELL_TRY(peerKeyAlgorithm.Assign(source.peerKeyAlgorithm));
-  hasEphemeralRsaKey = source.hasEphemeralRsaKey;
   TORNELL_TRY(CopyRsaKey(ephemeralRsaKey, source.ephemeralRsaKey));
   if (keepCipherStates == 0) {
     TORNELL_TRY(readState.CopyFrom(source.readState));
@@ -107,7 +107,6 @@ int TlsSecurityContext::TakeNegotiated(const TlsSecurityContext& source) {
   peerCertificate = source.peerCertificate;
   TORNELL_TRY(peerCertificateDer.Assign(source.peerCertificateDer));
   TORNELL_TRY(peerKeyAlgorithm.Assign(source.peerKeyAlgorithm));
-  hasEphemeralRsaKey = source.hasEphemeralRsaKey;
   TORNELL_TRY(CopyRsaKey(ephemeralRsaKey, source.ephemeralRsaKey));
   return kStatusOk;
 }
