@@ -69,6 +69,11 @@ int WireBuffer::Clear() {
   return kStatusOk;
 }
 
+int WireBuffer::Reserve(int capacity) {
+  const int status = EnsureStorage();
+  return status != kStatusOk ? status : storage_->Reserve(capacity);
+}
+
 int WireBuffer::Remaining() const {
   const int length = Length();
   if (position_ < 0 || position_ >= length) return 0;

@@ -24,6 +24,8 @@ class WireBuffer {
   [[nodiscard]] int Assign(const void* buffer, int offset, int length);
   [[nodiscard]] int Assign(const WireBuffer& other);
   int Clear();
+  // Room for `capacity` bytes before the next allocation; Clear gives it back.
+  [[nodiscard]] int Reserve(int capacity);
   int Rewind() { position_ = 0; return kStatusOk; }
   int SetPosition(int position) { position_ = position; return kStatusOk; }
 

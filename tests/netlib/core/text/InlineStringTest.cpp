@@ -114,6 +114,7 @@ TEST(InlineString, FailedAllocationKeepsTheContent) {
       {"SetLength", [](ByteString& s) { return s.SetLength(5000); }},
       {"Format", [](ByteString& s) { return s.AppendFormat("%0400d", 1); }},
       {"utf-16 work area", [](ByteString& s) { return s.Utf16LeToUtf8(); }},
+      {"Reserve", [](ByteString& s) { return s.Reserve(3000); }},
   };
   for (const Grow& g : grows) {
     for (int start : {50, 120}) {
@@ -127,6 +128,24 @@ TEST(InlineString, FailedAllocationKeepsTheContent) {
       EXPECT_EQ(s.Data()[s.Length()], '\0');
       EXPECT_EQ(s.AppendRepeated(400, 'z'), 0) << "usable again after " << g.name;
     }
+  }
+}
+
+// Reserved room takes the growth that follows without moving the bytes again.
+TEST(InlineString, ReserveKeepsContentAndRoom) {
+  for (int start : {10, 150}) {
+    ByteString s;
+    ASSERT_EQ(s.AppendRepeated(start, 'r'), 0);
+    ASSERT_EQ(s.Reserve(2000), 0);
+    EXPECT_GE(s.Capacity(), 2000);
+    EXPECT_EQ(Str(s), std::string(size_t(start), 'r'));
+    EXPECT_EQ(s.Data()[s.Length()], '\0');
+    const char* block = s.Data();
+    ASSERT_EQ(s.AppendRepeated(2000 - start, 'g'), 0);
+    EXPECT_EQ(s.Data(), block) << "from " << start;
+    ASSERT_EQ(s.Reserve(10), 0);  // less than held: nothing changes
+    EXPECT_EQ(s.Data(), block);
+    EXPECT_EQ(s.Length(), 2000);
   }
 }
 
