@@ -14,6 +14,8 @@ namespace {
 
 constexpr int kCertificateVerifyPadLength = 64;
 constexpr int kSsl30 = 0x0300;
+// A handshake's transcript runs to a few kilobytes: room for it at once.
+constexpr int kTranscriptRoom = 4096;
 
 int ClearAll(ByteString* const* items, int count) {
   for (int i = 0; i < count; ++i) items[i]->Clear();
@@ -132,6 +134,7 @@ int TlsSecurityContext::TranscriptHash(const WireBuffer& messages, ByteString& o
     transcriptId = -1;
     TORNELL_TRY(transcriptDigest.SetAlgorithm(id));
     TORNELL_TRY(transcriptSeen.Clear());
+    (void)transcriptSeen.Reserve(kTranscriptRoom);  // without room it grows as it goes
   }
   const int from = transcriptSeen.Length();
   TORNELL_TRY(transcriptDigest.Update(messages.Data() + from, messages.Length() - from));

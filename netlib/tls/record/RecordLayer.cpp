@@ -24,6 +24,9 @@ constexpr int kSsl30 = 0x0300;
 constexpr int kTls10 = 0x0301;
 constexpr int kTls12Wire = 0x0303;
 constexpr int kExplicitNonce = 8;
+// A handshake's transcript and a flight of records run to a few kilobytes:
+// room for that at once, instead of growing the bytes message by message.
+constexpr int kHandshakeRoom = 4096;
 constexpr int kExtServerName = 0;
 constexpr int kExtSupportedGroups = 10;
 constexpr int kExtAlpn = 16;
@@ -482,6 +485,7 @@ int TlsEngine::SendRecordBytes(const char* data, int length) {
 void TlsEngine::BeginFlight() {
   delete flight;
   flight = new (std::nothrow) WireBuffer();  // without memory the records go out one by one
+  if (flight != nullptr) (void)flight->Reserve(kHandshakeRoom);  // without room it grows as it goes
 }
 
 int TlsEngine::FlushFlight() {
@@ -507,6 +511,7 @@ int TlsEngine::SendHandshakeMessage(WireBuffer& message) {
 
 int TlsEngine::AddToHandshakeMessages(int flag, const char* data, int offset, int length) {
   if ((flag & 0xFF) == 0) return kStatusOk;
+  if (handshakeMessages.Length() < kHandshakeRoom / 2) (void)handshakeMessages.Reserve(kHandshakeRoom);
   return handshakeMessages.PutBytes(data, offset, length);
 }
 
