@@ -51,6 +51,10 @@ constexpr int kTls13ServerHello = 30;
 constexpr int kTls13Extensions = 31;
 }  // namespace tlsstate
 
+// A list setting's text, with room inline for the longest default list: the
+// settings of a new engine take no allocation.
+using SettingText = InlineString<191>;
+
 class TlsEngine {
  public:
   static constexpr int kStatusHandshakeFailed = 276;
@@ -325,11 +329,11 @@ class TlsEngine {
   int serverDhBits = kDefaultServerDhBits;
   int handshakeState = tlsstate::kStart;
   ByteString receiveBuffer;
-  ByteString tls12SignatureAlgorithms;
-  ByteString tls12SupportedGroups;
-  ByteString tls13SignatureAlgorithms;
-  ByteString tls13SupportedGroups;
-  ByteString tls13KeyShareGroups;
+  SettingText tls12SignatureAlgorithms;
+  SettingText tls12SupportedGroups;
+  SettingText tls13SignatureAlgorithms;
+  SettingText tls13SupportedGroups;
+  SettingText tls13KeyShareGroups;
   ByteString alpnProtocols;
   ByteString negotiatedAlpn;
   ByteString remoteHost;

@@ -122,8 +122,8 @@ int PutCodeExtension(WireBuffer& out, int type, int width, const CodeList& codes
 
 // The ids of a group or scheme setting, in its order; an unknown name fails.
 template <typename Lookup>
-int SettingCodes(const ByteString& text, Lookup lookup, CodeList& out) {
-  return ForEachListItem(text.CStr(), ',', [&](const char* name, int length) {
+int SettingCodes(const char* text, Lookup lookup, CodeList& out) {
+  return ForEachListItem(text, ',', [&](const char* name, int length) {
     int id = 0;
     if (lookup(name, length, id) != kStatusOk) return tls::kStatusBadListItem;
     return out.Add(id);
@@ -325,12 +325,12 @@ int TlsEngine::BuildClientHelloExtensions(WireBuffer& out) {
 
   if (IsTls13Enabled() != 0) {
     CodeList schemes;
-    TORNELL_TRY(SettingCodes(tls13SignatureAlgorithms, SchemeIdOf, schemes));
+    TORNELL_TRY(SettingCodes(tls13SignatureAlgorithms.CStr(), SchemeIdOf, schemes));
     TORNELL_TRY(PutCodeExtension(out, kExtSignatureAlgorithms, 2, schemes));
   } else {
     if (CipherSuite::ListHasEcc(offeredSuites) != 0) {
       CodeList groups;
-      TORNELL_TRY(SettingCodes(tls12SupportedGroups, GroupIdOf, groups));
+      TORNELL_TRY(SettingCodes(tls12SupportedGroups.CStr(), GroupIdOf, groups));
       TORNELL_TRY(PutCodeExtension(out, kExtSupportedGroups, 2, groups));
       TORNELL_TRY(out.PutU16(kExtPointFormats));
       TORNELL_TRY(out.PutU16(2));

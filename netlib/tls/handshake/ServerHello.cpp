@@ -44,8 +44,8 @@ struct Offer {
   ByteString renegotiationInfo;
 };
 
-int GroupIds(const ByteString& text, CodeList& out) {
-  return ForEachListItem(text.CStr(), ',', [&out](const char* name, int length) {
+int GroupIds(const char* text, CodeList& out) {
+  return ForEachListItem(text, ',', [&out](const char* name, int length) {
     int id = 0;
     return tls::GroupId(name, length, id) == kStatusOk ? out.Add(id) : kStatusOk;
   });
@@ -302,8 +302,8 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
     TORNELL_TRY(peerSignatureAlgorithms.AppendByte(offer.schemes.Get(i) & 0xFF));
   }
   CodeList tls13Groups, tls12Groups, common13, common12;
-  TORNELL_TRY(GroupIds(tls13SupportedGroups, tls13Groups));
-  TORNELL_TRY(GroupIds(tls12SupportedGroups, tls12Groups));
+  TORNELL_TRY(GroupIds(tls13SupportedGroups.CStr(), tls13Groups));
+  TORNELL_TRY(GroupIds(tls12SupportedGroups.CStr(), tls12Groups));
   for (int i = 0; i < offer.groups.Count(); ++i) {
     const int group = offer.groups.Get(i);
     if (tls13Groups.Has(group)) TORNELL_TRY(common13.Add(group));
