@@ -110,7 +110,8 @@ int TlsEngine::Status(const char* text) { return owner != nullptr ? owner->OnTls
 int TlsEngine::StartHandshake() {
   TORNELL_TRY(Status("Socket connection established."));
   TORNELL_TRY(current.Reset());
-  TORNELL_TRY(pending.Reset());
+  // A client's hello begins by resetting the pending context itself.
+  if (role == 0) TORNELL_TRY(pending.Reset());
   current.isClient = pending.isClient = role;
   negotiatedAlpn.Clear();
   handshakeFragment.Clear();
