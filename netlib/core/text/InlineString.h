@@ -99,6 +99,19 @@ class InlineString {
     return status;
   }
 
+  // Shortens the content and keeps the storage, for buffers refilled over and
+  // over (a record at a time) that would otherwise give their block back and
+  // take a new one each time; the bytes cut off are wiped when the string wipes.
+  int Truncate(int length) {
+    if (length < 0) length = 0;
+    if (length >= length_) return kStatusOk;
+    char* data = Data();
+    if (Wipes()) detail::WipeBytes(data + length, static_cast<size_t>(length_ - length));
+    length_ = length;
+    data[length] = 0;
+    return kStatusOk;
+  }
+
   // Like Resize without a source; kept for the callers that name it so.
   int SetLength(int n) { return n == length_ ? kStatusOk : Resize(n); }
 

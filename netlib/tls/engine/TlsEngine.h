@@ -8,6 +8,7 @@
 #include "core/buffer/PtrList.h"
 #include "core/buffer/WireBuffer.h"
 #include "core/text/ByteString.h"
+#include "core/text/SecretBytes.h"
 #include "core/text/StringList.h"
 #include "tls/context/TlsSecurityContext.h"
 #include "tls/engine/SessionCache.h"
@@ -395,9 +396,10 @@ class TlsEngine {
                                   int& type, ByteString& plain);
 
   int failure = 0;
+  // Kept from record to record with their blocks; those holding plaintext wipe what they give up.
   ByteString protectScratch;
-  ByteString recordScratch;  // the plaintext of the record being processed
-  ByteString innerScratch;   // a TLS 1.3 plaintext being sealed (may be sent while one is processed)
+  SecretBytes recordScratch;  // the plaintext of the record being processed
+  SecretBytes innerScratch;   // a TLS 1.3 plaintext being sealed (may be sent while one is processed)
 };
 
 }  // namespace tornell

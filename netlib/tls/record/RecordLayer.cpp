@@ -276,7 +276,7 @@ int TlsEngine::ProcessAlert(const char* record, int size, const char* payload, i
 int TlsEngine::UnprotectRecord(const char* record, int size, int& type, ByteString& plain) {
   RecordCipherState& state = current.readState;
   const uint64_t sequence = state.NextSequence();
-  plain.Clear();
+  plain.Truncate(0);  // the block stays for the next record
   if (state.Suite().IsAead() != 0) return UnprotectAead(record, size - kRecordHeader, state, sequence, type, plain);
   return UnprotectCbc(record, size - kRecordHeader, state, sequence, type, plain);
 }
@@ -329,7 +329,7 @@ int TlsEngine::UnprotectAead(const char* record, int length, RecordCipherState& 
       return FailWithAlert(tlsalert::kUnexpectedMessage, kStatusNegotiationFailed, "Record without a content type");
     }
     type = uint8_t(plain.Data()[end - 1]);
-    TORNELL_TRY(plain.Resize(end - 1));
+    plain.Truncate(end - 1);
   }
   return kStatusOk;
 }
@@ -362,7 +362,7 @@ int TlsEngine::UnprotectCbc(const char* record, int length, RecordCipherState& s
     if (expected.Length() != macLength || !ct::BytesEqual(expected.Data(), bytes + length - macLength, size_t(macLength))) {
       return FailWithAlert(tlsalert::kBadRecordMac, kStatusIntegrityFailed, kBadMacText);
     }
-    return plain.Set(opened.Data(), length - macLength);
+    return plain.Append(opened.Data(), length - macLength);
   }
   SecretBytes macSecret;
   TORNELL_TRY(suite.GetMacSecret(macSecret));
@@ -380,7 +380,7 @@ int TlsEngine::UnprotectCbc(const char* record, int length, RecordCipherState& s
     return FailWithAlert(tlsalert::kBadRecordMac, kStatusIntegrityFailed,
                          check.paddingGood == 0 ? kBadPaddingText : kBadMacText);
   }
-  return plain.Set(bytes + ivLength, int(check.dataLength));
+  return plain.Append(bytes + ivLength, int(check.dataLength));
 }
 
 // ---- sending ------------------------------------------------------------------
@@ -390,7 +390,7 @@ int TlsEngine::ProtectRecord(int type, int version, const char* data, int length
   CipherSuite& suite = state.Suite();
   const uint64_t sequence = state.NextSequence();
   ByteString& out = protectScratch;
-  out.Clear();
+  out.Truncate(0);
   uint8_t header[kRecordHeader] = {uint8_t(type), uint8_t(version >> 8), uint8_t(version), 0, 0};
   if (suite.IsAead() != 0) {
     const int tag = CipherSuite::kAeadTagLength;
@@ -404,7 +404,8 @@ int TlsEngine::ProtectRecord(int type, int version, const char* data, int length
     int plainLength = length;
     if (tls13 != 0) {
       if (iv.Length() > int(sizeof nonce)) return kStatusIntegrityFailed;
-      TORNELL_TRY(innerScratch.Set(data, length));
+      innerScratch.Truncate(0);
+      TORNELL_TRY(innerScratch.Append(data, length));
       TORNELL_TRY(innerScratch.AppendByte(type));
       plainData = innerScratch.Data();
       plainLength = length + 1;

@@ -149,6 +149,32 @@ TEST(InlineString, ReserveKeepsContentAndRoom) {
   }
 }
 
+// A truncated string keeps its block for the next fill; a secret one leaves
+// nothing of the cut bytes in it, a plain one needs not spend the wipe.
+TEST(InlineString, TruncateKeepsTheBlock) {
+  SecretBytes secret;
+  ByteString plain;
+  for (ByteString* s : {static_cast<ByteString*>(&secret), &plain}) {
+    ASSERT_EQ(s->AppendRepeated(300, 't'), 0);
+    const char* block = s->Data();
+    const int capacity = s->Capacity();
+    EXPECT_EQ(s->Truncate(400), 0);  // longer than held: nothing changes
+    EXPECT_EQ(s->Length(), 300);
+    EXPECT_EQ(s->Truncate(10), 0);
+    EXPECT_EQ(Str(*s), std::string(10, 't'));
+    EXPECT_EQ(s->Data()[10], '\0');
+    EXPECT_EQ(s->Data(), block);
+    EXPECT_EQ(s->Capacity(), capacity);
+    if (s == &secret) {
+      for (int i = 10; i < 300; ++i) ASSERT_EQ(s->Data()[i], 0) << i;
+    }
+    EXPECT_EQ(s->Truncate(-1), 0);
+    EXPECT_EQ(s->Length(), 0);
+    ASSERT_EQ(s->AppendRepeated(250, 'u'), 0);
+    EXPECT_EQ(s->Data(), block);  // refilled without a new block
+  }
+}
+
 TEST(InlineString, SetLengthZeroesNewBytes) {
   ByteString s("abc");
   ASSERT_EQ(s.SetLength(10), 0);
