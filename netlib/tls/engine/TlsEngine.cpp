@@ -18,7 +18,6 @@ int AssignAll(Text* const (&to)[N], const Text* const (&from)[N]) {
 TlsEngine::TlsEngine() { (void)SetDefaults(nullptr, 1); }  // defaults cannot fail on fresh members
 
 TlsEngine::~TlsEngine() {
-  delete flight;
   delete peerSelected;
   delete previousPeerSelected;
   delete ownSelected;
@@ -39,8 +38,7 @@ int TlsEngine::SetDefaults(TlsOwner* newOwner, int newRole) {
   (void)tls12SignatureAlgorithms.Set(tls::kTls12SignatureAlgorithmsText);
   (void)tls13SignatureAlgorithms.Set(tls::kTls13SignatureSchemesText);
   logPackets = 0;
-  delete flight;
-  flight = nullptr;
+  if (flightState != kFlightSending) flightState = kFlightIdle;
   owner = newOwner;
   pendingOutput.Clear();
   receiveBuffer.Clear();
@@ -85,8 +83,7 @@ int TlsEngine::CopyFrom(TlsEngine& source) {
   // The source owns its peer's selected certificate; the DER comes along.
   current.peerCertificate = pending.peerCertificate = nullptr;
   TORNELL_TRY(CopyOwnCertificate(source));
-  delete flight;
-  flight = nullptr;
+  if (flightState != kFlightSending) flightState = kFlightIdle;
   TORNELL_TRY(handshakeMessages.Clear());
   TORNELL_TRY(sessionCache.CopyFrom(source.sessionCache));
   TORNELL_TRY(offeredVersions.Assign(source.offeredVersions));

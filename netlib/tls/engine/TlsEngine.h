@@ -351,7 +351,14 @@ class TlsEngine {
   SelectedCertificate* ownSelected = nullptr;
   // This handshake's Certificate carried the own certificate.
   int ownCertificateSent = 0;
-  WireBuffer* flight = nullptr;
+  // The records of a flight go out in one piece; the buffer keeps its block
+  // for the next flight. While it is handed to the owner it is neither
+  // refilled nor freed (a flight begun then goes out record by record).
+  static constexpr int kFlightIdle = 0;
+  static constexpr int kFlightCollecting = 1;
+  static constexpr int kFlightSending = 2;
+  WireBuffer flight;
+  int flightState = kFlightIdle;
   WireBuffer handshakeMessages;
   SessionCache sessionCache;
   CodeList offeredVersions;

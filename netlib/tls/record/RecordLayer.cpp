@@ -468,6 +468,13 @@ int TlsEngine::SendRecord(int type, int version, const char* data, int length) {
   ByteString out;
   const uint8_t header[kRecordHeader] = {uint8_t(type), uint8_t(version >> 8), uint8_t(version),
                                          uint8_t(length >> 8), uint8_t(length)};
+  if (flightState == kFlightCollecting && logPackets == 0) {
+    // Straight into the flight: nothing to trace, so no whole record is needed
+    // aside. Room first, so a record is never left half in the flight.
+    TORNELL_TRY(flight.Reserve(flight.Length() + kRecordHeader + length));
+    TORNELL_TRY(flight.PutBytes(header, kRecordHeader));
+    return flight.PutBytes(data, length);
+  }
   TORNELL_TRY(out.Append(header, kRecordHeader));
   TORNELL_TRY(out.Append(data, length));
   TORNELL_TRY(TraceRecord(out.Data(), out.Length(), nullptr, 0, 1));
@@ -479,22 +486,23 @@ int TlsEngine::SendRecordBuffer(int type, int version, const WireBuffer& data) {
 }
 
 int TlsEngine::SendRecordBytes(const char* data, int length) {
-  if (flight != nullptr) return flight->PutBytes(data, length);
+  if (flightState == kFlightCollecting) return flight.PutBytes(data, length);
   return RawSend(data, length);
 }
 
 void TlsEngine::BeginFlight() {
-  delete flight;
-  flight = new (std::nothrow) WireBuffer();  // without memory the records go out one by one
-  if (flight != nullptr) (void)flight->Reserve(kHandshakeRoom);  // without room it grows as it goes
+  if (flightState == kFlightSending) return;
+  (void)flight.Reuse();
+  (void)flight.Reserve(kHandshakeRoom);  // without room it grows as it goes
+  flightState = kFlightCollecting;
 }
 
 int TlsEngine::FlushFlight() {
-  WireBuffer* collected = flight;
-  flight = nullptr;
-  if (collected == nullptr) return kStatusOk;
-  const int status = collected->Length() > 0 ? RawSend(collected->Data(), collected->Length()) : kStatusOk;
-  delete collected;
+  if (flightState != kFlightCollecting) return kStatusOk;
+  flightState = kFlightSending;
+  const int status = flight.Length() > 0 ? RawSend(flight.Data(), flight.Length()) : kStatusOk;
+  flightState = kFlightIdle;
+  (void)flight.Reuse();
   return status;
 }
 
