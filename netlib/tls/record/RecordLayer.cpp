@@ -514,7 +514,7 @@ int TlsEngine::BeginHandshakeMessage(int type, WireBuffer& message) {
 int TlsEngine::SendHandshakeMessage(WireBuffer& message) {
   if (message.Length() < kHandshakeHeader) return kStatusNegotiationFailed;
   TORNELL_TRY(message.PatchU24(1, message.Length() - kHandshakeHeader));
-  TORNELL_TRY(handshakeMessages.PutBytes(message));
+  TORNELL_TRY(AddToHandshakeMessages(1, message.Data(), 0, message.Length()));
   return SendRecord(kHandshake, pending.version, message.Data(), message.Length());
 }
 
