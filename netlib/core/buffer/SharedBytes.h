@@ -22,6 +22,7 @@ class SharedBytes {
   [[nodiscard]] int AppendByte(int c) { return bytes_.AppendByte(c); }
   [[nodiscard]] int Resize(int n) { return bytes_.Resize(n); }
   [[nodiscard]] int SetLength(int n) { return bytes_.SetLength(n); }
+  [[nodiscard]] int Reserve(int capacity) { return bytes_.Reserve(capacity); }
   int Length() const { return bytes_.Length(); }
   ByteString& Bytes() { return bytes_; }
 

@@ -69,6 +69,22 @@ int WireBuffer::Clear() {
   return kStatusOk;
 }
 
+int WireBuffer::Reuse() {
+  position_ = 0;
+  if (storage_ == nullptr) return kStatusOk;
+  if (!OwnsLocal() && storage_->References() > 1) {
+    storage_->Release();
+    storage_ = nullptr;
+    return kStatusOk;
+  }
+  return storage_->Bytes().Truncate(0);
+}
+
+int WireBuffer::Reserve(int capacity) {
+  const int status = EnsureStorage();
+  return status != kStatusOk ? status : storage_->Reserve(capacity);
+}
+
 int WireBuffer::Remaining() const {
   const int length = Length();
   if (position_ < 0 || position_ >= length) return 0;

@@ -24,6 +24,11 @@ class WireBuffer {
   [[nodiscard]] int Assign(const void* buffer, int offset, int length);
   [[nodiscard]] int Assign(const WireBuffer& other);
   int Clear();
+  // Empties the buffer for the next fill and keeps its block (a block other
+  // copies still read is left to them).
+  int Reuse();
+  // Room for `capacity` bytes before the next allocation; Clear gives it back.
+  [[nodiscard]] int Reserve(int capacity);
   int Rewind() { position_ = 0; return kStatusOk; }
   int SetPosition(int position) { position_ = position; return kStatusOk; }
 

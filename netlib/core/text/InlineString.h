@@ -35,8 +35,18 @@ class InlineString {
   static_assert(N >= 2, "the inline buffer holds at least two bytes and a NUL");
 
  public:
-  InlineString() { Clear(); }
-  ~InlineString() { Clear(); }
+  // The members' initializers already say empty; only the terminators are due.
+  InlineString() {
+    inline_[0] = 0;
+    inline_[1] = 0;
+    inline_[N] = 0;
+  }
+  // Gives storage back, wiped as Clear wipes it, and writes nothing else: a
+  // string about to end need not look empty.
+  ~InlineString() {
+    if (heap_ != nullptr) ReleaseHeap();
+    if (inlineUsed_ > 0 && Wipes()) detail::WipeBytes(inline_, static_cast<size_t>(inlineUsed_) + 1);
+  }
 
   InlineString(const InlineString&) = delete;
   InlineString& operator=(const InlineString&) = delete;
@@ -89,8 +99,35 @@ class InlineString {
     return status;
   }
 
+  // Shortens the content and keeps the storage, for buffers refilled over and
+  // over (a record at a time) that would otherwise give their block back and
+  // take a new one each time; the bytes cut off are wiped when the string wipes.
+  int Truncate(int length) {
+    if (length < 0) length = 0;
+    if (length >= length_) return kStatusOk;
+    char* data = Data();
+    if (Wipes()) detail::WipeBytes(data + length, static_cast<size_t>(length_ - length));
+    length_ = length;
+    data[length] = 0;
+    return kStatusOk;
+  }
+
   // Like Resize without a source; kept for the callers that name it so.
   int SetLength(int n) { return n == length_ ? kStatusOk : Resize(n); }
+
+  // Room for `capacity` bytes without a further allocation while the content
+  // only grows; a shrink to the inline size gives the block back as ever.
+  [[nodiscard]] int Reserve(int capacity) {
+    if (capacity <= capacity_) return kStatusOk;
+    if (AllocationFaultInjected()) return kStatusNoMemory;
+    char* block = static_cast<char*>(std::malloc(static_cast<size_t>(capacity) + 1));
+    if (block == nullptr) return kStatusNoMemory;
+    std::memcpy(block, Data(), static_cast<size_t>(length_) + 1);
+    if (heap_ != nullptr) ReleaseHeap();
+    heap_ = block;
+    capacity_ = capacity;
+    return kStatusOk;
+  }
 
   int Length() const { return length_; }
   int Capacity() const { return capacity_; }

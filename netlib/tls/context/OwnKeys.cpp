@@ -97,7 +97,7 @@ int TlsSecurityContext::DecryptPremaster(const ByteString& encrypted, ByteString
   RandomSource random;
   random.Fill(fallback, 0, tls::kPremasterLength);
   RsaKey key;
-  if (hasEphemeralRsaKey != 0) {
+  if (HasEphemeralRsaKey() != 0) {
     TORNELL_TRY(key.CopyFrom(*ephemeralRsaKey));
   } else {
     TORNELL_TRY(ownCertificate->GetManager()->GetRsaKey(key, 1));
@@ -133,7 +133,7 @@ int TlsSecurityContext::NeedsEphemeralRsa() const {
 }
 
 int TlsSecurityContext::GetEphemeralRsaKey(RsaKey& out) const {
-  if (hasEphemeralRsaKey != 0) return out.CopyFrom(*ephemeralRsaKey);
+  if (HasEphemeralRsaKey() != 0) return out.CopyFrom(*ephemeralRsaKey);
   RsaEngine engine;
   TORNELL_TRY(engine.SetKeySize(kExportRsaBits));
   return engine.GenerateKey(1, out, 0);

@@ -82,9 +82,9 @@ int TlsSecurityContext::SetEphemeralRsaKey(const RsaKey& key) {
     ephemeralRsaKey.reset(new (std::nothrow) RsaKey());
     if (ephemeralRsaKey == nullptr) return kStatusNoMemory;
   }
-  TORNELL_TRY(ephemeralRsaKey->CopyFrom(key));
-  hasEphemeralRsaKey = 1;
-  return kStatusOk;
+  const int status = ephemeralRsaKey->CopyFrom(key);
+  if (status != kStatusOk) ephemeralRsaKey.reset();
+  return status;
 }
 
 int TlsSecurityContext::VerifyWithPeer(const ByteString& digest, const ByteString& signature,
@@ -125,7 +125,7 @@ int TlsSecurityContext::EncryptPremaster(const ByteString& premaster, WireBuffer
     return kStatusNotRsa;
   }
   RsaKey key;
-  if (hasEphemeralRsaKey != 0) {
+  if (HasEphemeralRsaKey() != 0) {
     TORNELL_TRY(key.CopyFrom(*ephemeralRsaKey));
   } else {
     TORNELL_TRY(GetRsaKey(key));
@@ -144,7 +144,7 @@ int TlsSecurityContext::EncryptPremaster(const ByteString& premaster, WireBuffer
 
 int TlsSecurityContext::KeyExchangeBits() const {
   if (keyExchange.IsEmpty() == 0) return keyExchange.GetBits();
-  if (hasEphemeralRsaKey != 0) return ModulusBits(ephemeralRsaKey->n);
+  if (HasEphemeralRsaKey() != 0) return ModulusBits(ephemeralRsaKey->n);
   if (isClient == 0) return 0;  // the own key's width needs the certificate manager
   RsaKey key;
   if (GetRsaKey(key) != kStatusOk) return 0;

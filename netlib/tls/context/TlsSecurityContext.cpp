@@ -14,6 +14,8 @@ namespace {
 
 constexpr int kCertificateVerifyPadLength = 64;
 constexpr int kSsl30 = 0x0300;
+// A handshake's transcript runs to a few kilobytes: room for it at once.
+constexpr int kTranscriptRoom = 4096;
 
 int ClearAll(ByteString* const* items, int count) {
   for (int i = 0; i < count; ++i) items[i]->Clear();
@@ -30,7 +32,9 @@ int CopyRsaKey(std::unique_ptr<RsaKey>& to, const std::unique_ptr<RsaKey>& from)
     to.reset(new (std::nothrow) RsaKey());
     if (to == nullptr) return kStatusNoMemory;
   }
-  return to->CopyFrom(*from);
+  const int status = to->CopyFrom(*from);
+  if (status != kStatusOk) to.reset();  // never half a key
+  return status;
 }
 
 }  // namespace
@@ -48,7 +52,6 @@ int TlsSecurityContext::Reset() {
                          &peerCertificateDer, &peerKeyAlgorithm};
   TORNELL_TRY(ClearAll(texts, int(sizeof texts / sizeof texts[0])));
   peerCertificate = ownCertificate = nullptr;
-  hasEphemeralRsaKey = 0;
   ephemeralRsaKey.reset();
   TORNELL_TRY(keyExchange.Reset());
   TORNELL_TRY(readState.Reset());
@@ -73,7 +76,6 @@ int TlsSecurityContext::CopyFrom(const TlsSecurityContext& source, int keepCiphe
   ownCertificate = source.ownCertificate;
   TORNELL_TRY(peerCertificateDer.Assign(source.peerCertificateDer));
   TORNELL_TRY(peerKeyAlgorithm.Assign(source.peerKeyAlgorithm));
-  hasEphemeralRsaKey = source.hasEphemeralRsaKey;
   TORNELL_TRY(CopyRsaKey(ephemeralRsaKey, source.ephemeralRsaKey));
   if (keepCipherStates == 0) {
     TORNELL_TRY(readState.CopyFrom(source.readState));
@@ -107,7 +109,6 @@ int TlsSecurityContext::TakeNegotiated(const TlsSecurityContext& source) {
   peerCertificate = source.peerCertificate;
   TORNELL_TRY(peerCertificateDer.Assign(source.peerCertificateDer));
   TORNELL_TRY(peerKeyAlgorithm.Assign(source.peerKeyAlgorithm));
-  hasEphemeralRsaKey = source.hasEphemeralRsaKey;
   TORNELL_TRY(CopyRsaKey(ephemeralRsaKey, source.ephemeralRsaKey));
   return kStatusOk;
 }
@@ -133,6 +134,7 @@ int TlsSecurityContext::TranscriptHash(const WireBuffer& messages, ByteString& o
     transcriptId = -1;
     TORNELL_TRY(transcriptDigest.SetAlgorithm(id));
     TORNELL_TRY(transcriptSeen.Clear());
+    (void)transcriptSeen.Reserve(kTranscriptRoom);  // without room it grows as it goes
   }
   const int from = transcriptSeen.Length();
   TORNELL_TRY(transcriptDigest.Update(messages.Data() + from, messages.Length() - from));

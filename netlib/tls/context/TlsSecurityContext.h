@@ -128,10 +128,10 @@ class TlsSecurityContext {
   SelectedCertificate* peerCertificate = nullptr;
   ByteString peerCertificateDer;  // the peer's leaf certificate, DER
   ByteString peerKeyAlgorithm;    // "RSA", "DSA", "IdEcPublicKey"; filled with peerCertificateDer
-  // The server's ephemeral RSA key of an export key exchange, held (and set)
-  // only while hasEphemeralRsaKey is on: other contexts never build one.
-  int hasEphemeralRsaKey = 0;
+  // The server's ephemeral RSA key of an export key exchange; other contexts
+  // never build one, and a key that could not be copied whole is not kept.
   std::unique_ptr<RsaKey> ephemeralRsaKey;
+  int HasEphemeralRsaKey() const { return ephemeralRsaKey != nullptr ? 1 : 0; }
   SelectedCertificate* ownCertificate = nullptr;
   RecordCipherState readState;
   RecordCipherState writeState;

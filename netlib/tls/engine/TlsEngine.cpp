@@ -5,11 +5,19 @@
 #include "tls/engine/TlsSettingLists.h"
 
 namespace tornell {
+namespace {
+
+template <typename Text, size_t N>
+int AssignAll(Text* const (&to)[N], const Text* const (&from)[N]) {
+  for (size_t i = 0; i < N; ++i) TORNELL_TRY(to[i]->Assign(*from[i]));
+  return kStatusOk;
+}
+
+}  // namespace
 
 TlsEngine::TlsEngine() { (void)SetDefaults(nullptr, 1); }  // defaults cannot fail on fresh members
 
 TlsEngine::~TlsEngine() {
-  delete flight;
   delete peerSelected;
   delete previousPeerSelected;
   delete ownSelected;
@@ -24,14 +32,13 @@ int TlsEngine::SetDefaults(TlsOwner* newOwner, int newRole) {
   protocolMask = kDefaultProtocolMask;
   serverDhBits = kDefaultServerDhBits;
   handshakeState = tlsstate::kStart;
-  (void)tls12SupportedGroups.Set(tls::kTls12GroupsText);  // short texts: the inline buffers hold them
+  (void)tls12SupportedGroups.Set(tls::kTls12GroupsText);  // the inline buffers hold the defaults
   (void)tls13SupportedGroups.Set(tls::kTls13GroupsText);
   (void)tls13KeyShareGroups.Set(tls::kTls13KeyShareGroupsText);
   (void)tls12SignatureAlgorithms.Set(tls::kTls12SignatureAlgorithmsText);
   (void)tls13SignatureAlgorithms.Set(tls::kTls13SignatureSchemesText);
   logPackets = 0;
-  delete flight;
-  flight = nullptr;
+  if (flightState != kFlightSending) flightState = kFlightIdle;
   owner = newOwner;
   pendingOutput.Clear();
   receiveBuffer.Clear();
@@ -58,25 +65,25 @@ int TlsEngine::CopyFrom(TlsEngine& source) {
   protocolMask = source.protocolMask;
   serverDhBits = source.serverDhBits;
   handshakeState = source.handshakeState;
-  ByteString* const mine[] = {&receiveBuffer, &tls12SignatureAlgorithms, &tls12SupportedGroups,
-                              &tls13SignatureAlgorithms, &tls13SupportedGroups, &tls13KeyShareGroups,
-                              &alpnProtocols, &negotiatedAlpn, &remoteHost, &cipherSuites, &handshakeFragment,
-                              &undeliveredData, &lastErrorText, &traceLabel};
-  const ByteString* const theirs[] = {&source.receiveBuffer, &source.tls12SignatureAlgorithms,
-                                      &source.tls12SupportedGroups, &source.tls13SignatureAlgorithms,
-                                      &source.tls13SupportedGroups, &source.tls13KeyShareGroups,
-                                      &source.alpnProtocols, &source.negotiatedAlpn, &source.remoteHost,
-                                      &source.cipherSuites, &source.handshakeFragment, &source.undeliveredData,
-                                      &source.lastErrorText, &source.traceLabel};
-  for (size_t i = 0; i < sizeof mine / sizeof mine[0]; ++i) TORNELL_TRY(mine[i]->Assign(*theirs[i]));
+  SettingText* const settings[] = {&tls12SignatureAlgorithms, &tls12SupportedGroups, &tls13SignatureAlgorithms,
+                                   &tls13SupportedGroups, &tls13KeyShareGroups};
+  const SettingText* const sourceSettings[] = {&source.tls12SignatureAlgorithms, &source.tls12SupportedGroups,
+                                               &source.tls13SignatureAlgorithms, &source.tls13SupportedGroups,
+                                               &source.tls13KeyShareGroups};
+  TORNELL_TRY(AssignAll(settings, sourceSettings));
+  ByteString* const mine[] = {&receiveBuffer, &alpnProtocols, &negotiatedAlpn, &remoteHost, &cipherSuites,
+                              &handshakeFragment, &undeliveredData, &lastErrorText, &traceLabel};
+  const ByteString* const theirs[] = {&source.receiveBuffer, &source.alpnProtocols, &source.negotiatedAlpn,
+                                      &source.remoteHost, &source.cipherSuites, &source.handshakeFragment,
+                                      &source.undeliveredData, &source.lastErrorText, &source.traceLabel};
+  TORNELL_TRY(AssignAll(mine, theirs));
   TORNELL_TRY(cachedSession.CopyFrom(source.cachedSession));
   TORNELL_TRY(current.CopyFrom(source.current, 0));
   TORNELL_TRY(pending.CopyFrom(source.pending, 0));
   // The source owns its peer's selected certificate; the DER comes along.
   current.peerCertificate = pending.peerCertificate = nullptr;
   TORNELL_TRY(CopyOwnCertificate(source));
-  delete flight;
-  flight = nullptr;
+  if (flightState != kFlightSending) flightState = kFlightIdle;
   TORNELL_TRY(handshakeMessages.Clear());
   TORNELL_TRY(sessionCache.CopyFrom(source.sessionCache));
   TORNELL_TRY(offeredVersions.Assign(source.offeredVersions));
@@ -100,7 +107,8 @@ int TlsEngine::Status(const char* text) { return owner != nullptr ? owner->OnTls
 int TlsEngine::StartHandshake() {
   TORNELL_TRY(Status("Socket connection established."));
   TORNELL_TRY(current.Reset());
-  TORNELL_TRY(pending.Reset());
+  // A client's hello begins by resetting the pending context itself.
+  if (role == 0) TORNELL_TRY(pending.Reset());
   current.isClient = pending.isClient = role;
   negotiatedAlpn.Clear();
   handshakeFragment.Clear();

@@ -8,6 +8,7 @@
 #include "core/buffer/PtrList.h"
 #include "core/buffer/WireBuffer.h"
 #include "core/text/ByteString.h"
+#include "core/text/SecretBytes.h"
 #include "core/text/StringList.h"
 #include "tls/context/TlsSecurityContext.h"
 #include "tls/engine/SessionCache.h"
@@ -51,6 +52,10 @@ constexpr int kClosed = 20;
 constexpr int kTls13ServerHello = 30;
 constexpr int kTls13Extensions = 31;
 }  // namespace tlsstate
+
+// A list setting's text, with room inline for the longest default list: the
+// settings of a new engine take no allocation.
+using SettingText = InlineString<191>;
 
 class TlsEngine {
  public:
@@ -329,11 +334,11 @@ class TlsEngine {
   int serverDhBits = kDefaultServerDhBits;
   int handshakeState = tlsstate::kStart;
   ByteString receiveBuffer;
-  ByteString tls12SignatureAlgorithms;
-  ByteString tls12SupportedGroups;
-  ByteString tls13SignatureAlgorithms;
-  ByteString tls13SupportedGroups;
-  ByteString tls13KeyShareGroups;
+  SettingText tls12SignatureAlgorithms;
+  SettingText tls12SupportedGroups;
+  SettingText tls13SignatureAlgorithms;
+  SettingText tls13SupportedGroups;
+  SettingText tls13KeyShareGroups;
   ByteString alpnProtocols;
   ByteString negotiatedAlpn;
   ByteString remoteHost;
@@ -350,7 +355,14 @@ class TlsEngine {
   SelectedCertificate* ownSelected = nullptr;
   // This handshake's Certificate carried the own certificate.
   int ownCertificateSent = 0;
-  WireBuffer* flight = nullptr;
+  // The records of a flight go out in one piece; the buffer keeps its block
+  // for the next flight. While it is handed to the owner it is neither
+  // refilled nor freed (a flight begun then goes out record by record).
+  static constexpr int kFlightIdle = 0;
+  static constexpr int kFlightCollecting = 1;
+  static constexpr int kFlightSending = 2;
+  WireBuffer flight;
+  int flightState = kFlightIdle;
   WireBuffer handshakeMessages;
   SessionCache sessionCache;
   CodeList offeredVersions;
@@ -395,9 +407,10 @@ class TlsEngine {
                                   int& type, ByteString& plain);
 
   int failure = 0;
+  // Kept from record to record with their blocks; those holding plaintext wipe what they give up.
   ByteString protectScratch;
-  ByteString recordScratch;  // the plaintext of the record being processed
-  ByteString innerScratch;   // a TLS 1.3 plaintext being sealed (may be sent while one is processed)
+  SecretBytes recordScratch;  // the plaintext of the record being processed
+  SecretBytes innerScratch;   // a TLS 1.3 plaintext being sealed (may be sent while one is processed)
 };
 
 }  // namespace tornell

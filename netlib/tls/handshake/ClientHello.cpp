@@ -75,8 +75,8 @@ std::string_view LowerName(std::string_view half, char (&out)[kMaxPairName]) {
 }
 
 // The ids of a group or scheme setting, in its order; an unknown name fails.
-int ListedIds(const ByteString& text, tls::ListKind kind, CodeList& out) {
-  return tls::ForEachListedId(text.CStr(), kind, true, [&out](int id, const char*, int) { return out.Add(id); });
+int ListedIds(const char* text, tls::ListKind kind, CodeList& out) {
+  return tls::ForEachListedId(text, kind, true, [&out](int id, const char*, int) { return out.Add(id); });
 }
 
 }  // namespace
@@ -284,12 +284,12 @@ int TlsEngine::WriteClientHelloExtensions(tls::MessageWriter& out) {
 
   if (IsTls13Enabled() != 0) {
     CodeList schemes;
-    TORNELL_TRY(ListedIds(tls13SignatureAlgorithms, tls::ListKind::kSchemes, schemes));
+    TORNELL_TRY(ListedIds(tls13SignatureAlgorithms.CStr(), tls::ListKind::kSchemes, schemes));
     out.CodeExtension(kExtSignatureAlgorithms, 2, schemes);
   } else {
     if (CipherSuite::ListHasEcc(offeredSuites) != 0) {
       CodeList groups;
-      TORNELL_TRY(ListedIds(tls12SupportedGroups, tls::ListKind::kGroups, groups));
+      TORNELL_TRY(ListedIds(tls12SupportedGroups.CStr(), tls::ListKind::kGroups, groups));
       out.CodeExtension(kExtSupportedGroups, 2, groups);
       out.U16(kExtPointFormats);
       out.U16(2);

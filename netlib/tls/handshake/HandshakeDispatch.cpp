@@ -112,7 +112,7 @@ int TlsEngine::DispatchHandshake(WireBuffer& in) {
   if (type == kClientHello && role == 0 && !(tls13 != 0 && pending.helloRetry != 0)) {
     TORNELL_TRY(handshakeMessages.Clear());
   }
-  if (before == 1) TORNELL_TRY(handshakeMessages.PutBytes(raw, rawLength));
+  if (before == 1) TORNELL_TRY(AddToHandshakeMessages(1, raw, 0, rawLength));
   int status = kStatusOk;
   switch (type) {
     case kHelloRequest: status = ProcessHelloRequest(in, length); break;
@@ -152,7 +152,7 @@ int TlsEngine::DispatchHandshake(WireBuffer& in) {
   }
   TORNELL_TRY(status);
   if (failure != 0) return failure;
-  if (before == 0) TORNELL_TRY(handshakeMessages.PutBytes(raw, rawLength));
+  if (before == 0) TORNELL_TRY(AddToHandshakeMessages(1, raw, 0, rawLength));
   if (type != kFinished) return kStatusOk;
 
   if (tls13 != 0) return role != 0 ? FinishTls13Handshake() : FinishServerTls13Handshake();

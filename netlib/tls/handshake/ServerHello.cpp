@@ -44,8 +44,8 @@ struct Offer {
 };
 
 // The ids of the groups a setting names; other names are passed over.
-int GroupIds(const ByteString& text, CodeList& out) {
-  return tls::ForEachListedId(text.CStr(), tls::ListKind::kGroups, false,
+int GroupIds(const char* text, CodeList& out) {
+  return tls::ForEachListedId(text, tls::ListKind::kGroups, false,
                               [&out](int id, const char*, int) { return out.Add(id); });
 }
 
@@ -292,8 +292,8 @@ int TlsEngine::ProcessClientHello(WireBuffer& in, int length) {
     peerSignatureAlgorithms.Bytes()[2 * i + 1] = uint8_t(offer.schemes.Get(i));
   }
   CodeList tls13Groups, tls12Groups, common13, common12;
-  TORNELL_TRY(GroupIds(tls13SupportedGroups, tls13Groups));
-  TORNELL_TRY(GroupIds(tls12SupportedGroups, tls12Groups));
+  TORNELL_TRY(GroupIds(tls13SupportedGroups.CStr(), tls13Groups));
+  TORNELL_TRY(GroupIds(tls12SupportedGroups.CStr(), tls12Groups));
   for (int i = 0; i < offer.groups.Count(); ++i) {
     const int group = offer.groups.Get(i);
     if (tls13Groups.Has(group)) TORNELL_TRY(common13.Add(group));

@@ -185,7 +185,9 @@ int TlsEngine::DeriveTls13ApplicationKeys(int) {
   TORNELL_TRY(SecretDump("Tls13_ServerApplicationIV", current.serverApplicationIv));
   TORNELL_TRY(applicationTrafficSecrets[0].Assign(clientSecret));
   TORNELL_TRY(applicationTrafficSecrets[1].Assign(serverSecret));
-  return pending.CopyFrom(current, 0);
+  // The pending record states hold the same handshake keys already and are
+  // given the application keys before they are ever used again.
+  return pending.CopyFrom(current, 1);
 }
 
 int TlsEngine::InstallTls13ApplicationKeys(TlsSecurityContext& context) {

@@ -24,6 +24,9 @@ constexpr int kSsl30 = 0x0300;
 constexpr int kTls10 = 0x0301;
 constexpr int kTls12Wire = 0x0303;
 constexpr int kExplicitNonce = 8;
+// A handshake's transcript and a flight of records run to a few kilobytes:
+// room for that at once, instead of growing the bytes message by message.
+constexpr int kHandshakeRoom = 4096;
 constexpr int kExtServerName = 0;
 constexpr int kExtSupportedGroups = 10;
 constexpr int kExtAlpn = 16;
@@ -273,7 +276,7 @@ int TlsEngine::ProcessAlert(const char* record, int size, const char* payload, i
 int TlsEngine::UnprotectRecord(const char* record, int size, int& type, ByteString& plain) {
   RecordCipherState& state = current.readState;
   const uint64_t sequence = state.NextSequence();
-  plain.Clear();
+  plain.Truncate(0);  // the block stays for the next record
   if (state.Suite().IsAead() != 0) return UnprotectAead(record, size - kRecordHeader, state, sequence, type, plain);
   return UnprotectCbc(record, size - kRecordHeader, state, sequence, type, plain);
 }
@@ -326,7 +329,7 @@ int TlsEngine::UnprotectAead(const char* record, int length, RecordCipherState& 
       return FailWithAlert(tlsalert::kUnexpectedMessage, kStatusNegotiationFailed, "Record without a content type");
     }
     type = uint8_t(plain.Data()[end - 1]);
-    TORNELL_TRY(plain.Resize(end - 1));
+    plain.Truncate(end - 1);
   }
   return kStatusOk;
 }
@@ -359,7 +362,7 @@ int TlsEngine::UnprotectCbc(const char* record, int length, RecordCipherState& s
     if (expected.Length() != macLength || !ct::BytesEqual(expected.Data(), bytes + length - macLength, size_t(macLength))) {
       return FailWithAlert(tlsalert::kBadRecordMac, kStatusIntegrityFailed, kBadMacText);
     }
-    return plain.Set(opened.Data(), length - macLength);
+    return plain.Append(opened.Data(), length - macLength);
   }
   SecretBytes macSecret;
   TORNELL_TRY(suite.GetMacSecret(macSecret));
@@ -377,7 +380,7 @@ int TlsEngine::UnprotectCbc(const char* record, int length, RecordCipherState& s
     return FailWithAlert(tlsalert::kBadRecordMac, kStatusIntegrityFailed,
                          check.paddingGood == 0 ? kBadPaddingText : kBadMacText);
   }
-  return plain.Set(bytes + ivLength, int(check.dataLength));
+  return plain.Append(bytes + ivLength, int(check.dataLength));
 }
 
 // ---- sending ------------------------------------------------------------------
@@ -387,7 +390,7 @@ int TlsEngine::ProtectRecord(int type, int version, const char* data, int length
   CipherSuite& suite = state.Suite();
   const uint64_t sequence = state.NextSequence();
   ByteString& out = protectScratch;
-  out.Clear();
+  out.Truncate(0);
   uint8_t header[kRecordHeader] = {uint8_t(type), uint8_t(version >> 8), uint8_t(version), 0, 0};
   if (suite.IsAead() != 0) {
     const int tag = CipherSuite::kAeadTagLength;
@@ -401,7 +404,8 @@ int TlsEngine::ProtectRecord(int type, int version, const char* data, int length
     int plainLength = length;
     if (tls13 != 0) {
       if (iv.Length() > int(sizeof nonce)) return kStatusIntegrityFailed;
-      TORNELL_TRY(innerScratch.Set(data, length));
+      innerScratch.Truncate(0);
+      TORNELL_TRY(innerScratch.Append(data, length));
       TORNELL_TRY(innerScratch.AppendByte(type));
       plainData = innerScratch.Data();
       plainLength = length + 1;
@@ -464,6 +468,13 @@ int TlsEngine::SendRecord(int type, int version, const char* data, int length) {
   ByteString out;
   const uint8_t header[kRecordHeader] = {uint8_t(type), uint8_t(version >> 8), uint8_t(version),
                                          uint8_t(length >> 8), uint8_t(length)};
+  if (flightState == kFlightCollecting && logPackets == 0) {
+    // Straight into the flight: nothing to trace, so no whole record is needed
+    // aside. Room first, so a record is never left half in the flight.
+    TORNELL_TRY(flight.Reserve(flight.Length() + kRecordHeader + length));
+    TORNELL_TRY(flight.PutBytes(header, kRecordHeader));
+    return flight.PutBytes(data, length);
+  }
   TORNELL_TRY(out.Append(header, kRecordHeader));
   TORNELL_TRY(out.Append(data, length));
   TORNELL_TRY(TraceRecord(out.Data(), out.Length(), nullptr, 0, 1));
@@ -475,21 +486,23 @@ int TlsEngine::SendRecordBuffer(int type, int version, const WireBuffer& data) {
 }
 
 int TlsEngine::SendRecordBytes(const char* data, int length) {
-  if (flight != nullptr) return flight->PutBytes(data, length);
+  if (flightState == kFlightCollecting) return flight.PutBytes(data, length);
   return RawSend(data, length);
 }
 
 void TlsEngine::BeginFlight() {
-  delete flight;
-  flight = new (std::nothrow) WireBuffer();  // without memory the records go out one by one
+  if (flightState == kFlightSending) return;
+  (void)flight.Reuse();
+  (void)flight.Reserve(kHandshakeRoom);  // without room it grows as it goes
+  flightState = kFlightCollecting;
 }
 
 int TlsEngine::FlushFlight() {
-  WireBuffer* collected = flight;
-  flight = nullptr;
-  if (collected == nullptr) return kStatusOk;
-  const int status = collected->Length() > 0 ? RawSend(collected->Data(), collected->Length()) : kStatusOk;
-  delete collected;
+  if (flightState != kFlightCollecting) return kStatusOk;
+  flightState = kFlightSending;
+  const int status = flight.Length() > 0 ? RawSend(flight.Data(), flight.Length()) : kStatusOk;
+  flightState = kFlightIdle;
+  (void)flight.Reuse();
   return status;
 }
 
@@ -501,12 +514,13 @@ int TlsEngine::BeginHandshakeMessage(int type, WireBuffer& message) {
 int TlsEngine::SendHandshakeMessage(WireBuffer& message) {
   if (message.Length() < kHandshakeHeader) return kStatusNegotiationFailed;
   TORNELL_TRY(message.PatchU24(1, message.Length() - kHandshakeHeader));
-  TORNELL_TRY(handshakeMessages.PutBytes(message));
+  TORNELL_TRY(AddToHandshakeMessages(1, message.Data(), 0, message.Length()));
   return SendRecord(kHandshake, pending.version, message.Data(), message.Length());
 }
 
 int TlsEngine::AddToHandshakeMessages(int flag, const char* data, int offset, int length) {
   if ((flag & 0xFF) == 0) return kStatusOk;
+  if (handshakeMessages.Length() < kHandshakeRoom / 2) (void)handshakeMessages.Reserve(kHandshakeRoom);
   return handshakeMessages.PutBytes(data, offset, length);
 }
 

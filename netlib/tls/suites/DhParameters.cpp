@@ -52,17 +52,22 @@ void Wipe(BigInteger& value) {
 DhParameters::~DhParameters() { WipeSecrets(); }
 
 void DhParameters::WipeSecrets() {
-  Wipe(x);
-  Wipe(sharedSecret);
+  if (finiteField != 0) {
+    Wipe(x);
+    Wipe(sharedSecret);
+  }
   SecureWipe(ownKey.D.Data(), static_cast<size_t>(ownKey.D.Length()));
 }
 
 int DhParameters::Reset() {
   WipeSecrets();
-  g = BigInteger();
-  p = BigInteger();
-  clientPublic = BigInteger();
-  serverPublic = BigInteger();
+  if (finiteField != 0) {
+    g = BigInteger();
+    p = BigInteger();
+    clientPublic = BigInteger();
+    serverPublic = BigInteger();
+    finiteField = 0;
+  }
   bits = 0;
   groupId = 0;
   isClient = 1;
@@ -78,6 +83,7 @@ int DhParameters::SetupGroup(int exportGroup, int sizeOrGroup, int namedGroup) {
     groupId = sizeOrGroup;
     if (tls::GroupSize(sizeOrGroup, wanted) != kStatusOk) return kNotFiniteFieldGroup;
   }
+  finiteField = 1;
   g = BigInteger(2);
   if (exportGroup != 0) {
     p = FromHex(dhprimes::ExportPrime());
@@ -113,6 +119,7 @@ int DhParameters::GenerateKeyPair() {
   if (useEc != 0) return GenerateEcKey();
   if (p.Signum() <= 0) return bigint_status::kModulusNotPositive;
   RandomSource random;
+  finiteField = 1;
   Wipe(x);
   x = BigInteger(ExponentBits(), random);
   BigInteger own;
@@ -138,11 +145,13 @@ int DhParameters::SetGroup(int group, int keepGroupId) {
 }
 
 int DhParameters::SetG(const ByteString& bytes) {
+  finiteField = 1;
   g = FromBytes(bytes);
   return kStatusOk;
 }
 
 int DhParameters::SetP(const ByteString& bytes) {
+  finiteField = 1;
   p = FromBytes(bytes);
   bits = 8 * bytes.Length();
   return kStatusOk;
@@ -204,6 +213,7 @@ int DhParameters::GetOwnPublicPadded(ByteString& out) {
 
 int DhParameters::SetOwnPublic(const BigInteger& value) {
   if (useEc != 0) return kStatusOk;
+  finiteField = 1;
   (isClient != 0 ? clientPublic : serverPublic) = value;
   return kStatusOk;
 }
@@ -211,6 +221,7 @@ int DhParameters::SetOwnPublic(const BigInteger& value) {
 int DhParameters::SetPeerPublicValue(const BigInteger& value) {
   if (useEc != 0) return kStatusOk;
   TORNELL_TRY(CheckPeerValue(value));
+  finiteField = 1;
   (isClient != 0 ? serverPublic : clientPublic) = value;
   return kStatusOk;
 }
@@ -220,6 +231,7 @@ int DhParameters::ComputeSharedSecret() {
   // The peer slot is only ever filled through the check; test again for a
   // value that never came (zero).
   TORNELL_TRY(CheckPeerValue(PeerValue()));
+  finiteField = 1;
   Wipe(sharedSecret);
   return PeerValue().ModPowBounded(x, ExponentBits(), p, sharedSecret);
 }
@@ -247,13 +259,16 @@ int DhParameters::GetSharedSecretPadded(ByteString& out) {
 
 int DhParameters::CopyFrom(const DhParameters& other) {
   if (this == &other) return kStatusOk;
-  g = other.g;
-  p = other.p;
-  // Assignment wipes the storage it replaces.
-  x = other.x;
-  sharedSecret = other.sharedSecret;
-  clientPublic = other.clientPublic;
-  serverPublic = other.serverPublic;
+  if (finiteField != 0 || other.finiteField != 0) {
+    g = other.g;
+    p = other.p;
+    // Assignment wipes the storage it replaces.
+    x = other.x;
+    sharedSecret = other.sharedSecret;
+    clientPublic = other.clientPublic;
+    serverPublic = other.serverPublic;
+    finiteField = other.finiteField;
+  }
   bits = other.bits;
   groupId = other.groupId;
   isClient = other.isClient;

@@ -101,6 +101,9 @@ class DhParameters {
   EcKey peerKey;
   int curveIndex = -1;
   int useEc = 0;
+  // Whether the finite-field values above may hold anything: a curve
+  // exchange never sets them, and its resets, copies and wipes skip them.
+  int finiteField = 0;
 };
 
 }  // namespace tornell

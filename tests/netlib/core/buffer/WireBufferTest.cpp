@@ -97,6 +97,41 @@ TEST(WireBuffer, CopiesShareBytes) {
   EXPECT_EQ(Bytes(source), std::string("\xAB\xCD\x01\x02\xAB\xCD\x01\x02", 8));
 }
 
+TEST(WireBuffer, ReservedRoomTakesThePuts) {
+  WireBuffer buffer;
+  ASSERT_EQ(buffer.PutU16(0x0102), 0);
+  ASSERT_EQ(buffer.Reserve(1000), 0);
+  const char* block = buffer.Data();
+  const std::string filler(900, 'f');
+  ASSERT_EQ(buffer.PutBytes(filler.data(), int(filler.size())), 0);
+  EXPECT_EQ(buffer.Data(), block);
+  EXPECT_EQ(Bytes(buffer), std::string("\x01\x02", 2) + filler);
+  EXPECT_EQ(buffer.Position(), 902);
+}
+
+// A reused buffer refills its own block; one whose bytes a copy still reads
+// leaves them to the copy.
+TEST(WireBuffer, ReuseKeepsTheBlockButNotACopysBytes) {
+  WireBuffer buffer;
+  const std::string filler(500, 'r');
+  ASSERT_EQ(buffer.PutBytes(filler.data(), int(filler.size())), 0);
+  const char* block = buffer.Data();
+  EXPECT_EQ(buffer.Reuse(), 0);
+  EXPECT_EQ(buffer.Length(), 0);
+  EXPECT_EQ(buffer.Position(), 0);
+  ASSERT_EQ(buffer.PutBytes(filler.data(), 300), 0);
+  EXPECT_EQ(buffer.Data(), block);
+  EXPECT_EQ(Bytes(buffer), filler.substr(0, 300));
+
+  WireBuffer copy(buffer);
+  EXPECT_EQ(buffer.Reuse(), 0);
+  EXPECT_EQ(buffer.Length(), 0);
+  EXPECT_EQ(Bytes(copy), filler.substr(0, 300));
+  ASSERT_EQ(buffer.PutU16(0x0102), 0);
+  EXPECT_EQ(Bytes(buffer), std::string("\x01\x02", 2));
+  EXPECT_EQ(Bytes(copy), filler.substr(0, 300));
+}
+
 TEST(WireBuffer, CopyOutlivesItsSource) {
   auto* source = new WireBuffer();
   EXPECT_EQ(0, source->PutU16(0x1234));

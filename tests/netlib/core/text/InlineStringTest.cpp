@@ -114,6 +114,7 @@ TEST(InlineString, FailedAllocationKeepsTheContent) {
       {"SetLength", [](ByteString& s) { return s.SetLength(5000); }},
       {"Format", [](ByteString& s) { return s.AppendFormat("%0400d", 1); }},
       {"utf-16 work area", [](ByteString& s) { return s.Utf16LeToUtf8(); }},
+      {"Reserve", [](ByteString& s) { return s.Reserve(3000); }},
   };
   for (const Grow& g : grows) {
     for (int start : {50, 120}) {
@@ -127,6 +128,50 @@ TEST(InlineString, FailedAllocationKeepsTheContent) {
       EXPECT_EQ(s.Data()[s.Length()], '\0');
       EXPECT_EQ(s.AppendRepeated(400, 'z'), 0) << "usable again after " << g.name;
     }
+  }
+}
+
+// Reserved room takes the growth that follows without moving the bytes again.
+TEST(InlineString, ReserveKeepsContentAndRoom) {
+  for (int start : {10, 150}) {
+    ByteString s;
+    ASSERT_EQ(s.AppendRepeated(start, 'r'), 0);
+    ASSERT_EQ(s.Reserve(2000), 0);
+    EXPECT_GE(s.Capacity(), 2000);
+    EXPECT_EQ(Str(s), std::string(size_t(start), 'r'));
+    EXPECT_EQ(s.Data()[s.Length()], '\0');
+    const char* block = s.Data();
+    ASSERT_EQ(s.AppendRepeated(2000 - start, 'g'), 0);
+    EXPECT_EQ(s.Data(), block) << "from " << start;
+    ASSERT_EQ(s.Reserve(10), 0);  // less than held: nothing changes
+    EXPECT_EQ(s.Data(), block);
+    EXPECT_EQ(s.Length(), 2000);
+  }
+}
+
+// A truncated string keeps its block for the next fill; a secret one leaves
+// nothing of the cut bytes in it, a plain one needs not spend the wipe.
+TEST(InlineString, TruncateKeepsTheBlock) {
+  SecretBytes secret;
+  ByteString plain;
+  for (ByteString* s : {static_cast<ByteString*>(&secret), &plain}) {
+    ASSERT_EQ(s->AppendRepeated(300, 't'), 0);
+    const char* block = s->Data();
+    const int capacity = s->Capacity();
+    EXPECT_EQ(s->Truncate(400), 0);  // longer than held: nothing changes
+    EXPECT_EQ(s->Length(), 300);
+    EXPECT_EQ(s->Truncate(10), 0);
+    EXPECT_EQ(Str(*s), std::string(10, 't'));
+    EXPECT_EQ(s->Data()[10], '\0');
+    EXPECT_EQ(s->Data(), block);
+    EXPECT_EQ(s->Capacity(), capacity);
+    if (s == &secret) {
+      for (int i = 10; i < 300; ++i) ASSERT_EQ(s->Data()[i], 0) << i;
+    }
+    EXPECT_EQ(s->Truncate(-1), 0);
+    EXPECT_EQ(s->Length(), 0);
+    ASSERT_EQ(s->AppendRepeated(250, 'u'), 0);
+    EXPECT_EQ(s->Data(), block);  // refilled without a new block
   }
 }
 

@@ -8,6 +8,7 @@
 #include "../../pki/kit/OwnStore.h"
 #include "TestSupport.h"
 #include "TestText.h"
+#include "core/buffer/AllocationFault.h"
 #include "crypto/digest/hash/HashContext.h"
 #include "pki/store/SelectedCertificate.h"
 #include "tls/context/TlsSecurityContext.h"
@@ -135,6 +136,29 @@ TEST(TlsSecurityContext, SwitchCopyKeepsRecordStates) {
   EXPECT_EQ(current.HasHelloRandom(), 0);
   EXPECT_EQ(current.IsReadActive(), 0);
   EXPECT_TRUE(current.masterSecret.IsEmpty());
+}
+
+// A temporary RSA key that cannot be copied whole is not kept: the context
+// holds neither a mix of the old and the new key nor the old one.
+TEST(TlsSecurityContext, EphemeralRsaKeyIsNeverHalfCopied) {
+  RsaKey first, second;
+  ASSERT_EQ(first.e.Set("\x01\x00\x01", 3), 0);
+  ASSERT_EQ(first.n.Set(std::string(120, '\xA1').c_str()), 0);
+  ASSERT_EQ(first.d.Set(std::string(120, '\xD1').c_str()), 0);
+  ASSERT_EQ(second.e.Assign(first.e), 0);
+  ASSERT_EQ(second.n.Set(std::string(512, '\xB2').c_str()), 0);  // longer: each copy needs a new block
+  ASSERT_EQ(second.d.Set(std::string(512, '\xE2').c_str()), 0);
+  TlsSecurityContext context;
+  EXPECT_EQ(context.HasEphemeralRsaKey(), 0);
+  ASSERT_EQ(context.SetEphemeralRsaKey(first), 0);
+  ASSERT_EQ(context.HasEphemeralRsaKey(), 1);
+  g_allocationFaultCountdown = 2;  // n copies, d does not
+  EXPECT_EQ(context.SetEphemeralRsaKey(second), kStatusNoMemory);
+  g_allocationFaultCountdown = 0;
+  EXPECT_EQ(context.HasEphemeralRsaKey(), 0);
+  ASSERT_EQ(context.SetEphemeralRsaKey(second), 0);
+  EXPECT_EQ(context.HasEphemeralRsaKey(), 1);
+  EXPECT_EQ(context.ephemeralRsaKey->d.Length(), 512);
 }
 
 TEST(TlsSecurityContext, CertificateOperationsWithoutCertificates) {

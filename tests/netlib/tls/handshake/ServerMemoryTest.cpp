@@ -182,6 +182,37 @@ TEST(ServerMemoryExport, AgreesOnTheExportKeyExchanges) {
   EXPECT_FALSE(refused.Established());
 }
 
+// One pair of engines, two handshakes in a row: the second starts from what
+// the first left in the engines and both contexts, and still completes and
+// carries data; under TLS 1.2 it resumes the first session.
+TEST(ServerMemoryReuse, SecondHandshakeOnTheSameEngines) {
+  auto own = Identity("p256");
+  REQUIRE_OR_SKIP(own != nullptr, "PKI fixture kit or its PKCS#12 file could not be made");
+  struct Round {
+    int mask;
+    int version;
+    int resumed;
+  };
+  for (const Round r : {Round{0x3000, 0x0304, 0}, Round{0x0C00, 0x0303, 1}}) {
+    SCOPED_TRACE(r.version);
+    MemoryPair pair;
+    pair.server.ownCertificate = own.get();
+    ASSERT_EQ(pair.client.SetEnabledProtocols(r.mask), 0);
+    ASSERT_EQ(pair.server.SetEnabledProtocols(r.mask), 0);
+    for (int round = 1; round <= 2; ++round) {
+      ASSERT_EQ(pair.Handshake(), 0) << "client: " << pair.clientOwner.fatalText
+                                     << " server: " << pair.serverOwner.fatalText;
+      EXPECT_EQ(pair.clientOwner.handshakeDone, round);
+      EXPECT_EQ(pair.serverOwner.handshakeDone, round);
+      EXPECT_EQ(pair.clientOwner.handshakeFailed + pair.serverOwner.handshakeFailed, 0);
+      EXPECT_EQ(pair.client.current.version, r.version);
+      EXPECT_TRUE(pair.Exchange("round " + std::to_string(round) + " up", std::string(5000, char('0' + round))));
+    }
+    EXPECT_EQ(pair.client.resumed, r.resumed);
+    EXPECT_EQ(pair.server.resumed, r.resumed);
+  }
+}
+
 }  // namespace
 
 namespace {
