@@ -146,6 +146,8 @@ TEST(TcpSettings, TransferRate) {
       {1000, 0, 0, 230000, 0},            // idle again: a new window at 230000
       {1000, 50000, 230000, 230000, 0},   // within its first millisecond nothing holds back
       {1000, 0, 0, 230001, 50000000},
+      {1000, 0, 0, 999999000, 0},         // a window a second before the tick clock restarts
+      {1000, 4000, 999999500, 1000, 2000},  // 4000 bytes over the 2 s across the restart
   };
   RecordingConnection connection;
   for (const Step& step : steps) {
