@@ -36,6 +36,9 @@ constexpr int kWaitStop = 0;
 // The tick clock restarts at 0 after this many milliseconds.
 constexpr uint32_t kTickPeriodMs = 1000000000u;
 
+// Milliseconds from one tick to a later one, across the clock's restart.
+uint32_t TickDistance(uint32_t from, uint32_t to);
+
 // True when more time than the armed span has passed since armedAt; both
 // values and now are ticks, compared modulo the clock's period.
 bool TickDeadlinePassed(uint32_t armedAt, uint32_t deadline, uint32_t now);

@@ -13,10 +13,6 @@ namespace {
 
 constexpr uint32_t kTickModulo = kTickPeriodMs;
 
-uint32_t TickDistance(uint32_t from, uint32_t to) {
-  return (to % kTickModulo + kTickModulo - from % kTickModulo) % kTickModulo;
-}
-
 // A span longer than the clock's period cannot be told apart from a shorter
 // one after the wrap; such time-outs end after one period (about 11.5 days).
 uint32_t SpanOf(int milliseconds) {
@@ -55,6 +51,10 @@ int FromMilliseconds(int value, uint8_t millisecondsFlag) {
 }
 
 }  // namespace
+
+uint32_t TickDistance(uint32_t from, uint32_t to) {
+  return (to % kTickModulo + kTickModulo - from % kTickModulo) % kTickModulo;
+}
 
 bool TickDeadlinePassed(uint32_t armedAt, uint32_t deadline, uint32_t now) {
   return TickDistance(armedAt, now) > TickDistance(armedAt, deadline);

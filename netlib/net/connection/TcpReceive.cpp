@@ -164,7 +164,7 @@ int TcpConnection::Receive(int mode) {
         TORNELL_TRY(Deliver(all, static_cast<int>(allLength), 0));
       }
     }
-    if (timed && TickCountMs() - started > static_cast<uint32_t>(maxReceiveDataTime_)) {
+    if (timed && TickDistance(started, TickCountMs()) > static_cast<uint32_t>(maxReceiveDataTime_)) {
       // The next wait step resumes reading, so other work gets its turn.
       static_cast<void>(MarkReadPending());
       return 0;
@@ -235,10 +235,12 @@ void TcpConnection::NoteTransferred(long bytes, uint32_t now) {
 
 long TcpConnection::GetTransferRate() { return GetTransferRateAt(TickCountMs()); }
 
+// Times are ticks, so spans are taken across the clock's restart: a plain
+// difference there went negative and let the sending through unthrottled.
 long TcpConnection::GetTransferRateAt(uint32_t now) {
   const long at = static_cast<long>(now);
-  const long elapsed = at - windowStart_;
-  if (at - lastActivity_ > kRateWindowIdleMs) {
+  const long elapsed = static_cast<long>(TickDistance(static_cast<uint32_t>(windowStart_), now));
+  if (static_cast<long>(TickDistance(static_cast<uint32_t>(lastActivity_), now)) > kRateWindowIdleMs) {
     windowStart_ = lastActivity_ = at;
     transferBytes_ = 0;
   }

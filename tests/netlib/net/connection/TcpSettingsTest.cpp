@@ -143,6 +143,11 @@ TEST(TcpSettings, TransferRate) {
       {1000, 0, 0, 104500, 2222},    // 10000 bytes over 4.5 s, truncated
       {1000, 0, 0, 164001, 0},       // idle over 60 s: the window starts again
       {1000, 3000, 165001, 166001, 1500},
+      {1000, 0, 0, 230000, 0},            // idle again: a new window at 230000
+      {1000, 50000, 230000, 230000, 0},   // within its first millisecond nothing holds back
+      {1000, 0, 0, 230001, 50000000},
+      {1000, 0, 0, 999999000, 0},         // a window a second before the tick clock restarts
+      {1000, 4000, 999999500, 1000, 2000},  // 4000 bytes over the 2 s across the restart
   };
   RecordingConnection connection;
   for (const Step& step : steps) {
