@@ -24,15 +24,15 @@ int KeyHolder::FromSubjectPublicKeyInfo(const SubjectPublicKeyInfo& info) {
   const char* name = info.KeyAlgorithmName();
   if (std::strcmp(name, "RSA") == 0) {
     type = kKeyTypeRsa;
-    return rsaKey.CopyFrom(info.rsaKey);
+    return rsaKey.CopyFrom(info.Rsa());
   }
   if (std::strcmp(name, "IdEcPublicKey") == 0) {
     type = kKeyTypeEc;
-    return ecKey.CopyFrom(info.ecKey);
+    return ecKey.CopyFrom(info.Ec());
   }
   if (std::strcmp(name, "DSA") == 0) {
     type = kKeyTypeDsa;
-    return dsaKey.CopyFrom(info.dsaKey);
+    return dsaKey.CopyFrom(info.Dsa());
   }
   return kStatusOk;
 }

@@ -25,11 +25,36 @@ int CertificateExtension::CopyFrom(const CertificateExtension& other) {
 
 CertificateExtension* CertificateExtension::Clone() const { return CloneOf(*this); }
 
+namespace {
+
+template <class Key>
+const Key& KeyOrEmpty(const std::optional<Key>& key) {
+  static const Key empty;
+  return key ? *key : empty;
+}
+
+// An absent source key leaves the destination's kind absent, which reads as empty too.
+template <class Key>
+int CopyKind(std::optional<Key>& to, const std::optional<Key>& from) {
+  if (!from) {
+    to.reset();
+    return kStatusOk;
+  }
+  if (!to) to.emplace();
+  return to->CopyFrom(*from);
+}
+
+}  // namespace
+
+const RsaKey& SubjectPublicKeyInfo::Rsa() const { return KeyOrEmpty(rsaKey); }
+const DsaKey& SubjectPublicKeyInfo::Dsa() const { return KeyOrEmpty(dsaKey); }
+const EcKey& SubjectPublicKeyInfo::Ec() const { return KeyOrEmpty(ecKey); }
+
 int SubjectPublicKeyInfo::CopyFrom(const SubjectPublicKeyInfo& other) {
   TORNELL_TRY(algorithm.CopyFrom(other.algorithm));
-  TORNELL_TRY(rsaKey.CopyFrom(other.rsaKey));
-  TORNELL_TRY(dsaKey.CopyFrom(other.dsaKey));
-  return ecKey.CopyFrom(other.ecKey);
+  TORNELL_TRY(CopyKind(rsaKey, other.rsaKey));
+  TORNELL_TRY(CopyKind(dsaKey, other.dsaKey));
+  return CopyKind(ecKey, other.ecKey);
 }
 
 const char* SubjectPublicKeyInfo::KeyAlgorithmName() const {
@@ -65,9 +90,9 @@ int X509Certificate::CopyFrom(const X509Certificate& other) {
 
 X509Certificate* X509Certificate::Clone() const { return CloneOf(*this); }
 
-int X509Certificate::GetRsaKey(RsaKey& key, int) const { return key.CopyFrom(tbs.subjectPublicKeyInfo.rsaKey); }
-int X509Certificate::GetDsaKey(DsaKey& key, int) const { return key.CopyFrom(tbs.subjectPublicKeyInfo.dsaKey); }
-int X509Certificate::GetEcKey(EcKey& key, int) const { return key.CopyFrom(tbs.subjectPublicKeyInfo.ecKey); }
+int X509Certificate::GetRsaKey(RsaKey& key, int) const { return key.CopyFrom(tbs.subjectPublicKeyInfo.Rsa()); }
+int X509Certificate::GetDsaKey(DsaKey& key, int) const { return key.CopyFrom(tbs.subjectPublicKeyInfo.Dsa()); }
+int X509Certificate::GetEcKey(EcKey& key, int) const { return key.CopyFrom(tbs.subjectPublicKeyInfo.Ec()); }
 
 int ExtendedCertificateInfo::CopyFrom(const ExtendedCertificateInfo& other) {
   version = other.version;

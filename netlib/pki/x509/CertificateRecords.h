@@ -2,6 +2,8 @@
 // The certificate records: plain values into which X.509 and PKCS#6
 // structures are read and from which they are written. Object identifiers
 // are dotted text; a complete element is tag, length and content.
+#include <optional>
+
 #include "core/buffer/PtrList.h"
 #include "core/text/ByteString.h"
 #include "core/text/StringList.h"
@@ -30,13 +32,24 @@ struct CertificateExtension {
 
 struct SubjectPublicKeyInfo {
   AlgorithmIdentifier algorithm;
-  RsaKey rsaKey;
-  DsaKey dsaKey;
-  EcKey ecKey;
 
   [[nodiscard]] int CopyFrom(const SubjectPublicKeyInfo& other);
   // "RSA", "DSA", "IdEcPublicKey" or "Unknown" by the algorithm OID.
   const char* KeyAlgorithmName() const;
+
+  // A certificate carries one kind of key, so only the kind written is built;
+  // reading a kind never written gives an empty key.
+  RsaKey& Rsa() { return rsaKey ? *rsaKey : rsaKey.emplace(); }
+  DsaKey& Dsa() { return dsaKey ? *dsaKey : dsaKey.emplace(); }
+  EcKey& Ec() { return ecKey ? *ecKey : ecKey.emplace(); }
+  const RsaKey& Rsa() const;
+  const DsaKey& Dsa() const;
+  const EcKey& Ec() const;
+
+ private:
+  std::optional<RsaKey> rsaKey;
+  std::optional<DsaKey> dsaKey;
+  std::optional<EcKey> ecKey;
 };
 
 struct TbsCertificate {

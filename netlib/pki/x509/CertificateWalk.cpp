@@ -74,8 +74,8 @@ int ReadSpkiRsa(DerRun bitString, SubjectPublicKeyInfo& info) {
   DerNode key;
   TORNELL_TRY(DerSplit(bits, key));
   if (key.count < 2) return kStatusOk;
-  TORNELL_TRY(ContentAt(key, 0, info.rsaKey.n));
-  return ContentAt(key, 1, info.rsaKey.e);
+  TORNELL_TRY(ContentAt(key, 0, info.Rsa().n));
+  return ContentAt(key, 1, info.Rsa().e);
 }
 
 int ReadSpkiDsa(DerRun bitString, const DerNode& algorithm, SubjectPublicKeyInfo& info) {
@@ -84,21 +84,21 @@ int ReadSpkiDsa(DerRun bitString, const DerNode& algorithm, SubjectPublicKeyInfo
   DerNode params;
   TORNELL_TRY(DerSplit(paramsBytes, params));
   if (params.count < 3) return kDerMissing;
-  TORNELL_TRY(ContentAt(params, 0, info.dsaKey.p));
-  TORNELL_TRY(ContentAt(params, 1, info.dsaKey.q));
-  TORNELL_TRY(ContentAt(params, 2, info.dsaKey.g));
+  TORNELL_TRY(ContentAt(params, 0, info.Dsa().p));
+  TORNELL_TRY(ContentAt(params, 1, info.Dsa().q));
+  TORNELL_TRY(ContentAt(params, 2, info.Dsa().g));
   DerRun bits;
   TORNELL_TRY(DerBitStringAt(bitString, bits));
-  return DerContentAt(bits, info.dsaKey.y);
+  return DerContentAt(bits, info.Dsa().y);
 }
 
 int ReadSpkiEc(DerRun bitString, const DerNode& algorithm, SubjectPublicKeyInfo& info) {
   DerRun params;
   TORNELL_TRY(DerChildAt(algorithm, 1, params));
-  TORNELL_TRY(X509Codec::ParseEcParameters(params.at, params.Length(), info.ecKey));
+  TORNELL_TRY(X509Codec::ParseEcParameters(params.at, params.Length(), info.Ec()));
   ByteString point;
   TORNELL_TRY(DerBitStringAt(bitString, point));
-  return info.ecKey.SetPublicPoint(point);
+  return info.Ec().SetPublicPoint(point);
 }
 
 // The type and value of the first attribute of a relative name.

@@ -106,11 +106,11 @@ int X509Codec::WriteSubjectPublicKeyInfo(const SubjectPublicKeyInfo* info, DerWr
   if (info == nullptr) return kDerEncodeFailed;
   TORNELL_TRY(w.OpenSequence());
   TORNELL_TRY(WriteAlgorithmIdentifier(&info->algorithm, w.output, 1));
-  if (!info->rsaKey.n.IsEmpty()) {
+  if (!info->Rsa().n.IsEmpty()) {
     DerWriter key;
     TORNELL_TRY(key.OpenSequence());
-    TORNELL_TRY(key.AppendIntegerBytes(info->rsaKey.n.Data(), info->rsaKey.n.Length()));
-    TORNELL_TRY(key.AppendIntegerBytes(info->rsaKey.e.Data(), info->rsaKey.e.Length()));
+    TORNELL_TRY(key.AppendIntegerBytes(info->Rsa().n.Data(), info->Rsa().n.Length()));
+    TORNELL_TRY(key.AppendIntegerBytes(info->Rsa().e.Data(), info->Rsa().e.Length()));
     TORNELL_TRY(key.CloseSequence());
     TORNELL_TRY(w.AppendBitString(key.output.Data(), key.output.Length(), 0x03));
   } else {

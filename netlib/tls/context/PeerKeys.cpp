@@ -60,21 +60,21 @@ int TlsSecurityContext::GetRsaKey(RsaKey& out) const {
   const pki::SubjectPublicKeyInfo* key = nullptr;
   TORNELL_TRY(PeerPublicKey(key));
   if (!IsRsaName(key->KeyAlgorithmName())) return kStatusNoPeerKey;
-  return out.CopyFrom(key->rsaKey);
+  return out.CopyFrom(key->Rsa());
 }
 
 int TlsSecurityContext::GetDsaKey(DsaKey& out) const {
   const pki::SubjectPublicKeyInfo* key = nullptr;
   TORNELL_TRY(PeerPublicKey(key));
   if (!ByteString(key->KeyAlgorithmName()).EqualsIgnoreCase("DSA")) return kStatusNoPeerKey;
-  return out.CopyFrom(key->dsaKey);
+  return out.CopyFrom(key->Dsa());
 }
 
 int TlsSecurityContext::GetEcKey(EcKey& out) const {
   const pki::SubjectPublicKeyInfo* key = nullptr;
   TORNELL_TRY(PeerPublicKey(key));
   if (!ByteString(key->KeyAlgorithmName()).EqualsIgnoreCase("IdEcPublicKey")) return kStatusNoPeerKey;
-  return out.CopyFrom(key->ecKey);
+  return out.CopyFrom(key->Ec());
 }
 
 int TlsSecurityContext::SetEphemeralRsaKey(const RsaKey& key) {

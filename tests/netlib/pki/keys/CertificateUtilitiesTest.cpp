@@ -197,9 +197,9 @@ TEST(CertificateUtilities, WycheproofSignatures) {
       SubjectPublicKeyInfo info;
       ASSERT_EQ(X509Codec::ParseSubjectPublicKeyInfo(element, info), 0) << f.file << " " << row[0];
       const int verdict = KeyCodec::VerifySignature(message, signature, row[2].c_str(),
-                                                    f.kind == 0 ? &info.rsaKey : nullptr,
-                                                    f.kind == 2 ? &info.dsaKey : nullptr,
-                                                    f.kind == 1 ? &info.ecKey : nullptr);
+                                                    f.kind == 0 ? &info.Rsa() : nullptr,
+                                                    f.kind == 2 ? &info.Dsa() : nullptr,
+                                                    f.kind == 1 ? &info.Ec() : nullptr);
       if (row[1] == "valid") {
         EXPECT_EQ(verdict, 0) << f.file << " tcId " << row[0];
       } else {

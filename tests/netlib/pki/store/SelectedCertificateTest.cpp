@@ -154,9 +154,9 @@ std::string Answers(SelectedCertificate& s) {
   add("tbs", std::to_string(t.version) + " " + hex(t.serialNumberEncoded) + " " + text(t.serialNumber.CStr()) + " " +
                  text(t.signature.oid.CStr()) + " " + hex(t.signature.parameters) + " " + hex(t.issuerEncoded) + " " +
                  text(t.notBefore.CStr()) + " " + text(t.notAfter.CStr()) + " " + hex(t.subjectPublicKeyInfoContent));
-  add("spki", text(k.algorithm.oid.CStr()) + " " + hex(k.algorithm.parameters) + " " + hex(k.rsaKey.n) + " " +
-                  hex(k.rsaKey.e) + " " + hex(k.dsaKey.p) + " " + hex(k.dsaKey.y) + " " + hex(k.ecKey.X) + " " +
-                  hex(k.ecKey.Y) + " " + std::to_string(k.ecKey.curveIndex));
+  add("spki", text(k.algorithm.oid.CStr()) + " " + hex(k.algorithm.parameters) + " " + hex(k.Rsa().n) + " " +
+                  hex(k.Rsa().e) + " " + hex(k.Dsa().p) + " " + hex(k.Dsa().y) + " " + hex(k.Ec().X) + " " +
+                  hex(k.Ec().Y) + " " + std::to_string(k.Ec().curveIndex));
   auto& extensions = const_cast<PtrList<CertificateExtension>&>(t.extensions);
   for (int i = 0; i < extensions.Count(); ++i) {
     const CertificateExtension* e = extensions.Get(i);

@@ -78,33 +78,33 @@ int ParseSpkiRsa(const DerElement& node, SubjectPublicKeyInfo& info) {
   DerElement key;
   TORNELL_TRY(LoadSplit(key, bits));
   if (key.childCount < 2) return kStatusOk;
-  TORNELL_TRY(ContentOf(key, 0, info.rsaKey.n));
-  return ContentOf(key, 1, info.rsaKey.e);
+  TORNELL_TRY(ContentOf(key, 0, info.Rsa().n));
+  return ContentOf(key, 1, info.Rsa().e);
 }
 
 int ParseSpkiDsa(const DerElement& node, const DerElement& algorithm, SubjectPublicKeyInfo& info) {
   DerElement* params = nullptr;
   TORNELL_TRY(SplitChildAt(algorithm, 1, params));
   if (params->childCount < 3) return kDerMissing;
-  TORNELL_TRY(ContentOf(*params, 0, info.dsaKey.p));
-  TORNELL_TRY(ContentOf(*params, 1, info.dsaKey.q));
-  TORNELL_TRY(ContentOf(*params, 2, info.dsaKey.g));
+  TORNELL_TRY(ContentOf(*params, 0, info.Dsa().p));
+  TORNELL_TRY(ContentOf(*params, 1, info.Dsa().q));
+  TORNELL_TRY(ContentOf(*params, 2, info.Dsa().g));
   DerElement* bitString = nullptr;
   TORNELL_TRY(ChildAt(node, 1, bitString));
   DerWriter bits;
   TORNELL_TRY(bitString->body.ReadBitString(0, bits.output));
-  return bits.ReadElement(0, info.dsaKey.y);
+  return bits.ReadElement(0, info.Dsa().y);
 }
 
 int ParseSpkiEc(const DerElement& node, const DerElement& algorithm, SubjectPublicKeyInfo& info) {
   DerElement* params = nullptr;
   TORNELL_TRY(ChildAt(algorithm, 1, params));
-  TORNELL_TRY(X509Codec::ParseEcParameters(params->body.output.Data(), params->body.output.Length(), info.ecKey));
+  TORNELL_TRY(X509Codec::ParseEcParameters(params->body.output.Data(), params->body.output.Length(), info.Ec()));
   DerElement* bitString = nullptr;
   TORNELL_TRY(ChildAt(node, 1, bitString));
   ByteString point;
   TORNELL_TRY(bitString->body.ReadBitString(0, point));
-  return info.ecKey.SetPublicPoint(point);
+  return info.Ec().SetPublicPoint(point);
 }
 
 int ParseSubjectPublicKeyInfo(const ByteString& element, SubjectPublicKeyInfo& info) {
@@ -162,9 +162,9 @@ int ParseTbsCertificate(const ByteString& element, TbsCertificate& tbs) {
 
 bool SameKey(const SubjectPublicKeyInfo& a, const SubjectPublicKeyInfo& b) {
   return a.algorithm.oid.Equals(b.algorithm.oid) && a.algorithm.parameters.Equals(b.algorithm.parameters) &&
-         a.rsaKey.n.Equals(b.rsaKey.n) && a.rsaKey.e.Equals(b.rsaKey.e) && a.dsaKey.p.Equals(b.dsaKey.p) &&
-         a.dsaKey.q.Equals(b.dsaKey.q) && a.dsaKey.g.Equals(b.dsaKey.g) && a.dsaKey.y.Equals(b.dsaKey.y) &&
-         a.ecKey.curveIndex == b.ecKey.curveIndex && a.ecKey.X.Equals(b.ecKey.X) && a.ecKey.Y.Equals(b.ecKey.Y);
+         a.Rsa().n.Equals(b.Rsa().n) && a.Rsa().e.Equals(b.Rsa().e) && a.Dsa().p.Equals(b.Dsa().p) &&
+         a.Dsa().q.Equals(b.Dsa().q) && a.Dsa().g.Equals(b.Dsa().g) && a.Dsa().y.Equals(b.Dsa().y) &&
+         a.Ec().curveIndex == b.Ec().curveIndex && a.Ec().X.Equals(b.Ec().X) && a.Ec().Y.Equals(b.Ec().Y);
 }
 
 }  // namespace

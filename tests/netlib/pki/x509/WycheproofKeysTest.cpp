@@ -43,8 +43,8 @@ TEST(WycheproofKeys, SignatureKeysParseToTheGroupKey) {
     for (const auto& row : rows) {
       SubjectPublicKeyInfo info;
       ASSERT_EQ(ParseHex(row[0], info), 0) << file;
-      EXPECT_EQ(Magnitude(HexOf(info.rsaKey.n)), Magnitude(row[1]));
-      EXPECT_EQ(Magnitude(HexOf(info.rsaKey.e)), Magnitude(row[2]));
+      EXPECT_EQ(Magnitude(HexOf(info.Rsa().n)), Magnitude(row[1]));
+      EXPECT_EQ(Magnitude(HexOf(info.Rsa().e)), Magnitude(row[2]));
     }
   }
   for (const char* file : {"ecdsa_secp256r1_sha256_test.json", "ecdsa_secp384r1_sha384_test.json",
@@ -54,8 +54,8 @@ TEST(WycheproofKeys, SignatureKeysParseToTheGroupKey) {
     for (const auto& row : rows) {
       SubjectPublicKeyInfo info;
       ASSERT_EQ(ParseHex(row[0], info), 0) << file;
-      EXPECT_EQ(Magnitude(HexOf(info.ecKey.X)), Magnitude(row[1])) << file;
-      EXPECT_EQ(Magnitude(HexOf(info.ecKey.Y)), Magnitude(row[2])) << file;
+      EXPECT_EQ(Magnitude(HexOf(info.Ec().X)), Magnitude(row[1])) << file;
+      EXPECT_EQ(Magnitude(HexOf(info.Ec().Y)), Magnitude(row[2])) << file;
     }
   }
   for (const char* file : {"dsa_2048_224_sha224_test.json", "dsa_2048_256_sha256_test.json"}) {
@@ -64,10 +64,10 @@ TEST(WycheproofKeys, SignatureKeysParseToTheGroupKey) {
     for (const auto& row : rows) {
       SubjectPublicKeyInfo info;
       ASSERT_EQ(ParseHex(row[0], info), 0) << file;
-      EXPECT_EQ(Magnitude(HexOf(info.dsaKey.y)), Magnitude(row[1]));
-      EXPECT_EQ(Magnitude(HexOf(info.dsaKey.p)), Magnitude(row[2]));
-      EXPECT_EQ(Magnitude(HexOf(info.dsaKey.q)), Magnitude(row[3]));
-      EXPECT_EQ(Magnitude(HexOf(info.dsaKey.g)), Magnitude(row[4]));
+      EXPECT_EQ(Magnitude(HexOf(info.Dsa().y)), Magnitude(row[1]));
+      EXPECT_EQ(Magnitude(HexOf(info.Dsa().p)), Magnitude(row[2]));
+      EXPECT_EQ(Magnitude(HexOf(info.Dsa().q)), Magnitude(row[3]));
+      EXPECT_EQ(Magnitude(HexOf(info.Dsa().g)), Magnitude(row[4]));
     }
   }
 }

@@ -174,15 +174,15 @@ TEST(X509Codec, AlgorithmIdentifiersAndPublicKeys) {
   SubjectPublicKeyInfo rsa;
   ASSERT_EQ(X509Codec::ParseSubjectPublicKeyInfo(
                 FromHex("301a300d06092a864886f70d0101010500030900300602010502010a"), rsa), 0);
-  EXPECT_EQ(HexOf(rsa.rsaKey.n), "05");
-  EXPECT_EQ(HexOf(rsa.rsaKey.e), "0a");
+  EXPECT_EQ(HexOf(rsa.Rsa().n), "05");
+  EXPECT_EQ(HexOf(rsa.Rsa().e), "0a");
   DerWriter w;
   ASSERT_EQ(X509Codec::WriteSubjectPublicKeyInfo(&rsa, w), 0);
   EXPECT_EQ(HexOf(w.output), "301a300d06092a864886f70d0101010500030900300602010502010a");
   SubjectPublicKeyInfo one;
   ASSERT_EQ(X509Codec::ParseSubjectPublicKeyInfo(
                 FromHex("3017300d06092a864886f70d01010105000306003003020105"), one), 0);
-  EXPECT_TRUE(one.rsaKey.n.IsEmpty());
+  EXPECT_TRUE(one.Rsa().n.IsEmpty());
   // An EC key on a curve other than the three named ones.
   SubjectPublicKeyInfo k1;
   EXPECT_EQ(X509Codec::ParseSubjectPublicKeyInfo(

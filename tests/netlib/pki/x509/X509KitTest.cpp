@@ -116,20 +116,20 @@ TEST(X509Kit, CertificateFieldsMatchOpenssl) {
     const std::string algorithm = parsed.GetKeyAlgorithm();
     const auto& spki = parsed.tbs.subjectPublicKeyInfo;
     if (algorithm == "RSA") {
-      EXPECT_EQ(Magnitude(HexOf(spki.rsaKey.n)), Lower(OpensslValue(x509 + "-modulus", "Modulus", ok))) << name;
-      EXPECT_EQ(HexOf(spki.rsaKey.e), "010001");
+      EXPECT_EQ(Magnitude(HexOf(spki.Rsa().n)), Lower(OpensslValue(x509 + "-modulus", "Modulus", ok))) << name;
+      EXPECT_EQ(HexOf(spki.Rsa().e), "010001");
     } else if (algorithm == "DSA" || algorithm == "IdEcPublicKey") {
       const auto blocks = x509test::HexBlocks(pkikit::Run(x509 + "-pubkey | openssl pkey -pubin -noout -text", ok));
       ASSERT_TRUE(ok) << name;
       if (algorithm == "DSA") {
-        EXPECT_EQ(Magnitude(HexOf(spki.dsaKey.y)), Magnitude(blocks.at("pub"))) << name;
-        EXPECT_EQ(Magnitude(HexOf(spki.dsaKey.p)), Magnitude(blocks.at("P")));
-        EXPECT_EQ(Magnitude(HexOf(spki.dsaKey.q)), Magnitude(blocks.at("Q")));
-        EXPECT_EQ(Magnitude(HexOf(spki.dsaKey.g)), Magnitude(blocks.at("G")));
+        EXPECT_EQ(Magnitude(HexOf(spki.Dsa().y)), Magnitude(blocks.at("pub"))) << name;
+        EXPECT_EQ(Magnitude(HexOf(spki.Dsa().p)), Magnitude(blocks.at("P")));
+        EXPECT_EQ(Magnitude(HexOf(spki.Dsa().q)), Magnitude(blocks.at("Q")));
+        EXPECT_EQ(Magnitude(HexOf(spki.Dsa().g)), Magnitude(blocks.at("G")));
       } else {
-        EXPECT_EQ("04" + HexOf(spki.ecKey.X) + HexOf(spki.ecKey.Y), blocks.at("pub")) << name;
+        EXPECT_EQ("04" + HexOf(spki.Ec().X) + HexOf(spki.Ec().Y), blocks.at("pub")) << name;
         const int curve = name.rfind("p384", 0) == 0 ? 1 : name.rfind("p521", 0) == 0 ? 2 : 0;
-        EXPECT_EQ(spki.ecKey.curveIndex, curve) << name;
+        EXPECT_EQ(spki.Ec().curveIndex, curve) << name;
       }
     } else {
       EXPECT_EQ(algorithm, "Unknown");
@@ -209,7 +209,7 @@ TEST(X509Kit, VersionOneAndTimeEdges) {
   ASSERT_EQ(pkikit::Load("explicit.der", der), 0);
   X509Certificate cert;
   ASSERT_EQ(X509Codec::ParseCertificate(der, cert), 0);
-  EXPECT_EQ(cert.tbs.subjectPublicKeyInfo.ecKey.curveIndex, 0);
+  EXPECT_EQ(cert.tbs.subjectPublicKeyInfo.Ec().curveIndex, 0);
 }
 
 TEST(X509Kit, PrintableCertificateReencodesByteForByte) {
