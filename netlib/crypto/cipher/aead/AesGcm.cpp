@@ -151,6 +151,8 @@ void AesGcm::WipeKey() {
   if (powers > 0) SecureWipe(hPowers, size_t(16 * powers));
   if (wideReady) SecureWipeObject(hWide);
   if (rounds > 0) SecureWipe(roundKeys, size_t(16 * (rounds + 1)));
+  // The portable path keeps its schedule in the AES object.
+  aes.Forget();
   powers = 0;
   wideReady = false;
   rounds = 0;

@@ -27,12 +27,15 @@ alignas(16) const uint32_t kUnkeyedSchedule[512] = {};
 
 AesCipher::AesCipher() : roundKeys_(nullptr), rounds_(14) {}
 
-AesCipher::~AesCipher() {
+AesCipher::~AesCipher() { Forget(); }
+
+void AesCipher::Forget() {
   if (roundKeys_ != nullptr) {
     SecureWipe(roundKeys_, sizeof(uint32_t) * kArrayWords);
     delete[] roundKeys_;
     roundKeys_ = nullptr;
   }
+  rounds_ = 14;
 }
 
 const uint32_t* AesCipher::Keys() const {

@@ -32,6 +32,8 @@ class AesCipher {
   [[nodiscard]] int DecryptCbc(unsigned char* chain, const unsigned char* input, unsigned char* output, int blockCount) const;
   // 200 when the array cannot be made.
   [[nodiscard]] int CopyFrom(const AesCipher& other);
+  // Wipes the schedule and gives its array back: unkeyed again, as new.
+  void Forget();
 
   int GetRounds() const { return rounds_; }
 
