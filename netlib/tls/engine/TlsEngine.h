@@ -171,9 +171,7 @@ class TlsEngine {
   [[nodiscard]] int SendFirstClientHello();
   [[nodiscard]] int SendSsl2ClientHello();
   [[nodiscard]] int SendClientHello();
-  [[nodiscard]] int BuildClientHelloExtensions(WireBuffer& out);
   [[nodiscard]] int WriteClientHelloExtensions(tls::MessageWriter& out);
-  [[nodiscard]] static int PutExtension(WireBuffer& out, int type, const WireBuffer& body, int width);
   // One key_share entry, its key pair kept in keyShares.
   [[nodiscard]] int PutKeyShare(tls::MessageWriter& out, int group);
   [[nodiscard]] int InitPendingContext(TlsSecurityContext& context);

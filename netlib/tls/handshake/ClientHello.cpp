@@ -137,16 +137,6 @@ int TlsEngine::MaxClientVersion() const {
   return 0;
 }
 
-int TlsEngine::PutExtension(WireBuffer& out, int type, const WireBuffer& body, int width) {
-  tls::MessageWriter writer(out);
-  const int extension = writer.OpenExtension(type);
-  const int list = writer.Open(width);
-  writer.Bytes(body.Data(), body.Length());
-  writer.Close(list, width);
-  writer.CloseExtension(extension);
-  return writer.Finish();
-}
-
 int TlsEngine::InitPendingContext(TlsSecurityContext& context) {
   TORNELL_TRY(context.Reset());
   context.isClient = role;
@@ -221,12 +211,6 @@ int TlsEngine::SendClientHello() {
   if (status != kStatusOk && status != kWouldBlock) return status;
   TORNELL_TRY(Status("ClientHello message sent"));
   return kStatusOk;
-}
-
-int TlsEngine::BuildClientHelloExtensions(WireBuffer& out) {
-  tls::MessageWriter writer(out);
-  TORNELL_TRY(WriteClientHelloExtensions(writer));
-  return writer.Finish();
 }
 
 int TlsEngine::WriteClientHelloExtensions(tls::MessageWriter& out) {
