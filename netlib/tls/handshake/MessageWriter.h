@@ -106,18 +106,6 @@ class MessageWriter {
     if (n <= count_) count_ -= n;
   }
 
-  // The message with everything written so far in it, for writers of their own.
-  WireBuffer& Message() {
-    if (count_ > 0 && status_ == kStatusOk) status_ = out_.PutBytes(staged_, count_);
-    count_ = 0;
-    base_ = out_.Length();
-    return out_;
-  }
-  // Adopts the status of a write made on Message().
-  void Check(int status) {
-    if (status_ == kStatusOk) status_ = status;
-    base_ = out_.Length();
-  }
   // Puts what is left; the first failure, or 0.
   [[nodiscard]] int Finish() {
     Message();
@@ -126,6 +114,13 @@ class MessageWriter {
 
  private:
   static constexpr int kStaged = 512;
+
+  // Puts the array's bytes into the message; later bytes start a new array.
+  void Message() {
+    if (count_ > 0 && status_ == kStatusOk) status_ = out_.PutBytes(staged_, count_);
+    count_ = 0;
+    base_ = out_.Length();
+  }
 
   uint8_t* Room(int n) {
     if (status_ != kStatusOk) return nullptr;
