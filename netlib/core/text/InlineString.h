@@ -120,13 +120,7 @@ class InlineString {
   [[nodiscard]] int Reserve(int capacity) {
     if (capacity <= capacity_) return kStatusOk;
     if (AllocationFaultInjected()) return kStatusNoMemory;
-    char* block = static_cast<char*>(std::malloc(static_cast<size_t>(capacity) + 1));
-    if (block == nullptr) return kStatusNoMemory;
-    std::memcpy(block, Data(), static_cast<size_t>(length_) + 1);
-    if (heap_ != nullptr) ReleaseHeap();
-    heap_ = block;
-    capacity_ = capacity;
-    return kStatusOk;
+    return MoveToNewBlock(capacity, Data(), length_ + 1);
   }
 
   int Length() const { return length_; }
@@ -604,32 +598,26 @@ class InlineString {
     int64_t wanted = static_cast<int64_t>(want) + want / 2;
     if (wanted > INT_MAX - 1) wanted = INT_MAX - 1;
     const int newCapacity = static_cast<int>(wanted);
-    const size_t blockSize = static_cast<size_t>(newCapacity) + 1;
     if (AllocationFaultInjected()) return kStatusNoMemory;
-    if (src != nullptr) {
-      char* block = static_cast<char*>(std::malloc(blockSize));
-      if (block == nullptr) return kStatusNoMemory;
-      std::memcpy(block, src, static_cast<size_t>(want));
-      if (heap_ != nullptr) ReleaseHeap();
-      heap_ = block;
-    } else if (heap_ != nullptr && !Wipes()) {
-      char* block = static_cast<char*>(std::realloc(heap_, blockSize));
-      if (block == nullptr) return kStatusNoMemory;
-      heap_ = block;
-    } else if (heap_ != nullptr) {
-      // realloc would free the old block unwiped; move the bytes ourselves.
-      char* block = static_cast<char*>(std::malloc(blockSize));
-      if (block == nullptr) return kStatusNoMemory;
-      std::memcpy(block, heap_, static_cast<size_t>(length_));
-      ReleaseHeap();
-      heap_ = block;
-    } else {
-      char* block = static_cast<char*>(std::malloc(blockSize));
-      if (block == nullptr) return kStatusNoMemory;
-      std::memcpy(block, inline_, static_cast<size_t>(length_));
-      heap_ = block;
-    }
+    if (src != nullptr) return MoveToNewBlock(newCapacity, src, want);
+    // realloc would free an old block unwiped: a wiping string moves the bytes itself.
+    if (heap_ == nullptr || Wipes()) return MoveToNewBlock(newCapacity, Data(), length_);
+    char* block = static_cast<char*>(std::realloc(heap_, static_cast<size_t>(newCapacity) + 1));
+    if (block == nullptr) return kStatusNoMemory;
+    heap_ = block;
     capacity_ = newCapacity;
+    return kStatusOk;
+  }
+
+  // Storage becomes a new heap block of `capacity` bytes holding `count` bytes
+  // from src (which may be the current block); the old block is given back.
+  int MoveToNewBlock(int capacity, const char* src, int count) {
+    char* block = static_cast<char*>(std::malloc(static_cast<size_t>(capacity) + 1));
+    if (block == nullptr) return kStatusNoMemory;
+    std::memcpy(block, src, static_cast<size_t>(count));
+    if (heap_ != nullptr) ReleaseHeap();
+    heap_ = block;
+    capacity_ = capacity;
     return kStatusOk;
   }
 
